@@ -1,0 +1,59 @@
+#pragma once
+// The benchmark harness: shared test pictures, the peers' thread controls and the
+// comparison table printed at the end of a run.
+//
+// A family file registers operations with QM_BENCH(operation, implementation, bytes,
+// body). Each is run at 1 and at 8 threads; rows of the same operation are printed
+// side by side: ours, OpenCV, GraphicsMagick, and the time a memory copy of `bytes`
+// (usually the bytes of the picture the operation works on)
+// takes (the physical floor), with the ratios.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/core/Bitmap.h"
+
+#ifdef QM_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#endif
+
+struct _Image;
+
+namespace qm::bench {
+
+constexpr int kPhotoWidth = 6000, kPhotoHeight = 4000;
+constexpr int64_t kPhotoBytes = int64_t(kPhotoWidth) * kPhotoHeight * 3;
+
+// Deterministic 6000 x 4000 photo-like pictures (gradients, noise, edges), made once.
+const TBitmap& Photo();
+const TBitmap& Photo2();
+// A grey mask of the same size: soft blobs, hard edges, fully on and off areas.
+const TBitmap& PhotoMask();
+
+// Implementation names of the table's columns.
+inline const char* kOurs = "ours";
+inline const char* kOpenCV = "OpenCV";
+inline const char* kGM = "GraphicsMagick";
+
+using Body = std::function<void(benchmark::State&)>;
+// Registers one operation of one implementation, at 1 and 8 threads.
+int Register(const std::string& op, const std::string& impl, int64_t bytes, Body body);
+
+#define QM_BENCH_CAT2(a, b) a##b
+#define QM_BENCH_CAT(a, b) QM_BENCH_CAT2(a, b)
+#define QM_BENCH(op, impl, bytes, ...) \
+  static const int QM_BENCH_CAT(qm_bench_reg_, __LINE__) = ::qm::bench::Register(op, impl, bytes, __VA_ARGS__)
+
+#ifdef QM_HAVE_OPENCV
+// A Mat sharing the bitmap's pixels (CV_8UC3 / CV_8UC1 views).
+cv::Mat AsMat(const TBitmap& bmp);
+#endif
+
+// A GraphicsMagick image of the bitmap (B, G, R pixels), made once per bitmap and
+// kept, so the conversion is not timed. Family files include <magick/api.h> after our
+// headers to use it.
+_Image* ToGM(const TBitmap& bmp);
+
+}  // namespace qm::bench

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing (OpenCV included), builds the benchmark program optimised
+# and runs it; the comparison table is printed at the end.
+#   scripts/bench.sh [--benchmark_filter=REGEX ...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh --bench
+
+build=${QM_BENCH_BUILD_DIR:-build-bench}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target qm_bench
+exec "$build/bench/qm_bench" --benchmark_color=false "$@"

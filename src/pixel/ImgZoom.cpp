@@ -1,0 +1,321 @@
+#include "pixel/ImgZoom.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "pixel/Blend.h"
+#include "pixel/ImgUtils.h"
+#include "pixel/RectUtils.h"
+#include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
+
+namespace qm {
+namespace {
+
+// Weights of the area filter, per axis: destination pixel k covers source pixels
+// start[k] .. start[k] + count[k] - 1 with weights summing to exactly 1 << kWeightBits,
+// so a uniform area stays uniform. 11 bits per axis keep both passes within 32 bits.
+constexpr int kWeightBits = 11;
+
+struct AxisTaps {
+  std::vector<int> start, count, offset;
+  std::vector<uint32_t> weight;
+};
+
+// Destination pixels first .. first + n - 1 (relative to the destination rect's start)
+// of a mapping of srcLen source pixels (from srcStart) onto dstLen destination pixels.
+AxisTaps MakeTaps(int srcStart, int srcLen, int dstLen, int first, int n) {
+  AxisTaps t;
+  t.start.resize(size_t(n));
+  t.count.resize(size_t(n));
+  t.offset.resize(size_t(n));
+  const int64_t S = srcLen, D = dstLen, one = int64_t(1) << kWeightBits;
+  for (int k = 0; k < n; ++k) {
+    // the pixel covers [a, b) in units of 1 / D source pixels
+    const int64_t a = int64_t(first + k) * S, b = a + S;
+    const int64_t i0 = a / D, i1 = (b - 1) / D;
+    t.start[size_t(k)] = srcStart + int(i0);
+    t.count[size_t(k)] = int(i1 - i0 + 1);
+    t.offset[size_t(k)] = int(t.weight.size());
+    int64_t prev = 0;
+    for (int64_t i = i0; i <= i1; ++i) {
+      const int64_t covEnd = std::min(b, (i + 1) * D) - a;  // coverage up to the end of pixel i
+      const int64_t cum = (covEnd * one + S / 2) / S;
+      t.weight.push_back(uint32_t(cum - prev));
+      prev = cum;
+    }
+  }
+  return t;
+}
+
+// One source row filtered horizontally: 3 sums per destination column.
+void FilterRow(const uint8_t* s, const AxisTaps& tx, int n, uint32_t* out) {
+  for (int k = 0; k < n; ++k) {
+    const uint8_t* p = s + ptrdiff_t(tx.start[size_t(k)]) * 3;
+    const uint32_t* w = tx.weight.data() + tx.offset[size_t(k)];
+    const int c = tx.count[size_t(k)];
+    uint32_t b = 0, g = 0, r = 0;
+    for (int i = 0; i < c; ++i) {
+      b += w[i] * p[3 * i];
+      g += w[i] * p[3 * i + 1];
+      r += w[i] * p[3 * i + 2];
+    }
+    out[3 * k] = b;
+    out[3 * k + 1] = g;
+    out[3 * k + 2] = r;
+  }
+}
+
+// A 24-bit copy of the part of a bitmap of another format that a drawing reads.
+const TBitmap& As24(const TBitmap& bmp, TRect& s, TBitmap& holder) {
+  if (bmp.PixelFormat() == pf24bit) return bmp;
+  CopyBitmapRegion(bmp, holder, s);
+  holder.SetPixelFormat(pf24bit);
+  s = TRect{0, 0, s.Width(), s.Height()};
+  return holder;
+}
+
+}  // namespace
+
+void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, TRect dstRect, TRect clipRect) {
+  if (src.PixelFormat() != pf24bit || dst.PixelFormat() != pf24bit) return;
+  if (dstRect.IsEmpty()) return;
+  ClipRectToBitmap(srcRect, src);
+  if (srcRect.IsEmpty()) return;
+  const TRect area = IntersectRect(IntersectRect(clipRect, dstRect), GetBitmapRect(dst));
+  if (area.IsEmpty()) return;
+  const int w = area.Width();
+  const AxisTaps tx = MakeTaps(srcRect.Left, srcRect.Width(), dstRect.Width(), area.Left - dstRect.Left, w);
+  const AxisTaps ty = MakeTaps(srcRect.Top, srcRect.Height(), dstRect.Height(), area.Top - dstRect.Top, area.Height());
+  ParallelRows(area.Top, area.Bottom, int64_t(srcRect.Width()) * srcRect.Height(), [&](int y0, int y1) {
+    // two horizontally filtered rows are kept: consecutive destination rows share the
+    // source row on their border
+    std::vector<uint32_t> acc(size_t(w) * 3), slot[2] = {acc, acc};
+    int slotRow[2] = {-1, -1};
+    int newest = 0;
+    for (int y = y0; y < y1; ++y) {
+      const size_t k = size_t(y - area.Top);
+      std::fill(acc.begin(), acc.end(), 0u);
+      const uint32_t* wy = ty.weight.data() + ty.offset[k];
+      for (int i = 0; i < ty.count[k]; ++i) {
+        const int row = ty.start[k] + i;
+        int s;
+        if (slotRow[newest] == row) {
+          s = newest;
+        } else if (slotRow[1 - newest] == row) {
+          s = 1 - newest;
+        } else {
+          s = 1 - newest;
+          FilterRow(src.ScanLine(row), tx, w, slot[s].data());
+          slotRow[s] = row;
+        }
+        newest = s;
+        const uint32_t wv = wy[i];
+        const uint32_t* h = slot[s].data();
+        for (size_t j = 0; j < acc.size(); ++j) acc[j] += wv * h[j];
+      }
+      uint8_t* d = dst.ScanLine(y) + ptrdiff_t(area.Left) * 3;
+      constexpr uint32_t half = 1u << (2 * kWeightBits - 1);
+      for (size_t j = 0; j < acc.size(); ++j) d[j] = uint8_t((acc[j] + half) >> (2 * kWeightBits));
+    }
+  });
+}
+
+void DrawBitmapZoomed(const TBitmap* bmp, TCanvas* canvas, const TRect& viewRect, int32_t left, int32_t top,
+                      double zoom, bool fillBackground, bool halftone, bool snap, bool raw, TRect& drawn) {
+  drawn = TRect{};
+  if (!bmp || !canvas) return;
+  // 1. the image rect and its visible part
+  auto clamp32 = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  const TRect D{left, top, clamp32(int64_t(left) + RoundHalfEven(bmp->Width() * zoom)),
+                clamp32(int64_t(top) + RoundHalfEven(bmp->Height() * zoom))};
+  TRect V = IntersectRect(D, viewRect);
+  if (V.IsEmpty() || !(zoom > 0)) {
+    if (fillBackground) canvas->FillRect(viewRect);
+    return;
+  }
+  // 2. the source rect that maps onto it
+  TRect S{Trunc((V.Left - double(left)) / zoom), Trunc((V.Top - double(top)) / zoom),
+          Ceil((V.Right - double(left)) / zoom), Ceil((V.Bottom - double(top)) / zoom)};
+  S = IntersectRect(S, GetBitmapRect(*bmp));
+  if (S.IsEmpty()) {
+    if (fillBackground) canvas->FillRect(viewRect);
+    return;
+  }
+  // 3. snapping: whole source pixels, partly visible ones cut by the clip
+  bool clipped = false;
+  if (snap && !raw && zoom > 1.0) {
+    V.Left = Trunc(S.Left * zoom + left);
+    V.Top = Trunc(S.Top * zoom + top);
+    V.Right = Trunc((S.Right - S.Left) * zoom + V.Left);
+    V.Bottom = Trunc((S.Bottom - S.Top) * zoom + V.Top);
+    canvas->IntersectClip(viewRect);
+    clipped = true;
+  }
+  // 4-5. the stretch itself
+  const bool transparent = bmp->Transparent && !raw;
+  const bool smooth = !raw && halftone && !transparent;
+  const TColor key = transparent ? bmp->EffectiveTransparentColor() : clNone;
+  if (transparent && fillBackground) canvas->FillRect(V);
+  TBitmap holder;
+  TRect s24 = S;
+  const TBitmap& src = As24(*bmp, s24, holder);
+  const TRect clip = canvas->ClipRect();
+  TBitmap* surface = canvas->Surface();
+  if (surface && surface->PixelFormat() == pf24bit) {
+    if (smooth) StretchBitmapRectHalftone(src, s24, *surface, V, clip);
+    else if (transparent) StretchBitmapRectTransparent(src, s24, *surface, V, clip, 100, key, 0);
+    else StretchBitmapRect(src, s24, *surface, V, clip);
+  } else {
+    // draw into a bitmap of the visible part, then hand that to the canvas
+    const TRect part = IntersectRect(V, clip);
+    if (!part.IsEmpty()) {
+      TBitmap tmp(part.Width(), part.Height(), pf24bit, clBlack);
+      const TRect local = OffsetRect(V, -part.Left, -part.Top);
+      const TRect all{0, 0, part.Width(), part.Height()};
+      if (smooth) StretchBitmapRectHalftone(src, s24, tmp, local, all);
+      else StretchBitmapRect(src, s24, tmp, local, all);
+      canvas->DrawBitmap(part.Left, part.Top, tmp, all, key);
+    }
+  }
+  if (clipped) canvas->RestoreClip();
+  // 6. the background around the image
+  if (fillBackground && !raw) {
+    const TRect& vr = viewRect;
+    if (V.Top > vr.Top) canvas->FillRect(TRect{vr.Left, vr.Top, vr.Right, V.Top});
+    if (V.Bottom < vr.Bottom) canvas->FillRect(TRect{vr.Left, V.Bottom, vr.Right, vr.Bottom});
+    if (V.Left > vr.Left) canvas->FillRect(TRect{vr.Left, V.Top, V.Left, V.Bottom});
+    if (V.Right < vr.Right) canvas->FillRect(TRect{V.Right, V.Top, vr.Right, V.Bottom});
+  }
+  // 7.
+  drawn = IntersectRect(V, viewRect);
+}
+
+// --- TImageZoom -------------------------------------------------------------------------
+
+double TImageZoom::ComputeFitZoom(const TBitmap* bmp, const TRect& rect, uint8_t mode) {
+  if (!bmp || bmp->Empty() || rect.IsEmpty()) return 0.0;
+  const double zx = double(rect.Width()) / bmp->Width(), zy = double(rect.Height()) / bmp->Height();
+  switch (mode) {
+    case fmFitWidth: return zx;
+    case fmFitHeight: return zy;
+    case fmFitWhole: return std::min(zx, zy);
+    default: return 1.0;
+  }
+}
+
+void TImageZoom::UpdateZoomedSize() {
+  if (!bitmap_) {
+    zoomedWidth_ = zoomedHeight_ = 0;
+    return;
+  }
+  const int side = std::max(bitmap_->Width(), bitmap_->Height());
+  if (side > 0 && zoom_ * side > kMaxZoomedSide) zoom_ = kMaxZoomedSide / side;
+  zoomedWidth_ = RoundHalfEven(bitmap_->Width() * zoom_);
+  zoomedHeight_ = RoundHalfEven(bitmap_->Height() * zoom_);
+}
+
+void TImageZoom::Update() {
+  if (!bitmap_) {
+    zoomedWidth_ = zoomedHeight_ = 0;
+    return;
+  }
+  if (!viewRect_.IsEmpty()) {
+    switch (fitMode_) {
+      case fmActualSize: zoom_ = 1.0; break;
+      case fmFitWidth:
+      case fmFitHeight:
+      case fmFitWhole: zoom_ = ComputeFitZoom(bitmap_, viewRect_, fitMode_); break;
+      default: break;
+    }
+  }
+  UpdateZoomedSize();
+  UpdatePosition();
+}
+
+void TImageZoom::UpdatePosition() {
+  if (!bitmap_ || viewRect_.IsEmpty() || alignment_ == alFree) return;
+  TRect r{imageLeft_, imageTop_, imageLeft_ + zoomedWidth_, imageTop_ + zoomedHeight_};
+  AlignRectInRect(r, viewRect_, alignment_);
+  imageLeft_ = r.Left;
+  imageTop_ = r.Top;
+}
+
+void TImageZoom::SetBitmap(const TBitmap* bmp) {
+  if (bmp == bitmap_) return;
+  bitmap_ = bmp;
+  Update();
+}
+
+void TImageZoom::SetTarget(TCanvas* canvas) {
+  if (canvas == target_) return;
+  target_ = canvas;
+  viewRect_ = canvas ? canvas->ClipRect() : TRect{};
+  Update();
+}
+
+void TImageZoom::SetViewRect(const TRect& r) {
+  if (r == viewRect_) return;
+  viewRect_ = r;
+  Update();
+}
+
+void TImageZoom::SetFitMode(uint8_t mode) {
+  if (mode == fitMode_) return;
+  fitMode_ = mode;
+  Update();
+}
+
+void TImageZoom::SetZoom(double z) {
+  if (!(z > 0) || !std::isfinite(z)) z = 1.0;
+  fitMode_ = fmExplicit;
+  if (z == zoom_) return;
+  zoom_ = z;
+  Update();
+}
+
+void TImageZoom::SetAlignment(uint8_t code) {
+  if (code == alignment_) return;
+  alignment_ = code;
+  UpdatePosition();
+}
+
+void TImageZoom::SetImageLeft(int32_t x) {
+  imageLeft_ = x;
+  alignment_ = alFree;
+}
+
+void TImageZoom::SetImageTop(int32_t y) {
+  imageTop_ = y;
+  alignment_ = alFree;
+}
+
+void TImageZoom::SetZoomedWidth(int32_t w) {
+  if (!bitmap_ || bitmap_->Empty() || w < 1 || w == zoomedWidth_) return;
+  zoom_ = double(w) / bitmap_->Width();
+  fitMode_ = fmExplicit;
+  UpdateZoomedSize();
+  UpdatePosition();
+}
+
+void TImageZoom::SetZoomedHeight(int32_t h) {
+  if (!bitmap_ || bitmap_->Empty() || h < 1 || h == zoomedHeight_) return;
+  zoom_ = double(h) / bitmap_->Height();
+  fitMode_ = fmExplicit;
+  UpdateZoomedSize();
+  UpdatePosition();
+}
+
+TRect TImageZoom::GetImageRect() const {
+  return TRect{imageLeft_, imageTop_, imageLeft_ + zoomedWidth_, imageTop_ + zoomedHeight_};
+}
+
+void TImageZoom::DrawTo(bool fillBackground, TRect& drawn) {
+  drawn = TRect{};
+  if (!bitmap_ || !target_) return;
+  DrawBitmapZoomed(bitmap_, target_, viewRect_, imageLeft_, imageTop_, zoom_, fillBackground, Halftone,
+                   SnapToPixels, RawStretch, drawn);
+}
+
+}  // namespace qm

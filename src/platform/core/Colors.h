@@ -1,0 +1,64 @@
+#pragma once
+#include "platform/core/Types.h"
+
+namespace qm {
+
+// System colours: the high byte 0xFF with the system colour's index in the low byte.
+// They resolve through one fixed table (the desktop's classic light scheme), so
+// results never depend on the user's theme.
+constexpr TColor clSystemColor = 0xFF000000;
+constexpr TColor clScrollBar = clSystemColor | 0;
+constexpr TColor clBackground = clSystemColor | 1;
+constexpr TColor clActiveCaption = clSystemColor | 2;
+constexpr TColor clInactiveCaption = clSystemColor | 3;
+constexpr TColor clMenu = clSystemColor | 4;
+constexpr TColor clWindow = clSystemColor | 5;
+constexpr TColor clWindowFrame = clSystemColor | 6;
+constexpr TColor clMenuText = clSystemColor | 7;
+constexpr TColor clWindowText = clSystemColor | 8;
+constexpr TColor clCaptionText = clSystemColor | 9;
+constexpr TColor clActiveBorder = clSystemColor | 10;
+constexpr TColor clInactiveBorder = clSystemColor | 11;
+constexpr TColor clAppWorkSpace = clSystemColor | 12;
+constexpr TColor clHighlight = clSystemColor | 13;
+constexpr TColor clHighlightText = clSystemColor | 14;
+constexpr TColor clBtnFace = clSystemColor | 15;
+constexpr TColor clBtnShadow = clSystemColor | 16;
+constexpr TColor clGrayText = clSystemColor | 17;
+constexpr TColor clBtnText = clSystemColor | 18;
+constexpr TColor clInactiveCaptionText = clSystemColor | 19;
+constexpr TColor clBtnHighlight = clSystemColor | 20;
+constexpr TColor cl3DDkShadow = clSystemColor | 21;
+constexpr TColor cl3DLight = clSystemColor | 22;
+constexpr TColor clInfoText = clSystemColor | 23;
+constexpr TColor clInfoBk = clSystemColor | 24;
+constexpr TColor clHotLight = clSystemColor | 26;
+constexpr TColor clGradientActiveCaption = clSystemColor | 27;
+constexpr TColor clGradientInactiveCaption = clSystemColor | 28;
+constexpr TColor clMenuHighlight = clSystemColor | 29;
+constexpr TColor clMenuBar = clSystemColor | 30;
+
+constexpr bool IsSystemColor(TColor c) { return (c & 0x80000000u) != 0; }
+
+// Resolves a system colour to its RGB value; any other value is returned as passed.
+TColor ColorToRGB(TColor c);
+
+// One pixel of a 24-bit bitmap, in memory order.
+struct TPixel24 {
+  uint8_t B, G, R;
+  friend constexpr bool operator==(const TPixel24&, const TPixel24&) = default;
+};
+static_assert(sizeof(TPixel24) == 3);
+
+// Resolves the colour and writes it as blue, green, red.
+void ColorToPixel24(TColor c, uint8_t* dst);
+TPixel24 ColorToPixel24(TColor c);
+inline TColor Pixel24ToColor(const uint8_t* p) { return RGB(p[2], p[1], p[0]); }
+
+// The shared luminance of a B, G, R pixel. The weights sum to 256 so that a grey
+// pixel keeps its value.
+constexpr uint8_t Luminance(uint8_t b, uint8_t g, uint8_t r) {
+  return uint8_t((29 * b + 150 * g + 77 * r) >> 8);
+}
+
+}  // namespace qm

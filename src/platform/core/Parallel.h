@@ -1,0 +1,35 @@
+#pragma once
+#include <algorithm>
+#include <cstdint>
+
+namespace qm {
+
+// How many threads the kernels may split their rows over. Results never depend on it:
+// a kernel only parallelises work whose rows are independent of each other.
+void SetEngineThreads(int n);   // n < 1 means "as many as the machine has"
+int EngineThreads();
+
+// True when a job of this many pixels is worth handing to several threads.
+inline bool WorthThreading(int64_t pixels) { return pixels >= 65536; }
+
+// Runs body(first, last) over consecutive bands of rows [y0, y1) that together cover
+// it, one band per thread when the job is worth it (work = pixels in all). Each call
+// of body may own its scratch buffers: it is called once per band.
+template <class Body>
+void ParallelRows(int y0, int y1, int64_t work, Body&& body) {
+  int rows = y1 - y0;
+  if (rows <= 0) return;
+  int n = WorthThreading(work) ? std::min(EngineThreads(), rows) : 1;
+  if (n <= 1) {
+    body(y0, y1);
+    return;
+  }
+#pragma omp parallel for schedule(static) num_threads(n)
+  for (int i = 0; i < n; ++i) {
+    int a = y0 + int(int64_t(rows) * i / n);
+    int b = y0 + int(int64_t(rows) * (i + 1) / n);
+    if (a < b) body(a, b);
+  }
+}
+
+}  // namespace qm

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/core/Numeric.h"
+#include "platform/core/Random.h"
+
+using namespace qm;
+
+TEST(Numeric, RoundHalfEvenTiesGoToEven) {
+  EXPECT_EQ(RoundHalfEven(0.5), 0);
+  EXPECT_EQ(RoundHalfEven(1.5), 2);
+  EXPECT_EQ(RoundHalfEven(2.5), 2);
+  EXPECT_EQ(RoundHalfEven(-0.5), 0);
+  EXPECT_EQ(RoundHalfEven(-1.5), -2);
+  EXPECT_EQ(RoundHalfEven(-2.5), -2);
+  EXPECT_EQ(RoundHalfEven(2.4999), 2);
+  EXPECT_EQ(RoundHalfEven(-2.5001), -3);
+}
+
+TEST(Numeric, ConversionsSaturateInsteadOfOverflowing) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(Trunc(1e300), INT32_MAX);
+  EXPECT_EQ(Trunc(-inf), INT32_MIN);
+  EXPECT_EQ(Trunc(nan), 0);
+  EXPECT_EQ(RoundHalfEven(inf), INT32_MAX);
+  EXPECT_EQ(RoundHalfEven(nan), 0);
+  EXPECT_EQ(Ceil(1e20), INT32_MAX);
+  EXPECT_EQ(Trunc(-2.9), -2);
+  EXPECT_EQ(Floor(-2.1), -3);
+}
+
+TEST(Numeric, ModFloorIsNeverNegative) {
+  EXPECT_EQ(ModFloor(-1, 5), 4);
+  EXPECT_EQ(ModFloor(-5, 5), 0);
+  EXPECT_EQ(ModFloor(-6, 5), 4);
+  EXPECT_EQ(ModFloor(7, 5), 2);
+  EXPECT_EQ(DivFloor(-1, 5), -1);
+  EXPECT_EQ(DivFloor(-5, 5), -1);
+  EXPECT_EQ(DivFloor(4, 5), 0);
+}
+
+TEST(Random, SeededSequencesRepeatAndStayInRange) {
+  RandSeed(1234);
+  int first[50];
+  for (int& v : first) v = Random(7);
+  RandSeed(1234);
+  for (int v : first) EXPECT_EQ(Random(7), v);
+  int seen[7] = {};
+  for (int i = 0; i < 7000; ++i) {
+    int v = Random(7);
+    ASSERT_GE(v, 0);
+    ASSERT_LT(v, 7);
+    ++seen[v];
+  }
+  for (int c : seen) EXPECT_GT(c, 800);
+  EXPECT_EQ(Random(0), 0);
+  EXPECT_EQ(Random(-3), 0);
+  double f = RandomFloat();
+  EXPECT_GE(f, 0.0);
+  EXPECT_LT(f, 1.0);
+}
