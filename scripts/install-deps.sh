@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential g++ cmake ninja-build pkg-config git
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev libomp-14-dev
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # codecs and image libraries
