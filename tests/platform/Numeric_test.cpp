@@ -62,3 +62,18 @@ TEST(Random, SeededSequencesRepeatAndStayInRange) {
   EXPECT_GE(f, 0.0);
   EXPECT_LT(f, 1.0);
 }
+
+TEST(Numeric, IntDistanceIsTheExactFlooredRoot) {
+  for (int64_t d = 0; d <= 100000; ++d) {
+    ASSERT_EQ(IntDistance(0, 0, int32_t(d), 0), d);
+    const int64_t v = d * d + d;  // just below (d + 1)^2
+    ASSERT_EQ(ISqrt(v), d);
+    ASSERT_EQ(ISqrt(v + d + 1), d + 1);
+  }
+  EXPECT_EQ(IntDistance(0, 0, 3000, 0), 3000);
+  EXPECT_EQ(IntDistance(0, 0, 6000, 0), 6000);
+  EXPECT_EQ(IntDistance(10, 10, 13, 14), 5);
+  EXPECT_EQ(IntDistance(-5, -5, 5, 5), 14);  // sqrt(200) = 14.14
+  EXPECT_EQ(IntDistance(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), INT32_MAX);
+  EXPECT_EQ(IntDistance(-1000000000, 0, 1000000000, 0), 2000000000);
+}

@@ -46,6 +46,26 @@ constexpr int64_t DivFloor(int64_t a, int64_t n) {
   return (a % n != 0 && a < 0) ? q - 1 : q;
 }
 
+// floor(sqrt(v)) exactly, for any non-negative 64-bit v.
+inline int64_t ISqrt(int64_t v) {
+  if (v <= 0) return 0;
+  int64_t r = int64_t(std::sqrt(double(v)));
+  while (r * r > v) --r;
+  while ((r + 1) * (r + 1) <= v) ++r;
+  return r;
+}
+
+// The integer distance between two points: floor of the Euclidean distance, exact at
+// every range (painting, radial gradients and blurs rely on it on large photos);
+// distances beyond the int32 range saturate.
+inline int32_t IntDistance(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  const int64_t dx = int64_t(x1) - x0, dy = int64_t(y1) - y0;
+  if (dx > 2000000000 || dx < -2000000000 || dy > 2000000000 || dy < -2000000000) return INT32_MAX;
+  const int64_t d2 = dx * dx + dy * dy;  // below 2^63
+  const int64_t r = ISqrt(d2);
+  return r > INT32_MAX ? INT32_MAX : int32_t(r);
+}
+
 constexpr int ClampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 constexpr uint8_t ClampByte(int v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
