@@ -44,10 +44,11 @@ QImage BitmapAsQImage(TBitmap& bmp) {
 }
 
 QImage BitmapAsQImage(const TBitmap& bmp) {
+  // QImage over const data copies on its first write, so this view never changes bmp
   if (bmp.Empty()) return QImage();
   QImage::Format f = QtFormat(bmp.PixelFormat());
   if (f == QImage::Format_Invalid) return ConvertedCopy(bmp);
-  QImage img(bmp.Bits(), bmp.Width(), bmp.Height(), qsizetype(bmp.Stride()), f);
+  QImage img(static_cast<const uchar*>(bmp.Bits()), bmp.Width(), bmp.Height(), qsizetype(bmp.Stride()), f);
   if (bmp.PixelFormat() <= pf8bit) img.setColorTable(ColorTable(bmp));
   return img;
 }
