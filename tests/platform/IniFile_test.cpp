@@ -184,13 +184,18 @@ TEST(IniFile, AFailedSaveLeavesTheOldFile) {
   fs::create_directories(tmp.Path / "dir" / "Quillomatic.ini");
   EXPECT_FALSE(ini.SaveAs(tmp.File("dir/Quillomatic.ini"), &error));
   EXPECT_EQ(FilesIn(tmp.Path / "dir"), 1u);
+}
 
-  // A folder we may not write into keeps the old file as it was.
+TEST(IniFile, AReadOnlyFolderKeepsTheOldFile) {
+  TempFolder tmp;
+  TIniFile ini;
+  ini.WriteInteger("Params", "History", 5);
+  std::string error;
   const std::string path = tmp.File("ro/Quillomatic.ini");
   fs::create_directories(tmp.Path / "ro");
   WriteAll(path, "[Params]\nHistory=2\n");
-  chmod((tmp.Path / "ro").c_str(), 0555);
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  chmod((tmp.Path / "ro").c_str(), 0555);
   EXPECT_FALSE(ini.SaveAs(path, &error));
   EXPECT_EQ(ReadAll(path), "[Params]\nHistory=2\n");
   EXPECT_EQ(FilesIn(tmp.Path / "ro"), 1u);
