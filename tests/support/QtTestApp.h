@@ -16,11 +16,12 @@ inline QApplication& App() {
   return *app;
 }
 
-// Calls act with the modal widget as soon as one is shown (polling the event loop).
-inline void WhenModal(std::function<void(QWidget*)> act) {
+// Calls act with the widget find returns as soon as there is one (polling the event
+// loop that a modal dialog or a popup menu runs).
+inline void WhenShown(QWidget* (*find)(), std::function<void(QWidget*)> act) {
   auto* timer = new QTimer(&App());
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-    if (QWidget* w = QApplication::activeModalWidget()) {
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, find, act] {
+    if (QWidget* w = find()) {
       timer->stop();
       timer->deleteLater();
       act(w);
@@ -28,5 +29,8 @@ inline void WhenModal(std::function<void(QWidget*)> act) {
   });
   timer->start(5);
 }
+
+inline void WhenModal(std::function<void(QWidget*)> act) { WhenShown(&QApplication::activeModalWidget, act); }
+inline void WhenPopup(std::function<void(QWidget*)> act) { WhenShown(&QApplication::activePopupWidget, act); }
 
 }  // namespace qm::test

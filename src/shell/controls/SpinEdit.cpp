@@ -95,7 +95,9 @@ void TSpinEditBase::keyPressEvent(QKeyEvent* e) {
     return;
   }
   const QString t = e->text();
-  if (t.isEmpty() || IsEnter(t[0])) {
+  // Shortcuts (Ctrl+A, Ctrl+V...) are control characters, whatever text they carry.
+  const bool shortcut = (e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) && !(e->modifiers() & Qt::AltModifier);
+  if (t.isEmpty() || IsEnter(t[0]) || shortcut) {
     // Navigation, and Enter, which goes on to the dialog's default button.
     QLineEdit::keyPressEvent(e);
     return;
