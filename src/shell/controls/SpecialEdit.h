@@ -38,6 +38,10 @@ class TSpecialEdit : public QFrame {
   void SetButtonStyle(TPNStyle s) { button_->SetStyle(s); }
   TPrevNextButton* Button() const { return button_; }
 
+  // A single sunken border (the default) or none.
+  bool BorderSingle() const { return frameStyle() != QFrame::NoFrame; }
+  void SetBorderSingle(bool on) { setFrameStyle(on ? (QFrame::StyledPanel | QFrame::Sunken) : QFrame::NoFrame); }
+
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool on);
   bool MinimizeText() const { return minimizeText_; }
