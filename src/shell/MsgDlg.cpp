@@ -172,7 +172,7 @@ void TMsgDlgForm::LayOut(const std::string& text, int buttons) {
     left += kButtonWidth + kButtonGap;
   }
   QPushButton* def = (buttons & mbOK) ? BtnOk : BtnYes;
-  def->setDefault(true);
+  for (QPushButton* b : all) b->setDefault(b == def);
   setFixedSize(width, kButtonHeight + content + kCaptionTop);
   (inputMode_ ? static_cast<QWidget*>(EdiInput) : def)->setFocus();
 }

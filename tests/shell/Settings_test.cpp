@@ -8,6 +8,7 @@
 #include "platform/core/Types.h"
 #include "platform/texts/IniFile.h"
 #include "shell/Settings.h"
+#include "shell/SettingsEnvironment.h"
 
 using namespace qm;
 namespace fs = std::filesystem;
@@ -279,4 +280,13 @@ TEST(Settings, AFailedSaveIsReported) {
   std::string error;
   EXPECT_FALSE(SaveShellSettings(ini, DefaultShellSettings(Env()), &error));
   EXPECT_FALSE(error.empty());
+}
+
+TEST(Settings, TheDesktopEnvironment) {
+  const TSettingsEnvironment env = SystemSettingsEnvironment(5, false);
+  EXPECT_FALSE(env.DefaultOpenFolder.empty());
+  EXPECT_TRUE(fs::is_directory(env.DefaultOpenFolder));
+  EXPECT_EQ(env.FormatCount, 5);
+  EXPECT_FALSE(env.Screen.IsEmpty());
+  EXPECT_NE(env.PluginFolder.find("Plugins"), std::string::npos);
 }
