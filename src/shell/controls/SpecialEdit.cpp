@@ -17,6 +17,7 @@ constexpr qint64 kDropDownInterval = 333;  // ms; a click that closed the menu m
 TSpecialEdit::TSpecialEdit(QWidget* parent) : QFrame(parent), button_(new TPrevNextButton(this)) {
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setFocusPolicy(Qt::StrongFocus);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);  // one line, like an edit
   button_->setObjectName(QStringLiteral("DropButton"));
   button_->SetStyle(stDown);
   button_->hide();
