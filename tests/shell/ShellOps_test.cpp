@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/core/Messages.h"
+#include "shell/FileUtils.h"
+#include "shell/ShellOps.h"
+#include "support/QtTestApp.h"
+
+using namespace qm;
+namespace fs = std::filesystem;
+
+namespace {
+struct TempFolder {
+  fs::path Path;
+  TempFolder() {
+    const char* base = std::getenv("QM_TEST_TMP");
+    fs::path root = base ? fs::path(base) : fs::temp_directory_path();
+    fs::create_directories(root);
+    std::string tmpl = (root / "ops-XXXXXX").string();
+    Path = mkdtemp(tmpl.data());
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(Path, ec);
+  }
+  std::string File(const std::string& name, const char* content = nullptr) const {
+    const std::string p = (Path / name).string();
+    if (content) std::ofstream(p) << content;
+    return p;
+  }
+};
+}  // namespace
+
+TEST(FileUtils, SizesDatesAndTrueNames) {
+  TempFolder tmp;
+  const std::string f = tmp.File("Photo.JPG", "12345");
+  EXPECT_EQ(GetFileSizeByName(f), 5);
+  EXPECT_EQ(GetFileSizeByName(tmp.File("missing")), -1);
+  EXPECT_EQ(GetFileSizeByName(tmp.Path.string()), -1);
+  EXPECT_TRUE(SetFileDateByName(f, 1000000000));
+  EXPECT_EQ(GetFileDateByName(f), 1000000000);
+  EXPECT_FALSE(SetFileDateByName(tmp.File("missing"), 1000000000));
+  EXPECT_EQ(GetTrueFileName(tmp.File("photo.jpg")), f);
+  EXPECT_EQ(GetTrueFileName(f), f);
+  EXPECT_EQ(GetTrueFileName(tmp.File("other.jpg")), tmp.File("other.jpg"));
+}
+
+TEST(ShellOps, CopyMoveAndRenameNeverReplace) {
+  test::App();
+  TempFolder tmp;
+  const std::string a = tmp.File("a.png", "A"), b = tmp.File("b.png", "B");
+  EXPECT_FALSE(CopyFileTo(a, b));
+  EXPECT_EQ(GetFileSizeByName(b), 1);
+  EXPECT_TRUE(CopyFileTo(a, tmp.File("c.png")));
+  EXPECT_TRUE(fs::exists(a));
+  EXPECT_FALSE(MoveFileTo(a, b));
+  fs::create_directories(tmp.Path / "sub");
+  EXPECT_TRUE(MoveFileTo(a, tmp.File("sub/a.png")));
+  EXPECT_FALSE(fs::exists(a));
+  EXPECT_TRUE(MoveFileTo(tmp.File("sub/a.png"), tmp.File("sub/renamed.png")));
+  EXPECT_FALSE(CopyFileTo(tmp.File("missing.png"), tmp.File("x.png")));
+  EXPECT_FALSE(OpenWithAssociatedProgram(""));
+}
+
+TEST(ShellOps, TheTrash) {
+  TempFolder tmp;
+  // The trash of this test lives in its own folder.
+  setenv("HOME", tmp.Path.c_str(), 1);
+  setenv("XDG_DATA_HOME", (tmp.Path / "share").c_str(), 1);
+  test::App();
+  const std::string f = tmp.File("old.bmp", "x");
+  int asked = 0;
+  SetMessageHandler([&](const std::string&, int type, int buttons, const std::string&) {
+    ++asked;
+    EXPECT_EQ(type, mtConfirmation);
+    EXPECT_EQ(buttons, mbYes | mbNo);
+    return int(mrNo);
+  });
+  EXPECT_FALSE(DeleteToRecycleBin(f, true));
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(fs::exists(f));
+  SetMessageHandler({});
+  EXPECT_TRUE(DeleteToRecycleBin(f, false));
+  EXPECT_FALSE(fs::exists(f));
+  EXPECT_FALSE(DeleteToRecycleBin(f, false));
+}
