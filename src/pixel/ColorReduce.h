@@ -121,18 +121,36 @@ class TColorQuantizer {
 // per 15-bit cell: the palette's own colours claim their cells first, then each cell
 // keeps the answer found for the first colour that reaches it.
 class TFastColorLookup {
+  static constexpr uint16_t kEmpty = 0xFFFF;
+  static unsigned Key(unsigned red, unsigned green, unsigned blue) {
+    return (red >> 3) | ((green & 0xF8u) << 2) | ((blue & 0xF8u) << 7);
+  }
+
  public:
   explicit TFastColorLookup(const TPalette& palette);
-  int Lookup(uint8_t red, uint8_t green, uint8_t blue) {
-    const unsigned key = (red >> 3) | ((green & 0xF8u) << 2) | ((blue & 0xF8u) << 7);
-    const uint16_t hit = cache_[key];
-    if (hit != kEmpty) return hit;
-    return Search(key, red, green, blue);
-  }
+  int Lookup(uint8_t red, uint8_t green, uint8_t blue) { return Cursor(*this)(red, green, blue); }
   const TPalette& Palette() const { return palette_; }
 
+  // The lookup for a hot loop: the cache's address stays in a register however the
+  // loop's stores alias; misses go back to the owner.
+  class Cursor {
+   public:
+    explicit Cursor(TFastColorLookup& owner) : cache_(owner.cache_.data()), owner_(&owner) {}
+    int operator()(uint8_t red, uint8_t green, uint8_t blue) const {
+      const unsigned key = Key(red, green, blue);
+      const uint16_t hit = cache_[key];
+      if (hit != kEmpty) [[likely]]
+        return hit;
+      return owner_->Search(key, red, green, blue);
+    }
+
+   private:
+    const uint16_t* cache_;
+    TFastColorLookup* owner_;
+  };
+  Cursor GetCursor() { return Cursor(*this); }
+
  private:
-  static constexpr uint16_t kEmpty = 0xFFFF;
   int Search(unsigned key, int red, int green, int blue);
   TPalette palette_;
   std::vector<uint16_t> cache_;
@@ -145,6 +163,8 @@ class TNetscapeColorLookup {
     return 36 * ((red + 25) / 51) + 6 * ((green + 25) / 51) + (blue + 25) / 51;
   }
   const TPalette& Palette() const;
+  int operator()(uint8_t red, uint8_t green, uint8_t blue) const { return Lookup(red, green, blue); }
+  TNetscapeColorLookup GetCursor() const { return *this; }
 };
 
 // Black (0) below the luminance threshold 77 r + 150 g + 29 b < 32513, else white (1).
@@ -154,6 +174,8 @@ class TMonochromeLookup {
     return 77 * red + 150 * green + 29 * blue < 32513 ? 0 : 1;
   }
   const TPalette& Palette() const;
+  int operator()(uint8_t red, uint8_t green, uint8_t blue) const { return Lookup(red, green, blue); }
+  TMonochromeLookup GetCursor() const { return *this; }
 };
 
 // Nearest-colour mapping along the serpentine scan: the column of the next pixel and
@@ -163,11 +185,15 @@ class TDitherEngine {
   explicit TDitherEngine(int width) : width_(width) {}
   int Direction() const { return direction_; }
   int Column() const { return column_; }
+  // One pixel, the next in scan order.
   template <class Lookup>
   int Dither(Lookup& lookup, uint8_t red, uint8_t green, uint8_t blue) {
     column_ += direction_;
     return lookup.Lookup(red, green, blue);
   }
+  // A whole row of B, G, R pixels in scan order; indices[x] receives pixel x's entry.
+  template <class Lookup>
+  void DitherRow(Lookup& lookup, const uint8_t* row, uint8_t* indices);
   void NextLine() {
     direction_ = -direction_;
     column_ = direction_ > 0 ? 0 : width_ - 1;
@@ -187,6 +213,8 @@ class TFloydSteinbergDitherer : public TDitherEngine {
   TFloydSteinbergDitherer(int width, const TPalette& palette);
   template <class Lookup>
   int Dither(Lookup& lookup, uint8_t red, uint8_t green, uint8_t blue);
+  template <class Lookup>
+  void DitherRow(Lookup& lookup, const uint8_t* row, uint8_t* indices);
   void NextLine();
 
  private:
@@ -194,8 +222,21 @@ class TFloydSteinbergDitherer : public TDitherEngine {
   // column, with one spare column on each side.
   std::vector<int32_t> cur_, next_;
   int32_t carriedR_ = 0, carriedG_ = 0, carriedB_ = 0;
-  uint8_t palR_[256] = {}, palG_[256] = {}, palB_[256] = {};
+  // Palette entries packed as R | G << 10 | B << 20, one load per pixel.
+  uint32_t pal_[256] = {};
 };
+
+template <class Lookup>
+void TDitherEngine::DitherRow(Lookup& lookup, const uint8_t* row, uint8_t* indices) {
+  const auto find = lookup.GetCursor();
+  const int w = width_;
+  if (direction_ > 0) {
+    for (int x = 0; x < w; ++x) indices[x] = uint8_t(find(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+  } else {
+    for (int x = w - 1; x >= 0; --x) indices[x] = uint8_t(find(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+  }
+  column_ = direction_ > 0 ? w : -1;
+}
 
 template <class Lookup>
 int TFloydSteinbergDitherer::Dither(Lookup& lookup, uint8_t red, uint8_t green, uint8_t blue) {
@@ -205,7 +246,8 @@ int TFloydSteinbergDitherer::Dither(Lookup& lookup, uint8_t red, uint8_t green, 
   const int g = ClampByte(green + (carriedG_ + e[1] + 8) / 16);
   const int b = ClampByte(blue + (carriedB_ + e[2] + 8) / 16);
   const int index = lookup.Lookup(uint8_t(r), uint8_t(g), uint8_t(b));
-  const int32_t er = r - palR_[index], eg = g - palG_[index], eb = b - palB_[index];
+  const uint32_t pc = pal_[index];
+  const int32_t er = r - int32_t(pc & 1023), eg = g - int32_t((pc >> 10) & 1023), eb = b - int32_t(pc >> 20);
   carriedR_ = 7 * er;
   carriedG_ = 7 * eg;
   carriedB_ = 7 * eb;
@@ -222,6 +264,55 @@ int TFloydSteinbergDitherer::Dither(Lookup& lookup, uint8_t red, uint8_t green, 
   n[d + 2] += eb;
   column_ += direction_;
   return index;
+}
+
+template <class Lookup>
+void TFloydSteinbergDitherer::DitherRow(Lookup& lookup, const uint8_t* row, uint8_t* indices) {
+  // The same steps as Dither, with the running state in locals: each pixel waits on the
+  // previous one's error, so that chain is kept free of memory round trips.
+  const auto find = lookup.GetCursor();
+  const int w = width_, dir = direction_;
+  const uint32_t* __restrict pal = pal_;
+  const int32_t* __restrict cur = cur_.data() + 3;
+  int32_t* __restrict next = next_.data() + 3;
+  const ptrdiff_t d = 3 * dir;
+  int32_t cr = 0, cg = 0, cb = 0;
+  int x = dir > 0 ? 0 : w - 1;
+  for (int k = 0; k < w; ++k, x += dir) {
+    const ptrdiff_t at = ptrdiff_t(x) * 3;
+    const uint8_t* p = row + at;
+    int r = p[2] + (cr + cur[at] + 8) / 16;
+    int g = p[1] + (cg + cur[at + 1] + 8) / 16;
+    int b = p[0] + (cb + cur[at + 2] + 8) / 16;
+    // Values outside 0..255 are rare on pictures: a predicted branch keeps the clamp
+    // off the chain.
+    if ((r | g | b) & ~255) [[unlikely]] {
+      r = ClampByte(r);
+      g = ClampByte(g);
+      b = ClampByte(b);
+    }
+    const int index = find(uint8_t(r), uint8_t(g), uint8_t(b));
+    indices[x] = uint8_t(index);
+    const uint32_t pc = pal[index];
+    const int32_t er = r - int32_t(pc & 1023), eg = g - int32_t((pc >> 10) & 1023), eb = b - int32_t(pc >> 20);
+    cr = 7 * er;
+    cg = 7 * eg;
+    cb = 7 * eb;
+    int32_t* n = next + at;
+    n[-d] += 3 * er;
+    n[-d + 1] += 3 * eg;
+    n[-d + 2] += 3 * eb;
+    n[0] += 5 * er;
+    n[1] += 5 * eg;
+    n[2] += 5 * eb;
+    n[d] += er;
+    n[d + 1] += eg;
+    n[d + 2] += eb;
+  }
+  carriedR_ = cr;
+  carriedG_ = cg;
+  carriedB_ = cb;
+  column_ = x;
 }
 
 }  // namespace qm
