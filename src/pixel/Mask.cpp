@@ -263,8 +263,8 @@ void FeatherMaskEdgesRect(TBitmap& mask, TRect rect) {
     const int v = row[3 * x];
     return v == 255 ? 333 : v;
   };
-  ForEachRowInPlace3(mask, rect, [&](const uint8_t* above, const uint8_t* row, const uint8_t* below, uint8_t* out,
-                                     int) {
+  ForEachRowInPlace3(mask, rect, 0, [&](const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                        uint8_t* out, int, uint8_t*) {
     for (int x = 0; x < n; ++x) {
       if (row[3 * x] == 255) continue;
       int sum = 0;
@@ -278,8 +278,8 @@ void BlurMaskCrossPasses(TBitmap& bmp, int passes, TRect rect) {
   if (passes < 1 || !Clip24(bmp, rect)) return;
   const int n = rect.Width();
   for (int pass = 0; pass < passes; ++pass)
-    ForEachRowInPlace3(bmp, rect, [n](const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                                      uint8_t* out, int) {
+    ForEachRowInPlace3(bmp, rect, 0, [n](const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                         uint8_t* out, int, uint8_t*) {
       for (int x = 0; x < n; ++x) {
         const int self = row[3 * x];
         const int left = x > 0 ? row[3 * x - 3] : self;
