@@ -6,6 +6,7 @@
 
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Mask.h"
 #include "pixel/RectUtils.h"
 #include "platform/core/Canvas.h"
 #include "platform/core/Palettes.h"
@@ -39,6 +40,17 @@ void ReplaceExactColor(TBitmap& bmp, TColor from, TColor to) {
           p[1] = tg;
           p[2] = tr;
         }
+    }
+  });
+}
+
+// Every byte of a 24-bit bitmap v := 255 - v (a mask turned into alpha).
+void InvertAlpha(TBitmap& bmp) {
+  const size_t n = size_t(bmp.Width()) * 3;
+  ParallelRows(0, bmp.Height(), int64_t(bmp.Width()) * bmp.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = bmp.ScanLine(y);
+      for (size_t i = 0; i < n; ++i) p[i] = uint8_t(255 - p[i]);
     }
   });
 }
@@ -249,6 +261,39 @@ void CombineBitmapWithMask32(const TBitmap& image, const TBitmap& mask, TBitmap&
   result = std::move(out);
 }
 
+void SplitBitmapToImageAndMask(const TBitmap& graphic, TBitmap& image, TBitmap& mask) {
+  if (graphic.PixelFormat() == pf32bit) {
+    SplitBitmap32(graphic, image, mask);
+    if (MaskRectEquals(mask, 255, UnboundedRect)) mask.Clear();
+    return;
+  }
+  TBitmap img;
+  img.Assign(graphic);
+  img.SetPixelFormat(pf24bit);
+  Reset(mask, 0, 0, pf24bit);
+  if (graphic.Transparent && !img.Empty()) {
+    Reset(mask, img.Width(), img.Height(), pf24bit);
+    MaskByColorTolerance(img, mask, graphic.EffectiveTransparentColor(), 0, true, UnboundedRect);
+  }
+  image = std::move(img);
+}
+
+void FlattenTransparentGraphic(TBitmap& graphic, TColor background) {
+  if (!graphic.Transparent && graphic.PixelFormat() != pf32bit) {
+    graphic.SetPixelFormat(pf24bit);
+    return;
+  }
+  TBitmap image, mask;
+  SplitBitmapToImageAndMask(graphic, image, mask);
+  TBitmap out(image.Width(), image.Height(), pf24bit, background);
+  // An empty mask means the image is opaque throughout: it is copied as it is (a masked
+  // copy would need a mask and leave only the background).
+  if (mask.Empty()) CopyBitmap24(image, out);
+  else CopyBitmapRectMasked(image, UnboundedRect, out, 0, 0, UnboundedRect, 100, mask);
+  out.BrushColor = graphic.BrushColor;
+  graphic = std::move(out);
+}
+
 void DrawGraphicOnTransparentColor(const TBitmap& graphic, TBitmap& bmp) {
   TBitmap out;
   out.BrushColor = graphic.Transparent ? clGlobalTransparent : bmp.BrushColor;
@@ -298,6 +343,44 @@ void SetGifTransparentColor(TGifImage& gif, int frame, TColor color) {
   TPalette& map = gif.FrameColorMap(frame);
   if (size_t(ti) >= map.size()) map.resize(size_t(ti) + 1, RGB(0, 0, 0));
   map[size_t(ti)] = ColorToRGB(color) & 0xFFFFFF;
+}
+
+void PrepareBitmapForGif(const TBitmap& bmp, TBitmap& result, bool dither, int paletteMode,
+                         const TPalette* palette) {
+  const bool is32 = bmp.PixelFormat() == pf32bit;
+  if (!is32 && !(Is24(bmp) && bmp.Transparent)) return;
+  TBitmap work, alpha;  // alpha: 0 where transparent, 255 where opaque
+  TColor key;
+  if (is32) {
+    SplitBitmap32(bmp, work, alpha);
+    InvertAlpha(alpha);
+    key = clGlobalTransparent;
+  } else {
+    work.Assign(bmp);
+    key = ColorToRGB(bmp.EffectiveTransparentColor()) & 0xFFFFFF;
+    Reset(alpha, work.Width(), work.Height(), pf24bit);
+    MaskByColorToleranceInverted(work, alpha, key, 0, true, UnboundedRect);
+  }
+  work.Transparent = false;
+  ReduceBitmapColors(work, 256, GifReductionOptions(dither, paletteMode), palette);
+  ReplaceExactColor(work, key, SubstituteColor(key));
+  FillColorWhereMaskInRange(alpha, UnboundedRect, work, 0, 0, UnboundedRect, key, 0, 128);
+  work.Transparent = true;
+  work.TransparentColor = key;
+  work.BrushColor = result.BrushColor;
+  result = std::move(work);
+}
+
+void ConvertToGifWithTransparency(const TBitmap& bmp, TGifImage& gif, bool dither, int paletteMode,
+                                  const TPalette* palette) {
+  if (bmp.PixelFormat() != pf32bit && !(Is24(bmp) && bmp.Transparent)) return;
+  TBitmap prepared;
+  PrepareBitmapForGif(bmp, prepared, dither, paletteMode, palette);
+  gif.ColorReduction = rmNone;
+  gif.Assign(prepared);
+  if (gif.Frames.empty()) return;
+  TGifFrame& f = gif.Frames[0];
+  f.TransparentIndex = FindOrAddEntry(f.ColorMap, prepared.TransparentColor);
 }
 
 void ReduceColorsWithTransparency(const TBitmap& image, const TBitmap& mask, TBitmap& result, int paletteMode,

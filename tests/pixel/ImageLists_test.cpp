@@ -60,3 +60,24 @@ TEST(ImageLists, MaskedAddAndIcons) {
   EXPECT_EQ(list.Pixmap(0).size(), QSize(3, 2));
   EXPECT_FALSE(list.Icon(0).isNull());
 }
+
+TEST(ImageLists, ShadowListDropsASoftShadowRightAndBelow) {
+  TImageList source(10, 10, 3);
+  source.Add(Glyph(10, 10));  // red over (2..7, 2..7)
+  QObject owner;
+  EXPECT_EQ(MakeShadowImageList(&owner, source, RGB(255, 255, 255), 101), nullptr);
+  EXPECT_EQ(MakeShadowImageList(&owner, source, RGB(255, 255, 255), -1), nullptr);
+  TImageList* list = MakeShadowImageList(&owner, source, RGB(255, 255, 255), 60);
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->Count(), 1);
+  EXPECT_EQ(list->AllocBy(), 3);
+  const QImage& img = list->Image(0);
+  EXPECT_EQ(img.pixel(4, 4), qRgb(255, 0, 0));
+  EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);  // background: masked out
+  EXPECT_EQ(qAlpha(img.pixel(0, 9)), 0);
+  EXPECT_EQ(qAlpha(img.pixel(9, 9)), 255);  // the softened edge of the shadow
+  const QRgb below = img.pixel(5, 8), above = img.pixel(5, 1);  // under the glyph, over it
+  EXPECT_EQ(qAlpha(below), 255);
+  EXPECT_LT(qRed(below), 200);
+  EXPECT_EQ(qAlpha(above), 0);
+}

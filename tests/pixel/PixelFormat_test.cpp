@@ -365,3 +365,129 @@ TEST(EnlargeCanvas, PlacesTheSourceOverBackgroundAndPattern) {
   EXPECT_EQ(self.GetPixel(1, 1), src.GetPixel(0, 0));
   EXPECT_EQ(self.GetPixel(0, 0), clWhite);
 }
+
+TEST(SplitBitmapToImageAndMask, AlphaKeyOrNothing) {
+  TBitmap b32 = RandomBitmap(6, 5, 20, pf32bit), image, mask;
+  SplitBitmapToImageAndMask(b32, image, mask);
+  ASSERT_EQ(mask.Width(), 6);
+  EXPECT_EQ(Px(mask, 2, 3)[0], 255 - b32.ScanLine(3)[4 * 2 + 3]);
+  // alpha 0 everywhere: taken as a bitmap that does not use alpha, so no mask
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 6; ++x) b32.ScanLine(y)[4 * x + 3] = 0;
+  SplitBitmapToImageAndMask(b32, image, mask);
+  EXPECT_TRUE(mask.Empty());
+  EXPECT_EQ(image.GetPixel(1, 1), b32.GetPixel(1, 1));
+
+  TBitmap keyed = FewColors(7, 4, 3, 21);
+  keyed.Transparent = true;
+  keyed.TransparentColor = keyed.GetPixel(0, 0);
+  keyed.SetPixelFormat(pf8bit);
+  SplitBitmapToImageAndMask(keyed, image, mask);
+  EXPECT_EQ(image.PixelFormat(), pf24bit);
+  ASSERT_EQ(mask.Width(), 7);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(Px(mask, x, y)[0], keyed.GetPixel(x, y) == keyed.TransparentColor ? 255 : 0);
+  keyed.Transparent = false;
+  mask = TBitmap(3, 3, pf24bit);
+  SplitBitmapToImageAndMask(keyed, image, mask);
+  EXPECT_TRUE(mask.Empty());
+  EXPECT_TRUE(SameColors(image, keyed));
+}
+
+TEST(FlattenTransparentGraphic, LaysTheImageOverTheBackground) {
+  TBitmap keyed = FewColors(7, 4, 3, 22);
+  keyed.Transparent = true;
+  keyed.TransparentColor = keyed.GetPixel(0, 0);
+  TBitmap ref = keyed.Clone();
+  FlattenTransparentGraphic(keyed, RGB(1, 2, 3));
+  EXPECT_FALSE(keyed.Transparent);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 7; ++x)
+      EXPECT_EQ(keyed.GetPixel(x, y), ref.GetPixel(x, y) == ref.TransparentColor ? RGB(1, 2, 3) : ref.GetPixel(x, y));
+
+  // half-transparent 32-bit pixels are blended, an all-zero alpha counts as opaque
+  TBitmap b32(2, 1, pf32bit, RGB(200, 100, 0));
+  b32.ScanLine(0)[3] = 255;
+  b32.ScanLine(0)[7] = 0;
+  FlattenTransparentGraphic(b32, RGB(0, 0, 0));
+  EXPECT_EQ(b32.PixelFormat(), pf24bit);
+  EXPECT_EQ(b32.GetPixel(0, 0), RGB(200, 100, 0));
+  EXPECT_EQ(b32.GetPixel(1, 0), RGB(0, 0, 0));
+  TBitmap clear(2, 1, pf32bit, RGB(200, 100, 0));
+  clear.ScanLine(0)[3] = clear.ScanLine(0)[7] = 0;
+  FlattenTransparentGraphic(clear, RGB(0, 0, 0));
+  EXPECT_EQ(clear.GetPixel(1, 0), RGB(200, 100, 0));
+
+  TBitmap plain(3, 3, pf8bit);
+  FlattenTransparentGraphic(plain, clBlack);
+  EXPECT_EQ(plain.PixelFormat(), pf24bit);
+}
+
+TEST(PrepareBitmapForGif, KeyColourStandsOnlyForTransparentPixels) {
+  // 24-bit with a key colour; one opaque pixel differs from the key only after reduction
+  TBitmap b = RandomBitmap(40, 30, 23);
+  const TColor key = RGB(10, 100, 200);
+  for (int x = 0; x < 10; ++x) b.SetPixel(x, 0, key);
+  b.Transparent = true;
+  b.TransparentColor = key;
+  for (bool dither : {false, true})
+    for (int mode : {gpOptimized, gpWindows256, gpWeb, gpGiven}) {
+      TBitmap out;
+      PrepareBitmapForGif(b, out, dither, mode);
+      ASSERT_TRUE(out.Transparent);
+      EXPECT_EQ(out.TransparentColor, key);
+      EXPECT_LE(ColorsOf(out).size(), 255u);
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(out.GetPixel(x, y) == key, b.GetPixel(x, y) == key) << x << "," << y;
+    }
+
+  // an opaque 32-bit pixel of the key colour (green 0xED) moves to green 0xED - 7; a
+  // few colours survive the reduction unchanged
+  TBitmap b32(4, 1, pf32bit, clGlobalTransparent);
+  b32.SetPixel(1, 0, RGB(0, 100, 0));
+  uint8_t* row = b32.ScanLine(0);
+  row[3] = 255, row[7] = 255, row[11] = 128, row[15] = 129;
+  TBitmap out;
+  PrepareBitmapForGif(b32, out, false, gpOptimized);
+  EXPECT_EQ(out.TransparentColor, clGlobalTransparent);
+  EXPECT_EQ(out.GetPixel(0, 0), SubstituteColor(clGlobalTransparent));
+  EXPECT_EQ(out.GetPixel(1, 0), RGB(0, 100, 0));
+  EXPECT_EQ(out.GetPixel(2, 0), clGlobalTransparent);
+  EXPECT_EQ(out.GetPixel(3, 0), SubstituteColor(clGlobalTransparent));
+
+  // an opaque pixel that the reduction turns into the key colour takes the substitute:
+  // (0, 100, 0) goes to the web colour (0, 102, 0), the key, and ends as (0, 109, 0)
+  TBitmap web(3, 1, pf24bit, RGB(0, 102, 0));
+  web.SetPixel(1, 0, RGB(0, 100, 0));
+  web.SetPixel(2, 0, RGB(255, 255, 255));
+  web.Transparent = true;
+  web.TransparentColor = RGB(0, 102, 0);
+  PrepareBitmapForGif(web, out, false, gpWeb);
+  EXPECT_EQ(out.GetPixel(0, 0), RGB(0, 102, 0));
+  EXPECT_EQ(out.GetPixel(1, 0), RGB(0, 109, 0));
+  EXPECT_EQ(out.GetPixel(2, 0), RGB(255, 255, 255));
+  EXPECT_EQ(SubstituteColor(RGB(5, 100, 5)), RGB(5, 107, 5));
+
+  TBitmap opaque = RandomBitmap(5, 5, 24), untouched(1, 1, pf24bit, RGB(4, 4, 4));
+  PrepareBitmapForGif(opaque, untouched, false, gpOptimized);
+  EXPECT_EQ(untouched.GetPixel(0, 0), RGB(4, 4, 4));
+}
+
+TEST(ConvertToGifWithTransparency, FrameKeepsAUniqueTransparentEntry) {
+  TBitmap b32 = RandomBitmap(30, 20, 25, pf32bit);
+  TGifImage gif;
+  gif.ColorReduction = rmQuantize;
+  ConvertToGifWithTransparency(b32, gif, true, gpOptimized);
+  ASSERT_EQ(gif.Frames.size(), 1u);
+  EXPECT_EQ(gif.ColorReduction, rmNone);
+  const TGifFrame& f = gif.Frames[0];
+  ASSERT_GE(f.TransparentIndex, 0);
+  EXPECT_EQ(f.ColorMap[size_t(f.TransparentIndex)], clGlobalTransparent);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x)
+      ASSERT_EQ(f.Pixels[size_t(y) * 30 + x] == f.TransparentIndex, b32.ScanLine(y)[4 * x + 3] <= 128);
+  TBitmap back;
+  GifFrameToBitmap(gif, back, 0, true);
+  EXPECT_TRUE(back.Transparent);
+  EXPECT_EQ(back.TransparentColor, clGlobalTransparent);
+}

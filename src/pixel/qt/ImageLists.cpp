@@ -3,7 +3,10 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "pixel/Blend.h"
+#include "pixel/ColorAdjust.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Mask.h"
 #include "pixel/PixelFormat.h"
 #include "platform/core/Colors.h"
 #include "platform/qt/QtBitmap.h"
@@ -78,6 +81,27 @@ TImageList* MakeDisabledImageList(QObject* owner, const TImageList& source, TCol
     DrawImageOn(glyph, source.Image(i), 0, 0);
     GreyTint(glyph, clGlobalTransparent, tint, percent);
     list->AddMasked(glyph, tint);
+  }
+  return list;
+}
+
+TImageList* MakeShadowImageList(QObject* owner, const TImageList& source, TColor background, int shadowPercent) {
+  if (shadowPercent < 0 || shadowPercent > 100) return nullptr;
+  const int w = source.Width(), h = source.Height();
+  auto* list = new TImageList(w, h, source.AllocBy(), owner);
+  for (int i = 0; i < source.Count(); ++i) {
+    // The glyph's silhouette, one pixel in from each side, softened: glyph 0, the rest
+    // (within 7 of the key colour) 255.
+    TBitmap shadow(w + 2, h + 2, pf24bit, clGlobalTransparent);
+    DrawImageOn(shadow, source.Image(i), 1, 1);
+    TBitmap mask(w + 2, h + 2, pf24bit, clWhite);
+    MaskByColorTolerance(shadow, mask, clGlobalTransparent, 7, true, UnboundedRect);
+    BoxBlur3x3Rect(mask, UnboundedRect);
+    // Laid at (0, 0) under the glyph, the silhouette falls one pixel right and below.
+    TBitmap glyph(w, h, pf24bit, background);
+    BlendColorThroughMask(mask, UnboundedRect, glyph, 0, 0, UnboundedRect, clBlack, shadowPercent);
+    DrawImageOn(glyph, source.Image(i), 0, 0);
+    list->AddMasked(glyph, background);
   }
   return list;
 }
