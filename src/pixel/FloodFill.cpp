@@ -37,7 +37,9 @@ class TSpanFill {
     fill_[2] = GetRValue(c);
   }
 
-  void SetSeedColor(const uint8_t* p) { std::memcpy(seed_, p, 3); }
+  void SetSeedColor(const uint8_t* p) {
+    for (int i = 0; i < 64; ++i) std::memcpy(seedRow_ + 3 * i, p, 3);
+  }
 
   // Fills from local (x, y); false when the seed stack could not grow.
   bool Run(int x, int y) {
@@ -68,28 +70,32 @@ class TSpanFill {
   }
 
   uint64_t ComputeMatch(int y, int k) const {
-    const int x0 = k * 64, n = std::min(64, width_ - x0);
+    const int x0 = k * 64, n = std::min(64, width_ - x0), nb = 3 * n;
     const uint8_t* p = bmp_.ScanLine(top_ + y) + ptrdiff_t(left_ + x0) * 3;
-    const uint8_t s0 = seed_[0], s1 = seed_[1], s2 = seed_[2];
-    uint64_t bits = 0;
-    if (tolerance_ == 0) {
-      for (int i = 0; i < n; ++i, p += 3)
-        bits |= uint64_t((p[0] == s0) & (p[1] == s1) & (p[2] == s2)) << i;
-    } else {
-      const int t = tolerance_;
-      for (int i = 0; i < n; ++i, p += 3)
-        bits |= uint64_t((std::abs(p[0] - s0) <= t) & (std::abs(p[1] - s1) <= t) & (std::abs(p[2] - s2) <= t)) << i;
+    // Byte by byte against the seed repeated along the word (a loop that vectorises),
+    // then three bytes to a pixel, then eight 0/1 bytes to eight bits by one multiply.
+    uint8_t ok[192];
+    const int t = tolerance_;
+    for (int j = 0; j < nb; ++j) {
+      const int d = p[j] - seedRow_[j];
+      ok[j] = uint8_t((d <= t) & (d >= -t));
     }
+    alignas(8) uint8_t pixel[64] = {};
+    for (int i = 0; i < n; ++i) pixel[i] = ok[3 * i] & ok[3 * i + 1] & ok[3 * i + 2];
     if (sel_) {
       const uint8_t* m = sel_->ScanLine(top_ + y) + ptrdiff_t(left_ + x0) * 3;
-      uint64_t inside = 0;
-      for (int i = 0; i < n; ++i) inside |= uint64_t(m[3 * i] < 255) << i;
-      bits &= inside;
+      for (int i = 0; i < n; ++i) pixel[i] &= uint8_t(m[3 * i] < 255);
+    }
+    uint64_t bits = 0;
+    for (int q = 0; q < 8; ++q) {
+      uint64_t eight;
+      std::memcpy(&eight, pixel + 8 * q, 8);
+      bits |= ((eight * 0x0102040810204080ull) >> 56) << (8 * q);
     }
     return bits;
   }
 
-  bool IsOpen(int x, int y) { return (Open(y, x >> 6) >> (x & 63)) & 1; }
+  bool ShouldFill(int x, int y) { return (Open(y, x >> 6) >> (x & 63)) & 1; }
 
   // First x of the open run that ends at x (x open).
   int RunStart(int x, int y) {
@@ -114,7 +120,7 @@ class TSpanFill {
   }
 
   void Span(int x, int y) {
-    if (!IsOpen(x, y)) return;
+    if (!ShouldFill(x, y)) return;
     const int x1 = RunStart(x, y), x2 = RunEnd(x, y);
     Paint(x1, x2, y);
     if (y > 0) Seeds(x1, x2, y - 1);
@@ -169,7 +175,7 @@ class TSpanFill {
   const TBitmap* sel_;
   TBitmap* out_;
   const int left_, top_, width_, height_, words_, tolerance_;
-  uint8_t seed_[3] = {};
+  uint8_t seedRow_[192] = {};  // the seed colour, 64 times
   uint8_t fill_[3] = {};
   std::vector<uint64_t> visited_, match_;
   std::vector<uint8_t> known_;
