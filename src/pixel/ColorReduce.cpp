@@ -427,8 +427,10 @@ void ReduceBitmapColors(TBitmap& bmp, int colors, int options, const TPalette* p
   else {
     // Never more colours than asked for, and room for two transparency entries when
     // they are to stay free.
+    // An indexed bitmap is counted by the colours it shows.
     const int limit = keepFree ? std::min(colors, 254) : colors;
-    method = CountBitmapColors(bmp) <= limit ? rmNone : rmQuantize;
+    TBitmap holder;
+    method = CountBitmapColors(As24(bmp, holder)) <= limit ? rmNone : rmQuantize;
   }
   if (method == rmNone) return;
 

@@ -373,6 +373,16 @@ TEST(ReduceBitmapColors, ChoosesTheMethodByCountAndOptions) {
   ReduceBitmapColors(c256, 256, 0);
   EXPECT_TRUE(SameBitmaps(c256, c256ref));
 
+  // an indexed bitmap is counted by its colours: 256 shown, 16 asked for
+  TBitmap indexed = RandomBitmap(40, 30, 15);
+  indexed.SetPixelFormat(pf8bit);
+  ReduceBitmapColors(indexed, 16, 0);
+  EXPECT_EQ(indexed.PixelFormat(), pf24bit);
+  EXPECT_LE(CountBitmapColors(indexed), 16);
+  TBitmap small(4, 4, pf8bit);
+  ReduceBitmapColors(small, 16, 0);  // one colour: left as it is
+  EXPECT_EQ(small.PixelFormat(), pf8bit);
+
   // fixed palettes
   TBitmap grey(3, 1, pf24bit, RGB(128, 128, 128));
   ReduceBitmapColors(grey, 216, rcWeb);
@@ -419,5 +429,30 @@ TEST(ReduceBitmapColors, InPlaceResultEqualsThe8BitMapping) {
     TBitmap idx = ReduceColors(photo, rmPalette, options & rcDither, 8, &pal);
     idx.SetPixelFormat(pf24bit);
     EXPECT_TRUE(SameBitmaps(b, idx));
+  }
+}
+
+TEST(Ditherers, PixelByPixelEqualsTheRowMapping) {
+  TBitmap src = RandomBitmap(23, 11, 30);
+  TPalette pal = RefOctreePalette(src, 20);
+  TBitmap rows = ReduceColors(src, rmPalette, true, 8, &pal);
+  TFastColorLookup lookup(pal);
+  TFloydSteinbergDitherer fs(src.Width(), pal);
+  TNetscapeColorLookup web;
+  TDitherEngine nearest(src.Width());
+  TBitmap webRows = ReduceColors(src, rmNetscape, false, 8);
+  for (int y = 0; y < src.Height(); ++y) {
+    ASSERT_EQ(fs.Direction(), y % 2 == 0 ? 1 : -1);
+    for (int k = 0; k < src.Width(); ++k) {
+      const int x = fs.Column();
+      ASSERT_EQ(x, y % 2 == 0 ? k : src.Width() - 1 - k);
+      const uint8_t* p = Px(src, x, y);
+      ASSERT_EQ(fs.Dither(lookup, p[2], p[1], p[0]), int(rows.GetPixelIndex(x, y))) << x << "," << y;
+      const int nx = nearest.Column();
+      const uint8_t* q = Px(src, nx, y);
+      ASSERT_EQ(nearest.Dither(web, q[2], q[1], q[0]), int(webRows.GetPixelIndex(nx, y)));
+    }
+    fs.NextLine();
+    nearest.NextLine();
   }
 }
