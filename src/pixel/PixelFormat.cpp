@@ -305,7 +305,6 @@ void DrawGraphicOnTransparentColor(const TBitmap& graphic, TBitmap& bmp) {
   }
   out.Transparent = graphic.Transparent;
   out.TransparentColor = graphic.Transparent ? clGlobalTransparent : bmp.TransparentColor;
-  out.BrushColor = bmp.BrushColor;
   bmp = std::move(out);
 }
 
