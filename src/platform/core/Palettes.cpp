@@ -50,4 +50,21 @@ const std::vector<TColor>& HalftonePalette() {
   return p;
 }
 
+const std::vector<TColor>& WindowsGrayPalette() {
+  static const std::vector<TColor> p{RGB(0, 0, 0), RGB(128, 128, 128), RGB(192, 192, 192), RGB(255, 255, 255)};
+  return p;
+}
+
+const std::vector<TColor>& WebPalette() {
+  static const std::vector<TColor> p = [] {
+    std::vector<TColor> v;
+    v.reserve(216);
+    for (int r = 0; r < 6; ++r)
+      for (int g = 0; g < 6; ++g)
+        for (int b = 0; b < 6; ++b) v.push_back(RGB(r * 51, g * 51, b * 51));
+    return v;
+  }();
+  return p;
+}
+
 }  // namespace qm

@@ -19,5 +19,10 @@ const std::vector<TColor>& Windows20Palette();
 // k = 1..20 (none of them repeats a grey of the cube), then the last ten reserved
 // colours.
 const std::vector<TColor>& HalftonePalette();
+// The four greys of the grey display palette: 0, 128, 192, 255.
+const std::vector<TColor>& WindowsGrayPalette();
+// The 216 browser-safe colours: entry 36 r + 6 g + b is (51 r, 51 g, 51 b) for r, g, b
+// in 0..5, red varying slowest.
+const std::vector<TColor>& WebPalette();
 
 }  // namespace qm

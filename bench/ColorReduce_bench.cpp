@@ -1,0 +1,55 @@
+#include "Harness.h"
+#include "pixel/ColorReduce.h"
+
+#include <magick/api.h>
+
+namespace qm::bench {
+namespace {
+
+const char* kReduce = "ReduceBitmapColors 256, octree + Floyd-Steinberg (24 MP)";
+const char* kCount = "CountBitmapColors (24 MP)";
+
+// The reduction works in place: each run starts from a fresh copy (not timed).
+QM_BENCH(kReduce, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap work;
+  for (auto _ : st) {
+    st.PauseTiming();
+    work.Assign(Photo());
+    st.ResumeTiming();
+    ReduceBitmapColors(work, 256, rcDither);
+  }
+});
+
+QM_BENCH(kReduce, kGM, kPhotoBytes, [](benchmark::State& st) {
+  ExceptionInfo ex;
+  GetExceptionInfo(&ex);
+  QuantizeInfo qi;
+  GetQuantizeInfo(&qi);
+  qi.number_colors = 256;
+  qi.dither = 1;
+  for (auto _ : st) {
+    st.PauseTiming();
+    Image* img = CloneImage(ToGM(Photo()), 0, 0, 1, &ex);
+    st.ResumeTiming();
+    QuantizeImage(&qi, img);
+    st.PauseTiming();
+    DestroyImage(img);
+    st.ResumeTiming();
+  }
+  DestroyExceptionInfo(&ex);
+});
+
+QM_BENCH(kCount, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  for (auto _ : st) benchmark::DoNotOptimize(CountBitmapColors(Photo()));
+});
+
+QM_BENCH(kCount, kGM, kPhotoBytes, [](benchmark::State& st) {
+  ExceptionInfo ex;
+  GetExceptionInfo(&ex);
+  Image* img = ToGM(Photo());
+  for (auto _ : st) benchmark::DoNotOptimize(GetNumberColors(img, nullptr, &ex));
+  DestroyExceptionInfo(&ex);
+});
+
+}  // namespace
+}  // namespace qm::bench
