@@ -196,6 +196,8 @@ bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMySh
   }
 
   const TRect b = PointsBounds(pts);
+  // moved to the origin, the points must still lie within the coordinate range
+  if (int64_t(b.Right) - b.Left > kMaxSelectionCoord || int64_t(b.Bottom) - b.Top > kMaxSelectionCoord) return fail();
   for (TPoint& p : pts) p.X -= b.Left, p.Y -= b.Top;
   shape.Clear();
   shape.Points = std::move(pts);

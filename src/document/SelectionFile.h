@@ -10,7 +10,8 @@
 //
 // Lines are written with CR LF and read ending at CR, LF, CR LF or LF CR. The
 // reader trusts no byte: counts are bounded by what is left of the data,
-// coordinates by +-kMaxSelectionCoord, sizes must be 1..kMaxSelectionCoord.
+// coordinates by +-kMaxSelectionCoord and a shape's extent by kMaxSelectionCoord,
+// sizes must be 1..kMaxSelectionCoord.
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>

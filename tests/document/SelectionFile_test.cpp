@@ -76,9 +76,10 @@ TShapeManager TracedDots(int n) {
   return s;
 }
 
+// QM_TEST_TMP, else tmp/ in the working directory (the build's tests folder under ctest).
 std::string TempDir() {
   const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env ? env : std::filesystem::temp_directory_path().string();
+  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
   p /= "selection";
   std::filesystem::create_directories(p);
   return p.string();
@@ -140,6 +141,7 @@ TEST(ReadSelection, RefusesBadData) {
       "Quillomatic Selection\r\nVectorial\r\n2147483647\r\n1;1\r\n",  // a count the data cannot hold
       "Quillomatic Selection\r\nVectorial\r\n99999999999999\r\n",     // beyond 32 bits
       "Quillomatic Selection\r\nVectorial\r\n1\r\n2000000;0\r\n",     // coordinate out of range
+      "Quillomatic Selection\r\nVectorial\r\n2\r\n-600000;0\r\n600000;0\r\n",  // too wide
       "Quillomatic Selection\r\nBinary\r\n",                          // no count
       "Quillomatic Selection\r\nBinary\r\n\x01\x00\x00",              // short count
   };
