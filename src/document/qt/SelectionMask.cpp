@@ -191,7 +191,8 @@ std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, int mod
   const bool inv = sel->Inverted;
   const TMyShape kind = sel->ShapeKind;
   const TColor back = inv ? clWhite : clBlack, shape = inv ? clBlack : clWhite;
-  auto mask = std::make_unique<TBitmap>(layer->Width(), layer->Height(), pf24bit, back);
+  const bool ramped = mode == 2 && IsRoundKind(kind);
+  auto mask = std::make_unique<TBitmap>(layer->Width(), layer->Height(), pf24bit, ramped ? clWhite : back);
   if (mode == 1) {
     if (kind == ssPolygon || kind == ssMultiPoints) {
       DrawShapeFilled(sel->Shape, *mask, rect, kind, shape);
@@ -204,8 +205,7 @@ std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, int mod
       BlurPasses(*mask, 6, Inflate(r, 3));
     }
   } else if (mode == 2) {
-    if (IsRoundKind(kind)) {
-      mask->FillRect(GetBitmapRect(*mask), clWhite);
+    if (ramped) {
       DrawShapeFilled(sel->Shape, *mask, rect, kind, clBlack);
       RampMaskEdges(*mask, Inflate(rect, 1), 33);
       if (!inv) Complement(*mask);

@@ -3,9 +3,12 @@
 #include <QImage>
 #include <QPolygon>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "document/Polygon.h"
+#include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
 #include "platform/qt/QtBitmap.h"
 
 namespace qm {
@@ -56,6 +59,27 @@ void DrawGeometry(TShapeManager& shape, QPainter& p, const TRect& r, TMyShape ki
       return;
     }
   }
+}
+
+// The ellipse inscribed in r filled by rows: a pixel belongs to it when its centre
+// does. Rows go to several threads.
+void FillEllipse(TBitmap& bmp, const TRect& r, TColor color) {
+  const double cx = (double(r.Left) + r.Right) / 2, cy = (double(r.Top) + r.Bottom) / 2;
+  const double a = (double(r.Right) - r.Left) / 2, b = (double(r.Bottom) - r.Top) / 2;
+  if (a <= 0 || b <= 0) return;
+  const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, bmp.Height());
+  if (y0 >= y1) return;
+  ParallelRows(y0, y1, int64_t(y1 - y0) * std::min(int64_t(r.Right) - r.Left, int64_t(bmp.Width())),
+               [&](int ya, int yb) {
+                 for (int y = ya; y < yb; ++y) {
+                   const double dy = (y + 0.5 - cy) / b;
+                   if (dy * dy > 1) continue;
+                   const double half = a * std::sqrt(1 - dy * dy);
+                   const int x0 = std::max(Ceil(cx - half - 0.5), 0);
+                   const int x1 = std::min(Floor(cx + half - 0.5), bmp.Width() - 1);
+                   if (x0 <= x1) bmp.FillRect(TRect{x0, y, x1 + 1, y + 1}, color);
+                 }
+               });
 }
 
 void ApplyStyle(QPainter& p, const TShapeStyle& s) {
@@ -127,34 +151,22 @@ void DrawShapeFilled(TShapeManager& shape, TBitmap& bmp, const TRect& r, TMyShap
       bmp.FillRect(r, color);
       return;
     case ssEllipse:
+      FillEllipse(bmp, r, color);
+      return;
     case ssRoundRect: {
       if (w <= 0 || h <= 0) return;
-      QImage img = BitmapAsQImage(bmp);
-      QPainter p(&img);
-      const QColor c = QColor::fromRgb(ColorToQRgb(color));
-      p.setPen(QPen(c, 1));
-      p.setBrush(c);
-      if (kind == ssEllipse) {
-        p.drawEllipse(QRect(r.Left, r.Top, w - 1, h - 1));
-        return;
-      }
-      // A rounded rectangle as two bands and four corner ellipses: the aliased
-      // rounded-rectangle path of the painter is not symmetric.
+      // two bands and four corner ellipses of min(w, h) div 4
       const int e = std::min(w, h) / 4;
       if (e < 2) {
         bmp.FillRect(r, color);
         return;
       }
-      p.end();
       bmp.FillRect(TRect{r.Left + e / 2, r.Top, r.Right - e / 2, r.Bottom}, color);
       bmp.FillRect(TRect{r.Left, r.Top + e / 2, r.Right, r.Bottom - e / 2}, color);
-      p.begin(&img);
-      p.setPen(QPen(c, 1));
-      p.setBrush(c);
-      p.drawEllipse(QRect(r.Left, r.Top, e - 1, e - 1));
-      p.drawEllipse(QRect(r.Right - e, r.Top, e - 1, e - 1));
-      p.drawEllipse(QRect(r.Left, r.Bottom - e, e - 1, e - 1));
-      p.drawEllipse(QRect(r.Right - e, r.Bottom - e, e - 1, e - 1));
+      FillEllipse(bmp, Bounds(r.Left, r.Top, e, e), color);
+      FillEllipse(bmp, Bounds(r.Right - e, r.Top, e, e), color);
+      FillEllipse(bmp, Bounds(r.Left, r.Bottom - e, e, e), color);
+      FillEllipse(bmp, Bounds(r.Right - e, r.Bottom - e, e, e), color);
       return;
     }
     default: {
