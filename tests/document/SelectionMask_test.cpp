@@ -6,6 +6,7 @@
 #include "document/ShapeTestImages.h"
 #include "document/qt/SelectionMask.h"
 #include "document/qt/ShapeDraw.h"
+#include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
 #include "support/TestImages.h"
 
@@ -155,7 +156,9 @@ TEST(SelectionMask, AgreesWithTheHitTestAwayFromTheEdge) {
         // the hit test cuts the corners as an octagon: only the middle must agree
         for (int y = r.Top + r.Height() / 4; y < r.Bottom - r.Height() / 4; ++y)
           for (int x = std::max(0, r.Left); x < std::min(80, r.Right); ++x)
-            if (y >= 0 && y < 64) ASSERT_EQ(Inside(*mask, x, y), Inside(hit, x, y));
+            if (y >= 0 && y < 64) {
+              ASSERT_EQ(Inside(*mask, x, y), Inside(hit, x, y));
+            }
         continue;
       }
       ASSERT_TRUE(DifferOnlyNearEdges(*mask, hit)) << int(k) << " " << r.Left;
@@ -268,6 +271,30 @@ TEST(RestrictChangeToSelection, SoftEdgesKeepTheMiddleAndRestoreTheFarOutside) {
       }
 }
 
+TEST(RestrictChangeToSelection, ASmallSelectionGivesWhatTheWholeLayerMaskGives) {
+  // the mask is only made around the selection: compare with the layer-sized one
+  for (int mode : {0, 1, 2})
+    for (TMyShape k : kKinds)
+      for (bool inverted : {false, true}) {
+        Document d(260, 200);
+        d.AddLayer(-30, 12, 250, 180);
+        SelectKind(d, k, TRect{40, 50, 120, 110}, inverted);
+        d.smoothing = selSmoothProgressive;
+        d.ChangeEverything(13);
+        TBitmap want = d.layer.Clone();
+        const int m = mode == 2 && k == ssRect ? 0 : mode;
+        auto mask = ApplySelectionMaskToLayer(d, m);
+        ASSERT_NE(mask, nullptr);
+        TRect rect = OffsetRect(d.sel.SelRect, 30, -12);
+        const int grow = inverted ? (m == 1 ? 7 : m == 2 ? 1 : 0) : 0;
+        rect = TRect{rect.Left - grow, rect.Top - grow, rect.Right + grow, rect.Bottom + grow};
+        if (HasUsableSelection(d, m == 1))
+          CopyBitmapRectMasked(d.pre, GetBitmapRect(d.pre), want, 0, 0, rect, 100, *mask);
+        RestrictChangeToSelection(d, mode);
+        ASSERT_TRUE(SameBitmaps(d.layer, want)) << mode << int(k) << inverted;
+      }
+}
+
 TEST(RestrictChangeToSelection, WithoutAPreChangeCopyNothingHappens) {
   Document d(40, 30);
   d.Select(ssEllipse, TRect{5, 5, 30, 25});
@@ -371,7 +398,9 @@ TEST(ConvertSelectionToBorder, MakesABandAlongTheOutline) {
             }
           }
         if (edge) ++edges, onEdge += Inside(*band, x, y);
-        if (farAway) ASSERT_FALSE(Inside(*band, x, y)) << int(k) << " " << x << "," << y;
+        if (farAway) {
+          ASSERT_FALSE(Inside(*band, x, y)) << int(k) << " " << x << "," << y;
+        }
       }
     EXPECT_GT(onEdge, edges * 9 / 10) << int(k);
   }

@@ -183,39 +183,51 @@ void StrokeSelectionShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect,
   if (TSelectionOverlay* sel = host.ActiveSelection()) StrokeShape(*sel, bmp, rect, color, usePolygon, penWidth);
 }
 
+namespace {
+
+// The restore mask of the selection over area (layer coordinates, inside the layer):
+// pixel (x, y) of the result stands for pixel (area.Left + x, area.Top + y). Every
+// step reads and writes only within the selection rect grown by 6, so any area that
+// covers that much of the layer gives the same pixels there as the whole layer.
+TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, int mode, const TRect& area) {
+  const TRect rect = OffsetRect(selRect, -area.Left, -area.Top);
+  const bool inv = sel.Inverted;
+  const TMyShape kind = sel.ShapeKind;
+  const TColor back = inv ? clWhite : clBlack, shape = inv ? clBlack : clWhite;
+  const bool ramped = mode == 2 && IsRoundKind(kind);
+  TBitmap mask(area.Width(), area.Height(), pf24bit, ramped ? clWhite : back);
+  if (mode == 1) {
+    if (kind == ssPolygon || kind == ssMultiPoints) {
+      DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
+      // the kept part shrinks by 3 before its edge is blurred
+      ApplyMinMaxPasses(mask, 3, Inflate(rect, 6));
+      BlurPasses(mask, 6, Inflate(rect, 6));
+    } else {
+      const TRect r = Inflate(rect, inv ? 3 : -3);
+      RenderShape(sel, mask, r, shape, true);
+      BlurPasses(mask, 6, Inflate(r, 3));
+    }
+  } else if (mode == 2) {
+    if (ramped) {
+      DrawShapeFilled(sel.Shape, mask, rect, kind, clBlack);
+      RampMaskEdges(mask, Inflate(rect, 1), 33);
+      if (!inv) Complement(mask);
+    } else {
+      RenderShape(sel, mask, rect, shape, true);
+    }
+  } else {
+    DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
+  }
+  return mask;
+}
+
+}  // namespace
+
 std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, int mode) {
   TBitmap* layer = ActiveLayer(host);
   TSelectionOverlay* sel = ShownSelection(host);
   if (!layer || !sel) return nullptr;
-  const TRect rect = ImageToLayer(host, sel->SelRect);
-  const bool inv = sel->Inverted;
-  const TMyShape kind = sel->ShapeKind;
-  const TColor back = inv ? clWhite : clBlack, shape = inv ? clBlack : clWhite;
-  const bool ramped = mode == 2 && IsRoundKind(kind);
-  auto mask = std::make_unique<TBitmap>(layer->Width(), layer->Height(), pf24bit, ramped ? clWhite : back);
-  if (mode == 1) {
-    if (kind == ssPolygon || kind == ssMultiPoints) {
-      DrawShapeFilled(sel->Shape, *mask, rect, kind, shape);
-      // the kept part shrinks by 3 before its edge is blurred
-      ApplyMinMaxPasses(*mask, 3, Inflate(rect, 6));
-      BlurPasses(*mask, 6, Inflate(rect, 6));
-    } else {
-      const TRect r = Inflate(rect, inv ? 3 : -3);
-      RenderShape(*sel, *mask, r, shape, true);
-      BlurPasses(*mask, 6, Inflate(r, 3));
-    }
-  } else if (mode == 2) {
-    if (ramped) {
-      DrawShapeFilled(sel->Shape, *mask, rect, kind, clBlack);
-      RampMaskEdges(*mask, Inflate(rect, 1), 33);
-      if (!inv) Complement(*mask);
-    } else {
-      RenderShape(*sel, *mask, rect, shape, true);
-    }
-  } else {
-    DrawShapeFilled(sel->Shape, *mask, rect, kind, shape);
-  }
-  return mask;
+  return std::make_unique<TBitmap>(RestoreMask(*sel, ImageToLayer(host, sel->SelRect), mode, GetBitmapRect(*layer)));
 }
 
 void RestrictChangeToSelection(TSelectionHost& host, int mode) {
@@ -232,11 +244,26 @@ void RestrictChangeToSelection(TSelectionHost& host, int mode) {
   if (!before || before->PixelFormat() != pf24bit || before->Width() != layer->Width() ||
       before->Height() != layer->Height())
     return;
-  std::unique_ptr<TBitmap> mask = ApplySelectionMaskToLayer(host, mode);
-  if (!mask) return;
-  TRect rect = ImageToLayer(host, sel->SelRect);
+  const TRect selRect = ImageToLayer(host, sel->SelRect);
+  TRect rect = selRect;
   if (sel->Inverted) rect = Inflate(rect, mode == 1 ? 7 : mode == 2 ? 1 : 0);
-  CopyBitmapRectMasked(*before, GetBitmapRect(*before), *layer, 0, 0, rect, 100, *mask);
+  ClipRectToBitmap(rect, *layer);
+  if (rect.IsEmpty()) return;
+  // The mask is made only where it is read, and the pre-change pixels of that part
+  // are copied beside it, unless that part is most of the layer anyway.
+  TRect area = Inflate(selRect, 8);
+  ClipRectToBitmap(area, *layer);
+  area = TRect{std::min(area.Left, rect.Left), std::min(area.Top, rect.Top), std::max(area.Right, rect.Right),
+               std::max(area.Bottom, rect.Bottom)};
+  if (2 * int64_t(area.Width()) * area.Height() >= int64_t(layer->Width()) * layer->Height()) {
+    const TBitmap mask = RestoreMask(*sel, selRect, mode, GetBitmapRect(*layer));
+    CopyBitmapRectMasked(*before, GetBitmapRect(*before), *layer, 0, 0, rect, 100, mask);
+    return;
+  }
+  const TBitmap mask = RestoreMask(*sel, selRect, mode, area);
+  TBitmap part;
+  CopyBitmapRegion(*before, part, area);
+  CopyBitmapRectMasked(part, GetBitmapRect(part), *layer, area.Left, area.Top, rect, 100, mask);
 }
 
 void StrokeSelectionOutline(TSelectionHost& host, TColor color, int width, bool smooth) {

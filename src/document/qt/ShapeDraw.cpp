@@ -62,9 +62,8 @@ void DrawGeometry(TShapeManager& shape, QPainter& p, const TRect& r, TMyShape ki
 }
 
 // The ellipse inscribed in r filled by rows: a pixel belongs to it when its centre
-// does. Rows go to several threads.
+// does. Computed relative to r, so the same ellipse elsewhere covers the same pixels.
 void FillEllipse(TBitmap& bmp, const TRect& r, TColor color) {
-  const double cx = (double(r.Left) + r.Right) / 2, cy = (double(r.Top) + r.Bottom) / 2;
   const double a = (double(r.Right) - r.Left) / 2, b = (double(r.Bottom) - r.Top) / 2;
   if (a <= 0 || b <= 0) return;
   const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, bmp.Height());
@@ -72,12 +71,12 @@ void FillEllipse(TBitmap& bmp, const TRect& r, TColor color) {
   ParallelRows(y0, y1, int64_t(y1 - y0) * std::min(int64_t(r.Right) - r.Left, int64_t(bmp.Width())),
                [&](int ya, int yb) {
                  for (int y = ya; y < yb; ++y) {
-                   const double dy = (y + 0.5 - cy) / b;
+                   const double dy = (double(y) - r.Top + 0.5 - b) / b;
                    if (dy * dy > 1) continue;
                    const double half = a * std::sqrt(1 - dy * dy);
-                   const int x0 = std::max(Ceil(cx - half - 0.5), 0);
-                   const int x1 = std::min(Floor(cx + half - 0.5), bmp.Width() - 1);
-                   if (x0 <= x1) bmp.FillRect(TRect{x0, y, x1 + 1, y + 1}, color);
+                   const int64_t x0 = std::max<int64_t>(int64_t(r.Left) + Ceil(a - half - 0.5), 0);
+                   const int64_t x1 = std::min<int64_t>(int64_t(r.Left) + Floor(a + half - 0.5), bmp.Width() - 1);
+                   if (x0 <= x1) bmp.FillRect(TRect{int32_t(x0), y, int32_t(x1) + 1, y + 1}, color);
                  }
                });
 }
