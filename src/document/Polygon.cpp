@@ -369,7 +369,8 @@ TPolygon24 TPolygon24::Widen(int width, double miterLimit) const {
       }
       const auto si = scaled(nin), so = scaled(nout);
       const int64_t sumX = int64_t(nin.X) + nout.X, sumY = int64_t(nin.Y) + nout.Y;
-      const int64_t q = d == 0 ? 0 : (si.first * sumX + si.second * sumY) / d;
+      // 1 + cos(turn) in 16.16, from the unit normals rather than their rounded offsets
+      const int64_t q = (int64_t(nin.X) * sumX + int64_t(nin.Y) * sumY) / 65536;
       if (d == 0) {
         emit(0, 0);
       } else if (q <= bevelBelow) {

@@ -15,8 +15,8 @@ namespace qm {
 
 namespace {
 
-// Joins sharper than about 37 degrees are bevelled, so a stroked triangle's corners
-// reach at most about 3.2 pen widths out.
+// Corners sharper than about 37 degrees are bevelled, so a stroke's miter reaches at
+// most about 1.6 pen widths beyond the corner.
 constexpr double kStrokeMiterLimit = 0.8;
 
 constexpr TRect Inflate(const TRect& r, int d) { return TRect{r.Left - d, r.Top - d, r.Right + d, r.Bottom + d}; }
