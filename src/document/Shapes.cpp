@@ -60,6 +60,22 @@ Square ScaledSquare(int32_t x, int32_t y, double sx, double sy) {
   return s;
 }
 
+// 1 where the pixel's first byte is at most the level, else 0.
+void InsideRow(const uint8_t* __restrict src, uint8_t* __restrict in, int w, uint8_t level) {
+  for (int x = 0; x < w; ++x) in[x] = src[3 * x] <= level;
+}
+
+// The edge flags of one row of a trace from the inside flags (0 or 1) of the rows
+// above, at and below it, each with an outside column on either side.
+void EdgeFlagsRow(const uint8_t* __restrict prev, const uint8_t* __restrict cur, const uint8_t* __restrict next,
+                  uint8_t* __restrict f, int w) {
+  for (int x = 0; x < w; ++x) {
+    const uint8_t sides = uint8_t((cur[x] ^ 1) | ((prev[x + 1] ^ 1) << 1) | ((cur[x + 2] ^ 1) << 2) |
+                                  ((next[x + 1] ^ 1) << 3));
+    f[x] = uint8_t(sides & uint8_t(-cur[x + 1]));
+  }
+}
+
 // Separable triangle-filter resampling of a grey mask (first byte), written to all
 // three bytes. The filter widens with the reduction so every source pixel counts.
 TBitmap ResampleMaskTriangle(const TBitmap& src, int w, int h) {
@@ -384,44 +400,27 @@ void TShapeManager::FillEdgeRuns(TCanvas& canvas, int dx, TColor color, double s
 void TShapeManager::ShapeFromMask(const TBitmap* mask, int threshold, TRect& r) {
   r = kNoRect;
   Clear();
-  if (!mask || mask->PixelFormat() != pf24bit || mask->Empty()) return;
+  if (!mask || mask->PixelFormat() != pf24bit || mask->Empty() || threshold < 0) return;
   const int w = mask->Width(), h = mask->Height();
-  if (threshold < 0) return;
   const uint8_t level = uint8_t(std::min(threshold, 255));
-
   const int bands = WorthThreading(int64_t(w) * h) ? std::min(EngineThreads(), h) : 1;
-  struct Band {
-    std::vector<TPoint> pts;
-    std::vector<uint8_t> flags;
-    int32_t minX = INT32_MAX, maxX = INT32_MIN;
-  };
-  std::vector<Band> out(static_cast<size_t>(bands));
+
   // Inside flags of one row with an outside column on either side, so the side
   // tests need no bounds checks.
   auto insideRow = [&](int y, uint8_t* in) {
     in[0] = in[w + 1] = 0;
-    if (y < 0 || y >= h) {
-      std::memset(in + 1, 0, size_t(w));
-      return;
-    }
-    const uint8_t* s = mask->ScanLine(y);
-    for (int x = 0; x < w; ++x) in[x + 1] = s[3 * x] <= level;
+    if (y < 0 || y >= h) std::memset(in + 1, 0, size_t(w));
+    else InsideRow(mask->ScanLine(y), in + 1, w, level);
   };
-#pragma omp parallel for schedule(static) num_threads(bands) if (bands > 1)
-  for (int b = 0; b < bands; ++b) {
-    const int y0 = int(int64_t(h) * b / bands), y1 = int(int64_t(h) * (b + 1) / bands);
-    Band& band = out[size_t(b)];
+  // Calls emit(x, y, flags) for each edge pixel of the band's rows, in scan order.
+  auto scanBand = [&](int y0, int y1, auto&& emit) {
     std::vector<uint8_t> buf(size_t(w + 2) * 3), f(size_t(w) + 8, 0);
     uint8_t *prev = buf.data(), *cur = prev + (w + 2), *next = cur + (w + 2);
     insideRow(y0 - 1, prev);
     insideRow(y0, cur);
     for (int y = y0; y < y1; ++y) {
       insideRow(y + 1, next);
-      for (int x = 0; x < w; ++x) {
-        const uint8_t c = cur[x + 1];
-        f[size_t(x)] = uint8_t(((cur[x] ^ 1) | ((prev[x + 1] ^ 1) << 1) | ((cur[x + 2] ^ 1) << 2) |
-                                ((next[x + 1] ^ 1) << 3)) * c);
-      }
+      EdgeFlagsRow(prev, cur, next, f.data(), w);
       for (int x = 0; x < w; ++x) {
         // most of a mask is interior or outside: skip eight quiet pixels at a time
         if (x + 8 <= w) {
@@ -432,40 +431,65 @@ void TShapeManager::ShapeFromMask(const TBitmap* mask, int threshold, TRect& r) 
             continue;
           }
         }
-        if (!f[size_t(x)]) continue;
-        band.pts.push_back(TPoint{x, y});
-        band.flags.push_back(f[size_t(x)]);
-        band.minX = std::min(band.minX, x);
-        band.maxX = std::max(band.maxX, x);
+        if (f[size_t(x)]) emit(x, y, f[size_t(x)]);
       }
       std::swap(prev, cur);
       std::swap(cur, next);
     }
+  };
+  auto bandRows = [&](int b, int& y0, int& y1) {
+    y0 = int(int64_t(h) * b / bands);
+    y1 = int(int64_t(h) * (b + 1) / bands);
+  };
+
+  // Two passes: count each band's points, then write them straight to their place.
+  // Growing lists on several threads at once costs more than tracing twice.
+  struct Extent {
+    size_t count = 0;
+    int32_t minX = INT32_MAX, maxX = INT32_MIN, minY = INT32_MAX, maxY = INT32_MIN;
+  };
+  std::vector<Extent> ext(static_cast<size_t>(bands));
+#pragma omp parallel for schedule(static) num_threads(bands) if (bands > 1)
+  for (int b = 0; b < bands; ++b) {
+    int y0, y1;
+    bandRows(b, y0, y1);
+    Extent e;
+    scanBand(y0, y1, [&e](int x, int y, uint8_t) {
+      ++e.count;
+      e.minX = std::min(e.minX, x);
+      e.maxX = std::max(e.maxX, x);
+      e.minY = std::min(e.minY, y);
+      e.maxY = std::max(e.maxY, y);
+    });
+    ext[size_t(b)] = e;
   }
   size_t total = 0;
-  int32_t minX = INT32_MAX, maxX = INT32_MIN, minY = INT32_MAX, maxY = INT32_MIN;
-  for (const Band& b : out) {
-    if (b.pts.empty()) continue;
-    total += b.pts.size();
-    minX = std::min(minX, b.minX);
-    maxX = std::max(maxX, b.maxX);
-    minY = std::min(minY, b.pts.front().Y);
-    maxY = std::max(maxY, b.pts.back().Y);
+  Extent all;
+  std::vector<size_t> start(ext.size(), 0);
+  for (size_t b = 0; b < ext.size(); ++b) {
+    start[b] = total;
+    total += ext[b].count;
+    all.minX = std::min(all.minX, ext[b].minX);
+    all.maxX = std::max(all.maxX, ext[b].maxX);
+    all.minY = std::min(all.minY, ext[b].minY);
+    all.maxY = std::max(all.maxY, ext[b].maxY);
   }
   if (total == 0) return;
   Points.resize(total);
   PointFlags.resize(total);
-  std::vector<size_t> start(out.size() + 1, 0);
-  for (size_t b = 0; b < out.size(); ++b) start[b + 1] = start[b] + out[b].pts.size();
 #pragma omp parallel for schedule(static) num_threads(bands) if (bands > 1)
   for (int b = 0; b < bands; ++b) {
-    const Band& band = out[size_t(b)];
-    TPoint* dst = Points.data() + start[size_t(b)];
-    for (size_t i = 0; i < band.pts.size(); ++i) dst[i] = TPoint{band.pts[i].X - minX, band.pts[i].Y - minY};
-    if (!band.flags.empty()) std::memcpy(PointFlags.data() + start[size_t(b)], band.flags.data(), band.flags.size());
+    int y0, y1;
+    bandRows(b, y0, y1);
+    TPoint* pt = Points.data() + start[size_t(b)];
+    uint8_t* fl = PointFlags.data() + start[size_t(b)];
+    scanBand(y0, y1, [&](int x, int y, uint8_t f) {
+      *pt++ = TPoint{x - all.minX, y - all.minY};
+      *fl++ = f;
+    });
   }
-  Bounds = TRect{0, 0, maxX - minX, maxY - minY};
-  r = TRect{minX, minY, maxX + 1, maxY + 1};
+  Bounds = TRect{0, 0, all.maxX - all.minX, all.maxY - all.minY};
+  r = TRect{all.minX, all.minY, all.maxX + 1, all.maxY + 1};
 }
 
 TBitmap TShapeManager::RenderMask(int pad) const {
