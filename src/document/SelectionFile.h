@@ -1,0 +1,60 @@
+#pragma once
+// The selection file (.qxs): one selection shape as text lines, or a traced outline
+// as lines followed by little-endian 32-bit integers.
+//
+//   "Quillomatic Selection"          header (optional when reading)
+//   "Vectorial" | "Binary"
+//   vectorial, kinds 0..9:  the code -(kind) - 1, the width, the height
+//   vectorial, point list:  the count n, then n lines "x;y"
+//   binary (traced):        int32 n, then per point x + 33, flags + 77, y + 33
+//
+// Lines are written with CR LF and read ending at CR, LF, CR LF or LF CR. The
+// reader trusts no byte: counts are bounded by what is left of the data,
+// coordinates by +-kMaxSelectionCoord and a shape's extent by kMaxSelectionCoord,
+// sizes must be 1..kMaxSelectionCoord.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "document/Shapes.h"
+
+namespace qm {
+
+// The message shown when a selection file does not read or write. The UI text table
+// takes this entry over; until then this is its built-in value.
+inline constexpr const char* kInvalidDataFileText = "Fichier de données invalide !";
+
+inline constexpr const char* kSelectionFileHeader = "Quillomatic Selection";
+inline constexpr int32_t kMaxSelectionCoord = 1000000;
+
+// Whether a failed read or write shows kInvalidDataFileText (default true). The
+// picture preview turns it off around its reads.
+bool SelectionFileShowErrors();
+void SetSelectionFileShowErrors(bool on);
+
+// A file that cannot be created or opened.
+class EFileStreamError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Appends the file of the shape to out: kinds 0..9 store rect's width and height,
+// ssPolygon and ssPolyline the points, ssMultiPoints the points and their flags.
+// False (out unchanged) for anything the reader would refuse: an empty point list,
+// an empty rect, a traced kind without flags, a coordinate out of range.
+bool WriteSelection(const TShapeManager& shape, std::vector<uint8_t>& out, TMyShape kind, const TRect& rect);
+// Reads a file held in memory. A rectangle-based kind sets kind and rect = (0, 0,
+// width, height) and leaves the points alone; a point list becomes ssPolygon, a
+// traced outline ssMultiPoints, moved to the origin, rect = (0, 0, W + 1, H + 1). On
+// failure the shape is cleared, kind and rect are left, and the result is false.
+bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMyShape& kind, TRect& rect);
+
+// Write the file atomically (beside the target, then renamed over it) and read it.
+// A file that cannot be created or opened throws EFileStreamError; a shape that does
+// not write or a file that does not read gives false.
+bool SaveSelectionToFile(const TShapeManager& shape, const std::string& fileName, TMyShape kind, const TRect& rect);
+bool LoadSelectionFromFile(TShapeManager& shape, const std::string& fileName, TMyShape& kind, TRect& rect);
+
+}  // namespace qm

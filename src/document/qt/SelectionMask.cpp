@@ -1,0 +1,363 @@
+#include "document/qt/SelectionMask.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "document/Polygon.h"
+#include "document/qt/ShapeDraw.h"
+#include "pixel/Blend.h"
+#include "pixel/Chassis.h"
+#include "pixel/ColorAdjust.h"
+#include "pixel/ImgUtils.h"
+#include "pixel/Mask.h"
+
+namespace qm {
+
+namespace {
+
+// Corners sharper than about 37 degrees are bevelled, so a stroke's miter reaches at
+// most about 1.6 pen widths beyond the corner.
+constexpr double kStrokeMiterLimit = 0.8;
+
+constexpr TRect Inflate(const TRect& r, int d) { return TRect{r.Left - d, r.Top - d, r.Right + d, r.Bottom + d}; }
+
+bool IsPolygonKind(TMyShape k) { return k >= ssTriangle1 && k <= ssPolygon; }
+bool IsRoundKind(TMyShape k) { return k == ssEllipse || k == ssRoundRect || k == ssMultiPoints; }
+
+TSelectionOverlay* ShownSelection(TSelectionHost& host) {
+  TSelectionOverlay* s = host.ActiveSelection();
+  return s && s->Visible ? s : nullptr;
+}
+
+TBitmap* ActiveLayer(TSelectionHost& host) {
+  TBitmap* b = host.ActiveLayerBitmap();
+  return b && b->PixelFormat() == pf24bit && !b->Empty() ? b : nullptr;
+}
+
+TRect ImageToLayer(TSelectionHost& host, const TRect& r) {
+  const TPoint o = host.ActiveLayerOrigin();
+  return OffsetRect(r, -o.X, -o.Y);
+}
+
+// The 3 x 3 blur n times.
+void BlurPasses(TBitmap& bmp, int n, const TRect& r) {
+  for (int i = 0; i < n; ++i) BoxBlur3x3Rect(bmp, r);
+}
+
+void Complement(TBitmap& bmp) {
+  static const struct Table {
+    uint8_t v[256];
+    Table() {
+      for (int i = 0; i < 256; ++i) v[i] = uint8_t(255 - i);
+    }
+  } inv;
+  ApplyTable(bmp, GetBitmapRect(bmp), inv.v);
+}
+
+void RenderShape(TSelectionOverlay& sel, TBitmap& bmp, const TRect& rect, TColor color, bool usePolygon) {
+  if (bmp.PixelFormat() != pf24bit) return;
+  const TMyShape kind = sel.ShapeKind;
+  if (usePolygon && IsPolygonKind(kind)) {
+    int count = 0;
+    std::vector<TPoint> pts;
+    sel.Shape.GetShapePolygon(rect, kind, count, pts);
+    TPolygon24 poly;
+    poly.AddPoints(pts.data(), count);
+    poly.Draw(bmp, color, color);
+    return;
+  }
+  DrawShapeFilled(sel.Shape, bmp, rect, kind, color);
+}
+
+void StrokeShape(TSelectionOverlay& sel, TBitmap& bmp, const TRect& rect, TColor color, bool usePolygon,
+                 int penWidth) {
+  if (bmp.PixelFormat() != pf24bit) return;
+  const TMyShape kind = sel.ShapeKind;
+  if (usePolygon && IsPolygonKind(kind)) {
+    int count = 0;
+    std::vector<TPoint> pts;
+    sel.Shape.GetShapePolygon(rect, kind, count, pts);
+    TPolygon24 poly;
+    poly.AddPoints(pts.data(), count);
+    if (penWidth <= 1) {
+      poly.Outline(bmp, color);
+      return;
+    }
+    TPolygon24 stroke = poly.MakeStrokePath().Widen(penWidth, kStrokeMiterLimit);
+    stroke.Winding = 1;
+    stroke.Fill(bmp, color);
+    return;
+  }
+  DrawShapeStroked(sel.Shape, bmp, rect, kind, color, penWidth);
+}
+
+// The selection drawn into a new mask of size w x h: background white and shape black,
+// or the reverse; shapeRect in the mask's coordinates. Without a shown selection the
+// whole of shapeRect is selected, whatever shape the hidden selection last had.
+std::unique_ptr<TBitmap> MaskOf(TSelectionOverlay* sel, int w, int h, const TRect& shapeRect, bool inverted) {
+  auto mask = std::make_unique<TBitmap>(w, h, pf24bit, inverted ? clBlack : clWhite);
+  const TColor shape = inverted ? clWhite : clBlack;
+  if (sel) {
+    DrawShapeFilled(sel->Shape, *mask, shapeRect, sel->ShapeKind, shape);
+  } else {
+    mask->FillRect(shapeRect, shape);
+  }
+  return mask;
+}
+
+// Replaces the selection by a traced outline; false (selection untouched) when the
+// trace is empty.
+bool AdoptTrace(TSelectionOverlay& sel, const TBitmap& mask, int threshold, int dx, int dy, TRect& rect) {
+  TShapeManager traced;
+  TRect r;
+  traced.ShapeFromMask(&mask, threshold, r);
+  if (r.Right < r.Left) return false;
+  sel.Shape.Points = std::move(traced.Points);
+  sel.Shape.PointFlags = std::move(traced.PointFlags);
+  sel.Shape.Bounds = traced.Bounds;
+  sel.Shape.DisplayPoints.clear();
+  sel.Shape.DisplayRect = TRect{};
+  rect = OffsetRect(r, dx, dy);
+  sel.SetShape(ssMultiPoints);
+  sel.SetSelectionRect(rect);
+  return true;
+}
+
+}  // namespace
+
+bool HasUsableSelection(TSelectionHost& host, bool allowRect) {
+  TSelectionOverlay* s = ShownSelection(host);
+  if (!s) return false;
+  if (s->ShapeKind != ssRect || s->Inverted) return true;
+  return allowRect;
+}
+
+std::unique_ptr<TBitmap> CreateSelectionMaskBitmap(TSelectionHost& host, bool white) {
+  TBitmap* layer = host.ActiveLayerBitmap();
+  if (!layer || layer->Empty()) return nullptr;
+  return std::make_unique<TBitmap>(layer->Width(), layer->Height(), pf24bit, white ? clWhite : clBlack);
+}
+
+std::unique_ptr<TBitmap> BuildSelectionMask(TSelectionHost& host, TRect rect, bool inverted) {
+  TBitmap* layer = host.ActiveLayerBitmap();
+  if (!layer || layer->Empty()) return nullptr;
+  ClipRectToBitmap(rect, *layer);
+  if (rect.IsEmpty()) return nullptr;
+  TSelectionOverlay* sel = ShownSelection(host);
+  const TRect shapeRect = sel ? ImageToLayer(host, sel->SelRect) : GetBitmapRect(*layer);
+  return MaskOf(sel, rect.Width(), rect.Height(), OffsetRect(shapeRect, -rect.Left, -rect.Top), inverted);
+}
+
+std::unique_ptr<TBitmap> BuildSelectionMask(TSelectionHost& host, bool inverted) {
+  return BuildSelectionMask(host, UnboundedRect, inverted);
+}
+
+std::unique_ptr<TBitmap> BuildMergedSelectionMask(TSelectionHost& host, TRect rect, bool inverted) {
+  TBitmap* base = host.BaseLayerBitmap();
+  if (!base || base->Empty()) return nullptr;
+  ClipRectToBitmap(rect, *base);
+  if (rect.IsEmpty()) return nullptr;
+  TSelectionOverlay* sel = ShownSelection(host);
+  TRect shapeRect;
+  if (sel) {
+    shapeRect = sel->SelRect;
+  } else {
+    TBitmap* layer = host.ActiveLayerBitmap();
+    const TPoint o = host.ActiveLayerOrigin();
+    shapeRect = layer ? Bounds(o.X, o.Y, layer->Width(), layer->Height()) : GetBitmapRect(*base);
+  }
+  return MaskOf(sel, rect.Width(), rect.Height(), OffsetRect(shapeRect, -rect.Left, -rect.Top), inverted);
+}
+
+std::unique_ptr<TBitmap> BuildMergedSelectionMask(TSelectionHost& host, bool inverted) {
+  return BuildMergedSelectionMask(host, UnboundedRect, inverted);
+}
+
+void RenderSelectionShapeToMask(TSelectionHost& host, TBitmap& bmp, const TRect& rect, TColor color,
+                                bool usePolygon) {
+  if (TSelectionOverlay* sel = host.ActiveSelection()) RenderShape(*sel, bmp, rect, color, usePolygon);
+}
+
+void StrokeSelectionShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect, TColor color, bool usePolygon,
+                          int penWidth) {
+  if (TSelectionOverlay* sel = host.ActiveSelection()) StrokeShape(*sel, bmp, rect, color, usePolygon, penWidth);
+}
+
+namespace {
+
+// The restore mask of the selection over area (layer coordinates, inside the layer):
+// pixel (x, y) of the result stands for pixel (area.Left + x, area.Top + y). Every
+// step reads and writes only within the selection rect grown by 6, so any area that
+// covers that much of the layer gives the same pixels there as the whole layer.
+TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, int mode, const TRect& area) {
+  const TRect rect = OffsetRect(selRect, -area.Left, -area.Top);
+  const bool inv = sel.Inverted;
+  const TMyShape kind = sel.ShapeKind;
+  const TColor back = inv ? clWhite : clBlack, shape = inv ? clBlack : clWhite;
+  const bool ramped = mode == 2 && IsRoundKind(kind);
+  TBitmap mask(area.Width(), area.Height(), pf24bit, ramped ? clWhite : back);
+  if (mode == 1) {
+    if (kind == ssPolygon || kind == ssMultiPoints) {
+      DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
+      // the kept part shrinks by 3 before its edge is blurred
+      ApplyMinMaxPasses(mask, 3, Inflate(rect, 6));
+      BlurPasses(mask, 6, Inflate(rect, 6));
+    } else {
+      const TRect r = Inflate(rect, inv ? 3 : -3);
+      RenderShape(sel, mask, r, shape, true);
+      BlurPasses(mask, 6, Inflate(r, 3));
+    }
+  } else if (mode == 2) {
+    if (ramped) {
+      DrawShapeFilled(sel.Shape, mask, rect, kind, clBlack);
+      RampMaskEdges(mask, Inflate(rect, 1), 33);
+      if (!inv) Complement(mask);
+    } else {
+      RenderShape(sel, mask, rect, shape, true);
+    }
+  } else {
+    DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
+  }
+  return mask;
+}
+
+}  // namespace
+
+std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, int mode) {
+  TBitmap* layer = ActiveLayer(host);
+  TSelectionOverlay* sel = ShownSelection(host);
+  if (!layer || !sel) return nullptr;
+  return std::make_unique<TBitmap>(RestoreMask(*sel, ImageToLayer(host, sel->SelRect), mode, GetBitmapRect(*layer)));
+}
+
+void RestrictChangeToSelection(TSelectionHost& host, int mode) {
+  TBitmap* layer = ActiveLayer(host);
+  TSelectionOverlay* sel = host.ActiveSelection();
+  if (!layer || !sel) return;
+  const TSelectionSmoothing smoothing = host.SelectionSmoothing();
+  if (!host.IsActiveImageTrueColor() || smoothing == selSmoothNone) mode = 0;
+  if (mode == 1 && smoothing != selSmoothProgressive) mode = 2;
+  if (mode == 2 && sel->ShapeKind == ssRect) mode = 0;
+  if (!HasUsableSelection(host, mode == 1)) return;
+  // Without a copy of the layer from before the change there is nothing to bring back.
+  const TBitmap* before = host.PreChangeCopy();
+  if (!before || before->PixelFormat() != pf24bit || before->Width() != layer->Width() ||
+      before->Height() != layer->Height())
+    return;
+  const TRect selRect = ImageToLayer(host, sel->SelRect);
+  TRect rect = selRect;
+  if (sel->Inverted) rect = Inflate(rect, mode == 1 ? 7 : mode == 2 ? 1 : 0);
+  ClipRectToBitmap(rect, *layer);
+  if (rect.IsEmpty()) return;
+  // The mask is made only where it is read, and the pre-change pixels of that part
+  // are copied beside it, unless that part is most of the layer anyway.
+  TRect area = Inflate(selRect, 8);
+  ClipRectToBitmap(area, *layer);
+  area = TRect{std::min(area.Left, rect.Left), std::min(area.Top, rect.Top), std::max(area.Right, rect.Right),
+               std::max(area.Bottom, rect.Bottom)};
+  if (2 * int64_t(area.Width()) * area.Height() >= int64_t(layer->Width()) * layer->Height()) {
+    const TBitmap mask = RestoreMask(*sel, selRect, mode, GetBitmapRect(*layer));
+    CopyBitmapRectMasked(*before, GetBitmapRect(*before), *layer, 0, 0, rect, 100, mask);
+    return;
+  }
+  const TBitmap mask = RestoreMask(*sel, selRect, mode, area);
+  TBitmap part;
+  CopyBitmapRegion(*before, part, area);
+  CopyBitmapRectMasked(part, GetBitmapRect(part), *layer, area.Left, area.Top, rect, 100, mask);
+}
+
+void StrokeSelectionOutline(TSelectionHost& host, TColor color, int width, bool smooth) {
+  TBitmap* layer = ActiveLayer(host);
+  if (!layer || width < 1) return;
+  TSelectionOverlay* sel = ShownSelection(host);
+  if (!sel || sel->Inverted) {
+    TBitmapCanvas canvas(*layer);
+    FillRectFrame(canvas, GetBitmapRect(*layer), color, width);
+    if (!sel) return;
+  }
+  const TRect rect = ImageToLayer(host, sel->SelRect);
+  // The step was opened over the selection rect; a wide or smoothed stroke reaches
+  // beyond it, so the step takes the larger rect before anything is drawn.
+  if (!sel->Inverted && (smooth || width >= 2)) host.ResnapUndoStep(Inflate(rect, width + 2));
+  const TMyShape kind = sel->ShapeKind;
+  if (smooth && IsRoundKind(kind)) {
+    TBitmap border(layer->Width(), layer->Height(), pf24bit, clWhite);
+    DrawShapeStroked(sel->Shape, border, rect, kind, clBlack, width);
+    RampMaskEdges(border, Inflate(rect, width / 2 + 4), -1);
+    BlendColorThroughMask(border, GetBitmapRect(border), *layer, 0, 0, Inflate(rect, (width + 1) / 2 + 2), color,
+                          100);
+  } else {
+    StrokeShape(*sel, *layer, rect, color, smooth, width);
+  }
+}
+
+void InvertSelectionShape(TSelectionHost& host, TRect& rect) {
+  rect = TRect{};
+  TSelectionOverlay* sel = host.ActiveSelection();
+  if (!sel) return;
+  std::unique_ptr<TBitmap> mask = BuildMergedSelectionMask(host, false);
+  if (!mask) return;
+  Complement(*mask);
+  TRect r;
+  if (AdoptTrace(*sel, *mask, 128, 0, 0, r)) rect = r;
+}
+
+void CombineDrawnShapeWithSelection(TSelectionHost& host, TShapeManager& drawn, TMyShape drawnKind,
+                                    const TRect& rect, bool subtract, TRect& outRect) {
+  outRect = TRect{};
+  TSelectionOverlay* sel = host.ActiveSelection();
+  if (!sel) return;
+  std::unique_ptr<TBitmap> mask = BuildMergedSelectionMask(host, sel->Inverted);
+  if (!mask) return;
+  DrawShapeFilled(drawn, *mask, rect, drawnKind, subtract ? clWhite : clBlack);
+  TRect r;
+  if (AdoptTrace(*sel, *mask, 128, 0, 0, r)) {
+    sel->SetOutlineInset(false);
+    outRect = r;
+  }
+}
+
+void CombineMaskWithSelection(TSelectionHost& host, const TBitmap& mask, int mode, TRect& rect) {
+  TSelectionOverlay* sel = host.ActiveSelection();
+  if (!sel || mask.PixelFormat() != pf24bit || mask.Empty()) return;
+  const TPoint o = host.ActiveLayerOrigin();
+  TRect r;
+  bool done;
+  if (mode == 0) {
+    done = AdoptTrace(*sel, mask, 254, o.X, o.Y, r);
+  } else {
+    std::unique_ptr<TBitmap> merged = BuildMergedSelectionMask(host, sel->Inverted);
+    if (!merged) return;
+    BlendColorThroughMask(mask, GetBitmapRect(mask), *merged, o.X, o.Y, UnboundedRect,
+                          mode == 1 ? clBlack : clWhite, 100);
+    done = AdoptTrace(*sel, *merged, 254, 0, 0, r);
+  }
+  if (!done) return;
+  sel->SetOutlineInset(false);
+  rect = r;
+}
+
+void ConvertSelectionToBorder(TSelectionHost& host, int width, TRect& rect) {
+  TBitmap* base = host.BaseLayerBitmap();
+  TSelectionOverlay* sel = host.ActiveSelection();
+  if (!base || base->Empty() || !sel || width < 1) return;
+  TBitmap mask(base->Width(), base->Height(), pf24bit, clWhite);
+  if (sel->Inverted) {
+    TBitmapCanvas canvas(mask);
+    FillRectFrame(canvas, GetBitmapRect(mask), clBlack, width);
+  }
+  const TRect sr = sel->SelRect;
+  if (IsRoundKind(sel->ShapeKind)) {
+    DrawShapeStroked(sel->Shape, mask, sr, sel->ShapeKind, clBlack, width);
+    RampMaskEdges(mask, Inflate(sr, width / 2 + 4), -1);
+  } else {
+    StrokeShape(*sel, mask, sr, clBlack, true, width);
+  }
+  TRect r;
+  if (AdoptTrace(*sel, mask, 128, 0, 0, r)) {
+    sel->SetOutlineInset(false);
+    rect = r;
+  }
+}
+
+}  // namespace qm
