@@ -33,6 +33,22 @@ void Force24(TBitmap& b) {
   if (!b.Empty() && b.PixelFormat() != pf24bit) b.SetPixelFormat(pf24bit);
 }
 
+// A layer transparent through its colour key as the same layer with a mask: hidden (255)
+// exactly where the key colour is, shown elsewhere.
+void KeyToMask(TLayerItem& l) {
+  if (!l.Image.Transparent || !l.Mask.Empty() || l.Image.Empty()) return;
+  const TPixel24 key = ColorToPixel24(l.Image.EffectiveTransparentColor());
+  TBitmap m(l.Image.Width(), l.Image.Height(), pf24bit, clBlack);
+  for (int y = 0; y < m.Height(); ++y) {
+    const uint8_t* s = l.Image.ScanLine(y);
+    uint8_t* d = m.ScanLine(y);
+    for (int x = 0; x < m.Width(); ++x)
+      if (s[3 * x] == key.B && s[3 * x + 1] == key.G && s[3 * x + 2] == key.R) d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = 255;
+  }
+  l.Mask = std::move(m);
+  l.Image.Transparent = false;
+}
+
 void EnsureRendered(TLayerItem& l) {
   if (l.LayerType == ltText && l.Image.Empty() && RenderLayerData) RenderLayerData(l);
 }
@@ -343,18 +359,7 @@ void TLayeredImage::MakeBackgroundOpaqueUnder(const std::vector<int>& layers) {
     return;
   }
   // Visible, opaque, transparent through its colour key or its mask.
-  if (bg.Mask.Empty()) {
-    const TPixel24 key = ColorToPixel24(bg.Image.EffectiveTransparentColor());
-    TBitmap m(bg.Image.Width(), bg.Image.Height(), pf24bit, clBlack);
-    for (int y = 0; y < m.Height(); ++y) {
-      const uint8_t* s = bg.Image.ScanLine(y);
-      uint8_t* d = m.ScanLine(y);
-      for (int x = 0; x < m.Width(); ++x)
-        if (s[3 * x] == key.B && s[3 * x + 1] == key.G && s[3 * x + 2] == key.R) d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = 255;
-    }
-    bg.Mask = std::move(m);
-    bg.Image.Transparent = false;
-  }
+  KeyToMask(bg);
   for (int i : layers) {
     const TLayerItem& l = Layers[i];
     const TRect reach = IntersectRect(LayerReach(l), all);
@@ -425,9 +430,16 @@ void TLayeredImage::MergeLayers(TLayerItem& upper, TLayerItem& lower, bool crop,
     InvalidateImage();
     return;
   }
+  // Shadows are baked first: the merged layer is cast by neither silhouette, and what the
+  // shadows showed must stay.
+  if (lower.Shadow.Enabled) ApplyLayerShadow(lower);
+  if (upper.Shadow.Enabled) ApplyLayerShadow(upper);
   const TRect ub = LayerBounds(upper), lb = LayerBounds(lower);
   const TRect u = UnionRect(ub, lb);
   if (u.IsEmpty()) return;
+  // A colour key hides pixels as a mask does: it becomes one, so that they stay hidden.
+  KeyToMask(upper);
+  KeyToMask(lower);
   upper.CreateDefaultMask();
   lower.CreateDefaultMask();
   TBitmap m(u.Width(), u.Height(), pf24bit, clWhite);
@@ -463,6 +475,32 @@ void TLayeredImage::MergeLayerDown(bool crop) {
   if (Layers[a - 1].LayerType != ltBitmap) return;
   MergeLayers(Layers[a], Layers[a - 1], crop, false);
   Layers.Delete(a);
+}
+
+void TLayeredImage::ApplyLayerShadow(TLayerItem& layer) {
+  if (!layer.Shadow.Enabled || layer.Image.Empty()) return;
+  const TLayerShadow shadow = layer.Shadow;
+  layer.Shadow.Enabled = 0;
+  TRect r = OffsetRect(GetLayerContentRect(layer.Image, layer.Mask), layer.Left, layer.Top);
+  if (r.IsEmpty()) return;
+  r = ExtendRectByShadow(r, shadow);
+  if (Layers.GetCount() > 0 && &layer == &Layers[0]) r = IntersectRect(r, LayerBounds(layer));
+  if (r.IsEmpty()) return;
+  // The shadow as a layer of its colour, seen through a mask that holds the shadow.
+  TLayerItem shade;
+  shade.Image = TBitmap(r.Width(), r.Height(), pf24bit, shadow.Color);
+  shade.Mask = TBitmap(r.Width(), r.Height(), pf24bit, clWhite);
+  TLayerShadow black = shadow;
+  black.Color = clBlack;
+  black.Opacity = 100;
+  RenderShadowFromMask(layer.Mask, shade.Mask, layer.Left - r.Left, layer.Image.Height(), layer.Image.Width(), black,
+                       GetBitmapRect(shade.Mask), 100, layer.Top - r.Top);
+  shade.Left = r.Left;
+  shade.Top = r.Top;
+  // the strength composition gives the shadow: scaled by the layer's own opacity
+  shade.Opacity = uint8_t(std::clamp(shadow.Opacity, 0, 100) * layer.Opacity / 100);
+  MergeLayers(layer, shade, false, true);
+  InvalidateImage();
 }
 
 // --- Picking ------------------------------------------------------------------------

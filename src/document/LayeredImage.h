@@ -125,6 +125,11 @@ class TLayeredImage : public TLayerListOwner {
   // background or when the layer below is not a bitmap layer.
   void MergeLayerDown(bool crop);
 
+  // Bakes an enabled shadow into the layer (merged under it, the layer growing to hold
+  // it) and switches the shadow off. The background's shadow is cut to the image, so
+  // the background keeps its place and size.
+  void ApplyLayerShadow(TLayerItem& layer);
+
   // --- Picking ---------------------------------------------------------------------
   // clNone without layers or outside; composed: the composed colour at image point
   // (x, y) (recomposed first); otherwise the active layer's pixel under it.
