@@ -1,24 +1,559 @@
 #include "pixel/ColorAdjust.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "pixel/Chassis.h"
 #include "pixel/ImgUtils.h"
+#include "platform/core/Colors.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
+#include "platform/core/Random.h"
 
 namespace qm {
+namespace {
+
+using Table = uint8_t[256];
+
+// Clamps a 64-bit value to a byte: table entries are built in 64 bits so that any
+// percent, however large, cannot overflow.
+inline uint8_t ClampByte64(int64_t v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+inline bool Is24(const TBitmap& b) { return b.PixelFormat() == pf24bit && !b.Empty(); }
+
+// The clipped rect, or false when nothing is left to do.
+inline bool Clip(const TBitmap& bmp, TRect& rect) {
+  if (!Is24(bmp)) return false;
+  ClipRectToBitmap(rect, bmp);
+  return !rect.IsEmpty();
+}
+
+inline uint8_t* RowAt(TBitmap& bmp, int y, int x) { return bmp.ScanLine(y) + ptrdiff_t(x) * 3; }
+inline const uint8_t* RowAt(const TBitmap& bmp, int y, int x) { return bmp.ScanLine(y) + ptrdiff_t(x) * 3; }
+
+void LightenDarkenTable(int p, Table t) {
+  for (int v = 0; v < 256; ++v)
+    t[v] = ClampByte64(v + (p > 0 ? int64_t(255 - v) * p / 100 : int64_t(v) * p / 100));
+}
+
+void ContrastTable(int p, Table t) {
+  for (int v = 0; v < 256; ++v) t[v] = ClampByte64(v + int64_t(v - 128) * p / 100);
+}
+
+// A gamma that leaves its channel as it is: 0 and 1 by definition, and the values a
+// power cannot sensibly take (negative, infinite or not a number).
+inline bool NeutralGamma(double g) { return !(g > 0.0) || g == 1.0 || !std::isfinite(g); }
+
+void GammaTable(double g, Table t) {
+  if (NeutralGamma(g)) {
+    for (int v = 0; v < 256; ++v) t[v] = uint8_t(v);
+    return;
+  }
+  const double e = 1.0 / g;
+  for (int v = 0; v < 256; ++v) {
+    const double x = 255.0 * std::pow(v / 255.0, e);
+    t[v] = ClampByte64(Trunc(x));
+  }
+}
+
+// --- Integer HSV, fused for the per-pixel hue kernels ---------------------------------
+// Gives exactly what RGBToHSV and HSVToRGB give (checked over every colour in the
+// tests) without their two divisions by a pixel-dependent value: floor(n / d) for
+// n <= 65025 and d <= 255 is (n * ceil(2^32 / d)) >> 32, since the excess of the
+// reciprocal, under d / 2^32, cannot lift n / d over the next integer at that range.
+struct Reciprocals {
+  uint64_t r[256];
+  Reciprocals() {
+    r[0] = 0;
+    for (uint64_t d = 1; d < 256; ++d) r[d] = ((uint64_t(1) << 32) + d - 1) / d;
+  }
+};
+const Reciprocals kRecip;
+
+inline int DivSmall(int n, int d) { return int((uint64_t(n) * kRecip.r[d]) >> 32); }
+
+struct Hsv {
+  int h, s, v;
+};
+
+inline Hsv ToHsv(int b, int g, int r) {
+  const int V = std::max({r, g, b});
+  const int d = V - std::min({r, g, b});
+  if (d == 0) return {0, 0, V};  // grey; also V = 0
+  const int s = DivSmall(d * 255, V);
+  int num, base;
+  if (r == V) num = g - b, base = 0;
+  else if (g == V) num = b - r, base = 120;
+  else num = r - g, base = 240;
+  const int q = DivSmall(std::abs(num) * 60, d);
+  int h = (num < 0 ? -q : q) + base;
+  if (h < 0) h += 360;
+  return {h, s, V};
+}
+
+// hue 0..359
+inline void FromHsv(int hue, int S, int V, uint8_t* px) {
+  if (S == 0 || V == 0) {
+    px[0] = px[1] = px[2] = uint8_t(V);
+    return;
+  }
+  const int f = hue % 60;
+  const int vs = V * S;
+  const int p = V - vs / 255;
+  const int q = V - vs * f / 15300;
+  const int t = V - vs * (60 - f) / 15300;
+  int r, g, b;
+  switch (hue / 60) {
+    case 0: r = V, g = t, b = p; break;
+    case 1: r = q, g = V, b = p; break;
+    case 2: r = p, g = V, b = t; break;
+    case 3: r = p, g = q, b = V; break;
+    case 4: r = t, g = p, b = V; break;
+    default: r = V, g = p, b = q; break;
+  }
+  px[0] = uint8_t(b);
+  px[1] = uint8_t(g);
+  px[2] = uint8_t(r);
+}
+
+inline bool Within(const uint8_t* p, const uint8_t* c, int tol) {
+  return std::abs(int(p[0]) - c[0]) <= tol && std::abs(int(p[1]) - c[1]) <= tol && std::abs(int(p[2]) - c[2]) <= tol;
+}
+
+}  // namespace
+
+// --- Tables ------------------------------------------------------------------------------
+
+void LightenDarkenRect(TBitmap& bmp, int percent, TRect rect) {
+  if (percent == 0) return;
+  Table t;
+  LightenDarkenTable(percent, t);
+  ApplyTable(bmp, rect, t);
+}
+
+void LightenDarkenChannelsRect(TBitmap& bmp, int red, int green, int blue, TRect rect) {
+  if (red == 0 && green == 0 && blue == 0) return;
+  Table r, g, b;
+  LightenDarkenTable(red, r);
+  LightenDarkenTable(green, g);
+  LightenDarkenTable(blue, b);
+  ApplyTables(bmp, rect, b, g, r);
+}
+
+void ContrastRect(TBitmap& bmp, int percent, TRect rect) {
+  if (percent == 0) return;
+  ContrastChannelsRect(bmp, percent, percent, percent, rect);
+}
+
+void ContrastChannelsRect(TBitmap& bmp, int red, int green, int blue, TRect rect) {
+  if (red == 0 && green == 0 && blue == 0) return;
+  Table r, g, b;
+  ContrastTable(red, r);
+  ContrastTable(green, g);
+  ContrastTable(blue, b);
+  ApplyTables(bmp, rect, b, g, r);
+}
+
+void ContrastInRangeRect(TBitmap& bmp, int percent, int low, int high, int pivot, TRect rect) {
+  if (percent == 0 || pivot < 0 || pivot > 255 || low < 0 || high > 255 || low >= high) return;
+  Table t;
+  for (int v = 0; v < 256; ++v)
+    t[v] = v >= low && v <= high ? ClampByte64(v + int64_t(v - pivot) * percent / 100) : uint8_t(v);
+  ApplyTable(bmp, rect, t);
+}
+
+namespace {
+void TintTables(TColor color, int percent, uint8_t t[3][256]) {
+  const TColor c = ColorToRGB(color);
+  const int ch[3] = {GetBValue(c), GetGValue(c), GetRValue(c)};
+  for (int k = 0; k < 3; ++k)
+    for (int v = 0; v < 256; ++v) t[k][v] = ClampByte(v + (ch[k] - v) * percent / 100);
+}
+}  // namespace
 
 void TintRect(TBitmap& bmp, TColor color, int percent, TRect rect) {
   if (percent == 0 || percent < -100 || percent > 100) return;
-  const TColor c = ColorToRGB(color);
-  const int ch[3] = {GetBValue(c), GetGValue(c), GetRValue(c)};
   uint8_t t[3][256];
-  for (int k = 0; k < 3; ++k)
-    for (int v = 0; v < 256; ++v) t[k][v] = ClampByte(v + (ch[k] - v) * percent / 100);
+  TintTables(color, percent, t);
   ApplyTables(bmp, rect, t[0], t[1], t[2]);
 }
+
+void TintRectStripes(TBitmap& bmp, int bandHeight, int gap, TColor color, int percent, TRect rect) {
+  // A band height below 1 or a negative gap would never leave the rect.
+  if (percent < 1 || percent > 100 || bandHeight < 1 || gap < 0) return;
+  if (!Clip(bmp, rect)) return;
+  uint8_t t[3][256];
+  TintTables(color, percent, t);
+  const int64_t period = int64_t(bandHeight) + gap;
+  for (int64_t top = int64_t(rect.Top) + gap; top < rect.Bottom; top += period) {
+    const int bottom = int(std::min<int64_t>(top + bandHeight, rect.Bottom));
+    ApplyTables(bmp, TRect{rect.Left, int(top), rect.Right, bottom}, t[0], t[1], t[2]);
+  }
+}
+
+void GammaRect(TBitmap& bmp, TRect rect, double gamma) { GammaChannelsRect(bmp, rect, gamma, gamma, gamma); }
+
+void GammaChannelsRect(TBitmap& bmp, TRect rect, double red, double green, double blue) {
+  if (NeutralGamma(red) && NeutralGamma(green) && NeutralGamma(blue)) return;
+  Table r, g, b;
+  GammaTable(red, r);
+  GammaTable(green, g);
+  GammaTable(blue, b);
+  ApplyTables(bmp, rect, b, g, r);
+}
+
+void PosterizeRect(TBitmap& bmp, int step, TRect rect) {
+  if (step < 2) return;
+  Table t;
+  for (int v = 0; v < 256; ++v) t[v] = v < step ? 0 : v > 255 - step ? 255 : uint8_t(v / step * step);
+  ApplyTable(bmp, rect, t);
+}
+
+void InvertRect(TBitmap& bmp, TRect rect) {
+  ForEachRow(bmp, rect, [](uint8_t* p, int n) {
+    const int nb = 3 * n;
+    for (int i = 0; i < nb; ++i) p[i] = uint8_t(255 - p[i]);
+  });
+}
+
+// --- Per pixel ---------------------------------------------------------------------------
+
+void SaturationRect(TBitmap& bmp, int percent, TRect rect) {
+  if (percent == 0) return;
+  SaturationChannelsRect(bmp, percent, percent, percent, rect);
+}
+
+void SaturationChannelsRect(TBitmap& bmp, int red, int green, int blue, TRect rect) {
+  if (red == 0 && green == 0 && blue == 0) return;
+  // off[k][255 + c - L] = trunc((c - L) * p_k / 100), cut to +-512: beyond 255 either
+  // way the clamp of c + off gives the same byte.
+  int16_t off[3][511];
+  const int p[3] = {blue, green, red};
+  for (int k = 0; k < 3; ++k)
+    for (int d = -255; d <= 255; ++d) {
+      const int64_t o = int64_t(d) * p[k] / 100;
+      off[k][d + 255] = int16_t(std::clamp<int64_t>(o, -512, 512));
+    }
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3) {
+      const int L = Luminance(px[0], px[1], px[2]);
+      for (int k = 0; k < 3; ++k) px[k] = ClampByte(px[k] + off[k][px[k] - L + 255]);
+    }
+  });
+}
+
+void ThresholdRect(TBitmap& bmp, int level, TColor dark, TColor light, TRect rect) {
+  if (level < 1 || level > 254) return;
+  const TPixel24 d = ColorToPixel24(dark), l = ColorToPixel24(light);
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3) {
+      const TPixel24& c = Luminance(px[0], px[1], px[2]) <= level ? d : l;
+      px[0] = c.B;
+      px[1] = c.G;
+      px[2] = c.R;
+    }
+  });
+}
+
+void GrayscaleRect(TBitmap& bmp, TRect rect) {
+  ForEachRow(bmp, rect, [](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3) px[0] = px[1] = px[2] = Luminance(px[0], px[1], px[2]);
+  });
+}
+
+void ReplaceColorRect(TBitmap& bmp, TColor from, TColor to, int tolerance, TRect rect) {
+  if (tolerance < 0) return;
+  const TPixel24 f = ColorToPixel24(from), t = ColorToPixel24(to);
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3)
+      if (Within(px, &f.B, tolerance)) {
+        px[0] = t.B;
+        px[1] = t.G;
+        px[2] = t.R;
+      }
+  });
+}
+
+// --- Hue ---------------------------------------------------------------------------------
+
+void ReplaceHueWithinToleranceRect(TBitmap& bmp, TColor a, TColor b, int tolerance, TRect rect) {
+  if (tolerance < 0) return;
+  const TPixel24 ca = ColorToPixel24(a), cb = ColorToPixel24(b);
+  const int hue = ToHsv(cb.B, cb.G, cb.R).h;
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3)
+      if (Within(px, &ca.B, tolerance)) {
+        const Hsv c = ToHsv(px[0], px[1], px[2]);
+        FromHsv(hue, c.s, c.v, px);
+      }
+  });
+}
+
+void SetHueRect(TBitmap& bmp, int hue, TRect rect) {
+  // Hues of a full turn or more used to fall outside every sector and give black.
+  const int h = ModFloor(hue, 360);
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3) {
+      const Hsv c = ToHsv(px[0], px[1], px[2]);
+      FromHsv(h, c.s, c.v, px);
+    }
+  });
+}
+
+void SetHueFromColorRect(TBitmap& bmp, TColor color, TRect rect) {
+  const TPixel24 c = ColorToPixel24(color);
+  SetHueRect(bmp, ToHsv(c.B, c.G, c.R).h, rect);
+}
+
+void ShiftHueRect(TBitmap& bmp, int degrees, TRect rect) {
+  if (degrees == 0) return;
+  const int shift = ModFloor(degrees, 360);
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3) {
+      const Hsv c = ToHsv(px[0], px[1], px[2]);
+      int h = c.h + shift;
+      if (h > 359) h -= 360;
+      FromHsv(h, c.s, c.v, px);
+    }
+  });
+}
+
+// --- Random --------------------------------------------------------------------------------
+
+void AddColorNoiseRect(TBitmap& bmp, int amount, TRect rect) {
+  if (amount <= 0 || !Clip(bmp, rect)) return;
+  const int half = amount / 2;
+  const int nb = 3 * rect.Width();
+  for (int y = rect.Top; y < rect.Bottom; ++y) {
+    uint8_t* p = RowAt(bmp, y, rect.Left);
+    for (int i = 0; i < nb; ++i) p[i] = ClampByte64(int64_t(p[i]) + (Random(amount) - half));
+  }
+}
+
+void AddMonoNoiseRect(TBitmap& bmp, int amount, TRect rect) {
+  if (amount < 1 || !Clip(bmp, rect)) return;
+  const int half = amount / 2;
+  for (int y = rect.Top; y < rect.Bottom; ++y) {
+    uint8_t* p = RowAt(bmp, y, rect.Left);
+    for (int i = 0; i < rect.Width(); ++i, p += 3) {
+      const int64_t o = Random(amount) - half;
+      p[0] = ClampByte64(p[0] + o);
+      p[1] = ClampByte64(p[1] + o);
+      p[2] = ClampByte64(p[2] + o);
+    }
+  }
+}
+
+void SpreadPixels(TBitmap& bmp, const TBitmap& source, int amount, int mode, TRect rect) {
+  if (amount < 2 || !Is24(source) || source.Width() != bmp.Width() || source.Height() != bmp.Height()) return;
+  if (&source == &bmp) return SpreadRect(bmp, amount, mode, rect);
+  if (!Clip(bmp, rect)) return;
+  const int64_t d = amount / 2;
+  const int64_t maxX = bmp.Width() - 1, maxY = bmp.Height() - 1;
+  for (int y = rect.Top; y < rect.Bottom; ++y) {
+    uint8_t* p = RowAt(bmp, y, rect.Left);
+    for (int x = rect.Left; x < rect.Right; ++x, p += 3) {
+      int64_t sx = x, sy = y;
+      switch (mode) {
+        case 0:
+          sx = x + Random(amount) - d;
+          sy = y + Random(amount) - d;
+          break;
+        case 1: sx = x + Random(amount) - d; break;
+        case 2: sy = y + Random(amount) - d; break;
+        default:
+          sx = x + Random(amount) - d;
+          sy = y - (sx - x);
+          break;
+      }
+      sx = std::clamp<int64_t>(sx, 0, maxX);
+      sy = std::clamp<int64_t>(sy, 0, maxY);
+      std::memcpy(p, RowAt(source, int(sy), int(sx)), 3);
+    }
+  }
+}
+
+void SpreadRect(TBitmap& bmp, int amount, int mode, TRect rect) {
+  if (amount < 2 || !Is24(bmp)) return;
+  const TBitmap copy = bmp.Clone();
+  SpreadPixels(bmp, copy, amount, mode, rect);
+}
+
+// --- Small neighbourhoods --------------------------------------------------------------------
+
+void MosaicRect(TBitmap& bmp, int blockSize, TRect rect) {
+  if (blockSize < 1 || !Clip(bmp, rect)) return;
+  const int n = blockSize;
+  // A block's top-left pixel is its own anchor and never changes, and it is all that
+  // is read: rows can go to several threads. It is not written either, so no thread
+  // writes what another reads.
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const int ay = y / n * n;
+      const uint8_t* src = bmp.ScanLine(ay);
+      uint8_t* dst = bmp.ScanLine(y);
+      for (int x = rect.Left; x < rect.Right; ++x) {
+        const int ax = x / n * n;
+        if (ax == x && ay == y) continue;
+        std::memcpy(dst + ptrdiff_t(x) * 3, src + ptrdiff_t(ax) * 3, 3);
+      }
+    }
+  });
+}
+
+void DitherBlackWhiteRect(TBitmap& bmp, TRect rect) {
+  if (!Clip(bmp, rect)) return;
+  const int n = rect.Width();
+  // Grey levels of the current and the next row, with the error diffused so far; a
+  // pixel's level is its luminance until error reaches it.
+  std::vector<uint8_t> cur(static_cast<size_t>(n)), next(static_cast<size_t>(n));
+  auto load = [&](int y, std::vector<uint8_t>& g) {
+    const uint8_t* p = RowAt(bmp, y, rect.Left);
+    for (int i = 0; i < n; ++i, p += 3) g[size_t(i)] = Luminance(p[0], p[1], p[2]);
+  };
+  load(rect.Top, cur);
+  for (int y = rect.Top; y < rect.Bottom; ++y) {
+    const bool below = y + 1 < rect.Bottom;
+    if (below) load(y + 1, next);
+    uint8_t* p = RowAt(bmp, y, rect.Left);
+    for (int i = 0; i < n; ++i, p += 3) {
+      const int old = cur[size_t(i)];
+      const int nw = old < 128 ? 0 : 255;
+      const int e = old - nw;
+      p[0] = p[1] = p[2] = uint8_t(nw);
+      if (i + 1 < n) cur[size_t(i) + 1] = ClampByte(cur[size_t(i) + 1] + e * 7 / 16);
+      if (below) {
+        if (i > 0) next[size_t(i) - 1] = ClampByte(next[size_t(i) - 1] + e * 3 / 16);
+        next[size_t(i)] = ClampByte(next[size_t(i)] + e * 5 / 16);
+        if (i + 1 < n) next[size_t(i) + 1] = ClampByte(next[size_t(i) + 1] + e / 16);
+      }
+    }
+    cur.swap(next);
+  }
+}
+
+void DirectionalSmoothRect(TBitmap& bmp, int mode, TRect rect) {
+  if (mode < 0 || mode > 3 || !Clip(bmp, rect)) return;
+  const int div = mode == 0 ? 4 : 2;
+  // Each pixel reads its neighbours as they are at its turn (the last column's left
+  // neighbour and the last row's upper row are already smoothed), so the order is
+  // part of the result: one thread, top to bottom, left to right.
+  for (int y = rect.Top; y < rect.Bottom; ++y) {
+    const int by = y + 1 < rect.Bottom ? y + 1 : (y > 0 ? y - 1 : y);
+    uint8_t* row = bmp.ScanLine(y);
+    const uint8_t* low = bmp.ScanLine(by);
+    for (int x = rect.Left; x < rect.Right; ++x) {
+      const int rx = x + 1 < rect.Right ? x + 1 : (x > 0 ? x - 1 : x);
+      uint8_t* p = row + ptrdiff_t(x) * 3;
+      const uint8_t* r = row + ptrdiff_t(rx) * 3;
+      const uint8_t* b = low + ptrdiff_t(x) * 3;
+      const uint8_t* br = low + ptrdiff_t(rx) * 3;
+      for (int c = 0; c < 3; ++c) {
+        int s = p[c];
+        switch (mode) {
+          case 0: s += r[c] + b[c] + br[c]; break;
+          case 1: s += r[c]; break;
+          case 2: s += b[c]; break;
+          default: s += br[c]; break;
+        }
+        p[c] = uint8_t(s / div);
+      }
+    }
+  }
+}
+
+void GrayTintBitmap(TBitmap& bmp, TColor key, TColor tint, int percent) {
+  if (percent < 1 || !Is24(bmp)) return;
+  const int p = std::min(percent, 100);
+  const TPixel24 k = ColorToPixel24(key), c = ColorToPixel24(tint);
+  uint8_t t[3][256];
+  const int ch[3] = {c.B, c.G, c.R};
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 256; ++i) t[j][i] = ClampByte(i + (ch[j] - i) * p / 100);
+  ForEachRow(bmp, UnboundedRect, [&](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3) {
+      if (Within(px, &k.B, 7)) {
+        px[0] = c.B;
+        px[1] = c.G;
+        px[2] = c.R;
+      } else {
+        const int m = (px[0] + px[1] + px[2]) / 3;
+        px[0] = t[0][m];
+        px[1] = t[1][m];
+        px[2] = t[2][m];
+      }
+    }
+  });
+}
+
+// --- Measures ------------------------------------------------------------------------------------
+
+namespace {
+// Histograms of the three bytes over the rect, summed over row bands (sums of counts do
+// not depend on how the rows were split).
+void ChannelHistograms(const TBitmap& bmp, TRect rect, std::vector<int64_t>& hist) {
+  hist.assign(3 * 256, 0);
+  std::mutex m;
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    std::vector<int64_t> local(3 * 256, 0);
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* p = RowAt(bmp, y, rect.Left);
+      for (int i = 0; i < rect.Width(); ++i, p += 3) {
+        ++local[p[0]];
+        ++local[256 + p[1]];
+        ++local[512 + p[2]];
+      }
+    }
+    std::lock_guard<std::mutex> lock(m);
+    for (size_t i = 0; i < local.size(); ++i) hist[i] += local[i];
+  });
+}
+}  // namespace
+
+void AverageChannelsInRange(const TBitmap& bmp, TRect rect, int low, int high, uint8_t& red, uint8_t& green,
+                            uint8_t& blue) {
+  if (!Clip(bmp, rect)) return;
+  std::vector<int64_t> hist;
+  ChannelHistograms(bmp, rect, hist);
+  uint8_t* out[3] = {&blue, &green, &red};
+  const int lo = std::max(low, 0), hi = std::min(high, 255);
+  for (int k = 0; k < 3; ++k) {
+    int64_t sum = 0, count = 0;
+    for (int v = lo; v <= hi; ++v) {
+      sum += int64_t(v) * hist[size_t(256 * k + v)];
+      count += hist[size_t(256 * k + v)];
+    }
+    if (count > 0) *out[k] = uint8_t(sum / count);
+  }
+}
+
+void CountLuminanceClasses(const TBitmap& bmp, TRect rect, int low, int high, int64_t& dark, int64_t& middle,
+                           int64_t& light) {
+  if (!Clip(bmp, rect)) return;
+  int64_t hist[256] = {};
+  std::mutex m;
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    int64_t local[256] = {};
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* p = RowAt(bmp, y, rect.Left);
+      for (int i = 0; i < rect.Width(); ++i, p += 3) ++local[Luminance(p[0], p[1], p[2])];
+    }
+    std::lock_guard<std::mutex> lock(m);
+    for (int i = 0; i < 256; ++i) hist[i] += local[i];
+  });
+  dark = middle = light = 0;
+  for (int v = 0; v < 256; ++v) {
+    if (v < low) dark += hist[v];
+    else if (v > high) light += hist[v];
+    else middle += hist[v];
+  }
+}
+
+// --- The 3 x 3 box blur ----------------------------------------------------------------------------
 
 namespace {
 // floor(s / 9) for s <= 9 * 255: 7282 / 2^16 is close enough to 1/9 over that range
