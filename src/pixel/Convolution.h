@@ -1,0 +1,42 @@
+#pragma once
+// 3 x 3 integer convolution of 24-bit bitmaps with a divisor and two post-processing
+// flags, and the table of built-in matrices the filter commands use by index.
+//
+// For each pixel of the rect and each channel: sum = the weighted sum of the 3 x 3
+// neighbours in 32-bit signed arithmetic, neighbours outside the rect replaced by the
+// rect's edge row or column (never read outside the rect); value = sum / divisor,
+// truncating toward zero; with grey the three values become (B + G + R) / 3; each is
+// clamped to 0..255; with invert each becomes 255 - value.
+#include <cstdint>
+
+#include "platform/core/Bitmap.h"
+#include "platform/core/Types.h"
+
+namespace qm {
+
+// Twelve signed 32-bit integers in this order (custom filters store it as is).
+struct TConvolutionMatrix {
+  int32_t C[9];     // row above: left, centre, right; current row; row below
+  int32_t Divisor;  // 0 is taken as 1
+  int32_t Grey;     // non-zero: the three channel results are replaced by their mean
+  int32_t Invert;   // non-zero: each final value v becomes 255 - v
+};
+static_assert(sizeof(TConvolutionMatrix) == 48);
+
+constexpr int kConvolutionPresetCount = 13;
+// 0 2 x 2 mean toward the right and below; 1 smoothing; 2 sharpen; 3 sharpen more;
+// 4 strong sharpen; 5 reinforce; 6 relief; 7 more relief; 8 Laplacian edges, inverted;
+// 9 grey inverted edges; 10 plaster; 11 gentle relief; 12 3 x 3 mean.
+extern const TConvolutionMatrix kConvolutionPresets[kConvolutionPresetCount];
+
+// Convolves the rect of the source into the same rect of the destination. Both bitmaps
+// are made 24-bit and the destination takes the source's size first; only the rect of
+// the destination is written. The destination may be the source itself.
+void Convolve3x3(TBitmap& dst, TBitmap& src, const TConvolutionMatrix& m, TRect rect);
+// The same result, written into the bitmap itself.
+void Convolve3x3InPlace(TBitmap& bmp, const TConvolutionMatrix& m, TRect rect);
+// The same with a row of the table; nothing for an index outside it.
+void ApplyConvolutionPreset(TBitmap& dst, TBitmap& src, int index, TRect rect);
+void ApplyConvolutionPresetInPlace(TBitmap& bmp, int index, TRect rect);
+
+}  // namespace qm

@@ -1,0 +1,573 @@
+#include "pixel/Mask.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "pixel/AreaChassis.h"
+#include "pixel/Chassis.h"
+#include "pixel/ImgUtils.h"
+#include "platform/core/Colors.h"
+#include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
+#include "platform/core/Random.h"
+
+namespace qm {
+namespace {
+
+inline void Put3(uint8_t* p, uint8_t v) { p[0] = p[1] = p[2] = v; }
+
+// Clips the rect to a 24-bit bitmap; false when nothing is left to do.
+bool Clip24(const TBitmap& bmp, TRect& r) {
+  if (bmp.PixelFormat() != pf24bit) return false;
+  ClipRectToBitmap(r, bmp);
+  return !r.IsEmpty();
+}
+
+// Column strips for kernels that walk columns: wide enough for whole cache lines,
+// narrow enough to share the columns of a photo among eight threads.
+constexpr int kStrip = 256;
+
+template <class Body>
+void ParallelStrips(int width, int64_t work, Body&& body) {
+  const int strips = (width + kStrip - 1) / kStrip;
+  ParallelRows(0, strips, work, [&](int s0, int s1) {
+    for (int s = s0; s < s1; ++s) body(s * kStrip, std::min(width, (s + 1) * kStrip));
+  });
+}
+
+}  // namespace
+
+// --- Fills ------------------------------------------------------------------------
+
+void FillRadialGradient(TBitmap& bmp, TColor colorA, TColor colorB, int radius, int centerX, int centerY,
+                        TRect rect) {
+  if (!Clip24(bmp, rect)) return;
+  const TPixel24 a = ColorToPixel24(colorA), b = ColorToPixel24(colorB);
+  const int ca[3] = {a.B, a.G, a.R}, cb[3] = {b.B, b.G, b.R};
+  uint8_t lut[3][256];
+  for (int c = 0; c < 3; ++c)
+    for (int t = 0; t < 256; ++t) lut[c][t] = uint8_t(cb[c] + (ca[c] - cb[c]) * t / 255);
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = bmp.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      for (int x = rect.Left; x < rect.Right; ++x, p += 3) {
+        const int d = IntDistance(x, y, centerX, centerY);
+        const int t = d < radius ? int(int64_t(radius - d) * 255 / radius) : 0;
+        p[0] = lut[0][t];
+        p[1] = lut[1][t];
+        p[2] = lut[2][t];
+      }
+    }
+  });
+}
+
+namespace {
+
+// The plasma grid of the clouds: values 1..192 once filled, 0 while not yet set.
+class CloudGrid {
+ public:
+  CloudGrid() { g_.fill(0); }
+  uint8_t& At(int x, int y) { return g_[size_t(y) * 256 + size_t(x)]; }
+
+  void Fill() {
+    At(0, 0) = uint8_t(Random(192));
+    At(0, 255) = uint8_t(Random(192));
+    At(255, 0) = uint8_t(Random(192));
+    At(255, 255) = uint8_t(Random(192));
+    Subdivide(0, 0, 255, 255);
+  }
+
+ private:
+  // An unset midpoint takes the mean of its two end corners, displaced at random by up
+  // to twice the length of the edge.
+  void SetMidpoint(int x, int y, int xa, int ya, int xb, int yb) {
+    if (At(x, y) != 0) return;
+    const double r = RandomFloat();
+    const int v = (At(xa, ya) + At(xb, yb)) / 2 + 4 * Trunc((r - 0.5) * (std::abs(xa - xb) + std::abs(ya - yb)));
+    At(x, y) = uint8_t(ClampInt(v, 1, 192));
+  }
+
+  void Subdivide(int x0, int y0, int x1, int y1) {
+    if (x1 - x0 < 2 && y1 - y0 < 2) return;
+    const int mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+    SetMidpoint(mx, y0, x0, y0, x1, y0);
+    SetMidpoint(x1, my, x1, y0, x1, y1);
+    SetMidpoint(mx, y1, x0, y1, x1, y1);
+    SetMidpoint(x0, my, x0, y0, x0, y1);
+    if (At(mx, my) == 0) At(mx, my) = uint8_t((At(x0, y0) + At(x1, y0) + At(x0, y1) + At(x1, y1)) / 4);
+    Subdivide(x0, y0, mx, my);
+    Subdivide(mx, y0, x1, my);
+    Subdivide(x0, my, mx, y1);
+    Subdivide(mx, my, x1, y1);
+  }
+
+  std::array<uint8_t, 256 * 256> g_;
+};
+
+// The triangle wave that walks the grid: the index moves on every even coordinate,
+// turning back at 255 and at 0, so 256 cells cover 512 pixels and then mirror.
+std::vector<uint8_t> TriangleWalk(int from, int to) {
+  std::vector<uint8_t> idx(size_t(to - from));
+  int i = 0, step = 1;
+  for (int v = from; v < to; ++v) {
+    if (v % 2 == 0) {
+      i += step;
+      if (i == 255) step = -1;
+      else if (i == 0) step = 1;
+    }
+    idx[size_t(v - from)] = uint8_t(i);
+  }
+  return idx;
+}
+
+}  // namespace
+
+void RenderClouds(TBitmap& bmp, TColor colorA, TColor colorB, TRect rect) {
+  if (!Clip24(bmp, rect)) return;
+  CloudGrid grid;  // the random part runs here, on one thread
+  grid.Fill();
+  const TPixel24 a = ColorToPixel24(colorA), b = ColorToPixel24(colorB);
+  const int ca[3] = {a.B, a.G, a.R}, cb[3] = {b.B, b.G, b.R};
+  uint8_t lut[3][256];
+  for (int c = 0; c < 3; ++c)
+    for (int v = 0; v < 256; ++v) lut[c][v] = uint8_t(ClampInt(cb[c] + (ca[c] - cb[c]) * v / 192, 0, 255));
+  const std::vector<uint8_t> gy = TriangleWalk(rect.Top, rect.Bottom);
+  const std::vector<uint8_t> gx = TriangleWalk(rect.Left, rect.Right);
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = bmp.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      const int row = gy[size_t(y - rect.Top)];
+      for (size_t i = 0; i < gx.size(); ++i, p += 3) {
+        const uint8_t v = grid.At(gx[i], row);
+        p[0] = lut[0][v];
+        p[1] = lut[1][v];
+        p[2] = lut[2][v];
+      }
+    }
+  });
+}
+
+// --- Masks from colours -------------------------------------------------------------
+
+namespace {
+
+// Gives the mask the source's size, keeping the overlap; pixels gained are outside.
+void SizeMaskTo(TBitmap& mask, const TBitmap& src) {
+  if (mask.PixelFormat() != pf24bit) mask.SetPixelFormat(pf24bit);
+  if (mask.Width() == src.Width() && mask.Height() == src.Height()) return;
+  const TColor brush = mask.BrushColor;
+  mask.BrushColor = clWhite;
+  mask.SetSize(src.Width(), src.Height());
+  mask.BrushColor = brush;
+}
+
+// Calls f(maskPixel, matches) for every pixel of the rect, matches telling whether the
+// source pixel is within the tolerance of the colour on every channel.
+template <class F>
+void ForEachColorMatch(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, TRect rect, F&& f) {
+  if (tolerance < 0 || !Clip24(src, rect)) return;
+  SizeMaskTo(mask, src);
+  const TPixel24 c = ColorToPixel24(color);
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = src.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      uint8_t* m = mask.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      for (int x = rect.Left; x < rect.Right; ++x, s += 3, m += 3) {
+        const bool match = std::abs(s[0] - c.B) <= tolerance && std::abs(s[1] - c.G) <= tolerance &&
+                           std::abs(s[2] - c.R) <= tolerance;
+        f(m, match);
+      }
+    }
+  });
+}
+
+}  // namespace
+
+void MaskByColorTolerance(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, bool set, TRect rect) {
+  ForEachColorMatch(src, mask, color, tolerance, rect, [set](uint8_t* m, bool match) {
+    if (!match) Put3(m, 0);
+    else if (set) Put3(m, 255);
+  });
+}
+
+void MaskByColorToleranceInverted(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, bool set,
+                                  TRect rect) {
+  ForEachColorMatch(src, mask, color, tolerance, rect, [set](uint8_t* m, bool match) {
+    if (match) Put3(m, 0);
+    else if (set) Put3(m, 255);
+  });
+}
+
+void ExcludeColorFromMask(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, TRect rect) {
+  ForEachColorMatch(src, mask, color, tolerance, rect, [](uint8_t* m, bool match) {
+    if (match) Put3(m, 255);
+  });
+}
+
+// --- Point passes -----------------------------------------------------------------------
+
+void ThresholdMaskRect(TBitmap& mask, int level, TRect rect) {
+  ForEachRow(mask, rect, [level](uint8_t* p, int n) {
+    for (int i = 0; i < n; ++i, p += 3)
+      if (p[0] < 255) Put3(p, p[0] > level ? 255 : 0);
+  });
+}
+
+bool MaskRectEquals(const TBitmap& bmp, int value, TRect rect) {
+  ClipRectToBitmap(rect, bmp);
+  if (rect.IsEmpty()) return true;
+  if (bmp.PixelFormat() != pf24bit) return false;
+  for (int y = rect.Top; y < rect.Bottom; ++y) {
+    const uint8_t* p = bmp.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+    for (int x = rect.Left; x < rect.Right; ++x, p += 3)
+      if (p[0] != value) return false;
+  }
+  return true;
+}
+
+void MergeRectMax(const TBitmap& src, TBitmap& dst, int X, int Y, TRect rect) {
+  if (src.PixelFormat() != pf24bit || dst.PixelFormat() != pf24bit) return;
+  ClipRectToBitmap(rect, dst);
+  rect = IntersectRect(rect, Bounds(X, Y, src.Width(), src.Height()));
+  if (rect.IsEmpty()) return;
+  if (&src == &dst) {  // read the source as it was before the merge
+    const TBitmap copy = src.Clone();
+    MergeRectMax(copy, dst, X, Y, rect);
+    return;
+  }
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = src.ScanLine(y - Y) + ptrdiff_t(rect.Left - X) * 3;
+      uint8_t* d = dst.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      for (int x = rect.Left; x < rect.Right; ++x, s += 3, d += 3)
+        if (s[0] > d[0]) {
+          d[0] = s[0];
+          d[1] = s[1];
+          d[2] = s[2];
+        }
+    }
+  });
+}
+
+// --- Neighbourhood passes -------------------------------------------------------------
+
+void FeatherMaskEdgesRect(TBitmap& mask, TRect rect) {
+  if (!Clip24(mask, rect)) return;
+  const int n = rect.Width();
+  // A neighbour outside the rect or at 255 weighs 333, so the edge of a region lightens.
+  auto weight = [n](const uint8_t* row, int x) -> int {
+    if (row == nullptr || x < 0 || x >= n) return 333;
+    const int v = row[3 * x];
+    return v == 255 ? 333 : v;
+  };
+  ForEachRowInPlace3(mask, rect, 0, [&](const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                        uint8_t* out, int, uint8_t*) {
+    for (int x = 0; x < n; ++x) {
+      if (row[3 * x] == 255) continue;
+      int sum = 0;
+      for (int dx = -1; dx <= 1; ++dx) sum += weight(above, x + dx) + weight(row, x + dx) + weight(below, x + dx);
+      Put3(out + 3 * x, uint8_t(std::min(sum / 9, 255)));
+    }
+  });
+}
+
+void BlurMaskCrossPasses(TBitmap& bmp, int passes, TRect rect) {
+  if (passes < 1 || !Clip24(bmp, rect)) return;
+  const int n = rect.Width();
+  for (int pass = 0; pass < passes; ++pass)
+    ForEachRowInPlace3(bmp, rect, 0, [n](const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                         uint8_t* out, int, uint8_t*) {
+      for (int x = 0; x < n; ++x) {
+        const int self = row[3 * x];
+        const int left = x > 0 ? row[3 * x - 3] : self;
+        const int right = x + 1 < n ? row[3 * x + 3] : self;
+        const int up = above ? above[3 * x] : self;
+        const int down = below ? below[3 * x] : self;
+        Put3(out + 3 * x, uint8_t((left + up + self + right + down) / 5));
+      }
+    });
+}
+
+namespace {
+
+// n grow (or shrink) passes at once. After k passes a pixel has changed exactly when
+// its 4-connected (city-block) distance to the nearest seed is at most k: the seeds of
+// a grow are the pixels below 255, those of a shrink the pixels at 255 and everything
+// outside the rect. The distance is computed separably, a 1-D distance along each row
+// and then a down and an up sweep along the columns, capped at passes + 1, so the cost
+// does not depend on the number of passes. D holds distances up to passes + 2.
+template <class D>
+void MinMaxByDistance(TBitmap& mask, const TRect& r, bool grow, int passes) {
+  const int w = r.Width(), h = r.Height();
+  const int64_t work = int64_t(w) * h;
+  const D cap = D(passes + 1);
+  const D edge = grow ? cap : D(0);  // the distance just outside the rect
+  std::vector<D> dist(static_cast<size_t>(work));
+  ParallelRows(0, h, work, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* p = mask.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3;
+      D* d = &dist[size_t(y) * size_t(w)];
+      D run = edge;
+      for (int x = 0; x < w; ++x) {
+        const bool seed = grow ? p[3 * x] < 255 : p[3 * x] == 255;
+        run = seed ? D(0) : D(std::min<int>(run + 1, cap));
+        d[x] = run;
+      }
+      run = edge;
+      for (int x = w - 1; x >= 0; --x) {
+        run = D(std::min<int>(d[x], run + 1));
+        d[x] = run;
+      }
+    }
+  });
+  ParallelStrips(w, work, [&](int x0, int x1) {
+    const int sw = x1 - x0;
+    std::vector<D> run(size_t(sw), edge);
+    for (int y = 0; y < h; ++y) {
+      D* d = &dist[size_t(y) * size_t(w) + size_t(x0)];
+      for (int i = 0; i < sw; ++i) {
+        const D v = std::min(d[i], D(run[size_t(i)] + 1));
+        run[size_t(i)] = v;
+        d[i] = v;
+      }
+    }
+    std::fill(run.begin(), run.end(), edge);
+    const uint8_t target = grow ? 0 : 255;
+    for (int y = h - 1; y >= 0; --y) {
+      const D* d = &dist[size_t(y) * size_t(w) + size_t(x0)];
+      uint8_t* p = mask.ScanLine(r.Top + y) + ptrdiff_t(r.Left + x0) * 3;
+      for (int i = 0; i < sw; ++i) {
+        const D v = std::min(d[i], D(run[size_t(i)] + 1));
+        run[size_t(i)] = v;
+        // Seeds are at distance 0 and already what a pass would make of them.
+        if (v <= passes && v > 0) Put3(p + 3 * i, target);
+      }
+    }
+  });
+}
+
+}  // namespace
+
+void ApplyMinMaxPasses(TBitmap& mask, int n, TRect rect) {
+  if (n == 0 || !Clip24(mask, rect)) return;
+  const bool grow = n > 0;
+  // After w + h passes every pixel that can change has changed.
+  int64_t left = std::min<int64_t>(grow ? int64_t(n) : -int64_t(n), int64_t(rect.Width()) + rect.Height());
+  while (left > 0) {
+    if (left <= 253) {
+      MinMaxByDistance<uint8_t>(mask, rect, grow, int(left));
+      return;
+    }
+    const int step = int(std::min<int64_t>(left, 65533));
+    MinMaxByDistance<uint16_t>(mask, rect, grow, step);
+    left -= step;
+  }
+}
+
+// --- Scans from the edges ---------------------------------------------------------------
+
+void MaskOutBackgroundFromEdges(const TBitmap& image, TBitmap& mask, bool horizontal, bool vertical,
+                                int tolerance, TRect rect) {
+  if (tolerance < 1 || mask.PixelFormat() != pf24bit || !Clip24(image, rect)) return;
+  rect = IntersectRect(rect, GetBitmapRect(mask));
+  if (rect.IsEmpty()) return;
+  const int cx = (rect.Left + rect.Right) / 2, cy = (rect.Top + rect.Bottom) / 2;
+  // One side of a row or column: count pixels from (img, msk), step bytes apart.
+  auto scan = [tolerance](const uint8_t* img0, uint8_t* msk0, ptrdiff_t imgStep, ptrdiff_t mskStep, int count) {
+    bool fresh = true;
+    uint8_t ref[3] = {0, 0, 0};
+    for (int k = 0; k < count; ++k) {
+      const uint8_t* img = img0 + k * imgStep;
+      uint8_t* msk = msk0 + k * mskStep;
+      if (msk[0] == 255) {
+        fresh = true;
+        continue;
+      }
+      if (fresh) {
+        std::memcpy(ref, img, 3);
+        fresh = false;
+      }
+      if (std::abs(img[0] - ref[0]) > tolerance || std::abs(img[1] - ref[1]) > tolerance ||
+          std::abs(img[2] - ref[2]) > tolerance)
+        return;
+      Put3(msk, 255);
+    }
+  };
+  const int64_t work = int64_t(rect.Width()) * rect.Height();
+  if (horizontal)
+    ParallelRows(rect.Top, rect.Bottom, work, [&](int y0, int y1) {
+      for (int y = y0; y < y1; ++y) {
+        const uint8_t* img = image.ScanLine(y);
+        uint8_t* msk = mask.ScanLine(y);
+        scan(img + 3 * ptrdiff_t(rect.Left), msk + 3 * ptrdiff_t(rect.Left), 3, 3, cx - rect.Left);
+        scan(img + 3 * ptrdiff_t(rect.Right - 1), msk + 3 * ptrdiff_t(rect.Right - 1), -3, -3, rect.Right - cx);
+      }
+    });
+  if (vertical)
+    ParallelStrips(rect.Width(), work, [&](int x0, int x1) {
+      for (int x = rect.Left + x0; x < rect.Left + x1; ++x) {
+        const ptrdiff_t at = 3 * ptrdiff_t(x);
+        scan(image.ScanLine(rect.Top) + at, mask.ScanLine(rect.Top) + at, image.Stride(), mask.Stride(),
+             cy - rect.Top);
+        scan(image.ScanLine(rect.Bottom - 1) + at, mask.ScanLine(rect.Bottom - 1) + at, -image.Stride(),
+             -mask.Stride(), rect.Bottom - cy);
+      }
+    });
+}
+
+// --- Outline -------------------------------------------------------------------------------
+
+void StrokeMaskOutline(const TBitmap& mask, TBitmap& dst, TColor color, int penSize, int level, TRect rect) {
+  if (penSize < 1 || dst.PixelFormat() != pf24bit || !Clip24(mask, rect)) return;
+  if (&mask == &dst) {  // find the outline in the mask as it was before the stroke
+    const TBitmap copy = mask.Clone();
+    StrokeMaskOutline(copy, dst, color, penSize, level, rect);
+    return;
+  }
+  const int w = rect.Width(), h = rect.Height();
+  const int64_t work = int64_t(w) * h;
+  // The edge pixels: at or below the level, on the rect's edge or beside a pixel above it.
+  std::vector<uint8_t> edge(static_cast<size_t>(work));
+  ParallelRows(0, h, work, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* row = mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3;
+      const uint8_t* above = y > 0 ? row - mask.Stride() : nullptr;
+      const uint8_t* below = y + 1 < h ? row + mask.Stride() : nullptr;
+      uint8_t* e = &edge[size_t(y) * size_t(w)];
+      for (int x = 0; x < w; ++x) {
+        if (row[3 * x] > level) {
+          e[x] = 0;
+          continue;
+        }
+        const bool interior = above && below && x > 0 && x + 1 < w && above[3 * x] <= level &&
+                              below[3 * x] <= level && row[3 * x - 3] <= level && row[3 * x + 3] <= level;
+        e[x] = interior ? 0 : 1;
+      }
+    }
+  });
+  // The square of an edge pixel (x, y) covers rows y - h .. y - h + pen - 1, so row Y is
+  // painted from the edge pixels of rows Y - after .. Y + before; columns likewise.
+  const int before = (penSize - 1) / 2, after = penSize - 1 - before;
+  const TRect paint = IntersectRect(rect, GetBitmapRect(dst));
+  if (paint.IsEmpty()) return;
+  const TPixel24 c = ColorToPixel24(color);
+  ParallelRows(paint.Top, paint.Bottom, int64_t(paint.Width()) * paint.Height(), [&](int Y0, int Y1) {
+    // count[x]: edge pixels of column x within the band's current row window
+    std::vector<int> count(size_t(w), 0);
+    auto addRow = [&](int y, int sign) {
+      if (y < rect.Top || y >= rect.Bottom) return;
+      const uint8_t* e = &edge[size_t(y - rect.Top) * size_t(w)];
+      for (int x = 0; x < w; ++x) count[size_t(x)] += sign * e[x];
+    };
+    const int64_t first = std::max<int64_t>(rect.Top, int64_t(Y0) - after);
+    const int64_t last = std::min<int64_t>(rect.Bottom - 1, int64_t(Y0) + before);
+    for (int64_t y = first; y <= last; ++y) addRow(int(y), 1);
+    for (int Y = Y0; Y < Y1; ++Y) {
+      if (Y > Y0) {
+        if (int64_t(Y) + before < rect.Bottom) addRow(Y + before, 1);
+        if (int64_t(Y) - after - 1 >= rect.Top) addRow(Y - after - 1, -1);
+      }
+      uint8_t* out = dst.ScanLine(Y);
+      // columns X - after .. X + before of the rect holding an edge pixel
+      int live = 0;
+      auto lit = [&](int64_t x) { return x >= rect.Left && x < rect.Right && count[size_t(x - rect.Left)] > 0; };
+      for (int64_t x = std::max<int64_t>(rect.Left, int64_t(paint.Left) - after);
+           x <= std::min<int64_t>(rect.Right - 1, int64_t(paint.Left) + before); ++x)
+        live += lit(x);
+      for (int X = paint.Left; X < paint.Right; ++X) {
+        if (X > paint.Left) live += int(lit(int64_t(X) + before)) - int(lit(int64_t(X) - after - 1));
+        if (live > 0) {
+          out[3 * X] = c.B;
+          out[3 * X + 1] = c.G;
+          out[3 * X + 2] = c.R;
+        }
+      }
+    }
+  });
+}
+
+// --- Stair-step ramps ----------------------------------------------------------------------
+
+namespace {
+
+// Ramps n pixels from first (the pixel beside the inside one) outward, step bytes apart:
+// the k-th takes round(k * 255 / (n + 1) + 0.5) when that is below its value. The
+// fractions are accumulated one step at a time.
+void Ramp(uint8_t* first, ptrdiff_t step, int n) {
+  const double s = 255.0 / (n + 1);
+  double acc = 0;
+  for (int k = 1; k <= n; ++k) {
+    acc += s;
+    const int v = RoundHalfEven(acc + 0.5);
+    uint8_t* p = first + (k - 1) * step;
+    if (v < p[0]) Put3(p, uint8_t(v));
+  }
+}
+
+}  // namespace
+
+void RampMaskEdges(TBitmap& mask, TRect rect, int width) {
+  if (width < 0) width = 99999;
+  if (width < 2 || !Clip24(mask, rect)) return;  // a run always reaches a width of 1
+  const int w = rect.Width(), h = rect.Height();
+  const int64_t work = int64_t(w) * h;
+  // Which pixels are inside. The ramps never write 0, so this stays true through both
+  // passes, and as every ramp only lowers pixels their order does not matter.
+  std::vector<uint8_t> in(static_cast<size_t>(work));
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* p = mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3;
+    for (int x = 0; x < w; ++x) in[size_t(y) * size_t(w) + size_t(x)] = p[3 * x] == 0;
+  }
+  auto inside = [&](int x, int y) { return in[size_t(y) * size_t(w) + size_t(x)] != 0; };
+  const ptrdiff_t stride = mask.Stride();
+  // Horizontal steps: from an inside pixel, the outside pixels to its left (right)
+  // while the neighbouring row is inside under them.
+  ParallelRows(0, h, work, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* row = mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3;
+      for (int x = 1; x + 1 < w; ++x) {
+        if (!inside(x, y)) continue;
+        for (int r : {y - 1, y + 1}) {
+          if (r < 0 || r >= h) continue;
+          if (!inside(x - 1, y)) {
+            int n = 0;
+            while (n < width && x - 1 - n >= 0 && !inside(x - 1 - n, y) && inside(x - 1 - n, r)) ++n;
+            if (n < width && n > 0) Ramp(row + 3 * (x - 1), -3, n);
+          }
+          if (!inside(x + 1, y)) {
+            int n = 0;
+            while (n < width && x + 1 + n < w && !inside(x + 1 + n, y) && inside(x + 1 + n, r)) ++n;
+            if (n < width && n > 0) Ramp(row + 3 * (x + 1), 3, n);
+          }
+        }
+      }
+    }
+  });
+  // Vertical steps, the same along the columns.
+  ParallelStrips(w, work, [&](int x0, int x1) {
+    for (int x = x0; x < x1; ++x) {
+      uint8_t* col = mask.ScanLine(rect.Top) + ptrdiff_t(rect.Left + x) * 3;
+      for (int y = 1; y + 1 < h; ++y) {
+        if (!inside(x, y)) continue;
+        for (int c : {x - 1, x + 1}) {
+          if (c < 0 || c >= w) continue;
+          if (!inside(x, y - 1)) {
+            int n = 0;
+            while (n < width && y - 1 - n >= 0 && !inside(x, y - 1 - n) && inside(c, y - 1 - n)) ++n;
+            if (n < width && n > 0) Ramp(col + (y - 1) * stride, -stride, n);
+          }
+          if (!inside(x, y + 1)) {
+            int n = 0;
+            while (n < width && y + 1 + n < h && !inside(x, y + 1 + n) && inside(c, y + 1 + n)) ++n;
+            if (n < width && n > 0) Ramp(col + (y + 1) * stride, stride, n);
+          }
+        }
+      }
+    }
+  });
+}
+
+}  // namespace qm
