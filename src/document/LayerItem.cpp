@@ -1,11 +1,14 @@
 #include "document/LayerItem.h"
 
 #include <atomic>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
 #include "document/Layers.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Mask.h"
+#include "pixel/Rotation.h"
 
 namespace qm {
 
@@ -106,6 +109,106 @@ void TLayerItem::RotateHalf() {
   FlipRotateBitmap(Mask, 4);
 }
 
+void TLayerItem::BeginTransform(std::unique_ptr<TTransformation> t) {
+  Transform = std::move(t);
+  if (!Transform) return;
+  if (Mask.Empty()) TrivialMask = true;
+  else if (dynamic_cast<TProjectiveTransformation*>(Transform.get())) TrivialMask = false;
+  else TrivialMask = MaskRectEquals(Mask, 0, GetBitmapRect(Mask));
+}
+
+void TLayerItem::EndTransform() { Transform.reset(); }
+
+void TLayerItem::ApplyTransform() {
+  if (!Transform) return;
+  TTransformation& t = *Transform;
+  TRect b;
+  t.GetDestBounds(b);
+  if (b.IsEmpty() || Image.Empty()) {
+    EndTransform();
+    return;
+  }
+  if (!t.IsPlainTranslation()) {
+    if (t.IsAxisAligned()) {
+      ResizeLayerBitmap(Image, b.Width(), b.Height(), true);
+      if (!Mask.Empty()) {
+        if (TrivialMask) {
+          Mask.Clear();
+          CreateDefaultMask();
+        } else {
+          ResizeLayerBitmap(Mask, b.Width(), b.Height(), true);
+        }
+      }
+    } else {
+      t.MoveToOrigin();
+      TRect o;
+      t.GetDestBounds(o);
+      const bool projective = dynamic_cast<TProjectiveTransformation*>(&t) != nullptr;
+      TBitmap work(o.Right, o.Bottom, pf24bit, clWhite);
+      // Nearest pixels first, their colours spread into the white around them, then the
+      // smooth pass: its edges blend with the image's own colours instead of white.
+      RasterizeTransformOpacity(Image, work, t, 100, false);
+      RepeatEdgePass(work, projective ? 2 : 1, clWhite, GetBitmapRect(work));
+      RasterizeTransformOpacity(Image, work, t, 100, true);
+      // The mask is made before the image changes size: it must cover the source.
+      CreateDefaultMask();
+      TBitmap maskWork(o.Right, o.Bottom, pf24bit, clWhite);
+      RasterizeTransformOpacity(Mask, maskWork, t, 100, true);
+      Image = std::move(work);
+      Mask = std::move(maskWork);
+      WhitenMaskedArea(Image, Mask);
+    }
+  }
+  Left = b.Left;
+  Top = b.Top;
+  EndTransform();
+}
+
+namespace {
+// A transformation of the layer's image rectangle placed at the layer's position.
+std::unique_ptr<TAffineTransformation> LayerTransformation(const TLayerItem& l) {
+  auto t = std::make_unique<TAffineTransformation>();
+  t->SetSrcRect(GetBitmapRect(l.Image));
+  return t;
+}
+}  // namespace
+
+void TLayerItem::RotateBy(double angle) {
+  if (Image.Empty() || !std::isfinite(angle)) return;
+  auto t = LayerTransformation(*this);
+  t->Rotate(Image.Width() / 2.0, Image.Height() / 2.0, angle);
+  t->Translate(Left, Top);
+  BeginTransform(std::move(t));
+  ApplyTransform();
+}
+
+void TLayerItem::ScaleBy(double sx, double sy) {
+  if (Image.Empty() || (sx == 1.0 && sy == 1.0) || !std::isfinite(sx) || !std::isfinite(sy)) return;
+  auto t = LayerTransformation(*this);
+  t->Scale(sx, sy);
+  t->Translate(Left, Top);
+  TRect b;
+  t->GetDestBounds(b);
+  if (b.IsEmpty()) return;
+  BeginTransform(std::move(t));
+  ApplyTransform();
+}
+
+void TLayerItem::SkewBy(double fx, double fy) {
+  if (Image.Empty() || !std::isfinite(fx) || !std::isfinite(fy)) return;
+  auto t = LayerTransformation(*this);
+  t->Skew(fx, fy);
+  t->Translate(Left, Top);
+  BeginTransform(std::move(t));
+  ApplyTransform();
+}
+
+void TLayerItem::ResizeTo(int w, int h) {
+  if (w < 1 || h < 1 || Image.Empty()) return;
+  if (Image.Width() == w && Image.Height() == h) return;
+  ScaleBy(double(w) / Image.Width(), double(h) / Image.Height());
+}
+
 void TLayerItem::CropToContent() {
   TPoint pos{Left, Top};
   CropLayerToMask(Image, Mask, pos);
@@ -118,8 +221,8 @@ void FlipRotateBitmap(TBitmap& bmp, int code) {
   switch (code) {
     case 0: FlipBitmapVertical(bmp); break;
     case 1: FlipBitmapHorizontal(bmp); break;
-    case 2: break;  // FIXME quarter turns
-    case 3: break;
+    case 2: RotateBitmap90(bmp, true); break;
+    case 3: RotateBitmap90(bmp, false); break;
     case 4: RotateBitmap180(bmp); break;
     default: break;
   }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "pixel/Transform.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -108,8 +109,10 @@ class TLayerItem {
   TLayerAdjustment Adjustment;
   TLayerShadow Shadow;
   std::unique_ptr<TLayerData> Data;  // present only for text layers
-  // Run-time only: whether the Mask was trivial (all shown) when a transformation was
-  // attached.
+  // Run-time only: the free transformation being applied, through which composition
+  // draws the layer while it is attached, and whether the Mask was trivial (all shown)
+  // when it was attached.
+  std::unique_ptr<TTransformation> Transform;
   bool TrivialMask = false;
 
   // The name as the interface shows it (through the LayerDisplayName hook).
@@ -132,6 +135,27 @@ class TLayerItem {
   void RotateQuarter();         // clockwise on screen
   void RotateQuarterReverse();  // counter-clockwise on screen
   void RotateHalf();
+
+  // Attaches a transformation (the layer owns it until EndTransform).
+  void BeginTransform(std::unique_ptr<TTransformation> t);
+  // Resamples Image and Mask through the attached transformation, moves the layer to the
+  // transformed bounds and ends the transformation. A plain translation only moves; an
+  // upright scale resizes smoothly; anything else is rasterised, the edges of the image
+  // spread outward before smoothing so that they do not fade to white, and the mask
+  // follows (a layer without one gets one), the image whitened where the mask hides it.
+  // Nothing but the end of the transformation when the bounds are empty.
+  void ApplyTransform();
+  // Frees and detaches the transformation.
+  void EndTransform();
+
+  // Transformations applied at once. Rotation is about the image's centre, in degrees,
+  // positive counter-clockwise on screen; scale and skew keep the top-left corner.
+  // ScaleBy(1, 1) does nothing; a scale that leaves no pixel (0, negative giving an
+  // empty size, not a number) is refused, as is ResizeTo below 1 x 1.
+  void RotateBy(double angle);
+  void ScaleBy(double sx, double sy);
+  void SkewBy(double fx, double fy);
+  void ResizeTo(int w, int h);
 
   // Crops Image and Mask to the part of the mask that is not white and moves the layer
   // by what was cut at the top-left.

@@ -49,6 +49,38 @@ void KeyToMask(TLayerItem& l) {
   l.Image.Transparent = false;
 }
 
+// A transformed layer drawn into r of the target only. The rasterisers write wherever
+// the transformation lands, so a part of the target is drawn through a copy of the
+// transformation moved by the part's offset into a bitmap of the part.
+void DrawTransformedLayer(const TLayerItem& l, TBitmap& target, TRect r) {
+  ClipRectToBitmap(r, target);
+  if (r.IsEmpty()) return;
+  if (r == GetBitmapRect(target)) {
+    RasterizeLayer(l.Image, target, *l.Transform, false, l.Mask, l.Opacity);
+    return;
+  }
+  std::unique_ptr<TTransformation> moved;
+  if (auto* a = dynamic_cast<const TAffineTransformation*>(l.Transform.get())) {
+    auto m = std::make_unique<TAffineTransformation>(*a);
+    m->Translate(-r.Left, -r.Top);
+    moved = std::move(m);
+  } else if (auto* p = dynamic_cast<const TProjectiveTransformation*>(l.Transform.get())) {
+    auto m = std::make_unique<TProjectiveTransformation>(*p);
+    for (int i = 0; i < 4; ++i) {
+      m->CornerX[size_t(i)] -= r.Left;
+      m->CornerY[size_t(i)] -= r.Top;
+    }
+    m->Prepared = false;
+    moved = std::move(m);
+  } else {
+    return;
+  }
+  TBitmap part;
+  CopyBitmapRegion(target, part, r);
+  RasterizeLayer(l.Image, part, *moved, false, l.Mask, l.Opacity);
+  CopyBitmapRect(part, GetBitmapRect(part), target, r.Left, r.Top, r);
+}
+
 void EnsureRendered(TLayerItem& l) {
   if (l.LayerType == ltText && l.Image.Empty() && RenderLayerData) RenderLayerData(l);
 }
@@ -150,6 +182,12 @@ void TLayeredImage::PrepareSteps(TBitmap& /*target*/, TRect r, int index, std::v
     case ltText: {
       if (l.Image.Empty()) return;
       const TLayerItem* lp = &l;
+      if (l.Transform) {
+        // Through its transformation (no shadow meanwhile), over the whole rectangle at
+        // once: the rasterisers place by the transformation's own bounds.
+        steps.push_back({false, [lp](TBitmap& t, TRect b) { DrawTransformedLayer(*lp, t, b); }});
+        return;
+      }
       steps.push_back({true, [lp](TBitmap& t, TRect b) {
                          DrawLayerBitmap(lp->Image, t, lp->Left, lp->Mask, lp->Opacity, b, lp->Top);
                        }});
@@ -162,8 +200,12 @@ void TLayeredImage::PrepareSteps(TBitmap& /*target*/, TRect r, int index, std::v
       }
       return;
     }
-    case ltAdjustment:
-      return;  // FIXME adjustments
+    case ltAdjustment: {
+      const TLayerAdjustment a = l.Adjustment;
+      const int op = l.Opacity;
+      steps.push_back({true, [a, op](TBitmap& t, TRect b) { ApplyLayerAdjustments(t, a, op, b); }});
+      return;
+    }
     case ltColor: {
       const TColor c = l.Color;
       const int op = l.Opacity;
@@ -331,6 +373,11 @@ void TLayeredImage::AssignImage(const TLayeredImage* source) {
 
 TRect TLayeredImage::LayerReach(const TLayerItem& l) const {
   if (l.LayerType == ltAdjustment || l.LayerType == ltColor) return UnboundedRect;
+  if (l.Transform) {
+    TRect b;
+    l.Transform->GetDestBounds(b);
+    return b;
+  }
   return ExtendRectByShadow(LayerBounds(l), l.Shadow);
 }
 
@@ -366,7 +413,7 @@ void TLayeredImage::MakeBackgroundOpaqueUnder(const std::vector<int>& layers) {
     if (reach.IsEmpty()) continue;
     // Only where the layer's own mask lets it through, when nothing else (a shadow) can
     // reach further.
-    const bool throughMask = (l.LayerType == ltBitmap || l.LayerType == ltText) && !l.Shadow.Enabled &&
+    const bool throughMask = (l.LayerType == ltBitmap || l.LayerType == ltText) && !l.Shadow.Enabled && !l.Transform &&
                              l.Mask.Width() == l.Image.Width() && l.Mask.Height() == l.Image.Height() &&
                              !l.Mask.Empty();
     ParallelRows(reach.Top, reach.Bottom, int64_t(reach.Width()) * reach.Height(), [&](int y0, int y1) {

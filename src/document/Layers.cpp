@@ -1,15 +1,18 @@
 #include "document/Layers.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
 #include "document/Resample.h"
 #include "pixel/Blend.h"
+#include "pixel/Blur.h"
 #include "pixel/ColorAdjust.h"
 #include "pixel/ImgUtils.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
+#include "platform/core/Random.h"
 
 namespace qm {
 
@@ -28,6 +31,24 @@ void DrawLayerBitmap(const TBitmap& source, TBitmap& target, int left, const TBi
     CopyBitmapRectOpacity(source, all, target, left, top, clipRect, opacity);
 }
 
+void ApplyLayerAdjustments(TBitmap& target, const TLayerAdjustment& a, int opacity, TRect rect) {
+  opacity = std::clamp(opacity, 0, 100);
+  // 64-bit products: the settings are stored values and may be anything.
+  auto scaled = [&](int32_t v) { return int(std::clamp<int64_t>(int64_t(v) * opacity / 100, INT32_MIN, INT32_MAX)); };
+  if (a.Lighten != 0) LightenDarkenRect(target, scaled(a.Lighten), rect);
+  if (a.Contrast != 0) ContrastRect(target, scaled(a.Contrast), rect);
+  if (a.Saturation != 0) SaturationRect(target, scaled(a.Saturation), rect);
+  if (a.Gamma != 1.0) GammaRect(target, rect, (a.Gamma - 1.0) * opacity / 100.0 + 1.0);
+}
+
+void RasterizeLayer(const TBitmap& source, TBitmap& target, TTransformation& transform, bool smooth,
+                    const TBitmap& mask, int opacity) {
+  if (!mask.Empty())
+    RasterizeTransformMasked(source, target, transform, opacity, mask, smooth);
+  else
+    RasterizeTransformOpacity(source, target, transform, opacity, smooth);
+}
+
 void TintLayerRect(TBitmap& target, TColor color, int opacity, TRect rect, bool negate) {
   TintRect(target, color, negate ? -opacity : opacity, rect);
 }
@@ -42,8 +63,12 @@ TRect ExtendRectByShadow(TRect r, const TLayerShadow& s) {
 
 int ShadowReach(const TLayerShadow& s) {
   if (s.Radius <= 0) return 0;
-  const int r = std::min(s.Radius, 10000);
-  return 2 * r;  // FIXME blur kernel
+  // Radii beyond any image are cut so that the reach stays far inside int32.
+  const int r = std::min(s.Radius, 1 << 20);
+  if (s.Spread) return 2 * r;  // the scatter moves pixels by -2r..2r - 1
+  TKernel k;
+  MakeGaussianKernel(k, 1.0, 255.0, r);
+  return std::max(2 * r, int(k.Size));
 }
 
 namespace {
@@ -52,7 +77,17 @@ constexpr uint32_t kSpreadShadowSeed = 0x51ADE5u;
 
 void ScatterOrBlur(TBitmap& work, const TLayerShadow& s) {
   if (s.Radius <= 0) return;
-  (void)kSpreadShadowSeed;  // FIXME
+  const int r = std::min(s.Radius, 1 << 20);
+  if (s.Spread) {
+    // The program's generator, seeded for this and then put back as it was, so that the
+    // noise of other operations does not depend on when the image is composed.
+    const uint32_t saved = GetRandSeed();
+    RandSeed(kSpreadShadowSeed);
+    SpreadRect(work, 4 * r, 0, GetBitmapRect(work));
+    RandSeed(saved);
+  } else {
+    GaussianBlurMaskRect(work, r, GetBitmapRect(work));
+  }
 }
 }  // namespace
 

@@ -17,6 +17,17 @@ namespace qm {
 void DrawLayerBitmap(const TBitmap& source, TBitmap& target, int left, const TBitmap& mask, int opacity,
                      TRect clipRect, int top);
 
+// The settings of an adjustment layer applied to rect of what lies below, each scaled
+// by the opacity: lighten, contrast and saturation (percent x opacity / 100, truncated),
+// then gamma (1 + (gamma - 1) x opacity / 100); zero settings and a gamma of 1 are
+// skipped.
+void ApplyLayerAdjustments(TBitmap& target, const TLayerAdjustment& adjustment, int opacity, TRect rect);
+
+// Draws source through a transformation into target: through a non-empty mask, else at
+// the opacity.
+void RasterizeLayer(const TBitmap& source, TBitmap& target, TTransformation& transform, bool smooth,
+                    const TBitmap& mask, int opacity);
+
 // Tints rect toward the colour by the opacity (away from it with negate).
 void TintLayerRect(TBitmap& target, TColor color, int opacity, TRect rect, bool negate);
 

@@ -34,8 +34,18 @@ std::unique_ptr<uint8_t[]> Allocate(size_t bytes) {
 
 // --- TBmp24 ----------------------------------------------------------------------
 
+const uint8_t* TBmp24::Row(int y) const {
+  return holdsBitmap_ ? held_.ScanLine(y) : data_.get() + size_t(width_) * 3 * size_t(y);
+}
+
+uint8_t* TBmp24::MutableRow(int y) {
+  return holdsBitmap_ ? held_.ScanLine(y) : data_.get() + size_t(width_) * 3 * size_t(y);
+}
+
 void TBmp24::Clear() {
   data_.reset();
+  held_ = TBitmap();
+  holdsBitmap_ = false;
   width_ = height_ = 0;
   transparent_ = false;
   transparentColor_ = clNone;
@@ -47,6 +57,8 @@ void TBmp24::Snapshot(const TBitmap* bmp, TRect r) {
     return;
   }
   ClipRectToBitmap(r, *bmp);
+  held_ = TBitmap();
+  holdsBitmap_ = false;
   data_ = Allocate(size_t(r.Width()) * size_t(r.Height()) * 3);
   width_ = r.Width();
   height_ = r.Height();
@@ -55,7 +67,7 @@ void TBmp24::Snapshot(const TBitmap* bmp, TRect r) {
   if (r.IsEmpty()) return;
   const size_t rowBytes = size_t(width_) * 3;
   ForRows(width_, height_, [&](int y) {
-    std::memcpy(data_.get() + rowBytes * size_t(y), bmp->ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3, rowBytes);
+    std::memcpy(MutableRow(y), bmp->ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3, rowBytes);
   });
 }
 
@@ -72,7 +84,7 @@ void TBmp24::RestoreRect(TBitmap& bmp, TRect r) const {
   const size_t rowBytes = size_t(width_) * 3;
   if (!r.IsEmpty())
     ForRows(width_, height_, [&](int y) {
-      std::memcpy(bmp.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3, data_.get() + rowBytes * size_t(y), rowBytes);
+      std::memcpy(bmp.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3, Row(y), rowBytes);
     });
   bmp.Transparent = transparent_;
   bmp.TransparentColor = transparentColor_;
@@ -83,9 +95,7 @@ void TBmp24::RestoreWhole(TBitmap& bmp) const {
   TBitmap fresh(width_, height_, pf24bit, clBlack);
   const size_t rowBytes = size_t(width_) * 3;
   if (width_ > 0 && height_ > 0)
-    ForRows(width_, height_, [&](int y) {
-      std::memcpy(fresh.ScanLine(y), data_.get() + rowBytes * size_t(y), rowBytes);
-    });
+    ForRows(width_, height_, [&](int y) { std::memcpy(fresh.ScanLine(y), Row(y), rowBytes); });
   fresh.Transparent = transparent_;
   fresh.TransparentColor = transparentColor_;
   fresh.BrushColor = brush;
@@ -95,21 +105,34 @@ void TBmp24::RestoreWhole(TBitmap& bmp) const {
 void TBmp24::BlendRect(TBitmap& bmp, TRect r, int percent) const {
   if (!Matches(bmp, r) || r.IsEmpty()) return;
   percent = std::clamp(percent, 0, 100);
-  const size_t rowBytes = size_t(width_) * 3;
+  const int rowBytes = width_ * 3;
   ForRows(width_, height_, [&](int y) {
-    BlendRow(bmp.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3, data_.get() + rowBytes * size_t(y), int(rowBytes),
-             percent);
+    BlendRow(bmp.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3, Row(y), rowBytes, percent);
   });
+}
+
+void TBmp24::SwapHeld(TBitmap& bmp) {
+  const TColor brush = bmp.BrushColor;
+  std::swap(bmp, held_);
+  bmp.BrushColor = brush;
+  width_ = held_.Width();
+  height_ = held_.Height();
+  transparent_ = held_.Transparent;
+  transparentColor_ = held_.TransparentColor;
 }
 
 void TBmp24::SwapRect(TBitmap& bmp, TRect r) {
   if (!Matches(bmp, r)) return;
+  if (holdsBitmap_ && r == GetBitmapRect(bmp) && !r.IsEmpty()) {
+    SwapHeld(bmp);
+    return;
+  }
   const size_t rowBytes = size_t(width_) * 3;
   // Rows are exchanged in place, so no row buffer (and no width limit) is needed.
   if (!r.IsEmpty())
     ForRows(width_, height_, [&](int y) {
       uint8_t* row = bmp.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3;
-      std::swap_ranges(row, row + rowBytes, data_.get() + rowBytes * size_t(y));
+      std::swap_ranges(row, row + rowBytes, MutableRow(y));
     });
   std::swap(bmp.Transparent, transparent_);
   std::swap(bmp.TransparentColor, transparentColor_);
@@ -120,22 +143,19 @@ void TBmp24::SwapWhole(TBitmap& bmp) {
     SwapRect(bmp, GetBitmapRect(bmp));
     return;
   }
-  TBmp24 kept;
-  if (bmp.PixelFormat() == pf24bit) {
-    kept.SnapshotWhole(&bmp);
-  } else if (!bmp.Empty()) {
-    TBitmap copy = bmp.Clone();
-    copy.SetPixelFormat(pf24bit);
-    kept.SnapshotWhole(&copy);
+  if (bmp.PixelFormat() != pf24bit) {
+    // What the layer holds is kept as 24 bits, like every snapshot.
+    if (bmp.Empty()) bmp = TBitmap(0, 0, pf24bit);
+    else bmp.SetPixelFormat(pf24bit);
   }
-  kept.transparent_ = bmp.Transparent;
-  kept.transparentColor_ = bmp.TransparentColor;
-  RestoreWhole(bmp);
-  data_ = std::move(kept.data_);
-  width_ = kept.width_;
-  height_ = kept.height_;
-  transparent_ = kept.transparent_;
-  transparentColor_ = kept.transparentColor_;
+  if (!holdsBitmap_) {
+    TBitmap stored;
+    RestoreWhole(stored);
+    data_.reset();
+    held_ = std::move(stored);
+    holdsBitmap_ = true;
+  }
+  SwapHeld(bmp);
 }
 
 // --- TUndoLayerItem -----------------------------------------------------------------

@@ -15,16 +15,20 @@
 
 namespace qm {
 
-// A packed 24-bit pixel buffer (rows without padding, top row first, B, G, R) with the
-// transparency settings of the bitmap it was taken from. Every rectangle is first
-// clipped to the bitmap; operations whose sizes do not match do nothing.
+// A 24-bit pixel snapshot with the transparency settings of the bitmap it was taken
+// from. It is kept packed (rows without padding, top row first, B, G, R) until a swap of
+// whole bitmaps of different sizes: from then on it holds the bitmap it was swapped
+// with, so that undoing and redoing a resize exchanges bitmaps without copying them.
+// Every rectangle is first clipped to the bitmap; operations whose sizes do not match
+// do nothing.
 class TBmp24 {
  public:
   TBmp24() = default;
   TBmp24(const TBmp24&) = delete;
   TBmp24& operator=(const TBmp24&) = delete;
 
-  const uint8_t* Data() const { return data_.get(); }
+  // The stored pixels of row y (Width * 3 bytes).
+  const uint8_t* Row(int y) const;
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool Transparent() const { return transparent_; }
@@ -51,9 +55,14 @@ class TBmp24 {
   void SwapWhole(TBitmap& bmp);
 
  private:
+  uint8_t* MutableRow(int y);
   // The clipped r when it has the stored size, else an empty rect.
   bool Matches(const TBitmap& bmp, TRect& r) const;
-  std::unique_ptr<uint8_t[]> data_;
+  // Exchanges the held bitmap with bmp (bitmap form only); bmp keeps its brush.
+  void SwapHeld(TBitmap& bmp);
+  std::unique_ptr<uint8_t[]> data_;  // packed form
+  TBitmap held_;                     // bitmap form
+  bool holdsBitmap_ = false;
   int width_ = 0, height_ = 0;
   bool transparent_ = false;
   TColor transparentColor_ = clNone;

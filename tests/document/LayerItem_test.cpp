@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 
 #include "document/LayerItem.h"
 #include "document/LayeredImage.h"
+#include "document/Layers.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Mask.h"
+#include "pixel/Rotation.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -247,4 +251,144 @@ TEST(LayerList, MoveIndexOfClearAndAssign) {
   other.Layers.Clear();
   EXPECT_EQ(other.GetLayerCount(), 0);
   EXPECT_EQ(other.ActiveIndex(), -1);
+}
+
+// --- Turns and transformations -------------------------------------------------------
+
+TEST(LayerItem, QuarterTurnsTurnImageAndMask) {
+  TLayerItem l;
+  l.Image = RandomBitmap(7, 4, 11);
+  l.Mask = RandomMask(7, 4, 12);
+  TBitmap img = l.Image.Clone(), mask = l.Mask.Clone();
+  l.RotateQuarter();
+  RotateBitmap90(img, true);
+  RotateBitmap90(mask, true);
+  EXPECT_TRUE(SameBitmaps(l.Image, img));
+  EXPECT_TRUE(SameBitmaps(l.Mask, mask));
+  EXPECT_EQ(l.Image.Width(), 4);
+  l.RotateQuarterReverse();
+  RotateBitmap90(img, false);
+  EXPECT_TRUE(SameBitmaps(l.Image, img));
+  EXPECT_EQ(l.Mask.Width(), 7);
+}
+
+TEST(LayerItem, NeutralTransformationsLeaveTheLayerAsItIs) {
+  TLayerItem l;
+  l.Image = RandomBitmap(30, 20, 13);
+  l.Mask = RandomMask(30, 20, 14);
+  l.Left = 5;
+  l.Top = -3;
+  TBitmap img = l.Image.Clone(), mask = l.Mask.Clone();
+  l.ScaleBy(1.0, 1.0);
+  l.ResizeTo(30, 20);
+  l.ResizeTo(0, 20);  // refused
+  l.ResizeTo(30, -4);
+  l.ScaleBy(0.0, 1.0);
+  l.ScaleBy(std::nan(""), 2.0);
+  l.RotateBy(std::nan(""));
+  EXPECT_TRUE(SameBitmaps(l.Image, img));
+  EXPECT_TRUE(SameBitmaps(l.Mask, mask));
+  EXPECT_EQ(l.Left, 5);
+  EXPECT_EQ(l.Top, -3);
+  EXPECT_EQ(l.Transform, nullptr);
+
+  // a plain translation only moves
+  auto t = std::make_unique<TAffineTransformation>();
+  t->SetSrcRect(GetBitmapRect(l.Image));
+  t->Translate(12, 7);
+  l.BeginTransform(std::move(t));
+  l.ApplyTransform();
+  EXPECT_TRUE(SameBitmaps(l.Image, img));
+  EXPECT_EQ(l.Left, 12);
+  EXPECT_EQ(l.Top, 7);
+  EXPECT_EQ(l.Transform, nullptr);
+
+  TLayerItem empty;
+  empty.RotateBy(30);
+  EXPECT_TRUE(empty.Image.Empty());
+}
+
+TEST(LayerItem, TrivialMaskIsDecidedWhenATransformationIsAttached) {
+  TLayerItem l;
+  l.Image = RandomBitmap(10, 10, 15);
+  auto affine = [&] {
+    auto t = std::make_unique<TAffineTransformation>();
+    t->SetSrcRect(GetBitmapRect(l.Image));
+    return t;
+  };
+  l.BeginTransform(affine());
+  EXPECT_TRUE(l.TrivialMask);  // no mask
+  l.CreateDefaultMask();
+  l.BeginTransform(affine());
+  EXPECT_TRUE(l.TrivialMask);  // all shown
+  l.BeginTransform(std::make_unique<TProjectiveTransformation>());
+  EXPECT_FALSE(l.TrivialMask);
+  l.Mask.SetPixel(3, 3, RGB(1, 1, 1));
+  l.BeginTransform(affine());
+  EXPECT_FALSE(l.TrivialMask);
+  l.EndTransform();
+  EXPECT_EQ(l.Transform, nullptr);
+}
+
+TEST(LayerItem, UprightScalesResampleSmoothly) {
+  TLayerItem l;
+  l.Image = RandomBitmap(20, 10, 16);
+  l.CreateDefaultMask();
+  l.Left = 4;
+  l.Top = 6;
+  TBitmap expected = l.Image.Clone();
+  ResizeLayerBitmap(expected, 40, 30, true);
+  l.ScaleBy(2.0, 3.0);
+  EXPECT_TRUE(SameBitmaps(l.Image, expected));
+  ASSERT_EQ(l.Mask.Width(), 40);
+  ASSERT_EQ(l.Mask.Height(), 30);
+  EXPECT_TRUE(MaskRectEquals(l.Mask, 0, UnboundedRect));  // a trivial mask is made again
+  EXPECT_EQ(l.Left, 4);
+  EXPECT_EQ(l.Top, 6);
+
+  // a mask with content is resampled like the image
+  l.Mask = RandomMask(40, 30, 17);
+  TBitmap mask = l.Mask.Clone();
+  ResizeLayerBitmap(mask, 20, 15, true);
+  l.ResizeTo(20, 15);
+  EXPECT_TRUE(SameBitmaps(l.Mask, mask));
+  EXPECT_EQ(l.Image.Width(), 20);
+}
+
+TEST(LayerItem, RotationMakesAMaskAndWhitensWhatItHides) {
+  TLayerItem l;
+  l.Image = TBitmap(40, 20, pf24bit, RGB(200, 30, 60));
+  l.Left = 100;
+  l.Top = 50;
+  l.RotateBy(45);
+  // the bounds of the turned rectangle: sqrt(2) * (40 + 20) / 2 on each side
+  ASSERT_EQ(l.Image.Width(), l.Mask.Width());
+  ASSERT_EQ(l.Image.Height(), l.Mask.Height());
+  EXPECT_NEAR(l.Image.Width(), 42.4, 1.0);
+  EXPECT_NEAR(l.Image.Height(), 42.4, 1.0);
+  EXPECT_NEAR(l.Left, 100 + 20 - 21.2, 1.0);
+  EXPECT_NEAR(l.Top, 50 + 10 - 21.2, 1.0);
+  const int cx = l.Image.Width() / 2, cy = l.Image.Height() / 2;
+  EXPECT_EQ(l.Mask.GetPixel(cx, cy), clBlack);       // inside the turned image
+  EXPECT_EQ(l.Image.GetPixel(cx, cy), RGB(200, 30, 60));
+  EXPECT_EQ(l.Mask.GetPixel(0, 0), clWhite);         // the corners are outside
+  EXPECT_EQ(l.Mask.GetPixel(l.Mask.Width() - 1, l.Mask.Height() - 1), clWhite);
+  for (int y = 0; y < l.Mask.Height(); ++y)
+    for (int x = 0; x < l.Mask.Width(); ++x)
+      if (l.Mask.ScanLine(y)[3 * x] == 255) ASSERT_EQ(l.Image.GetPixel(x, y), clWhite);
+  // the edge spread keeps the image's colour up to its border: no white fringe inside
+  for (int y = 0; y < l.Mask.Height(); ++y)
+    for (int x = 0; x < l.Mask.Width(); ++x)
+      if (l.Mask.ScanLine(y)[3 * x] < 255) ASSERT_EQ(l.Image.GetPixel(x, y), RGB(200, 30, 60)) << x << "," << y;
+}
+
+TEST(LayerItem, SkewsAndWideLayers) {
+  TLayerItem l;
+  l.Image = RandomBitmap(10020, 6, 18);
+  l.SkewBy(0.5, 0.0);
+  EXPECT_EQ(l.Image.Width(), 10023);
+  EXPECT_EQ(l.Mask.Width(), 10023);
+  EXPECT_EQ(l.Image.Height(), 6);
+  l.RotateQuarter();
+  EXPECT_EQ(l.Image.Height(), 10023);
 }

@@ -8,6 +8,7 @@
 #include "document/Undo.h"
 #include "pixel/ColorAdjust.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Transform.h"
 #include "platform/core/Parallel.h"
 #include "support/TestImages.h"
 
@@ -31,7 +32,8 @@ void RandomShadow(Rng& rng, TLayerItem& l) {
   l.Shadow.OffsetX = rng.Int(-6, 6);
   l.Shadow.OffsetY = rng.Int(-6, 6);
   l.Shadow.Opacity = rng.Int(1, 100);
-  l.Shadow.Radius = 0;
+  l.Shadow.Radius = rng.Chance(40) ? 0 : rng.Int(1, 4);
+  l.Shadow.Spread = rng.Chance(25);
   l.Shadow.Color = RGB(rng.Int(0, 255), rng.Int(0, 255), rng.Int(0, 255));
 }
 
@@ -54,6 +56,10 @@ void RandomDoc(TLayeredImage& doc, Rng& rng, uint32_t seed, const DocShape& shap
     const int what = rng.Int(0, 9);
     if (shape.colourLayers && what == 0) {
       doc.AddColorLayer(RGB(rng.Int(0, 255), rng.Int(0, 255), rng.Int(0, 255)), rng.Int(0, 100), "#", rng.Chance(30));
+    } else if (shape.colourLayers && what == 1) {
+      TLayerAdjustment a{rng.Int(-100, 100) * rng.Int(0, 1), rng.Int(-100, 100) * rng.Int(0, 1),
+                         rng.Int(-100, 100) * rng.Int(0, 1), 0, rng.Chance(50) ? 1.0 : rng.Int(20, 300) / 100.0};
+      doc.AddAdjustmentLayer(a, rng.Int(0, 100), "#");
     } else {
       TBitmap img = RandomBitmap(rng.Int(1, shape.w), rng.Int(1, shape.h), seed * 13 + i);
       TBitmap mask = rng.Chance(70) ? RandomMask(img.Width(), img.Height(), seed * 17 + i) : TBitmap();
@@ -79,6 +85,15 @@ TBitmap ReferenceComposition(const TLayeredImage& doc) {
     if (!l.Visible || l.Opacity == 0) continue;
     if (l.LayerType == ltColor) {
       TintRect(out, l.Color, l.ColorNegate ? -l.Opacity : l.Opacity, all);
+    } else if (l.LayerType == ltAdjustment) {
+      const TLayerAdjustment& a = l.Adjustment;
+      if (a.Lighten) LightenDarkenRect(out, a.Lighten * l.Opacity / 100, all);
+      if (a.Contrast) ContrastRect(out, a.Contrast * l.Opacity / 100, all);
+      if (a.Saturation) SaturationRect(out, a.Saturation * l.Opacity / 100, all);
+      if (a.Gamma != 1.0) GammaRect(out, all, (a.Gamma - 1) * l.Opacity / 100 + 1);
+    } else if (l.Transform) {
+      if (l.Mask.Empty()) RasterizeTransformOpacity(l.Image, out, *l.Transform, l.Opacity, false);
+      else RasterizeTransformMasked(l.Image, out, *l.Transform, l.Opacity, l.Mask, false);
     } else if (l.LayerType <= ltText) {
       DrawLayerBitmap(l.Image, out, l.Left, l.Mask, l.Opacity, all, l.Top);
       if (l.Shadow.Enabled)
@@ -123,6 +138,53 @@ TEST(Composition, MatchesTheLayersDrawnOneByOne) {
     ASSERT_TRUE(SameBitmaps(doc.ComposedBitmap(), ReferenceComposition(doc))) << "round " << round;
   }
   SetEngineThreads(0);
+}
+
+// Layers being transformed are drawn through their transformation, also when only a
+// part of the image is recomposed.
+TEST(Composition, TransformedLayers) {
+  Rng rng(21);
+  for (uint32_t round = 0; round < 24; ++round) {
+    DocShape shape;
+    shape.w = rng.Int(60, 300);
+    shape.h = rng.Int(60, 250);
+    shape.layers = 3;
+    TLayeredImage doc;
+    RandomDoc(doc, rng, 21000 + round, shape);
+    TBitmap img = RandomBitmap(rng.Int(5, 80), rng.Int(5, 80), 22000 + round);
+    TBitmap mask = rng.Chance(50) ? RandomMask(img.Width(), img.Height(), 23000 + round) : TBitmap();
+    doc.AddLayer(std::move(img), std::move(mask), "#", rng.Int(1, 100), TPoint{rng.Int(0, 40), rng.Int(0, 40)});
+    TLayerItem& l = doc.Layers[doc.GetLayerCount() - 1];
+    l.Shadow.Enabled = 1;  // not drawn while transformed
+    if (round % 3 == 2) {
+      auto t = std::make_unique<TProjectiveTransformation>();
+      t->SetSrcRect(GetBitmapRect(l.Image));
+      t->SetTopLeft({rng.Int(0, 20), rng.Int(0, 20)});
+      t->SetTopRight({rng.Int(60, 120), rng.Int(0, 20)});
+      t->SetBottomRight({rng.Int(60, 120), rng.Int(60, 120)});
+      t->SetBottomLeft({rng.Int(0, 20), rng.Int(60, 120)});
+      l.BeginTransform(std::move(t));
+    } else {
+      auto t = std::make_unique<TAffineTransformation>();
+      t->SetSrcRect(GetBitmapRect(l.Image));
+      t->Rotate(l.Image.Width() / 2.0, l.Image.Height() / 2.0, rng.Int(-180, 180));
+      if (round % 3 == 1) t->Scale(rng.Int(5, 30) / 10.0, rng.Int(5, 30) / 10.0);
+      t->Translate(l.Left, l.Top);
+      l.BeginTransform(std::move(t));
+    }
+    const TBitmap whole = Composed(doc);
+    ASSERT_TRUE(SameBitmaps(whole, ReferenceComposition(doc))) << "round " << round;
+    // recomposing parts through the moved transformation gives the same pixels
+    for (int k = 0; k < 3; ++k) {
+      const TRect r = RandomRect(rng, shape.w, shape.h);
+      doc.ComposedBitmap().FillRect(r, clBlack);
+      doc.RenderRect(r);
+    }
+    int differing = 0;
+    for (int y = 0; y < whole.Height(); ++y)
+      for (int x = 0; x < whole.Width(); ++x) differing += whole.GetPixel(x, y) != doc.ComposedBitmap().GetPixel(x, y);
+    ASSERT_EQ(differing, 0) << "round " << round;
+  }
 }
 
 TEST(Composition, PartialRendersGiveTheWholeRendersPixels) {

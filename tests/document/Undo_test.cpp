@@ -63,7 +63,7 @@ TEST(Bmp24, SnapshotKeepsOnlyTheClippedRectPacked) {
   ASSERT_EQ(s.Height(), 4);
   EXPECT_TRUE(s.Transparent());
   EXPECT_EQ(s.TransparentColor(), RGB(1, 2, 3));
-  for (int y = 0; y < 4; ++y) EXPECT_EQ(0, std::memcmp(s.Data() + 21 * y, Px(b, 0, 5 + y), 21));
+  for (int y = 0; y < 4; ++y) EXPECT_EQ(0, std::memcmp(s.Row(y), Px(b, 0, 5 + y), 21));
 
   s.Snapshot(&b, TRect{20, 20, 30, 30});  // entirely outside: nothing stored
   EXPECT_EQ(s.Width(), 0);
@@ -125,6 +125,19 @@ TEST(Bmp24, SwapWholeExchangesSizesAndTransparency) {
   EXPECT_TRUE(SameBitmaps(b, small));
   EXPECT_TRUE(b.Transparent);
   EXPECT_EQ(b.TransparentColor, RGB(9, 9, 9));
+  // the snapshot now holds the big bitmap itself; it reads and restores as before
+  EXPECT_EQ(s.Width(), 100);
+  EXPECT_EQ(0, std::memcmp(s.Row(99), Px(orig, 0, 99), 300));
+  TBitmap restored;
+  s.RestoreWhole(restored);
+  EXPECT_TRUE(SameBitmaps(restored, orig));
+  restored.FillRect(UnboundedRect, clBlack);
+  s.BlendRect(restored, GetBitmapRect(restored), 100);
+  EXPECT_TRUE(SameBitmaps(restored, orig));
+  s.SwapRect(restored, TRect{0, 0, 100, 100});
+  EXPECT_TRUE(SameBitmaps(restored, orig));
+  s.SwapRect(restored, TRect{0, 0, 50, 50});  // another size: nothing
+  EXPECT_TRUE(SameBitmaps(restored, orig));
 }
 
 // Rows wider than any fixed buffer, on several threads and on one.
