@@ -7,6 +7,7 @@
 #include "document/Undo.h"
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
+#include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
 
 namespace qm {
@@ -651,6 +652,93 @@ void TLayeredImage::MoveTo(int x, int y) {
   l->Top = y;
   InvalidateImageRect(UnionRect(before, ExtendRectByShadow(LayerBounds(*l), l->Shadow)));
   if (OnLayerMove) OnLayerMove(*this, MoveState == 2 ? lmDragging : lmMoved);
+}
+
+bool TLayeredImage::IsMovableAt(TPoint p) const {
+  if (!IsActiveLayerMovable()) return false;
+  const TLayerItem& l = *GetActiveLayer();
+  const TPoint lp = ClientToLayerPoint(p);
+  if (!PtInRect(GetBitmapRect(l.Image), lp)) return false;
+  return !(PickByClick && IsMaskPixelHidden(l.Mask, lp.X, lp.Y));
+}
+
+void TLayeredImage::EndDrag() {
+  const bool wasDragging = MoveState == 2;
+  MoveState = 0;
+  if (OnLayerMove) OnLayerMove(*this, lmDragEnd);
+  const TLayerItem* l = GetActiveLayer();
+  if (wasDragging && l && l->Shadow.Enabled)
+    InvalidateImageRect(ExtendRectByShadow(GetActiveLayerBounds(), l->Shadow));
+}
+
+void TLayeredImage::LayerMouseDown(TPoint p) {
+  if (MoveState == 2) EndDrag();
+  MoveState = 0;
+  if (PickByClick) SelectLayerAtPoint(p.X, p.Y);
+  if (!IsMovableAt(p)) return;
+  const TLayerItem& l = *GetActiveLayer();
+  MoveState = 1;
+  MoveStartPoint = ClientToImagePoint(p);
+  lastDragPoint_ = MoveStartPoint;
+  MoveStartPos = TPoint{l.Left, l.Top};
+}
+
+void TLayeredImage::DragTo(TPoint p) {
+  lastDragPoint_ = p;
+  int dx = p.X - MoveStartPoint.X, dy = p.Y - MoveStartPoint.Y;
+  if (Constrain) {
+    if (std::abs(dx) > std::abs(dy)) dy = 0;
+    else dx = 0;
+  }
+  int x = MoveStartPos.X + dx, y = MoveStartPos.Y + dy;
+  if (GridAlign && GridWidth >= 1) {
+    x = RoundHalfEven(double(x) / GridWidth) * GridWidth;
+    y = RoundHalfEven(double(y) / GridWidth) * GridWidth;
+  }
+  MoveTo(x, y);
+}
+
+void TLayeredImage::LayerMouseMove(TPoint p, bool shift) {
+  Constrain = shift;
+  const TPoint ip = ClientToImagePoint(p);
+  if (MoveState == 1) {
+    if (ip == MoveStartPoint) return;
+    MoveState = 2;
+    if (OnLayerMove) OnLayerMove(*this, lmDragStart);
+  }
+  if (MoveState == 2) DragTo(ip);
+}
+
+void TLayeredImage::LayerMouseUp() {
+  if (MoveState == 2) {
+    const TLayerItem* l = GetActiveLayer();
+    if (l && (l->Left != MoveStartPos.X || l->Top != MoveStartPos.Y) && OnLayerMove) OnLayerMove(*this, lmMoved);
+    EndDrag();
+  }
+  MoveState = 0;
+}
+
+bool TLayeredImage::LayerKeyDown(int key, bool shift) {
+  if (key == 27 && MoveState == 2) {
+    MoveTo(MoveStartPos.X, MoveStartPos.Y);
+    EndDrag();
+    return true;
+  }
+  if (key < 37 || key > 40 || MoveState != 0 || !IsActiveLayerMovable()) return false;
+  const int step = shift ? 8 : 1;
+  const TLayerItem& l = *GetActiveLayer();
+  const int x = l.Left + (key == 37 ? -step : key == 39 ? step : 0);
+  const int y = l.Top + (key == 38 ? -step : key == 40 ? step : 0);
+  if (OnLayerMove) OnLayerMove(*this, lmDragStart);
+  MoveTo(x, y);
+  if (OnLayerMove) OnLayerMove(*this, lmDragEnd);
+  RefreshCursor();
+  return true;
+}
+
+void TLayeredImage::LayerShiftChanged(bool shift) {
+  Constrain = shift;
+  if (MoveState == 2) DragTo(lastDragPoint_);
 }
 
 }  // namespace qm

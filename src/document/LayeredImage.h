@@ -164,6 +164,22 @@ class TLayeredImage : public TLayerListOwner {
   // lmDragging during a drag and lmMoved otherwise.
   void MoveTo(int x, int y);
 
+  // The layer move mode, driven by the view with its pointer and keys (view
+  // coordinates). A press on a movable layer arms a drag (with PickByClick it first
+  // selects the layer under the pointer); moving makes it a drag (lmDragStart), each
+  // move places the layer at its start position plus the pointer's movement (Shift: on
+  // the axis that moved more, y on a tie; GridAlign: on multiples of GridWidth), and the
+  // release reports lmMoved when the layer ended elsewhere, then lmDragEnd. Esc puts a
+  // dragged layer back; the arrow keys nudge a movable layer by 1 pixel, 8 with Shift.
+  bool IsMovableAt(TPoint p) const;
+  void LayerMouseDown(TPoint p);
+  void LayerMouseMove(TPoint p, bool shift);
+  void LayerMouseUp();
+  // Esc (27) and the arrows (37 left, 38 up, 39 right, 40 down); true when handled.
+  bool LayerKeyDown(int key, bool shift);
+  // Shift pressed or released during a drag: the constraint is applied again.
+  void LayerShiftChanged(bool shift);
+
   // --- View hooks --------------------------------------------------------------------
   // Headless defaults: the view shows the image at zoom 1 with its top-left at (0, 0).
   virtual TPoint ClientToImagePoint(TPoint p) const { return p; }
@@ -200,8 +216,14 @@ class TLayeredImage : public TLayerListOwner {
   void MakeBackgroundOpaqueUnder(const std::vector<int>& layers);
   int AppendLayer(std::unique_ptr<TLayerItem> layer);
 
+  // Places the dragged layer for the pointer at image point p.
+  void DragTo(TPoint p);
+  // After a drag: the layer's shadow, left out while dragging, is drawn again.
+  void EndDrag();
+
   TBitmap composed_;
   TRect pending_{};
+  TPoint lastDragPoint_{};
   int activeIndex_ = -1;
   TUndoList* history_ = nullptr;
 };

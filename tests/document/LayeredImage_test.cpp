@@ -624,3 +624,58 @@ TEST(MovingLayers, MoveToInvalidatesBothPlacesAndReports) {
   doc.MoveTo(3, 3);  // the background stays at the origin
   EXPECT_EQ(doc.Layers[0].Left, 0);
 }
+
+TEST(MovingLayers, DraggingWithThePointer) {
+  TLayeredImage doc;
+  doc.LoadFromBitmap(TBitmap(100, 100), TBitmap(), "#0");
+  TBitmap mask(10, 10, pf24bit, clBlack);
+  mask.FillRect(TRect{0, 0, 2, 2}, clWhite);
+  doc.AddLayer(TBitmap(10, 10), mask, "#1", 100, TPoint{20, 20});
+  std::vector<int> stages;
+  doc.OnLayerMove = [&](TLayeredImage&, int stage) { stages.push_back(stage); };
+
+  doc.LayerMouseDown(TPoint{5, 5});  // off the layer
+  EXPECT_EQ(doc.MoveState, 0);
+  doc.LayerMouseDown(TPoint{25, 25});
+  EXPECT_EQ(doc.MoveState, 1);
+  doc.LayerMouseMove(TPoint{25, 25}, false);  // no movement yet
+  EXPECT_TRUE(stages.empty());
+  doc.LayerMouseMove(TPoint{30, 28}, true);  // (5, 3) with Shift: across only
+  EXPECT_EQ(doc.MoveState, 2);
+  EXPECT_EQ(doc.Layers[1].Left, 25);
+  EXPECT_EQ(doc.Layers[1].Top, 20);
+  doc.LayerMouseMove(TPoint{28, 28}, true);  // (3, 3): a tie moves down only
+  EXPECT_EQ(doc.Layers[1].Left, 20);
+  EXPECT_EQ(doc.Layers[1].Top, 23);
+  doc.LayerShiftChanged(false);  // the constraint lifted: both axes
+  EXPECT_EQ(doc.Layers[1].Left, 23);
+  EXPECT_EQ(doc.Layers[1].Top, 23);
+  doc.LayerMouseUp();
+  EXPECT_EQ(stages, (std::vector<int>{lmDragStart, lmDragging, lmDragging, lmDragging, lmMoved, lmDragEnd}));
+  EXPECT_EQ(doc.MoveState, 0);
+
+  // Esc puts it back; the grid snaps
+  stages.clear();
+  doc.GridAlign = true;
+  doc.GridWidth = 8;
+  doc.LayerMouseDown(TPoint{25, 25});
+  doc.LayerMouseMove(TPoint{36, 25}, false);  // 23 + 11 = 34: nearest multiple of 8 is 32
+  EXPECT_EQ(doc.Layers[1].Left, 32);
+  EXPECT_EQ(doc.Layers[1].Top, 24);
+  EXPECT_TRUE(doc.LayerKeyDown(27, false));
+  EXPECT_EQ(doc.Layers[1].Left, 23);
+  EXPECT_EQ(stages.back(), lmDragEnd);
+  EXPECT_EQ(doc.MoveState, 0);
+
+  // arrows nudge; through the mask with PickByClick
+  EXPECT_TRUE(doc.LayerKeyDown(39, true));
+  EXPECT_EQ(doc.Layers[1].Left, 31);
+  EXPECT_TRUE(doc.LayerKeyDown(38, false));
+  EXPECT_EQ(doc.Layers[1].Top, 22);
+  EXPECT_FALSE(doc.LayerKeyDown(65, false));
+  doc.PickByClick = true;
+  EXPECT_FALSE(doc.IsMovableAt(TPoint{31, 22}));  // a hidden corner of the mask
+  EXPECT_TRUE(doc.IsMovableAt(TPoint{35, 26}));
+  doc.Layers[1].Locked = true;
+  EXPECT_FALSE(doc.LayerKeyDown(37, false));
+}
