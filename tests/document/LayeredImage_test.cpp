@@ -246,6 +246,22 @@ TEST(Composition, TheComposedBitmapFollowsTheBackgroundsSize) {
   EXPECT_TRUE(SameBitmaps(c, doc.Layers[0].Image));
 }
 
+TEST(Composition, AdjustmentAndColourLayersAreTheKernelsCalledDirectly) {
+  TBitmap photo = RandomBitmap(50, 40, 30);
+  TLayeredImage doc;
+  doc.LoadFromBitmap(photo, TBitmap(), "#0");
+  doc.AddAdjustmentLayer(TLayerAdjustment{30, -45, 60, 0, 1.8}, 70, "#1");
+  doc.AddColorLayer(RGB(10, 200, 90), 35, "#2", true);
+  TBitmap expected = photo.Clone();
+  const TRect all = GetBitmapRect(expected);
+  LightenDarkenRect(expected, 21, all);  // 30 x 70 / 100
+  ContrastRect(expected, -31, all);      // -45 x 70 / 100, toward zero
+  SaturationRect(expected, 42, all);
+  GammaRect(expected, all, (1.8 - 1.0) * 70 / 100.0 + 1.0);
+  TintRect(expected, RGB(10, 200, 90), -35, all);
+  EXPECT_TRUE(SameBitmaps(Composed(doc), expected));
+}
+
 TEST(Composition, HiddenAndZeroOpacityLayersAreSkipped) {
   TLayeredImage doc;
   doc.LoadFromBitmap(TBitmap(10, 10, pf24bit, clBlack), TBitmap(), "#0");
