@@ -53,31 +53,34 @@ void TintLayerRect(TBitmap& target, TColor color, int opacity, TRect rect, bool 
   TintRect(target, color, negate ? -opacity : opacity, rect);
 }
 
+namespace {
+// Shadow offsets are stored values: they are cut to the range every coordinate of the
+// program stays in, so that sums of them never overflow.
+int OffsetOf(int32_t v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
+}  // namespace
+
 TRect ExtendRectByShadow(TRect r, const TLayerShadow& s) {
   if (!s.Enabled) return r;
-  if (s.OffsetX < 0) r.Left += s.OffsetX; else r.Right += s.OffsetX;
-  if (s.OffsetY < 0) r.Top += s.OffsetY; else r.Bottom += s.OffsetY;
+  const int ox = OffsetOf(s.OffsetX), oy = OffsetOf(s.OffsetY);
+  if (ox < 0) r.Left += ox; else r.Right += ox;
+  if (oy < 0) r.Top += oy; else r.Bottom += oy;
   const int m = ShadowReach(s);
   return TRect{r.Left - m, r.Top - m, r.Right + m, r.Bottom + m};
 }
 
-int ShadowReach(const TLayerShadow& s) {
-  if (s.Radius <= 0) return 0;
-  // Radii beyond any image are cut so that the reach stays far inside int32.
-  const int r = std::min(s.Radius, 1 << 20);
-  if (s.Spread) return 2 * r;  // the scatter moves pixels by -2r..2r - 1
-  TKernel k;
-  MakeGaussianKernel(k, 1.0, 255.0, r);
-  return std::max(2 * r, int(k.Size));
-}
-
 namespace {
+// The blur kernel never reaches further than 100 pixels: a larger stored radius is
+// read as 100, for the scatter too, so that a shadow's work area stays bounded.
+constexpr int kMaxShadowRadius = 100;
+
 // The fixed seed of spread shadows: the same layer always casts the same noise.
 constexpr uint32_t kSpreadShadowSeed = 0x51ADE5u;
 
+int RadiusOf(const TLayerShadow& s) { return std::min(s.Radius, kMaxShadowRadius); }
+
 void ScatterOrBlur(TBitmap& work, const TLayerShadow& s) {
-  if (s.Radius <= 0) return;
-  const int r = std::min(s.Radius, 1 << 20);
+  const int r = RadiusOf(s);
+  if (r <= 0) return;
   if (s.Spread) {
     // The program's generator, seeded for this and then put back as it was, so that the
     // noise of other operations does not depend on when the image is composed.
@@ -91,6 +94,15 @@ void ScatterOrBlur(TBitmap& work, const TLayerShadow& s) {
 }
 }  // namespace
 
+int ShadowReach(const TLayerShadow& s) {
+  const int r = RadiusOf(s);
+  if (r <= 0) return 0;
+  if (s.Spread) return 2 * r;  // the scatter moves pixels by -2r..2r - 1
+  TKernel k;
+  MakeGaussianKernel(k, 1.0, 255.0, r);
+  return k.Size;
+}
+
 TShadowMask PrepareShadowMask(const TBitmap& mask, int left, int top, int width, int height,
                               const TLayerShadow& shadow, TRect clip, int opacity) {
   TShadowMask out;
@@ -100,7 +112,7 @@ TShadowMask PrepareShadowMask(const TBitmap& mask, int left, int top, int width,
   const bool useMask = !mask.Empty() && mask.Width() >= width && mask.Height() >= height &&
                        mask.PixelFormat() == pf24bit;
   const int reach = ShadowReach(shadow);
-  const TRect cast = Bounds(left + shadow.OffsetX, top + shadow.OffsetY, width, height);
+  const TRect cast = Bounds(left + OffsetOf(shadow.OffsetX), top + OffsetOf(shadow.OffsetY), width, height);
   const TRect whole{cast.Left - reach, cast.Top - reach, cast.Right + reach, cast.Bottom + reach};
   out.Draw = IntersectRect(whole, clip);
   if (out.Draw.IsEmpty()) return out;

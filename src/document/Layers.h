@@ -36,8 +36,9 @@ void TintLayerRect(TBitmap& target, TColor color, int opacity, TRect rect, bool 
 // disabled shadow leaves r.
 TRect ExtendRectByShadow(TRect r, const TLayerShadow& shadow);
 
-// How far beyond its silhouette a shadow reaches: the blur kernel's half-width (at least
-// twice the radius), the spread distance, or 0 for a hard shadow.
+// How far beyond its silhouette a shadow reaches: the blur kernel's half-width, the
+// scatter distance (twice the radius), or 0 for a hard shadow. Radii above 100 count as
+// 100, the furthest a blur kernel reaches.
 int ShadowReach(const TLayerShadow& shadow);
 
 // The part of a layer's shadow that does not depend on what lies below: the layer's

@@ -212,6 +212,17 @@ TEST(LayerRoutines, ShadowReachAndExtent) {
   const int m = ShadowReach(s);
   EXPECT_GE(m, 6);
   EXPECT_EQ(ExtendRectByShadow(TRect{0, 0, 10, 10}, s), (TRect{-3 - m, -m, 10 + m, 14 + m}));
+  // stored values far out of range stay arithmetic (the sanitizers watch)
+  s.OffsetX = INT32_MAX;
+  s.OffsetY = INT32_MIN;
+  s.Radius = INT32_MAX;
+  const TRect far = ExtendRectByShadow(TRect{0, 0, 10, 10}, s);
+  EXPECT_LT(far.Left, 0);
+  EXPECT_GT(far.Right, 10);
+  TBitmap t(20, 20, pf24bit, clWhite), before = t.Clone();
+  s.Radius = 2;
+  RenderShadowFromMask(TBitmap(), t, 0, 10, 10, s, UnboundedRect, 100, 0);
+  EXPECT_TRUE(SameBitmaps(t, before));
 }
 
 TEST(LayerRoutines, HardShadowMatchesTheReference) {
