@@ -7,6 +7,7 @@
 #include "document/Undo.h"
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Mask.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
 
@@ -38,14 +39,8 @@ void Force24(TBitmap& b) {
 // exactly where the key colour is, shown elsewhere.
 void KeyToMask(TLayerItem& l) {
   if (!l.Image.Transparent || !l.Mask.Empty() || l.Image.Empty()) return;
-  const TPixel24 key = ColorToPixel24(l.Image.EffectiveTransparentColor());
-  TBitmap m(l.Image.Width(), l.Image.Height(), pf24bit, clBlack);
-  for (int y = 0; y < m.Height(); ++y) {
-    const uint8_t* s = l.Image.ScanLine(y);
-    uint8_t* d = m.ScanLine(y);
-    for (int x = 0; x < m.Width(); ++x)
-      if (s[3 * x] == key.B && s[3 * x + 1] == key.G && s[3 * x + 2] == key.R) d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = 255;
-  }
+  TBitmap m;
+  MaskByColorTolerance(l.Image, m, l.Image.EffectiveTransparentColor(), 0, true, GetBitmapRect(l.Image));
   l.Mask = std::move(m);
   l.Image.Transparent = false;
 }
@@ -173,7 +168,7 @@ bool TLayeredImage::NeedsWhiteUnderBackground() const {
   return BackgroundHasTransparency() || !bg.Visible || bg.Opacity < 100 || bg.LayerType != ltBitmap;
 }
 
-void TLayeredImage::PrepareSteps(TBitmap& /*target*/, TRect r, int index, std::vector<TComposeStep>& steps) {
+void TLayeredImage::PrepareSteps(TRect r, int index, std::vector<TComposeStep>& steps) {
   TLayerItem& l = Layers[index];
   if (!l.Visible) return;
   EnsureRendered(l);
@@ -225,7 +220,7 @@ void TLayeredImage::Compose(TBitmap& target, TRect r, bool fillWhite, const std:
   if (r.IsEmpty()) return;
   std::vector<TComposeStep> steps;
   if (fillWhite) steps.push_back({true, [](TBitmap& t, TRect b) { t.FillRect(b, clWhite); }});
-  for (int i : layers) PrepareSteps(target, r, i, steps);
+  for (int i : layers) PrepareSteps(r, i, steps);
 
   const int64_t area = int64_t(r.Width()) * r.Height();
   const int bandRows = int(std::max<int64_t>(1, kBandPixels / r.Width()));

@@ -205,7 +205,7 @@ class TLayeredImage : public TLayerListOwner {
   void SyncComposedSize();
   // Draws the listed layers into target inside r, after white when fillWhite.
   void Compose(TBitmap& target, TRect r, bool fillWhite, const std::vector<int>& layers);
-  void PrepareSteps(TBitmap& target, TRect r, int index, std::vector<TComposeStep>& steps);
+  void PrepareSteps(TRect r, int index, std::vector<TComposeStep>& steps);
   // Where a layer can change the composition: its rectangle with its shadow, or the
   // whole image for adjustment and colour layers.
   TRect LayerReach(const TLayerItem& layer) const;

@@ -375,11 +375,15 @@ TEST(LayerItem, RotationMakesAMaskAndWhitensWhatItHides) {
   EXPECT_EQ(l.Mask.GetPixel(l.Mask.Width() - 1, l.Mask.Height() - 1), clWhite);
   for (int y = 0; y < l.Mask.Height(); ++y)
     for (int x = 0; x < l.Mask.Width(); ++x)
-      if (l.Mask.ScanLine(y)[3 * x] == 255) ASSERT_EQ(l.Image.GetPixel(x, y), clWhite);
+      if (l.Mask.ScanLine(y)[3 * x] == 255) {
+        ASSERT_EQ(l.Image.GetPixel(x, y), clWhite);
+      }
   // the edge spread keeps the image's colour up to its border: no white fringe inside
   for (int y = 0; y < l.Mask.Height(); ++y)
     for (int x = 0; x < l.Mask.Width(); ++x)
-      if (l.Mask.ScanLine(y)[3 * x] < 255) ASSERT_EQ(l.Image.GetPixel(x, y), RGB(200, 30, 60)) << x << "," << y;
+      if (l.Mask.ScanLine(y)[3 * x] < 255) {
+        ASSERT_EQ(l.Image.GetPixel(x, y), RGB(200, 30, 60)) << x << "," << y;
+      }
 }
 
 TEST(LayerItem, SkewsAndWideLayers) {

@@ -394,7 +394,9 @@ TEST(Merging, MergeDownBetweenUpperLayers) {
     EXPECT_FALSE(merged.Shadow.Enabled);
     EXPECT_EQ(merged.Mask.Width(), merged.Image.Width());
     const TBitmap after = Composed(doc);
-    if (binary) ASSERT_TRUE(SameBitmaps(after, before)) << "round " << round;
+    if (binary) {
+      ASSERT_TRUE(SameBitmaps(after, before)) << "round " << round;
+    }
     worst = std::max(worst, MaxDifference(after, before));
   }
   EXPECT_LE(worst, 8);
