@@ -114,9 +114,14 @@ bool MakePlan(int W, int H, double degrees, bool enlarge, Plan& p) {
   return true;
 }
 
-// The x range in which alpha * x + beta may lie in [lo, hi), widened by a margin that
-// covers the rounding of the per-pixel arithmetic, cut to [0, limit].
+// The x range in which alpha * x + beta may lie in [lo, hi), cut to [0, limit]. The
+// per-pixel arithmetic rounds differently from this linear model, by far less than
+// 1e-6 at any coordinate a bitmap can have: the range is widened by that in value and
+// by two pixels in x, so that no pixel it leaves out could have been sampled (a nearly
+// vertical source edge, alpha close to 0, widens it to the whole row).
 void Span(double alpha, double beta, double lo, double hi, int limit, int& x0, int& x1) {
+  lo -= 1e-6;
+  hi += 1e-6;
   double a, b;
   if (alpha > 0) {
     a = (lo - beta) / alpha;
