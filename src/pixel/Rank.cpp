@@ -330,8 +330,8 @@ class MedianRows {
     // window columns outside the rect stand for the pixel's own column.
     int edge[kLanes];
     int ne = 0;
-    for (int i = i0; i < i1; ++i)
-      if (i < a || i >= std::max(a, b)) edge[ne++] = i;
+    for (int i = i0; i < std::min(i1, a); ++i) edge[ne++] = i;
+    for (int i = std::max(i0, std::max(a, b)); i < i1; ++i) edge[ne++] = i;
     for (int e0 = 0; e0 < ne; e0 += kLanes) {
       const int cnt = std::min(kLanes, ne - e0);
       alignas(64) uint8_t in[N * N][kLanes] = {};
