@@ -26,11 +26,11 @@
 // result is exactly the defined one, whatever the vector width and whether multiply
 // and add are fused.
 //
-// Passes: the rows, each from a float copy of the row with S repeated edge pixels on
-// each side; then the columns, in strips of 256 values: a strip walks down the rect with
-// a ring of float copies of the rows it still needs (the rows are written back in place
-// as the strip goes) and makes four output rows at a time, sliding the pairs of input
-// rows through registers, so each row is loaded once per four outputs.
+// Passes: first the rows, in bands of 16 transposed so that the band's rows are the 16
+// lanes; then the columns, in strips down the rect, each with a ring of float copies of
+// the rows it still needs (the rows are written back in place as the strip goes). Both
+// make four outputs of a run at once, sliding the pairs of inputs through registers so
+// that each input is loaded once for the four, and two runs side by side.
 
 namespace qm {
 
@@ -271,7 +271,7 @@ inline VF Nth(const Sums4& s, int j) { return j == 0 ? s.s0 : j == 1 ? s.s1 : j 
 // convolved with its own values C positions apart.
 
 constexpr int kBand = 16;
-constexpr int kChunk = 960;  // positions per chunk: a multiple of 4 * 3 and of 16
+constexpr int kChunk = 960;  // positions per chunk: a multiple of 8 * 3 and of 16
 
 inline VB ZipLo(VB a, VB b) {
   return __builtin_shufflevector(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
@@ -296,7 +296,7 @@ inline void Transpose16(VB m[16]) {
 template <int C>
 void BlurRows(TBitmap& bmp, const TRect& r, const Taps& tp) {
   const int n = r.Width(), h = r.Height(), S = tp.S, m = n * C;
-  const int pad = (S + 4) * C + 8;  // repeated edge values on each side: the taps and the last groups' reach
+  const int pad = (S + 8) * C;  // repeated edge values on each side: the taps and the last groups' reach
   const int span = (m + 2 * pad + 15) / 16 * 16;
   const ptrdiff_t left = ptrdiff_t(r.Left) * 3;
   const int bands = (h + kBand - 1) / kBand;
@@ -355,18 +355,22 @@ void BlurRows(TBitmap& bmp, const TRect& r, const Taps& tp) {
             });
           }
         };
-        for (int g = x0; g < x1; g += 4 * C) {
+        for (int g = x0; g < x1; g += 8 * C) {  // eight pixels: the groups at g and g + 4C
           Sums4 a, b;
           if constexpr (C == 3) {
-            SumFourTwice(tp, at(g), kBand, a, b);
+            SumFourTwice(tp, at(g), kBand, a, b);  // channels 0 and 1 of the first four pixels
             emit(g, a);
             emit(g + 1, b);
-            emit(g + 2, SumFour(tp, at(g + 2)));
+            SumFourTwice(tp, at(g + 2), 10 * kBand, a, b);  // channel 2, then channel 0 of the next four
+            emit(g + 2, a);
+            if (g + 12 < x1) emit(g + 12, b);
+            SumFourTwice(tp, at(g + 13), kBand, a, b);  // channels 1 and 2 of the next four
+            if (g + 13 < x1) emit(g + 13, a);
+            if (g + 14 < x1) emit(g + 14, b);
           } else {
             SumFourTwice(tp, at(g), 4 * kBand, a, b);
             emit(g, a);
             if (g + 4 < x1) emit(g + 4, b);
-            g += 4;
           }
         }
         // Back to rows.
@@ -380,7 +384,8 @@ void BlurRows(TBitmap& bmp, const TRect& r, const Taps& tp) {
             StoreB(lv, blk[l]);
             uint8_t* row = bmp.ScanLine(y0 + l) + left;
             if constexpr (C == 3) {
-              std::memcpy(row + q, lv, size_t(cnt));
+              if (cnt == 16) StoreB(row + q, blk[l]);
+              else std::memcpy(row + q, lv, size_t(cnt));
             } else {
               for (int i = 0; i < cnt; ++i) row[3 * (q + i)] = row[3 * (q + i) + 1] = row[3 * (q + i) + 2] = lv[i];
             }
@@ -404,14 +409,15 @@ int StripWidth(int values, int S) {
   return std::max(32, ((values + strips - 1) / strips + 31) / 32 * 32);
 }
 
-constexpr int kRows = 4;     // output rows made together
+constexpr int kRows = 4;  // output rows made together
 
 // Writes n levels of one channel (C = 3: consecutive bytes) or of a grey mask (C = 1:
 // each level into the three bytes of consecutive pixels).
 template <int C>
 inline void PutLevels(uint8_t* dst, const uint8_t* lv, int n) {
   if constexpr (C == 3) {
-    std::memcpy(dst, lv, size_t(n));
+    if (n == kLanes) StoreB(dst, LoadB(lv));
+    else std::memcpy(dst, lv, size_t(n));
   } else {
     for (int l = 0; l < n; ++l) dst[3 * l] = dst[3 * l + 1] = dst[3 * l + 2] = lv[l];
   }
