@@ -59,7 +59,9 @@ class TLayeredImage : public TLayerListOwner {
   std::function<void(TLayeredImage& sender, TLayerItem& layer)> OnLayerSelect;
 
   // The history whose steps must never outlive their layers: every layer deleted from
-  // the stack first has its steps removed from it (at any depth). May be null.
+  // the stack first has its steps removed from it (at any depth). May be null; a history
+  // freed before the image must be detached first (freeing the image itself tells it
+  // nothing).
   void SetHistory(TUndoList* history) { history_ = history; }
 
   // --- Active layer --------------------------------------------------------------
