@@ -71,7 +71,21 @@ void TBmp24::Snapshot(const TBitmap* bmp, TRect r) {
   });
 }
 
-void TBmp24::SnapshotWhole(const TBitmap* bmp) { Snapshot(bmp, bmp ? GetBitmapRect(*bmp) : TRect{}); }
+void TBmp24::SnapshotWhole(const TBitmap* bmp) {
+  if (!bmp || !Usable(*bmp)) {
+    Clear();
+    return;
+  }
+  // Whole layers are kept as bitmaps: undoing and redoing then exchanges them without
+  // copying, whether the layer kept its size or not.
+  data_.reset();
+  held_ = bmp->Clone();
+  holdsBitmap_ = true;
+  width_ = held_.Width();
+  height_ = held_.Height();
+  transparent_ = held_.Transparent;
+  transparentColor_ = held_.TransparentColor;
+}
 
 bool TBmp24::Matches(const TBitmap& bmp, TRect& r) const {
   if (bmp.PixelFormat() != pf24bit) return false;
@@ -92,6 +106,11 @@ void TBmp24::RestoreRect(TBitmap& bmp, TRect r) const {
 
 void TBmp24::RestoreWhole(TBitmap& bmp) const {
   const TColor brush = bmp.BrushColor;
+  if (holdsBitmap_) {
+    bmp.Assign(held_);
+    bmp.BrushColor = brush;
+    return;
+  }
   TBitmap fresh(width_, height_, pf24bit, clBlack);
   const size_t rowBytes = size_t(width_) * 3;
   if (width_ > 0 && height_ > 0)

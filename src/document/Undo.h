@@ -16,9 +16,9 @@
 namespace qm {
 
 // A 24-bit pixel snapshot with the transparency settings of the bitmap it was taken
-// from. It is kept packed (rows without padding, top row first, B, G, R) until a swap of
-// whole bitmaps of different sizes: from then on it holds the bitmap it was swapped
-// with, so that undoing and redoing a resize exchanges bitmaps without copying them.
+// from. A rectangle is kept packed (rows without padding, top row first, B, G, R); a
+// whole bitmap is kept as a bitmap, so that swapping it back and forth (undo and redo
+// of a whole-layer step, resized or not) exchanges bitmaps without copying pixels.
 // Every rectangle is first clipped to the bitmap; operations whose sizes do not match
 // do nothing.
 class TBmp24 {
