@@ -14,6 +14,8 @@ const char* kCompose = "Compose 10 layers, masks and opacities (24 MP)";
 const char* kDirty = "Compose 10 layers, 512 x 512 dirty rect (24 MP)";
 const char* kSnapWhole = "Undo snapshot of a whole layer (24 MP)";
 const char* kSwapWhole = "Undo swap of a whole layer (24 MP)";
+const char* kSnapFull = "Undo snapshot of a rect over a whole layer (24 MP)";
+const char* kSwapFull = "Undo swap of a rect over a whole layer (24 MP)";
 const char* kSwapResized = "Undo swap of a resized layer (24 MP <-> 6 MP)";
 const char* kSnapRect = "Undo snapshot of a 1000 x 1000 rect";
 const char* kSwapRect = "Undo swap of a 1000 x 1000 rect";
@@ -55,6 +57,7 @@ TLayerItem& Layer() {
   return *l;
 }
 
+// Whole-layer steps (operations that may change the size) keep the bitmap itself.
 QM_BENCH(kSnapWhole, kOurs, kPhotoBytes, [](benchmark::State& st) {
   for (auto _ : st) {
     TUndoLayerItem step(Layer(), "Filtre", uwImage);
@@ -64,6 +67,20 @@ QM_BENCH(kSnapWhole, kOurs, kPhotoBytes, [](benchmark::State& st) {
 
 QM_BENCH(kSwapWhole, kOurs, kPhotoBytes, [](benchmark::State& st) {
   TUndoLayerItem step(Layer(), "Filtre", uwImage);
+  for (auto _ : st) SwapUndoStep(step);
+});
+
+// A filter on a whole layer keeps a rectangle step of the whole layer: packed rows,
+// exchanged row by row.
+QM_BENCH(kSnapFull, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  for (auto _ : st) {
+    TUndoLayerItem step(Layer(), "Filtre", uwImage, UnboundedRect);
+    benchmark::DoNotOptimize(step.ImageSnap.Row(0));
+  }
+});
+
+QM_BENCH(kSwapFull, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TUndoLayerItem step(Layer(), "Filtre", uwImage, UnboundedRect);
   for (auto _ : st) SwapUndoStep(step);
 });
 
