@@ -1,5 +1,14 @@
 #include "pixel/ColorAdjust.h"
 
+#if defined(__AVX512VBMI__) && defined(__AVX512BW__) && defined(__AVX512VL__)
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12's AVX-512 intrinsics start from an undefined vector it then warns about.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -101,13 +110,15 @@ inline void FromHsv(int hue, int S, int V, uint8_t* px) {
     px[0] = px[1] = px[2] = uint8_t(V);
     return;
   }
-  const int f = hue % 60;
+  // hue div 60 by a multiplication, exact for hue < 360
+  const int sector = (hue * 1093) >> 16;
+  const int f = hue - sector * 60;
   const int vs = V * S;
   const int p = V - vs / 255;
   const int q = V - vs * f / 15300;
   const int t = V - vs * (60 - f) / 15300;
   int r, g, b;
-  switch (hue / 60) {
+  switch (sector) {
     case 0: r = V, g = t, b = p; break;
     case 1: r = q, g = V, b = p; break;
     case 2: r = p, g = V, b = t; break;
@@ -122,6 +133,156 @@ inline void FromHsv(int hue, int S, int V, uint8_t* px) {
 
 inline bool Within(const uint8_t* p, const uint8_t* c, int tol) {
   return std::abs(int(p[0]) - c[0]) <= tol && std::abs(int(p[1]) - c[1]) <= tol && std::abs(int(p[2]) - c[2]) <= tol;
+}
+
+
+// How a hue kernel picks the new hue: the old one shifted (wrapping once; the shift is
+// 0..359) or a fixed one (0..359).
+struct HueRule {
+  bool set;
+  int value;
+  int operator()(int h) const {
+    if (set) return value;
+    h += value;
+    return h > 359 ? h - 360 : h;
+  }
+};
+
+#if defined(__AVX512VBMI__) && defined(__AVX512BW__) && defined(__AVX512VL__)
+// Sixteen pixels at a time: the same integer HSV round trip in 32-bit lanes. The
+// divisions go through single floats, which is exact here: every dividend is below
+// 2^24 and every quotient below 256, so the float quotient stays within 2^-16 of the
+// true one while a quotient that is not whole sits at least 1/255 (1/15300 for the
+// sector terms) from the next integer; truncating it gives the integer quotient.
+constexpr __mmask64 k48Bytes = 0xFFFFFFFFFFFFull;
+
+inline __m512i DivFloat(__m512i num, __m512i den, __mmask16 ok) {
+  return _mm512_maskz_cvttps_epi32(ok, _mm512_maskz_div_ps(ok, _mm512_cvtepi32_ps(num), _mm512_cvtepi32_ps(den)));
+}
+
+// Sixteen B, G, R pixels to three planes of 32-bit lanes, and back.
+inline void Split3(const uint8_t* p, __m512i& B, __m512i& G, __m512i& R) {
+  static const __m512i kSplit = [] {
+    alignas(64) uint8_t idx[64] = {};
+    for (int j = 0; j < 16; ++j) idx[j] = uint8_t(3 * j), idx[16 + j] = uint8_t(3 * j + 1), idx[32 + j] = uint8_t(3 * j + 2);
+    return _mm512_load_si512(idx);
+  }();
+  const __m512i planes = _mm512_permutexvar_epi8(kSplit, _mm512_maskz_loadu_epi8(k48Bytes, p));
+  B = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(planes));
+  G = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(planes, 1));
+  R = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(planes, 2));
+}
+
+// Lanes must hold 0..255.
+inline void Join3(uint8_t* p, __m512i B, __m512i G, __m512i R) {
+  static const __m512i kJoin = [] {
+    alignas(64) uint8_t idx[64] = {};
+    for (int j = 0; j < 16; ++j) idx[3 * j] = uint8_t(j), idx[3 * j + 1] = uint8_t(16 + j), idx[3 * j + 2] = uint8_t(32 + j);
+    return _mm512_load_si512(idx);
+  }();
+  __m512i planes = _mm512_castsi128_si512(_mm512_cvtepi32_epi8(B));
+  planes = _mm512_inserti32x4(planes, _mm512_cvtepi32_epi8(G), 1);
+  planes = _mm512_inserti32x4(planes, _mm512_cvtepi32_epi8(R), 2);
+  _mm512_mask_storeu_epi8(p, k48Bytes, _mm512_permutexvar_epi8(kJoin, planes));
+}
+
+void HueLanes(uint8_t* p, HueRule rule, const uint8_t* key, int tol) {
+  __m512i B, G, R;
+  Split3(p, B, G, R);
+  __mmask16 sel = 0xFFFF;
+  if (key) {
+    const __m512i T = _mm512_set1_epi32(tol);
+    sel = _mm512_cmple_epi32_mask(_mm512_abs_epi32(_mm512_sub_epi32(B, _mm512_set1_epi32(key[0]))), T) &
+          _mm512_cmple_epi32_mask(_mm512_abs_epi32(_mm512_sub_epi32(G, _mm512_set1_epi32(key[1]))), T) &
+          _mm512_cmple_epi32_mask(_mm512_abs_epi32(_mm512_sub_epi32(R, _mm512_set1_epi32(key[2]))), T);
+    if (!sel) return;
+  }
+  const __m512i zero = _mm512_setzero_si512();
+  // RGB to HSV
+  const __m512i V = _mm512_max_epi32(_mm512_max_epi32(R, G), B);
+  const __m512i d = _mm512_sub_epi32(V, _mm512_min_epi32(_mm512_min_epi32(R, G), B));
+  const __m512i S = DivFloat(_mm512_mullo_epi32(d, _mm512_set1_epi32(255)), V, _mm512_cmpgt_epi32_mask(V, zero));
+  const __mmask16 rmax = _mm512_cmpeq_epi32_mask(R, V);
+  const __mmask16 gmax = _mm512_cmpeq_epi32_mask(G, V) & ~rmax;
+  __m512i num = _mm512_mask_mov_epi32(_mm512_sub_epi32(R, G), gmax, _mm512_sub_epi32(B, R));
+  num = _mm512_mask_mov_epi32(num, rmax, _mm512_sub_epi32(G, B));
+  __m512i base = _mm512_mask_mov_epi32(_mm512_set1_epi32(240), gmax, _mm512_set1_epi32(120));
+  base = _mm512_mask_mov_epi32(base, rmax, zero);
+  const __m512i q = DivFloat(_mm512_mullo_epi32(_mm512_abs_epi32(num), _mm512_set1_epi32(60)), d,
+                             _mm512_cmpgt_epi32_mask(d, zero));
+  __m512i h = _mm512_add_epi32(_mm512_mask_sub_epi32(q, _mm512_cmplt_epi32_mask(num, zero), zero, q), base);
+  h = _mm512_mask_add_epi32(h, _mm512_cmplt_epi32_mask(h, zero), h, _mm512_set1_epi32(360));
+  // the new hue
+  if (rule.set) {
+    h = _mm512_set1_epi32(rule.value);
+  } else {
+    h = _mm512_add_epi32(h, _mm512_set1_epi32(rule.value));
+    h = _mm512_mask_sub_epi32(h, _mm512_cmpgt_epi32_mask(h, _mm512_set1_epi32(359)), h, _mm512_set1_epi32(360));
+  }
+  // HSV to RGB (a grey, S = 0, gives p = q = t = V, and V = 0 gives 0: no special case)
+  const __m512i sector = _mm512_srli_epi32(_mm512_mullo_epi32(h, _mm512_set1_epi32(1093)), 16);
+  const __m512i f = _mm512_sub_epi32(h, _mm512_mullo_epi32(sector, _mm512_set1_epi32(60)));
+  const __m512i vs = _mm512_mullo_epi32(V, S);
+  // floor(vs / 255) = (vs * 32897) >> 23 for vs <= 65535
+  const __m512i P = _mm512_sub_epi32(V, _mm512_srli_epi32(_mm512_mullo_epi32(vs, _mm512_set1_epi32(32897)), 23));
+  const __m512i k15300 = _mm512_set1_epi32(15300);
+  const __m512i Q = _mm512_sub_epi32(V, DivFloat(_mm512_mullo_epi32(vs, f), k15300, 0xFFFF));
+  const __m512i Tt =
+      _mm512_sub_epi32(V, DivFloat(_mm512_mullo_epi32(vs, _mm512_sub_epi32(_mm512_set1_epi32(60), f)), k15300, 0xFFFF));
+  __mmask16 sec[6];
+  for (int k = 0; k < 6; ++k) sec[k] = _mm512_cmpeq_epi32_mask(sector, _mm512_set1_epi32(k));
+  __m512i r = _mm512_mask_mov_epi32(V, sec[1], Q);
+  r = _mm512_mask_mov_epi32(r, sec[2] | sec[3], P);
+  r = _mm512_mask_mov_epi32(r, sec[4], Tt);
+  __m512i g = _mm512_mask_mov_epi32(P, sec[0], Tt);
+  g = _mm512_mask_mov_epi32(g, sec[1] | sec[2], V);
+  g = _mm512_mask_mov_epi32(g, sec[3], Q);
+  __m512i b = _mm512_mask_mov_epi32(V, sec[0] | sec[1], P);
+  b = _mm512_mask_mov_epi32(b, sec[2], Tt);
+  b = _mm512_mask_mov_epi32(b, sec[5], Q);
+  b = _mm512_mask_mov_epi32(B, sel, b);
+  g = _mm512_mask_mov_epi32(G, sel, g);
+  r = _mm512_mask_mov_epi32(R, sel, r);
+  Join3(p, b, g, r);
+}
+
+// c + trunc((c - L) * p / 100), clamped, for sixteen pixels; |p| <= 25600 so that the
+// product stays below 2^23 and the float quotient truncates exactly (see above).
+void SaturationLanes(uint8_t* p, const int* pct) {
+  __m512i C[3];
+  Split3(p, C[0], C[1], C[2]);
+  const __m512i L = _mm512_srli_epi32(
+      _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(C[0], _mm512_set1_epi32(29)),
+                                        _mm512_mullo_epi32(C[1], _mm512_set1_epi32(150))),
+                       _mm512_mullo_epi32(C[2], _mm512_set1_epi32(77))),
+      8);
+  const __m512 hundred = _mm512_set1_ps(100.0f);
+  for (int k = 0; k < 3; ++k) {
+    const __m512i t = _mm512_mullo_epi32(_mm512_sub_epi32(C[k], L), _mm512_set1_epi32(pct[k]));
+    const __m512i off = _mm512_cvttps_epi32(_mm512_div_ps(_mm512_cvtepi32_ps(t), hundred));
+    C[k] = _mm512_min_epi32(_mm512_max_epi32(_mm512_add_epi32(C[k], off), _mm512_setzero_si512()),
+                            _mm512_set1_epi32(255));
+  }
+  Join3(p, C[0], C[1], C[2]);
+}
+constexpr int kHueLanes = 16;
+#else
+constexpr int kHueLanes = 0;
+inline void HueLanes(uint8_t*, HueRule, const uint8_t*, int) {}
+inline void SaturationLanes(uint8_t*, const int*) {}
+#endif
+
+// The hue kernels' row: pixels within tol of key (all of them without a key) take the
+// rule's hue and keep their saturation and value.
+void HueRow(uint8_t* px, int n, HueRule rule, const uint8_t* key, int tol) {
+  int i = 0;
+  if (kHueLanes)
+    for (; i + kHueLanes <= n; i += kHueLanes) HueLanes(px + ptrdiff_t(i) * 3, rule, key, tol);
+  for (uint8_t* p = px + ptrdiff_t(i) * 3; i < n; ++i, p += 3) {
+    if (key && !Within(p, key, tol)) continue;
+    const Hsv c = ToHsv(p[0], p[1], p[2]);
+    FromHsv(rule(c.h), c.s, c.v, p);
+  }
 }
 
 }  // namespace
@@ -229,17 +390,18 @@ void SaturationRect(TBitmap& bmp, int percent, TRect rect) {
 
 void SaturationChannelsRect(TBitmap& bmp, int red, int green, int blue, TRect rect) {
   if (red == 0 && green == 0 && blue == 0) return;
-  // off[k][255 + c - L] = trunc((c - L) * p_k / 100), cut to +-512: beyond 255 either
-  // way the clamp of c + off gives the same byte.
+  // Beyond +-25600 % every channel that differs from L at all is pushed past 0 or 255,
+  // so the percents are cut there; then off[k][255 + c - L] = trunc((c - L) * p_k / 100),
+  // itself cut to +-512 (as far past 0..255 as it matters) to fit 16 bits.
+  const int p[3] = {std::clamp(blue, -25600, 25600), std::clamp(green, -25600, 25600), std::clamp(red, -25600, 25600)};
   int16_t off[3][511];
-  const int p[3] = {blue, green, red};
   for (int k = 0; k < 3; ++k)
-    for (int d = -255; d <= 255; ++d) {
-      const int64_t o = int64_t(d) * p[k] / 100;
-      off[k][d + 255] = int16_t(std::clamp<int64_t>(o, -512, 512));
-    }
+    for (int d = -255; d <= 255; ++d) off[k][d + 255] = int16_t(std::clamp(d * p[k] / 100, -512, 512));
   ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
-    for (int i = 0; i < n; ++i, px += 3) {
+    int i = 0;
+    if (kHueLanes)
+      for (; i + kHueLanes <= n; i += kHueLanes, px += 3 * kHueLanes) SaturationLanes(px, p);
+    for (; i < n; ++i, px += 3) {
       const int L = Luminance(px[0], px[1], px[2]);
       for (int k = 0; k < 3; ++k) px[k] = ClampByte(px[k] + off[k][px[k] - L + 255]);
     }
@@ -283,25 +445,14 @@ void ReplaceColorRect(TBitmap& bmp, TColor from, TColor to, int tolerance, TRect
 void ReplaceHueWithinToleranceRect(TBitmap& bmp, TColor a, TColor b, int tolerance, TRect rect) {
   if (tolerance < 0) return;
   const TPixel24 ca = ColorToPixel24(a), cb = ColorToPixel24(b);
-  const int hue = ToHsv(cb.B, cb.G, cb.R).h;
-  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
-    for (int i = 0; i < n; ++i, px += 3)
-      if (Within(px, &ca.B, tolerance)) {
-        const Hsv c = ToHsv(px[0], px[1], px[2]);
-        FromHsv(hue, c.s, c.v, px);
-      }
-  });
+  const HueRule rule{true, ToHsv(cb.B, cb.G, cb.R).h};
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) { HueRow(px, n, rule, &ca.B, tolerance); });
 }
 
 void SetHueRect(TBitmap& bmp, int hue, TRect rect) {
   // Hues of a full turn or more used to fall outside every sector and give black.
-  const int h = ModFloor(hue, 360);
-  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
-    for (int i = 0; i < n; ++i, px += 3) {
-      const Hsv c = ToHsv(px[0], px[1], px[2]);
-      FromHsv(h, c.s, c.v, px);
-    }
-  });
+  const HueRule rule{true, ModFloor(hue, 360)};
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) { HueRow(px, n, rule, nullptr, 0); });
 }
 
 void SetHueFromColorRect(TBitmap& bmp, TColor color, TRect rect) {
@@ -311,15 +462,8 @@ void SetHueFromColorRect(TBitmap& bmp, TColor color, TRect rect) {
 
 void ShiftHueRect(TBitmap& bmp, int degrees, TRect rect) {
   if (degrees == 0) return;
-  const int shift = ModFloor(degrees, 360);
-  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
-    for (int i = 0; i < n; ++i, px += 3) {
-      const Hsv c = ToHsv(px[0], px[1], px[2]);
-      int h = c.h + shift;
-      if (h > 359) h -= 360;
-      FromHsv(h, c.s, c.v, px);
-    }
-  });
+  const HueRule rule{false, ModFloor(degrees, 360)};
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) { HueRow(px, n, rule, nullptr, 0); });
 }
 
 // --- Random --------------------------------------------------------------------------------

@@ -258,20 +258,23 @@ void FeatherMaskEdgesRect(TBitmap& mask, TRect rect) {
   if (!Clip24(mask, rect)) return;
   const int n = rect.Width();
   // A neighbour outside the rect or at 255 weighs 333, so the edge of a region lightens.
-  auto weight = [n](const uint8_t* row, int x) -> int {
-    if (row == nullptr || x < 0 || x >= n) return 333;
-    const int v = row[3 * x];
-    return v == 255 ? 333 : v;
-  };
-  ForEachRowInPlace3(mask, rect, 0, [&](const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                                        uint8_t* out, int, uint8_t*) {
-    for (int x = 0; x < n; ++x) {
-      if (row[3 * x] == 255) continue;
-      int sum = 0;
-      for (int dx = -1; dx <= 1; ++dx) sum += weight(above, x + dx) + weight(row, x + dx) + weight(below, x + dx);
-      Put3(out + 3 * x, uint8_t(std::min(sum / 9, 255)));
-    }
-  });
+  // colsum[x + 1]: the weights of column x over the three rows; the two ends stand for
+  // the columns outside the rect.
+  ForEachRowInPlace3(mask, rect, size_t(n + 2) * sizeof(uint16_t),
+                     [n](const uint8_t* above, const uint8_t* row, const uint8_t* below, uint8_t* out, int,
+                         uint8_t* scratch) {
+                       uint16_t* colsum = reinterpret_cast<uint16_t*>(scratch);
+                       auto weight = [](int v) { return uint16_t(v == 255 ? 333 : v); };
+                       colsum[0] = colsum[n + 1] = 3 * 333;
+                       for (int x = 0; x < n; ++x)
+                         colsum[x + 1] = uint16_t((above ? weight(above[3 * x]) : 333) + weight(row[3 * x]) +
+                                                  (below ? weight(below[3 * x]) : 333));
+                       for (int x = 0; x < n; ++x) {
+                         if (row[3 * x] == 255) continue;
+                         const int sum = colsum[x] + colsum[x + 1] + colsum[x + 2];
+                         Put3(out + 3 * x, uint8_t(std::min(sum / 9, 255)));
+                       }
+                     });
 }
 
 void BlurMaskCrossPasses(TBitmap& bmp, int passes, TRect rect) {

@@ -253,9 +253,10 @@ inline void SortColumn(T* v, std::index_sequence<I...>) {
 
 // --- Rows ---------------------------------------------------------------------------------
 
-// Output bytes are computed in chunks, so that the sorted columns stay in the first
-// level cache: 7 rows of 1 KB plus their margins.
-constexpr int kChunk = 1024;
+// Output bytes are computed in chunks, so that the sorted columns of a chunk stay in
+// the first level cache (32 KB): N rows of at most 12 KB in all.
+template <int R>
+constexpr int kChunk = (12 * 1024 / (2 * R + 1)) / kLanes * kLanes;
 
 struct RowJob {
   const uint8_t* const* rows;  // the 2R + 1 window rows, at the rect's left edge
@@ -277,13 +278,13 @@ inline int WindowByte(int i, int dx, int nb) {
 template <int R>
 class MedianRows {
   static constexpr int N = 2 * R + 1;
-  static constexpr int kSpan = kChunk + 6 * R + kLanes;  // a chunk, its margins, a vector of slack
+  static constexpr int kSpan = kChunk<R> + 6 * R + kLanes;  // a chunk, its margins, a vector of slack
 
  public:
   MedianRows() : sorted_(size_t(N) * kSpan) {}
 
   void Row(const RowJob& job) {
-    for (int i0 = 0; i0 < job.nb; i0 += kChunk) Chunk(job, i0, std::min(job.nb, i0 + kChunk));
+    for (int i0 = 0; i0 < job.nb; i0 += kChunk<R>) Chunk(job, i0, std::min(job.nb, i0 + kChunk<R>));
   }
 
  private:
@@ -291,14 +292,18 @@ class MedianRows {
 
   // Sorts the window's columns for bytes s0 .. s1 - 1 into sorted_ (index j - s0).
   void SortColumns(const RowJob& job, int s0, int s1) {
+    const uint8_t* rows[N];
+    for (int r = 0; r < N; ++r) rows[r] = job.rows[r];
     for (int j = s0; j < s1; j += kLanes) {
       Vec v[N];
-      if (j + kLanes <= s1) {
-        for (int r = 0; r < N; ++r) v[r] = Load(job.rows[r] + j);
+      // the window's last row is read here for the first time: fetch it ahead
+      __builtin_prefetch(rows[N - 1] + j + 1024);
+      if (j + kLanes <= job.nb) {  // may read past s1, never past the rect
+        for (int r = 0; r < N; ++r) v[r] = Load(rows[r] + j);
       } else {
         uint8_t tail[N][kLanes] = {};
         for (int r = 0; r < N; ++r) {
-          std::memcpy(tail[r], job.rows[r] + j, size_t(s1 - j));
+          std::memcpy(tail[r], rows[r] + j, size_t(job.nb - j));
           v[r] = Load(tail[r]);
         }
       }
@@ -330,8 +335,8 @@ class MedianRows {
     // window columns outside the rect stand for the pixel's own column.
     int edge[kLanes];
     int ne = 0;
-    for (int i = i0; i < i1; ++i)
-      if (i < a || i >= std::max(a, b)) edge[ne++] = i;
+    for (int i = i0; i < std::min(i1, a); ++i) edge[ne++] = i;
+    for (int i = std::max(i0, std::max(a, b)); i < i1; ++i) edge[ne++] = i;
     for (int e0 = 0; e0 < ne; e0 += kLanes) {
       const int cnt = std::min(kLanes, ne - e0);
       alignas(64) uint8_t in[N * N][kLanes] = {};
@@ -360,13 +365,13 @@ class MedianRows {
 // only repeat values already in it.
 template <int R, bool Max>
 class ExtremeRows {
-  static constexpr int kSpan = kChunk + 6 * R + kLanes;
+  static constexpr int kSpan = kChunk<R> + 6 * R + kLanes;
 
  public:
   ExtremeRows() : col_(size_t(kSpan)) {}
 
   void Row(const RowJob& job) {
-    for (int i0 = 0; i0 < job.nb; i0 += kChunk) Chunk(job, i0, std::min(job.nb, i0 + kChunk));
+    for (int i0 = 0; i0 < job.nb; i0 += kChunk<R>) Chunk(job, i0, std::min(job.nb, i0 + kChunk<R>));
   }
 
  private:
@@ -379,28 +384,37 @@ class ExtremeRows {
   void Chunk(const RowJob& job, int i0, int i1) {
     constexpr int N = 2 * R + 1;
     const int s0 = std::max(0, i0 - 3 * R), s1 = std::min(job.nb, i1 + 3 * R);
+    const uint8_t* rows[N];
+    for (int r = 0; r < N; ++r) rows[r] = job.rows[r];
     uint8_t* col = col_.data();
+    // The extreme of each column of the window (may read past s1, never past the rect).
     int j = s0;
-    for (; j + kLanes <= s1; j += kLanes) {
-      Vec v = Load(job.rows[0] + j);
-      for (int r = 1; r < N; ++r) v = Pick(v, Load(job.rows[r] + j));
+    for (; j < s1 && j + kLanes <= job.nb; j += kLanes) {
+      __builtin_prefetch(rows[N - 1] + j + 1024);  // read here for the first time
+      Vec v = Load(rows[0] + j);
+      for (int r = 1; r < N; ++r) v = Pick(v, Load(rows[r] + j));
       Store(col + (j - s0), v);
     }
     for (; j < s1; ++j) {
-      uint8_t v = job.rows[0][j];
-      for (int r = 1; r < N; ++r) v = Pick(v, job.rows[r][j]);
+      uint8_t v = rows[0][j];
+      for (int r = 1; r < N; ++r) v = Pick(v, rows[r][j]);
       col[j - s0] = v;
     }
+    // Then of the columns beside each byte.
     const int a = std::max(i0, 3 * R), b = std::min(i1, job.nb - 3 * R);
-    int i = a;
-    for (; i + kLanes <= b; i += kLanes) {
+    for (int i = a; i < b; i += kLanes) {
       const uint8_t* p = col + (i - s0);
       Vec v = Load(p - 3 * R);
       for (int d = -R + 1; d <= R; ++d) v = Pick(v, Load(p + 3 * d));
-      const Vec c = Load(job.centre + i);
-      Store(job.out + i, c < job.threshold ? c : v);
+      if (i + kLanes <= b) {
+        const Vec c = Load(job.centre + i);
+        Store(job.out + i, c < job.threshold ? c : v);
+      } else {  // the last, partial vector
+        uint8_t res[kLanes];
+        Store(res, v);
+        for (int e = i; e < b; ++e) job.out[e] = Threshold(job.centre[e], res[e - i], job.threshold);
+      }
     }
-    for (; i < b; ++i) job.out[i] = Threshold(job.centre[i], Extreme(col, i, s0, job.nb), job.threshold);
     for (int e = i0; e < std::min(i1, a); ++e)
       job.out[e] = Threshold(job.centre[e], Extreme(col, e, s0, job.nb), job.threshold);
     for (int e = std::max(i0, std::max(a, b)); e < i1; ++e)

@@ -114,9 +114,14 @@ bool MakePlan(int W, int H, double degrees, bool enlarge, Plan& p) {
   return true;
 }
 
-// The x range in which alpha * x + beta may lie in [lo, hi), widened by a margin that
-// covers the rounding of the per-pixel arithmetic, cut to [0, limit].
+// The x range in which alpha * x + beta may lie in [lo, hi), cut to [0, limit]. The
+// per-pixel arithmetic rounds differently from this linear model, by far less than
+// 1e-6 at any coordinate a bitmap can have: the range is widened by that in value and
+// by two pixels in x, so that no pixel it leaves out could have been sampled (a nearly
+// vertical source edge, alpha close to 0, widens it to the whole row).
 void Span(double alpha, double beta, double lo, double hi, int limit, int& x0, int& x1) {
+  lo -= 1e-6;
+  hi += 1e-6;
   double a, b;
   if (alpha > 0) {
     a = (lo - beta) / alpha;
@@ -152,8 +157,9 @@ void SampledTurn(const TBitmap& src, TBitmap& dst, const Plan& p, bool smooth, T
     pc[size_t(x)] = dx * c;
     ps[size_t(x)] = dx * s;
   }
-  ParallelRows(0, H2, int64_t(W2) * H2, [&](int y0, int y1) {
-    const size_t n0 = size_t(W2);
+  const ptrdiff_t prefetch = smooth ? PrefetchDistance(-kPrefetchRows * s, kPrefetchRows * c, src.Stride()) : 0;
+  ParallelSlabs(0, H2, int64_t(W2) * H2, [&](int y0, int y1) {
+    const size_t n0 = size_t(std::min(W2, kTileColumns));
     std::vector<double> u(n0), v(n0), wx, wy;
     std::vector<int32_t> ix, iy;
     std::vector<uint64_t> top, bottom;
@@ -167,7 +173,7 @@ void SampledTurn(const TBitmap& src, TBitmap& dst, const Plan& p, bool smooth, T
       bottom.resize(n0);
       out.resize(n0);
     }
-    for (int y = y0; y < y1; ++y) {
+    ForEachTileSegment(y0, y1, 0, W2, [&](int y, int t0, int t1) {
       const double dy = (y + 0.5) - hh2;
       const double a = dy * s, b = dy * c;
       // fx = (dx c - dy s) + W/2 and fy = (dx s + dy c) + H/2; only where they come
@@ -175,12 +181,12 @@ void SampledTurn(const TBitmap& src, TBitmap& dst, const Plan& p, bool smooth, T
       int xa, xb, xa2, xb2;
       Span(c, (0.5 - hw2) * c - a + hw, -0.5, W + 0.5, W2, xa, xb);
       Span(s, (0.5 - hw2) * s + b + hh, -0.5, H + 0.5, W2, xa2, xb2);
-      xa = std::max(xa, xa2);
-      xb = std::min(xb, xb2);
-      if (xb < xa) xa = xb = 0;
+      xa = std::clamp(std::max(xa, xa2), t0, t1);
+      xb = std::clamp(std::min(xb, xb2), xa, t1);
       const int n = xb - xa;
       uint8_t* d = dst.ScanLine(y);
-      std::memcpy(d, bgRow.data(), size_t(xa) * 3);
+      std::memcpy(d + ptrdiff_t(t0) * 3, bgRow.data(), size_t(xa - t0) * 3);
+      std::memcpy(d + ptrdiff_t(xb) * 3, bgRow.data(), size_t(t1 - xb) * 3);
       const double off = smooth ? 0.5 : 0.0;  // bilinear taps sit on pixel centres
       for (int i = 0; i < n; ++i) {
         u[size_t(i)] = ((pc[size_t(xa + i)] - a) + hw) - off;
@@ -195,23 +201,17 @@ void SampledTurn(const TBitmap& src, TBitmap& dst, const Plan& p, bool smooth, T
           else
             std::memcpy(dd, &bg.B, 3);
         }
-      } else {
-        BilinearCoords(u.data(), v.data(), n, W, H, ix.data(), iy.data(), wx.data(), wy.data());
-        for (size_t i = 0; i < size_t(n); ++i) {
-          if (ix[i] == kNoSample) {
-            wx[i] = wy[i] = 0.0;
-            UniformTaps(&bg.B, top[i], bottom[i]);
-          } else {
-            LoadTaps(src, W, H, ix[i], iy[i], &bg.B, top[i], bottom[i]);
-          }
-        }
-        BlendTaps(top.data(), bottom.data(), wx.data(), wy.data(), n, true, 3, out.data());
-        // Four bytes at a time, the fourth overwritten by the next pixel; the last
-        // pixel of the row gets three.
-        for (int i = 0; i < n; ++i, dd += 3) std::memcpy(dd, &out[size_t(i)], xa + i + 1 < W2 ? 4 : 3);
+        return;
       }
-      std::memcpy(d + ptrdiff_t(xb) * 3, bgRow.data(), size_t(W2 - xb) * 3);
-    }
+      BilinearCoords(u.data(), v.data(), n, W, H, ix.data(), iy.data(), wx.data(), wy.data());
+      GatherTaps(src, W, H, ix.data(), iy.data(), n, &bg.B, 0, prefetch, wx.data(), wy.data(), top.data(),
+                 bottom.data());
+      BlendTaps(top.data(), bottom.data(), wx.data(), wy.data(), n, true, 3, out.data());
+      // Four bytes at a time, the fourth overwritten by the next pixel; the segment's
+      // last pixel gets three, as its right neighbour may already be written.
+      for (int i = 0; i + 1 < n; ++i, dd += 3) std::memcpy(dd, &out[size_t(i)], 4);
+      if (n > 0) std::memcpy(dd, &out[size_t(n) - 1], 3);
+    });
   });
 }
 

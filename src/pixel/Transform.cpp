@@ -325,34 +325,47 @@ inline void Put(uint8_t* d, const uint8_t* s, uint8_t m, Mode mode, int opacity)
 // The general path: every destination pixel of the area mapped back from its centre.
 void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t, const TRect& area, Mode mode,
                      int opacity, const TBitmap* mask, bool smooth) {
-  const int n = area.Width(), W = src.Width(), H = src.Height();
-  ParallelRows(area.Top, area.Bottom, int64_t(n) * area.Height(), [&](int y0, int y1) {
-    std::vector<double> sx(static_cast<size_t>(n)), sy(static_cast<size_t>(n)), wx, wy;
+  const int W = src.Width(), H = src.Height();
+  // How far the source moves some rows down, measured at the area's centre (exact for
+  // an affine mapping, near enough for a projective one).
+  ptrdiff_t prefetch = 0, maskPrefetch = 0;
+  if (smooth) {
+    const double cx = (area.Left + area.Right) / 2.0, cy = (area.Top + area.Bottom) / 2.0;
+    double x0, y0, x1, y1;
+    t.MapPoint(cx, cy, x0, y0);
+    t.MapPoint(cx, cy + kPrefetchRows, x1, y1);
+    prefetch = PrefetchDistance(x1 - x0, y1 - y0, src.Stride());
+    if (mask) maskPrefetch = PrefetchDistance(x1 - x0, y1 - y0, mask->Stride());
+  }
+  ParallelSlabs(area.Top, area.Bottom, int64_t(area.Width()) * area.Height(), [&](int y0, int y1) {
+    const size_t n0 = size_t(std::min(area.Width(), kTileColumns));
+    std::vector<double> sx(n0), sy(n0), wx, wy;
     std::vector<int32_t> ix, iy;
     std::vector<uint64_t> top, bottom, mtop, mbottom;
     std::vector<uint32_t> out, mout;
     if (smooth) {
-      wx.resize(size_t(n));
-      wy.resize(size_t(n));
-      ix.resize(size_t(n));
-      iy.resize(size_t(n));
-      top.resize(size_t(n));
-      bottom.resize(size_t(n));
-      out.resize(size_t(n));
+      wx.resize(n0);
+      wy.resize(n0);
+      ix.resize(n0);
+      iy.resize(n0);
+      top.resize(n0);
+      bottom.resize(n0);
+      out.resize(n0);
       if (mask) {
-        mtop.resize(size_t(n));
-        mbottom.resize(size_t(n));
-        mout.resize(size_t(n));
+        mtop.resize(n0);
+        mbottom.resize(n0);
+        mout.resize(n0);
       }
     }
     static constexpr uint8_t kHidden[3] = {255, 255, 255};
-    for (int y = y0; y < y1; ++y) {
-      t.MapRow(area.Left + 0.5, y + 0.5, n, sx.data(), sy.data());
-      for (int i = 0; i < n; ++i) {
-        sx[size_t(i)] -= 0.5;
-        sy[size_t(i)] -= 0.5;
+    ForEachTileSegment(y0, y1, area.Left, area.Right, [&](int y, int x0, int x1) {
+      const int n = x1 - x0;
+      t.MapRow(x0 + 0.5, y + 0.5, n, sx.data(), sy.data());
+      for (size_t i = 0; i < size_t(n); ++i) {
+        sx[i] -= 0.5;
+        sy[i] -= 0.5;
       }
-      uint8_t* drow = dst.ScanLine(y) + ptrdiff_t(area.Left) * 3;
+      uint8_t* drow = dst.ScanLine(y) + ptrdiff_t(x0) * 3;
       if (!smooth) {
         for (int i = 0; i < n; ++i) {
           const double u = sx[size_t(i)], v = sy[size_t(i)];
@@ -363,28 +376,23 @@ void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t,
           const uint8_t* s = src.ScanLine(py) + ptrdiff_t(px) * 3;
           Put(drow + ptrdiff_t(i) * 3, s, mask ? mask->ScanLine(py)[ptrdiff_t(px) * 3] : 0, mode, opacity);
         }
-        continue;
+        return;
       }
       BilinearCoords(sx.data(), sy.data(), n, W, H, ix.data(), iy.data(), wx.data(), wy.data());
-      for (size_t i = 0; i < size_t(n); ++i) {
-        uint8_t* d = drow + i * 3;
-        if (ix[i] == kNoSample) {
-          wx[i] = wy[i] = 0.0;
-          UniformTaps(d, top[i], bottom[i]);
-          if (mask) UniformTaps(kHidden, mtop[i], mbottom[i]);
-          continue;
-        }
-        LoadTaps(src, W, H, ix[i], iy[i], d, top[i], bottom[i]);
-        if (mask) LoadTaps(*mask, W, H, ix[i], iy[i], kHidden, mtop[i], mbottom[i]);
-      }
+      GatherTaps(src, W, H, ix.data(), iy.data(), n, drow, 3, prefetch, wx.data(), wy.data(), top.data(),
+                 bottom.data());
       BlendTaps(top.data(), bottom.data(), wx.data(), wy.data(), n, false, 3, out.data());
-      if (mask) BlendTaps(mtop.data(), mbottom.data(), wx.data(), wy.data(), n, false, 1, mout.data());
+      if (mask) {
+        GatherTaps(*mask, W, H, ix.data(), iy.data(), n, kHidden, 0, maskPrefetch, wx.data(), wy.data(), mtop.data(),
+                   mbottom.data());
+        BlendTaps(mtop.data(), mbottom.data(), wx.data(), wy.data(), n, false, 1, mout.data());
+      }
       for (size_t i = 0; i < size_t(n); ++i) {
         if (ix[i] == kNoSample) continue;
         const uint8_t s[3] = {uint8_t(out[i]), uint8_t(out[i] >> 8), uint8_t(out[i] >> 16)};
         Put(drow + i * 3, s, mask ? uint8_t(mout[i]) : 0, mode, opacity);
       }
-    }
+    });
   });
 }
 

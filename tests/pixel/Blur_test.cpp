@@ -118,6 +118,20 @@ TEST(GaussianBlurRect, LargeBlursAgreeWithTheReference) {
       EXPECT_TRUE(SameBitmaps(got, expected)) << radius << " " << threads;
     }
   }
+  // Rows long enough to be split into several chunks, in both forms.
+  const TBitmap wide = RandomBitmap(1100, 40, 5);
+  for (int radius : {3, 30})
+    for (bool mask : {false, true}) {
+      TBitmap expected = wide.Clone();
+      RefBlur(expected, radius, TRect{1, 1, 1099, 39}, mask);
+      for (int threads : {1, 8}) {
+        SetEngineThreads(threads);
+        TBitmap got = wide.Clone();
+        if (mask) GaussianBlurMaskRect(got, radius, TRect{1, 1, 1099, 39});
+        else GaussianBlurRect(got, radius, TRect{1, 1, 1099, 39});
+        EXPECT_TRUE(SameBitmaps(got, expected)) << radius << (mask ? " mask " : " ") << threads;
+      }
+    }
   SetEngineThreads(0);
 }
 

@@ -149,6 +149,16 @@ TEST(Rotation, AnyAngleMatchesTheReferenceAtAnyThreadCount) {
       ASSERT_TRUE(SameBitmaps(d, expected)) << "iteration " << iter << " angle " << deg << " threads " << threads;
     }
   }
+  // Hair's breadths off a quarter turn: source edges almost parallel to the rows.
+  for (double deg : {90.00000000001, -0.0000000001, 180.0000000003, 269.99999999999}) {
+    const TBitmap a = RandomBitmap(31, 17, 4);
+    for (bool smooth : {false, true})
+      for (bool enlarge : {false, true}) {
+        TBitmap d;
+        RotateBitmapAngleTo(a, d, smooth, deg, enlarge, clLime);
+        ASSERT_TRUE(SameBitmaps(d, ReferenceRotate(a, deg, smooth, enlarge, clLime))) << deg;
+      }
+  }
   // Large enough for the row split and for reusing a destination of the right shape.
   const TBitmap big = RandomBitmap(700, 500, 1);
   for (bool smooth : {false, true}) {
