@@ -14,14 +14,15 @@ namespace qm {
 // Point chassis: body(row, npix) for each row of the clipped rect, row pointing at
 // its first pixel (B, G, R). Rows go to several threads, so body must not depend on
 // other rows. Returns false (and does nothing) for an empty rect or a bitmap that is
-// not 24-bit.
+// not 24-bit. maxThreads, when above 0, caps the threads (see kMemoryBoundThreads).
 template <class Body>
-bool ForEachRow(TBitmap& bmp, TRect rect, Body&& body) {
+bool ForEachRow(TBitmap& bmp, TRect rect, Body&& body, int maxThreads = 0) {
   if (bmp.PixelFormat() != pf24bit) return false;
   ClipRectToBitmap(rect, bmp);
   if (rect.IsEmpty()) return false;
   const int w = rect.Width(), h = rect.Height();
-  const int threads = WorthThreading(int64_t(w) * h) ? std::min(EngineThreads(), h) : 1;
+  int threads = WorthThreading(int64_t(w) * h) ? std::min(EngineThreads(), h) : 1;
+  if (maxThreads > 0) threads = std::min(threads, maxThreads);
   if (threads <= 1) {
     for (int y = rect.Top; y < rect.Bottom; ++y) body(bmp.ScanLine(y) + ptrdiff_t(rect.Left) * 3, w);
     return true;
@@ -39,6 +40,12 @@ bool ForEachRow(TBitmap& bmp, TRect rect, Body&& body) {
   }
   return true;
 }
+
+// Threads for a pass that does little more than read and write each byte once: four
+// already reach the memory bandwidth of the 8-core machine (a 72 MB in-place pass: 1.2 ms
+// at 4 threads, 1.5 ms at 8 when nothing else runs), and with other processes running
+// more threads only add some the system holds back (7.8 ms at 8 threads, 1.2 at 4).
+constexpr int kMemoryBoundThreads = 4;
 
 // Maps every pixel of the rect through three tables: blue for byte 0, green for
 // byte 1, red for byte 2.
