@@ -63,7 +63,7 @@ void ApplyTables(TBitmap& bmp, TRect rect, const uint8_t* blue, const uint8_t* g
       const int c = i % 3;
       p[i] = (c == 0 ? blue : c == 1 ? green : red)[p[i]];
     }
-  });
+  }, kMemoryBoundThreads);
 }
 
 void ApplyTable(TBitmap& bmp, TRect rect, const uint8_t* table) {
@@ -82,7 +82,7 @@ void ApplyTable(TBitmap& bmp, TRect rect, const uint8_t* table) {
     }
 #endif
     for (; i < nb; ++i) p[i] = table[p[i]];
-  });
+  }, kMemoryBoundThreads);
 }
 
 }  // namespace qm

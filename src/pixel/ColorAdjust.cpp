@@ -375,10 +375,13 @@ void PosterizeRect(TBitmap& bmp, int step, TRect rect) {
 }
 
 void InvertRect(TBitmap& bmp, TRect rect) {
-  ForEachRow(bmp, rect, [](uint8_t* p, int n) {
-    const int nb = 3 * n;
-    for (int i = 0; i < nb; ++i) p[i] = uint8_t(255 - p[i]);
-  });
+  ForEachRow(
+      bmp, rect,
+      [](uint8_t* p, int n) {
+        const int nb = 3 * n;
+        for (int i = 0; i < nb; ++i) p[i] = uint8_t(255 - p[i]);
+      },
+      kMemoryBoundThreads);
 }
 
 // --- Per pixel ---------------------------------------------------------------------------
