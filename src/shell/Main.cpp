@@ -1,6 +1,8 @@
 // Until the main window exists, the program opens one window that shows the pixel
 // engine at work: a generated picture fitted into the window with a smooth
 // reduction, on a framed cell with a feathered drop shadow.
+#include <cstdlib>
+
 #include <QApplication>
 #include <QPainter>
 #include <QWidget>
@@ -58,6 +60,8 @@ class PreviewWindow : public QWidget {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // idle worker threads of the kernels sleep rather than spin between operations
+  setenv("OMP_WAIT_POLICY", "passive", 0);
   QApplication app(argc, argv);
   PreviewWindow w;
   w.show();
