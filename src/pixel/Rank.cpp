@@ -297,7 +297,7 @@ class MedianRows {
     for (int j = s0; j < s1; j += kLanes) {
       Vec v[N];
       // the window's last row is read here for the first time: fetch it ahead
-      __builtin_prefetch(rows[N - 1] + j + 1024);
+      if (j + 1024 < job.nb) __builtin_prefetch(rows[N - 1] + j + 1024);
       if (j + kLanes <= job.nb) {  // may read past s1, never past the rect
         for (int r = 0; r < N; ++r) v[r] = Load(rows[r] + j);
       } else {
@@ -390,7 +390,7 @@ class ExtremeRows {
     // The extreme of each column of the window (may read past s1, never past the rect).
     int j = s0;
     for (; j < s1 && j + kLanes <= job.nb; j += kLanes) {
-      __builtin_prefetch(rows[N - 1] + j + 1024);  // read here for the first time
+      if (j + 1024 < job.nb) __builtin_prefetch(rows[N - 1] + j + 1024);  // read here for the first time
       Vec v = Load(rows[0] + j);
       for (int r = 1; r < N; ++r) v = Pick(v, Load(rows[r] + j));
       Store(col + (j - s0), v);
