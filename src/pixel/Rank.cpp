@@ -221,12 +221,24 @@ constexpr MedianNetwork<N> BuildMedianNetwork() {
 template <int N>
 inline constexpr MedianNetwork<N> kMedianNetwork = BuildMedianNetwork<N>();
 
-template <class T, int N, size_t... I>
-inline T RunMedian(T* v, std::index_sequence<I...>) {
+// Runs operations Begin .. Begin + sizeof...(I) - 1 of the network, unrolled.
+template <class T, int N, size_t Begin, size_t... I>
+inline void RunOps(T* v, std::index_sequence<I...>) {
   constexpr const MedianNetwork<N>& net = kMedianNetwork<N>;
-  ((v[net.ops[I].dst] = net.ops[I].max ? Hi(v[net.ops[I].a], v[net.ops[I].b]) : Lo(v[net.ops[I].a], v[net.ops[I].b])),
+  ((v[net.ops[Begin + I].dst] = net.ops[Begin + I].max ? Hi(v[net.ops[Begin + I].a], v[net.ops[Begin + I].b])
+                                                        : Lo(v[net.ops[Begin + I].a], v[net.ops[Begin + I].b])),
    ...);
-  return v[net.out];
+}
+
+// The whole network, in blocks of 128 operations (compilers limit the length of a fold).
+template <class T, int N, size_t Begin = 0>
+inline void RunNetwork(T* v) {
+  constexpr size_t count = size_t(kMedianNetwork<N>.count);
+  if constexpr (Begin < count) {
+    constexpr size_t len = std::min<size_t>(128, count - Begin);
+    RunOps<T, N, Begin>(v, std::make_index_sequence<len>{});
+    RunNetwork<T, N, Begin + len>(v);
+  }
 }
 
 // in[r * N + c]: the r-th smallest of sorted column c (dx = c - R).
@@ -235,7 +247,8 @@ inline T Median(const T* in) {
   constexpr const MedianNetwork<N>& net = kMedianNetwork<N>;
   T v[net.slots];
   for (int i = 0; i < N * N; ++i) v[i] = in[i];
-  return RunMedian<T, N>(v, std::make_index_sequence<size_t(net.count)>{});
+  RunNetwork<T, N>(v);
+  return v[net.out];
 }
 
 template <class T>
