@@ -33,6 +33,10 @@
 // make four outputs of a run at once, sliding the pairs of inputs through registers so
 // that each input is loaded once for the four, and two runs side by side.
 
+// The 64-byte vectors never cross a public interface, so their calling convention
+// without AVX-512 does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace qm {
 
 void MakeGaussianKernel(TKernel& kernel, double granularity, double maximum, double radius) {

@@ -24,6 +24,10 @@
 // For 3 x 3 the columns are cheap enough to sort where they are needed, straight from
 // the rows, which is faster than going through the buffer of sorted columns.
 
+// The 64-byte vectors never cross a public interface, so their calling convention
+// without AVX-512 does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace qm {
 namespace {
 
@@ -431,8 +435,36 @@ class ExtremeRows {
  public:
   ExtremeRows() : col_(size_t(kSpan)) {}
 
+  // The middle of a row 64 bytes at a time straight from the rows: the extreme of each
+  // column of the window for three blocks in registers, the neighbouring columns taken
+  // out of them by byte shuffles; its ends through the buffer of column extremes.
   void Row(const RowJob& job) {
-    for (int i0 = 0; i0 < job.nb; i0 += kChunk<R>) Chunk(job, i0, std::min(job.nb, i0 + kChunk<R>));
+    constexpr int N = 2 * R + 1;
+    if (job.nb < 4 * kLanes) {
+      for (int i0 = 0; i0 < job.nb; i0 += kChunk<R>) Chunk(job, i0, std::min(job.nb, i0 + kChunk<R>));
+      return;
+    }
+    const uint8_t* rows[N];
+    for (int r = 0; r < N; ++r) rows[r] = job.rows[r];
+    auto column = [&](int j) {
+      Vec v = Load(rows[0] + j);
+      for (int r = 1; r < N; ++r) v = Pick(v, Load(rows[r] + j));
+      return v;
+    };
+    Vec prev = column(0), cur = column(kLanes);
+    int i = kLanes;
+    for (; i + 2 * kLanes <= job.nb; i += kLanes) {
+      if (i + 1024 < job.nb) __builtin_prefetch(rows[N - 1] + i + 1024);
+      const Vec next = column(i + kLanes);
+      Vec v = cur;
+      Around(v, prev, cur, next, std::make_index_sequence<R>{});
+      const Vec c = Load(job.centre + i);
+      Store(job.out + i, c < job.threshold ? c : v);
+      prev = cur;
+      cur = next;
+    }
+    Chunk(job, 0, kLanes);
+    Chunk(job, i, job.nb);
   }
 
  private:
@@ -440,6 +472,20 @@ class ExtremeRows {
   static T Pick(T a, T b) {
     if constexpr (Max) return Hi(a, b);
     else return Lo(a, b);
+  }
+
+  // Bytes D .. D + 63 of the 128 bytes lo:hi.
+  template <int D, size_t... I>
+  static Vec Bytes(Vec lo, Vec hi, std::index_sequence<I...>) {
+    return __builtin_shufflevector(lo, hi, int(I + D)...);
+  }
+
+  // v := extreme of v and the columns 3, 6, .. 3R bytes to each side.
+  template <size_t... K>
+  static void Around(Vec& v, Vec prev, Vec cur, Vec next, std::index_sequence<K...>) {
+    ((v = Pick(v, Pick(Bytes<kLanes - 3 * int(K + 1)>(prev, cur, std::make_index_sequence<kLanes>{}),
+                       Bytes<3 * int(K + 1)>(cur, next, std::make_index_sequence<kLanes>{})))),
+     ...);
   }
 
   void Chunk(const RowJob& job, int i0, int i1) {
