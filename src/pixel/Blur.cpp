@@ -19,9 +19,10 @@
 // to the nearest level. With float weights of at least 2^-22 (the cut tails keep every
 // weight far above that) and byte pixels, that double sum is exact, so it does not
 // depend on the order of the terms. The kernels below compute t in single precision
-// with 16 lanes, pairing the symmetric taps, which is off by at most one rounding per
-// operation: (2S + 3) * 2^-17 for S taps on each side, every partial sum being below
-// 256. Only when t lies that close to a half level can the rounding differ from that of
+// with 16 lanes, pairing the symmetric taps (the pair sums of byte values are exact),
+// which is off by at most half a unit in the last place (2^-17 below 256) per rounding:
+// S + 1 roundings for S taps on each side with fused multiply-adds, 2S + 1 without.
+// Only when t lies that close to a half level can the rounding differ from that of
 // the exact sum; those (rare) values are computed again in double precision. So the
 // result is exactly the defined one, whatever the vector width and whether multiply
 // and add are fused.
@@ -31,6 +32,10 @@
 // the rows it still needs (the rows are written back in place as the strip goes). Both
 // make four outputs of a run at once, sliding the pairs of inputs through registers so
 // that each input is loaded once for the four, and two runs side by side.
+
+// The 64-byte vectors never cross a public interface, so their calling convention
+// without AVX-512 does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace qm {
 
@@ -145,7 +150,12 @@ Taps MakeTaps(const TKernel& k, bool snap) {
   t.S = k.Size;
   for (int j = 0; j <= t.S; ++j) t.w[j] = k.W(j);
   for (int j = -t.S; j <= t.S; ++j) t.wd[j + t.S] = k.W(j);
-  t.margin = float(0.5 - (2 * t.S + 3) * std::ldexp(1.0, -17));
+#if defined(__AVX512F__)
+  const int roundings = t.S + 2;  // one per fused multiply-add, one for the centre, one spare
+#else
+  const int roundings = 2 * t.S + 3;
+#endif
+  t.margin = float(0.5 - roundings * std::ldexp(1.0, -17));
   t.snap = snap;
   return t;
 }
@@ -164,9 +174,16 @@ inline uint8_t ExactLevel(const Taps& tp, Value value) {
   return ToLevel(t, tp.snap);
 }
 
+// Redoes the lanes too close to a half level (rare: kept out of the hot loops).
+template <class Exact>
+[[gnu::noinline, gnu::cold]] void RedoNearHalf(VI near, uint8_t* out, const Exact& exact) {
+  for (int l = 0; l < kLanes; ++l)
+    if (near[l]) out[l] = exact(l);
+}
+
 // Rounds 16 sums to levels; lanes too close to a half level are redone by exact(lane).
 template <class Exact>
-inline void Levels(const Taps& tp, VF t, uint8_t* out, Exact exact) {
+inline void Levels(const Taps& tp, VF t, uint8_t* out, const Exact& exact) {
   const VF magic = Splat(12582912.0f);  // 1.5 * 2^23: adding it rounds to an integer, halves to even
   const VF r = (t + magic) - magic;
   const VF d = t - r;
@@ -176,9 +193,7 @@ inline void Levels(const Taps& tp, VF t, uint8_t* out, Exact exact) {
   v = v < 0 ? 0 : v;
   if (tp.snap) v = v > 250 ? 255 : v;
   StoreB(out, __builtin_convertvector(v, VB));
-  if (AnyLane(near))
-    for (int l = 0; l < kLanes; ++l)
-      if (near[l]) out[l] = exact(l);
+  if (__builtin_expect(AnyLane(near), 0)) RedoNearHalf(near, out, exact);
 }
 
 // Four outputs of one run at once, at offsets 0..3 of the run: at(d) points at the 16

@@ -47,7 +47,6 @@ struct Plan {
 
 inline int32_t Wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
-// clamp, then invert
 inline uint8_t Finish(int32_t v, bool invert) {
   const int u = v < 0 ? 0 : (v > 255 ? 255 : v);
   return uint8_t(invert ? 255 - u : u);

@@ -452,7 +452,9 @@ void StrokeMaskOutline(const TBitmap& mask, TBitmap& dst, TColor color, int penS
     }
   });
   // The square of an edge pixel (x, y) covers rows y - h .. y - h + pen - 1, so row Y is
-  // painted from the edge pixels of rows Y - after .. Y + before; columns likewise.
+  // painted from the edge pixels of rows Y - after .. Y + before; columns likewise. The
+  // union of the squares is painted once, in the colour itself (what a full tint of
+  // each square would leave), and each destination row by one thread.
   const int before = (penSize - 1) / 2, after = penSize - 1 - before;
   const TRect paint = IntersectRect(rect, GetBitmapRect(dst));
   if (paint.IsEmpty()) return;

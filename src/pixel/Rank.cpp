@@ -21,6 +21,12 @@
 //      cannot be, see MedianNetwork), merges those with odd-even merges and keeps only
 //      the operations the middle output depends on. The network is built at compile
 //      time from that description and run on vectors, straight-line.
+// For 3 x 3 the columns are cheap enough to sort where they are needed, straight from
+// the rows, which is faster than going through the buffer of sorted columns.
+
+// The 64-byte vectors never cross a public interface, so their calling convention
+// without AVX-512 does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace qm {
 namespace {
@@ -221,12 +227,24 @@ constexpr MedianNetwork<N> BuildMedianNetwork() {
 template <int N>
 inline constexpr MedianNetwork<N> kMedianNetwork = BuildMedianNetwork<N>();
 
-template <class T, int N, size_t... I>
-inline T RunMedian(T* v, std::index_sequence<I...>) {
+// Runs operations Begin .. Begin + sizeof...(I) - 1 of the network, unrolled.
+template <class T, int N, size_t Begin, size_t... I>
+inline void RunOps(T* v, std::index_sequence<I...>) {
   constexpr const MedianNetwork<N>& net = kMedianNetwork<N>;
-  ((v[net.ops[I].dst] = net.ops[I].max ? Hi(v[net.ops[I].a], v[net.ops[I].b]) : Lo(v[net.ops[I].a], v[net.ops[I].b])),
+  ((v[net.ops[Begin + I].dst] = net.ops[Begin + I].max ? Hi(v[net.ops[Begin + I].a], v[net.ops[Begin + I].b])
+                                                        : Lo(v[net.ops[Begin + I].a], v[net.ops[Begin + I].b])),
    ...);
-  return v[net.out];
+}
+
+// The whole network, in blocks of 128 operations (compilers limit the length of a fold).
+template <class T, int N, size_t Begin = 0>
+inline void RunNetwork(T* v) {
+  constexpr size_t count = size_t(kMedianNetwork<N>.count);
+  if constexpr (Begin < count) {
+    constexpr size_t len = std::min<size_t>(128, count - Begin);
+    RunOps<T, N, Begin>(v, std::make_index_sequence<len>{});
+    RunNetwork<T, N, Begin + len>(v);
+  }
 }
 
 // in[r * N + c]: the r-th smallest of sorted column c (dx = c - R).
@@ -235,7 +253,8 @@ inline T Median(const T* in) {
   constexpr const MedianNetwork<N>& net = kMedianNetwork<N>;
   T v[net.slots];
   for (int i = 0; i < N * N; ++i) v[i] = in[i];
-  return RunMedian<T, N>(v, std::make_index_sequence<size_t(net.count)>{});
+  RunNetwork<T, N>(v);
+  return v[net.out];
 }
 
 template <class T>
@@ -284,10 +303,56 @@ class MedianRows {
   MedianRows() : sorted_(size_t(N) * kSpan) {}
 
   void Row(const RowJob& job) {
+    if constexpr (R == 1) {
+      if (job.nb >= 6 + kLanes) {
+        Row3(job);
+        return;
+      }
+    }
     for (int i0 = 0; i0 < job.nb; i0 += kChunk<R>) Chunk(job, i0, std::min(job.nb, i0 + kChunk<R>));
   }
 
  private:
+  // 3 x 3: straight from the three rows, each column sorted where it is needed.
+  void Row3(const RowJob& job) {
+    const uint8_t* r0 = job.rows[0];
+    const uint8_t* r1 = job.rows[1];
+    const uint8_t* r2 = job.rows[2];
+    const int end = job.nb - 3;  // interior bytes 3 .. nb - 4
+    for (int i = 3; i < end; i += kLanes) {
+      const int at = std::min(i, end - kLanes);  // the last vector overlaps the one before
+      if (at + 1024 < job.nb) __builtin_prefetch(r2 + at + 1024);
+      Vec in[9];
+      for (int c = 0; c < 3; ++c) {
+        Vec a = Load(r0 + at + 3 * (c - 1)), b = Load(r1 + at + 3 * (c - 1)), d = Load(r2 + at + 3 * (c - 1));
+        CompareSwap(a, b);
+        CompareSwap(b, d);
+        CompareSwap(a, b);
+        in[c] = a;
+        in[3 + c] = b;
+        in[6 + c] = d;
+      }
+      const Vec med = Median<Vec, 3>(in);
+      const Vec centre = Load(job.centre + at);
+      Store(job.out + at, centre < job.threshold ? centre : med);
+    }
+    // the rect's first and last pixels, their missing neighbours standing for themselves
+    for (int i : {0, 1, 2, job.nb - 3, job.nb - 2, job.nb - 1}) {
+      uint8_t in[9];
+      for (int c = 0; c < 3; ++c) {
+        const int j = WindowByte(i, c - 1, job.nb);
+        uint8_t a = r0[j], b = r1[j], d = r2[j];
+        CompareSwap(a, b);
+        CompareSwap(b, d);
+        CompareSwap(a, b);
+        in[c] = a;
+        in[3 + c] = b;
+        in[6 + c] = d;
+      }
+      job.out[i] = Threshold(job.centre[i], Median<uint8_t, 3>(in), job.threshold);
+    }
+  }
+
   uint8_t* Sorted(int r) { return &sorted_[size_t(r) * kSpan]; }
 
   // Sorts the window's columns for bytes s0 .. s1 - 1 into sorted_ (index j - s0).
@@ -297,7 +362,7 @@ class MedianRows {
     for (int j = s0; j < s1; j += kLanes) {
       Vec v[N];
       // the window's last row is read here for the first time: fetch it ahead
-      __builtin_prefetch(rows[N - 1] + j + 1024);
+      if (j + 1024 < job.nb) __builtin_prefetch(rows[N - 1] + j + 1024);
       if (j + kLanes <= job.nb) {  // may read past s1, never past the rect
         for (int r = 0; r < N; ++r) v[r] = Load(rows[r] + j);
       } else {
@@ -370,8 +435,36 @@ class ExtremeRows {
  public:
   ExtremeRows() : col_(size_t(kSpan)) {}
 
+  // The middle of a row 64 bytes at a time straight from the rows: the extreme of each
+  // column of the window for three blocks in registers, the neighbouring columns taken
+  // out of them by byte shuffles; its ends through the buffer of column extremes.
   void Row(const RowJob& job) {
-    for (int i0 = 0; i0 < job.nb; i0 += kChunk<R>) Chunk(job, i0, std::min(job.nb, i0 + kChunk<R>));
+    constexpr int N = 2 * R + 1;
+    if (job.nb < 4 * kLanes) {
+      for (int i0 = 0; i0 < job.nb; i0 += kChunk<R>) Chunk(job, i0, std::min(job.nb, i0 + kChunk<R>));
+      return;
+    }
+    const uint8_t* rows[N];
+    for (int r = 0; r < N; ++r) rows[r] = job.rows[r];
+    auto column = [&](int j) {
+      Vec v = Load(rows[0] + j);
+      for (int r = 1; r < N; ++r) v = Pick(v, Load(rows[r] + j));
+      return v;
+    };
+    Vec prev = column(0), cur = column(kLanes);
+    int i = kLanes;
+    for (; i + 2 * kLanes <= job.nb; i += kLanes) {
+      if (i + 1024 < job.nb) __builtin_prefetch(rows[N - 1] + i + 1024);
+      const Vec next = column(i + kLanes);
+      Vec v = cur;
+      Around(v, prev, cur, next, std::make_index_sequence<R>{});
+      const Vec c = Load(job.centre + i);
+      Store(job.out + i, c < job.threshold ? c : v);
+      prev = cur;
+      cur = next;
+    }
+    Chunk(job, 0, kLanes);
+    Chunk(job, i, job.nb);
   }
 
  private:
@@ -379,6 +472,20 @@ class ExtremeRows {
   static T Pick(T a, T b) {
     if constexpr (Max) return Hi(a, b);
     else return Lo(a, b);
+  }
+
+  // Bytes D .. D + 63 of the 128 bytes lo:hi.
+  template <int D, size_t... I>
+  static Vec Bytes(Vec lo, Vec hi, std::index_sequence<I...>) {
+    return __builtin_shufflevector(lo, hi, int(I + D)...);
+  }
+
+  // v := extreme of v and the columns 3, 6, .. 3R bytes to each side.
+  template <size_t... K>
+  static void Around(Vec& v, Vec prev, Vec cur, Vec next, std::index_sequence<K...>) {
+    ((v = Pick(v, Pick(Bytes<kLanes - 3 * int(K + 1)>(prev, cur, std::make_index_sequence<kLanes>{}),
+                       Bytes<3 * int(K + 1)>(cur, next, std::make_index_sequence<kLanes>{})))),
+     ...);
   }
 
   void Chunk(const RowJob& job, int i0, int i1) {
@@ -390,7 +497,7 @@ class ExtremeRows {
     // The extreme of each column of the window (may read past s1, never past the rect).
     int j = s0;
     for (; j < s1 && j + kLanes <= job.nb; j += kLanes) {
-      __builtin_prefetch(rows[N - 1] + j + 1024);  // read here for the first time
+      if (j + 1024 < job.nb) __builtin_prefetch(rows[N - 1] + j + 1024);  // read here for the first time
       Vec v = Load(rows[0] + j);
       for (int r = 1; r < N; ++r) v = Pick(v, Load(rows[r] + j));
       Store(col + (j - s0), v);

@@ -236,6 +236,25 @@ TEST(MaskPasses, MinMaxPassesMatchOnePassAtATime) {
   }
 }
 
+TEST(MaskPasses, LargeMasksAgreeAcrossThreads) {
+  // large enough to be split over threads, in rows and in column strips
+  const TBitmap m = BlockMask(700, 160, 8);
+  for (int n : {-3, 4}) {
+    ExpectSameAtAnyThreadCount(
+        m, [&](TBitmap& b) { ApplyMinMaxPasses(b, n, TRect{1, 2, 699, 159}); },
+        [&](TBitmap& b) { RefMinMaxPasses(b, n, TRect{1, 2, 699, 159}); }, "n " + std::to_string(n));
+  }
+  TBitmap img(700, 160, pf24bit, RGB(30, 60, 90));
+  img.FillRect(TRect{200, 40, 500, 120}, RGB(200, 10, 10));
+  ExpectSameAtAnyThreadCount(
+      m, [&](TBitmap& b) { MaskOutBackgroundFromEdges(img, b, true, true, 3, UnboundedRect); },
+      [&](TBitmap& b) { RefMaskOut(img, b, true, true, 3, UnboundedRect); }, "mask out");
+  const TBitmap canvas = RandomBitmap(700, 160, 9);
+  ExpectSameAtAnyThreadCount(
+      canvas, [&](TBitmap& b) { StrokeMaskOutline(m, b, RGB(9, 8, 7), 4, 100, TRect{3, 3, 690, 150}); },
+      [&](TBitmap& b) { RefStroke(m, b, RGB(9, 8, 7), 4, 100, TRect{3, 3, 690, 150}); }, "stroke");
+}
+
 TEST(MaskPasses, ManyPassesUseWiderDistances) {
   // 300 passes take the 16-bit distances; the rect is wide enough for all of them to count.
   TBitmap m(260, 90, pf24bit, clWhite);

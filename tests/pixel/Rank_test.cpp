@@ -73,26 +73,27 @@ TEST(ApplyRankFilter, MatchesTheReferenceOnRandomBitmapsRectsAndThreadCounts) {
   SetEngineThreads(0);
 }
 
-TEST(ApplyRankFilter, LargeMedianAgreesAcrossThreadsAndInPlace) {
+TEST(ApplyRankFilter, LargeBitmapsAgreeAcrossThreadsAndInPlace) {
   // wide enough for several chunks of a row, tall enough for thread bands
   const TBitmap src = RandomBitmap(1100, 60, 4);
   const TRect r{1, 2, 1099, 59};
-  for (int radius : {1, 2, 3}) {
-    TBitmap expected = src.Clone();
-    RefRank(expected, src, rkMedian, r, 30, radius);
-    for (int threads : {1, 8}) {
-      SetEngineThreads(threads);
-      TBitmap dst = src.Clone();
-      TBitmap s = src.Clone();
-      ApplyRankFilter(dst, s, rkMedian, r, 30, radius);
-      EXPECT_TRUE(SameBitmaps(dst, expected)) << radius << " " << threads;
+  for (uint8_t mode : {rkMinimum, rkMaximum, rkMedian})
+    for (int radius : {1, 2, 3}) {
+      TBitmap expected = src.Clone();
+      RefRank(expected, src, mode, r, 30, radius);
+      for (int threads : {1, 8}) {
+        SetEngineThreads(threads);
+        TBitmap dst = src.Clone();
+        TBitmap s = src.Clone();
+        ApplyRankFilter(dst, s, mode, r, 30, radius);
+        EXPECT_TRUE(SameBitmaps(dst, expected)) << int(mode) << " " << radius << " " << threads;
+      }
+      SetEngineThreads(0);
+      // in place: the windows read the picture as it was
+      TBitmap self = src.Clone();
+      ApplyRankFilter(self, self, mode, r, 30, radius);
+      EXPECT_TRUE(SameBitmaps(self, expected)) << int(mode) << " " << radius;
     }
-    SetEngineThreads(0);
-    // in place: the windows read the picture as it was
-    TBitmap self = src.Clone();
-    ApplyRankFilter(self, self, rkMedian, r, 30, radius);
-    EXPECT_TRUE(SameBitmaps(self, expected)) << radius;
-  }
 }
 
 TEST(ApplyRankFilter, EdgeCases) {
