@@ -1,5 +1,7 @@
 #include "pixel/PixelFormat.h"
 
+#include "pixel/ColorAdjust.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -25,35 +27,6 @@ void Reset(TBitmap& bmp, int w, int h, TPixelFormat pf) {
 }
 
 bool Is24(const TBitmap& b) { return b.PixelFormat() == pf24bit; }
-
-// Every pixel of a 24-bit bitmap equal to `from` becomes `to`.
-void ReplaceExactColor(TBitmap& bmp, TColor from, TColor to) {
-  const uint8_t fb = GetBValue(from), fg = GetGValue(from), fr = GetRValue(from);
-  const uint8_t tb = GetBValue(to), tg = GetGValue(to), tr = GetRValue(to);
-  const int w = bmp.Width();
-  ParallelRows(0, bmp.Height(), int64_t(w) * bmp.Height(), [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      uint8_t* p = bmp.ScanLine(y);
-      for (int x = 0; x < w; ++x, p += 3)
-        if (p[0] == fb && p[1] == fg && p[2] == fr) {
-          p[0] = tb;
-          p[1] = tg;
-          p[2] = tr;
-        }
-    }
-  });
-}
-
-// Every byte of a 24-bit bitmap v := 255 - v (a mask turned into alpha).
-void InvertAlpha(TBitmap& bmp) {
-  const size_t n = size_t(bmp.Width()) * 3;
-  ParallelRows(0, bmp.Height(), int64_t(bmp.Width()) * bmp.Height(), [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      uint8_t* p = bmp.ScanLine(y);
-      for (size_t i = 0; i < n; ++i) p[i] = uint8_t(255 - p[i]);
-    }
-  });
-}
 
 // The options PrepareBitmapForGif and ReduceColorsWithTransparency reduce with.
 int GifReductionOptions(bool dither, int mode) {
@@ -352,7 +325,7 @@ void PrepareBitmapForGif(const TBitmap& bmp, TBitmap& result, bool dither, int p
   TColor key;
   if (is32) {
     SplitBitmap32(bmp, work, alpha);
-    InvertAlpha(alpha);
+    InvertRect(alpha, UnboundedRect);
     key = clGlobalTransparent;
   } else {
     work.Assign(bmp);
@@ -362,7 +335,7 @@ void PrepareBitmapForGif(const TBitmap& bmp, TBitmap& result, bool dither, int p
   }
   work.Transparent = false;
   ReduceBitmapColors(work, 256, GifReductionOptions(dither, paletteMode), palette);
-  ReplaceExactColor(work, key, SubstituteColor(key));
+  ReplaceColorRect(work, key, SubstituteColor(key), 0, UnboundedRect);
   FillColorWhereMaskInRange(alpha, UnboundedRect, work, 0, 0, UnboundedRect, key, 0, 128);
   work.Transparent = true;
   work.TransparentColor = key;
@@ -388,7 +361,7 @@ void ReduceColorsWithTransparency(const TBitmap& image, const TBitmap& mask, TBi
   TBitmap work;
   work.Assign(image);
   ReduceBitmapColors(work, 256, GifReductionOptions(dither, paletteMode), palette);
-  ReplaceExactColor(work, clGlobalTransparent, SubstituteColor(clGlobalTransparent));
+  ReplaceColorRect(work, clGlobalTransparent, SubstituteColor(clGlobalTransparent), 0, UnboundedRect);
   FillColorWhereMaskInRange(mask, UnboundedRect, work, 0, 0, UnboundedRect, clGlobalTransparent, 129, 255);
   work.Transparent = true;
   work.TransparentColor = clGlobalTransparent;

@@ -21,33 +21,6 @@ void DrawImageOn(TBitmap& bmp, const QImage& image, int x, int y) {
   painter.drawImage(x, y, image);
 }
 
-// Greys a 24-bit bitmap toward the tint colour: pixels within 7 of the key colour
-// become the tint colour, the others take the tint's tables at their channel mean.
-void GreyTint(TBitmap& bmp, TColor key, TColor tint, int percent) {
-  if (percent < 1) return;
-  const int p = std::min(percent, 100);
-  const TColor t = ColorToRGB(tint) & 0xFFFFFF;
-  const int ch[3] = {GetBValue(t), GetGValue(t), GetRValue(t)};
-  uint8_t table[3][256];
-  for (int c = 0; c < 3; ++c)
-    for (int i = 0; i < 256; ++i) table[c][i] = ClampByte(i + (ch[c] - i) * p / 100);
-  for (int y = 0; y < bmp.Height(); ++y) {
-    uint8_t* px = bmp.ScanLine(y);
-    for (int x = 0; x < bmp.Width(); ++x, px += 3) {
-      if (ColorsWithinTolerance(Pixel24ToColor(px), key, 7)) {
-        px[0] = uint8_t(ch[0]);
-        px[1] = uint8_t(ch[1]);
-        px[2] = uint8_t(ch[2]);
-        continue;
-      }
-      const int m = std::min((px[0] + px[1] + px[2]) / 3, 255);
-      px[0] = table[0][m];
-      px[1] = table[1][m];
-      px[2] = table[2][m];
-    }
-  }
-}
-
 }  // namespace
 
 TImageList::TImageList(int width, int height, int allocBy, QObject* owner)
@@ -79,7 +52,7 @@ TImageList* MakeDisabledImageList(QObject* owner, const TImageList& source, TCol
   for (int i = 0; i < source.Count(); ++i) {
     TBitmap glyph(source.Width(), source.Height(), pf24bit, clGlobalTransparent);
     DrawImageOn(glyph, source.Image(i), 0, 0);
-    GreyTint(glyph, clGlobalTransparent, tint, percent);
+    GrayTintBitmap(glyph, clGlobalTransparent, tint, percent);
     list->AddMasked(glyph, tint);
   }
   return list;
