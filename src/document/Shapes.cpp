@@ -1,5 +1,7 @@
 #include "document/Shapes.h"
 
+#include "document/Resample.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -74,66 +76,6 @@ void EdgeFlagsRow(const uint8_t* __restrict prev, const uint8_t* __restrict cur,
                                   ((next[x + 1] ^ 1) << 3));
     f[x] = uint8_t(sides & uint8_t(-cur[x + 1]));
   }
-}
-
-// Separable triangle-filter resampling of a grey mask (first byte), written to all
-// three bytes. The filter widens with the reduction so every source pixel counts.
-TBitmap ResampleMaskTriangle(const TBitmap& src, int w, int h) {
-  const int sw = src.Width(), sh = src.Height();
-  struct Tap {
-    int first;
-    std::vector<float> weights;
-  };
-  auto taps = [](int from, int to) {
-    std::vector<Tap> out(static_cast<size_t>(to));
-    const double scale = double(to) / from;
-    const double support = std::max(1.0, 1.0 / scale);
-    for (int i = 0; i < to; ++i) {
-      const double centre = (i + 0.5) / scale;
-      const int a = std::max(0, Floor(centre - support));
-      const int b = std::min(from - 1, Ceil(centre + support));
-      Tap& t = out[size_t(i)];
-      t.first = a;
-      double sum = 0;
-      for (int j = a; j <= b; ++j) {
-        double wgt = 1.0 - std::fabs(j + 0.5 - centre) / support;
-        if (wgt < 0) wgt = 0;
-        t.weights.push_back(float(wgt));
-        sum += wgt;
-      }
-      if (sum <= 0) {
-        t.first = std::clamp(Floor(centre), 0, from - 1);
-        t.weights.assign(1, 1.0f);
-      } else {
-        for (float& f : t.weights) f = float(f / sum);
-      }
-    }
-    return out;
-  };
-  const std::vector<Tap> tx = taps(sw, w), ty = taps(sh, h);
-  std::vector<float> mid(size_t(w) * size_t(sh));
-  for (int y = 0; y < sh; ++y) {
-    const uint8_t* s = src.ScanLine(y);
-    float* m = &mid[size_t(y) * size_t(w)];
-    for (int x = 0; x < w; ++x) {
-      const Tap& t = tx[size_t(x)];
-      float acc = 0;
-      for (size_t k = 0; k < t.weights.size(); ++k) acc += t.weights[k] * s[3 * (t.first + int(k))];
-      m[x] = acc;
-    }
-  }
-  TBitmap out(w, h, pf24bit, clWhite);
-  for (int y = 0; y < h; ++y) {
-    const Tap& t = ty[size_t(y)];
-    uint8_t* d = out.ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      float acc = 0;
-      for (size_t k = 0; k < t.weights.size(); ++k) acc += t.weights[k] * mid[size_t(t.first + int(k)) * size_t(w) + size_t(x)];
-      const uint8_t v = ClampByte(RoundHalfEven(acc));
-      d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = v;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -559,10 +501,11 @@ void TShapeManager::ScaleToSize(int w, int h, TRect& r) {
   if (w < 1 || h < 1 || Points.empty()) return;
   TBitmap mask = RenderMask();
   if (mask.Empty() || int64_t(w) * h > kMaxShapeMaskPixels) return;
-  if (w < 2 || h < 2)
-    ResizeBitmap(w, h, mask);
+  TBitmap smooth;
+  if (w >= 2 && h >= 2 && ResampleTriangle(mask, w, h, smooth))
+    mask = std::move(smooth);
   else
-    mask = ResampleMaskTriangle(mask, w, h);
+    ResizeBitmap(w, h, mask);
   TRect traced;
   ShapeFromMask(&mask, 128, traced);
   r = traced.Right < traced.Left ? TRect{} : OffsetRect(traced, r.Left, r.Top);
