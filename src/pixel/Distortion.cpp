@@ -116,6 +116,29 @@ void StorePacked(uint8_t* d, const uint32_t* px, int n) {
   for (int i = 0; i < n; ++i, d += 3) std::memcpy(d, &px[i], 3);  // B, G, R: the low three bytes
 }
 
+// Positions (u, v) counted from (ox, oy), the corner of the rect being distorted, to
+// neighbours: ix = floor(u) + ox and iy = floor(v) + oy with the weights u - floor(u)
+// and v - floor(v), where ix lies in [x0, x1] and iy in [y0, y1]; elsewhere (NaN
+// included) ix = kNoSample. Tested as doubles before any conversion. Sampling in the
+// rect's own coordinates makes a distortion the same wherever its rect lies.
+void LocalCoords(const double* u, const double* v, int n, int ox, int oy, int x0, int x1, int y0, int y1,
+                 int32_t* ix, int32_t* iy, double* wx, double* wy) {
+  const double ua = double(x0) - ox, ub = double(x1) - ox + 1, va = double(y0) - oy, vb = double(y1) - oy + 1;
+  for (int i = 0; i < n; ++i) {
+    if (u[i] >= ua && u[i] < ub && v[i] >= va && v[i] < vb) {
+      const double fu = std::floor(u[i]), fv = std::floor(v[i]);
+      ix[i] = int32_t(fu) + ox;
+      iy[i] = int32_t(fv) + oy;
+      wx[i] = u[i] - fu;
+      wy[i] = v[i] - fv;
+    } else {
+      ix[i] = kNoSample;
+      iy[i] = 0;
+      wx[i] = wy[i] = 0.0;
+    }
+  }
+}
+
 }  // namespace
 
 // --- Emboss -----------------------------------------------------------------------------
@@ -172,38 +195,40 @@ void DistortSpiral(const TBitmap& src0, TBitmap& dst, bool clockwise, TRect rect
   TBitmap holder;
   const TBitmap& src = Readable(src0, dst, holder);
   const int SW = src.Width(), SH = src.Height();
-  const double cx = rect.Left + rect.Width() / 2, cy = rect.Top + rect.Height() / 2;
+  // Everything in the rect's own coordinates: the centre (hx, hy) from its corner.
+  const double hx = rect.Width() / 2, hy = rect.Height() / 2;
   const double R = std::max(rect.Width(), rect.Height()) / 2;
   const double twist = (clockwise ? 1.0 : -1.0) * (double(strength) * std::numbers::pi / 8);
   const TPixel24 bg = ColorToPixel24(background);
+  // Neighbour range: the pixel itself, or with a blend the one before the source too.
+  const int lo = interpolate ? -1 : 0;
   ParallelSlabs(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
-    SampleRow b(size_t(std::min(rect.Width(), kTileColumns)));
+    SampleRow b(static_cast<size_t>(std::min(rect.Width(), kTileColumns)));
     ForEachTileSegment(y0, y1, rect.Left, rect.Right, [&](int y, int x0, int x1) {
-      const int n = x1 - x0;
-      const double dy = y - cy;
+      const int n = x1 - x0, lx = x0 - rect.Left;
+      const double dy = (y - rect.Top) - hy;
       for (int i = 0; i < n; ++i) {
-        const double dx = (x0 + i) - cx;
+        const double dx = (lx + i) - hx;
         const double t = R > 0 ? std::sqrt(dx * dx + dy * dy) / R : 0.0;
         b.a[size_t(i)] = t <= 1.0 ? (1.0 - t) * twist : 0.0;
       }
       SinCosRow(b.a.data(), n, b.s.data(), b.c.data());
+      // (dx, dy) turned by the angle: r sin and r cos of (its angle + the twist).
       for (int i = 0; i < n; ++i) {
-        const double dx = (x0 + i) - cx, c = b.c[size_t(i)], s = b.s[size_t(i)];
-        b.u[size_t(i)] = cx + (dx * c + dy * s);
-        b.v[size_t(i)] = cy + (dy * c - dx * s);
+        const double dx = (lx + i) - hx, c = b.c[size_t(i)], s = b.s[size_t(i)];
+        b.u[size_t(i)] = hx + (dx * c + dy * s);
+        b.v[size_t(i)] = hy + (dy * c - dx * s);
       }
+      LocalCoords(b.u.data(), b.v.data(), n, rect.Left, rect.Top, lo, SW - 1, lo, SH - 1, b.ix.data(), b.iy.data(),
+                  b.wx.data(), b.wy.data());
       uint8_t* d = dst.ScanLine(y) + ptrdiff_t(x0) * 3;
       if (!interpolate) {
         for (int i = 0; i < n; ++i, d += 3) {
-          const double u = b.u[size_t(i)], v = b.v[size_t(i)];
-          if (u >= 0.0 && u < SW && v >= 0.0 && v < SH)
-            Put(d, src.ScanLine(int(v)) + ptrdiff_t(int(u)) * 3);  // floor of a non-negative
-          else
-            Put(d, &bg.B);
+          const int32_t ix = b.ix[size_t(i)];
+          Put(d, ix == kNoSample ? &bg.B : src.ScanLine(b.iy[size_t(i)]) + ptrdiff_t(ix) * 3);
         }
         return;
       }
-      BilinearCoords(b.u.data(), b.v.data(), n, SW, SH, b.ix.data(), b.iy.data(), b.wx.data(), b.wy.data());
       GatherTaps(src, SW, SH, b.ix.data(), b.iy.data(), n, &bg.B, 0, 0, b.wx.data(), b.wy.data(), b.top.data(),
                  b.bottom.data());
       BlendTaps(b.top.data(), b.bottom.data(), b.wx.data(), b.wy.data(), n, true, 3, b.out.data());
@@ -464,44 +489,36 @@ void DistortLens(const TBitmap& src0, TBitmap& dst, TColor background, TRect rec
   if (rect.IsEmpty()) return;
   TBitmap holder;
   const TBitmap& src = Readable(src0, dst, holder);
-  const int hx = rect.Width() / 2, hy = rect.Height() / 2;
-  const double R = std::min(rect.Width(), rect.Height()) * strength, s = strength;
-  const double ox = double(hx) + rect.Left, oy = double(hy) + rect.Top;
-  const double lo = rect.Left - 1, hi = rect.Right, top = rect.Top - 1, bottom = rect.Bottom;
+  const int w = rect.Width();
+  const double hx = w / 2, hy = rect.Height() / 2;
+  const double R = std::min(w, rect.Height()) * strength, s = strength;
   const TPixel24 bg = ColorToPixel24(background);
-  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
-    const int w = rect.Width();
+  ParallelRows(rect.Top, rect.Bottom, int64_t(w) * rect.Height(), [&](int y0, int y1) {
     SampleRow b(static_cast<size_t>(w));
     for (int y = y0; y < y1; ++y) {
-      const double dy = y - rect.Top - hy;
+      // In the rect's own coordinates, from its centre.
+      const double dy = (y - rect.Top) - hy;
       for (int i = 0; i < w; ++i) {
         const double dx = i - hx;
         const double r = std::sqrt(dx * dx + dy * dy);
         double u = -1e300, v = -1e300;  // no sample
         if (r < R) {  // at R the mapping runs to infinity: background from there on
-          if (r == 0.0) {
-            u = ox;
-            v = oy;
-          } else {
+          u = hx;
+          v = hy;
+          if (r > 0.0) {
             const double q = (1.0 / (1.0 - r / R) - 1.0) * (R / 2) * s;
-            u = dx * q / r + hx + rect.Left;
-            v = dy * q / r + hy + rect.Top;
+            u = dx * q / r + hx;
+            v = dy * q / r + hy;
           }
         }
         b.u[size_t(i)] = u;
         b.v[size_t(i)] = v;
       }
+      LocalCoords(b.u.data(), b.v.data(), w, rect.Left, rect.Top, rect.Left - 1, rect.Right - 1, rect.Top - 1,
+                  rect.Bottom - 1, b.ix.data(), b.iy.data(), b.wx.data(), b.wy.data());
       for (int i = 0; i < w; ++i) {
-        const double u = b.u[size_t(i)], v = b.v[size_t(i)];
-        if (u >= lo && u < hi && v >= top && v < bottom) {
-          const double fu = std::floor(u), fv = std::floor(v);
-          WindowTaps(src, rect, int(fu), int(fv), &bg.B, b.top[size_t(i)], b.bottom[size_t(i)]);
-          b.wx[size_t(i)] = u - fu;
-          b.wy[size_t(i)] = v - fv;
-        } else {
-          b.top[size_t(i)] = b.bottom[size_t(i)] = PackPixelPair(&bg.B, &bg.B);
-          b.wx[size_t(i)] = b.wy[size_t(i)] = 0.0;
-        }
+        if (b.ix[size_t(i)] == kNoSample) b.top[size_t(i)] = b.bottom[size_t(i)] = PackPixelPair(&bg.B, &bg.B);
+        else WindowTaps(src, rect, b.ix[size_t(i)], b.iy[size_t(i)], &bg.B, b.top[size_t(i)], b.bottom[size_t(i)]);
       }
       BlendTaps(b.top.data(), b.bottom.data(), b.wx.data(), b.wy.data(), w, true, 3, b.out.data());
       StorePacked(dst.ScanLine(y) + ptrdiff_t(rect.Left) * 3, b.out.data(), w);
