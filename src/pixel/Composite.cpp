@@ -111,12 +111,13 @@ void DrawEdgeSketch(TBitmap* dst, TBitmap& src, TColor dark, TRect rect, int spr
 
 void DrawImageFrame(TBitmap& bmp, TRect rect, TColor color, int percent, int width) {
   if (width < 1 || !Prepare(bmp, rect)) return;
+  // Bands wider than the rect meet (and tint twice where they overlap) but stay inside it.
   const int w = std::min(width, std::max(rect.Width(), rect.Height()));
   const TRect& r = rect;
-  Tint(bmp, color, percent, TRect{r.Left, r.Top, r.Right, r.Top + w});
-  Tint(bmp, color, percent, TRect{r.Left, r.Bottom - w, r.Right, r.Bottom});
-  Tint(bmp, color, percent, TRect{r.Left, r.Top + w, r.Left + w, r.Bottom - w});
-  Tint(bmp, color, percent, TRect{r.Right - w, r.Top + w, r.Right, r.Bottom - w});
+  Tint(bmp, color, percent, IntersectRect(TRect{r.Left, r.Top, r.Right, r.Top + w}, r));
+  Tint(bmp, color, percent, IntersectRect(TRect{r.Left, r.Bottom - w, r.Right, r.Bottom}, r));
+  Tint(bmp, color, percent, IntersectRect(TRect{r.Left, r.Top + w, r.Left + w, r.Bottom - w}, r));
+  Tint(bmp, color, percent, IntersectRect(TRect{r.Right - w, r.Top + w, r.Right, r.Bottom - w}, r));
 }
 
 void FillHueSpectrum(TBitmap& bmp, bool vertical) {
