@@ -12,6 +12,17 @@
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
 
+#if defined(__AVX512F__)
+#define QM_DISTORTION_AVX512 1
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12's AVX-512 conversion intrinsics start from an undefined vector it then warns about.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#endif
+#if defined(__AVX512F__) || defined(__SSSE3__)
+#include <immintrin.h>
+#endif
+
 namespace qm {
 namespace {
 
@@ -40,45 +51,203 @@ inline void Lerp(uint8_t* d, const uint8_t* a, const uint8_t* b, double f) {
   }
 }
 
-// --- sin and cos of a row of angles -----------------------------------------------------
-// A spiral needs both for every pixel. The library's sin and cos cost more than the rest
-// of the pixel's work and do not vectorise; this branch-free form does, and gives the
-// same bits in a vector lane as alone: a reduction by pi / 2 in three parts (the first
-// two products exact while the quotient stays below 2^20, far beyond any twist), then
-// Taylor series on [-pi/4, pi/4], cut where the next term is below 1e-19.
+// --- Per-row maps ------------------------------------------------------------------------
+// The spiral and the lens compute a square root, divisions and (the spiral) a sine and a
+// cosine for every pixel. Each map has a one-pixel form and, where the machine has
+// AVX-512, an eight-pixel form that performs the same IEEE operations in the same order
+// per lane (no fused multiply-add, floor for every rounding), so both give the same
+// bits and a row's remainder may take either.
+//
+// sin and cos: the library's cost more than the rest of the pixel's work and do not
+// vectorise. Here: a reduction by pi / 2 in three parts (the first two products exact
+// while the quotient stays below 2^20, far beyond any twist), then Taylor series on
+// [-pi/4, pi/4] cut where the next term is below 1e-19, so within an ulp or two of the
+// exact values.
 
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
 constexpr double kPio2a = 0x1.921fb544p+0, kPio2b = 0x1.0b4611a6p-34, kPio2c = 0x1.3198a2e037073p-69;
+// sin y = y + y z S(z) and cos y = 1 + z C(z), z = y^2, the series' coefficients lowest first.
+constexpr double kSinSeries[8] = {-1.0 / 6,        1.0 / 120,          -1.0 / 5040,          1.0 / 362880,
+                                  -1.0 / 39916800, 1.0 / 6227020800.0, -1.0 / 1307674368000.0, 1.0 / 355687428096000.0};
+constexpr double kCosSeries[9] = {-1.0 / 2,           1.0 / 24,
+                                  -1.0 / 720,         1.0 / 40320,
+                                  -1.0 / 3628800,     1.0 / 479001600.0,
+                                  -1.0 / 87178291200.0, 1.0 / 20922789888000.0,
+                                  -1.0 / 6402373705728000.0};
 
-void SinCosRow(const double* a, int n, double* sn, double* cs) {
-  for (int i = 0; i < n; ++i) {
-    const double x = a[i];
-    const double k = std::floor(x * kTwoOverPi + 0.5);
-    const double y = ((x - k * kPio2a) - k * kPio2b) - k * kPio2c;
-    const double z = y * y;
-    const double ps =
-        y + y * z *
-                (-1.0 / 6 +
-                 z * (1.0 / 120 +
-                      z * (-1.0 / 5040 +
-                           z * (1.0 / 362880 +
-                                z * (-1.0 / 39916800 +
-                                     z * (1.0 / 6227020800 + z * (-1.0 / 1307674368000 + z * (1.0 / 355687428096000))))))));
-    const double pc =
-        1.0 + z * (-0.5 +
-                   z * (1.0 / 24 +
-                        z * (-1.0 / 720 +
-                             z * (1.0 / 40320 +
-                                  z * (-1.0 / 3628800 +
-                                       z * (1.0 / 479001600 +
-                                            z * (-1.0 / 87178291200 +
-                                                 z * (1.0 / 20922789888000 + z * (-1.0 / 6402373705728000)))))))));
-    const double q = k - 4.0 * std::floor(k * 0.25);  // quadrant 0..3
-    const bool odd = q == 1.0 || q == 3.0;
-    const double s = odd ? pc : ps, c = odd ? ps : pc;
-    sn[i] = q >= 2.0 ? -s : s;
-    cs[i] = (q == 1.0 || q == 2.0) ? -c : c;
+inline void SinCosOne(double x, double& sn, double& cs) {
+  const double k = std::floor(x * kTwoOverPi + 0.5);
+  const double y = ((x - k * kPio2a) - k * kPio2b) - k * kPio2c;
+  const double z = y * y;
+  double ps = kSinSeries[7], pc = kCosSeries[8];
+  for (int j = 6; j >= 0; --j) ps = kSinSeries[j] + z * ps;
+  for (int j = 7; j >= 0; --j) pc = kCosSeries[j] + z * pc;
+  ps = y + y * z * ps;
+  pc = 1.0 + z * pc;
+  const double q = k - 4.0 * std::floor(k * 0.25);  // quadrant 0..3
+  const bool odd = q == 1.0 || q == 3.0;
+  const double s = odd ? pc : ps, c = odd ? ps : pc;
+  sn = q >= 2.0 ? -s : s;
+  cs = (q == 1.0 || q == 2.0) ? -c : c;
+}
+
+// The spiral's turn at distance sqrt(dx^2 + dy^2): (1 - t) * twist while t = r / R <= 1.
+inline double SpiralAngleOne(double dx, double dy, double R, double twist) {
+  const double t = R > 0 ? std::sqrt(dx * dx + dy * dy) / R : 0.0;
+  return t <= 1.0 ? (1.0 - t) * twist : 0.0;
+}
+
+// The lens's source position (u, v) from the rect's corner for the offset (dx, dy)
+// from its centre (hx, hy); far outside when there is none.
+inline void LensOne(double dx, double dy, double hx, double hy, double R, double s, double& u, double& v) {
+  const double r = std::sqrt(dx * dx + dy * dy);
+  u = v = -1e300;
+  if (!(r < R)) return;  // at R the mapping runs to infinity: background from there on
+  if (r > 0.0) {
+    const double q = (1.0 / (1.0 - r / R) - 1.0) * (R / 2) * s;
+    u = dx * q / r + hx;
+    v = dy * q / r + hy;
+  } else {
+    u = hx;
+    v = hy;
   }
+}
+
+// Positions (u, v) counted from (ox, oy), the corner of the rect being distorted, to
+// neighbours: ix = floor(u) + ox and iy = floor(v) + oy with the weights u - floor(u)
+// and v - floor(v), where ix lies in [x0, x1] and iy in [y0, y1]; elsewhere (NaN
+// included) ix = kNoSample, iy = 0 and both weights 0. Tested as doubles before any
+// conversion. Sampling in the rect's own coordinates makes a distortion the same
+// wherever its rect lies.
+struct CoordLimits {
+  int ox, oy;
+  double ua, ub, va, vb;  // u in [ua, ub), v in [va, vb)
+  CoordLimits(int ox_, int oy_, int x0, int x1, int y0, int y1)
+      : ox(ox_), oy(oy_), ua(double(x0) - ox_), ub(double(x1) - ox_ + 1), va(double(y0) - oy_),
+        vb(double(y1) - oy_ + 1) {}
+};
+
+inline void CoordOne(double u, double v, const CoordLimits& l, int32_t& ix, int32_t& iy, double& wx, double& wy) {
+  if (u >= l.ua && u < l.ub && v >= l.va && v < l.vb) {
+    const double fu = std::floor(u), fv = std::floor(v);
+    ix = int32_t(fu) + l.ox;
+    iy = int32_t(fv) + l.oy;
+    wx = u - fu;
+    wy = v - fv;
+  } else {
+    ix = kNoSample;
+    iy = 0;
+    wx = wy = 0.0;
+  }
+}
+
+#if QM_DISTORTION_AVX512
+
+constexpr int kLanes = 8;
+constexpr int kFloor = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
+
+inline __m512d Set(double v) { return _mm512_set1_pd(v); }
+inline __m512d Add(__m512d a, __m512d b) { return _mm512_add_pd(a, b); }
+inline __m512d Sub(__m512d a, __m512d b) { return _mm512_sub_pd(a, b); }
+inline __m512d Mul(__m512d a, __m512d b) { return _mm512_mul_pd(a, b); }
+inline __m512d Neg(__m512d a, __mmask8 m) {
+  return _mm512_castsi512_pd(
+      _mm512_mask_xor_epi64(_mm512_castpd_si512(a), m, _mm512_castpd_si512(a), _mm512_set1_epi64(INT64_MIN)));
+}
+// dx of eight pixels from column lx: (lx + i) - hx.
+inline __m512d Offsets(int lx, double hx) {
+  return Sub(Add(Set(lx), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7)), Set(hx));
+}
+
+inline void SinCosLanes(__m512d x, __m512d& sn, __m512d& cs) {
+  const __m512d k = _mm512_roundscale_pd(Add(Mul(x, Set(kTwoOverPi)), Set(0.5)), kFloor);
+  const __m512d y = Sub(Sub(Sub(x, Mul(k, Set(kPio2a))), Mul(k, Set(kPio2b))), Mul(k, Set(kPio2c)));
+  const __m512d z = Mul(y, y);
+  __m512d ps = Set(kSinSeries[7]), pc = Set(kCosSeries[8]);
+  for (int j = 6; j >= 0; --j) ps = Add(Set(kSinSeries[j]), Mul(z, ps));
+  for (int j = 7; j >= 0; --j) pc = Add(Set(kCosSeries[j]), Mul(z, pc));
+  ps = Add(y, Mul(Mul(y, z), ps));
+  pc = Add(Set(1.0), Mul(z, pc));
+  const __m512d q = Sub(k, Mul(Set(4.0), _mm512_roundscale_pd(Mul(k, Set(0.25)), kFloor)));
+  const __mmask8 q1 = _mm512_cmp_pd_mask(q, Set(1.0), _CMP_EQ_OQ), q2 = _mm512_cmp_pd_mask(q, Set(2.0), _CMP_EQ_OQ),
+                 q3 = _mm512_cmp_pd_mask(q, Set(3.0), _CMP_EQ_OQ);
+  const __mmask8 odd = q1 | q3;
+  sn = Neg(_mm512_mask_blend_pd(odd, ps, pc), q2 | q3);
+  cs = Neg(_mm512_mask_blend_pd(odd, pc, ps), q1 | q2);
+}
+
+inline __m512d SpiralAngleLanes(__m512d dx, double dy, double R, double twist) {
+  if (!(R > 0)) return _mm512_setzero_pd();  // t = 0 everywhere
+  const __m512d t = _mm512_div_pd(_mm512_sqrt_pd(Add(Mul(dx, dx), Set(dy * dy))), Set(R));
+  const __mmask8 in = _mm512_cmp_pd_mask(t, Set(1.0), _CMP_LE_OQ);
+  return _mm512_maskz_mul_pd(in, Sub(Set(1.0), t), Set(twist));
+}
+
+inline void LensLanes(__m512d dx, double dy, double hx, double hy, double R, double s, double* u, double* v) {
+  const __m512d DY = Set(dy);
+  const __m512d r = _mm512_sqrt_pd(Add(Mul(dx, dx), Mul(DY, DY)));
+  const __mmask8 in = _mm512_cmp_pd_mask(r, Set(R), _CMP_LT_OQ), away = _mm512_cmp_pd_mask(r, Set(0.0), _CMP_GT_OQ);
+  const __m512d q =
+      Mul(Mul(Sub(_mm512_div_pd(Set(1.0), Sub(Set(1.0), _mm512_div_pd(r, Set(R)))), Set(1.0)), Set(R / 2)), Set(s));
+  // Lanes at the centre divide by 0 here and are replaced below.
+  const __m512d pu = Add(_mm512_div_pd(Mul(dx, q), r), Set(hx)), pv = Add(_mm512_div_pd(Mul(DY, q), r), Set(hy));
+  const __m512d far = Set(-1e300);
+  _mm512_storeu_pd(u, _mm512_mask_blend_pd(in, far, _mm512_mask_blend_pd(away, Set(hx), pu)));
+  _mm512_storeu_pd(v, _mm512_mask_blend_pd(in, far, _mm512_mask_blend_pd(away, Set(hy), pv)));
+}
+
+inline void CoordLanes(const double* u, const double* v, const CoordLimits& l, int32_t* ix, int32_t* iy, double* wx,
+                       double* wy) {
+  const __m512d U = _mm512_loadu_pd(u), V = _mm512_loadu_pd(v);
+  const __mmask8 ok = _mm512_cmp_pd_mask(U, Set(l.ua), _CMP_GE_OQ) & _mm512_cmp_pd_mask(U, Set(l.ub), _CMP_LT_OQ) &
+                      _mm512_cmp_pd_mask(V, Set(l.va), _CMP_GE_OQ) & _mm512_cmp_pd_mask(V, Set(l.vb), _CMP_LT_OQ);
+  // Lanes that fail are 0 before the conversion, so it never sees a value out of range.
+  const __m512d FU = _mm512_maskz_roundscale_pd(ok, U, kFloor), FV = _mm512_maskz_roundscale_pd(ok, V, kFloor);
+  _mm512_storeu_pd(wx, _mm512_maskz_sub_pd(ok, U, FU));
+  _mm512_storeu_pd(wy, _mm512_maskz_sub_pd(ok, V, FV));
+  const __m256i X = _mm256_add_epi32(_mm512_cvttpd_epi32(FU), _mm256_set1_epi32(l.ox));
+  const __m256i Y = _mm256_add_epi32(_mm512_cvttpd_epi32(FV), _mm256_set1_epi32(l.oy));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(ix), _mm256_mask_mov_epi32(_mm256_set1_epi32(kNoSample), ok, X));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(iy), _mm256_maskz_mov_epi32(ok, Y));
+}
+
+#else
+
+constexpr int kLanes = 0;  // one pixel at a time
+
+#endif
+
+// sin and cos of the spiral's angles for pixels lx .. lx + n - 1 of a row dy from the
+// centre (hx from the corner).
+void SpiralRow(int lx, int n, double hx, double dy, double R, double twist, double* sn, double* cs) {
+  int i = 0;
+#if QM_DISTORTION_AVX512
+  for (; i + kLanes <= n; i += kLanes) {
+    __m512d s, c;
+    SinCosLanes(SpiralAngleLanes(Offsets(lx + i, hx), dy, R, twist), s, c);
+    _mm512_storeu_pd(sn + i, s);
+    _mm512_storeu_pd(cs + i, c);
+  }
+#endif
+  for (; i < n; ++i) SinCosOne(SpiralAngleOne((lx + i) - hx, dy, R, twist), sn[i], cs[i]);
+}
+
+// The lens's source positions for pixels lx .. lx + n - 1 of a row dy from the centre.
+void LensRow(int lx, int n, double hx, double hy, double dy, double R, double s, double* u, double* v) {
+  int i = 0;
+#if QM_DISTORTION_AVX512
+  for (; i + kLanes <= n; i += kLanes) LensLanes(Offsets(lx + i, hx), dy, hx, hy, R, s, u + i, v + i);
+#endif
+  for (; i < n; ++i) LensOne((lx + i) - hx, dy, hx, hy, R, s, u[i], v[i]);
+}
+
+void LocalCoords(const double* u, const double* v, int n, const CoordLimits& l, int32_t* ix, int32_t* iy, double* wx,
+                 double* wy) {
+  int i = 0;
+#if QM_DISTORTION_AVX512
+  for (; i + kLanes <= n; i += kLanes) CoordLanes(u + i, v + i, l, ix + i, iy + i, wx + i, wy + i);
+#endif
+  for (; i < n; ++i) CoordOne(u[i], v[i], l, ix[i], iy[i], wx[i], wy[i]);
 }
 
 // --- bilinear sampling inside a window ----------------------------------------------------
@@ -104,39 +273,26 @@ inline void WindowTaps(const TBitmap& src, const TRect& win, int ix, int iy, con
 
 // Per-thread buffers of one row segment of a sampled distortion.
 struct SampleRow {
-  std::vector<double> u, v, a, s, c, wx, wy;
+  std::vector<double> u, v, s, c, wx, wy;
   std::vector<int32_t> ix, iy;
   std::vector<uint64_t> top, bottom;
   std::vector<uint32_t> out;
   explicit SampleRow(size_t n)
-      : u(n), v(n), a(n), s(n), c(n), wx(n), wy(n), ix(n), iy(n), top(n), bottom(n), out(n) {}
+      : u(n), v(n), s(n), c(n), wx(n), wy(n), ix(n), iy(n), top(n), bottom(n), out(n) {}
 };
 
+// Writes n packed pixels (B | G << 8 | R << 16) as 3-byte pixels.
 void StorePacked(uint8_t* d, const uint32_t* px, int n) {
-  for (int i = 0; i < n; ++i, d += 3) std::memcpy(d, &px[i], 3);  // B, G, R: the low three bytes
-}
-
-// Positions (u, v) counted from (ox, oy), the corner of the rect being distorted, to
-// neighbours: ix = floor(u) + ox and iy = floor(v) + oy with the weights u - floor(u)
-// and v - floor(v), where ix lies in [x0, x1] and iy in [y0, y1]; elsewhere (NaN
-// included) ix = kNoSample. Tested as doubles before any conversion. Sampling in the
-// rect's own coordinates makes a distortion the same wherever its rect lies.
-void LocalCoords(const double* u, const double* v, int n, int ox, int oy, int x0, int x1, int y0, int y1,
-                 int32_t* ix, int32_t* iy, double* wx, double* wy) {
-  const double ua = double(x0) - ox, ub = double(x1) - ox + 1, va = double(y0) - oy, vb = double(y1) - oy + 1;
-  for (int i = 0; i < n; ++i) {
-    if (u[i] >= ua && u[i] < ub && v[i] >= va && v[i] < vb) {
-      const double fu = std::floor(u[i]), fv = std::floor(v[i]);
-      ix[i] = int32_t(fu) + ox;
-      iy[i] = int32_t(fv) + oy;
-      wx[i] = u[i] - fu;
-      wy[i] = v[i] - fv;
-    } else {
-      ix[i] = kNoSample;
-      iy[i] = 0;
-      wx[i] = wy[i] = 0.0;
-    }
-  }
+  int i = 0;
+#if defined(__SSSE3__)
+  // Four pixels to twelve bytes; each 16-byte store's last four bytes are overwritten
+  // by the next one, so the last group of a row is stored exactly.
+  const __m128i pick = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  for (; i + 8 <= n; i += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + ptrdiff_t(i) * 3),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px + i)), pick));
+#endif
+  for (; i < n; ++i) std::memcpy(d + ptrdiff_t(i) * 3, &px[i], 3);  // the low three bytes
 }
 
 }  // namespace
@@ -202,25 +358,20 @@ void DistortSpiral(const TBitmap& src0, TBitmap& dst, bool clockwise, TRect rect
   const TPixel24 bg = ColorToPixel24(background);
   // Neighbour range: the pixel itself, or with a blend the one before the source too.
   const int lo = interpolate ? -1 : 0;
+  const CoordLimits limits(rect.Left, rect.Top, lo, SW - 1, lo, SH - 1);
   ParallelSlabs(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
     SampleRow b(static_cast<size_t>(std::min(rect.Width(), kTileColumns)));
     ForEachTileSegment(y0, y1, rect.Left, rect.Right, [&](int y, int x0, int x1) {
       const int n = x1 - x0, lx = x0 - rect.Left;
       const double dy = (y - rect.Top) - hy;
-      for (int i = 0; i < n; ++i) {
-        const double dx = (lx + i) - hx;
-        const double t = R > 0 ? std::sqrt(dx * dx + dy * dy) / R : 0.0;
-        b.a[size_t(i)] = t <= 1.0 ? (1.0 - t) * twist : 0.0;
-      }
-      SinCosRow(b.a.data(), n, b.s.data(), b.c.data());
+      SpiralRow(lx, n, hx, dy, R, twist, b.s.data(), b.c.data());
       // (dx, dy) turned by the angle: r sin and r cos of (its angle + the twist).
       for (int i = 0; i < n; ++i) {
         const double dx = (lx + i) - hx, c = b.c[size_t(i)], s = b.s[size_t(i)];
         b.u[size_t(i)] = hx + (dx * c + dy * s);
         b.v[size_t(i)] = hy + (dy * c - dx * s);
       }
-      LocalCoords(b.u.data(), b.v.data(), n, rect.Left, rect.Top, lo, SW - 1, lo, SH - 1, b.ix.data(), b.iy.data(),
-                  b.wx.data(), b.wy.data());
+      LocalCoords(b.u.data(), b.v.data(), n, limits, b.ix.data(), b.iy.data(), b.wx.data(), b.wy.data());
       uint8_t* d = dst.ScanLine(y) + ptrdiff_t(x0) * 3;
       if (!interpolate) {
         for (int i = 0; i < n; ++i, d += 3) {
@@ -493,36 +644,30 @@ void DistortLens(const TBitmap& src0, TBitmap& dst, TColor background, TRect rec
   const double hx = w / 2, hy = rect.Height() / 2;
   const double R = std::min(w, rect.Height()) * strength, s = strength;
   const TPixel24 bg = ColorToPixel24(background);
-  ParallelRows(rect.Top, rect.Bottom, int64_t(w) * rect.Height(), [&](int y0, int y1) {
-    SampleRow b(static_cast<size_t>(w));
-    for (int y = y0; y < y1; ++y) {
+  // Neighbours from the column and row before the rect to its last ones.
+  const CoordLimits limits(rect.Left, rect.Top, rect.Left - 1, rect.Right - 1, rect.Top - 1, rect.Bottom - 1);
+  // A rect that is the whole source has the source's own edges, which the shared
+  // gather knows.
+  const bool whole = rect == GetBitmapRect(src);
+  ParallelSlabs(rect.Top, rect.Bottom, int64_t(w) * rect.Height(), [&](int y0, int y1) {
+    SampleRow b(static_cast<size_t>(std::min(w, kTileColumns)));
+    ForEachTileSegment(y0, y1, rect.Left, rect.Right, [&](int y, int x0, int x1) {
+      const int n = x1 - x0;
       // In the rect's own coordinates, from its centre.
-      const double dy = (y - rect.Top) - hy;
-      for (int i = 0; i < w; ++i) {
-        const double dx = i - hx;
-        const double r = std::sqrt(dx * dx + dy * dy);
-        double u = -1e300, v = -1e300;  // no sample
-        if (r < R) {  // at R the mapping runs to infinity: background from there on
-          u = hx;
-          v = hy;
-          if (r > 0.0) {
-            const double q = (1.0 / (1.0 - r / R) - 1.0) * (R / 2) * s;
-            u = dx * q / r + hx;
-            v = dy * q / r + hy;
-          }
+      LensRow(x0 - rect.Left, n, hx, hy, (y - rect.Top) - hy, R, s, b.u.data(), b.v.data());
+      LocalCoords(b.u.data(), b.v.data(), n, limits, b.ix.data(), b.iy.data(), b.wx.data(), b.wy.data());
+      if (whole) {
+        GatherTaps(src, src.Width(), src.Height(), b.ix.data(), b.iy.data(), n, &bg.B, 0, 0, b.wx.data(), b.wy.data(),
+                   b.top.data(), b.bottom.data());
+      } else {
+        for (int i = 0; i < n; ++i) {
+          if (b.ix[size_t(i)] == kNoSample) b.top[size_t(i)] = b.bottom[size_t(i)] = PackPixelPair(&bg.B, &bg.B);
+          else WindowTaps(src, rect, b.ix[size_t(i)], b.iy[size_t(i)], &bg.B, b.top[size_t(i)], b.bottom[size_t(i)]);
         }
-        b.u[size_t(i)] = u;
-        b.v[size_t(i)] = v;
       }
-      LocalCoords(b.u.data(), b.v.data(), w, rect.Left, rect.Top, rect.Left - 1, rect.Right - 1, rect.Top - 1,
-                  rect.Bottom - 1, b.ix.data(), b.iy.data(), b.wx.data(), b.wy.data());
-      for (int i = 0; i < w; ++i) {
-        if (b.ix[size_t(i)] == kNoSample) b.top[size_t(i)] = b.bottom[size_t(i)] = PackPixelPair(&bg.B, &bg.B);
-        else WindowTaps(src, rect, b.ix[size_t(i)], b.iy[size_t(i)], &bg.B, b.top[size_t(i)], b.bottom[size_t(i)]);
-      }
-      BlendTaps(b.top.data(), b.bottom.data(), b.wx.data(), b.wy.data(), w, true, 3, b.out.data());
-      StorePacked(dst.ScanLine(y) + ptrdiff_t(rect.Left) * 3, b.out.data(), w);
-    }
+      BlendTaps(b.top.data(), b.bottom.data(), b.wx.data(), b.wy.data(), n, true, 3, b.out.data());
+      StorePacked(dst.ScanLine(y) + ptrdiff_t(x0) * 3, b.out.data(), n);
+    });
   });
 }
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "pixel/ImgUtils.h"
-#include "platform/core/Canvas.h"
 #include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
 #include "platform/core/Random.h"
 
 namespace qm {
@@ -98,27 +100,61 @@ void FilterTiles(const TBitmap& src0, TBitmap& dst, int size, TRect rect, bool o
 
 void DrawGridLines(TBitmap& bmp, int cell, TColor color, TRect rect, bool fit, bool horizontal, bool vertical,
                    bool frame, int thickness) {
-  if (cell < 1 || thickness < 1 || bmp.Empty()) return;
+  if (cell < 1 || thickness < 1 || bmp.PixelFormat() != pf24bit || bmp.Empty()) return;
   ClipRectToBitmap(rect, bmp);
   if (rect.IsEmpty()) return;
   const int W = rect.Width(), H = rect.Height();
   if (2 * int64_t(cell) > W || 2 * int64_t(cell) > H) return;
-  TBitmapCanvas canvas(bmp);
-  canvas.IntersectClip(rect);
-  if (frame) FillRectFrame(canvas, rect, color, thickness);
+  // Everything is painted in the one colour, so the bands can be gathered first and
+  // painted row by row: whole rows for the frame's top and bottom and the horizontal
+  // bands, the columns of the vertical bands and the frame's sides elsewhere.
+  std::vector<uint8_t> fullRow(size_t(H), 0), inColumn(size_t(W), 0);
+  auto mark = [](std::vector<uint8_t>& on, int64_t a, int64_t b) {
+    for (int64_t i = std::max<int64_t>(a, 0); i < std::min<int64_t>(b, int64_t(on.size())); ++i) on[size_t(i)] = 1;
+  };
+  if (frame) {
+    mark(fullRow, 0, thickness);
+    mark(fullRow, int64_t(H) - thickness, H);
+    mark(inColumn, 0, thickness);
+    mark(inColumn, int64_t(W) - thickness, W);
+  }
   const double hStep = fit ? double(H) / PieceCount(H, cell) : cell;
   const double vStep = fit ? double(W) / PieceCount(W, cell) : cell;
   if (horizontal)
     for (double p = hStep - thickness / 2; p < H - thickness; p += hStep) {
-      const int y = rect.Top + RoundHalfEven(p);
-      canvas.FillRect(TRect{rect.Left, y, rect.Right, y + thickness}, color);
+      const int64_t y = RoundHalfEven(p);
+      mark(fullRow, y, y + thickness);
     }
   if (vertical)
     for (double p = vStep - thickness / 2; p < W - thickness; p += vStep) {
-      const int x = rect.Left + RoundHalfEven(p);
-      canvas.FillRect(TRect{x, rect.Top, x + thickness, rect.Bottom}, color);
+      const int64_t x = RoundHalfEven(p);
+      mark(inColumn, x, x + thickness);
     }
-  canvas.RestoreClip();
+  // The row a band paints, and the spans of the columns.
+  const TPixel24 c = ColorToPixel24(color);
+  std::vector<uint8_t> line(size_t(W) * 3);
+  for (int i = 0; i < W; ++i) std::memcpy(&line[size_t(i) * 3], &c.B, 3);
+  std::vector<std::pair<int, int>> spans;
+  for (int i = 0; i < W;) {
+    if (!inColumn[size_t(i)]) {
+      ++i;
+      continue;
+    }
+    int j = i;
+    while (j < W && inColumn[size_t(j)]) ++j;
+    spans.emplace_back(i, j);
+    i = j;
+  }
+  ParallelRows(rect.Top, rect.Bottom, int64_t(W) * H, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* row = bmp.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      if (fullRow[size_t(y - rect.Top)]) {
+        std::memcpy(row, line.data(), line.size());
+        continue;
+      }
+      for (const auto& [a, b] : spans) std::memcpy(row + ptrdiff_t(a) * 3, line.data(), size_t(b - a) * 3);
+    }
+  });
 }
 
 }  // namespace qm

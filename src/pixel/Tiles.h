@@ -33,7 +33,7 @@ void FilterTiles(const TBitmap& src, TBitmap& dst, int size, TRect rect, bool ou
 // p + step, ... while p < height - thickness (horizontal flag), and likewise columns
 // (vertical flag). Both steps are the cell size, or with the fit flag the height and
 // the width divided by their piece counts. Nothing for a cell below 1, a thickness below
-// 1, or a cell larger than half the rect's width or height.
+// 1, a cell larger than half the rect's width or height, or a bitmap that is not 24-bit.
 void DrawGridLines(TBitmap& bmp, int cell, TColor color, TRect rect, bool fit, bool horizontal, bool vertical,
                    bool frame, int thickness);
 
