@@ -8,11 +8,15 @@
 // standing in for the neighbours outside the area the routine reads. Blends round to
 // nearest (halves to even) and clamp; a bilinear blend rounds each column first, then
 // across. Positions are tested as doubles before they become integers, so any
-// parameter, however large, is safe.
+// parameter, however large, is safe. The spiral and the lens count positions from the
+// rect's corner: the same rect content gives the same result wherever the rect lies.
 //
 // Source and destination are 24-bit (other formats: nothing happens, except for the
 // skews, which convert). They may be the same bitmap: the result is as if the source
-// had been copied first; the ...InPlace companions do just that.
+// had been copied first; the ...InPlace companions do just that. They may differ in
+// size: the rect is clipped to the destination, and for the emboss, the reflection, the
+// trapezia and the lens to the source too; the spiral and the wave take the background
+// (or keep the pixel) where they would read beyond the source.
 #include <cstdint>
 
 #include "platform/core/Bitmap.h"
