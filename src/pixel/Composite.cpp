@@ -40,12 +40,21 @@ void Tint(TBitmap& bmp, TColor c, int percent, const TRect& r) {
 // --- The notation of the chains ---------------------------------------------------------
 
 // Pixel (x, y) of the rect takes pixel (x - dx, y - dy) of the bitmap as it was, at the
-// percent.
-void SelfBlend(TBitmap& bmp, int dx, int dy, int percent, const TRect& rect) {
-  CopyBitmapRectOpacity(bmp, GetBitmapRect(bmp), bmp, dx, dy, rect, percent);
+// percent, unless that pixel is the key colour (clNone: no key). The pixels it reads are
+// first copied into the scratch bitmap (the bitmap's size), over the threads, and the
+// blend reads them there: a chain's self-blends share one scratch instead of each
+// copying the whole block anew.
+void SelfBlend(TBitmap& bmp, TBitmap& scratch, int dx, int dy, int percent, const TRect& rect, TColor key = clNone) {
+  const TRect read = IntersectRect(OffsetRect(rect, -dx, -dy), GetBitmapRect(bmp));
+  if (read.IsEmpty()) return;
+  CopyBitmapRect(bmp, GetBitmapRect(bmp), scratch, 0, 0, read);
+  CopyBitmapRectTransparent(scratch, GetBitmapRect(scratch), bmp, dx, dy, rect, percent, key, 0);
 }
 
-// src over dst at the same place, the key colour skipped.
+// A scratch bitmap for SelfBlend.
+TBitmap ScratchFor(const TBitmap& bmp) { return TBitmap(bmp.Width(), bmp.Height(), pf24bit); }
+
+// src over dst moved by (dx, dy), the key colour skipped.
 void KeyedCopy(const TBitmap& src, TBitmap& dst, TColor key, const TRect& rect, int dx = 0, int dy = 0) {
   CopyBitmapRectTransparent(src, GetBitmapRect(src), dst, dx, dy, rect, 100, key, 0);
 }
@@ -299,8 +308,9 @@ void FilterPastel(TBitmap& bmp, const TBitmap& copy, bool stripes, TRect rect) {
   if (!Prepare(bmp, copy, rect)) return;
   const TBitmap t = EdgeSketch(bmp, clBlack, 3, 100, clWhite, rect);
   SpreadPixels(bmp, copy, 12, 3, rect);
-  SelfBlend(bmp, 1, -1, 33, rect);
-  SelfBlend(bmp, 2, -2, 33, rect);
+  TBitmap scratch = ScratchFor(bmp);
+  SelfBlend(bmp, scratch, 1, -1, 33, rect);
+  SelfBlend(bmp, scratch, 2, -2, 33, rect);
   MaskedCopy(copy, bmp, t, 77, rect);
   if (!stripes) return;
   TintRectStripes(bmp, 2, 2, clBlack, 7, rect);
@@ -310,13 +320,14 @@ void FilterPastel(TBitmap& bmp, const TBitmap& copy, bool stripes, TRect rect) {
 void FilterCharcoal(TBitmap& bmp, bool black, TRect rect) {
   if (!Prepare(bmp, rect)) return;
   const TColor dark = black ? clBlack : RGB(0x77, 0x22, 0x00), light = black ? kGreyEE : RGB(0xFF, 0xFF, 0xCC);
-  const TBitmap t = EdgeSketch(bmp, dark, 0, 100, clWhite, rect);
+  TBitmap t = EdgeSketch(bmp, dark, 0, 100, clWhite, rect);
   ThresholdRect(bmp, 33, dark, light, rect);
   DrawGridLines(bmp, 7, light, rect, false, true, true, false, 3);
   SpreadRect(bmp, 4, 3, rect);
   DirectionalSmoothRect(bmp, 0, rect);
   KeyedCopy(t, bmp, clWhite, rect);
-  for (int d : {1, 2, 4}) CopyBitmapRectTransparent(bmp, GetBitmapRect(bmp), bmp, d, -d, rect, 70, light, 0);
+  // T has served: it holds the self-blends' pixels from here on.
+  for (int d : {1, 2, 4}) SelfBlend(bmp, t, d, -d, 70, rect, light);
   SpreadRect(bmp, 6, 0, rect);
 }
 
@@ -353,9 +364,8 @@ void FilterInk(TBitmap& bmp, TRect rect) {
 void FilterBlackPencil(TBitmap& bmp, TRect rect) {
   if (!Prepare(bmp, rect)) return;
   DitherBlackWhiteRect(bmp, rect);
-  SelfBlend(bmp, 1, -1, 33, rect);
-  SelfBlend(bmp, 2, -2, 33, rect);
-  SelfBlend(bmp, 4, -4, 33, rect);
+  TBitmap scratch = ScratchFor(bmp);
+  for (int d : {1, 2, 4}) SelfBlend(bmp, scratch, d, -d, 33, rect);
   AddMonoNoiseRect(bmp, 100, rect);
 }
 
@@ -372,9 +382,8 @@ void FilterMist(TBitmap& bmp, TColor color, int percent, TRect rect) {
   if (!Prepare(bmp, rect)) return;
   TBitmap t(bmp.Width(), bmp.Height(), pf24bit, clWhite);
   RenderClouds(t, clBlack, clWhite, rect);
-  SelfBlend(t, 1, -1, 33, rect);
-  SelfBlend(t, 2, -2, 33, rect);
-  SelfBlend(t, 4, -4, 33, rect);
+  TBitmap scratch = ScratchFor(t);
+  for (int d : {1, 2, 4}) SelfBlend(t, scratch, d, -d, 33, rect);
   BlendColorThroughMask(t, GetBitmapRect(t), bmp, 0, 0, rect, color, percent);
 }
 
@@ -382,8 +391,9 @@ void FilterSmear(TBitmap& bmp, TRect rect) {
   if (!Prepare(bmp, rect)) return;
   MosaicRect(bmp, 5, rect);
   SpreadRect(bmp, 7, 0, rect);
-  SelfBlend(bmp, 1, -1, 33, rect);
-  SelfBlend(bmp, 2, -2, 33, rect);
+  TBitmap scratch = ScratchFor(bmp);
+  SelfBlend(bmp, scratch, 1, -1, 33, rect);
+  SelfBlend(bmp, scratch, 2, -2, 33, rect);
 }
 
 void FilterOilPaint(TBitmap& bmp, TRect rect) {
