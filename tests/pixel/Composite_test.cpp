@@ -124,6 +124,7 @@ TEST(Composite, ChainsOnOddShapes) {
   }
 }
 
+// Seeded twice, at 1 and 8 threads: the same result.
 TEST(Composite, ChainsDoNotDependOnTheThreadCount) {
   const TBitmap b = RandomBitmap(300, 230, 3);
   const TRect r{7, 5, 290, 226};
@@ -371,11 +372,6 @@ TEST(Composite, SelfBlendsReadTheBitmapAsItWas) {
       }
   }
   EXPECT_TRUE(SameBitmaps(got, want));
-}
-
-TEST(Composite, ChainsRepeatWithTheSeed) {
-  const TBitmap b = RandomBitmap(60, 45, 14);
-  for (const Op& op : Ops()) EXPECT_TRUE(SameBitmaps(RunOp(op, b, UnboundedRect, 5), RunOp(op, b, UnboundedRect, 5))) << op.name;
 }
 
 }  // namespace
