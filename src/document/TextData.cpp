@@ -1,5 +1,7 @@
 #include "document/TextData.h"
 
+#include <tuple>
+
 #include "platform/core/Stream.h"
 
 namespace qm {
@@ -7,6 +9,17 @@ namespace qm {
 void TTextData::Assign(const TLayerData& source) {
   if (const auto* t = dynamic_cast<const TTextData*>(&source); t && t != this) *this = *t;
 }
+
+namespace {
+auto Fields(const TTextData& t) {
+  return std::tie(t.Kind, t.FontName, t.FontSize, t.TextColor, t.Alignment, t.FontStyle, t.Angle, t.Antialias,
+                  t.Outline, t.Opacity, t.ShadowEnabled, t.ShadowColor, t.ShadowOffsetX, t.ShadowOffsetY,
+                  t.ShadowOpacity, t.ShadowRadius, t.ShadowSpread, t.OutlineColor, t.Blur, t.Inverted, t.Relief,
+                  t.Textured, t.TextureFile, t.Lines, t.Extra1, t.Extra2);
+}
+}  // namespace
+
+bool TTextData::operator==(const TTextData& o) const { return Fields(*this) == Fields(o); }
 
 void TTextData::SaveToStream(TStream& s) const {
   s.WriteUInt8(Kind);

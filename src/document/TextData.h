@@ -49,7 +49,8 @@ class TTextData : public TLayerData {
   void SaveToStream(TStream& s) const override;
   void LoadFromStream(TStream& s) override;
 
-  friend bool operator==(const TTextData&, const TTextData&) = default;
+  // Every field equal.
+  bool operator==(const TTextData& o) const;
 };
 
 // The largest string the stream form stores, in bytes.

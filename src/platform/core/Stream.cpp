@@ -167,6 +167,7 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
     throw EFileStreamError("Impossible d'ouvrir le fichier " + fileName);
   }
   size_ = int64_t(st.st_size);
+  writable_ = mode != fmOpenRead;
   buf_.reset(new uint8_t[kFileBuffer]);
 }
 
@@ -234,7 +235,7 @@ size_t TFileStream::Read(void* buffer, size_t count) {
 }
 
 void TFileStream::Write(const void* buffer, size_t count) {
-  if (fd_ < 0) throw EWriteError("Fichier fermé");
+  if (fd_ < 0 || !writable_) throw EWriteError("Fichier fermé ou en lecture seule");
   if (count == 0) return;
   DropReadBuffer();
   const uint8_t* in = static_cast<const uint8_t*>(buffer);

@@ -122,6 +122,7 @@ class TFileStream : public TStream {
  private:
   void DropReadBuffer() { rlen_ = 0; }
   int fd_ = -1;
+  bool writable_ = true;
   std::string fileName_;
   int64_t pos_ = 0, size_ = 0;
   std::unique_ptr<uint8_t[]> buf_;
