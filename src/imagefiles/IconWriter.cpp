@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "pixel/ColorReduce.h"
 #include "pixel/PixelFormat.h"
 #include "platform/core/Colors.h"
 #include "platform/core/Palettes.h"
@@ -111,8 +112,10 @@ void WriteIcon(const TIcon& icon, int format, TStream& s) {
   } else {
     c.SetPixelFormat(pf24bit);
     c.Transparent = false;
-    if (bits == 4) ConvertBitmapToIndexed(c, 16, true, false);
-    if (bits == 8) ConvertBitmapToIndexed(c, 256, true, false);
+    // the colours as they are when they fit, else an octree palette
+    const int colors = CountBitmapColors(c);
+    if (bits == 4) ConvertBitmapToIndexed(c, 16, colors > 16, false);
+    if (bits == 8) ConvertBitmapToIndexed(c, 256, colors > 256, false);
   }
   const size_t paletteEntries = bits <= 8 ? size_t(1) << bits : 0;
   const size_t colorRow = (size_t(w) * size_t(bits) + 31) / 32 * 4;

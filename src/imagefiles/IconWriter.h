@@ -46,8 +46,8 @@ TIcon CreateIconFromBitmap(const TBitmap& bmp, int size);
 int GetIconFormatIndex(const TIcon& icon);
 
 // The icon file with the colour image at 4, 8, 24 or 32 bits per pixel (format 0..3):
-// 4 and 8 bits through an octree palette of 16 or 256 colours (exact when the image
-// has no more), 32 bits with the image's alpha, or, when it has none, alpha from the
+// 4 and 8 bits with the image's own colours when it has no more than 16 or 256, else
+// through an octree palette of that many, 32 bits with the image's alpha, or, when it has none, alpha from the
 // mask. An empty icon raises EInvalidGraphic "Données invalides !", as do a format
 // outside 0..3 and a side above 256.
 void WriteIcon(const TIcon& icon, int format, TStream& s);

@@ -90,7 +90,7 @@ void WriteTiff(const TBitmap& bmp, TStream& s) {
   const bool rgb = pf == pf24bit || pf == pf32bit;
   const bool palette = pf == pf4bit || pf == pf8bit;
   const int bits = pf;
-  const uint16_t sizeType = w > 65535 || h > 65535 ? kLong : kShort;
+  const uint16_t widthType = w > 65535 ? kLong : kShort, heightType = h > 65535 ? kLong : kShort;
 
   s.Seek(0);
   s.Write("II", 2);
@@ -147,8 +147,8 @@ void WriteTiff(const TBitmap& bmp, TStream& s) {
 
   std::vector<Entry> e;
   e.push_back({254, kLong, 1, 0});
-  e.push_back({256, sizeType, 1, w});
-  e.push_back({257, sizeType, 1, h});
+  e.push_back({256, widthType, 1, w});
+  e.push_back({257, heightType, 1, h});
   if (rgb) e.push_back({258, kShort, 3, bpsAt});
   else e.push_back({258, kShort, 1, uint32_t(bits)});
   e.push_back({259, kShort, 1, 1});
