@@ -173,7 +173,8 @@ class TLayerItem {
   // 1 or beyond the bytes left, a mask of another size than its image, an unknown
   // layer type, presence flag or codec), and the layer is then partly read. A payload
   // is made by CreateLayerData when it is set, else it is kept as a TTextData, so that
-  // it is always read.
+  // it is always read. Bitmaps read for a layer other than a bitmap layer, and a
+  // payload for one other than a text layer, are dropped, as saving would drop them.
   void SaveToStream(TStream& s) const;
   void LoadFromStream(TStream& s);
 

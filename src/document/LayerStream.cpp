@@ -9,6 +9,7 @@
 #include "document/TextData.h"
 #include "pixel/PixelFormat.h"
 #include "pixel/Transform.h"
+#include "platform/core/Parallel.h"
 
 // The codecs' headers after ours.
 #include <gif_lib.h>
@@ -24,6 +25,11 @@ namespace {
 constexpr int64_t kDeflateRatio = 1032;
 constexpr int64_t kLzwRatio = 2731;
 constexpr int64_t kCodecSlack = 65536;
+
+// Masks travel through a buffer of this many bytes: large enough that the stream
+// passes it straight to the file, small enough to stay in the cache while it is
+// gathered or spread.
+constexpr int kMaskBand = 1 << 20;
 
 void CheckSize(int64_t w, int64_t h) {
   if (w < 1 || h < 1 || w > kMaxStoredSide || h > kMaxStoredSide) throw EStreamError("Taille de bitmap invalide");
@@ -230,17 +236,20 @@ void WriteMask8(const TBitmap& mask, TStream& s) {
   const int w = m.Width();
   s.WriteInt32(w);
   s.WriteInt32(m.Height());
-  // a band of rows at a time, so that the stream sees few large writes
-  const int band = std::max(1, (1 << 20) / w);
+  // a band of rows at a time, gathered over the threads, so that the stream sees few
+  // large writes
+  const int band = std::max(1, kMaskBand / w);
   std::vector<uint8_t> buf(size_t(w) * size_t(std::min(band, m.Height())));
   for (int y0 = 0; y0 < m.Height(); y0 += band) {
     const int y1 = std::min(m.Height(), y0 + band);
-    uint8_t* d = buf.data();
-    for (int y = y0; y < y1; ++y) {
-      const uint8_t* p = m.ScanLine(y);
-      for (int x = 0; x < w; ++x) *d++ = p[3 * x];
-    }
-    s.Write(buf.data(), size_t(d - buf.data()));
+    ParallelRows(y0, y1, int64_t(w) * (y1 - y0), [&](int a, int b) {
+      for (int y = a; y < b; ++y) {
+        const uint8_t* p = m.ScanLine(y);
+        uint8_t* d = buf.data() + size_t(y - y0) * size_t(w);
+        for (int x = 0; x < w; ++x) d[x] = p[3 * x];
+      }
+    });
+    s.Write(buf.data(), size_t(w) * size_t(y1 - y0));
   }
 }
 
@@ -249,16 +258,18 @@ void ReadMask8(TBitmap& mask, TStream& s) {
   CheckSize(w, h);
   s.Require(int64_t(w) * h);
   TBitmap m(w, h, pf24bit, clBlack);
-  const int band = std::max(1, (1 << 20) / w);
+  const int band = std::max(1, kMaskBand / w);
   std::vector<uint8_t> buf(size_t(w) * size_t(std::min(band, h)));
   for (int y0 = 0; y0 < h; y0 += band) {
     const int y1 = std::min(h, y0 + band);
     s.ReadBuffer(buf.data(), size_t(w) * size_t(y1 - y0));
-    const uint8_t* src = buf.data();
-    for (int y = y0; y < y1; ++y) {
-      uint8_t* p = m.ScanLine(y);
-      for (int x = 0; x < w; ++x, p += 3) p[0] = p[1] = p[2] = *src++;
-    }
+    ParallelRows(y0, y1, int64_t(w) * (y1 - y0), [&](int a, int b) {
+      for (int y = a; y < b; ++y) {
+        const uint8_t* src = buf.data() + size_t(y - y0) * size_t(w);
+        uint8_t* p = m.ScanLine(y);
+        for (int x = 0; x < w; ++x, p += 3) p[0] = p[1] = p[2] = src[x];
+      }
+    });
   }
   mask = std::move(m);
 }
@@ -413,6 +424,14 @@ void TLayerItem::LoadFromStream(TStream& s) {
     if (!Data) Data = std::make_unique<TTextData>();
     Data->LoadFromStream(s);
   }
+  // What a layer of its kind does not keep is read and let go, as saving would: a text
+  // layer's pixels are rendered again from its payload.
+  if (LayerType != ltBitmap) {
+    Image = TBitmap();
+    Mask = TBitmap();
+    Mask2 = TBitmap();
+  }
+  if (LayerType != ltText) Data.reset();
 }
 
 void TLayerList::SaveToStream(TStream& s) const {

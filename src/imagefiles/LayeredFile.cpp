@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <vector>
 #include <string_view>
 
 #include "document/LayerStream.h"
@@ -48,6 +50,9 @@ Header ReadHeaderFields(TStream& s) {
   h.colorCount = s.ReadInt32();
   return h;
 }
+
+// From about a megapixel on, the thumbnail is made while the layers are written.
+constexpr int64_t kConcurrentThumbnailPixels = 1 << 20;
 
 int32_t StoredResolution(double dpi) { return RoundHalfEven(dpi * 1000.0); }
 
@@ -173,8 +178,38 @@ void SaveLayeredImageToStream(TLayeredImage& image, TStream& s) {
   s.Write(field, sizeof field);
   s.WriteInt32(image.ColorCount);
 
-  WriteThumbnailBlock(CreateThumbnail(composed, kLayeredThumbnailSize), s);
-  image.Layers.SaveToStream(s);
+  // The thumbnail's block size follows from the picture's, so its place can be kept
+  // and its pixels written last. On a large picture the layers are written meanwhile
+  // on a second thread: resampling 24 MP takes as long as writing three such layers.
+  // The resampling stays on this thread, whose OpenMP threads GraphicsMagick reuses.
+  int tw, th;
+  ThumbnailSize(composed.Width(), composed.Height(), kLayeredThumbnailSize, tw, th);
+  const int64_t pixels = int64_t(tw) * th * 3;
+  const int64_t blockAt = s.Position();
+  s.WriteInt32(int32_t(kThumbnailBlockOverhead + pixels));
+  s.Write(kThumbnailTag, kThumbnailTagSize);
+  s.WriteInt32(0);
+  const std::vector<uint8_t> room(size_t(8 + pixels), 0);
+  s.Write(room.data(), room.size());
+  TBitmap thumb;
+  if (int64_t(composed.Width()) * composed.Height() >= kConcurrentThumbnailPixels) {
+    std::future<void> layers = std::async(std::launch::async, [&image, &s] { image.Layers.SaveToStream(s); });
+    try {
+      thumb = CreateThumbnail(composed, kLayeredThumbnailSize);
+    } catch (...) {
+      layers.wait();
+      throw;
+    }
+    layers.get();
+  } else {
+    image.Layers.SaveToStream(s);
+    thumb = CreateThumbnail(composed, kLayeredThumbnailSize);
+  }
+  if (thumb.Width() != tw || thumb.Height() != th) throw EInvalidGraphic("Vignette inattendue");
+  const int64_t end = s.Position();
+  s.Seek(blockAt + 4 + kThumbnailTagSize + 4);
+  WriteBitmap24(thumb, s);
+  s.Seek(end);
 }
 
 void LoadLayeredImageFromStream(TLayeredImage& image, TStream& s) {

@@ -233,6 +233,28 @@ TEST(LayerStream, TextPayloadLimits) {
   EXPECT_EQ(keep.FontName, "kept");
 }
 
+TEST(LayerStream, WhatAKindDoesNotKeepIsDropped) {
+  // bitmaps stored for a text layer (no writer of ours stores them) are read and let go
+  TLayerItem bmp;
+  bmp.Image = RandomBitmap(4, 3, 1);
+  bmp.Mask2 = GreyMask(2, 2, 2);
+  std::vector<uint8_t> v = Save(bmp);
+  v[TypeAt(0)] = ltText;
+  auto l = Load(v);
+  EXPECT_EQ(l->LayerType, ltText);
+  EXPECT_TRUE(l->Image.Empty());
+  EXPECT_TRUE(l->Mask2.Empty());
+  // and a payload stored for a bitmap layer
+  Rng rng(5);
+  auto text = RandomLayer(rng, ltText, 5, 5, 6);
+  text->Name.clear();
+  v = Save(*text);
+  v[TypeAt(0)] = ltBitmap;
+  l = Load(v);
+  EXPECT_FALSE(l->Data);
+  EXPECT_EQ(Save(*l), Save(*Load(Save(*l))));
+}
+
 TEST(LayerStream, DamagedRecordsAreRefused) {
   TLayerItem l;
   l.Name = "ab";

@@ -403,6 +403,27 @@ TEST(LayeredFile, FilesThumbnailsAndThePicture) {
   EXPECT_FALSE(std::filesystem::exists(dir + "/empty.qxi"));
 }
 
+TEST(LayeredFile, LargeDocumentsWriteTheirLayersWhileTheThumbnailIsMade) {
+  // a megapixel or more: the layers go to the stream on a second thread
+  TLayeredImage doc;
+  doc.LoadFromBitmap(RandomBitmap(1100, 1000, 1), TBitmap(), "#0");
+  doc.AddLayer(RandomBitmap(300, 200, 2), GreyMask(300, 200, 3), "#1", 60, TPoint{-50, 700});
+  const std::vector<uint8_t> bytes = Save(doc);
+  TLayeredImage back;
+  Load(back, bytes);
+  ASSERT_EQ(back.GetLayerCount(), 2);
+  EXPECT_TRUE(SameLayer(back.Layers[1], doc.Layers[1]));
+  TBytesStream s(bytes.data(), bytes.size());
+  TMyImageLayeredReg thumb;
+  thumb.LoadThumbnailFromStream(s);
+  EXPECT_TRUE(SameBitmaps(thumb.Bitmap, CreateThumbnail(doc.ComposedBitmap(), 150)));
+  EXPECT_EQ(Save(back), bytes);
+  // a layer that cannot be written fails the save once the thumbnail is done
+  doc.Layers[1].Top = -kCoordLimit - 1;
+  TMemoryStream m;
+  EXPECT_THROW(SaveLayeredImageToStream(doc, m), EInvalidGraphic);
+}
+
 TEST(LayeredFile, WritesTheFuzzSeeds) {
   // the seed corpus of fuzz_layered_file and fuzz_layered_thumbnail
   const std::string dir = TempDir("fuzz-seeds");
