@@ -17,13 +17,22 @@ const char* kLoad = "Load a .qxi, 24 MP with 3 layers (MB/s in the log)";
 const char* kCopy = "Plain file copy of that .qxi (read + write, 1 MB blocks)";
 const char* kThumb = "Lanczos 150-pixel thumbnail of 24 MP";
 
+// A folder of the run's own, removed at exit (the files are hundreds of megabytes).
+struct TempFolder {
+  std::filesystem::path path;
+  explicit TempFolder(const char* prefix)
+      : path(std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+
 std::string Dir() {
-  static const std::string d = [] {
-    const auto p = std::filesystem::temp_directory_path() / ("qm_bench_qxi_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(p);
-    return p.string();
-  }();
-  return d;
+  static const TempFolder d("qm_bench_qxi_");
+  return d.path.string();
 }
 
 // The background photo, the second photo through the mask, and the photo again

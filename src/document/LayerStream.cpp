@@ -9,7 +9,6 @@
 #include "document/TextData.h"
 #include "pixel/PixelFormat.h"
 #include "pixel/Transform.h"
-#include "platform/core/Parallel.h"
 
 // The codecs' headers after ours.
 #include <gif_lib.h>
@@ -28,7 +27,8 @@ constexpr int64_t kCodecSlack = 65536;
 
 // Masks travel through a buffer of this many bytes: large enough that the stream
 // passes it straight to the file, small enough to stay in the cache while it is
-// gathered or spread.
+// gathered or spread. (On one thread: the copy runs at memory speed, and threads
+// woken for each band cost more than they save.)
 constexpr int kMaskBand = 1 << 20;
 
 void CheckSize(int64_t w, int64_t h) {
@@ -236,19 +236,16 @@ void WriteMask8(const TBitmap& mask, TStream& s) {
   const int w = m.Width();
   s.WriteInt32(w);
   s.WriteInt32(m.Height());
-  // a band of rows at a time, gathered over the threads, so that the stream sees few
-  // large writes
+  // a band of rows at a time, so that the stream sees few large writes
   const int band = std::max(1, kMaskBand / w);
   std::vector<uint8_t> buf(size_t(w) * size_t(std::min(band, m.Height())));
   for (int y0 = 0; y0 < m.Height(); y0 += band) {
     const int y1 = std::min(m.Height(), y0 + band);
-    ParallelRows(y0, y1, int64_t(w) * (y1 - y0), [&](int a, int b) {
-      for (int y = a; y < b; ++y) {
-        const uint8_t* p = m.ScanLine(y);
-        uint8_t* d = buf.data() + size_t(y - y0) * size_t(w);
-        for (int x = 0; x < w; ++x) d[x] = p[3 * x];
-      }
-    });
+    uint8_t* d = buf.data();
+    for (int y = y0; y < y1; ++y, d += w) {
+      const uint8_t* p = m.ScanLine(y);
+      for (int x = 0; x < w; ++x) d[x] = p[3 * x];
+    }
     s.Write(buf.data(), size_t(w) * size_t(y1 - y0));
   }
 }
@@ -263,13 +260,11 @@ void ReadMask8(TBitmap& mask, TStream& s) {
   for (int y0 = 0; y0 < h; y0 += band) {
     const int y1 = std::min(h, y0 + band);
     s.ReadBuffer(buf.data(), size_t(w) * size_t(y1 - y0));
-    ParallelRows(y0, y1, int64_t(w) * (y1 - y0), [&](int a, int b) {
-      for (int y = a; y < b; ++y) {
-        const uint8_t* src = buf.data() + size_t(y - y0) * size_t(w);
-        uint8_t* p = m.ScanLine(y);
-        for (int x = 0; x < w; ++x, p += 3) p[0] = p[1] = p[2] = src[x];
-      }
-    });
+    const uint8_t* src = buf.data();
+    for (int y = y0; y < y1; ++y, src += w) {
+      uint8_t* p = m.ScanLine(y);
+      for (int x = 0; x < w; ++x, p += 3) p[0] = p[1] = p[2] = src[x];
+    }
   }
   mask = std::move(m);
 }
