@@ -205,5 +205,15 @@ TEST(AtomicFileStream, ReplacesOnlyOnCommit) {
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadAll(name), "via link");
 
+  // a name as long as the system allows still gets its temporary companion
+  const std::string longName = dir + "/" + std::string(250, 'n') + ".qxi";
+  {
+    TAtomicFileStream f(longName);
+    f.Write("long", 4);
+    f.Commit();
+  }
+  EXPECT_EQ(ReadAll(longName), "long");
+  std::filesystem::remove(longName);
+
   EXPECT_THROW(TAtomicFileStream(dir + "/no/such/folder/x.bin"), EFileStreamError);
 }

@@ -301,7 +301,8 @@ std::string ResolveTarget(const std::string& target) {
 // A new, empty file beside the target under a name no other writer uses: the process
 // id and a counter, created exclusively (another file of that name is skipped).
 std::pair<int, std::string> CreateTemporaryBeside(const std::string& target) {
-  const std::string dir = DirName(target), base = BaseName(target);
+  // the name's start only, so that a long name leaves room for the suffix
+  const std::string dir = DirName(target), base = BaseName(target).substr(0, 200);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = dir + "/." + base + "." + std::to_string(::getpid()) + "-" +
                              std::to_string(g_tempCounter.fetch_add(1)) + ".tmp";
