@@ -9,6 +9,7 @@
 #include "document/TextData.h"
 #include "pixel/PixelFormat.h"
 #include "pixel/Transform.h"
+#include "platform/core/Parallel.h"
 
 // The codecs' headers after ours.
 #include <gif_lib.h>
@@ -24,12 +25,6 @@ namespace {
 constexpr int64_t kDeflateRatio = 1032;
 constexpr int64_t kLzwRatio = 2731;
 constexpr int64_t kCodecSlack = 65536;
-
-// Masks travel through a buffer of this many bytes: large enough that the stream
-// passes it straight to the file, small enough to stay in the cache while it is
-// gathered or spread. (On one thread: the copy runs at memory speed, and threads
-// woken for each band cost more than they save.)
-constexpr int kMaskBand = 1 << 20;
 
 void CheckSize(int64_t w, int64_t h) {
   if (w < 1 || h < 1 || w > kMaxStoredSide || h > kMaxStoredSide) throw EStreamError("Taille de bitmap invalide");
@@ -233,39 +228,35 @@ void WriteMask8(const TBitmap& mask, TStream& s) {
   if (mask.Empty()) throw EInvalidGraphic("Masque vide");
   TBitmap copy;
   const TBitmap& m = As24(mask, copy);
-  const int w = m.Width();
+  const int w = m.Width(), h = m.Height();
   s.WriteInt32(w);
-  s.WriteInt32(m.Height());
-  // a band of rows at a time, so that the stream sees few large writes
-  const int band = std::max(1, kMaskBand / w);
-  std::vector<uint8_t> buf(size_t(w) * size_t(std::min(band, m.Height())));
-  for (int y0 = 0; y0 < m.Height(); y0 += band) {
-    const int y1 = std::min(m.Height(), y0 + band);
-    uint8_t* d = buf.data();
-    for (int y = y0; y < y1; ++y, d += w) {
+  s.WriteInt32(h);
+  // gathered whole over the threads (one parallel step per mask), written at once
+  std::vector<uint8_t> buf(size_t(w) * size_t(h));
+  ParallelRows(0, h, int64_t(w) * h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
       const uint8_t* p = m.ScanLine(y);
+      uint8_t* d = buf.data() + size_t(y) * size_t(w);
       for (int x = 0; x < w; ++x) d[x] = p[3 * x];
     }
-    s.Write(buf.data(), size_t(w) * size_t(y1 - y0));
-  }
+  });
+  s.Write(buf.data(), buf.size());
 }
 
 void ReadMask8(TBitmap& mask, TStream& s) {
   const int32_t w = s.ReadInt32(), h = s.ReadInt32();
   CheckSize(w, h);
   s.Require(int64_t(w) * h);
+  std::vector<uint8_t> buf(size_t(w) * size_t(h));
+  s.ReadBuffer(buf.data(), buf.size());
   TBitmap m(w, h, pf24bit, clBlack);
-  const int band = std::max(1, kMaskBand / w);
-  std::vector<uint8_t> buf(size_t(w) * size_t(std::min(band, h)));
-  for (int y0 = 0; y0 < h; y0 += band) {
-    const int y1 = std::min(h, y0 + band);
-    s.ReadBuffer(buf.data(), size_t(w) * size_t(y1 - y0));
-    const uint8_t* src = buf.data();
-    for (int y = y0; y < y1; ++y, src += w) {
+  ParallelRows(0, h, int64_t(w) * h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* src = buf.data() + size_t(y) * size_t(w);
       uint8_t* p = m.ScanLine(y);
       for (int x = 0; x < w; ++x, p += 3) p[0] = p[1] = p[2] = src[x];
     }
-  }
+  });
   mask = std::move(m);
 }
 
