@@ -7,9 +7,10 @@
 
 namespace qm {
 
-std::string LowerExt(std::string_view fileName) {
-  const size_t slash = fileName.find_last_of('/');
-  const std::string_view base = slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+std::string LowerExt(const std::string& fileName) {
+  const std::string_view name(fileName);
+  const size_t slash = name.find_last_of('/');
+  const std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
   const size_t dot = base.find_last_of('.');
   if (dot == std::string_view::npos) return {};
   std::string ext(base.substr(dot));
@@ -51,7 +52,7 @@ bool ListHas(std::string_view list, std::string_view ext) {
   return false;
 }
 
-bool ExtIn(std::string_view fileName, std::initializer_list<std::string_view> exts) {
+bool ExtIn(const std::string& fileName, std::initializer_list<std::string_view> exts) {
   const std::string ext = LowerExt(fileName);
   return !ext.empty() && std::find(exts.begin(), exts.end(), ext) != exts.end();
 }
@@ -68,7 +69,7 @@ std::string Masks(const std::string& extensions) {
 
 }  // namespace
 
-int FindFormatByExt(std::string_view fileName) {
+int FindFormatByExt(const std::string& fileName) {
   const std::string ext = LowerExt(fileName);
   if (ext.empty()) return -1;
   const auto& rows = FormatTable();
@@ -77,7 +78,7 @@ int FindFormatByExt(std::string_view fileName) {
   return -1;
 }
 
-bool IsKnownImageExt(std::string_view fileName) { return FindFormatByExt(fileName) >= 0; }
+bool IsKnownImageExt(const std::string& fileName) { return FindFormatByExt(fileName) >= 0; }
 
 std::string GetFormatFilterText(int row, int part) {
   if (row < 0 || row >= GetFormatCount()) return {};
@@ -108,11 +109,11 @@ std::string GetFormatFilter(bool withAll) {
   return filter;
 }
 
-bool ExtKeepsTransparentColor(std::string_view f) { return ExtIn(f, {".gif", ".png", ".qxi"}); }
-bool ExtKeepsLayers(std::string_view f) { return ExtIn(f, {".qxi"}); }
-bool ExtKeepsAlpha(std::string_view f) { return ExtIn(f, {".qxi", ".png", ".bmp", ".tga"}); }
-bool ExtTakesExactPalette(std::string_view f) { return ExtIn(f, {".bmp", ".png", ".tif", ".tiff"}); }
-bool ExtTakes256Palette(std::string_view f) { return ExtIn(f, {".gif", ".rle", ".tga"}); }
-bool IsJpegFileExt(std::string_view f) { return ExtIn(f, {".jpg", ".jpeg", ".jpe", ".jfif"}); }
+bool ExtKeepsTransparentColor(const std::string& f) { return ExtIn(f, {".gif", ".png", ".qxi"}); }
+bool ExtKeepsLayers(const std::string& f) { return ExtIn(f, {".qxi"}); }
+bool ExtKeepsAlpha(const std::string& f) { return ExtIn(f, {".qxi", ".png", ".bmp", ".tga"}); }
+bool ExtTakesExactPalette(const std::string& f) { return ExtIn(f, {".bmp", ".png", ".tif", ".tiff"}); }
+bool ExtTakes256Palette(const std::string& f) { return ExtIn(f, {".gif", ".rle", ".tga"}); }
+bool IsJpegFileExt(const std::string& f) { return ExtIn(f, {".jpg", ".jpeg", ".jpe", ".jfif"}); }
 
 }  // namespace qm

@@ -13,7 +13,7 @@ namespace qm {
 
 // The last extension of a file name, with its dot, in lower case; empty when the name
 // (after its last path separator) has none.
-std::string LowerExt(std::string_view fileName);
+std::string LowerExt(const std::string& fileName);
 
 // One writable format: its extensions (with dots, ";"-separated, lower case) and its
 // description.
@@ -29,8 +29,8 @@ int GetFormatCount();
 
 // Index of the row one of whose extensions is the name's extension, searching from the
 // last row; -1 when the name has no extension or no row lists it.
-int FindFormatByExt(std::string_view fileName);
-bool IsKnownImageExt(std::string_view fileName);
+int FindFormatByExt(const std::string& fileName);
+bool IsKnownImageExt(const std::string& fileName);
 
 // part 0: "%s (*%s)" with the description and the row's first extension; 1: the
 // description; 2: the first extension. Empty for a row or part out of range.
@@ -40,14 +40,14 @@ std::string GetFormatFilterText(int row, int part);
 std::string GetFormatFilter(bool withAll);
 
 // What a format keeps, by extension.
-bool ExtKeepsTransparentColor(std::string_view fileName);  // .gif .png .qxi
-bool ExtKeepsLayers(std::string_view fileName);            // .qxi
-bool ExtKeepsAlpha(std::string_view fileName);             // .qxi .png .bmp .tga
-bool ExtTakesExactPalette(std::string_view fileName);      // .bmp .png .tif .tiff
-bool ExtTakes256Palette(std::string_view fileName);        // .gif .rle .tga
+bool ExtKeepsTransparentColor(const std::string& fileName);  // .gif .png .qxi
+bool ExtKeepsLayers(const std::string& fileName);            // .qxi
+bool ExtKeepsAlpha(const std::string& fileName);             // .qxi .png .bmp .tga
+bool ExtTakesExactPalette(const std::string& fileName);      // .bmp .png .tif .tiff
+bool ExtTakes256Palette(const std::string& fileName);        // .gif .rle .tga
 
 // The extensions the JPEG reader is registered for.
-bool IsJpegFileExt(std::string_view fileName);  // .jpg .jpeg .jpe .jfif
+bool IsJpegFileExt(const std::string& fileName);  // .jpg .jpeg .jpe .jfif
 
 // Splits "a;b;c" into its non-empty parts.
 std::vector<std::string> SplitExtensionList(std::string_view list);

@@ -88,6 +88,12 @@ void ReadBlob(const uint8_t* data, size_t size, const char* coder, TBitmap& out,
   std::snprintf(info->filename, sizeof info->filename, "%s:", coder);
   info->subimage = 0;
   info->subrange = 1;
+  // A metafile is drawn over a transparent background, so what it leaves undrawn stays
+  // transparent.
+  if (std::strcmp(coder, "WMF") == 0) {
+    info->background_color.red = info->background_color.green = info->background_color.blue = 0;
+    info->background_color.opacity = TransparentOpacity;
+  }
   TException ex;
   TImagePtr image(BlobToImage(info.get(), data, size, &ex.ex));
   if (!image) throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot read the picture"));

@@ -645,7 +645,7 @@ const std::vector<TRawFormatRow>& RawFormatTable() {
   return rows;
 }
 
-bool IsRawFile(std::string_view fileName) {
+bool IsRawFile(const std::string& fileName) {
   std::string ext = LowerExt(fileName);
   if (ext.size() < 2) return false;
   ext.erase(0, 1);

@@ -109,7 +109,7 @@ struct TRawFormatRow {
 const std::vector<TRawFormatRow>& RawFormatTable();
 
 // The file's extension is a whole entry of a row of the RAW table (case ignored).
-bool IsRawFile(std::string_view fileName);
+bool IsRawFile(const std::string& fileName);
 
 // When the module exists, registers every RAW extension in the reader registry (one
 // class per maker). Unregister removes them again.
