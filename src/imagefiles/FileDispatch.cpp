@@ -47,10 +47,18 @@ bool Raise(const TFileSender& sender, const std::string& fileName, int stage) {
   return flag;
 }
 
+// The dispatchers never throw: a failure is their result. What the message box or
+// the handler of stage 4 might throw is dropped here.
 void ReportFailure(const std::string& fileName, TextId message) {
-  if (ShowFileErrors && !PreviewLoading) ShowMessageDialog(Format(message, {fileName}), mtError, mbOK);
-  bool flag = true;
-  if (OnFileProgress && !PreviewLoading) OnFileProgress(TFileSender{}, fileName, fpFailed, flag);
+  try {
+    if (ShowFileErrors && !PreviewLoading) ShowMessageDialog(Format(message, {fileName}), mtError, mbOK);
+  } catch (...) {
+  }
+  try {
+    bool flag = true;
+    if (OnFileProgress && !PreviewLoading) OnFileProgress(TFileSender{}, fileName, fpFailed, flag);
+  } catch (...) {
+  }
 }
 
 // --- Formats of the layered file, TIFF and RLE writers ---------------------------
