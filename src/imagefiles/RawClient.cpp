@@ -505,6 +505,8 @@ int32_t CallInfo(const std::string& fileName, QxlRawFile* host, int32_t flag, TI
 
 }  // namespace
 
+QxlRawCallbacks RawHostCallbacks() { return MakeCallbacks(nullptr); }
+
 void SetRawPluginPath(const std::string& path) { PluginPath() = path; }
 const std::string& RawPluginPath() { return PluginPath(); }
 bool RawPluginExists() { return FileExists(PluginPath()); }

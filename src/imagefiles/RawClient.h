@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "imagefiles/RawModuleApi.h"
 #include "platform/core/Bitmap.h"
 
 namespace qm {
@@ -62,6 +63,10 @@ class TFastFile {
   bool error_ = false;
   uint8_t buffer_[kBufferSize];
 };
+
+// The callback record the host hands a module (without a host-opened file): every
+// handle it opens must be closed through it.
+QxlRawCallbacks RawHostCallbacks();
 
 // --- The module -----------------------------------------------------------------
 
