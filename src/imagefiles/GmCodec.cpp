@@ -1,6 +1,7 @@
 #include "imagefiles/GmCodec.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "document/Resample.h"
 #include "imagefiles/GraphicErrors.h"
 #include "imagefiles/ImageFileUtils.h"
+#include "platform/core/Parallel.h"
 
 // GraphicsMagick's headers after ours: they define macros of their own.
 #include <magick/api.h>
@@ -111,6 +113,48 @@ void ReadWithGraphicsMagick(const uint8_t* data, size_t size, const char* coder,
   ReadBlob(data, size, coder, out, sourceColors);
 }
 
+namespace {
+
+// A GraphicsMagick image of a 24- or 32-bit bitmap. Rows are converted to the
+// library's pixels in parallel bands (the library gives each OpenMP thread its own
+// view of an image); the first row is made alone, which sets up the pixel cache.
+Image* ToGmImage(const TBitmap& src, TException& ex) {
+  const int w = src.Width(), h = src.Height();
+  const bool alpha = src.PixelFormat() == pf32bit;
+  std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
+  TImagePtr image(AllocateImage(info.get()));
+  if (!image) throw EInvalidGraphic("GraphicsMagick: cannot make the picture");
+  image->columns = unsigned(w);
+  image->rows = unsigned(h);
+  image->matte = alpha ? MagickTrue : MagickFalse;
+  image->depth = 8;
+  std::atomic<bool> ok{true};
+  auto rows = [&](int y0, int y1) {
+    for (int y = y0; y < y1 && ok.load(std::memory_order_relaxed); ++y) {
+      PixelPacket* q = SetImagePixelsEx(image.get(), 0, y, unsigned(w), 1, &ex.ex);
+      if (!q) {
+        ok = false;
+        return;
+      }
+      const uint8_t* s = src.ScanLine(y);
+      const int step = alpha ? 4 : 3;
+      for (int x = 0; x < w; ++x, s += step) {
+        q[x].blue = ScaleCharToQuantum(s[0]);
+        q[x].green = ScaleCharToQuantum(s[1]);
+        q[x].red = ScaleCharToQuantum(s[2]);
+        q[x].opacity = alpha ? Quantum(MaxRGB - ScaleCharToQuantum(s[3])) : Quantum(OpaqueOpacity);
+      }
+      if (!SyncImagePixelsEx(image.get(), &ex.ex)) ok = false;
+    }
+  };
+  rows(0, 1);
+  ParallelRows(1, h, int64_t(w) * h, rows);
+  if (!ok) throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot make the picture"));
+  return image.release();
+}
+
+}  // namespace
+
 void WriteTargaFile(const std::string& fileName, const TBitmap& bmp) {
   EnsureLimits();
   if (bmp.Empty()) throw EInvalidGraphic("empty bitmap");
@@ -121,15 +165,8 @@ void WriteTargaFile(const std::string& fileName, const TBitmap& bmp) {
     wide.SetPixelFormat(pf24bit);
     src = &wide;
   }
-  const bool alpha = src->PixelFormat() == pf32bit;
-  const size_t rowBytes = size_t(src->Width()) * (alpha ? 4 : 3);
-  std::vector<uint8_t> packed(rowBytes * size_t(src->Height()));
-  for (int y = 0; y < src->Height(); ++y) std::memcpy(packed.data() + rowBytes * size_t(y), src->ScanLine(y), rowBytes);
   TException ex;
-  TImagePtr image(ConstituteImage(unsigned(src->Width()), unsigned(src->Height()), alpha ? "BGRA" : "BGR", CharPixel,
-                                  packed.data(), &ex.ex));
-  if (!image) throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot make the picture"));
-  packed = {};
+  TImagePtr image(ToGmImage(*src, ex));
   std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
   std::snprintf(info->magick, sizeof info->magick, "TGA");
   std::snprintf(image->magick, sizeof image->magick, "TGA");
