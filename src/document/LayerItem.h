@@ -19,6 +19,7 @@
 namespace qm {
 
 class TLayerItem;
+class TStream;
 
 // Layer kinds (TLayerItem::LayerType).
 enum TLayerType : uint8_t { ltBitmap = 0, ltText = 1, ltAdjustment = 2, ltColor = 3 };
@@ -52,13 +53,17 @@ struct TLayerShadow {
 static_assert(sizeof(TLayerShadow) == 32);
 static_assert(offsetof(TLayerShadow, Spread) == 24 && offsetof(TLayerShadow, Reserved) == 28);
 
-// The payload of a layer whose pixels are made from data (the text of a text layer).
-// The layered file adds the stream operations of its kinds.
+// The payload of a layer whose pixels are made from data (the text of a text layer,
+// TTextData, the only kind).
 class TLayerData {
  public:
   virtual ~TLayerData() = default;
   // Copies the payload of another object of the same kind; anything else is ignored.
   virtual void Assign(const TLayerData& source) = 0;
+  // The payload's form in the layered file. Loading reads exactly what saving wrote
+  // and raises EReadError (or EStreamError) for a stream that does not hold it.
+  virtual void SaveToStream(TStream& s) const = 0;
+  virtual void LoadFromStream(TStream& s) = 0;
 };
 
 // --- Process-wide hooks ----------------------------------------------------------
@@ -161,6 +166,17 @@ class TLayerItem {
   // by what was cut at the top-left.
   void CropToContent();
 
+  // The layer record of the layered file (document/LayerStream.h has the layout).
+  // Saving stores the bitmaps of bitmap layers only and the payload of text layers
+  // only. Loading reads into a fresh layer: it raises EReadError for a truncated record
+  // and EStreamError for one the format does not allow (a bitmap whose size is below
+  // 1 or beyond the bytes left, a mask of another size than its image, an unknown
+  // layer type, presence flag or codec), and the layer is then partly read. A payload
+  // is made by CreateLayerData when it is set, else it is kept as a TTextData, so that
+  // it is always read.
+  void SaveToStream(TStream& s) const;
+  void LoadFromStream(TStream& s);
+
  private:
   int32_t id_;
 };
@@ -214,6 +230,15 @@ class TLayerList {
   // Clear, then a copy of every layer of source in order; the active index becomes 0
   // when there are layers.
   void Assign(const TLayerList& source);
+
+  // The layer list of the layered file: int32 count, then each layer record, the
+  // background first. Loading reads every record before it touches the list: on
+  // failure (the errors of TLayerItem::LoadFromStream, a count below 1 or beyond what
+  // the bytes left can hold, a background that is not a bitmap layer with pixels) the
+  // list is left as it was. The background's position is read as 0, 0. On success the
+  // list holds the layers read and the active index is 0.
+  void SaveToStream(TStream& s) const;
+  void LoadFromStream(TStream& s);
 
  private:
   void Changed();

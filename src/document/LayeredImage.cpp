@@ -8,6 +8,7 @@
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Mask.h"
+#include "pixel/PixelFormat.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
 
@@ -345,6 +346,21 @@ int TLayeredImage::InsertBottomLayer(const TBitmap& image, const TBitmap& mask, 
 void TLayeredImage::LoadFromBitmap(const TBitmap& image, const TBitmap& mask, const std::string& name) {
   Layers.Clear();
   AddLayer(image, mask, name, 100, TPoint{0, 0});
+  SyncComposedSize();
+}
+
+int TLayeredImage::AddLayerFromGraphic(const TBitmap& graphic, TPoint position, const std::string& name,
+                                       int opacity) {
+  TBitmap image, mask;
+  SplitBitmapToImageAndMask(graphic, image, mask);
+  return AddLayer(std::move(image), std::move(mask), name, opacity, position);
+}
+
+void TLayeredImage::LoadFromGraphic(const TBitmap& graphic, const std::string& name) {
+  TBitmap image, mask;
+  SplitBitmapToImageAndMask(graphic, image, mask);
+  Layers.Clear();
+  AddLayer(std::move(image), std::move(mask), name, 100, TPoint{0, 0});
   SyncComposedSize();
 }
 

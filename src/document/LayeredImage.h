@@ -111,6 +111,11 @@ class TLayeredImage : public TLayerListOwner {
   int InsertBottomLayer(const TBitmap& image, const TBitmap& mask, const std::string& name);
   // The stack becomes one background layer.
   void LoadFromBitmap(const TBitmap& image, const TBitmap& mask, const std::string& name);
+  // A graphic of any format split into a 24-bit image and a mask (a 32-bit graphic's
+  // alpha, a transparent graphic's key colour; none for an opaque one): a new bitmap
+  // layer at the top, or (LoadFromGraphic) the one background layer at opacity 100.
+  int AddLayerFromGraphic(const TBitmap& graphic, TPoint position, const std::string& name, int opacity);
+  void LoadFromGraphic(const TBitmap& graphic, const std::string& name);
   // A copy of another image's layers, composed bitmap and properties; null clears.
   void AssignImage(const TLayeredImage* source);
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "document/Shapes.h"
+#include "platform/core/Exceptions.h"
 
 namespace qm {
 
@@ -33,12 +34,6 @@ inline constexpr int32_t kMaxSelectionCoord = 1000000;
 // picture preview turns it off around its reads.
 bool SelectionFileShowErrors();
 void SetSelectionFileShowErrors(bool on);
-
-// A file that cannot be created or opened.
-class EFileStreamError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Appends the file of the shape to out: kinds 0..9 store rect's width and height,
 // ssPolygon and ssPolyline the points, ssMultiPoints the points and their flags.

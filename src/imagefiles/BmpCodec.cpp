@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "platform/core/Colors.h"
 

@@ -6,10 +6,13 @@
 #include "imagefiles/FormatRegistry.h"
 #include "imagefiles/GifCodec.h"
 #include "imagefiles/GmCodec.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
+#include "imagefiles/LayeredFile.h"
 #include "imagefiles/Metadata.h"
 #include "imagefiles/RawClient.h"
+#include "imagefiles/RleWriter.h"
+#include "imagefiles/TiffWriter.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/UiTexts.h"
@@ -61,33 +64,15 @@ void ReportFailure(const std::string& fileName, TextId message) {
   }
 }
 
-// --- Formats of the layered file, TIFF and RLE writers ---------------------------
-
+// The layered file's picture: the composed image, or with preview its thumbnail; the
+// document's size either way.
 void ReadLayeredPicture(const std::string& fileName, bool preview, TBitmap& out, int& width, int& height) {
-  (void)fileName;
-  (void)preview;
-  (void)out;
-  (void)width;
-  (void)height;
-  throw EInvalidGraphic("no reader for the layered file");
-}
-
-void WriteLayeredFile(const std::string& fileName, TLayeredImage& image) {
-  (void)fileName;
-  (void)image;
-  throw EInvalidGraphic("no writer for the layered file");
-}
-
-void WriteTiff(const std::string& fileName, const TBitmap& bmp) {
-  (void)fileName;
-  (void)bmp;
-  throw EInvalidGraphic("no TIFF writer");
-}
-
-void WriteRle(const std::string& fileName, const TBitmap& bmp) {
-  (void)fileName;
-  (void)bmp;
-  throw EInvalidGraphic("no RLE writer");
+  TMyImageLayeredReg reg;
+  reg.ThumbnailOnly = preview;
+  reg.LoadFromFile(fileName);
+  out = std::move(reg.Bitmap);
+  width = reg.ImageWidth;
+  height = reg.ImageHeight;
 }
 
 // --- Load ------------------------------------------------------------------------
@@ -129,7 +114,7 @@ int LoadDispatch(const std::string& fileName, TBitmap& bitmap) {
     return 1;
   }
 
-  if (IsJpegFileExt(fileName)) {
+  if (IsJpegExt(fileName)) {
     TJpegImage2 jpeg;
     jpeg.Preview = PreviewLoading;
     sender.Kind = TFileObject::Jpeg;
@@ -196,11 +181,16 @@ int LoadDispatch(const std::string& fileName, TBitmap& bitmap) {
 
 // --- Save ------------------------------------------------------------------------
 
-// Runs a writer between stages 2 and 3: veto, then the file written atomically.
-int Write(TFileSender& sender, const std::string& fileName, const std::function<void(const std::string&)>& write) {
+// Runs a writer between stages 2 and 3: veto, then the file written atomically (a
+// writer that replaces its file atomically itself is given the target).
+int Write(TFileSender& sender, const std::string& fileName, const std::function<void(const std::string&)>& write,
+          bool writerIsAtomic = false) {
   if (!Raise(sender, fileName, fpBeforeSave)) return 0;
   if (!sender.Bitmap || sender.Bitmap->Empty()) throw EInvalidGraphic("nothing to write");
-  ReplaceFileAtomically(fileName, write);
+  if (writerIsAtomic)
+    write(fileName);
+  else
+    ReplaceFileAtomically(fileName, write);
   Raise(sender, fileName, fpAfterSave);
   return 1;
 }
@@ -242,7 +232,7 @@ int SaveDispatch(const std::string& fileName, TBitmap& bitmap) {
   }
   if (ext == ".rle") {
     sender.Kind = TFileObject::Bitmap;
-    return Write(sender, fileName, [&](const std::string& temp) { WriteRle(temp, bitmap); });
+    return Write(sender, fileName, [&](const std::string& f) { SaveRleFile(f, bitmap); }, true);
   }
   if (ext == ".jpg" || ext == ".jpe" || ext == ".jpeg" || ext == ".jfif") {
     TJpegWriteOptions options = JpegSaveDefaults;
@@ -284,7 +274,7 @@ int SaveDispatch(const std::string& fileName, TBitmap& bitmap) {
   }
   if (ext == ".tif" || ext == ".tiff") {
     sender.Kind = TFileObject::Bitmap;
-    return Write(sender, fileName, [&](const std::string& temp) { WriteTiff(temp, bitmap); });
+    return Write(sender, fileName, [&](const std::string& f) { SaveTiffFile(f, bitmap); }, true);
   }
   return -1;
 }
@@ -399,7 +389,7 @@ int SaveDocumentFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& laye
     if (!Raise(sender, fileName, fpBeforeSave)) {
       result = 0;
     } else {
-      ReplaceFileAtomically(fileName, [&](const std::string& temp) { WriteLayeredFile(temp, layered); });
+      SaveLayeredImageToFile(layered, fileName);  // replaces the file atomically
       Raise(sender, fileName, fpAfterSave);
       result = 1;
     }

@@ -7,19 +7,6 @@
 
 namespace qm {
 
-std::string LowerExt(const std::string& fileName) {
-  const std::string_view name(fileName);
-  const size_t slash = name.find_last_of('/');
-  const std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
-  const size_t dot = base.find_last_of('.');
-  if (dot == std::string_view::npos) return {};
-  std::string ext(base.substr(dot));
-  // Extensions are ASCII in practice; other bytes are left as they are.
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return ext;
-}
-
 std::vector<std::string> SplitExtensionList(std::string_view list) {
   std::vector<std::string> out;
   size_t start = 0;
@@ -114,6 +101,5 @@ bool ExtKeepsLayers(const std::string& f) { return ExtIn(f, {".qxi"}); }
 bool ExtKeepsAlpha(const std::string& f) { return ExtIn(f, {".qxi", ".png", ".bmp", ".tga"}); }
 bool ExtTakesExactPalette(const std::string& f) { return ExtIn(f, {".bmp", ".png", ".tif", ".tiff"}); }
 bool ExtTakes256Palette(const std::string& f) { return ExtIn(f, {".gif", ".rle", ".tga"}); }
-bool IsJpegFileExt(const std::string& f) { return ExtIn(f, {".jpg", ".jpeg", ".jpe", ".jfif"}); }
 
 }  // namespace qm

@@ -4,16 +4,14 @@
 // format keeps.
 //
 // Extensions are compared in lower case, with their dot, on the last extension of the
-// name: "photo.tar.JPG" has the extension ".jpg".
+// name (LowerExt): "photo.tar.JPG" has the extension ".jpg".
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace qm {
+#include "imagefiles/FormatProbes.h"  // LowerExt and the extension tests
 
-// The last extension of a file name, with its dot, in lower case; empty when the name
-// (after its last path separator) has none.
-std::string LowerExt(const std::string& fileName);
+namespace qm {
 
 // One writable format: its extensions (with dots, ";"-separated, lower case) and its
 // description.
@@ -45,9 +43,6 @@ bool ExtKeepsLayers(const std::string& fileName);            // .qxi
 bool ExtKeepsAlpha(const std::string& fileName);             // .qxi .png .bmp .tga
 bool ExtTakesExactPalette(const std::string& fileName);      // .bmp .png .tif .tiff
 bool ExtTakes256Palette(const std::string& fileName);        // .gif .rle .tga
-
-// The extensions the JPEG reader is registered for.
-bool IsJpegFileExt(const std::string& fileName);  // .jpg .jpeg .jpe .jfif
 
 // Splits "a;b;c" into its non-empty parts.
 std::vector<std::string> SplitExtensionList(std::string_view list);

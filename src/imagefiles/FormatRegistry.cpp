@@ -6,9 +6,10 @@
 #include "imagefiles/FileFormats.h"
 #include "imagefiles/GifCodec.h"
 #include "imagefiles/GmCodec.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/JpegCodec.h"
+#include "imagefiles/LayeredFile.h"
 #include "imagefiles/PngCodec.h"
 #include "imagefiles/TiffCodec.h"
 #include "pixel/PixelFormat.h"
@@ -91,6 +92,16 @@ void ReadGif(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
 
 void ReadTiff(const std::string& f, const TReadRequest&, TLoadedPicture& out) { ReadTiffFile(f, out.Bitmap); }
 
+// The layered file: its composed image, or for previews its stored thumbnail.
+void ReadLayered(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
+  TMyImageLayeredReg reg;
+  reg.ThumbnailOnly = r.Preview;
+  reg.LoadFromFile(f);
+  out.Bitmap = std::move(reg.Bitmap);
+  out.StoredWidth = reg.ImageWidth;
+  out.StoredHeight = reg.ImageHeight;
+}
+
 TPictureReader GmReader(const char* coder, unsigned kinds, bool icon) {
   return [coder, kinds, icon](const std::string& f, const TReadRequest&, TLoadedPicture& out) {
     ReadWithGraphicsMagick(f, coder, out.Bitmap, &out.SourceColors);
@@ -110,6 +121,7 @@ void RegisterStandard(TFileFormatList& list) {
   for (const char* e : {"tiff", "tif"}) list.Register(e, "TIFF", "TIFF", fkRaster | fkMultiImage, tiff);
   list.Register("png", "PNG", "PNG", fkRaster, cls("PNG", ReadPng));
   list.Register("gif", "GIF", "GIF", fkAnimation | fkMultiImage | fkRaster, cls("GIF", ReadGif));
+  list.Register("qxi", "Quillomatic", "Quillomatic", fkLayered | fkRaster, cls("QXI", ReadLayered));
   for (const TGmFormat& g : GraphicsMagickFormats()) {
     const bool icon = std::string_view(g.Coder) == "ICO";
     auto c = cls(g.Coder, GmReader(g.Coder, g.Kinds, icon));

@@ -9,7 +9,7 @@
 #include <numeric>
 #include <vector>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "platform/core/Colors.h"
 
 namespace qm {

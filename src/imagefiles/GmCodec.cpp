@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "document/Resample.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "platform/core/Parallel.h"
 

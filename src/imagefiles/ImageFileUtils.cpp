@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 
 namespace qm {
 
@@ -91,15 +91,6 @@ void WriteWholeFile(const std::string& fileName, const uint8_t* data, size_t siz
   bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
   ok = (std::fclose(f) == 0) && ok;
   if (!ok) throw EInvalidGraphic("cannot write " + fileName);
-}
-
-int JpegPreviewScale(int width, int height) {
-  if (width < 1 || height < 1) return 0;
-  const int r = (width > height ? width : height) / 150;
-  if (r < 2) return 0;
-  if (r < 4) return 1;
-  if (r < 8) return 2;
-  return 3;
 }
 
 }  // namespace qm

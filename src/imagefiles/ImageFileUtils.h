@@ -1,6 +1,6 @@
 #pragma once
 // File helpers of the image files layer: atomic replacement of a file, unique
-// temporary names, whole-file reads, and the preview scale of JPEG decoding.
+// temporary names, whole-file reads.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -50,9 +50,5 @@ void ReplaceFileAtomically(const std::string& target, const std::function<void(c
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName, uint64_t maxBytes = uint64_t(1) << 32);
 // Writes bytes to a file (created or replaced); throws EInvalidGraphic on failure.
 void WriteWholeFile(const std::string& fileName, const uint8_t* data, size_t size);
-
-// The scale a JPEG preview decodes at for a frame of that size (0 full .. 3 eighth),
-// for pictures shown in boxes of 150 pixels.
-int JpegPreviewScale(int width, int height);
 
 }  // namespace qm

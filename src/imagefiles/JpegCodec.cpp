@@ -9,8 +9,8 @@
 
 #include <jpeglib.h>
 
-#include "imagefiles/GraphicErrors.h"
-#include "imagefiles/ImageFileUtils.h"
+#include "platform/core/Exceptions.h"
+#include "imagefiles/FormatProbes.h"
 
 namespace qm {
 
@@ -246,7 +246,8 @@ void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegW
 void TJpegImage2::LoadFromFile(const std::string& fileName) {
   StoredWidth = StoredHeight = 0;
   TJpegScaleChooser chooser;
-  if (Preview) chooser = [](int w, int h) { return JpegPreviewScale(w, h); };
+  // Previews are shown in boxes of 150 pixels.
+  if (Preview) chooser = [](int w, int h) { return JpegScaleForSize(w, h, 150); };
   ReadJpegFile(fileName, Picture, chooser, &StoredWidth, &StoredHeight);
 }
 

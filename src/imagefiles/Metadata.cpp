@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 
 namespace qm {

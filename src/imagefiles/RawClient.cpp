@@ -16,7 +16,7 @@
 #include "imagefiles/FileFormats.h"
 #include "imagefiles/FormatRegistry.h"
 #include "imagefiles/GmCodec.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/JpegCodec.h"
 #include "imagefiles/RawModuleApi.h"
@@ -41,14 +41,14 @@ TFastFile::TFastFile(const std::string& fileName, int mode, int& ioResult) {
     return;
   }
   int flags;
-  if (mode == fmCreate) {
+  if (mode == ffCreate) {
     flags = O_RDWR | O_CREAT | O_TRUNC;
   } else {
     switch (mode & 3) {
-      case fmOpenWrite:
+      case ffOpenWrite:
         flags = O_WRONLY;
         break;
-      case fmOpenReadWrite:
+      case ffOpenReadWrite:
         flags = O_RDWR;
         break;
       default:
@@ -270,13 +270,13 @@ QxlRawFile* CbOpen(const char* name, const char* mode) {
   int fmode;
   bool append = false;
   if (m.find("r+") != std::string::npos)
-    fmode = fmOpenReadWrite;
+    fmode = ffOpenReadWrite;
   else if (m.find('r') != std::string::npos)
-    fmode = fmOpenRead;
+    fmode = ffOpenRead;
   else if (m.find('w') != std::string::npos)
-    fmode = fmCreate;
+    fmode = ffCreate;
   else if (m.find('a') != std::string::npos) {
-    fmode = fmOpenReadWrite;
+    fmode = ffOpenReadWrite;
     append = true;
   } else
     return nullptr;
@@ -398,7 +398,7 @@ class THostFiles {
  public:
   explicit THostFiles(const std::string& fileName) {
     int io = 0;
-    auto file = std::make_unique<TFastFile>(fileName, fmOpenRead, io);
+    auto file = std::make_unique<TFastFile>(fileName, ffOpenRead, io);
     // An unreadable file is not refused here: the module sees failing callbacks.
     file->Seek(0, 0);
     host_ = NewHandle(file.release(), false);

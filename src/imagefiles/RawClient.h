@@ -20,12 +20,12 @@ namespace qm {
 
 // Open modes of TFastFile (the file-sharing bits of the classic modes are ignored:
 // every open shares the file with others).
-enum : int { fmOpenRead = 0, fmOpenWrite = 1, fmOpenReadWrite = 2, fmCreate = 65535 };
+enum : int { ffOpenRead = 0, ffOpenWrite = 1, ffOpenReadWrite = 2, ffCreate = 65535 };
 
 class TFastFile {
  public:
   static constexpr int kBufferSize = 4096;
-  // Over a file: fmCreate creates (or empties) it for reading and writing, any other
+  // Over a file: ffCreate creates (or empties) it for reading and writing, any other
   // mode opens an existing file. ioResult receives 0, or the system's error number.
   // With an empty name, the file is a new memory stream.
   TFastFile(const std::string& fileName, int mode, int& ioResult);

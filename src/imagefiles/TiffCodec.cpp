@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 
 namespace qm {

@@ -21,6 +21,8 @@ struct TextPayload : TLayerData {
   void Assign(const TLayerData& source) override {
     if (auto* t = dynamic_cast<const TextPayload*>(&source)) text = t->text;
   }
+  void SaveToStream(TStream&) const override {}
+  void LoadFromStream(TStream&) override {}
 };
 
 // Installs a hook for the life of a test.

@@ -283,6 +283,8 @@ TEST(Composition, TextLayersAreRenderedThroughTheHookOnce) {
   };
   struct Text : TLayerData {
     void Assign(const TLayerData&) override {}
+    void SaveToStream(TStream&) const override {}
+    void LoadFromStream(TStream&) override {}
   };
   TLayeredImage doc;
   doc.LoadFromBitmap(TBitmap(8, 8, pf24bit, clWhite), TBitmap(), "#0");

@@ -37,8 +37,8 @@ TEST(FileDispatch, EveryWritableFormatRoundTrips) {
   // A picture GIF keeps exactly: few colours.
   TBitmap few = photo.Clone();
   ReduceBitmapColors(few, 200, 0);
-  for (const char* ext : {".bmp", ".png", ".tga", ".gif", ".jpg", ".jpeg", ".jpe", ".jfif"}) {
-    const bool gif = std::string(ext) == ".gif";
+  for (const char* ext : {".bmp", ".png", ".tga", ".tif", ".tiff", ".gif", ".rle", ".jpg", ".jpeg", ".jpe", ".jfif"}) {
+    const bool gif = std::string(ext) == ".gif" || std::string(ext) == ".rle";
     TBitmap src = gif ? few.Clone() : photo.Clone();
     std::string name = dir + "/pic" + ext;
     ASSERT_EQ(SaveBitmapFile(name, src), 1) << ext;
@@ -71,6 +71,43 @@ TEST(FileDispatch, EveryWritableFormatRoundTrips) {
   TBitmap back;
   EXPECT_EQ(LoadBitmapFile(upper, back), 1);
   EXPECT_EQ(back.Width(), 61);
+}
+
+TEST(FileDispatch, LayeredDocumentsSaveAndLoadFlattened) {
+  const std::string dir = TestFolder();
+  const TBitmap photo = TestPicture(300, 200);
+  TLayeredImage doc;
+  doc.LoadFromBitmap(photo, TBitmap(), "#0");
+  doc.RenderLayers();
+  StageRecorder stages;
+  std::string name = dir + "/doc.qxi";
+  TBitmap flat = doc.ComposedBitmap().Clone();
+  ASSERT_EQ(SaveDocumentFile(name, flat, doc), 1);
+  EXPECT_EQ(stages.stages, (std::vector<int>{fpBeforeSave, fpAfterSave}));
+  EXPECT_EQ(stages.kinds[0], TFileObject::Layered);
+  TBitmap back;
+  ASSERT_EQ(LoadBitmapFile(name, back), 1);
+  EXPECT_TRUE(SameBitmaps(photo, back));
+  EXPECT_EQ(LastLoadedWidth, 300);
+  // Previews read the stored thumbnail, and the document's size.
+  ASSERT_EQ(LoadBitmapFilePreview(name, back), 1);
+  EXPECT_EQ(back.Width(), 150);
+  EXPECT_EQ(back.Height(), 100);
+  EXPECT_EQ(LastLoadedWidth, 300);
+  EXPECT_EQ(LastLoadedHeight, 200);
+  // A vetoed layered save writes nothing.
+  StageRecorder veto(fpBeforeSave);
+  std::string other = dir + "/other.qxi";
+  EXPECT_EQ(SaveDocumentFile(other, flat, doc), 0);
+  EXPECT_FALSE(std::filesystem::exists(other));
+  // A file of another version fails with the message instead of giving an empty picture.
+  MessageCatcher messages;
+  std::vector<uint8_t> bytes = test::FileBytes(name);
+  bytes[17] = 2;
+  test::WriteBytes(dir + "/v2.qxi", bytes);
+  std::string v2 = dir + "/v2.qxi";
+  EXPECT_EQ(LoadBitmapFile(v2, back), -1);
+  EXPECT_EQ(messages.last, OpenMessage(v2));
 }
 
 TEST(FileDispatch, UnknownExtensionsAndFailuresShowTheExactMessages) {

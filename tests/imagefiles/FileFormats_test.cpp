@@ -7,14 +7,6 @@
 namespace qm {
 namespace {
 
-TEST(FileFormats, LowerExtTakesTheLastExtensionOfTheName) {
-  EXPECT_EQ(LowerExt("photo.JPG"), ".jpg");
-  EXPECT_EQ(LowerExt("/a.b/archive.tar.GZ"), ".gz");
-  EXPECT_EQ(LowerExt("/a.b/noext"), "");
-  EXPECT_EQ(LowerExt("name."), ".");
-  EXPECT_EQ(LowerExt(""), "");
-}
-
 TEST(FileFormats, TableRowsAndLookups) {
   ASSERT_EQ(GetFormatCount(), 8);
   EXPECT_EQ(FormatTable()[2].Extensions, ".jpg;.jpeg;.jpe;.jfif");
@@ -61,8 +53,6 @@ TEST(FileFormats, WhatEachFormatKeeps) {
   for (const char* f : {"a.bmp", "a.png", "a.tif", "a.tiff"}) EXPECT_TRUE(ExtTakesExactPalette(f)) << f;
   for (const char* f : {"a.gif", "a.rle", "a.tga"}) EXPECT_TRUE(ExtTakes256Palette(f)) << f;
   EXPECT_FALSE(ExtTakes256Palette("a.png"));
-  for (const char* f : {"a.jpg", "a.JPEG", "a.jpe", "a.jfif"}) EXPECT_TRUE(IsJpegFileExt(f)) << f;
-  EXPECT_FALSE(IsJpegFileExt("a.jp"));
 }
 
 }  // namespace

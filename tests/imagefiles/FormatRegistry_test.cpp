@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <set>
 
+#include "document/LayeredImage.h"
 #include "document/qt/QxsPreview.h"
 #include "imagefiles/FileFormats.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
+#include "imagefiles/LayeredFile.h"
 #include "imagefiles/PngCodec.h"
 #include "pixel/PixelFormat.h"
 
@@ -147,7 +149,11 @@ std::string MakeFixture(const std::string& dir, const std::string& ext) {
     BitmapToPng(TestPicture(40, 30), png);
     WritePngFile(src, png, TPngWriteOptions{});
   }
-  if (ext == "ico") test::WriteBytes(path, IconFile());
+  if (ext == "qxi") {
+    TLayeredImage doc;
+    doc.LoadFromBitmap(TestPicture(40, 30), TBitmap(), "#0");
+    SaveLayeredImageToFile(doc, path);
+  } else if (ext == "ico") test::WriteBytes(path, IconFile());
   else if (ext == "wmf") test::WriteBytes(path, MetafileFile());
   else if (ext == "cut") test::WriteBytes(path, CutFile());
   else if (ext == "rla" || ext == "rpf") test::WriteBytes(path, RlaFile());
@@ -170,7 +176,7 @@ TEST(FormatRegistry, ListsOnlyWhatReadsHere) {
   for (const TFileFormatEntry& e : FileFormatList().Entries()) exts.insert(e.Extension);
   for (const char* e : {"bmp", "ico", "wmf", "jfif", "jpg", "jpe", "jpeg", "rle", "dib", "win", "vst", "vda", "tga",
                         "icb", "tiff", "tif", "fax", "pcx", "pcc", "scr", "rpf", "rla", "sgi", "rgba", "rgb", "bw",
-                        "ppm", "pgm", "pbm", "pcd", "cut", "png", "gif"})
+                        "ppm", "pgm", "pbm", "pcd", "cut", "png", "gif", "qxi"})
     EXPECT_TRUE(exts.count(e)) << e;
   for (const char* e : {"emf", "eps", "psd", "pdd", "cel", "pic", "psp", "tub"}) EXPECT_FALSE(exts.count(e)) << e;
   const TFileFormatEntry* gif = FileFormatList().Find(".GIF");

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "support/TestImages.h"
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "imagefiles/BmpCodec.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "support/TestImages.h"
 

@@ -6,7 +6,7 @@
 // after <cstdio>: libjpeg's header uses FILE
 #include <jpeglib.h>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/PngCodec.h"
 #include "imagefiles/ImageFilesTest.h"
@@ -85,11 +85,6 @@ TEST(JpegCodec, PreviewDecodesReducedAndKeepsTheStoredSize) {
     EXPECT_EQ(jpeg.Picture.Width(), 1200);
     EXPECT_EQ(jpeg.StoredWidth, 1200);
   }
-  EXPECT_EQ(JpegPreviewScale(4000, 3000), 3);
-  EXPECT_EQ(JpegPreviewScale(299, 200), 0);
-  EXPECT_EQ(JpegPreviewScale(300, 10), 1);
-  EXPECT_EQ(JpegPreviewScale(600, 10), 2);
-  EXPECT_EQ(JpegPreviewScale(0, 10), 0);
 }
 
 // A flat CMYK JPEG written with libjpeg as Adobe writers store it (inverted: 255 is

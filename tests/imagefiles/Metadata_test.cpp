@@ -4,7 +4,7 @@
 
 #include <exiv2/exiv2.hpp>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
 
 namespace qm {

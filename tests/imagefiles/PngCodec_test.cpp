@@ -4,7 +4,7 @@
 #include <zlib.h>
 
 #include "imagefiles/GmCodec.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "support/TestImages.h"
 

@@ -10,7 +10,7 @@
 
 #include "imagefiles/FileDispatch.h"
 #include "imagefiles/FormatRegistry.h"
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "support/SyntheticDng.h"
 
@@ -77,7 +77,7 @@ TEST(RawClient, FastFileBuffersReadsSeeksAndWrites) {
   for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
   test::WriteBytes(dir + "/f.bin", data);
   int io = -1;
-  TFastFile f(dir + "/f.bin", fmOpenRead, io);
+  TFastFile f(dir + "/f.bin", ffOpenRead, io);
   EXPECT_EQ(io, 0);
   EXPECT_EQ(f.Size(), 10000);
   uint8_t buf[6000];
@@ -98,10 +98,10 @@ TEST(RawClient, FastFileBuffersReadsSeeksAndWrites) {
   EXPECT_EQ(f.Position(), 7000);
   f.Seek(-1, 0);
   EXPECT_TRUE(f.Error());
-  TFastFile missing(dir + "/none.bin", fmOpenRead, io);
+  TFastFile missing(dir + "/none.bin", ffOpenRead, io);
   EXPECT_NE(io, 0);
 
-  TFastFile w(dir + "/w.bin", fmCreate, io);
+  TFastFile w(dir + "/w.bin", ffCreate, io);
   EXPECT_EQ(io, 0);
   EXPECT_EQ(w.Write("hello world", 11), 11);
   w.Seek(6, 0);
@@ -112,7 +112,7 @@ TEST(RawClient, FastFileBuffersReadsSeeksAndWrites) {
   EXPECT_EQ(w.Read(text, 11), 11);
   EXPECT_STREQ(text, "hello wWrld");
 
-  TFastFile mem("", fmCreate, io);
+  TFastFile mem("", ffCreate, io);
   EXPECT_EQ(mem.Write(data.data(), 5000), 5000);
   mem.Seek(4998, 0);
   EXPECT_EQ(mem.Read(buf, 10), 2);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include "imagefiles/GraphicErrors.h"
+#include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "support/TestImages.h"
 

@@ -1,0 +1,249 @@
+#include "imagefiles/LayeredFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "document/LayerStream.h"
+#include "document/Resample.h"
+#include "pixel/ImgUtils.h"
+#include "platform/core/Numeric.h"
+
+// GraphicsMagick's headers after ours: they define macros of their own.
+#include <magick/api.h>
+
+namespace qm {
+
+namespace {
+
+constexpr char kThumbnailTag[] = "Thumbnail";
+constexpr int64_t kThumbnailTagSize = 9;
+// size field, tag, the zero int32, the bitmap's width and height
+constexpr int64_t kThumbnailBlockOverhead = 4 + kThumbnailTagSize + 4 + 8;
+
+struct Header {
+  int32_t width = 0, height = 0;
+  int32_t resX = 0, resY = 0;
+  std::string comment;
+  int32_t colorCount = 0;
+};
+
+void ReadMagic(TStream& s) {
+  char magic[kLayeredFileMagicSize];
+  s.ReadBuffer(magic, sizeof magic);
+  if (std::memcmp(magic, kLayeredFileMagic, kLayeredFileMagicSize) != 0) throw EStreamError();
+}
+
+// Everything after the version byte up to the thumbnail block.
+Header ReadHeaderFields(TStream& s) {
+  Header h;
+  h.width = s.ReadInt32();
+  h.height = s.ReadInt32();
+  h.resX = s.ReadInt32();
+  h.resY = s.ReadInt32();
+  char comment[kLayeredCommentField];
+  s.ReadBuffer(comment, sizeof comment);
+  h.comment = DecodeStoredText(std::string_view(comment, strnlen(comment, sizeof comment)));
+  h.colorCount = s.ReadInt32();
+  return h;
+}
+
+int32_t StoredResolution(double dpi) { return RoundHalfEven(dpi * 1000.0); }
+
+// GraphicsMagick takes and gives packed rows; ours are padded to 4 bytes unless the
+// row's bytes are a multiple of 4.
+bool ResampleLanczos(const TBitmap& src, int w, int h, TBitmap& out) {
+  EnsureGraphicsMagick();
+  const size_t srcRow = size_t(src.Width()) * 3, dstRow = size_t(w) * 3;
+  std::unique_ptr<uint8_t[]> packed;
+  const uint8_t* pixels = src.Bits();
+  if (ptrdiff_t(srcRow) != src.Stride()) {
+    packed.reset(new uint8_t[srcRow * size_t(src.Height())]);
+    for (int y = 0; y < src.Height(); ++y) std::memcpy(packed.get() + srcRow * size_t(y), src.ScanLine(y), srcRow);
+    pixels = packed.get();
+  }
+  ExceptionInfo ex;
+  GetExceptionInfo(&ex);
+  bool ok = false;
+  Image* image = ConstituteImage(src.Width(), src.Height(), "BGR", CharPixel, pixels, &ex);
+  packed.reset();
+  if (image) {
+    Image* sized = ResizeImage(image, unsigned(w), unsigned(h), LanczosFilter, 1.0, &ex);
+    DestroyImage(image);
+    if (sized) {
+      TBitmap result(w, h, pf24bit, clBlack);
+      std::unique_ptr<uint8_t[]> buffer;
+      uint8_t* target = result.Bits();
+      if (ptrdiff_t(dstRow) != result.Stride()) {
+        buffer.reset(new uint8_t[dstRow * size_t(h)]);
+        target = buffer.get();
+      }
+      if (DispatchImage(sized, 0, 0, unsigned(w), unsigned(h), "BGR", CharPixel, target, &ex) == MagickPass) {
+        if (buffer)
+          for (int y = 0; y < h; ++y) std::memcpy(result.ScanLine(y), buffer.get() + dstRow * size_t(y), dstRow);
+        out = std::move(result);
+        ok = true;
+      }
+      DestroyImage(sized);
+    }
+  }
+  DestroyExceptionInfo(&ex);
+  return ok;
+}
+
+}  // namespace
+
+// --- Thumbnail ---------------------------------------------------------------------
+
+void ThumbnailSize(int w, int h, int size, int& tw, int& th) {
+  tw = w;
+  th = h;
+  FitSizeProportional(tw, th, size, size);
+  // A picture of 300:1 or flatter would round one side to 0, which cannot be
+  // resampled: a side is at least one pixel.
+  tw = std::max(tw, 1);
+  th = std::max(th, 1);
+}
+
+TBitmap CreateThumbnail(const TBitmap& bmp, int size) {
+  if (bmp.Empty() || size < 1) return TBitmap();
+  TBitmap copy;
+  const TBitmap* src = &bmp;
+  if (bmp.PixelFormat() != pf24bit) {
+    copy.Assign(bmp);
+    copy.SetPixelFormat(pf24bit);
+    src = &copy;
+  }
+  int tw, th;
+  ThumbnailSize(src->Width(), src->Height(), size, tw, th);
+  TBitmap out;
+  if (!ResampleLanczos(*src, tw, th, out)) throw EInvalidGraphic("Impossible de réduire l'image");
+  return out;
+}
+
+void WriteThumbnailBlock(const TBitmap& thumbnail, TStream& s) {
+  const int64_t start = s.Position();
+  s.WriteInt32(0);
+  s.Write(kThumbnailTag, kThumbnailTagSize);
+  s.WriteInt32(0);
+  WriteBitmap24(thumbnail, s);
+  const int64_t end = s.Position();
+  if (end - start > INT32_MAX) throw EInvalidGraphic("Vignette trop grande");
+  s.Seek(start);
+  s.WriteInt32(int32_t(end - start));
+  s.Seek(end);
+}
+
+void ReadThumbnailBlock(TBitmap& thumbnail, TStream& s) {
+  const int64_t start = s.Position();
+  const int32_t blockSize = s.ReadInt32();
+  if (blockSize < kThumbnailBlockOverhead) throw EStreamError("Taille de vignette invalide");
+  s.Require(blockSize - 4);
+  char tag[kThumbnailTagSize];
+  s.ReadBuffer(tag, sizeof tag);
+  if (std::memcmp(tag, kThumbnailTag, kThumbnailTagSize) != 0) throw EStreamError();
+  s.ReadInt32();
+  TBitmap b;
+  ReadBitmap24(b, s);
+  if (s.Position() - start > blockSize) throw EStreamError("Taille de vignette invalide");
+  s.Seek(start + blockSize);
+  thumbnail = std::move(b);
+}
+
+// --- The document ------------------------------------------------------------------
+
+void SaveLayeredImageToStream(TLayeredImage& image, TStream& s) {
+  if (image.GetLayerCount() == 0) throw EInvalidGraphic("Image sans calque");
+  image.RenderLayers();
+  const TBitmap& composed = image.ComposedBitmap();
+  if (composed.Empty()) throw EInvalidGraphic("Image vide");
+
+  s.Write(kLayeredFileMagic, kLayeredFileMagicSize);
+  s.WriteUInt8(kLayeredFileVersion);
+  s.WriteInt32(composed.Width());
+  s.WriteInt32(composed.Height());
+  s.WriteInt32(StoredResolution(image.ResolutionX));
+  s.WriteInt32(StoredResolution(image.ResolutionY));
+  // the text up to its first zero byte, as the reader will see it
+  const std::string_view text(image.Comment.c_str());
+  const std::string_view comment = Utf8Prefix(text, kLayeredCommentField - 1);
+  char field[kLayeredCommentField] = {};
+  std::memcpy(field, comment.data(), comment.size());
+  s.Write(field, sizeof field);
+  s.WriteInt32(image.ColorCount);
+
+  WriteThumbnailBlock(CreateThumbnail(composed, kLayeredThumbnailSize), s);
+  image.Layers.SaveToStream(s);
+}
+
+void LoadLayeredImageFromStream(TLayeredImage& image, TStream& s) {
+  ReadMagic(s);
+  const uint8_t version = s.ReadUInt8();
+  if (version != kLayeredFileVersion) throw EStreamError("Version de fichier non prise en charge");
+  const Header h = ReadHeaderFields(s);
+  const int32_t blockSize = s.ReadInt32();
+  if (blockSize < kThumbnailBlockOverhead) throw EStreamError("Taille de vignette invalide");
+  s.Skip(int64_t(blockSize) - 4);
+  // The list reads every layer before it replaces the old ones; the properties follow
+  // only once it has.
+  image.Layers.LoadFromStream(s);
+  image.ResolutionX = h.resX / 1000.0;
+  image.ResolutionY = h.resY / 1000.0;
+  image.Comment = h.comment;
+  image.ColorCount = h.colorCount;
+  image.SetActiveLayerIndex(0);
+  image.InvalidateImage();
+}
+
+void SaveLayeredImageToFile(TLayeredImage& image, const std::string& fileName) {
+  TAtomicFileStream f(fileName);
+  SaveLayeredImageToStream(image, f);
+  f.Commit();
+}
+
+void LoadLayeredImageFromFile(TLayeredImage& image, const std::string& fileName) {
+  TFileStream f(fileName, fmOpenRead);
+  LoadLayeredImageFromStream(image, f);
+}
+
+// --- The registry's picture ----------------------------------------------------------
+
+void TMyImageLayeredReg::LoadFromFile(const std::string& fileName) {
+  if (ThumbnailOnly) {
+    LoadThumbnail(fileName);
+    return;
+  }
+  TFileStream f(fileName, fmOpenRead);
+  LoadFromStream(f);
+}
+
+void TMyImageLayeredReg::LoadFromStream(TStream& s) {
+  TLayeredImage doc;
+  LoadLayeredImageFromStream(doc, s);
+  doc.RenderLayers();
+  TBitmap& composed = doc.ComposedBitmap();
+  ImageWidth = composed.Width();
+  ImageHeight = composed.Height();
+  Bitmap = std::move(composed);
+}
+
+void TMyImageLayeredReg::LoadThumbnail(const std::string& fileName) {
+  TFileStream f(fileName, fmOpenRead);
+  LoadThumbnailFromStream(f);
+}
+
+void TMyImageLayeredReg::LoadThumbnailFromStream(TStream& s) {
+  ReadMagic(s);
+  s.ReadUInt8();
+  const int32_t w = s.ReadInt32(), h = s.ReadInt32();
+  if (w < 1 || h < 1) throw EStreamError("Taille d'image invalide");
+  s.Skip(4 + 4 + int64_t(kLayeredCommentField) + 4);
+  TBitmap thumb;
+  ReadThumbnailBlock(thumb, s);
+  Bitmap = std::move(thumb);
+  ImageWidth = w;
+  ImageHeight = h;
+}
+
+}  // namespace qm
