@@ -98,7 +98,8 @@ struct TOpenPictureRequest {
   bool MultiSelect = false;
   bool PreviewChecked = false;  // in: the box's state; out: as the user left it
 };
-// Returns false when cancelled; files receives the chosen names.
+// Returns false when cancelled; files receives the chosen names. The dialog processes
+// the pending events once it has closed.
 using TOpenPictureDialog = std::function<bool(TOpenPictureRequest& request, std::vector<std::string>& files)>;
 
 struct TSavePictureRequest {

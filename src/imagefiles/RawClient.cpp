@@ -269,7 +269,8 @@ QxlRawFile* CbOpen(const char* name, const char* mode) {
   const std::string m(mode);
   int fmode;
   bool append = false;
-  if (m.find("r+") != std::string::npos)
+  // "rb+" asks for reading and writing as "r+" does.
+  if (m.find("r+") != std::string::npos || (m.find('r') != std::string::npos && m.find('+') != std::string::npos))
     fmode = ffOpenReadWrite;
   else if (m.find('r') != std::string::npos)
     fmode = ffOpenRead;

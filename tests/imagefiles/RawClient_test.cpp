@@ -171,7 +171,7 @@ TEST(RawClient, CallbacksOverTheHostFiles) {
   EXPECT_EQ(cb.Write("ef", 1, 2, a), 2);
   EXPECT_EQ(cb.Close(a), 0);
   EXPECT_EQ(FileBytes(dir + "/out.txt"), (std::vector<uint8_t>{'a', 'b', 'c', 'd', 'e', 'f'}));
-  QxlRawFile* rw = cb.Open((dir + "/out.txt").c_str(), "r+");
+  QxlRawFile* rw = cb.Open((dir + "/out.txt").c_str(), "rb+");
   ASSERT_NE(rw, nullptr);
   EXPECT_EQ(cb.Write("Z", 1, 1, rw), 1);
   EXPECT_EQ(cb.Close(rw), 0);
