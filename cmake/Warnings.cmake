@@ -4,6 +4,11 @@ target_compile_options(qm_options INTERFACE -Wall -Wextra)
 # Floating-point results must not depend on the machine that built the program:
 # no fused multiply-add contraction, whatever instruction set is enabled.
 target_compile_options(qm_options INTERFACE -ffp-contract=off)
+# The rank filters' sorting networks are fold expressions of a few hundred terms,
+# beyond clang's default nesting limit of 256.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  target_compile_options(qm_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-fbracket-depth=1024>)
+endif()
 if(QM_NATIVE)
   target_compile_options(qm_options INTERFACE -march=native)
 endif()
