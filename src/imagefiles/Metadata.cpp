@@ -108,6 +108,8 @@ void WriteMetadataBlock(const std::string& jpegFileName, const TMetadataBlock& b
     if (!image.get()) throw EInvalidGraphic("cannot open " + jpegFileName);
     image->readMetadata();
     Exiv2::ExifData exif = block.data_->exif;
+    // The source's embedded thumbnail shows the picture before it was edited.
+    Exiv2::ExifThumb(exif).erase();
     SetDimension(exif, "Exif.Photo.PixelXDimension", width);
     SetDimension(exif, "Exif.Photo.PixelYDimension", height);
     SetDimension(exif, "Exif.Image.ImageWidth", width);
@@ -126,7 +128,13 @@ void SaveJpegKeepingExif(const TBitmap& bmp, const TJpegWriteOptions& options, c
   const TMetadataBlock block = ReadMetadataBlock(sourceName);
   ReplaceFileAtomically(fileName, [&](const std::string& temp) {
     WriteJpegFile(temp, bmp, options);
-    WriteMetadataBlock(temp, block, bmp.Width(), bmp.Height());
+    try {
+      WriteMetadataBlock(temp, block, bmp.Width(), bmp.Height());
+    } catch (...) {
+      // Metadata JPEG cannot carry (some RAW sources' blocks) must not cost the
+      // picture: it is saved without them, as the file's EXIF state then says.
+      WriteJpegFile(temp, bmp, options);
+    }
   });
 }
 

@@ -38,15 +38,16 @@ class TMetadataBlock {
 // The metadata of a file; an empty block when the file cannot be read or has none.
 TMetadataBlock ReadMetadataBlock(const std::string& fileName);
 // Writes the block into an existing JPEG file, the EXIF pixel dimensions (and image
-// width and length, where present) set to width x height. Nothing for an empty block.
+// width and length, where present) set to width x height, without the source's EXIF
+// thumbnail (it shows the picture before its edits). Nothing for an empty block.
 // Throws EInvalidGraphic when the file cannot be rewritten.
 void WriteMetadataBlock(const std::string& jpegFileName, const TMetadataBlock& block, int width, int height);
 
 // Writes the bitmap as a JPEG file carrying the EXIF and IPTC data of sourceName (read
 // before anything is written, so sourceName may be fileName itself), the EXIF
 // dimensions adjusted to the bitmap. The file is replaced atomically: a failure leaves
-// the previous file intact. A source without metadata gives a plain JPEG. Throws
-// EInvalidGraphic.
+// the previous file intact. A source without metadata, or with metadata a JPEG cannot
+// carry, gives a plain JPEG. Throws EInvalidGraphic when the picture is not written.
 void SaveJpegKeepingExif(const TBitmap& bmp, const TJpegWriteOptions& options, const std::string& fileName,
                          const std::string& sourceName);
 

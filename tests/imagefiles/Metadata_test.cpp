@@ -6,6 +6,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
+#include "support/SyntheticDng.h"
 
 namespace qm {
 namespace {
@@ -67,6 +68,37 @@ TEST(Metadata, KindsOfMetadataAreDetected) {
   EXPECT_FALSE(GetMetadataKinds(dir + "/junk.jpg", e, i, c));
   EXPECT_FALSE(e || i || c);
   EXPECT_TRUE(ReadMetadataBlock(dir + "/junk.jpg").Empty());
+}
+
+TEST(Metadata, TheSourcesThumbnailIsDroppedAndRawSourcesStillSave) {
+  const std::string dir = TestFolder();
+  WriteJpegFile(dir + "/thumb.jpg", TestPicture(16, 12), TJpegWriteOptions{});
+  const std::vector<uint8_t> thumb = test::FileBytes(dir + "/thumb.jpg");
+  WriteJpegFile(dir + "/src.jpg", TestPicture(40, 30), TJpegWriteOptions{});
+  {
+    auto image = Exiv2::ImageFactory::open(dir + "/src.jpg");
+    image->readMetadata();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Model"] = "QC-1000";
+    Exiv2::ExifThumb(exif).setJpegThumbnail(thumb.data(), long(thumb.size()));
+    image->setExifData(exif);
+    image->writeMetadata();
+  }
+  auto thumbSize = [](const std::string& f) {
+    auto image = Exiv2::ImageFactory::open(f);
+    image->readMetadata();
+    return Exiv2::ExifThumbC(image->exifData()).copy().size_;
+  };
+  ASSERT_GT(thumbSize(dir + "/src.jpg"), 0);
+  SaveJpegKeepingExif(TestPicture(20, 10), TJpegWriteOptions{}, dir + "/out.jpg", dir + "/src.jpg");
+  EXPECT_EQ(ExifOf(dir + "/out.jpg", "Exif.Image.Model"), "QC-1000");
+  EXPECT_EQ(thumbSize(dir + "/out.jpg"), 0);
+  // A camera RAW file as the source: the picture is saved whatever its metadata.
+  ASSERT_TRUE(test::WriteSyntheticDng(dir + "/shot.dng", 96, 64));
+  SaveJpegKeepingExif(TestPicture(20, 10), TJpegWriteOptions{}, dir + "/fromraw.jpg", dir + "/shot.dng");
+  TBitmap back;
+  ReadJpegFile(dir + "/fromraw.jpg", back);
+  EXPECT_EQ(back.Width(), 20);
 }
 
 TEST(Metadata, SavedJpegCarriesTheSourceExifWithItsNewSize) {
