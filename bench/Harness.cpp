@@ -123,20 +123,26 @@ class TableReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintTable() const {
-    const char* impls[] = {kOurs, kOpenCV, kGM};
+    const char* impls[] = {kOurs, kOpenCV, kGM, kTool};
     std::map<std::string, int64_t> ops;
     std::vector<std::string> order;
-    for (const Entry& e : Entries())
+    bool tools = false;
+    for (const Entry& e : Entries()) {
       if (e.impl != "floor" && !ops.count(e.op)) {
         ops[e.op] = e.bytes;
         order.push_back(e.op);
       }
-    std::printf("\n| operation | threads | ours ms | OpenCV ms | GraphicsMagick ms | floor ms | OpenCV/ours | GM/ours | ours/floor |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+      tools = tools || e.impl == kTool;
+    }
+    // The reference-tool columns appear only when some operation has a tool to compare.
+    std::printf("\n| operation | threads | ours ms | OpenCV ms | GraphicsMagick ms |%s floor ms | OpenCV/ours | GM/ours |%s "
+                "ours/floor |\n",
+                tools ? " tool ms |" : "", tools ? " tool/ours |" : "");
+    std::printf("|---|---|---|---|---|---|---|---|---|%s\n", tools ? "---|---|" : "");
     for (const std::string& op : order) {
       for (int t : kThreadCounts) {
-        double v[3];
-        for (int i = 0; i < 3; ++i) v[i] = Time(op, impls[i], t);
+        double v[4];
+        for (int i = 0; i < 4; ++i) v[i] = Time(op, impls[i], t);
         const double fl = Time("memory copy of the photo (72 MB)", "floor", t);
         const double floor = fl > 0 ? fl * double(ops[op]) / double(kPhotoBytes) : -1;
         auto cell = [](double x) {
@@ -151,13 +157,19 @@ class TableReporter : public benchmark::ConsoleReporter {
           std::snprintf(buf, sizeof buf, "%.2f", a / b);
           return std::string(buf);
         };
-        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s |\n", op.c_str(), t, cell(v[0]).c_str(),
-                    cell(v[1]).c_str(), cell(v[2]).c_str(), cell(floor).c_str(), ratio(v[1], v[0]).c_str(),
-                    ratio(v[2], v[0]).c_str(), ratio(v[0], floor).c_str());
+        const std::string toolCell = tools ? " " + cell(v[3]) + " |" : "";
+        const std::string toolRatio = tools ? " " + ratio(v[3], v[0]) + " |" : "";
+        std::printf("| %s | %d | %s | %s | %s |%s %s | %s | %s |%s %s |\n", op.c_str(), t, cell(v[0]).c_str(),
+                    cell(v[1]).c_str(), cell(v[2]).c_str(), toolCell.c_str(), cell(floor).c_str(),
+                    ratio(v[1], v[0]).c_str(), ratio(v[2], v[0]).c_str(), toolRatio.c_str(),
+                    ratio(v[0], floor).c_str());
       }
     }
     std::printf("\nOpenCV/ours and GM/ours above 1 mean we are faster; ours/floor is our time over a memory "
                 "copy of the same bytes.\n");
+    if (tools)
+      std::printf("tool: the library's own command-line program on the same file, a process per run (its "
+                  "start-up included).\n");
   }
 
   static std::string Key(const Entry& e) { return e.op + " | " + e.impl + " | threads:" + std::to_string(e.threads); }

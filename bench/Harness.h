@@ -36,6 +36,9 @@ const TBitmap& PhotoMask();
 inline const char* kOurs = "ours";
 inline const char* kOpenCV = "OpenCV";
 inline const char* kGM = "GraphicsMagick";
+// The codec library's own command-line program (djpeg, cjpeg, dcraw_emu ...), run on a
+// file: the column appears only in tables that have such rows.
+inline const char* kTool = "tool";
 
 using Body = std::function<void(benchmark::State&)>;
 // Registers one operation of one implementation, at 1 and 8 threads.

@@ -22,6 +22,8 @@ packages=(
   xvfb xauth x11-apps
   fonts-dejavu-core
   libjpeg-turbo-progs libtiff-tools
+  # LibRaw's own decoder (dcraw_emu), the peer of the RAW benchmark
+  libraw-bin
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libopencv-core-dev libopencv-imgproc-dev)

@@ -1,0 +1,225 @@
+#include "imagefiles/GifCodec.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+#include "platform/core/Exceptions.h"
+#include "platform/core/Colors.h"
+
+namespace qm {
+
+namespace {
+
+std::string GifError(int code) {
+  const char* s = GifErrorString(code);
+  return std::string("GIF: ") + (s ? s : "error");
+}
+
+TPalette MapToPalette(const ColorMapObject* map) {
+  TPalette out;
+  if (!map || !map->Colors || map->ColorCount <= 0) return out;
+  const int n = std::min(map->ColorCount, 256);
+  out.resize(size_t(n));
+  for (int i = 0; i < n; ++i) out[size_t(i)] = RGB(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue);
+  return out;
+}
+
+struct TMapDeleter {
+  void operator()(ColorMapObject* m) const { GifFreeMapObject(m); }
+};
+using TMapPtr = std::unique_ptr<ColorMapObject, TMapDeleter>;
+
+TMapPtr PaletteToMap(const TPalette& pal) {
+  if (pal.empty()) return nullptr;
+  int size = 2;
+  while (size < int(pal.size()) && size < 256) size *= 2;
+  std::vector<GifColorType> colors(size_t(size), GifColorType{0, 0, 0});
+  for (size_t i = 0; i < pal.size() && i < 256; ++i) {
+    const TColor c = ColorToRGB(pal[i]);
+    colors[i] = GifColorType{GetRValue(c), GetGValue(c), GetBValue(c)};
+  }
+  TMapPtr map(GifMakeMapObject(size, colors.data()));
+  if (!map) throw EInvalidGraphic("GIF: out of memory");
+  return map;
+}
+
+// The looping count of a NETSCAPE2.0 / ANIMEXTS1.0 application extension among blocks.
+bool FindLoop(const ExtensionBlock* blocks, int count, int& loop) {
+  for (int i = 0; i + 1 < count; ++i) {
+    const ExtensionBlock& b = blocks[i];
+    if (b.Function != APPLICATION_EXT_FUNC_CODE || b.ByteCount != 11 || !b.Bytes) continue;
+    if (std::memcmp(b.Bytes, "NETSCAPE2.0", 11) != 0 && std::memcmp(b.Bytes, "ANIMEXTS1.0", 11) != 0) continue;
+    const ExtensionBlock& d = blocks[i + 1];
+    if (d.Function == CONTINUE_EXT_FUNC_CODE && d.ByteCount >= 3 && d.Bytes && d.Bytes[0] == 1) {
+      loop = d.Bytes[1] | (d.Bytes[2] << 8);
+      return true;
+    }
+  }
+  return false;
+}
+
+struct TGifReader {
+  GifFileType* gif = nullptr;
+  ~TGifReader() {
+    if (gif) {
+      int err = 0;
+      DGifCloseFile(gif, &err);
+    }
+  }
+};
+
+}  // namespace
+
+void ReadGifFile(const std::string& fileName, TGifImage& out) {
+  int err = 0;
+  TGifReader r;
+  r.gif = DGifOpenFileName(fileName.c_str(), &err);
+  if (!r.gif) throw EInvalidGraphic(GifError(err));
+  if (DGifSlurp(r.gif) != GIF_OK) throw EInvalidGraphic(GifError(r.gif->Error));
+  GifFileType* g = r.gif;
+  TGifImage img;
+  img.Width = g->SWidth;
+  img.Height = g->SHeight;
+  img.GlobalColorMap = MapToPalette(g->SColorMap);
+  img.BackgroundIndex = g->SBackGroundColor;
+  int loop = -1;
+  if (FindLoop(g->ExtensionBlocks, g->ExtensionBlockCount, loop)) img.LoopCount = loop;
+  for (int i = 0; i < g->ImageCount; ++i) {
+    const SavedImage& s = g->SavedImages[i];
+    if (img.LoopCount < 0 && FindLoop(s.ExtensionBlocks, s.ExtensionBlockCount, loop)) img.LoopCount = loop;
+    TGifFrame f;
+    f.Left = s.ImageDesc.Left;
+    f.Top = s.ImageDesc.Top;
+    f.Width = s.ImageDesc.Width;
+    f.Height = s.ImageDesc.Height;
+    f.Interlaced = s.ImageDesc.Interlace;
+    const size_t n = size_t(std::max(f.Width, 0)) * size_t(std::max(f.Height, 0));
+    if (!s.RasterBits && n > 0) throw EInvalidGraphic("GIF: frame without pixels");
+    f.Pixels.assign(s.RasterBits, s.RasterBits + n);
+    f.ColorMap = MapToPalette(s.ImageDesc.ColorMap);
+    GraphicsControlBlock gcb;
+    if (DGifSavedExtensionToGCB(g, i, &gcb) == GIF_OK) {
+      f.Delay = gcb.DelayTime;
+      f.Disposal = gcb.DisposalMode;
+      f.TransparentIndex = gcb.TransparentColor;
+    }
+    // Trust no index: every pixel and the transparent index find an entry.
+    TPalette& map = f.ColorMap.empty() ? img.GlobalColorMap : f.ColorMap;
+    if (map.empty()) {
+      // Neither a local nor a global map: a grey ramp, as most viewers show it.
+      f.ColorMap.resize(256);
+      for (int k = 0; k < 256; ++k) f.ColorMap[size_t(k)] = RGB(k, k, k);
+    } else {
+      uint8_t top = 0;
+      for (uint8_t v : f.Pixels) top = std::max(top, v);
+      if (map.size() <= top) map.resize(size_t(top) + 1, clBlack);
+    }
+    const TPalette& used = f.ColorMap.empty() ? img.GlobalColorMap : f.ColorMap;
+    if (f.TransparentIndex >= int(used.size())) f.TransparentIndex = -1;
+    img.Frames.push_back(std::move(f));
+  }
+  out = std::move(img);
+}
+
+void WriteGifFile(const std::string& fileName, const TGifImage& img) {
+  if (img.Frames.empty()) throw EInvalidGraphic("GIF: no frame");
+  for (const TGifFrame& f : img.Frames) {
+    if (f.Width < 1 || f.Height < 1 || f.Width > 65535 || f.Height > 65535 ||
+        f.Pixels.size() < size_t(f.Width) * size_t(f.Height))
+      throw EInvalidGraphic("GIF: frame size");
+    if (f.ColorMap.empty() && img.GlobalColorMap.empty()) throw EInvalidGraphic("GIF: no colour map");
+  }
+  const int sw = std::clamp(img.Width, 1, 65535), sh = std::clamp(img.Height, 1, 65535);
+  int err = 0;
+  GifFileType* g = EGifOpenFileName(fileName.c_str(), false, &err);
+  if (!g) throw EInvalidGraphic(GifError(err));
+  struct TCloser {
+    GifFileType* g;
+    bool closed = false;
+    ~TCloser() {
+      int e = 0;
+      if (!closed) EGifCloseFile(g, &e);
+    }
+  } closer{g};
+  auto check = [&](int rc) {
+    if (rc != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
+  };
+  EGifSetGifVersion(g, true);
+  TMapPtr global = PaletteToMap(img.GlobalColorMap);
+  check(EGifPutScreenDesc(g, sw, sh, 8, std::clamp(img.BackgroundIndex, 0, 255), global.get()));
+  if (img.LoopCount >= 0) {
+    check(EGifPutExtensionLeader(g, APPLICATION_EXT_FUNC_CODE));
+    check(EGifPutExtensionBlock(g, 11, "NETSCAPE2.0"));
+    const int loop = std::clamp(img.LoopCount, 0, 65535);
+    const uint8_t data[3] = {1, uint8_t(loop & 255), uint8_t(loop >> 8)};
+    check(EGifPutExtensionBlock(g, 3, data));
+    check(EGifPutExtensionTrailer(g));
+  }
+  std::vector<GifPixelType> line;
+  for (const TGifFrame& f : img.Frames) {
+    const size_t mapSize = (f.ColorMap.empty() ? img.GlobalColorMap : f.ColorMap).size();
+    const int transparent = f.TransparentIndex >= 0 && size_t(f.TransparentIndex) < mapSize ? f.TransparentIndex : -1;
+    if (f.Delay > 0 || f.Disposal != 0 || transparent >= 0) {
+      GraphicsControlBlock gcb{};
+      gcb.DisposalMode = std::clamp(f.Disposal, 0, 7);
+      gcb.UserInputFlag = false;
+      gcb.DelayTime = std::clamp(f.Delay, 0, 65535);
+      gcb.TransparentColor = transparent >= 0 ? transparent : NO_TRANSPARENT_COLOR;
+      GifByteType buf[4];
+      const size_t len = EGifGCBToExtension(&gcb, buf);
+      check(EGifPutExtension(g, GRAPHICS_EXT_FUNC_CODE, int(len), buf));
+    }
+    TMapPtr local = PaletteToMap(f.ColorMap);
+    check(EGifPutImageDesc(g, f.Left, f.Top, f.Width, f.Height, f.Interlaced, local.get()));
+    line.resize(size_t(f.Width));
+    auto putRow = [&](int y) {
+      std::memcpy(line.data(), f.Pixels.data() + size_t(y) * size_t(f.Width), size_t(f.Width));
+      // Indices beyond the map would make an invalid file.
+      for (GifPixelType& v : line)
+        if (v >= mapSize) v = 0;
+      check(EGifPutLine(g, line.data(), f.Width));
+    };
+    if (f.Interlaced) {
+      static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+      for (int pass = 0; pass < 4; ++pass)
+        for (int y = kStart[pass]; y < f.Height; y += kStep[pass]) putRow(y);
+    } else {
+      for (int y = 0; y < f.Height; ++y) putRow(y);
+    }
+  }
+  closer.closed = true;
+  if (EGifCloseFile(g, &err) != GIF_OK) throw EInvalidGraphic(GifError(err));
+}
+
+void OptimizeGifFrameColorMap(TGifImage& gif, int frame) {
+  if (frame < 0 || frame >= int(gif.Frames.size())) return;
+  TGifFrame& f = gif.Frames[size_t(frame)];
+  const TPalette map = gif.FrameColorMap(frame);
+  if (map.empty()) return;
+  std::array<uint64_t, 256> count{};
+  for (uint8_t v : f.Pixels) ++count[v];
+  if (f.TransparentIndex >= 0 && f.TransparentIndex < 256) count[size_t(f.TransparentIndex)] += 1;
+  std::vector<int> order;
+  for (int i = 0; i < int(map.size()); ++i)
+    if (count[size_t(i)] > 0) order.push_back(i);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return count[size_t(a)] > count[size_t(b)]; });
+  if (order.empty()) order.push_back(0);
+  std::array<uint8_t, 256> remap{};
+  TPalette next(order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    remap[size_t(order[k])] = uint8_t(k);
+    next[k] = map[size_t(order[k])];
+  }
+  for (uint8_t& v : f.Pixels) v = v < map.size() ? remap[v] : 0;
+  if (f.TransparentIndex >= 0 && f.TransparentIndex < int(map.size()))
+    f.TransparentIndex = remap[size_t(f.TransparentIndex)];
+  f.ColorMap = std::move(next);
+}
+
+}  // namespace qm

@@ -1,0 +1,30 @@
+#pragma once
+// GIF through giflib: files to and from the in-memory GIF model (TGifImage), every
+// frame with its colour map, graphic-control extension (delay, disposal, transparent
+// index), interlacing, and the looping extension of animations.
+#include <string>
+
+#include "pixel/PixelFormat.h"
+
+namespace qm {
+
+// Reads every frame. Interlaced frames come back in row order. A frame index beyond
+// its colour map reads as black (the map is padded); a frame without any colour map
+// gets a grey ramp. Throws EInvalidGraphic on a file that is no GIF or that ends
+// early.
+void ReadGifFile(const std::string& fileName, TGifImage& gif);
+
+// Writes GIF89a: the logical screen with the global colour map (when not empty), the
+// looping extension when LoopCount >= 0, and per frame a graphic-control extension
+// when it has a delay, a disposal or a transparent index, its own colour map when not
+// empty, and its rows (in interlaced order when Interlaced). Colour maps are padded to
+// a power of two. Throws EInvalidGraphic on a picture without frames, a frame whose
+// pixels do not fill its rectangle, one without any colour map, or a giflib error.
+void WriteGifFile(const std::string& fileName, const TGifImage& gif);
+
+// Drops the colour-map entries no pixel of the frame uses (the transparent entry is
+// kept) and orders the rest by use, most used first, remapping the pixels and the
+// transparent index. The frame then carries its own map.
+void OptimizeGifFrameColorMap(TGifImage& gif, int frame);
+
+}  // namespace qm

@@ -1,0 +1,187 @@
+#include "imagefiles/GmCodec.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "document/Resample.h"
+#include "platform/core/Exceptions.h"
+#include "imagefiles/ImageFileUtils.h"
+#include "platform/core/Parallel.h"
+
+// GraphicsMagick's headers after ours: they define macros of their own.
+#include <magick/api.h>
+
+namespace qm {
+
+namespace {
+
+void EnsureLimits() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    EnsureGraphicsMagick();
+    // A damaged or hostile header must not make the library allocate more than the
+    // largest picture we take.
+    SetMagickResourceLimit(WidthResource, magick_int64_t(kMaxBitmapSide));
+    SetMagickResourceLimit(HeightResource, magick_int64_t(kMaxBitmapSide));
+    SetMagickResourceLimit(PixelsResource, magick_int64_t(kMaxReadPixels));
+  });
+}
+
+struct TException {
+  ExceptionInfo ex;
+  TException() { GetExceptionInfo(&ex); }
+  ~TException() { DestroyExceptionInfo(&ex); }
+  std::string Text(const char* fallback) const {
+    std::string s = ex.reason ? ex.reason : fallback;
+    if (ex.description) s += std::string(" (") + ex.description + ")";
+    return s;
+  }
+};
+
+struct TImageInfoDeleter {
+  void operator()(ImageInfo* i) const { DestroyImageInfo(i); }
+};
+struct TImageListDeleter {
+  void operator()(Image* i) const { DestroyImageList(i); }
+};
+using TImagePtr = std::unique_ptr<Image, TImageListDeleter>;
+
+int ColorsOf(const Image* image) {
+  if (image->storage_class == PseudoClass && image->colors > 0 && image->colors <= 256)
+    return image->colors <= 2 ? 2 : image->colors <= 16 ? 16 : 256;
+  return 16777216;
+}
+
+void FromImage(Image* image, TBitmap& out, int* sourceColors, TException& ex) {
+  const unsigned long w = image->columns, h = image->rows;
+  if (w < 1 || h < 1 || w > unsigned(kMaxBitmapSide) || h > unsigned(kMaxBitmapSide) ||
+      uint64_t(w) * h > kMaxReadPixels)
+    throw EInvalidGraphic("GraphicsMagick: picture size out of range");
+  if (sourceColors) *sourceColors = ColorsOf(image);
+  if (image->colorspace != RGBColorspace && !TransformColorspace(image, RGBColorspace))
+    throw EInvalidGraphic("GraphicsMagick: colour space");
+  const bool alpha = image->matte != MagickFalse;
+  TBitmap bmp(int(w), int(h), alpha ? pf32bit : pf24bit, clBlack);
+  const size_t rowBytes = size_t(w) * (alpha ? 4 : 3);
+  // Dispatched in bands so the packed copy stays small.
+  const unsigned long band = 256;
+  std::vector<uint8_t> buf(rowBytes * band);
+  for (unsigned long y0 = 0; y0 < h; y0 += band) {
+    const unsigned long n = std::min(band, h - y0);
+    if (DispatchImage(image, 0, long(y0), w, n, alpha ? "BGRA" : "BGR", CharPixel, buf.data(), &ex.ex) !=
+        MagickPass)
+      throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot take the pixels"));
+    for (unsigned long k = 0; k < n; ++k) std::memcpy(bmp.ScanLine(int(y0 + k)), buf.data() + k * rowBytes, rowBytes);
+  }
+  out = std::move(bmp);
+}
+
+void ReadBlob(const uint8_t* data, size_t size, const char* coder, TBitmap& out, int* sourceColors) {
+  EnsureLimits();
+  if (!data || size == 0) throw EInvalidGraphic("empty file");
+  std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
+  if (!info) throw EInvalidGraphic("GraphicsMagick");
+  std::snprintf(info->magick, sizeof info->magick, "%s", coder);
+  std::snprintf(info->filename, sizeof info->filename, "%s:", coder);
+  info->subimage = 0;
+  info->subrange = 1;
+  // A metafile is drawn over a transparent background, so what it leaves undrawn stays
+  // transparent.
+  if (std::strcmp(coder, "WMF") == 0) {
+    info->background_color.red = info->background_color.green = info->background_color.blue = 0;
+    info->background_color.opacity = TransparentOpacity;
+  }
+  TException ex;
+  TImagePtr image(BlobToImage(info.get(), data, size, &ex.ex));
+  if (!image) throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot read the picture"));
+  FromImage(image.get(), out, sourceColors, ex);
+}
+
+}  // namespace
+
+void ReadWithGraphicsMagick(const std::string& fileName, const char* coder, TBitmap& out, int* sourceColors) {
+  const std::vector<uint8_t> data = ReadWholeFile(fileName);
+  ReadBlob(data.data(), data.size(), coder, out, sourceColors);
+}
+
+void ReadWithGraphicsMagick(const uint8_t* data, size_t size, const char* coder, TBitmap& out, int* sourceColors) {
+  ReadBlob(data, size, coder, out, sourceColors);
+}
+
+namespace {
+
+// A GraphicsMagick image of a 24- or 32-bit bitmap. Rows are converted to the
+// library's pixels in parallel bands (the library gives each OpenMP thread its own
+// view of an image); the first row is made alone, which sets up the pixel cache.
+Image* ToGmImage(const TBitmap& src, TException& ex) {
+  const int w = src.Width(), h = src.Height();
+  const bool alpha = src.PixelFormat() == pf32bit;
+  std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
+  TImagePtr image(AllocateImage(info.get()));
+  if (!image) throw EInvalidGraphic("GraphicsMagick: cannot make the picture");
+  image->columns = unsigned(w);
+  image->rows = unsigned(h);
+  image->matte = alpha ? MagickTrue : MagickFalse;
+  image->depth = 8;
+  std::atomic<bool> ok{true};
+  auto rows = [&](int y0, int y1) {
+    for (int y = y0; y < y1 && ok.load(std::memory_order_relaxed); ++y) {
+      PixelPacket* q = SetImagePixelsEx(image.get(), 0, y, unsigned(w), 1, &ex.ex);
+      if (!q) {
+        ok = false;
+        return;
+      }
+      const uint8_t* s = src.ScanLine(y);
+      const int step = alpha ? 4 : 3;
+      for (int x = 0; x < w; ++x, s += step) {
+        q[x].blue = ScaleCharToQuantum(s[0]);
+        q[x].green = ScaleCharToQuantum(s[1]);
+        q[x].red = ScaleCharToQuantum(s[2]);
+        q[x].opacity = alpha ? Quantum(MaxRGB - ScaleCharToQuantum(s[3])) : Quantum(OpaqueOpacity);
+      }
+      if (!SyncImagePixelsEx(image.get(), &ex.ex)) ok = false;
+    }
+  };
+  rows(0, 1);
+  ParallelRows(1, h, int64_t(w) * h, rows);
+  if (!ok) throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot make the picture"));
+  return image.release();
+}
+
+}  // namespace
+
+void WriteTargaFile(const std::string& fileName, const TBitmap& bmp) {
+  EnsureLimits();
+  if (bmp.Empty()) throw EInvalidGraphic("empty bitmap");
+  TBitmap wide;
+  const TBitmap* src = &bmp;
+  if (bmp.PixelFormat() != pf24bit && bmp.PixelFormat() != pf32bit) {
+    wide.Assign(bmp);
+    wide.SetPixelFormat(pf24bit);
+    src = &wide;
+  }
+  TException ex;
+  TImagePtr image(ToGmImage(*src, ex));
+  std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
+  std::snprintf(info->magick, sizeof info->magick, "TGA");
+  std::snprintf(image->magick, sizeof image->magick, "TGA");
+  std::snprintf(info->filename, sizeof info->filename, "TGA:");
+  std::snprintf(image->filename, sizeof image->filename, "TGA:");
+  info->compression = NoCompression;
+  image->compression = NoCompression;
+  size_t length = 0;
+  void* blob = ImageToBlob(info.get(), image.get(), &length, &ex.ex);
+  if (!blob || length == 0) {
+    if (blob) MagickFree(blob);
+    throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot write Targa"));
+  }
+  std::unique_ptr<void, void (*)(void*)> holder(blob, [](void* p) { MagickFree(p); });
+  WriteWholeFile(fileName, static_cast<const uint8_t*>(blob), length);
+}
+
+}  // namespace qm

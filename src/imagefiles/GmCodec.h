@@ -1,0 +1,26 @@
+#pragma once
+// The rarer formats through GraphicsMagick: reading (Targa, PCX, SGI, portable maps,
+// icons, metafiles, ...) and Targa writing.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/core/Bitmap.h"
+
+namespace qm {
+
+// Reads the first picture of the file with the named GraphicsMagick coder ("TGA",
+// "BMP", ...; the coder is forced, the file's name plays no part). out becomes 24-bit,
+// or 32-bit when the picture has an alpha channel; sourceColors (when given) receives
+// the colour count of the file's pixel format: 2, 16 or 256 for a palette picture of
+// that many entries at most, else 16777216. Throws EInvalidGraphic.
+void ReadWithGraphicsMagick(const std::string& fileName, const char* coder, TBitmap& out,
+                            int* sourceColors = nullptr);
+void ReadWithGraphicsMagick(const uint8_t* data, size_t size, const char* coder, TBitmap& out,
+                            int* sourceColors = nullptr);
+
+// Writes an uncompressed Targa file: 32-bit bitmaps with their alpha, any other as 24
+// bits. Throws EInvalidGraphic.
+void WriteTargaFile(const std::string& fileName, const TBitmap& bmp);
+
+}  // namespace qm

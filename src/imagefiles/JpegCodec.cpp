@@ -1,0 +1,254 @@
+#include "imagefiles/JpegCodec.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "platform/core/Exceptions.h"
+#include "imagefiles/FormatProbes.h"
+
+namespace qm {
+
+namespace {
+
+// libjpeg reports errors through error_exit, which must not return. We jump back to
+// the phase that called the library: every phase below is a function holding only
+// plain C locals (longjmp must not skip a destructor), and the C++ objects it fills
+// belong to its caller.
+struct TJpegError {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+// Warnings (a corrupt byte, a premature end of data) are not failures: libjpeg then
+// fills the rest of the picture with grey, as viewers show it.
+void EmitMessage(j_common_ptr, int) {}
+
+void InitError(TJpegError& err) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
+  err.message[0] = 0;
+}
+
+struct TFileCloser {
+  void operator()(FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using TFilePtr = std::unique_ptr<FILE, TFileCloser>;
+
+// --- Decoding ---------------------------------------------------------------------
+
+struct TDecodeSource {
+  FILE* file = nullptr;
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+};
+
+// Phase 1: header. Fills the frame size and the source colour space.
+bool DecodeHeader(jpeg_decompress_struct* cinfo, TJpegError* err, const TDecodeSource* src) {
+  if (setjmp(err->jump)) return false;
+  if (src->file)
+    jpeg_stdio_src(cinfo, src->file);
+  else
+    jpeg_mem_src(cinfo, src->data, static_cast<unsigned long>(src->size));
+  jpeg_read_header(cinfo, TRUE);
+  return true;
+}
+
+// Phase 2: start at the scale and output colour space set by the caller.
+bool DecodeStart(jpeg_decompress_struct* cinfo, TJpegError* err) {
+  if (setjmp(err->jump)) return false;
+  jpeg_start_decompress(cinfo);
+  return true;
+}
+
+// Phase 3: the rows. BGR output goes straight into the bitmap rows; CMYK output goes
+// through one row buffer and is converted.
+bool DecodeRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* const* rows, uint8_t* cmykRow) {
+  if (setjmp(err->jump)) return false;
+  const bool cmyk = cinfo->out_color_space == JCS_CMYK;
+  // Adobe writers store CMYK inverted (0 = full ink); others store it plainly.
+  const bool inverted = cinfo->saw_Adobe_marker;
+  const JDIMENSION w = cinfo->output_width;
+  while (cinfo->output_scanline < cinfo->output_height) {
+    if (!cmyk) {
+      JSAMPROW batch[16];
+      const JDIMENSION left = cinfo->output_height - cinfo->output_scanline;
+      const JDIMENSION n = std::min<JDIMENSION>(left, 16);
+      for (JDIMENSION i = 0; i < n; ++i) batch[i] = rows[cinfo->output_scanline + i];
+      jpeg_read_scanlines(cinfo, batch, n);
+    } else {
+      uint8_t* d = rows[cinfo->output_scanline];
+      JSAMPROW one = cmykRow;
+      if (jpeg_read_scanlines(cinfo, &one, 1) != 1) return false;
+      for (JDIMENSION x = 0; x < w; ++x) {
+        int c = cmykRow[4 * x], m = cmykRow[4 * x + 1], y = cmykRow[4 * x + 2], k = cmykRow[4 * x + 3];
+        if (!inverted) {
+          c = 255 - c;
+          m = 255 - m;
+          y = 255 - y;
+          k = 255 - k;
+        }
+        d[3 * x] = uint8_t((y * k + 127) / 255);
+        d[3 * x + 1] = uint8_t((m * k + 127) / 255);
+        d[3 * x + 2] = uint8_t((c * k + 127) / 255);
+      }
+    }
+  }
+  return true;
+}
+
+bool DecodeFinish(jpeg_decompress_struct* cinfo, TJpegError* err) {
+  if (setjmp(err->jump)) return false;
+  jpeg_finish_decompress(cinfo);
+  return true;
+}
+
+struct TDecompressor {
+  jpeg_decompress_struct cinfo{};
+  TJpegError err{};
+  TDecompressor() {
+    InitError(err);
+    cinfo.err = &err.pub;
+    jpeg_create_decompress(&cinfo);
+  }
+  ~TDecompressor() { jpeg_destroy_decompress(&cinfo); }
+  [[noreturn]] void Fail(const char* what) const {
+    throw EInvalidGraphic(std::string(what) + (err.message[0] ? std::string(": ") + err.message : std::string()));
+  }
+};
+
+void Decode(const TDecodeSource& src, TBitmap& out, const TJpegScaleChooser& chooser, int* storedWidth,
+            int* storedHeight) {
+  TDecompressor d;
+  if (!DecodeHeader(&d.cinfo, &d.err, &src)) d.Fail("JPEG header");
+  const int fw = int(d.cinfo.image_width), fh = int(d.cinfo.image_height);
+  if (fw < 1 || fh < 1 || fw > kMaxBitmapSide || fh > kMaxBitmapSide) d.Fail("JPEG frame size");
+  int scale = chooser ? std::clamp(chooser(fw, fh), 0, 3) : 0;
+  d.cinfo.scale_num = 1;
+  d.cinfo.scale_denom = 1u << scale;
+  const J_COLOR_SPACE cs = d.cinfo.jpeg_color_space;
+  d.cinfo.out_color_space = (cs == JCS_CMYK || cs == JCS_YCCK) ? JCS_CMYK : JCS_EXT_BGR;
+  if (!DecodeStart(&d.cinfo, &d.err)) d.Fail("JPEG decoding");
+  const int w = int(d.cinfo.output_width), h = int(d.cinfo.output_height);
+  TBitmap bmp(w, h, pf24bit, clBlack);
+  std::vector<uint8_t*> rows(static_cast<size_t>(h));
+  for (int y = 0; y < h; ++y) rows[size_t(y)] = bmp.ScanLine(y);
+  std::vector<uint8_t> cmykRow(d.cinfo.out_color_space == JCS_CMYK ? size_t(w) * 4 : 0);
+  if (!DecodeRows(&d.cinfo, &d.err, rows.data(), cmykRow.data())) d.Fail("JPEG decoding");
+  // A stream that ends early already filled its last rows with grey: the picture is
+  // kept, as viewers show it. A failure at the end marker changes nothing.
+  DecodeFinish(&d.cinfo, &d.err);
+  if (storedWidth) *storedWidth = fw;
+  if (storedHeight) *storedHeight = fh;
+  out = std::move(bmp);
+}
+
+// --- Encoding ---------------------------------------------------------------------
+
+bool EncodeStart(jpeg_compress_struct* cinfo, TJpegError* err, FILE* file, int width, int height, bool bgrx,
+                 int quality, bool progressive) {
+  if (setjmp(err->jump)) return false;
+  jpeg_stdio_dest(cinfo, file);
+  cinfo->image_width = JDIMENSION(width);
+  cinfo->image_height = JDIMENSION(height);
+  cinfo->input_components = bgrx ? 4 : 3;
+  cinfo->in_color_space = bgrx ? JCS_EXT_BGRX : JCS_EXT_BGR;
+  jpeg_set_defaults(cinfo);
+  jpeg_set_quality(cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(cinfo);
+  jpeg_start_compress(cinfo, TRUE);
+  return true;
+}
+
+bool EncodeRows(jpeg_compress_struct* cinfo, TJpegError* err, uint8_t* const* rows) {
+  if (setjmp(err->jump)) return false;
+  while (cinfo->next_scanline < cinfo->image_height) {
+    const JDIMENSION n = std::min<JDIMENSION>(cinfo->image_height - cinfo->next_scanline, 16);
+    jpeg_write_scanlines(cinfo, const_cast<JSAMPARRAY>(rows + cinfo->next_scanline), n);
+  }
+  jpeg_finish_compress(cinfo);
+  return true;
+}
+
+struct TCompressor {
+  jpeg_compress_struct cinfo{};
+  TJpegError err{};
+  TCompressor() {
+    InitError(err);
+    cinfo.err = &err.pub;
+    jpeg_create_compress(&cinfo);
+  }
+  ~TCompressor() { jpeg_destroy_compress(&cinfo); }
+  [[noreturn]] void Fail(const char* what) const {
+    throw EInvalidGraphic(std::string(what) + (err.message[0] ? std::string(": ") + err.message : std::string()));
+  }
+};
+
+}  // namespace
+
+void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleChooser& chooser, int* storedWidth,
+                  int* storedHeight) {
+  TFilePtr f(std::fopen(fileName.c_str(), "rb"));
+  if (!f) throw EInvalidGraphic("cannot open " + fileName);
+  TDecodeSource src;
+  src.file = f.get();
+  Decode(src, out, chooser, storedWidth, storedHeight);
+}
+
+void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser,
+                    int* storedWidth, int* storedHeight) {
+  if (!data || size == 0) throw EInvalidGraphic("empty JPEG data");
+  TDecodeSource src;
+  src.data = data;
+  src.size = size;
+  Decode(src, out, chooser, storedWidth, storedHeight);
+}
+
+void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options) {
+  if (bmp.Empty()) throw EInvalidGraphic("empty bitmap");
+  // 24- and 32-bit rows go to the encoder as they are; indexed ones are widened first.
+  TBitmap wide;
+  const TBitmap* src = &bmp;
+  if (bmp.PixelFormat() != pf24bit && bmp.PixelFormat() != pf32bit) {
+    wide.Assign(bmp);
+    wide.SetPixelFormat(pf24bit);
+    src = &wide;
+  }
+  std::vector<uint8_t*> rows(static_cast<size_t>(src->Height()));
+  for (int y = 0; y < src->Height(); ++y) rows[size_t(y)] = const_cast<uint8_t*>(src->ScanLine(y));
+  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
+  if (!f) throw EInvalidGraphic("cannot create " + fileName);
+  TCompressor c;
+  if (!EncodeStart(&c.cinfo, &c.err, f.get(), src->Width(), src->Height(), src->PixelFormat() == pf32bit,
+                   std::clamp(options.Quality, 1, 100), options.Progressive))
+    c.Fail("JPEG encoding");
+  if (!EncodeRows(&c.cinfo, &c.err, rows.data())) c.Fail("JPEG encoding");
+  if (std::fflush(f.get()) != 0 || std::ferror(f.get())) throw EInvalidGraphic("cannot write " + fileName);
+  FILE* raw = f.release();
+  if (std::fclose(raw) != 0) throw EInvalidGraphic("cannot write " + fileName);
+}
+
+void TJpegImage2::LoadFromFile(const std::string& fileName) {
+  StoredWidth = StoredHeight = 0;
+  TJpegScaleChooser chooser;
+  // Previews are shown in boxes of 150 pixels.
+  if (Preview) chooser = [](int w, int h) { return JpegScaleForSize(w, h, 150); };
+  ReadJpegFile(fileName, Picture, chooser, &StoredWidth, &StoredHeight);
+}
+
+}  // namespace qm

@@ -1,0 +1,46 @@
+#pragma once
+// JPEG through libjpeg(-turbo): decoding into 24-bit bitmaps, at full size or at a
+// reduced scale for previews, and encoding with a quality and the progressive mode.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/core/Bitmap.h"
+
+namespace qm {
+
+struct TJpegWriteOptions {
+  int Quality = 90;  // 1..100 (values outside are clamped)
+  bool Progressive = false;
+};
+
+// Decoding scale for a frame size: 0 full, 1 half, 2 quarter, 3 eighth.
+using TJpegScaleChooser = std::function<int(int width, int height)>;
+
+// Decodes a JPEG file (or a JPEG held in memory) into a 24-bit bitmap (grey, CMYK and
+// YCCK pictures are converted). The chooser, when given, picks the scale from the frame
+// size read from the header; storedWidth/storedHeight receive that frame size. Throws
+// EInvalidGraphic on any error; out is untouched then.
+void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleChooser& chooser = {},
+                  int* storedWidth = nullptr, int* storedHeight = nullptr);
+void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser = {},
+                    int* storedWidth = nullptr, int* storedHeight = nullptr);
+
+// Encodes the bitmap (any pixel format; a 32-bit bitmap's alpha is dropped) into a
+// JPEG file, created or replaced. Throws EInvalidGraphic on an empty bitmap or any
+// error of the encoder or of the file.
+void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options);
+
+// The program's JPEG picture: decodes at a reduced scale when Preview is set, and
+// keeps the size stored in the file either way.
+class TJpegImage2 {
+ public:
+  bool Preview = false;
+  int StoredWidth = 0, StoredHeight = 0;
+  TBitmap Picture;
+  // Throws EInvalidGraphic.
+  void LoadFromFile(const std::string& fileName);
+};
+
+}  // namespace qm

@@ -1,0 +1,302 @@
+#include "imagefiles/PngCodec.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/core/Exceptions.h"
+#include "platform/core/Colors.h"
+
+namespace qm {
+
+namespace {
+
+// libpng reports errors by longjmp to png_jmpbuf. As with libjpeg, each phase holding a
+// setjmp keeps only plain C locals; the C++ objects it fills belong to its caller.
+struct TPngError {
+  char message[256] = {};
+};
+
+void OnError(png_structp png, png_const_charp msg) {
+  auto* err = static_cast<TPngError*>(png_get_error_ptr(png));
+  if (err) std::snprintf(err->message, sizeof err->message, "%s", msg ? msg : "libpng error");
+  png_longjmp(png, 1);
+}
+void OnWarning(png_structp, png_const_charp) {}
+
+struct TFileCloser {
+  void operator()(FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using TFilePtr = std::unique_ptr<FILE, TFileCloser>;
+
+// The picture's layout after the read transforms.
+struct TReadInfo {
+  png_uint_32 width, height;
+  int colorType, bitDepth, interlace;
+  int outType;  // 0 indexed, 1 RGB, 2 RGBA
+  int paletteCount;
+  png_color palette[256];
+  int transCount;
+  png_byte trans[256];
+  int hasKey;
+  png_uint_16 keyR, keyG, keyB;
+};
+
+bool ReadHeader(png_structp png, png_infop info, FILE* f, TReadInfo* ri) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, f);
+  png_read_info(png, info);
+  png_get_IHDR(png, info, &ri->width, &ri->height, &ri->bitDepth, &ri->colorType, &ri->interlace, nullptr,
+               nullptr);
+  ri->paletteCount = 0;
+  ri->transCount = 0;
+  ri->hasKey = 0;
+  const int ct = ri->colorType;
+  if (ct == PNG_COLOR_TYPE_PALETTE) {
+    png_colorp pal = nullptr;
+    int n = 0;
+    if (png_get_PLTE(png, info, &pal, &n) && pal && n > 0) {
+      ri->paletteCount = std::min(n, 256);
+      std::memcpy(ri->palette, pal, sizeof(png_color) * size_t(ri->paletteCount));
+    }
+    png_bytep t = nullptr;
+    int nt = 0;
+    if (png_get_valid(png, info, PNG_INFO_tRNS) && png_get_tRNS(png, info, &t, &nt, nullptr) && t && nt > 0) {
+      ri->transCount = std::min(nt, 256);
+      std::memcpy(ri->trans, t, size_t(ri->transCount));
+    }
+    if (ri->bitDepth < 8) png_set_packing(png);
+    ri->outType = 0;
+  } else {
+    png_color_16p key = nullptr;
+    if ((ct == PNG_COLOR_TYPE_GRAY || ct == PNG_COLOR_TYPE_RGB) && png_get_valid(png, info, PNG_INFO_tRNS) &&
+        png_get_tRNS(png, info, nullptr, nullptr, &key) && key) {
+      // The key is stored at the file's bit depth; scale it as the samples are.
+      const int maxv = (1 << ri->bitDepth) - 1;
+      auto scale = [&](int v) { return png_uint_16((std::min(v, maxv) * 255 + maxv / 2) / maxv); };
+      ri->hasKey = 1;
+      if (ct == PNG_COLOR_TYPE_GRAY) {
+        ri->keyR = ri->keyG = ri->keyB = scale(key->gray);
+      } else {
+        ri->keyR = scale(key->red);
+        ri->keyG = scale(key->green);
+        ri->keyB = scale(key->blue);
+      }
+    }
+    if (ri->bitDepth == 16) png_set_scale_16(png);
+    if (ct == PNG_COLOR_TYPE_GRAY && ri->bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (ct == PNG_COLOR_TYPE_GRAY || ct == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    ri->outType = (ct & PNG_COLOR_MASK_ALPHA) ? 2 : 1;
+  }
+  // The key of tRNS stays a key: the transforms above never turn it into alpha.
+  if (ri->interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  return true;
+}
+
+bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_image(png, rows);
+  png_read_end(png, info);
+  return true;
+}
+
+struct TWriteInfo {
+  png_uint_32 width, height;
+  int colorType, bitDepth, interlace;
+  int paletteCount;
+  png_color palette[256];
+  int transCount;
+  png_byte trans[256];
+  int hasKey;
+  png_color_16 key;
+  int filters, level;
+};
+
+bool WriteAll(png_structp png, png_infop info, FILE* f, const TWriteInfo* wi, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, f);
+  png_set_IHDR(png, info, wi->width, wi->height, wi->bitDepth, wi->colorType, wi->interlace,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (wi->colorType == PNG_COLOR_TYPE_PALETTE) {
+    png_set_PLTE(png, info, const_cast<png_colorp>(wi->palette), wi->paletteCount);
+    if (wi->transCount > 0) png_set_tRNS(png, info, const_cast<png_bytep>(wi->trans), wi->transCount, nullptr);
+  } else if (wi->hasKey) {
+    png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16p>(&wi->key));
+  }
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, wi->filters);
+  png_set_compression_level(png, wi->level);
+  png_write_info(png, info);
+  if (wi->colorType == PNG_COLOR_TYPE_PALETTE && wi->bitDepth < 8) png_set_packing(png);
+  if (wi->interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(png);
+  png_write_image(png, rows);
+  png_write_end(png, info);
+  return true;
+}
+
+}  // namespace
+
+void ReadPngFile(const std::string& fileName, TPngImage& out) {
+  TFilePtr f(std::fopen(fileName.c_str(), "rb"));
+  if (!f) throw EInvalidGraphic("cannot open " + fileName);
+  png_byte sig[8];
+  if (std::fread(sig, 1, 8, f.get()) != 8 || png_sig_cmp(sig, 0, 8) != 0)
+    throw EInvalidGraphic("not a PNG file: " + fileName);
+  std::rewind(f.get());
+  TPngError err;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &err, OnError, OnWarning);
+  if (!png) throw EInvalidGraphic("libpng");
+  png_infop info = png_create_info_struct(png);
+  struct TGuard {
+    png_structp* p;
+    png_infop* i;
+    ~TGuard() { png_destroy_read_struct(p, i, nullptr); }
+  } guard{&png, &info};
+  if (!info) throw EInvalidGraphic("libpng");
+  // Refuse pictures we could not hold before libpng allocates anything for them.
+  png_set_user_limits(png, uint32_t(kMaxBitmapSide), uint32_t(kMaxBitmapSide));
+  auto ri = std::make_unique<TReadInfo>();
+  if (!ReadHeader(png, info, f.get(), ri.get())) throw EInvalidGraphic(std::string("PNG: ") + err.message);
+  const size_t bpp = ri->outType == 0 ? 1 : ri->outType == 1 ? 3 : 4;
+  if (png_get_rowbytes(png, info) != size_t(ri->width) * bpp) throw EInvalidGraphic("PNG: unexpected row layout");
+  TPngImage img;
+  img.Width = int(ri->width);
+  img.Height = int(ri->height);
+  img.ColorType = ri->outType == 0 ? pcIndexed : ri->outType == 1 ? pcRGB : pcRGBA;
+  img.Pixels.resize(size_t(ri->width) * size_t(ri->height) * bpp);
+  std::vector<png_bytep> rows(ri->height);
+  for (png_uint_32 y = 0; y < ri->height; ++y) rows[y] = img.Pixels.data() + size_t(y) * size_t(ri->width) * bpp;
+  if (!ReadRows(png, info, rows.data())) throw EInvalidGraphic(std::string("PNG: ") + err.message);
+  if (ri->outType == 0) {
+    img.Palette.resize(size_t(ri->paletteCount));
+    for (int i = 0; i < ri->paletteCount; ++i)
+      img.Palette[size_t(i)] = RGB(ri->palette[i].red, ri->palette[i].green, ri->palette[i].blue);
+    img.Transparency.assign(ri->trans, ri->trans + ri->transCount);
+    // Indices beyond the palette read as black (libpng accepts them in damaged files).
+    uint8_t top = 0;
+    for (uint8_t v : img.Pixels) top = std::max(top, v);
+    if (img.Palette.size() <= top) img.Palette.resize(size_t(top) + 1, clBlack);
+  } else if (ri->hasKey) {
+    img.TransparentColor = RGB(ri->keyR, ri->keyG, ri->keyB);
+  }
+  out = std::move(img);
+}
+
+void WritePngFile(const std::string& fileName, const TPngImage& img, const TPngWriteOptions& options) {
+  const size_t bpp = img.ColorType == pcIndexed ? 1 : img.ColorType == pcRGB ? 3 : 4;
+  if (img.Empty() || img.Pixels.size() < size_t(img.Width) * size_t(img.Height) * bpp)
+    throw EInvalidGraphic("empty PNG picture");
+  auto wi = std::make_unique<TWriteInfo>();
+  *wi = TWriteInfo{};
+  wi->width = png_uint_32(img.Width);
+  wi->height = png_uint_32(img.Height);
+  wi->interlace = options.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
+  std::vector<uint8_t> packedIndices;
+  if (img.ColorType == pcIndexed) {
+    if (img.Palette.empty() || img.Palette.size() > 256) throw EInvalidGraphic("PNG palette");
+    wi->colorType = PNG_COLOR_TYPE_PALETTE;
+    const size_t n = img.Palette.size();
+    for (uint8_t v : img.Pixels)
+      if (v >= n) throw EInvalidGraphic("PNG index outside the palette");
+    wi->bitDepth = n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8;
+    wi->paletteCount = int(n);
+    for (size_t i = 0; i < n; ++i) {
+      const TColor c = ColorToRGB(img.Palette[i]);
+      wi->palette[i] = png_color{GetRValue(c), GetGValue(c), GetBValue(c)};
+    }
+    // Trailing opaque entries need not be stored.
+    size_t nt = std::min(img.Transparency.size(), n);
+    while (nt > 0 && img.Transparency[nt - 1] == 255) --nt;
+    wi->transCount = int(nt);
+    std::copy(img.Transparency.begin(), img.Transparency.begin() + ptrdiff_t(nt), wi->trans);
+  } else {
+    wi->colorType = img.ColorType == pcRGB ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA;
+    wi->bitDepth = 8;
+    if (img.ColorType == pcRGB && img.TransparentColor != clNone) {
+      const TColor c = ColorToRGB(img.TransparentColor);
+      wi->hasKey = 1;
+      wi->key.red = GetRValue(c);
+      wi->key.green = GetGValue(c);
+      wi->key.blue = GetBValue(c);
+    }
+  }
+  int filters = 0;
+  const int mask = options.FilterMask & pfAllFilters ? options.FilterMask : pfAllFilters;
+  if (mask & pfNone) filters |= PNG_FILTER_NONE;
+  if (mask & pfSub) filters |= PNG_FILTER_SUB;
+  if (mask & pfUp) filters |= PNG_FILTER_UP;
+  if (mask & pfAverage) filters |= PNG_FILTER_AVG;
+  if (mask & pfPaeth) filters |= PNG_FILTER_PAETH;
+  wi->filters = filters;
+  wi->level = std::clamp(options.CompressionLevel, 0, 9);
+
+  std::vector<png_bytep> rows(static_cast<size_t>(img.Height));
+  for (int y = 0; y < img.Height; ++y)
+    rows[size_t(y)] = const_cast<png_bytep>(img.Pixels.data() + size_t(y) * size_t(img.Width) * bpp);
+
+  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
+  if (!f) throw EInvalidGraphic("cannot create " + fileName);
+  TPngError err;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &err, OnError, OnWarning);
+  if (!png) throw EInvalidGraphic("libpng");
+  png_infop info = png_create_info_struct(png);
+  struct TGuard {
+    png_structp* p;
+    png_infop* i;
+    ~TGuard() { png_destroy_write_struct(p, i); }
+  } guard{&png, &info};
+  if (!info) throw EInvalidGraphic("libpng");
+  if (!WriteAll(png, info, f.get(), wi.get(), rows.data())) throw EInvalidGraphic(std::string("PNG: ") + err.message);
+  if (std::fflush(f.get()) != 0 || std::ferror(f.get())) throw EInvalidGraphic("cannot write " + fileName);
+  if (std::fclose(f.release()) != 0) throw EInvalidGraphic("cannot write " + fileName);
+}
+
+void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
+  png = TPngImage();
+  if (bmp.Empty()) return;
+  if (bmp.PixelFormat() == pf32bit) {
+    Bitmap32ToPng(bmp, png);
+    return;
+  }
+  const int w = bmp.Width(), h = bmp.Height();
+  png.Width = w;
+  png.Height = h;
+  if (bmp.PixelFormat() <= pf8bit) {
+    png.ColorType = pcIndexed;
+    png.Palette = bmp.Palette().empty() ? DefaultPalette(bmp.PixelFormat()) : bmp.Palette();
+    png.Pixels.resize(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) png.Pixels[size_t(y) * size_t(w) + size_t(x)] = uint8_t(bmp.GetPixelIndex(x, y));
+    if (bmp.Transparent) {
+      const TColor key = ColorToRGB(bmp.EffectiveTransparentColor()) & 0xFFFFFF;
+      for (size_t i = 0; i < png.Palette.size(); ++i)
+        if ((ColorToRGB(png.Palette[i]) & 0xFFFFFF) == key) {
+          png.Transparency.assign(i + 1, 255);
+          png.Transparency[i] = 0;
+          break;
+        }
+    }
+    return;
+  }
+  png.ColorType = pcRGB;
+  png.Pixels.resize(size_t(w) * size_t(h) * 3);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* s = bmp.ScanLine(y);
+    uint8_t* d = png.Pixels.data() + size_t(y) * size_t(w) * 3;
+    for (int x = 0; x < w; ++x, s += 3, d += 3) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+    }
+  }
+  if (bmp.Transparent) png.TransparentColor = ColorToRGB(bmp.EffectiveTransparentColor()) & 0xFFFFFF;
+}
+
+}  // namespace qm

@@ -1,0 +1,38 @@
+#pragma once
+// PNG through libpng: files to and from the in-memory PNG model (TPngImage), and the
+// bitmap to PNG assignment of the save dispatch.
+#include <string>
+
+#include "pixel/PixelFormat.h"
+#include "platform/core/Bitmap.h"
+
+namespace qm {
+
+// Row filter bits of TPngWriteOptions::FilterMask.
+constexpr int pfNone = 1, pfSub = 2, pfUp = 4, pfAverage = 8, pfPaeth = 16, pfAllFilters = 31;
+
+struct TPngWriteOptions {
+  bool Interlaced = false;     // Adam7
+  int FilterMask = pfAllFilters;  // the filters libpng may choose from per row; 0 counts as all
+  int CompressionLevel = 7;    // zlib 0..9
+};
+
+// Reads a PNG file: palette pictures keep their indices (bit depths below 8 widened to
+// one byte per index) and transparency entries; grey pictures become RGB, grey with
+// alpha RGBA; 16-bit samples are scaled to 8 bits; a tRNS key of a grey or RGB picture
+// becomes TransparentColor. Interlaced files are read whole. Throws EInvalidGraphic.
+void ReadPngFile(const std::string& fileName, TPngImage& png);
+
+// Writes the PNG model: indexed pictures at the smallest bit depth their palette needs,
+// with their transparency entries; RGB with its key colour as tRNS; RGBA. Throws
+// EInvalidGraphic on an empty or inconsistent picture or any error of libpng or the
+// file.
+void WritePngFile(const std::string& fileName, const TPngImage& png, const TPngWriteOptions& options);
+
+// The PNG the save dispatch writes for a bitmap: a 32-bit bitmap gives RGBA; an indexed
+// bitmap an indexed PNG with its palette (its transparent colour, when it is marked
+// transparent and the palette holds it, as a fully transparent entry); any other an RGB
+// PNG, keyed with its transparent colour when marked transparent.
+void BitmapToPng(const TBitmap& bmp, TPngImage& png);
+
+}  // namespace qm

@@ -1,0 +1,451 @@
+#include "imagefiles/FileDispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <exiv2/exiv2.hpp>
+#include <filesystem>
+#include <set>
+
+#include "document/LayeredImage.h"
+#include "imagefiles/GifCodec.h"
+#include "imagefiles/ImageFilesTest.h"
+#include "imagefiles/Metadata.h"
+#include "pixel/ColorReduce.h"
+#include "support/TestImages.h"
+
+namespace qm {
+namespace {
+
+using test::MessageCatcher;
+using test::SameBitmaps;
+using test::StageRecorder;
+using test::TestFolder;
+using test::TestPicture;
+
+std::string OpenMessage(const std::string& f) { return "Impossible d'ouvrir l'image dans le fichier \"" + f + "\" !"; }
+std::string SaveMessage(const std::string& f) {
+  return "Impossible d'enregistrer l'image dans le fichier \"" + f + "\" !";
+}
+
+size_t FilesIn(const std::string& dir) {
+  return size_t(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()));
+}
+
+TEST(FileDispatch, EveryWritableFormatRoundTrips) {
+  const std::string dir = TestFolder();
+  const TBitmap photo = TestPicture(61, 37);
+  // A picture GIF keeps exactly: few colours.
+  TBitmap few = photo.Clone();
+  ReduceBitmapColors(few, 200, 0);
+  for (const char* ext : {".bmp", ".png", ".tga", ".tif", ".tiff", ".gif", ".rle", ".jpg", ".jpeg", ".jpe", ".jfif"}) {
+    const bool gif = std::string(ext) == ".gif" || std::string(ext) == ".rle";
+    TBitmap src = gif ? few.Clone() : photo.Clone();
+    std::string name = dir + "/pic" + ext;
+    ASSERT_EQ(SaveBitmapFile(name, src), 1) << ext;
+    TBitmap back;
+    LastLoadedWidth = LastLoadedHeight = 0;
+    ASSERT_EQ(LoadBitmapFile(name, back), 1) << ext;
+    EXPECT_EQ(LastLoadedWidth, 61);
+    EXPECT_EQ(LastLoadedHeight, 37);
+    ASSERT_EQ(back.PixelFormat(), pf24bit) << ext;
+    if (std::string(ext).find("j") != std::string::npos)
+      EXPECT_GT(test::Psnr(src, back), 30) << ext;
+    else
+      EXPECT_TRUE(SameBitmaps(src, back)) << ext;
+  }
+  // 32-bit bitmaps keep their alpha where the format can.
+  const TBitmap alpha = test::RandomBitmap(23, 17, 5, pf32bit);
+  for (const char* ext : {".png", ".bmp", ".tga"}) {
+    TBitmap src = alpha.Clone();
+    std::string name = dir + "/alpha" + ext;
+    ASSERT_EQ(SaveBitmapFile(name, src), 1) << ext;
+    TBitmap back;
+    ASSERT_EQ(LoadBitmapFile(name, back), 1) << ext;
+    EXPECT_TRUE(SameBitmaps(alpha, back)) << ext;
+  }
+  // Upper-case extensions go to the same readers and writers.
+  TBitmap src = photo.Clone();
+  std::string upper = dir + "/UPPER.JPG";
+  ASSERT_EQ(SaveBitmapFile(upper, src), 1);
+  EXPECT_EQ(test::FileBytes(upper)[3], 0xE0);  // a JFIF file
+  TBitmap back;
+  EXPECT_EQ(LoadBitmapFile(upper, back), 1);
+  EXPECT_EQ(back.Width(), 61);
+}
+
+TEST(FileDispatch, LayeredDocumentsSaveAndLoadFlattened) {
+  const std::string dir = TestFolder();
+  const TBitmap photo = TestPicture(300, 200);
+  TLayeredImage doc;
+  doc.LoadFromBitmap(photo, TBitmap(), "#0");
+  doc.RenderLayers();
+  StageRecorder stages;
+  std::string name = dir + "/doc.qxi";
+  TBitmap flat = doc.ComposedBitmap().Clone();
+  ASSERT_EQ(SaveDocumentFile(name, flat, doc), 1);
+  EXPECT_EQ(stages.stages, (std::vector<int>{fpBeforeSave, fpAfterSave}));
+  EXPECT_EQ(stages.kinds[0], TFileObject::Layered);
+  TBitmap back;
+  ASSERT_EQ(LoadBitmapFile(name, back), 1);
+  EXPECT_TRUE(SameBitmaps(photo, back));
+  EXPECT_EQ(LastLoadedWidth, 300);
+  // Previews read the stored thumbnail, and the document's size.
+  ASSERT_EQ(LoadBitmapFilePreview(name, back), 1);
+  EXPECT_EQ(back.Width(), 150);
+  EXPECT_EQ(back.Height(), 100);
+  EXPECT_EQ(LastLoadedWidth, 300);
+  EXPECT_EQ(LastLoadedHeight, 200);
+  // A vetoed layered save writes nothing.
+  StageRecorder veto(fpBeforeSave);
+  std::string other = dir + "/other.qxi";
+  EXPECT_EQ(SaveDocumentFile(other, flat, doc), 0);
+  EXPECT_FALSE(std::filesystem::exists(other));
+  // A file of another version fails with the message instead of giving an empty picture.
+  MessageCatcher messages;
+  std::vector<uint8_t> bytes = test::FileBytes(name);
+  bytes[17] = 2;
+  test::WriteBytes(dir + "/v2.qxi", bytes);
+  std::string v2 = dir + "/v2.qxi";
+  EXPECT_EQ(LoadBitmapFile(v2, back), -1);
+  EXPECT_EQ(messages.last, OpenMessage(v2));
+}
+
+TEST(FileDispatch, UnknownExtensionsAndFailuresShowTheExactMessages) {
+  const std::string dir = TestFolder();
+  MessageCatcher messages;
+  StageRecorder stages;
+  TBitmap bmp(5, 5, pf24bit, clWhite);
+  std::string name = dir + "/a.xyz";
+  test::WriteBytes(name, {1, 2, 3});
+  EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
+  EXPECT_EQ(messages.last, OpenMessage(name));
+  EXPECT_EQ(bmp.Width(), 5);  // untouched
+  EXPECT_EQ(SaveBitmapFile(name, bmp), -1);
+  EXPECT_EQ(messages.last, SaveMessage(name));
+  EXPECT_EQ(messages.count, 2);
+  EXPECT_EQ(test::FileBytes(name), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(stages.stages, (std::vector<int>{fpBeforeLoad, fpFailed, fpFailed}));
+  // A damaged file of a known format fails the same way.
+  std::string bad = dir + "/bad.png";
+  test::WriteBytes(bad, std::vector<uint8_t>(30, 9));
+  EXPECT_EQ(LoadBitmapFile(bad, bmp), -1);
+  EXPECT_EQ(messages.last, OpenMessage(bad));
+  std::string missing = dir + "/missing.gif";
+  EXPECT_EQ(LoadBitmapFile(missing, bmp), -1);
+  EXPECT_EQ(messages.last, OpenMessage(missing));
+  // A file whose reader delivers nothing is a failure, not an empty success.
+  TGifImage empty;
+  empty.Width = empty.Height = 10;
+  empty.GlobalColorMap = {clBlack, clWhite};
+  empty.Frames.push_back(TGifFrame{0, 0, 2, 2, {0, 1, 1, 0}, {}, -1, 0, 0, false});
+  WriteGifFile(dir + "/one.gif", empty);
+  std::vector<uint8_t> bytes = test::FileBytes(dir + "/one.gif");
+  // Keep the header, screen descriptor and colour map, then end the file at once.
+  bytes.resize(13 + 6);
+  bytes.push_back(0x3B);
+  test::WriteBytes(dir + "/noframe.gif", bytes);
+  const int before = messages.count;
+  std::string noframe = dir + "/noframe.gif";
+  bmp = TBitmap(5, 5, pf24bit, clWhite);
+  EXPECT_EQ(LoadBitmapFile(noframe, bmp), -1);
+  EXPECT_EQ(messages.count, before + 1);
+  EXPECT_EQ(bmp.Width(), 5);
+}
+
+TEST(FileDispatch, VetoesGiveZeroWithoutMessage) {
+  const std::string dir = TestFolder();
+  MessageCatcher messages;
+  std::string name = dir + "/a.png";
+  TBitmap src = TestPicture(9, 7);
+  ASSERT_EQ(SaveBitmapFile(name, src), 1);
+  const std::vector<uint8_t> saved = test::FileBytes(name);
+  for (int veto : {fpBeforeLoad, fpAfterLoad}) {
+    StageRecorder stages(veto);
+    TBitmap bmp(3, 3, pf24bit, clWhite);
+    EXPECT_EQ(LoadBitmapFile(name, bmp), 0) << veto;
+    EXPECT_EQ(bmp.Width(), 3);
+    EXPECT_EQ(stages.stages.back(), veto);
+  }
+  {
+    StageRecorder stages(fpBeforeSave);
+    TBitmap other = TestPicture(20, 20, 9);
+    EXPECT_EQ(SaveBitmapFile(name, other), 0);
+    EXPECT_EQ(stages.stages, std::vector<int>{fpBeforeSave});
+    EXPECT_EQ(test::FileBytes(name), saved);
+    std::string fresh = dir + "/fresh.jpg";
+    EXPECT_EQ(SaveBitmapFile(fresh, other), 0);
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+  }
+  EXPECT_EQ(messages.count, 0);
+  // Stage order and senders of a load and a save.
+  StageRecorder stages;
+  TBitmap bmp;
+  EXPECT_EQ(LoadBitmapFile(name, bmp), 1);
+  std::string gif = dir + "/b.gif";
+  EXPECT_EQ(SaveBitmapFile(gif, bmp), 1);
+  EXPECT_EQ(LoadBitmapFile(gif, bmp), 1);
+  EXPECT_EQ(stages.stages, (std::vector<int>{0, 1, 2, 3, 0, 1}));
+  EXPECT_EQ(stages.kinds, (std::vector<TFileObject>{TFileObject::None, TFileObject::Picture, TFileObject::Gif,
+                                                     TFileObject::Gif, TFileObject::Gif, TFileObject::Gif}));
+}
+
+TEST(FileDispatch, HiddenErrorsStillRaiseStageFourAndFlagsComeBack) {
+  const std::string dir = TestFolder();
+  MessageCatcher messages;
+  StageRecorder stages;
+  {
+    TScopedFlag quiet(ShowFileErrors, false);
+    TBitmap bmp;
+    std::string name = dir + "/missing.tif";
+    EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
+    std::string unknown = dir + "/x.abc";
+    EXPECT_EQ(SaveBitmapFile(unknown, bmp), -1);
+  }
+  EXPECT_EQ(messages.count, 0);
+  EXPECT_EQ(stages.stages, (std::vector<int>{fpBeforeLoad, fpFailed, fpFailed}));
+  EXPECT_TRUE(ShowFileErrors);
+  // Restored whatever ends the scope.
+  try {
+    TScopedFlag quiet(ShowFileErrors, false);
+    throw std::runtime_error("x");
+  } catch (...) {
+  }
+  EXPECT_TRUE(ShowFileErrors);
+  // A progress handler that throws makes the load fail; nothing leaks out.
+  OnFileProgress = [](const TFileSender&, const std::string&, int, bool&) { throw std::runtime_error("handler"); };
+  TBitmap bmp;
+  std::string name = dir + "/x.png";
+  TBitmap src = TestPicture(4, 4);
+  EXPECT_EQ(SaveBitmapFile(name, src), -1);
+  OnFileProgress = nullptr;
+}
+
+TEST(FileDispatch, PreviewsAreReducedQuietAndKeepTheStoredSize) {
+  const std::string dir = TestFolder();
+  MessageCatcher messages;
+  std::string big = dir + "/big.jpg";
+  TBitmap photo = TestPicture(1200, 900);
+  ASSERT_EQ(SaveBitmapFile(big, photo), 1);
+  StageRecorder stages;
+  TBitmap bmp;
+  EXPECT_EQ(LoadBitmapFilePreview(big, bmp), 1);
+  EXPECT_EQ(bmp.Width(), 150);
+  EXPECT_EQ(LastLoadedWidth, 1200);
+  EXPECT_EQ(LastLoadedHeight, 900);
+  EXPECT_FALSE(PreviewLoading);
+  EXPECT_EQ(LoadBitmapFilePreview(dir + "/missing.png", bmp), -1);
+  EXPECT_EQ(LoadBitmapFilePreview("", bmp), 0);
+  EXPECT_TRUE(stages.stages.empty());
+  EXPECT_EQ(messages.count, 0);
+  EXPECT_FALSE(PreviewLoading);
+}
+
+TEST(FileDispatch, WriterOptionsFromStageTwo) {
+  const std::string dir = TestFolder();
+  TBitmap src = TestPicture(48, 40);
+  OnFileProgress = [](const TFileSender& s, const std::string&, int stage, bool&) {
+    if (stage != fpBeforeSave) return;
+    if (s.Jpeg) *s.Jpeg = TJpegWriteOptions{60, true};
+    if (s.Png) s.Png->Interlaced = true;
+  };
+  std::string jpg = dir + "/a.jpg", png = dir + "/a.png";
+  EXPECT_EQ(SaveBitmapFile(jpg, src), 1);
+  EXPECT_EQ(SaveBitmapFile(png, src), 1);
+  OnFileProgress = nullptr;
+  const std::vector<uint8_t> j = test::FileBytes(jpg);
+  bool sof2 = false;
+  for (size_t i = 0; i + 1 < j.size(); ++i) sof2 = sof2 || (j[i] == 0xFF && j[i + 1] == 0xC2);
+  EXPECT_TRUE(sof2);
+  EXPECT_EQ(test::FileBytes(png)[28], 1);  // IHDR interlace method: Adam7
+  // GIF options are process flags.
+  {
+    TScopedFlag interlaced(GifInterlaced, true);
+    std::string gif = dir + "/i.gif";
+    EXPECT_EQ(SaveBitmapFile(gif, src), 1);
+    TGifImage back;
+    ReadGifFile(gif, back);
+    EXPECT_TRUE(back.Frames[0].Interlaced);
+    EXPECT_LE(back.FrameColorMap(0).size(), 256u);
+  }
+  // The stage-2 handler may prepare the very bitmap the writer then encodes.
+  OnFileProgress = [](const TFileSender& s, const std::string&, int stage, bool&) {
+    if (stage == fpBeforeSave && s.Bitmap) s.Bitmap->SetSize(10, 10);
+  };
+  std::string bmpName = dir + "/p.bmp";
+  EXPECT_EQ(SaveBitmapFile(bmpName, src), 1);
+  OnFileProgress = nullptr;
+  TBitmap back;
+  LoadBitmapFile(bmpName, back);
+  EXPECT_EQ(back.Width(), 10);
+}
+
+TEST(FileDispatch, TransparentGifOfManyColoursIsStillReduced) {
+  const std::string dir = TestFolder();
+  TBitmap src = TestPicture(80, 60);  // thousands of colours
+  ASSERT_GT(CountBitmapColors(src), 1000);
+  src.FillRect(TRect{0, 0, 10, 10}, RGB(1, 2, 3));
+  src.Transparent = true;
+  src.TransparentColor = RGB(1, 2, 3);
+  std::string gif = dir + "/t.gif";
+  ASSERT_EQ(SaveBitmapFile(gif, src), 1);
+  TGifImage file;
+  ReadGifFile(gif, file);
+  ASSERT_EQ(file.Frames.size(), 1u);
+  EXPECT_LE(file.FrameColorMap(0).size(), 256u);
+  ASSERT_GE(file.Frames[0].TransparentIndex, 0);
+  TBitmap back;
+  ASSERT_EQ(LoadBitmapFile(gif, back), 1);
+  EXPECT_TRUE(back.Transparent);
+  EXPECT_EQ(back.GetPixel(5, 5), back.TransparentColor);
+  EXPECT_NE(back.GetPixel(40, 40), back.TransparentColor);
+  EXPECT_LE(CountBitmapColors(back), 256);
+  // A 32-bit bitmap: transparency from its alpha.
+  TBitmap a32 = TestPicture(20, 20);
+  a32.SetPixelFormat(pf32bit);
+  for (int y = 0; y < 20; ++y) a32.ScanLine(y)[3] = 0;  // column 0 transparent
+  ASSERT_EQ(SaveBitmapFile(gif, a32), 1);
+  ASSERT_EQ(LoadBitmapFile(gif, back), 1);
+  EXPECT_TRUE(back.Transparent);
+  EXPECT_EQ(back.GetPixel(0, 7), back.TransparentColor);
+  EXPECT_NE(back.GetPixel(1, 7), back.TransparentColor);
+}
+
+TEST(FileDispatch, SavesAreAtomic) {
+  const std::string dir = TestFolder();
+  MessageCatcher messages;
+  std::string name = dir + "/keep.gif";
+  TBitmap src = TestPicture(30, 20);
+  ASSERT_EQ(SaveBitmapFile(name, src), 1);
+  const std::vector<uint8_t> saved = test::FileBytes(name);
+  // The encoder fails after the temporary file was started: a GIF frame is at most
+  // 65535 pixels wide.
+  TBitmap wide(70000, 1, pf24bit, clWhite);
+  EXPECT_EQ(SaveBitmapFile(name, wide), -1);
+  EXPECT_EQ(test::FileBytes(name), saved);
+  EXPECT_EQ(FilesIn(dir), 1u);  // no temporary file left behind
+  // A target in a folder that does not exist fails cleanly.
+  std::string nowhere = dir + "/no/such/folder/a.png";
+  EXPECT_EQ(SaveBitmapFile(nowhere, src), -1);
+  EXPECT_EQ(messages.last, SaveMessage(nowhere));
+  // The file mode of a replaced file is kept.
+  std::filesystem::permissions(name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_read);
+  ASSERT_EQ(SaveBitmapFile(name, src), 1);
+  EXPECT_EQ(std::filesystem::status(name).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read);
+}
+
+TEST(FileDispatch, KeepExifCopiesTheSourceMetadata) {
+  const std::string dir = TestFolder();
+  std::string src = dir + "/camera.jpg";
+  TBitmap photo = TestPicture(64, 48);
+  ASSERT_EQ(SaveBitmapFile(src, photo), 1);
+  {
+    auto image = Exiv2::ImageFactory::open(src);
+    image->readMetadata();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = "Quillocam";
+    exif["Exif.Image.Model"] = "QC-1000";
+    exif["Exif.Photo.PixelXDimension"] = uint32_t(64);
+    exif["Exif.Photo.PixelYDimension"] = uint32_t(48);
+    image->setExifData(exif);
+    image->writeMetadata();
+  }
+  TScopedFlag keep(KeepExif, true);
+  // Over the source: the EXIF is read before the file is replaced.
+  TBitmap smaller = TestPicture(32, 24);
+  ASSERT_EQ(SaveBitmapFile(src, smaller), 1);
+  TMetadataBlock block = ReadMetadataBlock(src);
+  EXPECT_EQ(block.ExifValue("Exif.Image.Make"), "Quillocam");
+  EXPECT_EQ(block.ExifValue("Exif.Image.Model"), "QC-1000");
+  EXPECT_EQ(block.ExifValue("Exif.Photo.PixelXDimension"), "32");
+  EXPECT_EQ(block.ExifValue("Exif.Photo.PixelYDimension"), "24");
+  TBitmap back;
+  ASSERT_EQ(LoadBitmapFile(src, back), 1);
+  EXPECT_EQ(back.Width(), 32);
+  // Another file takes its EXIF from the source the event names.
+  std::string target = dir + "/copy.jpg";
+  std::string asked;
+  OnExifSource = [&](std::string& name) {
+    asked = name;
+    name = src;
+  };
+  ASSERT_EQ(SaveBitmapFile(target, photo), 1);
+  OnExifSource = nullptr;
+  EXPECT_EQ(asked, target);
+  block = ReadMetadataBlock(target);
+  EXPECT_EQ(block.ExifValue("Exif.Image.Model"), "QC-1000");
+  EXPECT_EQ(block.ExifValue("Exif.Photo.PixelXDimension"), "64");
+  // Without KeepExif no metadata is written.
+  {
+    TScopedFlag drop(KeepExif, false);
+    ASSERT_EQ(SaveBitmapFile(target, photo), 1);
+    EXPECT_FALSE(FileHasExif(target));
+  }
+}
+
+TEST(FileDispatch, DialogsAndDocumentSaves) {
+  const std::string dir = TestFolder();
+  std::string chosen = dir + "/chosen.png";
+  TBitmap pic = TestPicture(12, 8);
+  ASSERT_EQ(SaveBitmapFile(chosen, pic), 1);
+  TOpenPictureRequest seen;
+  std::string savedName;
+  TSavePictureRequest seenSave;
+  SetPictureDialogs(
+      [&](TOpenPictureRequest& r, std::vector<std::string>& files) {
+        seen = r;
+        r.PreviewChecked = true;
+        files = {chosen};
+        return true;
+      },
+      [&](const TSavePictureRequest& r, std::string& name) {
+        seenSave = r;
+        name = savedName;
+        return !savedName.empty();
+      });
+  OpenDialogTitle = "Ouvrir";
+  std::string name;
+  TBitmap bmp;
+  EXPECT_EQ(LoadBitmapFile(name, bmp, dir), 1);
+  EXPECT_EQ(name, chosen);
+  EXPECT_EQ(seen.InitialDir, dir);
+  EXPECT_EQ(seen.Title, "Ouvrir");
+  EXPECT_FALSE(seen.MultiSelect);
+  EXPECT_EQ(seen.Filter.rfind("Toutes les images|*.*|", 0), 0u);
+  EXPECT_TRUE(OpenPreviewChecked);
+  EXPECT_EQ(ExecuteOpenPictureDialog(dir), std::vector<std::string>{chosen});
+  EXPECT_TRUE(seen.MultiSelect);
+
+  // The save dialog: filter entry by extension, or the first with the extension gone.
+  ExecuteSaveDialog(dir + "/x.png", name);
+  EXPECT_TRUE(name.empty());  // cancelled
+  EXPECT_EQ(seenSave.FilterIndex, 5);
+  EXPECT_EQ(seenSave.FileName, dir + "/x.png");
+  EXPECT_EQ(seenSave.DefaultExt, ".bmp");
+  EXPECT_EQ(seenSave.Filter.rfind("BMP (*.bmp)|*.bmp|", 0), 0u);
+  ExecuteSaveDialog(dir + "/x.psd", name);
+  EXPECT_EQ(seenSave.FilterIndex, 1);
+  EXPECT_EQ(seenSave.FileName, dir + "/x");
+  ExecuteSaveDialog(dir, name);
+  EXPECT_EQ(seenSave.InitialDir, dir);
+  EXPECT_TRUE(seenSave.FileName.empty());
+  std::string none;
+  EXPECT_EQ(SaveBitmapFile(none, bmp), 0);
+
+  savedName = dir + "/doc.tga";
+  TLayeredImage layered;
+  std::string doc;
+  EXPECT_EQ(SaveDocumentFile(doc, bmp, layered, dir), 1);
+  EXPECT_EQ(doc, savedName);
+  EXPECT_TRUE(std::filesystem::exists(savedName));
+  SetPictureDialogs(nullptr, nullptr);
+  OpenDialogTitle.clear();
+  OpenPreviewChecked = false;
+  std::string empty;
+  EXPECT_EQ(LoadBitmapFile(empty, bmp), 0);
+}
+
+}  // namespace
+}  // namespace qm
