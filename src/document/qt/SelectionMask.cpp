@@ -8,6 +8,7 @@
 #include "pixel/Blend.h"
 #include "pixel/Chassis.h"
 #include "pixel/ColorAdjust.h"
+#include "pixel/Composite.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Mask.h"
 
@@ -37,11 +38,6 @@ TBitmap* ActiveLayer(TSelectionHost& host) {
 TRect ImageToLayer(TSelectionHost& host, const TRect& r) {
   const TPoint o = host.ActiveLayerOrigin();
   return OffsetRect(r, -o.X, -o.Y);
-}
-
-// The 3 x 3 blur n times.
-void BlurPasses(TBitmap& bmp, int n, const TRect& r) {
-  for (int i = 0; i < n; ++i) BoxBlur3x3Rect(bmp, r);
 }
 
 void Complement(TBitmap& bmp) {
@@ -201,11 +197,11 @@ TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, int mode, cons
       DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
       // the kept part shrinks by 3 before its edge is blurred
       ApplyMinMaxPasses(mask, 3, Inflate(rect, 6));
-      BlurPasses(mask, 6, Inflate(rect, 6));
+      ApplyBlurPasses(mask, 6, Inflate(rect, 6));
     } else {
       const TRect r = Inflate(rect, inv ? 3 : -3);
       RenderShape(sel, mask, r, shape, true);
-      BlurPasses(mask, 6, Inflate(r, 3));
+      ApplyBlurPasses(mask, 6, Inflate(r, 3));
     }
   } else if (mode == 2) {
     if (ramped) {
