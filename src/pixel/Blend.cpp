@@ -120,8 +120,10 @@ bool PlaceBlock(const TBitmap& src, TRect srcRect, const TBitmap& dst, int X, in
 // A private copy of the part of bmp a block reads, for when it is also written.
 TBitmap CopyOfBlockSource(const TBitmap& bmp, Block& b) {
   TBitmap t(b.d.Width(), b.d.Height(), pf24bit, clBlack);
-  for (int y = 0; y < b.d.Height(); ++y)
-    std::memcpy(t.ScanLine(y), bmp.ScanLine(b.sy + y) + ptrdiff_t(b.sx) * 3, size_t(b.d.Width()) * 3);
+  ParallelRows(0, b.d.Height(), int64_t(b.d.Width()) * b.d.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y)
+      std::memcpy(t.ScanLine(y), bmp.ScanLine(b.sy + y) + ptrdiff_t(b.sx) * 3, size_t(b.d.Width()) * 3);
+  });
   return t;
 }
 

@@ -583,13 +583,12 @@ void DitherBlackWhiteRect(TBitmap& bmp, TRect rect) {
   }
 }
 
-void DirectionalSmoothRect(TBitmap& bmp, int mode, TRect rect) {
-  if (mode < 0 || mode > 3 || !Clip(bmp, rect)) return;
+namespace {
+// The smoothing as the rows go, one pixel after the other: each pixel reads its
+// neighbours as they are at its turn.
+void SmoothSequential(TBitmap& bmp, int mode, const TRect& rect, int yFrom) {
   const int div = mode == 0 ? 4 : 2;
-  // Each pixel reads its neighbours as they are at its turn (the last column's left
-  // neighbour and the last row's upper row are already smoothed), so the order is
-  // part of the result: one thread, top to bottom, left to right.
-  for (int y = rect.Top; y < rect.Bottom; ++y) {
+  for (int y = yFrom; y < rect.Bottom; ++y) {
     const int by = y + 1 < rect.Bottom ? y + 1 : (y > 0 ? y - 1 : y);
     uint8_t* row = bmp.ScanLine(y);
     const uint8_t* low = bmp.ScanLine(by);
@@ -611,6 +610,66 @@ void DirectionalSmoothRect(TBitmap& bmp, int mode, TRect rect) {
       }
     }
   }
+}
+
+// One row of a rect at least two pixels wide whose row below is unchanged: cur is the
+// row as it was, low the row below; every pixel but the last reads its right
+// neighbour unchanged, the last reads its left neighbour, already smoothed.
+void SmoothRow(const uint8_t* cur, const uint8_t* low, uint8_t* out, int n, int mode) {
+  const int div = mode == 0 ? 4 : 2;
+  const int nb = 3 * (n - 1);
+  for (int i = 0; i < nb; ++i) {
+    int s = cur[i];
+    switch (mode) {
+      case 0: s += cur[i + 3] + low[i] + low[i + 3]; break;
+      case 1: s += cur[i + 3]; break;
+      case 2: s += low[i]; break;
+      default: s += low[i + 3]; break;
+    }
+    out[i] = uint8_t(s / div);
+  }
+  for (int c = nb; c < nb + 3; ++c) {
+    int s = cur[c];
+    switch (mode) {
+      case 0: s += out[c - 3] + low[c] + low[c - 3]; break;
+      case 1: s += out[c - 3]; break;
+      case 2: s += low[c]; break;
+      default: s += low[c - 3]; break;
+    }
+    out[c] = uint8_t(s / div);
+  }
+}
+}  // namespace
+
+void DirectionalSmoothRect(TBitmap& bmp, int mode, TRect rect) {
+  if (mode < 0 || mode > 3 || !Clip(bmp, rect)) return;
+  const int n = rect.Width(), nb = 3 * n, x0 = rect.Left;
+  const int last = rect.Bottom - 1, rows = last - rect.Top;
+  // Every row but the last reads the row below unchanged, so those rows are
+  // independent once each band's first row is kept for the band above; the last row
+  // reads the row above, already smoothed, and goes after them. One-pixel-wide rects
+  // and a lone row on the bitmap's top edge read pixels they change themselves: they
+  // go pixel by pixel.
+  if (n < 2 || rows == 0) return SmoothSequential(bmp, mode, rect, rect.Top);
+  const int threads = WorthThreading(int64_t(n) * rows) ? std::min(EngineThreads(), rows) : 1;
+  std::vector<int> start(size_t(threads) + 1);
+  for (int i = 0; i <= threads; ++i) start[size_t(i)] = rect.Top + int(int64_t(rows) * i / threads);
+  std::vector<uint8_t> border(size_t(threads) * nb);
+  for (int i = 1; i < threads; ++i)
+    std::memcpy(&border[size_t(i) * nb], bmp.ScanLine(start[size_t(i)]) + ptrdiff_t(x0) * 3, size_t(nb));
+#pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
+  for (int t = 0; t < threads; ++t) {
+    std::vector<uint8_t> cur(static_cast<size_t>(nb));
+    for (int y = start[size_t(t)]; y < start[size_t(t) + 1]; ++y) {
+      uint8_t* row = bmp.ScanLine(y) + ptrdiff_t(x0) * 3;
+      const uint8_t* low = (y + 1 == start[size_t(t) + 1] && t + 1 < threads)
+                               ? &border[size_t(t + 1) * nb]
+                               : bmp.ScanLine(y + 1) + ptrdiff_t(x0) * 3;
+      std::memcpy(cur.data(), row, size_t(nb));
+      SmoothRow(cur.data(), low, row, n, mode);
+    }
+  }
+  SmoothSequential(bmp, mode, rect, last);
 }
 
 void GrayTintBitmap(TBitmap& bmp, TColor key, TColor tint, int percent) {
