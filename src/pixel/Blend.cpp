@@ -241,12 +241,19 @@ bool PrepareStretch(const TBitmap& src, TRect& srcRect, const TBitmap& dst, cons
   return true;
 }
 
-void RunStretch(const TBitmap& src0, TBitmap& dst, const StretchMap& map, const Spec& sp) {
+void RunStretch(const TBitmap& src0, TBitmap& dst, const StretchMap& map, const Spec& sp0) {
   const TBitmap* src = &src0;
-  TBitmap srcCopy;
+  TBitmap srcCopy, maskCopy;
   if (&src0 == &dst) {
     srcCopy = src0.Clone();
     src = &srcCopy;
+  }
+  // a mask that is also the destination is read as it was before the call, whatever
+  // order the threads write the rows in
+  Spec sp = sp0;
+  if (UsesMask(sp.mode) && sp.mask == &dst) {
+    maskCopy = dst.Clone();
+    sp.mask = &maskCopy;
   }
   const int w = map.area.Width();
   ParallelRows(map.area.Top, map.area.Bottom, int64_t(w) * map.area.Height(), [&](int y0, int y1) {

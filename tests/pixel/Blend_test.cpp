@@ -333,6 +333,18 @@ TEST(Patterns, TileFromTheOriginAndBlendOrSkipTheKey) {
   FillRectWithPatternPlain(empty, dst, 0, 0, UnboundedRect);
   FillRectWithPattern(empty, dst, 0, 0, UnboundedRect, 50, RGB(1, 2, 3), 0);
   EXPECT_TRUE(SameBitmaps(dst, before));
+  // nor does a pattern with only one of its sides zero, through any routine that tiles
+  TBitmap mask = RandomMask(5, 5, 2);
+  TBitmap noWidth(0, 4), noHeight(4, 0);
+  for (const TBitmap* p : {&noWidth, &noHeight}) {
+    FillRectWithPatternPlain(*p, dst, 1, 1, UnboundedRect);
+    FillRectWithPatternOpacity(*p, dst, -1, 0, UnboundedRect, 40);
+    FillRectWithPattern(*p, dst, 0, 0, UnboundedRect, 70, RGB(1, 2, 3), 4);
+    FillPatternThroughMask(mask, UnboundedRect, dst, 0, 0, UnboundedRect, *p, true, RGB(1, 2, 3), 100);
+    FillPatternThroughMask(mask, UnboundedRect, dst, 0, 0, UnboundedRect, *p, false, clNone, 50);
+    ApplyTexturePattern(*p, dst, UnboundedRect, 60);
+  }
+  EXPECT_TRUE(SameBitmaps(dst, before));
 }
 
 TEST(MaskFills, ColourAndPatternThroughTheMaskAndRanges) {
@@ -446,4 +458,21 @@ TEST(Blends, GuardsLeaveTheDestinationUnchanged) {
   CopyBitmapRectTransparent(src, UnboundedRect, e, 0, 0, UnboundedRect, 100, key, 0);
   EXPECT_EQ(e.GetPixel(4, 4), dst.GetPixel(4, 4));
   EXPECT_EQ(e.GetPixel(5, 4), src.GetPixel(5, 4) == key ? dst.GetPixel(5, 4) : src.GetPixel(5, 4));
+}
+
+TEST(SameBitmapAsSourceAndDestination, StretchThroughTheDestinationAsMaskReadsItAsItWas) {
+  // the mask is the destination itself: rows already written must not act as the mask
+  // of later rows, at any scale and thread count
+  for (int threads : {1, 8}) {
+    SetEngineThreads(threads);
+    TBitmap src = RandomBitmap(120, 90, 3), base = RandomMask(300, 260, 4);
+    const TRect targets[] = {TRect{0, 0, 300, 260}, TRect{-7, 5, 60, 40}, TRect{3, 2, 123, 92}};
+    for (const TRect& target : targets) {
+      TBitmap got = base.Clone(), want = base.Clone(), maskCopy = base.Clone();
+      StretchBitmapRectMasked(src, UnboundedRect, got, target, UnboundedRect, 80, got);
+      StretchBitmapRectMasked(src, UnboundedRect, want, target, UnboundedRect, 80, maskCopy);
+      ASSERT_TRUE(SameBitmaps(got, want)) << threads << " threads, target " << target.Right;
+    }
+  }
+  SetEngineThreads(0);
 }

@@ -61,3 +61,64 @@ TEST(WideBitmaps, EveryCoreRoutineHandlesRowsBeyondTenThousandPixels) {
   ResizeBitmap(W + 100, 3, dst);
   EXPECT_EQ(dst.Width(), W + 100);
 }
+
+TEST(WideBitmaps, GeometryViewportAndCanvasRoutinesHandleWideRows) {
+  const int W = 10050, H = 5;
+  const TBitmap src = RandomBitmap(W, H, 11);
+  TBitmap b = src.Clone();
+  // mirrors of a part and of the whole undo themselves
+  FlipBitmapRectHorizontal(b, TRect{3, 1, W - 2, H});
+  FlipBitmapRectVertical(b, TRect{-5, 0, W + 5, H - 1});
+  RotateBitmapRect180(b, TRect{1, 1, W, H});
+  RotateBitmapRect180(b, TRect{1, 1, W, H});
+  FlipBitmapRectVertical(b, TRect{-5, 0, W + 5, H - 1});
+  FlipBitmapRectHorizontal(b, TRect{3, 1, W - 2, H});
+  EXPECT_TRUE(SameBitmaps(b, src));
+  ScrollBitmapWrapHorizontal(b, -10049);
+  ScrollBitmapWrapHorizontal(b, 10049 + 3 * W);
+  EXPECT_TRUE(SameBitmaps(b, src));
+  // a block copied onto itself, shifted, is as if from a copy
+  TBitmap self = src.Clone(), want = src.Clone();
+  CopyBitmapRectOpacity(src, UnboundedRect, want, 7, 1, UnboundedRect, 35);
+  CopyBitmapRectOpacity(self, UnboundedRect, self, 7, 1, UnboundedRect, 35);
+  EXPECT_TRUE(SameBitmaps(self, want));
+
+  TBitmap region, stretched;
+  CopyBitmapRegion(src, region, TRect{5, 0, W, H});
+  EXPECT_EQ(region.Width(), W - 5);
+  StretchBitmapTo(W + 3000, 2, src, stretched);
+  EXPECT_EQ(stretched.Width(), W + 3000);
+  TRect placed;
+  ResizeCanvasInto(src, region, W + 1, H + 4, clWhite, 8, placed);
+  EXPECT_EQ(placed, (TRect{1, 4, W + 1, H + 4}));
+  TBitmap uniform(W + 7, 3, pf24bit, RGB(9, 8, 7));
+  FindTrimRect(uniform, 0, clNone, placed);
+  EXPECT_EQ(placed, (TRect{W + 7, 3, W + 7, 3}));
+
+  // smooth reduction and enlargement straight onto wide targets
+  TBitmap wide(W + 20, 4, pf24bit, clBlack);
+  StretchBitmapRectHalftone(src, UnboundedRect, wide, TRect{0, 0, W + 20, 4}, UnboundedRect);
+  StretchBitmapRectHalftone(src, TRect{0, 0, 300, H}, wide, TRect{-3, 0, W + 20, 3}, TRect{5, 0, W, 4});
+
+  // canvas drawing over a wide bitmap: tiles, frames, both shadow forms, a viewport
+  TBitmap screen(W + 40, 30, pf24bit, clBlack);
+  TBitmapCanvas canvas(screen);
+  TileBlt(canvas, -2, 1, W + 40, 20, src, 4000, 3);
+  FillRectFrame(canvas, TRect{0, 0, W + 40, 30}, clWhite, 2);
+  DrawCanvasShadow(canvas, TRect{2, 2, W + 20, 10}, 6, 70, clBtnFace, true, true);
+  DrawCanvasShadow(canvas, TRect{2, 12, W + 20, 20}, 3, 40, RGB(1, 2, 3), false, true);
+  TImageZoom zoom;
+  zoom.SetAlignment(4);
+  zoom.SetBitmap(&src);
+  zoom.SetTarget(&canvas);
+  zoom.SetFitMode(fmFitWidth);
+  zoom.Halftone = true;
+  TRect drawn;
+  zoom.DrawTo(true, drawn);
+  EXPECT_EQ(drawn.Width(), W + 40);
+  zoom.SetZoom(3.0);
+  zoom.SnapToPixels = true;
+  zoom.DrawTo(true, drawn);
+  zoom.RawStretch = true;
+  zoom.DrawTo(false, drawn);
+}
