@@ -168,3 +168,34 @@ TEST(StretchBitmapRectHalftone, ClippedPartsEqualTheWholeDrawing) {
     for (int x = 0; x < 70; ++x)
       ASSERT_EQ(part.GetPixel(x, y), (x >= 20 && x < 40 && y >= 10 && y < 30) ? whole.GetPixel(x, y) : clBlack);
 }
+
+TEST(ImageZoom, FitZoomOfEmptyInputsAndUnknownModes) {
+  TBitmap b(200, 100), empty;
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, fmFitWidth), 0.25);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, fmFitHeight), 0.8);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, fmFitWhole), 0.25);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, fmExplicit), 1.0);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, 9), 1.0);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(nullptr, TRect{0, 0, 50, 80}, fmFitWhole), 0.0);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&empty, TRect{0, 0, 50, 80}, fmFitWhole), 0.0);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 0, 80}, fmFitWhole), 0.0);
+
+  // a free position keeps its coordinates through every recomputation
+  TImageZoom z;
+  z.SetBitmap(&b);
+  z.SetViewRect(TRect{0, 0, 400, 400});
+  z.SetAlignment(alBottomRight);
+  EXPECT_EQ(z.GetImageRect(), (TRect{200, 300, 400, 400}));
+  z.SetImageTop(-17);
+  EXPECT_EQ(z.Alignment(), alFree);
+  z.SetViewRect(TRect{0, 0, 300, 300});
+  z.SetZoom(2.0);
+  EXPECT_EQ(z.GetImageRect(), (TRect{200, -17, 600, 183}));
+  // an empty view keeps the zoom of a fitting mode and the position
+  z.SetAlignment(alCenter);
+  z.SetFitMode(fmFitWhole);
+  EXPECT_DOUBLE_EQ(z.Zoom(), 1.5);
+  z.SetViewRect(TRect{});
+  EXPECT_DOUBLE_EQ(z.Zoom(), 1.5);
+  EXPECT_EQ(z.GetImageRect(), (TRect{0, 75, 300, 225}));
+}

@@ -43,6 +43,58 @@ TEST(BitmapShadow, FlatShadowDarkensBothBandsWithNoise) {
   EXPECT_TRUE(SameBitmaps(b, c));
 }
 
+TEST(BitmapShadow, FeatheredStepsDarkenByTheirShareOfThePercent) {
+  // width 2, percent 50 on a uniform 200: two steps at 34 and 18 percent, each darkening
+  // v to v - trunc(v * p / 100) give or take 3 of noise
+  RandSeed(5);
+  TBitmap b(60, 50, pf24bit, RGB(200, 200, 200));
+  DrawBitmapShadow(b, TRect{10, 10, 40, 30}, 2, 50, true);
+  const auto near = [&](int x, int y, int p) {
+    for (int c = 0; c < 3; ++c) {
+      const int want = 200 - 200 * p / 100, got = Px(b, x, y)[c];
+      if (got < want - 3 || got > want + 3)
+        return ::testing::AssertionFailure() << "(" << x << ", " << y << ") " << got << " for " << p << " %";
+    }
+    return ::testing::AssertionSuccess();
+  };
+  // the offset rect is (12, 12, 40, 30); step 1 is the row y = 30 and the column x = 40
+  EXPECT_TRUE(near(25, 30, 34));
+  EXPECT_TRUE(near(40, 20, 34));
+  EXPECT_TRUE(near(12, 30, 34 * 2 / 10));  // the near ends fade in
+  EXPECT_TRUE(near(15, 30, 34 * 8 / 10));
+  EXPECT_TRUE(near(40, 13, 34 * 4 / 10));
+  EXPECT_TRUE(near(40, 30, 34 * 8 / 10));  // the far end of the row fades out
+  // step 2 is the row y = 31 and the column x = 41, their far ends fading
+  EXPECT_TRUE(near(25, 31, 18));
+  EXPECT_TRUE(near(41, 20, 18));
+  EXPECT_TRUE(near(40, 31, 18 * 8 / 10));
+  EXPECT_TRUE(near(41, 31, 18 * 6 / 10));
+  EXPECT_TRUE(near(41, 30, 18 * 8 / 10));
+  EXPECT_TRUE(near(41, 12, 18 * 2 / 10));
+  for (TPoint p : {TPoint{42, 31}, TPoint{25, 32}, TPoint{11, 30}, TPoint{40, 11}, TPoint{39, 29}, TPoint{41, 32}})
+    EXPECT_EQ(b.GetPixel(p.X, p.Y), RGB(200, 200, 200)) << p.X << "," << p.Y;
+}
+
+TEST(BitmapShadow, DarkenWithNoiseCutsTheAreaToTheBitmap) {
+  RandSeed(9);
+  TBitmap b(8, 6, pf24bit, RGB(100, 100, 100));
+  DarkenWithNoise(b, -4, -3, 3, 2, 40);
+  DarkenWithNoise(b, 6, 4, 20, 30, 40);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 8; ++x) {
+      const bool inside = (x < 3 && y < 2) || (x >= 6 && y >= 4);
+      for (int c = 0; c < 3; ++c) {
+        const int v = Px(b, x, y)[c];
+        if (inside) {
+          ASSERT_GE(v, 57) << x << "," << y;
+          ASSERT_LE(v, 63) << x << "," << y;
+        } else {
+          ASSERT_EQ(v, 100) << x << "," << y;
+        }
+      }
+    }
+}
+
 TEST(CanvasShadow, FeatheredStepsFadeByTheirShareOfThePercent) {
   // width 2, percent 50: two steps at 34 and 18 percent
   TBitmap b(40, 40, pf24bit, clBlack);
