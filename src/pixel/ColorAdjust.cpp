@@ -252,9 +252,9 @@ void SaturationLanes(uint8_t* p, const int* pct) {
   __m512i C[3];
   Split3(p, C[0], C[1], C[2]);
   const __m512i L = _mm512_srli_epi32(
-      _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(C[0], _mm512_set1_epi32(29)),
-                                        _mm512_mullo_epi32(C[1], _mm512_set1_epi32(150))),
-                       _mm512_mullo_epi32(C[2], _mm512_set1_epi32(77))),
+      _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(C[0], _mm512_set1_epi32(kLumaBlue)),
+                                        _mm512_mullo_epi32(C[1], _mm512_set1_epi32(kLumaGreen))),
+                       _mm512_mullo_epi32(C[2], _mm512_set1_epi32(kLumaRed))),
       8);
   const __m512 hundred = _mm512_set1_ps(100.0f);
   for (int k = 0; k < 3; ++k) {

@@ -152,6 +152,23 @@ TEST(GaussianBlurRect, UniformAreasKeepTheirLevelForEveryRadius) {
       ASSERT_TRUE(SameBitmaps(m, expected)) << "mask, radius " << radius << " level " << level;
     }
   }
+  // Every level, in both forms (small areas: a uniform sum does not depend on the size).
+  for (int radius = 1; radius <= 100; ++radius) {
+    for (int v = 0; v < 86; ++v) {
+      const int b = 3 * v, g = std::min(3 * v + 1, 255), r = std::min(3 * v + 2, 255);
+      TBitmap c(19, 6, pf24bit, RGB(r, g, b));
+      const TBitmap before = c.Clone();
+      GaussianBlurRect(c, radius, UnboundedRect);
+      ASSERT_TRUE(SameBitmaps(c, before)) << "radius " << radius << " levels " << b << ".." << r;
+    }
+    for (int level = 0; level < 256; ++level) {
+      TBitmap m(13, 5, pf24bit, RGB(level, level, level));
+      GaussianBlurMaskRect(m, radius, UnboundedRect);
+      const int want = level > 250 ? 255 : level;
+      ASSERT_TRUE(SameBitmaps(m, TBitmap(13, 5, pf24bit, RGB(want, want, want))))
+          << "mask, radius " << radius << " level " << level;
+    }
+  }
 }
 
 TEST(GaussianBlurRect, EdgeCases) {

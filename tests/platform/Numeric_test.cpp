@@ -76,4 +76,8 @@ TEST(Numeric, IntDistanceIsTheExactFlooredRoot) {
   EXPECT_EQ(IntDistance(-5, -5, 5, 5), 14);  // sqrt(200) = 14.14
   EXPECT_EQ(IntDistance(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), INT32_MAX);
   EXPECT_EQ(IntDistance(-1000000000, 0, 1000000000, 0), 2000000000);
+  // The top of the range, where the square of the next root overflows.
+  EXPECT_EQ(ISqrt(INT64_MAX), 3037000499);
+  EXPECT_EQ(ISqrt(int64_t(3037000499) * 3037000499), 3037000499);
+  EXPECT_EQ(ISqrt(int64_t(3037000499) * 3037000499 - 1), 3037000498);
 }

@@ -56,9 +56,12 @@ TPixel24 ColorToPixel24(TColor c);
 inline TColor Pixel24ToColor(const uint8_t* p) { return RGB(p[2], p[1], p[0]); }
 
 // The shared luminance of a B, G, R pixel. The weights sum to 256 so that a grey
-// pixel keeps its value.
+// pixel keeps its value; vector kernels that compute it many lanes at a time take
+// the same weights from here.
+constexpr int kLumaBlue = 29, kLumaGreen = 150, kLumaRed = 77;
+static_assert(kLumaBlue + kLumaGreen + kLumaRed == 256);
 constexpr uint8_t Luminance(uint8_t b, uint8_t g, uint8_t r) {
-  return uint8_t((29 * b + 150 * g + 77 * r) >> 8);
+  return uint8_t((kLumaBlue * b + kLumaGreen * g + kLumaRed * r) >> 8);
 }
 
 }  // namespace qm

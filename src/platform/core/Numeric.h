@@ -50,8 +50,9 @@ constexpr int64_t DivFloor(int64_t a, int64_t n) {
 inline int64_t ISqrt(int64_t v) {
   if (v <= 0) return 0;
   int64_t r = int64_t(std::sqrt(double(v)));
-  while (r * r > v) --r;
-  while ((r + 1) * (r + 1) <= v) ++r;
+  // Compared by division: near the top of the range (r + 1)^2 no longer fits 64 bits.
+  while (r > v / r) --r;
+  while (r + 1 <= v / (r + 1)) ++r;
   return r;
 }
 
