@@ -36,12 +36,18 @@ class TDab {
     if (box_.IsEmpty()) return false;
     rect_ = rect;
     row_.resize(size_t(box_.Width()));
-    // Weights by distance, up to the farthest corner of the box.
+    // Weights by distance, from the box's nearest pixel to its farthest corner: a table
+    // as long as the box is wide and high, however far the point lies from the box.
+    const int64_t nx = std::clamp<int64_t>(x, box_.Left, box_.Right - 1) - x;
+    const int64_t ny = std::clamp<int64_t>(y, box_.Top, box_.Bottom - 1) - y;
+    near_ = IntDistance(0, 0, int32_t(nx), int32_t(ny));
+    if (near_ > radius) return false;  // no pixel of the box within the radius
     const int64_t fx = std::max(std::abs(int64_t(box_.Left) - x), std::abs(int64_t(box_.Right) - 1 - x));
     const int64_t fy = std::max(std::abs(int64_t(box_.Top) - y), std::abs(int64_t(box_.Bottom) - 1 - y));
-    const int far = std::min<int64_t>(radius, ISqrt(fx * fx + fy * fy));
-    byDistance_.resize(size_t(far) + 1);
-    for (int d = 0; d <= far; ++d) byDistance_[size_t(d)] = Weight(d);
+    // The same distance as the pixels get below (it saturates far out), so near <= far.
+    const int far = std::min(radius, IntDistance(0, 0, int32_t(fx), int32_t(fy)));
+    byDistance_.resize(size_t(far - near_) + 1);
+    for (size_t i = 0; i < byDistance_.size(); ++i) byDistance_[i] = Weight(near_ + int(i));
     return true;
   }
 
@@ -56,7 +62,7 @@ class TDab {
     byDx_.resize(size_t(hi - lo + 1));
     for (int64_t adx = lo; adx <= hi; ++adx) {
       const int d = IntDistance(0, 0, int32_t(adx), py - y_);
-      byDx_[size_t(adx - lo)] = size_t(d) < byDistance_.size() ? byDistance_[size_t(d)] : -1;
+      byDx_[size_t(adx - lo)] = size_t(d - near_) < byDistance_.size() ? byDistance_[size_t(d - near_)] : -1;
     }
     for (int i = 0; i < box_.Width(); ++i) row_[size_t(i)] = byDx_[size_t(std::abs(int64_t(box_.Left) + i - x_) - lo)];
     return row_.data();
@@ -69,7 +75,7 @@ class TDab {
     return int(int64_t(radius_ - d) * strength_ / (radius_ - core_));
   }
 
-  int x_ = 0, y_ = 0, radius_ = 0, core_ = 0, strength_ = 0;
+  int x_ = 0, y_ = 0, radius_ = 0, core_ = 0, strength_ = 0, near_ = 0;
   TRect box_, rect_;
   std::vector<int> byDistance_, byDx_, row_;
 };

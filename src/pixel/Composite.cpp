@@ -192,13 +192,18 @@ void FilterRelief3D(TBitmap& bmp, TRect rect, int width, bool sunken, int percen
   if (width < 1 || rect.IsEmpty() || !Is24(bmp)) return;
   const TColor raised[4] = {clWhite, kGreyCC, kGrey22, clBlack}, low[4] = {clBlack, kGrey22, kGreyCC, clWhite};
   const TColor* c = sunken ? low : raised;
-  TRect r = rect;
-  for (int i = 0; i < width; ++i) {
-    // Once a ring encloses the whole bitmap the rest fall outside it.
-    if (r.Left < 0 && r.Top < 0 && r.Right > bmp.Width() && r.Bottom > bmp.Height()) break;
-    r = TRect{r.Left - 1, r.Top - 1, r.Right + 1, r.Bottom + 1};
-    DrawBevelRing(bmp, r, c[0], c[1], c[2], c[3], percent);
-  }
+  // Ring i is the rect grown by i on every side. Only the rings that can reach the
+  // bitmap are drawn: from the first whose box meets it to the one after the first that
+  // encloses it whole. Counted in 64 bits, and each ring's sides pulled to just outside
+  // the bitmap, so a rect anywhere in the coordinate range is safe and quick.
+  const int64_t W = bmp.Width(), H = bmp.Height();
+  const int64_t L = rect.Left, T = rect.Top, R = rect.Right, B = rect.Bottom;
+  const int64_t first = std::max({int64_t(1), L - W + 1, 1 - R, T - H + 1, 1 - B});
+  const int64_t last = std::min<int64_t>(width, std::max({L, T, W - R, H - B}) + 1);
+  auto side = [](int64_t v, int64_t size) { return int32_t(std::clamp<int64_t>(v, -1, size + 1)); };
+  for (int64_t i = first; i <= last; ++i)
+    DrawBevelRing(bmp, TRect{side(L - i, W), side(T - i, H), side(R + i, W), side(B + i, H)}, c[0], c[1], c[2], c[3],
+                  percent);
 }
 
 void ApplyBlurPasses(TBitmap& bmp, int n, TRect rect) {
@@ -209,8 +214,9 @@ void ApplyBlurPasses(TBitmap& bmp, int n, TRect rect) {
 void BlurRectBorder(TBitmap& bmp, const TBitmap& copy, int band, TRect rect) {
   if (band < 0 || !Prepare(bmp, copy, rect)) return;
   BoxBlur3x3Rect(bmp, rect);
-  const TRect inside{rect.Left + band, rect.Top + band, rect.Right - band, rect.Bottom - band};
-  if (!inside.IsEmpty()) Copy(copy, bmp, inside);
+  // A band as wide as half the rect leaves no inside (and a huge one must not wrap).
+  if (2 * int64_t(band) >= rect.Width() || 2 * int64_t(band) >= rect.Height()) return;
+  Copy(copy, bmp, TRect{rect.Left + band, rect.Top + band, rect.Right - band, rect.Bottom - band});
 }
 
 void MotionBlurTwoPass(TBitmap& bmp, TRect rect) {

@@ -495,7 +495,9 @@ void ConvertBitmapToIndexed(TBitmap& bmp, int n, bool quantize, bool dither) {
 
 TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, uint8_t anchor, TColor background,
                     const TBitmap* pattern, TColor patternKey) {
-  if (width < 1 || height < 1) return TRect{};
+  // A canvas beyond the largest bitmap cannot be made: refused like an empty one rather
+  // than failing half way.
+  if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) return TRect{};
   TBitmap out(width, height, pf24bit, background);
   TRect placed{0, 0, src.Width(), src.Height()};
   AlignRectInRect(placed, TRect{0, 0, width, height}, anchor);

@@ -173,8 +173,9 @@ bool Convert8To4Bit(TBitmap& bmp);
 // dst becomes a 24-bit width x height canvas of the background colour, with the
 // pattern (when given) tiled over it from (0, 0), keyed by patternKey, and the source
 // placed on it by the anchor (alignment codes of RectUtils.h). Returns where the
-// source went (it may reach outside the canvas). Width or height below 1: returns the
-// empty rectangle and leaves dst alone. src and dst may be the same bitmap.
+// source went (it may reach outside the canvas). Width or height below 1 or above
+// kMaxBitmapSide: returns the empty rectangle and leaves dst alone. src and dst may be
+// the same bitmap.
 TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, uint8_t anchor, TColor background,
                     const TBitmap* pattern = nullptr, TColor patternKey = clNone);
 

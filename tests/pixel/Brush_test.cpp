@@ -228,3 +228,28 @@ TEST(BrushDabs, EdgeCases) {
   EXPECT_EQ(p.GetPixel(5, 6), RGB(10, 20, 30));  // within the core (radius / 3 = 1)
   EXPECT_EQ(p.GetPixel(5, 7), RGB(72, 79, 87));  // d = 2: weight 75
 }
+
+// Extreme points, radii and offsets: nothing undefined (the sanitizers watch), nothing
+// outside the rect written, and a point a billion pixels away whose radius reaches the
+// bitmap costs no more than the pixels it covers.
+TEST(BrushDabs, ExtremeParametersStayInBounds) {
+  const int kInts[] = {INT32_MIN, INT32_MIN + 1, -1000000000, -5, 0, 3, 1000000000, INT32_MAX - 1, INT32_MAX};
+  const TBitmap orig = RandomBitmap(13, 11, 91);
+  const TBitmap pat = RandomBitmap(3, 2, 92);
+  const TRect r{2, 1, 12, 10};
+  for (int x : kInts)
+    for (int y : {INT32_MIN, -3, 5, INT32_MAX})
+      for (int radius : {-1, 0, 7, 1000000000, INT32_MAX}) {
+        TBitmap b = orig.Clone();
+        RandSeed(1);
+        BlurBrushDab(b, x, y, r, 100, radius);
+        SmudgeDab(b, x, y, r, x, y, 100, radius);
+        AirbrushDab(b, x, y, r, 3, clWhite, 100, radius);
+        CloneDab(b, orig, x, y, r, 100, x, y, radius);
+        CloneDab(b, orig, x, y, r, 100, INT32_MAX, INT32_MIN, radius);
+        PatternDab(b, pat, x, y, r, true, 100, radius);
+        PatternDab(b, pat, x, y, r, false, 100, radius);
+        for (int mode = 0; mode <= 4; ++mode) RetouchDab(b, x, y, r, mode, 100, radius);
+        EXPECT_TRUE(SameOutside(b, orig, r));
+      }
+}

@@ -239,6 +239,39 @@ TEST(Composite, GradientIsATintPerColumnOrRow) {
   EXPECT_TRUE(SameBitmaps(m0, m4));
 }
 
+// The rings one by one as written down: grow the rect by one, draw its ring, while the
+// ring before did not enclose the whole bitmap.
+void RefRelief3D(TBitmap& bmp, TRect rect, int width, bool sunken, int percent) {
+  if (width < 1 || rect.IsEmpty()) return;
+  const TColor raised[4] = {clWhite, RGB(0xCC, 0xCC, 0xCC), RGB(0x22, 0x22, 0x22), clBlack};
+  const TColor low[4] = {clBlack, RGB(0x22, 0x22, 0x22), RGB(0xCC, 0xCC, 0xCC), clWhite};
+  const TColor* c = sunken ? low : raised;
+  for (int i = 0; i < width; ++i) {
+    if (rect.Left < 0 && rect.Top < 0 && rect.Right > bmp.Width() && rect.Bottom > bmp.Height()) break;
+    rect = TRect{rect.Left - 1, rect.Top - 1, rect.Right + 1, rect.Bottom + 1};
+    DrawBevelRing(bmp, rect, c[0], c[1], c[2], c[3], percent);
+  }
+}
+
+// Near, inside, around and far beside the bitmap, with widths up to past the enclosing
+// ring.
+TEST(Composite, Relief3DMatchesTheRingByRingReference) {
+  const TBitmap b = RandomBitmap(23, 17, 12);
+  Rng rng(13);
+  for (int iter = 0; iter < 300; ++iter) {
+    const int w = rng.Int(0, 60), h = rng.Int(0, 60);
+    const int far = rng.Chance(20) ? 1000 : 0;
+    const int x = rng.Int(-70, 90) + (rng.Chance(50) ? far : -far), y = rng.Int(-70, 90);
+    const TRect r{x, y, x + w, y + h};
+    const int width = rng.Chance(20) ? 2000 : rng.Int(-1, 40);
+    const bool sunken = rng.Chance(50);
+    TBitmap got = b.Clone(), want = b.Clone();
+    FilterRelief3D(got, r, width, sunken, 60);
+    RefRelief3D(want, r, width, sunken, 60);
+    ASSERT_TRUE(SameBitmaps(got, want)) << iter;
+  }
+}
+
 TEST(Composite, Relief3DRings) {
   const TBitmap b(30, 30, pf24bit, RGB(128, 128, 128));
   TBitmap out = b.Clone();
@@ -372,6 +405,26 @@ TEST(Composite, SelfBlendsReadTheBitmapAsItWas) {
       }
   }
   EXPECT_TRUE(SameBitmaps(got, want));
+}
+
+// Extreme sizes, widths, bands, percents and rects for the fills and frames: nothing
+// undefined (the sanitizers watch), nothing outside the bitmap touched.
+TEST(Composite, FillsAndFramesTakeExtremeParameters) {
+  const int kInts[] = {INT32_MIN, -1, 0, 1, 3, 1000000, INT32_MAX};
+  const TRect kRects[] = {UnboundedRect, TRect{5, 4, 20, 15}, TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+                          TRect{INT32_MIN, 3, 7, INT32_MAX}, TRect{2, 2, 3, 3}};
+  const TBitmap b = RandomBitmap(25, 19, 11);
+  for (const TRect& r : kRects)
+    for (int a : kInts) {
+      TBitmap t = b.Clone();
+      DrawImageFrame(t, r, RGB(1, 2, 3), a, a);
+      DrawImageFrame(t, r, RGB(1, 2, 3), 50, a);
+      FillGradientRect(t, clBlack, a, r, 0, a == INT32_MIN ? INT32_MAX : -a, clWhite);
+      FillGradientRect(t, clBlack, a, r, 5, a, clWhite);
+      FilterRelief3D(t, r, a == INT32_MAX ? 1000 : a, a > 0, 60);
+      BlurRectBorder(t, b, a, r);
+      EXPECT_EQ(t.Width(), 25);
+    }
 }
 
 }  // namespace

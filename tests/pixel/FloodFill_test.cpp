@@ -193,3 +193,18 @@ TEST(FloodFill, OutputMaskGuardsAndEdgeCases) {
   TBitmap idx(4, 4, pf8bit);
   EXPECT_EQ(FloodFillScan(idx, nullptr, 1, nullptr, UnboundedRect, 0, clWhite, 1), ffFailed);
 }
+
+// Seeds, tolerances and rects at the ends of the integer range.
+TEST(FloodFill, ExtremeParametersAreSafe) {
+  const int kInts[] = {INT32_MIN, -256, -1, 0, 4, 255, 256, INT32_MAX};
+  for (int seed : kInts)
+    for (int tol : kInts) {
+      TBitmap bmp = RandomBitmap(9, 7, 5);
+      TBitmap out(9, 7, pf24bit);
+      const int x = seed == 4 ? 4 : seed, y = seed == 4 ? 3 : seed;
+      EXPECT_EQ(FloodFillBitmap(bmp, nullptr, x, nullptr, TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, tol,
+                                RGB(255, 0, 0), y),
+                ffDone);
+      EXPECT_EQ(FloodFillBitmap(bmp, &out, x, &out, UnboundedRect, tol, clNone, y), ffDone);
+    }
+}

@@ -339,6 +339,11 @@ TEST(EnlargeCanvas, PlacesTheSourceOverBackgroundAndPattern) {
   EXPECT_EQ(EnlargeCanvas(src, dst, 0, 5, alCenter, clBlack), TRect{});
   EXPECT_EQ(dst.Width(), 2);
   EXPECT_EQ(dst.GetPixel(0, 0), RGB(9, 9, 9));
+  // a side beyond the largest bitmap is refused the same way, without throwing
+  EXPECT_EQ(EnlargeCanvas(src, dst, kMaxBitmapSide + 1, 5, alCenter, clBlack), TRect{});
+  EXPECT_EQ(EnlargeCanvas(src, dst, 5, INT32_MAX, alCenter, clBlack), TRect{});
+  EXPECT_EQ(dst.Width(), 2);
+  EXPECT_EQ(dst.GetPixel(0, 0), RGB(9, 9, 9));
 
   TRect r = EnlargeCanvas(src, dst, 10, 7, alBottomRight, RGB(50, 60, 70));
   EXPECT_EQ(r, (TRect{6, 4, 10, 7}));

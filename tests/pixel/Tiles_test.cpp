@@ -147,4 +147,26 @@ TEST(Tiles, GridBands) {
   EXPECT_TRUE(SameBitmaps(c, TBitmap(40, 40, pf24bit, clWhite)));
 }
 
+// Cells, thicknesses and rects at the ends of the integer range: nothing undefined (the
+// sanitizers watch), nothing outside the rect written.
+TEST(Tiles, ExtremeParametersStayInBounds) {
+  const int kInts[] = {INT32_MIN, -1, 0, 1, 2, 7, 1000000, INT32_MAX};
+  const TRect kRects[] = {UnboundedRect, TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, TRect{3, 2, 30, 20}};
+  const TBitmap src = RandomBitmap(33, 24, 7);
+  for (const TRect& r : kRects) {
+    TRect clip = r;
+    ClipRectToBitmap(clip, src);
+    for (int a : kInts)
+      for (int b : {INT32_MIN, 0, 1, 3, INT32_MAX}) {
+        TBitmap g = src.Clone();
+        DrawGridLines(g, a, clRed, r, b > 0, true, true, true, b);
+        DrawGridLines(g, b, clRed, r, a > 0, true, true, a != 0, a);
+        EXPECT_TRUE(SameOutside(g, src, clip));
+        TBitmap t = src.Clone();
+        FilterTiles(src, t, a, r, true, clRed, b);
+        EXPECT_TRUE(SameOutside(t, src, clip));
+      }
+  }
+}
+
 }  // namespace
