@@ -356,6 +356,35 @@ TEST(Merging, MergeDownIntoTheBackgroundKeepsTheComposedImage) {
   }
 }
 
+// A background hidden by its mask: what is merged into it must show as it did, so the
+// mask opens where the merged layer shows and stays closed elsewhere.
+TEST(Merging, MergeDownIntoAMaskedBackgroundOpensItsMaskUnderTheLayer) {
+  for (bool direct : {false, true}) {
+    TLayeredImage doc;
+    doc.LoadFromBitmap(TBitmap(12, 10, pf24bit, RGB(0, 0, 255)), TBitmap(12, 10, pf24bit, clWhite), "#0");
+    TBitmap mask(4, 4, pf24bit, clBlack);
+    mask.FillRect(TRect{0, 0, 4, 1}, clWhite);  // the layer's top row is hidden
+    doc.AddLayer(TBitmap(4, 4, pf24bit, RGB(200, 10, 10)), mask, "#1", 100, TPoint{3, 2});
+    const TBitmap before = Composed(doc);
+    ASSERT_EQ(before.GetPixel(4, 4), RGB(200, 10, 10));
+    ASSERT_EQ(before.GetPixel(4, 2), clWhite);
+    if (direct) {
+      doc.MergeLayers(doc.Layers[1], doc.Layers[0], false, false);
+      doc.Layers.Delete(1);
+    } else {
+      doc.MergeLayerDown(false);
+    }
+    ASSERT_EQ(doc.GetLayerCount(), 1);
+    EXPECT_TRUE(SameBitmaps(Composed(doc), before));
+    const TLayerItem& bg = doc.Layers[0];
+    ASSERT_FALSE(bg.Mask.Empty());
+    EXPECT_EQ(bg.Mask.GetPixel(4, 4), clBlack);  // under the merged pixels: shown
+    EXPECT_EQ(bg.Mask.GetPixel(4, 2), clWhite);  // under the layer's hidden row: still hidden
+    EXPECT_EQ(bg.Mask.GetPixel(0, 0), clWhite);  // away from the layer: still hidden
+    EXPECT_EQ(bg.Image.GetPixel(4, 4), RGB(200, 10, 10));
+  }
+}
+
 // Two upper layers merged into one: the merged coverage and the blend of the overlap
 // are whole percents where composition blended twice, so the composed image stays
 // within a few levels (7 at most over these documents); with all-or-nothing masks at
