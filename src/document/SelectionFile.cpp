@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/core/Messages.h"
+#include "platform/texts/UiTexts.h"
 
 namespace qm {
 
@@ -78,7 +79,7 @@ bool ParseInt(std::string_view s, int64_t& v) {
 bool InCoordRange(int64_t v) { return v >= -kMaxSelectionCoord && v <= kMaxSelectionCoord; }
 
 bool Fail() {
-  if (gShowErrors) ShowMessageDialog(kInvalidDataFileText, mtError, mbOK);
+  if (gShowErrors) ShowMessageDialog(Tr(TextId::GetShpMsgStreamError), mtError, mbOK);
   return false;
 }
 

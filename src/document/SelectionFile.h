@@ -23,8 +23,8 @@
 
 namespace qm {
 
-// The message shown when a selection file does not read or write. The UI text table
-// takes this entry over; until then this is its built-in value.
+// The built-in text of the message shown when a selection file does not read or
+// write; what is shown is the UI text table's entry, which a translation replaces.
 inline constexpr const char* kInvalidDataFileText = "Fichier de données invalide !";
 
 inline constexpr const char* kSelectionFileHeader = "Quillomatic Selection";

@@ -9,6 +9,7 @@
 #include "document/ShapeTestImages.h"
 #include "document/qt/QxsPreview.h"
 #include "platform/core/Messages.h"
+#include "platform/texts/UiTexts.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -179,6 +180,21 @@ TEST(ReadSelection, RefusesBadData) {
     EXPECT_EQ(messages.count, 0);
   }
   SetSelectionFileShowErrors(true);
+}
+
+TEST(ReadSelection, TheMessageFollowsTheTranslation) {
+  EXPECT_EQ(BuiltinText(TextId::GetShpMsgStreamError), kInvalidDataFileText);
+  ASSERT_EQ(FillTextByName("GetShpMsgStreamError", "Invalid data file!"), FillResult::Filled);
+  {
+    MessageCounter messages;
+    EXPECT_FALSE(Read("-11\r\n1\r\n1\r\n").ok);
+    TShapeManager empty;
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(WriteSelection(empty, out, ssPolygon, TRect{0, 0, 5, 5}));
+    EXPECT_EQ(messages.count, 2);
+    EXPECT_EQ(messages.last, "Invalid data file!");
+  }
+  ResetTextTable();
 }
 
 TEST(ReadSelection, EveryLineEndReadsTheSame) {
