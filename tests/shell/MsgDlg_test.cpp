@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "platform/core/Messages.h"
+#include "platform/texts/Format.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/MsgDlg.h"
 #include "support/QtTestApp.h"
@@ -110,10 +111,15 @@ TEST(MsgDlg, TitlesComeFromTheTable) {
   TMsgDlgForm app;
   app.SetupMessage("!", mtApplication, mbOK, "");
   EXPECT_FALSE(app.LblCaption->text().isEmpty());
-  // Doubled ampersands show once.
+  // A file name with an ampersand shows as written, in the text and in the title.
   TMsgDlgForm amp;
-  amp.SetupMessage("Copier \"R&&D.jpg\" ?", mtConfirmation, mbYes | mbNo, "");
-  EXPECT_EQ(amp.LblMsg->text(), "Copier \"R&D.jpg\" ?");
+  amp.SetupMessage(Format(TextId::GetOeMsgErrorOpening, {"/photos/R&D.jpg"}), mtError, mbOK, "A&B");
+  EXPECT_EQ(amp.LblMsg->text(), "Impossible d'ouvrir l'image dans le fichier \"/photos/R&D.jpg\" !");
+  EXPECT_EQ(amp.LblCaption->text(), "A&B");
+  TMsgDlgForm prompt;
+  prompt.SetupInput("", "Renommer \"R&D.jpg\" en :", "R&D");
+  EXPECT_EQ(prompt.LblMsg->text(), "Renommer \"R&D.jpg\" en :");
+  EXPECT_EQ(prompt.EdiInput->text(), "R&D");
 }
 
 TEST(MsgDlg, ResultsOfEveryButton) {
