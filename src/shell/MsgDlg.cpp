@@ -32,9 +32,10 @@ constexpr int kMinWidth = 300;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Messages break lines with a carriage return.
+// Messages break lines with a carriage return. The text shows as written: it carries
+// file names, and an "&" in a name must not vanish as an accelerator mark would.
 QString MessageText(const std::string& s) {
-  QString t = Q(StripHotkey(s));
+  QString t = Q(s);
   t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return t;

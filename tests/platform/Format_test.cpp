@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <limits>
+#include <string>
 
 #include "platform/texts/Format.h"
 
@@ -16,7 +20,52 @@ struct SeparatorGuard {
   }
   ~SeparatorGuard() { FormatSettings() = TFormatSettings{}; }
 };
+// Switches the process's numbers to a locale whose decimal point is a comma, as a
+// desktop session does for a French user; builds one from the system's locale sources
+// when none is installed. Restores the C numbers on destruction.
+struct CommaLocale {
+  bool Active = false;
+  std::filesystem::path Built;
+  CommaLocale() {
+    for (const char* name : {"fr_FR.UTF-8", "fr_FR.utf8", "de_DE.UTF-8", "de_DE.utf8"})
+      if (Try(name)) return;
+    const char* base = std::getenv("QM_TEST_TMP");
+    Built = std::filesystem::path(base ? base : std::filesystem::temp_directory_path().string()) / "qm-locales";
+    std::error_code ec;
+    std::filesystem::create_directories(Built, ec);
+    const std::string command =
+        "localedef -c -i fr_FR -f UTF-8 '" + (Built / "fr_FR.UTF-8").string() + "' >/dev/null 2>&1";
+    if (!std::filesystem::exists(Built / "fr_FR.UTF-8" / "LC_NUMERIC", ec) && std::system(command.c_str()) == -1)
+      return;
+    setenv("LOCPATH", Built.c_str(), 1);
+    Try("fr_FR.UTF-8");
+  }
+  ~CommaLocale() {
+    std::setlocale(LC_NUMERIC, "C");
+    if (!Built.empty()) unsetenv("LOCPATH");
+  }
+  bool Try(const char* name) {
+    Active = std::setlocale(LC_NUMERIC, name) && std::string(std::localeconv()->decimal_point) == ",";
+    if (!Active) std::setlocale(LC_NUMERIC, "C");
+    return Active;
+  }
+};
 }  // namespace
+
+TEST(Format, NumbersDoNotFollowTheProcessLocale) {
+  CommaLocale comma;
+  if (!comma.Active) GTEST_SKIP() << "no locale with a decimal comma on this machine";
+  EXPECT_EQ(Format("%.2f dpi", {72.5}), "72.50 dpi");
+  EXPECT_EQ(Format("%n", {1234567.891}), "1,234,567.89");
+  EXPECT_EQ(Format("%g", {0.5}), "0.5");
+  EXPECT_EQ(Format("%.3e", {-0.00012345}), "-1.23E-004");
+  EXPECT_EQ(FormatFloat("0.00", 1.5), "1.50");
+  EXPECT_EQ(FormatFloat("#,##0.0", 1234.56), "1,234.6");
+  EXPECT_EQ(FloatToStrGeneral(1.0 / 3.0, 3), "0.333");
+  SeparatorGuard fr(",", " ");
+  EXPECT_EQ(Format("%.2f %s", {1.5, "Ko"}), "1,50 Ko");
+  EXPECT_EQ(Format("%n", {-1234.5}), "-1 234,50");
+}
 
 TEST(Format, IntegersAndTexts) {
   EXPECT_EQ(Format("Opacité : %d%%", {42}), "Opacité : 42%");

@@ -166,6 +166,23 @@ TEST(UiTexts, FormatEntriesRefuseTextsWithOtherPlaceholders) {
   EXPECT_EQ(FillTextByName("GetTrLblPct", "%"), FillResult::Filled);
 }
 
+TEST(UiTexts, EveryFormatBuiltinIsWellFormedAndAcceptsItself) {
+  TableGuard guard;
+  int formats = 0;
+  for (int i = 0; i < kTextCount; ++i) {
+    const TextId id = TextId(i);
+    if (!IsFormatEntry(id)) continue;
+    ++formats;
+    // A malformed built-in would make every translation of it refused.
+    std::vector<TFormatPlaceholder> ph;
+    EXPECT_TRUE(ParseFormatPlaceholders(BuiltinText(id), ph)) << TextName(id);
+    EXPECT_EQ(FillTextByName(TextName(id), BuiltinText(id)), FillResult::Filled) << TextName(id);
+    EXPECT_EQ(Tr(id), BuiltinText(id));
+  }
+  // The format strings (all but the file-date picture) and the messages with placeholders.
+  EXPECT_GE(formats, 39 + 12);
+}
+
 TEST(UiTexts, ThePrintUnitIsReadAsAnInteger) {
   TableGuard guard;
   EXPECT_EQ(FillTextByName("GetTrPrnUnit", "1"), FillResult::Filled);

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "platform/core/Messages.h"
+#include "platform/texts/Format.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/MsgDlg.h"
 #include "support/QtTestApp.h"
@@ -110,10 +111,15 @@ TEST(MsgDlg, TitlesComeFromTheTable) {
   TMsgDlgForm app;
   app.SetupMessage("!", mtApplication, mbOK, "");
   EXPECT_FALSE(app.LblCaption->text().isEmpty());
-  // Doubled ampersands show once.
+  // A file name with an ampersand shows as written, in the text and in the title.
   TMsgDlgForm amp;
-  amp.SetupMessage("Copier \"R&&D.jpg\" ?", mtConfirmation, mbYes | mbNo, "");
-  EXPECT_EQ(amp.LblMsg->text(), "Copier \"R&D.jpg\" ?");
+  amp.SetupMessage(Format(TextId::GetOeMsgErrorOpening, {"/photos/R&D.jpg"}), mtError, mbOK, "A&B");
+  EXPECT_EQ(amp.LblMsg->text(), "Impossible d'ouvrir l'image dans le fichier \"/photos/R&D.jpg\" !");
+  EXPECT_EQ(amp.LblCaption->text(), "A&B");
+  TMsgDlgForm prompt;
+  prompt.SetupInput("", "Renommer \"R&D.jpg\" en :", "R&D");
+  EXPECT_EQ(prompt.LblMsg->text(), "Renommer \"R&D.jpg\" en :");
+  EXPECT_EQ(prompt.EdiInput->text(), "R&D");
 }
 
 TEST(MsgDlg, ResultsOfEveryButton) {
@@ -140,6 +146,59 @@ TEST(MsgDlg, KeysOfEveryMask) {
   // The accelerator letters of Yes and No.
   EXPECT_EQ(AnswerWithKey(mbYes | mbNo, Qt::Key_O), mrYes);
   EXPECT_EQ(AnswerWithKey(mbYes | mbNo, Qt::Key_N), mrNo);
+}
+
+TEST(MsgDlg, EveryMaskShowsItsButtonsAndAnswersItsKeys) {
+  OptionsGuard guard;
+  const int bits[] = {mbYes, mbNo, mbOK, mbCancel};
+  const char* names[] = {"BtnYes", "BtnNo", "BtnOk", "BtnCancel"};
+  const int results[] = {mrYes, mrNo, mrOk, mrCancel};
+  for (int mask = 0; mask < 16; ++mask) {
+    SCOPED_TRACE(mask);
+    const int shown = mask ? mask : mbOK;
+    // The buttons of the mask, in the order Yes, No, OK, Cancel, 81 pixels apart and
+    // right-aligned.
+    TMsgDlgForm form;
+    form.SetupMessage("Continuer ?", mtConfirmation, mask, "");
+    QPushButton* all[] = {form.BtnYes, form.BtnNo, form.BtnOk, form.BtnCancel};
+    int expectedLeft = -1, last = -1;
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(!all[k]->isHidden(), (shown & bits[k]) != 0) << names[k];
+      if (all[k]->isHidden()) continue;
+      if (expectedLeft >= 0) EXPECT_EQ(all[k]->x(), expectedLeft) << names[k];
+      expectedLeft = all[k]->x() + 81;
+      last = k;
+    }
+    ASSERT_GE(last, 0);
+    EXPECT_EQ(all[last]->geometry().right() + 1, form.width() - 12 + 1);
+
+    // Each shown button answers its own result.
+    for (int k = 0; k < 4; ++k)
+      if (shown & bits[k]) EXPECT_EQ(AnswerWithClick(mask, names[k]), results[k]) << names[k];
+
+    // A key that must not answer leaves the box open; a shown button then closes it.
+    const int fallback = [&] {
+      for (int k = 0; k < 4; ++k)
+        if (shown & bits[k]) return k;
+      return 2;
+    }();
+    auto answerKey = [&](int key) {
+      test::WhenModal([key, fallback, &names](QWidget* w) {
+        QTest::keyClick(w, Qt::Key(key), Qt::NoModifier);
+        if (!w->isVisible()) return;
+        QTest::mouseClick(w->findChild<QPushButton*>(QString::fromLatin1(names[fallback])), Qt::LeftButton);
+      });
+      return ShowQtMessageDialog("Continuer ?", mtConfirmation, mask, "");
+    };
+    const int open = results[fallback];
+    // Escape: Cancel when shown, else No, else nothing.
+    EXPECT_EQ(answerKey(Qt::Key_Escape), (shown & mbCancel) ? mrCancel : (shown & mbNo) ? mrNo : open);
+    // The accelerator letters of "&Oui" and "&Non" answer only while their button shows.
+    EXPECT_EQ(answerKey(Qt::Key_O), (shown & mbYes) ? mrYes : open);
+    EXPECT_EQ(answerKey(Qt::Key_N), (shown & mbNo) ? mrNo : open);
+    // Enter: the default button, OK when shown, else Yes.
+    if (shown & (mbOK | mbYes)) EXPECT_EQ(answerKey(Qt::Key_Return), (shown & mbOK) ? mrOk : mrYes);
+  }
 }
 
 TEST(MsgDlg, EscapeWithoutAnEscapeButtonDoesNothing) {

@@ -1,5 +1,7 @@
 #include "platform/texts/Format.h"
 
+#include <locale.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -15,8 +17,29 @@ namespace {
 constexpr int kMaxWidth = 1024;
 constexpr int kMaxFloatPrecision = 18;
 
+// printf takes its decimal point from the process locale, which the GUI toolkit sets
+// from the user's environment at start-up ("1,50" on a French desktop). Everything
+// below reads C's "." and puts the configured separator in afterwards, so the numbers
+// are printed in the C locale, on this thread only.
+class TCNumbers {
+ public:
+  TCNumbers() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    if (c) previous_ = uselocale(c);
+  }
+  ~TCNumbers() {
+    if (previous_) uselocale(previous_);
+  }
+  TCNumbers(const TCNumbers&) = delete;
+  TCNumbers& operator=(const TCNumbers&) = delete;
+
+ private:
+  locale_t previous_ = locale_t(0);
+};
+
 // Our own, well-formed printf formats only.
 std::string PrintfDouble(const char* fmt, int precision, double v) {
+  const TCNumbers cNumbers;
   char buf[64];
   int n = std::snprintf(buf, sizeof buf, fmt, precision, v);
   if (n < 0) return {};

@@ -111,9 +111,16 @@ bool TIniFile::SaveAs(const std::string& path, std::string* error) const {
   };
   if (path.empty()) return fail("no settings file name");
   namespace fs = std::filesystem;
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code ec;
+  // A settings file kept elsewhere through a symbolic link is written where the link
+  // points: renaming over the link itself would cut it off from the real file.
+  fs::path target(path);
+  if (fs::is_symlink(target, ec)) {
+    const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (ec) return fail(path + ": " + ec.message());
+    target = resolved;
+  }
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   fs::create_directories(folder, ec);
   if (ec) return fail(folder.string() + ": " + ec.message());
 
@@ -122,7 +129,7 @@ bool TIniFile::SaveAs(const std::string& path, std::string* error) const {
   if (fd < 0) return fail(ErrnoText(folder.string()));
   // The new file takes the old one's permissions; a first file is readable by all.
   struct stat st{};
-  fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+  fchmod(fd, ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
 
   const std::string text = ToString();
   size_t done = 0;
@@ -146,9 +153,9 @@ bool TIniFile::SaveAs(const std::string& path, std::string* error) const {
     ok = false;
     why = ErrnoText(tmpl);
   }
-  if (ok && std::rename(tmpl.c_str(), path.c_str()) != 0) {
+  if (ok && std::rename(tmpl.c_str(), target.c_str()) != 0) {
     ok = false;
-    why = ErrnoText(path);
+    why = ErrnoText(target.string());
   }
   if (!ok) {
     ::unlink(tmpl.c_str());
