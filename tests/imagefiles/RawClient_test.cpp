@@ -98,6 +98,10 @@ TEST(RawClient, FastFileBuffersReadsSeeksAndWrites) {
   EXPECT_EQ(f.Position(), 7000);
   f.Seek(-1, 0);
   EXPECT_TRUE(f.Error());
+  EXPECT_EQ(f.ReadByte(), -1);
+  f.Seek(9500, 0);  // a new start outside the buffer clears the error
+  EXPECT_FALSE(f.Error());
+  EXPECT_EQ(f.ReadByte(), data[9500]);
   TFastFile missing(dir + "/none.bin", ffOpenRead, io);
   EXPECT_NE(io, 0);
 
