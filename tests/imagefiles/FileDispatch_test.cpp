@@ -358,6 +358,11 @@ TEST(FileDispatch, TransparentGifOfManyColoursIsStillReduced) {
   EXPECT_EQ(back.GetPixel(5, 5), back.TransparentColor);
   EXPECT_NE(back.GetPixel(40, 40), back.TransparentColor);
   EXPECT_LE(CountBitmapColors(back), 256);
+  // Exactly the marked pixels are transparent: no reduced colour fell onto the key.
+  int keyed = 0;
+  for (int y = 0; y < back.Height(); ++y)
+    for (int x = 0; x < back.Width(); ++x) keyed += back.GetPixel(x, y) == back.TransparentColor;
+  EXPECT_EQ(keyed, 100);
   // A 32-bit bitmap: transparency from its alpha.
   TBitmap a32 = TestPicture(20, 20);
   a32.SetPixelFormat(pf32bit);
