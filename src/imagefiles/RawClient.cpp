@@ -110,8 +110,11 @@ void TFastFile::Seek(int64_t offset, int origin) {
     left_ = physical_ - target;
     return;
   }
+  // A seek outside the buffer is a new start: its success clears an earlier error, as
+  // a reader that seeks back after a failed read expects.
   physical_ = target;
   left_ = filled_ = index_ = 0;
+  error_ = false;
 }
 
 bool TFastFile::Fill() {

@@ -38,7 +38,8 @@ class TFastFile {
   // The logical position: the physical one less the bytes still buffered.
   int64_t Position() const;
   // origin 0 start, 1 current, 2 end. A target inside the buffered bytes only moves
-  // the buffer index; any other empties the buffer. A failing seek sets the error flag.
+  // the buffer index; any other empties the buffer and sets the error flag from its
+  // result (a failing seek sets it, a successful one clears it).
   void Seek(int64_t offset, int origin);
   // Copies up to n bytes; returns the bytes copied (fewer at the end or on an error).
   int64_t Read(void* buffer, int64_t n);

@@ -7,6 +7,8 @@
 #include <set>
 
 #include "document/LayeredImage.h"
+#include "document/qt/QxsPreview.h"
+#include "imagefiles/FormatRegistry.h"
 #include "imagefiles/GifCodec.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "imagefiles/Metadata.h"
@@ -150,6 +152,63 @@ TEST(FileDispatch, UnknownExtensionsAndFailuresShowTheExactMessages) {
   EXPECT_EQ(LoadBitmapFile(noframe, bmp), -1);
   EXPECT_EQ(messages.count, before + 1);
   EXPECT_EQ(bmp.Width(), 5);
+}
+
+TEST(FileDispatch, SelectionFilesThatGiveNoPictureFailWithTheMessage) {
+  const std::string dir = TestFolder();
+  MessageCatcher messages;
+  StageRecorder stages;
+  RegisterSelectionFileReader(kQxsExtension, kQxsDescription, LoadQxsPicture);
+  SetShapePreviewFitMode();
+  std::string good = dir + "/shape.qxs";
+  test::WriteBytes(good, std::vector<uint8_t>{'-', '1', '\r', '\n', '6', '0', '\r', '\n', '3', '0', '\r', '\n'});
+  TBitmap bmp;
+  EXPECT_EQ(LoadBitmapFile(good, bmp), 1);
+  EXPECT_EQ(bmp.Width(), 70);
+  // An unreadable file: -1 with the message, the bitmap as it was.
+  std::string bad = dir + "/bad.qxs";
+  test::WriteBytes(bad, std::vector<uint8_t>{'x'});
+  EXPECT_EQ(LoadBitmapFile(bad, bmp), -1);
+  EXPECT_EQ(messages.last, OpenMessage(bad));
+  EXPECT_EQ(bmp.Width(), 70);
+  // A reader that claims success with nothing drawn is a failure as well.
+  RegisterSelectionFileReader(kQxsExtension, kQxsDescription,
+                              [](const uint8_t*, size_t, TBitmap& out) {
+                                out = TBitmap();
+                                return true;
+                              });
+  EXPECT_EQ(LoadBitmapFile(good, bmp), -1);
+  EXPECT_EQ(messages.last, OpenMessage(good));
+  EXPECT_EQ(messages.count, 2);
+  EXPECT_EQ(bmp.Width(), 70);
+  EXPECT_EQ(stages.stages, (std::vector<int>{fpBeforeLoad, fpAfterLoad, fpBeforeLoad, fpFailed, fpBeforeLoad,
+                                             fpAfterLoad, fpFailed}));
+  RegisterSelectionFileReader(kQxsExtension, kQxsDescription, nullptr);
+}
+
+TEST(FileDispatch, GifLoadsItsFirstFrameAndReportsTheLogicalSize) {
+  const std::string dir = TestFolder();
+  TGifImage anim;
+  anim.Width = 30;
+  anim.Height = 20;
+  anim.GlobalColorMap = {RGB(255, 0, 0), RGB(0, 0, 255)};
+  anim.Frames.push_back(TGifFrame{0, 0, 10, 8, std::vector<uint8_t>(80, 0), {}, -1, 10, 0, false});
+  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, std::vector<uint8_t>(600, 1), {}, -1, 10, 0, false});
+  std::string name = dir + "/anim.gif";
+  WriteGifFile(name, anim);
+  int frames = 0;
+  OnFileProgress = [&](const TFileSender& s, const std::string&, int stage, bool&) {
+    if (stage == fpAfterLoad) frames = s.FrameCount;
+  };
+  TBitmap bmp;
+  ASSERT_EQ(LoadBitmapFile(name, bmp), 1);
+  OnFileProgress = nullptr;
+  EXPECT_EQ(frames, 2);
+  EXPECT_EQ(LastLoadedWidth, 30);
+  EXPECT_EQ(LastLoadedHeight, 20);
+  EXPECT_EQ(bmp.PixelFormat(), pf24bit);
+  EXPECT_EQ(bmp.GetPixel(0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(bmp.GetPixel(bmp.Width() - 1, bmp.Height() - 1), RGB(255, 0, 0));
 }
 
 TEST(FileDispatch, VetoesGiveZeroWithoutMessage) {
@@ -299,6 +358,11 @@ TEST(FileDispatch, TransparentGifOfManyColoursIsStillReduced) {
   EXPECT_EQ(back.GetPixel(5, 5), back.TransparentColor);
   EXPECT_NE(back.GetPixel(40, 40), back.TransparentColor);
   EXPECT_LE(CountBitmapColors(back), 256);
+  // Exactly the marked pixels are transparent: no reduced colour fell onto the key.
+  int keyed = 0;
+  for (int y = 0; y < back.Height(); ++y)
+    for (int x = 0; x < back.Width(); ++x) keyed += back.GetPixel(x, y) == back.TransparentColor;
+  EXPECT_EQ(keyed, 100);
   // A 32-bit bitmap: transparency from its alpha.
   TBitmap a32 = TestPicture(20, 20);
   a32.SetPixelFormat(pf32bit);

@@ -13,12 +13,14 @@
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "support/SyntheticDng.h"
+#include "support/TestImages.h"
 
 namespace qm {
 namespace {
 
 using test::FileBytes;
 using test::MessageCatcher;
+using test::SameBitmaps;
 using test::TestFolder;
 
 constexpr const char* kModule = QM_RAW_MODULE_PATH;
@@ -98,6 +100,10 @@ TEST(RawClient, FastFileBuffersReadsSeeksAndWrites) {
   EXPECT_EQ(f.Position(), 7000);
   f.Seek(-1, 0);
   EXPECT_TRUE(f.Error());
+  EXPECT_EQ(f.ReadByte(), -1);
+  f.Seek(9500, 0);  // a new start outside the buffer clears the error
+  EXPECT_FALSE(f.Error());
+  EXPECT_EQ(f.ReadByte(), data[9500]);
   TFastFile missing(dir + "/none.bin", ffOpenRead, io);
   EXPECT_NE(io, 0);
 
@@ -309,6 +315,94 @@ TEST(RawClient, WithoutTheModule) {
   test::WriteBytes(dir + "/Plugins/raw.qxl", {0x7F, 'E', 'L', 'F'});
   EXPECT_TRUE(RawPluginExists());
   EXPECT_FALSE(LoadRawPlugin());
+}
+
+TEST(RawClient, WhatAModuleReturnsIsCheckedAndWhatItThrowsIsCaught) {
+  const std::string dir = TestFolder();
+  WithModule module(QM_UNRULY_RAW_MODULE_PATH);
+  ASSERT_TRUE(LoadRawPlugin());
+  UnloadRawPlugin();
+  auto loaded = [] {
+    void* h = dlopen(QM_UNRULY_RAW_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD);
+    if (h) dlclose(h);
+    return h != nullptr;
+  };
+  const std::string prefix = "Error in decoding RAW image. Error code = ";
+  auto info = [&](const char* name) {
+    return ErrorOf([&] {
+      TRawInfo i;
+      ReadRawInfo(dir + "/" + name, i);
+    });
+  };
+  const TBitmap before(5, 4, pf24bit, clWhite);
+  auto decode = [&](const char* name, TBitmap& bmp) {
+    bmp = before.Clone();
+    return ErrorOf([&] { DecodeRawFile(dir + "/" + name, bmp, kRawDecodeOptions); });
+  };
+  TBitmap bmp;
+  // Exceptions leaving an entry count as -1; the module is unloaded all the same.
+  EXPECT_EQ(info("throw.nef"), prefix + "-1");
+  EXPECT_EQ(decode("decodethrow.nef", bmp), prefix + "-1");
+  EXPECT_TRUE(SameBitmaps(bmp, before));
+  EXPECT_FALSE(loaded());
+  // Sizes and margins that leave no picture, or one larger than we read, are refused
+  // before any row is handed out.
+  for (const char* name : {"huge.nef", "margin.nef", "negmargin.nef"}) {
+    EXPECT_EQ(info(name), prefix + "-1") << name;
+    EXPECT_EQ(decode(name, bmp), prefix + "-1") << name;
+    EXPECT_TRUE(SameBitmaps(bmp, before)) << name;
+  }
+  // The module runs in the default environment and ours comes back after it.
+  std::fesetround(FE_DOWNWARD);
+  EXPECT_EQ(info("rounding.nef"), prefix + "42");
+  EXPECT_EQ(std::fegetround(), FE_DOWNWARD);
+  std::fesetround(FE_TONEAREST);
+  // Texts without their terminating zero are cut at their buffers.
+  TRawInfo texts;
+  ReadRawInfo(dir + "/texts.nef", texts);
+  EXPECT_EQ(texts.TextA, std::string(QXL_RAW_TEXT_A_SIZE - 1, 'a'));
+  EXPECT_EQ(texts.TextB, std::string(QXL_RAW_TEXT_B_SIZE - 1, 'b'));
+  EXPECT_EQ(texts.TextC, std::string(QXL_RAW_TEXT_C_SIZE - 1, 'c'));
+  // The margins come off each side; every row of a tall picture gets its address.
+  ASSERT_EQ(decode("framed.nef", bmp), "");
+  ASSERT_EQ(bmp.Width(), 2992);
+  ASSERT_EQ(bmp.Height(), 1992);
+  EXPECT_EQ(bmp.ScanLine(1991)[2992 * 3 - 1], uint8_t(1991 * 7 + 1));
+  ASSERT_EQ(decode("tall.nef", bmp), "");
+  ASSERT_EQ(bmp.Height(), 20000);
+  for (int y : {0, 10000, 10001, 19999}) EXPECT_EQ(bmp.ScanLine(y)[8], uint8_t(y * 7 + 1)) << y;
+  // Thumbnails: an unknown kind, a missing thumbnail and a failed call are errors
+  // with their codes, and no temporary file stays behind.
+  const std::string temp = dir + "/tmp";
+  std::filesystem::create_directories(temp);
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  setenv("TMPDIR", temp.c_str(), 1);
+  auto thumb = [&](const char* name) {
+    return ErrorOf([&] {
+      TBitmap t;
+      ExtractRawThumbnail(dir + "/" + name, t);
+    });
+  };
+  EXPECT_EQ(thumb("thumbkind.nef"), prefix + "7");
+  EXPECT_EQ(thumb("thumbnone.nef"), prefix + "-2");
+  EXPECT_EQ(thumb("thumbfail.nef"), prefix + "5");
+  EXPECT_TRUE(std::filesystem::is_empty(temp));
+  if (old)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
+  // Through the load dispatch: the failure message, and a preview whose thumbnail
+  // fails gives no empty picture but a failure.
+  MessageCatcher messages;
+  std::string name = dir + "/throw.nef";
+  bmp = before.Clone();
+  EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
+  EXPECT_EQ(messages.last, "Impossible d'ouvrir l'image dans le fichier \"" + name + "\" !");
+  EXPECT_EQ(LoadBitmapFilePreview(dir + "/thumbnone.nef", bmp), -1);
+  EXPECT_TRUE(SameBitmaps(bmp, before));
+  EXPECT_EQ(messages.count, 1);
+  EXPECT_FALSE(loaded());
 }
 
 TEST(RawClient, RegistersOneClassPerMakerWhenTheModuleExists) {
