@@ -21,6 +21,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps
   fonts-dejavu-core
+  # locale sources, so the formatting tests can build a decimal-comma locale
+  locales
   libjpeg-turbo-progs libtiff-tools
   # LibRaw's own decoder (dcraw_emu), the peer of the RAW benchmark
   libraw-bin
