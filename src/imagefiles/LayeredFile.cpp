@@ -217,6 +217,9 @@ void LoadLayeredImageFromStream(TLayeredImage& image, TStream& s) {
   const uint8_t version = s.ReadUInt8();
   if (version != kLayeredFileVersion) throw EStreamError("Version de fichier non prise en charge");
   const Header h = ReadHeaderFields(s);
+  // The size is not used here (layer 0 gives it), but previews report it: a file that
+  // does not hold a picture's size is refused, as the thumbnail reader refuses it.
+  if (h.width < 1 || h.height < 1) throw EStreamError("Taille d'image invalide");
   const int32_t blockSize = s.ReadInt32();
   if (blockSize < kThumbnailBlockOverhead) throw EStreamError("Taille de vignette invalide");
   s.Skip(int64_t(blockSize) - 4);

@@ -286,20 +286,27 @@ TEST(LayeredFile, BadFilesFailAndLeaveTheDocument) {
   }
   unchanged();
 
-  // each header byte flipped: the checked fields fail, the others read as data
+  // each header byte flipped: the checked fields fail (the magic, the version, a
+  // size below 1, the block size), the others read as data
   for (size_t i = 0; i < 294 + 4; ++i) {
     v = good;
     v[i] ^= 0xFF;
+    const bool badSize = GetI32(v, 18) < 1 || GetI32(v, 22) < 1;
     TLayeredImage d;
     try {
       Load(d, v);
-      ASSERT_TRUE(i >= 18 && i < 294) << "byte " << i;
+      ASSERT_TRUE(i >= 18 && i < 294 && !badSize) << "byte " << i;
       ASSERT_EQ(d.GetLayerCount(), 3);
       for (int k = 0; k < 3; ++k) EXPECT_TRUE(SameLayer(d.Layers[k], doc.Layers[k]));
     } catch (const EStreamError&) {
-      EXPECT_TRUE(i < 18 || i >= 294) << "byte " << i;
+      EXPECT_TRUE(i < 18 || i >= 294 || badSize) << "byte " << i;
     }
   }
+  // a size of 0 in the header is refused like the thumbnail reader refuses it
+  v = good;
+  v[18] = v[19] = v[20] = v[21] = 0;
+  EXPECT_THROW(Load(target, v), EStreamError);
+  unchanged();
   // and every byte of the file: never a crash; what reads saves and reads again (one
   // in 25 is saved: most are flips of pixels, saving is the slow part, and the fuzzer
   // does the rest)
