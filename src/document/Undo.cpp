@@ -27,7 +27,10 @@ void ForRows(int w, int h, Body&& body) {
 
 std::unique_ptr<uint8_t[]> Allocate(size_t bytes) {
   // Left uninitialised: every byte is written by the copy that follows.
-  return bytes ? std::unique_ptr<uint8_t[]>(new uint8_t[bytes]) : nullptr;
+  if (!bytes) return nullptr;
+  std::unique_ptr<uint8_t[]> p(new uint8_t[bytes]);
+  AdviseHugePages(p.get(), bytes);
+  return p;
 }
 
 }  // namespace

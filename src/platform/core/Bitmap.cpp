@@ -14,18 +14,17 @@
 #include "platform/core/Parallel.h"
 
 namespace qm {
-namespace {
-
-constexpr std::align_val_t kAlign{64};
 
 // A photo's pixels are touched page by page the first time a kernel writes them; with
 // 4 KB pages that costs more than the kernel itself on many machines (a 24 MP layer is
 // some 18,000 faults). Large buffers ask for huge pages where the system hands them
 // out on request; the aligned interior is enough, the ends keep small pages.
+namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 constexpr size_t kHugePagesFrom = size_t(8) << 20;
+}  // namespace
 
-void AdviseHugePages([[maybe_unused]] uint8_t* p, [[maybe_unused]] size_t bytes) {
+void AdviseHugePages([[maybe_unused]] void* p, [[maybe_unused]] size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   if (bytes < kHugePagesFrom) return;
   const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
@@ -33,6 +32,10 @@ void AdviseHugePages([[maybe_unused]] uint8_t* p, [[maybe_unused]] size_t bytes)
   if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only advice
 #endif
 }
+
+namespace {
+
+constexpr std::align_val_t kAlign{64};
 
 uint8_t* AllocateBits(size_t bytes) {
   if (bytes == 0) return nullptr;

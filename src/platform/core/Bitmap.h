@@ -100,6 +100,11 @@ class TBitmap {
 // the 256-colour halftone palette. Empty for 24 and 32 bits.
 const std::vector<TColor>& DefaultPalette(TPixelFormat pf);
 
+// Asks the system for huge pages over a large pixel buffer (a few megabytes and up),
+// so its first writes do not fault every 4 KB; bitmaps do it themselves. Only advice:
+// nothing changes where the system does not offer them.
+void AdviseHugePages(void* p, size_t bytes);
+
 // True when both bitmaps are 24-bit and hold the same pixels (row padding ignored).
 bool SamePixels24(const TBitmap& a, const TBitmap& b);
 
