@@ -10,6 +10,7 @@
 #include "document/LayerStream.h"
 #include "document/Resample.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/ImgZoom.h"
 #include "platform/core/Numeric.h"
 
 // GraphicsMagick's headers after ours: they define macros of their own.
@@ -122,6 +123,19 @@ TBitmap CreateThumbnail(const TBitmap& bmp, int size) {
   }
   int tw, th;
   ThumbnailSize(src->Width(), src->Height(), size, tw, th);
+  // Straight from a photo, the Lanczos filter weighs hundreds of source pixels for each
+  // thumbnail pixel along each axis, and the library first copies the whole photo into
+  // its own image. Averaging areas down to four times the thumbnail's size first leaves
+  // the filter the same picture at a small part of the cost.
+  constexpr int kPreShrink = 4;
+  TBitmap reduced;
+  if (src->Width() >= 2 * kPreShrink * tw && src->Height() >= 2 * kPreShrink * th) {
+    const int pw = kPreShrink * tw, ph = kPreShrink * th;
+    reduced = TBitmap(pw, ph, pf24bit, clBlack);
+    StretchBitmapRectHalftone(*src, TRect{0, 0, src->Width(), src->Height()}, reduced, TRect{0, 0, pw, ph},
+                              TRect{0, 0, pw, ph});
+    src = &reduced;
+  }
   TBitmap out;
   if (!ResampleLanczos(*src, tw, th, out)) throw EInvalidGraphic("Impossible de réduire l'image");
   return out;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +15,8 @@
 #include "pixel/Transform.h"
 #include "platform/core/Numeric.h"
 #include "support/TestImages.h"
+
+#include <magick/api.h>
 
 using namespace qm;
 using namespace qm::test;
@@ -250,6 +253,61 @@ TEST(LayeredFile, ThumbnailIsGraphicsMagickLanczos) {
   int over = 0;
   for (int x = 0; x < 150; ++x) over += GetRValue(big.GetPixel(x, 70)) > 200;
   EXPECT_GT(over, 0);
+}
+
+namespace {
+
+// A photo-sized picture: smooth gradients, hard-edged blocks and a little noise.
+TBitmap PhotoLike(int w, int h) {
+  TBitmap b(w, h, pf24bit, clBlack);
+  Rng rng(77);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = b.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const bool block = ((x / 173) + (y / 131)) % 3 == 0;
+      const int n = rng.Int(-6, 6);
+      row[3 * x] = uint8_t(std::clamp((block ? 230 : x * 200 / w) + n, 0, 255));
+      row[3 * x + 1] = uint8_t(std::clamp((block ? 40 : y * 220 / h) + n, 0, 255));
+      row[3 * x + 2] = uint8_t(std::clamp(((x + y) * 255 / (w + h)) + n, 0, 255));
+    }
+  }
+  return b;
+}
+
+}  // namespace
+
+TEST(LayeredFile, ThumbnailsOfLargePicturesMatchTheDirectLanczos) {
+  // Large pictures are averaged down before the filter: the thumbnail must stay what
+  // the filter alone gives, to within what the eye cannot tell.
+  const TBitmap photo = PhotoLike(2400, 1600);
+  const TBitmap t = CreateThumbnail(photo, 150);
+  ASSERT_EQ(t.Width(), 150);
+  ASSERT_EQ(t.Height(), 100);
+  ExceptionInfo ex;
+  GetExceptionInfo(&ex);
+  Image* image = ConstituteImage(2400, 1600, "BGR", CharPixel, photo.Bits(), &ex);
+  ASSERT_NE(image, nullptr);
+  Image* sized = ResizeImage(image, 150, 100, LanczosFilter, 1.0, &ex);
+  ASSERT_NE(sized, nullptr);
+  std::vector<uint8_t> direct(150 * 100 * 3);
+  ASSERT_EQ(DispatchImage(sized, 0, 0, 150, 100, "BGR", CharPixel, direct.data(), &ex), MagickPass);
+  DestroyImage(sized);
+  DestroyImage(image);
+  DestroyExceptionInfo(&ex);
+  int64_t sum = 0;
+  int worst = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int i = 0; i < 450; ++i) {
+      const int d = std::abs(int(t.ScanLine(y)[i]) - int(direct[size_t(y) * 450 + size_t(i)]));
+      sum += d;
+      worst = std::max(worst, d);
+    }
+  EXPECT_LE(double(sum) / (150 * 100 * 3), 0.5);
+  EXPECT_LE(worst, 6);
+  // a flat colour stays exactly that colour through both steps
+  const TBitmap flat = CreateThumbnail(TBitmap(2400, 1200, pf24bit, RGB(91, 17, 203)), 150);
+  for (int y = 0; y < flat.Height(); ++y)
+    for (int x = 0; x < flat.Width(); ++x) ASSERT_EQ(flat.GetPixel(x, y), RGB(91, 17, 203));
 }
 
 TEST(LayeredFile, BadFilesFailAndLeaveTheDocument) {
