@@ -3,7 +3,7 @@
 #include "CodecBench.h"
 #include "imagefiles/PngCodec.h"
 
-#include <magick/api.h>
+#include "GmBench.h"
 
 namespace qm::bench {
 namespace {
@@ -16,23 +16,9 @@ QM_BENCH("PNG level 7 encode, 24 MP", kOurs, kPhotoBytes, [](benchmark::State& s
   }
 });
 
-QM_BENCH("PNG level 7 encode, 24 MP", kGM, kPhotoBytes, [](benchmark::State& st) {
-  Image* image = ToGM(Photo());
-  ImageInfo* info = CloneImageInfo(nullptr);
-  std::snprintf(info->magick, sizeof info->magick, "PNG");
-  info->quality = 75;  // zlib level 7, adaptive filtering
-  for (auto _ : st) {
-    ExceptionInfo ex;
-    GetExceptionInfo(&ex);
-    std::snprintf(image->magick, sizeof image->magick, "PNG");
-    size_t length = 0;
-    void* blob = ImageToBlob(info, image, &length, &ex);
-    if (!blob) st.SkipWithError("GraphicsMagick failed");
-    MagickFree(blob);
-    DestroyExceptionInfo(&ex);
-  }
-  DestroyImageInfo(info);
-});
+// quality 75: zlib level 7, adaptive filtering
+QM_BENCH("PNG level 7 encode, 24 MP", kGM, kPhotoBytes,
+         [](benchmark::State& st) { TimeGraphicsMagickEncode(st, "PNG", 75); });
 
 }  // namespace
 }  // namespace qm::bench

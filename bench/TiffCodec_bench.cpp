@@ -4,7 +4,7 @@
 #include "imagefiles/TiffCodec.h"
 #include "imagefiles/ImageFileUtils.h"
 
-#include <magick/api.h>
+#include "GmBench.h"
 
 namespace qm::bench {
 namespace {
@@ -40,20 +40,8 @@ QM_BENCH("TIFF read, uncompressed 24 MP", kOurs, kPhotoBytes, [](benchmark::Stat
   }
 });
 
-QM_BENCH("TIFF read, uncompressed 24 MP", kGM, kPhotoBytes, [](benchmark::State& st) {
-  const std::string& file = PhotoTiff();
-  ImageInfo* info = CloneImageInfo(nullptr);
-  std::snprintf(info->filename, sizeof info->filename, "TIFF:%s", file.c_str());
-  for (auto _ : st) {
-    ExceptionInfo ex;
-    GetExceptionInfo(&ex);
-    Image* image = ReadImage(info, &ex);
-    if (!image) st.SkipWithError("GraphicsMagick failed");
-    DestroyImage(image);
-    DestroyExceptionInfo(&ex);
-  }
-  DestroyImageInfo(info);
-});
+QM_BENCH("TIFF read, uncompressed 24 MP", kGM, kPhotoBytes,
+         [](benchmark::State& st) { TimeGraphicsMagickRead(st, "TIFF", PhotoTiff()); });
 
 }  // namespace
 }  // namespace qm::bench

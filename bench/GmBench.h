@@ -1,0 +1,48 @@
+#pragma once
+// GraphicsMagick's side of the codec benchmarks: encoding the photo to a blob and
+// reading a file back, on its own images. Include after our headers.
+#include <cstdio>
+#include <string>
+
+#include <magick/api.h>
+
+#include "Harness.h"
+
+namespace qm::bench {
+
+// Times encoding the photo in the format; quality is GraphicsMagick's setting (for
+// PNG, zlib level x 10 + filter), or -1 to leave its default.
+inline void TimeGraphicsMagickEncode(benchmark::State& st, const char* magick, int quality = -1) {
+  Image* image = ToGM(Photo());
+  ImageInfo* info = CloneImageInfo(nullptr);
+  std::snprintf(info->magick, sizeof info->magick, "%s", magick);
+  if (quality >= 0) info->quality = unsigned(quality);
+  for (auto _ : st) {
+    ExceptionInfo ex;
+    GetExceptionInfo(&ex);
+    std::snprintf(image->magick, sizeof image->magick, "%s", magick);
+    size_t length = 0;
+    void* blob = ImageToBlob(info, image, &length, &ex);
+    if (!blob) st.SkipWithError("GraphicsMagick failed");
+    MagickFree(blob);
+    DestroyExceptionInfo(&ex);
+  }
+  DestroyImageInfo(info);
+}
+
+// Times reading the file as the format.
+inline void TimeGraphicsMagickRead(benchmark::State& st, const char* magick, const std::string& file) {
+  ImageInfo* info = CloneImageInfo(nullptr);
+  std::snprintf(info->filename, sizeof info->filename, "%s:%s", magick, file.c_str());
+  for (auto _ : st) {
+    ExceptionInfo ex;
+    GetExceptionInfo(&ex);
+    Image* image = ReadImage(info, &ex);
+    if (!image) st.SkipWithError("GraphicsMagick failed");
+    DestroyImage(image);
+    DestroyExceptionInfo(&ex);
+  }
+  DestroyImageInfo(info);
+}
+
+}  // namespace qm::bench
