@@ -9,7 +9,10 @@
 // takes (the physical floor), with the ratios.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -39,6 +42,20 @@ inline const char* kGM = "GraphicsMagick";
 // The codec library's own command-line program (djpeg, cjpeg, dcraw_emu ...), run on a
 // file: the column appears only in tables that have such rows.
 inline const char* kTool = "tool";
+
+// A folder of the run's own in the temporary folder, removed at exit: the files
+// written there are hundreds of megabytes.
+struct TempFolder {
+  std::filesystem::path path;
+  explicit TempFolder(const char* prefix)
+      : path(std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
 
 using Body = std::function<void(benchmark::State&)>;
 // Registers one operation of one implementation, at 1 and 8 threads.

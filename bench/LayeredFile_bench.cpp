@@ -17,19 +17,6 @@ const char* kLoad = "Load a .qxi, 24 MP with 3 layers (MB/s in the log)";
 const char* kCopy = "Plain file copy of that .qxi (read + write, 1 MB blocks)";
 const char* kThumb = "Lanczos 150-pixel thumbnail of 24 MP";
 
-// A folder of the run's own, removed at exit (the files are hundreds of megabytes).
-struct TempFolder {
-  std::filesystem::path path;
-  explicit TempFolder(const char* prefix)
-      : path(std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(path);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-};
-
 std::string Dir() {
   static const TempFolder d("qm_bench_qxi_");
   return d.path.string();

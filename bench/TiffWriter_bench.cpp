@@ -13,19 +13,6 @@ namespace {
 
 const char* kTiff = "Write an uncompressed 24 MP TIFF file";
 
-// A folder of the run's own, removed at exit.
-struct TempFolder {
-  std::filesystem::path path;
-  explicit TempFolder(const char* prefix)
-      : path(std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(path);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-};
-
 std::string File(const char* name) {
   static const TempFolder dir("qm_bench_tiff_");
   return (dir.path / name).string();
