@@ -252,6 +252,26 @@ void MergeRectMax(const TBitmap& src, TBitmap& dst, int X, int Y, TRect rect) {
   });
 }
 
+void MaskByTiledPattern(TBitmap& mask, TRect rect, const TBitmap& pattern, TColor key, int originX, int originY) {
+  if (pattern.Empty() || pattern.PixelFormat() != pf24bit || !Clip24(mask, rect)) return;
+  uint8_t k[3];
+  ColorToPixel24(key, k);
+  const int pw = pattern.Width(), ph = pattern.Height();
+  const int px0 = ModFloor(int64_t(rect.Left) - originX, pw);
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* pat = pattern.ScanLine(ModFloor(int64_t(y) - originY, ph));
+      uint8_t* m = mask.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      // walk the pattern row alongside, wrapping at its end, instead of a modulo per pixel
+      for (int x = 0, px = px0; x < rect.Width(); ++x, m += 3) {
+        const uint8_t* p = pat + ptrdiff_t(px) * 3;
+        if (m[0] != 255 && p[0] == k[0] && p[1] == k[1] && p[2] == k[2]) Put3(m, 255);
+        if (++px == pw) px = 0;
+      }
+    }
+  });
+}
+
 // --- Neighbourhood passes -------------------------------------------------------------
 
 void FeatherMaskEdgesRect(TBitmap& mask, TRect rect) {

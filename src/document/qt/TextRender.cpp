@@ -1,0 +1,342 @@
+#include "document/qt/TextRender.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "document/LayerOps.h"
+#include "document/Layers.h"
+#include "pixel/Blend.h"
+#include "pixel/ColorAdjust.h"
+#include "pixel/ImgUtils.h"
+#include "pixel/Mask.h"
+#include "pixel/PixelFormat.h"
+#include "pixel/RectUtils.h"
+#include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
+#include "platform/qt/QtBitmap.h"
+
+namespace qm {
+
+std::function<bool(const std::string& fileName, TBitmap& picture)> LoadTexturePicture;
+
+namespace {
+
+// Points to pixels at 96 dpi, rounded as the platform's MulDiv rounds (halves up).
+int PointsToPixels(int points) { return (points * kTextDpi + 36) / 72; }
+
+struct TTurn {
+  double s = 0, c = 1;
+  bool turned = false;
+};
+
+// The turn of the drawing: the payload's angle negated, counter-clockwise on screen.
+TTurn TextTurn(const TTextData& data) {
+  TTurn t;
+  const int a = -data.Angle;
+  if (a % 360 == 0) return t;
+  t.turned = true;
+  t.s = std::sin(a * std::numbers::pi / 180);
+  t.c = std::cos(a * std::numbers::pi / 180);
+  return t;
+}
+
+QString LineText(const std::string& line) { return QString::fromUtf8(line.data(), qsizetype(line.size())); }
+
+// The picture of a textured text through Qt's readers: pixels more than half
+// transparent take the global transparent colour, which becomes the key.
+bool ReadTextureWithQt(const std::string& fileName, TBitmap& picture) {
+  QImage img(QString::fromUtf8(fileName.c_str()));
+  if (img.isNull()) return false;
+  if (!img.hasAlphaChannel()) {
+    picture = BitmapFromQImage(img);
+    return !picture.Empty();
+  }
+  img = img.convertToFormat(QImage::Format_ARGB32);
+  picture = TBitmap(img.width(), img.height(), pf24bit, clGlobalTransparent);
+  for (int y = 0; y < img.height(); ++y) {
+    const auto* src = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    uint8_t* d = picture.ScanLine(y);
+    for (int x = 0; x < img.width(); ++x, d += 3)
+      if (qAlpha(src[x]) >= 128) {
+        d[0] = uint8_t(qBlue(src[x]));
+        d[1] = uint8_t(qGreen(src[x]));
+        d[2] = uint8_t(qRed(src[x]));
+      }
+  }
+  picture.Transparent = true;
+  picture.TransparentColor = clGlobalTransparent;
+  return true;
+}
+
+// The texture of a textured text, 24-bit; empty when it cannot be read.
+TBitmap LoadTexture(const TTextData& data) {
+  TBitmap picture;
+  if (!data.Textured || data.TextureFile.empty()) return picture;
+  const bool read = LoadTexturePicture ? LoadTexturePicture(data.TextureFile, picture)
+                                       : ReadTextureWithQt(data.TextureFile, picture);
+  if (!read || picture.Empty()) return TBitmap();
+  if (picture.PixelFormat() == pf24bit) return picture;
+  TBitmap bits;
+  DrawGraphicOnTransparentColor(picture, bits);
+  return bits;
+}
+
+// The rectangle of the layer cut from a rendering: the letters' bounds, 2 pixels wider
+// on every side for the outline and the relief, which reach beyond the letters. An
+// empty rendering gives one hidden pixel at the origin.
+TRect LetterRect(const TBitmap& text, const TTextData& data, bool& empty) {
+  TRect r;
+  FindTrimRect(text, 0, clWhite, r);
+  empty = r.IsEmpty();
+  if (empty) return TRect{0, 0, 1, 1};
+  if (data.Outline || data.Relief) r = TRect{r.Left - 2, r.Top - 2, r.Right + 2, r.Bottom + 2};
+  return r;
+}
+
+}  // namespace
+
+QFont TextFont(const TTextData& data) {
+  QFont font;
+  if (!data.FontName.empty()) font.setFamily(QString::fromUtf8(data.FontName.c_str()));
+  font.setPixelSize(std::max(1, PointsToPixels(std::clamp(data.FontSize, 1, kMaxTextPoints))));
+  font.setBold(data.FontStyle & fsBold);
+  font.setItalic(data.FontStyle & fsItalic);
+  font.setUnderline(data.FontStyle & fsUnderline);
+  font.setStrikeOut(data.FontStyle & fsStrikeOut);
+  // Fixed hinting and no subpixel colours: the desktop's font settings (which the X11
+  // platform passes on and the offscreen one does not) must not change the pixels.
+  font.setHintingPreference(QFont::PreferFullHinting);
+  font.setStyleStrategy(QFont::StyleStrategy(QFont::NoSubpixelAntialias |
+                                             (data.Antialias ? QFont::PreferAntialias : QFont::NoAntialias)));
+  return font;
+}
+
+TTextLayout LayoutText(const TTextData& data) {
+  TTextLayout t;
+  const QFontMetrics fm(TextFont(data));
+  t.ItalicExtra = (data.FontStyle & fsItalic) ? fm.horizontalAdvance(QStringLiteral("M")) : 0;
+  t.LineHeight = fm.height();
+  int widest = 0;
+  for (const std::string& line : data.Lines) {
+    t.LineWidths.push_back(fm.horizontalAdvance(LineText(line)));
+    widest = std::max(widest, t.LineWidths.back() + 2 * t.ItalicExtra);
+  }
+  const int64_t blockHeight = int64_t(data.Lines.size()) * t.LineHeight + 6;
+  t.BlockWidth = widest + 6;
+  t.BlockHeight = int(std::min<int64_t>(blockHeight, kMaxBitmapSide + 1));
+  const int w = t.BlockWidth, h = t.BlockHeight;
+  const TTurn turn = TextTurn(data);
+  t.Width = w;
+  t.Height = h;
+  if (turn.turned) {
+    t.Width = std::abs(RoundHalfEven(h * turn.s)) + std::abs(RoundHalfEven(w * turn.c));
+    t.Height = std::abs(RoundHalfEven(w * turn.s)) + std::abs(RoundHalfEven(h * turn.c));
+  }
+  const int cx = w / 2, cy = h / 2, rcx = t.Width / 2, rcy = t.Height / 2;
+  for (size_t i = 0; i < data.Lines.size(); ++i) {
+    const int lw = t.LineWidths[i];
+    const int y = 3 + int(i) * t.LineHeight;
+    int x = t.ItalicExtra + 3;
+    if (data.Alignment == 1) x = (w - lw) / 2;
+    else if (data.Alignment == 2) x = w - 3 - lw - t.ItalicExtra;
+    if (turn.turned) {
+      const double dx = x - cx, dy = cy - y;
+      x = RoundHalfEven(dx * turn.c - dy * turn.s) + rcx;
+      t.LineOrigins.push_back(TPoint{x, rcy - RoundHalfEven(dx * turn.s + dy * turn.c)});
+    } else {
+      t.LineOrigins.push_back(TPoint{x, y});
+    }
+  }
+  return t;
+}
+
+TBitmap RenderText(const TTextData& data) {
+  const TTextLayout t = LayoutText(data);
+  if (t.Width < 1 || t.Height < 1 || t.Width > kMaxBitmapSide || t.Height > kMaxBitmapSide ||
+      int64_t(t.Width) * t.Height > kMaxTextPixels)
+    return TBitmap();
+  // The letters' coverage alone, straight from the rasteriser: no colour, no gamma.
+  QImage cover(t.Width, t.Height, QImage::Format_Alpha8);
+  cover.fill(0);
+  {
+    QPainter p(&cover);
+    const QFont font = TextFont(data);
+    p.setFont(font);
+    p.setPen(QColor(0, 0, 0));
+    p.setRenderHint(QPainter::TextAntialiasing, data.Antialias);
+    const qreal ascent = QFontMetricsF(font).ascent();
+    const TTurn turn = TextTurn(data);
+    for (size_t i = 0; i < data.Lines.size(); ++i) {
+      const TPoint o = t.LineOrigins[i];
+      if (turn.turned) {
+        p.save();
+        p.translate(o.X, o.Y);
+        p.rotate(double(data.Angle));  // QPainter turns clockwise on screen
+        p.drawText(QPointF(0, ascent), LineText(data.Lines[i]));
+        p.restore();
+      } else {
+        p.drawText(QPointF(o.X, o.Y + ascent), LineText(data.Lines[i]));
+      }
+    }
+  }
+  TBitmap out(t.Width, t.Height, pf24bit, clWhite);
+  ParallelRows(0, t.Height, int64_t(t.Width) * t.Height, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* a = cover.constScanLine(y);
+      uint8_t* d = out.ScanLine(y);
+      for (int x = 0; x < t.Width; ++x) d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = uint8_t(255 - a[x]);
+    }
+  });
+  if (data.Relief) FeatherMaskEdgesRect(out, UnboundedRect);
+  if (data.Blur > 0) BlurMaskCrossPasses(out, data.Blur + 1, UnboundedRect);
+  if (data.Inverted) InvertRect(out, UnboundedRect);
+  return out;
+}
+
+void RenderTextLayer(TLayerItem& layer) {
+  const auto* data = dynamic_cast<const TTextData*>(layer.Data.get());
+  if (!data) return;
+  const TBitmap text = RenderText(*data);
+  bool empty = true;
+  const TRect r = LetterRect(text, *data, empty);
+  const TRect all{0, 0, r.Width(), r.Height()};
+  const TRect textRect = GetBitmapRect(text);
+  // The rendering is placed with r's top-left at the layer's origin, shifted by (dx, dy).
+  const auto at = [&](int dx, int dy) { return TPoint{-r.Left + dx, -r.Top + dy}; };
+  static constexpr TPoint kOutline[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+  static constexpr TPoint kRelief[] = {{1, 1}, {2, 2}, {-1, -1}, {-2, -2}};
+
+  TBitmap mask(r.Width(), r.Height(), pf24bit, clWhite);
+  const auto cover = [&](TBitmap& dst, TPoint shift, TColor color) {
+    const TPoint p = at(shift.X, shift.Y);
+    BlendColorThroughMask(text, textRect, dst, p.X, p.Y, all, color, 100);
+  };
+  if (!empty) {
+    cover(mask, {0, 0}, clBlack);
+    if (data->Outline)
+      for (TPoint s : kOutline) cover(mask, s, clBlack);
+    if (data->Relief)
+      for (TPoint s : kRelief) cover(mask, s, clBlack);
+  }
+  const TBitmap texture = empty ? TBitmap() : LoadTexture(*data);
+  const bool keyed = !texture.Empty() && texture.Transparent;
+  const TColor key = keyed ? texture.EffectiveTransparentColor() : clNone;
+  // The pattern starts where the letters' block starts inside the layer.
+  const TPoint origin{std::max(0, at(0, 0).X), std::max(0, at(0, 0).Y)};
+  if (keyed) MaskByTiledPattern(mask, all, texture, key, origin.X, origin.Y);
+
+  const TColor fill = data->Outline ? data->OutlineColor : data->TextColor;
+  TBitmap image(r.Width(), r.Height(), pf24bit, fill);
+  layer.Color = fill;
+  if (!empty) {
+    if (data->Outline)
+      for (TPoint s : kOutline) cover(image, s, data->OutlineColor);
+    if (data->Relief) {
+      const TColor dark = MixColors(data->TextColor, clBlack, 70), light = MixColors(data->TextColor, clWhite, 70);
+      for (int i = 0; i < 4; ++i) cover(image, kRelief[i], i < 2 ? dark : light);
+    }
+    if (texture.Empty()) {
+      cover(image, {0, 0}, data->TextColor);
+    } else if (keyed) {
+      const TPoint p = at(0, 0);
+      FillPatternThroughMask(text, textRect, image, p.X, p.Y, all, texture, true, key, 100);
+    } else {
+      FillRectWithPatternPlain(texture, image, origin.X, origin.Y, all);
+    }
+  }
+  WhitenMaskedArea(image, mask);
+  layer.Image = std::move(image);
+  layer.Mask = std::move(mask);
+  layer.Opacity = uint8_t(std::clamp(data->Opacity, 0, 100));
+  layer.Shadow.Enabled = data->ShadowEnabled;
+  if (data->ShadowEnabled) {
+    layer.Shadow.Color = data->ShadowColor;
+    layer.Shadow.OffsetX = data->ShadowOffsetX;
+    layer.Shadow.OffsetY = data->ShadowOffsetY;
+    layer.Shadow.Opacity = data->ShadowOpacity;
+    layer.Shadow.Radius = data->ShadowRadius;
+    layer.Shadow.Spread = data->ShadowSpread;
+  }
+}
+
+void InstallTextLayerHooks() {
+  CreateLayerData = [](TLayerItem& layer) {
+    if (!layer.Data) layer.Data = std::make_unique<TTextData>();
+  };
+  RenderLayerData = [](TLayerItem& layer) { RenderTextLayer(layer); };
+}
+
+int CreateTextLayer(TLayerHost& host, const std::string& name, const TTextData& data, bool isNew,
+                    const TRect& placement) {
+  TLayeredImage* image = host.ActiveImage();
+  if (!image || image->GetLayerCount() == 0) return -1;
+  if (isNew) {
+    const int i = AddTextLayer(host, name, std::make_unique<TTextData>(data));
+    if (i < 0) return -1;
+    TLayerItem& layer = image->Layers[i];
+    RenderTextLayer(layer);
+    TRect r = Bounds(0, 0, layer.Image.Width(), layer.Image.Height());
+    if (placement == GetBitmapRect(image->Layers[0].Image)) {
+      r = PlaceLayerAtSelection(host, r);
+    } else {
+      r = OffsetRect(r, placement.Left, placement.Top);
+      KeepRectInside(r, GetBitmapRect(image->Layers[0].Image), false);
+    }
+    layer.Left = r.Left;
+    layer.Top = r.Top;
+    image->InvalidateImage();
+    host.LayerStackChanged(TLayerChange::Changed, i);
+    return i;
+  }
+  TLayerItem* layer = image->GetActiveLayer();
+  if (!layer || layer->LayerType != ltText) return -1;
+  auto* own = dynamic_cast<TTextData*>(layer->Data.get());
+  if (!own) {
+    layer->Data = std::make_unique<TTextData>(data);
+  } else if (own != &data) {
+    own->Assign(data);
+  }
+  // Where the old letters were and where the new ones go both need composing again.
+  image->InvalidateLayerRect(image->GetActiveLayerBounds());
+  RenderTextLayer(*layer);
+  image->InvalidateLayerRect(image->GetActiveLayerBounds());
+  host.LayerStackChanged(TLayerChange::Changed, image->ActiveIndex());
+  return image->ActiveIndex();
+}
+
+bool TextToSelection(TLayerHost& host, const TTextData& data, bool atSelection) {
+  TLayeredImage* image = host.ActiveImage();
+  TSelectionOverlay* sel = host.ActiveSelection();
+  if (!image || !sel || image->GetLayerCount() == 0) return false;
+  const TBitmap text = RenderText(data);
+  if (text.Empty()) return false;
+  TShapeManager shape;
+  TRect traced;
+  shape.ShapeFromMask(&text, 128, traced);
+  if (traced.IsEmpty()) return false;
+  TRect r = Bounds(0, 0, traced.Width(), traced.Height());
+  if (atSelection) {
+    r = sel->Visible ? PlaceLayerAtRect(host, r, true) : PlaceLayerAtSelection(host, r);
+  } else if (const TLayerItem* layer = image->GetActiveLayer()) {
+    // Over the letters as the layer shows them: the layer starts at the letters' rect.
+    bool empty = true;
+    const TRect letters = LetterRect(text, data, empty);
+    const TPoint origin = image->ActiveIndex() > 0 ? TPoint{layer->Left, layer->Top} : TPoint{};
+    r = OffsetRect(r, origin.X + traced.Left - letters.Left, origin.Y + traced.Top - letters.Top);
+  }
+  sel->Shape = std::move(shape);
+  sel->SetShape(ssMultiPoints);
+  sel->SetOutlineInset(false);
+  sel->SetSelectionRect(r);
+  host.ShowSelection();
+  host.EndSelectionMode();
+  return true;
+}
+
+}  // namespace qm
