@@ -64,7 +64,7 @@ TBitmap CopyPart(const TBitmap& src, TRect r) {
   ClipRectToBitmap(r, src);
   if (r.IsEmpty()) return TBitmap();
   TBitmap out(r.Width(), r.Height(), pf24bit, clBlack);
-  CopyBitmapRect(src, r, out, -r.Left, -r.Top, GetBitmapRect(out));
+  CopyBitmapRect(src, GetBitmapRect(src), out, -r.Left, -r.Top, GetBitmapRect(out));
   return out;
 }
 

@@ -44,7 +44,7 @@ void ResetClipboardData(TClipboardData& record);
 // Empties the system clipboard, then resets the record.
 void ClearClipboardData(TClipboardData& record);
 // Resets the record whenever the clipboard changes to something that is not our copy.
-// The connection lives as long as context.
+// The connection lives as long as context, which the record must outlive.
 void WatchClipboard(TClipboardData& record, QObject* context);
 
 // A transparent bitmap's key colour becomes the record's transparent colour, and the
