@@ -1,7 +1,9 @@
 #include "document/LayerOps.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include "document/Layers.h"
 #include "document/Resample.h"
@@ -15,6 +17,7 @@
 #include "pixel/RectUtils.h"
 #include "pixel/Rotation.h"
 #include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/UiTexts.h"
 
@@ -55,6 +58,29 @@ void ForEachUpperBitmapLayer(TLayeredImage& image, F&& f) {
   ForEachUpperLayer(image, [&](TLayerItem& l) {
     if (l.LayerType == ltBitmap) f(l);
   });
+}
+
+// Whether every pixel of a 24-bit bitmap has the bytes of the first one. The rows are
+// shared among the threads; a photo answers at its second pixel.
+bool IsUniform24(const TBitmap& bmp) {
+  if (bmp.Empty() || bmp.PixelFormat() != pf24bit) return false;
+  const int w = bmp.Width();
+  const uint8_t* first = bmp.ScanLine(0);
+  for (int x = 1; x < w; ++x)
+    if (std::memcmp(first, first + 3 * ptrdiff_t(x), 3) != 0) return false;
+  std::atomic<bool> uniform{true};
+  ParallelRows(1, bmp.Height(), int64_t(w) * bmp.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1 && uniform.load(std::memory_order_relaxed); ++y)
+      if (std::memcmp(bmp.ScanLine(y), first, size_t(w) * 3) != 0) uniform = false;
+  });
+  return uniform;
+}
+
+// The settings a bitmap carries beside its pixels, kept by a changed copy.
+void KeepSettings(const TBitmap& from, TBitmap& to) {
+  to.Transparent = from.Transparent;
+  to.TransparentColor = from.TransparentColor;
+  to.BrushColor = from.BrushColor;
 }
 
 void Rebuild(TLayerHost& host, TLayeredImage& image) {
@@ -267,9 +293,35 @@ void FlipRotateAllLayers(TLayerHost& host, int code) {
     default: return;
   }
   const int W = image->Layers[0].Image.Width(), H = image->Layers[0].Image.Height();
+  TBitmap spare;  // the buffer of the last bitmap turned, for the next turn to write into
+  const auto change = [&](TBitmap& bmp) {
+    if (bmp.Empty()) return;
+    const bool quarter = op == 2 || op == 3;
+    // A mask that shows (or hides) the whole layer, as most masks do, only changes shape.
+    if (IsUniform24(bmp)) {
+      if (quarter && !bmp.Reshape(bmp.Height(), bmp.Width())) {
+        TBitmap turned(bmp.Height(), bmp.Width(), pf24bit, bmp.GetPixel(0, 0));
+        KeepSettings(bmp, turned);
+        bmp = std::move(turned);
+      }
+      return;
+    }
+    if (!quarter || bmp.PixelFormat() != pf24bit) {
+      FlipRotateBitmap(bmp, op);
+      return;
+    }
+    // Layers of one size turn into each other's freed buffers: a 24 MP buffer costs more
+    // to map and fault in than the turn costs to write.
+    TBitmap turned = std::move(spare);
+    if (!turned.Reshape(bmp.Height(), bmp.Width())) turned = TBitmap();
+    RotateBitmap90To(bmp, turned, op == 2);
+    KeepSettings(bmp, turned);
+    spare = std::move(bmp);
+    bmp = std::move(turned);
+  };
   ForEachUpperLayer(*image, [&](TLayerItem& l) {
-    FlipRotateBitmap(l.Image, op);
-    FlipRotateBitmap(l.Mask, op);
+    change(l.Image);
+    change(l.Mask);
     const int w = l.Image.Width(), h = l.Image.Height();
     const int left = l.Left, top = l.Top;
     switch (op) {

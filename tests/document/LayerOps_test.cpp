@@ -49,7 +49,8 @@ void LayeredDoc(Doc& d, uint32_t seed) {
   Background(d, rng.Int(20, 50), rng.Int(20, 50), seed);
   for (int i = 0; i < 4; ++i) {
     TBitmap img = RandomBitmap(rng.Int(1, 30), rng.Int(1, 30), seed * 7 + i);
-    TBitmap mask = RandomMask(img.Width(), img.Height(), seed * 11 + i);
+    // the last layer keeps the default mask the strip gives it
+    TBitmap mask = i < 3 ? RandomMask(img.Width(), img.Height(), seed * 11 + i) : TBitmap();
     AddLayerFromBitmap(d, MakeNewLayerName(d), std::move(img), std::move(mask),
                        TPoint{rng.Int(-10, 40), rng.Int(-10, 40)});
   }
