@@ -13,13 +13,13 @@ const char* kTextLayer = "RenderTextLayer 20 lines, blur and relief (24 MP docum
 TTextData TwentyLines() {
   TTextData t;
   t.FontName = "DejaVu Sans";
-  t.FontSize = 112;
+  t.FontSize = 126;
   t.TextColor = RGB(230, 180, 40);
   t.Antialias = true;
   t.Relief = true;
   t.Blur = 2;
   t.Opacity = 100;
-  for (int i = 0; i < 20; ++i) t.Lines.push_back("Quillomatic Morvek, ligne " + std::to_string(i + 1) + " : texte en relief");
+  for (int i = 0; i < 20; ++i) t.Lines.push_back("Quillomatic Morvek, ligne " + std::to_string(i + 1) + " : un texte en relief sur toute la page");
   return t;
 }
 

@@ -15,6 +15,7 @@
 #include "pixel/ImgUtils.h"
 #include "pixel/Mask.h"
 #include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
 #include "support/GuiTestApp.h"
 #include "support/TestImages.h"
 
@@ -117,6 +118,23 @@ TEST_F(TextRenderTest, TurnedSizesFollowTheBlock) {
   ASSERT_GT(n[0], 0);
   ASSERT_GT(n[1], 0);
   EXPECT_LT(sum[0] / n[0], sum[1] / n[1]);
+}
+
+// Bands of rows are drawn side by side: any thread count gives the same pixels, turned
+// or not, large glyphs (filled as outlines) or small ones.
+TEST_F(TextRenderTest, SamePixelsAtAnyThreadCount) {
+  for (int angle : {0, 23}) {
+    for (int points : {12, 90}) {
+      TTextData t = Text({"Quillomatic Morvek", "Àéîõü ÿ", "gjpqy 0123456789", "----", "Fin"}, points);
+      t.Angle = angle;
+      t.FontStyle = fsItalic | fsUnderline;
+      SetEngineThreads(1);
+      const TBitmap one = RenderText(t);
+      SetEngineThreads(8);
+      EXPECT_TRUE(SameBitmaps(RenderText(t), one)) << angle << " " << points;
+    }
+  }
+  SetEngineThreads(0);
 }
 
 TEST_F(TextRenderTest, LayerIsCutToTheLettersWithTheirEffects) {

@@ -4,7 +4,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QString>
+#include <QTransform>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -161,36 +164,61 @@ TBitmap RenderText(const TTextData& data) {
   if (t.Width < 1 || t.Height < 1 || t.Width > kMaxBitmapSide || t.Height > kMaxBitmapSide ||
       int64_t(t.Width) * t.Height > kMaxTextPixels)
     return TBitmap();
-  // The letters' coverage alone, straight from the rasteriser: no colour, no gamma.
-  QImage cover(t.Width, t.Height, QImage::Format_Alpha8);
-  cover.fill(0);
-  {
-    QPainter p(&cover);
-    const QFont font = TextFont(data);
-    p.setFont(font);
-    p.setPen(QColor(0, 0, 0));
-    p.setRenderHint(QPainter::TextAntialiasing, data.Antialias);
-    const qreal ascent = QFontMetricsF(font).ascent();
-    const TTurn turn = TextTurn(data);
-    for (size_t i = 0; i < data.Lines.size(); ++i) {
-      const TPoint o = t.LineOrigins[i];
-      if (turn.turned) {
-        p.save();
-        p.translate(o.X, o.Y);
-        p.rotate(double(data.Angle));  // QPainter turns clockwise on screen
-        p.drawText(QPointF(0, ascent), LineText(data.Lines[i]));
-        p.restore();
-      } else {
-        p.drawText(QPointF(o.X, o.Y + ascent), LineText(data.Lines[i]));
-      }
-    }
+  const QFont font = TextFont(data);
+  const qreal ascent = QFontMetricsF(font).ascent();
+  const TTurn turn = TextTurn(data);
+  // Where each line may leave ink: its cell and its letters' bounds (italic overhang,
+  // accents), two pixels wider for the antialiasing, turned with the line.
+  const QFontMetricsF fm(font);
+  std::vector<TRect> reach(data.Lines.size());
+  for (size_t i = 0; i < data.Lines.size(); ++i) {
+    const QRectF ink = fm.boundingRect(LineText(data.Lines[i])).translated(0, ascent);
+    const QRectF cell = QRectF(0, 0, t.LineWidths[i] + 2 * t.ItalicExtra, t.LineHeight).united(ink);
+    QTransform tr;
+    tr.translate(t.LineOrigins[i].X, t.LineOrigins[i].Y);
+    if (turn.turned) tr.rotate(double(data.Angle));
+    const QRect box = tr.mapRect(cell.adjusted(-2, -2, 2, 2)).toAlignedRect();
+    reach[i] = TRect{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
   }
   TBitmap out(t.Width, t.Height, pf24bit, clWhite);
-  ParallelRows(0, t.Height, int64_t(t.Width) * t.Height, [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      const uint8_t* a = cover.constScanLine(y);
-      uint8_t* d = out.ScanLine(y);
-      for (int x = 0; x < t.Width; ++x) d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = uint8_t(255 - a[x]);
+  // Glyphs beyond the size Qt caches are filled as outlines, which costs more than
+  // everything else here: bands of rows are drawn side by side, each band drawing the
+  // lines that reach it. The letters' coverage is taken straight from the rasteriser
+  // (black on transparent: no colour, no gamma), and a row gets the same coverage
+  // whichever band draws it, so the result does not depend on the thread count.
+  constexpr int kBand = 256;
+  const int bands = (t.Height + kBand - 1) / kBand;
+  ParallelRows(0, bands, int64_t(t.Width) * t.Height, [&](int b0, int b1) {
+    QImage cover;
+    for (int band = b0; band < b1; ++band) {
+      const int y0 = band * kBand, y1 = std::min(t.Height, y0 + kBand);
+      if (cover.height() != y1 - y0) cover = QImage(t.Width, y1 - y0, QImage::Format_ARGB32_Premultiplied);
+      cover.fill(0);
+      {
+        QPainter p(&cover);
+        p.setFont(font);
+        p.setPen(QColor(0, 0, 0));
+        p.setRenderHint(QPainter::TextAntialiasing, data.Antialias);
+        p.translate(0, -y0);
+        for (size_t i = 0; i < data.Lines.size(); ++i) {
+          if (reach[i].Bottom <= y0 || reach[i].Top >= y1) continue;
+          const TPoint o = t.LineOrigins[i];
+          if (turn.turned) {
+            p.save();
+            p.translate(o.X, o.Y);
+            p.rotate(double(data.Angle));  // QPainter turns clockwise on screen
+            p.drawText(QPointF(0, ascent), LineText(data.Lines[i]));
+            p.restore();
+          } else {
+            p.drawText(QPointF(o.X, o.Y + ascent), LineText(data.Lines[i]));
+          }
+        }
+      }
+      for (int y = y0; y < y1; ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(cover.constScanLine(y - y0));
+        uint8_t* d = out.ScanLine(y);
+        for (int x = 0; x < t.Width; ++x) d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = uint8_t(255 - qAlpha(a[x]));
+      }
     }
   });
   if (data.Relief) FeatherMaskEdgesRect(out, UnboundedRect);
@@ -199,6 +227,58 @@ TBitmap RenderText(const TTextData& data) {
   return out;
 }
 
+namespace {
+
+// One copy of the letters blended into a layer bitmap: the rendering shifted by
+// (dx, dy) from its place, in a colour.
+struct TCover {
+  TPoint shift;
+  TColor color;
+};
+
+// dst, filled beforehand, takes the covers in order, each exactly as
+// BlendColorThroughMask(text placed at `at` + shift, colour, 100 %) would blend it, and
+// then white wherever the whiten mask (null: none) hides the pixel. One pass over the
+// rows instead of one per cover: a pixel only ever depends on itself.
+void ApplyCovers(const TBitmap& text, TPoint at, TBitmap& dst, const std::vector<TCover>& covers,
+                 const TBitmap* whiten) {
+  static const auto kWeight = [] {
+    std::array<uint8_t, 256> w{};
+    for (int m = 0; m < 256; ++m) w[size_t(m)] = uint8_t((255 - m) * 100 / 255);
+    return w;
+  }();
+  const int W = dst.Width(), tw = text.Width(), th = text.Height();
+  ParallelRows(0, dst.Height(), int64_t(W) * dst.Height() * int64_t(covers.size() + 1), [&](int y0, int y1) {
+    // A row of each cover's colour and a row of weights, for the vector blend of a row.
+    std::vector<std::vector<uint8_t>> colorRows;
+    for (const TCover& c : covers) {
+      const TPixel24 px = ColorToPixel24(c.color);
+      std::vector<uint8_t> row(size_t(W) * 3);
+      for (int x = 0; x < W; ++x) std::memcpy(&row[size_t(x) * 3], &px, 3);
+      colorRows.push_back(std::move(row));
+    }
+    std::vector<uint8_t> weights(size_t(W) * 3);
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* d = dst.ScanLine(y);
+      for (size_t k = 0; k < covers.size(); ++k) {
+        const int ox = at.X + covers[k].shift.X, ty = y - at.Y - covers[k].shift.Y;
+        const int x0 = std::max(0, ox), x1 = std::min(W, tw + ox);
+        if (ty < 0 || ty >= th || x0 >= x1) continue;
+        const uint8_t* t = text.ScanLine(ty) + 3 * ptrdiff_t(x0 - ox);
+        for (int i = 0; i < x1 - x0; ++i) weights[3 * i] = weights[3 * i + 1] = weights[3 * i + 2] = kWeight[t[3 * i]];
+        BlendRowWeighted(d + 3 * x0, colorRows[k].data() + 3 * x0, weights.data(), 3 * (x1 - x0));
+      }
+      if (whiten) {
+        const uint8_t* m = whiten->ScanLine(y);
+        for (int x = 0; x < W; ++x)
+          if (m[3 * x] == 255) d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = 255;
+      }
+    }
+  });
+}
+
+}  // namespace
+
 void RenderTextLayer(TLayerItem& layer) {
   const auto* data = dynamic_cast<const TTextData*>(layer.Data.get());
   if (!data) return;
@@ -206,51 +286,47 @@ void RenderTextLayer(TLayerItem& layer) {
   bool empty = true;
   const TRect r = LetterRect(text, *data, empty);
   const TRect all{0, 0, r.Width(), r.Height()};
-  const TRect textRect = GetBitmapRect(text);
-  // The rendering is placed with r's top-left at the layer's origin, shifted by (dx, dy).
-  const auto at = [&](int dx, int dy) { return TPoint{-r.Left + dx, -r.Top + dy}; };
+  // The rendering lies with r's top-left at the layer's origin.
+  const TPoint at{-r.Left, -r.Top};
   static constexpr TPoint kOutline[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
   static constexpr TPoint kRelief[] = {{1, 1}, {2, 2}, {-1, -1}, {-2, -2}};
 
   TBitmap mask(r.Width(), r.Height(), pf24bit, clWhite);
-  const auto cover = [&](TBitmap& dst, TPoint shift, TColor color) {
-    const TPoint p = at(shift.X, shift.Y);
-    BlendColorThroughMask(text, textRect, dst, p.X, p.Y, all, color, 100);
-  };
+  std::vector<TCover> covers;
   if (!empty) {
-    cover(mask, {0, 0}, clBlack);
+    covers.push_back({{0, 0}, clBlack});
     if (data->Outline)
-      for (TPoint s : kOutline) cover(mask, s, clBlack);
+      for (TPoint s : kOutline) covers.push_back({s, clBlack});
     if (data->Relief)
-      for (TPoint s : kRelief) cover(mask, s, clBlack);
+      for (TPoint s : kRelief) covers.push_back({s, clBlack});
+    ApplyCovers(text, at, mask, covers, nullptr);
   }
   const TBitmap texture = empty ? TBitmap() : LoadTexture(*data);
   const bool keyed = !texture.Empty() && texture.Transparent;
   const TColor key = keyed ? texture.EffectiveTransparentColor() : clNone;
   // The pattern starts where the letters' block starts inside the layer.
-  const TPoint origin{std::max(0, at(0, 0).X), std::max(0, at(0, 0).Y)};
+  const TPoint origin{std::max(0, at.X), std::max(0, at.Y)};
   if (keyed) MaskByTiledPattern(mask, all, texture, key, origin.X, origin.Y);
 
   const TColor fill = data->Outline ? data->OutlineColor : data->TextColor;
   TBitmap image(r.Width(), r.Height(), pf24bit, fill);
   layer.Color = fill;
+  covers.clear();
   if (!empty) {
     if (data->Outline)
-      for (TPoint s : kOutline) cover(image, s, data->OutlineColor);
+      for (TPoint s : kOutline) covers.push_back({s, data->OutlineColor});
     if (data->Relief) {
       const TColor dark = MixColors(data->TextColor, clBlack, 70), light = MixColors(data->TextColor, clWhite, 70);
-      for (int i = 0; i < 4; ++i) cover(image, kRelief[i], i < 2 ? dark : light);
+      for (int i = 0; i < 4; ++i) covers.push_back({kRelief[i], i < 2 ? dark : light});
     }
-    if (texture.Empty()) {
-      cover(image, {0, 0}, data->TextColor);
-    } else if (keyed) {
-      const TPoint p = at(0, 0);
-      FillPatternThroughMask(text, textRect, image, p.X, p.Y, all, texture, true, key, 100);
-    } else {
-      FillRectWithPatternPlain(texture, image, origin.X, origin.Y, all);
-    }
+    if (texture.Empty()) covers.push_back({{0, 0}, data->TextColor});
   }
-  WhitenMaskedArea(image, mask);
+  ApplyCovers(text, at, image, covers, texture.Empty() ? &mask : nullptr);
+  if (!texture.Empty()) {
+    if (keyed) FillPatternThroughMask(text, GetBitmapRect(text), image, at.X, at.Y, all, texture, true, key, 100);
+    else FillRectWithPatternPlain(texture, image, origin.X, origin.Y, all);
+    WhitenMaskedArea(image, mask);
+  }
   layer.Image = std::move(image);
   layer.Mask = std::move(mask);
   layer.Opacity = uint8_t(std::clamp(data->Opacity, 0, 100));
