@@ -63,6 +63,7 @@ TBitmap BitmapOfImage(QImage img) {
 TBitmap CopyPart(const TBitmap& src, TRect r) {
   ClipRectToBitmap(r, src);
   if (r.IsEmpty()) return TBitmap();
+  if (r == GetBitmapRect(src) && src.PixelFormat() == pf24bit) return src.Clone();
   TBitmap out(r.Width(), r.Height(), pf24bit, clBlack);
   CopyBitmapRect(src, GetBitmapRect(src), out, -r.Left, -r.Top, GetBitmapRect(out));
   return out;
