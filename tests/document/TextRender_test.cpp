@@ -11,7 +11,9 @@
 
 #include "document/LayerHost.h"
 #include "document/LayerOps.h"
+#include "document/Layers.h"
 #include "document/qt/TextRender.h"
+#include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Mask.h"
 #include "platform/core/Numeric.h"
@@ -188,6 +190,46 @@ TEST_F(TextRenderTest, LayerIsCutToTheLettersWithTheirEffects) {
   RenderTextLayer(layer);
   EXPECT_EQ(layer.Image.Width(), 1);
   EXPECT_EQ(layer.Mask.ScanLine(0)[0], 255);
+}
+
+// The layer as the steps of its making describe it, one kernel call at a time.
+TEST_F(TextRenderTest, LayerMatchesTheStepByStepReference) {
+  for (int effects = 0; effects < 4; ++effects) {
+    TTextData t = Text({"Relief", "et contour"}, 30);
+    t.Outline = effects & 1;
+    t.Relief = effects & 2;
+    t.Blur = effects;
+    t.OutlineColor = RGB(20, 200, 90);
+    const TBitmap text = RenderText(t);
+    TRect r;
+    FindTrimRect(text, 0, clWhite, r);
+    if (t.Outline || t.Relief) r = TRect{r.Left - 2, r.Top - 2, r.Right + 2, r.Bottom + 2};
+    const TRect all{0, 0, r.Width(), r.Height()};
+    TBitmap mask(r.Width(), r.Height(), pf24bit, clWhite);
+    TBitmap image(r.Width(), r.Height(), pf24bit, t.Outline ? t.OutlineColor : t.TextColor);
+    const auto blend = [&](TBitmap& dst, int dx, int dy, TColor c) {
+      BlendColorThroughMask(text, GetBitmapRect(text), dst, dx - r.Left, dy - r.Top, all, c, 100);
+    };
+    const TPoint outline[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}}, relief[] = {{1, 1}, {2, 2}, {-1, -1}, {-2, -2}};
+    blend(mask, 0, 0, clBlack);
+    for (TPoint p : outline)
+      if (t.Outline) blend(mask, p.X, p.Y, clBlack), blend(image, p.X, p.Y, t.OutlineColor);
+    for (int i = 0; i < 4; ++i) {
+      if (!t.Relief) break;
+      blend(mask, relief[i].X, relief[i].Y, clBlack);
+      blend(image, relief[i].X, relief[i].Y, MixColors(t.TextColor, i < 2 ? clBlack : clWhite, 70));
+    }
+    blend(image, 0, 0, t.TextColor);
+    WhitenMaskedArea(image, mask);
+    TLayerItem layer;
+    layer.Data = std::make_unique<TTextData>(t);
+    RenderTextLayer(layer);
+    EXPECT_TRUE(SameBitmaps(layer.Mask, mask)) << effects;
+    EXPECT_TRUE(SameBitmaps(layer.Image, image)) << effects;
+    // Drawn again over its own pixels, the layer comes out the same.
+    RenderTextLayer(layer);
+    EXPECT_TRUE(SameBitmaps(layer.Image, image)) << effects;
+  }
 }
 
 TEST_F(TextRenderTest, TexturedLettersTakeThePictureAndItsHoles) {

@@ -239,17 +239,13 @@ struct TCover {
 // dst, filled beforehand, takes the covers in order, each exactly as
 // BlendColorThroughMask(text placed at `at` + shift, colour, 100 %) would blend it, and
 // then white wherever the whiten mask (null: none) hides the pixel. One pass over the
-// rows instead of one per cover: a pixel only ever depends on itself.
+// rows instead of one per cover: a pixel only ever depends on itself. The rendering is
+// grey (its three bytes alike), so each byte of it weighs the byte of dst under it.
 void ApplyCovers(const TBitmap& text, TPoint at, TBitmap& dst, const std::vector<TCover>& covers,
                  const TBitmap* whiten) {
-  static const auto kWeight = [] {
-    std::array<uint8_t, 256> w{};
-    for (int m = 0; m < 256; ++m) w[size_t(m)] = uint8_t((255 - m) * 100 / 255);
-    return w;
-  }();
   const int W = dst.Width(), tw = text.Width(), th = text.Height();
   ParallelRows(0, dst.Height(), int64_t(W) * dst.Height() * int64_t(covers.size() + 1), [&](int y0, int y1) {
-    // A row of each cover's colour and a row of weights, for the vector blend of a row.
+    // a row of each cover's colour
     std::vector<std::vector<uint8_t>> colorRows;
     for (const TCover& c : covers) {
       const TPixel24 px = ColorToPixel24(c.color);
@@ -257,16 +253,20 @@ void ApplyCovers(const TBitmap& text, TPoint at, TBitmap& dst, const std::vector
       for (int x = 0; x < W; ++x) std::memcpy(&row[size_t(x) * 3], &px, 3);
       colorRows.push_back(std::move(row));
     }
-    std::vector<uint8_t> weights(size_t(W) * 3);
     for (int y = y0; y < y1; ++y) {
       uint8_t* d = dst.ScanLine(y);
       for (size_t k = 0; k < covers.size(); ++k) {
         const int ox = at.X + covers[k].shift.X, ty = y - at.Y - covers[k].shift.Y;
         const int x0 = std::max(0, ox), x1 = std::min(W, tw + ox);
         if (ty < 0 || ty >= th || x0 >= x1) continue;
-        const uint8_t* t = text.ScanLine(ty) + 3 * ptrdiff_t(x0 - ox);
-        for (int i = 0; i < x1 - x0; ++i) weights[3 * i] = weights[3 * i + 1] = weights[3 * i + 2] = kWeight[t[3 * i]];
-        BlendRowWeighted(d + 3 * x0, colorRows[k].data() + 3 * x0, weights.data(), 3 * (x1 - x0));
+        const uint8_t* __restrict t = text.ScanLine(ty) + 3 * ptrdiff_t(x0 - ox);
+        const uint8_t* __restrict c = colorRows[k].data() + 3 * ptrdiff_t(x0);
+        uint8_t* __restrict p = d + 3 * ptrdiff_t(x0);
+        for (int j = 0, n = 3 * (x1 - x0); j < n; ++j) {
+          const int weight = (255 - t[j]) * 100 / 255;  // the blend's percent under the mask
+          const int v = (int(c[j]) - p[j]) * weight;
+          p[j] = uint8_t(p[j] + (v < 0 ? -(-v / 100) : v / 100));
+        }
       }
       if (whiten) {
         const uint8_t* m = whiten->ScanLine(y);
@@ -275,6 +275,24 @@ void ApplyCovers(const TBitmap& text, TPoint at, TBitmap& dst, const std::vector
       }
     }
   });
+}
+
+// A 24-bit w x h bitmap in the colour, over the old bitmap's buffer when that holds
+// exactly the bytes needed: a text drawn again keeps its layer's pixels' memory instead
+// of faulting in fresh pages.
+TBitmap Refill(TBitmap&& old, int w, int h, TColor color) {
+  if (old.PixelFormat() != pf24bit || !old.Reshape(w, h)) return TBitmap(w, h, pf24bit, color);
+  TBitmap b = std::move(old);
+  b.Transparent = false;
+  b.TransparentColor = clNone;
+  b.BrushColor = color;
+  std::vector<uint8_t> row(size_t(w) * 3);
+  const TPixel24 px = ColorToPixel24(color);
+  for (int x = 0; x < w; ++x) std::memcpy(&row[size_t(x) * 3], &px, 3);
+  ParallelRows(0, h, int64_t(w) * h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) std::memcpy(b.ScanLine(y), row.data(), row.size());
+  });
+  return b;
 }
 
 }  // namespace
@@ -291,7 +309,7 @@ void RenderTextLayer(TLayerItem& layer) {
   static constexpr TPoint kOutline[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
   static constexpr TPoint kRelief[] = {{1, 1}, {2, 2}, {-1, -1}, {-2, -2}};
 
-  TBitmap mask(r.Width(), r.Height(), pf24bit, clWhite);
+  TBitmap mask = Refill(std::move(layer.Mask), r.Width(), r.Height(), clWhite);
   std::vector<TCover> covers;
   if (!empty) {
     covers.push_back({{0, 0}, clBlack});
@@ -309,7 +327,7 @@ void RenderTextLayer(TLayerItem& layer) {
   if (keyed) MaskByTiledPattern(mask, all, texture, key, origin.X, origin.Y);
 
   const TColor fill = data->Outline ? data->OutlineColor : data->TextColor;
-  TBitmap image(r.Width(), r.Height(), pf24bit, fill);
+  TBitmap image = Refill(std::move(layer.Image), r.Width(), r.Height(), fill);
   layer.Color = fill;
   covers.clear();
   if (!empty) {
