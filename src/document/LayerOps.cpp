@@ -389,6 +389,12 @@ void SaveLayersForUndo(TLayerHost& host) {
   if (image && history) SaveLayersForUndo(*history, image->Layers);
 }
 
+void ReplayAllLayerChange(TLayerHost& host, const TUndoLayerItem& step, bool undo) {
+  const int sign = undo ? -1 : 1;
+  OffsetAllLayers(host, sign * GetUndoStepParam(step, 5), sign * GetUndoStepParam(step, 6), true);
+  FlipRotateAllLayers(host, sign * GetUndoStepParam(step, 7));
+}
+
 // --- Layer edge effects ------------------------------------------------------------------
 
 int LayerEdgeThickness(int width, int height) {

@@ -17,6 +17,7 @@
 #include "document/LayerItem.h"
 #include "document/LayeredImage.h"
 #include "document/TextData.h"
+#include "document/Undo.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -108,6 +109,10 @@ void SkewAllLayers(TLayerHost& host, int oldWidth, int oldHeight, double fx, dou
 // Adds a whole-layer step of every bitmap layer above the background to the current
 // undo step (nothing without one).
 void SaveLayersForUndo(TLayerHost& host);
+// What the shell's undo and redo replay of a whole-image command beside the step's own
+// snapshot: the other layers' shift (the step's parameters 5 and 6) and flip or turn
+// code (parameter 7), taken back for an undo, done again for a redo.
+void ReplayAllLayerChange(TLayerHost& host, const TUndoLayerItem& step, bool undo);
 
 // --- Layer edge effects on a layer's mask (a layer without one gets its default mask)
 // The edge width of a layer whose smaller side is m: 6 below 300, 8 below 800, 10 below

@@ -213,6 +213,17 @@ TEST_F(ClipboardTest, CropsToTheSelection) {
   EXPECT_EQ(GetUndoStepParam(*d.History.GetCurrentUndoStep(), 6), -5);
   EXPECT_EQ(d.Image.Layers[0].Image.Width(), 40);
   EXPECT_EQ(d.Image.Layers[0].Image.GetPixel(0, 0), d.Background);  // outside the ellipse
+  // Undone and redone as the shell does it: the snapshot, then the other layers.
+  const uint64_t cropped = Checksum(d.Image.Layers[0].Image);
+  TUndoLayerItem* step = d.History.GetCurrentUndoStep();
+  d.History.UndoStep();
+  ReplayAllLayerChange(d, *step, true);
+  EXPECT_EQ(d.Image.Layers[0].Image.Width(), 50);
+  EXPECT_EQ(d.Image.Layers[1].Left, 10);
+  d.History.RedoStep();
+  ReplayAllLayerChange(d, *step, false);
+  EXPECT_EQ(d.Image.Layers[1].Left, 5);
+  EXPECT_EQ(Checksum(d.Image.Layers[0].Image), cropped);
   // The active layer cut to an ellipse: its mask hides the corners.
   d.Image.SetActiveLayerIndex(1);
   Select(d, ssEllipse, TRect{5, 5, 15, 15});

@@ -232,6 +232,24 @@ TEST_F(TextRenderTest, LayerMatchesTheStepByStepReference) {
   }
 }
 
+// A payload read from a file trusts no field: absurd sizes give no bitmap and a layer
+// of one hidden pixel, never an allocation beyond reason.
+TEST_F(TextRenderTest, AbsurdSizesDrawNothing) {
+  TTextData huge = Text(std::vector<std::string>(20000, "Quillomatic"), 1000);
+  TTextData wide = Text({std::string(kMaxStoredString, 'W')}, 1000);  // the longest line a file holds
+  TTextData odd = Text({"x"}, -5);
+  odd.Angle = 2147483647;
+  odd.Blur = 2147483647;
+  for (const TTextData* t : {&huge, &wide}) {
+    EXPECT_TRUE(RenderText(*t).Empty());
+    TLayerItem layer;
+    layer.Data = std::make_unique<TTextData>(*t);
+    RenderTextLayer(layer);
+    EXPECT_EQ(layer.Image.Width(), 1);
+  }
+  EXPECT_FALSE(RenderText(odd).Empty());  // clamped to the smallest size
+}
+
 TEST_F(TextRenderTest, TexturedLettersTakeThePictureAndItsHoles) {
   // A 4 x 4 texture: left half green, right half transparent.
   QImage tex(4, 4, QImage::Format_ARGB32);

@@ -125,14 +125,15 @@ TTextLayout LayoutText(const TTextData& data) {
   const QFontMetrics fm(TextFont(data));
   t.ItalicExtra = (data.FontStyle & fsItalic) ? fm.horizontalAdvance(QStringLiteral("M")) : 0;
   t.LineHeight = fm.height();
-  int widest = 0;
+  int64_t widest = 0;
   for (const std::string& line : data.Lines) {
-    t.LineWidths.push_back(fm.horizontalAdvance(LineText(line)));
-    widest = std::max(widest, t.LineWidths.back() + 2 * t.ItalicExtra);
+    t.LineWidths.push_back(std::max(0, fm.horizontalAdvance(LineText(line))));
+    widest = std::max(widest, int64_t(t.LineWidths.back()) + 2 * t.ItalicExtra);
   }
-  const int64_t blockHeight = int64_t(data.Lines.size()) * t.LineHeight + 6;
-  t.BlockWidth = widest + 6;
-  t.BlockHeight = int(std::min<int64_t>(blockHeight, kMaxBitmapSide + 1));
+  // A block beyond what a bitmap may hold is refused by RenderText; the sizes stop just
+  // past that limit so that turning them stays in range.
+  t.BlockWidth = int(std::min<int64_t>(widest + 6, kMaxBitmapSide + 1));
+  t.BlockHeight = int(std::min<int64_t>(int64_t(data.Lines.size()) * t.LineHeight + 6, kMaxBitmapSide + 1));
   const int w = t.BlockWidth, h = t.BlockHeight;
   const TTurn turn = TextTurn(data);
   t.Width = w;
@@ -222,7 +223,7 @@ TBitmap RenderText(const TTextData& data) {
     }
   });
   if (data.Relief) FeatherMaskEdgesRect(out, UnboundedRect);
-  if (data.Blur > 0) BlurMaskCrossPasses(out, data.Blur + 1, UnboundedRect);
+  if (data.Blur > 0) BlurMaskCrossPasses(out, std::min(data.Blur, kMaxTextBlurPasses - 1) + 1, UnboundedRect);
   if (data.Inverted) InvertRect(out, UnboundedRect);
   return out;
 }

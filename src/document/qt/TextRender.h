@@ -22,8 +22,10 @@
 namespace qm {
 
 constexpr int kTextDpi = 96;
-// The largest font size a text is drawn at, in points (the text dialog's limit).
+// The largest font size a text is drawn at, in points (the text dialog's limit), and
+// the most smoothing passes its letters get (the dialog asks for 2 or 3).
 constexpr int kMaxTextPoints = 1000;
+constexpr int kMaxTextBlurPasses = 10;
 
 // The font of a text: its face, size (points at 96 dpi, within 1..kMaxTextPoints),
 // style and smoothing.
