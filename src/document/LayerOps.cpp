@@ -190,8 +190,10 @@ int AddLayerFromBitmap(TLayerHost& host, const std::string& name, TBitmap&& imag
   TLayeredImage* image = host.ActiveImage();
   if (!image || imageBits.Empty()) return -1;
   const int previous = image->ActiveIndex();
-  const int added = mask.Empty() ? image->AddLayerFromGraphic(imageBits, position, name, 100)
-                                 : image->AddLayer(std::move(imageBits), std::move(mask), name, 100, position);
+  // An opaque 24-bit picture splits into itself and no mask: it is taken as it is.
+  const bool asGraphic = mask.Empty() && (imageBits.PixelFormat() != pf24bit || imageBits.Transparent);
+  const int added = asGraphic ? image->AddLayerFromGraphic(imageBits, position, name, 100)
+                              : image->AddLayer(std::move(imageBits), std::move(mask), name, 100, position);
   return FinishAdd(host, *image, previous, added);
 }
 
