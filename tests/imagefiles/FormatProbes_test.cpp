@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "document/CodecStreams.h"
+#include "imagefiles/CodecStreams.h"
 #include "imagefiles/FormatProbes.h"
 #include "imagefiles/LayeredFile.h"
 #include "imagefiles/TiffWriter.h"

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "document/CodecStreams.h"
-#include "document/LayerRecords.h"
-#include "document/LayerStream.h"
+#include "imagefiles/CodecStreams.h"
+#include "imagefiles/LayerRecords.h"
+#include "imagefiles/LayerStream.h"
 #include "imagefiles/LayeredFile.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Transform.h"
