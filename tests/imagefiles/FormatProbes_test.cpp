@@ -17,6 +17,7 @@
 #include "imagefiles/FormatProbes.h"
 #include "imagefiles/LayeredFile.h"
 #include "imagefiles/TiffWriter.h"
+#include "support/TempFiles.h"
 #include "support/TestImages.h"
 
 #include <jpeglib.h>
@@ -27,26 +28,12 @@ using namespace qm::test;
 
 namespace {
 
-std::string TempDir(const std::string& sub = "") {
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
-  p /= "probes";
-  if (!sub.empty()) p /= sub;
-  std::filesystem::create_directories(p);
-  return p.string();
-}
+std::string TempDir(const std::string& sub = "") { return test::TestTmpDir("probes", sub); }
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ReadAll(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteAll(const std::string& name, const Bytes& bytes) {
-  std::ofstream f(name, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+Bytes ReadAll(const std::string& name) { return ReadFileBytes(name); }
+void WriteAll(const std::string& name, const Bytes& bytes) { WriteFileBytes(name, bytes); }
 
 void Le32(Bytes& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));

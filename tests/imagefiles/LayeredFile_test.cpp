@@ -14,6 +14,7 @@
 #include "pixel/ImgUtils.h"
 #include "pixel/Transform.h"
 #include "platform/core/Numeric.h"
+#include "support/TempFiles.h"
 #include "support/TestImages.h"
 
 #include <magick/api.h>
@@ -23,24 +24,10 @@ using namespace qm::test;
 
 namespace {
 
-std::string TempDir(const std::string& sub) {
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
-  p /= "layeredfile";
-  p /= sub;
-  std::filesystem::create_directories(p);
-  return p.string();
-}
+std::string TempDir(const std::string& sub) { return test::TestTmpDir("layeredfile", sub); }
 
-std::vector<uint8_t> ReadAll(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteAll(const std::string& name, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(name, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+std::vector<uint8_t> ReadAll(const std::string& name) { return ReadFileBytes(name); }
+void WriteAll(const std::string& name, const std::vector<uint8_t>& bytes) { WriteFileBytes(name, bytes); }
 
 int32_t GetI32(const std::vector<uint8_t>& v, size_t at) {
   return int32_t(uint32_t(v[at]) | (uint32_t(v[at + 1]) << 8) | (uint32_t(v[at + 2]) << 16) |
