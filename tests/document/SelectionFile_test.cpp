@@ -329,7 +329,7 @@ TEST(SelectionFile, SavesAndLoadsFiles) {
 }
 
 TEST(SelectionFile, WritesTheFuzzSeeds) {
-  // the seed corpus of fuzz_selection_file: one file of each variant
+  // the seed corpus of SelectionFile_fuzz: one file of each variant
   const std::string dir = TempDir() + "/fuzz-seeds";
   std::filesystem::create_directories(dir);
   const TBitmap blobs = RandomBlobs(40, 30, 23, 6);

@@ -492,7 +492,7 @@ TEST(LayeredFile, LargeDocumentsWriteTheirLayersWhileTheThumbnailIsMade) {
 }
 
 TEST(LayeredFile, WritesTheFuzzSeeds) {
-  // the seed corpus of fuzz_layered_file and fuzz_layered_thumbnail
+  // the seed corpus of LayeredFile_fuzz and LayeredThumbnail_fuzz
   const std::string dir = TempDir("fuzz-seeds");
   int n = 0;
   auto save = [&](const std::vector<uint8_t>& bytes) {
