@@ -41,7 +41,7 @@ class PreviewWindow : public QWidget {
     canvas.BrushColor = qm::clAppWorkSpace;
     qm::TRect view{40, 40, width() - 60, height() - 60};
     qm::TImageZoom zoom;
-    zoom.SetAlignment(4);
+    zoom.SetAlignment(qm::alCenter);
     zoom.SetBitmap(&picture_);
     zoom.SetTarget(&canvas);
     zoom.SetViewRect(view);
