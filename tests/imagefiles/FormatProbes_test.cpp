@@ -186,7 +186,7 @@ uint32_t Crc(const uint8_t* p, size_t n) {
 }
 
 Bytes SamplePng(double dpi = 0) {
-  PngSpec s{9, 4, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
+  PngPicture s{9, 4, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
   for (int i = 0; i < 9 * 4 * 3; ++i) s.samples.push_back(uint8_t(i * 5));
   Bytes png = EncodePng(s);
   if (dpi > 0) {

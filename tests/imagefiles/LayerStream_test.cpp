@@ -303,7 +303,7 @@ TEST(LayerStream, PngAndGifCodecsAreRead) {
   // an image as a PNG stream: RGB, palette, 16-bit grey with alpha, interlaced
   const int w = 13, h = 9;
   TBitmap expect(w, h, pf24bit, clBlack);
-  PngSpec rgb{w, h, PNG_COLOR_TYPE_RGB, 8, true, {}, {}};
+  PngPicture rgb{w, h, PNG_COLOR_TYPE_RGB, 8, true, {}, {}};
   Rng rng(8);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -311,19 +311,19 @@ TEST(LayerStream, PngAndGifCodecsAreRead) {
       rgb.samples.insert(rgb.samples.end(), {uint8_t(r), uint8_t(g), uint8_t(b)});
       expect.SetPixel(x, y, RGB(r, g, b));
     }
-  PngSpec pal{w, h, PNG_COLOR_TYPE_PALETTE, 8, false, {}, {{10, 20, 30}, {200, 100, 0}}};
+  PngPicture pal{w, h, PNG_COLOR_TYPE_PALETTE, 8, false, {}, {{10, 20, 30}, {200, 100, 0}}};
   for (int i = 0; i < w * h; ++i) pal.samples.push_back(uint8_t(i % 2));
-  PngSpec grey{w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, {}};
+  PngPicture grey{w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, {}};
   for (int i = 0; i < w * h; ++i) grey.samples.insert(grey.samples.end(), {uint8_t(i), 0x80, 0x12, 0x34});
 
   // a mask as a GIF stream, interlaced, with a comment and a second frame
-  GifSpec gif{w, h, {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}, {7, 7, 7}}, {}, true, 1};
+  GifPicture gif{w, h, {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}, {7, 7, 7}}, {}, true, 1};
   for (int i = 0; i < w * h; ++i) gif.indices.push_back(uint8_t(rng.Int(0, 3)));
 
-  for (const PngSpec* spec : {&rgb, &pal, &grey}) {
+  for (const PngPicture* pic : {&rgb, &pal, &grey}) {
     TMemoryStream m;
     m.WriteUInt8(1);
-    const std::vector<uint8_t> png = EncodePng(*spec);
+    const std::vector<uint8_t> png = EncodePng(*pic);
     ASSERT_FALSE(png.empty());
     m.Write(png.data(), png.size());
     m.WriteUInt8(1);
@@ -339,9 +339,9 @@ TEST(LayerStream, PngAndGifCodecsAreRead) {
     ASSERT_EQ(img.PixelFormat(), pf24bit);
     ASSERT_EQ(img.Width(), w);
     ASSERT_EQ(img.Height(), h);
-    if (spec == &rgb) {
+    if (pic == &rgb) {
       EXPECT_TRUE(SameBitmaps(img, expect));
-    } else if (spec == &pal) {
+    } else if (pic == &pal) {
       EXPECT_EQ(img.GetPixel(1, 0), RGB(200, 100, 0));
     } else {
       EXPECT_EQ(img.GetPixel(5, 0), RGB(5, 5, 5));

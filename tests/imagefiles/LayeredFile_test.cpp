@@ -126,12 +126,12 @@ std::vector<uint8_t> OldCodecFile() {
   TMemoryStream m(bytes);
   m.Seek(m.Size());
   m.WriteInt32(2);
-  PngSpec bg{150, 2, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
+  PngPicture bg{150, 2, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
   for (int i = 0; i < 300; ++i) bg.samples.insert(bg.samples.end(), {uint8_t(i * 7), 50, uint8_t(255 - i)});
   WriteRecordWithCodecs(m, EncodePng(bg), {}, 0, 0);
-  PngSpec layer{4, 3, PNG_COLOR_TYPE_PALETTE, 8, true, {}, {{255, 0, 0}, {0, 0, 255}}};
+  PngPicture layer{4, 3, PNG_COLOR_TYPE_PALETTE, 8, true, {}, {{255, 0, 0}, {0, 0, 255}}};
   for (int i = 0; i < 12; ++i) layer.samples.push_back(uint8_t(i & 1));
-  GifSpec mask{4, 3, {{0, 0, 0}, {255, 255, 255}}, {0, 1, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1}, false, 0};
+  GifPicture mask{4, 3, {{0, 0, 0}, {255, 255, 255}}, {0, 1, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1}, false, 0};
   WriteRecordWithCodecs(m, EncodePng(layer), EncodeGif(mask), 2, 1);
   return m.Data();
 }
