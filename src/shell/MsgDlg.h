@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/core/Messages.h"
+#include "platform/texts/UiTexts.h"
 
 class QFrame;
 class QLabel;
@@ -24,7 +25,7 @@ struct TMsgDlgOptions {
   int MinClientWidth = 0;         // 0 = none
   QWidget* CenterOn = nullptr;    // else the active window, else the screen
   int InputOption = 1;            // kept on the input edit as its "inputOption" property
-  std::string AppTitle = "Quillomatic Morvek";  // the window caption
+  std::string AppTitle = kAppTitle;  // the window caption
 };
 TMsgDlgOptions& MsgDlgOptions();
 
