@@ -194,7 +194,7 @@ void DrawBitmapZoomed(const TBitmap* bmp, TCanvas* canvas, const TRect& viewRect
 
 // --- TImageZoom -------------------------------------------------------------------------
 
-double TImageZoom::ComputeFitZoom(const TBitmap* bmp, const TRect& rect, uint8_t mode) {
+double TImageZoom::ComputeFitZoom(const TBitmap* bmp, const TRect& rect, TFitMode mode) {
   if (!bmp || bmp->Empty() || rect.IsEmpty()) return 0.0;
   const double zx = double(rect.Width()) / bmp->Width(), zy = double(rect.Height()) / bmp->Height();
   switch (mode) {
@@ -261,7 +261,7 @@ void TImageZoom::SetViewRect(const TRect& r) {
   Update();
 }
 
-void TImageZoom::SetFitMode(uint8_t mode) {
+void TImageZoom::SetFitMode(TFitMode mode) {
   if (mode == fitMode_) return;
   fitMode_ = mode;
   Update();
@@ -275,9 +275,9 @@ void TImageZoom::SetZoom(double z) {
   Update();
 }
 
-void TImageZoom::SetAlignment(uint8_t code) {
-  if (code == alignment_) return;
-  alignment_ = code;
+void TImageZoom::SetAlignment(TAlignment alignment) {
+  if (alignment == alignment_) return;
+  alignment_ = alignment;
   UpdatePosition();
 }
 

@@ -12,6 +12,7 @@
 #include "pixel/Shadow.h"
 #include "platform/core/Colors.h"
 #include "platform/qt/QtBitmap.h"
+#include "platform/texts/UiTexts.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ qm::TBitmap MakePicture(int w, int h) {
 class PreviewWindow : public QWidget {
  public:
   PreviewWindow() : picture_(MakePicture(3000, 2000)) {
-    setWindowTitle(QStringLiteral("Quillomatic Morvek"));
+    setWindowTitle(QString::fromUtf8(qm::kAppTitle));
     resize(900, 640);
   }
 
@@ -41,7 +42,7 @@ class PreviewWindow : public QWidget {
     canvas.BrushColor = qm::clAppWorkSpace;
     qm::TRect view{40, 40, width() - 60, height() - 60};
     qm::TImageZoom zoom;
-    zoom.SetAlignment(4);
+    zoom.SetAlignment(qm::alCenter);
     zoom.SetBitmap(&picture_);
     zoom.SetTarget(&canvas);
     zoom.SetViewRect(view);

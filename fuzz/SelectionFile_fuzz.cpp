@@ -1,5 +1,6 @@
 // Reads any bytes as a selection file. What reads must write back and read again to
-// the same shape, and must draw as a picture.
+// the same shape, and must draw as a picture. Seeds: SelectionFile.WritesTheFuzzSeeds
+// writes them to <build>/tests/tmp/selection/fuzz-seeds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

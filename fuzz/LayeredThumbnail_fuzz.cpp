@@ -1,4 +1,5 @@
-// Reads any bytes as a layered file's header and thumbnail, as previews do.
+// Reads any bytes as a layered file's header and thumbnail, as previews do. Seeds: those
+// of LayeredFile_fuzz.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

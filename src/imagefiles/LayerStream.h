@@ -1,14 +1,16 @@
 #pragma once
-// The bitmap and mask codecs of the layered file (.qxi) and the layout of its layer
-// records. All integers are little-endian; int32 is signed.
+// The layer records of the layered file (.qxi): the layer list, each layer, and the
+// bitmap and mask codecs inside a record. The rest of the file is LayeredFile.h; a text
+// layer's payload streams itself (TLayerData). All integers are little-endian; int32
+// is signed.
 //
 // Raw bitmap:  int32 Width, int32 Height, then Height rows from the top, each
 //              Width x 3 bytes blue, green, red, without padding.
 // Raw mask:    int32 Width, int32 Height, then Height rows from the top, each Width
 //              bytes: the first (blue) byte of each grey mask pixel.
 // Layer bitmap: codec byte; 0: raw bitmap, byte Transparent, int32 TransparentColor;
-//              1: a PNG stream.
-// Layer mask:  codec byte; 0: raw mask; 1: a GIF stream.
+//              1: a PNG stream (read by PngCodec.h).
+// Layer mask:  codec byte; 0: raw mask; 1: a GIF stream (read by GifCodec.h).
 //
 // Layer record: int32 n + n bytes Name; byte Visible; byte Locked; 4 x int32 reserved
 // rectangle; byte LayerType; int32 Color; int32 ColorNegate; int32 Left; int32 Top;
@@ -23,6 +25,7 @@
 // and EStreamError for anything else the format does not allow.
 #include <cstdint>
 
+#include "document/LayerItem.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Stream.h"
 
@@ -50,6 +53,27 @@ void ReadLayerBitmap(TBitmap& bmp, TStream& s);
 void WriteLayerMask(const TBitmap& mask, TStream& s);
 // Either codec; the result is 24-bit. A GIF gives the colours of its first frame.
 void ReadLayerMask(TBitmap& mask, TStream& s);
+
+// One layer record. Saving stores the bitmaps of bitmap layers only and the payload of
+// text layers only. Loading reads into a fresh layer: it raises EReadError for a
+// truncated record and EStreamError for one the format does not allow (a bitmap whose
+// size is below 1 or beyond the bytes left, a mask of another size than its image, an
+// unknown layer type, presence flag or codec), and the layer is then partly read. A
+// payload is made by CreateLayerData when it is set, else it is kept as a TTextData,
+// so that it is always read. Bitmaps read for a layer other than a bitmap layer, and a
+// payload for one other than a text layer, are dropped, as saving would drop them.
+void SaveToStream(const TLayerItem& layer, TStream& s);
+void LoadFromStream(TLayerItem& layer, TStream& s);
+
+// The layer list: int32 count, then each layer record, the background first. Saving
+// refuses (EInvalidGraphic) a list without layers or whose background is not a bitmap
+// layer with pixels. Loading reads every record before it touches the list: on failure
+// (the errors of a record, a count below 1 or beyond what the bytes left can hold, a
+// background that is not a bitmap layer with pixels) the list is left as it was. The
+// background's position is read as 0, 0. On success the list holds the layers read and
+// the active index is 0.
+void SaveToStream(const TLayerList& list, TStream& s);
+void LoadFromStream(TLayerList& list, TStream& s);
 
 // Bytes of the smallest layer record: a reader bounds counts of records with it.
 constexpr int64_t kMinLayerRecordSize = 4 + 1 + 1 + 16 + 1 + 4 + 4 + 4 + 4 + 1 + 1 + 1 + 1 + 24 + 32 + 1;

@@ -1,6 +1,7 @@
 // Reads any bytes as a layered file. A file that reads must compose, save, and read
 // back to a document that saves to the same bytes; one that does not must leave the
-// document it was read into as it was.
+// document it was read into as it was. Seeds: LayeredFile.WritesTheFuzzSeeds writes
+// them to <build>/tests/tmp/layeredfile/fuzz-seeds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "document/CodecStreams.h"
-#include "document/LayerRecords.h"
-#include "document/LayerStream.h"
+#include "imagefiles/CodecStreams.h"
+#include "imagefiles/LayerRecords.h"
+#include "imagefiles/LayerStream.h"
 #include "document/LayeredImage.h"
 #include "document/TextData.h"
 #include "pixel/PixelFormat.h"
@@ -18,14 +18,14 @@ namespace {
 
 std::vector<uint8_t> Save(const TLayerItem& l) {
   TMemoryStream m;
-  l.SaveToStream(m);
+  SaveToStream(l, m);
   return m.Data();
 }
 
 std::unique_ptr<TLayerItem> Load(const std::vector<uint8_t>& bytes, size_t* used = nullptr) {
   TBytesStream s(bytes.data(), bytes.size());
   auto l = std::make_unique<TLayerItem>();
-  l->LoadFromStream(s);
+  LoadFromStream(*l, s);
   if (used) *used = size_t(s.Position());
   return l;
 }
@@ -172,8 +172,8 @@ TEST(LayerStream, TextPayloadIsAlwaysRead) {
   {  // no hook: the payload is kept as text data
     TBytesStream s(bytes.data(), bytes.size());
     TLayerItem a, b;
-    a.LoadFromStream(s);
-    b.LoadFromStream(s);
+    LoadFromStream(a, s);
+    LoadFromStream(b, s);
     ASSERT_TRUE(a.Data);
     EXPECT_TRUE(dynamic_cast<const TTextData&>(*a.Data) == text);
     EXPECT_EQ(b.Name, "after");
@@ -186,8 +186,8 @@ TEST(LayerStream, TextPayloadIsAlwaysRead) {
                 }));
     TBytesStream s(bytes.data(), bytes.size());
     TLayerItem a, b;
-    a.LoadFromStream(s);
-    b.LoadFromStream(s);
+    LoadFromStream(a, s);
+    LoadFromStream(b, s);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(dynamic_cast<const TTextData&>(*a.Data) == text);
     EXPECT_EQ(b.Name, "after");
@@ -196,8 +196,8 @@ TEST(LayerStream, TextPayloadIsAlwaysRead) {
     HookGuard g(CreateLayerData, std::function<void(TLayerItem&)>([](TLayerItem&) {}));
     TBytesStream s(bytes.data(), bytes.size());
     TLayerItem a, b;
-    a.LoadFromStream(s);
-    b.LoadFromStream(s);
+    LoadFromStream(a, s);
+    LoadFromStream(b, s);
     EXPECT_EQ(b.Name, "after");
   }
   // a bitmap layer never stores a payload, nor a text layer its bitmaps
@@ -303,7 +303,7 @@ TEST(LayerStream, PngAndGifCodecsAreRead) {
   // an image as a PNG stream: RGB, palette, 16-bit grey with alpha, interlaced
   const int w = 13, h = 9;
   TBitmap expect(w, h, pf24bit, clBlack);
-  PngSpec rgb{w, h, PNG_COLOR_TYPE_RGB, 8, true, {}, {}};
+  PngPicture rgb{w, h, PNG_COLOR_TYPE_RGB, 8, true, {}, {}};
   Rng rng(8);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -311,19 +311,19 @@ TEST(LayerStream, PngAndGifCodecsAreRead) {
       rgb.samples.insert(rgb.samples.end(), {uint8_t(r), uint8_t(g), uint8_t(b)});
       expect.SetPixel(x, y, RGB(r, g, b));
     }
-  PngSpec pal{w, h, PNG_COLOR_TYPE_PALETTE, 8, false, {}, {{10, 20, 30}, {200, 100, 0}}};
+  PngPicture pal{w, h, PNG_COLOR_TYPE_PALETTE, 8, false, {}, {{10, 20, 30}, {200, 100, 0}}};
   for (int i = 0; i < w * h; ++i) pal.samples.push_back(uint8_t(i % 2));
-  PngSpec grey{w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, {}};
+  PngPicture grey{w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, {}};
   for (int i = 0; i < w * h; ++i) grey.samples.insert(grey.samples.end(), {uint8_t(i), 0x80, 0x12, 0x34});
 
   // a mask as a GIF stream, interlaced, with a comment and a second frame
-  GifSpec gif{w, h, {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}, {7, 7, 7}}, {}, true, 1};
+  GifPicture gif{w, h, {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}, {7, 7, 7}}, {}, true, 1};
   for (int i = 0; i < w * h; ++i) gif.indices.push_back(uint8_t(rng.Int(0, 3)));
 
-  for (const PngSpec* spec : {&rgb, &pal, &grey}) {
+  for (const PngPicture* pic : {&rgb, &pal, &grey}) {
     TMemoryStream m;
     m.WriteUInt8(1);
-    const std::vector<uint8_t> png = EncodePng(*spec);
+    const std::vector<uint8_t> png = EncodePng(*pic);
     ASSERT_FALSE(png.empty());
     m.Write(png.data(), png.size());
     m.WriteUInt8(1);
@@ -339,9 +339,9 @@ TEST(LayerStream, PngAndGifCodecsAreRead) {
     ASSERT_EQ(img.PixelFormat(), pf24bit);
     ASSERT_EQ(img.Width(), w);
     ASSERT_EQ(img.Height(), h);
-    if (spec == &rgb) {
+    if (pic == &rgb) {
       EXPECT_TRUE(SameBitmaps(img, expect));
-    } else if (spec == &pal) {
+    } else if (pic == &pal) {
       EXPECT_EQ(img.GetPixel(1, 0), RGB(200, 100, 0));
     } else {
       EXPECT_EQ(img.GetPixel(5, 0), RGB(5, 5, 5));
@@ -375,7 +375,7 @@ TEST(LayerStream, LayerListKeepsItsLayersOnFailure) {
   doc.LoadFromBitmap(RandomBitmap(6, 4, 1), TBitmap(), "#0");
   doc.AddColorLayer(0x00FF00, 40, "#1", false);
   TMemoryStream m;
-  doc.Layers.SaveToStream(m);
+  SaveToStream(doc.Layers, m);
   const std::vector<uint8_t> good = m.Data();
 
   TLayeredImage other;
@@ -383,30 +383,30 @@ TEST(LayerStream, LayerListKeepsItsLayersOnFailure) {
   for (size_t n = 0; n < good.size(); n += 7) {
     std::vector<uint8_t> cut(good.begin(), good.begin() + ptrdiff_t(n));
     TBytesStream s(cut.data(), cut.size());
-    EXPECT_THROW(other.Layers.LoadFromStream(s), EStreamError);
+    EXPECT_THROW(LoadFromStream(other.Layers, s), EStreamError);
     ASSERT_EQ(other.GetLayerCount(), 1);
     EXPECT_EQ(other.Layers[0].Name, "old");
   }
   // a count of 0 and a background that is not a bitmap layer are refused
   std::vector<uint8_t> zero = {0, 0, 0, 0};
   TBytesStream z(zero.data(), zero.size());
-  EXPECT_THROW(other.Layers.LoadFromStream(z), EStreamError);
+  EXPECT_THROW(LoadFromStream(other.Layers, z), EStreamError);
   TLayeredImage colourOnly;
   colourOnly.LoadFromBitmap(RandomBitmap(2, 2, 3), TBitmap(), "#0");
   colourOnly.Layers[0].LayerType = ltColor;
   TMemoryStream c;
-  EXPECT_THROW(colourOnly.Layers.SaveToStream(c), EInvalidGraphic);
+  EXPECT_THROW(SaveToStream(colourOnly.Layers, c), EInvalidGraphic);
   std::vector<uint8_t> moved = good;
   moved[4 + 4 + 2 + 1 + 1 + 16] = ltColor;  // the background's type
   TBytesStream ms(moved.data(), moved.size());
-  EXPECT_THROW(other.Layers.LoadFromStream(ms), EStreamError);
+  EXPECT_THROW(LoadFromStream(other.Layers, ms), EStreamError);
 
   // success: the background is put at 0, 0 and made active
   std::vector<uint8_t> shifted = good;
   PutI32(shifted, 4 + 4 + 2 + 1 + 1 + 16 + 1 + 4 + 4, 5);
   TBytesStream ss(shifted.data(), shifted.size());
   other.SetActiveLayerIndex(0);
-  other.Layers.LoadFromStream(ss);
+  LoadFromStream(other.Layers, ss);
   ASSERT_EQ(other.GetLayerCount(), 2);
   EXPECT_EQ(other.Layers[0].Left, 0);
   EXPECT_EQ(other.ActiveIndex(), 0);
