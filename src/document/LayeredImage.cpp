@@ -215,12 +215,12 @@ void TLayeredImage::PrepareSteps(TRect r, int index, std::vector<TComposeStep>& 
   }
 }
 
-void TLayeredImage::Compose(TBitmap& target, TRect r, bool fillWhite, const std::vector<int>& layers) {
+void TLayeredImage::Compose(TBitmap& target, TRect r, TColor fill, const std::vector<int>& layers) {
   if (target.PixelFormat() != pf24bit) return;
   ClipRectToBitmap(r, target);
   if (r.IsEmpty()) return;
   std::vector<TComposeStep> steps;
-  if (fillWhite) steps.push_back({true, [](TBitmap& t, TRect b) { t.FillRect(b, clWhite); }});
+  if (fill != clNone) steps.push_back({true, [fill](TBitmap& t, TRect b) { t.FillRect(b, fill); }});
   for (int i : layers) PrepareSteps(r, i, steps);
 
   const int64_t area = int64_t(r.Width()) * r.Height();
@@ -247,7 +247,7 @@ void TLayeredImage::Compose(TBitmap& target, TRect r, bool fillWhite, const std:
 
 void TLayeredImage::DrawLayer(int i, TBitmap& target, TRect clipRect) {
   if (i < 0 || i >= Layers.GetCount()) return;
-  Compose(target, clipRect, false, {i});
+  Compose(target, clipRect, clNone, {i});
 }
 
 void TLayeredImage::RenderRect(TRect r) {
@@ -257,7 +257,16 @@ void TLayeredImage::RenderRect(TRect r) {
   if (r.IsEmpty()) return;
   std::vector<int> all(size_t(Layers.GetCount()));
   for (int i = 0; i < Layers.GetCount(); ++i) all[size_t(i)] = i;
-  Compose(composed_, r, NeedsWhiteUnderBackground(), all);
+  Compose(composed_, r, NeedsWhiteUnderBackground() ? clWhite : clNone, all);
+}
+
+void TLayeredImage::RenderRectOnto(TBitmap& target, TRect r, TColor backdrop) {
+  if (Layers.GetCount() == 0 || target.PixelFormat() != pf24bit) return;
+  ClipRectToBitmap(r, target);
+  if (r.IsEmpty()) return;
+  std::vector<int> all(size_t(Layers.GetCount()));
+  for (int i = 0; i < Layers.GetCount(); ++i) all[size_t(i)] = i;
+  Compose(target, r, backdrop, all);
 }
 
 void TLayeredImage::RenderLayers() { RenderRect(UnboundedRect); }
@@ -456,7 +465,7 @@ void TLayeredImage::FlattenAllLayers() {
   }
   MakeBackgroundOpaqueUnder(drawn);
   TLayerItem& bg = Layers[0];
-  Compose(bg.Image, GetBitmapRect(bg.Image), false, drawn);
+  Compose(bg.Image, GetBitmapRect(bg.Image), clNone, drawn);
   while (Layers.GetCount() > 1) Layers.Delete(1);
   activeIndex_ = 0;
   InvalidateImage();
@@ -471,7 +480,7 @@ void TLayeredImage::MergeVisibleLayers() {
   }
   MakeBackgroundOpaqueUnder(drawn);
   TLayerItem& bg = Layers[0];
-  Compose(bg.Image, GetBitmapRect(bg.Image), false, drawn);
+  Compose(bg.Image, GetBitmapRect(bg.Image), clNone, drawn);
   for (int k = int(drawn.size()) - 1; k >= 0; --k) Layers.Delete(drawn[size_t(k)]);
   activeIndex_ = 0;
   InvalidateImage();
@@ -485,7 +494,7 @@ void TLayeredImage::MergeLayers(TLayerItem& upper, TLayerItem& lower, bool crop,
   if (lowerIsBackground || upper.LayerType == ltAdjustment || upper.LayerType == ltColor) {
     if (ui < 0) return;
     if (lowerIsBackground) MakeBackgroundOpaqueUnder({ui});
-    Compose(lower.Image, GetBitmapRect(lower.Image), false, {ui});
+    Compose(lower.Image, GetBitmapRect(lower.Image), clNone, {ui});
     InvalidateImage();
     return;
   }

@@ -90,6 +90,10 @@ class TLayeredImage : public TLayerListOwner {
   // it, then every layer from the bottom. RenderLayers does the whole image.
   void RenderRect(TRect r);
   void RenderLayers();
+  // Composes r of every layer onto a backdrop colour in target (a 24-bit bitmap of the
+  // image's size), whatever the background covers. Composed over black and over white,
+  // the image shows what it lets through: the view draws it over a checkerboard so.
+  void RenderRectOnto(TBitmap& target, TRect r, TColor backdrop);
 
   // --- Adding layers: each appends at the top and makes the new layer active ---------
   // Bitmap layer; image and mask are copied and made 24-bit. Returns the new index.
@@ -188,8 +192,9 @@ class TLayeredImage : public TLayerListOwner {
   // Keeps the composed bitmap at the background's size (queuing a full recomposition
   // when it changes).
   void SyncComposedSize();
-  // Draws the listed layers into target inside r, after white when fillWhite.
-  void Compose(TBitmap& target, TRect r, bool fillWhite, const std::vector<int>& layers);
+  // Draws the listed layers into target inside r, after filling it with fill (unless
+  // clNone).
+  void Compose(TBitmap& target, TRect r, TColor fill, const std::vector<int>& layers);
   void PrepareSteps(TRect r, int index, std::vector<TComposeStep>& steps);
   // Where a layer can change the composition: its rectangle with its shadow, or the
   // whole image for adjustment and colour layers.

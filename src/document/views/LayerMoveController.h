@@ -13,17 +13,10 @@
 #include <qnamespace.h>
 
 #include "document/LayeredImage.h"
+#include "document/views/ViewTypes.h"
 #include "platform/core/Types.h"
 
 namespace qm {
-
-// The view's grid, as the interaction reads it.
-struct TViewGrid {
-  bool Show = false;   // drawn
-  bool Align = false;  // drawn and moved rectangles snap to it
-  int Width = 16;      // spacing in image pixels
-  TColor Color = 0xC0C0C0;
-};
 
 enum class TMoveState { Idle, Pressed, Dragging };
 
