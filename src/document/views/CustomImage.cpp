@@ -433,7 +433,7 @@ void TMyCustomImage::RenderViewport(QPainter& painter, const QRegion& region) {
   if (dirty.isEmpty()) return;
   // Ant steps alone draw over what is shown: the outline covers the same pixels in
   // either phase.
-  const bool antsOnly = antsOnly_.contains(dirty.boundingRect()) && (fullDirty_ & dirty).isEmpty() &&
+  const bool antsOnly = !antsOnly_.isEmpty() && (dirty - antsOnly_).isEmpty() && (fullDirty_ & dirty).isEmpty() &&
                         back_.Width() == vr.width() && back_.Height() == vr.height();
   antsOnly_ = QRegion();
   fullDirty_ = QRegion();
