@@ -78,6 +78,7 @@ TMyCustomImage::TMyCustomImage(QWidget* parent) : QAbstractScrollArea(parent) {
 TMyCustomImage::~TMyCustomImage() = default;
 
 void TMyCustomImage::PictureChanged() {
+  reduction_.Reset();
   SyncViewport();
   viewport()->update();
 }
@@ -319,6 +320,7 @@ TRect TMyCustomImage::SnapRectToGrid(const TRect& r) const {
 // --- Invalidation ----------------------------------------------------------------------
 
 void TMyCustomImage::InvalidateImageRect(const TRect& imageRect) {
+  reduction_.Invalidate(imageRect);
   if (updateLock_ > 0 || imageRect.IsEmpty()) return;
   const TRect grown{imageRect.Left - 3, imageRect.Top - 3, imageRect.Right + 3, imageRect.Bottom + 3};
   const TRect c = IntersectRect(ImageToClientRect(grown), GetImageScreenRect());
@@ -391,16 +393,24 @@ void TMyCustomImage::DrawBackground(TBitmap& buffer, const TRect& clip) {
   if (outer.Right < all.Right) canvas.FillRect(TRect{outer.Right, outer.Top, all.Right, outer.Bottom}, color_);
 }
 
-void TMyCustomImage::PaintImage(TBitmap& buffer, const TRect& clip) {
-  const TBitmap* bmp = DisplayBitmap();
+void TMyCustomImage::DrawZoomed(const TBitmap& bmp, TZoomCache& cache, TBitmap& buffer, const TRect& clip) {
   TBitmapCanvas canvas(buffer);
   canvas.IntersectClip(clip);
-  if (bmp->Transparent)
-    FillChecker(buffer, IntersectRect(GetImageScreenRect(), canvas.ClipRect()), Origin(), color_, 4);
+  const TRect view{0, 0, buffer.Width(), buffer.Height()};
+  if (viewport_.Halftone && viewport_.Zoom() < 1.0 && !bmp.Transparent) {
+    cache.Draw(bmp, canvas, view, viewport_.ImageLeft(), viewport_.ImageTop(), viewport_.ZoomedWidth(),
+               viewport_.ZoomedHeight());
+    return;
+  }
   TRect drawn;
-  DrawBitmapZoomed(bmp, &canvas, TRect{0, 0, buffer.Width(), buffer.Height()}, viewport_.ImageLeft(),
-                   viewport_.ImageTop(), viewport_.Zoom(), false, viewport_.Halftone, viewport_.SnapToPixels,
-                   false, drawn);
+  DrawBitmapZoomed(&bmp, &canvas, view, viewport_.ImageLeft(), viewport_.ImageTop(), viewport_.Zoom(), false,
+                   viewport_.Halftone, viewport_.SnapToPixels, false, drawn);
+}
+
+void TMyCustomImage::PaintImage(TBitmap& buffer, const TRect& clip) {
+  const TBitmap* bmp = DisplayBitmap();
+  if (bmp->Transparent) FillChecker(buffer, IntersectRect(GetImageScreenRect(), clip), Origin(), color_, 4);
+  DrawZoomed(*bmp, reduction_, buffer, clip);
 }
 
 void TMyCustomImage::DrawGrid(QPainter& painter, const QRect& bounds) {
@@ -456,8 +466,12 @@ void TMyCustomImage::RenderViewport(QPainter& painter, const QRegion& region) {
       DrawBackground(back_, r);
       PaintImage(back_, IntersectRect(r, GetImageScreenRect()));
     }
-    const QImage shown = BitmapAsQImage(static_cast<const TBitmap&>(back_));
-    for (const QRect& q : parts) painter.drawImage(q.topLeft(), shown, q);
+    // The screen's own format: the painter blits it without converting.
+    if (shown_.size() != vr.size()) shown_ = QImage(vr.size(), QImage::Format_RGB32);
+    for (const QRect& q : parts) {
+      CopyBitmapToRGB32(back_, shown_, FromQRect(q));
+      painter.drawImage(q.topLeft(), shown_, q);
+    }
     DrawGrid(painter, dirty.boundingRect());
     PaintOver(painter, dirty);
   }

@@ -11,12 +11,14 @@
 // drawn again: InvalidateImageRect repaints the image rectangle it is given.
 #include <QAbstractScrollArea>
 #include <QCursor>
+#include <QImage>
 #include <QRegion>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "document/views/ViewTypes.h"
+#include "document/views/ZoomCache.h"
 #include "pixel/ImgZoom.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
@@ -29,7 +31,8 @@ class TMyCustomImage : public QAbstractScrollArea {
   ~TMyCustomImage() override;
 
   // The view's own image, shown unless a descendant shows another bitmap. Call
-  // PictureChanged after changing its pixels or its size.
+  // PictureChanged after changing its pixels or its size (or InvalidateImageRect for a
+  // part): the view keeps a reduction of what it shows.
   TBitmap& Picture() { return picture_; }
   void PictureChanged();
   // The bitmap drawn: the picture here; the composed document in the layered view.
@@ -107,7 +110,8 @@ class TMyCustomImage : public QAbstractScrollArea {
   // ClientToImageRect, then each side on a multiple of the grid when it aligns.
   TRect SnapRectToGrid(const TRect& r) const;
 
-  // Repaints an image rectangle (inflated by 3, cut to the image on screen).
+  // Pixels of the image changed: repaints that rectangle (inflated by 3, cut to the
+  // image on screen).
   void InvalidateImageRect(const TRect& imageRect);
   // Repaints a client rectangle.
   void InvalidateClientRect(const QRect& r);
@@ -155,6 +159,9 @@ class TMyCustomImage : public QAbstractScrollArea {
   bool ShownSizeDiffers(int w, int h) const { return w != shownWidth_ || h != shownHeight_; }
   // The viewport's TImageZoom (zoom, zoomed size, image position).
   const TImageZoom& Viewport() const { return viewport_; }
+  // Draws a bitmap of the image's size as the viewport shows the image (a smooth
+  // reduction through a cache below 100 %) inside clip.
+  void DrawZoomed(const TBitmap& bmp, TZoomCache& cache, TBitmap& buffer, const TRect& clip);
 
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
@@ -176,8 +183,10 @@ class TMyCustomImage : public QAbstractScrollArea {
   TViewOverlay* DraggingOverlay() const;
 
   TBitmap picture_;
-  TBitmap back_;  // the viewport's pixels as last drawn
+  TBitmap back_;   // the viewport's pixels as last drawn, where the engine draws
+  QImage shown_;   // the same in the screen's format
   TImageZoom viewport_;
+  TZoomCache reduction_;
   TColor color_ = 0xE0E0E0;
   TBorderStyle borderStyle_ = bsSingle;
   int marge_ = 8;

@@ -25,6 +25,7 @@ TMyImageLayered::TMyImageLayered(TLayeredImage& image, QWidget* parent)
     : TMyImage(parent), MoveCursor(LayerMoveCursor()), image_(image), move_(image, Grid()) {
   image_.OnRepaint = [this](const TRect& r) {
     blackPending_ = Union(blackPending_, r);
+    blackReduction_.Invalidate(r);
     // a change of the image's size changes the scroll ranges: the paint takes them up
     const TBitmap& c = image_.ComposedBitmap();
     if (ShownSizeDiffers(c.Width(), c.Height())) viewport()->update();
@@ -54,6 +55,7 @@ void TMyImageLayered::PaintImage(TBitmap& buffer, const TRect& clip) {
   if (overBlack_.Width() != white.Width() || overBlack_.Height() != white.Height()) {
     overBlack_ = TBitmap(white.Width(), white.Height(), pf24bit, clBlack);
     blackPending_ = UnboundedRect;
+    blackReduction_.Reset();
   }
   if (!blackPending_.IsEmpty()) {
     image_.RenderRectOnto(overBlack_, blackPending_, clBlack);
@@ -61,13 +63,8 @@ void TMyImageLayered::PaintImage(TBitmap& buffer, const TRect& clip) {
   }
   if (backBlack_.Width() != buffer.Width() || backBlack_.Height() != buffer.Height())
     backBlack_ = TBitmap(buffer.Width(), buffer.Height(), pf24bit, clBlack);
-  TBitmapCanvas canvas(backBlack_);
-  canvas.IntersectClip(clip);
-  TRect drawn;
-  DrawBitmapZoomed(&overBlack_, &canvas, TRect{0, 0, buffer.Width(), buffer.Height()}, Viewport().ImageLeft(),
-                   Viewport().ImageTop(), Viewport().Zoom(), false, Viewport().Halftone, Viewport().SnapToPixels,
-                   false, drawn);
-  const TRect area = IntersectRect(drawn, clip);
+  DrawZoomed(overBlack_, blackReduction_, backBlack_, clip);
+  const TRect area = IntersectRect(GetImageScreenRect(), clip);
   if (area.IsEmpty()) return;
   uint8_t ck[3];
   ColorToPixel24(Color(), ck);

@@ -50,6 +50,7 @@ class TMyImageLayered : public TMyImage {
   // the composition over white it gives each pixel's cover.
   TBitmap overBlack_;
   TRect blackPending_{};
+  TZoomCache blackReduction_;
   TBitmap backBlack_;  // overBlack_ as the viewport shows it
 };
 

@@ -54,7 +54,9 @@ TEST(ShapeTracking, RectanglesSquaresAndTheMinimumSize) {
     ASSERT_GE(f.reports.size(), 3u);
     EXPECT_EQ(f.reports.front().option, soStart);
     EXPECT_EQ(f.Last().option, c.option);
-    if (c.option == soFinished) EXPECT_EQ(f.Last().r, c.r);
+    if (c.option == soFinished) {
+      EXPECT_EQ(f.Last().r, c.r);
+    }
     EXPECT_FALSE(f.view.IsTracking());
   }
   // at zoom 16 the minimum is 16 screen pixels
