@@ -21,6 +21,9 @@ build=${QM_BUILD_DIR:-build-release}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_TESTS=OFF -DQM_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target quillomatic
 mkdir -p "$out"
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 for scene in "${scenes[@]}"; do
   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
     "$build/src/quillomatic" --scene "$scene" --shots "$out"

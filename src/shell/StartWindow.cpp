@@ -96,14 +96,24 @@ TStartWindow::TStartWindow(QWidget* parent) : QWidget(parent) {
   view_->SetBorderColor(clBlack);
   view_->SetShadowSize(4);
   view_->LayerMove().PickByClick = true;
+  // a shape drawn on the image becomes the selection
+  view_->OnSelection = [this](TMyImage&, const TRect& r, TSelectionOption option) {
+    if (option == soStart) selection_->Hide();
+    if (option != soFinished) return;
+    selection_->SyncShape();
+    selection_->SetSelectionRect(r);
+    selection_->Show();
+  };
   MakeSampleDocument(document_, false);
   resize(1100, 760);
 }
 
 TStartWindow::~TStartWindow() {
-  // the overlays leave the view before it goes
+  // The overlays leave the view, and the view goes, while the document it shows is
+  // still there (child widgets would otherwise outlive the members).
   handles_.reset();
   selection_.reset();
+  delete view_;
 }
 
 }  // namespace qm

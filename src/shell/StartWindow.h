@@ -33,7 +33,7 @@ class TStartWindow : public QWidget {
   static void MakeSampleDocument(TLayeredImage& doc, bool seeThrough);
 
  private:
-  TLayeredImage document_;  // declared first: the view and overlays refer to it
+  TLayeredImage document_;
   QHBoxLayout* row_;
   TMyImageLayered* view_;
   std::unique_ptr<TSelectionControl> selection_;

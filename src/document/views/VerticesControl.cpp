@@ -44,6 +44,7 @@ void TVerticesControl::Hide() {
   shown_ = false;
   activeVertex_ = -1;
   Image.InvalidateClientRect(ScreenBounds());
+  Image.RefreshCursor();
 }
 
 void TVerticesControl::UpdateMidpoints() {
