@@ -265,7 +265,11 @@ void TMyImage::ImageMouseRelease(QMouseEvent* e) {
 }
 
 void TMyImage::ImageMouseDoubleClick(QMouseEvent* e) {
-  if (tracking_ == 2 && IsMultiLinePolygon() && e->button() == Qt::LeftButton) Finish();
+  if (tracking_ == 2 && IsMultiLinePolygon() && e->button() == Qt::LeftButton) {
+    Finish();
+    return;
+  }
+  if (tracking_ == 0 && OnDoubleClick) OnDoubleClick(*this, TPoint{e->position().toPoint().x(), e->position().toPoint().y()});
 }
 
 void TMyImage::ViewMoved(int dx, int dy) {

@@ -37,6 +37,10 @@ class TMyImage : public TMyCustomImage {
   // right after the call.
   std::function<void(TMyImage& sender, const TRect& r, TSelectionOption option)> OnSelection;
 
+  // A double click on the view that no overlay took and that ends no polygon (client
+  // point): the document window opens the layer options from it in the layer-move mode.
+  std::function<void(TMyImage& sender, TPoint p)> OnDoubleClick;
+
   bool IsDragTracking() const { return tracking_ == 2; }
   bool IsTracking() const { return tracking_ != 0; }
   TShapeManager& Shape() { return shape_; }

@@ -64,6 +64,12 @@ TEST(LayeredView, MovingALayerWithThePointerAndTheKeys) {
   const TBitmap shown = BitmapFromQImage(Rendered(view));
   EXPECT_EQ(shown.GetPixel(8 + 40, 8 + 17), clBlack);
   EXPECT_EQ(shown.GetPixel(8 + 39, 8 + 17), clWhite);
+  // a double click reaches the window (the layer options)
+  TPoint dbl{-1, -1};
+  view.OnDoubleClick = [&](TMyImage&, TPoint p) { dbl = p; };
+  QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(60, 40));
+  EXPECT_EQ(dbl, (TPoint{60, 40}));
+  EXPECT_EQ(doc.Layers[1].Left, 40);
   // a press off the layer moves nothing; the background is never moved
   Drag(view, {150, 150}, {{160, 160}});
   EXPECT_EQ(doc.Layers[1].Left, 40);
