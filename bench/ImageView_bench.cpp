@@ -95,7 +95,7 @@ QM_BENCH("Marching-ants step, traced outline of 10,000 points", kOurs, kViewByte
   for (int y = 0; y < 1000; ++y)
     for (int x = 0; x < 1000; ++x) {
       const double a = std::atan2(y - 500.0, x - 500.0), d = std::hypot(x - 500.0, y - 500.0);
-      const double outer = 470 + 22 * std::sin(61 * a), inner = 330 + 18 * std::sin(53 * a);
+      const double outer = 470 + 24 * std::sin(67 * a), inner = 330 + 20 * std::sin(59 * a);
       if (d < outer && d > inner) mask.SetPixel(x, y, clBlack);
     }
   TSelectionControl sel(view);
