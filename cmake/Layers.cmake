@@ -3,11 +3,12 @@
 # are the one statement of which layer may use which.
 
 # qm_add_layer(<target> <dir> DEPS ...): one static library per layer, its sources
-# globbed from the directory, so adding a kernel family means adding files only.
+# (and its Qt resource files) globbed from the directory, so adding a kernel family
+# means adding files only.
 # A layer with no sources yet is an interface library carrying its dependencies.
 function(qm_add_layer target dir)
   cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.qrc)
   list(FILTER srcs EXCLUDE REGEX "/Main\\.cpp$")
   if(srcs)
     add_library(${target} STATIC ${srcs})

@@ -264,6 +264,11 @@ void RunStretch(const TBitmap& src0, TBitmap& dst, const StretchMap& map, const 
       const uint8_t* s = src->ScanLine(sy);
       uint8_t* d = dst.ScanLine(y) + ptrdiff_t(map.area.Left) * 3;
       uint8_t* g = sp.mode == Mode::Copy ? d : row.data();
+      // A magnified copy repeats each source row: the row just written is copied again.
+      if (sp.mode == Mode::Copy && y > y0 && map.sy[size_t(y - 1 - map.area.Top)] == sy) {
+        std::memcpy(d, dst.ScanLine(y - 1) + ptrdiff_t(map.area.Left) * 3, size_t(w) * 3);
+        continue;
+      }
       for (int i = 0; i < w; ++i) {
         const uint8_t* p = s + ptrdiff_t(map.sx[size_t(i)]) * 3;
         g[3 * i] = p[0];
