@@ -28,7 +28,7 @@ endif()
 # A layer with no sources yet is an interface library carrying its dependencies.
 function(qm_add_layer target dir)
   cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.qrc)
   list(FILTER srcs EXCLUDE REGEX "/Main\\.cpp$")
   if(srcs)
     add_library(${target} STATIC ${srcs})
