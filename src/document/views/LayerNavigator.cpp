@@ -1,7 +1,9 @@
 #include "document/views/LayerNavigator.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -40,6 +42,10 @@ const TGlyphs& Glyphs() {
 constexpr TColor kFrameLight = 0xCCCCCC, kFrameDark = 0x555555;
 // How far the pointer must move, in x or in y, before a press becomes a drag.
 constexpr int kDragThreshold = 4;
+// A drag scrolls the rows while the pointer stays this close to their top or bottom
+// edge (or over the scroll buttons), one row per tick.
+constexpr int kAutoScrollBand = 10;
+constexpr int kAutoScrollMs = 150;
 // The places of glyphs that are off show them this faintly under the pointer.
 constexpr double kGhostOpacity = 0.35;
 constexpr int kSwatchWidth = 23, kSwatchHeight = 18, kSwatchInset = 2;
@@ -74,6 +80,8 @@ TLayerNavigator::TLayerNavigator(TLayeredImage& image, QWidget* parent)
   btnDown_->OnClick = [this] { ScrollRows(1); };
   btnUp_->hide();
   btnDown_->hide();
+  autoScroll_.setInterval(kAutoScrollMs);
+  connect(&autoScroll_, &QTimer::timeout, this, [this] { AutoScrollTick(); });
   QPointer<TLayerNavigator> self(this);
   auto previous = std::move(image_.OnLayerSelect);
   image_.OnLayerSelect = [self, previous](TLayeredImage& sender, TLayerItem& layer) {
@@ -84,7 +92,9 @@ TLayerNavigator::TLayerNavigator(TLayeredImage& image, QWidget* parent)
   LayOut();
 }
 
-TLayerNavigator::~TLayerNavigator() = default;
+TLayerNavigator::~TLayerNavigator() {
+  if (dragState_ == TDragState::Dragging) qApp->removeEventFilter(this);
+}
 
 // --- Geometry ---------------------------------------------------------------------------
 
@@ -565,7 +575,10 @@ void TLayerNavigator::EndDrag() {
   if (dragState_ == TDragState::Dragging) {
     update(InsertionBarRect());
     unsetCursor();
+    qApp->removeEventFilter(this);
   }
+  autoScroll_.stop();
+  autoScrollDirection_ = 0;
   dragState_ = TDragState::None;
   dragSource_ = dragTarget_ = -1;
   dragInside_ = true;
@@ -616,12 +629,33 @@ void TLayerNavigator::mouseMoveEvent(QMouseEvent* e) {
       return;
     dragState_ = TDragState::Dragging;
     SetHoverRow(-1);
+    qApp->installEventFilter(this);  // Esc cancels the drag
   }
+  dragPos_ = pos;
   dragInside_ = contentsRect().contains(pos);
   setCursor(dragInside_ ? Qt::DragMoveCursor : Qt::ForbiddenCursor);
-  int target = dragInside_ ? LayerAtPoint(pos.x(), pos.y()) : -1;
-  if (target < 1) target = dragSource_;  // the background's row and beside the rows are no target
-  SetDragTarget(target);
+  SetDragTarget(DragTargetAt(pos));
+  const QRect cr = contentsRect();
+  const int rowsBottom = cr.bottom() - (btnUp_->isVisible() ? ButtonHeight : 0);
+  autoScrollDirection_ = 0;
+  if (dragInside_ && pos.y() < cr.top() + kAutoScrollBand) autoScrollDirection_ = -1;
+  if (dragInside_ && pos.y() > rowsBottom - kAutoScrollBand) autoScrollDirection_ = 1;
+  if (autoScrollDirection_ == 0) {
+    autoScroll_.stop();
+  } else if (!autoScroll_.isActive()) {
+    autoScroll_.start();
+  }
+}
+
+int TLayerNavigator::DragTargetAt(QPoint pos) {
+  const int target = contentsRect().contains(pos) ? LayerAtPoint(pos.x(), pos.y()) : -1;
+  return target < 1 ? dragSource_ : target;
+}
+
+void TLayerNavigator::AutoScrollTick() {
+  if (dragState_ != TDragState::Dragging || autoScrollDirection_ == 0) return autoScroll_.stop();
+  ScrollRows(autoScrollDirection_);
+  SetDragTarget(DragTargetAt(dragPos_));
 }
 
 void TLayerNavigator::mouseReleaseEvent(QMouseEvent* e) {
@@ -649,12 +683,17 @@ void TLayerNavigator::wheelEvent(QWheelEvent* e) {
   const int steps = wheelRemainder_ / 120;
   wheelRemainder_ %= 120;
   if (steps != 0) ScrollRows(-steps);
-  if (dragState_ == TDragState::Dragging) {
-    const QPoint pos = e->position().toPoint();
-    const int target = LayerAtPoint(pos.x(), pos.y());
-    SetDragTarget(target < 1 ? dragSource_ : target);
-  }
+  if (dragState_ == TDragState::Dragging) SetDragTarget(DragTargetAt(e->position().toPoint()));
   e->accept();
+}
+
+bool TLayerNavigator::eventFilter(QObject* watched, QEvent* e) {
+  if (dragState_ == TDragState::Dragging && e->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+    EndDrag();
+    return true;
+  }
+  return QFrame::eventFilter(watched, e);
 }
 
 void TLayerNavigator::leaveEvent(QEvent* e) {

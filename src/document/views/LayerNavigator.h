@@ -3,7 +3,8 @@
 // first, each with its thumbnail (or the glyph of a text or settings layer), its name
 // when asked, glyphs for hidden and locked layers and the active row highlighted. A
 // press selects a layer, a drag reorders layers, the glyph places toggle visibility and
-// lock, two arrow buttons and the wheel scroll the rows. The layer commands add, insert,
+// lock, two arrow buttons and the wheel scroll the rows (a drag held at their top or
+// bottom edge scrolls them too; Esc cancels it). The layer commands add, insert,
 // duplicate and delete layers through the Nav operations, so the strip stays in step.
 //
 // The strip reads the layered image it is given (it does not own it; the image must
@@ -12,6 +13,7 @@
 // UpdateLayerThumbnail or InvalidateLayerNavigator.
 #include <QFrame>
 #include <QPoint>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -133,6 +135,8 @@ class TLayerNavigator : public QFrame {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
+  // During a drag, Esc (wherever the keyboard focus is) cancels it.
+  bool eventFilter(QObject* watched, QEvent* e) override;
   void leaveEvent(QEvent* e) override;
   void changeEvent(QEvent* e) override;
 
@@ -177,6 +181,12 @@ class TLayerNavigator : public QFrame {
   // when it goes down; empty without one.
   QRect InsertionBarRect();
   void SetDragTarget(int target);
+  // The target under a widget point during a drag: the layer of the row, or the source
+  // itself off the rows, on the background's row and outside the strip.
+  int DragTargetAt(QPoint pos);
+  // While a drag holds the pointer at the top or bottom edge of the rows, they scroll
+  // by one row per tick toward it.
+  void AutoScrollTick();
   void EndDrag();
   void SetHoverRow(int row);
   void PaintRow(QPainter& p, int row);
@@ -194,6 +204,9 @@ class TLayerNavigator : public QFrame {
   QPoint pressPoint_;
   int dragSource_ = -1, dragTarget_ = -1;
   bool dragInside_ = true;
+  QPoint dragPos_;
+  int autoScrollDirection_ = 0;
+  QTimer autoScroll_;
   int wheelRemainder_ = 0;
   TColor highlightColor_ = 255;
   bool showNames_ = false;

@@ -215,6 +215,21 @@ TEST(LayerNavigator, ScrollsWithTheButtonsTheWheelAndTheActiveLayer) {
   s.doc.SelectLayerAtPoint(95, 15);
   EXPECT_EQ(s.nav.ActiveRow(), 1);
   EXPECT_EQ(s.nav.FirstRow(), 7);
+  // a drag held over the buttons scrolls down to the last rows; Esc cancels a drag
+  s.nav.ScrollRows(-10);
+  const QPoint top = s.Centre(0), buttons(50, 300 - 6);
+  QTest::mousePress(&s.nav, Qt::LeftButton, {}, top);
+  QTest::mouseMove(&s.nav, top + QPoint(0, 20));
+  QTest::keyClick(&s.nav, Qt::Key_Escape);
+  QTest::mouseRelease(&s.nav, Qt::LeftButton, {}, top + QPoint(0, 20));
+  EXPECT_EQ(Order(s.doc), "L0 L1 L2 L3 L4 L5 L6 L7 L8 L9");
+  QTest::mousePress(&s.nav, Qt::LeftButton, {}, top);
+  QTest::mouseMove(&s.nav, top + QPoint(0, 20));
+  QTest::mouseMove(&s.nav, buttons);
+  QTRY_COMPARE_WITH_TIMEOUT(s.nav.FirstRow(), 8, 10000);
+  QTest::mouseMove(&s.nav, s.Centre(8));  // layer 1, the lowest upper layer
+  QTest::mouseRelease(&s.nav, Qt::LeftButton, {}, s.Centre(8));
+  EXPECT_EQ(Order(s.doc), "L0 L9 L1 L2 L3 L4 L5 L6 L7 L8");
   // a taller strip shows every row and hides the buttons
   s.nav.resize(kWidth, 10 * kRow + 2);
   QApplication::processEvents();
