@@ -499,6 +499,8 @@ void TLayerNavigator::PaintRow(QPainter& p, int row) {
   const int index = RowOfLayer(row);
   const TLayerItem& layer = image_.Layers[index];
   const QRect r = RowRect(row);
+  p.save();
+  p.setClipRect(r, Qt::IntersectClip);  // a thumbnail wider than its cell stays in its row
   if (index == activeRow_)
     p.fillRect(r.adjusted(Spacing, Spacing, -Spacing, -Spacing), ToQColor(highlightColor_));
 
@@ -552,6 +554,7 @@ void TLayerNavigator::PaintRow(QPainter& p, int row) {
     const QString name = QString::fromStdString(layer.GetDisplayName());
     p.drawText(text, Qt::AlignHCenter | Qt::AlignVCenter, fm.elidedText(name, Qt::ElideRight, text.width()));
   }
+  p.restore();
 }
 
 // --- Mouse --------------------------------------------------------------------------------------
