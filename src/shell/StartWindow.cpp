@@ -47,6 +47,9 @@ void Disc(int d, TColor color, TBitmap& image, TBitmap& mask) {
   }
 }
 
+// the navigator's thumbnails, as the settings have them by default
+constexpr int kThumbnailWidth = 64;
+
 }  // namespace
 
 void TStartWindow::MakeSampleDocument(TLayeredImage& doc, bool seeThrough) {
@@ -88,8 +91,15 @@ TStartWindow::TStartWindow(QWidget* parent) : QWidget(parent) {
   row_ = new QHBoxLayout(this);
   row_->setContentsMargins(0, 0, 0, 0);
   row_->setSpacing(0);
+  navigator_ = new TLayerNavigator(document_, this);
+  navigator_->setFrameStyle(QFrame::NoFrame);
+  navigator_->SetHighlightColor(RGB(0xFF, 0x99, 0x00));
+  navigator_->setFixedWidth(kThumbnailWidth + 4);
+  row_->addWidget(navigator_);
   view_ = new TMyImageLayered(document_, this);
   row_->addWidget(view_, 1);
+  // a flag toggled in the strip can make the layer under the pointer movable or not
+  connect(navigator_, &TLayerNavigator::LayerFlagsChanged, view_, [this](int) { view_->RefreshCursor(); });
   selection_ = std::make_unique<TSelectionControl>(*view_);
   handles_ = std::make_unique<TVerticesControl>(*view_);
   view_->SetColor(MixColors(RGB(212, 208, 200), clWhite, 33));
@@ -115,6 +125,7 @@ TStartWindow::~TStartWindow() {
   handles_.reset();
   selection_.reset();
   delete view_;
+  delete navigator_;
 }
 
 }  // namespace qm

@@ -1,12 +1,13 @@
 #pragma once
 // Until the main window exists, the program opens this window: a generated document
 // of three layers in the document's image view, with its selection and transform
-// handles. It owns what a document window will own (the layered image, the overlays);
-// the layer navigator takes the place kept for it on the left.
+// handles, the layer navigator on its left. It owns what a document window will own
+// (the layered image, the overlays).
 #include <QWidget>
 #include <memory>
 
 #include "document/LayeredImage.h"
+#include "document/views/LayerNavigator.h"
 #include "document/views/LayeredView.h"
 #include "document/views/SelectionControl.h"
 #include "document/views/VerticesControl.h"
@@ -24,8 +25,7 @@ class TStartWindow : public QWidget {
   TMyImageLayered& View() { return *view_; }
   TSelectionControl& Selection() { return *selection_; }
   TVerticesControl& Handles() { return *handles_; }
-  // Where the layer navigator goes: the first item of this row, left of the view.
-  QHBoxLayout& Row() { return *row_; }
+  TLayerNavigator& Navigator() { return *navigator_; }
 
   // A sunset of three layers: a gradient background, a sun with a soft edge and a
   // shadow, a translucent card with rounded corners. With a see-through background
@@ -36,6 +36,7 @@ class TStartWindow : public QWidget {
   TLayeredImage document_;
   QHBoxLayout* row_;
   TMyImageLayered* view_;
+  TLayerNavigator* navigator_;
   std::unique_ptr<TSelectionControl> selection_;
   std::unique_ptr<TVerticesControl> handles_;
 };
