@@ -16,7 +16,7 @@ QM_BENCH(kZoom, kOurs, kPhotoBytes, [](benchmark::State& st) {
   TBitmap target(1620, 1080, pf24bit, clBlack);
   TBitmapCanvas canvas(target);
   TImageZoom zoom;
-  zoom.SetAlignment(4);
+  zoom.SetAlignment(alCenter);
   zoom.SetBitmap(&Photo());
   zoom.SetTarget(&canvas);
   zoom.SetFitMode(fmFitWhole);

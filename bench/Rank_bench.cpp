@@ -13,7 +13,7 @@ const char* kMedian3 = "ApplyRankFilter median 3 x 3 (24 MP)";
 const char* kMedian7 = "ApplyRankFilter median 7 x 7 (24 MP)";
 const char* kMin7 = "ApplyRankFilter minimum 7 x 7 (24 MP)";
 
-void Ours(benchmark::State& st, uint8_t mode, int radius) {
+void Ours(benchmark::State& st, TRankMode mode, int radius) {
   TBitmap src = Photo().Clone(), dst = Photo().Clone();
   for (auto _ : st) ApplyRankFilter(dst, src, mode, UnboundedRect, 0, radius);
 }

@@ -152,23 +152,23 @@ QM_BENCH(kTracedMask, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
 
 // --- Restricting a change to the selection ---
 
-void Restrict(benchmark::State& st, int mode, bool traced) {
+void Restrict(benchmark::State& st, TSelectionEdge edge, bool traced) {
   Document d;
   if (traced) d.SelectTraced();
   else d.SelectEllipse();
-  for (auto _ : st) RestrictChangeToSelection(d, mode);
+  for (auto _ : st) RestrictChangeToSelection(d, edge);
 }
 
 QM_BENCH("RestrictChangeToSelection hard edge, ellipse 6000x4000", kOurs, kPhotoBytes,
-         [](benchmark::State& st) { Restrict(st, 0, false); });
+         [](benchmark::State& st) { Restrict(st, seHard, false); });
 QM_BENCH("RestrictChangeToSelection progressive edge, ellipse 6000x4000", kOurs, kPhotoBytes,
-         [](benchmark::State& st) { Restrict(st, 1, false); });
+         [](benchmark::State& st) { Restrict(st, seProgressive, false); });
 QM_BENCH("RestrictChangeToSelection smoothed edge, ellipse 6000x4000", kOurs, kPhotoBytes,
-         [](benchmark::State& st) { Restrict(st, 2, false); });
+         [](benchmark::State& st) { Restrict(st, seSmooth, false); });
 QM_BENCH("RestrictChangeToSelection progressive edge, traced 6000x4000", kOurs, kPhotoBytes,
-         [](benchmark::State& st) { Restrict(st, 1, true); });
+         [](benchmark::State& st) { Restrict(st, seProgressive, true); });
 QM_BENCH("RestrictChangeToSelection smoothed edge, traced 6000x4000", kOurs, kPhotoBytes,
-         [](benchmark::State& st) { Restrict(st, 2, true); });
+         [](benchmark::State& st) { Restrict(st, seSmooth, true); });
 
 #ifdef QM_HAVE_OPENCV
 QM_BENCH("RestrictChangeToSelection hard edge, ellipse 6000x4000", kOpenCV, kPhotoBytes, [](benchmark::State& st) {
@@ -202,7 +202,7 @@ QM_BENCH("Magic wand selection from its mask 6000x4000", kOurs, kPhotoBytes, [](
   Document d;
   const TBitmap& wand = WandMask();
   TRect r;
-  for (auto _ : st) CombineMaskWithSelection(d, wand, 0, r);
+  for (auto _ : st) CombineMaskWithSelection(d, wand, wcReplace, r);
 });
 
 QM_BENCH("Magic wand added to an ellipse selection 6000x4000", kOurs, kPhotoBytes, [](benchmark::State& st) {
@@ -213,7 +213,7 @@ QM_BENCH("Magic wand added to an ellipse selection 6000x4000", kOurs, kPhotoByte
     st.PauseTiming();
     d.SelectEllipse();
     st.ResumeTiming();
-    CombineMaskWithSelection(d, wand, 1, r);
+    CombineMaskWithSelection(d, wand, wcAdd, r);
   }
 });
 

@@ -22,21 +22,3 @@ if(QM_SANITIZE OR QM_FUZZ)
   target_compile_options(qm_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(qm_options INTERFACE -fsanitize=address,undefined)
 endif()
-
-# qm_add_layer(<target> <dir> DEPS ...): one static library per layer, its sources
-# globbed from the directory, so adding a kernel family means adding files only.
-# A layer with no sources yet is an interface library carrying its dependencies.
-function(qm_add_layer target dir)
-  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
-  list(FILTER srcs EXCLUDE REGEX "/Main\\.cpp$")
-  if(srcs)
-    add_library(${target} STATIC ${srcs})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC qm_options ${L_DEPS})
-  else()
-    add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} INTERFACE qm_options ${L_DEPS})
-  endif()
-endfunction()

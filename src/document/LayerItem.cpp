@@ -302,4 +302,12 @@ void TLayerList::Assign(const TLayerList& source) {
   Changed();
 }
 
+void TLayerList::Replace(std::vector<std::unique_ptr<TLayerItem>> layers) {
+  Clear();
+  for (auto& l : layers)
+    if (l) items_.push_back(std::move(l));
+  if (owner_ && GetCount() > 0) owner_->StoreActiveIndex(0);
+  Changed();
+}
+
 }  // namespace qm

@@ -166,18 +166,6 @@ class TLayerItem {
   // by what was cut at the top-left.
   void CropToContent();
 
-  // The layer record of the layered file (document/LayerStream.h has the layout).
-  // Saving stores the bitmaps of bitmap layers only and the payload of text layers
-  // only. Loading reads into a fresh layer: it raises EReadError for a truncated record
-  // and EStreamError for one the format does not allow (a bitmap whose size is below
-  // 1 or beyond the bytes left, a mask of another size than its image, an unknown
-  // layer type, presence flag or codec), and the layer is then partly read. A payload
-  // is made by CreateLayerData when it is set, else it is kept as a TTextData, so that
-  // it is always read. Bitmaps read for a layer other than a bitmap layer, and a
-  // payload for one other than a text layer, are dropped, as saving would drop them.
-  void SaveToStream(TStream& s) const;
-  void LoadFromStream(TStream& s);
-
  private:
   int32_t id_;
 };
@@ -232,14 +220,9 @@ class TLayerList {
   // when there are layers.
   void Assign(const TLayerList& source);
 
-  // The layer list of the layered file: int32 count, then each layer record, the
-  // background first. Loading reads every record before it touches the list: on
-  // failure (the errors of TLayerItem::LoadFromStream, a count below 1 or beyond what
-  // the bytes left can hold, a background that is not a bitmap layer with pixels) the
-  // list is left as it was. The background's position is read as 0, 0. On success the
-  // list holds the layers read and the active index is 0.
-  void SaveToStream(TStream& s) const;
-  void LoadFromStream(TStream& s);
+  // Clear, then the layers given, in order; the active index becomes 0 when there are
+  // layers.
+  void Replace(std::vector<std::unique_ptr<TLayerItem>> layers);
 
  private:
   void Changed();

@@ -109,7 +109,7 @@ const TLayerItem* TLayeredImage::GetActiveLayer() const {
 void TLayeredImage::SetActiveLayerIndex(int i) {
   if (i < 0 || i >= Layers.GetCount()) return;
   activeIndex_ = i;
-  RefreshCursor();
+  ActiveLayerChanged();
 }
 
 void TLayeredImage::LayerDeleting(TLayerItem& layer) {
@@ -150,7 +150,7 @@ void TLayeredImage::InvalidateImageRect(TRect r) {
     ClipRectToBitmap(r, composed_);
     pending_ = UnionRect(pending_, r);
   }
-  RepaintImageRect(r);
+  if (OnRepaint) OnRepaint(r);
 }
 
 void TLayeredImage::InvalidateImage() { InvalidateImageRect(UnboundedRect); }
@@ -189,7 +189,7 @@ void TLayeredImage::PrepareSteps(TRect r, int index, std::vector<TComposeStep>& 
                          DrawLayerBitmap(lp->Image, t, lp->Left, lp->Mask, lp->Opacity, b, lp->Top);
                        }});
       // A layer being dragged is drawn without its shadow until the drag ends.
-      if (l.Shadow.Enabled && !(MoveState == 2 && index == activeIndex_)) {
+      if (l.Shadow.Enabled && !(activeDragging_ && index == activeIndex_)) {
         auto shadow = std::make_shared<TShadowMask>(PrepareShadowMask(
             l.Mask, l.Left, l.Top, l.Image.Width(), l.Image.Height(), l.Shadow, r, l.Opacity));
         if (!shadow->Empty())
@@ -215,12 +215,12 @@ void TLayeredImage::PrepareSteps(TRect r, int index, std::vector<TComposeStep>& 
   }
 }
 
-void TLayeredImage::Compose(TBitmap& target, TRect r, bool fillWhite, const std::vector<int>& layers) {
+void TLayeredImage::Compose(TBitmap& target, TRect r, TColor fill, const std::vector<int>& layers) {
   if (target.PixelFormat() != pf24bit) return;
   ClipRectToBitmap(r, target);
   if (r.IsEmpty()) return;
   std::vector<TComposeStep> steps;
-  if (fillWhite) steps.push_back({true, [](TBitmap& t, TRect b) { t.FillRect(b, clWhite); }});
+  if (fill != clNone) steps.push_back({true, [fill](TBitmap& t, TRect b) { t.FillRect(b, fill); }});
   for (int i : layers) PrepareSteps(r, i, steps);
 
   const int64_t area = int64_t(r.Width()) * r.Height();
@@ -247,7 +247,7 @@ void TLayeredImage::Compose(TBitmap& target, TRect r, bool fillWhite, const std:
 
 void TLayeredImage::DrawLayer(int i, TBitmap& target, TRect clipRect) {
   if (i < 0 || i >= Layers.GetCount()) return;
-  Compose(target, clipRect, false, {i});
+  Compose(target, clipRect, clNone, {i});
 }
 
 void TLayeredImage::RenderRect(TRect r) {
@@ -257,7 +257,16 @@ void TLayeredImage::RenderRect(TRect r) {
   if (r.IsEmpty()) return;
   std::vector<int> all(size_t(Layers.GetCount()));
   for (int i = 0; i < Layers.GetCount(); ++i) all[size_t(i)] = i;
-  Compose(composed_, r, NeedsWhiteUnderBackground(), all);
+  Compose(composed_, r, NeedsWhiteUnderBackground() ? clWhite : clNone, all);
+}
+
+void TLayeredImage::RenderRectOnto(TBitmap& target, TRect r, TColor backdrop) {
+  if (Layers.GetCount() == 0 || target.PixelFormat() != pf24bit) return;
+  ClipRectToBitmap(r, target);
+  if (r.IsEmpty()) return;
+  std::vector<int> all(size_t(Layers.GetCount()));
+  for (int i = 0; i < Layers.GetCount(); ++i) all[size_t(i)] = i;
+  Compose(target, r, backdrop, all);
 }
 
 void TLayeredImage::RenderLayers() { RenderRect(UnboundedRect); }
@@ -267,7 +276,7 @@ void TLayeredImage::RenderLayers() { RenderRect(UnboundedRect); }
 int TLayeredImage::AppendLayer(std::unique_ptr<TLayerItem> layer) {
   const int i = Layers.Add(std::move(layer));
   activeIndex_ = i;
-  RefreshCursor();
+  ActiveLayerChanged();
   return i;
 }
 
@@ -338,7 +347,7 @@ int TLayeredImage::InsertBottomLayer(const TBitmap& image, const TBitmap& mask, 
   const int i = AddLayer(image, mask, name, 100, TPoint{0, 0});
   Layers.Move(i, 0);
   activeIndex_ = 0;
-  RefreshCursor();
+  ActiveLayerChanged();
   SyncComposedSize();
   return 0;
 }
@@ -456,7 +465,7 @@ void TLayeredImage::FlattenAllLayers() {
   }
   MakeBackgroundOpaqueUnder(drawn);
   TLayerItem& bg = Layers[0];
-  Compose(bg.Image, GetBitmapRect(bg.Image), false, drawn);
+  Compose(bg.Image, GetBitmapRect(bg.Image), clNone, drawn);
   while (Layers.GetCount() > 1) Layers.Delete(1);
   activeIndex_ = 0;
   InvalidateImage();
@@ -471,7 +480,7 @@ void TLayeredImage::MergeVisibleLayers() {
   }
   MakeBackgroundOpaqueUnder(drawn);
   TLayerItem& bg = Layers[0];
-  Compose(bg.Image, GetBitmapRect(bg.Image), false, drawn);
+  Compose(bg.Image, GetBitmapRect(bg.Image), clNone, drawn);
   for (int k = int(drawn.size()) - 1; k >= 0; --k) Layers.Delete(drawn[size_t(k)]);
   activeIndex_ = 0;
   InvalidateImage();
@@ -485,7 +494,7 @@ void TLayeredImage::MergeLayers(TLayerItem& upper, TLayerItem& lower, bool crop,
   if (lowerIsBackground || upper.LayerType == ltAdjustment || upper.LayerType == ltColor) {
     if (ui < 0) return;
     if (lowerIsBackground) MakeBackgroundOpaqueUnder({ui});
-    Compose(lower.Image, GetBitmapRect(lower.Image), false, {ui});
+    Compose(lower.Image, GetBitmapRect(lower.Image), clNone, {ui});
     InvalidateImage();
     return;
   }
@@ -579,26 +588,27 @@ TColor TLayeredImage::PickComposedColor(int x, int y, bool composed) {
   return l->Image.GetPixel(p.X, p.Y);
 }
 
-TLayerItem* TLayeredImage::LayerAtPoint(int x, int y) {
-  if (!IsPointOnImage(TPoint{x, y})) return nullptr;
-  const TPoint p = ClientToImagePoint(TPoint{x, y});
+TLayerItem* TLayeredImage::LayerAtPoint(int x, int y, bool throughMask) {
+  const TPoint p{x, y};
+  if (!ContainsImagePoint(p)) return nullptr;
   for (int i = Layers.GetCount() - 1; i >= 0; --i) {
     TLayerItem& l = Layers[i];
     if (l.LayerType >= ltAdjustment || !l.Visible || l.Opacity == 0) continue;
     const int lx = p.X - l.Left, ly = p.Y - l.Top;
     if (!PtInRect(GetBitmapRect(l.Image), TPoint{lx, ly})) continue;
-    if (PickByClick && IsMaskPixelHidden(l.Mask, lx, ly)) continue;
+    if (throughMask && IsMaskPixelHidden(l.Mask, lx, ly)) continue;
     return &l;
   }
   return nullptr;
 }
 
-void TLayeredImage::SelectLayerAtPoint(int x, int y) {
-  TLayerItem* l = LayerAtPoint(x, y);
-  if (!l) return;
+bool TLayeredImage::SelectLayerAtPoint(int x, int y, bool throughMask) {
+  TLayerItem* l = LayerAtPoint(x, y, throughMask);
+  if (!l) return false;
   activeIndex_ = Layers.IndexOf(l);
-  RefreshCursor();
+  ActiveLayerChanged();
   if (OnLayerSelect) OnLayerSelect(*this, *l);
+  return true;
 }
 
 // --- Coordinates ----------------------------------------------------------------------
@@ -628,16 +638,16 @@ TRect TLayeredImage::GetActiveLayerBounds() const {
   return l ? LayerBounds(*l) : TRect{};
 }
 
-bool TLayeredImage::IsPointOnImage(TPoint p) const {
+bool TLayeredImage::ContainsImagePoint(TPoint p) const {
   if (Layers.GetCount() == 0) return false;
   const TBitmap& bg = Layers[0].Image;
-  return PtInRect(Bounds(0, 0, bg.Width(), bg.Height()), ClientToImagePoint(p));
+  return PtInRect(Bounds(0, 0, bg.Width(), bg.Height()), p);
 }
 
 bool TLayeredImage::IsPointOnActiveLayer(TPoint p) const {
   if (activeIndex_ < 0 || !GetActiveLayer()) return false;
-  if (activeIndex_ == 0) return IsPointOnImage(p);
-  return PtInRect(GetBitmapRect(GetActiveLayer()->Image), ClientToLayerPoint(p));
+  if (activeIndex_ == 0) return ContainsImagePoint(p);
+  return PtInRect(GetBitmapRect(GetActiveLayer()->Image), ImageToLayerPoint(p));
 }
 
 bool TLayeredImage::BackgroundHasTransparency() const {
@@ -662,94 +672,15 @@ void TLayeredImage::MoveTo(int x, int y) {
   l->Left = x;
   l->Top = y;
   InvalidateImageRect(UnionRect(before, ExtendRectByShadow(LayerBounds(*l), l->Shadow)));
-  if (OnLayerMove) OnLayerMove(*this, MoveState == 2 ? lmDragging : lmMoved);
+  ReportLayerMove(activeDragging_ ? lmDragging : lmMoved);
 }
 
-bool TLayeredImage::IsMovableAt(TPoint p) const {
-  if (!IsActiveLayerMovable()) return false;
-  const TLayerItem& l = *GetActiveLayer();
-  const TPoint lp = ClientToLayerPoint(p);
-  if (!PtInRect(GetBitmapRect(l.Image), lp)) return false;
-  return !(PickByClick && IsMaskPixelHidden(l.Mask, lp.X, lp.Y));
-}
-
-void TLayeredImage::EndDrag() {
-  const bool wasDragging = MoveState == 2;
-  MoveState = 0;
-  if (OnLayerMove) OnLayerMove(*this, lmDragEnd);
+void TLayeredImage::SetActiveLayerDragging(bool dragging) {
+  if (dragging == activeDragging_) return;
+  activeDragging_ = dragging;
+  // the shadow, left out while dragging, comes back (or goes) where it reaches
   const TLayerItem* l = GetActiveLayer();
-  if (wasDragging && l && l->Shadow.Enabled)
-    InvalidateImageRect(ExtendRectByShadow(GetActiveLayerBounds(), l->Shadow));
-}
-
-void TLayeredImage::LayerMouseDown(TPoint p) {
-  if (MoveState == 2) EndDrag();
-  MoveState = 0;
-  if (PickByClick) SelectLayerAtPoint(p.X, p.Y);
-  if (!IsMovableAt(p)) return;
-  const TLayerItem& l = *GetActiveLayer();
-  MoveState = 1;
-  MoveStartPoint = ClientToImagePoint(p);
-  lastDragPoint_ = MoveStartPoint;
-  MoveStartPos = TPoint{l.Left, l.Top};
-}
-
-void TLayeredImage::DragTo(TPoint p) {
-  lastDragPoint_ = p;
-  int dx = p.X - MoveStartPoint.X, dy = p.Y - MoveStartPoint.Y;
-  if (Constrain) {
-    if (std::abs(dx) > std::abs(dy)) dy = 0;
-    else dx = 0;
-  }
-  int x = MoveStartPos.X + dx, y = MoveStartPos.Y + dy;
-  if (GridAlign && GridWidth >= 1) {
-    x = RoundHalfEven(double(x) / GridWidth) * GridWidth;
-    y = RoundHalfEven(double(y) / GridWidth) * GridWidth;
-  }
-  MoveTo(x, y);
-}
-
-void TLayeredImage::LayerMouseMove(TPoint p, bool shift) {
-  Constrain = shift;
-  const TPoint ip = ClientToImagePoint(p);
-  if (MoveState == 1) {
-    if (ip == MoveStartPoint) return;
-    MoveState = 2;
-    if (OnLayerMove) OnLayerMove(*this, lmDragStart);
-  }
-  if (MoveState == 2) DragTo(ip);
-}
-
-void TLayeredImage::LayerMouseUp() {
-  if (MoveState == 2) {
-    const TLayerItem* l = GetActiveLayer();
-    if (l && (l->Left != MoveStartPos.X || l->Top != MoveStartPos.Y) && OnLayerMove) OnLayerMove(*this, lmMoved);
-    EndDrag();
-  }
-  MoveState = 0;
-}
-
-bool TLayeredImage::LayerKeyDown(int key, bool shift) {
-  if (key == 27 && MoveState == 2) {
-    MoveTo(MoveStartPos.X, MoveStartPos.Y);
-    EndDrag();
-    return true;
-  }
-  if (key < 37 || key > 40 || MoveState != 0 || !IsActiveLayerMovable()) return false;
-  const int step = shift ? 8 : 1;
-  const TLayerItem& l = *GetActiveLayer();
-  const int x = l.Left + (key == 37 ? -step : key == 39 ? step : 0);
-  const int y = l.Top + (key == 38 ? -step : key == 40 ? step : 0);
-  if (OnLayerMove) OnLayerMove(*this, lmDragStart);
-  MoveTo(x, y);
-  if (OnLayerMove) OnLayerMove(*this, lmDragEnd);
-  RefreshCursor();
-  return true;
-}
-
-void TLayeredImage::LayerShiftChanged(bool shift) {
-  Constrain = shift;
-  if (MoveState == 2) DragTo(lastDragPoint_);
+  if (l && l->Shadow.Enabled) InvalidateLayerRect(GetActiveLayerBounds());
 }
 
 }  // namespace qm

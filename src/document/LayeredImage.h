@@ -4,10 +4,10 @@
 // background's size, what is shown, saved and picked from), adding, merging and picking
 // layers, and the coordinate chain between the view, the image and the active layer.
 //
-// The document window's image control (TMyImageLayered) derives from this class and
-// from the scrolling view: it overrides the view hooks below (coordinate mapping,
-// repaint, cursor) and paints UpdatedComposition(). Headless, the view is the identity
-// at zoom 1.
+// The model knows nothing of the widget that shows it: it works in image coordinates,
+// and tells its host (the document's view) what to repaint through OnRepaint. Moving a
+// layer with the pointer and the keys is the view's (document/views): the model only
+// places layers and composes a dragged layer without its shadow.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,7 +23,7 @@ namespace qm {
 class TUndoList;
 
 // Stages reported by OnLayerMove while the active layer is moved.
-enum : int { lmDragStart = 0, lmDragging = 1, lmDragEnd = 2, lmMoved = 3 };
+enum TLayerMoveStage : int { lmDragStart = 0, lmDragging = 1, lmDragEnd = 2, lmMoved = 3 };
 
 class TLayeredImage : public TLayerListOwner {
  public:
@@ -43,20 +43,16 @@ class TLayeredImage : public TLayerListOwner {
   std::string Comment;
   int ColorCount = 0;
 
-  // Moving the active layer with the mouse or keys. MoveState: 0 idle, 1 pressed on the
-  // layer, 2 dragging (a layer being dragged is composed without its shadow).
-  int MoveState = 0;
-  TPoint MoveStartPoint{};   // image coordinates of the press
-  TPoint MoveStartPos{};     // the layer's Left, Top at the press
-  int MoveCursor = 0;        // cursor shown over a movable layer
-  bool Constrain = false;    // Shift held: only the axis with the larger movement moves
-  bool PickByClick = false;  // a click selects the layer under the pointer, through its mask
-  bool GridAlign = false;    // positions snap to multiples of GridWidth
-  int GridWidth = 16;
-
-  std::function<void(TLayeredImage& sender, int stage)> OnLayerMove;
+  std::function<void(TLayeredImage& sender, TLayerMoveStage stage)> OnLayerMove;
   std::function<void(TLayeredImage& sender, TLayerItem& layer)> OnLayerDeleting;
   std::function<void(TLayeredImage& sender, TLayerItem& layer)> OnLayerSelect;
+
+  // The host's side: an image rectangle to repaint (it may reach past the image: the
+  // host clips),
+  // and a change of the active layer (the view's cursor may follow it). Either may be
+  // empty.
+  std::function<void(const TRect& imageRect)> OnRepaint;
+  std::function<void()> OnActiveLayerChanged;
 
   // The history whose steps must never outlive their layers: every layer deleted from
   // the stack first has its steps removed from it (at any depth). May be null; a history
@@ -94,6 +90,10 @@ class TLayeredImage : public TLayerListOwner {
   // it, then every layer from the bottom. RenderLayers does the whole image.
   void RenderRect(TRect r);
   void RenderLayers();
+  // Composes r of every layer onto a backdrop colour in target (a 24-bit bitmap of the
+  // image's size), whatever the background covers. Composed over black and over white,
+  // the image shows what it lets through: the view draws it over a checkerboard so.
+  void RenderRectOnto(TBitmap& target, TRect r, TColor backdrop);
 
   // --- Adding layers: each appends at the top and makes the new layer active ---------
   // Bitmap layer; image and mask are copied and made 24-bit. Returns the new index.
@@ -141,11 +141,12 @@ class TLayeredImage : public TLayerListOwner {
   // clNone without layers or outside; composed: the composed colour at image point
   // (x, y) (recomposed first); otherwise the active layer's pixel under it.
   TColor PickComposedColor(int x, int y, bool composed);
-  // The topmost visible bitmap or text layer under a view point (through its mask
-  // with PickByClick); null off the image.
-  TLayerItem* LayerAtPoint(int x, int y);
-  // Makes LayerAtPoint's layer active and reports it through OnLayerSelect.
-  void SelectLayerAtPoint(int x, int y);
+  // The topmost visible bitmap or text layer under an image point (with throughMask,
+  // only where its mask does not hide the pixel); null off the image.
+  TLayerItem* LayerAtPoint(int x, int y, bool throughMask = false);
+  // Makes LayerAtPoint's layer active and reports it through OnLayerSelect; false
+  // when there is none.
+  bool SelectLayerAtPoint(int x, int y, bool throughMask = false);
 
   // --- Coordinates -----------------------------------------------------------------
   // Image and active-layer coordinates differ by the active layer's position, except
@@ -154,11 +155,10 @@ class TLayeredImage : public TLayerListOwner {
   TRect LayerRectToImageRect(TRect r) const;
   TPoint ImageToLayerPoint(TPoint p) const;
   TPoint LayerToImagePoint(TPoint p) const;
-  TRect ClientToLayerRect(TRect r) const { return ImageRectToLayerRect(ClientToImageRect(r)); }
-  TPoint ClientToLayerPoint(TPoint p) const { return ImageToLayerPoint(ClientToImagePoint(p)); }
-  TPoint LayerToClientPoint(TPoint p) const { return ImageToClientPoint(LayerToImagePoint(p)); }
   TRect GetActiveLayerBounds() const;
-  // A view point on the active layer's Image (on the image, for the background).
+  // Whether an image point lies inside the image (the background's rectangle).
+  bool ContainsImagePoint(TPoint p) const;
+  // An image point on the active layer's Image (on the image, for the background).
   bool IsPointOnActiveLayer(TPoint p) const;
   // The background's Image is transparent (colour key) or has a mask.
   bool BackgroundHasTransparency() const;
@@ -168,34 +168,16 @@ class TLayeredImage : public TLayerListOwner {
   // bitmap or text layer).
   bool IsActiveLayerMovable() const;
   // Moves the active layer, invalidating where it was and where it goes; reports
-  // lmDragging during a drag and lmMoved otherwise.
+  // lmDragging while the active layer is being dragged and lmMoved otherwise.
   void MoveTo(int x, int y);
-
-  // The layer move mode, driven by the view with its pointer and keys (view
-  // coordinates). A press on a movable layer arms a drag (with PickByClick it first
-  // selects the layer under the pointer); moving makes it a drag (lmDragStart), each
-  // move places the layer at its start position plus the pointer's movement (Shift: on
-  // the axis that moved more, y on a tie; GridAlign: on multiples of GridWidth), and the
-  // release reports lmMoved when the layer ended elsewhere, then lmDragEnd. Esc puts a
-  // dragged layer back; the arrow keys nudge a movable layer by 1 pixel, 8 with Shift.
-  bool IsMovableAt(TPoint p) const;
-  void LayerMouseDown(TPoint p);
-  void LayerMouseMove(TPoint p, bool shift);
-  void LayerMouseUp();
-  // Esc (27) and the arrows (37 left, 38 up, 39 right, 40 down); true when handled.
-  bool LayerKeyDown(int key, bool shift);
-  // Shift pressed or released during a drag: the constraint is applied again.
-  void LayerShiftChanged(bool shift);
-
-  // --- View hooks --------------------------------------------------------------------
-  // Headless defaults: the view shows the image at zoom 1 with its top-left at (0, 0).
-  virtual TPoint ClientToImagePoint(TPoint p) const { return p; }
-  virtual TPoint ImageToClientPoint(TPoint p) const { return p; }
-  virtual TRect ClientToImageRect(TRect r) const { return r; }
-  virtual bool IsPointOnImage(TPoint p) const;
-  // The view repaints r (image coordinates); the cursor follows the state.
-  virtual void RepaintImageRect(const TRect&) {}
-  virtual void RefreshCursor() {}
+  // Whether the active layer is being dragged: it is then composed without its shadow.
+  // Ending a drag repaints the shadow's reach.
+  bool ActiveLayerDragging() const { return activeDragging_; }
+  void SetActiveLayerDragging(bool dragging);
+  // Reports a stage of a move through OnLayerMove.
+  void ReportLayerMove(TLayerMoveStage stage) {
+    if (OnLayerMove) OnLayerMove(*this, stage);
+  }
 
   // --- TLayerListOwner -------------------------------------------------------------------
   void StoreActiveIndex(int index) override { activeIndex_ = index; }
@@ -210,8 +192,9 @@ class TLayeredImage : public TLayerListOwner {
   // Keeps the composed bitmap at the background's size (queuing a full recomposition
   // when it changes).
   void SyncComposedSize();
-  // Draws the listed layers into target inside r, after white when fillWhite.
-  void Compose(TBitmap& target, TRect r, bool fillWhite, const std::vector<int>& layers);
+  // Draws the listed layers into target inside r, after filling it with fill (unless
+  // clNone).
+  void Compose(TBitmap& target, TRect r, TColor fill, const std::vector<int>& layers);
   void PrepareSteps(TRect r, int index, std::vector<TComposeStep>& steps);
   // Where a layer can change the composition: its rectangle with its shadow, or the
   // whole image for adjustment and colour layers.
@@ -223,15 +206,14 @@ class TLayeredImage : public TLayerListOwner {
   void MakeBackgroundOpaqueUnder(const std::vector<int>& layers);
   int AppendLayer(std::unique_ptr<TLayerItem> layer);
 
-  // Places the dragged layer for the pointer at image point p.
-  void DragTo(TPoint p);
-  // After a drag: the layer's shadow, left out while dragging, is drawn again.
-  void EndDrag();
+  void ActiveLayerChanged() {
+    if (OnActiveLayerChanged) OnActiveLayerChanged();
+  }
 
   TBitmap composed_;
   TRect pending_{};
-  TPoint lastDragPoint_{};
   int activeIndex_ = -1;
+  bool activeDragging_ = false;
   TUndoList* history_ = nullptr;
 };
 

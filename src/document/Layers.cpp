@@ -183,7 +183,7 @@ void CropLayerToMask(TBitmap& image, TBitmap& mask, TPoint& position) {
 void ResizeLayerBitmap(TBitmap& bmp, int w, int h, bool smooth) {
   if (bmp.Empty() || w < 1 || h < 1) return;
   if (bmp.Width() == w && bmp.Height() == h) return;
-  if (smooth && bmp.PixelFormat() == pf24bit && ResampleTriangle(bmp, w, h, bmp)) return;
+  if (smooth && bmp.PixelFormat() == pf24bit && Resample(bmp, w, h, TResampleFilter::Triangle, bmp)) return;
   // Without smoothing, or when the library could not do it: the size still has to be
   // reached, since a mask must keep its image's size.
   ResizeBitmap(w, h, bmp);

@@ -14,7 +14,7 @@ void EnsureGraphicsMagick() {
   std::call_once(once, [] { InitializeMagick(nullptr); });
 }
 
-bool ResampleTriangle(const TBitmap& src, int w, int h, TBitmap& out) {
+bool Resample(const TBitmap& src, int w, int h, TResampleFilter filter, TBitmap& out) {
   if (src.Empty() || src.PixelFormat() != pf24bit || w < 1 || h < 1) return false;
   EnsureGraphicsMagick();
   const size_t srcRow = size_t(src.Width()) * 3, dstRow = size_t(w) * 3;
@@ -33,7 +33,8 @@ bool ResampleTriangle(const TBitmap& src, int w, int h, TBitmap& out) {
   Image* image = ConstituteImage(src.Width(), src.Height(), "BGR", CharPixel, pixels, &ex);
   packed.reset();
   if (image) {
-    Image* sized = ResizeImage(image, unsigned(w), unsigned(h), TriangleFilter, 1.0, &ex);
+    const FilterTypes kind = filter == TResampleFilter::Lanczos ? LanczosFilter : TriangleFilter;
+    Image* sized = ResizeImage(image, unsigned(w), unsigned(h), kind, 1.0, &ex);
     DestroyImage(image);
     if (sized) {
       TBitmap result(w, h, pf24bit, clBlack);

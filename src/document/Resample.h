@@ -1,5 +1,9 @@
 #pragma once
-// Smooth resampling of layers through GraphicsMagick, the program's resampling library.
+// Smooth resampling through GraphicsMagick, the program's resampling library: the one
+// place the program hands pixels to it for a filtered resize (layers, selection masks,
+// navigator and file thumbnails).
+#include <cstdint>
+
 #include "platform/core/Bitmap.h"
 
 namespace qm {
@@ -8,9 +12,14 @@ namespace qm {
 // of times (also when the program has started it itself).
 void EnsureGraphicsMagick();
 
-// out := src (24-bit) resampled to w x h with GraphicsMagick's triangle filter. False,
-// with out untouched, when src is not a non-empty 24-bit bitmap, the size is below 1 or
-// the library fails.
-bool ResampleTriangle(const TBitmap& src, int w, int h, TBitmap& out);
+// The library's filters the program asks for: the triangle filter resizes layers,
+// masks and navigator thumbnails; Lanczos (three lobes) makes the layered file's
+// thumbnail.
+enum class TResampleFilter : uint8_t { Triangle, Lanczos };
+
+// out := src (24-bit) resampled to w x h with the filter, keeping src's transparency
+// flag and colour. out may be src. False, with out untouched, when src is not a
+// non-empty 24-bit bitmap, the size is below 1 or the library fails.
+bool Resample(const TBitmap& src, int w, int h, TResampleFilter filter, TBitmap& out);
 
 }  // namespace qm

@@ -502,7 +502,7 @@ void TShapeManager::ScaleToSize(int w, int h, TRect& r) {
   TBitmap mask = RenderMask();
   if (mask.Empty() || int64_t(w) * h > kMaxShapeMaskPixels) return;
   TBitmap smooth;
-  if (w >= 2 && h >= 2 && ResampleTriangle(mask, w, h, smooth))
+  if (w >= 2 && h >= 2 && Resample(mask, w, h, TResampleFilter::Triangle, smooth))
     mask = std::move(smooth);
   else
     ResizeBitmap(w, h, mask);

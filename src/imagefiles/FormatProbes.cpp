@@ -411,8 +411,9 @@ double GetFileResolution(const std::string& fileName) {
   else if (IsPspExt(fileName)) raw = Probe1(fileName, PspResolution);
   else if (IsPngExt(fileName)) raw = Probe1(fileName, PngResolution);
   else if (IsQxiExt(fileName)) raw = Probe1(fileName, QxiResolution);
-  if (!(raw > 0)) return 72;
-  return RoundHalfEven(raw * 10.0) / 10.0;
+  // A value that rounds to 0 is no resolution either: callers divide by it.
+  const double rounded = raw > 0 ? RoundHalfEven(raw * 10.0) / 10.0 : 0.0;
+  return rounded > 0 ? rounded : 72;
 }
 
 bool SetFileResolution(const std::string& fileName, double dpi) {

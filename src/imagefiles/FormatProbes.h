@@ -31,7 +31,8 @@ bool IsJpegExt(const std::string& fileName);  // .jpg .jpeg .jpe .jfif
 // metre), JPEG (JFIF density, or the EXIF XResolution with its unit, in either byte
 // order), TIFF (through libtiff), PCX, Paint Shop Pro, PNG (the first pHYs before the
 // image data) and our layered file. Rounded to one decimal (halves to even); 72 when
-// the file holds none, cannot be read, or holds 0 or less. Never fails.
+// the file holds none, cannot be read, or holds a value that rounds to 0 or less.
+// Never fails.
 double GetFileResolution(const std::string& fileName);
 
 // Writes the resolution into a file just saved, in place: BMP (both pixels-per-metre

@@ -11,6 +11,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/Colors.h"
+#include "platform/core/Stream.h"
 
 namespace qm {
 
@@ -220,6 +221,96 @@ void OptimizeGifFrameColorMap(TGifImage& gif, int frame) {
   if (f.TransparentIndex >= 0 && f.TransparentIndex < int(map.size()))
     f.TransparentIndex = remap[size_t(f.TransparentIndex)];
   f.ColorMap = std::move(next);
+}
+
+// --- One GIF inside another stream --------------------------------------------------
+
+namespace {
+
+// LZW with 12-bit codes expands data about 2730 times at most: a frame that claims
+// more pixels than the bytes left could give is refused before anything is allocated.
+constexpr int64_t kLzwRatio = 2731;
+constexpr int64_t kCodecSlack = 65536;
+
+int ReadFromStream(GifFileType* gif, GifByteType* buf, int n) {
+  auto* s = static_cast<TStream*>(gif->UserData);
+  try {
+    return n > 0 ? int(s->Read(buf, size_t(n))) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+struct TGifStreamCloser {
+  void operator()(GifFileType* g) const {
+    int err = 0;
+    DGifCloseFile(g, &err);
+  }
+};
+
+}  // namespace
+
+void ReadGifStreamFirstFrame(TStream& s, TBitmap& out) {
+  int err = 0;
+  std::unique_ptr<GifFileType, TGifStreamCloser> gif(DGifOpen(&s, ReadFromStream, &err));
+  if (!gif) throw EStreamError("GIF invalide");
+  TBitmap frame;
+  bool haveFrame = false;
+  std::vector<GifByteType> line;
+  for (;;) {
+    GifRecordType type;
+    if (DGifGetRecordType(gif.get(), &type) != GIF_OK) throw EStreamError("GIF invalide");
+    if (type == TERMINATE_RECORD_TYPE) break;
+    if (type == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      GifByteType* ext = nullptr;
+      if (DGifGetExtension(gif.get(), &code, &ext) != GIF_OK) throw EStreamError("GIF invalide");
+      while (ext)
+        if (DGifGetExtensionNext(gif.get(), &ext) != GIF_OK) throw EStreamError("GIF invalide");
+      continue;
+    }
+    if (type != IMAGE_DESC_RECORD_TYPE) throw EStreamError("GIF invalide");
+    if (DGifGetImageDesc(gif.get()) != GIF_OK) throw EStreamError("GIF invalide");
+    const GifImageDesc& d = gif->Image;
+    if (haveFrame) {
+      // later frames are passed over
+      int codeSize = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetCode(gif.get(), &codeSize, &block) != GIF_OK) throw EStreamError("GIF invalide");
+      while (block)
+        if (DGifGetCodeNext(gif.get(), &block) != GIF_OK) throw EStreamError("GIF invalide");
+      continue;
+    }
+    if (d.Width < 1 || d.Height < 1 || d.Width > kMaxBitmapSide || d.Height > kMaxBitmapSide)
+      throw EStreamError("Taille de bitmap invalide");
+    if (int64_t(d.Width) * d.Height > kLzwRatio * s.Remaining() + kCodecSlack) throw EReadError("GIF tronqué");
+    const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
+    TBitmap bmp(d.Width, d.Height, pf24bit, clBlack);
+    line.resize(size_t(d.Width));
+    auto put = [&](int y) {
+      if (DGifGetLine(gif.get(), line.data(), d.Width) != GIF_OK) throw EStreamError("GIF invalide");
+      uint8_t* p = bmp.ScanLine(y);
+      for (int x = 0; x < d.Width; ++x, p += 3) {
+        const int i = line[size_t(x)];
+        if (map && i < map->ColorCount) {
+          p[0] = map->Colors[i].Blue;
+          p[1] = map->Colors[i].Green;
+          p[2] = map->Colors[i].Red;
+        }
+      }
+    };
+    if (d.Interlace) {
+      static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+      for (int pass = 0; pass < 4; ++pass)
+        for (int y = kStart[pass]; y < d.Height; y += kStep[pass]) put(y);
+    } else {
+      for (int y = 0; y < d.Height; ++y) put(y);
+    }
+    frame = std::move(bmp);
+    haveFrame = true;
+  }
+  if (!haveFrame) throw EStreamError("GIF sans image");
+  out = std::move(frame);
 }
 
 }  // namespace qm

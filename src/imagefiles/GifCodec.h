@@ -5,8 +5,11 @@
 #include <string>
 
 #include "pixel/PixelFormat.h"
+#include "platform/core/Bitmap.h"
 
 namespace qm {
+
+class TStream;
 
 // Reads every frame. Interlaced frames come back in row order. A frame index beyond
 // its colour map reads as black (the map is padded); a frame without any colour map
@@ -26,5 +29,13 @@ void WriteGifFile(const std::string& fileName, const TGifImage& gif);
 // kept) and orders the rest by use, most used first, remapping the pixels and the
 // transparent index. The frame then carries its own map.
 void OptimizeGifFrameColorMap(TGifImage& gif, int frame);
+
+// Reads one GIF from the stream's position through its trailer, leaving the stream
+// after it: the first frame's colours become out, a 24-bit bitmap of the frame's size
+// (indices beyond the colour map stay black); later frames and extensions are passed
+// over. A side beyond kMaxBitmapSide is refused (EStreamError), as is a frame larger
+// than the bytes left could give (EReadError); anything else that does not decode
+// raises EStreamError. On failure out is left as it was.
+void ReadGifStreamFirstFrame(TStream& s, TBitmap& out);
 
 }  // namespace qm

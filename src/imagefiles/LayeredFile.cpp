@@ -7,14 +7,11 @@
 #include <vector>
 #include <string_view>
 
-#include "document/LayerStream.h"
 #include "document/Resample.h"
+#include "imagefiles/LayerStream.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/ImgZoom.h"
 #include "platform/core/Numeric.h"
-
-// GraphicsMagick's headers after ours: they define macros of their own.
-#include <magick/api.h>
 
 namespace qm {
 
@@ -57,47 +54,6 @@ constexpr int64_t kConcurrentThumbnailPixels = 1 << 20;
 
 int32_t StoredResolution(double dpi) { return RoundHalfEven(dpi * 1000.0); }
 
-// GraphicsMagick takes and gives packed rows; ours are padded to 4 bytes unless the
-// row's bytes are a multiple of 4.
-bool ResampleLanczos(const TBitmap& src, int w, int h, TBitmap& out) {
-  EnsureGraphicsMagick();
-  const size_t srcRow = size_t(src.Width()) * 3, dstRow = size_t(w) * 3;
-  std::unique_ptr<uint8_t[]> packed;
-  const uint8_t* pixels = src.Bits();
-  if (ptrdiff_t(srcRow) != src.Stride()) {
-    packed.reset(new uint8_t[srcRow * size_t(src.Height())]);
-    for (int y = 0; y < src.Height(); ++y) std::memcpy(packed.get() + srcRow * size_t(y), src.ScanLine(y), srcRow);
-    pixels = packed.get();
-  }
-  ExceptionInfo ex;
-  GetExceptionInfo(&ex);
-  bool ok = false;
-  Image* image = ConstituteImage(src.Width(), src.Height(), "BGR", CharPixel, pixels, &ex);
-  packed.reset();
-  if (image) {
-    Image* sized = ResizeImage(image, unsigned(w), unsigned(h), LanczosFilter, 1.0, &ex);
-    DestroyImage(image);
-    if (sized) {
-      TBitmap result(w, h, pf24bit, clBlack);
-      std::unique_ptr<uint8_t[]> buffer;
-      uint8_t* target = result.Bits();
-      if (ptrdiff_t(dstRow) != result.Stride()) {
-        buffer.reset(new uint8_t[dstRow * size_t(h)]);
-        target = buffer.get();
-      }
-      if (DispatchImage(sized, 0, 0, unsigned(w), unsigned(h), "BGR", CharPixel, target, &ex) == MagickPass) {
-        if (buffer)
-          for (int y = 0; y < h; ++y) std::memcpy(result.ScanLine(y), buffer.get() + dstRow * size_t(y), dstRow);
-        out = std::move(result);
-        ok = true;
-      }
-      DestroyImage(sized);
-    }
-  }
-  DestroyExceptionInfo(&ex);
-  return ok;
-}
-
 }  // namespace
 
 // --- Thumbnail ---------------------------------------------------------------------
@@ -137,7 +93,7 @@ TBitmap CreateThumbnail(const TBitmap& bmp, int size) {
     src = &reduced;
   }
   TBitmap out;
-  if (!ResampleLanczos(*src, tw, th, out)) throw EInvalidGraphic("Impossible de réduire l'image");
+  if (!Resample(*src, tw, th, TResampleFilter::Lanczos, out)) throw EInvalidGraphic("Impossible de réduire l'image");
   return out;
 }
 
@@ -207,7 +163,7 @@ void SaveLayeredImageToStream(TLayeredImage& image, TStream& s) {
   s.Write(room.data(), room.size());
   TBitmap thumb;
   if (int64_t(composed.Width()) * composed.Height() >= kConcurrentThumbnailPixels) {
-    std::future<void> layers = std::async(std::launch::async, [&image, &s] { image.Layers.SaveToStream(s); });
+    std::future<void> layers = std::async(std::launch::async, [&image, &s] { SaveToStream(image.Layers, s); });
     try {
       thumb = CreateThumbnail(composed, kLayeredThumbnailSize);
     } catch (...) {
@@ -216,7 +172,7 @@ void SaveLayeredImageToStream(TLayeredImage& image, TStream& s) {
     }
     layers.get();
   } else {
-    image.Layers.SaveToStream(s);
+    SaveToStream(image.Layers, s);
     thumb = CreateThumbnail(composed, kLayeredThumbnailSize);
   }
   if (thumb.Width() != tw || thumb.Height() != th) throw EInvalidGraphic("Vignette inattendue");
@@ -239,7 +195,7 @@ void LoadLayeredImageFromStream(TLayeredImage& image, TStream& s) {
   s.Skip(int64_t(blockSize) - 4);
   // The list reads every layer before it replaces the old ones; the properties follow
   // only once it has.
-  image.Layers.LoadFromStream(s);
+  LoadFromStream(image.Layers, s);
   image.ResolutionX = h.resX / 1000.0;
   image.ResolutionY = h.resY / 1000.0;
   image.Comment = h.comment;

@@ -1,7 +1,7 @@
 #pragma once
 // The layered image file (.qxi): a whole document with its size, resolution, comment,
 // colour count, a 150-pixel thumbnail for browsers, and every layer (the layer records
-// are in document/LayerStream.h). Little-endian throughout.
+// are in LayerStream.h). Little-endian throughout.
 //
 //   0    17  "Quillomatic Image"
 //   17    1  version, 1

@@ -11,6 +11,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/Colors.h"
+#include "platform/core/Stream.h"
 
 namespace qm {
 
@@ -297,6 +298,74 @@ void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
     }
   }
   if (bmp.Transparent) png.TransparentColor = ColorToRGB(bmp.EffectiveTransparentColor()) & 0xFFFFFF;
+}
+
+// --- One PNG inside another stream --------------------------------------------------
+
+namespace {
+
+// Deflate never expands data more than 1032 times: a PNG that claims more rows than
+// the bytes left in the stream could give is refused before anything is allocated.
+constexpr int64_t kDeflateRatio = 1032;
+constexpr int64_t kCodecSlack = 65536;
+
+void StreamReadData(png_structp png, png_bytep data, size_t n) {
+  auto* s = static_cast<TStream*>(png_get_io_ptr(png));
+  size_t got = 0;
+  try {
+    got = s->Read(data, n);
+  } catch (...) {
+    got = 0;
+  }
+  if (got != n) png_error(png, "truncated");
+}
+
+[[noreturn]] void StreamFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// Kept free of objects with destructors: libpng leaves through longjmp.
+bool DecodePngStream(TStream& s, TPngImage& out) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, StreamFail, OnWarning);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_read_fn(png, &s, StreamReadData);
+  png_set_user_limits(png, kMaxBitmapSide, kMaxBitmapSide);
+  png_read_info(png, info);
+  const int64_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+  const int64_t raw = (int64_t(png_get_rowbytes(png, info)) + 1) * h;
+  if (w < 1 || h < 1 || raw > kDeflateRatio * s.Remaining() + kCodecSlack) png_error(png, "too large");
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  const int channels = png_get_channels(png, info);
+  if (channels != 3 && channels != 4) png_error(png, "channels");
+  out.Width = int(w);
+  out.Height = int(h);
+  out.ColorType = channels == 4 ? pcRGBA : pcRGB;
+  out.Pixels.assign(size_t(w) * size_t(h) * size_t(channels), 0);
+  const size_t row = size_t(w) * size_t(channels);
+  for (int pass = 0; pass < passes; ++pass)
+    for (int64_t y = 0; y < h; ++y) png_read_row(png, out.Pixels.data() + size_t(y) * row, nullptr);
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+}  // namespace
+
+void ReadPngStream(TStream& s, TPngImage& png) {
+  TPngImage read;
+  if (!DecodePngStream(s, read)) throw EStreamError("PNG invalide");
+  png = std::move(read);
 }
 
 }  // namespace qm

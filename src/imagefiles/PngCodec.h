@@ -17,6 +17,8 @@ struct TPngWriteOptions {
   int CompressionLevel = 7;    // zlib 0..9
 };
 
+class TStream;
+
 // Reads a PNG file: palette pictures keep their indices (bit depths below 8 widened to
 // one byte per index) and transparency entries; grey pictures become RGB, grey with
 // alpha RGBA; 16-bit samples are scaled to 8 bits; a tRNS key of a grey or RGB picture
@@ -34,5 +36,12 @@ void WritePngFile(const std::string& fileName, const TPngImage& png, const TPngW
 // transparent and the palette holds it, as a fully transparent entry); any other an RGB
 // PNG, keyed with its transparent colour when marked transparent.
 void BitmapToPng(const TBitmap& bmp, TPngImage& png);
+
+// Reads one PNG from the stream's position through its IEND chunk, leaving the stream
+// after it: palettes and grey are expanded to RGB, 16-bit samples cut to 8 bits, an
+// alpha channel kept (RGBA). A side beyond kMaxBitmapSide, or more rows than the bytes
+// left could inflate to, is refused before anything is allocated. Throws EStreamError
+// for anything that does not decode; png is then left as it was.
+void ReadPngStream(TStream& s, TPngImage& png);
 
 }  // namespace qm

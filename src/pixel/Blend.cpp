@@ -32,7 +32,8 @@ inline bool KeyMatch(const uint8_t* s, const uint8_t* key, int tol) {
 // How the source lands on the destination.
 enum class Mode { Copy, Opacity, Keyed, Masked, WhereMasked, KeyedMasked };
 
-struct Spec {
+// A mode with its parameters, ready for the row loops.
+struct Blending {
   Mode mode = Mode::Copy;
   int percent = 100;
   uint8_t key[3] = {0, 0, 0};
@@ -45,8 +46,8 @@ struct Spec {
   }
 };
 
-Spec MakeSpec(Mode mode, int percent) {
-  Spec s;
+Blending MakeBlending(Mode mode, int percent) {
+  Blending s;
   s.mode = mode;
   s.percent = percent;
   if (mode == Mode::Masked || mode == Mode::KeyedMasked) s.MakeMaskTable();
@@ -55,7 +56,7 @@ Spec MakeSpec(Mode mode, int percent) {
 
 // Applies one row: d and s point at npix pixels, m (masked modes) at the mask value of
 // the first pixel with mstride bytes between pixels. w is scratch of 3 * npix bytes.
-void ApplyRow(uint8_t* d, const uint8_t* s, const uint8_t* m, int mstride, int npix, const Spec& sp,
+void ApplyRow(uint8_t* d, const uint8_t* s, const uint8_t* m, int mstride, int npix, const Blending& sp,
               uint8_t* w) {
   const int nb = npix * 3;
   switch (sp.mode) {
@@ -129,9 +130,9 @@ TBitmap CopyOfBlockSource(const TBitmap& bmp, Block& b) {
 
 // Draws src into dst through a placed block. The mask, when used, is read at the
 // source position.
-void RunBlock(const TBitmap& src0, TBitmap& dst, Block b, const Spec& sp0) {
+void RunBlock(const TBitmap& src0, TBitmap& dst, Block b, const Blending& sp0) {
   const TBitmap* src = &src0;
-  Spec sp = sp0;
+  Blending sp = sp0;
   TBitmap srcCopy, maskCopy;
   int mx = b.sx, my = b.sy;
   if (UsesMask(sp.mode) && sp.mask == &dst) {
@@ -166,7 +167,7 @@ void CopyRectImpl(const TBitmap& src, TRect srcRect, TBitmap& dst, int X, int Y,
   if (!Is24(src) || !Is24(dst)) return;
   Block b;
   if (!PlaceBlock(src, srcRect, dst, X, Y, dstRect, honour, b)) return;
-  RunBlock(src, dst, b, MakeSpec(Mode::Copy, 100));
+  RunBlock(src, dst, b, MakeBlending(Mode::Copy, 100));
 }
 
 void CopyRectOpacityImpl(const TBitmap& src, TRect srcRect, TBitmap& dst, int X, int Y, TRect dstRect,
@@ -177,7 +178,7 @@ void CopyRectOpacityImpl(const TBitmap& src, TRect srcRect, TBitmap& dst, int X,
   if (!Is24(src) || !Is24(dst)) return;
   Block b;
   if (!PlaceBlock(src, srcRect, dst, X, Y, dstRect, honour, b)) return;
-  RunBlock(src, dst, b, MakeSpec(Mode::Opacity, opacity));
+  RunBlock(src, dst, b, MakeBlending(Mode::Opacity, opacity));
 }
 
 void CopyRectTransparentImpl(const TBitmap& src, TRect srcRect, TBitmap& dst, int X, int Y, TRect dstRect,
@@ -189,7 +190,7 @@ void CopyRectTransparentImpl(const TBitmap& src, TRect srcRect, TBitmap& dst, in
   if (!Is24(src) || !Is24(dst)) return;
   Block b;
   if (!PlaceBlock(src, srcRect, dst, X, Y, dstRect, honour, b)) return;
-  Spec sp = MakeSpec(Mode::Keyed, opacity);
+  Blending sp = MakeBlending(Mode::Keyed, opacity);
   ColorToPixel24(key, sp.key);
   sp.tolerance = tolerance;
   RunBlock(src, dst, b, sp);
@@ -201,7 +202,7 @@ void CopyRectMaskedImpl(const TBitmap& src, TRect srcRect, TBitmap& dst, int X, 
   if (!Is24(src) || !Is24(dst)) return;
   Block b;
   if (!PlaceBlock(src, srcRect, dst, X, Y, dstRect, honour, b)) return;
-  Spec sp = MakeSpec(mode, ClampPercent(opacity));
+  Blending sp = MakeBlending(mode, ClampPercent(opacity));
   sp.mask = &mask;
   RunBlock(src, dst, b, sp);
 }
@@ -241,7 +242,7 @@ bool PrepareStretch(const TBitmap& src, TRect& srcRect, const TBitmap& dst, cons
   return true;
 }
 
-void RunStretch(const TBitmap& src0, TBitmap& dst, const StretchMap& map, const Spec& sp0) {
+void RunStretch(const TBitmap& src0, TBitmap& dst, const StretchMap& map, const Blending& sp0) {
   const TBitmap* src = &src0;
   TBitmap srcCopy, maskCopy;
   if (&src0 == &dst) {
@@ -250,7 +251,7 @@ void RunStretch(const TBitmap& src0, TBitmap& dst, const StretchMap& map, const 
   }
   // a mask that is also the destination is read as it was before the call, whatever
   // order the threads write the rows in
-  Spec sp = sp0;
+  Blending sp = sp0;
   if (UsesMask(sp.mode) && sp.mask == &dst) {
     maskCopy = dst.Clone();
     sp.mask = &maskCopy;
@@ -263,6 +264,11 @@ void RunStretch(const TBitmap& src0, TBitmap& dst, const StretchMap& map, const 
       const uint8_t* s = src->ScanLine(sy);
       uint8_t* d = dst.ScanLine(y) + ptrdiff_t(map.area.Left) * 3;
       uint8_t* g = sp.mode == Mode::Copy ? d : row.data();
+      // A magnified copy repeats each source row: the row just written is copied again.
+      if (sp.mode == Mode::Copy && y > y0 && map.sy[size_t(y - 1 - map.area.Top)] == sy) {
+        std::memcpy(d, dst.ScanLine(y - 1) + ptrdiff_t(map.area.Left) * 3, size_t(w) * 3);
+        continue;
+      }
       for (int i = 0; i < w; ++i) {
         const uint8_t* p = s + ptrdiff_t(map.sx[size_t(i)]) * 3;
         g[3 * i] = p[0];
@@ -295,7 +301,7 @@ void TilePatternRow(const TBitmap& pattern, int py, int x0, int n, int originX, 
 }
 
 void FillPatternImpl(const TBitmap& pattern, TBitmap& dst, int originX, int originY, TRect rect,
-                     const Spec& sp) {
+                     const Blending& sp) {
   if (!Is24(pattern) || !Is24(dst)) return;
   ClipRectToBitmap(rect, dst);
   if (rect.IsEmpty()) return;
@@ -324,7 +330,7 @@ void FillPatternImpl(const TBitmap& pattern, TBitmap& dst, int originX, int orig
 // Runs a mask-driven fill: the mask placed at (X, Y), source pixels coming from
 // makeRow(y, buffer) for each destination row of the block.
 template <class MakeRow>
-void RunMaskFill(const TBitmap& mask0, TRect maskRect, TBitmap& dst, int X, int Y, TRect dstRect, Spec sp,
+void RunMaskFill(const TBitmap& mask0, TRect maskRect, TBitmap& dst, int X, int Y, TRect dstRect, Blending sp,
                  MakeRow makeRow) {
   if (!Is24(mask0) || !Is24(dst)) return;
   Block b;
@@ -451,7 +457,7 @@ void StretchBitmapRect(const TBitmap& src, TRect srcRect, TBitmap& dst, TRect ds
   StretchMap map;
   if (!PrepareStretch(src, srcRect, dst, dstRect, clipRect, handover, map)) return;
   if (handover) return CopyRectImpl(src, srcRect, dst, dstRect.Left, dstRect.Top, clipRect, true);
-  RunStretch(src, dst, map, MakeSpec(Mode::Copy, 100));
+  RunStretch(src, dst, map, MakeBlending(Mode::Copy, 100));
 }
 
 void StretchBitmapRectOpacity(const TBitmap& src, TRect srcRect, TBitmap& dst, TRect dstRect, TRect clipRect,
@@ -464,7 +470,7 @@ void StretchBitmapRectOpacity(const TBitmap& src, TRect srcRect, TBitmap& dst, T
   StretchMap map;
   if (!PrepareStretch(src, srcRect, dst, dstRect, clipRect, handover, map)) return;
   if (handover) return CopyRectOpacityImpl(src, srcRect, dst, dstRect.Left, dstRect.Top, clipRect, opacity, true);
-  RunStretch(src, dst, map, MakeSpec(Mode::Opacity, opacity));
+  RunStretch(src, dst, map, MakeBlending(Mode::Opacity, opacity));
 }
 
 void StretchBitmapRectTransparent(const TBitmap& src, TRect srcRect, TBitmap& dst, TRect dstRect,
@@ -480,7 +486,7 @@ void StretchBitmapRectTransparent(const TBitmap& src, TRect srcRect, TBitmap& ds
   if (handover)
     return CopyRectTransparentImpl(src, srcRect, dst, dstRect.Left, dstRect.Top, clipRect, opacity, key,
                                    tolerance, true);
-  Spec sp = MakeSpec(Mode::Keyed, opacity);
+  Blending sp = MakeBlending(Mode::Keyed, opacity);
   ColorToPixel24(key, sp.key);
   sp.tolerance = tolerance;
   RunStretch(src, dst, map, sp);
@@ -497,7 +503,7 @@ void StretchBitmapRectMasked(const TBitmap& src, TRect srcRect, TBitmap& dst, TR
   if (handover)
     return CopyRectMaskedImpl(src, srcRect, dst, dstRect.Left, dstRect.Top, clipRect, opacity, mask,
                               Mode::Masked, true);
-  Spec sp = MakeSpec(Mode::Masked, opacity);
+  Blending sp = MakeBlending(Mode::Masked, opacity);
   sp.mask = &mask;
   RunStretch(src, dst, map, sp);
 }
@@ -505,7 +511,7 @@ void StretchBitmapRectMasked(const TBitmap& src, TRect srcRect, TBitmap& dst, TR
 // --- Patterns, colours and masks -----------------------------------------------------------
 
 void FillRectWithPatternPlain(const TBitmap& pattern, TBitmap& dst, int originX, int originY, TRect rect) {
-  FillPatternImpl(pattern, dst, originX, originY, rect, MakeSpec(Mode::Copy, 100));
+  FillPatternImpl(pattern, dst, originX, originY, rect, MakeBlending(Mode::Copy, 100));
 }
 
 void FillRectWithPatternOpacity(const TBitmap& pattern, TBitmap& dst, int originX, int originY, TRect rect,
@@ -513,7 +519,7 @@ void FillRectWithPatternOpacity(const TBitmap& pattern, TBitmap& dst, int origin
   if (opacity < 1) return;
   opacity = ClampPercent(opacity);
   if (opacity == 100) return FillRectWithPatternPlain(pattern, dst, originX, originY, rect);
-  FillPatternImpl(pattern, dst, originX, originY, rect, MakeSpec(Mode::Opacity, opacity));
+  FillPatternImpl(pattern, dst, originX, originY, rect, MakeBlending(Mode::Opacity, opacity));
 }
 
 void FillRectWithPattern(const TBitmap& pattern, TBitmap& dst, int originX, int originY, TRect rect,
@@ -522,7 +528,7 @@ void FillRectWithPattern(const TBitmap& pattern, TBitmap& dst, int originX, int 
   opacity = ClampPercent(opacity);
   if (tolerance < 0) tolerance = 0;
   if (key == clNone) return FillRectWithPatternOpacity(pattern, dst, originX, originY, rect, opacity);
-  Spec sp = MakeSpec(Mode::Keyed, opacity);
+  Blending sp = MakeBlending(Mode::Keyed, opacity);
   ColorToPixel24(key, sp.key);
   sp.tolerance = tolerance;
   FillPatternImpl(pattern, dst, originX, originY, rect, sp);
@@ -533,7 +539,7 @@ void BlendColorThroughMask(const TBitmap& mask, TRect maskRect, TBitmap& dst, in
   if (opacity < 1) return;
   uint8_t px[3];
   ColorToPixel24(color, px);
-  RunMaskFill(mask, maskRect, dst, X, Y, dstRect, MakeSpec(Mode::Masked, ClampPercent(opacity)),
+  RunMaskFill(mask, maskRect, dst, X, Y, dstRect, MakeBlending(Mode::Masked, ClampPercent(opacity)),
               [&](const TRect& d, int, uint8_t* row) {
                 for (int i = 0; i < d.Width(); ++i) {
                   row[3 * i] = px[0];
@@ -547,7 +553,7 @@ void FillPatternThroughMask(const TBitmap& mask, TRect maskRect, TBitmap& dst, i
                             const TBitmap& pattern, bool useKey, TColor key, int opacity) {
   if (opacity < 1 || !Is24(pattern)) return;
   opacity = ClampPercent(opacity);
-  Spec sp = MakeSpec(useKey && key != clNone ? Mode::KeyedMasked : Mode::Masked, opacity);
+  Blending sp = MakeBlending(useKey && key != clNone ? Mode::KeyedMasked : Mode::Masked, opacity);
   if (sp.mode == Mode::KeyedMasked) {
     ColorToPixel24(key, sp.key);
     sp.tolerance = 0;

@@ -229,7 +229,7 @@ void FillRectFrame(TCanvas& canvas, const TRect& r, TColor color, int t) {
 }
 
 void ResizeCanvasInto(const TBitmap& src, TBitmap& dst, int width, int height, TColor background,
-                      uint8_t alignment, TRect& imageRect) {
+                      TAlignment alignment, TRect& imageRect) {
   imageRect = TRect{};
   if (width < 1 || height < 1) return;
   TBitmap out = MakeLike(src, width, height, background);
@@ -242,7 +242,8 @@ void ResizeCanvasInto(const TBitmap& src, TBitmap& dst, int width, int height, T
   imageRect = placed;
 }
 
-void ResizeCanvas(TBitmap& bmp, int width, int height, TColor background, uint8_t alignment, TRect& imageRect) {
+void ResizeCanvas(TBitmap& bmp, int width, int height, TColor background, TAlignment alignment,
+                  TRect& imageRect) {
   TBitmap out;
   ResizeCanvasInto(bmp, out, width, height, background, alignment, imageRect);
   if (width < 1 || height < 1) return;

@@ -6,6 +6,7 @@
 // the source's format, palette, transparent colour and transparent flag.
 #include <cstdint>
 
+#include "pixel/RectUtils.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Canvas.h"
 #include "platform/core/Types.h"
@@ -41,8 +42,9 @@ void ScrollBitmapWrapHorizontal(TBitmap& bmp, int n);
 void FitSizeProportional(int& width, int& height, int maxWidth, int maxHeight);
 void FillRectFrame(TCanvas& canvas, const TRect& r, TColor color, int thickness);
 void ResizeCanvasInto(const TBitmap& src, TBitmap& dst, int width, int height, TColor background,
-                      uint8_t alignment, TRect& imageRect);
-void ResizeCanvas(TBitmap& bmp, int width, int height, TColor background, uint8_t alignment, TRect& imageRect);
+                      TAlignment alignment, TRect& imageRect);
+void ResizeCanvas(TBitmap& bmp, int width, int height, TColor background, TAlignment alignment,
+                  TRect& imageRect);
 void AddImageBorder(TBitmap& bmp, int border, TColor color, bool enlarge);
 // The rect left after cutting the rows and columns that are uniformly of the colour
 // (within the tolerance) from each side; clNone takes each side's own reference pixel.

@@ -49,24 +49,6 @@ AxisTaps MakeTaps(int srcStart, int srcLen, int dstLen, int first, int n) {
   return t;
 }
 
-// One source row filtered horizontally: 3 sums per destination column.
-void FilterRow(const uint8_t* s, const AxisTaps& tx, int n, uint32_t* out) {
-  for (int k = 0; k < n; ++k) {
-    const uint8_t* p = s + ptrdiff_t(tx.start[size_t(k)]) * 3;
-    const uint32_t* w = tx.weight.data() + tx.offset[size_t(k)];
-    const int c = tx.count[size_t(k)];
-    uint32_t b = 0, g = 0, r = 0;
-    for (int i = 0; i < c; ++i) {
-      b += w[i] * p[3 * i];
-      g += w[i] * p[3 * i + 1];
-      r += w[i] * p[3 * i + 2];
-    }
-    out[3 * k] = b;
-    out[3 * k + 1] = g;
-    out[3 * k + 2] = r;
-  }
-}
-
 // A 24-bit copy of the part of a bitmap of another format that a drawing reads.
 const TBitmap& As24(const TBitmap& bmp, TRect& s, TBitmap& holder) {
   if (bmp.PixelFormat() == pf24bit) return bmp;
@@ -88,36 +70,46 @@ void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, 
   const int w = area.Width();
   const AxisTaps tx = MakeTaps(srcRect.Left, srcRect.Width(), dstRect.Width(), area.Left - dstRect.Left, w);
   const AxisTaps ty = MakeTaps(srcRect.Top, srcRect.Height(), dstRect.Height(), area.Top - dstRect.Top, area.Height());
+  // the source columns the area reads
+  const int sx0 = tx.start[0], sx1 = tx.start[size_t(w) - 1] + tx.count[size_t(w) - 1];
+  const size_t span = size_t(sx1 - sx0) * 3;
   ParallelRows(area.Top, area.Bottom, int64_t(srcRect.Width()) * srcRect.Height(), [&](int y0, int y1) {
-    // two horizontally filtered rows are kept: consecutive destination rows share the
-    // source row on their border
-    std::vector<uint32_t> acc(size_t(w) * 3), slot[2] = {acc, acc};
-    int slotRow[2] = {-1, -1};
-    int newest = 0;
+    // The covered source rows are first summed by their vertical weights over every
+    // column (contiguous bytes: the loop vectorises), then each destination pixel
+    // sums its columns by their horizontal weights. The products are exact integers,
+    // so the order of the two sums changes nothing in the result; rows on the border
+    // of two destination rows are read twice, which costs less than filtering every
+    // source row horizontally.
+    std::vector<uint32_t> col(span);
     for (int y = y0; y < y1; ++y) {
       const size_t k = size_t(y - area.Top);
-      std::fill(acc.begin(), acc.end(), 0u);
       const uint32_t* wy = ty.weight.data() + ty.offset[k];
       for (int i = 0; i < ty.count[k]; ++i) {
-        const int row = ty.start[k] + i;
-        int s;
-        if (slotRow[newest] == row) {
-          s = newest;
-        } else if (slotRow[1 - newest] == row) {
-          s = 1 - newest;
-        } else {
-          s = 1 - newest;
-          FilterRow(src.ScanLine(row), tx, w, slot[s].data());
-          slotRow[s] = row;
-        }
-        newest = s;
+        const uint8_t* s = src.ScanLine(ty.start[k] + i) + ptrdiff_t(sx0) * 3;
         const uint32_t wv = wy[i];
-        const uint32_t* h = slot[s].data();
-        for (size_t j = 0; j < acc.size(); ++j) acc[j] += wv * h[j];
+        uint32_t* c = col.data();
+        if (i == 0) {
+          for (size_t j = 0; j < span; ++j) c[j] = wv * s[j];
+        } else {
+          for (size_t j = 0; j < span; ++j) c[j] += wv * s[j];
+        }
       }
       uint8_t* d = dst.ScanLine(y) + ptrdiff_t(area.Left) * 3;
       constexpr uint32_t half = 1u << (2 * kWeightBits - 1);
-      for (size_t j = 0; j < acc.size(); ++j) d[j] = uint8_t((acc[j] + half) >> (2 * kWeightBits));
+      for (int kx = 0; kx < w; ++kx) {
+        const uint32_t* p = col.data() + size_t(tx.start[size_t(kx)] - sx0) * 3;
+        const uint32_t* wx = tx.weight.data() + tx.offset[size_t(kx)];
+        const int n = tx.count[size_t(kx)];
+        uint32_t b = 0, g = 0, r = 0;
+        for (int i = 0; i < n; ++i) {
+          b += wx[i] * p[3 * i];
+          g += wx[i] * p[3 * i + 1];
+          r += wx[i] * p[3 * i + 2];
+        }
+        d[3 * kx] = uint8_t((b + half) >> (2 * kWeightBits));
+        d[3 * kx + 1] = uint8_t((g + half) >> (2 * kWeightBits));
+        d[3 * kx + 2] = uint8_t((r + half) >> (2 * kWeightBits));
+      }
     }
   });
 }
@@ -194,7 +186,7 @@ void DrawBitmapZoomed(const TBitmap* bmp, TCanvas* canvas, const TRect& viewRect
 
 // --- TImageZoom -------------------------------------------------------------------------
 
-double TImageZoom::ComputeFitZoom(const TBitmap* bmp, const TRect& rect, uint8_t mode) {
+double TImageZoom::ComputeFitZoom(const TBitmap* bmp, const TRect& rect, TFitMode mode) {
   if (!bmp || bmp->Empty() || rect.IsEmpty()) return 0.0;
   const double zx = double(rect.Width()) / bmp->Width(), zy = double(rect.Height()) / bmp->Height();
   switch (mode) {
@@ -261,7 +253,7 @@ void TImageZoom::SetViewRect(const TRect& r) {
   Update();
 }
 
-void TImageZoom::SetFitMode(uint8_t mode) {
+void TImageZoom::SetFitMode(TFitMode mode) {
   if (mode == fitMode_) return;
   fitMode_ = mode;
   Update();
@@ -275,9 +267,9 @@ void TImageZoom::SetZoom(double z) {
   Update();
 }
 
-void TImageZoom::SetAlignment(uint8_t code) {
-  if (code == alignment_) return;
-  alignment_ = code;
+void TImageZoom::SetAlignment(TAlignment alignment) {
+  if (alignment == alignment_) return;
+  alignment_ = alignment;
   UpdatePosition();
 }
 

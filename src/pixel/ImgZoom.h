@@ -3,6 +3,7 @@
 // chosen, where the zoomed image sits, and the drawing itself.
 #include <cstdint>
 
+#include "pixel/RectUtils.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Canvas.h"
 #include "platform/core/Types.h"
@@ -10,7 +11,7 @@
 namespace qm {
 
 // Fit modes of TImageZoom.
-enum : uint8_t { fmActualSize = 0, fmFitWidth = 1, fmFitHeight = 2, fmFitWhole = 3, fmExplicit = 4 };
+enum TFitMode : uint8_t { fmActualSize = 0, fmFitWidth = 1, fmFitHeight = 2, fmFitWhole = 3, fmExplicit = 4 };
 
 // No zoomed side may exceed this, so sizes and positions stay far inside int32.
 constexpr double kMaxZoomedSide = double(1 << 28);
@@ -21,7 +22,7 @@ class TImageZoom {
 
   // 0 without a bitmap, for an empty bitmap or an empty rect; mode 1: rect width /
   // bitmap width; 2: rect height / bitmap height; 3: the smaller; otherwise 1.
-  static double ComputeFitZoom(const TBitmap* bmp, const TRect& rect, uint8_t mode);
+  static double ComputeFitZoom(const TBitmap* bmp, const TRect& rect, TFitMode mode);
 
   void Update();
   void UpdatePosition();
@@ -33,13 +34,13 @@ class TImageZoom {
   void SetTarget(TCanvas* canvas);
   const TRect& ViewRect() const { return viewRect_; }
   void SetViewRect(const TRect& r);
-  uint8_t FitMode() const { return fitMode_; }
-  void SetFitMode(uint8_t mode);
+  TFitMode FitMode() const { return fitMode_; }
+  void SetFitMode(TFitMode mode);
   double Zoom() const { return zoom_; }
   // A value <= 0 or NaN becomes 1; the fit mode becomes explicit.
   void SetZoom(double z);
-  uint8_t Alignment() const { return alignment_; }
-  void SetAlignment(uint8_t code);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment alignment);
   int32_t ImageLeft() const { return imageLeft_; }
   int32_t ImageTop() const { return imageTop_; }
   // Both switch the alignment to 11 (free position).
@@ -65,8 +66,8 @@ class TImageZoom {
   int32_t imageLeft_ = 0, imageTop_ = 0;
   double zoom_ = 1.0;
   int32_t zoomedWidth_ = 0, zoomedHeight_ = 0;
-  uint8_t fitMode_ = fmActualSize;
-  uint8_t alignment_ = 0;
+  TFitMode fitMode_ = fmActualSize;
+  TAlignment alignment_ = alTopLeft;
 };
 
 // Draws the bitmap scaled by zoom with its top-left corner at (left, top), limited to

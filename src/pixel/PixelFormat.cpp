@@ -493,7 +493,7 @@ void ConvertBitmapToIndexed(TBitmap& bmp, int n, bool quantize, bool dither) {
 
 // --- Canvas -----------------------------------------------------------------------
 
-TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, uint8_t anchor, TColor background,
+TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, TAlignment anchor, TColor background,
                     const TBitmap* pattern, TColor patternKey) {
   // A canvas beyond the largest bitmap cannot be made: refused like an empty one rather
   // than failing half way.

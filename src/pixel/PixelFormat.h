@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pixel/ColorReduce.h"
+#include "pixel/RectUtils.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -176,7 +177,7 @@ bool Convert8To4Bit(TBitmap& bmp);
 // source went (it may reach outside the canvas). Width or height below 1 or above
 // kMaxBitmapSide: returns the empty rectangle and leaves dst alone. src and dst may be
 // the same bitmap.
-TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, uint8_t anchor, TColor background,
+TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, TAlignment anchor, TColor background,
                     const TBitmap* pattern = nullptr, TColor patternKey = clNone);
 
 }  // namespace qm

@@ -555,7 +555,7 @@ void RunRows(TBitmap& dst, const TBitmap& src, const TRect& rect, uint8_t thresh
 }
 
 template <int R>
-void RankWindow(TBitmap& dst, const TBitmap& src, uint8_t mode, const TRect& rect, uint8_t threshold) {
+void RankWindow(TBitmap& dst, const TBitmap& src, TRankMode mode, const TRect& rect, uint8_t threshold) {
   if (mode == rkMinimum) RunRows<R, ExtremeRows<R, false>>(dst, src, rect, threshold);
   else if (mode == rkMaximum) RunRows<R, ExtremeRows<R, true>>(dst, src, rect, threshold);
   else RunRows<R, MedianRows<R>>(dst, src, rect, threshold);
@@ -563,7 +563,7 @@ void RankWindow(TBitmap& dst, const TBitmap& src, uint8_t mode, const TRect& rec
 
 }  // namespace
 
-void ApplyRankFilter(TBitmap& dst, TBitmap& src, uint8_t mode, TRect rect, int threshold, int radius) {
+void ApplyRankFilter(TBitmap& dst, TBitmap& src, TRankMode mode, TRect rect, int threshold, int radius) {
   if (threshold < 0 || threshold > 255) return;
   ClipRectToBitmap(rect, src);
   if (rect.IsEmpty()) return;

@@ -9,7 +9,7 @@
 namespace qm {
 
 // Mode: 0 minimum, 1 maximum, any other value median.
-enum : uint8_t { rkMinimum = 0, rkMaximum = 1, rkMedian = 2 };
+enum TRankMode : uint8_t { rkMinimum = 0, rkMaximum = 1, rkMedian = 2 };
 
 // For each pixel of the rect and each channel, the source value c when c is below the
 // threshold, otherwise the mode's rank value of that channel over the window. The
@@ -19,6 +19,6 @@ enum : uint8_t { rkMinimum = 0, rkMaximum = 1, rkMedian = 2 };
 // Nothing at all for a threshold outside 0..255 or an empty rect; otherwise both bitmaps
 // are made 24-bit, the destination takes the source's size and only the rect of the
 // destination is written. The destination may be the source itself.
-void ApplyRankFilter(TBitmap& dst, TBitmap& src, uint8_t mode, TRect rect, int threshold, int radius);
+void ApplyRankFilter(TBitmap& dst, TBitmap& src, TRankMode mode, TRect rect, int threshold, int radius);
 
 }  // namespace qm

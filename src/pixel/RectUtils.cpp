@@ -41,7 +41,7 @@ void FitRectToAspect(const TRect& r, bool anchorLeft, bool anchorTop, double rat
   else out.Top = out.Bottom - h;
 }
 
-void AlignRectInRect(TRect& r, const TRect& b, uint8_t alignment) {
+void AlignRectInRect(TRect& r, const TRect& b, TAlignment alignment) {
   const int32_t w = r.Right - r.Left, h = r.Bottom - r.Top;
   int32_t x = r.Left, y = r.Top;
   switch (alignment) {

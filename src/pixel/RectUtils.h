@@ -9,7 +9,7 @@ namespace qm {
 // Alignment codes for placing a rectangle in another: 0..8 a 3 x 3 grid read row by
 // row (0 top-left, 4 centre, 8 bottom-right), 9 centred horizontally only,
 // 10 centred vertically only. The zoom viewport adds 11, a free position.
-enum : uint8_t {
+enum TAlignment : uint8_t {
   alTopLeft = 0, alTopCenter, alTopRight, alMiddleLeft, alCenter, alMiddleRight,
   alBottomLeft, alBottomCenter, alBottomRight, alCenterHorz, alCenterVert, alFree
 };
@@ -23,7 +23,7 @@ void MakeOrderedRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TRect& out)
 void MakeRectSquare(const TRect& r, bool keepLeft, bool keepTop, TRect& out);
 // Cuts the rect to the ratio width / height; a ratio of 0 or less leaves it as it is.
 void FitRectToAspect(const TRect& r, bool anchorLeft, bool anchorTop, double ratio, TRect& out);
-void AlignRectInRect(TRect& r, const TRect& bounds, uint8_t alignment);
+void AlignRectInRect(TRect& r, const TRect& bounds, TAlignment alignment);
 void EnsureMinRectSize(TRect& r, int32_t minWidth, int32_t minHeight, bool anchorLeft, bool anchorTop);
 // Moves the rect (never resizes it) back inside bounds; with clip it is then cut to them.
 void KeepRectInside(TRect& r, const TRect& bounds, bool clip);

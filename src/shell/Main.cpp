@@ -1,69 +1,37 @@
-// Until the main window exists, the program opens one window that shows the pixel
-// engine at work: a generated picture fitted into the window with a smooth
-// reduction, on a framed cell with a feathered drop shadow.
+// Until the main window exists, the program opens its start window: a generated
+// document in the document's image view. `--scene NAME --shots FOLDER` photographs a
+// scene instead (scripts/screens.sh).
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <QApplication>
-#include <QPainter>
-#include <QWidget>
 
-#include "pixel/ImgUtils.h"
-#include "pixel/ImgZoom.h"
-#include "pixel/Shadow.h"
-#include "platform/core/Colors.h"
-#include "platform/qt/QtBitmap.h"
-
-namespace {
-
-qm::TBitmap MakePicture(int w, int h) {
-  qm::TBitmap bmp(w, h);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* p = bmp.ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      qm::TColor c = qm::HSVToColor(x * 359 / w, 80 + 175 * y / h, 255 - 120 * y / h);
-      qm::ColorToPixel24(c, p + 3 * x);
-    }
-  }
-  return bmp;
-}
-
-class PreviewWindow : public QWidget {
- public:
-  PreviewWindow() : picture_(MakePicture(3000, 2000)) {
-    setWindowTitle(QStringLiteral("Quillomatic Morvek"));
-    resize(900, 640);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    qm::TQtCanvas canvas(painter);
-    canvas.BrushColor = qm::clAppWorkSpace;
-    qm::TRect view{40, 40, width() - 60, height() - 60};
-    qm::TImageZoom zoom;
-    zoom.SetAlignment(4);
-    zoom.SetBitmap(&picture_);
-    zoom.SetTarget(&canvas);
-    zoom.SetViewRect(view);
-    zoom.SetFitMode(qm::fmFitWhole);
-    zoom.Halftone = true;
-    canvas.FillRect(canvas.ClipRect());
-    qm::TRect drawn;
-    zoom.DrawTo(false, drawn);
-    qm::DrawCanvasShadow(canvas, zoom.GetImageRect(), 8, 60, qm::clAppWorkSpace, true, false);
-  }
-
- private:
-  qm::TBitmap picture_;
-};
-
-}  // namespace
+#include "shell/Scenes.h"
+#include "shell/StartWindow.h"
 
 int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   QApplication app(argc, argv);
-  PreviewWindow w;
+  std::string scene;
+  QString shots;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--scene") == 0) scene = argv[++i];
+    else if (std::strcmp(argv[i], "--shots") == 0) shots = QString::fromLocal8Bit(argv[++i]);
+  }
+  if (!scene.empty()) {
+    const int rc = qm::RunScene(scene, shots.isEmpty() ? QStringLiteral(".") : shots);
+    if (rc == 2) {
+      std::fprintf(stderr, "no scene \"%s\"; the scenes are:", scene.c_str());
+      for (const std::string& n : qm::SceneNames()) std::fprintf(stderr, " %s", n.c_str());
+      std::fprintf(stderr, "\n");
+    }
+    return rc;
+  }
+  qm::TStartWindow w;
   w.show();
+  w.View().ZoomToFitWindow();
   return app.exec();
 }

@@ -116,7 +116,7 @@ TMsgDlgForm::TMsgDlgForm(QWidget* parent) : QDialog(parent) {
 
 std::string TMsgDlgForm::InputText() const { return EdiInput->text().toStdString(); }
 
-void TMsgDlgForm::SetIcon(int type) {
+void TMsgDlgForm::SetIcon(TMsgType type) {
   QStyle::StandardPixmap which;
   switch (type) {
     case mtWarning: which = QStyle::SP_MessageBoxWarning; break;
@@ -161,8 +161,8 @@ void TMsgDlgForm::LayOut(const std::string& text, int buttons) {
   const int total = visible * kButtonWidth + (visible - 1) * kButtonGap;
   int left;
   switch (opt.ButtonAlignment) {
-    case 0: left = kIconLeft; break;
-    case 2: left = (width - total) / 2; break;
+    case baLeft: left = kIconLeft; break;
+    case baCenter: left = (width - total) / 2; break;
     default: left = width - total - kIconLeft + 1; break;
   }
   for (int k = 0; k < 4; ++k) {
@@ -178,7 +178,7 @@ void TMsgDlgForm::LayOut(const std::string& text, int buttons) {
   (inputMode_ ? static_cast<QWidget*>(EdiInput) : def)->setFocus();
 }
 
-void TMsgDlgForm::SetupMessage(const std::string& text, int type, int buttons, const std::string& title) {
+void TMsgDlgForm::SetupMessage(const std::string& text, TMsgType type, int buttons, const std::string& title) {
   inputMode_ = false;
   EdiInput->clear();
   EdiInput->hide();
@@ -274,7 +274,7 @@ void TMsgDlgForm::closeEvent(QCloseEvent* e) {
   done(mrCancel);
 }
 
-int ShowQtMessageDialog(const std::string& text, int type, int buttons, const std::string& title) {
+int ShowQtMessageDialog(const std::string& text, TMsgType type, int buttons, const std::string& title) {
   TMsgDlgForm form(QApplication::activeWindow());
   form.SetupMessage(text, type, buttons, title);
   return form.Execute();

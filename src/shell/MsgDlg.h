@@ -6,6 +6,9 @@
 #include <QDialog>
 #include <string>
 
+#include "platform/core/Messages.h"
+#include "platform/texts/UiTexts.h"
+
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -13,13 +16,16 @@ class QPushButton;
 
 namespace qm {
 
+// Where the row of buttons sits.
+enum TMsgButtonAlignment : int { baLeft = 0, baRight = 1, baCenter = 2 };
+
 // Options shared by every box.
 struct TMsgDlgOptions {
-  int ButtonAlignment = 1;        // 0 left, 1 right, 2 centred
+  TMsgButtonAlignment ButtonAlignment = baRight;
   int MinClientWidth = 0;         // 0 = none
   QWidget* CenterOn = nullptr;    // else the active window, else the screen
   int InputOption = 1;            // kept on the input edit as its "inputOption" property
-  std::string AppTitle = "Quillomatic Morvek";  // the window caption
+  std::string AppTitle = kAppTitle;  // the window caption
 };
 TMsgDlgOptions& MsgDlgOptions();
 
@@ -28,9 +34,9 @@ class TMsgDlgForm : public QDialog {
  public:
   explicit TMsgDlgForm(QWidget* parent = nullptr);
 
-  // Prepares a message: type 0 warning .. 4 application; buttons a mask of mbYes,
-  // mbNo, mbOK, mbCancel (none at all shows OK); an empty title takes the type's.
-  void SetupMessage(const std::string& text, int type, int buttons, const std::string& title);
+  // Prepares a message: buttons a mask of mbYes, mbNo, mbOK, mbCancel (none at all
+  // shows OK); an empty title takes the type's.
+  void SetupMessage(const std::string& text, TMsgType type, int buttons, const std::string& title);
   // Prepares the input box: the prompt above an edit holding value, OK and Cancel.
   void SetupInput(const std::string& title, const std::string& prompt, const std::string& value);
   // Centres the box and shows it modally; returns 6 Yes, 7 No, 1 OK or 2 Cancel.
@@ -55,7 +61,7 @@ class TMsgDlgForm : public QDialog {
 
  private:
   void LayOut(const std::string& text, int buttons);
-  void SetIcon(int type);
+  void SetIcon(TMsgType type);
   void Centre();
   QPushButton* EscapeButton() const;
 
@@ -63,7 +69,7 @@ class TMsgDlgForm : public QDialog {
 };
 
 // Shows a message in a new box and returns the answer.
-int ShowQtMessageDialog(const std::string& text, int type, int buttons, const std::string& title);
+int ShowQtMessageDialog(const std::string& text, TMsgType type, int buttons, const std::string& title);
 
 // The one-line input box titled title ("Saisie" when empty); on OK value takes the
 // edit's text and true is returned.

@@ -207,13 +207,9 @@ TEST(Composition, PartialRendersGiveTheWholeRendersPixels) {
 }
 
 TEST(Composition, InvalidationIsLazyAndSuspendable) {
-  TLayeredImage doc;
   std::vector<TRect> repaints;
-  struct View : TLayeredImage {
-    std::vector<TRect>* log;
-    void RepaintImageRect(const TRect& r) override { log->push_back(r); }
-  } view;
-  view.log = &repaints;
+  TLayeredImage view;
+  view.OnRepaint = [&](const TRect& r) { repaints.push_back(r); };
   view.LoadFromBitmap(TBitmap(20, 10, pf24bit, clBlack), TBitmap(), "#0");
   EXPECT_EQ(view.PendingRect(), (TRect{0, 0, 20, 10}));
   EXPECT_FALSE(repaints.empty());
@@ -605,26 +601,19 @@ TEST(Picking, LayerAtPointTakesTheTopmostShownLayer) {
   doc.AddLayer(TBitmap(5, 5), mask, "#1", 100, TPoint{2, 2});
   doc.AddColorLayer(clBlack, 50, "#2", false);  // never picked
   EXPECT_EQ(doc.LayerAtPoint(3, 3), &doc.Layers[1]);
-  EXPECT_EQ(doc.LayerAtPoint(2, 2), &doc.Layers[1]);  // the mask counts only with PickByClick
-  doc.PickByClick = true;
-  EXPECT_EQ(doc.LayerAtPoint(2, 2), &doc.Layers[0]);
-  EXPECT_EQ(doc.LayerAtPoint(25, 3), nullptr);
+  EXPECT_EQ(doc.LayerAtPoint(2, 2), &doc.Layers[1]);  // the mask counts only when asked
+  EXPECT_EQ(doc.LayerAtPoint(2, 2, true), &doc.Layers[0]);
+  EXPECT_EQ(doc.LayerAtPoint(25, 3, true), nullptr);
   int selected = -1;
   doc.OnLayerSelect = [&](TLayeredImage& d, TLayerItem& l) { selected = d.Layers.IndexOf(&l); };
-  doc.SelectLayerAtPoint(4, 4);
+  EXPECT_FALSE(doc.SelectLayerAtPoint(25, 3));
+  EXPECT_TRUE(doc.SelectLayerAtPoint(4, 4, true));
   EXPECT_EQ(selected, 1);
   EXPECT_EQ(doc.ActiveIndex(), 1);
 }
 
-TEST(Coordinates, ImageLayerAndViewChain) {
-  // a view at zoom 2 with the image's top-left at (10, 10)
-  struct View : TLayeredImage {
-    TPoint ClientToImagePoint(TPoint p) const override { return {(p.X - 10) / 2, (p.Y - 10) / 2}; }
-    TPoint ImageToClientPoint(TPoint p) const override { return {p.X * 2 + 10, p.Y * 2 + 10}; }
-    TRect ClientToImageRect(TRect r) const override {
-      return {(r.Left - 10) / 2, (r.Top - 10) / 2, (r.Right - 10) / 2, (r.Bottom - 10) / 2};
-    }
-  } doc;
+TEST(Coordinates, ImageAndLayerChain) {
+  TLayeredImage doc;
   doc.LoadFromBitmap(TBitmap(40, 30), TBitmap(), "#0");
   EXPECT_EQ(doc.ImageToLayerPoint(TPoint{5, 6}), (TPoint{5, 6}));  // the background
   doc.AddLayer(TBitmap(10, 8), TBitmap(), "#1", 100, TPoint{7, -3});
@@ -633,14 +622,12 @@ TEST(Coordinates, ImageLayerAndViewChain) {
   EXPECT_EQ(doc.ImageRectToLayerRect(TRect{7, -3, 17, 5}), (TRect{0, 0, 10, 8}));
   EXPECT_EQ(doc.LayerRectToImageRect(TRect{0, 0, 10, 8}), (TRect{7, -3, 17, 5}));
   EXPECT_EQ(doc.GetActiveLayerBounds(), (TRect{7, -3, 17, 5}));
-  EXPECT_EQ(doc.ClientToLayerPoint(TPoint{30, 20}), (TPoint{3, 8}));
-  EXPECT_EQ(doc.LayerToClientPoint(TPoint{3, 8}), (TPoint{30, 20}));
-  EXPECT_EQ(doc.ClientToLayerRect(TRect{24, 14, 44, 30}), (TRect{0, 5, 10, 13}));
-  EXPECT_TRUE(doc.IsPointOnActiveLayer(TPoint{25, 12}));   // image (7, 1)
-  EXPECT_FALSE(doc.IsPointOnActiveLayer(TPoint{12, 12}));  // image (1, 1)
+  EXPECT_TRUE(doc.IsPointOnActiveLayer(TPoint{7, 1}));
+  EXPECT_FALSE(doc.IsPointOnActiveLayer(TPoint{1, 1}));
   doc.SetActiveLayerIndex(0);
-  EXPECT_TRUE(doc.IsPointOnActiveLayer(TPoint{12, 12}));
-  EXPECT_FALSE(doc.IsPointOnActiveLayer(TPoint{5, 5}));  // off the image
+  EXPECT_TRUE(doc.IsPointOnActiveLayer(TPoint{1, 1}));
+  EXPECT_FALSE(doc.IsPointOnActiveLayer(TPoint{-1, 1}));  // off the image
+  EXPECT_FALSE(doc.ContainsImagePoint(TPoint{40, 0}));
   EXPECT_FALSE(doc.BackgroundHasTransparency());
   doc.Layers[0].Image.Transparent = true;
   EXPECT_TRUE(doc.BackgroundHasTransparency());
@@ -650,20 +637,21 @@ TEST(Coordinates, ImageLayerAndViewChain) {
 }
 
 TEST(MovingLayers, MoveToInvalidatesBothPlacesAndReports) {
-  struct View : TLayeredImage {
-    std::vector<TRect> repaints;
-    void RepaintImageRect(const TRect& r) override { repaints.push_back(r); }
-  } doc;
+  TLayeredImage doc;
+  std::vector<TRect> repaints;
+  doc.OnRepaint = [&](const TRect& r) { repaints.push_back(r); };
   doc.LoadFromBitmap(TBitmap(100, 100), TBitmap(), "#0");
   doc.AddLayer(TBitmap(10, 10), TBitmap(), "#1", 100, TPoint{5, 5});
   std::vector<int> stages;
-  doc.OnLayerMove = [&](TLayeredImage&, int stage) { stages.push_back(stage); };
+  doc.OnLayerMove = [&](TLayeredImage&, TLayerMoveStage stage) { stages.push_back(stage); };
   doc.UpdatedComposition();
+  repaints.clear();
   doc.MoveTo(40, 30);
   EXPECT_EQ(doc.Layers[1].Left, 40);
   EXPECT_EQ(doc.PendingRect(), (TRect{5, 5, 50, 40}));
+  EXPECT_EQ(repaints, std::vector<TRect>{(TRect{5, 5, 50, 40})});
   EXPECT_EQ(stages, std::vector<int>{lmMoved});
-  doc.MoveState = 2;
+  doc.SetActiveLayerDragging(true);
   doc.MoveTo(41, 30);
   EXPECT_EQ(stages.back(), lmDragging);
   EXPECT_TRUE(doc.IsActiveLayerMovable());
@@ -674,57 +662,18 @@ TEST(MovingLayers, MoveToInvalidatesBothPlacesAndReports) {
   EXPECT_EQ(doc.Layers[0].Left, 0);
 }
 
-TEST(MovingLayers, DraggingWithThePointer) {
+TEST(MovingLayers, ADraggedLayerLeavesItsShadowOut) {
   TLayeredImage doc;
-  doc.LoadFromBitmap(TBitmap(100, 100), TBitmap(), "#0");
-  TBitmap mask(10, 10, pf24bit, clBlack);
-  mask.FillRect(TRect{0, 0, 2, 2}, clWhite);
-  doc.AddLayer(TBitmap(10, 10), mask, "#1", 100, TPoint{20, 20});
-  std::vector<int> stages;
-  doc.OnLayerMove = [&](TLayeredImage&, int stage) { stages.push_back(stage); };
-
-  doc.LayerMouseDown(TPoint{5, 5});  // off the layer
-  EXPECT_EQ(doc.MoveState, 0);
-  doc.LayerMouseDown(TPoint{25, 25});
-  EXPECT_EQ(doc.MoveState, 1);
-  doc.LayerMouseMove(TPoint{25, 25}, false);  // no movement yet
-  EXPECT_TRUE(stages.empty());
-  doc.LayerMouseMove(TPoint{30, 28}, true);  // (5, 3) with Shift: across only
-  EXPECT_EQ(doc.MoveState, 2);
-  EXPECT_EQ(doc.Layers[1].Left, 25);
-  EXPECT_EQ(doc.Layers[1].Top, 20);
-  doc.LayerMouseMove(TPoint{28, 28}, true);  // (3, 3): a tie moves down only
-  EXPECT_EQ(doc.Layers[1].Left, 20);
-  EXPECT_EQ(doc.Layers[1].Top, 23);
-  doc.LayerShiftChanged(false);  // the constraint lifted: both axes
-  EXPECT_EQ(doc.Layers[1].Left, 23);
-  EXPECT_EQ(doc.Layers[1].Top, 23);
-  doc.LayerMouseUp();
-  EXPECT_EQ(stages, (std::vector<int>{lmDragStart, lmDragging, lmDragging, lmDragging, lmMoved, lmDragEnd}));
-  EXPECT_EQ(doc.MoveState, 0);
-
-  // Esc puts it back; the grid snaps
-  stages.clear();
-  doc.GridAlign = true;
-  doc.GridWidth = 8;
-  doc.LayerMouseDown(TPoint{25, 25});
-  doc.LayerMouseMove(TPoint{36, 25}, false);  // 23 + 11 = 34: nearest multiple of 8 is 32
-  EXPECT_EQ(doc.Layers[1].Left, 32);
-  EXPECT_EQ(doc.Layers[1].Top, 24);
-  EXPECT_TRUE(doc.LayerKeyDown(27, false));
-  EXPECT_EQ(doc.Layers[1].Left, 23);
-  EXPECT_EQ(stages.back(), lmDragEnd);
-  EXPECT_EQ(doc.MoveState, 0);
-
-  // arrows nudge; through the mask with PickByClick
-  EXPECT_TRUE(doc.LayerKeyDown(39, true));
-  EXPECT_EQ(doc.Layers[1].Left, 31);
-  EXPECT_TRUE(doc.LayerKeyDown(38, false));
-  EXPECT_EQ(doc.Layers[1].Top, 22);
-  EXPECT_FALSE(doc.LayerKeyDown(65, false));
-  doc.PickByClick = true;
-  EXPECT_FALSE(doc.IsMovableAt(TPoint{31, 22}));  // a hidden corner of the mask
-  EXPECT_TRUE(doc.IsMovableAt(TPoint{35, 26}));
-  doc.Layers[1].Locked = true;
-  EXPECT_FALSE(doc.LayerKeyDown(37, false));
+  doc.LoadFromBitmap(TBitmap(60, 60, pf24bit, clWhite), TBitmap(), "#0");
+  doc.AddLayer(TBitmap(10, 10, pf24bit, clBlack), TBitmap(), "#1", 100, TPoint{10, 10});
+  doc.Layers[1].Shadow.Enabled = 1;
+  doc.Layers[1].Shadow.OffsetX = doc.Layers[1].Shadow.OffsetY = 5;
+  doc.Layers[1].Shadow.Opacity = 100;
+  doc.Layers[1].Shadow.Radius = 0;
+  doc.InvalidateImage();
+  EXPECT_NE(doc.UpdatedComposition().GetPixel(22, 22), clWhite);
+  doc.SetActiveLayerDragging(true);
+  EXPECT_EQ(doc.UpdatedComposition().GetPixel(22, 22), clWhite);
+  doc.SetActiveLayerDragging(false);  // the shadow's reach is recomposed
+  EXPECT_NE(doc.UpdatedComposition().GetPixel(22, 22), clWhite);
 }

@@ -10,6 +10,7 @@
 #include "document/qt/QxsPreview.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
+#include "support/TempFiles.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -77,14 +78,7 @@ TShapeManager TracedDots(int n) {
   return s;
 }
 
-// QM_TEST_TMP, else tmp/ in the working directory (the build's tests folder under ctest).
-std::string TempDir() {
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
-  p /= "selection";
-  std::filesystem::create_directories(p);
-  return p.string();
-}
+std::string TempDir() { return test::TestTmpDir("selection"); }
 
 }  // namespace
 
@@ -335,7 +329,7 @@ TEST(SelectionFile, SavesAndLoadsFiles) {
 }
 
 TEST(SelectionFile, WritesTheFuzzSeeds) {
-  // the seed corpus of fuzz_selection_file: one file of each variant
+  // the seed corpus of SelectionFile_fuzz: one file of each variant
   const std::string dir = TempDir() + "/fuzz-seeds";
   std::filesystem::create_directories(dir);
   const TBitmap blobs = RandomBlobs(40, 30, 23, 6);

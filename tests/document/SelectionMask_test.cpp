@@ -205,7 +205,7 @@ TEST(RestrictChangeToSelection, HardEdgeBringsBackExactlyWhatLiesOutside) {
       d.smoothing = selSmoothNone;
       d.ChangeEverything(5);
       const TBitmap changed = d.layer.Clone();
-      RestrictChangeToSelection(d, 1);
+      RestrictChangeToSelection(d, seProgressive);
       auto sel = BuildSelectionMask(d, inverted);  // black where selected
       const TRect work = OffsetRect(d.sel.SelRect, -8, -4);
       for (int y = 0; y < 64; ++y)
@@ -219,7 +219,7 @@ TEST(RestrictChangeToSelection, HardEdgeBringsBackExactlyWhatLiesOutside) {
 }
 
 TEST(RestrictChangeToSelection, ModesFollowTheMenuAndTheShape) {
-  auto run = [](TMyShape k, int mode, TSelectionSmoothing sm, bool trueColor) {
+  auto run = [](TMyShape k, TSelectionEdge mode, TSelectionSmoothing sm, bool trueColor) {
     Document d(80, 60);
     SelectKind(d, k, TRect{10, 8, 70, 52});
     d.smoothing = sm;
@@ -229,31 +229,31 @@ TEST(RestrictChangeToSelection, ModesFollowTheMenuAndTheShape) {
     return d.base.Clone();
   };
   for (TMyShape k : {ssEllipse, ssTriangle1, ssPolygon, ssMultiPoints}) {
-    const TBitmap hard = run(k, 0, selSmoothEdge, true);
-    EXPECT_TRUE(SameBitmaps(run(k, 1, selSmoothNone, true), hard));  // "Aucun": every mode is 0
-    EXPECT_TRUE(SameBitmaps(run(k, 2, selSmoothNone, true), hard));
-    EXPECT_TRUE(SameBitmaps(run(k, 2, selSmoothEdge, false), hard));  // not true colour
-    EXPECT_TRUE(SameBitmaps(run(k, 1, selSmoothEdge, true), run(k, 2, selSmoothEdge, true)));
-    EXPECT_FALSE(SameBitmaps(run(k, 1, selSmoothProgressive, true), hard)) << int(k);
+    const TBitmap hard = run(k, seHard, selSmoothEdge, true);
+    EXPECT_TRUE(SameBitmaps(run(k, seProgressive, selSmoothNone, true), hard));  // "Aucun": every mode is 0
+    EXPECT_TRUE(SameBitmaps(run(k, seSmooth, selSmoothNone, true), hard));
+    EXPECT_TRUE(SameBitmaps(run(k, seSmooth, selSmoothEdge, false), hard));  // not true colour
+    EXPECT_TRUE(SameBitmaps(run(k, seProgressive, selSmoothEdge, true), run(k, seSmooth, selSmoothEdge, true)));
+    EXPECT_FALSE(SameBitmaps(run(k, seProgressive, selSmoothProgressive, true), hard)) << int(k);
   }
-  EXPECT_TRUE(SameBitmaps(run(ssRect, 2, selSmoothEdge, true), run(ssRect, 0, selSmoothEdge, true)));
+  EXPECT_TRUE(SameBitmaps(run(ssRect, seSmooth, selSmoothEdge, true), run(ssRect, seHard, selSmoothEdge, true)));
   // a plain rectangle is only restored with the progressive edge
   const TBitmap untouched = [] {
     Document d(80, 60);
     d.ChangeEverything(3);
     return d.base.Clone();
   }();
-  EXPECT_TRUE(SameBitmaps(run(ssRect, 0, selSmoothEdge, true), untouched));
-  EXPECT_FALSE(SameBitmaps(run(ssRect, 1, selSmoothProgressive, true), untouched));
+  EXPECT_TRUE(SameBitmaps(run(ssRect, seHard, selSmoothEdge, true), untouched));
+  EXPECT_FALSE(SameBitmaps(run(ssRect, seProgressive, selSmoothProgressive, true), untouched));
 }
 
 TEST(RestrictChangeToSelection, SoftEdgesKeepTheMiddleAndRestoreTheFarOutside) {
-  for (int mode : {1, 2})
+  for (TSelectionEdge mode : {seProgressive, seSmooth})
     for (TMyShape k : {ssEllipse, ssLosange, ssPolygon, ssMultiPoints})
       for (bool inverted : {false, true}) {
         Document d(120, 100);
         SelectKind(d, k, TRect{10, 10, 110, 90}, inverted);
-        d.smoothing = mode == 1 ? selSmoothProgressive : selSmoothEdge;
+        d.smoothing = mode == seProgressive ? selSmoothProgressive : selSmoothEdge;
         d.ChangeEverything(11);
         const TBitmap changed = d.base.Clone();
         RestrictChangeToSelection(d, mode);
@@ -273,7 +273,7 @@ TEST(RestrictChangeToSelection, SoftEdgesKeepTheMiddleAndRestoreTheFarOutside) {
 
 TEST(RestrictChangeToSelection, ASmallSelectionGivesWhatTheWholeLayerMaskGives) {
   // the mask is only made around the selection: compare with the layer-sized one
-  for (int mode : {0, 1, 2})
+  for (TSelectionEdge mode : {seHard, seProgressive, seSmooth})
     for (TMyShape k : kKinds)
       for (bool inverted : {false, true}) {
         Document d(260, 200);
@@ -282,7 +282,7 @@ TEST(RestrictChangeToSelection, ASmallSelectionGivesWhatTheWholeLayerMaskGives) 
         d.smoothing = selSmoothProgressive;
         d.ChangeEverything(13);
         TBitmap want = d.layer.Clone();
-        const int m = mode == 2 && k == ssRect ? 0 : mode;
+        const TSelectionEdge m = mode == seSmooth && k == ssRect ? seHard : mode;
         auto mask = ApplySelectionMaskToLayer(d, m);
         ASSERT_NE(mask, nullptr);
         TRect rect = OffsetRect(d.sel.SelRect, 30, -12);
@@ -299,14 +299,14 @@ TEST(RestrictChangeToSelection, WithoutAPreChangeCopyNothingHappens) {
   Document d(40, 30);
   d.Select(ssEllipse, TRect{5, 5, 30, 25});
   const TBitmap before = d.base.Clone();
-  RestrictChangeToSelection(d, 0);  // no copy
+  RestrictChangeToSelection(d, seHard);  // no copy
   EXPECT_TRUE(SameBitmaps(d.base, before));
   d.pre = TBitmap(10, 10, pf24bit, clBlack);  // a copy of another size
-  RestrictChangeToSelection(d, 0);
+  RestrictChangeToSelection(d, seHard);
   EXPECT_TRUE(SameBitmaps(d.base, before));
-  EXPECT_EQ(ApplySelectionMaskToLayer(d, 0)->Width(), 40);
+  EXPECT_EQ(ApplySelectionMaskToLayer(d, seHard)->Width(), 40);
   d.sel.Visible = false;
-  EXPECT_EQ(ApplySelectionMaskToLayer(d, 0), nullptr);
+  EXPECT_EQ(ApplySelectionMaskToLayer(d, seHard), nullptr);
 }
 
 TEST(InvertSelectionShape, TwiceGivesBackTheSameArea) {
@@ -355,12 +355,12 @@ TEST(CombineWithSelection, DrawnShapesAndTheMagicWand) {
   // the wand's mask is in layer coordinates
   TBitmap wand(60, 50, pf24bit, clWhite);
   wand.FillRect(TRect{5, 5, 15, 12}, clBlack);
-  CombineMaskWithSelection(d, wand, 0, out);
+  CombineMaskWithSelection(d, wand, wcReplace, out);
   EXPECT_EQ(out, (TRect{15, 10, 25, 17}));
   EXPECT_EQ(d.sel.SelRect, out);
   TBitmap more(60, 50, pf24bit, clWhite);
   more.FillRect(TRect{40, 30, 50, 40}, TColor(0x808080));  // half picked still counts
-  CombineMaskWithSelection(d, more, 1, out);
+  CombineMaskWithSelection(d, more, wcAdd, out);
   EXPECT_EQ(out, (TRect{15, 10, 60, 45}));
   m = BuildMergedSelectionMask(d, false);
   EXPECT_TRUE(Inside(*m, 20, 12, 254));
@@ -368,10 +368,10 @@ TEST(CombineWithSelection, DrawnShapesAndTheMagicWand) {
   EXPECT_FALSE(Inside(*m, 40, 30, 254));
   TBitmap less(60, 50, pf24bit, clWhite);
   less.FillRect(TRect{40, 30, 50, 40}, clBlack);
-  CombineMaskWithSelection(d, less, 2, out);
+  CombineMaskWithSelection(d, less, wcSubtract, out);
   EXPECT_EQ(out, (TRect{15, 10, 25, 17}));
   TBitmap nothing(60, 50, pf24bit, clWhite);
-  CombineMaskWithSelection(d, nothing, 0, out);  // an empty pick leaves the selection
+  CombineMaskWithSelection(d, nothing, wcReplace, out);  // an empty pick leaves the selection
   EXPECT_EQ(d.sel.SelRect, (TRect{15, 10, 25, 17}));
 }
 

@@ -69,7 +69,7 @@ TEST(FileDispatch, EveryWritableFormatRoundTrips) {
   TBitmap src = photo.Clone();
   std::string upper = dir + "/UPPER.JPG";
   ASSERT_EQ(SaveBitmapFile(upper, src), 1);
-  EXPECT_EQ(test::FileBytes(upper)[3], 0xE0);  // a JFIF file
+  EXPECT_EQ(test::ReadFileBytes(upper)[3], 0xE0);  // a JFIF file
   TBitmap back;
   EXPECT_EQ(LoadBitmapFile(upper, back), 1);
   EXPECT_EQ(back.Width(), 61);
@@ -104,9 +104,9 @@ TEST(FileDispatch, LayeredDocumentsSaveAndLoadFlattened) {
   EXPECT_FALSE(std::filesystem::exists(other));
   // A file of another version fails with the message instead of giving an empty picture.
   MessageCatcher messages;
-  std::vector<uint8_t> bytes = test::FileBytes(name);
+  std::vector<uint8_t> bytes = test::ReadFileBytes(name);
   bytes[17] = 2;
-  test::WriteBytes(dir + "/v2.qxi", bytes);
+  test::WriteFileBytes(dir + "/v2.qxi", bytes);
   std::string v2 = dir + "/v2.qxi";
   EXPECT_EQ(LoadBitmapFile(v2, back), -1);
   EXPECT_EQ(messages.last, OpenMessage(v2));
@@ -118,18 +118,18 @@ TEST(FileDispatch, UnknownExtensionsAndFailuresShowTheExactMessages) {
   StageRecorder stages;
   TBitmap bmp(5, 5, pf24bit, clWhite);
   std::string name = dir + "/a.xyz";
-  test::WriteBytes(name, {1, 2, 3});
+  test::WriteFileBytes(name, {1, 2, 3});
   EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
   EXPECT_EQ(messages.last, OpenMessage(name));
   EXPECT_EQ(bmp.Width(), 5);  // untouched
   EXPECT_EQ(SaveBitmapFile(name, bmp), -1);
   EXPECT_EQ(messages.last, SaveMessage(name));
   EXPECT_EQ(messages.count, 2);
-  EXPECT_EQ(test::FileBytes(name), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(test::ReadFileBytes(name), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(stages.stages, (std::vector<int>{fpBeforeLoad, fpFailed, fpFailed}));
   // A damaged file of a known format fails the same way.
   std::string bad = dir + "/bad.png";
-  test::WriteBytes(bad, std::vector<uint8_t>(30, 9));
+  test::WriteFileBytes(bad, std::vector<uint8_t>(30, 9));
   EXPECT_EQ(LoadBitmapFile(bad, bmp), -1);
   EXPECT_EQ(messages.last, OpenMessage(bad));
   std::string missing = dir + "/missing.gif";
@@ -141,11 +141,11 @@ TEST(FileDispatch, UnknownExtensionsAndFailuresShowTheExactMessages) {
   empty.GlobalColorMap = {clBlack, clWhite};
   empty.Frames.push_back(TGifFrame{0, 0, 2, 2, {0, 1, 1, 0}, {}, -1, 0, 0, false});
   WriteGifFile(dir + "/one.gif", empty);
-  std::vector<uint8_t> bytes = test::FileBytes(dir + "/one.gif");
+  std::vector<uint8_t> bytes = test::ReadFileBytes(dir + "/one.gif");
   // Keep the header, screen descriptor and colour map, then end the file at once.
   bytes.resize(13 + 6);
   bytes.push_back(0x3B);
-  test::WriteBytes(dir + "/noframe.gif", bytes);
+  test::WriteFileBytes(dir + "/noframe.gif", bytes);
   const int before = messages.count;
   std::string noframe = dir + "/noframe.gif";
   bmp = TBitmap(5, 5, pf24bit, clWhite);
@@ -161,13 +161,13 @@ TEST(FileDispatch, SelectionFilesThatGiveNoPictureFailWithTheMessage) {
   RegisterSelectionFileReader(kQxsExtension, kQxsDescription, LoadQxsPicture);
   SetShapePreviewFitMode();
   std::string good = dir + "/shape.qxs";
-  test::WriteBytes(good, std::vector<uint8_t>{'-', '1', '\r', '\n', '6', '0', '\r', '\n', '3', '0', '\r', '\n'});
+  test::WriteFileBytes(good, std::vector<uint8_t>{'-', '1', '\r', '\n', '6', '0', '\r', '\n', '3', '0', '\r', '\n'});
   TBitmap bmp;
   EXPECT_EQ(LoadBitmapFile(good, bmp), 1);
   EXPECT_EQ(bmp.Width(), 70);
   // An unreadable file: -1 with the message, the bitmap as it was.
   std::string bad = dir + "/bad.qxs";
-  test::WriteBytes(bad, std::vector<uint8_t>{'x'});
+  test::WriteFileBytes(bad, std::vector<uint8_t>{'x'});
   EXPECT_EQ(LoadBitmapFile(bad, bmp), -1);
   EXPECT_EQ(messages.last, OpenMessage(bad));
   EXPECT_EQ(bmp.Width(), 70);
@@ -217,7 +217,7 @@ TEST(FileDispatch, VetoesGiveZeroWithoutMessage) {
   std::string name = dir + "/a.png";
   TBitmap src = TestPicture(9, 7);
   ASSERT_EQ(SaveBitmapFile(name, src), 1);
-  const std::vector<uint8_t> saved = test::FileBytes(name);
+  const std::vector<uint8_t> saved = test::ReadFileBytes(name);
   for (int veto : {fpBeforeLoad, fpAfterLoad}) {
     StageRecorder stages(veto);
     TBitmap bmp(3, 3, pf24bit, clWhite);
@@ -230,7 +230,7 @@ TEST(FileDispatch, VetoesGiveZeroWithoutMessage) {
     TBitmap other = TestPicture(20, 20, 9);
     EXPECT_EQ(SaveBitmapFile(name, other), 0);
     EXPECT_EQ(stages.stages, std::vector<int>{fpBeforeSave});
-    EXPECT_EQ(test::FileBytes(name), saved);
+    EXPECT_EQ(test::ReadFileBytes(name), saved);
     std::string fresh = dir + "/fresh.jpg";
     EXPECT_EQ(SaveBitmapFile(fresh, other), 0);
     EXPECT_FALSE(std::filesystem::exists(fresh));
@@ -311,11 +311,11 @@ TEST(FileDispatch, WriterOptionsFromStageTwo) {
   EXPECT_EQ(SaveBitmapFile(jpg, src), 1);
   EXPECT_EQ(SaveBitmapFile(png, src), 1);
   OnFileProgress = nullptr;
-  const std::vector<uint8_t> j = test::FileBytes(jpg);
+  const std::vector<uint8_t> j = test::ReadFileBytes(jpg);
   bool sof2 = false;
   for (size_t i = 0; i + 1 < j.size(); ++i) sof2 = sof2 || (j[i] == 0xFF && j[i + 1] == 0xC2);
   EXPECT_TRUE(sof2);
-  EXPECT_EQ(test::FileBytes(png)[28], 1);  // IHDR interlace method: Adam7
+  EXPECT_EQ(test::ReadFileBytes(png)[28], 1);  // IHDR interlace method: Adam7
   // GIF options are process flags.
   {
     TScopedFlag interlaced(GifInterlaced, true);
@@ -380,12 +380,12 @@ TEST(FileDispatch, SavesAreAtomic) {
   std::string name = dir + "/keep.gif";
   TBitmap src = TestPicture(30, 20);
   ASSERT_EQ(SaveBitmapFile(name, src), 1);
-  const std::vector<uint8_t> saved = test::FileBytes(name);
+  const std::vector<uint8_t> saved = test::ReadFileBytes(name);
   // The encoder fails after the temporary file was started: a GIF frame is at most
   // 65535 pixels wide.
   TBitmap wide(70000, 1, pf24bit, clWhite);
   EXPECT_EQ(SaveBitmapFile(name, wide), -1);
-  EXPECT_EQ(test::FileBytes(name), saved);
+  EXPECT_EQ(test::ReadFileBytes(name), saved);
   EXPECT_EQ(FilesIn(dir), 1u);  // no temporary file left behind
   // A target in a folder that does not exist fails cleanly.
   std::string nowhere = dir + "/no/such/folder/a.png";

@@ -13,10 +13,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "document/CodecStreams.h"
+#include "imagefiles/CodecStreams.h"
 #include "imagefiles/FormatProbes.h"
 #include "imagefiles/LayeredFile.h"
 #include "imagefiles/TiffWriter.h"
+#include "support/TempFiles.h"
 #include "support/TestImages.h"
 
 #include <jpeglib.h>
@@ -27,26 +28,12 @@ using namespace qm::test;
 
 namespace {
 
-std::string TempDir(const std::string& sub = "") {
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
-  p /= "probes";
-  if (!sub.empty()) p /= sub;
-  std::filesystem::create_directories(p);
-  return p.string();
-}
+std::string TempDir(const std::string& sub = "") { return test::TestTmpDir("probes", sub); }
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ReadAll(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteAll(const std::string& name, const Bytes& bytes) {
-  std::ofstream f(name, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+Bytes ReadAll(const std::string& name) { return ReadFileBytes(name); }
+void WriteAll(const std::string& name, const Bytes& bytes) { WriteFileBytes(name, bytes); }
 
 void Le32(Bytes& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
@@ -199,7 +186,7 @@ uint32_t Crc(const uint8_t* p, size_t n) {
 }
 
 Bytes SamplePng(double dpi = 0) {
-  PngSpec s{9, 4, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
+  PngPicture s{9, 4, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
   for (int i = 0; i < 9 * 4 * 3; ++i) s.samples.push_back(uint8_t(i * 5));
   Bytes png = EncodePng(s);
   if (dpi > 0) {
@@ -249,6 +236,26 @@ PngRead ReadPngWithLibpng(const std::string& name) {
   return r;
 }
 
+// The header of a PCX file of the resolution.
+Bytes PcxHeader(uint8_t dpi) {
+  Bytes h(128, 0);
+  h[0] = 0x0A;
+  h[12] = dpi;
+  return h;
+}
+
+// The start of a Paint Shop Pro file, version 5 (block headers of 10 bytes, then the
+// chunk size), with the resolution in the unit (1 inch, 2 centimetres).
+Bytes PspHeader(double res, uint8_t unit) {
+  Bytes p(80, 0);
+  std::memcpy(p.data(), "Paint Shop Pro Image File\n\x1a", 27);
+  p[32] = 5;
+  std::memcpy(p.data() + 36, "~BK\0", 4);
+  std::memcpy(p.data() + 58, &res, 8);
+  p[66] = unit;
+  return p;
+}
+
 int StrayFiles(const std::string& dir, const std::string& keep) {
   int n = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir)) n += e.path().filename() != keep;
@@ -293,6 +300,11 @@ TEST(FormatProbes, BmpResolution) {
   EXPECT_EQ(GetFileResolution(name), 72.0);
   WriteAll(name, Bmp(-5));
   EXPECT_EQ(GetFileResolution(name), 72.0);
+  // 0.0254 dpi rounds to 0, which is no resolution; 0.0508 rounds to 0.1
+  WriteAll(name, Bmp(1));
+  EXPECT_EQ(GetFileResolution(name), 72.0);
+  WriteAll(name, Bmp(2));
+  EXPECT_EQ(GetFileResolution(name), 0.1);
   ASSERT_TRUE(SetFileResolution(name, 300));
   const Bytes b = ReadAll(name);
   EXPECT_EQ(GetLe32(b, 38), 11811u);
@@ -590,9 +602,7 @@ TEST(FormatProbes, LayeredFileResolution) {
 
 TEST(FormatProbes, PcxAndPspResolution) {
   const std::string pcx = TempDir() + "/r.pcx";
-  Bytes h(128, 0);
-  h[0] = 0x0A;
-  h[12] = 150;
+  Bytes h = PcxHeader(150);
   WriteAll(pcx, h);
   EXPECT_EQ(GetFileResolution(pcx), 150.0);
   h[0] = 0;
@@ -600,13 +610,7 @@ TEST(FormatProbes, PcxAndPspResolution) {
   EXPECT_EQ(GetFileResolution(pcx), 72.0);
 
   const std::string psp = TempDir() + "/r.psp";
-  Bytes p(80, 0);
-  std::memcpy(p.data(), "Paint Shop Pro Image File\n\x1a", 27);
-  p[32] = 5;  // major version 5: block header of 10 bytes, then the chunk size
-  std::memcpy(p.data() + 36, "~BK\0", 4);
-  const double res = 118.11;
-  std::memcpy(p.data() + 58, &res, 8);
-  p[66] = 2;  // centimetres
+  Bytes p = PspHeader(118.11, 2);  // centimetres
   WriteAll(psp, p);
   EXPECT_EQ(GetFileResolution(psp), 300.0);
   p[66] = 1;
@@ -616,4 +620,34 @@ TEST(FormatProbes, PcxAndPspResolution) {
   WriteAll(psp, p);
   EXPECT_EQ(GetFileResolution(psp), 72.0);
   EXPECT_FALSE(SetFileResolution(psp, 300));
+}
+
+TEST(FormatProbes, WritesTheFuzzSeeds) {
+  // the seed corpus of FormatProbes_fuzz: the extension, a line break, then the file
+  const std::string dir = TempDir("fuzz-seeds");
+  int n = 0;
+  auto save = [&](const std::string& ext, const Bytes& file) {
+    Bytes seed(ext.begin(), ext.end());
+    seed.push_back('\n');
+    seed.insert(seed.end(), file.begin(), file.end());
+    WriteAll(dir + "/seed" + std::to_string(n++), seed);
+  };
+  save("bmp", Bmp(11811));
+  JpegOptions jfif;
+  jfif.densityUnit = 1;
+  jfif.density = 300;
+  save("jpg", EncodeJpeg(jfif));
+  save("jpeg", ExifJpeg(true, {{282, 5, 1, 0}, {296, 3, 1, 3}}, 1181, 10));
+  const std::string tif = TempDir() + "/seed.tif";
+  SaveTiffFile(tif, RandomBitmap(5, 3, 1));
+  save("tif", ReadAll(tif));
+  save("png", SamplePng(300));
+  save("pcx", PcxHeader(150));
+  save("psp", PspHeader(118.11, 2));
+  const std::string qxi = TempDir() + "/seed.qxi";
+  TLayeredImage doc;
+  doc.LoadFromBitmap(RandomBitmap(4, 4, 1), TBitmap(), "#0");
+  SaveLayeredImageToFile(doc, qxi);
+  save("qxi", ReadAll(qxi));
+  EXPECT_EQ(n, 8);
 }

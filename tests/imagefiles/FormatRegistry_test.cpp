@@ -153,10 +153,10 @@ std::string MakeFixture(const std::string& dir, const std::string& ext) {
     TLayeredImage doc;
     doc.LoadFromBitmap(TestPicture(40, 30), TBitmap(), "#0");
     SaveLayeredImageToFile(doc, path);
-  } else if (ext == "ico") test::WriteBytes(path, IconFile());
-  else if (ext == "wmf") test::WriteBytes(path, MetafileFile());
-  else if (ext == "cut") test::WriteBytes(path, CutFile());
-  else if (ext == "rla" || ext == "rpf") test::WriteBytes(path, RlaFile());
+  } else if (ext == "ico") test::WriteFileBytes(path, IconFile());
+  else if (ext == "wmf") test::WriteFileBytes(path, MetafileFile());
+  else if (ext == "cut") test::WriteFileBytes(path, CutFile());
+  else if (ext == "rla" || ext == "rpf") test::WriteFileBytes(path, RlaFile());
   else if (ext == "rle") EXPECT_TRUE(test::Gm("convert " + src + " -colors 100 -compress RLE BMP3:" + path));
   else {
     std::string coder = ext;
@@ -247,14 +247,14 @@ TEST(FormatRegistry, FiltersAndMasks) {
 
 TEST(FormatRegistry, SelectionFilesThroughTheRegisteredReaderAndUnknownExtensions) {
   const std::string dir = TestFolder();
-  test::WriteBytes(dir + "/shape.qxs", std::vector<uint8_t>{'-', '1', '\r', '\n', '6', '0', '\r', '\n', '3', '0', '\r', '\n'});
+  test::WriteFileBytes(dir + "/shape.qxs", std::vector<uint8_t>{'-', '1', '\r', '\n', '6', '0', '\r', '\n', '3', '0', '\r', '\n'});
   TLoadedPicture pic;
   EXPECT_THROW(ReadPictureByRegistry(dir + "/shape.qxs", {}, pic), EInvalidGraphic);
   RegisterSelectionFileReader(kQxsExtension, kQxsDescription, LoadQxsPicture);
   SetShapePreviewFitMode();
   ReadPictureByRegistry(dir + "/shape.qxs", {}, pic);
   EXPECT_EQ(pic.Bitmap.Width(), 70);  // the shape and its margins
-  test::WriteBytes(dir + "/bad.qxs", std::vector<uint8_t>{'x'});
+  test::WriteFileBytes(dir + "/bad.qxs", std::vector<uint8_t>{'x'});
   EXPECT_THROW(ReadPictureByRegistry(dir + "/bad.qxs", {}, pic), EStreamError);
   EXPECT_NE(BuildImageFilter(false, false, false).find("QXS (*.qxs)"), std::string::npos);
   RegisterSelectionFileReader(kQxsExtension, kQxsDescription, nullptr);

@@ -122,10 +122,10 @@ TEST(GifCodec, DamagedFilesAndInvalidPicturesThrow) {
   EXPECT_THROW(WriteGifFile(dir + "/x.gif", gif), EInvalidGraphic);  // pixels missing
   gif.Frames[0] = Frame(0, 0, 4, 4, 2, 0);
   WriteGifFile(dir + "/ok.gif", gif);
-  std::vector<uint8_t> bytes = test::FileBytes(dir + "/ok.gif");
+  std::vector<uint8_t> bytes = test::ReadFileBytes(dir + "/ok.gif");
   ASSERT_GT(bytes.size(), 8u);
   bytes.erase(bytes.end() - 8, bytes.end());
-  test::WriteBytes(dir + "/cut.gif", bytes);
+  test::WriteFileBytes(dir + "/cut.gif", bytes);
   TGifImage back;
   EXPECT_THROW(ReadGifFile(dir + "/cut.gif", back), EInvalidGraphic);
   EXPECT_THROW(ReadGifFile(dir + "/missing.gif", back), EInvalidGraphic);

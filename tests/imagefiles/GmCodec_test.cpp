@@ -33,7 +33,7 @@ TEST(BmpCodec, EveryPixelFormatRoundTripsThroughTheReader) {
     expected.SetPixelFormat(pf24bit);
     ASSERT_TRUE(SameBitmaps(expected, back)) << int(pf);
   }
-  const std::vector<uint8_t> b = test::FileBytes(dir + "/a.bmp");
+  const std::vector<uint8_t> b = test::ReadFileBytes(dir + "/a.bmp");
   ASSERT_GT(b.size(), 54u);
   EXPECT_EQ(b[0], 'B');
   EXPECT_EQ(b[38] | b[39] << 8, 2835);  // 72 dpi
@@ -70,7 +70,7 @@ TEST(GmCodec, ColourCountsAndFailures) {
   EXPECT_EQ(back.GetPixel(3, 3), RGB(255, 0, 0));
   EXPECT_LE(colors, 256);
   EXPECT_THROW(ReadWithGraphicsMagick(dir + "/missing.tga", "TGA", back), EInvalidGraphic);
-  test::WriteBytes(dir + "/junk.pcx", std::vector<uint8_t>(40, 7));
+  test::WriteFileBytes(dir + "/junk.pcx", std::vector<uint8_t>(40, 7));
   EXPECT_THROW(ReadWithGraphicsMagick(dir + "/junk.pcx", "PCX", back), EInvalidGraphic);
   EXPECT_EQ(back.Width(), 20);  // untouched by the failure
 }

@@ -89,7 +89,7 @@ TEST(IconWriter, FileLayout) {
   const std::string name = WriterDir("icon") + "/layout.ico";
   const TIcon icon = CreateIconFromBitmap(ManyColours(40, 50, 200), 64);
   SaveIconFile(name, icon, ifColor256);
-  const auto f = FileBytes(name);
+  const auto f = ReadFileBytes(name);
   const uint32_t size = 40 + 256 * 4 + 64 * 64 + 64 * 8;
   ASSERT_EQ(f.size(), 22u + size);
   EXPECT_EQ(U16At(f, 0), 0);
@@ -117,7 +117,7 @@ TEST(IconWriter, FileLayout) {
     EXPECT_STREQ(e.what(), kInvalidIconText);
   }
   EXPECT_THROW(SaveIconFile(name, CreateIconFromBitmap(ManyColours(4, 4, 2), 257), 2), EInvalidGraphic);
-  EXPECT_EQ(FileBytes(name), f);
+  EXPECT_EQ(ReadFileBytes(name), f);
 }
 
 TEST(IconWriter, EveryFormatReadsBackWithItsMask) {

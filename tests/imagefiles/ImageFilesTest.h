@@ -15,20 +15,9 @@
 #include "imagefiles/FileDispatch.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Messages.h"
+#include "support/TempFiles.h"
 
 namespace qm::test {
-
-// A fresh folder for the running test, under QM_TEST_TMP (ctest runs tests in
-// parallel, each in its own process).
-inline std::string TestFolder() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path dir = env && *env ? env : "tmp";
-  dir /= std::string("imagefiles_") + info->test_suite_name() + "_" + info->name() + "_" + std::to_string(::getpid());
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir.string();
-}
 
 // A picture with smooth gradients, edges and some noise: what photographs look like to
 // codecs. Deterministic.
@@ -65,16 +54,6 @@ inline double Psnr(const TBitmap& a, const TBitmap& b) {
 inline bool Gm(const std::string& args) {
   const std::string cmd = "gm " + args + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;
-}
-
-inline std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // Counts the messages shown and keeps the last one; the default handler comes back at

@@ -14,7 +14,7 @@
 namespace qm {
 namespace {
 
-using test::FileBytes;
+using test::ReadFileBytes;
 using test::Psnr;
 using test::TestFolder;
 using test::TestPicture;
@@ -60,8 +60,8 @@ TEST(JpegCodec, ProgressiveFilesCarrySof2) {
   const TBitmap src = TestPicture(64, 40);
   WriteJpegFile(dir + "/b.jpg", src, TJpegWriteOptions{80, false});
   WriteJpegFile(dir + "/p.jpg", src, TJpegWriteOptions{80, true});
-  EXPECT_EQ(FrameMarker(FileBytes(dir + "/b.jpg")), 0xC0);
-  EXPECT_EQ(FrameMarker(FileBytes(dir + "/p.jpg")), 0xC2);
+  EXPECT_EQ(FrameMarker(ReadFileBytes(dir + "/b.jpg")), 0xC0);
+  EXPECT_EQ(FrameMarker(ReadFileBytes(dir + "/p.jpg")), 0xC2);
   TBitmap a, b;
   ReadJpegFile(dir + "/b.jpg", a);
   ReadJpegFile(dir + "/p.jpg", b);
@@ -156,7 +156,7 @@ TEST(JpegCodec, OtherPixelFormatsEncodeAndDamageThrows) {
   EXPECT_THROW(WriteJpegFile(dir + "/c.jpg", TBitmap(), TJpegWriteOptions{}), EInvalidGraphic);
   EXPECT_THROW(WriteJpegFile(dir + "/none/c.jpg", b8, TJpegWriteOptions{}), EInvalidGraphic);
 
-  std::vector<uint8_t> bytes = FileBytes(dir + "/a.jpg");
+  std::vector<uint8_t> bytes = ReadFileBytes(dir + "/a.jpg");
   TBitmap kept(2, 2, pf24bit, clWhite);
   EXPECT_THROW(ReadJpegMemory(bytes.data(), 20, kept), EInvalidGraphic);
   const std::vector<uint8_t> junk(100, 0x5A);

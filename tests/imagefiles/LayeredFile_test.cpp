@@ -7,13 +7,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "document/CodecStreams.h"
-#include "document/LayerRecords.h"
-#include "document/LayerStream.h"
+#include "imagefiles/CodecStreams.h"
+#include "imagefiles/LayerRecords.h"
+#include "imagefiles/LayerStream.h"
 #include "imagefiles/LayeredFile.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Transform.h"
 #include "platform/core/Numeric.h"
+#include "support/TempFiles.h"
 #include "support/TestImages.h"
 
 #include <magick/api.h>
@@ -23,24 +24,10 @@ using namespace qm::test;
 
 namespace {
 
-std::string TempDir(const std::string& sub) {
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
-  p /= "layeredfile";
-  p /= sub;
-  std::filesystem::create_directories(p);
-  return p.string();
-}
+std::string TempDir(const std::string& sub) { return test::TestTmpDir("layeredfile", sub); }
 
-std::vector<uint8_t> ReadAll(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteAll(const std::string& name, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(name, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+std::vector<uint8_t> ReadAll(const std::string& name) { return ReadFileBytes(name); }
+void WriteAll(const std::string& name, const std::vector<uint8_t>& bytes) { WriteFileBytes(name, bytes); }
 
 int32_t GetI32(const std::vector<uint8_t>& v, size_t at) {
   return int32_t(uint32_t(v[at]) | (uint32_t(v[at + 1]) << 8) | (uint32_t(v[at + 2]) << 16) |
@@ -139,12 +126,12 @@ std::vector<uint8_t> OldCodecFile() {
   TMemoryStream m(bytes);
   m.Seek(m.Size());
   m.WriteInt32(2);
-  PngSpec bg{150, 2, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
+  PngPicture bg{150, 2, PNG_COLOR_TYPE_RGB, 8, false, {}, {}};
   for (int i = 0; i < 300; ++i) bg.samples.insert(bg.samples.end(), {uint8_t(i * 7), 50, uint8_t(255 - i)});
   WriteRecordWithCodecs(m, EncodePng(bg), {}, 0, 0);
-  PngSpec layer{4, 3, PNG_COLOR_TYPE_PALETTE, 8, true, {}, {{255, 0, 0}, {0, 0, 255}}};
+  PngPicture layer{4, 3, PNG_COLOR_TYPE_PALETTE, 8, true, {}, {{255, 0, 0}, {0, 0, 255}}};
   for (int i = 0; i < 12; ++i) layer.samples.push_back(uint8_t(i & 1));
-  GifSpec mask{4, 3, {{0, 0, 0}, {255, 255, 255}}, {0, 1, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1}, false, 0};
+  GifPicture mask{4, 3, {{0, 0, 0}, {255, 255, 255}}, {0, 1, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1}, false, 0};
   WriteRecordWithCodecs(m, EncodePng(layer), EncodeGif(mask), 2, 1);
   return m.Data();
 }
@@ -505,7 +492,7 @@ TEST(LayeredFile, LargeDocumentsWriteTheirLayersWhileTheThumbnailIsMade) {
 }
 
 TEST(LayeredFile, WritesTheFuzzSeeds) {
-  // the seed corpus of fuzz_layered_file and fuzz_layered_thumbnail
+  // the seed corpus of LayeredFile_fuzz and LayeredThumbnail_fuzz
   const std::string dir = TempDir("fuzz-seeds");
   int n = 0;
   auto save = [&](const std::vector<uint8_t>& bytes) {

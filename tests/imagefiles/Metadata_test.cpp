@@ -63,7 +63,7 @@ TEST(Metadata, KindsOfMetadataAreDetected) {
   EXPECT_TRUE(e && i && c);
 
   EXPECT_FALSE(FileHasExif(dir + "/missing.jpg"));
-  test::WriteBytes(dir + "/junk.jpg", std::vector<uint8_t>(50, 3));
+  test::WriteFileBytes(dir + "/junk.jpg", std::vector<uint8_t>(50, 3));
   EXPECT_FALSE(FileHasExif(dir + "/junk.jpg"));
   EXPECT_FALSE(GetMetadataKinds(dir + "/junk.jpg", e, i, c));
   EXPECT_FALSE(e || i || c);
@@ -73,7 +73,7 @@ TEST(Metadata, KindsOfMetadataAreDetected) {
 TEST(Metadata, TheSourcesThumbnailIsDroppedAndRawSourcesStillSave) {
   const std::string dir = TestFolder();
   WriteJpegFile(dir + "/thumb.jpg", TestPicture(16, 12), TJpegWriteOptions{});
-  const std::vector<uint8_t> thumb = test::FileBytes(dir + "/thumb.jpg");
+  const std::vector<uint8_t> thumb = test::ReadFileBytes(dir + "/thumb.jpg");
   WriteJpegFile(dir + "/src.jpg", TestPicture(40, 30), TJpegWriteOptions{});
   {
     auto image = Exiv2::ImageFactory::open(dir + "/src.jpg");
@@ -130,10 +130,10 @@ TEST(Metadata, SavedJpegCarriesTheSourceExifWithItsNewSize) {
   // A source without metadata gives a plain JPEG; a failing write leaves the target.
   SaveJpegKeepingExif(TestPicture(8, 8), TJpegWriteOptions{}, dir + "/plain.jpg", dir + "/missing.jpg");
   EXPECT_FALSE(FileHasExif(dir + "/plain.jpg"));
-  const std::vector<uint8_t> before = test::FileBytes(dir + "/out.jpg");
+  const std::vector<uint8_t> before = test::ReadFileBytes(dir + "/out.jpg");
   EXPECT_THROW(SaveJpegKeepingExif(TBitmap(), TJpegWriteOptions{}, dir + "/out.jpg", dir + "/src.jpg"),
                EInvalidGraphic);
-  EXPECT_EQ(test::FileBytes(dir + "/out.jpg"), before);
+  EXPECT_EQ(test::ReadFileBytes(dir + "/out.jpg"), before);
 }
 
 }  // namespace

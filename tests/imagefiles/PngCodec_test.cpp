@@ -11,7 +11,7 @@
 namespace qm {
 namespace {
 
-using test::FileBytes;
+using test::ReadFileBytes;
 using test::SameBitmaps;
 using test::TestFolder;
 using test::TestPicture;
@@ -62,7 +62,7 @@ TEST(PngCodec, RgbRoundTripsExactlyThroughLibpngAndGraphicsMagick) {
       TBitmap gm;
       ReadWithGraphicsMagick(f, "PNG", gm);
       ASSERT_TRUE(SameBitmaps(src, gm)) << interlaced << " " << mask;
-      const PngChunks c = Chunks(FileBytes(f));
+      const PngChunks c = Chunks(ReadFileBytes(f));
       ASSERT_EQ(c.ihdr.size(), 13u);
       EXPECT_EQ(c.ihdr[12], interlaced ? 1 : 0);
       // zlib header: compression level 7 is in the "maximum" class.
@@ -92,7 +92,7 @@ TEST(PngCodec, IndexedRgbaAndKeyedPicturesRoundTrip) {
     for (int i = 0; i < 19 * 7; ++i) png.Pixels.push_back(uint8_t(i * 5 % colors));
     WritePngFile(dir + "/i.png", png, TPngWriteOptions{});
     const int depth = colors <= 2 ? 1 : colors <= 4 ? 2 : colors <= 16 ? 4 : 8;
-    EXPECT_EQ(Chunks(FileBytes(dir + "/i.png")).ihdr[8], depth);
+    EXPECT_EQ(Chunks(ReadFileBytes(dir + "/i.png")).ihdr[8], depth);
     TPngImage back;
     ReadPngFile(dir + "/i.png", back);
     EXPECT_EQ(back.ColorType, pcIndexed);
@@ -152,9 +152,9 @@ TEST(PngCodec, GreySixteenBitAndAlphaFilesAreWidenedOrNarrowed) {
     EXPECT_TRUE(p[0] == p[1] && p[1] == p[2]) << f;
   }
   EXPECT_THROW(ReadPngFile(dir + "/missing.png", back), EInvalidGraphic);
-  std::vector<uint8_t> bytes = FileBytes(dir + "/src.png");
+  std::vector<uint8_t> bytes = ReadFileBytes(dir + "/src.png");
   bytes.resize(bytes.size() / 2);
-  test::WriteBytes(dir + "/cut.png", bytes);
+  test::WriteFileBytes(dir + "/cut.png", bytes);
   EXPECT_THROW(ReadPngFile(dir + "/cut.png", back), EInvalidGraphic);
   EXPECT_THROW(WritePngFile(dir + "/e.png", TPngImage(), TPngWriteOptions{}), EInvalidGraphic);
 }

@@ -18,7 +18,7 @@
 namespace qm {
 namespace {
 
-using test::FileBytes;
+using test::ReadFileBytes;
 using test::MessageCatcher;
 using test::SameBitmaps;
 using test::TestFolder;
@@ -77,7 +77,7 @@ TEST(RawClient, FastFileBuffersReadsSeeksAndWrites) {
   const std::string dir = TestFolder();
   std::vector<uint8_t> data(10000);
   for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
-  test::WriteBytes(dir + "/f.bin", data);
+  test::WriteFileBytes(dir + "/f.bin", data);
   int io = -1;
   TFastFile f(dir + "/f.bin", ffOpenRead, io);
   EXPECT_EQ(io, 0);
@@ -127,7 +127,7 @@ TEST(RawClient, FastFileBuffersReadsSeeksAndWrites) {
 
 TEST(RawClient, CallbacksOverTheHostFiles) {
   const std::string dir = TestFolder();
-  test::WriteBytes(dir + "/lines.txt", {'o', 'n', 'e', '\n', 't', 'w', 'o', '\n'});
+  test::WriteFileBytes(dir + "/lines.txt", {'o', 'n', 'e', '\n', 't', 'w', 'o', '\n'});
   const QxlRawCallbacks cb = RawHostCallbacks();
   EXPECT_EQ(cb.Size, sizeof(QxlRawCallbacks));
   QxlRawFile* f = cb.Open((dir + "/lines.txt").c_str(), "rb");
@@ -176,12 +176,12 @@ TEST(RawClient, CallbacksOverTheHostFiles) {
   EXPECT_EQ(cb.Seek(a, 0, 0), 0);
   EXPECT_EQ(cb.Write("ef", 1, 2, a), 2);
   EXPECT_EQ(cb.Close(a), 0);
-  EXPECT_EQ(FileBytes(dir + "/out.txt"), (std::vector<uint8_t>{'a', 'b', 'c', 'd', 'e', 'f'}));
+  EXPECT_EQ(ReadFileBytes(dir + "/out.txt"), (std::vector<uint8_t>{'a', 'b', 'c', 'd', 'e', 'f'}));
   QxlRawFile* rw = cb.Open((dir + "/out.txt").c_str(), "rb+");
   ASSERT_NE(rw, nullptr);
   EXPECT_EQ(cb.Write("Z", 1, 1, rw), 1);
   EXPECT_EQ(cb.Close(rw), 0);
-  EXPECT_EQ(FileBytes(dir + "/out.txt")[0], 'Z');
+  EXPECT_EQ(ReadFileBytes(dir + "/out.txt")[0], 'Z');
 }
 
 TEST(RawClient, DecodesTheSyntheticDngThroughTheModule) {
@@ -262,9 +262,9 @@ TEST(RawClient, TruncatedFilesReportTheModulesErrorCode) {
   WithModule module;
   const std::string dng = dir + "/cut.nef";
   ASSERT_TRUE(test::WriteSyntheticDng(dng, 96, 64));
-  std::vector<uint8_t> bytes = FileBytes(dng);
+  std::vector<uint8_t> bytes = ReadFileBytes(dng);
   bytes.resize(bytes.size() / 2);
-  test::WriteBytes(dng, bytes);
+  test::WriteFileBytes(dng, bytes);
   const std::string prefix = "Error in decoding RAW image. Error code = ";
   std::string message = ErrorOf([&] {
     TBitmap bmp;
@@ -312,7 +312,7 @@ TEST(RawClient, WithoutTheModule) {
   EXPECT_EQ(messages.count, 1);
   // A file that is no module does not load either.
   std::filesystem::create_directories(dir + "/Plugins");
-  test::WriteBytes(dir + "/Plugins/raw.qxl", {0x7F, 'E', 'L', 'F'});
+  test::WriteFileBytes(dir + "/Plugins/raw.qxl", {0x7F, 'E', 'L', 'F'});
   EXPECT_TRUE(RawPluginExists());
   EXPECT_FALSE(LoadRawPlugin());
 }

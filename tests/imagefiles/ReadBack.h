@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "document/Resample.h"
+#include "support/TempFiles.h"
 #include "platform/core/Bitmap.h"
 
 #include <magick/api.h>
@@ -72,23 +73,11 @@ inline Rgba ReadWithGM(const std::string& file) {
   return r;
 }
 
-inline std::vector<uint8_t> FileBytes(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
 inline uint32_t U32At(const std::vector<uint8_t>& v, size_t at) {
   return uint32_t(v[at]) | (uint32_t(v[at + 1]) << 8) | (uint32_t(v[at + 2]) << 16) | (uint32_t(v[at + 3]) << 24);
 }
 inline uint16_t U16At(const std::vector<uint8_t>& v, size_t at) { return uint16_t(v[at] | (v[at + 1] << 8)); }
 
-inline std::string WriterDir(const std::string& sub) {
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
-  p /= "writers";
-  p /= sub;
-  std::filesystem::create_directories(p);
-  return p.string();
-}
+inline std::string WriterDir(const std::string& sub) { return TestTmpDir("writers", sub); }
 
 }  // namespace qm::test

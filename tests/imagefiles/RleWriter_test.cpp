@@ -99,7 +99,7 @@ TEST(RleWriter, FileLayoutAndOtherReaders) {
   for (int i = 0; i < 256; ++i) pal.push_back(RGB(i, 255 - i, (i * 37) & 255));
   b.SetPalette(pal);
   SaveRleFile(name, b);
-  const std::vector<uint8_t> f = FileBytes(name);
+  const std::vector<uint8_t> f = ReadFileBytes(name);
   const std::vector<uint8_t> data = EncodeRle8(b);
   ASSERT_EQ(f.size(), 54 + 1024 + data.size());
   EXPECT_EQ(f[0], 'B');
@@ -156,7 +156,7 @@ TEST(RleWriter, PreparesACopyOfOtherFormats) {
   TBitmap mono(33, 5, pf1bit, clBlack);
   mono.SetPixel(3, 2, clWhite);
   SaveRleFile(name, mono);
-  std::vector<uint8_t> f = FileBytes(name);
+  std::vector<uint8_t> f = ReadFileBytes(name);
   EXPECT_EQ(U32At(f, 46), 2u);
   EXPECT_EQ(U32At(f, 10), 54u + 8);
   r = ReadWithGM(name);
@@ -164,7 +164,7 @@ TEST(RleWriter, PreparesACopyOfOtherFormats) {
   EXPECT_EQ(r.Color(4, 2), clBlack);
   TBitmap four(9, 9, pf4bit, RGB(255, 0, 0));
   SaveRleFile(name, four);
-  f = FileBytes(name);
+  f = ReadFileBytes(name);
   EXPECT_EQ(U32At(f, 46), 16u);
   EXPECT_EQ(ReadWithGM(name).Color(8, 8), RGB(255, 0, 0));
   EXPECT_EQ(four.PixelFormat(), pf4bit);

@@ -204,15 +204,15 @@ TEST(TiffCodec, DamagedFilesThrow) {
   const std::string dir = TestFolder();
   TBitmap back(3, 3, pf24bit, clWhite);
   EXPECT_THROW(ReadTiffFile(dir + "/missing.tif", back), EInvalidGraphic);
-  test::WriteBytes(dir + "/junk.tif", std::vector<uint8_t>(64, 0x49));
+  test::WriteFileBytes(dir + "/junk.tif", std::vector<uint8_t>(64, 0x49));
   EXPECT_THROW(ReadTiffFile(dir + "/junk.tif", back), EInvalidGraphic);
   TiffLayout l;
   l.compression = COMPRESSION_LZW;
   WriteTiffWith(dir + "/ok.tif", 64, 64, l, [](int x, int y, int s) { return (x * y + s) & 255; });
-  std::vector<uint8_t> bytes = test::FileBytes(dir + "/ok.tif");
+  std::vector<uint8_t> bytes = test::ReadFileBytes(dir + "/ok.tif");
   // The directory sits at the end with libtiff: cut into the strips instead.
   for (size_t i = 200; i < 1200 && i < bytes.size(); ++i) bytes[i] ^= 0x5A;
-  test::WriteBytes(dir + "/bad.tif", bytes);
+  test::WriteFileBytes(dir + "/bad.tif", bytes);
   try {
     ReadTiffFile(dir + "/bad.tif", back);
   } catch (const EInvalidGraphic&) {

@@ -96,7 +96,7 @@ TEST(TiffWriter, RgbLayout) {
   const std::string name = WriterDir("tiff") + "/rgb.tif";
   const TBitmap b = RandomBitmap(3, 2, 7);
   SaveTiffFile(name, b);
-  const std::vector<uint8_t> f = FileBytes(name);
+  const std::vector<uint8_t> f = ReadFileBytes(name);
   ASSERT_EQ(f.size(), 40u + 18 + 2 + 15 * 12 + 4);
   EXPECT_EQ(std::memcmp(f.data(), "II*\0", 4), 0);
   EXPECT_EQ(U32At(f, 4), 58u);
@@ -142,7 +142,7 @@ TEST(TiffWriter, PaletteLayouts) {
   const std::string name = WriterDir("tiff") + "/pal.tif";
   const TBitmap b8 = Indexed(21, 9, pf8bit, 3);
   SaveTiffFile(name, b8);
-  std::vector<uint8_t> f = FileBytes(name);
+  std::vector<uint8_t> f = ReadFileBytes(name);
   auto dir = Directory(f);
   ASSERT_EQ(dir.size(), 15u);
   EXPECT_EQ(dir[10][0], 282u);
@@ -161,7 +161,7 @@ TEST(TiffWriter, PaletteLayouts) {
   for (int w : {10, 7, 1}) {
     const TBitmap b4 = Indexed(w, 5, pf4bit, uint32_t(w));
     SaveTiffFile(name, b4);
-    f = FileBytes(name);
+    f = ReadFileBytes(name);
     dir = Directory(f);
     EXPECT_EQ(Value(dir, 256), uint32_t(w));
     EXPECT_EQ(Value(dir, 279), uint32_t((w + 1) / 2 * 5));
@@ -179,7 +179,7 @@ TEST(TiffWriter, Bilevel) {
     for (int y = 0; y < 5; ++y)
       for (int x = 0; x < 19; ++x) b.SetPixelIndex(x, y, unsigned(rng.Int(0, 1)));
     SaveTiffFile(name, b);
-    const auto f = FileBytes(name);
+    const auto f = ReadFileBytes(name);
     const auto dir = Directory(f);
     ASSERT_EQ(dir.size(), 14u);
     EXPECT_EQ(dir[10][0], 282u);
@@ -198,7 +198,7 @@ TEST(TiffWriter, WideImagesAndEvenOffsets) {
   const std::string name = WriterDir("tiff") + "/wide.tif";
   const TBitmap wide = RandomBitmap(70000, 1, 4);
   SaveTiffFile(name, wide);
-  const auto dir = Directory(FileBytes(name));
+  const auto dir = Directory(ReadFileBytes(name));
   EXPECT_EQ(dir[1][1], 4u);  // ImageWidth as LONG
   EXPECT_EQ(dir[1][3], 70000u);
   EXPECT_EQ(dir[2][1], 3u);  // ImageLength still SHORT
@@ -210,7 +210,7 @@ TEST(TiffWriter, WideImagesAndEvenOffsets) {
   for (auto [w, pf] : {std::pair{1, pf24bit}, std::pair{3, pf8bit}, std::pair{9, pf1bit}, std::pair{5, pf4bit}}) {
     TBitmap b = pf == pf24bit ? RandomBitmap(w, 1, 2) : Indexed(w, 1, pf, 2);
     SaveTiffFile(name, b);
-    const auto f = FileBytes(name);
+    const auto f = ReadFileBytes(name);
     EXPECT_EQ(U32At(f, 4) % 2, 0u);
     for (const auto& e : Directory(f)) {
       const bool offset = e[0] == 273 || e[0] == 282 || e[0] == 283 || e[0] == 305 || (e[0] == 258 && e[2] == 3);
@@ -224,9 +224,9 @@ TEST(TiffWriter, EmptyBitmapsAreRefused) {
   const std::string dir = WriterDir("tiff-empty");
   const std::string name = dir + "/old.tif";
   SaveTiffFile(name, RandomBitmap(4, 4, 1));
-  const auto before = FileBytes(name);
+  const auto before = ReadFileBytes(name);
   EXPECT_THROW(SaveTiffFile(name, TBitmap()), EInvalidGraphic);
-  EXPECT_EQ(FileBytes(name), before);
+  EXPECT_EQ(ReadFileBytes(name), before);
   EXPECT_THROW(SaveTiffFile(dir + "/new.tif", TBitmap()), EInvalidGraphic);
   EXPECT_FALSE(std::filesystem::exists(dir + "/new.tif"));
   int files = 0;

@@ -122,17 +122,17 @@ TEST(ImgUtils, CanvasResizePlacesTheImageAndRefusesEmptySizes) {
   TBitmap a = RandomBitmap(4, 3, 1);
   TBitmap b;
   TRect placed;
-  ResizeCanvasInto(a, b, 10, 9, RGB(9, 8, 7), 4, placed);
+  ResizeCanvasInto(a, b, 10, 9, RGB(9, 8, 7), alCenter, placed);
   EXPECT_EQ(placed, (TRect{3, 3, 7, 6}));
   EXPECT_EQ(b.GetPixel(0, 0), RGB(9, 8, 7));
   EXPECT_EQ(b.GetPixel(3, 3), a.GetPixel(0, 0));
   EXPECT_EQ(b.GetPixel(6, 5), a.GetPixel(3, 2));
   EXPECT_EQ(b.GetPixel(7, 5), RGB(9, 8, 7));
-  ResizeCanvasInto(a, b, 2, 2, clBlack, 8, placed);  // a smaller canvas crops
+  ResizeCanvasInto(a, b, 2, 2, clBlack, alBottomRight, placed);  // a smaller canvas crops
   EXPECT_EQ(placed, (TRect{-2, -1, 2, 2}));
   EXPECT_EQ(b.GetPixel(0, 0), a.GetPixel(2, 1));
   TBitmap keep = a.Clone();
-  ResizeCanvas(keep, 0, 5, clBlack, 4, placed);  // refused: the image stays
+  ResizeCanvas(keep, 0, 5, clBlack, alCenter, placed);  // refused: the image stays
   EXPECT_EQ(placed, (TRect{0, 0, 0, 0}));
   EXPECT_TRUE(SameBitmaps(keep, a));
   TBitmap bordered = a.Clone();

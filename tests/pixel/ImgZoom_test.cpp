@@ -14,7 +14,7 @@ using namespace qm::test;
 TEST(ImageZoom, FitModesZoomAndPosition) {
   TBitmap b(200, 100);
   TImageZoom z;
-  z.SetAlignment(4);
+  z.SetAlignment(alCenter);
   z.SetBitmap(&b);
   z.SetViewRect(TRect{0, 0, 100, 100});
   z.SetFitMode(fmFitWhole);
@@ -51,7 +51,7 @@ TEST(ImageZoom, FitModesZoomAndPosition) {
   EXPECT_EQ(z.ImageLeft(), -40);
   z.SetZoom(2.0);  // free position: not moved
   EXPECT_EQ(z.ImageLeft(), -40);
-  z.SetAlignment(4);
+  z.SetAlignment(alCenter);
   EXPECT_EQ(z.ImageLeft(), (300 - 200) / 2);
 
   z.SetZoomedWidth(50);
@@ -175,7 +175,7 @@ TEST(ImageZoom, FitZoomOfEmptyInputsAndUnknownModes) {
   EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, fmFitHeight), 0.8);
   EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, fmFitWhole), 0.25);
   EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, fmExplicit), 1.0);
-  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, 9), 1.0);
+  EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 50, 80}, TFitMode(9)), 1.0);
   EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(nullptr, TRect{0, 0, 50, 80}, fmFitWhole), 0.0);
   EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&empty, TRect{0, 0, 50, 80}, fmFitWhole), 0.0);
   EXPECT_DOUBLE_EQ(TImageZoom::ComputeFitZoom(&b, TRect{0, 0, 0, 80}, fmFitWhole), 0.0);

@@ -56,7 +56,7 @@ TEST(ApplyRankFilter, MatchesTheReferenceOnRandomBitmapsRectsAndThreadCounts) {
     TBitmap src = iter % 3 == 0 ? FewLevels(w, h, uint32_t(iter)) : RandomBitmap(w, h, uint32_t(iter));
     const TBitmap canvas = RandomBitmap(w, h, uint32_t(iter + 1000));
     const TRect r = RandomRect(rng, w, h);
-    const uint8_t mode = uint8_t(rng.Int(0, 3) == 3 ? rng.Int(2, 255) : rng.Int(0, 2));
+    const TRankMode mode = TRankMode(rng.Int(0, 3) == 3 ? rng.Int(2, 255) : rng.Int(0, 2));
     const int radius = rng.Int(-1, 5);
     const int threshold = rng.Chance(60) ? 0 : rng.Int(-1, 256);
     TBitmap expected = canvas.Clone();
@@ -77,7 +77,7 @@ TEST(ApplyRankFilter, LargeBitmapsAgreeAcrossThreadsAndInPlace) {
   // wide enough for several chunks of a row, tall enough for thread bands
   const TBitmap src = RandomBitmap(1100, 60, 4);
   const TRect r{1, 2, 1099, 59};
-  for (uint8_t mode : {rkMinimum, rkMaximum, rkMedian})
+  for (TRankMode mode : {rkMinimum, rkMaximum, rkMedian})
     for (int radius : {1, 2, 3}) {
       TBitmap expected = src.Clone();
       RefRank(expected, src, mode, r, 30, radius);
@@ -114,16 +114,16 @@ TEST(ApplyRankFilter, EdgeCases) {
   EXPECT_EQ(out.GetPixel(2, 2), RGB(0, 200, 0));
   EXPECT_EQ(out.GetPixel(4, 4), RGB(255, 10, 255));
   // a one-pixel rect returns the source pixel
-  for (uint8_t mode : {0, 1, 2}) {
+  for (TRankMode mode : {rkMinimum, rkMaximum, rkMedian}) {
     TBitmap d(9, 7, pf24bit, clBlack);
     ApplyRankFilter(d, src, mode, TRect{4, 3, 5, 4}, 0, 3);
     EXPECT_EQ(d.GetPixel(4, 3), src.GetPixel(4, 3));
     EXPECT_EQ(d.GetPixel(3, 3), clBlack);
   }
   // mode 5 is the median, radius 0 is 1 and radius 10 is 3
-  auto run = [&](uint8_t mode, int radius) {
+  auto run = [&](int mode, int radius) {
     TBitmap d;
-    ApplyRankFilter(d, src, mode, UnboundedRect, 0, radius);
+    ApplyRankFilter(d, src, TRankMode(mode), UnboundedRect, 0, radius);
     return d;
   };
   EXPECT_TRUE(SameBitmaps(run(5, 2), run(2, 2)));

@@ -43,22 +43,22 @@ TEST(RectUtils, FitToAspectRoundsHalfToEvenAndIgnoresBadRatios) {
 
 TEST(RectUtils, AlignPlacesByCodeAndKeepsUnsetCoordinates) {
   TRect r{100, 100, 105, 105};
-  AlignRectInRect(r, TRect{0, 0, 10, 10}, 4);
+  AlignRectInRect(r, TRect{0, 0, 10, 10}, alCenter);
   EXPECT_EQ(r, (TRect{2, 2, 7, 7}));
   r = TRect{100, 100, 105, 105};
-  AlignRectInRect(r, TRect{0, 0, 10, 10}, 9);
+  AlignRectInRect(r, TRect{0, 0, 10, 10}, alCenterHorz);
   EXPECT_EQ(r, (TRect{2, 100, 7, 105}));
   r = TRect{100, 100, 105, 105};
-  AlignRectInRect(r, TRect{0, 0, 10, 10}, 10);
+  AlignRectInRect(r, TRect{0, 0, 10, 10}, alCenterVert);
   EXPECT_EQ(r, (TRect{100, 2, 105, 7}));
   r = TRect{0, 0, 5, 5};
-  AlignRectInRect(r, TRect{0, 0, 10, 20}, 8);
+  AlignRectInRect(r, TRect{0, 0, 10, 20}, alBottomRight);
   EXPECT_EQ(r, (TRect{5, 15, 10, 20}));
   r = TRect{0, 0, 15, 5};  // wider than the box: half the overhang to the left
-  AlignRectInRect(r, TRect{0, 0, 10, 10}, 1);
+  AlignRectInRect(r, TRect{0, 0, 10, 10}, alTopCenter);
   EXPECT_EQ(r, (TRect{-2, 0, 13, 5}));
   r = TRect{3, 4, 8, 9};
-  AlignRectInRect(r, TRect{0, 0, 10, 10}, 12);
+  AlignRectInRect(r, TRect{0, 0, 10, 10}, TAlignment(12));
   EXPECT_EQ(r, (TRect{3, 4, 8, 9}));
 }
 

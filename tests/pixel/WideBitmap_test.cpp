@@ -46,7 +46,7 @@ TEST(WideBitmaps, EveryCoreRoutineHandlesRowsBeyondTenThousandPixels) {
   TRect trim;
   FindTrimRect(dst, 0, clNone, trim);
   TRect placed;
-  ResizeCanvas(dst, W + 2, H + 2, clBlack, 4, placed);
+  ResizeCanvas(dst, W + 2, H + 2, clBlack, alCenter, placed);
   AddImageBorder(dst, 1, clWhite, false);
   DrawBitmapShadow(dst, TRect{0, 0, W - 10, 2}, 3, 60, true);
   DrawBitmapShadow(dst, TRect{0, 0, W - 10, 2}, 3, 60, false);
@@ -89,7 +89,7 @@ TEST(WideBitmaps, GeometryViewportAndCanvasRoutinesHandleWideRows) {
   StretchBitmapTo(W + 3000, 2, src, stretched);
   EXPECT_EQ(stretched.Width(), W + 3000);
   TRect placed;
-  ResizeCanvasInto(src, region, W + 1, H + 4, clWhite, 8, placed);
+  ResizeCanvasInto(src, region, W + 1, H + 4, clWhite, alBottomRight, placed);
   EXPECT_EQ(placed, (TRect{1, 4, W + 1, H + 4}));
   TBitmap uniform(W + 7, 3, pf24bit, RGB(9, 8, 7));
   FindTrimRect(uniform, 0, clNone, placed);
@@ -108,7 +108,7 @@ TEST(WideBitmaps, GeometryViewportAndCanvasRoutinesHandleWideRows) {
   DrawCanvasShadow(canvas, TRect{2, 2, W + 20, 10}, 6, 70, clBtnFace, true, true);
   DrawCanvasShadow(canvas, TRect{2, 12, W + 20, 20}, 3, 40, RGB(1, 2, 3), false, true);
   TImageZoom zoom;
-  zoom.SetAlignment(4);
+  zoom.SetAlignment(alCenter);
   zoom.SetBitmap(&src);
   zoom.SetTarget(&canvas);
   zoom.SetFitMode(fmFitWidth);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/texts/Format.h"
+#include "support/TempFiles.h"
 
 using namespace qm;
 
@@ -29,10 +30,8 @@ struct CommaLocale {
   CommaLocale() {
     for (const char* name : {"fr_FR.UTF-8", "fr_FR.utf8", "de_DE.UTF-8", "de_DE.utf8"})
       if (Try(name)) return;
-    const char* base = std::getenv("QM_TEST_TMP");
-    Built = std::filesystem::path(base ? base : std::filesystem::temp_directory_path().string()) / "qm-locales";
+    Built = test::TestTmpDir("qm-locales");
     std::error_code ec;
-    std::filesystem::create_directories(Built, ec);
     const std::string command =
         "localedef -c -i fr_FR -f UTF-8 '" + (Built / "fr_FR.UTF-8").string() + "' >/dev/null 2>&1";
     if (!std::filesystem::exists(Built / "fr_FR.UTF-8" / "LC_NUMERIC", ec) && std::system(command.c_str()) == -1)

@@ -9,6 +9,7 @@
 
 #include "platform/texts/AppPaths.h"
 #include "platform/texts/IniFile.h"
+#include "support/TempFiles.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -16,23 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder under the test build's temporary folder, removed afterwards.
-struct TempFolder {
-  fs::path Path;
-  TempFolder() {
-    const char* base = std::getenv("QM_TEST_TMP");
-    fs::path root = base ? fs::path(base) : fs::temp_directory_path();
-    fs::create_directories(root);
-    std::string tmpl = (root / "ini-XXXXXX").string();
-    Path = mkdtemp(tmpl.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(Path, ec);
-  }
-  std::string File(const char* name) const { return (Path / name).string(); }
-};
+using test::TempFolder;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -128,7 +113,7 @@ TEST(IniFile, DeletingKeysAndSections) {
 }
 
 TEST(IniFile, SaveAndLoadRoundTrip) {
-  TempFolder tmp;
+  TempFolder tmp("ini");
   const std::string path = tmp.File("sub/Quillomatic.ini");  // the folder is created
   TIniFile ini;
   ini.LoadFromString(std::string("\xEF\xBB\xBF") + "[Params]\r\nHistory=3\r\n[Automate]\r\nFoo=bar\r\n");
@@ -149,7 +134,7 @@ TEST(IniFile, SaveAndLoadRoundTrip) {
 }
 
 TEST(IniFile, ALinkedFileIsWrittenWhereTheLinkPoints) {
-  TempFolder tmp;
+  TempFolder tmp("ini");
   fs::create_directories(tmp.Path / "dotfiles");
   fs::create_directories(tmp.Path / "config");
   const std::string real = tmp.File("dotfiles/Quillomatic.ini");
@@ -167,7 +152,7 @@ TEST(IniFile, ALinkedFileIsWrittenWhereTheLinkPoints) {
 }
 
 TEST(IniFile, MissingGarbageAndBinaryFilesReadAsEmpty) {
-  TempFolder tmp;
+  TempFolder tmp("ini");
   TIniFile ini;
   EXPECT_FALSE(ini.Load(tmp.File("missing.ini")));
   EXPECT_EQ(ini.ReadString("Params", "History", "ERR"), "ERR");
@@ -189,7 +174,7 @@ TEST(IniFile, MissingGarbageAndBinaryFilesReadAsEmpty) {
 }
 
 TEST(IniFile, AFailedSaveLeavesTheOldFile) {
-  TempFolder tmp;
+  TempFolder tmp("ini");
   TIniFile ini;
   ini.WriteInteger("Params", "History", 5);
   std::string error;
@@ -206,7 +191,7 @@ TEST(IniFile, AFailedSaveLeavesTheOldFile) {
 }
 
 TEST(IniFile, AReadOnlyFolderKeepsTheOldFile) {
-  TempFolder tmp;
+  TempFolder tmp("ini");
   TIniFile ini;
   ini.WriteInteger("Params", "History", 5);
   std::string error;
@@ -252,7 +237,7 @@ TEST(AppPaths, XdgFoldersAndTheOverride) {
   EXPECT_EQ(ConfigFolder(), "/home/someone/.config/Quillomatic");
   EXPECT_EQ(UserFolder(TUserFolder::Selections), "/home/someone/.local/share/Quillomatic/Selections");
 
-  TempFolder tmp;
+  TempFolder tmp("ini");
   setenv("QM_HOME", tmp.Path.c_str(), 1);
   EXPECT_EQ(SettingsFilePath(), tmp.File("Quillomatic.ini"));
   EXPECT_EQ(UserFolder(TUserFolder::Plugins), tmp.File("Plugins"));

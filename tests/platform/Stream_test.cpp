@@ -10,18 +10,13 @@
 #include <vector>
 
 #include "platform/core/Stream.h"
+#include "support/TempFiles.h"
 
 using namespace qm;
 
 namespace {
 
-std::string TempDir() {
-  const char* env = std::getenv("QM_TEST_TMP");
-  std::filesystem::path p = env && *env ? std::filesystem::path(env) : std::filesystem::current_path() / "tmp";
-  p /= "stream";
-  std::filesystem::create_directories(p);
-  return p.string();
-}
+std::string TempDir() { return test::TestTmpDir("stream"); }
 
 std::string ReadAll(const std::string& name) {
   std::ifstream f(name, std::ios::binary);

@@ -86,12 +86,12 @@ TEST(MsgDlg, LayoutOfTheButtonsAndWidths) {
   small.SetupMessage("Un", mtWarning, mbOK, "");
   EXPECT_EQ(small.BtnOk->y(), 44 + 32 + 24);  // never above the icon's bottom
 
-  MsgDlgOptions().ButtonAlignment = 0;
+  MsgDlgOptions().ButtonAlignment = baLeft;
   TMsgDlgForm left;
   left.SetupMessage("Mot", mtWarning, mbOK | mbCancel, "");
   EXPECT_EQ(left.BtnOk->x(), 12);
   EXPECT_EQ(left.BtnCancel->x(), 12 + 81);
-  MsgDlgOptions().ButtonAlignment = 2;
+  MsgDlgOptions().ButtonAlignment = baCenter;
   TMsgDlgForm centred;
   centred.SetupMessage("Mot", mtWarning, mbYes | mbNo | mbOK | mbCancel, "");
   EXPECT_EQ(centred.BtnYes->x(), (centred.width() - (4 * 75 + 3 * 6)) / 2);

@@ -9,31 +9,14 @@
 #include "platform/texts/IniFile.h"
 #include "shell/Settings.h"
 #include "shell/SettingsEnvironment.h"
+#include "support/TempFiles.h"
 
 using namespace qm;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TempFolder {
-  fs::path Path;
-  TempFolder() {
-    const char* base = std::getenv("QM_TEST_TMP");
-    fs::path root = base ? fs::path(base) : fs::temp_directory_path();
-    fs::create_directories(root);
-    std::string tmpl = (root / "settings-XXXXXX").string();
-    Path = mkdtemp(tmpl.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(Path, ec);
-  }
-  std::string File(const std::string& name) const { return (Path / name).string(); }
-  std::string Touch(const std::string& name) const {
-    std::ofstream(File(name)) << "x";
-    return File(name);
-  }
-};
+using test::TempFolder;
 
 TSettingsEnvironment Env() {
   TSettingsEnvironment env;
@@ -80,7 +63,7 @@ void ExpectDefaults(const TShellSettings& s) {
 }  // namespace
 
 TEST(Settings, MissingGarbageAndBinaryFilesGiveTheDefaults) {
-  TempFolder tmp;
+  TempFolder tmp("settings");
   TIniFile missing(tmp.File("none.ini"));
   ExpectDefaults(ReadShellSettings(missing, Env()));
   ExpectDefaults(FromText("this is not\n=an ini file\n[[[\n\x01\x02\x03"));
@@ -162,7 +145,7 @@ TEST(Settings, BooleansTestOneLiteral) {
 }
 
 TEST(Settings, ColoursAndFolders) {
-  TempFolder tmp;
+  TempFolder tmp("settings");
   EXPECT_EQ(FromText("[Tools]\nColor1=#FF0000\n").Color1, RGB(255, 0, 0));
   EXPECT_EQ(FromText("[Tools]\nColor1=rouge\n").Color1, 0x000000u);
   EXPECT_EQ(FromText("[Tools]\nColor2=clNavy\n").Color2, RGB(0, 0, 128));
@@ -177,8 +160,8 @@ TEST(Settings, ColoursAndFolders) {
 }
 
 TEST(Settings, RecentFilesAndPluginButtons) {
-  TempFolder tmp;
-  const std::string a = tmp.Touch("a.jpg"), c = tmp.Touch("c.png");
+  TempFolder tmp("settings");
+  const std::string a = tmp.Write("a.jpg", "x"), c = tmp.Write("c.png", "x");
   const std::string text = "[Files]\nFile1=" + a + "\nFile2=" + tmp.File("deleted.bmp") + "\nFile3=\nFile4=" + c +
                            "\nFile13=" + a + "\n";
   EXPECT_EQ(FromText(text).RecentFiles, (std::vector<std::string>{a, c}));
@@ -192,7 +175,7 @@ TEST(Settings, RecentFilesAndPluginButtons) {
 }
 
 TEST(Settings, WrittenOnExitAndReadBack) {
-  TempFolder tmp;
+  TempFolder tmp("settings");
   const std::string path = tmp.File("cfg/Quillomatic.ini");
   {
     std::ofstream out(tmp.File("seed.ini"));
@@ -204,7 +187,7 @@ TEST(Settings, WrittenOnExitAndReadBack) {
   TShellSettings s = ReadShellSettings(ini, Env());
   s.MainBounds = TRect{50, 60, 850, 660};
   s.OpenDir = tmp.Path.string();
-  s.RecentFiles = {tmp.Touch("one.jpg"), tmp.Touch("two.jpg")};
+  s.RecentFiles = {tmp.Write("one.jpg", "x"), tmp.Write("two.jpg", "x")};
   s.Color1 = RGB(255, 128, 0);
   s.ToolsAlignment = 0;
   s.PaletteX = 7;
@@ -274,7 +257,7 @@ TEST(Settings, PreferenceKeysRoundTrip) {
 }
 
 TEST(Settings, AFailedSaveIsReported) {
-  TempFolder tmp;
+  TempFolder tmp("settings");
   std::ofstream(tmp.File("file")) << "x";
   TIniFile ini(tmp.File("file/Quillomatic.ini"));
   std::string error;

@@ -9,35 +9,16 @@
 #include "shell/FileUtils.h"
 #include "shell/ShellOps.h"
 #include "support/QtTestApp.h"
+#include "support/TempFiles.h"
 
 using namespace qm;
 namespace fs = std::filesystem;
 
-namespace {
-struct TempFolder {
-  fs::path Path;
-  TempFolder() {
-    const char* base = std::getenv("QM_TEST_TMP");
-    fs::path root = base ? fs::path(base) : fs::temp_directory_path();
-    fs::create_directories(root);
-    std::string tmpl = (root / "ops-XXXXXX").string();
-    Path = mkdtemp(tmpl.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(Path, ec);
-  }
-  std::string File(const std::string& name, const char* content = nullptr) const {
-    const std::string p = (Path / name).string();
-    if (content) std::ofstream(p) << content;
-    return p;
-  }
-};
-}  // namespace
+using test::TempFolder;
 
 TEST(FileUtils, SizesDatesAndTrueNames) {
-  TempFolder tmp;
-  const std::string f = tmp.File("Photo.JPG", "12345");
+  TempFolder tmp("ops");
+  const std::string f = tmp.Write("Photo.JPG", "12345");
   EXPECT_EQ(GetFileSizeByName(f), 5);
   EXPECT_EQ(GetFileSizeByName(tmp.File("missing")), -1);
   EXPECT_EQ(GetFileSizeByName(tmp.Path.string()), -1);
@@ -51,8 +32,8 @@ TEST(FileUtils, SizesDatesAndTrueNames) {
 
 TEST(ShellOps, CopyMoveAndRenameNeverReplace) {
   test::App();
-  TempFolder tmp;
-  const std::string a = tmp.File("a.png", "A"), b = tmp.File("b.png", "B");
+  TempFolder tmp("ops");
+  const std::string a = tmp.Write("a.png", "A"), b = tmp.Write("b.png", "B");
   EXPECT_FALSE(CopyFileTo(a, b));
   EXPECT_EQ(GetFileSizeByName(b), 1);
   EXPECT_TRUE(CopyFileTo(a, tmp.File("c.png")));
@@ -67,12 +48,12 @@ TEST(ShellOps, CopyMoveAndRenameNeverReplace) {
 }
 
 TEST(ShellOps, TheTrash) {
-  TempFolder tmp;
+  TempFolder tmp("ops");
   // The trash of this test lives in its own folder.
   setenv("HOME", tmp.Path.c_str(), 1);
   setenv("XDG_DATA_HOME", (tmp.Path / "share").c_str(), 1);
   test::App();
-  const std::string f = tmp.File("old.bmp", "x");
+  const std::string f = tmp.Write("old.bmp", "x");
   int asked = 0;
   SetMessageHandler([&](const std::string&, int type, int buttons, const std::string&) {
     ++asked;

@@ -185,14 +185,14 @@ namespace {
 // pixel (x, y) of the result stands for pixel (area.Left + x, area.Top + y). Every
 // step reads and writes only within the selection rect grown by 6, so any area that
 // covers that much of the layer gives the same pixels there as the whole layer.
-TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, int mode, const TRect& area) {
+TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, TSelectionEdge edge, const TRect& area) {
   const TRect rect = OffsetRect(selRect, -area.Left, -area.Top);
   const bool inv = sel.Inverted;
   const TMyShape kind = sel.ShapeKind;
   const TColor back = inv ? clWhite : clBlack, shape = inv ? clBlack : clWhite;
-  const bool ramped = mode == 2 && IsRoundKind(kind);
+  const bool ramped = edge == seSmooth && IsRoundKind(kind);
   TBitmap mask(area.Width(), area.Height(), pf24bit, ramped ? clWhite : back);
-  if (mode == 1) {
+  if (edge == seProgressive) {
     if (kind == ssPolygon || kind == ssMultiPoints) {
       DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
       // the kept part shrinks by 3 before its edge is blurred
@@ -203,7 +203,7 @@ TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, int mode, cons
       RenderShape(sel, mask, r, shape, true);
       ApplyBlurPasses(mask, 6, Inflate(r, 3));
     }
-  } else if (mode == 2) {
+  } else if (edge == seSmooth) {
     if (ramped) {
       DrawShapeFilled(sel.Shape, mask, rect, kind, clBlack);
       RampMaskEdges(mask, Inflate(rect, 1), 33);
@@ -219,22 +219,22 @@ TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, int mode, cons
 
 }  // namespace
 
-std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, int mode) {
+std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelectionEdge edge) {
   TBitmap* layer = ActiveLayer(host);
   TSelectionOverlay* sel = ShownSelection(host);
   if (!layer || !sel) return nullptr;
-  return std::make_unique<TBitmap>(RestoreMask(*sel, ImageToLayer(host, sel->SelRect), mode, GetBitmapRect(*layer)));
+  return std::make_unique<TBitmap>(RestoreMask(*sel, ImageToLayer(host, sel->SelRect), edge, GetBitmapRect(*layer)));
 }
 
-void RestrictChangeToSelection(TSelectionHost& host, int mode) {
+void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge) {
   TBitmap* layer = ActiveLayer(host);
   TSelectionOverlay* sel = host.ActiveSelection();
   if (!layer || !sel) return;
   const TSelectionSmoothing smoothing = host.SelectionSmoothing();
-  if (!host.IsActiveImageTrueColor() || smoothing == selSmoothNone) mode = 0;
-  if (mode == 1 && smoothing != selSmoothProgressive) mode = 2;
-  if (mode == 2 && sel->ShapeKind == ssRect) mode = 0;
-  if (!HasUsableSelection(host, mode == 1)) return;
+  if (!host.IsActiveImageTrueColor() || smoothing == selSmoothNone) edge = seHard;
+  if (edge == seProgressive && smoothing != selSmoothProgressive) edge = seSmooth;
+  if (edge == seSmooth && sel->ShapeKind == ssRect) edge = seHard;
+  if (!HasUsableSelection(host, edge == seProgressive)) return;
   // Without a copy of the layer from before the change there is nothing to bring back.
   const TBitmap* before = host.PreChangeCopy();
   if (!before || before->PixelFormat() != pf24bit || before->Width() != layer->Width() ||
@@ -242,7 +242,7 @@ void RestrictChangeToSelection(TSelectionHost& host, int mode) {
     return;
   const TRect selRect = ImageToLayer(host, sel->SelRect);
   TRect rect = selRect;
-  if (sel->Inverted) rect = Inflate(rect, mode == 1 ? 7 : mode == 2 ? 1 : 0);
+  if (sel->Inverted) rect = Inflate(rect, edge == seProgressive ? 7 : edge == seSmooth ? 1 : 0);
   ClipRectToBitmap(rect, *layer);
   if (rect.IsEmpty()) return;
   // The mask is made only where it is read, and the pre-change pixels of that part
@@ -252,11 +252,11 @@ void RestrictChangeToSelection(TSelectionHost& host, int mode) {
   area = TRect{std::min(area.Left, rect.Left), std::min(area.Top, rect.Top), std::max(area.Right, rect.Right),
                std::max(area.Bottom, rect.Bottom)};
   if (2 * int64_t(area.Width()) * area.Height() >= int64_t(layer->Width()) * layer->Height()) {
-    const TBitmap mask = RestoreMask(*sel, selRect, mode, GetBitmapRect(*layer));
+    const TBitmap mask = RestoreMask(*sel, selRect, edge, GetBitmapRect(*layer));
     CopyBitmapRectMasked(*before, GetBitmapRect(*before), *layer, 0, 0, rect, 100, mask);
     return;
   }
-  const TBitmap mask = RestoreMask(*sel, selRect, mode, area);
+  const TBitmap mask = RestoreMask(*sel, selRect, edge, area);
   TBitmap part;
   CopyBitmapRegion(*before, part, area);
   CopyBitmapRectMasked(part, GetBitmapRect(part), *layer, area.Left, area.Top, rect, 100, mask);
@@ -313,19 +313,19 @@ void CombineDrawnShapeWithSelection(TSelectionHost& host, TShapeManager& drawn, 
   }
 }
 
-void CombineMaskWithSelection(TSelectionHost& host, const TBitmap& mask, int mode, TRect& rect) {
+void CombineMaskWithSelection(TSelectionHost& host, const TBitmap& mask, TWandCombine combine, TRect& rect) {
   TSelectionOverlay* sel = host.ActiveSelection();
   if (!sel || mask.PixelFormat() != pf24bit || mask.Empty()) return;
   const TPoint o = host.ActiveLayerOrigin();
   TRect r;
   bool done;
-  if (mode == 0) {
+  if (combine == wcReplace) {
     done = AdoptTrace(*sel, mask, 254, o.X, o.Y, r);
   } else {
     std::unique_ptr<TBitmap> merged = BuildMergedSelectionMask(host, sel->Inverted);
     if (!merged) return;
     BlendColorThroughMask(mask, GetBitmapRect(mask), *merged, o.X, o.Y, UnboundedRect,
-                          mode == 1 ? clBlack : clWhite, 100);
+                          combine == wcAdd ? clBlack : clWhite, 100);
     done = AdoptTrace(*sel, *merged, 254, 0, 0, r);
   }
   if (!done) return;

@@ -6,6 +6,7 @@
 // comes back (outside the selection), 255 where the change stays. All routines work on
 // the active document through the host; none raises, and an empty rectangle or a
 // missing document gives a null mask or leaves the selection as it is.
+#include <cstdint>
 #include <memory>
 
 #include "document/SelectionHost.h"
@@ -14,6 +15,13 @@
 #include "platform/core/Types.h"
 
 namespace qm {
+
+// The edge of a restore mask: hard, progressive (shrunk and blurred) or smoothed
+// (ramped or antialiased).
+enum TSelectionEdge : uint8_t { seHard = 0, seProgressive = 1, seSmooth = 2 };
+// How the magic wand's pick meets the selection: it becomes the selection, is added to
+// it or is taken from it.
+enum TWandCombine : uint8_t { wcReplace = 0, wcAdd = 1, wcSubtract = 2 };
 
 // False when no selection is shown; true for a shape other than a rectangle or an
 // inverted selection; a plain rectangle only when allowRect.
@@ -39,14 +47,15 @@ void RenderSelectionShapeToMask(TSelectionHost& host, TBitmap& bmp, const TRect&
 void StrokeSelectionShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect, TColor color, bool usePolygon,
                           int penWidth);
 
-// The restore mask of the shown selection over the active layer: mode 0 hard edge,
-// 1 progressive edge (shrunk and blurred), 2 smoothed edge (ramped or antialiased).
-// Null without a shown selection.
-std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, int mode);
+// The restore mask of the shown selection over the active layer, with the edge asked
+// for. Null without a shown selection.
+std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelectionEdge edge);
 // After a change of the active layer, brings the pre-change pixels back outside the
 // selection. Does nothing without a usable selection or a pre-change copy of the
-// layer's size.
-void RestrictChangeToSelection(TSelectionHost& host, int mode);
+// layer's size. The edge asked for gives way to the Selection menu's smoothing (none:
+// hard; progressive asked without progressive smoothing: smoothed) and a rectangle
+// selection's edge is always hard.
+void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge);
 
 // Strokes the selection outline on the active layer in the colour and width (a frame
 // along the layer's border when no selection is shown or it is inverted).
@@ -61,9 +70,9 @@ void InvertSelectionShape(TSelectionHost& host, TRect& rect);
 // coordinates). The result is not inverted.
 void CombineDrawnShapeWithSelection(TSelectionHost& host, TShapeManager& drawn, TMyShape drawnKind,
                                     const TRect& rect, bool subtract, TRect& outRect);
-// The magic wand's mask (the active layer's size, 0 = picked): mode 0 selects it
-// alone, 1 adds it to the selection, 2 removes it. The result is not inverted.
-void CombineMaskWithSelection(TSelectionHost& host, const TBitmap& mask, int mode, TRect& rect);
+// The magic wand's mask (the active layer's size, 0 = picked) combined with the
+// selection. The result is not inverted.
+void CombineMaskWithSelection(TSelectionHost& host, const TBitmap& mask, TWandCombine combine, TRect& rect);
 // A band of the width along the selection's outline (and the image's border for an
 // inverted selection). The result is not inverted.
 void ConvertSelectionToBorder(TSelectionHost& host, int width, TRect& rect);

@@ -19,7 +19,7 @@ int DefaultAnswer(int buttons) {
 }
 }  // namespace
 
-int ShowMessageDialog(const std::string& text, int type, int buttons, const std::string& title) {
+int ShowMessageDialog(const std::string& text, TMsgType type, int buttons, const std::string& title) {
   if (Handler()) return Handler()(text, type, buttons, title);
   std::fprintf(stderr, "%s%s%s\n", title.c_str(), title.empty() ? "" : ": ", text.c_str());
   return DefaultAnswer(buttons);

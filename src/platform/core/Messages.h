@@ -13,10 +13,11 @@ enum TMsgButtons : int { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8 };
 enum TMsgResult : int { mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 
 using TMessageHandler =
-    std::function<int(const std::string& text, int type, int buttons, const std::string& title)>;
+    std::function<int(const std::string& text, TMsgType type, int buttons, const std::string& title)>;
 
-// Shows a message and returns the button chosen.
-int ShowMessageDialog(const std::string& text, int type, int buttons, const std::string& title = {});
+// Shows a message and returns the button chosen (a TMsgResult); buttons is a mask of
+// TMsgButtons.
+int ShowMessageDialog(const std::string& text, TMsgType type, int buttons, const std::string& title = {});
 // Installs the handler (an empty one restores the default).
 void SetMessageHandler(TMessageHandler handler);
 

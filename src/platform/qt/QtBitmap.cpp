@@ -1,6 +1,9 @@
 #include "platform/qt/QtBitmap.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "platform/core/Parallel.h"
 
 namespace qm {
 namespace {
@@ -61,6 +64,23 @@ TBitmap BitmapFromQImage(const QImage& img, bool withAlpha) {
   const size_t n = size_t(src.width()) * (alpha ? 4 : 3);
   for (int y = 0; y < src.height(); ++y) std::memcpy(out.ScanLine(y), src.constScanLine(y), n);
   return out;
+}
+
+void CopyBitmapToRGB32(const TBitmap& src, QImage& dst, TRect r) {
+  if (src.PixelFormat() != pf24bit || dst.format() != QImage::Format_RGB32) return;
+  r = TRect{std::max(r.Left, 0), std::max(r.Top, 0), std::min({r.Right, src.Width(), dst.width()}),
+            std::min({r.Bottom, src.Height(), dst.height()})};
+  if (r.IsEmpty()) return;
+  const int w = r.Width();
+  ParallelRows(r.Top, r.Bottom, int64_t(w) * r.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = src.ScanLine(y) + ptrdiff_t(r.Left) * 3;
+      auto* d = reinterpret_cast<uint32_t*>(dst.scanLine(y)) + r.Left;
+      // B, G, R bytes to 0xFFRRGGBB
+      for (int x = 0; x < w; ++x)
+        d[x] = 0xFF000000u | uint32_t(s[3 * x + 2]) << 16 | uint32_t(s[3 * x + 1]) << 8 | s[3 * x];
+    }
+  });
 }
 
 TQtCanvas::TQtCanvas(QPainter& painter) : painter_(painter) {}

@@ -27,6 +27,11 @@ QImage BitmapAsQImage(const TBitmap& bmp);  // read-only view
 // image's pixels.
 TBitmap BitmapFromQImage(const QImage& img, bool withAlpha = false);
 
+// Copies the rectangle r of a 24-bit bitmap into the same rectangle of a QImage of
+// Format_RGB32 (opaque), clipped to both: what a widget's surface blits without
+// converting. Nothing for other formats.
+void CopyBitmapToRGB32(const TBitmap& src, QImage& dst, TRect r);
+
 // A canvas painting through a QPainter, in the painter's device coordinates.
 class TQtCanvas final : public TCanvas {
  public:

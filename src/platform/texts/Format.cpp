@@ -140,7 +140,8 @@ std::string PadTo(std::string s, int width, bool left) {
   return s;
 }
 
-struct TSpec {
+// One placeholder of a format string, as parsed after its "%".
+struct TPlaceholder {
   bool HasIndex = false, IndexStar = false;
   int Index = 0;
   bool Left = false;
@@ -152,7 +153,7 @@ struct TSpec {
 };
 
 // Parses the placeholder after its "%": returns the length consumed, 0 when malformed.
-size_t ParseSpec(std::string_view f, size_t pos, TSpec& spec) {
+size_t ParsePlaceholder(std::string_view f, size_t pos, TPlaceholder& ph) {
   size_t i = pos;
   auto number = [&](int& out) {
     size_t start = i;
@@ -177,34 +178,34 @@ size_t ParseSpec(std::string_view f, size_t pos, TSpec& spec) {
       i = save;
     }
     if (i < f.size() && f[i] == ':' && i > save) {
-      spec.HasIndex = true;
-      spec.IndexStar = star;
-      spec.Index = n;
+      ph.HasIndex = true;
+      ph.IndexStar = star;
+      ph.Index = n;
       ++i;
     } else {
       i = save;
     }
   }
   if (i < f.size() && f[i] == '-') {
-    spec.Left = true;
+    ph.Left = true;
     ++i;
   }
   if (i < f.size() && f[i] == '*') {
-    spec.WidthStar = true;
+    ph.WidthStar = true;
     ++i;
   } else {
     int n = 0;
-    if (number(n)) spec.Width = n;
+    if (number(n)) ph.Width = n;
   }
   if (i < f.size() && f[i] == '.') {
     ++i;
     if (i < f.size() && f[i] == '*') {
-      spec.PrecStar = true;
+      ph.PrecStar = true;
       ++i;
     } else {
       int n = 0;
       if (!number(n)) n = 0;
-      spec.Prec = n;
+      ph.Prec = n;
     }
   }
   if (i >= f.size()) return 0;
@@ -212,7 +213,7 @@ size_t ParseSpec(std::string_view f, size_t pos, TSpec& spec) {
   if (t >= 'A' && t <= 'Z') t = char(t - 'A' + 'a');
   switch (t) {
     case 'd': case 'u': case 'x': case 'e': case 'f': case 'g': case 'n': case 'm': case 's':
-      spec.Type = t;
+      ph.Type = t;
       return i + 1 - pos;
     default:
       return 0;
@@ -251,7 +252,7 @@ std::string FormatInt(char type, int64_t v, int prec) {
   return neg ? "-" + digits : digits;
 }
 
-std::string FormatFloatSpec(char type, double v, int prec) {
+std::string FormatFloatByType(char type, double v, int prec) {
   switch (type) {
     case 'e': return Localise(Scientific(v, prec < 0 ? 15 : std::min(prec, kMaxFloatPrecision)));
     case 'g': return Localise(General(v, prec < 0 ? 15 : std::min(std::max(prec, 1), kMaxFloatPrecision)));
@@ -290,8 +291,8 @@ std::string Format(std::string_view f, std::initializer_list<TFormatArg> argList
       i = pct + 2;
       continue;
     }
-    TSpec spec;
-    const size_t len = ParseSpec(f, pct + 1, spec);
+    TPlaceholder ph;
+    const size_t len = ParsePlaceholder(f, pct + 1, ph);
     if (len == 0) {
       out += '%';
       i = pct + 1;
@@ -306,33 +307,33 @@ std::string Format(std::string_view f, std::initializer_list<TFormatArg> argList
       return true;
     };
     bool ok = true;
-    if (spec.HasIndex) {
-      if (spec.IndexStar) ok = takeInt(spec.Index);
-      next = spec.Index;
+    if (ph.HasIndex) {
+      if (ph.IndexStar) ok = takeInt(ph.Index);
+      next = ph.Index;
     }
-    if (ok && spec.WidthStar) ok = takeInt(spec.Width);
-    if (ok && spec.PrecStar) ok = takeInt(spec.Prec);
+    if (ok && ph.WidthStar) ok = takeInt(ph.Width);
+    if (ok && ph.PrecStar) ok = takeInt(ph.Prec);
     if (ok && (next < 0 || next >= argCount)) ok = false;
     if (!ok) {
       out.append(written);
       continue;
     }
     const TFormatArg& a = args[next];
-    const TFormatArg::Kind want = KindOf(spec.Type);
+    const TFormatArg::Kind want = KindOf(ph.Type);
     std::string text;
     if (want == TFormatArg::Kind::Int && a.GetKind() == TFormatArg::Kind::Int) {
-      text = FormatInt(spec.Type, a.Int(), std::min(spec.Prec, kMaxWidth));
+      text = FormatInt(ph.Type, a.Int(), std::min(ph.Prec, kMaxWidth));
     } else if (want == TFormatArg::Kind::Float && a.GetKind() != TFormatArg::Kind::Text) {
       const double v = a.GetKind() == TFormatArg::Kind::Float ? a.Float() : double(a.Int());
-      text = FormatFloatSpec(spec.Type, v, spec.Prec);
+      text = FormatFloatByType(ph.Type, v, ph.Prec);
     } else if (want == TFormatArg::Kind::Text && a.GetKind() == TFormatArg::Kind::Text) {
-      text = spec.Prec >= 0 ? Utf8Left(a.Text(), size_t(spec.Prec)) : std::string(a.Text());
+      text = ph.Prec >= 0 ? Utf8Left(a.Text(), size_t(ph.Prec)) : std::string(a.Text());
     } else {
       out.append(written);
       continue;
     }
     ++next;
-    out += PadTo(std::move(text), std::min(spec.Width, kMaxWidth), spec.Left);
+    out += PadTo(std::move(text), std::min(ph.Width, kMaxWidth), ph.Left);
   }
   return out;
 }
@@ -348,18 +349,18 @@ bool ParseFormatPlaceholders(std::string_view f, std::vector<TFormatPlaceholder>
       i += 2;
       continue;
     }
-    TSpec spec;
-    const size_t len = ParseSpec(f, i + 1, spec);
+    TPlaceholder ph;
+    const size_t len = ParsePlaceholder(f, i + 1, ph);
     if (len == 0) return false;
     i += len + 1;
-    if (spec.HasIndex) {
+    if (ph.HasIndex) {
       // An index taken from the arguments cannot be checked ahead of formatting.
-      if (spec.IndexStar) return false;
-      next = spec.Index;
+      if (ph.IndexStar) return false;
+      next = ph.Index;
     }
-    if (spec.WidthStar) out.push_back({next++, TFormatArg::Kind::Int});
-    if (spec.PrecStar) out.push_back({next++, TFormatArg::Kind::Int});
-    out.push_back({next++, KindOf(spec.Type)});
+    if (ph.WidthStar) out.push_back({next++, TFormatArg::Kind::Int});
+    if (ph.PrecStar) out.push_back({next++, TFormatArg::Kind::Int});
+    out.push_back({next++, KindOf(ph.Type)});
   }
   return true;
 }

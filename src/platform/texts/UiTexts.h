@@ -26,6 +26,10 @@ enum class TextId : uint16_t {
 
 constexpr int kTextCount = int(TextId::Count);
 
+// The program's title and main window caption: the product's name, the same in every
+// language, so not an entry of the table.
+inline constexpr char kAppTitle[] = "Quillomatic Morvek";
+
 // The current text of an entry (its built-in value until a translation or the shell
 // replaced it).
 const std::string& Tr(TextId id);

@@ -1,0 +1,30 @@
+#pragma once
+// A smooth reduction of a whole bitmap at the view's zoom, kept between paints: a
+// repaint below 100 % copies from it instead of averaging the full image again, and a
+// change of the image reduces again only the part it touched. Averaged over the whole
+// image once, the reduction also stays put while the view scrolls (a reduction of the
+// visible part alone would shift by a fraction of a pixel with the scroll position).
+#include "platform/core/Bitmap.h"
+#include "platform/core/Canvas.h"
+#include "platform/core/Types.h"
+
+namespace qm {
+
+class TZoomCache {
+ public:
+  // Draws bmp zoomed to zw x zh with its top-left at (left, top), inside viewRect and
+  // the canvas's clip: the area average of the engine's smooth reduction.
+  void Draw(const TBitmap& bmp, TCanvas& canvas, const TRect& viewRect, int left, int top, int zw, int zh);
+  // Pixels of the image changed (image coordinates).
+  void Invalidate(const TRect& imageRect);
+  // Everything changed (another image, or its size).
+  void Reset() { source_ = nullptr; }
+
+ private:
+  TBitmap reduced_;
+  const TBitmap* source_ = nullptr;
+  int sourceW_ = 0, sourceH_ = 0;
+  TRect dirty_{};
+};
+
+}  // namespace qm

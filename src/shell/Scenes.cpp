@@ -1,0 +1,106 @@
+#include "shell/Scenes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QThread>
+#include <QWidget>
+#include <cstdio>
+
+#include "shell/StartWindow.h"
+
+namespace qm {
+namespace {
+
+void Settle() {
+  // twice: a paint may queue another (the scroll ranges follow a new image size)
+  for (int i = 0; i < 2; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(30);
+  }
+  QApplication::processEvents();
+}
+
+// The document view: three layers, the marching ants of a selection, the transform
+// handles, a close look with the grid, and a background that lets the checkerboard
+// through.
+void ViewsScene(TSceneCamera& camera) {
+  TStartWindow w;
+  w.show();
+  TMyImageLayered& view = w.View();
+  view.ZoomToFitWindow();
+  Settle();
+  camera.Shoot(w, "document");
+
+  TSelectionControl& sel = w.Selection();
+  sel.SetShape(ssEllipse);
+  sel.SetSelectionRect(TRect{640, 240, 1040, 620});
+  sel.Show();
+  Settle();
+  camera.Shoot(w, "selection");
+
+  sel.Hide();
+  w.Document().SetActiveLayerIndex(2);
+  TVerticesControl& handles = w.Handles();
+  handles.SetCornersFromRect(w.Document().GetActiveLayerBounds());
+  handles.Show();
+  Settle();
+  camera.Shoot(w, "handles");
+  handles.Hide();
+
+  view.SetZoom(4);
+  view.SetShowGrid(true);
+  view.SetGridWidth(8);
+  view.ScrollToShowRect(TRect{690, 380, 760, 440});
+  sel.SetShape(ssRect);
+  sel.SetSelectionRect(TRect{700, 390, 740, 420});
+  sel.Show();
+  Settle();
+  camera.Shoot(w, "zoom");
+  sel.Hide();
+
+  view.SetShowGrid(false);
+  TStartWindow::MakeSampleDocument(w.Document(), true);
+  view.ZoomToFitWindow();
+  Settle();
+  camera.Shoot(w, "transparent");
+}
+
+struct TSceneRow {
+  const char* name;
+  void (*run)(TSceneCamera&);
+};
+
+const TSceneRow kScenes[] = {
+    {"views", &ViewsScene},
+};
+
+}  // namespace
+
+bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) {
+  const QString file = QDir(folder_).filePath(QString::fromStdString(scene_ + "-" + shot + ".png"));
+  const bool ok = window.grab().save(file, "PNG");
+  std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
+  if (!ok) ++failures_;
+  return ok;
+}
+
+std::vector<std::string> SceneNames() {
+  std::vector<std::string> names;
+  for (const TSceneRow& row : kScenes) names.emplace_back(row.name);
+  return names;
+}
+
+int RunScene(const std::string& name, const QString& folder) {
+  for (const TSceneRow& row : kScenes) {
+    if (name != row.name) continue;
+    QDir().mkpath(folder);
+    TSceneCamera camera(name, folder);
+    row.run(camera);
+    return camera.Failures() > 0 ? 1 : 0;
+  }
+  return 2;
+}
+
+}  // namespace qm

@@ -1,0 +1,34 @@
+#pragma once
+// Scenes: the program set up in a known state and photographed, for scripts/screens.sh
+// (`quillomatic --scene NAME --shots FOLDER`). A scene builds its windows, and for each
+// state it wants seen calls Shoot, which lets the windows settle and writes
+// FOLDER/NAME-shot.png. A new scene is a function and one row of the table in
+// Scenes.cpp.
+#include <QString>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace qm {
+
+class TSceneCamera {
+ public:
+  TSceneCamera(std::string scene, QString folder) : scene_(std::move(scene)), folder_(std::move(folder)) {}
+  // Writes the window as it is shown into the folder; false when the file could not be
+  // written.
+  bool Shoot(QWidget& window, const std::string& shot);
+  int Failures() const { return failures_; }
+
+ private:
+  std::string scene_;
+  QString folder_;
+  int failures_ = 0;
+};
+
+// The names of the scenes, in table order.
+std::vector<std::string> SceneNames();
+// Runs a scene; the process's exit code: 0 done, 1 a shot failed, 2 no such scene.
+int RunScene(const std::string& name, const QString& folder);
+
+}  // namespace qm
