@@ -254,7 +254,7 @@ TRect PlaceLayerAtSelection(TLayerHost& host, TRect r) {
   if (!image || image->GetLayerCount() == 0) return r;
   TRect box = IntersectRect(host.VisibleImageRect(), ImageRect(*image));
   if (box.IsEmpty()) box = ImageRect(*image);
-  AlignRectInRect(r, box, 4);
+  AlignRectInRect(r, box, alCenter);
   KeepRectInside(r, ImageRect(*image), false);
   return r;
 }
@@ -445,23 +445,15 @@ void ApplyLayerEdgeTorn(TLayerItem& layer) {
   const double scale = m < 300 ? 1.5 : m < 800 ? 1.0 : m < 1200 ? 1 / 1.5 : m < 1600 ? 0.5 : 1 / 3.0;
   TBitmap work = mask->Clone();
   ThresholdMaskRect(work, 254, UnboundedRect);
-  if (scale != 1.0) {
-    TBitmap scaled;
-    if (!ResampleTriangle(work, std::max(1, RoundHalfEven(w * scale)), std::max(1, RoundHalfEven(h * scale)),
-                          scaled))
-      return;
-    work = std::move(scaled);
-  }
+  if (scale != 1.0 && !Resample(work, std::max(1, RoundHalfEven(w * scale)), std::max(1, RoundHalfEven(h * scale)),
+                                 TResampleFilter::Triangle, work))
+    return;
   ApplyMinMaxPasses(work, -8, UnboundedRect);
   FilterCrystallize(work, UnboundedRect);
   FilterCrystallize(work, UnboundedRect);
   ScrollBitmapWrapHorizontal(work, -4);
   ScrollBitmapWrapVertical(work, -4);
-  if (work.Width() != w || work.Height() != h) {
-    TBitmap back;
-    if (!ResampleTriangle(work, w, h, back)) return;
-    work = std::move(back);
-  }
+  if ((work.Width() != w || work.Height() != h) && !Resample(work, w, h, TResampleFilter::Triangle, work)) return;
   ThresholdMaskRect(work, 128, UnboundedRect);
   MergeRectMax(work, *mask, 0, 0, UnboundedRect);
 }

@@ -248,14 +248,13 @@ bool PasteIntoSelection(TLayerHost& host, TClipboardData& record, bool fit) {
     int w = picture.Width(), h = picture.Height();
     FitSizeProportional(w, h, work.Width(), work.Height());
     if (w != picture.Width() || h != picture.Height()) {
-      TBitmap scaled;
-      if (ResampleTriangle(picture, w, h, scaled)) picture = std::move(scaled);
-      if (!mask.Empty() && ResampleTriangle(mask, picture.Width(), picture.Height(), scaled)) mask = std::move(scaled);
-      else mask = TBitmap();
+      Resample(picture, w, h, TResampleFilter::Triangle, picture);
+      if (!mask.Empty() && !Resample(mask, picture.Width(), picture.Height(), TResampleFilter::Triangle, mask))
+        mask = TBitmap();
     }
   }
   TRect placed = GetBitmapRect(picture);
-  AlignRectInRect(placed, work, 4);
+  AlignRectInRect(placed, work, alCenter);
   // The selection mask covers the working rectangle as far as it lies on the layer.
   TRect covered = work;
   ClipRectToBitmap(covered, layer->Image);

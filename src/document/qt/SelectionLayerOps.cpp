@@ -103,11 +103,9 @@ bool PasteAsAlpha(TLayerHost& host, TClipboardData& record) {
   GrayscaleRect(picture, UnboundedRect);
   InvertRect(picture, UnboundedRect);
   if (!mask.Empty()) MergeRectMax(mask, picture, 0, 0, UnboundedRect);
-  if (picture.Width() != layer->Image.Width() || picture.Height() != layer->Image.Height()) {
-    TBitmap fitted;
-    if (!ResampleTriangle(picture, layer->Image.Width(), layer->Image.Height(), fitted)) return false;
-    picture = std::move(fitted);
-  }
+  if ((picture.Width() != layer->Image.Width() || picture.Height() != layer->Image.Height()) &&
+      !Resample(picture, layer->Image.Width(), layer->Image.Height(), TResampleFilter::Triangle, picture))
+    return false;
   layer->Mask = std::move(picture);
   image->InvalidateLayerRect(image->GetActiveLayerBounds());
   host.LayerStackChanged(TLayerChange::Changed, image->ActiveIndex());
