@@ -238,7 +238,7 @@ TEST_F(TextRenderTest, AbsurdSizesDrawNothing) {
   TTextData huge = Text(std::vector<std::string>(20000, "Quillomatic"), 1000);
   TTextData wide = Text({std::string(kMaxStoredString, 'W')}, 1000);  // the longest line a file holds
   TTextData odd = Text({"x"}, -5);
-  odd.Angle = 2147483647;
+  odd.Angle = -2147483647 - 1;
   odd.Blur = 2147483647;
   for (const TTextData* t : {&huge, &wide}) {
     EXPECT_TRUE(RenderText(*t).Empty());

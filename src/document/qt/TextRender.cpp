@@ -7,8 +7,8 @@
 #include <QTransform>
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <numbers>
 
@@ -41,8 +41,8 @@ struct TTurn {
 // The turn of the drawing: the payload's angle negated, counter-clockwise on screen.
 TTurn TextTurn(const TTextData& data) {
   TTurn t;
-  const int a = -data.Angle;
-  if (a % 360 == 0) return t;
+  const int a = -(data.Angle % 360);
+  if (a == 0) return t;
   t.turned = true;
   t.s = std::sin(a * std::numbers::pi / 180);
   t.c = std::cos(a * std::numbers::pi / 180);
