@@ -3,7 +3,9 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +94,39 @@ TEST_F(TextRenderTest, BlockSizeAndLinePlacesFollowTheFont) {
   EXPECT_EQ(right.LineOrigins[0].X + right.LineWidths[0], right.LineOrigins[1].X + right.LineWidths[1]);
 }
 
+// Upright text is drawn from one stamp per distinct glyph: the pixels QPainter gives
+// each whole line, but where antialiased glyphs overlap (a level or four on a few).
+TEST_F(TextRenderTest, GlyphStampsGiveTheLinesPixels) {
+  for (int points : {10, 30, 90}) {
+    for (bool antialias : {true, false}) {
+      TTextData t = Text({"Quillomatic Morvek AVAWAy", "Àéîõü ÿ fi ffl"}, points);
+      t.Antialias = antialias;
+      t.FontStyle = points == 30 ? fsItalic : 0;
+      const TBitmap b = RenderText(t);
+      const TTextLayout l = LayoutText(t);
+      QImage line(b.Width(), b.Height(), QImage::Format_ARGB32_Premultiplied);
+      line.fill(0);
+      QPainter p(&line);
+      p.setFont(TextFont(t));
+      p.setPen(QColor(0, 0, 0));
+      p.setRenderHint(QPainter::TextAntialiasing, antialias);
+      for (size_t i = 0; i < t.Lines.size(); ++i)
+        p.drawText(QPointF(l.LineOrigins[i].X, l.LineOrigins[i].Y + QFontMetricsF(TextFont(t)).ascent()),
+                   QString::fromStdString(t.Lines[i]));
+      p.end();
+      int worst = 0, differ = 0;
+      for (int y = 0; y < b.Height(); ++y)
+        for (int x = 0; x < b.Width(); ++x) {
+          const int d = std::abs(b.ScanLine(y)[3 * x] - (255 - qAlpha(reinterpret_cast<const QRgb*>(line.constScanLine(y))[x])));
+          worst = std::max(worst, d);
+          differ += d > 0;
+        }
+      EXPECT_LE(worst, antialias ? 4 : 0) << points;
+      EXPECT_LE(differ, b.Width() * b.Height() / 1000) << points;
+    }
+  }
+}
+
 TEST_F(TextRenderTest, TurnedSizesFollowTheBlock) {
   for (int angle : {30, -45, 90, 180, 17, -120}) {
     TTextData t = Text({"Quillomatic", "Morvek"}, 24);
@@ -123,17 +158,20 @@ TEST_F(TextRenderTest, TurnedSizesFollowTheBlock) {
 }
 
 // Bands of rows are drawn side by side: any thread count gives the same pixels, turned
-// or not, large glyphs (filled as outlines) or small ones.
+// or not, large glyphs (filled as outlines) or small ones, from stamps of each glyph
+// or line by line.
 TEST_F(TextRenderTest, SamePixelsAtAnyThreadCount) {
   for (int angle : {0, 23}) {
     for (int points : {12, 90}) {
-      TTextData t = Text({"Quillomatic Morvek", "Àéîõü ÿ", "gjpqy 0123456789", "----", "Fin"}, points);
-      t.Angle = angle;
-      t.FontStyle = fsItalic | fsUnderline;
-      SetEngineThreads(1);
-      const TBitmap one = RenderText(t);
-      SetEngineThreads(8);
-      EXPECT_TRUE(SameBitmaps(RenderText(t), one)) << angle << " " << points;
+      for (uint8_t style : {fsItalic, uint8_t(fsBold | fsUnderline)}) {
+        TTextData t = Text({"Quillomatic Morvek", "Àéîõü ÿ", "gjpqy 0123456789", "----", "Fin"}, points);
+        t.Angle = angle;
+        t.FontStyle = style;
+        SetEngineThreads(1);
+        const TBitmap one = RenderText(t);
+        SetEngineThreads(8);
+        EXPECT_TRUE(SameBitmaps(RenderText(t), one)) << angle << " " << points << " " << int(style);
+      }
     }
   }
   SetEngineThreads(0);

@@ -1,16 +1,21 @@
 #include "document/qt/TextRender.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 #include <QString>
+#include <QTextLayout>
 #include <QTransform>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <numbers>
+#include <tuple>
 
 #include "document/LayerOps.h"
 #include "document/Layers.h"
@@ -160,17 +165,94 @@ TTextLayout LayoutText(const TTextData& data) {
   return t;
 }
 
+namespace {
+
+// An upright text without rules (underline, strike-out) is drawn from stamps: every
+// distinct glyph, at each fraction of a pixel it stands on, is drawn once through
+// QPainter and then copied wherever it occurs, giving the pixels QPainter gives the
+// whole line. Large glyphs are filled as outlines, each costing as much as everything
+// else here; a page of text holds a few dozen distinct ones.
+struct TGlyphStamp {
+  QImage coverage;  // black on transparent
+  QPoint offset;    // the image's top-left from the glyph's whole-pixel origin
+};
+struct TPlacedGlyph {
+  int stamp;
+  QPoint origin;  // whole pixels, bitmap coordinates
+};
+struct TStampedText {
+  std::vector<TGlyphStamp> stamps;
+  std::vector<std::vector<TPlacedGlyph>> lines;
+};
+
+TStampedText StampText(const TTextData& data, const TTextLayout& t, const QFont& font, qreal ascent) {
+  TStampedText out;
+  out.lines.resize(data.Lines.size());
+  std::vector<QRawFont> fonts;
+  std::map<std::tuple<size_t, quint32, int, int>, int> known;
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  for (size_t i = 0; i < data.Lines.size(); ++i) {
+    QTextLayout layout(LineText(data.Lines[i]), font);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid()) continue;
+    const TPoint o = t.LineOrigins[i];
+    const double baseline = o.Y + ascent;
+    for (const QGlyphRun& run : line.glyphRuns()) {
+      const QRawFont raw = run.rawFont();
+      size_t f = std::find(fonts.begin(), fonts.end(), raw) - fonts.begin();
+      if (f == fonts.size()) fonts.push_back(raw);
+      const QList<quint32> glyphs = run.glyphIndexes();
+      const QList<QPointF> places = run.positions();
+      for (qsizetype k = 0; k < glyphs.size() && k < places.size(); ++k) {
+        // positions are whole 64ths of a pixel
+        const int64_t gx = std::llround((o.X + places[k].x()) * 64);
+        const int64_t gy = std::llround((baseline + places[k].y() - line.ascent()) * 64);
+        const int64_t ix = gx >= 0 ? gx / 64 : -((-gx + 63) / 64), iy = gy >= 0 ? gy / 64 : -((-gy + 63) / 64);
+        const int fx = int(gx - ix * 64), fy = int(gy - iy * 64);
+        auto [it, fresh] = known.try_emplace({f, glyphs[k], fx, fy}, int(out.stamps.size()));
+        if (fresh) {
+          const QRectF bounds = raw.boundingRect(glyphs[k]);
+          constexpr int kPad = 3;  // hinting and antialiasing reach past the outline's bounds
+          const int left = int(std::floor(bounds.left())) - kPad, top = int(std::floor(bounds.top())) - kPad;
+          const int w = int(std::ceil(bounds.right())) - left + kPad + 1;
+          const int h = int(std::ceil(bounds.bottom())) - top + kPad + 1;
+          TGlyphStamp stamp{QImage(std::max(1, w), std::max(1, h), QImage::Format_ARGB32_Premultiplied), {left, top}};
+          stamp.coverage.fill(0);
+          QPainter p(&stamp.coverage);
+          p.setPen(QColor(0, 0, 0));
+          p.setRenderHint(QPainter::TextAntialiasing, data.Antialias);
+          QGlyphRun one;
+          one.setRawFont(raw);
+          one.setGlyphIndexes({glyphs[k]});
+          one.setPositions({QPointF(-left + fx / 64.0, -top + fy / 64.0)});
+          p.drawGlyphRun(QPointF(0, 0), one);
+          p.end();
+          out.stamps.push_back(std::move(stamp));
+        }
+        out.lines[i].push_back({it->second, QPoint(int(ix), int(iy))});
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 TBitmap RenderText(const TTextData& data) {
   const TTextLayout t = LayoutText(data);
   if (t.Width < 1 || t.Height < 1 || t.Width > kMaxBitmapSide || t.Height > kMaxBitmapSide ||
       int64_t(t.Width) * t.Height > kMaxTextPixels)
     return TBitmap();
   const QFont font = TextFont(data);
-  const qreal ascent = QFontMetricsF(font).ascent();
+  const QFontMetricsF fm(font);
+  const qreal ascent = fm.ascent();
   const TTurn turn = TextTurn(data);
   // Where each line may leave ink: its cell and its letters' bounds (italic overhang,
   // accents), two pixels wider for the antialiasing, turned with the line.
-  const QFontMetricsF fm(font);
   std::vector<TRect> reach(data.Lines.size());
   for (size_t i = 0; i < data.Lines.size(); ++i) {
     const QRectF ink = fm.boundingRect(LineText(data.Lines[i])).translated(0, ascent);
@@ -178,15 +260,16 @@ TBitmap RenderText(const TTextData& data) {
     QTransform tr;
     tr.translate(t.LineOrigins[i].X, t.LineOrigins[i].Y);
     if (turn.turned) tr.rotate(double(data.Angle));
-    const QRect box = tr.mapRect(cell.adjusted(-2, -2, 2, 2)).toAlignedRect();
+    const QRect box = tr.mapRect(cell.adjusted(-4, -4, 4, 4)).toAlignedRect();
     reach[i] = TRect{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
   }
+  const bool stamps = !turn.turned && !font.underline() && !font.strikeOut();
+  const TStampedText stamped = stamps ? StampText(data, t, font, ascent) : TStampedText();
   TBitmap out(t.Width, t.Height, pf24bit, clWhite);
-  // Glyphs beyond the size Qt caches are filled as outlines, which costs more than
-  // everything else here: bands of rows are drawn side by side, each band drawing the
-  // lines that reach it. The letters' coverage is taken straight from the rasteriser
-  // (black on transparent: no colour, no gamma), and a row gets the same coverage
-  // whichever band draws it, so the result does not depend on the thread count.
+  // Bands of rows are drawn side by side, each band drawing the lines that reach it.
+  // The letters' coverage is taken straight from the rasteriser (black on transparent:
+  // no colour, no gamma), and a row gets the same coverage whichever band draws it, so
+  // the result does not depend on the thread count.
   constexpr int kBand = 256;
   const int bands = (t.Height + kBand - 1) / kBand;
   ParallelRows(0, bands, int64_t(t.Width) * t.Height, [&](int b0, int b1) {
@@ -203,16 +286,20 @@ TBitmap RenderText(const TTextData& data) {
         p.translate(0, -y0);
         for (size_t i = 0; i < data.Lines.size(); ++i) {
           if (reach[i].Bottom <= y0 || reach[i].Top >= y1) continue;
-          const TPoint o = t.LineOrigins[i];
-          if (turn.turned) {
-            p.save();
-            p.translate(o.X, o.Y);
-            p.rotate(double(data.Angle));  // QPainter turns clockwise on screen
-            p.drawText(QPointF(0, ascent), LineText(data.Lines[i]));
-            p.restore();
-          } else {
-            p.drawText(QPointF(o.X, o.Y + ascent), LineText(data.Lines[i]));
+          if (stamps) {
+            for (const TPlacedGlyph& g : stamped.lines[i]) {
+              const TGlyphStamp& stamp = stamped.stamps[size_t(g.stamp)];
+              const int top = g.origin.y() + stamp.offset.y();
+              if (top < y1 && top + stamp.coverage.height() > y0)
+                p.drawImage(g.origin + stamp.offset, stamp.coverage);
+            }
+            continue;
           }
+          p.save();
+          p.translate(t.LineOrigins[i].X, t.LineOrigins[i].Y);
+          if (turn.turned) p.rotate(double(data.Angle));  // QPainter turns clockwise on screen
+          p.drawText(QPointF(0, ascent), LineText(data.Lines[i]));
+          p.restore();
         }
       }
       for (int y = y0; y < y1; ++y) {
