@@ -77,7 +77,7 @@ TEST(Rotation, QuarterTurnsMoveEveryPixelWhereTheyShould) {
   for (int iter = 0; iter < 12; ++iter) {
     const int W = rng.Int(1, 150), H = rng.Int(1, 150);
     const TBitmap a = RandomBitmap(W, H, uint32_t(iter));
-    for (int threads : {1, 8}) {
+    for (int threads : {1, 3, 8}) {
       SetEngineThreads(threads);
       const TBitmap c = Turned90(a, true), d = Turned90(a, false);
       ASSERT_EQ(c.Width(), H);
