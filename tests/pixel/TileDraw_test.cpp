@@ -7,9 +7,13 @@
 #include <QGuiApplication>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "pixel/Tiles.h"
+#include "platform/core/Parallel.h"
 #include "platform/core/Random.h"
 #include "support/TestImages.h"
 
@@ -147,6 +151,41 @@ TEST_F(TileDraw, PointillismDots) {
   FilterPointillism(src, still, 2, r, clWhite, 4);
   FilterPointillism(src, still, 51, r, clWhite, 4);
   EXPECT_TRUE(SameBitmaps(still, before));
+}
+
+// Bands painted on threads, each through a painter clipped to it, give the pixels of
+// one painter over the whole rect (the drawing at one thread), with items that straddle
+// the bands' edges; the generator ends where one pass leaves it.
+TEST_F(TileDraw, BandsOnThreadsPaintWhatOnePainterPaints) {
+  const TBitmap src = RandomBitmap(410, 330, 8), dst0 = RandomBitmap(410, 330, 9);
+  const TRect r{3, 5, 401, 327};
+  using Effect = std::function<void(TBitmap&)>;
+  const std::vector<std::pair<const char*, Effect>> effects = {
+      {"puzzle", [&](TBitmap& d) { FilterPuzzle(d, 37, clRed, r, 7); }},
+      {"puzzle thin", [&](TBitmap& d) { FilterPuzzle(d, 5, clNavy, r, 1); }},
+      {"cross-stitch", [&](TBitmap& d) { FilterCrossStitch(src, d, clWhite, r, true, true, 5, 7); }},
+      {"cross-stitch one", [&](TBitmap& d) { FilterCrossStitch(src, d, clNone, r, false, true, 2, 50); }},
+      {"halves", [&](TBitmap& d) { DrawCrossStitch(src, d, clGreen, r, true, true, 9); }},
+      {"pointillism", [&](TBitmap& d) { FilterPointillism(src, d, 50, r, clWhite, 3); }},
+      {"pointillism kept", [&](TBitmap& d) { FilterPointillism(src, d, 6, r, clNone, 4); }},
+  };
+  for (const auto& [name, effect] : effects) {
+    TBitmap one = dst0.Clone();
+    SetEngineThreads(1);
+    RandSeed(21);
+    effect(one);
+    const uint32_t after = GetRandSeed();
+    EXPECT_FALSE(SameBitmaps(one, dst0)) << name;
+    for (int threads : {3, 8}) {
+      SetEngineThreads(threads);
+      TBitmap banded = dst0.Clone();
+      RandSeed(21);
+      effect(banded);
+      EXPECT_TRUE(SameBitmaps(banded, one)) << name << " threads " << threads;
+      EXPECT_EQ(GetRandSeed(), after) << name;
+    }
+  }
+  SetEngineThreads(0);
 }
 
 // Tiny, edge-touching and reversed rects, and a 4-bit destination.
