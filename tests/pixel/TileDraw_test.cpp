@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPolygon>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <string>
 #include <set>
 #include <utility>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "pixel/Tiles.h"
 #include "platform/core/Parallel.h"
 #include "platform/core/Random.h"
+#include "platform/qt/QtBitmap.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -153,9 +158,45 @@ TEST_F(TileDraw, PointillismDots) {
   EXPECT_TRUE(SameBitmaps(still, before));
 }
 
+// The effects drawn through 32-bit copies of their bands, as written down: one painter
+// straight on the 24-bit bitmap, clipped to the rect.
+void OnePainter(TBitmap& d, const TRect& r, TColor background, const std::function<void(QPainter&)>& draw) {
+  d.FillRect(r, background);
+  QImage img = BitmapAsQImage(d);
+  QPainter p(&img);
+  p.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
+  draw(p);
+}
+
+void RefHalves(const TBitmap& src, TBitmap& d, TColor background, const TRect& r, int cell) {
+  OnePainter(d, r, background, [&](QPainter& p) {
+    for (int y = r.Top; y < r.Bottom; y += cell)
+      for (int x = r.Left; x < r.Right; x += cell) {
+        const QColor c = QColor::fromRgb(ColorToQRgb(At(src, x, y)));
+        p.setPen(QPen(c, 1));
+        p.setBrush(c);
+        p.drawPolygon(QPolygon({QPoint(x + 1, y + 1), QPoint(x + cell - 1, y + cell - 1), QPoint(x + 1, y + cell - 1)}));
+        p.drawPolygon(QPolygon({QPoint(x + cell - 1, y + 1), QPoint(x + 1, y + cell - 1), QPoint(x + cell - 1, y + cell - 1)}));
+      }
+  });
+}
+
+void RefPointillism(const TBitmap& src, TBitmap& d, int size, const TRect& r, TColor background, int step) {
+  OnePainter(d, r, background, [&](QPainter& p) {
+    for (int y = r.Top; y < r.Bottom; y += step)
+      for (int x = r.Left; x < r.Right; x += step) {
+        const QColor c = QColor::fromRgb(ColorToQRgb(At(src, x, y)));
+        p.setPen(QPen(c, 1));
+        p.setBrush(c);
+        const int ex = x - Random(size), ey = y - Random(size);
+        p.drawEllipse(QRect(ex, ey, size - 1, size - 1));
+      }
+  });
+}
+
 // Bands painted on threads, each through a painter clipped to it, give the pixels of
-// one painter over the whole rect (the drawing at one thread), with items that straddle
-// the bands' edges; the generator ends where one pass leaves it.
+// one painter over the whole rect, with items that straddle the bands' edges; the
+// generator ends where one pass leaves it.
 TEST_F(TileDraw, BandsOnThreadsPaintWhatOnePainterPaints) {
   const TBitmap src = RandomBitmap(410, 330, 8), dst0 = RandomBitmap(410, 330, 9);
   const TRect r{3, 5, 401, 327};
@@ -169,6 +210,12 @@ TEST_F(TileDraw, BandsOnThreadsPaintWhatOnePainterPaints) {
       {"pointillism", [&](TBitmap& d) { FilterPointillism(src, d, 50, r, clWhite, 3); }},
       {"pointillism kept", [&](TBitmap& d) { FilterPointillism(src, d, 6, r, clNone, 4); }},
   };
+  // one painter on the bitmap, where the effects draw on copies
+  TBitmap halves = dst0.Clone(), dots = dst0.Clone();
+  RefHalves(src, halves, clGreen, r, 9);
+  RandSeed(21);
+  RefPointillism(src, dots, 50, r, clWhite, 3);
+  const std::map<std::string, const TBitmap*> reference = {{"halves", &halves}, {"pointillism", &dots}};
   for (const auto& [name, effect] : effects) {
     TBitmap one = dst0.Clone();
     SetEngineThreads(1);
@@ -176,6 +223,9 @@ TEST_F(TileDraw, BandsOnThreadsPaintWhatOnePainterPaints) {
     effect(one);
     const uint32_t after = GetRandSeed();
     EXPECT_FALSE(SameBitmaps(one, dst0)) << name;
+    if (reference.count(name)) {
+      EXPECT_TRUE(SameBitmaps(one, *reference.at(name))) << name;
+    }
     for (int threads : {3, 8}) {
       SetEngineThreads(threads);
       TBitmap banded = dst0.Clone();

@@ -21,17 +21,67 @@ inline bool Is24(const TBitmap& b) { return b.PixelFormat() == pf24bit && !b.Emp
 
 QColor ToQColor(TColor c) { return QColor::fromRgb(ColorToQRgb(c)); }
 
-// A painter on a QImage view of the bitmap: aliased, clipped to the rect. The view
-// shares the bitmap's pixels, so the bitmap must keep its size while this lives.
-class RectPainter {
+// Where a band's painter draws. Qt's raster engine draws thick lines and curves on the
+// 24-bit view of the bitmap a quarter faster than on a 32-bit image, but every run of
+// pixels it writes there goes through its generic blend, which locks a mutex of the
+// application's: with one painter a thread, the threads wait on each other wherever
+// there are many short runs, as in small discs (8 threads drew pointillism only 1.3
+// times as fast as one). On a 32-bit image the engine writes opaque colours itself.
+// Figures on the development machine, 24 MP at one thread: 480 000 lines 2 pixels
+// wide, 712 ms on the view, 965 ms on 32 bits; 1.5 million discs of 6 pixels, 462 and
+// 351 ms.
+enum class TBandSurface { View, Image32 };
+
+// A painter over a band of the bitmap, in the bitmap's coordinates, aliased and clipped
+// to the band, drawing on the bitmap's own pixels or on a 32-bit copy of the band that
+// goes back into the bitmap when the painter ends. The band is first filled with the
+// background unless that is clNone.
+class BandPainter {
  public:
-  RectPainter(TBitmap& bmp, const TRect& r) : img_(BitmapAsQImage(bmp)), p_(&img_) {
+  BandPainter(TBitmap& bmp, const TRect& band, TColor background, TBandSurface surface) : bmp_(bmp), band_(band) {
+    if (surface == TBandSurface::View) {
+      if (background != clNone) bmp.FillRect(band, background);
+      img_ = BitmapAsQImage(bmp);
+      p_.begin(&img_);
+    } else {
+      copy_ = true;
+      img_ = QImage(band.Width(), band.Height(), QImage::Format_RGB32);
+      if (background != clNone) {
+        img_.fill(ColorToQRgb(background));
+      } else {
+        for (int y = band.Top; y < band.Bottom; ++y) {
+          const uint8_t* s = bmp.ScanLine(y) + ptrdiff_t(band.Left) * 3;
+          auto* d = reinterpret_cast<QRgb*>(img_.scanLine(y - band.Top));
+          for (int x = 0; x < band.Width(); ++x, s += 3) d[x] = qRgb(s[2], s[1], s[0]);
+        }
+      }
+      p_.begin(&img_);
+      p_.translate(-band.Left, -band.Top);
+    }
     p_.setRenderHint(QPainter::Antialiasing, false);
-    p_.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
+    p_.setClipRect(QRect(band.Left, band.Top, band.Width(), band.Height()));
   }
+  ~BandPainter() {
+    p_.end();
+    if (!copy_) return;
+    for (int y = band_.Top; y < band_.Bottom; ++y) {
+      const auto* s = reinterpret_cast<const QRgb*>(img_.constScanLine(y - band_.Top));
+      uint8_t* d = bmp_.ScanLine(y) + ptrdiff_t(band_.Left) * 3;
+      for (int x = 0; x < band_.Width(); ++x, d += 3) {
+        d[0] = uint8_t(qBlue(s[x]));
+        d[1] = uint8_t(qGreen(s[x]));
+        d[2] = uint8_t(qRed(s[x]));
+      }
+    }
+  }
+  BandPainter(const BandPainter&) = delete;
+  BandPainter& operator=(const BandPainter&) = delete;
   QPainter* operator->() { return &p_; }
 
  private:
+  TBitmap& bmp_;
+  TRect band_;
+  bool copy_ = false;
   QImage img_;
   QPainter p_;
 };
@@ -69,13 +119,11 @@ void GridRowsReaching(int top, double step, int count, int before, int after, in
 }
 
 // Calls paint(painter, y0, y1) for each band [y0, y1) of the rect's rows, the painter
-// clipped to the band; first fills the band with the background unless it is clNone.
+// clipped to the band, which is first filled with the background unless it is clNone.
 template <class Paint>
-void PaintBands(TBitmap& dst, const TRect& rect, TColor background, Paint&& paint) {
+void PaintBands(TBitmap& dst, const TRect& rect, TColor background, TBandSurface surface, Paint&& paint) {
   ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
-    const TRect band{rect.Left, y0, rect.Right, y1};
-    if (background != clNone) dst.FillRect(band, background);
-    RectPainter p(dst, band);
+    BandPainter p(dst, TRect{rect.Left, y0, rect.Right, y1}, background, surface);
     paint(p, y0, y1);
   });
 }
@@ -109,7 +157,7 @@ void FilterPuzzle(TBitmap& bmp, int size, TColor color, TRect rect, int penWidth
   // A piece's edges lie between 6/15 of a row above its top and its bottom, widened by
   // the pen and the rounding of the points.
   const int reach = penWidth + 2;
-  PaintBands(bmp, rect, clNone, [&](RectPainter& p, int y0, int y1) {
+  PaintBands(bmp, rect, clNone, TBandSurface::View, [&](BandPainter& p, int y0, int y1) {
     p->setPen(SolidPen(color, penWidth));
     p->setBrush(Qt::NoBrush);
     auto draw = [&](int shape, int c, int r) {
@@ -141,7 +189,7 @@ void FilterCrossStitch(const TBitmap& src0, TBitmap& dst, TColor background, TRe
   const TBitmap& src = PrepareCells(src0, dst, holder);
   const bool any = firstDiagonal || secondDiagonal;
   const int h = thickness / 2, rows = (rect.Height() + cell - 1) / cell;
-  PaintBands(dst, rect, background, [&](RectPainter& p, int y0, int y1) {
+  PaintBands(dst, rect, background, TBandSurface::View, [&](BandPainter& p, int y0, int y1) {
     if (!any) return;
     QPen pen = SolidPen(clBlack, thickness);
     int first, last;
@@ -166,7 +214,7 @@ void DrawCrossStitch(const TBitmap& src0, TBitmap& dst, TColor background, TRect
   const TBitmap& src = PrepareCells(src0, dst, holder);
   const bool any = firstHalf || secondHalf;
   const int rows = (rect.Height() + cell - 1) / cell;
-  PaintBands(dst, rect, background, [&](RectPainter& p, int y0, int y1) {
+  PaintBands(dst, rect, background, TBandSurface::Image32, [&](BandPainter& p, int y0, int y1) {
     if (!any) return;
     int first, last;
     GridRowsReaching(rect.Top, cell, rows, 2, cell + 2, y0, y1, first, last);
@@ -192,7 +240,7 @@ void FilterPointillism(const TBitmap& src0, TBitmap& dst, int size, TRect rect, 
   const int rows = (rect.Height() + step - 1) / step, cols = (rect.Width() + step - 1) / step;
   // each dot's offsets, left then up, in the dots' order
   const std::vector<uint8_t> offsets = Draws(size_t(rows) * size_t(cols) * 2, size);
-  PaintBands(dst, rect, background, [&](RectPainter& p, int y0, int y1) {
+  PaintBands(dst, rect, background, TBandSurface::Image32, [&](BandPainter& p, int y0, int y1) {
     int first, last;
     // a dot's box starts up to size - 1 above its grid row and is size - 1 high
     GridRowsReaching(rect.Top, step, rows, size + 1, size + 1, y0, y1, first, last);
