@@ -159,38 +159,34 @@ TEST_F(TileDraw, PointillismDots) {
 }
 
 // The effects drawn through 32-bit copies of their bands, as written down: one painter
-// straight on the 24-bit bitmap, clipped to the rect.
-void OnePainter(TBitmap& d, const TRect& r, TColor background, const std::function<void(QPainter&)>& draw) {
+// straight on the 24-bit bitmap, clipped to the rect, drawing shape(painter, x, y) for
+// each cell of the grid in the source colour at the cell's corner (pen and brush).
+void OnePainter(const TBitmap& src, TBitmap& d, const TRect& r, TColor background, int step,
+                const std::function<void(QPainter&, int, int)>& shape) {
   d.FillRect(r, background);
   QImage img = BitmapAsQImage(d);
   QPainter p(&img);
   p.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
-  draw(p);
+  for (int y = r.Top; y < r.Bottom; y += step)
+    for (int x = r.Left; x < r.Right; x += step) {
+      const QColor c = QColor::fromRgb(ColorToQRgb(At(src, x, y)));
+      p.setPen(QPen(c, 1));
+      p.setBrush(c);
+      shape(p, x, y);
+    }
 }
 
 void RefHalves(const TBitmap& src, TBitmap& d, TColor background, const TRect& r, int cell) {
-  OnePainter(d, r, background, [&](QPainter& p) {
-    for (int y = r.Top; y < r.Bottom; y += cell)
-      for (int x = r.Left; x < r.Right; x += cell) {
-        const QColor c = QColor::fromRgb(ColorToQRgb(At(src, x, y)));
-        p.setPen(QPen(c, 1));
-        p.setBrush(c);
-        p.drawPolygon(QPolygon({QPoint(x + 1, y + 1), QPoint(x + cell - 1, y + cell - 1), QPoint(x + 1, y + cell - 1)}));
-        p.drawPolygon(QPolygon({QPoint(x + cell - 1, y + 1), QPoint(x + 1, y + cell - 1), QPoint(x + cell - 1, y + cell - 1)}));
-      }
+  OnePainter(src, d, r, background, cell, [&](QPainter& p, int x, int y) {
+    p.drawPolygon(QPolygon({QPoint(x + 1, y + 1), QPoint(x + cell - 1, y + cell - 1), QPoint(x + 1, y + cell - 1)}));
+    p.drawPolygon(QPolygon({QPoint(x + cell - 1, y + 1), QPoint(x + 1, y + cell - 1), QPoint(x + cell - 1, y + cell - 1)}));
   });
 }
 
 void RefPointillism(const TBitmap& src, TBitmap& d, int size, const TRect& r, TColor background, int step) {
-  OnePainter(d, r, background, [&](QPainter& p) {
-    for (int y = r.Top; y < r.Bottom; y += step)
-      for (int x = r.Left; x < r.Right; x += step) {
-        const QColor c = QColor::fromRgb(ColorToQRgb(At(src, x, y)));
-        p.setPen(QPen(c, 1));
-        p.setBrush(c);
-        const int ex = x - Random(size), ey = y - Random(size);
-        p.drawEllipse(QRect(ex, ey, size - 1, size - 1));
-      }
+  OnePainter(src, d, r, background, step, [&](QPainter& p, int x, int y) {
+    const int ex = x - Random(size), ey = y - Random(size);
+    p.drawEllipse(QRect(ex, ey, size - 1, size - 1));
   });
 }
 
