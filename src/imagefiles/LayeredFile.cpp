@@ -174,8 +174,10 @@ void ReadThumbnailBlock(TBitmap& thumbnail, TStream& s) {
 
 void SaveLayeredImageToStream(TLayeredImage& image, TStream& s) {
   if (image.GetLayerCount() == 0) throw EInvalidGraphic("Image sans calque");
-  image.RenderLayers();
-  const TBitmap& composed = image.ComposedBitmap();
+  // What the view shows is composed already: only what changed since is composed again
+  // (all of it while a dialog holds the composition, which may hold its preview).
+  if (image.SuspendComposition) image.RenderLayers();
+  const TBitmap& composed = image.SuspendComposition ? image.ComposedBitmap() : image.UpdatedComposition();
   if (composed.Empty()) throw EInvalidGraphic("Image vide");
 
   s.Write(kLayeredFileMagic, kLayeredFileMagicSize);
