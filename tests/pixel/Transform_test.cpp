@@ -288,6 +288,31 @@ TEST(Transform, GeneralPathMatchesTheReferenceForEveryRasteriser) {
   SetEngineThreads(0);
 }
 
+TEST(Transform, NearestPixelsOfExactHalvesAreTheEvenOnes) {
+  // A skew by a half and a move by halves put many positions exactly between two pixels.
+  const TBitmap src = RandomBitmap(300, 240, 5);
+  for (double k : {0.5, -0.5, 1.5})
+    for (double dx : {0.5, -7.5, 3.0}) {
+      TAffineTransformation t;
+      t.SetSrcRect(TRect{0, 0, 300, 240});
+      t.Skew(k, 0);
+      t.Translate(dx, 0.5);
+      TRect b;
+      t.GetDestBounds(b);
+      const TBitmap base = RandomBitmap(b.Right + 4, b.Bottom + 4, 6);
+      TBitmap want = base.Clone();
+      ReferenceRasterize(src, want, t, Kind::Plain, 100, nullptr, false);
+      for (int threads : {1, 3, 8}) {
+        SetEngineThreads(threads);
+        TBitmap d = base.Clone();
+        t.Prepared = false;
+        RasterizeTransform(src, d, t, false);
+        ASSERT_TRUE(SameBitmaps(d, want)) << k << " " << dx << " threads " << threads;
+      }
+    }
+  SetEngineThreads(0);
+}
+
 TEST(Transform, LayerAndMaskInOnePassMatchTwoPassesAndTheWhitening) {
   Rng rng(45);
   for (int iter = 0; iter < 24; ++iter) {
