@@ -496,7 +496,8 @@ void RasterizeLayerTransform(const TBitmap& src, const TBitmap* mask, TBitmap& d
     std::vector<double> sx(n0), sy(n0), wx(n0), wy(n0);
     std::vector<int32_t> ix(n0), iy(n0);
     std::vector<uint64_t> top(n0), bottom(n0), mtop(n0), mbottom(n0);
-    std::vector<uint32_t> out(n0), mout(n0);
+    std::vector<uint32_t> out(n0), mout(n0), edge(n0), eout(n0);
+    std::vector<double> ewx(n0), ewy(n0);
     ForEachTileSegment(ya, yb, area.Left, area.Right, [&](int y, int xa, int xb) {
       const int n = xb - xa;
       MapPixelCentres(t, xa, y, n, sx.data(), sy.data());
@@ -509,21 +510,27 @@ void RasterizeLayerTransform(const TBitmap& src, const TBitmap* mask, TBitmap& d
       if (mask) {
         GatherTaps(*mask, W, H, ix.data(), iy.data(), n, mrow, 3, maskPrefetch, wx.data(), wy.data(), mtop.data(),
                    mbottom.data());
+        BlendTaps(mtop.data(), mbottom.data(), wx.data(), wy.data(), n, false, 3, mout.data());
       } else {
         // The opaque mask: 0 in the source, the destination's own mask pixel outside.
+        // Inside, all four taps are 0 and so is the blend: only the pixels along the
+        // edge are blended, gathered apart.
         static constexpr uint8_t kOpaque[3] = {0, 0, 0};
+        size_t m = 0;
         for (size_t i = 0; i < size_t(n); ++i) {
+          mout[i] = 0;
+          if (ix[i] == kNoSample || (ix[i] >= 0 && ix[i] + 1 < W && iy[i] >= 0 && iy[i] + 1 < H)) continue;
           const uint8_t* own = mrow + i * 3;
-          if (ix[i] == kNoSample) {
-            mtop[i] = mbottom[i] = PackPixelPair(own, own);
-            continue;
-          }
           auto at = [&](int px, int py) { return px >= 0 && px < W && py >= 0 && py < H ? kOpaque : own; };
-          mtop[i] = PackPixelPair(at(ix[i], iy[i]), at(ix[i] + 1, iy[i]));
-          mbottom[i] = PackPixelPair(at(ix[i], iy[i] + 1), at(ix[i] + 1, iy[i] + 1));
+          mtop[m] = PackPixelPair(at(ix[i], iy[i]), at(ix[i] + 1, iy[i]));
+          mbottom[m] = PackPixelPair(at(ix[i], iy[i] + 1), at(ix[i] + 1, iy[i] + 1));
+          ewx[m] = wx[i];
+          ewy[m] = wy[i];
+          edge[m++] = uint32_t(i);
         }
+        BlendTaps(mtop.data(), mbottom.data(), ewx.data(), ewy.data(), int(m), false, 3, eout.data());
+        for (size_t k = 0; k < m; ++k) mout[edge[k]] = eout[k];
       }
-      BlendTaps(mtop.data(), mbottom.data(), wx.data(), wy.data(), n, false, 3, mout.data());
       for (size_t i = 0; i < size_t(n); ++i) {
         uint8_t* d = drow + i * 3;
         uint8_t* m = mrow + i * 3;
