@@ -359,7 +359,7 @@ void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t,
   // How far the source moves some rows down, measured at the area's centre (exact for
   // an affine mapping, near enough for a projective one).
   ptrdiff_t prefetch = 0, maskPrefetch = 0;
-  if (smooth) {
+  {
     const double cx = (area.Left + area.Right) / 2.0, cy = (area.Top + area.Bottom) / 2.0;
     double x0, y0, x1, y1;
     t.MapPoint(cx, cy, x0, y0);
@@ -395,6 +395,10 @@ void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t,
         for (size_t i = 0; i < size_t(n); ++i) {
           if (ix[i] == kNoSample) continue;
           const uint8_t* s = src.ScanLine(iy[i]) + ptrdiff_t(ix[i]) * 3;
+          // The source rows a turned picture reads come in an order the processor does
+          // not guess: the pixel some rows below is asked for ahead (an address only;
+          // it may lie outside the bitmap).
+          if (prefetch) __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + uintptr_t(prefetch)));
           Put(drow + i * 3, s, mask ? mask->ScanLine(iy[i])[ptrdiff_t(ix[i]) * 3] : 0, mode, opacity);
         }
         return;
