@@ -163,7 +163,7 @@ TEST_F(TileDraw, PointillismDots) {
 // each cell of the grid in the source colour at the cell's corner (pen and brush).
 void OnePainter(const TBitmap& src, TBitmap& d, const TRect& r, TColor background, int step,
                 const std::function<void(QPainter&, int, int)>& shape) {
-  d.FillRect(r, background);
+  if (background != clNone) d.FillRect(r, background);
   QImage img = BitmapAsQImage(d);
   QPainter p(&img);
   p.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
@@ -232,6 +232,22 @@ TEST_F(TileDraw, BandsOnThreadsPaintWhatOnePainterPaints) {
     }
   }
   SetEngineThreads(0);
+}
+
+// Pointillism stamps one disc: the disc Qt draws for the dot size, at every size, with
+// dots cut by the rect's edges.
+TEST_F(TileDraw, PointillismDiscsAreThePaintersAtEverySize) {
+  const TBitmap src = RandomBitmap(70, 60, 11), dst0 = RandomBitmap(70, 60, 12);
+  const TRect r{4, 3, 66, 55};
+  for (int size = 3; size <= 50; ++size)
+    for (TColor bg : {clWhite, clNone}) {
+      TBitmap want = dst0.Clone(), got = dst0.Clone();
+      RandSeed(uint32_t(size));
+      RefPointillism(src, want, size, r, bg, 5);
+      RandSeed(uint32_t(size));
+      FilterPointillism(src, got, size, r, bg, 5);
+      ASSERT_TRUE(SameBitmaps(got, want)) << size;
+    }
 }
 
 // Tiny, edge-touching and reversed rects, and a 4-bit destination.
