@@ -268,9 +268,8 @@ QSize TNewImgForm::ClientSize() const { return content_->size(); }
 void TNewImgForm::SetClientSize(QSize s) { resize(size() - content_->size() + s); }
 
 void TNewImgForm::PlaceImageWindow(int index, bool fitZoom, bool resize, bool cascade, bool maximise) {
-  if (maximise) {
-    showMaximized();
-  } else if (!isMaximized() && !isMinimized()) {
+  // A window made maximised gets its normal place too, for when it is restored.
+  if (!isMaximized() && !isMinimized()) {
     if (cascade) move(index * 12 + 3, index * 12 + 3);
     if (resize) {
       const QSize area = windows_.Area().viewport()->size();
@@ -279,18 +278,16 @@ void TNewImgForm::PlaceImageWindow(int index, bool fitZoom, bool resize, bool ca
                    std::max(least.height(), area.height() - 4 - y() - 3));
     }
   }
+  if (maximise) showMaximized();
   FitWindowToImage(fitZoom, resize);
 }
 
 void TNewImgForm::FitWindowToImage(bool fitZoom, bool shrink) {
   if (fitZoom) {
     FitToWindow = true;
-    if (isMaximized()) {
-      const QSize area = windows_.Area().viewport()->size();
-      view_->ZoomToFitSize(area.width() - StripWidth(), area.height());
-    } else {
-      view_->ZoomToFitWindow();
-    }
+    // Maximised or not, the view's own client area: a maximised child keeps its frame
+    // and title bar inside the area.
+    view_->ZoomToFitWindow();
     if (view_->Zoom() > 1.0) view_->SetZoom(1.0);
     if (selection_->IsShown()) selection_->UpdatePosition();
   }
@@ -313,6 +310,8 @@ void TNewImgForm::LayOutLayerStrip() {
   const int size = Host().ViewSettings().LayerStripSize;
   navigator_->setVisible(size > 0);
   if (size > 0) navigator_->setFixedWidth(size + kStripEdges);
+  // the view takes the room left at once, so a fit that follows sees it
+  content_->layout()->activate();
 }
 
 void TNewImgForm::ApplyViewSettings() {

@@ -27,7 +27,10 @@ struct Shell : TDocumentWindowHost {
   bool dialog = false, plugin = false;
   TColorPickTarget* picker = nullptr;
   TImageTool* tool = nullptr;
+  TDocumentViewSettings settings;
   std::vector<std::string> events;
+
+  TDocumentViewSettings ViewSettings() const override { return settings; }
 
   bool IsDialogOpen() const override { return dialog; }
   bool IsPluginLoaded() const override { return plugin; }
@@ -307,6 +310,49 @@ TEST(DocumentWindow, CascadePlacesEachWindowTwelvePixelsFurther) {
   EXPECT_LT(small->width(), 300);
   EXPECT_EQ(small->View().horizontalScrollBar()->maximum(), 0);
   EXPECT_EQ(small->View().verticalScrollBar()->maximum(), 0);
+}
+
+TEST(DocumentWindow, OperationsOverEveryWindowFollowTheSettingsAndTheArea) {
+  Workspace ws;
+  TNewImgForm* a = ws.Open(RandomBitmap(1600, 1200, 9));
+  TNewImgForm* b = ws.Open(RandomBitmap(1600, 1200, 10));
+  TImageWindowSpec spec;
+  const TBitmap wide = RandomBitmap(3000, 1000, 11);
+  spec.Bitmap = &wide;
+  spec.Maximised = true;
+  TNewImgForm* m = TNewImgForm::CreateWithImage(ws.windows, spec);
+  EXPECT_TRUE(m->isMaximized());
+  QApplication::processEvents();
+  EXPECT_LE(m->View().HorzRange(), m->View().viewport()->width()) << "fitted across the area beside the strip";
+  EXPECT_EQ(m->View().verticalScrollBar()->maximum(), 0);
+  m->showNormal();
+  EXPECT_EQ(m->pos(), QPoint(27, 27)) << "restored to its cascaded place";
+
+  // the strip hidden, then large: each window fits again as it was
+  a->View().SetZoom(1);
+  a->FitToWindow = false;
+  ws.shell.settings.LayerStripSize = 0;
+  ws.windows.UpdateLayerStripAll();
+  EXPECT_FALSE(a->Navigator().isVisible());
+  EXPECT_EQ(a->View().Zoom(), 1.0) << "a window not fitted keeps its zoom";
+  const double fitted = b->View().Zoom();
+  ws.shell.settings.LayerStripSize = 120;
+  ws.windows.UpdateLayerStripAll();
+  EXPECT_TRUE(b->Navigator().isVisible());
+  EXPECT_EQ(b->Navigator().width(), 124);
+  EXPECT_LT(b->View().Zoom(), fitted) << "less room beside the wider strip";
+  ws.windows.ZoomAllImageWindowsToFit();
+  EXPECT_LT(a->View().Zoom(), 1.0);
+
+  // the area shrinks: windows that no longer fit are narrowed and shortened
+  ws.area.resize(500, 400);
+  QApplication::processEvents();
+  ws.windows.ArrangeImageWindowsAfterResize();
+  const QSize client = ws.area.viewport()->size();
+  for (TNewImgForm* w : {a, b}) {
+    EXPECT_LE(w->x() + w->width(), client.width() - 3);
+    EXPECT_LE(w->y() + w->height(), client.height() - 3);
+  }
 }
 
 TEST(DocumentWindow, ActivationHidesAndRestoresEachWindowsSelection) {
