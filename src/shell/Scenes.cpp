@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMdiArea>
 #include <QPixmap>
 #include <QThread>
 #include <QWidget>
 #include <cstdio>
 
+#include "document/views/ImageWindows.h"
+#include "pixel/ImgUtils.h"
 #include "shell/StartWindow.h"
 
 namespace qm {
@@ -67,6 +70,43 @@ void ViewsScene(TSceneCamera& camera) {
   camera.Shoot(w, "transparent");
 }
 
+// Document windows in the main window's area: three cascaded (the last with a
+// selection), then one maximised.
+void WindowsScene(TSceneCamera& camera) {
+  QMdiArea area;
+  area.resize(1100, 760);
+  area.show();
+  TImageWindows windows(area);
+  TLayeredImage sunset;
+  TStartWindow::MakeSampleDocument(sunset, false);
+  TImageWindowSpec spec;
+  spec.SourceImage = &sunset;
+  TNewImgForm::CreateWithImage(windows, spec);
+  TLayeredImage open;
+  TStartWindow::MakeSampleDocument(open, true);
+  spec.SourceImage = &open;
+  spec.IsNew = false;
+  spec.FileName = "/home/claire/Images/coucher de soleil sur la baie.qxi";
+  TNewImgForm::CreateWithImage(windows, spec);
+  TBitmap small(320, 200);
+  for (int y = 0; y < 200; ++y)
+    small.FillRect(TRect{0, y, 320, y + 1}, HSVToColor(200 + y / 10, 90, 255 - y / 2));
+  spec = TImageWindowSpec{};
+  spec.Bitmap = &small;
+  TNewImgForm* last = TNewImgForm::CreateWithImage(windows, spec);
+  last->Selection().SetShape(ssEllipse);
+  last->Selection().SetSelectionRect(TRect{60, 40, 260, 160});
+  last->Selection().Show();
+  Settle();
+  camera.Shoot(area, "cascade");
+
+  windows.ActivateImageWindow(windows.Windows()[1]);
+  windows.Windows()[1]->showMaximized();
+  windows.Windows()[1]->FitWindowToImage(true, false);
+  Settle();
+  camera.Shoot(area, "maximised");
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -74,6 +114,7 @@ struct TSceneRow {
 
 const TSceneRow kScenes[] = {
     {"views", &ViewsScene},
+    {"windows", &WindowsScene},
 };
 
 }  // namespace
