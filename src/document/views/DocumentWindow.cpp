@@ -238,20 +238,20 @@ bool TNewImgForm::QuerySaveImageWindow() {
 
 bool TNewImgForm::CloseImageWindow(bool force) {
   if (!force && !CloseQuery()) return false;
-  closing_ = true;
-  return close();
+  // the question was answered: the close that follows does not ask it again
+  closeAgreed_ = true;
+  const bool closed = close();
+  closeAgreed_ = closing_ = false;
+  return closed;
 }
 
 void TNewImgForm::closeEvent(QCloseEvent* e) {
-  if (!closing_ && !CloseQuery()) {
+  if (!closeAgreed_ && !CloseQuery()) {
     e->ignore();
     return;
   }
   QMdiSubWindow::closeEvent(e);
-  if (!e->isAccepted()) {
-    closing_ = false;
-    return;
-  }
+  if (!e->isAccepted()) return;
   if (!closed_) {
     closed_ = true;
     Host().WindowClosing(*this);

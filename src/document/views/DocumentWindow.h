@@ -98,8 +98,10 @@ class TNewImgForm : public QMdiSubWindow {
   // window close only when the save succeeded), No lets it close, Cancel keeps it.
   bool QuerySaveImageWindow();
   // Closes the window (after CloseQuery unless forced) and frees it; false when it
-  // stays.
+  // stays. A close of the window by other means (its close button, the area) asks
+  // CloseQuery itself.
   bool CloseImageWindow(bool force);
+  // The last CloseQuery agreed (the main window asks every window before it closes).
   bool Closing() const { return closing_; }
 
   // --- Placement -----------------------------------------------------------------------
@@ -158,7 +160,8 @@ class TNewImgForm : public QMdiSubWindow {
   bool changedOutsideHistory_ = false;
   bool layersChanged_ = false;
   bool closing_ = false;
-  bool closed_ = false;
+  bool closeAgreed_ = false;  // during the close CloseImageWindow makes
+  bool closed_ = false;       // closed, and out of the list
   TPoint moveStart_{};     // the active layer's place when a move or nudge began
   bool moveArmed_ = false;  // between the start and the end of that move
   TImageTool* pressTool_ = nullptr;  // the tool that took the press, until the release
