@@ -53,9 +53,9 @@ TNewImgForm::TNewImgForm(TImageWindows& windows)
   setAttribute(Qt::WA_DeleteOnClose);
 }
 
-TNewImgForm* TNewImgForm::CreateWithImage(TImageWindows& windows, const TImageWindowSpec& spec) {
+TNewImgForm* TNewImgForm::CreateWithImage(TImageWindows& windows, const TImageWindowSetup& setup) {
   auto* window = new TNewImgForm(windows);
-  window->Build(spec);
+  window->Build(setup);
   return window;
 }
 
@@ -75,7 +75,7 @@ TDocumentWindowHost& TNewImgForm::Host() const { return windows_.Host(); }
 
 // --- Creation ---------------------------------------------------------------------------
 
-void TNewImgForm::Build(const TImageWindowSpec& spec) {
+void TNewImgForm::Build(const TImageWindowSetup& setup) {
   creating_ = true;
   TDocumentWindowHost& host = Host();
   const TColor color = MixColors(host.WorkspaceColor(), clWhite, 33);
@@ -105,9 +105,9 @@ void TNewImgForm::Build(const TImageWindowSpec& spec) {
   WireEvents();
 
   image_.SetHistory(&history_);
-  SetContent(spec);
-  SetFileName(spec.FileName.empty() ? windows_.NextUntitledName() : spec.FileName);
-  IsNew = spec.IsNew;
+  SetContent(setup);
+  SetFileName(setup.FileName.empty() ? windows_.NextUntitledName() : setup.FileName);
+  IsNew = setup.IsNew;
   if (IsNew) {
     savedStepId_ = -1;
   } else {
@@ -115,27 +115,27 @@ void TNewImgForm::Build(const TImageWindowSpec& spec) {
     FileDate = QFileInfo(QString::fromStdString(fileName_)).lastModified().toSecsSinceEpoch();
     HasExif = FileHasExif(fileName_);
   }
-  image_.ColorCount = spec.ColorCount;
+  image_.ColorCount = setup.ColorCount;
   savedSelectionVisible_ = -1;
   CloneSource = TPoint{-1, -1};
 
   const int index = windows_.Count();
   windows_.Area().addSubWindow(this);
   show();
-  PlaceImageWindow(index, spec.FitZoom, true, true, spec.Maximised);
+  PlaceImageWindow(index, setup.FitZoom, true, true, setup.Maximised);
   windows_.AddImageWindow(this);
   windows_.ActivateImageWindow(this);
   creating_ = false;
 }
 
-void TNewImgForm::SetContent(const TImageWindowSpec& spec) {
-  if (spec.SourceImage && spec.SourceImage->GetLayerCount() > 0) {
-    image_.AssignImage(spec.SourceImage);
+void TNewImgForm::SetContent(const TImageWindowSetup& setup) {
+  if (setup.SourceImage && setup.SourceImage->GetLayerCount() > 0) {
+    image_.AssignImage(setup.SourceImage);
     navigator_->InvalidateLayerNavigator(true);
     navigator_->ShowActiveLayerRow();
-  } else if (spec.Bitmap) {
-    if (spec.Bitmap->PixelFormat() == pf32bit) navigator_->NavLoadFromGraphic(*spec.Bitmap, "#0");
-    else navigator_->NavLoadFromBitmap(*spec.Bitmap, TBitmap(), "#0");
+  } else if (setup.Bitmap) {
+    if (setup.Bitmap->PixelFormat() == pf32bit) navigator_->NavLoadFromGraphic(*setup.Bitmap, "#0");
+    else navigator_->NavLoadFromBitmap(*setup.Bitmap, TBitmap(), "#0");
   }
 }
 

@@ -29,7 +29,7 @@ struct TImagePointer;
 class TImageTool;
 
 // What a new document window is made of.
-struct TImageWindowSpec {
+struct TImageWindowSetup {
   bool Maximised = false;
   bool FitZoom = true;         // the zoom fits the window (never above 100 %)
   int ColorCount = 16777216;   // of the file the document comes from
@@ -46,7 +46,7 @@ class TNewImgForm : public QMdiSubWindow {
   // Builds the window in the list's MDI area, places it (cascaded at the number of open
   // windows, sized to the area, the zoom fitted), lists it in the Window menu and makes
   // it current.
-  static TNewImgForm* CreateWithImage(TImageWindows& windows, const TImageWindowSpec& spec);
+  static TNewImgForm* CreateWithImage(TImageWindows& windows, const TImageWindowSetup& setup);
   ~TNewImgForm() override;
   TNewImgForm(const TNewImgForm&) = delete;
   TNewImgForm& operator=(const TNewImgForm&) = delete;
@@ -126,8 +126,8 @@ class TNewImgForm : public QMdiSubWindow {
  private:
   friend class TImageWindows;
   TNewImgForm(TImageWindows& windows);
-  void Build(const TImageWindowSpec& spec);
-  void SetContent(const TImageWindowSpec& spec);
+  void Build(const TImageWindowSetup& setup);
+  void SetContent(const TImageWindowSetup& setup);
   void WireEvents();
 
   // Activation bookkeeping, run by the list.

@@ -86,11 +86,11 @@ struct Workspace {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&area));
   }
   TNewImgForm* Open(const TBitmap& bmp, const std::string& name = {}, bool isNew = true) {
-    TImageWindowSpec spec;
-    spec.Bitmap = &bmp;
-    spec.FileName = name;
-    spec.IsNew = isNew;
-    return TNewImgForm::CreateWithImage(windows, spec);
+    TImageWindowSetup setup;
+    setup.Bitmap = &bmp;
+    setup.FileName = name;
+    setup.IsNew = isNew;
+    return TNewImgForm::CreateWithImage(windows, setup);
   }
 };
 
@@ -316,11 +316,11 @@ TEST(DocumentWindow, OperationsOverEveryWindowFollowTheSettingsAndTheArea) {
   Workspace ws;
   TNewImgForm* a = ws.Open(RandomBitmap(1600, 1200, 9));
   TNewImgForm* b = ws.Open(RandomBitmap(1600, 1200, 10));
-  TImageWindowSpec spec;
+  TImageWindowSetup setup;
   const TBitmap wide = RandomBitmap(3000, 1000, 11);
-  spec.Bitmap = &wide;
-  spec.Maximised = true;
-  TNewImgForm* m = TNewImgForm::CreateWithImage(ws.windows, spec);
+  setup.Bitmap = &wide;
+  setup.Maximised = true;
+  TNewImgForm* m = TNewImgForm::CreateWithImage(ws.windows, setup);
   EXPECT_TRUE(m->isMaximized());
   QApplication::processEvents();
   EXPECT_LE(m->View().HorzRange(), m->View().viewport()->width()) << "fitted across the area beside the strip";
