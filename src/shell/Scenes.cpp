@@ -15,6 +15,7 @@
 #include "document/qt/SelectionLayerOps.h"
 #include "document/qt/TextRender.h"
 #include "document/views/ImageWindows.h"
+#include "document/views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
 #include "shell/StartWindow.h"
 
@@ -75,6 +76,32 @@ void ViewsScene(TSceneCamera& camera) {
   camera.Shoot(w, "transparent");
 }
 
+// A smoothed title with a soft shadow below right: the scenes' texts start from it.
+TTextData ShadowedTitle(const char* font, int size, TColor color, TColor shadow) {
+  TTextData t;
+  t.FontName = font;
+  t.FontSize = size;
+  t.TextColor = color;
+  t.Antialias = true;
+  t.Opacity = 100;
+  t.ShadowEnabled = true;
+  t.ShadowColor = shadow;
+  t.ShadowOffsetX = t.ShadowOffsetY = 6;
+  t.ShadowOpacity = 70;
+  t.ShadowRadius = 4;
+  return t;
+}
+
+// The background's pixels inside an ellipse copied (edges feathered), the selection
+// left shown.
+void CopyEllipseOfBackground(TLayerHost& host, TLayeredImage& doc, TSelectionControl& sel, const TRect& r) {
+  doc.SetActiveLayerIndex(0);
+  sel.SetShape(ssEllipse);
+  sel.SetSelectionRect(r);
+  sel.Show();
+  CopySelection(host, ClipboardData());
+}
+
 // The start window's document as the layer operations see it.
 class TStartWindowHost : public TLayerHost {
  public:
@@ -110,19 +137,9 @@ void TextLayersScene(TSceneCamera& camera) {
   w.show();
   w.View().ZoomToFitWindow();
   TStartWindowHost host(w);
-  TTextData title;
-  title.FontName = "DejaVu Sans";
-  title.FontSize = 72;
+  TTextData title = ShadowedTitle("DejaVu Sans", 72, RGB(250, 210, 60), RGB(30, 20, 60));
   title.FontStyle = fsBold;
-  title.TextColor = RGB(250, 210, 60);
-  title.Antialias = true;
   title.Relief = true;
-  title.Opacity = 100;
-  title.ShadowEnabled = true;
-  title.ShadowColor = RGB(30, 20, 60);
-  title.ShadowOffsetX = title.ShadowOffsetY = 6;
-  title.ShadowOpacity = 70;
-  title.ShadowRadius = 4;
   title.Lines = {"Quillomatic", "Morvek"};
   title.Alignment = 1;
   const TRect whole = GetBitmapRect(w.Document().Layers[0].Image);
@@ -141,12 +158,8 @@ void TextLayersScene(TSceneCamera& camera) {
   Settle();
   camera.Shoot(w, "text");
 
-  w.Document().SetActiveLayerIndex(0);
   TSelectionControl& sel = w.Selection();
-  sel.SetShape(ssEllipse);
-  sel.SetSelectionRect(TRect{620, 220, 1060, 640});
-  sel.Show();
-  CopySelection(host, ClipboardData());
+  CopyEllipseOfBackground(host, w.Document(), sel, TRect{620, 220, 1060, 640});
   sel.Hide();
   const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
   if (pasted > 0) {
@@ -160,7 +173,7 @@ void TextLayersScene(TSceneCamera& camera) {
 }
 
 // Document windows in the main window's area: three cascaded (the last with a
-// selection), then one maximised.
+// selection), then one maximised with a text layer and a pasted selection.
 void WindowsScene(TSceneCamera& camera) {
   QMdiArea area;
   area.resize(1100, 760);
@@ -189,11 +202,23 @@ void WindowsScene(TSceneCamera& camera) {
   Settle();
   camera.Shoot(area, "cascade");
 
-  windows.ActivateImageWindow(windows.Windows()[1]);
-  windows.Windows()[1]->showMaximized();
-  windows.Windows()[1]->FitWindowToImage(true, false);
+  // The first one maximised, given a title in a text layer, and an ellipse of its sky
+  // copied and pasted back as a layer of its own (the selection still shown).
+  TNewImgForm& doc = *windows.Windows()[0];
+  windows.ActivateImageWindow(&doc);
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
   Settle();
-  camera.Shoot(area, "maximised");
+  TWindowLayerHost host(windows);
+  TTextData title = ShadowedTitle("DejaVu Serif", 60, RGB(255, 236, 200), RGB(60, 10, 40));
+  title.FontStyle = fsBold | fsItalic;
+  title.Lines = {"Soir sur la baie"};
+  CreateTextLayer(host, MakeNewLayerName(host), title, true, TRect{360, 60, 840, 160});
+  CopyEllipseOfBackground(host, doc.Image(), doc.Selection(), TRect{660, 260, 920, 540});
+  const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
+  if (pasted > 0) doc.Image().MoveTo(900, 420);
+  Settle();
+  camera.Shoot(area, "text-and-paste");
 }
 
 struct TSceneRow {

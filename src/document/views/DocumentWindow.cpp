@@ -10,8 +10,10 @@
 #include <algorithm>
 
 #include "document/DocumentServices.h"
+#include "document/LayerOps.h"
 #include "document/views/DocumentWindowHost.h"
 #include "document/views/ImageWindows.h"
+#include "document/views/WindowLayerHost.h"
 #include "imagefiles/Metadata.h"
 #include "pixel/ImgUtils.h"
 #include "platform/core/Messages.h"
@@ -134,8 +136,8 @@ void TNewImgForm::SetContent(const TImageWindowSetup& setup) {
     navigator_->InvalidateLayerNavigator(true);
     navigator_->ShowActiveLayerRow();
   } else if (setup.Bitmap) {
-    if (setup.Bitmap->PixelFormat() == pf32bit) navigator_->NavLoadFromGraphic(*setup.Bitmap, "#0");
-    else navigator_->NavLoadFromBitmap(*setup.Bitmap, TBitmap(), "#0");
+    TWindowLayerHost host(*this);
+    AddFirstLayer(host, *setup.Bitmap);
   }
 }
 

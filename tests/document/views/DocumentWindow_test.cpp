@@ -10,7 +10,11 @@
 
 #include "ViewTestSupport.h"
 #include "document/views/DocumentWindow.h"
+#include "document/LayerOps.h"
+#include "document/qt/Clipboard.h"
+#include "document/qt/SelectionLayerOps.h"
 #include "document/views/ImageWindows.h"
+#include "document/views/WindowLayerHost.h"
 #include "imagefiles/FileDispatch.h"
 #include "platform/core/Messages.h"
 #include "support/TempFiles.h"
@@ -445,4 +449,33 @@ TEST(DocumentWindow, ClicksOnTheImageGoToThePickerThePluginOrTheTool) {
   const std::string at = std::to_string(green.X) + "," + std::to_string(green.Y);
   const std::string to = std::to_string(green.X + 5) + "," + std::to_string(green.Y);
   EXPECT_EQ(tool.calls, (std::vector<std::string>{"press " + at, "move " + to, "release " + to}));
+}
+
+TEST(DocumentWindow, LayerOperationsReachTheCurrentWindowAndItsStrip) {
+  Workspace ws;
+  TWindowLayerHost host(ws.windows);
+  TNewImgForm* a = ws.Open(RandomBitmap(400, 300, 12));
+  TNewImgForm* b = ws.Open(TBitmap(400, 300, pf24bit, clWhite));
+  // an ellipse of a copied, b current again and pasted into as a layer "#1" of its own
+  ws.windows.ActivateImageWindow(a);
+  a->Selection().SetShape(ssEllipse);
+  a->Selection().SetSelectionRect(TRect{100, 50, 300, 250});
+  a->Selection().Show();
+  ASSERT_TRUE(CopySelection(host, ClipboardData()));
+  ws.windows.ActivateImageWindow(b);
+  const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
+  ASSERT_EQ(pasted, 1);
+  EXPECT_EQ(a->Image().GetLayerCount(), 1);
+  const TLayerItem& layer = b->Image().Layers[1];
+  EXPECT_EQ(layer.Name, "#1");
+  EXPECT_EQ(layer.Image.Width(), 200);
+  EXPECT_EQ(layer.Mask.GetPixel(0, 0), clWhite) << "outside the ellipse";
+  EXPECT_EQ(layer.Mask.GetPixel(100, 100), clBlack) << "inside";
+  EXPECT_EQ(b->Navigator().ActiveRow(), 1);
+  EXPECT_NE(b->Navigator().LayerThumbnail(1), nullptr);
+  // a layer's mask opened as an image: a new window in the same list
+  host.OpenImageDocument(TBitmap(20, 10, pf24bit, clBlack), 256, "");
+  ASSERT_EQ(ws.windows.Count(), 3);
+  EXPECT_EQ(ws.windows.Current()->FileName(), "Sans titre 3");
+  EXPECT_EQ(ws.windows.Current()->Image().ColorCount, 256);
 }
