@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 #include "imagefiles/FileFormats.h"
 #include "imagefiles/GifCodec.h"
@@ -11,6 +12,7 @@
 #include "imagefiles/JpegCodec.h"
 #include "imagefiles/LayeredFile.h"
 #include "imagefiles/PngCodec.h"
+#include "imagefiles/RawClient.h"
 #include "imagefiles/TiffCodec.h"
 #include "pixel/PixelFormat.h"
 #include "platform/texts/UiTexts.h"
@@ -28,6 +30,8 @@ std::string Bare(std::string_view ext) {
 }
 
 int ColorsOfPalette(size_t n) { return n <= 2 ? 2 : n <= 16 ? 16 : 256; }
+
+std::string UnknownExtension(const std::string& fileName) { return "unknown picture file extension: " + fileName; }
 
 // An indexed picture becomes 24-bit, keeping its transparent colour.
 void To24(TBitmap& bmp) {
@@ -62,15 +66,6 @@ void OverTransparentColor(TBitmap& bmp) {
   bmp.TransparentColor = clGlobalTransparent;
 }
 
-void ReadJpeg(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
-  TJpegImage2 jpeg;
-  jpeg.Preview = r.Preview;
-  jpeg.LoadFromFile(f);
-  out.Bitmap = std::move(jpeg.Picture);
-  out.StoredWidth = jpeg.StoredWidth;
-  out.StoredHeight = jpeg.StoredHeight;
-}
-
 void ReadPng(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
   TPngImage png;
   ReadPngFile(f, png);
@@ -79,14 +74,17 @@ void ReadPng(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
   To24(out.Bitmap);
 }
 
+// Frame 0 as the picture, every frame kept for the progress stage; the colour count is
+// the size of frame 0's colour map.
 void ReadGif(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
-  TGifImage gif;
-  ReadGifFile(f, gif);
-  GifFrameToBitmap(gif, out.Bitmap, 0, true);
-  out.StoredWidth = gif.Width;
-  out.StoredHeight = gif.Height;
-  out.FrameCount = int(gif.Frames.size());
-  if (!gif.Frames.empty()) out.SourceColors = ColorsOfPalette(gif.FrameColorMap(0).size());
+  auto gif = std::make_shared<TGifImage>();
+  ReadGifFile(f, *gif);
+  GifFrameToBitmap(*gif, out.Bitmap, 0, true);
+  out.StoredWidth = gif->Width;
+  out.StoredHeight = gif->Height;
+  out.FrameCount = int(gif->Frames.size());
+  out.SourceColors = gif->Frames.empty() ? 0 : int(gif->FrameColorMap(0).size());
+  out.Frames = std::move(gif);
   To24(out.Bitmap);
 }
 
@@ -111,22 +109,33 @@ TPictureReader GmReader(const char* coder, unsigned kinds, bool icon) {
   };
 }
 
+std::shared_ptr<const TGraphicClass> Class(const char* name, TPictureReader read, TFileObject object,
+                                           unsigned reports) {
+  return std::make_shared<const TGraphicClass>(TGraphicClass{name, std::move(read), object, reports});
+}
+
 void RegisterStandard(TFileFormatList& list) {
-  auto cls = [](const char* name, TPictureReader read) {
-    return std::make_shared<const TGraphicClass>(TGraphicClass{name, std::move(read)});
-  };
-  auto jpeg = cls("JPEG", ReadJpeg);
+  constexpr unsigned generic = rrColorCount | rrFrameCount;
+  auto jpeg = Class("JPEG", ReadReduciblePicture<TJpegImage2>, TFileObject::Jpeg, rrStoredSize | rrColorCount | rrFrameCount | rrReducedPreview);
   for (const char* e : {"jfif", "jpg", "jpe", "jpeg"}) list.Register(e, "JPEG", "JPEG", fkRaster, jpeg);
-  auto tiff = cls("TIFF", ReadTiff);
+  auto tiff = Class("TIFF", ReadTiff, TFileObject::Picture, generic);
   for (const char* e : {"tiff", "tif"}) list.Register(e, "TIFF", "TIFF", fkRaster | fkMultiImage, tiff);
-  list.Register("png", "PNG", "PNG", fkRaster, cls("PNG", ReadPng));
-  list.Register("gif", "GIF", "GIF", fkAnimation | fkMultiImage | fkRaster, cls("GIF", ReadGif));
-  list.Register("qxi", "Quillomatic", "Quillomatic", fkLayered | fkRaster, cls("QXI", ReadLayered));
+  list.Register("png", "PNG", "PNG", fkRaster, Class("PNG", ReadPng, TFileObject::Picture, generic));
+  list.Register("gif", "GIF", "GIF", fkAnimation | fkMultiImage | fkRaster,
+                Class("GIF", ReadGif, TFileObject::Gif, rrStoredSize | rrColorCount | rrFrameCount | rrAllFrames));
+  // The layered file knows no colour count of a pixel format: its stage 1 reports none.
+  list.Register("qxi", "Quillomatic", "Quillomatic", fkLayered | fkRaster,
+                Class("QXI", ReadLayered, TFileObject::Layered, rrStoredSize | rrFrameCount | rrReducedPreview));
   for (const TGmFormat& g : GraphicsMagickFormats()) {
     const bool icon = std::string_view(g.Coder) == "ICO";
-    auto c = cls(g.Coder, GmReader(g.Coder, g.Kinds, icon));
+    auto c = Class(g.Coder, GmReader(g.Coder, g.Kinds, icon), TFileObject::Picture, generic);
     for (const std::string& e : SplitExtensionList(g.Extensions)) list.Register(e, g.Description, g.Description, g.Kinds, c);
   }
+  // RAW files go to their maker's class whether or not the module is there; the RAW
+  // client lists them when it is.
+  const auto& raw = RawGraphicClasses();
+  for (size_t i = 0; i < raw.size(); ++i)
+    for (const std::string& e : SplitExtensionList(RawFormatTable()[i].Extensions)) list.AddUnlistedReader(e, raw[i]);
 }
 
 }  // namespace
@@ -155,27 +164,59 @@ void TFileFormatList::Register(const std::string& extension, const std::string& 
                                std::shared_ptr<const TGraphicClass> cls) {
   const std::string ext = Bare(extension);
   if (ext.empty() || !cls) return;
-  UnregisterExtension(ext);
+  std::unique_lock guard(lock_);
+  EraseExtension(ext);
   entries_.push_back(TFileFormatEntry{ext, commonDescription, description, kinds, std::move(cls)});
 }
 
 void TFileFormatList::Unregister(const TGraphicClass* cls) {
+  std::unique_lock guard(lock_);
   std::erase_if(entries_, [&](const TFileFormatEntry& e) { return e.Class.get() == cls; });
 }
 
 void TFileFormatList::UnregisterExtension(const std::string& extension) {
-  const std::string ext = Bare(extension);
+  std::unique_lock guard(lock_);
+  EraseExtension(Bare(extension));
+}
+
+void TFileFormatList::EraseExtension(const std::string& ext) {
   std::erase_if(entries_, [&](const TFileFormatEntry& e) { return e.Extension == ext; });
 }
 
-const TFileFormatEntry* TFileFormatList::Find(std::string_view extension) const {
+void TFileFormatList::AddUnlistedReader(const std::string& extension, std::shared_ptr<const TGraphicClass> cls) {
   const std::string ext = Bare(extension);
+  if (ext.empty() || !cls) return;
+  std::unique_lock guard(lock_);
+  std::erase_if(unlisted_, [&](const auto& u) { return u.first == ext; });
+  unlisted_.emplace_back(ext, std::move(cls));
+}
+
+std::optional<TFileFormatEntry> TFileFormatList::Find(std::string_view extension) const {
+  const std::string ext = Bare(extension);
+  std::shared_lock guard(lock_);
   for (const TFileFormatEntry& e : entries_)
-    if (e.Extension == ext) return &e;
+    if (e.Extension == ext) return e;
+  return std::nullopt;
+}
+
+std::shared_ptr<const TGraphicClass> TFileFormatList::ReaderFor(std::string_view extension) const {
+  const std::string ext = Bare(extension);
+  if (ext.empty()) return nullptr;
+  std::shared_lock guard(lock_);
+  for (const TFileFormatEntry& e : entries_)
+    if (e.Extension == ext) return e.Class;
+  for (const auto& [e, cls] : unlisted_)
+    if (e == ext) return cls;
   return nullptr;
 }
 
+std::vector<TFileFormatEntry> TFileFormatList::Entries() const {
+  std::shared_lock guard(lock_);
+  return entries_;
+}
+
 std::string TFileFormatList::GetFilter(unsigned kinds, bool includeAll, const std::string& allLabel) const {
+  std::shared_lock guard(lock_);
   std::vector<const TFileFormatEntry*> sorted;
   for (const TFileFormatEntry& e : entries_)
     if (e.Kinds & kinds) sorted.push_back(&e);
@@ -207,6 +248,7 @@ std::string TFileFormatList::GetFilter(unsigned kinds, bool includeAll, const st
 }
 
 TFileFormatList& FileFormatList() {
+  // Never destroyed: a reader may still be looked up while the process ends.
   static TFileFormatList* list = [] {
     auto* l = new TFileFormatList();
     RegisterStandard(*l);
@@ -243,11 +285,9 @@ std::string GetImageMaskList() {
 }
 
 void ReadPictureByRegistry(const std::string& fileName, const TReadRequest& request, TLoadedPicture& out) {
-  const std::string ext = LowerExt(fileName);
-  const TFileFormatEntry* e = ext.empty() ? nullptr : FileFormatList().Find(ext);
-  if (!e || !e->Class || !e->Class->Read) throw EInvalidGraphic("unknown picture file extension: " + fileName);
-  // Hold the class: a reader may re-register formats while it runs.
-  const std::shared_ptr<const TGraphicClass> cls = e->Class;
+  // The class is held for the read: the GUI thread may re-register meanwhile.
+  const std::shared_ptr<const TGraphicClass> cls = FileFormatList().ReaderFor(LowerExt(fileName));
+  if (!cls || !cls->Read) throw EInvalidGraphic(UnknownExtension(fileName));
   cls->Read(fileName, request, out);
 }
 
