@@ -38,9 +38,7 @@ TFileResult Guarded(const THooks& hooks, const std::string& fileName, TextId mes
                     Body&& body) {
   std::string reason;
   try {
-    const TFileResult r = body();
-    if (r != frFailed) return r;
-    reason = "failed";
+    return body();
   } catch (const std::exception& e) {
     reason = *e.what() ? e.what() : "invalid data";
   } catch (...) {

@@ -474,6 +474,9 @@ TModule& HeldModule() {
   return m;
 }
 
+// Calls into the module in the default floating-point environment (all exceptions
+// masked, round to nearest) and puts ours back afterwards; an exception that leaves
+// the module counts as error -1.
 template <class F>
 int32_t CallModule(F&& call) {
   fenv_t saved;
@@ -532,7 +535,7 @@ int32_t CallInfo(const TModule& module, const std::string& fileName, QxlRawFile*
   const QxlRawMemory mem = MakeMemory();
   const int32_t code = CallModule([&] {
     return module.info(&cb, &mem, NameOrPlaceholder(fileName), flag, &r.width, &r.height, &r.margin, &r.extra, r.a,
-                        r.b, r.c);
+                       r.b, r.c);
   });
   r.a[sizeof r.a - 1] = r.b[sizeof r.b - 1] = r.c[sizeof r.c - 1] = 0;
   return code;
@@ -619,7 +622,7 @@ void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options) {
   progress.Report = ProgressReport;
   const int32_t decoded = CallModule([&] {
     return module.decode(&cb, &mem, &progress, NameOrPlaceholder(fileName), &opts, rows.data(), r.width, r.height,
-                          r.margin, r.a, r.b, r.c);
+                         r.margin, r.a, r.b, r.c);
   });
   if (decoded != 0) DecodingError(decoded);
   bitmap = std::move(out);

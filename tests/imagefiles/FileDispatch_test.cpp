@@ -546,7 +546,9 @@ TEST(FileDispatch, RequestsAndResultsBelongToTheCall) {
   TLoadRequest request;
   request.OnProgress = [&](const TFileSender& s, const std::string&, int stage, bool&) {
     stages.push_back(stage);
-    if (stage == fpAfterLoad) EXPECT_EQ(s.Gif ? s.Gif->Frames.size() : 0u, 2u);
+    if (stage == fpAfterLoad) {
+      EXPECT_EQ(s.Gif ? s.Gif->Frames.size() : 0u, 2u);
+    }
   };
   TLoadResult gif = LoadPicture(dir + "/anim.gif", request);
   ASSERT_EQ(gif.Result, frDone);
@@ -635,6 +637,20 @@ TEST(FileDispatch, TwoThreadsLoadDifferentFormatsAtOnce) {
       loads.push_back({f, preview, LoadPicture(f, r)});
       ASSERT_EQ(loads.back().expected.Result, frDone) << f << " " << preview;
     }
+
+  // Each entry's reader says what it is and what it knows.
+  const std::vector<TFileObject> objects = {TFileObject::Jpeg,    TFileObject::Picture, TFileObject::Picture,
+                                            TFileObject::Picture, TFileObject::Picture, TFileObject::Gif,
+                                            TFileObject::Layered, TFileObject::Raw};
+  for (size_t i = 0; i < files.size(); ++i) {
+    const TLoadResult& full = loads[2 * i].expected;
+    const TLoadResult& reduced = loads[2 * i + 1].expected;
+    EXPECT_EQ(full.Object, objects[i]) << files[i];
+    EXPECT_EQ(reduced.StoredWidth, full.StoredWidth) << files[i];
+    EXPECT_EQ(full.SourceColors, objects[i] == TFileObject::Layered ? 0 : objects[i] == TFileObject::Gif ? 256 : 16777216)
+        << files[i];
+  }
+  EXPECT_LT(loads[1].expected.Bitmap.Width(), 640);  // a JPEG preview is reduced
 
   // Both threads make every load, several times over, half a list apart: different
   // formats at the same moment.
