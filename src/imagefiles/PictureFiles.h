@@ -31,6 +31,9 @@ extern bool OpenPreviewChecked;  // the open dialog's preview box
 extern int LastLoadedWidth, LastLoadedHeight;
 extern bool KeepExif;  // false by default
 extern std::function<void(std::string& sourceName)> OnExifSource;
+// The writer options each save starts from. A stage-2 handler that asks the user
+// changes the save's own copy, through the sender (Jpeg, Png, GifOptions): what it
+// writes here serves the saves that follow.
 extern bool GifOptimizePalette;  // true by default
 extern bool GifInterlaced;       // false by default
 extern TJpegWriteOptions JpegSaveDefaults;
