@@ -142,6 +142,9 @@ class TFileFormatList {
 
 // The process's registry, filled with the standard readers at first use (thread-safe).
 TFileFormatList& FileFormatList();
+// Fills a new registry with the program's own readers (defined with them, in
+// ReaderEntries.cpp, above the codecs and the RAW client).
+void RegisterStandardReaders(TFileFormatList& list);
 
 // The open filter of the registry (see the open dialog): with allFilesEntry
 // "Toutes les images|*.*|" first; with includeAllImages the registry's entry of all
