@@ -6,6 +6,7 @@
 #include "document/views/DocumentWindow.h"
 #include "imagefiles/FileDispatch.h"
 #include "imagefiles/FileFormats.h"
+#include "imagefiles/PictureFiles.h"
 #include "platform/texts/TextUtils.h"
 
 namespace qm {

@@ -16,6 +16,7 @@
 #include "document/views/ImageWindows.h"
 #include "document/views/WindowLayerHost.h"
 #include "imagefiles/FileDispatch.h"
+#include "imagefiles/PictureFiles.h"
 #include "platform/core/Messages.h"
 #include "support/TempFiles.h"
 #include "support/TestImages.h"
