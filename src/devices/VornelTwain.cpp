@@ -309,7 +309,10 @@ TW_UINT16 TTwainSource::PrepareMemoryBitmap(TBitmap& bmp, TW_UINT16& condition) 
     }
   }
   try {
-    bmp = TBitmap(w, h, TPixelFormat(bpp), clBlack);
+    // Every row is written by the strips or cleared after them (AssembleTwainStrip):
+    // no fill, and no threads woken to make one while SANE's threads read.
+    bmp = TBitmap::Unfilled(w, h, TPixelFormat(bpp));
+
   } catch (const std::bad_alloc&) {
     condition = TWCC_LOWMEMORY;
     return TWRC_FAILURE;
@@ -338,6 +341,12 @@ TW_UINT16 TTwainSource::TransferStrips(TBitmap& bmp, TW_UINT16& condition) {
   const bool swap = ImageInfo.PixelType == TWPT_RGB;
   TVornelTwain& tw = Twain();
   int rowsDone = 0;
+  std::vector<uint8_t> rowsWritten(size_t(bmp.Height()), 0);
+  if (tw.OnAcquireProgress) {
+    // The handler may show the bitmap while rows are still missing: they are black.
+    std::memset(bmp.Bits(), 0, size_t(bmp.Stride()) * size_t(bmp.Height()));
+    rowsWritten.assign(rowsWritten.size(), 1);
+  }
   do {
     TW_IMAGEMEMXFER strip;
     std::memset(&strip, 0xFF, sizeof strip);
@@ -353,11 +362,14 @@ TW_UINT16 TTwainSource::TransferStrips(TBitmap& bmp, TW_UINT16& condition) {
       break;
     }
     const int before = rowsDone;
-    rowsDone = AssembleTwainStrip(bmp, strip, buffer.data(), buffer.size(), rowsDone, swap);
+    rowsDone = AssembleTwainStrip(bmp, strip, buffer.data(), buffer.size(), rowsDone, swap, rowsWritten);
     if (tw.OnAcquireProgress)
       for (int row = before + 1; row <= rowsDone; ++row) tw.OnAcquireProgress(*this, Index, bmp, row, bmp.Height() - 1);
   } while (rc == TWRC_SUCCESS);
-  if (rc != TWRC_XFERDONE) bmp = TBitmap();
+  if (rc == TWRC_XFERDONE)
+    ClearUnwrittenRows(bmp, rowsWritten);
+  else
+    bmp = TBitmap();
   return rc;
 }
 
@@ -532,6 +544,7 @@ void TVornelTwain::UnloadTwainLibrary() {
   if (!libraryLoaded_) return;
   SetSourceManagerLoaded(false);
   if (::dlclose(module_) != 0) return;
+  managerLoaded_ = false;  // a manager that refused to close is gone with its module
   module_ = nullptr;
   entry_ = nullptr;
   libraryLoaded_ = false;

@@ -85,8 +85,9 @@ void CopySwapRedBlue(uint8_t* dst, const uint8_t* src, size_t pixels) {
 }
 
 int AssembleTwainStrip(TBitmap& bmp, const TW_IMAGEMEMXFER& strip, const uint8_t* buffer, size_t bufferSize,
-                       int nextRow, bool swapRedBlue) {
+                       int nextRow, bool swapRedBlue, std::vector<uint8_t>& rowsWritten) {
   if (bmp.Empty() || !buffer) return nextRow;
+  if (rowsWritten.size() != size_t(bmp.Height())) rowsWritten.assign(size_t(bmp.Height()), 0);
   const int bpp = int(bmp.PixelFormat());
   const size_t rowBytes = (size_t(bmp.Width()) * size_t(bpp) + 7) / 8;
   const size_t written = std::min<size_t>(strip.BytesWritten, bufferSize);
@@ -118,8 +119,19 @@ int AssembleTwainStrip(TBitmap& bmp, const TW_IMAGEMEMXFER& strip, const uint8_t
   // The bits of the last byte beyond the image stay clear.
   const unsigned tailBits = unsigned(size_t(bmp.Width()) * size_t(bpp) % 8);
   const bool maskTail = tailBits != 0 && xByte + spanBytes == rowBytes;
+  const bool partial = xByte != 0 || xByte + spanBytes < rowBytes;
+  const size_t stride = size_t(bmp.Stride());
   for (size_t r = 0; r < rows; ++r) {
-    uint8_t* dst = bmp.ScanLine(int(firstRow + r)) + xByte;
+    uint8_t* row = bmp.ScanLine(int(firstRow + r));
+    if (!rowsWritten[firstRow + r]) {
+      // A row's first write: what it does not cover is cleared, padding included.
+      if (partial)
+        std::memset(row, 0, stride);
+      else
+        std::memset(row + rowBytes, 0, stride - rowBytes);
+      rowsWritten[firstRow + r] = 1;
+    }
+    uint8_t* dst = row + xByte;
     const uint8_t* src = buffer + r * pitch;
     if (swap)
       CopySwapRedBlue(dst, src, spanBytes / 3);
@@ -128,6 +140,11 @@ int AssembleTwainStrip(TBitmap& bmp, const TW_IMAGEMEMXFER& strip, const uint8_t
     if (maskTail) dst[spanBytes - 1] &= uint8_t(0xFF << (8 - tailBits));
   }
   return rows ? std::max(nextRow, int(firstRow + rows)) : nextRow;
+}
+
+void ClearUnwrittenRows(TBitmap& bmp, const std::vector<uint8_t>& rowsWritten) {
+  for (int y = 0; y < bmp.Height(); ++y)
+    if (size_t(y) >= rowsWritten.size() || !rowsWritten[size_t(y)]) std::memset(bmp.ScanLine(y), 0, size_t(bmp.Stride()));
 }
 
 bool DibToBitmap(const uint8_t* dib, size_t size, TBitmap& out) {

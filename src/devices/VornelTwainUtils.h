@@ -57,8 +57,13 @@ std::string DefaultTwainLibraryFolder();
 // is taken as whole rows of the bitmap's stride starting at nextRow. With swapRedBlue
 // the copied pixels of a 24-bit bitmap go from R, G, B to the bitmap's B, G, R.
 // Answers the row after the last row written (nextRow when none was).
+//
+// rowsWritten has a flag a row (sized to the bitmap when it is not): the bitmap may be
+// made without filling, so the first write of a row clears what it does not cover,
+// and ClearUnwrittenRows clears the rows no answer reached.
 int AssembleTwainStrip(TBitmap& bmp, const twain::TW_IMAGEMEMXFER& strip, const uint8_t* buffer,
-                       size_t bufferSize, int nextRow, bool swapRedBlue);
+                       size_t bufferSize, int nextRow, bool swapRedBlue, std::vector<uint8_t>& rowsWritten);
+void ClearUnwrittenRows(TBitmap& bmp, const std::vector<uint8_t>& rowsWritten);
 
 // Whether a memory transfer's image information describes a bitmap we can make: both
 // sides at least 1 (TWAIN lets a source say -1 for "unknown") and within the bitmap

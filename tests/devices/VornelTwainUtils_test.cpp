@@ -84,7 +84,8 @@ TEST(TwainStrip, CopiesEachAnswerByItsGeometry) {
       for (uint8_t& b : buffer) b = uint8_t(rng.Int(0, 255));
       TBitmap ours = test::RandomBitmap(c.w, c.h, 3, c.pf);
       TBitmap expected = ours.Clone();
-      const int next = AssembleTwainStrip(ours, c.strip, buffer.data(), buffer.size(), c.nextRow, swap);
+      std::vector<uint8_t> written(size_t(c.h), 1);
+      const int next = AssembleTwainStrip(ours, c.strip, buffer.data(), buffer.size(), c.nextRow, swap, written);
       NaiveStrip(expected, c.strip, buffer, swap && c.pf == pf24bit);
       EXPECT_TRUE(test::SameBitmaps(ours, expected));
       EXPECT_EQ(next, c.expectNext);
@@ -97,11 +98,35 @@ TEST(TwainStrip, AnswersWithoutGeometryFillWholeRowsInOrder) {
   std::vector<uint8_t> buffer(size_t(bmp.Stride()) * 2);
   for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = uint8_t(i + 1);
   TW_IMAGEMEMXFER s = Strip(TWON_DONTCARE32, TWON_DONTCARE32, TWON_DONTCARE32, uint32_t(buffer.size()));
-  EXPECT_EQ(AssembleTwainStrip(bmp, s, buffer.data(), buffer.size(), 1, false), 3);
+  std::vector<uint8_t> written(4, 1);
+  EXPECT_EQ(AssembleTwainStrip(bmp, s, buffer.data(), buffer.size(), 1, false, written), 3);
   EXPECT_EQ(std::memcmp(bmp.ScanLine(1), buffer.data(), 9), 0);
   EXPECT_EQ(std::memcmp(bmp.ScanLine(2), buffer.data() + bmp.Stride(), 9), 0);
   EXPECT_EQ(bmp.GetPixel(0, 0), clBlack);
   EXPECT_EQ(bmp.GetPixel(2, 3), clBlack);
+}
+
+TEST(TwainStrip, ABitmapMadeWithoutFillingShowsNothingItsMemoryHeld) {
+  // Memory full of a pattern stands for what the allocator handed out.
+  TBitmap bmp = TBitmap::Unfilled(6, 5, pf24bit);
+  std::memset(bmp.Bits(), 0xAB, size_t(bmp.Stride()) * 5);
+  std::vector<uint8_t> buffer(18 * 2, 7);
+  std::vector<uint8_t> written;
+  AssembleTwainStrip(bmp, Strip(18, 1, 0, 18), buffer.data(), buffer.size(), 0, false, written);  // a whole row
+  AssembleTwainStrip(bmp, Strip(6, 2, 2, 12, 3, 2), buffer.data(), buffer.size(), 0, false, written);  // a tile
+  AssembleTwainStrip(bmp, Strip(6, 1, 2, 6, 0, 2), buffer.data(), buffer.size(), 0, false, written);  // beside it
+  ClearUnwrittenRows(bmp, written);
+  EXPECT_EQ(written, (std::vector<uint8_t>{1, 0, 1, 1, 0}));
+  const TColor k = RGB(7, 7, 7);
+  const TColor expected[5][6] = {{k, k, k, k, k, k},
+                                 {0, 0, 0, 0, 0, 0},
+                                 {k, k, 0, k, k, 0},
+                                 {0, 0, 0, k, k, 0},
+                                 {0, 0, 0, 0, 0, 0}};
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(bmp.GetPixel(x, y), expected[y][x]) << x << "," << y;
+    for (ptrdiff_t i = 18; i < bmp.Stride(); ++i) EXPECT_EQ(bmp.ScanLine(y)[i], 0) << "padding of row " << y;
+  }
 }
 
 TEST(TwainUtils, PointerListGrowsPastAnyFixedLimit) {

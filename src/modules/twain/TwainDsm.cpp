@@ -33,6 +33,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -174,6 +175,20 @@ QString StatusMessage(SANE_Status st) {
   }
 }
 
+// SANE backends cancel their reader threads asynchronously (sanei_thread). The first
+// thread of a process to exit or be cancelled has the C library load the unwinder with
+// dlopen, and a reader cancelled in the middle of that dies holding the loader's lock:
+// the next dlopen or dlclose (sane_exit's) then waits forever. Loading the unwinder
+// once, on a thread no one cancels, takes that step away from the readers.
+void LoadUnwinder() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, +[](void*) -> void* { pthread_exit(nullptr); }, nullptr) == 0)
+      pthread_join(thread, nullptr);
+  });
+}
+
 bool AutoScan() {
   const char* v = std::getenv("QM_TWAIN_AUTOSCAN");
   return v && *v && std::strcmp(v, "0") != 0;
@@ -274,13 +289,20 @@ class TManager {
   int Busy = 0;
 
   bool Init() {
+    LoadUnwinder();
     SANE_Status st = SANE_STATUS_GOOD;
     RunOnSane([&] { st = sane_init(nullptr, nullptr); });
     return st == SANE_STATUS_GOOD;
   }
 
-  bool CanClose() const { return sources_.empty() && Busy == 0; }
+  bool CanClose() const { return Busy == 0; }
+  // Closes the sources still open, drops the events not yet delivered, ends SANE.
   void Close() {
+    while (!sources_.empty()) {
+      TW_IDENTITY identity{};
+      identity.Id = sources_.begin()->first;
+      CloseSource(identity);
+    }
     if (parent_) QCoreApplication::removePostedEvents(parent_, SourceEventType());
     sane_.Post([] { sane_exit(); });
   }
@@ -446,7 +468,13 @@ TW_UINT16 TManager::OpenSource(TW_IDENTITY& identity) {
 TW_UINT16 TManager::CloseSource(TW_IDENTITY& identity) {
   TSource* s = Find(identity.Id);
   if (!s) return Fail(TWCC_BADDEST);
-  if (s->State != 4) return Fail(TWCC_SEQERROR);
+  // Closing is always granted, whatever the state: a source that could not be brought
+  // down step by step must not keep its device, nor the manager open.
+  EndScan(*s);
+  if (s->Dialog) {
+    s->Dialog->hide();
+    s->Dialog->deleteLater();
+  }
   SANE_Handle h = s->Handle;
   sane_.Post([h] { sane_close(h); });
   if (s->FileProposed) {
