@@ -384,3 +384,35 @@ TEST(TwainDialog, TheUserChoosesTheFeederScansAndCloses) {
   EXPECT_EQ(scan.Images.size(), 10u);
   AutoScan(false);
 }
+
+TEST(TwainDialog, ClosingDuringAScanStopsItAndKeepsTheDialog) {
+  AutoScan(false);
+  // A slow device: a fifth of a second between buffers.
+  test::TSaneTestDevice device(test::TSaneOptions{{"read-delay", "true"}, {"read-delay-duration", "200000"}});
+  TScan scan;
+  TTwainSource* source = scan.Twain.GetTwainSource(-1);
+  source->SetTwainSourceLoaded(true);
+  source->SetTwainSourceEnabled(true);
+  QWidget* dialog = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "TScanOptionsDialog" && w->isVisible()) dialog = w;
+  ASSERT_NE(dialog, nullptr);
+  auto* scanButton = dialog->findChild<QPushButton*>("BtnScan");
+  auto* closeButton = dialog->findChild<QPushButton*>("BtnClose");
+  auto* status = dialog->findChild<QLabel*>("LblStatus");
+  QTest::mouseClick(scanButton, Qt::LeftButton);
+  EXPECT_FALSE(scanButton->isEnabled());
+  EXPECT_EQ(status->text(), "Numérisation en cours…");
+  QTest::qWait(50);
+  QTest::mouseClick(closeButton, Qt::LeftButton);  // stops the scan
+  EXPECT_TRUE(scanButton->isEnabled());
+  EXPECT_TRUE(status->text().isEmpty());
+  QTest::qWait(300);
+  EXPECT_TRUE(source->Enabled());
+  EXPECT_TRUE(scan.Images.empty());
+  EXPECT_EQ(scan.Cancels, 0);
+  QTest::mouseClick(closeButton, Qt::LeftButton);  // closes the dialog
+  TScan::WaitDisabled(*source);
+  EXPECT_FALSE(source->Enabled());
+  EXPECT_EQ(scan.Cancels, 1);
+}

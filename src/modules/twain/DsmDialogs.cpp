@@ -124,7 +124,6 @@ void TScanOptionsDialog::SetBusy(bool busy) {
   busy_ = busy;
   for (size_t i = 0; i < combos_.size(); ++i) combos_[i]->setEnabled(!busy && i < choices_.size() && choices_[i].Usable);
   scan_->setEnabled(!busy);
-  close_->setEnabled(!busy);
   SetStatus(busy ? Text(TextId::GetTrStaTwainScanning) : QString());
 }
 
@@ -136,8 +135,13 @@ void TScanOptionsDialog::closeEvent(QCloseEvent* e) {
 }
 
 void TScanOptionsDialog::reject() {
-  // The window stays until its source is disabled: closing only asks for that.
-  if (!busy_ && OnClose) OnClose();
+  // The window stays until its source is disabled: closing only asks for that, or
+  // stops the scan that is running.
+  if (busy_) {
+    if (OnCancel) OnCancel();
+  } else if (OnClose) {
+    OnClose();
+  }
 }
 
 int RunSourceChooser(const std::vector<TChooserEntry>& entries, int current) {

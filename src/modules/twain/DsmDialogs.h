@@ -17,7 +17,7 @@ namespace qm::twaindsm {
 
 // The options of one device. The dialog only shows and collects: its owner reads and
 // writes the device. "Numériser" calls OnScan; closing the window by any means calls
-// OnClose, unless a scan is running (the window then stays).
+// OnClose, or OnCancel while a scan is running (the window then stays).
 class TScanOptionsDialog : public QDialog {
  public:
   explicit TScanOptionsDialog(const QString& deviceTitle);
@@ -33,6 +33,7 @@ class TScanOptionsDialog : public QDialog {
 
   std::function<void()> OnScan;
   std::function<void()> OnClose;
+  std::function<void()> OnCancel;
   // Called when the user picks another mode or source: the owner writes it and gives
   // the choices back, since the other options may depend on it.
   std::function<void(const std::string& option, const std::string& value)> OnChoiceChanged;

@@ -640,6 +640,13 @@ void TManager::ShowDialog(TSource& s, bool modal) {
   dialog->OnClose = [this, id] {
     if (TSource* src = Find(id); src && src->State == 5) Post(*src, MSG_CLOSEDSREQ);
   };
+  dialog->OnCancel = [this, id] {
+    // Only a page not yet announced can be stopped; one being handed over is finished.
+    TSource* src = Find(id);
+    if (!src || src->State != 5 || !src->Job || !src->Dialog) return;
+    EndScan(*src);
+    src->Dialog->SetBusy(false);
+  };
   dialog->OnChoiceChanged = [this, id](const std::string& option, const std::string& value) {
     DialogChoice(id, option, value);
   };
