@@ -62,18 +62,12 @@ constexpr const char* kOptionOrder[] = {SANE_NAME_SCAN_MODE, SANE_NAME_BIT_DEPTH
 
 // --- The SANE thread -----------------------------------------------------------------
 
+// The one thread every SANE call of the process runs on, in order, from the first
+// manager opened to the end of the process: sane_exit of a closing manager and
+// sane_init of the next one can never overlap, and closing waits for nothing.
 class TSaneThread {
  public:
-  TSaneThread() : thread_([this] { Run(); }) {}
-  // Runs what is queued, then ends.
-  ~TSaneThread() {
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
+  TSaneThread() { std::thread([this] { Run(); }).detach(); }
   void Post(std::function<void()> task) {
     {
       std::lock_guard lock(mutex_);
@@ -83,13 +77,12 @@ class TSaneThread {
   }
 
  private:
-  void Run() {
+  [[noreturn]] void Run() {
     for (;;) {
       std::function<void()> task;
       {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return stop_ || !tasks_.empty(); });
-        if (tasks_.empty()) return;
+        wake_.wait(lock, [this] { return !tasks_.empty(); });
         task = std::move(tasks_.front());
         tasks_.pop_front();
       }
@@ -99,9 +92,20 @@ class TSaneThread {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;
-  bool stop_ = false;
-  std::thread thread_;
 };
+
+TSaneThread& SaneThread() {
+  static TSaneThread* thread = new TSaneThread;  // lives as long as the process
+  return *thread;
+}
+
+// The object the SANE thread's answers are queued to, on the GUI thread (the first
+// call, from the GUI thread, makes it); it lives as long as the process, so a late
+// answer never meets a deleted receiver.
+QObject& Mailbox() {
+  static QObject* mailbox = new QObject;
+  return *mailbox;
+}
 
 // --- Events --------------------------------------------------------------------------
 
@@ -126,6 +130,7 @@ struct TPageJob {
   std::atomic<bool> Cancelled{false};
   SANE_Status StartStatus = SANE_STATUS_GOOD;  // valid once Started
   double Resolution = 0;                       // valid once Started
+  bool Feeder = false;                         // valid once Started
   TScanPage Page;                              // valid once Finished
 };
 
@@ -282,17 +287,32 @@ TW_UINT16 gClosedCondition = TWCC_SUCCESS;  // the condition while no manager is
 
 class TManager {
  public:
-  explicit TManager(QObject* parent) : parent_(parent) {}
-  ~TManager() = default;
+  explicit TManager(QObject* parent) : Session(++sessions_), parent_(parent) {}
 
   TW_UINT16 Condition = TWCC_SUCCESS;
   int Busy = 0;
+  // Answers of the SANE thread name the session they belong to: those of a closed
+  // manager are dropped.
+  const unsigned Session;
 
+  // Starts SANE and lists its devices in the same step: the first enumeration comes
+  // right after.
   bool Init() {
     LoadUnwinder();
+    Mailbox();  // made here, so that it belongs to the GUI thread
     SANE_Status st = SANE_STATUS_GOOD;
-    RunOnSane([&] { st = sane_init(nullptr, nullptr); });
-    return st == SANE_STATUS_GOOD;
+    std::vector<TDevice> found;
+    RunOnSane([&] {
+      st = sane_init(nullptr, nullptr);
+      if (st == SANE_STATUS_GOOD) found = ReadDevices();
+    });
+    if (st != SANE_STATUS_GOOD) {
+      SaneThread().Post([] { sane_exit(); });
+      return false;
+    }
+    TakeDevices(std::move(found));
+    fresh_ = true;
+    return true;
   }
 
   bool CanClose() const { return Busy == 0; }
@@ -304,10 +324,12 @@ class TManager {
       CloseSource(identity);
     }
     if (parent_) QCoreApplication::removePostedEvents(parent_, SourceEventType());
-    sane_.Post([] { sane_exit(); });
+    SaneThread().Post([] { sane_exit(); });
   }
 
   TW_UINT16 Manager(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data);
+  // A page job of a source moved on (the SANE thread's answer, on the GUI thread).
+  void JobProgress(TW_UINT32 id, const std::shared_ptr<TPageJob>& job);
   TW_UINT16 SourceCall(TSource& s, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data);
   TSource* Find(TW_UINT32 id) {
     auto it = sources_.find(id);
@@ -332,16 +354,16 @@ class TManager {
   }
 
   // Runs f on the SANE thread and waits for it with the event loop running.
-  void RunOnSane(const std::function<void()>& f) {
+  static void RunOnSane(const std::function<void()>& f) {
     std::atomic<bool> done{false};
-    sane_.Post([&] {
+    SaneThread().Post([&] {
       f();
       done = true;
       Wake();
     });
     WaitUntil([&] { return done.load(); });
   }
-  void Wake() { QMetaObject::invokeMethod(&context_, [] {}, Qt::QueuedConnection); }
+  static void Wake() { QMetaObject::invokeMethod(&Mailbox(), [] {}, Qt::QueuedConnection); }
   static void WaitUntil(const std::function<bool()>& done) {
     while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
   }
@@ -354,6 +376,8 @@ class TManager {
   }
 
   // Devices.
+  static std::vector<TDevice> ReadDevices();  // on the SANE thread
+  void TakeDevices(std::vector<TDevice> found);
   void ListDevices();
   int DefaultDevice();
   TW_UINT16 OpenSource(TW_IDENTITY& identity);
@@ -363,7 +387,6 @@ class TManager {
   void StartSeries(TSource& s);
   void StartPage(TSource& s);
   void EndScan(TSource& s);
-  void JobProgress(TW_UINT32 id, const std::shared_ptr<TPageJob>& job);
   // A page the device cancelled is a cancelled transfer; any other failure an error.
   enum class TPageState { Ready, Cancelled, Failed };
   TPageState WaitPage(TSource& s);
@@ -386,11 +409,11 @@ class TManager {
   TW_UINT16 Capability(TSource& s, TW_UINT16 msg, TW_CAPABILITY& cap);
   void ProposeFile(TSource& s);
 
+  static inline unsigned sessions_ = 0;
   QPointer<QObject> parent_;
-  QObject context_;  // target of the SANE thread's queued calls
-  TSaneThread sane_;  // after context_: joined before it goes
   std::vector<TDevice> devices_;
   bool listed_ = false;
+  bool fresh_ = false;  // the list read when SANE started, not yet enumerated
   size_t next_ = 0;
   std::map<std::string, TW_UINT32> ids_;
   std::map<TW_UINT32, std::unique_ptr<TSource>> sources_;
@@ -399,19 +422,21 @@ class TManager {
 
 // --- Devices ---------------------------------------------------------------------------
 
-void TManager::ListDevices() {
+std::vector<TDevice> TManager::ReadDevices() {
   std::vector<TDevice> found;
-  RunOnSane([&] {
-    const SANE_Device** list = nullptr;
-    if (sane_get_devices(&list, SANE_FALSE) != SANE_STATUS_GOOD || !list) return;
-    for (int i = 0; list[i]; ++i) {
-      TDevice d;
-      d.Name = list[i]->name ? list[i]->name : "";
-      d.Vendor = list[i]->vendor ? list[i]->vendor : "";
-      d.Model = list[i]->model ? list[i]->model : "";
-      if (!d.Name.empty()) found.push_back(std::move(d));
-    }
-  });
+  const SANE_Device** list = nullptr;
+  if (sane_get_devices(&list, SANE_FALSE) != SANE_STATUS_GOOD || !list) return found;
+  for (int i = 0; list[i]; ++i) {
+    TDevice d;
+    d.Name = list[i]->name ? list[i]->name : "";
+    d.Vendor = list[i]->vendor ? list[i]->vendor : "";
+    d.Model = list[i]->model ? list[i]->model : "";
+    if (!d.Name.empty()) found.push_back(std::move(d));
+  }
+  return found;
+}
+
+void TManager::TakeDevices(std::vector<TDevice> found) {
   // Identities stay the same for a device as long as the manager is open.
   for (TDevice& d : found) {
     auto [it, added] = ids_.emplace(d.Name, TW_UINT32(ids_.size() + 1));
@@ -419,6 +444,12 @@ void TManager::ListDevices() {
   }
   devices_ = std::move(found);
   listed_ = true;
+}
+
+void TManager::ListDevices() {
+  std::vector<TDevice> found;
+  RunOnSane([&] { found = ReadDevices(); });
+  TakeDevices(std::move(found));
 }
 
 int TManager::DefaultDevice() {
@@ -476,7 +507,7 @@ TW_UINT16 TManager::CloseSource(TW_IDENTITY& identity) {
     s->Dialog->deleteLater();
   }
   SANE_Handle h = s->Handle;
-  sane_.Post([h] { sane_close(h); });
+  SaneThread().Post([h] { sane_close(h); });
   if (s->FileProposed) {
     std::error_code ec;
     if (std::filesystem::file_size(s->FileName, ec) == 0 && !ec) std::filesystem::remove(s->FileName, ec);
@@ -500,7 +531,8 @@ TW_UINT16 TManager::Manager(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW
   auto& identity = *static_cast<TW_IDENTITY*>(data);
   switch (msg) {
     case MSG_GETFIRST:
-      ListDevices();
+      if (!fresh_) ListDevices();
+      fresh_ = false;
       next_ = 0;
       [[fallthrough]];
     case MSG_GETNEXT:
@@ -516,6 +548,7 @@ TW_UINT16 TManager::Manager(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW
     }
     case MSG_USERSELECT: {
       ListDevices();
+      fresh_ = false;
       if (devices_.empty()) return Fail(TWCC_NODS);
       std::vector<TChooserEntry> entries;
       for (const TDevice& d : devices_) entries.push_back({d.Name, d.Vendor, d.Model});
@@ -540,10 +573,6 @@ TW_UINT16 TManager::Manager(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW
 // --- Scanning --------------------------------------------------------------------------
 
 void TManager::StartSeries(TSource& s) {
-  SANE_Handle h = s.Handle;
-  bool feeder = false;
-  RunOnSane([&] { feeder = IsFeederSource(ReadSaneChoice(h, kOptionSource).Current); });
-  s.Feeder = feeder;
   s.StartFailed = false;
   StartPage(s);
 }
@@ -555,10 +584,16 @@ void TManager::StartPage(TSource& s) {
   s.NextRow = 0;
   s.Scanning = true;
   const TW_UINT32 id = s.Device.Id;
+  const unsigned session = Session;
   SANE_Handle h = s.Handle;
-  sane_.Post([this, id, h, job, cancelFirst] {
-    auto notify = [this, id, job] {
-      QMetaObject::invokeMethod(&context_, [this, id, job] { JobProgress(id, job); }, Qt::QueuedConnection);
+  SaneThread().Post([session, id, h, job, cancelFirst] {
+    auto notify = [session, id, job] {
+      QMetaObject::invokeMethod(
+          &Mailbox(),
+          [session, id, job] {
+            if (gManager && gManager->Session == session) gManager->JobProgress(id, job);
+          },
+          Qt::QueuedConnection);
     };
     // A device stays in error after a failed read until it is cancelled.
     if (cancelFirst) sane_cancel(h);
@@ -567,6 +602,7 @@ void TManager::StartPage(TSource& s) {
       job->Started = true;
     } else {
       job->Resolution = ReadSaneResolution(h);
+      job->Feeder = IsFeederSource(ReadSaneChoice(h, kOptionSource).Current);
       ReadSanePage(h, job->Page, [&](SANE_Status st) {
         job->StartStatus = st;
         job->Started = true;
@@ -588,7 +624,7 @@ void TManager::EndScan(TSource& s) {
   s.StartFailed = false;
   if (s.Scanning) {
     SANE_Handle h = s.Handle;
-    sane_.Post([h] { sane_cancel(h); });
+    SaneThread().Post([h] { sane_cancel(h); });
     s.Scanning = false;
   }
 }
@@ -596,6 +632,7 @@ void TManager::EndScan(TSource& s) {
 void TManager::JobProgress(TW_UINT32 id, const std::shared_ptr<TPageJob>& job) {
   TSource* s = Find(id);
   if (!s || s->Job != job || !job->Finished || s->State != 5) return;
+  s->Feeder = job->Feeder;
   if (job->StartStatus != SANE_STATUS_GOOD) {
     // Only the dialog starts pages in state 5 without waiting for the start: it says
     // what went wrong and stays open.
@@ -693,6 +730,7 @@ TW_UINT16 TManager::EnableSource(TSource& s, const TW_USERINTERFACE& ui) {
   StartSeries(s);
   const std::shared_ptr<TPageJob> job = s.Job;
   WaitUntil([&] { return job->Started.load(); });
+  s.Feeder = job->Feeder;
   if (job->StartStatus == SANE_STATUS_GOOD) return TWRC_SUCCESS;
   EndScan(s);
   s.State = 4;
