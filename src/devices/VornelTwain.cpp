@@ -227,6 +227,7 @@ void TTwainSource::TransferTwainImages() {
     }
     TW_PENDINGXFERS pending{};
     if (rc == TWRC_CANCEL) {
+      if (TransferMode == ttmNative) std::free(native);
       if (tw.OnAcquireCancel) tw.OnAcquireCancel(tw, Index);
       // The source still holds the cancelled transfer (state 7): end it and drop what
       // is pending, or it could not be disabled.
@@ -293,11 +294,11 @@ TW_UINT16 TTwainSource::PrepareMemoryBitmap(TBitmap& bmp, TW_UINT16& condition) 
       palette[i] = RGB(v, v, v);
     }
   };
-  if (info.PixelType == TWPT_BW) {
+  if (info.PixelType == TWPT_BW && bpp == 1) {
     TTwainPixelFlavor flavor = tpfChocolate;
     if (GetPixelFlavorCapability(cmGetCurrent, offered, flavor) != crSuccess) flavor = tpfChocolate;
     palette = flavor == tpfVanilla ? std::vector<TColor>{clWhite, clBlack} : std::vector<TColor>{clBlack, clWhite};
-  } else if (info.PixelType == TWPT_GRAY) {
+  } else if (info.PixelType == TWPT_GRAY || info.PixelType == TWPT_BW) {
     greyRamp();
   } else if (info.PixelType != TWPT_RGB && bpp <= 8) {
     TW_PALETTE8 pal{};

@@ -465,19 +465,18 @@ int TManager::DefaultDevice() {
 
 TW_UINT16 TManager::OpenSource(TW_IDENTITY& identity) {
   if (!listed_) ListDevices();
-  const TDevice* device = nullptr;
   const std::string product(identity.ProductName, strnlen(identity.ProductName, sizeof identity.ProductName));
-  for (const TDevice& d : devices_)
-    if (identity.Id != 0 ? d.Id == identity.Id : d.Name.substr(0, 32) == product) {
-      device = &d;
-      break;
-    }
-  if (!device && identity.Id == 0 && product.empty() && DefaultDevice() >= 0) device = &devices_[size_t(DefaultDevice())];
-  if (!device) return Fail(TWCC_NODS);
-  if (Find(device->Id)) return Fail(TWCC_MAXCONNECTIONS);
+  int found = -1;
+  for (size_t i = 0; i < devices_.size() && found < 0; ++i)
+    if (identity.Id != 0 ? devices_[i].Id == identity.Id : devices_[i].Name.substr(0, 32) == product) found = int(i);
+  // An empty identity opens the default source.
+  if (found < 0 && identity.Id == 0 && product.empty()) found = DefaultDevice();
+  if (found < 0) return Fail(TWCC_NODS);
+  const TDevice device = devices_[size_t(found)];  // a copy: the list may change while SANE opens it
+  if (Find(device.Id)) return Fail(TWCC_MAXCONNECTIONS);
   SANE_Handle handle = nullptr;
   SANE_Status st = SANE_STATUS_GOOD;
-  const std::string name = device->Name;
+  const std::string& name = device.Name;
   RunOnSane([&] {
     st = sane_open(name.c_str(), &handle);
     if (st != SANE_STATUS_GOOD) return;
@@ -489,7 +488,7 @@ TW_UINT16 TManager::OpenSource(TW_IDENTITY& identity) {
   });
   if (st != SANE_STATUS_GOOD) return Fail(st == SANE_STATUS_ACCESS_DENIED ? TWCC_DENIED : TWCC_NODS);
   auto source = std::make_unique<TSource>();
-  source->Device = *device;
+  source->Device = device;
   source->Handle = handle;
   FillIdentity(identity, source->Device);
   sources_.emplace(source->Device.Id, std::move(source));
@@ -673,19 +672,27 @@ void TManager::ShowDialog(TSource& s, bool modal) {
   const std::string title = s.Device.Vendor.empty() ? s.Device.Name : s.Device.Vendor + " " + s.Device.Model;
   auto* dialog = new TScanOptionsDialog(QString::fromStdString(title));
   const TW_UINT32 id = s.Device.Id;
-  dialog->OnScan = [this, id] { DialogScan(id); };
-  dialog->OnClose = [this, id] {
-    if (TSource* src = Find(id); src && src->State == 5) Post(*src, MSG_CLOSEDSREQ);
+  // The dialog may outlive its manager by a few events: it speaks to the one open now,
+  // and only when it is the same.
+  const unsigned session = Session;
+  auto manager = [session]() { return gManager && gManager->Session == session ? gManager : nullptr; };
+  dialog->OnScan = [manager, id] {
+    if (TManager* m = manager()) m->DialogScan(id);
   };
-  dialog->OnCancel = [this, id] {
+  dialog->OnClose = [manager, id] {
+    TManager* m = manager();
+    if (TSource* src = m ? m->Find(id) : nullptr; src && src->State == 5) m->Post(*src, MSG_CLOSEDSREQ);
+  };
+  dialog->OnCancel = [manager, id] {
     // Only a page not yet announced can be stopped; one being handed over is finished.
-    TSource* src = Find(id);
+    TManager* m = manager();
+    TSource* src = m ? m->Find(id) : nullptr;
     if (!src || src->State != 5 || !src->Job || !src->Dialog) return;
-    EndScan(*src);
+    m->EndScan(*src);
     src->Dialog->SetBusy(false);
   };
-  dialog->OnChoiceChanged = [this, id](const std::string& option, const std::string& value) {
-    DialogChoice(id, option, value);
+  dialog->OnChoiceChanged = [manager, id](const std::string& option, const std::string& value) {
+    if (TManager* m = manager()) m->DialogChoice(id, option, value);
   };
   dialog->SetChoices(ReadChoices(s));
   dialog->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
