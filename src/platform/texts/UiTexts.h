@@ -17,10 +17,12 @@ enum class TextId : uint16_t {
 #define QM_TEXT(name, builtin) name,
 #define QM_NUMBER(name, builtin)
 #define QM_DERIVED(name) name,
+#define QM_FIXED(name, builtin) name,
 #include "platform/texts/UiTexts.def"
 #undef QM_TEXT
 #undef QM_NUMBER
 #undef QM_DERIVED
+#undef QM_FIXED
   Count
 };
 
