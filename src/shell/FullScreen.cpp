@@ -1,6 +1,7 @@
 #include "shell/FullScreen.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -62,6 +63,9 @@ TPeForm::~TPeForm() = default;
 
 void TPeForm::ShowFullScreen() {
   setCursor(Qt::BlankCursor);
+  // The screen's size at once: the first display must not wait for the window system.
+  QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (s) setGeometry(s->geometry());
   showFullScreen();
   raise();
   activateWindow();
