@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "Harness.h"
 #include "pixel/Blend.h"
 #include "pixel/Mask.h"
@@ -30,6 +32,34 @@ QM_BENCH(kGrow50, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
   for (auto _ : st) cv::dilate(src, out, cross, cv::Point(-1, -1), 50, cv::BORDER_REPLICATE);
 });
 #endif
+
+const char* kRamp33 = "RampMaskEdges 33 around an ellipse (24 MP)";
+
+// A hard-edged ellipse over the whole photo: the stair steps of a selection mask.
+const TBitmap& EllipseMask() {
+  static const TBitmap mask = [] {
+    TBitmap m(kPhotoWidth, kPhotoHeight, pf24bit, clWhite);
+    const double a = kPhotoWidth / 2.0, b = kPhotoHeight / 2.0;
+    for (int y = 0; y < kPhotoHeight; ++y) {
+      const double dy = (y + 0.5 - b) / b;
+      if (dy * dy >= 1) continue;
+      const int half = int(a * std::sqrt(1 - dy * dy));
+      m.FillRect(TRect{int(a) - half, y, int(a) + half, y + 1}, clBlack);
+    }
+    return m;
+  }();
+  return mask;
+}
+
+QM_BENCH(kRamp33, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap mask = EllipseMask().Clone();
+  for (auto _ : st) {
+    RampMaskEdges(mask, UnboundedRect, 33);
+    st.PauseTiming();
+    CopyBitmap24(EllipseMask(), mask);
+    st.ResumeTiming();
+  }
+});
 
 }  // namespace
 }  // namespace qm::bench

@@ -10,4 +10,7 @@ bash scripts/install-deps.sh --bench
 build=${QM_BENCH_BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target qm_bench
+# Idle OpenMP threads sleep instead of spinning. libgomp reads this when it is loaded,
+# before the program's main runs, so it is set here.
+export OMP_WAIT_POLICY=${OMP_WAIT_POLICY:-passive}
 exec "$build/bench/qm_bench" --benchmark_color=false "$@"

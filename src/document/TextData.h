@@ -22,7 +22,7 @@ class TTextData : public TLayerData {
   TColor TextColor = 0;
   int32_t Alignment = 0;  // 0 left, 1 centre, 2 right
   uint8_t FontStyle = 0;  // fsBold | fsItalic | fsUnderline | fsStrikeOut
-  int32_t Angle = 0;      // degrees, counter-clockwise
+  int32_t Angle = 0;      // degrees; a positive angle turns the text clockwise on screen
   bool Antialias = false;
   bool Outline = false;
   int32_t Opacity = 0;  // the layer's opacity once rendered

@@ -7,6 +7,7 @@
 
 #include "pixel/RectUtils.h"
 #include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
 
 namespace qm {
 namespace {
@@ -39,32 +40,59 @@ TBitmap MakeLike(const TBitmap& src, int w, int h, TColor fill) {
   return b;
 }
 
-// Mirrors the pixels of a rect: horizontally, vertically or both.
+// Writes the n pixels of src, bpp bytes each, into dst in reverse order (the buffers do
+// not overlap).
+void ReversePixels(const uint8_t* src, uint8_t* dst, int n, int bpp) {
+  if (n <= 0) return;
+  switch (bpp) {
+    case 1: std::reverse_copy(src, src + n, dst); return;
+    case 4: {
+      for (int i = 0; i < n; ++i) std::memcpy(dst + 4 * ptrdiff_t(i), src + 4 * ptrdiff_t(n - 1 - i), 4);
+      return;
+    }
+    default: {
+      // A pixel moves as one 4-byte load and store, its fourth byte overwritten by the
+      // next pixel; the two ends, where that byte lies outside the row, move by 3 bytes.
+      std::memcpy(dst, src + 3 * ptrdiff_t(n - 1), 3);
+      for (int i = 1; i < n - 1; ++i) {
+        uint32_t v;
+        std::memcpy(&v, src + 3 * ptrdiff_t(n - 1 - i), 4);
+        std::memcpy(dst + 3 * ptrdiff_t(i), &v, 4);
+      }
+      if (n > 1) std::memcpy(dst + 3 * ptrdiff_t(n - 1), src, 3);
+      return;
+    }
+  }
+}
+
+// Mirrors the pixels of a rect: horizontally, vertically or both. The rows (or pairs of
+// rows) are independent of each other and shared among the threads.
 void MirrorRect(TBitmap& bmp, TRect r, bool horizontal, bool vertical) {
   r = IntersectRect(r, GetBitmapRect(bmp));
   if (r.IsEmpty()) return;
   const int bpp = BytesPerPixel(bmp.PixelFormat());
   const int w = r.Width(), h = r.Height();
   if (bpp) {
-    std::vector<uint8_t> a(size_t(w) * bpp), b(size_t(w) * bpp);
-    auto reverse = [&](std::vector<uint8_t>& row) {
-      for (int i = 0, j = w - 1; i < j; ++i, --j)
-        std::swap_ranges(row.begin() + ptrdiff_t(i) * bpp, row.begin() + ptrdiff_t(i + 1) * bpp,
-                         row.begin() + ptrdiff_t(j) * bpp);
-    };
-    for (int k = 0; k < (vertical ? (h + 1) / 2 : h); ++k) {
-      int y1 = r.Top + k, y2 = vertical ? r.Bottom - 1 - k : y1;
-      uint8_t* p1 = bmp.ScanLine(y1) + ptrdiff_t(r.Left) * bpp;
-      uint8_t* p2 = bmp.ScanLine(y2) + ptrdiff_t(r.Left) * bpp;
-      std::memcpy(a.data(), p1, a.size());
-      std::memcpy(b.data(), p2, b.size());
-      if (horizontal) {
-        reverse(a);
-        if (y1 != y2) reverse(b);
+    const size_t n = size_t(w) * bpp;
+    const int pairs = vertical ? (h + 1) / 2 : h;
+    ParallelRows(0, pairs, int64_t(w) * h, [&](int k0, int k1) {
+      std::vector<uint8_t> a(n), b(n);
+      for (int k = k0; k < k1; ++k) {
+        const int y1 = r.Top + k, y2 = vertical ? r.Bottom - 1 - k : y1;
+        uint8_t* p1 = bmp.ScanLine(y1) + ptrdiff_t(r.Left) * bpp;
+        uint8_t* p2 = bmp.ScanLine(y2) + ptrdiff_t(r.Left) * bpp;
+        if (!horizontal) {
+          std::swap_ranges(p1, p1 + n, p2);
+          continue;
+        }
+        std::memcpy(a.data(), p1, n);
+        if (y1 != y2) {
+          std::memcpy(b.data(), p2, n);
+          ReversePixels(b.data(), p1, w, bpp);
+        }
+        ReversePixels(a.data(), p2, w, bpp);
       }
-      std::memcpy(p2, a.data(), a.size());
-      if (y1 != y2) std::memcpy(p1, b.data(), b.size());
-    }
+    });
     return;
   }
   std::vector<unsigned> a(static_cast<size_t>(w)), b(static_cast<size_t>(w));

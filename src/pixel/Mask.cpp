@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "pixel/AreaChassis.h"
@@ -248,6 +249,26 @@ void MergeRectMax(const TBitmap& src, TBitmap& dst, int X, int Y, TRect rect) {
           d[1] = s[1];
           d[2] = s[2];
         }
+    }
+  });
+}
+
+void MaskByTiledPattern(TBitmap& mask, TRect rect, const TBitmap& pattern, TColor key, int originX, int originY) {
+  if (pattern.Empty() || pattern.PixelFormat() != pf24bit || !Clip24(mask, rect)) return;
+  uint8_t k[3];
+  ColorToPixel24(key, k);
+  const int pw = pattern.Width(), ph = pattern.Height();
+  const int px0 = ModFloor(int64_t(rect.Left) - originX, pw);
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* pat = pattern.ScanLine(ModFloor(int64_t(y) - originY, ph));
+      uint8_t* m = mask.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      // walk the pattern row alongside, wrapping at its end, instead of a modulo per pixel
+      for (int x = 0, px = px0; x < rect.Width(); ++x, m += 3) {
+        const uint8_t* p = pat + ptrdiff_t(px) * 3;
+        if (m[0] != 255 && p[0] == k[0] && p[1] == k[1] && p[2] == k[2]) Put3(m, 255);
+        if (++px == pw) px = 0;
+      }
     }
   });
 }
@@ -514,6 +535,20 @@ void Ramp(uint8_t* first, ptrdiff_t step, int n) {
 
 }  // namespace
 
+namespace {
+
+// The first i in [from, to) where row[i] differs from row[i + 1], or to. Long runs of
+// equal values (the inside and the outside of a mask) are passed 64 bytes at a time.
+int NextChange(const uint8_t* row, int from, int to) {
+  int i = from;
+  while (i + 64 <= to && std::memcmp(row + i, row + i + 1, 64) == 0) i += 64;
+  for (; i < to; ++i)
+    if (row[i] != row[i + 1]) return i;
+  return to;
+}
+
+}  // namespace
+
 void RampMaskEdges(TBitmap& mask, TRect rect, int width) {
   if (width < 0) width = 99999;
   if (width < 2 || !Clip24(mask, rect)) return;  // a run always reaches a width of 1
@@ -521,50 +556,66 @@ void RampMaskEdges(TBitmap& mask, TRect rect, int width) {
   const int64_t work = int64_t(w) * h;
   // Which pixels are inside. The ramps never write 0, so this stays true through both
   // passes, and as every ramp only lowers pixels their order does not matter.
-  std::vector<uint8_t> in(static_cast<size_t>(work));
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* p = mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3;
-    for (int x = 0; x < w; ++x) in[size_t(y) * size_t(w) + size_t(x)] = p[3 * x] == 0;
-  }
+  // (Left uninitialised: the threads that fill it touch its pages first.)
+  const std::unique_ptr<uint8_t[]> in(new uint8_t[size_t(work)]);
+  ParallelRows(0, h, work, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* p = mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3;
+      uint8_t* q = &in[size_t(y) * size_t(w)];
+      for (int x = 0; x < w; ++x) q[x] = p[3 * x] == 0;
+    }
+  });
   auto inside = [&](int x, int y) { return in[size_t(y) * size_t(w) + size_t(x)] != 0; };
   const ptrdiff_t stride = mask.Stride();
   // Horizontal steps: from an inside pixel, the outside pixels to its left (right)
-  // while the neighbouring row is inside under them.
+  // while the neighbouring row is inside under them. Only an inside pixel beside an
+  // outside one starts a step: the rows are searched for changes.
   ParallelRows(0, h, work, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
       uint8_t* row = mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3;
-      for (int x = 1; x + 1 < w; ++x) {
-        if (!inside(x, y)) continue;
+      const uint8_t* cur = &in[size_t(y) * size_t(w)];
+      const auto left = [&](int x) {
         for (int r : {y - 1, y + 1}) {
           if (r < 0 || r >= h) continue;
-          if (!inside(x - 1, y)) {
-            int n = 0;
-            while (n < width && x - 1 - n >= 0 && !inside(x - 1 - n, y) && inside(x - 1 - n, r)) ++n;
-            if (n < width && n > 0) Ramp(row + 3 * (x - 1), -3, n);
-          }
-          if (!inside(x + 1, y)) {
-            int n = 0;
-            while (n < width && x + 1 + n < w && !inside(x + 1 + n, y) && inside(x + 1 + n, r)) ++n;
-            if (n < width && n > 0) Ramp(row + 3 * (x + 1), 3, n);
-          }
+          int n = 0;
+          while (n < width && x - 1 - n >= 0 && !inside(x - 1 - n, y) && inside(x - 1 - n, r)) ++n;
+          if (n < width && n > 0) Ramp(row + 3 * (x - 1), -3, n);
         }
+      };
+      const auto right = [&](int x) {
+        for (int r : {y - 1, y + 1}) {
+          if (r < 0 || r >= h) continue;
+          int n = 0;
+          while (n < width && x + 1 + n < w && !inside(x + 1 + n, y) && inside(x + 1 + n, r)) ++n;
+          if (n < width && n > 0) Ramp(row + 3 * (x + 1), 3, n);
+        }
+      };
+      for (int i = NextChange(cur, 0, w - 1); i < w - 1; i = NextChange(cur, i + 1, w - 1)) {
+        if (cur[i] && i >= 1) right(i);               // inside at i, outside at i + 1
+        else if (cur[i + 1] && i + 1 < w - 1) left(i + 1);  // outside at i, inside at i + 1
       }
     }
   });
-  // Vertical steps, the same along the columns.
+  // Vertical steps, the same along the columns, each strip of columns by one thread;
+  // rows of a strip equal to the rows above and below it hold no step.
   ParallelStrips(w, work, [&](int x0, int x1) {
-    for (int x = x0; x < x1; ++x) {
-      uint8_t* col = mask.ScanLine(rect.Top) + ptrdiff_t(rect.Left + x) * 3;
-      for (int y = 1; y + 1 < h; ++y) {
-        if (!inside(x, y)) continue;
+    const size_t n0 = size_t(x1 - x0);
+    for (int y = 1; y + 1 < h; ++y) {
+      const uint8_t* up = &in[size_t(y - 1) * size_t(w)];
+      const uint8_t* cur = up + w;
+      const uint8_t* down = cur + w;
+      if (std::memcmp(cur + x0, up + x0, n0) == 0 && std::memcmp(cur + x0, down + x0, n0) == 0) continue;
+      for (int x = x0; x < x1; ++x) {
+        if (!cur[x] || (up[x] && down[x])) continue;
+        uint8_t* col = mask.ScanLine(rect.Top) + ptrdiff_t(rect.Left + x) * 3;
         for (int c : {x - 1, x + 1}) {
           if (c < 0 || c >= w) continue;
-          if (!inside(x, y - 1)) {
+          if (!up[x]) {
             int n = 0;
             while (n < width && y - 1 - n >= 0 && !inside(x, y - 1 - n) && inside(c, y - 1 - n)) ++n;
             if (n < width && n > 0) Ramp(col + (y - 1) * stride, -stride, n);
           }
-          if (!inside(x, y + 1)) {
+          if (!down[x]) {
             int n = 0;
             while (n < width && y + 1 + n < h && !inside(x, y + 1 + n) && inside(c, y + 1 + n)) ++n;
             if (n < width && n > 0) Ramp(col + (y + 1) * stride, stride, n);

@@ -77,6 +77,12 @@ void MaskOutBackgroundFromEdges(const TBitmap& image, TBitmap& mask, bool horizo
 // Nothing for a pen size below 1.
 void StrokeMaskOutline(const TBitmap& mask, TBitmap& dst, TColor color, int penSize, int level, TRect rect);
 
+// Cuts a tiled pattern's transparent parts out of a mask: pixel (x, y) of the rect
+// whose value is below 255 becomes 255 (all three bytes) where the pattern pixel at
+// ((x - originX) mod W, (y - originY) mod H) has exactly the key colour. Nothing for an
+// empty pattern or one that is not 24-bit.
+void MaskByTiledPattern(TBitmap& mask, TRect rect, const TBitmap& pattern, TColor key, int originX, int originY);
+
 // Anti-aliases the stair steps of a hard mask: along each step shorter than the width
 // (a negative width means no limit), the pixels outside the region beside an inside
 // (0) pixel get a linear ramp from the inside outward; longer steps (straight edges)

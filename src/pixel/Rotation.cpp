@@ -42,20 +42,32 @@ void QuarterTurn(const TBitmap& src, TBitmap& dst, bool clockwise) {
   const int W = src.Width(), H = src.Height();
   PrepareDest(dst, H, W, dst.BrushColor);
   if (dst.Empty()) return;
+  const ptrdiff_t srcStride = src.Stride();
   ParallelRows(0, W, int64_t(W) * H, [&](int y0, int y1) {
+    const uint8_t* rows[kTile];
     for (int ty = y0; ty < y1; ty += kTile) {
       const int ty1 = std::min(ty + kTile, y1);
       for (int tx = 0; tx < H; tx += kTile) {
-        const int tx1 = std::min(tx + kTile, H);
+        const int n = std::min(tx + kTile, H) - tx;
+        // The source rows the tile's destination pixels come from, in their order:
+        // clockwise (dx, dy) <- (dy, H - 1 - dx), else (dx, dy) <- (W - 1 - dy, dx).
+        for (int i = 0; i < n; ++i) rows[i] = src.ScanLine(clockwise ? H - 1 - (tx + i) : tx + i);
+        // A pixel moves as one 4-byte load and store, the fourth byte overwritten by the
+        // next pixel, where that byte is still inside the source row and inside this
+        // thread's destination row; the others move by 3 bytes.
+        const int wide = tx + n < H ? n : n - 1;
         for (int dy = ty; dy < ty1; ++dy) {
-          uint8_t* d = dst.ScanLine(dy);
-          if (clockwise) {  // (dx, dy) <- (dy, H - 1 - dx)
-            for (int dx = tx; dx < tx1; ++dx)
-              std::memcpy(d + ptrdiff_t(dx) * 3, src.ScanLine(H - 1 - dx) + ptrdiff_t(dy) * 3, 3);
-          } else {  // (dx, dy) <- (W - 1 - dy, dx)
-            const ptrdiff_t sx = ptrdiff_t(W - 1 - dy) * 3;
-            for (int dx = tx; dx < tx1; ++dx) std::memcpy(d + ptrdiff_t(dx) * 3, src.ScanLine(dx) + sx, 3);
+          uint8_t* d = dst.ScanLine(dy) + ptrdiff_t(tx) * 3;
+          const ptrdiff_t sx = ptrdiff_t(clockwise ? dy : W - 1 - dy) * 3;
+          int i = 0;
+          if (sx + 4 <= srcStride) {
+            for (; i < wide; ++i) {
+              uint32_t v;
+              std::memcpy(&v, rows[i] + sx, 4);
+              std::memcpy(d + ptrdiff_t(i) * 3, &v, 4);
+            }
           }
+          for (; i < n; ++i) std::memcpy(d + ptrdiff_t(i) * 3, rows[i] + sx, 3);
         }
       }
     }

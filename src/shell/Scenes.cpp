@@ -8,6 +8,12 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "document/LayerHost.h"
+#include "document/LayerOps.h"
+#include "document/qt/Clipboard.h"
+#include "document/qt/SelectionLayerOps.h"
+#include "document/qt/TextRender.h"
+#include "pixel/ImgUtils.h"
 #include "shell/StartWindow.h"
 
 namespace qm {
@@ -67,6 +73,90 @@ void ViewsScene(TSceneCamera& camera) {
   camera.Shoot(w, "transparent");
 }
 
+// The start window's document as the layer operations see it.
+class TStartWindowHost : public TLayerHost {
+ public:
+  explicit TStartWindowHost(TStartWindow& w) : w_(w) { w.Document().SetHistory(&history_); }
+  ~TStartWindowHost() override { w_.Document().SetHistory(nullptr); }
+  TLayeredImage* ActiveImage() override { return &w_.Document(); }
+  TUndoList* ActiveHistory() override { return &history_; }
+  int NextLayerNumber() override { return ++counter_; }
+  TRect VisibleImageRect() override { return w_.View().ClientToImageRect(w_.View().GetVisibleImageRect()); }
+  void LayerStackChanged(TLayerChange, int) override {
+    w_.Navigator().SyncLayerNavigatorCount();
+    w_.Navigator().InvalidateLayerNavigator(true);
+  }
+  void HideSelection() override { w_.Selection().Hide(); }
+  void ShowSelection() override { w_.Selection().Show(); }
+  TSelectionOverlay* ActiveSelection() override { return &w_.Selection(); }
+  const TBitmap* PreChangeCopy() override { return nullptr; }
+  TSelectionSmoothing SelectionSmoothing() override { return selSmoothEdge; }
+  void ResnapUndoStep(const TRect&) override {}
+  void OpenImageDocument(TBitmap&&, int, const std::string&) override {}
+  void SetFillPattern(TBitmap&&) override {}
+
+ private:
+  TStartWindow& w_;
+  TUndoList history_;
+  int counter_ = 10;  // past the sample document's own names
+};
+
+// Text layers and the clipboard: an embossed title with its shadow, a turned caption,
+// then a feathered ellipse of the picture copied and pasted back as a layer beside it.
+void TextLayersScene(TSceneCamera& camera) {
+  TStartWindow w;
+  w.show();
+  w.View().ZoomToFitWindow();
+  TStartWindowHost host(w);
+  TTextData title;
+  title.FontName = "DejaVu Sans";
+  title.FontSize = 72;
+  title.FontStyle = fsBold;
+  title.TextColor = RGB(250, 210, 60);
+  title.Antialias = true;
+  title.Relief = true;
+  title.Opacity = 100;
+  title.ShadowEnabled = true;
+  title.ShadowColor = RGB(30, 20, 60);
+  title.ShadowOffsetX = title.ShadowOffsetY = 6;
+  title.ShadowOpacity = 70;
+  title.ShadowRadius = 4;
+  title.Lines = {"Quillomatic", "Morvek"};
+  title.Alignment = 1;
+  const TRect whole = GetBitmapRect(w.Document().Layers[0].Image);
+  CreateTextLayer(host, MakeNewLayerName(host), title, true, whole);
+  TTextData caption = title;
+  caption.FontSize = 28;
+  caption.FontStyle = fsItalic;
+  caption.Relief = false;
+  caption.ShadowEnabled = false;
+  caption.Outline = true;
+  caption.OutlineColor = clWhite;
+  caption.TextColor = RGB(120, 20, 60);
+  caption.Angle = -12;
+  caption.Lines = {"Calque de texte tourné"};
+  CreateTextLayer(host, MakeNewLayerName(host), caption, true, TRect{60, 60, 200, 120});
+  Settle();
+  camera.Shoot(w, "text");
+
+  w.Document().SetActiveLayerIndex(0);
+  TSelectionControl& sel = w.Selection();
+  sel.SetShape(ssEllipse);
+  sel.SetSelectionRect(TRect{620, 220, 1060, 640});
+  sel.Show();
+  CopySelection(host, ClipboardData());
+  sel.Hide();
+  const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
+  if (pasted > 0) {
+    TLayerItem& l = w.Document().Layers[pasted];
+    l.Left = 80;
+    l.Top = whole.Height() - l.Image.Height() - 40;
+    w.Document().InvalidateImage();
+  }
+  Settle();
+  camera.Shoot(w, "pasted");
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -74,6 +164,7 @@ struct TSceneRow {
 
 const TSceneRow kScenes[] = {
     {"views", &ViewsScene},
+    {"textlayers", &TextLayersScene},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "pixel/ImgUtils.h"
+#include "platform/core/Parallel.h"
 #include "platform/core/Colors.h"
 #include "platform/core/Numeric.h"
 #include "support/TestImages.h"
@@ -41,6 +42,26 @@ TEST(ImgUtils, FlipsAndTurnMovePixelsInEveryFormat) {
     EXPECT_TRUE(SameBitmaps(h, a));
     EXPECT_TRUE(SameBitmaps(t, a));
   }
+}
+
+// Large enough to be shared among threads: the same pixels at any thread count.
+TEST(ImgUtils, FlipsOfLargeBitmapsMatchTheSmallRule) {
+  const TBitmap a = RandomBitmap(701, 403, 5);
+  const TRect r{3, 2, 699, 400};
+  for (int threads : {1, 8}) {
+    SetEngineThreads(threads);
+    TBitmap h = a.Clone(), t = a.Clone();
+    FlipBitmapRectHorizontal(h, r);
+    RotateBitmapRect180(t, r);
+    for (int y = 0; y < a.Height(); ++y)
+      for (int x = 0; x < a.Width(); ++x) {
+        const bool in = PtInRect(r, {x, y});
+        const int mx = in ? r.Right - 1 - (x - r.Left) : x, my = in ? r.Bottom - 1 - (y - r.Top) : y;
+        ASSERT_EQ(h.GetPixel(x, y), a.GetPixel(mx, y));
+        ASSERT_EQ(t.GetPixel(x, y), a.GetPixel(mx, my));
+      }
+  }
+  SetEngineThreads(0);
 }
 
 TEST(ImgUtils, WrapScrollsMoveContentAroundAndTakeTheSizeModulo) {

@@ -490,6 +490,31 @@ TEST(MaskPoints, ThresholdEqualsAndMerge) {
   EXPECT_TRUE(SameBitmaps(a, expected));
 }
 
+// The pattern's key-coloured pixels, tiled from any origin, cut holes in the mask;
+// pixels already at 255 and those outside the rect stay.
+TEST(MaskPatterns, TiledPatternKeyMatchesTheReference) {
+  Rng rng(11);
+  for (int iter = 0; iter < 40; ++iter) {
+    SetEngineThreads(iter % 2 ? 1 : 8);
+    TBitmap pattern = RandomBitmap(rng.Int(1, 9), rng.Int(1, 9), uint32_t(iter));
+    const TColor key = RGB(7, 8, 9);
+    for (int k = 0; k < 6; ++k) pattern.SetPixel(rng.Int(0, pattern.Width() - 1), rng.Int(0, pattern.Height() - 1), key);
+    TBitmap mask = RandomMask(rng.Int(1, 300), rng.Int(1, 300), uint32_t(iter + 100));
+    const TRect r = RandomRect(rng, mask.Width(), mask.Height());
+    const int ox = rng.Int(-50, 50), oy = rng.Int(-50, 50);
+    TBitmap expected = mask.Clone();
+    const TRect cr = Clipped(r, mask);
+    for (int y = cr.Top; y < cr.Bottom; ++y)
+      for (int x = cr.Left; x < cr.Right; ++x)
+        if (Px(expected, x, y)[0] < 255 &&
+            pattern.GetPixel(ModFloor(x - ox, pattern.Width()), ModFloor(y - oy, pattern.Height())) == key)
+          Put(expected, x, y, 255);
+    MaskByTiledPattern(mask, r, pattern, key, ox, oy);
+    EXPECT_TRUE(SameBitmaps(mask, expected)) << iter;
+  }
+  SetEngineThreads(0);
+}
+
 TEST(MaskFills, RadialGradientFromAToB) {
   TBitmap b(9000, 3, pf24bit, clBlack);
   FillRadialGradient(b, RGB(255, 0, 10), RGB(0, 255, 20), 0, 1, 1, UnboundedRect);

@@ -74,8 +74,9 @@ TEST(Rotation, QuarterTurnsMoveEveryPixelWhereTheyShould) {
   ASSERT_EQ(cw.Height(), 3);
   EXPECT_EQ(cw.GetPixel(0, 0), s.GetPixel(0, 1));  // the bottom-left comes to the top-left
   Rng rng(3);
-  for (int iter = 0; iter < 12; ++iter) {
-    const int W = rng.Int(1, 150), H = rng.Int(1, 150);
+  for (int iter = 0; iter < 14; ++iter) {
+    // the last two are large enough to be shared among threads
+    const int W = iter < 12 ? rng.Int(1, 150) : 700 + iter, H = iter < 12 ? rng.Int(1, 150) : 500 - iter;
     const TBitmap a = RandomBitmap(W, H, uint32_t(iter));
     for (int threads : {1, 8}) {
       SetEngineThreads(threads);

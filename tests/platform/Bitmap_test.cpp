@@ -31,6 +31,21 @@ TEST(Bitmap, RowsAreAlignedAndSizingKeepsTheOverlap) {
   EXPECT_THROW(TBitmap(kMaxBitmapSide + 1, 1), std::length_error);
 }
 
+// Reshaping keeps the buffer only for a size of the same byte count.
+TEST(Bitmap, ReshapeKeepsTheBufferForTheSameByteCount) {
+  TBitmap b = RandomBitmap(8, 4, 2);  // 24 bytes a row
+  const uint8_t* bits = b.Bits();
+  const uint8_t second = b.ScanLine(1)[0];
+  ASSERT_TRUE(b.Reshape(4, 8));  // 12 bytes a row
+  EXPECT_EQ(b.Bits(), bits);
+  EXPECT_EQ(b.Stride(), 12);
+  EXPECT_EQ(b.ScanLine(2)[0], second);
+  EXPECT_FALSE(b.Reshape(5, 5));  // 16 x 5 bytes
+  EXPECT_EQ(b.Width(), 4);
+  EXPECT_FALSE(b.Reshape(0, 96));
+  EXPECT_FALSE(TBitmap().Reshape(1, 1));
+}
+
 TEST(Bitmap, PixelsPalettesAndConversions) {
   TBitmap b(5, 4, pf24bit, RGB(10, 20, 30));
   EXPECT_EQ(b.GetPixel(4, 3), RGB(10, 20, 30));

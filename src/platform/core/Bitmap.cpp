@@ -208,6 +208,15 @@ void TBitmap::Release() {
   bits_ = nullptr;
 }
 
+bool TBitmap::Reshape(int width, int height) {
+  if (Empty() || width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) return false;
+  if (ByteCount(width, height, format_) != ByteCount(width_, height_, format_)) return false;
+  width_ = width;
+  height_ = height;
+  stride_ = StrideFor(width, format_);
+  return true;
+}
+
 void TBitmap::SetSize(int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);

@@ -56,6 +56,11 @@ class TBitmap {
   void SetPixelFormat(TPixelFormat pf);
   // Makes the bitmap 0 x 0, keeping its pixel format.
   void Clear() { SetSize(0, 0); }
+  // Takes the new size over the same pixel buffer when it needs exactly as many bytes:
+  // the bytes stay and are read in the new shape (a kernel that then writes every pixel
+  // saves an allocation). False, with nothing changed, for an empty bitmap or a size
+  // that needs another number of bytes.
+  bool Reshape(int width, int height);
 
   // A deep copy of pixels, format, palette and transparency settings.
   void Assign(const TBitmap& src);
