@@ -89,7 +89,9 @@ TEST(AboutBox, CreditsTheTranslatorOnlyWhenOneIsLoaded) {
       focused = b->BtnOk->hasFocus();
       EXPECT_EQ(b->LblTranslation->isVisible(), translated);
       EXPECT_EQ(b->LblTranslationCaption->isVisible(), translated);
-      if (translated) EXPECT_EQ(b->LblTranslation->text().toStdString(), "Translation Jane Doe");
+      if (translated) {
+        EXPECT_EQ(b->LblTranslation->text().toStdString(), "Translation Jane Doe");
+      }
       EXPECT_EQ(b->BtnOk->text().toStdString(), translated ? "Fine" : "Ok");
       QTest::mouseClick(b->BtnOk, Qt::LeftButton);
     });
