@@ -106,6 +106,7 @@ TUndoLayerItem* TUndoableOperations::BeginUndoableOperation(TUndoKind kind, cons
     step = history->AddUndoRectStep(*layer, r, name, which);
   }
   CopyInto(which == uwMask ? layer->Mask : layer->Image, preChange_);
+  preChangeValid_ = true;
 
   SetUndoStepParam(*step, upColorCount, image->ColorCount);
   SetUndoStepParam(*step, upKind, kind);
@@ -131,7 +132,7 @@ void TUndoableOperations::EndDialogOperation(bool cancelled) {
     if (image) image->InvalidateImage();
   }
   if (history) history->DeleteLastUndoStep();
-  preChange_ = TBitmap();
+  preChangeValid_ = false;
   Call(Hooks.UpdateHistoryMenus);
   ClearRepeatableCommand();
 }
@@ -227,7 +228,12 @@ void TUndoableOperations::Redo() {
 
 void TUndoableOperations::RefreshLayerNavigator() {
   if (TLayeredImage* image = host_.ActiveImage()) host_.LayerStackChanged(TLayerChange::Changed, image->ActiveIndex());
+  preChangeValid_ = false;
+}
+
+void TUndoableOperations::ReleasePreChangeCopy() {
   preChange_ = TBitmap();
+  preChangeValid_ = false;
 }
 
 void TUndoableOperations::RecordRepeatableCommand(const std::string& caption, std::function<void()> replay,

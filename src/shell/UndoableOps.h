@@ -66,9 +66,11 @@ class TUndoableOperations {
   THooks Hooks;
 
   // The copy of the step's layer (its mask for a mask-only step) taken by the last
-  // BeginUndoableOperation; empty once the change is over.
-  TBitmap& PreChangeCopy() { return preChange_; }
-  const TBitmap& PreChangeCopy() const { return preChange_; }
+  // BeginUndoableOperation; null once the change is over.
+  const TBitmap* PreChangeCopy() const { return preChangeValid_ ? &preChange_ : nullptr; }
+  // Frees the copy's pixels (kept between changes so that the next copy of a layer of
+  // that size writes into pages already mapped).
+  void ReleasePreChangeCopy();
 
   // Pushes the step of the kind onto the active document's history, captioned with
   // caption less a trailing " [shortcut]". Returns the new step; null without a
@@ -117,6 +119,7 @@ class TUndoableOperations {
 
   TLayerHost& host_;
   TBitmap preChange_;
+  bool preChangeValid_ = false;
   std::string repeatCaption_;
   std::function<void()> replay_;
   TRepeatGuard repeatGuard_ = rgAlways;

@@ -121,7 +121,8 @@ TEST(UndoableOps, EveryKindPushesItsStepAndUndoRedoRestoreExactly) {
     EXPECT_EQ(GetUndoStepParam(*step, upKind), int(c.Kind));
     EXPECT_EQ(GetUndoStepParam(*step, upResolution), 300000);
     EXPECT_EQ(doc.Selection.Visible, !c.HidesSelection);
-    EXPECT_TRUE(SamePixels24(ops.PreChangeCopy(), c.Which == uwMask ? layer.Mask : layer.Image));
+    ASSERT_TRUE(ops.PreChangeCopy());
+    EXPECT_TRUE(SamePixels24(*ops.PreChangeCopy(), c.Which == uwMask ? layer.Mask : layer.Image));
     EXPECT_EQ(menus, 1);
 
     doc.Selection.Visible = true;
@@ -244,7 +245,7 @@ TEST(UndoableOps, FadeAndDialogSteps) {
   EXPECT_EQ(Capture(doc.Image), faded);
   EXPECT_EQ(doc.History.GetUndoStepCount(), 1);
   EXPECT_FALSE(ops.HasRepeatableCommand());
-  EXPECT_TRUE(ops.PreChangeCopy().Empty());
+  EXPECT_FALSE(ops.PreChangeCopy());
   ops.Undo();
   EXPECT_EQ(Capture(doc.Image), before);
 }
