@@ -149,14 +149,23 @@ void TLayerItem::ApplyTransform() {
       // smooth pass: its edges blend with the image's own colours instead of white.
       RasterizeTransformOpacity(Image, work, t, 100, false);
       RepeatEdgePass(work, projective ? 2 : 1, clWhite, GetBitmapRect(work));
-      RasterizeTransformOpacity(Image, work, t, 100, true);
-      // The mask is made before the image changes size: it must cover the source.
-      CreateDefaultMask();
       TBitmap maskWork(o.Right, o.Bottom, pf24bit, clWhite);
-      RasterizeTransformOpacity(Mask, maskWork, t, 100, true);
-      Image = std::move(work);
-      Mask = std::move(maskWork);
-      WhitenMaskedArea(Image, Mask);
+      // A layer without a mask is given the default one, opaque everywhere.
+      const bool opaque = Mask.Empty() && LayerType != ltAdjustment && LayerType != ltColor;
+      if (opaque || (!Mask.Empty() && Mask.Width() == Image.Width() && Mask.Height() == Image.Height())) {
+        // The smooth pass draws the mask beside the image and whitens what it hides.
+        RasterizeLayerTransform(Image, opaque ? nullptr : &Mask, work, maskWork, t);
+        Image = std::move(work);
+        Mask = std::move(maskWork);
+      } else {
+        // The mask is made before the image changes size: it must cover the source.
+        CreateDefaultMask();
+        RasterizeTransformOpacity(Image, work, t, 100, true);
+        RasterizeTransformOpacity(Mask, maskWork, t, 100, true);
+        Image = std::move(work);
+        Mask = std::move(maskWork);
+        WhitenMaskedArea(Image, Mask);
+      }
     }
   }
   Left = b.Left;

@@ -6,6 +6,10 @@
 #include <numbers>
 #include <vector>
 
+#if defined(__SSE4_1__)
+#include <immintrin.h>
+#endif
+
 #include "pixel/Blend.h"
 #include "pixel/RectUtils.h"
 #include "pixel/Sampling.h"
@@ -34,41 +38,93 @@ void PrepareDest(TBitmap& dst, int w, int h, TColor brush) {
   dst.SetSize(w, h);
 }
 
-// Square tiles keep the rows a quarter turn reads across in the cache.
-constexpr int kTile = 64;
+// A quarter turn is a transpose with one axis reversed: destination row dy is a
+// source column, destination column dx a source row. It is walked in square tiles
+// whose source and destination rows stay in the second-level cache, and inside a tile
+// in 4 x 4 blocks moved through registers, so that every load and store carries four
+// pixels. On one core of the development machine (Zen 4, 1 MB L2) a 24 MP turn took
+// 59 ms one pixel at a time in 64-pixel tiles; with the blocks, 38 ms in 32-pixel
+// tiles, 33 ms in 64, 28 ms in 128 (48 KB read and written per tile), 33 ms in 256.
+constexpr int kTile = 128;
+
+// The source pixel of destination (dx, dy), as the row it lies in and the column.
+struct TurnMap {
+  const TBitmap& src;
+  bool clockwise;
+  int W, H;
+  // clockwise (dx, dy) <- (dy, H - 1 - dx); otherwise (dx, dy) <- (W - 1 - dy, dx)
+  const uint8_t* Row(int dx) const { return src.ScanLine(clockwise ? H - 1 - dx : dx); }
+  ptrdiff_t Column(int dy) const { return ptrdiff_t(clockwise ? dy : W - 1 - dy) * 3; }
+};
+
+#if defined(__SSE4_1__)
+// 12 bytes (four pixels) into the low three quarters of a register, and back.
+inline __m128i Load12(const uint8_t* p) {
+  int32_t tail;
+  std::memcpy(&tail, p + 8, 4);
+  return _mm_insert_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), tail, 2);
+}
+inline void Store12(uint8_t* p, __m128i v) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+  const int32_t tail = _mm_extract_epi32(v, 2);
+  std::memcpy(p + 8, &tail, 4);
+}
+
+// The 4 x 4 block of destination rows dy..dy+3 and columns dx..dx+3. Each source row
+// gives the four pixels of one destination column: spread to 32-bit lanes (reversed
+// when the columns run backwards), transposed, packed again, one row per store.
+inline void Block4(const TurnMap& m, TBitmap& dst, int dx, int dy) {
+  const __m128i spread = m.clockwise ? _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1)
+                                     : _mm_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1);
+  const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  // the leftmost of the four source pixels
+  const ptrdiff_t at = m.clockwise ? m.Column(dy) : m.Column(dy + 3);
+  const __m128i a = _mm_shuffle_epi8(Load12(m.Row(dx) + at), spread);
+  const __m128i b = _mm_shuffle_epi8(Load12(m.Row(dx + 1) + at), spread);
+  const __m128i c = _mm_shuffle_epi8(Load12(m.Row(dx + 2) + at), spread);
+  const __m128i d = _mm_shuffle_epi8(Load12(m.Row(dx + 3) + at), spread);
+  const __m128i ab0 = _mm_unpacklo_epi32(a, b), ab1 = _mm_unpackhi_epi32(a, b);
+  const __m128i cd0 = _mm_unpacklo_epi32(c, d), cd1 = _mm_unpackhi_epi32(c, d);
+  const ptrdiff_t x = ptrdiff_t(dx) * 3;
+  Store12(dst.ScanLine(dy) + x, _mm_shuffle_epi8(_mm_unpacklo_epi64(ab0, cd0), pack));
+  Store12(dst.ScanLine(dy + 1) + x, _mm_shuffle_epi8(_mm_unpackhi_epi64(ab0, cd0), pack));
+  Store12(dst.ScanLine(dy + 2) + x, _mm_shuffle_epi8(_mm_unpacklo_epi64(ab1, cd1), pack));
+  Store12(dst.ScanLine(dy + 3) + x, _mm_shuffle_epi8(_mm_unpackhi_epi64(ab1, cd1), pack));
+}
+constexpr int kBlock = 4;
+#else
+constexpr int kBlock = 0;  // no blocks: every pixel on its own
+#endif
+
+// Destination rows [dy0, dy1) and columns [dx0, dx1), one pixel at a time.
+void Pixels(const TurnMap& m, TBitmap& dst, int dx0, int dx1, int dy0, int dy1) {
+  for (int dy = dy0; dy < dy1; ++dy) {
+    uint8_t* d = dst.ScanLine(dy);
+    const ptrdiff_t sx = m.Column(dy);
+    for (int dx = dx0; dx < dx1; ++dx) std::memcpy(d + ptrdiff_t(dx) * 3, m.Row(dx) + sx, 3);
+  }
+}
 
 // src 24-bit and not dst.
 void QuarterTurn(const TBitmap& src, TBitmap& dst, bool clockwise) {
   const int W = src.Width(), H = src.Height();
   PrepareDest(dst, H, W, dst.BrushColor);
   if (dst.Empty()) return;
-  const ptrdiff_t srcStride = src.Stride();
+  const TurnMap m{src, clockwise, W, H};
   ParallelRows(0, W, int64_t(W) * H, [&](int y0, int y1) {
-    const uint8_t* rows[kTile];
     for (int ty = y0; ty < y1; ty += kTile) {
       const int ty1 = std::min(ty + kTile, y1);
+      // the rows and columns the blocks cover; the rest one pixel at a time
+      const int by1 = kBlock ? ty + (ty1 - ty) / kBlock * kBlock : ty;
       for (int tx = 0; tx < H; tx += kTile) {
-        const int n = std::min(tx + kTile, H) - tx;
-        // The source rows the tile's destination pixels come from, in their order:
-        // clockwise (dx, dy) <- (dy, H - 1 - dx), else (dx, dy) <- (W - 1 - dy, dx).
-        for (int i = 0; i < n; ++i) rows[i] = src.ScanLine(clockwise ? H - 1 - (tx + i) : tx + i);
-        // A pixel moves as one 4-byte load and store, the fourth byte overwritten by the
-        // next pixel, where that byte is still inside the source row and inside this
-        // thread's destination row; the others move by 3 bytes.
-        const int wide = tx + n < H ? n : n - 1;
-        for (int dy = ty; dy < ty1; ++dy) {
-          uint8_t* d = dst.ScanLine(dy) + ptrdiff_t(tx) * 3;
-          const ptrdiff_t sx = ptrdiff_t(clockwise ? dy : W - 1 - dy) * 3;
-          int i = 0;
-          if (sx + 4 <= srcStride) {
-            for (; i < wide; ++i) {
-              uint32_t v;
-              std::memcpy(&v, rows[i] + sx, 4);
-              std::memcpy(d + ptrdiff_t(i) * 3, &v, 4);
-            }
-          }
-          for (; i < n; ++i) std::memcpy(d + ptrdiff_t(i) * 3, rows[i] + sx, 3);
-        }
+        const int tx1 = std::min(tx + kTile, H);
+        const int bx1 = kBlock ? tx + (tx1 - tx) / kBlock * kBlock : tx;
+#if defined(__SSE4_1__)
+        for (int dy = ty; dy < by1; dy += kBlock)
+          for (int dx = tx; dx < bx1; dx += kBlock) Block4(m, dst, dx, dy);
+#endif
+        Pixels(m, dst, bx1, tx1, ty, by1);
+        Pixels(m, dst, tx, tx1, by1, ty1);
       }
     }
   });

@@ -322,6 +322,36 @@ inline void Put(uint8_t* d, const uint8_t* s, uint8_t m, Mode mode, int opacity)
   }
 }
 
+// The source positions of the centres of n destination pixels from (x, y), in pixel
+// units with the source's pixel centres on integers.
+void MapPixelCentres(const TTransformation& t, int x, int y, int n, double* sx, double* sy) {
+  t.MapRow(x + 0.5, y + 0.5, n, sx, sy);
+  for (int i = 0; i < n; ++i) {
+    sx[i] -= 0.5;
+    sy[i] -= 0.5;
+  }
+}
+
+// For each i, the source pixel nearest to (u[i], v[i]), halves to the even neighbour,
+// as RoundHalfEven gives it, in ix and iy; ix = kNoSample where that pixel lies outside
+// width x height (infinite and NaN positions too). Written without branches, so that it
+// runs on vectors: one pixel at a time, the rounding was a third of a layer's turn.
+void NearestCoords(const double* u, const double* v, int n, int width, int height, int32_t* ix, int32_t* iy) {
+  for (int i = 0; i < n; ++i) {
+    // checked as doubles first, so the rounding only sees small values
+    const bool near = u[i] >= -1.0 && u[i] <= width && v[i] >= -1.0 && v[i] <= height;
+    const double a = near ? u[i] : 0.0, b = near ? v[i] : 0.0;
+    const double fa = std::floor(a), fb = std::floor(b);
+    const double da = a - fa, db = b - fb;
+    const bool oddA = fa - 2.0 * std::floor(fa * 0.5) != 0.0, oddB = fb - 2.0 * std::floor(fb * 0.5) != 0.0;
+    const int32_t px = int32_t(fa) + int32_t((da > 0.5) | ((da == 0.5) & oddA));
+    const int32_t py = int32_t(fb) + int32_t((db > 0.5) | ((db == 0.5) & oddB));
+    const bool in = near & (px >= 0) & (px < width) & (py >= 0) & (py < height);
+    ix[i] = in ? px : kNoSample;
+    iy[i] = py;
+  }
+}
+
 // The general path: every destination pixel of the area mapped back from its centre.
 void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t, const TRect& area, Mode mode,
                      int opacity, const TBitmap* mask, bool smooth) {
@@ -329,7 +359,7 @@ void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t,
   // How far the source moves some rows down, measured at the area's centre (exact for
   // an affine mapping, near enough for a projective one).
   ptrdiff_t prefetch = 0, maskPrefetch = 0;
-  if (smooth) {
+  {
     const double cx = (area.Left + area.Right) / 2.0, cy = (area.Top + area.Bottom) / 2.0;
     double x0, y0, x1, y1;
     t.MapPoint(cx, cy, x0, y0);
@@ -340,14 +370,12 @@ void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t,
   ParallelSlabs(area.Top, area.Bottom, int64_t(area.Width()) * area.Height(), [&](int y0, int y1) {
     const size_t n0 = size_t(std::min(area.Width(), kTileColumns));
     std::vector<double> sx(n0), sy(n0), wx, wy;
-    std::vector<int32_t> ix, iy;
+    std::vector<int32_t> ix(n0), iy(n0);
     std::vector<uint64_t> top, bottom, mtop, mbottom;
     std::vector<uint32_t> out, mout;
     if (smooth) {
       wx.resize(n0);
       wy.resize(n0);
-      ix.resize(n0);
-      iy.resize(n0);
       top.resize(n0);
       bottom.resize(n0);
       out.resize(n0);
@@ -360,21 +388,18 @@ void RasterizeMapped(const TBitmap& src, TBitmap& dst, const TTransformation& t,
     static constexpr uint8_t kHidden[3] = {255, 255, 255};
     ForEachTileSegment(y0, y1, area.Left, area.Right, [&](int y, int x0, int x1) {
       const int n = x1 - x0;
-      t.MapRow(x0 + 0.5, y + 0.5, n, sx.data(), sy.data());
-      for (size_t i = 0; i < size_t(n); ++i) {
-        sx[i] -= 0.5;
-        sy[i] -= 0.5;
-      }
+      MapPixelCentres(t, x0, y, n, sx.data(), sy.data());
       uint8_t* drow = dst.ScanLine(y) + ptrdiff_t(x0) * 3;
       if (!smooth) {
-        for (int i = 0; i < n; ++i) {
-          const double u = sx[size_t(i)], v = sy[size_t(i)];
-          // Checked as doubles first, so the rounding below only sees small values.
-          if (!(u >= -1.0 && u <= W && v >= -1.0 && v <= H)) continue;
-          const int px = RoundHalfEven(u), py = RoundHalfEven(v);
-          if (px < 0 || px >= W || py < 0 || py >= H) continue;
-          const uint8_t* s = src.ScanLine(py) + ptrdiff_t(px) * 3;
-          Put(drow + ptrdiff_t(i) * 3, s, mask ? mask->ScanLine(py)[ptrdiff_t(px) * 3] : 0, mode, opacity);
+        NearestCoords(sx.data(), sy.data(), n, W, H, ix.data(), iy.data());
+        for (size_t i = 0; i < size_t(n); ++i) {
+          if (ix[i] == kNoSample) continue;
+          const uint8_t* s = src.ScanLine(iy[i]) + ptrdiff_t(ix[i]) * 3;
+          // The source rows a turned picture reads come in an order the processor does
+          // not guess: the pixel some rows below is asked for ahead (an address only;
+          // it may lie outside the bitmap).
+          if (prefetch) __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + uintptr_t(prefetch)));
+          Put(drow + i * 3, s, mask ? mask->ScanLine(iy[i])[ptrdiff_t(ix[i]) * 3] : 0, mode, opacity);
         }
         return;
       }
@@ -439,6 +464,90 @@ void RasterizeTransformOpacity(const TBitmap& src, TBitmap& dst, TTransformation
   if (opacity <= 0) return;
   if (opacity >= 100) return RasterizeTransform(src, dst, t, smooth);
   Rasterize(src, dst, t, Mode::Opacity, opacity, nullptr, smooth);
+}
+
+void RasterizeLayerTransform(const TBitmap& src, const TBitmap* mask, TBitmap& dst, TBitmap& maskDst,
+                             TTransformation& t) {
+  if (!Is24(src) || !Is24(dst) || !Is24(maskDst) || (mask && !Is24(*mask))) return;
+  if (maskDst.Width() != dst.Width() || maskDst.Height() != dst.Height() || &src == &dst || mask == &maskDst) return;
+  if (mask && (mask->Width() != src.Width() || mask->Height() != src.Height())) return;
+  if (t.IsAxisAligned()) return;
+  TRect bounds;
+  t.GetDestBounds(bounds);
+  const TRect area = IntersectRect(bounds, GetBitmapRect(dst));
+  static constexpr uint8_t kWhite[3] = {255, 255, 255};
+  // Outside the area nothing is sampled: only the whitening.
+  for (int y = 0; y < dst.Height(); ++y) {
+    const bool inRows = !area.IsEmpty() && y >= area.Top && y < area.Bottom;
+    uint8_t* d = dst.ScanLine(y);
+    const uint8_t* m = maskDst.ScanLine(y);
+    for (int x = 0; x < dst.Width(); ++x) {
+      if (inRows && x == area.Left) x = area.Right;
+      if (x < dst.Width() && m[ptrdiff_t(x) * 3] == 255) std::memcpy(d + ptrdiff_t(x) * 3, kWhite, 3);
+    }
+  }
+  if (area.IsEmpty()) return;
+  if (!t.Prepared) t.Prepare();
+  const int W = src.Width(), H = src.Height();
+  double x0, y0, x1, y1;
+  const double cx = (area.Left + area.Right) / 2.0, cy = (area.Top + area.Bottom) / 2.0;
+  t.MapPoint(cx, cy, x0, y0);
+  t.MapPoint(cx, cy + kPrefetchRows, x1, y1);
+  const ptrdiff_t prefetch = PrefetchDistance(x1 - x0, y1 - y0, src.Stride());
+  const ptrdiff_t maskPrefetch = mask ? PrefetchDistance(x1 - x0, y1 - y0, mask->Stride()) : 0;
+  ParallelSlabs(area.Top, area.Bottom, int64_t(area.Width()) * area.Height(), [&](int ya, int yb) {
+    const size_t n0 = size_t(std::min(area.Width(), kTileColumns));
+    std::vector<double> sx(n0), sy(n0), wx(n0), wy(n0);
+    std::vector<int32_t> ix(n0), iy(n0);
+    std::vector<uint64_t> top(n0), bottom(n0), mtop(n0), mbottom(n0);
+    std::vector<uint32_t> out(n0), mout(n0), edge(n0), eout(n0);
+    std::vector<double> ewx(n0), ewy(n0);
+    ForEachTileSegment(ya, yb, area.Left, area.Right, [&](int y, int xa, int xb) {
+      const int n = xb - xa;
+      MapPixelCentres(t, xa, y, n, sx.data(), sy.data());
+      uint8_t* drow = dst.ScanLine(y) + ptrdiff_t(xa) * 3;
+      uint8_t* mrow = maskDst.ScanLine(y) + ptrdiff_t(xa) * 3;
+      BilinearCoords(sx.data(), sy.data(), n, W, H, ix.data(), iy.data(), wx.data(), wy.data());
+      GatherTaps(src, W, H, ix.data(), iy.data(), n, drow, 3, prefetch, wx.data(), wy.data(), top.data(),
+                 bottom.data());
+      BlendTaps(top.data(), bottom.data(), wx.data(), wy.data(), n, false, 3, out.data());
+      if (mask) {
+        GatherTaps(*mask, W, H, ix.data(), iy.data(), n, mrow, 3, maskPrefetch, wx.data(), wy.data(), mtop.data(),
+                   mbottom.data());
+        BlendTaps(mtop.data(), mbottom.data(), wx.data(), wy.data(), n, false, 3, mout.data());
+      } else {
+        // The opaque mask: 0 in the source, the destination's own mask pixel outside.
+        // Inside, all four taps are 0 and so is the blend: only the pixels along the
+        // edge are blended, gathered apart.
+        static constexpr uint8_t kOpaque[3] = {0, 0, 0};
+        size_t m = 0;
+        for (size_t i = 0; i < size_t(n); ++i) {
+          mout[i] = 0;
+          if (ix[i] == kNoSample || (ix[i] >= 0 && ix[i] + 1 < W && iy[i] >= 0 && iy[i] + 1 < H)) continue;
+          const uint8_t* own = mrow + i * 3;
+          auto at = [&](int px, int py) { return px >= 0 && px < W && py >= 0 && py < H ? kOpaque : own; };
+          mtop[m] = PackPixelPair(at(ix[i], iy[i]), at(ix[i] + 1, iy[i]));
+          mbottom[m] = PackPixelPair(at(ix[i], iy[i] + 1), at(ix[i] + 1, iy[i] + 1));
+          ewx[m] = wx[i];
+          ewy[m] = wy[i];
+          edge[m++] = uint32_t(i);
+        }
+        BlendTaps(mtop.data(), mbottom.data(), ewx.data(), ewy.data(), int(m), false, 3, eout.data());
+        for (size_t k = 0; k < m; ++k) mout[edge[k]] = eout[k];
+      }
+      for (size_t i = 0; i < size_t(n); ++i) {
+        uint8_t* d = drow + i * 3;
+        uint8_t* m = mrow + i * 3;
+        if (ix[i] != kNoSample) {
+          const uint8_t c[3] = {uint8_t(out[i]), uint8_t(out[i] >> 8), uint8_t(out[i] >> 16)};
+          const uint8_t v[3] = {uint8_t(mout[i]), uint8_t(mout[i] >> 8), uint8_t(mout[i] >> 16)};
+          std::memcpy(d, c, 3);
+          std::memcpy(m, v, 3);
+        }
+        if (m[0] == 255) std::memcpy(d, kWhite, 3);
+      }
+    });
+  });
 }
 
 void RasterizeTransformMasked(const TBitmap& src, TBitmap& dst, TTransformation& t, int opacity,

@@ -137,4 +137,15 @@ void RasterizeTransformOpacity(const TBitmap& src, TBitmap& dst, TTransformation
 void RasterizeTransformMasked(const TBitmap& src, TBitmap& dst, TTransformation& t, int opacity,
                               const TBitmap& mask, bool smooth);
 
+// A layer and its mask drawn smoothly through t in one pass, with the same pixels as
+//   RasterizeTransform(src, dst, t, true);
+//   RasterizeTransform(mask, maskDst, t, true);
+// followed by whitening every pixel of dst whose pixel in maskDst is 255 (first byte),
+// for a transformation that is not axis-aligned. A null mask stands for a mask of the
+// source's size that is 0 (opaque) everywhere; a mask has the source's size. dst and
+// maskDst have the same size; src, mask, dst and maskDst are four 24-bit bitmaps.
+// Anything else: nothing.
+void RasterizeLayerTransform(const TBitmap& src, const TBitmap* mask, TBitmap& dst, TBitmap& maskDst,
+                             TTransformation& t);
+
 }  // namespace qm

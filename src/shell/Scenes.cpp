@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMdiArea>
 #include <QPixmap>
 #include <QThread>
 #include <QWidget>
@@ -13,6 +14,8 @@
 #include "document/qt/Clipboard.h"
 #include "document/qt/SelectionLayerOps.h"
 #include "document/qt/TextRender.h"
+#include "document/views/ImageWindows.h"
+#include "document/views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
 #include "shell/StartWindow.h"
 
@@ -73,6 +76,32 @@ void ViewsScene(TSceneCamera& camera) {
   camera.Shoot(w, "transparent");
 }
 
+// A smoothed title with a soft shadow below right: the scenes' texts start from it.
+TTextData ShadowedTitle(const char* font, int size, TColor color, TColor shadow) {
+  TTextData t;
+  t.FontName = font;
+  t.FontSize = size;
+  t.TextColor = color;
+  t.Antialias = true;
+  t.Opacity = 100;
+  t.ShadowEnabled = true;
+  t.ShadowColor = shadow;
+  t.ShadowOffsetX = t.ShadowOffsetY = 6;
+  t.ShadowOpacity = 70;
+  t.ShadowRadius = 4;
+  return t;
+}
+
+// The background's pixels inside an ellipse copied (edges feathered), the selection
+// left shown.
+void CopyEllipseOfBackground(TLayerHost& host, TLayeredImage& doc, TSelectionControl& sel, const TRect& r) {
+  doc.SetActiveLayerIndex(0);
+  sel.SetShape(ssEllipse);
+  sel.SetSelectionRect(r);
+  sel.Show();
+  CopySelection(host, ClipboardData());
+}
+
 // The start window's document as the layer operations see it.
 class TStartWindowHost : public TLayerHost {
  public:
@@ -108,19 +137,9 @@ void TextLayersScene(TSceneCamera& camera) {
   w.show();
   w.View().ZoomToFitWindow();
   TStartWindowHost host(w);
-  TTextData title;
-  title.FontName = "DejaVu Sans";
-  title.FontSize = 72;
+  TTextData title = ShadowedTitle("DejaVu Sans", 72, RGB(250, 210, 60), RGB(30, 20, 60));
   title.FontStyle = fsBold;
-  title.TextColor = RGB(250, 210, 60);
-  title.Antialias = true;
   title.Relief = true;
-  title.Opacity = 100;
-  title.ShadowEnabled = true;
-  title.ShadowColor = RGB(30, 20, 60);
-  title.ShadowOffsetX = title.ShadowOffsetY = 6;
-  title.ShadowOpacity = 70;
-  title.ShadowRadius = 4;
   title.Lines = {"Quillomatic", "Morvek"};
   title.Alignment = 1;
   const TRect whole = GetBitmapRect(w.Document().Layers[0].Image);
@@ -139,12 +158,8 @@ void TextLayersScene(TSceneCamera& camera) {
   Settle();
   camera.Shoot(w, "text");
 
-  w.Document().SetActiveLayerIndex(0);
   TSelectionControl& sel = w.Selection();
-  sel.SetShape(ssEllipse);
-  sel.SetSelectionRect(TRect{620, 220, 1060, 640});
-  sel.Show();
-  CopySelection(host, ClipboardData());
+  CopyEllipseOfBackground(host, w.Document(), sel, TRect{620, 220, 1060, 640});
   sel.Hide();
   const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
   if (pasted > 0) {
@@ -157,6 +172,55 @@ void TextLayersScene(TSceneCamera& camera) {
   camera.Shoot(w, "pasted");
 }
 
+// Document windows in the main window's area: three cascaded (the last with a
+// selection), then one maximised with a text layer and a pasted selection.
+void WindowsScene(TSceneCamera& camera) {
+  QMdiArea area;
+  area.resize(1100, 760);
+  area.show();
+  TImageWindows windows(area);
+  TLayeredImage sunset;
+  TStartWindow::MakeSampleDocument(sunset, false);
+  TImageWindowSetup setup;
+  setup.SourceImage = &sunset;
+  TNewImgForm::CreateWithImage(windows, setup);
+  TLayeredImage open;
+  TStartWindow::MakeSampleDocument(open, true);
+  setup.SourceImage = &open;
+  setup.IsNew = false;
+  setup.FileName = "/home/claire/Images/coucher de soleil sur la baie.qxi";
+  TNewImgForm::CreateWithImage(windows, setup);
+  TBitmap small(320, 200);
+  for (int y = 0; y < 200; ++y)
+    small.FillRect(TRect{0, y, 320, y + 1}, HSVToColor(200 + y / 10, 90, 255 - y / 2));
+  setup = TImageWindowSetup{};
+  setup.Bitmap = &small;
+  TNewImgForm* last = TNewImgForm::CreateWithImage(windows, setup);
+  last->Selection().SetShape(ssEllipse);
+  last->Selection().SetSelectionRect(TRect{60, 40, 260, 160});
+  last->Selection().Show();
+  Settle();
+  camera.Shoot(area, "cascade");
+
+  // The first one maximised, given a title in a text layer, and an ellipse of its sky
+  // copied and pasted back as a layer of its own (the selection still shown).
+  TNewImgForm& doc = *windows.Windows()[0];
+  windows.ActivateImageWindow(&doc);
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  Settle();
+  TWindowLayerHost host(windows);
+  TTextData title = ShadowedTitle("DejaVu Serif", 60, RGB(255, 236, 200), RGB(60, 10, 40));
+  title.FontStyle = fsBold | fsItalic;
+  title.Lines = {"Soir sur la baie"};
+  CreateTextLayer(host, MakeNewLayerName(host), title, true, TRect{360, 60, 840, 160});
+  CopyEllipseOfBackground(host, doc.Image(), doc.Selection(), TRect{660, 260, 920, 540});
+  const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
+  if (pasted > 0) doc.Image().MoveTo(900, 420);
+  Settle();
+  camera.Shoot(area, "text-and-paste");
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -165,6 +229,7 @@ struct TSceneRow {
 const TSceneRow kScenes[] = {
     {"views", &ViewsScene},
     {"textlayers", &TextLayersScene},
+    {"windows", &WindowsScene},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "document/qt/ShapeDraw.h"
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
+#include "platform/core/Parallel.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -292,6 +293,35 @@ TEST(RestrictChangeToSelection, ASmallSelectionGivesWhatTheWholeLayerMaskGives) 
           CopyBitmapRectMasked(d.pre, GetBitmapRect(d.pre), want, 0, 0, rect, 100, *mask);
         RestrictChangeToSelection(d, mode);
         ASSERT_TRUE(SameBitmaps(d.layer, want)) << mode << int(k) << inverted;
+      }
+}
+
+TEST(RestrictChangeToSelection, HardEdgesOverMostOfALayerMatchTheMaskAtAnyThreadCount) {
+  // Shapes filled by rows are restored run by run without a mask: the same pixels as
+  // the layer-sized restore mask, over a selection that reaches past the layer.
+  for (TMyShape k : {ssEllipse, ssRoundRect, ssRect, ssTriangle2})
+    for (bool inverted : {false, true})
+      for (const TRect& where : {TRect{-17, 9, 391, 303}, TRect{3, 2, 13, 300}}) {
+        Document d(420, 320);
+        d.AddLayer(5, -6, 400, 300);
+        d.Select(k, where, inverted);
+        d.smoothing = selSmoothNone;
+        d.ChangeEverything(17);
+        const TBitmap changed = d.layer.Clone();
+        TBitmap want = changed.Clone();
+        auto mask = ApplySelectionMaskToLayer(d, seHard);
+        ASSERT_NE(mask, nullptr);
+        TRect rect = OffsetRect(where, -5, 6);
+        ClipRectToBitmap(rect, want);
+        if (HasUsableSelection(d, false))
+          CopyBitmapRectMasked(d.pre, GetBitmapRect(d.pre), want, 0, 0, rect, 100, *mask);
+        for (int threads : {1, 3, 8}) {
+          SetEngineThreads(threads);
+          d.layer = changed.Clone();
+          RestrictChangeToSelection(d, seHard);
+          ASSERT_TRUE(SameBitmaps(d.layer, want)) << int(k) << inverted << " threads " << threads;
+        }
+        SetEngineThreads(0);
       }
 }
 

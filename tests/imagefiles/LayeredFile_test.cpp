@@ -14,6 +14,7 @@
 #include "pixel/ImgUtils.h"
 #include "pixel/Transform.h"
 #include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
 #include "support/TempFiles.h"
 #include "support/TestImages.h"
 
@@ -485,6 +486,28 @@ TEST(LayeredFile, LargeDocumentsWriteTheirLayersWhileTheThumbnailIsMade) {
   thumb.LoadThumbnailFromStream(s);
   EXPECT_TRUE(SameBitmaps(thumb.Bitmap, CreateThumbnail(doc.ComposedBitmap(), 150)));
   EXPECT_EQ(Save(back), bytes);
+  for (int threads : {1, 3, 8}) {
+    SetEngineThreads(threads);
+    EXPECT_EQ(Save(doc), bytes) << threads;
+  }
+  SetEngineThreads(0);
+  // The thumbnail shows what changed since the last composition; while a dialog holds
+  // the composition (and draws a preview into it) the layers are composed all the same.
+  auto thumbnailOf = [](const std::vector<uint8_t>& file) {
+    TBytesStream f(file.data(), file.size());
+    TMyImageLayeredReg t;
+    t.LoadThumbnailFromStream(f);
+    return std::move(t.Bitmap);
+  };
+  doc.Layers[0].Image.FillRect(TRect{0, 0, 1100, 400}, clBlack);
+  doc.InvalidateLayerRect(TRect{0, 0, 1100, 400});
+  const TBitmap changed = thumbnailOf(Save(doc));
+  doc.RenderLayers();
+  EXPECT_TRUE(SameBitmaps(changed, CreateThumbnail(doc.ComposedBitmap(), 150)));
+  doc.SuspendComposition = true;
+  doc.ComposedBitmap().FillRect(TRect{0, 0, 1100, 1000}, clWhite);
+  EXPECT_TRUE(SameBitmaps(thumbnailOf(Save(doc)), changed));
+  doc.SuspendComposition = false;
   // a layer that cannot be written fails the save once the thumbnail is done
   doc.Layers[1].Top = -kCoordLimit - 1;
   TMemoryStream m;

@@ -78,7 +78,7 @@ TEST(Rotation, QuarterTurnsMoveEveryPixelWhereTheyShould) {
     // the last two are large enough to be shared among threads
     const int W = iter < 12 ? rng.Int(1, 150) : 700 + iter, H = iter < 12 ? rng.Int(1, 150) : 500 - iter;
     const TBitmap a = RandomBitmap(W, H, uint32_t(iter));
-    for (int threads : {1, 8}) {
+    for (int threads : {1, 3, 8}) {
       SetEngineThreads(threads);
       const TBitmap c = Turned90(a, true), d = Turned90(a, false);
       ASSERT_EQ(c.Width(), H);

@@ -5,12 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPolygon>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <string>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "pixel/Tiles.h"
+#include "platform/core/Parallel.h"
 #include "platform/core/Random.h"
+#include "platform/qt/QtBitmap.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -147,6 +156,98 @@ TEST_F(TileDraw, PointillismDots) {
   FilterPointillism(src, still, 2, r, clWhite, 4);
   FilterPointillism(src, still, 51, r, clWhite, 4);
   EXPECT_TRUE(SameBitmaps(still, before));
+}
+
+// The effects drawn through 32-bit copies of their bands, as written down: one painter
+// straight on the 24-bit bitmap, clipped to the rect, drawing shape(painter, x, y) for
+// each cell of the grid in the source colour at the cell's corner (pen and brush).
+void OnePainter(const TBitmap& src, TBitmap& d, const TRect& r, TColor background, int step,
+                const std::function<void(QPainter&, int, int)>& shape) {
+  if (background != clNone) d.FillRect(r, background);
+  QImage img = BitmapAsQImage(d);
+  QPainter p(&img);
+  p.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
+  for (int y = r.Top; y < r.Bottom; y += step)
+    for (int x = r.Left; x < r.Right; x += step) {
+      const QColor c = QColor::fromRgb(ColorToQRgb(At(src, x, y)));
+      p.setPen(QPen(c, 1));
+      p.setBrush(c);
+      shape(p, x, y);
+    }
+}
+
+void RefHalves(const TBitmap& src, TBitmap& d, TColor background, const TRect& r, int cell) {
+  OnePainter(src, d, r, background, cell, [&](QPainter& p, int x, int y) {
+    p.drawPolygon(QPolygon({QPoint(x + 1, y + 1), QPoint(x + cell - 1, y + cell - 1), QPoint(x + 1, y + cell - 1)}));
+    p.drawPolygon(QPolygon({QPoint(x + cell - 1, y + 1), QPoint(x + 1, y + cell - 1), QPoint(x + cell - 1, y + cell - 1)}));
+  });
+}
+
+void RefPointillism(const TBitmap& src, TBitmap& d, int size, const TRect& r, TColor background, int step) {
+  OnePainter(src, d, r, background, step, [&](QPainter& p, int x, int y) {
+    const int ex = x - Random(size), ey = y - Random(size);
+    p.drawEllipse(QRect(ex, ey, size - 1, size - 1));
+  });
+}
+
+// Bands painted on threads, each through a painter clipped to it, give the pixels of
+// one painter over the whole rect, with items that straddle the bands' edges; the
+// generator ends where one pass leaves it.
+TEST_F(TileDraw, BandsOnThreadsPaintWhatOnePainterPaints) {
+  const TBitmap src = RandomBitmap(410, 330, 8), dst0 = RandomBitmap(410, 330, 9);
+  const TRect r{3, 5, 401, 327};
+  using Effect = std::function<void(TBitmap&)>;
+  const std::vector<std::pair<const char*, Effect>> effects = {
+      {"puzzle", [&](TBitmap& d) { FilterPuzzle(d, 37, clRed, r, 7); }},
+      {"puzzle thin", [&](TBitmap& d) { FilterPuzzle(d, 5, clNavy, r, 1); }},
+      {"cross-stitch", [&](TBitmap& d) { FilterCrossStitch(src, d, clWhite, r, true, true, 5, 7); }},
+      {"cross-stitch one", [&](TBitmap& d) { FilterCrossStitch(src, d, clNone, r, false, true, 2, 50); }},
+      {"halves", [&](TBitmap& d) { DrawCrossStitch(src, d, clGreen, r, true, true, 9); }},
+      {"pointillism", [&](TBitmap& d) { FilterPointillism(src, d, 50, r, clWhite, 3); }},
+      {"pointillism kept", [&](TBitmap& d) { FilterPointillism(src, d, 6, r, clNone, 4); }},
+  };
+  // one painter on the bitmap, where the effects draw on copies
+  TBitmap halves = dst0.Clone(), dots = dst0.Clone();
+  RefHalves(src, halves, clGreen, r, 9);
+  RandSeed(21);
+  RefPointillism(src, dots, 50, r, clWhite, 3);
+  const std::map<std::string, const TBitmap*> reference = {{"halves", &halves}, {"pointillism", &dots}};
+  for (const auto& [name, effect] : effects) {
+    TBitmap one = dst0.Clone();
+    SetEngineThreads(1);
+    RandSeed(21);
+    effect(one);
+    const uint32_t after = GetRandSeed();
+    EXPECT_FALSE(SameBitmaps(one, dst0)) << name;
+    if (reference.count(name)) {
+      EXPECT_TRUE(SameBitmaps(one, *reference.at(name))) << name;
+    }
+    for (int threads : {3, 8}) {
+      SetEngineThreads(threads);
+      TBitmap banded = dst0.Clone();
+      RandSeed(21);
+      effect(banded);
+      EXPECT_TRUE(SameBitmaps(banded, one)) << name << " threads " << threads;
+      EXPECT_EQ(GetRandSeed(), after) << name;
+    }
+  }
+  SetEngineThreads(0);
+}
+
+// Pointillism stamps one disc: the disc Qt draws for the dot size, at every size, with
+// dots cut by the rect's edges.
+TEST_F(TileDraw, PointillismDiscsAreThePaintersAtEverySize) {
+  const TBitmap src = RandomBitmap(70, 60, 11), dst0 = RandomBitmap(70, 60, 12);
+  const TRect r{4, 3, 66, 55};
+  for (int size = 3; size <= 50; ++size)
+    for (TColor bg : {clWhite, clNone}) {
+      TBitmap want = dst0.Clone(), got = dst0.Clone();
+      RandSeed(uint32_t(size));
+      RefPointillism(src, want, size, r, bg, 5);
+      RandSeed(uint32_t(size));
+      FilterPointillism(src, got, size, r, bg, 5);
+      ASSERT_TRUE(SameBitmaps(got, want)) << size;
+    }
 }
 
 // Tiny, edge-touching and reversed rects, and a 4-bit destination.

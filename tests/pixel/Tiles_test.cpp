@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "pixel/ImgUtils.h"
 #include "platform/core/Numeric.h"
+#include "platform/core/Parallel.h"
 #include "platform/core/Random.h"
 #include "support/TestImages.h"
 
@@ -33,6 +35,8 @@ TEST(Tiles, PuzzleEdgePoints) {
   PuzzleEdgePoints(3, 0, 0, 15.0, 15.0, 0, 0, p);
   EXPECT_EQ(p[4], (TPoint{-6, 4}));
 }
+
+void RefGrid(TBitmap& bmp, int cell, TColor color, TRect rect, bool fit, bool hor, bool ver, bool frame, int t);
 
 // The tiles as written down: each tile's place, then its pixels one at a time.
 void RefTiles(const TBitmap& src, TBitmap& dst, int size, TRect rect, bool outline, TColor color, int gap) {
@@ -82,6 +86,32 @@ TEST(Tiles, TilesMatchReference) {
     RandSeed(iter);
     FilterTiles(src, got, size, r, outline, clRed, gap);
     ASSERT_TRUE(SameBitmaps(got, want)) << iter;
+  }
+}
+
+TEST(Tiles, BandsOnThreadsPaintWhatOnePassPaints) {
+  // Large enough to be split into bands, with tiles jittered across every band's edge;
+  // the generator must end where the reference leaves it.
+  const TBitmap src = RandomBitmap(420, 300, 4), dst0 = RandomBitmap(420, 300, 5);
+  const TRect r{7, 3, 411, 297};
+  for (auto [size, gap, outline] : {std::tuple{2, 20, true}, {10, 6, true}, {13, 19, false}, {100, 20, true}}) {
+    TBitmap want = dst0.Clone();
+    RandSeed(77);
+    RefTiles(src, want, size, r, outline, clRed, gap);
+    const uint32_t after = GetRandSeed();
+    for (int threads : {1, 3, 8}) {
+      SetEngineThreads(threads);
+      TBitmap got = dst0.Clone();
+      RandSeed(77);
+      FilterTiles(src, got, size, r, outline, clRed, gap);
+      ASSERT_TRUE(SameBitmaps(got, want)) << size << " " << gap << " threads " << threads;
+      ASSERT_EQ(GetRandSeed(), after);
+      TBitmap grid = dst0.Clone(), wantGrid = dst0.Clone();
+      DrawGridLines(grid, size + 1, clNavy, r, outline, true, true, true, gap / 4 + 1);
+      RefGrid(wantGrid, size + 1, clNavy, r, outline, true, true, true, gap / 4 + 1);
+      ASSERT_TRUE(SameBitmaps(grid, wantGrid)) << size << " threads " << threads;
+    }
+    SetEngineThreads(0);
   }
 }
 

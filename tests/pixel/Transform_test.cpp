@@ -288,6 +288,70 @@ TEST(Transform, GeneralPathMatchesTheReferenceForEveryRasteriser) {
   SetEngineThreads(0);
 }
 
+TEST(Transform, NearestPixelsOfExactHalvesAreTheEvenOnes) {
+  // A skew by a half and a move by halves put many positions exactly between two pixels.
+  const TBitmap src = RandomBitmap(300, 240, 5);
+  for (double k : {0.5, -0.5, 1.5})
+    for (double dx : {0.5, -7.5, 3.0}) {
+      TAffineTransformation t;
+      t.SetSrcRect(TRect{0, 0, 300, 240});
+      t.Skew(k, 0);
+      t.Translate(dx, 0.5);
+      TRect b;
+      t.GetDestBounds(b);
+      const TBitmap base = RandomBitmap(b.Right + 4, b.Bottom + 4, 6);
+      TBitmap want = base.Clone();
+      ReferenceRasterize(src, want, t, Kind::Plain, 100, nullptr, false);
+      for (int threads : {1, 3, 8}) {
+        SetEngineThreads(threads);
+        TBitmap d = base.Clone();
+        t.Prepared = false;
+        RasterizeTransform(src, d, t, false);
+        ASSERT_TRUE(SameBitmaps(d, want)) << k << " " << dx << " threads " << threads;
+      }
+    }
+  SetEngineThreads(0);
+}
+
+TEST(Transform, LayerAndMaskInOnePassMatchTwoPassesAndTheWhitening) {
+  Rng rng(45);
+  for (int iter = 0; iter < 24; ++iter) {
+    // large enough for the threads now and then
+    const bool big = iter % 4 == 0;
+    const int W = big ? rng.Int(200, 320) : rng.Int(1, 40), H = big ? rng.Int(200, 300) : rng.Int(1, 40);
+    const TBitmap src = RandomBitmap(W, H, uint32_t(iter) + 7);
+    const TBitmap mask = RandomMask(W, H, uint32_t(iter) + 8);
+    auto t = RandomTransform(rng, W, H);
+    if (t->IsAxisAligned()) continue;
+    TRect b;
+    t->GetDestBounds(b);
+    const int w = std::max(b.Right, 1) + rng.Int(0, 9), h = std::max(b.Bottom, 1) + rng.Int(0, 9);
+    // a picture with white in it, and a mask white but for a few grey pixels
+    TBitmap base = RandomBitmap(w, h, uint32_t(iter) + 9);
+    base.FillRect(TRect{0, 0, w / 3, h / 2}, clWhite);
+    TBitmap maskBase(w, h, pf24bit, clWhite);
+    maskBase.FillRect(TRect{w / 2, h / 2, w / 2 + 5, h / 2 + 3}, RGB(7, 7, 7));
+    for (bool withMask : {false, true}) {
+      TBitmap want = base.Clone(), wantMask = maskBase.Clone();
+      const TBitmap opaque(W, H, pf24bit, clBlack);
+      ReferenceRasterize(src, want, *t, Kind::Plain, 100, nullptr, true);
+      ReferenceRasterize(withMask ? mask : opaque, wantMask, *t, Kind::Plain, 100, nullptr, true);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          if (Px(wantMask, x, y)[0] == 255) ColorToPixel24(clWhite, Px(want, x, y));
+      for (int threads : {1, 3, 8}) {
+        SetEngineThreads(threads);
+        TBitmap d = base.Clone(), m = maskBase.Clone();
+        t->Prepared = false;
+        RasterizeLayerTransform(src, withMask ? &mask : nullptr, d, m, *t);
+        ASSERT_TRUE(SameBitmaps(d, want)) << "iteration " << iter << " mask " << withMask << " threads " << threads;
+        ASSERT_TRUE(SameBitmaps(m, wantMask)) << "iteration " << iter << " mask " << withMask;
+      }
+    }
+  }
+  SetEngineThreads(0);
+}
+
 TEST(Transform, RasteriserGuards) {
   const TBitmap src = RandomBitmap(10, 10, 1);
   TAffineTransformation t;
@@ -426,3 +490,4 @@ TEST(Sampling, RoundEvenIsTiesToEven) {
   for (double v : {0.5, 1.5, 2.5, -0.5, -1.5, 254.5, 255.49999999999997, 3.0000000001, -7.25})
     EXPECT_EQ(RoundEven(v), double(RoundHalfEven(v))) << v;
 }
+

@@ -61,25 +61,39 @@ void DrawGeometry(TShapeManager& shape, QPainter& p, const TRect& r, TMyShape ki
   }
 }
 
-// The ellipse inscribed in r filled by rows: a pixel belongs to it when its centre
-// does. Computed relative to r, so the same ellipse elsewhere covers the same pixels.
-void FillEllipse(TBitmap& bmp, const TRect& r, TColor color) {
+// The columns [x0, x1) of row y inside the ellipse inscribed in r, cut to [lo, hi): a
+// pixel belongs to it when its centre does. Computed relative to r, so the same
+// ellipse elsewhere covers the same pixels. False when the row misses it.
+bool EllipseRowSpan(const TRect& r, int y, int lo, int hi, int& x0, int& x1) {
   const double a = (double(r.Right) - r.Left) / 2, b = (double(r.Bottom) - r.Top) / 2;
-  if (a <= 0 || b <= 0) return;
+  if (a <= 0 || b <= 0) return false;
+  const double dy = (double(y) - r.Top + 0.5 - b) / b;
+  if (dy * dy > 1) return false;
+  const double half = a * std::sqrt(1 - dy * dy);
+  const int64_t first = std::max<int64_t>(int64_t(r.Left) + Ceil(a - half - 0.5), lo);
+  const int64_t last = std::min<int64_t>(int64_t(r.Left) + Floor(a + half - 0.5), int64_t(hi) - 1);
+  if (first > last) return false;
+  x0 = int(first);
+  x1 = int(last) + 1;
+  return true;
+}
+
+void FillEllipse(TBitmap& bmp, const TRect& r, TColor color) {
+  if (r.Right <= r.Left || r.Bottom <= r.Top) return;
   const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, bmp.Height());
   if (y0 >= y1) return;
   ParallelRows(y0, y1, int64_t(y1 - y0) * std::min(int64_t(r.Right) - r.Left, int64_t(bmp.Width())),
                [&](int ya, int yb) {
                  for (int y = ya; y < yb; ++y) {
-                   const double dy = (double(y) - r.Top + 0.5 - b) / b;
-                   if (dy * dy > 1) continue;
-                   const double half = a * std::sqrt(1 - dy * dy);
-                   const int64_t x0 = std::max<int64_t>(int64_t(r.Left) + Ceil(a - half - 0.5), 0);
-                   const int64_t x1 = std::min<int64_t>(int64_t(r.Left) + Floor(a + half - 0.5), bmp.Width() - 1);
-                   if (x0 <= x1) bmp.FillRect(TRect{int32_t(x0), y, int32_t(x1) + 1, y + 1}, color);
+                   int x0, x1;
+                   if (EllipseRowSpan(r, y, 0, bmp.Width(), x0, x1)) bmp.FillRect(TRect{x0, y, x1, y + 1}, color);
                  }
                });
 }
+
+// The corner ellipses of a rounded rectangle are min(w, h) div 4 wide and high; below
+// 2 the shape is its rectangle.
+int RoundRectCorner(const TRect& r) { return std::min(r.Right - r.Left, r.Bottom - r.Top) / 4; }
 
 void ApplyStyle(QPainter& p, const TShapeStyle& s) {
   p.setBrush(Qt::NoBrush);
@@ -154,8 +168,8 @@ void DrawShapeFilled(TShapeManager& shape, TBitmap& bmp, const TRect& r, TMyShap
       return;
     case ssRoundRect: {
       if (w <= 0 || h <= 0) return;
-      // two bands and four corner ellipses of min(w, h) div 4
-      const int e = std::min(w, h) / 4;
+      // two bands and four corner ellipses
+      const int e = RoundRectCorner(r);
       if (e < 2) {
         bmp.FillRect(r, color);
         return;
@@ -213,6 +227,47 @@ void DrawShapeStroked(TShapeManager& shape, TBitmap& bmp, const TRect& r, TMySha
   p.setPen(QPen(QColor::fromRgb(ColorToQRgb(color)), penWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
   p.setBrush(Qt::NoBrush);
   DrawGeometry(shape, p, r, kind);
+}
+
+bool FilledShapeRowSpans(const TRect& r, TMyShape kind, int y, int lo, int hi, std::vector<TSpan>& spans) {
+  spans.clear();
+  auto rect = [&](const TRect& b) {
+    if (y >= b.Top && y < b.Bottom && std::max(b.Left, lo) < std::min(b.Right, hi))
+      spans.push_back({std::max(b.Left, lo), std::min(b.Right, hi)});
+  };
+  auto ellipse = [&](const TRect& b) {
+    int x0, x1;
+    if (EllipseRowSpan(b, y, lo, hi, x0, x1)) spans.push_back({x0, x1});
+  };
+  const int w = r.Right - r.Left, h = r.Bottom - r.Top;
+  switch (kind) {
+    case ssRect: rect(r); return true;
+    case ssEllipse: ellipse(r); return true;
+    case ssRoundRect: {
+      if (w <= 0 || h <= 0) return true;
+      const int e = RoundRectCorner(r);
+      if (e < 2) {
+        rect(r);
+        return true;
+      }
+      rect(TRect{r.Left + e / 2, r.Top, r.Right - e / 2, r.Bottom});
+      rect(TRect{r.Left, r.Top + e / 2, r.Right, r.Bottom - e / 2});
+      ellipse(Bounds(r.Left, r.Top, e, e));
+      ellipse(Bounds(r.Right - e, r.Top, e, e));
+      ellipse(Bounds(r.Left, r.Bottom - e, e, e));
+      ellipse(Bounds(r.Right - e, r.Bottom - e, e, e));
+      // the union, in order
+      std::sort(spans.begin(), spans.end(), [](const TSpan& a, const TSpan& b) { return a.x0 < b.x0; });
+      size_t n = 0;
+      for (const TSpan& s : spans) {
+        if (n > 0 && s.x0 <= spans[n - 1].x1) spans[n - 1].x1 = std::max(spans[n - 1].x1, s.x1);
+        else spans[n++] = s;
+      }
+      spans.resize(n);
+      return true;
+    }
+    default: return false;
+  }
 }
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 // outlines with it; the selection masks draw shapes filled or stroked into 24-bit
 // bitmaps through a QImage view.
 #include <QPainter>
+#include <vector>
 
 #include "document/Shapes.h"
 #include "platform/core/Bitmap.h"
@@ -20,6 +21,15 @@ void Draw(TShapeManager& shape, QPainter& painter, const TRect& r, int mode, TMy
 
 // The shape of kind in r filled in one colour (solid brush, copy pen of width 1).
 void DrawShapeFilled(TShapeManager& shape, TBitmap& bmp, const TRect& r, TMyShape kind, TColor color);
+// A run of columns [x0, x1) of one row.
+struct TSpan {
+  int x0, x1;
+};
+// The columns of row y that DrawShapeFilled covers for the kinds it fills by rows
+// (rectangle, ellipse, rounded rectangle), cut to [lo, hi): spans replaces its content
+// with ascending, disjoint, non-adjacent runs. False, spans empty, for another kind.
+bool FilledShapeRowSpans(const TRect& r, TMyShape kind, int y, int lo, int hi, std::vector<TSpan>& spans);
+
 // The shape's outline with a solid copy pen of the width, no fill.
 void DrawShapeStroked(TShapeManager& shape, TBitmap& bmp, const TRect& r, TMyShape kind, TColor color,
                       int penWidth);

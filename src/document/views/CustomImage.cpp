@@ -515,6 +515,7 @@ void TMyCustomImage::mousePressEvent(QMouseEvent* e) {
   grabber_ = nullptr;
   imageGrab_ = true;
   ImageMousePress(e);
+  if (OnMouseDown) OnMouseDown(e);
 }
 
 void TMyCustomImage::mouseMoveEvent(QMouseEvent* e) {
@@ -529,6 +530,7 @@ void TMyCustomImage::mouseMoveEvent(QMouseEvent* e) {
       taken = (*it)->IsShown() && (*it)->MouseMove(e);
     if (!taken) ImageMouseMove(e);
   }
+  if (OnMouseMove) OnMouseMove(e);
   if (DraggingOverlay()) return;
   QCursor c = ImageCursorAt(TPoint{p.x(), p.y()});
   if (!ImageBusy())
@@ -543,8 +545,12 @@ void TMyCustomImage::mouseReleaseEvent(QMouseEvent* e) {
     grabber_ = nullptr;
     imageGrab_ = false;
   }
-  if (g && std::find(overlays_.begin(), overlays_.end(), g) != overlays_.end()) g->MouseRelease(e);
-  else ImageMouseRelease(e);
+  if (g && std::find(overlays_.begin(), overlays_.end(), g) != overlays_.end()) {
+    g->MouseRelease(e);
+    return;
+  }
+  ImageMouseRelease(e);
+  if (OnMouseUp) OnMouseUp(e);
 }
 
 void TMyCustomImage::mouseDoubleClickEvent(QMouseEvent* e) {

@@ -70,6 +70,11 @@ class TMyCustomImage : public QAbstractScrollArea {
   // Called at the end of each paint, with the painter clipped to the painted region.
   std::function<void(QPainter& painter, const QRegion& region)> OnPaint;
 
+  // The pointer, after the view and its overlays handled it: the presses and releases
+  // the image itself took (none an overlay took), and every move over the viewport.
+  // The document window routes them to the tools.
+  std::function<void(QMouseEvent* e)> OnMouseDown, OnMouseMove, OnMouseUp;
+
   // --- Zoom and scrolling ----------------------------------------------------------------
   double Zoom() const { return viewport_.Zoom(); }
   void SetZoom(double z);

@@ -1,8 +1,10 @@
 #pragma once
-// The tile effects that draw curves, lines, polygons and ellipses, through a QPainter
-// on a QImage view of the bitmap: antialiasing off, drawing clipped to the rect. Each
-// clips its rect to the bitmap it names and returns at once on an empty result or an
-// out-of-range parameter. The ones that read a source make the destination a 24-bit
+// The tile effects that draw curves, lines, polygons and ellipses through QPainter:
+// antialiasing off, drawing clipped to the rect. Bands of rows are painted on the
+// engine's threads, each by a painter clipped to its band, with the pixels one painter
+// over the whole rect gives; the random draws are made first, on the calling thread.
+// Each clips its rect to the bitmap it names and returns at once on an empty result or
+// an out-of-range parameter. The ones that read a source make the destination a 24-bit
 // bitmap of the source's size first; source and destination may be the same bitmap.
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"

