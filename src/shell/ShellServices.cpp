@@ -315,6 +315,24 @@ bool TShellServices::CanRunCommand(const QObject* sender) {
   return false;
 }
 
+// --- Undo and redo ---------------------------------------------------------------------------------
+
+void TShellServices::UndoCommand(const QObject* sender) {
+  if (!CanRunCommand(sender)) return;
+  BeginBusy({}, true);
+  if (!sender || sender->objectName() != QLatin1String("BtnUndo")) windows_.RefreshAllImageWindows();
+  operations_.Undo();
+  EndBusy();
+}
+
+void TShellServices::RedoCommand(const QObject* sender) {
+  if (!CanRunCommand(sender)) return;
+  BeginBusy({}, true);
+  if (!sender || sender->objectName() != QLatin1String("BtnRedo")) windows_.RefreshAllImageWindows();
+  operations_.Redo();
+  EndBusy();
+}
+
 // --- Repaint, navigator, selection --------------------------------------------------------------
 
 void TShellServices::RepaintActiveImage() {

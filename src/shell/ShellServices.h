@@ -170,6 +170,12 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   // zooming is allowed, and while the active view is dragged.
   bool CanRunCommand(const QObject* sender);
 
+  // --- The Edit menu's undo and redo ---------------------------------------------------
+  // Each passes the command guard and runs busy; every window is repainted first unless
+  // the sender is the tool bar's own button (BtnUndo, BtnRedo).
+  void UndoCommand(const QObject* sender);
+  void RedoCommand(const QObject* sender);
+
   // --- Repaint, navigator, selection ---------------------------------------------------
   void RepaintActiveImage();
   void RefreshLayerNavigator() { operations_.RefreshLayerNavigator(); }

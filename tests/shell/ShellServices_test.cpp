@@ -240,3 +240,36 @@ TEST(ShellServices, WindowsFollowTheirFiles) {
   EXPECT_EQ(shell.Services->Windows().Count(), 0);
   EXPECT_TRUE(shell.Messages.empty());
 }
+
+TEST(ShellServices, UndoRedoAndClearingTheWorkRect) {
+  Shell shell;
+  TShellServices& s = *shell.Services;
+  TNewImgForm* w = shell.Open("/photos/a.png", 40, 30);
+  s.Hooks.BackgroundColor = [] { return TColor(0x00FF00); };
+  const uint64_t before = Checksum(w->Image().Layers[0].Image);
+  // Delete on a layer without a mask: the selection takes the palette's background
+  // colour, inside the selection only.
+  w->Selection().SetSelectionRect(TRect{5, 5, 15, 12});
+  w->Selection().Show();
+  s.Operations().BeginUndoableOperation(ukWorkRect, "Effacer");
+  s.ClearWorkRect();
+  const TBitmap& bg = w->Image().Layers[0].Image;
+  EXPECT_EQ(bg.GetPixel(5, 5), 0x00FF00u);
+  EXPECT_EQ(bg.GetPixel(14, 11), 0x00FF00u);
+  EXPECT_NE(bg.GetPixel(15, 11), 0x00FF00u);
+  QObject button;
+  button.setObjectName("BtnUndo");
+  s.UndoCommand(&button);
+  EXPECT_EQ(Checksum(w->Image().Layers[0].Image), before);
+  EXPECT_EQ(shell.Panel(spStatus), "Prêt");
+  s.RedoCommand(nullptr);
+  EXPECT_EQ(w->Image().Layers[0].Image.GetPixel(5, 5), 0x00FF00u);
+
+  // On a layer with a mask, without a selection: the whole layer hidden in its mask.
+  w->Selection().Hide();
+  AddLayerFromBitmap(s.LayerHost(), "#1", RandomBitmap(10, 10, 3), TBitmap(10, 10, pf24bit, clBlack), TPoint{2, 2});
+  s.ClearWorkRect();
+  const TBitmap& mask = w->Image().GetActiveLayer()->Mask;
+  EXPECT_EQ(mask.GetPixel(0, 0), clWhite);
+  EXPECT_EQ(mask.GetPixel(9, 9), clWhite);
+}
