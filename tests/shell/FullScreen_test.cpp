@@ -86,7 +86,7 @@ TEST(AboutBox, CreditsTheTranslatorOnlyWhenOneIsLoaded) {
     bool focused = false;
     test::WhenModal([&](QWidget* w) {
       auto* b = static_cast<TAProposForm*>(w);
-      focused = b->BtnOk->hasFocus();
+      focused = b->focusWidget() == b->BtnOk;
       EXPECT_EQ(b->LblTranslation->isVisible(), translated);
       EXPECT_EQ(b->LblTranslationCaption->isVisible(), translated);
       if (translated) {

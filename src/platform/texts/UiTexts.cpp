@@ -100,6 +100,9 @@ bool IsDerivedText(TextId id) {
 }
 
 bool IsFormatEntry(TextId id) {
+  // Only the texts a translation may replace: the program's own keep their built-in.
+  const int i = int(id);
+  if (i < 0 || i >= kTextCount || !kEntries[i].Exported()) return false;
   const std::string_view builtin = BuiltinText(id);
   if (builtin.empty()) return false;
   if (TextName(id).starts_with("GetTrFmt")) return true;
