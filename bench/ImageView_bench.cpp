@@ -9,8 +9,8 @@
 
 #include "Harness.h"
 #include "document/LayeredImage.h"
-#include "document/views/LayeredView.h"
-#include "document/views/SelectionControl.h"
+#include "views/LayeredView.h"
+#include "views/SelectionControl.h"
 
 #ifdef QM_HAVE_OPENCV
 #include <opencv2/imgproc.hpp>

@@ -4,7 +4,7 @@
 
 #include "Harness.h"
 #include "document/LayeredImage.h"
-#include "document/views/LayerNavigator.h"
+#include "views/LayerNavigator.h"
 
 #ifdef QM_HAVE_OPENCV
 #include <opencv2/imgproc.hpp>

@@ -18,6 +18,16 @@ endif()
 if(QM_FUZZ)
   target_compile_options(qm_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
+if(QM_TSAN AND (QM_SANITIZE OR QM_FUZZ))
+  message(FATAL_ERROR "QM_TSAN cannot be combined with QM_SANITIZE or QM_FUZZ: build it in a folder of its own")
+endif()
+# OpenMP's runtime is not instrumented: its barriers look like races. Run the tests of a
+# ThreadSanitizer build with OMP_THREAD_LIMIT=1, which keeps every parallel region on
+# the thread that enters it.
+if(QM_TSAN)
+  target_compile_options(qm_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(qm_options INTERFACE -fsanitize=thread)
+endif()
 if(QM_SANITIZE OR QM_FUZZ)
   target_compile_options(qm_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(qm_options INTERFACE -fsanitize=address,undefined)

@@ -6,7 +6,7 @@
 //
 // The model knows nothing of the widget that shows it: it works in image coordinates,
 // and tells its host (the document's view) what to repaint through OnRepaint. Moving a
-// layer with the pointer and the keys is the view's (document/views): the model only
+// layer with the pointer and the keys is the view's (src/views): the model only
 // places layers and composes a dragged layer without its shadow.
 #include <cstdint>
 #include <functional>

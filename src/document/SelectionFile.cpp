@@ -5,8 +5,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/core/Messages.h"
-#include "platform/texts/UiTexts.h"
 
 namespace qm {
 
@@ -78,8 +76,10 @@ bool ParseInt(std::string_view s, int64_t& v) {
 
 bool InCoordRange(int64_t v) { return v >= -kMaxSelectionCoord && v <= kMaxSelectionCoord; }
 
-bool Fail() {
-  if (gShowErrors) ShowMessageDialog(Tr(TextId::GetShpMsgStreamError), mtError, mbOK);
+// The failure of a read or write, handed to the caller: the file's one message and
+// what was wrong.
+bool Fail(TFileError* error, const char* reason) {
+  if (error) *error = TFileError{TextId::GetShpMsgStreamError, {}, reason};
   return false;
 }
 
@@ -93,21 +93,22 @@ void AppendLine(std::string& s, std::string_view line) {
 bool SelectionFileShowErrors() { return gShowErrors; }
 void SetSelectionFileShowErrors(bool on) { gShowErrors = on; }
 
-bool WriteSelection(const TShapeManager& shape, std::vector<uint8_t>& out, TMyShape kind, const TRect& rect) {
+bool WriteSelection(const TShapeManager& shape, std::vector<uint8_t>& out, TMyShape kind, const TRect& rect,
+                    TFileError* error) {
   std::string s;
   AppendLine(s, kSelectionFileHeader);
   if (kind <= ssLosange) {
     const int64_t w = std::abs(int64_t(rect.Right) - rect.Left), h = std::abs(int64_t(rect.Bottom) - rect.Top);
-    if (w < 1 || h < 1 || w > kMaxSelectionCoord || h > kMaxSelectionCoord) return Fail();
+    if (w < 1 || h < 1 || w > kMaxSelectionCoord || h > kMaxSelectionCoord) return Fail(error, "empty or oversized rectangle");
     AppendLine(s, kVectorial);
     AppendLine(s, std::to_string(EncodeShapeKind(kind)));
     AppendLine(s, std::to_string(w));
     AppendLine(s, std::to_string(h));
   } else if (kind == ssPolygon || kind == ssPolyline || kind == ssMultiPoints) {
     const auto& pts = shape.Points;
-    if (pts.empty() || (kind == ssMultiPoints && !shape.HasFlags())) return Fail();
+    if (pts.empty() || (kind == ssMultiPoints && !shape.HasFlags())) return Fail(error, "no points or no edge flags");
     for (const TPoint& p : pts)
-      if (!InCoordRange(p.X) || !InCoordRange(p.Y)) return Fail();
+      if (!InCoordRange(p.X) || !InCoordRange(p.Y)) return Fail(error, "coordinate out of range");
     if (kind == ssMultiPoints) {
       AppendLine(s, kBinary);
       AppendInt32LE(s, int32_t(pts.size()));
@@ -122,16 +123,17 @@ bool WriteSelection(const TShapeManager& shape, std::vector<uint8_t>& out, TMySh
       for (const TPoint& p : pts) AppendLine(s, std::to_string(p.X) + ";" + std::to_string(p.Y));
     }
   } else {
-    return Fail();
+    return Fail(error, "unknown shape kind");
   }
   out.insert(out.end(), s.begin(), s.end());
   return true;
 }
 
-bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMyShape& kind, TRect& rect) {
-  auto fail = [&] {
+bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMyShape& kind, TRect& rect,
+                   TFileError* error) {
+  auto fail = [&](const char* reason) {
     shape.Clear();
-    return Fail();
+    return Fail(error, reason);
   };
   if (!data) size = 0;
   LineReader rd(data, size);
@@ -156,49 +158,50 @@ bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMySh
   std::vector<TPoint> pts;
   std::vector<uint8_t> flags;
   if (binary) {
-    if (rd.Remaining() < 4) return fail();
+    if (rd.Remaining() < 4) return fail("no point count");
     const int32_t n = ReadInt32LE(rd.Here());
     rd.Seek(rd.Pos() + 4);
-    if (n <= 0 || uint64_t(n) > rd.Remaining() / 12) return fail();
+    if (n <= 0 || uint64_t(n) > rd.Remaining() / 12) return fail("bad point count");
     pts.resize(size_t(n));
     flags.resize(size_t(n));
     const uint8_t* b = rd.Here();
     for (size_t i = 0; i < size_t(n); ++i, b += 12) {
       const int64_t x = int64_t(ReadInt32LE(b)) - kCoordBias, f = int64_t(ReadInt32LE(b + 4)) - kFlagBias,
                     y = int64_t(ReadInt32LE(b + 8)) - kCoordBias;
-      if (!InCoordRange(x) || !InCoordRange(y)) return fail();
+      if (!InCoordRange(x) || !InCoordRange(y)) return fail("coordinate out of range");
       pts[i] = TPoint{int32_t(x), int32_t(y)};
       flags[i] = uint8_t(f & 15);
     }
   } else {
     int64_t count;
-    if (!ParseInt(rd.Line(), count)) return fail();
+    if (!ParseInt(rd.Line(), count)) return fail("bad count line");
     if (count < 0) {
-      if (!IsShapeCode(int(std::max<int64_t>(count, -1000)))) return fail();
+      if (!IsShapeCode(int(std::max<int64_t>(count, -1000)))) return fail("unknown shape code");
       int64_t w, h;
-      if (!ParseInt(rd.Line(), w) || !ParseInt(rd.Line(), h)) return fail();
-      if (w < 1 || h < 1 || w > kMaxSelectionCoord || h > kMaxSelectionCoord) return fail();
+      if (!ParseInt(rd.Line(), w) || !ParseInt(rd.Line(), h)) return fail("bad width or height line");
+      if (w < 1 || h < 1 || w > kMaxSelectionCoord || h > kMaxSelectionCoord) return fail("size out of range");
       rect = TRect{0, 0, int32_t(w), int32_t(h)};
       kind = TMyShape(DecodeShapeKind(int(count)));
       return true;
     }
     // each point line takes at least "x;y" and a line end, the last one no line end
-    if (count == 0 || uint64_t(count) > (rd.Remaining() + 1) / 4) return fail();
+    if (count == 0 || uint64_t(count) > (rd.Remaining() + 1) / 4) return fail("bad point count");
     pts.reserve(size_t(count));
     for (int64_t i = 0; i < count; ++i) {
       const std::string_view line = rd.Line();
       const size_t semi = line.find(';');
-      if (line.empty() || semi == std::string_view::npos || semi < 1) return fail();
+      if (line.empty() || semi == std::string_view::npos || semi < 1) return fail("bad point line");
       int64_t x, y;
-      if (!ParseInt(line.substr(0, semi), x) || !ParseInt(line.substr(semi + 1), y)) return fail();
-      if (!InCoordRange(x) || !InCoordRange(y)) return fail();
+      if (!ParseInt(line.substr(0, semi), x) || !ParseInt(line.substr(semi + 1), y)) return fail("bad point line");
+      if (!InCoordRange(x) || !InCoordRange(y)) return fail("coordinate out of range");
       pts.push_back(TPoint{int32_t(x), int32_t(y)});
     }
   }
 
   const TRect b = PointsBounds(pts);
   // moved to the origin, the points must still lie within the coordinate range
-  if (int64_t(b.Right) - b.Left > kMaxSelectionCoord || int64_t(b.Bottom) - b.Top > kMaxSelectionCoord) return fail();
+  if (int64_t(b.Right) - b.Left > kMaxSelectionCoord || int64_t(b.Bottom) - b.Top > kMaxSelectionCoord)
+    return fail("shape too large");
   for (TPoint& p : pts) p.X -= b.Left, p.Y -= b.Top;
   shape.Clear();
   shape.Points = std::move(pts);
@@ -209,9 +212,13 @@ bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMySh
   return true;
 }
 
-bool SaveSelectionToFile(const TShapeManager& shape, const std::string& fileName, TMyShape kind, const TRect& rect) {
+bool SaveSelectionToFile(const TShapeManager& shape, const std::string& fileName, TMyShape kind, const TRect& rect,
+                         TFileError* error) {
   std::vector<uint8_t> bytes;
-  if (!WriteSelection(shape, bytes, kind, rect)) return false;
+  if (!WriteSelection(shape, bytes, kind, rect, error)) {
+    if (error) error->FileName = fileName;
+    return false;
+  }
   const std::string tmp = fileName + ".tmp~";
   std::FILE* f = std::fopen(tmp.c_str(), "wb");
   if (!f) throw EFileStreamError("Impossible de créer le fichier " + fileName);
@@ -224,7 +231,8 @@ bool SaveSelectionToFile(const TShapeManager& shape, const std::string& fileName
   return true;
 }
 
-bool LoadSelectionFromFile(TShapeManager& shape, const std::string& fileName, TMyShape& kind, TRect& rect) {
+bool LoadSelectionFromFile(TShapeManager& shape, const std::string& fileName, TMyShape& kind, TRect& rect,
+                           TFileError* error) {
   std::FILE* f = std::fopen(fileName.c_str(), "rb");
   if (!f) throw EFileStreamError("Impossible d'ouvrir le fichier " + fileName);
   std::vector<uint8_t> bytes;
@@ -234,7 +242,9 @@ bool LoadSelectionFromFile(TShapeManager& shape, const std::string& fileName, TM
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
   if (failed) throw EFileStreamError("Impossible de lire le fichier " + fileName);
-  return ReadSelection(shape, bytes.data(), bytes.size(), kind, rect);
+  if (ReadSelection(shape, bytes.data(), bytes.size(), kind, rect, error)) return true;
+  if (error) error->FileName = fileName;
+  return false;
 }
 
 }  // namespace qm

@@ -20,6 +20,7 @@
 
 #include "document/Shapes.h"
 #include "platform/core/Exceptions.h"
+#include "platform/texts/FileError.h"
 
 namespace qm {
 
@@ -30,8 +31,10 @@ inline constexpr const char* kInvalidDataFileText = "Fichier de données invalid
 inline constexpr const char* kSelectionFileHeader = "Quillomatic Selection";
 inline constexpr int32_t kMaxSelectionCoord = 1000000;
 
-// Whether a failed read or write shows kInvalidDataFileText (default true). The
-// picture preview turns it off around its reads.
+// Nothing here shows a message: a failed read or write gives false and, when error is
+// given, the failure (the UI text GetShpMsgStreamError, whose built-in is
+// kInvalidDataFileText, the file's name where there is one, and what was wrong). The
+// shell shows it (ShowFileError) when this flag says so (default true). GUI thread.
 bool SelectionFileShowErrors();
 void SetSelectionFileShowErrors(bool on);
 
@@ -39,17 +42,21 @@ void SetSelectionFileShowErrors(bool on);
 // ssPolygon and ssPolyline the points, ssMultiPoints the points and their flags.
 // False (out unchanged) for anything the reader would refuse: an empty point list,
 // an empty rect, a traced kind without flags, a coordinate out of range.
-bool WriteSelection(const TShapeManager& shape, std::vector<uint8_t>& out, TMyShape kind, const TRect& rect);
+bool WriteSelection(const TShapeManager& shape, std::vector<uint8_t>& out, TMyShape kind, const TRect& rect,
+                    TFileError* error = nullptr);
 // Reads a file held in memory. A rectangle-based kind sets kind and rect = (0, 0,
 // width, height) and leaves the points alone; a point list becomes ssPolygon, a
 // traced outline ssMultiPoints, moved to the origin, rect = (0, 0, W + 1, H + 1). On
 // failure the shape is cleared, kind and rect are left, and the result is false.
-bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMyShape& kind, TRect& rect);
+bool ReadSelection(TShapeManager& shape, const uint8_t* data, size_t size, TMyShape& kind, TRect& rect,
+                   TFileError* error = nullptr);
 
 // Write the file atomically (beside the target, then renamed over it) and read it.
 // A file that cannot be created or opened throws EFileStreamError; a shape that does
 // not write or a file that does not read gives false.
-bool SaveSelectionToFile(const TShapeManager& shape, const std::string& fileName, TMyShape kind, const TRect& rect);
-bool LoadSelectionFromFile(TShapeManager& shape, const std::string& fileName, TMyShape& kind, TRect& rect);
+bool SaveSelectionToFile(const TShapeManager& shape, const std::string& fileName, TMyShape kind, const TRect& rect,
+                         TFileError* error = nullptr);
+bool LoadSelectionFromFile(TShapeManager& shape, const std::string& fileName, TMyShape& kind, TRect& rect,
+                           TFileError* error = nullptr);
 
 }  // namespace qm

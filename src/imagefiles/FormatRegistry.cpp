@@ -2,17 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 #include "imagefiles/FileFormats.h"
-#include "imagefiles/GifCodec.h"
-#include "imagefiles/GmCodec.h"
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
-#include "imagefiles/JpegCodec.h"
-#include "imagefiles/LayeredFile.h"
-#include "imagefiles/PngCodec.h"
-#include "imagefiles/TiffCodec.h"
-#include "pixel/PixelFormat.h"
 #include "platform/texts/UiTexts.h"
 
 namespace qm {
@@ -27,155 +21,68 @@ std::string Bare(std::string_view ext) {
   return e;
 }
 
-int ColorsOfPalette(size_t n) { return n <= 2 ? 2 : n <= 16 ? 16 : 256; }
-
-// An indexed picture becomes 24-bit, keeping its transparent colour.
-void To24(TBitmap& bmp) {
-  if (bmp.PixelFormat() == pf24bit || bmp.PixelFormat() == pf32bit) return;
-  const bool t = bmp.Transparent;
-  const TColor key = bmp.TransparentColor;
-  bmp.SetPixelFormat(pf24bit);
-  bmp.Transparent = t;
-  bmp.TransparentColor = key;
-}
-
-// Icons and metafiles are shown over the global transparent colour: a pixel is the
-// key where it is mostly transparent, its own colour elsewhere.
-void OverTransparentColor(TBitmap& bmp) {
-  if (bmp.PixelFormat() == pf32bit) {
-    TBitmap out(bmp.Width(), bmp.Height(), pf24bit, clBlack);
-    uint8_t key[3];
-    ColorToPixel24(clGlobalTransparent, key);
-    for (int y = 0; y < bmp.Height(); ++y) {
-      const uint8_t* s = bmp.ScanLine(y);
-      uint8_t* d = out.ScanLine(y);
-      for (int x = 0; x < bmp.Width(); ++x, s += 4, d += 3) {
-        const uint8_t* p = s[3] >= 128 ? s : key;
-        d[0] = p[0];
-        d[1] = p[1];
-        d[2] = p[2];
-      }
-    }
-    bmp = std::move(out);
-  }
-  bmp.Transparent = true;
-  bmp.TransparentColor = clGlobalTransparent;
-}
-
-void ReadJpeg(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
-  TJpegImage2 jpeg;
-  jpeg.Preview = r.Preview;
-  jpeg.LoadFromFile(f);
-  out.Bitmap = std::move(jpeg.Picture);
-  out.StoredWidth = jpeg.StoredWidth;
-  out.StoredHeight = jpeg.StoredHeight;
-}
-
-void ReadPng(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
-  TPngImage png;
-  ReadPngFile(f, png);
-  PngToBitmapTransparent(png, out.Bitmap);
-  if (png.ColorType == pcIndexed) out.SourceColors = ColorsOfPalette(png.Palette.size());
-  To24(out.Bitmap);
-}
-
-void ReadGif(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
-  TGifImage gif;
-  ReadGifFile(f, gif);
-  GifFrameToBitmap(gif, out.Bitmap, 0, true);
-  out.StoredWidth = gif.Width;
-  out.StoredHeight = gif.Height;
-  out.FrameCount = int(gif.Frames.size());
-  if (!gif.Frames.empty()) out.SourceColors = ColorsOfPalette(gif.FrameColorMap(0).size());
-  To24(out.Bitmap);
-}
-
-void ReadTiff(const std::string& f, const TReadRequest&, TLoadedPicture& out) { ReadTiffFile(f, out.Bitmap); }
-
-// The layered file: its composed image, or for previews its stored thumbnail.
-void ReadLayered(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
-  TMyImageLayeredReg reg;
-  reg.ThumbnailOnly = r.Preview;
-  reg.LoadFromFile(f);
-  out.Bitmap = std::move(reg.Bitmap);
-  out.StoredWidth = reg.ImageWidth;
-  out.StoredHeight = reg.ImageHeight;
-}
-
-TPictureReader GmReader(const char* coder, unsigned kinds, bool icon) {
-  return [coder, kinds, icon](const std::string& f, const TReadRequest&, TLoadedPicture& out) {
-    ReadWithGraphicsMagick(f, coder, out.Bitmap, &out.SourceColors);
-    out.IsIcon = icon;
-    out.IsMetafile = (kinds & fkVector) != 0;
-    if (out.IsIcon || out.IsMetafile) OverTransparentColor(out.Bitmap);
-  };
-}
-
-void RegisterStandard(TFileFormatList& list) {
-  auto cls = [](const char* name, TPictureReader read) {
-    return std::make_shared<const TGraphicClass>(TGraphicClass{name, std::move(read)});
-  };
-  auto jpeg = cls("JPEG", ReadJpeg);
-  for (const char* e : {"jfif", "jpg", "jpe", "jpeg"}) list.Register(e, "JPEG", "JPEG", fkRaster, jpeg);
-  auto tiff = cls("TIFF", ReadTiff);
-  for (const char* e : {"tiff", "tif"}) list.Register(e, "TIFF", "TIFF", fkRaster | fkMultiImage, tiff);
-  list.Register("png", "PNG", "PNG", fkRaster, cls("PNG", ReadPng));
-  list.Register("gif", "GIF", "GIF", fkAnimation | fkMultiImage | fkRaster, cls("GIF", ReadGif));
-  list.Register("qxi", "Quillomatic", "Quillomatic", fkLayered | fkRaster, cls("QXI", ReadLayered));
-  for (const TGmFormat& g : GraphicsMagickFormats()) {
-    const bool icon = std::string_view(g.Coder) == "ICO";
-    auto c = cls(g.Coder, GmReader(g.Coder, g.Kinds, icon));
-    for (const std::string& e : SplitExtensionList(g.Extensions)) list.Register(e, g.Description, g.Description, g.Kinds, c);
-  }
-}
+std::string UnknownExtension(const std::string& fileName) { return "unknown picture file extension: " + fileName; }
 
 }  // namespace
-
-const std::vector<TGmFormat>& GraphicsMagickFormats() {
-  // Only what GraphicsMagick really reads here. Left out because it has no reader for
-  // them: emf, eps (needs Ghostscript), psd, pdd, cel, pic, psp, tub.
-  static const std::vector<TGmFormat> formats = {
-      {"bmp;dib;rle", "BMP", "Bitmap Windows", fkRaster},
-      {"ico", "ICO", "Icône Windows", fkRaster | fkMultiImage},
-      {"wmf", "WMF", "Métafichier Windows", fkVector},
-      {"tga;win;vst;vda;icb", "TGA", "Targa", fkRaster},
-      {"fax", "FAX", "Fax groupe 3", fkRaster},
-      {"pcx;pcc;scr", "PCX", "PCX", fkRaster},
-      {"rla;rpf", "RLA", "Alias/Wavefront", fkRaster},
-      {"sgi;rgba;rgb;bw", "SGI", "SGI", fkRaster},
-      {"ppm;pgm;pbm", "PNM", "Portable pixmap", fkRaster},
-      {"pcd", "PCD", "Kodak Photo CD", fkRaster},
-      {"cut", "CUT", "Dr. Halo", fkRaster},
-  };
-  return formats;
-}
 
 void TFileFormatList::Register(const std::string& extension, const std::string& commonDescription,
                                const std::string& description, unsigned kinds,
                                std::shared_ptr<const TGraphicClass> cls) {
   const std::string ext = Bare(extension);
   if (ext.empty() || !cls) return;
-  UnregisterExtension(ext);
+  std::unique_lock guard(lock_);
+  EraseExtension(ext);
   entries_.push_back(TFileFormatEntry{ext, commonDescription, description, kinds, std::move(cls)});
 }
 
 void TFileFormatList::Unregister(const TGraphicClass* cls) {
+  std::unique_lock guard(lock_);
   std::erase_if(entries_, [&](const TFileFormatEntry& e) { return e.Class.get() == cls; });
 }
 
 void TFileFormatList::UnregisterExtension(const std::string& extension) {
-  const std::string ext = Bare(extension);
+  std::unique_lock guard(lock_);
+  EraseExtension(Bare(extension));
+}
+
+void TFileFormatList::EraseExtension(const std::string& ext) {
   std::erase_if(entries_, [&](const TFileFormatEntry& e) { return e.Extension == ext; });
 }
 
-const TFileFormatEntry* TFileFormatList::Find(std::string_view extension) const {
+void TFileFormatList::AddUnlistedReader(const std::string& extension, std::shared_ptr<const TGraphicClass> cls) {
   const std::string ext = Bare(extension);
+  if (ext.empty() || !cls) return;
+  std::unique_lock guard(lock_);
+  std::erase_if(unlisted_, [&](const auto& u) { return u.first == ext; });
+  unlisted_.emplace_back(ext, std::move(cls));
+}
+
+std::optional<TFileFormatEntry> TFileFormatList::Find(std::string_view extension) const {
+  const std::string ext = Bare(extension);
+  std::shared_lock guard(lock_);
   for (const TFileFormatEntry& e : entries_)
-    if (e.Extension == ext) return &e;
+    if (e.Extension == ext) return e;
+  return std::nullopt;
+}
+
+std::shared_ptr<const TGraphicClass> TFileFormatList::ReaderFor(std::string_view extension) const {
+  const std::string ext = Bare(extension);
+  if (ext.empty()) return nullptr;
+  std::shared_lock guard(lock_);
+  for (const TFileFormatEntry& e : entries_)
+    if (e.Extension == ext) return e.Class;
+  for (const auto& [e, cls] : unlisted_)
+    if (e == ext) return cls;
   return nullptr;
 }
 
+std::vector<TFileFormatEntry> TFileFormatList::Entries() const {
+  std::shared_lock guard(lock_);
+  return entries_;
+}
+
 std::string TFileFormatList::GetFilter(unsigned kinds, bool includeAll, const std::string& allLabel) const {
+  std::shared_lock guard(lock_);
   std::vector<const TFileFormatEntry*> sorted;
   for (const TFileFormatEntry& e : entries_)
     if (e.Kinds & kinds) sorted.push_back(&e);
@@ -207,9 +114,10 @@ std::string TFileFormatList::GetFilter(unsigned kinds, bool includeAll, const st
 }
 
 TFileFormatList& FileFormatList() {
+  // Never destroyed: a reader may still be looked up while the process ends.
   static TFileFormatList* list = [] {
     auto* l = new TFileFormatList();
-    RegisterStandard(*l);
+    RegisterStandardReaders(*l);
     return l;
   }();
   return *list;
@@ -243,11 +151,9 @@ std::string GetImageMaskList() {
 }
 
 void ReadPictureByRegistry(const std::string& fileName, const TReadRequest& request, TLoadedPicture& out) {
-  const std::string ext = LowerExt(fileName);
-  const TFileFormatEntry* e = ext.empty() ? nullptr : FileFormatList().Find(ext);
-  if (!e || !e->Class || !e->Class->Read) throw EInvalidGraphic("unknown picture file extension: " + fileName);
-  // Hold the class: a reader may re-register formats while it runs.
-  const std::shared_ptr<const TGraphicClass> cls = e->Class;
+  // The class is held for the read: the GUI thread may re-register meanwhile.
+  const std::shared_ptr<const TGraphicClass> cls = FileFormatList().ReaderFor(LowerExt(fileName));
+  if (!cls || !cls->Read) throw EInvalidGraphic(UnknownExtension(fileName));
   cls->Read(fileName, request, out);
 }
 

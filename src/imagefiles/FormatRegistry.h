@@ -1,17 +1,25 @@
 #pragma once
 // The reader registry: every readable extension with its descriptions, format kinds
-// and the reading class that opens it. The load dispatch reads any file whose
-// extension is not one of its own through it, and the open dialog and the image
-// browser build their filters from it.
+// and the reading class that opens it. The load dispatch finds a file's reader here,
+// by extension, once; the open dialog and the image browser build their filters from
+// it.
 //
-// Registered at first use: the codec readers (JPEG, PNG, GIF, TIFF) and the rarer
-// formats GraphicsMagick reads here. The RAW client and the selection-file preview
-// add their own entries. GUI thread only.
+// Filled at first use, once (any thread may be first): the codec readers (JPEG, PNG,
+// GIF, TIFF), the layered file, the rarer formats GraphicsMagick reads here, and the
+// RAW classes as unlisted readers. The RAW client lists its extensions when the
+// module exists; the selection-file preview adds its own entry.
+//
+// Threads: lookups, filters and reads may run on any thread at once. Registration
+// belongs to the GUI thread (start-up, or a plug-in loaded later); a lock keeps it
+// safe against lookups running meanwhile.
 #include <functional>
 #include <memory>
+#include <optional>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
+#include "pixel/PixelFormat.h"
 #include "platform/core/Bitmap.h"
 
 namespace qm {
@@ -26,6 +34,29 @@ enum TFormatKind : unsigned {
   fkAll = 31,
 };
 
+// The object a progress stage of the load and save dispatch concerns.
+enum class TFileObject {
+  None,      // the generic reader before it knows the format, and stage 4
+  Picture,   // a picture read by a generic reader of the registry
+  Gif,       // the GIF reader and writer
+  Jpeg,      // the JPEG reader and writer
+  Layered,   // the layered file
+  Raw,       // a RAW file
+  Bitmap,    // the BMP, RLE and TIFF writers: the bitmap itself
+  Png,       // the PNG writer
+  Targa,     // the Targa writer
+};
+
+// What a reader reports beside the picture; the dispatch hands on only what its
+// reader says it knows.
+enum TReaderReports : unsigned {
+  rrStoredSize = 1,      // the size stored in the file, also when a reduced picture was decoded
+  rrColorCount = 2,      // the colour count of the file's pixel format
+  rrFrameCount = 4,      // how many frames the file holds
+  rrReducedPreview = 8,  // decodes a reduced picture when a preview is asked for
+  rrAllFrames = 16,      // every frame of an animation (TLoadedPicture::Frames)
+};
+
 struct TReadRequest {
   bool Preview = false;  // a reduced picture is enough (readers that can, decode one)
 };
@@ -37,17 +68,35 @@ struct TLoadedPicture {
   int StoredWidth = 0, StoredHeight = 0;  // the size in the file (0: the bitmap's)
   int SourceColors = 16777216;            // colour count of the file's pixel format
   int FrameCount = 1;
+  std::shared_ptr<const TGifImage> Frames;  // an animation's every frame (rrAllFrames)
   bool IsIcon = false, IsMetafile = false;
 };
 
-// Reads a file; throws EInvalidGraphic (or another exception) on failure.
+// Reads a file; throws EInvalidGraphic (or another exception) on failure. A reader may
+// run on several threads at once: it keeps no state between calls.
 using TPictureReader = std::function<void(const std::string& fileName, const TReadRequest& request,
                                           TLoadedPicture& out)>;
+
+// The reader of a picture class that decodes a reduced picture for previews and keeps
+// the size stored in the file (fields Preview, StoredWidth, StoredHeight, Picture).
+template <class TPicture>
+void ReadReduciblePicture(const std::string& fileName, const TReadRequest& request, TLoadedPicture& out) {
+  TPicture picture;
+  picture.Preview = request.Preview;
+  picture.LoadFromFile(fileName);
+  out.Bitmap = std::move(picture.Picture);
+  out.StoredWidth = picture.StoredWidth;
+  out.StoredHeight = picture.StoredHeight;
+}
 
 // A reading class: one per reader, shared by all its extensions.
 struct TGraphicClass {
   std::string Name;
   TPictureReader Read;
+  // The object the progress stages name for it: a generic reader is None before the
+  // read and Picture after it.
+  TFileObject Object = TFileObject::Picture;
+  unsigned Reports = rrColorCount | rrFrameCount;  // TReaderReports
 };
 
 struct TFileFormatEntry {
@@ -66,9 +115,17 @@ class TFileFormatList {
   // Removes every entry of the class.
   void Unregister(const TGraphicClass* cls);
   void UnregisterExtension(const std::string& extension);
-  // The entry of an extension (with or without dot, any case); null when none.
-  const TFileFormatEntry* Find(std::string_view extension) const;
-  const std::vector<TFileFormatEntry>& Entries() const { return entries_; }
+  // A reader for an extension that no entry lists: files of it still go to that
+  // reader (a RAW file without the module fails as an unreadable file, not as an
+  // unknown one). Filters and Find do not see it.
+  void AddUnlistedReader(const std::string& extension, std::shared_ptr<const TGraphicClass> cls);
+
+  // The entry of an extension (with or without dot, any case).
+  std::optional<TFileFormatEntry> Find(std::string_view extension) const;
+  // The class that reads an extension: its entry's, else its unlisted reader's; null
+  // when nobody reads it.
+  std::shared_ptr<const TGraphicClass> ReaderFor(std::string_view extension) const;
+  std::vector<TFileFormatEntry> Entries() const;
 
   // The filter of the entries of the kinds: sorted by description and extension, one
   // entry per reading class ("Desc (*.a;*.b)|*.a;*.b"), preceded, with includeAll, by
@@ -76,11 +133,18 @@ class TFileFormatList {
   std::string GetFilter(unsigned kinds, bool includeAll, const std::string& allLabel) const;
 
  private:
+  void EraseExtension(const std::string& bareExtension);
+
+  mutable std::shared_mutex lock_;
   std::vector<TFileFormatEntry> entries_;
+  std::vector<std::pair<std::string, std::shared_ptr<const TGraphicClass>>> unlisted_;
 };
 
-// The process's registry, filled with the standard readers at first use.
+// The process's registry, filled with the standard readers at first use (thread-safe).
 TFileFormatList& FileFormatList();
+// Fills a new registry with the program's own readers (defined with them, in
+// ReaderEntries.cpp, above the codecs and the RAW client).
+void RegisterStandardReaders(TFileFormatList& list);
 
 // The open filter of the registry (see the open dialog): with allFilesEntry
 // "Toutes les images|*.*|" first; with includeAllImages the registry's entry of all
@@ -89,12 +153,13 @@ std::string BuildImageFilter(bool allFilesEntry, bool includeAllImages, bool dro
 // Every readable mask, ";"-separated.
 std::string GetImageMaskList();
 
-// Reads a file through the registry by its extension. Throws EInvalidGraphic for an
+// Reads a file with the reader of its extension. Throws EInvalidGraphic for an
 // extension nobody reads.
 void ReadPictureByRegistry(const std::string& fileName, const TReadRequest& request, TLoadedPicture& out);
 
 // The selection file's picture reader lives above this layer (it draws with Qt): the
-// layer that has it registers it here with its extension and description.
+// layer that has it registers it here with its extension and description. It must be
+// callable from several threads at once. GUI thread.
 using TMemoryPictureReader = std::function<bool(const uint8_t* data, size_t size, TBitmap& out)>;
 void RegisterSelectionFileReader(const std::string& extension, const std::string& description,
                                  TMemoryPictureReader reader);

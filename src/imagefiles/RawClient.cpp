@@ -430,17 +430,49 @@ std::string& PluginPath() {
   return path;
 }
 
-struct TModule {
-  void* handle = nullptr;
+// One loading of the module for one operation. dlopen counts loadings, so operations
+// on several threads each hold their own and none unloads the module under another.
+class TModule {
+ public:
+  TModule() = default;
+  ~TModule() { Unload(); }
+  TModule(const TModule&) = delete;
+  TModule& operator=(const TModule&) = delete;
+
+  bool Load(const std::string& path) {
+    Unload();
+    if (path.empty()) return false;
+    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) return false;
+    info = reinterpret_cast<QxlRawInfoFn>(::dlsym(handle_, "RawInfo"));
+    decode = reinterpret_cast<QxlFromRawToPSDFn>(::dlsym(handle_, "FromRawToPSD"));
+    thumbnail = reinterpret_cast<QxlExtractThumbnailFn>(::dlsym(handle_, "ExtractThumbnail"));
+    if (info && decode && thumbnail) return true;
+    Unload();
+    return false;
+  }
+  void Unload() {
+    if (handle_) ::dlclose(handle_);
+    handle_ = nullptr;
+    info = nullptr;
+    decode = nullptr;
+    thumbnail = nullptr;
+  }
+  bool Loaded() const { return handle_ != nullptr; }
+
   QxlRawInfoFn info = nullptr;
   QxlFromRawToPSDFn decode = nullptr;
   QxlExtractThumbnailFn thumbnail = nullptr;
-} gModule;
 
-// Unloads the module when the scope ends, however it ends.
-struct TModuleScope {
-  ~TModuleScope() { UnloadRawPlugin(); }
+ private:
+  void* handle_ = nullptr;
 };
+
+// The loading LoadRawPlugin keeps for its caller (GUI thread).
+TModule& HeldModule() {
+  static TModule m;
+  return m;
+}
 
 // Calls into the module in the default floating-point environment (all exceptions
 // masked, round to nearest) and puts ours back afterwards; an exception that leaves
@@ -465,8 +497,9 @@ int32_t CallModule(F&& call) {
   throw EInvalidGraphic("Error in decoding RAW image. Error code = " + std::to_string(code));
 }
 
-void RequireModule() {
-  if (!LoadRawPlugin()) throw EInvalidGraphic("DLL not loaded");
+// The module for one operation, loaded from the path set at start-up.
+void RequireModule(TModule& module) {
+  if (!module.Load(PluginPath())) throw EInvalidGraphic("DLL not loaded");
 }
 
 std::string Text(const char* buffer, size_t size) { return std::string(buffer, strnlen(buffer, size)); }
@@ -496,12 +529,13 @@ struct TInfoResult {
   char a[QXL_RAW_TEXT_A_SIZE] = {}, b[QXL_RAW_TEXT_B_SIZE] = {}, c[QXL_RAW_TEXT_C_SIZE] = {};
 };
 
-int32_t CallInfo(const std::string& fileName, QxlRawFile* host, int32_t flag, TInfoResult& r) {
+int32_t CallInfo(const TModule& module, const std::string& fileName, QxlRawFile* host, int32_t flag,
+                 TInfoResult& r) {
   const QxlRawCallbacks cb = MakeCallbacks(host);
   const QxlRawMemory mem = MakeMemory();
   const int32_t code = CallModule([&] {
-    return gModule.info(&cb, &mem, NameOrPlaceholder(fileName), flag, &r.width, &r.height, &r.margin, &r.extra, r.a,
-                        r.b, r.c);
+    return module.info(&cb, &mem, NameOrPlaceholder(fileName), flag, &r.width, &r.height, &r.margin, &r.extra, r.a,
+                       r.b, r.c);
   });
   r.a[sizeof r.a - 1] = r.b[sizeof r.b - 1] = r.c[sizeof r.c - 1] = 0;
   return code;
@@ -531,26 +565,9 @@ std::string DefaultRawPluginPath() {
   return candidates.front();
 }
 
-bool LoadRawPlugin() {
-  if (gModule.handle) return true;
-  if (PluginPath().empty()) return false;
-  void* h = ::dlopen(PluginPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!h) return false;
-  gModule.handle = h;
-  gModule.info = reinterpret_cast<QxlRawInfoFn>(::dlsym(h, "RawInfo"));
-  gModule.decode = reinterpret_cast<QxlFromRawToPSDFn>(::dlsym(h, "FromRawToPSD"));
-  gModule.thumbnail = reinterpret_cast<QxlExtractThumbnailFn>(::dlsym(h, "ExtractThumbnail"));
-  if (!gModule.info || !gModule.decode || !gModule.thumbnail) {
-    UnloadRawPlugin();
-    return false;
-  }
-  return true;
-}
+bool LoadRawPlugin() { return HeldModule().Loaded() || HeldModule().Load(PluginPath()); }
 
-void UnloadRawPlugin() {
-  if (gModule.handle) ::dlclose(gModule.handle);
-  gModule = TModule{};
-}
+void UnloadRawPlugin() { HeldModule().Unload(); }
 
 bool CheckRawGeometry(int width, int height, int margin, int& innerWidth, int& innerHeight) {
   innerWidth = innerHeight = 0;
@@ -564,13 +581,13 @@ bool CheckRawGeometry(int width, int height, int margin, int& innerWidth, int& i
 }
 
 void ReadRawInfo(const std::string& fileName, TRawInfo& info) {
-  RequireModule();
-  TModuleScope unload;
   TInfoResult r;
   int32_t code;
   {
+    TModule module;
+    RequireModule(module);
     THostFiles files(fileName);
-    code = CallInfo(fileName, files.Host(), 0, r);
+    code = CallInfo(module, fileName, files.Host(), 0, r);
   }
   if (code != 0) DecodingError(code);
   int w = 0, h = 0;
@@ -584,12 +601,12 @@ void ReadRawInfo(const std::string& fileName, TRawInfo& info) {
 }
 
 void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options) {
-  RequireModule();
-  TModuleScope unload;
+  TModule module;
+  RequireModule(module);
   const QxlRawOptions opts = MakeOptions(options);
   THostFiles files(fileName);
   TInfoResult r;
-  const int32_t code = CallInfo(fileName, files.Host(), (options >> 6) & 1, r);
+  const int32_t code = CallInfo(module, fileName, files.Host(), (options >> 6) & 1, r);
   if (code != 0) DecodingError(code);
   int w = 0, h = 0;
   if (!CheckRawGeometry(r.width, r.height, r.margin, w, h)) DecodingError(-1);
@@ -604,24 +621,25 @@ void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options) {
   progress.Size = sizeof(QxlRawProgress);
   progress.Report = ProgressReport;
   const int32_t decoded = CallModule([&] {
-    return gModule.decode(&cb, &mem, &progress, NameOrPlaceholder(fileName), &opts, rows.data(), r.width, r.height,
-                          r.margin, r.a, r.b, r.c);
+    return module.decode(&cb, &mem, &progress, NameOrPlaceholder(fileName), &opts, rows.data(), r.width, r.height,
+                         r.margin, r.a, r.b, r.c);
   });
   if (decoded != 0) DecodingError(decoded);
   bitmap = std::move(out);
 }
 
 void ExtractRawThumbnail(const std::string& fileName, TBitmap& target) {
-  RequireModule();
+  TModule module;
+  RequireModule(module);
   int32_t kind = QXL_RAW_THUMB_QUERY;
   TTempFile thumb(CreateUniqueFile(TempFolder(), "raw_thumb_", ".tmp"));
   int32_t result;
   {
-    TModuleScope unload;
     THostFiles files;
     const QxlRawCallbacks cb = MakeCallbacks(nullptr);
-    result = CallModule([&] { return gModule.thumbnail(&cb, NameOrPlaceholder(fileName), thumb.Name().c_str(), &kind); });
+    result = CallModule([&] { return module.thumbnail(&cb, NameOrPlaceholder(fileName), thumb.Name().c_str(), &kind); });
   }
+  module.Unload();
   if (result != 1) DecodingError(result);
   TBitmap picture;
   if (kind == QXL_RAW_THUMB_JPEG) {
@@ -679,34 +697,40 @@ void TRawImage::LoadFromFile(const std::string& fileName) {
   StoredHeight = info.Height;
 }
 
-namespace {
-std::vector<std::shared_ptr<const TGraphicClass>>& RegisteredRawClasses() {
-  static std::vector<std::shared_ptr<const TGraphicClass>> classes;
+const std::vector<std::shared_ptr<const TGraphicClass>>& RawGraphicClasses() {
+  static const std::vector<std::shared_ptr<const TGraphicClass>> classes = [] {
+    std::vector<std::shared_ptr<const TGraphicClass>> v;
+    for (const TRawFormatRow& row : RawFormatTable())
+      v.push_back(std::make_shared<const TGraphicClass>(
+          TGraphicClass{row.ClassName, ReadReduciblePicture<TRawImage>, TFileObject::Raw,
+                        rrStoredSize | rrColorCount | rrFrameCount | rrReducedPreview}));
+    return v;
+  }();
   return classes;
+}
+
+namespace {
+bool& RawFormatsRegistered() {
+  static bool registered = false;
+  return registered;
 }
 }  // namespace
 
 void RegisterRawFormats() {
-  if (!RawPluginExists() || !RegisteredRawClasses().empty()) return;
-  for (const TRawFormatRow& row : RawFormatTable()) {
-    auto cls = std::make_shared<const TGraphicClass>(
-        TGraphicClass{row.ClassName, [](const std::string& f, const TReadRequest& request, TLoadedPicture& out) {
-                        TRawImage raw;
-                        raw.Preview = request.Preview;
-                        raw.LoadFromFile(f);
-                        out.Bitmap = std::move(raw.Picture);
-                        out.StoredWidth = raw.StoredWidth;
-                        out.StoredHeight = raw.StoredHeight;
-                      }});
-    RegisteredRawClasses().push_back(cls);
+  if (!RawPluginExists() || RawFormatsRegistered()) return;
+  const auto& classes = RawGraphicClasses();
+  for (size_t i = 0; i < classes.size(); ++i) {
+    const TRawFormatRow& row = RawFormatTable()[i];
     for (const std::string& e : SplitExtensionList(row.Extensions))
-      FileFormatList().Register(e, row.Description, row.Description, fkRaster, cls);
+      FileFormatList().Register(e, row.Description, row.Description, fkRaster, classes[i]);
   }
+  RawFormatsRegistered() = true;
 }
 
 void UnregisterRawFormats() {
-  for (const auto& cls : RegisteredRawClasses()) FileFormatList().Unregister(cls.get());
-  RegisteredRawClasses().clear();
+  if (!RawFormatsRegistered()) return;
+  for (const auto& cls : RawGraphicClasses()) FileFormatList().Unregister(cls.get());
+  RawFormatsRegistered() = false;
 }
 
 }  // namespace qm

@@ -5,8 +5,12 @@
 // or an information record. Nothing the module returns is trusted: sizes, margins,
 // thumbnail kinds and texts are checked before use.
 //
-// GUI thread only: the module path and the loaded module are process-wide.
+// Threads: every decoding loads the module for itself (the system counts the
+// loadings), so RAW files may be read on several threads at once. The module path is
+// set once at start-up, on the GUI thread, before any read; LoadRawPlugin,
+// UnloadRawPlugin and the registration of the RAW formats belong to the GUI thread.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +19,8 @@
 #include "platform/core/Bitmap.h"
 
 namespace qm {
+
+struct TGraphicClass;
 
 // --- The buffered file the callbacks work on ------------------------------------
 
@@ -80,6 +86,8 @@ bool RawPluginExists();
 // When none holds it, the first of these.
 std::string DefaultRawPluginPath();
 
+// Loads the module and keeps it loaded until UnloadRawPlugin (the readers load it for
+// themselves whether or not it is held); false when it does not load.
 bool LoadRawPlugin();
 void UnloadRawPlugin();
 
@@ -117,8 +125,13 @@ const std::vector<TRawFormatRow>& RawFormatTable();
 // The file's extension is a whole entry of a row of the RAW table (case ignored).
 bool IsRawFile(const std::string& fileName);
 
-// When the module exists, registers every RAW extension in the reader registry (one
-// class per maker). Unregister removes them again.
+// The reading classes of the RAW formats, one per row of the table (a maker), in its
+// order. The reader registry routes the RAW extensions to them even when it does not
+// list them, so a RAW file without the module fails as an unreadable file.
+const std::vector<std::shared_ptr<const TGraphicClass>>& RawGraphicClasses();
+
+// When the module exists, lists every RAW extension in the reader registry (one class
+// per maker). Unregister removes them from the list again.
 void RegisterRawFormats();
 void UnregisterRawFormats();
 

@@ -14,8 +14,8 @@
 #include "document/qt/Clipboard.h"
 #include "document/qt/SelectionLayerOps.h"
 #include "document/qt/TextRender.h"
-#include "document/views/ImageWindows.h"
-#include "document/views/WindowLayerHost.h"
+#include "views/ImageWindows.h"
+#include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
 #include "shell/StartWindow.h"
 

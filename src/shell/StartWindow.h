@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "document/LayeredImage.h"
-#include "document/views/LayerNavigator.h"
-#include "document/views/LayeredView.h"
-#include "document/views/SelectionControl.h"
-#include "document/views/VerticesControl.h"
+#include "views/LayerNavigator.h"
+#include "views/LayeredView.h"
+#include "views/SelectionControl.h"
+#include "views/VerticesControl.h"
 
 class QHBoxLayout;
 

@@ -42,12 +42,26 @@ struct ReadResult {
   TShapeManager shape;
   TMyShape kind = ssRect;
   TRect rect{-5, -5, -5, -5};
+  TFileError error;
 };
+
+// The reader shows nothing: the failure comes back, and the shell shows it (on the
+// GUI thread) when the selection file's flag says so.
+void ShowAsTheShell(const TFileError& error) {
+  if (SelectionFileShowErrors()) ShowFileError(error);
+}
 
 ReadResult Read(const std::vector<uint8_t>& bytes) {
   ReadResult r;
   r.shape.Points = {{9, 9}};  // left alone by a rectangle-based kind, cleared by a failure
-  r.ok = ReadSelection(r.shape, bytes.data(), bytes.size(), r.kind, r.rect);
+  MessageCounter none;
+  r.ok = ReadSelection(r.shape, bytes.data(), bytes.size(), r.kind, r.rect, &r.error);
+  EXPECT_EQ(none.count, 0);
+  EXPECT_EQ(bool(r.error), !r.ok);
+  if (r.error) {
+    EXPECT_EQ(r.error.Message, TextId::GetShpMsgStreamError);
+    EXPECT_FALSE(r.error.Reason.empty());
+  }
   return r;
 }
 ReadResult Read(const std::string& s) { return Read(Bytes(s)); }
@@ -141,8 +155,9 @@ TEST(ReadSelection, RefusesBadData) {
       "Quillomatic Selection\r\nBinary\r\n\x01\x00\x00",              // short count
   };
   for (const char* text : bad) {
-    MessageCounter messages;
     const ReadResult r = Read(std::string(text));
+    MessageCounter messages;
+    ShowAsTheShell(r.error);
     EXPECT_FALSE(r.ok) << text;
     EXPECT_TRUE(r.shape.Points.empty()) << text;
     EXPECT_EQ(r.rect, (TRect{-5, -5, -5, -5}));
@@ -158,8 +173,10 @@ TEST(ReadSelection, RefusesBadData) {
   };
   for (const auto& ints : std::vector<std::vector<int32_t>>{
            {-1}, {0}, {2147483647, 33, 78, 33}, {2, 33, 78, 33}, {1, 1000034, 78, 33}, {1, 33, 78, INT32_MIN}}) {
+    const ReadResult r = Read(binary(ints));
     MessageCounter messages;
-    EXPECT_FALSE(Read(binary(ints)).ok) << ints[0];
+    ShowAsTheShell(r.error);
+    EXPECT_FALSE(r.ok) << ints[0];
     EXPECT_EQ(messages.count, 1);
   }
   // flags are kept to their four bits
@@ -169,8 +186,10 @@ TEST(ReadSelection, RefusesBadData) {
   // without the message
   SetSelectionFileShowErrors(false);
   {
+    const ReadResult quiet = Read("-11\r\n1\r\n1\r\n");
     MessageCounter messages;
-    EXPECT_FALSE(Read("-11\r\n1\r\n1\r\n").ok);
+    ShowAsTheShell(quiet.error);
+    EXPECT_FALSE(quiet.ok);
     EXPECT_EQ(messages.count, 0);
   }
   SetSelectionFileShowErrors(true);
@@ -180,11 +199,15 @@ TEST(ReadSelection, TheMessageFollowsTheTranslation) {
   EXPECT_EQ(BuiltinText(TextId::GetShpMsgStreamError), kInvalidDataFileText);
   ASSERT_EQ(FillTextByName("GetShpMsgStreamError", "Invalid data file!"), FillResult::Filled);
   {
-    MessageCounter messages;
-    EXPECT_FALSE(Read("-11\r\n1\r\n1\r\n").ok);
+    const ReadResult r = Read("-11\r\n1\r\n1\r\n");
+    EXPECT_FALSE(r.ok);
     TShapeManager empty;
     std::vector<uint8_t> out;
-    EXPECT_FALSE(WriteSelection(empty, out, ssPolygon, TRect{0, 0, 5, 5}));
+    TFileError written;
+    EXPECT_FALSE(WriteSelection(empty, out, ssPolygon, TRect{0, 0, 5, 5}, &written));
+    MessageCounter messages;
+    ShowAsTheShell(r.error);
+    ShowAsTheShell(written);
     EXPECT_EQ(messages.count, 2);
     EXPECT_EQ(messages.last, "Invalid data file!");
   }
@@ -236,20 +259,27 @@ TEST(WriteSelection, ExactLinesAndBinaryLayout) {
 
 TEST(WriteSelection, RefusesWhatCouldNotBeRead) {
   MessageCounter messages;
-  TShapeManager empty;
-  std::vector<uint8_t> out;
-  EXPECT_FALSE(WriteSelection(empty, out, ssPolygon, TRect{0, 0, 5, 5}));
-  EXPECT_FALSE(WriteSelection(empty, out, ssMultiPoints, TRect{0, 0, 5, 5}));
-  EXPECT_FALSE(WriteSelection(empty, out, ssRect, TRect{3, 3, 3, 9}));
-  TShapeManager noFlags;
+  TShapeManager empty, noFlags, far;
   noFlags.Points = {{1, 1}};
-  EXPECT_FALSE(WriteSelection(noFlags, out, ssMultiPoints, TRect{}));
-  TShapeManager far;
   far.Points = {{0, 0}, {1000001, 0}};
-  EXPECT_FALSE(WriteSelection(far, out, ssPolygon, TRect{}));
-  EXPECT_FALSE(WriteSelection(far, out, TMyShape(13), TRect{0, 0, 1, 1}));
+  const struct {
+    const TShapeManager& shape;
+    TMyShape kind;
+    TRect rect;
+  } refused[] = {{empty, ssPolygon, TRect{0, 0, 5, 5}}, {empty, ssMultiPoints, TRect{0, 0, 5, 5}},
+                 {empty, ssRect, TRect{3, 3, 3, 9}},     {noFlags, ssMultiPoints, TRect{}},
+                 {far, ssPolygon, TRect{}},              {far, TMyShape(13), TRect{0, 0, 1, 1}}};
+  std::vector<uint8_t> out;
+  int failures = 0;
+  for (const auto& c : refused) {
+    TFileError error;
+    EXPECT_FALSE(WriteSelection(c.shape, out, c.kind, c.rect, &error));
+    EXPECT_EQ(error.Message, TextId::GetShpMsgStreamError);
+    failures += bool(error);
+  }
   EXPECT_TRUE(out.empty());
-  EXPECT_EQ(messages.count, 6);
+  EXPECT_EQ(failures, 6);
+  EXPECT_EQ(messages.count, 0);  // the shell shows them
 }
 
 TEST(SelectionFile, EveryKindRoundTripsWithEveryLineEnd) {
@@ -317,13 +347,27 @@ TEST(SelectionFile, SavesAndLoadsFiles) {
   ASSERT_TRUE(LoadSelectionFromFile(t, name, kind, r));
   EXPECT_EQ(t.Points, s.Points);
   EXPECT_EQ(kind, ssPolygon);
-  // a shape that does not write leaves the file as it was
+  // a shape that does not write leaves the file as it was, and says why
   {
     MessageCounter messages;
-    EXPECT_FALSE(SaveSelectionToFile(TShapeManager(), name, ssPolygon, TRect{}));
+    TFileError error;
+    EXPECT_FALSE(SaveSelectionToFile(TShapeManager(), name, ssPolygon, TRect{}, &error));
+    EXPECT_EQ(error.Message, TextId::GetShpMsgStreamError);
+    EXPECT_EQ(error.FileName, name);
+    EXPECT_EQ(messages.count, 0);
   }
   ASSERT_TRUE(LoadSelectionFromFile(t, name, kind, r));
   EXPECT_EQ(t.Points, s.Points);
+  const std::string bad = dir + "/bad.qxs";
+  {
+    std::FILE* f = std::fopen(bad.c_str(), "wb");
+    std::fputs("-11\r\n", f);
+    std::fclose(f);
+  }
+  TFileError error;
+  EXPECT_FALSE(LoadSelectionFromFile(t, bad, kind, r, &error));
+  EXPECT_EQ(error.FileName, bad);
+  EXPECT_EQ(FileErrorText(error), "Fichier de données invalide !");
   EXPECT_THROW(LoadSelectionFromFile(t, dir + "/missing.qxs", kind, r), EFileStreamError);
   EXPECT_THROW(SaveSelectionToFile(s, dir + "/no/such/folder/x.qxs", ssPolygon, TRect{}), EFileStreamError);
 }

@@ -1,10 +1,11 @@
-#include "imagefiles/FileDispatch.h"
+#include "imagefiles/PictureFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "document/LayeredImage.h"
 #include "document/qt/QxsPreview.h"
@@ -12,7 +13,9 @@
 #include "imagefiles/GifCodec.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "imagefiles/Metadata.h"
+#include "imagefiles/RawClient.h"
 #include "pixel/ColorReduce.h"
+#include "support/SyntheticDng.h"
 #include "support/TestImages.h"
 
 namespace qm {
@@ -316,7 +319,18 @@ TEST(FileDispatch, WriterOptionsFromStageTwo) {
   for (size_t i = 0; i + 1 < j.size(); ++i) sof2 = sof2 || (j[i] == 0xFF && j[i + 1] == 0xC2);
   EXPECT_TRUE(sof2);
   EXPECT_EQ(test::ReadFileBytes(png)[28], 1);  // IHDR interlace method: Adam7
-  // GIF options are process flags.
+  // GIF options: the shell's defaults, or this save's copy changed at stage 2.
+  {
+    TSaveRequest request;
+    request.OnProgress = [](const TFileSender& s, const std::string&, int stage, bool&) {
+      if (stage == fpBeforeSave && s.GifOptions) s.GifOptions->Interlaced = true;
+    };
+    EXPECT_EQ(SavePicture(dir + "/s.gif", src, request).Result, frDone);
+    TGifImage back;
+    ReadGifFile(dir + "/s.gif", back);
+    EXPECT_TRUE(back.Frames[0].Interlaced);
+    EXPECT_FALSE(GifInterlaced);
+  }
   {
     TScopedFlag interlaced(GifInterlaced, true);
     std::string gif = dir + "/i.gif";
@@ -509,6 +523,165 @@ TEST(FileDispatch, DialogsAndDocumentSaves) {
   OpenPreviewChecked = false;
   std::string empty;
   EXPECT_EQ(LoadBitmapFile(empty, bmp), 0);
+}
+
+// A call's request and result stand alone: no message, no shell default read or
+// written, the failure with its message id and the library's reason.
+TEST(FileDispatch, RequestsAndResultsBelongToTheCall) {
+  const std::string dir = TestFolder();
+  MessageCatcher messages;
+  StageRecorder shell;  // the shell's OnFileProgress: a call's request never reaches it
+  TGifImage anim;
+  anim.Width = 30;
+  anim.Height = 20;
+  anim.GlobalColorMap = {RGB(255, 0, 0), RGB(0, 0, 255), clBlack, clWhite};
+  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, std::vector<uint8_t>(600, 1), {}, -1, 10, 0, false});
+  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, std::vector<uint8_t>(600, 0), {}, -1, 10, 0, false});
+  WriteGifFile(dir + "/anim.gif", anim);
+  TBitmap photo = TestPicture(1200, 900);
+  ASSERT_EQ(SavePicture(dir + "/big.jpg", photo, {}).Result, frDone);
+  LastLoadedWidth = LastLoadedHeight = 7;
+
+  std::vector<int> stages;
+  TLoadRequest request;
+  request.OnProgress = [&](const TFileSender& s, const std::string&, int stage, bool&) {
+    stages.push_back(stage);
+    if (stage == fpAfterLoad) {
+      EXPECT_EQ(s.Gif ? s.Gif->Frames.size() : 0u, 2u);
+    }
+  };
+  TLoadResult gif = LoadPicture(dir + "/anim.gif", request);
+  ASSERT_EQ(gif.Result, frDone);
+  EXPECT_EQ(gif.Object, TFileObject::Gif);
+  EXPECT_EQ(gif.FrameCount, 2);
+  EXPECT_EQ(gif.SourceColors, 4);
+  ASSERT_TRUE(gif.Frames);
+  EXPECT_EQ(gif.Frames->Frames.size(), 2u);
+  EXPECT_EQ(gif.Bitmap.GetPixel(3, 3), RGB(0, 0, 255));
+  EXPECT_EQ(stages, (std::vector<int>{fpBeforeLoad, fpAfterLoad}));
+
+  TLoadRequest preview;
+  preview.Preview = true;
+  preview.OnProgress = request.OnProgress;
+  const TLoadResult jpg = LoadPicture(dir + "/big.jpg", preview);
+  ASSERT_EQ(jpg.Result, frDone);
+  EXPECT_EQ(jpg.Bitmap.Width(), 150);
+  EXPECT_EQ(jpg.StoredWidth, 1200);
+  EXPECT_EQ(jpg.StoredHeight, 900);
+  EXPECT_EQ(jpg.SourceColors, 16777216);
+  EXPECT_EQ(stages.size(), 2u);  // a preview raises nothing
+
+  const TLoadResult missing = LoadPicture(dir + "/missing.png", request);
+  EXPECT_EQ(missing.Result, frFailed);
+  EXPECT_TRUE(missing.Bitmap.Empty());
+  EXPECT_EQ(missing.Error.Message, TextId::GetOeMsgErrorOpening);
+  EXPECT_EQ(FileErrorText(missing.Error), OpenMessage(dir + "/missing.png"));
+  EXPECT_NE(missing.Error.Reason.find("missing.png"), std::string::npos) << missing.Error.Reason;
+  EXPECT_EQ(stages.back(), fpFailed);
+  TBitmap any = TestPicture(4, 4);
+  const TSaveResult unknown = SavePicture(dir + "/x.abc", any, {});
+  EXPECT_EQ(unknown.Result, frFailed);
+  EXPECT_EQ(FileErrorText(unknown.Error), SaveMessage(dir + "/x.abc"));
+  EXPECT_NE(unknown.Error.Reason.find(".abc"), std::string::npos);
+
+  // An error hook is the caller's: called once, before stage 4.
+  std::vector<std::string> order;
+  request.OnProgress = [&](const TFileSender&, const std::string&, int stage, bool&) {
+    order.push_back("stage " + std::to_string(stage));
+  };
+  request.OnError = [&](const TFileError& e) { order.push_back(FileErrorText(e)); };
+  LoadPicture(dir + "/missing.png", request);
+  EXPECT_EQ(order, (std::vector<std::string>{"stage 0", OpenMessage(dir + "/missing.png"), "stage 4"}));
+
+  EXPECT_EQ(messages.count, 0);
+  EXPECT_TRUE(shell.stages.empty());
+  EXPECT_EQ(LastLoadedWidth, 7);
+  EXPECT_EQ(LastLoadedHeight, 7);
+}
+
+// Loads of different formats on two threads at once give each thread its own pictures
+// and results, as one thread loading them in turn does.
+TEST(FileDispatch, TwoThreadsLoadDifferentFormatsAtOnce) {
+  const std::string dir = TestFolder();
+  SetRawPluginPath(QM_RAW_MODULE_PATH);
+  TBitmap photo = TestPicture(640, 480, 3), other = TestPicture(300, 200, 8);
+  TBitmap few = other.Clone();
+  ReduceBitmapColors(few, 200, 0);
+  std::vector<std::string> files;
+  for (const char* ext : {".jpg", ".png", ".tif", ".bmp", ".tga"}) {
+    files.push_back(dir + "/photo" + ext);
+    ASSERT_EQ(SavePicture(files.back(), photo, {}).Result, frDone) << ext;
+  }
+  files.push_back(dir + "/few.gif");
+  ASSERT_EQ(SavePicture(files.back(), few, {}).Result, frDone);
+  TLayeredImage doc;
+  doc.LoadFromBitmap(other, TBitmap(), "#0");
+  doc.RenderLayers();
+  files.push_back(dir + "/doc.qxi");
+  TBitmap flat = doc.ComposedBitmap().Clone();
+  ASSERT_EQ(SaveDocument(files.back(), flat, doc, {}).Result, frDone);
+  files.push_back(dir + "/shot.nef");
+  ASSERT_TRUE(test::WriteSyntheticDng(files.back(), 96, 64));
+
+  // Full loads and previews of each, one after the other.
+  struct Load {
+    std::string file;
+    bool preview;
+    TLoadResult expected;
+  };
+  std::vector<Load> loads;
+  for (const std::string& f : files)
+    for (bool preview : {false, true}) {
+      TLoadRequest r;
+      r.Preview = preview;
+      loads.push_back({f, preview, LoadPicture(f, r)});
+      ASSERT_EQ(loads.back().expected.Result, frDone) << f << " " << preview;
+    }
+
+  // Each entry's reader says what it is and what it knows.
+  const std::vector<TFileObject> objects = {TFileObject::Jpeg,    TFileObject::Picture, TFileObject::Picture,
+                                            TFileObject::Picture, TFileObject::Picture, TFileObject::Gif,
+                                            TFileObject::Layered, TFileObject::Raw};
+  for (size_t i = 0; i < files.size(); ++i) {
+    const TLoadResult& full = loads[2 * i].expected;
+    const TLoadResult& reduced = loads[2 * i + 1].expected;
+    EXPECT_EQ(full.Object, objects[i]) << files[i];
+    EXPECT_EQ(reduced.StoredWidth, full.StoredWidth) << files[i];
+    EXPECT_EQ(full.SourceColors, objects[i] == TFileObject::Layered ? 0 : objects[i] == TFileObject::Gif ? 256 : 16777216)
+        << files[i];
+  }
+  EXPECT_LT(loads[1].expected.Bitmap.Width(), 640);  // a JPEG preview is reduced
+
+  // Both threads make every load, several times over, half a list apart: different
+  // formats at the same moment.
+  constexpr int kRounds = 3;
+  auto run = [&](size_t offset, int& stagesSeen, std::vector<std::string>& wrong) {
+    TLoadRequest full, preview;
+    full.OnProgress = [&](const TFileSender&, const std::string&, int, bool&) { ++stagesSeen; };
+    preview.Preview = true;
+    for (int round = 0; round < kRounds; ++round)
+      for (size_t i = 0; i < loads.size(); ++i) {
+        const Load& l = loads[(i + offset) % loads.size()];
+        const TLoadResult got = LoadPicture(l.file, l.preview ? preview : full);
+        if (got.Result != frDone || !test::SameBitmaps(got.Bitmap, l.expected.Bitmap) ||
+            got.StoredWidth != l.expected.StoredWidth || got.StoredHeight != l.expected.StoredHeight ||
+            got.SourceColors != l.expected.SourceColors || got.FrameCount != l.expected.FrameCount ||
+            got.Object != l.expected.Object)
+          wrong.push_back(l.file + (l.preview ? " (preview)" : ""));
+      }
+  };
+  int stagesA = 0, stagesB = 0;
+  std::vector<std::string> wrongA, wrongB;
+  std::thread a(run, 0, std::ref(stagesA), std::ref(wrongA));
+  std::thread b(run, loads.size() / 2 + 1, std::ref(stagesB), std::ref(wrongB));
+  a.join();
+  b.join();
+  EXPECT_TRUE(wrongA.empty()) << wrongA.front();
+  EXPECT_TRUE(wrongB.empty()) << wrongB.front();
+  // Each thread's event saw its own full loads only: two stages each.
+  EXPECT_EQ(stagesA, kRounds * int(files.size()) * 2);
+  EXPECT_EQ(stagesB, kRounds * int(files.size()) * 2);
+  SetRawPluginPath({});
 }
 
 }  // namespace

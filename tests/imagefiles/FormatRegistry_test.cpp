@@ -179,11 +179,11 @@ TEST(FormatRegistry, ListsOnlyWhatReadsHere) {
                         "ppm", "pgm", "pbm", "pcd", "cut", "png", "gif", "qxi"})
     EXPECT_TRUE(exts.count(e)) << e;
   for (const char* e : {"emf", "eps", "psd", "pdd", "cel", "pic", "psp", "tub"}) EXPECT_FALSE(exts.count(e)) << e;
-  const TFileFormatEntry* gif = FileFormatList().Find(".GIF");
-  ASSERT_NE(gif, nullptr);
+  const std::optional<TFileFormatEntry> gif = FileFormatList().Find(".GIF");
+  ASSERT_TRUE(gif.has_value());
   EXPECT_EQ(gif->Kinds, unsigned(fkAnimation | fkMultiImage | fkRaster));
   EXPECT_EQ(FileFormatList().Find("jpeg")->Class, FileFormatList().Find("jpg")->Class);
-  EXPECT_EQ(FileFormatList().Find("nothing"), nullptr);
+  EXPECT_FALSE(FileFormatList().Find("nothing").has_value());
 }
 
 TEST(FormatRegistry, EveryRegisteredExtensionOpensAFixture) {
@@ -258,7 +258,7 @@ TEST(FormatRegistry, SelectionFilesThroughTheRegisteredReaderAndUnknownExtension
   EXPECT_THROW(ReadPictureByRegistry(dir + "/bad.qxs", {}, pic), EStreamError);
   EXPECT_NE(BuildImageFilter(false, false, false).find("QXS (*.qxs)"), std::string::npos);
   RegisterSelectionFileReader(kQxsExtension, kQxsDescription, nullptr);
-  EXPECT_EQ(FileFormatList().Find("qxs"), nullptr);
+  EXPECT_FALSE(FileFormatList().Find("qxs").has_value());
   EXPECT_THROW(ReadPictureByRegistry(dir + "/a.xyz", {}, pic), EInvalidGraphic);
   EXPECT_THROW(ReadPictureByRegistry(dir + "/noext", {}, pic), EInvalidGraphic);
 }

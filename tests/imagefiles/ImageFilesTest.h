@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "imagefiles/FileDispatch.h"
+#include "imagefiles/PictureFiles.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Messages.h"
 #include "support/TempFiles.h"

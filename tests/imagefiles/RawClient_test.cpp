@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "imagefiles/FileDispatch.h"
+#include "imagefiles/PictureFiles.h"
 #include "imagefiles/FormatRegistry.h"
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
@@ -303,13 +303,16 @@ TEST(RawClient, WithoutTheModule) {
             }),
             "DLL not loaded");
   RegisterRawFormats();
-  EXPECT_EQ(FileFormatList().Find("nef"), nullptr);
+  EXPECT_FALSE(FileFormatList().Find("nef").has_value());
   // Still routed to the RAW reader, which fails as any unreadable file.
   MessageCatcher messages;
   std::string name = dng;
   TBitmap bmp;
   EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
   EXPECT_EQ(messages.count, 1);
+  const TLoadResult result = LoadPicture(dng, {});
+  EXPECT_EQ(result.Object, TFileObject::Raw);
+  EXPECT_EQ(result.Error.Reason, "DLL not loaded");
   // A file that is no module does not load either.
   std::filesystem::create_directories(dir + "/Plugins");
   test::WriteFileBytes(dir + "/Plugins/raw.qxl", {0x7F, 'E', 'L', 'F'});
@@ -408,14 +411,14 @@ TEST(RawClient, WhatAModuleReturnsIsCheckedAndWhatItThrowsIsCaught) {
 TEST(RawClient, RegistersOneClassPerMakerWhenTheModuleExists) {
   WithModule module;
   RegisterRawFormats();
-  const TFileFormatEntry* cr2 = FileFormatList().Find("cr2");
-  ASSERT_NE(cr2, nullptr);
+  const std::optional<TFileFormatEntry> cr2 = FileFormatList().Find("cr2");
+  ASSERT_TRUE(cr2.has_value());
   EXPECT_EQ(cr2->Description, "Canon raw");
   EXPECT_EQ(cr2->Class, FileFormatList().Find("crw")->Class);
   EXPECT_NE(cr2->Class, FileFormatList().Find("nef")->Class);
   EXPECT_NE(BuildImageFilter(false, false, false).find("Canon raw (*.cr2;*.crw)|*.cr2;*.crw"), std::string::npos);
   UnregisterRawFormats();
-  EXPECT_EQ(FileFormatList().Find("cr2"), nullptr);
+  EXPECT_FALSE(FileFormatList().Find("cr2").has_value());
   EXPECT_FALSE(DefaultRawPluginPath().empty());
 }
 

@@ -21,18 +21,6 @@ int Margin(const TShapePreviewSettings& s, int side) {
   }
 }
 
-// Turns the file's error message off for the length of a read.
-class QuietReads {
- public:
-  QuietReads() : saved_(SelectionFileShowErrors()) { SetSelectionFileShowErrors(false); }
-  ~QuietReads() { SetSelectionFileShowErrors(saved_); }
-  QuietReads(const QuietReads&) = delete;
-  QuietReads& operator=(const QuietReads&) = delete;
-
- private:
-  bool saved_;
-};
-
 }  // namespace
 
 TShapePreviewSettings& ShapePreviewSettings() {
@@ -64,10 +52,7 @@ bool LoadQxsPicture(const uint8_t* data, size_t size, TBitmap& out) {
   TShapeManager shape;
   TMyShape kind = ssRect;
   TRect rect;
-  {
-    QuietReads quiet;
-    if (!ReadSelection(shape, data, size, kind, rect)) return false;
-  }
+  if (!ReadSelection(shape, data, size, kind, rect)) return false;
   const TShapePreviewSettings& s = ShapePreviewSettings();
   int w = rect.Width(), h = rect.Height();
   int bw, bh;
