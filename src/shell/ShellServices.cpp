@@ -23,7 +23,7 @@
 #include "shell/CommandChecks.h"
 #include "shell/FormUtils.h"
 #include "shell/FullScreen.h"
-#include "shell/controls/Beep.h"
+#include "controls/Beep.h"
 
 namespace qm {
 namespace {
@@ -484,12 +484,12 @@ void TShellServices::OnFileProgress(const TFileSender& sender, const std::string
         }
       } else if (sender.Kind == TFileObject::Png && sender.Png && Hooks.AskPngOptions) {
         flag = Hooks.AskPngOptions(fileName, *sender.Png);
-      } else if (sender.Kind == TFileObject::Gif && Hooks.AskGifOptions) {
-        bool optimize = GifOptimizePalette, interlaced = GifInterlaced;
-        flag = Hooks.AskGifOptions(fileName, optimize, interlaced);
+      } else if (sender.Kind == TFileObject::Gif && sender.GifOptions && Hooks.AskGifOptions) {
+        flag = Hooks.AskGifOptions(fileName, *sender.GifOptions);
         if (flag) {
-          GifOptimizePalette = optimize;
-          GifInterlaced = interlaced;
+          // Kept for the GIF saves that follow.
+          GifOptimizePalette = sender.GifOptions->OptimizePalette;
+          GifInterlaced = sender.GifOptions->Interlaced;
         }
       }
       return;

@@ -20,12 +20,12 @@
 #include <QDialog>
 
 #include "document/LayerHost.h"
-#include "document/views/DocumentWindow.h"
-#include "document/views/DocumentWindowHost.h"
-#include "document/views/ImageWindows.h"
+#include "views/DocumentWindow.h"
+#include "views/DocumentWindowHost.h"
+#include "views/ImageWindows.h"
 #include "document/qt/SelectionMask.h"
-#include "document/views/WindowLayerHost.h"
-#include "imagefiles/FileDispatch.h"
+#include "views/WindowLayerHost.h"
+#include "imagefiles/PictureFiles.h"
 #include "shell/FileActions.h"
 #include "shell/UndoableOps.h"
 
@@ -84,7 +84,7 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
     // false when cancelled. Without a hook the writer's defaults stand.
     std::function<bool(const std::string& fileName, TJpegWriteOptions& options, bool& keepExif)> AskJpegOptions;
     std::function<bool(const std::string& fileName, TPngWriteOptions& options)> AskPngOptions;
-    std::function<bool(const std::string& fileName, bool& optimizePalette, bool& interlaced)> AskGifOptions;
+    std::function<bool(const std::string& fileName, TGifWriteOptions& options)> AskGifOptions;
     // The recent-files list and the browser follow a file renamed, moved or trashed.
     std::function<void(const std::string& from, const std::string& to)> FileRenamed;
     std::function<void(const std::string& name)> FileRemoved;

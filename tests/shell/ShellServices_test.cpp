@@ -12,7 +12,7 @@
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/ShellServices.h"
-#include "shell/controls/Beep.h"
+#include "controls/Beep.h"
 #include "support/QtTestApp.h"
 #include "support/TestImages.h"
 
