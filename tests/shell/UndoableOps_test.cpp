@@ -271,3 +271,24 @@ TEST(UndoableOps, RepeatCaptionAndReplay) {
   ops.RepeatLastCommand();
   EXPECT_EQ(runs, 2);
 }
+
+TEST(UndoableOps, StepsOfOtherOriginsAndNestedSteps) {
+  Doc doc;
+  TUndoableOperations ops(doc);
+  // A step pushed straight onto the history carries no parameters: its undo leaves the
+  // colour count and the resolution alone.
+  doc.History.AddUndoRectStep(doc.Image.Layers[1], TRect{0, 0, 5, 5}, "Trait", uwImage);
+  ops.Undo();
+  EXPECT_EQ(doc.Image.ColorCount, 256);
+  EXPECT_EQ(doc.Image.ResolutionX, 300);
+  EXPECT_EQ(doc.Image.ResolutionY, 150.5);
+
+  // A preview restarts every layer of a step over several layers.
+  const State before = Capture(doc.Image);
+  ops.BeginUndoableOperation(ukWholeImage, "Rotation");
+  SaveLayersForUndo(doc);
+  doc.Image.Layers[0].Image.FillRect(TRect{0, 0, 40, 30}, clBlack);
+  doc.Image.Layers[1].Image.FillRect(TRect{0, 0, 30, 20}, clBlack);
+  ops.RestoreFromHistory();
+  EXPECT_EQ(Capture(doc.Image), before);
+}
