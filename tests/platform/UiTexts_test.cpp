@@ -213,3 +213,13 @@ TEST(UiTexts, ProgramSetTextsAreNotTranslations) {
   EXPECT_FALSE(TranslationLoaded());
   EXPECT_EQ(Tr(TextId::TrLblHue), "");
 }
+
+TEST(UiTexts, TheProgramsOwnTextsAreNeitherExportedNorFilled) {
+  TableGuard guard;
+  EXPECT_EQ(Tr(TextId::TrFixFullScreen), "Plein écran");
+  EXPECT_FALSE(FindTextByName("TrFixFullScreen"));
+  EXPECT_FALSE(IsDerivedText(TextId::TrFixFmtCursorPos));
+  EXPECT_FALSE(IsFormatEntry(TextId::TrFixFmtCursorPos));
+  EXPECT_EQ(FillTextByName("TrFixFmtCursorPos", "%d"), FillResult::UnknownName);
+  EXPECT_EQ(Tr(TextId::TrFixFmtCursorPos), "X:Y = %d:%d");
+}
