@@ -14,12 +14,18 @@
 #include <map>
 #include <vector>
 
+// The glyphs are compiled into this static library: nothing refers to their object
+// file, so they are registered by hand (outside any namespace, as the macro asks).
+static void InitCommandGlyphs() { Q_INIT_RESOURCE(CommandGlyphs); }
+
 namespace qm {
 namespace {
 
 QString ToQString(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 QIcon GlyphIcon(std::string_view glyph) {
+  static const bool loaded = (InitCommandGlyphs(), true);
+  (void)loaded;
   if (glyph.empty()) return {};
   const QString path = QStringLiteral(":/commands/%1.xpm").arg(ToQString(glyph));
   return QFile::exists(path) ? QIcon(path) : QIcon();
