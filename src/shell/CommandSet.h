@@ -41,7 +41,8 @@ using TCommandRuleEvaluator = std::function<bool(TCommandRule)>;
 class TCommandSet : public QObject {
  public:
   // Builds the menu bar, the pop-ups and the tool bars for owner, whose window the
-  // shortcuts belong to; the main window takes them over (setMenuBar, addToolBar).
+  // shortcuts belong to. They are owner's children; the main window places them
+  // (setMenuBar, addToolBar) and hides a tool bar it does not place.
   explicit TCommandSet(QWidget* owner);
   ~TCommandSet() override;
 
