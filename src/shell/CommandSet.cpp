@@ -78,6 +78,12 @@ struct TCommandSet::TImpl {
 
   void Refresh(TEntry& e) const { e.Action->setEnabled(EntryEnabled(e)); }
 
+  // The actions of one row: its own and its copies.
+  void RefreshRow(const TCommandRow& row) {
+    for (TEntry& e : Entries)
+      if (e.Row == &row) Refresh(e);
+  }
+
   void RefreshMenu(const TCommandRow& menuRow) const {
     if (QMenu* m = Menus.at(menuRow.Name)) m->menuAction()->setEnabled(RuleHolds(menuRow) && MenusHold(menuRow.Parent));
   }
@@ -234,7 +240,7 @@ bool TCommandSet::SetHandler(std::string_view name, TCommandHandler handler) {
   const TCommandRow* row = FindCommandRow(name);
   if (!row || CommandOwner(*row).Kind != TCommandKind::Item) return false;
   d_->Handlers[RowIndex(CommandOwner(*row))] = std::move(handler);
-  UpdateStates();
+  d_->RefreshRow(CommandOwner(*row));
   return true;
 }
 
@@ -243,9 +249,9 @@ int TCommandSet::SetSharedHandler(std::string_view handlerName, TCommandHandler 
   for (const TCommandRow& row : CommandRows())
     if (row.Kind == TCommandKind::Item && row.Handler == handlerName) {
       d_->Handlers[RowIndex(row)] = handler;
+      d_->RefreshRow(row);
       ++n;
     }
-  if (n > 0) UpdateStates();
   return n;
 }
 

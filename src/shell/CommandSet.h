@@ -23,8 +23,9 @@ class QWidget;
 
 namespace qm {
 
-// Who runs a command: its row (for a copied item, the row it copies) and the menu, pop-up
-// or tool bar that holds the chosen action.
+// Who runs a command: its row (for a copied item, the row it copies; for a tool button
+// or pop-up item that shows another row's command, that row) and where that row sits
+// (for a copied item, the menu holding the copy).
 struct TCommandSender {
   const TCommandRow* Row = nullptr;
   std::string_view Parent;
