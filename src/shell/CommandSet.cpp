@@ -133,11 +133,11 @@ struct TCommandSet::TImpl {
     }
   }
 
-  void PlaceSeparator(const TCommandRow& row) {
+  void PlaceSeparator(std::string_view parent, std::string_view name) {
     QAction* sep = nullptr;
-    if (auto m = Menus.find(row.Parent); m != Menus.end()) sep = m->second->addSeparator();
-    else if (auto t = ToolBars.find(row.Parent); t != ToolBars.end()) sep = t->second->addSeparator();
-    if (sep) sep->setObjectName(ToQString(row.Name));
+    if (auto m = Menus.find(parent); m != Menus.end()) sep = m->second->addSeparator();
+    else if (auto t = ToolBars.find(parent); t != ToolBars.end()) sep = t->second->addSeparator();
+    if (sep) sep->setObjectName(ToQString(name));
   }
 };
 
@@ -193,12 +193,12 @@ TCommandSet::TCommandSet(QWidget* owner) : QObject(owner), d_(std::make_unique<T
         if (QAction* a = Action(row.Name)) d_->Place(row.Parent, a, row.Name);
         break;
       case TCommandKind::Separator:
-        d_->PlaceSeparator(row);
+        d_->PlaceSeparator(row.Parent, row.Name);
         break;
       case TCommandKind::Copies:
         for (const TCommandRow* source : CommandChildren(row.Source)) {
           if (source->Kind == TCommandKind::Separator) {
-            d_->PlaceSeparator(TCommandRow{"", row.Parent, TCommandKind::Separator});
+            d_->PlaceSeparator(row.Parent, "");
           } else if (source->Kind == TCommandKind::Item) {
             QAction* a = d_->MakeAction(*source, row.Parent, this, this);
             d_->AddEntry(*source, row.Parent, a);
