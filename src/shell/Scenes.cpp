@@ -3,7 +3,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMainWindow>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QToolBar>
 #include <QPixmap>
 #include <QThread>
 #include <QWidget>
@@ -17,6 +23,7 @@
 #include "views/ImageWindows.h"
 #include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
+#include "shell/CommandSet.h"
 #include "shell/StartWindow.h"
 
 namespace qm {
@@ -221,6 +228,48 @@ void WindowsScene(TSceneCamera& camera) {
   camera.Shoot(area, "text-and-paste");
 }
 
+// The main window's menus and tool bars as the command table builds them: the File
+// menu, then the Filter menu with its colour sub-menu open, then the image pop-up. The
+// scene stands in for the editor's handlers and state (every command wired, every
+// condition met), so the menus read as a user will see them.
+void CommandsScene(TSceneCamera& camera) {
+  QMainWindow window;
+  TCommandSet commands(&window);
+  for (const TCommandRow& row : CommandRows())
+    if (row.Kind == TCommandKind::Item) commands.SetHandler(row.Name, [](const TCommandSender&) {});
+  window.setMenuBar(commands.MenuBar());
+  window.addToolBar(commands.ToolBar("ToolBar1"));
+  window.addToolBar(commands.ToolBar("ToolBar2"));
+  window.addToolBarBreak();
+  window.addToolBar(commands.ToolBar("ToolBar3"));
+  commands.ToolBar("ToolBar4")->hide();  // the plug-ins' bar, shown only when plug-ins exist
+  auto* area = new QMdiArea(&window);
+  window.setCentralWidget(area);
+  window.resize(1200, 900);
+  window.move(20, 20);
+  window.show();
+  Settle();
+
+  auto open = [&](const char* menu, const char* sub) {
+    commands.MenuBar()->setActiveAction(commands.Menu(menu)->menuAction());
+    Settle();
+    if (sub) commands.Menu(menu)->setActiveAction(commands.Menu(sub)->menuAction());
+    Settle();
+  };
+  open("MenuFichier", nullptr);
+  camera.ShootWithPopups(window, "file");
+  commands.Menu("MenuFichier")->close();
+  open("MenuFiltre", "MenuFiltreCouleur");
+  camera.ShootWithPopups(window, "filter");
+  commands.Menu("MenuFiltreCouleur")->close();
+  commands.Menu("MenuFiltre")->close();
+  Settle();
+  commands.Menu("PopImg")->popup(area->mapToGlobal(QPoint(300, 200)));
+  Settle();
+  camera.ShootWithPopups(window, "image-popup");
+  commands.Menu("PopImg")->close();
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -230,13 +279,39 @@ const TSceneRow kScenes[] = {
     {"views", &ViewsScene},
     {"textlayers", &TextLayersScene},
     {"windows", &WindowsScene},
+    {"commands", &CommandsScene},
 };
 
 }  // namespace
 
-bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) {
+bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) { return Write(window.grab(), shot); }
+
+bool TSceneCamera::ShootWithPopups(QWidget& window, const std::string& shot) {
+  // The screen as it shows the window and its open menus, where the platform can give
+  // it (under X); else the window and each menu grabbed alone, laid out as they stand.
+  QRect area = window.frameGeometry();
+  std::vector<QWidget*> popups;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && qobject_cast<QMenu*>(w)) {
+      popups.push_back(w);
+      area |= w->geometry();
+    }
+  if (QScreen* screen = window.screen()) {
+    const QPixmap picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (!picture.isNull() && QGuiApplication::platformName() == "xcb") return Write(picture, shot);
+  }
+  QPixmap picture(area.size());
+  picture.fill(Qt::white);
+  QPainter painter(&picture);
+  painter.drawPixmap(window.geometry().topLeft() - area.topLeft(), window.grab());
+  for (QWidget* w : popups) painter.drawPixmap(w->pos() - area.topLeft(), w->grab());
+  painter.end();
+  return Write(picture, shot);
+}
+
+bool TSceneCamera::Write(const QPixmap& picture, const std::string& shot) {
   const QString file = QDir(folder_).filePath(QString::fromStdString(scene_ + "-" + shot + ".png"));
-  const bool ok = window.grab().save(file, "PNG");
+  const bool ok = picture.save(file, "PNG");
   std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
   if (!ok) ++failures_;
   return ok;

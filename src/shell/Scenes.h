@@ -4,6 +4,7 @@
 // state it wants seen calls Shoot, which lets the windows settle and writes
 // FOLDER/NAME-shot.png. A new scene is a function and one row of the table in
 // Scenes.cpp.
+#include <QPixmap>
 #include <QString>
 #include <string>
 #include <vector>
@@ -18,11 +19,14 @@ class TSceneCamera {
   // Writes the window as it is shown into the folder; false when the file could not be
   // written.
   bool Shoot(QWidget& window, const std::string& shot);
+  // The same with the pop-up menus open over the window drawn where they stand.
+  bool ShootWithPopups(QWidget& window, const std::string& shot);
   int Failures() const { return failures_; }
 
  private:
   std::string scene_;
   QString folder_;
+  bool Write(const QPixmap& picture, const std::string& shot);
   int failures_ = 0;
 };
 
