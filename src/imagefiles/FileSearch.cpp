@@ -101,9 +101,8 @@ struct TSearch {
     if (Options.Pump) Options.Pump();
   }
 
-  void Run(std::string folder) {
-    if (folder.empty()) folder = ".";
-    if (folder.back() != '/') folder.push_back('/');
+  void Run(const std::string& path) {
+    const std::string folder = path.empty() ? std::string("./") : path.back() == '/' ? path : path + '/';
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
     if (!Visited.insert({st.st_dev, st.st_ino}).second) return;
