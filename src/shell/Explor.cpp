@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <QToolBar>
+#include <QGridLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -276,55 +276,57 @@ void TExplorForm::BuildMenu() {
 }
 
 void TExplorForm::BuildToolBar() {
-  ToolBar = new QToolBar(this);
+  // A grid of small buttons: three rows fit the panel's height.
+  ToolBar = new QWidget(this);
   ToolBar->setObjectName("ToolBar");
-  ToolBar->setOrientation(Qt::Vertical);
-  ToolBar->setIconSize(QSize(16, 16));
+  auto* grid = new QGridLayout(ToolBar);
+  grid->setContentsMargins(2, 2, 2, 2);
+  grid->setSpacing(1);
   QMenu* explore = Popup->findChild<QMenu*>("MenuExplore");
-  const QStyle::StandardPixmap glyphs[] = {QStyle::SP_DirIcon, QStyle::SP_FileDialogContentsView,
-                                           QStyle::SP_DialogOpenButton, QStyle::SP_DialogSaveButton};
+  const QStyle::StandardPixmap glyphs[] = {QStyle::SP_DirIcon,           QStyle::SP_FileDialogContentsView,
+                                           QStyle::SP_DialogOpenButton,  QStyle::SP_DialogSaveButton,
+                                           QStyle::SP_FileDialogDetailedView, QStyle::SP_FileDialogListView};
   int i = 0;
-  for (QAction* a : explore->actions()) {
-    if (i < 4) {
-      a->setIcon(style()->standardIcon(glyphs[i]));
-      ToolBar->addAction(a);
-    }
+  for (const TFolderRow& f : kFolderRows) {
+    if (i == 6) break;  // the patterns folder has the button that swaps places
+    QAction* a = explore->findChild<QAction*>(f.Name);
+    a->setIcon(style()->standardIcon(glyphs[i]));
+    auto* button = new QToolButton(ToolBar);
+    button->setDefaultAction(a);
+    button->setAutoRaise(true);
+    grid->addWidget(button, i % 3, i / 3);
     ++i;
   }
-  auto* sel = explore->findChild<QAction*>("MenuExploreSel");
-  auto* mask = explore->findChild<QAction*>("MenuExploreMasque");
-  auto* pattern = explore->findChild<QAction*>("MenuExploreMotif");
-  sel->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-  mask->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
-  ToolBar->addAction(sel);
-  ToolBar->addAction(mask);
   BtnPattern = new QToolButton(ToolBar);
   BtnPattern->setObjectName("BtnPattern");
-  BtnPattern->setDefaultAction(pattern);
+  BtnPattern->setAutoRaise(true);
+  BtnPattern->setDefaultAction(explore->findChild<QAction*>("MenuExploreMotif"));
   BtnPattern->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
   BtnPattern->setToolTip(Q(CaptionOr(TextId::GetTrMnuExpPatternDir, "Le dossier des motifs") + " / " +
                            CaptionOf(TExplorAction::UsePattern)));
   BtnMenu = new QToolButton(ToolBar);
   BtnMenu->setObjectName("BtnMenu");
+  BtnMenu->setAutoRaise(true);
   BtnMenu->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
   BtnMenu->setMenu(Popup);
   BtnMenu->setPopupMode(QToolButton::InstantPopup);
   BtnMenu->setToolTip(Q(CaptionOr(TextId::GetTrMnuExplore, "Explorer") + " / " +
                         CaptionOr(TextId::GetTrMnuAction, "Action")));
-  patternSlot_ = ToolBar->addWidget(BtnPattern);
-  menuSlot_ = ToolBar->addWidget(BtnMenu);
+  AlignBrowserToolbar(false);
 }
 
 void TExplorForm::AlignBrowserToolbar(bool paletteDockedLeft) {
-  auto* row = static_cast<QHBoxLayout*>(layout());
-  row->removeWidget(ToolBar);
-  row->insertWidget(paletteDockedLeft ? 1 : 0, ToolBar);
+  if (auto* row = qobject_cast<QHBoxLayout*>(layout())) {
+    row->removeWidget(ToolBar);
+    row->insertWidget(paletteDockedLeft ? 1 : 0, ToolBar);
+  }
   // the button on the outer side opens the patterns folder, the inner one drops the
   // menu down
-  ToolBar->removeAction(patternSlot_);
-  ToolBar->removeAction(menuSlot_);
-  ToolBar->addAction(paletteDockedLeft ? menuSlot_ : patternSlot_);
-  ToolBar->addAction(paletteDockedLeft ? patternSlot_ : menuSlot_);
+  auto* grid = static_cast<QGridLayout*>(ToolBar->layout());
+  grid->removeWidget(BtnPattern);
+  grid->removeWidget(BtnMenu);
+  grid->addWidget(paletteDockedLeft ? BtnMenu : BtnPattern, 0, 2);
+  grid->addWidget(paletteDockedLeft ? BtnPattern : BtnMenu, 1, 2);
 }
 
 bool TExplorForm::InFolder(const std::string& folder) const {

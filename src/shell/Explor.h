@@ -25,7 +25,6 @@
 class QAction;
 class QMenu;
 class QProgressBar;
-class QToolBar;
 class QToolButton;
 
 namespace qm {
@@ -148,7 +147,7 @@ class TExplorForm : public QFrame {
   // Blocks (processing events) until the running scan has ended; tests and scenes.
   void WaitUntilLoaded();
 
-  QToolBar* ToolBar;
+  QWidget* ToolBar;  // the folder buttons, the pattern button and the menu button
   QListWidget* List;
   QProgressBar* Progress;
   QMenu* Popup;
@@ -173,8 +172,6 @@ class TExplorForm : public QFrame {
   bool InFolder(const std::string& folder) const;
 
   TExplorHost& host_;
-  QAction* patternSlot_ = nullptr;  // the two buttons' places in the tool bar
-  QAction* menuSlot_ = nullptr;
   std::unique_ptr<TThumbnailCache> ownCache_;
   std::unique_ptr<TThumbnailPool> pool_;
   std::string folder_, masks_;
