@@ -11,9 +11,13 @@
 #include <QScreen>
 #include <QToolBar>
 #include <QPixmap>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QThread>
 #include <QWidget>
+#include <cmath>
 #include <cstdio>
+#include <exiv2/exiv2.hpp>
 
 #include "document/LayerHost.h"
 #include "document/LayerOps.h"
@@ -24,6 +28,10 @@
 #include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
 #include "shell/CommandSet.h"
+#include "imagefiles/BmpCodec.h"
+#include "imagefiles/JpegCodec.h"
+#include "imagefiles/PictureFiles.h"
+#include "shell/Explor.h"
 #include "shell/StartWindow.h"
 
 namespace qm {
@@ -270,6 +278,102 @@ void CommandsScene(TSceneCamera& camera) {
   commands.Menu("PopImg")->close();
 }
 
+// A landscape-like sample picture: a sky, hills and a sun, in hues of its own.
+TBitmap SamplePicture(int w, int h, double hue) {
+  TBitmap b(w, h, pf24bit, clBlack);
+  const double sunX = w * (0.25 + 0.5 * std::fmod(hue * 1.7, 1.0)), sunY = h * 0.3, sunR = h * 0.12;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* p = b.ScanLine(y);
+    for (int x = 0; x < w; ++x, p += 3) {
+      const double ridge = h * 0.6 + h * 0.1 * std::sin(x * 6.0 / w + hue * 7);
+      double r, g, bl;
+      if (y > ridge) {
+        const double t = double(y - ridge) / h;
+        r = 60 + 80 * hue - 40 * t, g = 110 + 60 * std::sin(hue * 5) - 50 * t, bl = 40 + 30 * t;
+      } else {
+        const double t = double(y) / h;
+        r = 90 + 150 * t * hue + 40, g = 130 + 80 * t, bl = 230 - 90 * t * hue;
+      }
+      if ((x - sunX) * (x - sunX) + (y - sunY) * (y - sunY) < sunR * sunR) r = 255, g = 220, bl = 120;
+      p[0] = uint8_t(std::clamp(bl, 0.0, 255.0));
+      p[1] = uint8_t(std::clamp(g, 0.0, 255.0));
+      p[2] = uint8_t(std::clamp(r, 0.0, 255.0));
+    }
+  }
+  return b;
+}
+
+// The image browser docked under an empty work area, over a folder of sample pictures
+// (photos with EXIF, IPTC and comments, a PNG, a bitmap, a long name), made with a
+// thumbnail cache of the scene's own.
+void BrowserScene(TSceneCamera& camera) {
+  QTemporaryDir dir, cacheDir;
+  const std::string folder = dir.path().toStdString();
+  struct TSample {
+    const char* name;
+    int w, h;
+    bool exif, iptc, comment;
+  } samples[] = {{"baie_du_soir.jpg", 1600, 1067, true, false, false},
+                 {"falaises.jpg", 1200, 1600, true, true, false},
+                 {"phare.png", 800, 800, false, false, false},
+                 {"port_de_peche_au_lever_du_jour.jpg", 1800, 1200, true, false, true},
+                 {"dunes.bmp", 640, 360, false, false, false},
+                 {"Marais.JPG", 1500, 1000, true, true, true},
+                 {"chapelle.jpg", 900, 1200, false, false, true},
+                 {"estuaire.jpg", 2000, 1000, true, false, false},
+                 {"vue_panoramique_2024.jpeg", 2400, 800, false, true, false}};
+  double hue = 0.1;
+  for (const TSample& s : samples) {
+    const std::string file = folder + "/" + s.name;
+    TBitmap picture = SamplePicture(s.w, s.h, hue);
+    hue += 0.11;
+    std::string name = file;
+    if (SaveBitmapFile(name, picture) != 1) continue;
+    if (!(s.exif || s.iptc || s.comment)) continue;
+    try {
+      auto image = Exiv2::ImageFactory::open(file);
+      image->readMetadata();
+      if (s.exif) {
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Quillocam";
+        image->setExifData(exif);
+      }
+      if (s.iptc) {
+        Exiv2::IptcData iptc;
+        iptc["Iptc.Application2.Caption"] = "Morvek";
+        image->setIptcData(iptc);
+      }
+      if (s.comment) image->setComment("Bretagne");
+      image->writeMetadata();
+    } catch (...) {
+    }
+  }
+
+  TExplorHost host;  // outlives the window
+  const TThumbnailCache cache(cacheDir.path().toStdString());
+  QWidget window;
+  window.setWindowTitle(QString::fromUtf8(kAppTitle));
+  auto* column = new QVBoxLayout(&window);
+  column->setContentsMargins(0, 0, 0, 0);
+  auto* area = new QMdiArea(&window);
+  column->addWidget(area, 1);
+  auto* browser = new TExplorForm(host, &window, &cache);
+  column->addWidget(browser);
+  window.resize(900, 360);
+  window.show();
+  browser->LoadBrowserFolder(folder);
+  browser->WaitUntilLoaded();
+  browser->List->setCurrentRow(2);
+  Settle();
+  camera.Shoot(window, "folder");
+
+  browser->RunAction(TExplorAction::Sort);
+  browser->List->setCurrentRow(0);
+  browser->AlignBrowserToolbar(true);
+  Settle();
+  camera.Shoot(window, "unsorted-right");
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -280,6 +384,7 @@ const TSceneRow kScenes[] = {
     {"textlayers", &TextLayersScene},
     {"windows", &WindowsScene},
     {"commands", &CommandsScene},
+    {"browser", &BrowserScene},
 };
 
 }  // namespace
