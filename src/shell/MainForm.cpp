@@ -351,7 +351,9 @@ void TMainForm::dropEvent(QDropEvent* e) {
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   switch (e->type()) {
     case QEvent::Paint:
-      if (area_ && watched == area_->viewport()) {
+      // (this filter is the application's too: it sees every paint)
+      if (!firstPaintQueued_ && area_ && watched == area_->viewport()) {
+        firstPaintQueued_ = true;
         area_->viewport()->removeEventFilter(this);
         QMetaObject::invokeMethod(this, [this] { FirstPaint(); }, Qt::QueuedConnection);
       }
@@ -462,6 +464,7 @@ TCommandState TMainForm::CommandState() {
 void TMainForm::UpdateCommandStates() {
   if (!commands_) return;
   UpdateHistoryMenus();
+  UpdateRecentMenu();
   if (QAction* repeat = commands_->Action("MenuFiltreRepeter"))
     repeat->setText(QString::fromStdString(services_->Operations().RepeatCaption()));
   commands_->UpdateStates();

@@ -51,7 +51,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TCommandSet& Commands() { return *commands_; }
   TFileCommands& Files() { return *files_; }
   TRecentFiles& RecentFiles() { return recent_; }
-  const TShellSettings& Settings() const { return settings_; }
+  const TShellSettings& ShellSettings() const { return settings_; }
   QMdiArea& Area() { return *area_; }
   // The image browser, once shown (null before).
   TExplorForm* Browser() const { return browser_; }
@@ -117,7 +117,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
 
   TStartOptions options_;
   bool handedOver_ = false;
-  bool firstPaintDone_ = false;
+  bool firstPaintQueued_ = false, firstPaintDone_ = false;
   bool printerPresent_ = false;
   bool clipboardHasImage_ = false;
 
