@@ -88,7 +88,8 @@ void TIniFile::LoadFromString(std::string_view text) {
   // Lines keep their carriage return: a line we do not touch is written back as it
   // was, and the lines we write follow the file's first line.
   const size_t first = text.find('\n');
-  eol_ = first != std::string_view::npos && first > 0 && text[first - 1] == '\r' ? "\r" : "";
+  eol_.clear();
+  if (first != std::string_view::npos && first > 0 && text[first - 1] == '\r') eol_ = '\r';
   size_t start = 0;
   while (start < text.size()) {
     size_t nl = text.find('\n', start);
