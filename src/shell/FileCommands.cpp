@@ -70,6 +70,17 @@ class TBusyScope {
   TShellServices& services_;
 };
 
+// Whether the file takes something else than the composed image as it is: the
+// background with its alpha or its transparent colour, or a palette.
+bool ExportNeedsOwnBitmap(const TLayeredImage& image, const std::string& fileName) {
+  if (image.GetLayerCount() == 0) return false;
+  const TLayerItem& bg = image.Layers[0];
+  if (!bg.Mask.Empty() && ExtKeepsAlpha(fileName)) return true;
+  if (bg.Image.Transparent && ExtKeepsTransparentColor(fileName)) return true;
+  return image.ColorCount >= 1 && image.ColorCount < 257 &&
+         (ExtTakesExactPalette(fileName) || ExtTakes256Palette(fileName));
+}
+
 }  // namespace
 
 TFileCommands::TFileCommands(TShellServices& services, TShellSettings& settings, TRecentFiles& recent)
@@ -185,6 +196,7 @@ void TFileCommands::PrepareExportBitmap(const TFileSender& sender, const std::st
   TNewImgForm* w = services_.GetActiveImgForm();
   if (!sender.Bitmap || !w || w->Image().GetLayerCount() == 0) return;
   TLayeredImage& image = w->Image();
+  if (sender.Bitmap == &image.ComposedBitmap()) return;  // written as it is
   const TLayerItem& bg = image.Layers[0];
   TBitmap& out = *sender.Bitmap;
   if (!bg.Mask.Empty() && ExtKeepsAlpha(fileName)) {
@@ -218,6 +230,9 @@ int TFileCommands::SaveImageFile(const std::string& fileName, const std::string&
   {
     TBusyScope busy(services_, Tr(TextId::GetTrStaSaving), true);
     image.UpdatedComposition();
+    // The writers never change what they are given: where the file takes the composed
+    // image as it is, it is written from the composition itself (a 24 MP copy saved).
+    TBitmap& written = ExportNeedsOwnBitmap(image, name) ? exportBitmap : image.ComposedBitmap();
     TShellServices::TFileCallbackScope callback(services_);
     services_.ConfirmFormatLimits = askLimits;
     // A JPEG keeps the EXIF of the file the document came from, also under a new name.
@@ -227,7 +242,7 @@ int TFileCommands::SaveImageFile(const std::string& fileName, const std::string&
       OnExifSource = [source](std::string& s) {
         if (!FileExists(s)) s = source;
       };
-    result = SaveDocumentFile(name, exportBitmap, image);
+    result = SaveDocumentFile(name, written, image);
     OnExifSource = savedSource;
     const bool exifKept = KeepExif;
     KeepExif = false;
