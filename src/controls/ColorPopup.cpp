@@ -223,7 +223,7 @@ void TColorPopup::LayOut() {
   }
   y += 5 * e / 2;
   combTop_ = y + e;
-  if (customShown_) y = combTop_ + int(std::ceil(2 * TColorComb::HalfHeight())) + e;
+  if (customShown_) y = combTop_ + CombAreaHeight() + e;
   setFixedSize(width, y);
 }
 
@@ -313,14 +313,17 @@ void TColorPopup::ShowCustomArea() {
   update();
 }
 
+// The comb with a few pixels of the face around it.
+int TColorPopup::CombAreaHeight() { return int(std::ceil(2 * TColorComb::HalfHeight())) + 2 * kCombPadding; }
+
 QPointF TColorPopup::CombCenter() const {
-  return QPointF(Edge() + 2 + TColorComb::HalfWidth(), combTop_ + TColorComb::HalfHeight());
+  return QPointF(Edge() + 2 + TColorComb::HalfWidth(), combTop_ + CombAreaHeight() / 2.0);
 }
 
 QRect TColorPopup::IntensityBarRect() const {
   if (!customShown_) return {};
-  const int e = Edge(), h = int(std::ceil(2 * TColorComb::HalfHeight()));
-  return QRect(width() - e - 2 - 8, combTop_, 8, h);
+  const int e = Edge();
+  return QRect(width() - e - 2 - 8, combTop_ + kCombPadding, 8, CombAreaHeight() - 2 * kCombPadding);
 }
 
 QRect TColorPopup::GreyRect(int i) const {

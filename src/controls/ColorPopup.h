@@ -142,6 +142,8 @@ class TColorPopup : public QWidget {
   bool event(QEvent* e) override;
 
  private:
+  static constexpr int kCombPadding = 3;
+  static int CombAreaHeight();
   int Edge() const;
   int ButtonHeight() const;
   void LayOut();
