@@ -100,6 +100,26 @@ void DrawSubMenuArrow(QPainter& p, const QRect& r, const QColor& color) {
   p.restore();
 }
 
+// The width QMenu adds to each of its items for the shortcut column: the widest of its
+// items' shortcuts in Qt's spelling, as it measures them. Outside a menu, the item's
+// own.
+int QtShortcutColumn(const QStyleOptionMenuItem& item, const QString& qtSpelling, const QWidget* widget) {
+  const QFontMetrics fm = widget ? widget->fontMetrics() : item.fontMetrics;
+  int widest = qtSpelling.isEmpty() ? 0 : fm.horizontalAdvance(qtSpelling);
+  if (const auto* menu = qobject_cast<const QMenu*>(widget))
+    for (const QAction* a : menu->actions()) {
+      if (!a->isVisible() || a->isSeparator()) continue;
+      const qsizetype tab = a->text().indexOf(u'\t');
+      // An item whose shortcut a pop-up may leave out counts only when it shows, as
+      // under-counting only widens the menu.
+      const QString shown = tab >= 0 ? a->text().mid(tab + 1)
+                            : a->isShortcutVisibleInContextMenu() ? a->shortcut().toString(QKeySequence::NativeText)
+                                                                  : QString();
+      if (!shown.isEmpty()) widest = std::max(widest, fm.horizontalAdvance(shown));
+    }
+  return widest;
+}
+
 QString DesktopStyleName() {
   const QStyle* s = QApplication::style();
   if (const auto* ours = dynamic_cast<const TMenuStyle*>(s)) s = ours->baseStyle();
@@ -237,9 +257,9 @@ QSize TMenuStyle::sizeFromContents(ContentsType type, const QStyleOption* option
   if (o.menuItemType == QStyleOptionMenuItem::Separator)
     return look_ == TMenuLook::OwnerDrawn ? QSize(desktop.width(), kMenuSeparatorHeight) : desktop;
   // QMenu adds to every item the widest shortcut it measured itself, in Qt's spelling:
-  // each item gives back its own, so the menu ends as wide as our spelling needs.
-  const QString qtSpelling = item->text.mid(caption.size() + 1);
-  const int reserved = shortcut.isEmpty() ? 0 : (widget ? widget->fontMetrics() : o.fontMetrics).horizontalAdvance(qtSpelling);
+  // each item gives it back, so the menu ends as wide as its widest item spelled ours.
+  const int reserved =
+      QtShortcutColumn(o, shortcut.isEmpty() ? QString() : item->text.mid(caption.size() + 1), widget);
   const QFontMetrics fm(ItemFont(o));
   if (look_ == TMenuLook::Desktop) return QSize(desktop.width() + fm.horizontalAdvance(shortcut) - reserved, desktop.height());
   return QSize(MenuItemWidth(fm, caption, shortcut) - reserved, desktop.height());
