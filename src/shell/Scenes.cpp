@@ -27,7 +27,9 @@
 #include "views/ImageWindows.h"
 #include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
+#include "controls/ColorEditor.h"
 #include "shell/CommandSet.h"
+#include "shell/MenuLook.h"
 #include "imagefiles/BmpCodec.h"
 #include "imagefiles/JpegCodec.h"
 #include "imagefiles/PictureFiles.h"
@@ -369,6 +371,44 @@ void CommandsScene(TSceneCamera& camera) {
   commands.Menu("PopImg")->close();
 }
 
+// A panel of colour fields as the parameter dialogs show them, and a colour picker
+// with its popup dropped down (the named and system colours, the default button
+// showing the palette's colour), then with its custom area open.
+void ColorPickerScene(TSceneCamera& camera) {
+  SetColorEditCustomText(QString::fromStdString(Tr(TextId::GetDlgOtherColors)));
+  SetColorEditDefaultText(QStringLiteral(" "));  // any text: the button shows the default colour
+  SetColorEditDefaultColor(RGB(200, 60, 40));
+  QWidget window;
+  window.setWindowTitle(QString::fromUtf8(kAppTitle));
+  auto* column = new QVBoxLayout(&window);
+  for (TColor c : {TColor(0x0000FF), TColor(0x993333), TColor(clBtnFace)}) {
+    auto* edit = new TColorEdit(&window);
+    edit->SetColor(c);
+    column->addWidget(edit);
+  }
+  auto* picker = new TColorPicker(&window);
+  picker->SetCustomText(ColorEditCustomText());
+  picker->SetDefaultText(ColorEditDefaultText());
+  picker->SetShowSystemColors(true);
+  picker->SetClickDropDown(true);
+  picker->SetSelectionColor(0x00CCFF);
+  picker->setFixedSize(60, 24);
+  column->addWidget(picker);
+  column->addStretch(1);
+  window.resize(260, 420);
+  window.move(40, 40);
+  window.show();
+  Settle();
+  picker->DropDown();
+  picker->Popup()->SetHotEntry(28);
+  Settle();
+  camera.ShootWithPopups(window, "popup");
+  picker->Popup()->Choose(TColorPopup::kCustomEntry);
+  Settle();
+  camera.ShootWithPopups(window, "custom");
+  picker->CloseUp();
+}
+
 // A landscape-like sample picture: a sky, hills and a sun, in hues of its own.
 TBitmap SamplePicture(int w, int h, double hue) {
   TBitmap b(w, h, pf24bit, clBlack);
@@ -467,6 +507,7 @@ const TSceneRow kScenes[] = {
     {"textlayers", &TextLayersScene},
     {"windows", &WindowsScene},
     {"commands", &CommandsScene},
+    {"colorpicker", &ColorPickerScene},
     {"browser", &BrowserScene},
     {"mainwindow", &MainWindowScene},
 };
@@ -476,12 +517,13 @@ const TSceneRow kScenes[] = {
 bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) { return Write(window.grab(), shot); }
 
 bool TSceneCamera::ShootWithPopups(QWidget& window, const std::string& shot) {
-  // The screen as it shows the window and its open menus, where the platform can give
-  // it (under X); else the window and each menu grabbed alone, laid out as they stand.
+  // The screen as it shows the window and its open menus and popups, where the platform
+  // can give it (under X); else the window and each popup grabbed alone, laid out as
+  // they stand.
   QRect area = window.frameGeometry();
   std::vector<QWidget*> popups;
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->isVisible() && qobject_cast<QMenu*>(w)) {
+    if (w->isVisible() && w->windowType() == Qt::Popup) {
       popups.push_back(w);
       area |= w->geometry();
     }
