@@ -17,8 +17,8 @@ struct TableGuard {
 
 TEST(UiTexts, EveryExportNameIsUniqueAndFindsItsEntry) {
   const auto& names = ExportNames();
-  // 827 texts and the print unit.
-  EXPECT_EQ(names.size(), 828u);
+  // 850 texts and the print unit.
+  EXPECT_EQ(names.size(), 851u);
   std::set<std::string_view> unique(names.begin(), names.end());
   EXPECT_EQ(unique.size(), names.size());
   int found = 0;
@@ -29,7 +29,7 @@ TEST(UiTexts, EveryExportNameIsUniqueAndFindsItsEntry) {
     EXPECT_EQ(TextName(*id), n);
     ++found;
   }
-  EXPECT_EQ(found, 827);
+  EXPECT_EQ(found, 850);
   // The odd spellings the modules export are kept as they are.
   for (const char* n : {"GetTrMnyCrystallize", "GetTrlLblCompressLow", "GetTrlLblCompressHigh", "GetTrLblbatchSuccess",
                         "GetTrFmtSkewTopBootom", "GetTrLblEval", "GetTrDldGlb4"})
@@ -96,6 +96,9 @@ TEST(UiTexts, BuiltinsAreTheFrenchTexts) {
       {TextId::GetTrDlgMain5, "Rétablir avec la dernière version enregistrée ?"},
       {TextId::GetTrDldGlb1, "Renseignez tous les champs avant de continuer !"},
       {TextId::GetTrWallpaperFileName, "Papier-peint-Quillomatic.bmp"},
+      {TextId::GetTrLblTwainOptions, "Options de numérisation"},
+      {TextId::GetTrBtnTwainScan, "Numériser"},
+      {TextId::GetTrFmtTwainResolution, "%d ppp"},
       {TextId::GetTrMonFebruary, "Février"},
       {TextId::GetTrMonAugust, "Août"},
       {TextId::GetTrMonDecember, "Décembre"},
@@ -209,4 +212,14 @@ TEST(UiTexts, ProgramSetTextsAreNotTranslations) {
   ResetTextTable();
   EXPECT_FALSE(TranslationLoaded());
   EXPECT_EQ(Tr(TextId::TrLblHue), "");
+}
+
+TEST(UiTexts, TheProgramsOwnTextsAreNeitherExportedNorFilled) {
+  TableGuard guard;
+  EXPECT_EQ(Tr(TextId::TrFixFullScreen), "Plein écran");
+  EXPECT_FALSE(FindTextByName("TrFixFullScreen"));
+  EXPECT_FALSE(IsDerivedText(TextId::TrFixFmtCursorPos));
+  EXPECT_FALSE(IsFormatEntry(TextId::TrFixFmtCursorPos));
+  EXPECT_EQ(FillTextByName("TrFixFmtCursorPos", "%d"), FillResult::UnknownName);
+  EXPECT_EQ(Tr(TextId::TrFixFmtCursorPos), "X:Y = %d:%d");
 }

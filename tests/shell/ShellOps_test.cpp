@@ -67,5 +67,6 @@ TEST(ShellOps, TheTrash) {
   SetMessageHandler({});
   EXPECT_TRUE(DeleteToRecycleBin(f, false));
   EXPECT_FALSE(fs::exists(f));
+  EXPECT_TRUE(fs::exists(tmp.Path / "share/Trash/files/old.bmp"));
   EXPECT_FALSE(DeleteToRecycleBin(f, false));
 }

@@ -180,6 +180,20 @@ TBitmap::TBitmap(int width, int height, TPixelFormat pf, TColor fill) {
   BrushColor = clWhite;
 }
 
+TBitmap TBitmap::Unfilled(int width, int height, TPixelFormat pf) {
+  TBitmap b;
+  b.format_ = pf;
+  b.palette_ = DefaultPalette(pf);
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width > kMaxBitmapSide || height > kMaxBitmapSide) throw std::length_error("bitmap size out of range");
+  b.stride_ = StrideFor(width, pf);
+  b.bits_ = AllocateBits(ByteCount(width, height, pf));
+  b.width_ = width;
+  b.height_ = height;
+  return b;
+}
+
 TBitmap::TBitmap(TBitmap&& o) noexcept { *this = std::move(o); }
 
 TBitmap& TBitmap::operator=(TBitmap&& o) noexcept {

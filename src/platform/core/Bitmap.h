@@ -62,6 +62,11 @@ class TBitmap {
   // that needs another number of bytes.
   bool Reshape(int width, int height);
 
+  // A bitmap whose pixels are left as they are allocated, for a caller that writes every
+  // row itself (a scanner's strips, a decoder's rows): no fill, and no threads woken to
+  // touch its pages first. The palette is the format's default.
+  static TBitmap Unfilled(int width, int height, TPixelFormat pf);
+
   // A deep copy of pixels, format, palette and transparency settings.
   void Assign(const TBitmap& src);
   TBitmap Clone() const;

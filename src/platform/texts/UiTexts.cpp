@@ -9,20 +9,25 @@
 namespace qm {
 namespace {
 
+enum class TEntryKind : uint8_t { Exported, Derived, Fixed };
+
 struct TEntry {
   std::string_view Name;
   std::string_view Builtin;
-  bool Derived;
+  TEntryKind Kind;
+  bool Exported() const { return Kind == TEntryKind::Exported; }
 };
 
 constexpr TEntry kEntries[] = {
-#define QM_TEXT(name, builtin) {#name, builtin, false},
+#define QM_TEXT(name, builtin) {#name, builtin, TEntryKind::Exported},
 #define QM_NUMBER(name, builtin)
-#define QM_DERIVED(name) {#name, "", true},
+#define QM_DERIVED(name) {#name, "", TEntryKind::Derived},
+#define QM_FIXED(name, builtin) {#name, builtin, TEntryKind::Fixed},
 #include "platform/texts/UiTexts.def"
 #undef QM_TEXT
 #undef QM_NUMBER
 #undef QM_DERIVED
+#undef QM_FIXED
 };
 static_assert(std::size(kEntries) == size_t(kTextCount));
 
@@ -31,10 +36,12 @@ constexpr int32_t kNumberBuiltin =
 #define QM_TEXT(name, builtin)
 #define QM_NUMBER(name, builtin) builtin
 #define QM_DERIVED(name)
+#define QM_FIXED(name, builtin)
 #include "platform/texts/UiTexts.def"
 #undef QM_TEXT
 #undef QM_NUMBER
 #undef QM_DERIVED
+#undef QM_FIXED
     ;
 
 struct TTable {
@@ -62,7 +69,7 @@ const std::vector<std::pair<std::string_view, TextId>>& NameIndex() {
   static const auto index = [] {
     std::vector<std::pair<std::string_view, TextId>> v;
     for (int i = 0; i < kTextCount; ++i)
-      if (!kEntries[i].Derived) v.emplace_back(kEntries[i].Name, TextId(i));
+      if (kEntries[i].Exported()) v.emplace_back(kEntries[i].Name, TextId(i));
     std::sort(v.begin(), v.end());
     return v;
   }();
@@ -89,10 +96,13 @@ std::string_view BuiltinText(TextId id) {
 
 bool IsDerivedText(TextId id) {
   const int i = int(id);
-  return i >= 0 && i < kTextCount && kEntries[i].Derived;
+  return i >= 0 && i < kTextCount && kEntries[i].Kind == TEntryKind::Derived;
 }
 
 bool IsFormatEntry(TextId id) {
+  // Only the texts a translation may replace: the program's own keep their built-in.
+  const int i = int(id);
+  if (i < 0 || i >= kTextCount || !kEntries[i].Exported()) return false;
   const std::string_view builtin = BuiltinText(id);
   if (builtin.empty()) return false;
   if (TextName(id).starts_with("GetTrFmt")) return true;
@@ -112,7 +122,7 @@ const std::vector<std::string_view>& ExportNames() {
   static const auto names = [] {
     std::vector<std::string_view> v;
     for (const TEntry& e : kEntries)
-      if (!e.Derived) v.push_back(e.Name);
+      if (e.Exported()) v.push_back(e.Name);
     v.push_back(kNumberName);
     return v;
   }();

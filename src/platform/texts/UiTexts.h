@@ -17,10 +17,12 @@ enum class TextId : uint16_t {
 #define QM_TEXT(name, builtin) name,
 #define QM_NUMBER(name, builtin)
 #define QM_DERIVED(name) name,
+#define QM_FIXED(name, builtin) name,
 #include "platform/texts/UiTexts.def"
 #undef QM_TEXT
 #undef QM_NUMBER
 #undef QM_DERIVED
+#undef QM_FIXED
   Count
 };
 
@@ -39,9 +41,9 @@ std::string_view TextName(TextId id);
 std::string_view BuiltinText(TextId id);
 bool IsDerivedText(TextId id);
 
-// A format entry is formatted with arguments by the code that shows it: its built-in
-// holds placeholders, or it is one of the format strings. A translation of it must
-// carry the same placeholders.
+// A format entry (of the texts a translation may replace) is formatted with arguments
+// by the code that shows it: its built-in holds placeholders, or it is one of the
+// format strings. A translation of it must carry the same placeholders.
 bool IsFormatEntry(TextId id);
 
 // Looks an entry up by its exact export name (case counts, as for module exports).

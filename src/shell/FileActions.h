@@ -1,0 +1,52 @@
+#pragma once
+// What the image browser and the main window's image-management menu do with an image
+// file: open it with the desktop's program, copy, move or rename it, send it to the
+// trash; and the folder navigation from one image file to its neighbours.
+#include <string>
+
+namespace qm {
+
+class TIniFile;
+
+enum TFileAction : int { faOpen = 0, faCopy = 1, faMove = 2, faRename = 3, faRecycle = 4 };
+
+// The first, previous, next or last readable image of a file's folder.
+enum TSiblingFile : int { sfFirst = 0, sfPrevious = 1, sfNext = 2, sfLast = 3 };
+
+// The rest of the program as the file actions see it. Every member has a default that
+// suits a program without windows.
+class TFileActionHost {
+ public:
+  virtual ~TFileActionHost() = default;
+  // While the image browser scans a folder, folder navigation is refused.
+  virtual bool IsBrowserScanning() { return false; }
+  // The settings file the copy-to-folder dialog remembers its folder in (may be null),
+  // and the folder it offers when none is remembered.
+  virtual TIniFile* SettingsFile() { return nullptr; }
+  virtual std::string LastUsedFolder() { return {}; }
+  // The target folder of a copy or a move; false when cancelled. The default asks with
+  // the copy-to-folder dialog.
+  virtual bool ChooseTargetFolder(const std::string& caption, const std::string& message, std::string& folder);
+  // A file now lives under another name (moved or renamed): a document window holding
+  // it, the recent-files list and the browser follow.
+  virtual void FileRenamed(const std::string& /*from*/, const std::string& /*to*/) {}
+  // A file went to the trash: a window holding it is closed without a question, its
+  // recent-files entry removed, the browser item dropped.
+  virtual void FileRecycled(const std::string& /*name*/) {}
+};
+
+// Runs the action on the file, asking and warning through the message box; title
+// captions the folder chooser and the name box. Returns true when the action was done;
+// newName then holds the file's name after it (the copy's name for a copy). Moves,
+// renames and copies never replace an existing file, and a rename refuses a name that
+// is empty, "." or "..", or holds a "/".
+bool DoBrowserFileAction(TFileActionHost& host, const std::string& title, const std::string& fileName,
+                         TFileAction action, std::string& newName);
+
+// The readable image files of current's folder sorted by name, and the one the mode
+// asks for: empty when the folder holds fewer than two, when current is not among them,
+// or when there is none in that direction (the first or previous of the first, the
+// next or last of the last). Refused with a warning while the browser scans.
+std::string GetSiblingImageFile(TFileActionHost& host, const std::string& current, TSiblingFile mode);
+
+}  // namespace qm
