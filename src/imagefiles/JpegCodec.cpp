@@ -322,7 +322,7 @@ void DecodeBand(const std::vector<uint8_t>& bytes, uint8_t* const* rows) {
 
 }  // namespace
 
-size_t JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out) {
+std::vector<uint8_t> JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out) {
   TBitmap holder;
   std::vector<uint8_t*> rows;
   const TBitmap& src = EncodableRows(bmp, holder, rows);
@@ -338,7 +338,7 @@ size_t JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap
   // A progressive file holds the same coefficients, so baseline bands serve it too.
   constexpr int kMcuRows = 16, kBandRows = 16 * kMcuRows;
   const int bands = (h + kBandRows - 1) / kBandRows;
-  size_t fileBytes = 0;
+  std::vector<uint8_t> file;
   std::vector<std::exception_ptr> errors(size_t(bands) + 1);
   const int threads = std::max(1, std::min(EngineThreads(), bands + 1));
   // Job 0, the whole file for its size, goes first: it is the longest.
@@ -346,7 +346,7 @@ size_t JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap
   for (int job = 0; job <= bands; ++job) {
     try {
       if (job == 0) {
-        fileBytes = WriteJpegMemory(src, options).size();
+        file = WriteJpegMemory(src, options);
         continue;
       }
       const int a = (job - 1) * kBandRows, b = std::min(h, a + kBandRows);
@@ -362,7 +362,7 @@ size_t JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap
   }
   for (const std::exception_ptr& e : errors)
     if (e) std::rethrow_exception(e);
-  return fileBytes;
+  return file;
 }
 
 void TJpegImage2::LoadFromFile(const std::string& fileName) {

@@ -36,9 +36,9 @@ void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegW
 std::vector<uint8_t> WriteJpegMemory(const TBitmap& bmp, const TJpegWriteOptions& options);
 // What the file of these options would look like and weigh: out (made 24-bit of the
 // bitmap's size, its rows reused when it already is) receives the pixels a decoder of
-// WriteJpegMemory's bytes shows, and the result is the number of those bytes. Made on
+// the file shows, and the result is the file's bytes (WriteJpegMemory's). Made on
 // EngineThreads() threads. Throws EInvalidGraphic; out may then be half-written.
-size_t JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out);
+std::vector<uint8_t> JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out);
 
 // The program's JPEG picture: decodes at a reduced scale when Preview is set, and
 // keeps the size stored in the file either way.

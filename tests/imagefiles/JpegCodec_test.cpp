@@ -71,7 +71,7 @@ TEST(JpegCodec, PreviewInBandsShowsAndWeighsWhatTheFileHolds) {
       for (int threads : {1, 8}) {
         SetEngineThreads(threads);
         TBitmap shown(7, 7, pf8bit, clBlack);  // replaced: not the picture's size
-        EXPECT_EQ(JpegPreview(src, options, shown), bytes.size());
+        EXPECT_EQ(JpegPreview(src, options, shown), bytes);
         EXPECT_TRUE(test::SameBitmaps(shown, decoded)) << options.Quality << " " << threads;
         // a second preview reuses the rows
         const uint8_t* rows = shown.ScanLine(0);
