@@ -5,6 +5,12 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <functional>
 #include <QThread>
 #include <QWidget>
 #include <cstdio>
@@ -14,6 +20,9 @@
 #include "document/qt/Clipboard.h"
 #include "document/qt/SelectionLayerOps.h"
 #include "document/qt/TextRender.h"
+#include "views/CompressForms.h"
+#include "views/GifAnimForm.h"
+#include "views/IconForm.h"
 #include "views/ImageWindows.h"
 #include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
@@ -221,6 +230,66 @@ void WindowsScene(TSceneCamera& camera) {
   camera.Shoot(area, "text-and-paste");
 }
 
+// The save-time dialogs and the icon and animation exports over a maximised document:
+// the JPEG dialog after a preview at quality 10 (the blocks are seen in the window), the
+// PNG and GIF options, the icon export and the animated GIF editor. Each shot takes the
+// whole screen, the dialog over its document.
+void SaveDialogsScene(TSceneCamera& camera) {
+  QMdiArea area;
+  area.move(0, 0);
+  area.resize(1100, 760);
+  area.show();
+  TImageWindows windows(area);
+  TLayeredImage sunset;
+  TStartWindow::MakeSampleDocument(sunset, false);
+  TImageWindowSetup setup;
+  setup.SourceImage = &sunset;
+  setup.FileName = "/home/claire/Images/baie.jpg";
+  setup.IsNew = false;
+  TNewImgForm* doc = TNewImgForm::CreateWithImage(windows, setup);
+  doc->showMaximized();
+  doc->FitWindowToImage(true, false);
+  Settle();
+  auto shootOver = [&](QDialog& dialog, const std::string& shot, std::function<void()> before) {
+    QTimer::singleShot(200, &dialog, [&, shot, before] {
+      dialog.move(area.width() - dialog.width() - 40, 80);
+      if (before) before();
+      Settle();
+      camera.ShootScreen(shot);
+      dialog.reject();
+    });
+  };
+
+  TJPGCompressForm jpeg(&area);
+  TJpegWriteOptions jpegOptions{10, false};
+  bool keepExif = true;
+  shootOver(jpeg, "jpeg", [&] { jpeg.Preview(); });
+  jpeg.Execute(doc, doc->FileName(), jpegOptions, keepExif);
+
+  TPNGCompressForm png(&area);
+  TPngWriteOptions pngOptions;
+  png.Filters->button(5)->setChecked(true);
+  shootOver(png, "png", {});
+  png.Execute("baie.png", pngOptions);
+
+  TGIFCompressForm gif(&area);
+  TGifWriteOptions gifOptions;
+  shootOver(gif, "gif", {});
+  gif.Execute("baie.gif", gifOptions);
+
+  TIconForm icon(&area);
+  shootOver(icon, "icon", {});
+  icon.Execute(*doc, {});
+
+  TGifAnimForm anim(&area);
+  anim.Open(*doc, {});
+  anim.move(area.width() - anim.width() - 40, 80);
+  anim.CBImages->setCurrentIndex(1);
+  Settle();
+  camera.ShootScreen("gifanim");
+  anim.close();
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -230,13 +299,21 @@ const TSceneRow kScenes[] = {
     {"views", &ViewsScene},
     {"textlayers", &TextLayersScene},
     {"windows", &WindowsScene},
+    {"savedialogs", &SaveDialogsScene},
 };
 
 }  // namespace
 
-bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) {
+bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) { return Save(window.grab(), shot); }
+
+bool TSceneCamera::ShootScreen(const std::string& shot) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return Save(screen ? screen->grabWindow(0) : QPixmap(), shot);
+}
+
+bool TSceneCamera::Save(const QPixmap& picture, const std::string& shot) {
   const QString file = QDir(folder_).filePath(QString::fromStdString(scene_ + "-" + shot + ".png"));
-  const bool ok = window.grab().save(file, "PNG");
+  const bool ok = !picture.isNull() && picture.save(file, "PNG");
   std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
   if (!ok) ++failures_;
   return ok;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class QPixmap;
 class QWidget;
 
 namespace qm {
@@ -18,9 +19,12 @@ class TSceneCamera {
   // Writes the window as it is shown into the folder; false when the file could not be
   // written.
   bool Shoot(QWidget& window, const std::string& shot);
+  // The whole screen: a dialog with the window under it.
+  bool ShootScreen(const std::string& shot);
   int Failures() const { return failures_; }
 
  private:
+  bool Save(const QPixmap& picture, const std::string& shot);
   std::string scene_;
   QString folder_;
   int failures_ = 0;

@@ -25,8 +25,10 @@
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
 #include "views/DocumentWindow.h"
+#include "views/DocumentWindowHost.h"
 #include "views/FormParts.h"
 #include "views/SaveFileDialog.h"
+#include "views/WindowLayerHost.h"
 
 namespace qm {
 
@@ -160,7 +162,11 @@ void TGifAnimForm::ItemChosen(int index) {
   SEDelai->SetValue(index == 0 ? (delays_.empty() ? 100 : delays_[0]) : delays_[size_t(index - 1)]);
   filling_ = false;
   LblDelai->setVisible(index > 0);
-  if (index > 0 && window_) window_->Image().SetActiveLayerIndex(index);
+  if (index > 0 && window_ && index < window_->Image().GetLayerCount()) {
+    window_->Image().SetActiveLayerIndex(index);
+    TWindowLayerHost(*window_).LayerStackChanged(TLayerChange::Selected, index);
+    window_->Host().ActiveLayerChanged(*window_);
+  }
 }
 
 void TGifAnimForm::DelayEdited() {
