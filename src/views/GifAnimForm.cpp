@@ -319,6 +319,7 @@ void TGifAnimForm::hideEvent(QHideEvent* e) {
   temp_.reset();  // the preview's files go with their folder
   kept_ = delays_;
   QDialog::hideEvent(e);
+  if (OnClosed) OnClosed();
 }
 
 bool OpenGifAnimEditor(QWidget* parent, TNewImgForm& window, const std::string& folder) {

@@ -45,6 +45,8 @@ class TGifAnimForm : public QDialog {
   std::function<bool(const TSavePictureRequest& request, std::string& fileName)> ChooseFile;
   // Opens the preview page; the desktop's browser unless replaced.
   std::function<void(const QUrl& page)> OpenPage;
+  // Called when the editor is hidden (the command that opened it releases the shell).
+  std::function<void()> OnClosed;
 
   // The animation as the controls stand.
   TGifAnimOptions Options() const;

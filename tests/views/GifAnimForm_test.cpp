@@ -68,6 +68,8 @@ TEST(GifAnimForm, PreviewFilesLiveWhileShownAndTheExportHasTheDelaysTyped) {
   TGifAnimForm form;
   std::vector<QUrl> opened;
   form.OpenPage = [&](const QUrl& page) { opened.push_back(page); };
+  int closed = 0;
+  form.OnClosed = [&] { ++closed; };
   form.ChooseFile = [&](const TSavePictureRequest& r, std::string& f) {
     EXPECT_EQ(r.DefaultExt, ".gif");
     f = out.File("anim.gif");
@@ -109,6 +111,7 @@ TEST(GifAnimForm, PreviewFilesLiveWhileShownAndTheExportHasTheDelaysTyped) {
   ASSERT_TRUE(form.Export());
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(IsGifAnimEditorOpen());
+  EXPECT_EQ(closed, 1);
   EXPECT_FALSE(fs::exists(folder));  // the preview's files went with the editor
   TGifImage gif;
   ReadGifFile(out.File("anim.gif"), gif);
