@@ -134,7 +134,10 @@ bool TGifAnimForm::Open(TNewImgForm& window, const std::string& folder) {
     ShowMessageDialog(Tr(TextId::GetTrDlgLayer3), mtWarning, mbOK);
     return false;
   }
+  if (window_) disconnect(window_, nullptr, this, nullptr);
   window_ = &window;
+  // The editor works on its document only: it goes when the document's window does.
+  connect(&window, &QObject::destroyed, this, &QWidget::close);
   folder_ = folder;
   // A delay per layer above the background, 100 each, then the kept ones as far as
   // both lists go.

@@ -125,5 +125,9 @@ TEST(GifAnimForm, PreviewFilesLiveWhileShownAndTheExportHasTheDelaysTyped) {
   ASSERT_TRUE(form.Open(*w, out.Path.string()));
   form.CBImages->setCurrentIndex(2);
   EXPECT_EQ(form.SEDelai->Value(), 0);
-  form.close();
+  // The editor goes with its document's window.
+  ASSERT_TRUE(w->CloseImageWindow(true));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(IsGifAnimEditorOpen());
 }
