@@ -247,7 +247,9 @@ void DeflatePiece(const TPngImage& img, const TLayout& l, int filterMask, int le
   d.z.next_out = piece.Deflated.data();
   d.z.avail_out = uInt(piece.Deflated.size());
   const int rc = deflate(&d.z, last ? Z_FINISH : Z_SYNC_FLUSH);
-  if ((last && rc != Z_STREAM_END) || (!last && rc != Z_OK) || d.z.avail_in != 0) throw EInvalidGraphic("PNG: zlib");
+  // Room to spare is what tells a flush that is complete.
+  if ((last && rc != Z_STREAM_END) || (!last && rc != Z_OK) || d.z.avail_in != 0 || d.z.avail_out == 0)
+    throw EInvalidGraphic("PNG: zlib");
   // Kept at its size: the pieces wait, all of them, until the file is written.
   const size_t produced = piece.Deflated.size() - size_t(d.z.avail_out);
   piece.Deflated = std::vector<uint8_t>(piece.Deflated.begin(), piece.Deflated.begin() + ptrdiff_t(produced));
