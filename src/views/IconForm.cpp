@@ -21,6 +21,7 @@
 #include "platform/core/Messages.h"
 #include "platform/qt/QtBitmap.h"
 #include "platform/texts/Format.h"
+#include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
 #include "views/DocumentWindow.h"
 #include "views/FormParts.h"
@@ -76,7 +77,7 @@ QLabel* PreviewPanel(QWidget* parent, const char* name) {
 
 TIconForm::TIconForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("IconForm"));
-  setWindowTitle(QText(CaptionOr(TextId::GetTrMnuExportIcon, Tr(TextId::TrFixIconCaption))));
+  setWindowTitle(QText(CleanMenuCaption(CaptionOr(TextId::GetTrMnuExportIcon, Tr(TextId::TrFixIconCaption)))));
   setWindowFlag(Qt::WindowStaysOnTopHint);
   ChooseFile = [this](const TSavePictureRequest& r, std::string& f) { return ShowSaveFileDialog(this, r, f); };
   Image32 = PreviewPanel(this, "Image32");
