@@ -146,6 +146,12 @@ TEST(CompressForms, GifBoxesComeFromAndGoBackToTheOptions) {
   ASSERT_TRUE(form.Execute("a.gif", options));
   EXPECT_TRUE(options.Interlaced);
   EXPECT_TRUE(options.OptimizePalette);
+  EXPECT_EQ(form.windowTitle().toStdString(), "Compression GIF");
+  // Translated, it takes the PNG dialog's title with the format's name changed.
+  FillTextByName("GetTrLblPngTitle", "PNG compression");
+  EXPECT_EQ(TGIFCompressForm().windowTitle().toStdString(), "GIF compression");
+  EXPECT_EQ(TPNGCompressForm().windowTitle().toStdString(), "PNG compression");
+  ResetTextTable();
 }
 
 // A picture of 12 colours opens on "16 couleurs (4 bits)" and is exported as a 4-bit
