@@ -1,4 +1,4 @@
-// PNG writing at compression level 7 with adaptive row filters: our writer (pieces
+// PNG writing at compression level 7 with adaptive row filters: our writer (segments
 // deflated on the threads) against GraphicsMagick's PNG writer at the same level and
 // filtering. Each row reports the file's size in bytes as its "bytes" counter.
 #include <filesystem>

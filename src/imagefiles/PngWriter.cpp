@@ -1,8 +1,8 @@
 // The PNG writer. The chunks around the picture are written here; the picture data is
 // one zlib stream made on all threads: the scanlines (filtered as libpng filters them)
-// are cut into pieces of fixed size, each piece is deflated on its own, primed with the
-// last 32 KB of the filtered data before it as its dictionary, and ended on a byte
-// boundary with a sync flush (the last one finished); the pieces' Adler-32 values are
+// are cut into segments of fixed size, each segment is deflated on its own, primed with
+// the last 32 KB of the filtered data before it as its dictionary, and ended on a byte
+// boundary with a sync flush (the last one finished); the segments' Adler-32 values are
 // combined in order. The cuts depend only on the picture, so the file is the same byte
 // for byte whatever the number of threads, and the priming keeps it as small as one
 // stream made on a single thread.
@@ -26,10 +26,10 @@ namespace qm {
 
 namespace {
 
-// Filtered bytes per piece. 512 KB keeps some sixty pieces in a 24 MP picture, so eight
-// threads stay busy to the end, while the zlib set-up of a piece stays negligible.
-constexpr size_t kPieceBytes = size_t(512) << 10;
-// Deflate's window: what a piece may refer back to.
+// Filtered bytes per segment. 512 KB makes some 140 segments of a 24 MP picture, so eight
+// threads stay busy to the end, while the zlib set-up of a segment stays negligible.
+constexpr size_t kSegmentBytes = size_t(512) << 10;
+// Deflate's window: what a segment may refer back to.
 constexpr size_t kWindowBytes = size_t(32) << 10;
 
 enum : uint8_t { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
@@ -201,7 +201,7 @@ class TLineFilter {
   std::vector<uint8_t> zero_, curBuf_, priorBuf_, trial_;
 };
 
-struct TPiece {
+struct TSegment {
   size_t First = 0, Last = 0;  // scanlines
   size_t RawBytes = 0;
   uLong Adler = 1;
@@ -216,22 +216,22 @@ struct TDeflater {
   }
 };
 
-void DeflatePiece(const TPngImage& img, const TLayout& l, int filterMask, int level, int strategy, TPiece& piece,
+void DeflateSegment(const TPngImage& img, const TLayout& l, int filterMask, int level, int strategy, TSegment& segment,
                   bool last) {
   TLineFilter filter(img, l, filterMask);
-  // The dictionary: the end of the filtered data before the piece, as the one-thread
+  // The dictionary: the end of the filtered data before the segment, as the one-thread
   // stream would still see it in its window.
   std::vector<uint8_t> dict;
-  if (piece.First > 0) {
-    size_t from = piece.First, bytes = 0;
+  if (segment.First > 0) {
+    size_t from = segment.First, bytes = 0;
     while (from > 0 && bytes < kWindowBytes) bytes += 1 + l.LineBytes[--from];
-    filter.Filter(from, piece.First, dict);
+    filter.Filter(from, segment.First, dict);
     if (dict.size() > kWindowBytes) dict.erase(dict.begin(), dict.end() - ptrdiff_t(kWindowBytes));
   }
   std::vector<uint8_t> data;
-  filter.Filter(piece.First, piece.Last, data);
-  piece.RawBytes = data.size();
-  piece.Adler = adler32(1L, data.data(), uInt(data.size()));
+  filter.Filter(segment.First, segment.Last, data);
+  segment.RawBytes = data.size();
+  segment.Adler = adler32(1L, data.data(), uInt(data.size()));
 
   TDeflater d;
   if (deflateInit2(&d.z, level, Z_DEFLATED, -15, 8, strategy) != Z_OK) throw EInvalidGraphic("PNG: zlib");
@@ -240,19 +240,19 @@ void DeflatePiece(const TPngImage& img, const TLayout& l, int filterMask, int le
     throw EInvalidGraphic("PNG: zlib");
   // A sync flush adds at most an empty stored block and a few bits.
   const uLong bound = deflateBound(&d.z, uLong(data.size()));
-  if (bound > uLong(1) << 32) throw EInvalidGraphic("PNG: piece too large");
-  piece.Deflated = std::vector<uint8_t>(size_t(bound) + 16);
+  if (bound > uLong(1) << 32) throw EInvalidGraphic("PNG: segment too large");
+  segment.Deflated = std::vector<uint8_t>(size_t(bound) + 16);
   d.z.next_in = data.data();
   d.z.avail_in = uInt(data.size());
-  d.z.next_out = piece.Deflated.data();
-  d.z.avail_out = uInt(piece.Deflated.size());
+  d.z.next_out = segment.Deflated.data();
+  d.z.avail_out = uInt(segment.Deflated.size());
   const int rc = deflate(&d.z, last ? Z_FINISH : Z_SYNC_FLUSH);
   // Room to spare is what tells a flush that is complete.
   if ((last && rc != Z_STREAM_END) || (!last && rc != Z_OK) || d.z.avail_in != 0 || d.z.avail_out == 0)
     throw EInvalidGraphic("PNG: zlib");
-  // Kept at its size: the pieces wait, all of them, until the file is written.
-  const size_t produced = piece.Deflated.size() - size_t(d.z.avail_out);
-  piece.Deflated = std::vector<uint8_t>(piece.Deflated.begin(), piece.Deflated.begin() + ptrdiff_t(produced));
+  // Kept at its size: the segments wait, all of them, until the file is written.
+  const size_t produced = segment.Deflated.size() - size_t(d.z.avail_out);
+  segment.Deflated = std::vector<uint8_t>(segment.Deflated.begin(), segment.Deflated.begin() + ptrdiff_t(produced));
 }
 
 // The zlib header for a window of 32 KB and the level's class, as zlib writes it.
@@ -337,29 +337,29 @@ void WritePngFile(const std::string& fileName, const TPngImage& img, const TPngW
   // As libpng: filtered data is deflated with the strategy made for it.
   const int strategy = mask == pfNone ? Z_DEFAULT_STRATEGY : Z_FILTERED;
 
-  // The data, piece by piece on all threads.
+  // The data, segment by segment on all threads.
   const TLayout layout = MakeLayout(img, bitDepth, options.Interlaced);
-  std::vector<TPiece> pieces;
+  std::vector<TSegment> segments;
   {
-    TPiece p;
+    TSegment p;
     size_t bytes = 0;
     for (size_t i = 0; i < layout.Lines.size(); ++i) {
       bytes += 1 + layout.LineBytes[i];
-      if (bytes >= kPieceBytes || i + 1 == layout.Lines.size()) {
+      if (bytes >= kSegmentBytes || i + 1 == layout.Lines.size()) {
         p.Last = i + 1;
-        pieces.push_back(p);
+        segments.push_back(p);
         p.First = i + 1;
         bytes = 0;
       }
     }
   }
-  const int count = int(pieces.size());
-  std::vector<std::exception_ptr> errors(pieces.size());
+  const int count = int(segments.size());
+  std::vector<std::exception_ptr> errors(segments.size());
   const int threads = std::max(1, std::min(EngineThreads(), count));
 #pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
   for (int k = 0; k < count; ++k) {
     try {
-      DeflatePiece(img, layout, mask, level, strategy, pieces[size_t(k)], k + 1 == count);
+      DeflateSegment(img, layout, mask, level, strategy, segments[size_t(k)], k + 1 == count);
     } catch (...) {
       errors[size_t(k)] = std::current_exception();
     }
@@ -384,19 +384,19 @@ void WritePngFile(const std::string& fileName, const TPngImage& img, const TPngW
   if (!plte.empty()) out.Write("PLTE", plte.data(), plte.size());
   if (!trns.empty()) out.Write("tRNS", trns.data(), trns.size());
 
-  // One IDAT per piece: the zlib header before the first, the combined Adler-32 after
+  // One IDAT per segment: the zlib header before the first, the combined Adler-32 after
   // the last.
   uLong adler = 1;
-  for (const TPiece& p : pieces) adler = adler32_combine(adler, p.Adler, z_off_t(p.RawBytes));
+  for (const TSegment& p : segments) adler = adler32_combine(adler, p.Adler, z_off_t(p.RawBytes));
   const std::array<uint8_t, 2> header = ZlibHeader(level, strategy);
   std::vector<uint8_t> edge;
-  for (size_t k = 0; k < pieces.size(); ++k) {
-    const std::vector<uint8_t>& d = pieces[k].Deflated;
-    if (k == 0 || k + 1 == pieces.size()) {
+  for (size_t k = 0; k < segments.size(); ++k) {
+    const std::vector<uint8_t>& d = segments[k].Deflated;
+    if (k == 0 || k + 1 == segments.size()) {
       edge.clear();
       if (k == 0) edge.insert(edge.end(), header.begin(), header.end());
       edge.insert(edge.end(), d.begin(), d.end());
-      if (k + 1 == pieces.size()) {
+      if (k + 1 == segments.size()) {
         uint8_t a[4];
         TChunkWriter::Be32(a, uint32_t(adler));
         edge.insert(edge.end(), a, a + 4);

@@ -80,14 +80,14 @@ TEST(PngCodec, RgbRoundTripsExactlyThroughLibpngAndGraphicsMagick) {
   }
 }
 
-// A picture of several of the writer's pieces: written on 1, 2 and 8 threads with each
+// A picture of several of the writer's segments: written on 1, 2 and 8 threads with each
 // filter choice, interlaced or not, at 8 and 4 bits, the file is the same byte for byte
 // and libpng decodes it to the very pixels; the zlib stream is whole (one Adler-32).
-TEST(PngCodec, PiecesDeflatedOnThreadsMakeOneStreamWhateverTheThreadCount) {
+TEST(PngCodec, SegmentsDeflatedOnThreadsMakeOneStreamWhateverTheThreadCount) {
   const std::string dir = TestFolder();
   const int saved = EngineThreads();
   TPngImage rgb;
-  BitmapToPng(TestPicture(701, 400, 3), rgb);  // 840 KB of rows: two pieces, more interlaced
+  BitmapToPng(TestPicture(701, 400, 3), rgb);  // 840 KB of rows: two segments, more interlaced
   TPngImage indexed;
   indexed.Width = 1500;
   indexed.Height = 1000;  // 750 KB at 4 bits
