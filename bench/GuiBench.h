@@ -1,8 +1,10 @@
 #pragma once
-// A QGuiApplication for the benchmarks that draw text or use the clipboard: offscreen
-// unless the environment names a platform, made on first use.
+// The application of the benchmarks that draw text, use the clipboard or make widgets:
+// a QApplication (widgets need one; a plain QGuiApplication made first would leave the
+// widget benchmarks none), offscreen unless the environment names a platform, made on
+// first use.
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 #include <cstdlib>
 
 namespace qm::bench {
@@ -13,7 +15,7 @@ inline void EnsureGuiApp() {
   static int argc = 1;
   static char name[] = "qm_bench";
   static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);  // kept until the process ends
+  new QApplication(argc, argv);  // kept until the process ends
 }
 
 }  // namespace qm::bench

@@ -10,11 +10,13 @@
 
 #include "shell/Scenes.h"
 #include "shell/StartWindow.h"
+#include "views/PictureDialogs.h"
 
 int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   QApplication app(argc, argv);
+  qm::InstallPictureDialogs();
   std::string scene;
   QString shots;
   for (int i = 1; i + 1 < argc; ++i) {

@@ -3,17 +3,26 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMainWindow>
 #include <QMdiArea>
-#include <QPixmap>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
+#include <QToolBar>
+#include <QPixmap>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <functional>
 #include <QThread>
 #include <QWidget>
+#include <cmath>
 #include <cstdio>
+#include <exiv2/exiv2.hpp>
 
 #include "document/LayerHost.h"
 #include "document/LayerOps.h"
@@ -26,6 +35,11 @@
 #include "views/ImageWindows.h"
 #include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
+#include "shell/CommandSet.h"
+#include "imagefiles/BmpCodec.h"
+#include "imagefiles/JpegCodec.h"
+#include "imagefiles/PictureFiles.h"
+#include "shell/Explor.h"
 #include "shell/StartWindow.h"
 
 namespace qm {
@@ -290,6 +304,144 @@ void SaveDialogsScene(TSceneCamera& camera) {
   anim.close();
 }
 
+// The main window's menus and tool bars as the command table builds them: the File
+// menu, then the Filter menu with its colour sub-menu open, then the image pop-up. The
+// scene stands in for the editor's handlers and state (every command wired, every
+// condition met), so the menus read as a user will see them.
+void CommandsScene(TSceneCamera& camera) {
+  QMainWindow window;
+  TCommandSet commands(&window);
+  for (const TCommandRow& row : CommandRows())
+    if (row.Kind == TCommandKind::Item) commands.SetHandler(row.Name, [](const TCommandSender&) {});
+  window.setMenuBar(commands.MenuBar());
+  window.addToolBar(commands.ToolBar("ToolBar1"));
+  window.addToolBar(commands.ToolBar("ToolBar2"));
+  window.addToolBarBreak();
+  window.addToolBar(commands.ToolBar("ToolBar3"));
+  commands.ToolBar("ToolBar4")->hide();  // the plug-ins' bar, shown only when plug-ins exist
+  auto* area = new QMdiArea(&window);
+  window.setCentralWidget(area);
+  window.resize(1200, 900);
+  window.move(20, 20);
+  window.show();
+  Settle();
+
+  auto open = [&](const char* menu, const char* sub) {
+    commands.MenuBar()->setActiveAction(commands.Menu(menu)->menuAction());
+    Settle();
+    if (sub) commands.Menu(menu)->setActiveAction(commands.Menu(sub)->menuAction());
+    Settle();
+  };
+  open("MenuFichier", nullptr);
+  camera.ShootWithPopups(window, "file");
+  commands.Menu("MenuFichier")->close();
+  open("MenuFiltre", "MenuFiltreCouleur");
+  camera.ShootWithPopups(window, "filter");
+  commands.Menu("MenuFiltreCouleur")->close();
+  commands.Menu("MenuFiltre")->close();
+  Settle();
+  commands.Menu("PopImg")->popup(area->mapToGlobal(QPoint(300, 200)));
+  Settle();
+  camera.ShootWithPopups(window, "image-popup");
+  commands.Menu("PopImg")->close();
+}
+
+// A landscape-like sample picture: a sky, hills and a sun, in hues of its own.
+TBitmap SamplePicture(int w, int h, double hue) {
+  TBitmap b(w, h, pf24bit, clBlack);
+  const double sunX = w * (0.25 + 0.5 * std::fmod(hue * 1.7, 1.0)), sunY = h * 0.3, sunR = h * 0.12;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* p = b.ScanLine(y);
+    for (int x = 0; x < w; ++x, p += 3) {
+      const double ridge = h * 0.6 + h * 0.1 * std::sin(x * 6.0 / w + hue * 7);
+      double r, g, bl;
+      if (y > ridge) {
+        const double t = double(y - ridge) / h;
+        r = 60 + 80 * hue - 40 * t, g = 110 + 60 * std::sin(hue * 5) - 50 * t, bl = 40 + 30 * t;
+      } else {
+        const double t = double(y) / h;
+        r = 90 + 150 * t * hue + 40, g = 130 + 80 * t, bl = 230 - 90 * t * hue;
+      }
+      if ((x - sunX) * (x - sunX) + (y - sunY) * (y - sunY) < sunR * sunR) r = 255, g = 220, bl = 120;
+      p[0] = uint8_t(std::clamp(bl, 0.0, 255.0));
+      p[1] = uint8_t(std::clamp(g, 0.0, 255.0));
+      p[2] = uint8_t(std::clamp(r, 0.0, 255.0));
+    }
+  }
+  return b;
+}
+
+// The image browser docked under an empty work area, over a folder of sample pictures
+// (photos with EXIF, IPTC and comments, a PNG, a bitmap, a long name), made with a
+// thumbnail cache of the scene's own.
+void BrowserScene(TSceneCamera& camera) {
+  QTemporaryDir dir, cacheDir;
+  const std::string folder = dir.path().toStdString();
+  struct TSample {
+    const char* name;
+    int w, h;
+    bool exif, iptc, comment;
+  } samples[] = {{"baie_du_soir.jpg", 1600, 1067, true, false, false},
+                 {"falaises.jpg", 1200, 1600, true, true, false},
+                 {"phare.png", 800, 800, false, false, false},
+                 {"port_de_peche_au_lever_du_jour.jpg", 1800, 1200, true, false, true},
+                 {"dunes.bmp", 640, 360, false, false, false},
+                 {"Marais.JPG", 1500, 1000, true, true, true},
+                 {"chapelle.jpg", 900, 1200, false, false, true},
+                 {"estuaire.jpg", 2000, 1000, true, false, false},
+                 {"vue_panoramique_2024.jpeg", 2400, 800, false, true, false}};
+  double hue = 0.1;
+  for (const TSample& s : samples) {
+    const std::string file = folder + "/" + s.name;
+    TBitmap picture = SamplePicture(s.w, s.h, hue);
+    hue += 0.11;
+    std::string name = file;
+    if (SaveBitmapFile(name, picture) != 1) continue;
+    if (!(s.exif || s.iptc || s.comment)) continue;
+    try {
+      auto image = Exiv2::ImageFactory::open(file);
+      image->readMetadata();
+      if (s.exif) {
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Quillocam";
+        image->setExifData(exif);
+      }
+      if (s.iptc) {
+        Exiv2::IptcData iptc;
+        iptc["Iptc.Application2.Caption"] = "Morvek";
+        image->setIptcData(iptc);
+      }
+      if (s.comment) image->setComment("Bretagne");
+      image->writeMetadata();
+    } catch (...) {
+    }
+  }
+
+  TExplorHost host;  // outlives the window
+  const TThumbnailCache cache(cacheDir.path().toStdString());
+  QWidget window;
+  window.setWindowTitle(QString::fromUtf8(kAppTitle));
+  auto* column = new QVBoxLayout(&window);
+  column->setContentsMargins(0, 0, 0, 0);
+  auto* area = new QMdiArea(&window);
+  column->addWidget(area, 1);
+  auto* browser = new TExplorForm(host, &window, &cache);
+  column->addWidget(browser);
+  window.resize(900, 360);
+  window.show();
+  browser->LoadBrowserFolder(folder);
+  browser->WaitUntilLoaded();
+  browser->List->setCurrentRow(2);
+  Settle();
+  camera.Shoot(window, "folder");
+
+  browser->RunAction(TExplorAction::Sort);
+  browser->List->setCurrentRow(0);
+  browser->AlignBrowserToolbar(true);
+  Settle();
+  camera.Shoot(window, "unsorted-right");
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -299,21 +451,46 @@ const TSceneRow kScenes[] = {
     {"views", &ViewsScene},
     {"textlayers", &TextLayersScene},
     {"windows", &WindowsScene},
+    {"commands", &CommandsScene},
+    {"browser", &BrowserScene},
     {"savedialogs", &SaveDialogsScene},
 };
 
 }  // namespace
 
-bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) { return Save(window.grab(), shot); }
+bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) { return Write(window.grab(), shot); }
+
+bool TSceneCamera::ShootWithPopups(QWidget& window, const std::string& shot) {
+  // The screen as it shows the window and its open menus, where the platform can give
+  // it (under X); else the window and each menu grabbed alone, laid out as they stand.
+  QRect area = window.frameGeometry();
+  std::vector<QWidget*> popups;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && qobject_cast<QMenu*>(w)) {
+      popups.push_back(w);
+      area |= w->geometry();
+    }
+  if (QScreen* screen = window.screen()) {
+    const QPixmap picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (!picture.isNull() && QGuiApplication::platformName() == "xcb") return Write(picture, shot);
+  }
+  QPixmap picture(area.size());
+  picture.fill(Qt::white);
+  QPainter painter(&picture);
+  painter.drawPixmap(window.geometry().topLeft() - area.topLeft(), window.grab());
+  for (QWidget* w : popups) painter.drawPixmap(w->pos() - area.topLeft(), w->grab());
+  painter.end();
+  return Write(picture, shot);
+}
 
 bool TSceneCamera::ShootScreen(const std::string& shot) {
   QScreen* screen = QGuiApplication::primaryScreen();
-  return Save(screen ? screen->grabWindow(0) : QPixmap(), shot);
+  return Write(screen ? screen->grabWindow(0) : QPixmap(), shot);
 }
 
-bool TSceneCamera::Save(const QPixmap& picture, const std::string& shot) {
+bool TSceneCamera::Write(const QPixmap& picture, const std::string& shot) {
   const QString file = QDir(folder_).filePath(QString::fromStdString(scene_ + "-" + shot + ".png"));
-  const bool ok = !picture.isNull() && picture.save(file, "PNG");
+  const bool ok = picture.save(file, "PNG");
   std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
   if (!ok) ++failures_;
   return ok;

@@ -4,6 +4,7 @@
 // state it wants seen calls Shoot, which lets the windows settle and writes
 // FOLDER/NAME-shot.png. A new scene is a function and one row of the table in
 // Scenes.cpp.
+#include <QPixmap>
 #include <QString>
 #include <string>
 #include <vector>
@@ -19,14 +20,16 @@ class TSceneCamera {
   // Writes the window as it is shown into the folder; false when the file could not be
   // written.
   bool Shoot(QWidget& window, const std::string& shot);
+  // The same with the pop-up menus open over the window drawn where they stand.
+  bool ShootWithPopups(QWidget& window, const std::string& shot);
   // The whole screen: a dialog with the window under it.
   bool ShootScreen(const std::string& shot);
   int Failures() const { return failures_; }
 
  private:
-  bool Save(const QPixmap& picture, const std::string& shot);
   std::string scene_;
   QString folder_;
+  bool Write(const QPixmap& picture, const std::string& shot);
   int failures_ = 0;
 };
 
