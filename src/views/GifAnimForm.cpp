@@ -27,7 +27,7 @@
 #include "views/DocumentWindow.h"
 #include "views/DocumentWindowHost.h"
 #include "views/FormParts.h"
-#include "views/SaveFileDialog.h"
+#include "views/PictureDialogs.h"
 #include "views/WindowLayerHost.h"
 
 namespace qm {
@@ -58,7 +58,7 @@ TGifAnimForm::TGifAnimForm(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QText(CleanMenuCaption(CaptionOr(TextId::GetTrMnuAnimatedGif, Tr(TextId::TrFixGifAnimCaption)))));
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setModal(false);
-  ChooseFile = [this](const TSavePictureRequest& r, std::string& f) { return ShowSaveFileDialog(this, r, f); };
+  ChooseFile = RunSavePictureDialog;
   OpenPage = [](const QUrl& page) { QDesktopServices::openUrl(page); };
 
   CBImages = Named(new QComboBox(this), "CBImages");

@@ -25,7 +25,7 @@
 #include "platform/texts/UiTexts.h"
 #include "views/DocumentWindow.h"
 #include "views/FormParts.h"
-#include "views/SaveFileDialog.h"
+#include "views/PictureDialogs.h"
 
 namespace qm {
 
@@ -79,7 +79,7 @@ TIconForm::TIconForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("IconForm"));
   setWindowTitle(QText(CleanMenuCaption(CaptionOr(TextId::GetTrMnuExportIcon, Tr(TextId::TrFixIconCaption)))));
   setWindowFlag(Qt::WindowStaysOnTopHint);
-  ChooseFile = [this](const TSavePictureRequest& r, std::string& f) { return ShowSaveFileDialog(this, r, f); };
+  ChooseFile = RunSavePictureDialog;
   Image32 = PreviewPanel(this, "Image32");
   Image48 = PreviewPanel(this, "Image48");
   Image64 = PreviewPanel(this, "Image64");
