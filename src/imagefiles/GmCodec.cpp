@@ -137,12 +137,20 @@ Image* ToGmImage(const TBitmap& src, TException& ex) {
         return;
       }
       const uint8_t* s = src.ScanLine(y);
-      const int step = alpha ? 4 : 3;
-      for (int x = 0; x < w; ++x, s += step) {
-        q[x].blue = ScaleCharToQuantum(s[0]);
-        q[x].green = ScaleCharToQuantum(s[1]);
-        q[x].red = ScaleCharToQuantum(s[2]);
-        q[x].opacity = alpha ? Quantum(MaxRGB - ScaleCharToQuantum(s[3])) : Quantum(OpaqueOpacity);
+      if (alpha) {
+        for (int x = 0; x < w; ++x, s += 4) {
+          q[x].blue = ScaleCharToQuantum(s[0]);
+          q[x].green = ScaleCharToQuantum(s[1]);
+          q[x].red = ScaleCharToQuantum(s[2]);
+          q[x].opacity = Quantum(MaxRGB - ScaleCharToQuantum(s[3]));
+        }
+      } else {
+        for (int x = 0; x < w; ++x, s += 3) {
+          q[x].blue = ScaleCharToQuantum(s[0]);
+          q[x].green = ScaleCharToQuantum(s[1]);
+          q[x].red = ScaleCharToQuantum(s[2]);
+          q[x].opacity = Quantum(OpaqueOpacity);
+        }
       }
       if (!SyncImagePixelsEx(image.get(), &ex.ex)) ok = false;
     }
@@ -168,20 +176,18 @@ void WriteTargaFile(const std::string& fileName, const TBitmap& bmp) {
   TException ex;
   TImagePtr image(ToGmImage(*src, ex));
   std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
+  // Straight into the file: no picture-sized blob to grow and copy again.
+  const std::string target = "TGA:" + fileName;
+  if (target.size() >= sizeof info->filename) throw EInvalidGraphic("file name too long");
   std::snprintf(info->magick, sizeof info->magick, "TGA");
   std::snprintf(image->magick, sizeof image->magick, "TGA");
-  std::snprintf(info->filename, sizeof info->filename, "TGA:");
-  std::snprintf(image->filename, sizeof image->filename, "TGA:");
+  std::snprintf(info->filename, sizeof info->filename, "%s", target.c_str());
+  std::snprintf(image->filename, sizeof image->filename, "%s", target.c_str());
   info->compression = NoCompression;
   image->compression = NoCompression;
-  size_t length = 0;
-  void* blob = ImageToBlob(info.get(), image.get(), &length, &ex.ex);
-  if (!blob || length == 0) {
-    if (blob) MagickFree(blob);
-    throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot write Targa"));
-  }
-  std::unique_ptr<void, void (*)(void*)> holder(blob, [](void* p) { MagickFree(p); });
-  WriteWholeFile(fileName, static_cast<const uint8_t*>(blob), length);
+  if (!WriteImage(info.get(), image.get()) || image->exception.severity >= ErrorException)
+    throw EInvalidGraphic("GraphicsMagick: " + std::string(image->exception.reason ? image->exception.reason
+                                                                                    : "cannot write Targa"));
 }
 
 }  // namespace qm

@@ -20,7 +20,8 @@ void ReadWithGraphicsMagick(const uint8_t* data, size_t size, const char* coder,
                             int* sourceColors = nullptr);
 
 // Writes an uncompressed Targa file: 32-bit bitmaps with their alpha, any other as 24
-// bits. Throws EInvalidGraphic.
+// bits. The pixels reach the library's image on all threads and the library writes the
+// file itself, with no copy of the file in memory. Throws EInvalidGraphic.
 void WriteTargaFile(const std::string& fileName, const TBitmap& bmp);
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -11,6 +12,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "imagefiles/FormatProbes.h"
+#include "platform/core/Parallel.h"
 
 namespace qm {
 
@@ -160,10 +162,20 @@ void Decode(const TDecodeSource& src, TBitmap& out, const TJpegScaleChooser& cho
 
 // --- Encoding ---------------------------------------------------------------------
 
-bool EncodeStart(jpeg_compress_struct* cinfo, TJpegError* err, FILE* file, int width, int height, bool bgrx,
-                 int quality, bool progressive) {
+// The encoder's destination: a file, or a buffer libjpeg grows (and the caller frees).
+struct TEncodeDest {
+  FILE* file = nullptr;
+  unsigned char** buffer = nullptr;
+  unsigned long* size = nullptr;
+};
+
+bool EncodeStart(jpeg_compress_struct* cinfo, TJpegError* err, const TEncodeDest* dest, int width, int height,
+                 bool bgrx, int quality, bool progressive) {
   if (setjmp(err->jump)) return false;
-  jpeg_stdio_dest(cinfo, file);
+  if (dest->file)
+    jpeg_stdio_dest(cinfo, dest->file);
+  else
+    jpeg_mem_dest(cinfo, dest->buffer, dest->size);
   cinfo->image_width = JDIMENSION(width);
   cinfo->image_height = JDIMENSION(height);
   cinfo->input_components = bgrx ? 4 : 3;
@@ -219,28 +231,138 @@ void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegS
   Decode(src, out, chooser, storedWidth, storedHeight);
 }
 
-void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options) {
+namespace {
+
+// The bitmap's rows as the encoder takes them: 24- and 32-bit rows as they are, indexed
+// ones widened into holder first.
+const TBitmap& EncodableRows(const TBitmap& bmp, TBitmap& holder, std::vector<uint8_t*>& rows) {
   if (bmp.Empty()) throw EInvalidGraphic("empty bitmap");
-  // 24- and 32-bit rows go to the encoder as they are; indexed ones are widened first.
-  TBitmap wide;
   const TBitmap* src = &bmp;
   if (bmp.PixelFormat() != pf24bit && bmp.PixelFormat() != pf32bit) {
-    wide.Assign(bmp);
-    wide.SetPixelFormat(pf24bit);
-    src = &wide;
+    holder.Assign(bmp);
+    holder.SetPixelFormat(pf24bit);
+    src = &holder;
   }
-  std::vector<uint8_t*> rows(static_cast<size_t>(src->Height()));
+  rows.resize(static_cast<size_t>(src->Height()));
   for (int y = 0; y < src->Height(); ++y) rows[size_t(y)] = const_cast<uint8_t*>(src->ScanLine(y));
-  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
-  if (!f) throw EInvalidGraphic("cannot create " + fileName);
+  return *src;
+}
+
+void Encode(const TBitmap& bmp, const TJpegWriteOptions& options, const TEncodeDest& dest) {
+  TBitmap holder;
+  std::vector<uint8_t*> rows;
+  const TBitmap& src = EncodableRows(bmp, holder, rows);
   TCompressor c;
-  if (!EncodeStart(&c.cinfo, &c.err, f.get(), src->Width(), src->Height(), src->PixelFormat() == pf32bit,
+  if (!EncodeStart(&c.cinfo, &c.err, &dest, src.Width(), src.Height(), src.PixelFormat() == pf32bit,
                    std::clamp(options.Quality, 1, 100), options.Progressive))
     c.Fail("JPEG encoding");
   if (!EncodeRows(&c.cinfo, &c.err, rows.data())) c.Fail("JPEG encoding");
+}
+
+}  // namespace
+
+void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options) {
+  if (bmp.Empty()) throw EInvalidGraphic("empty bitmap");
+  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
+  if (!f) throw EInvalidGraphic("cannot create " + fileName);
+  TEncodeDest dest;
+  dest.file = f.get();
+  Encode(bmp, options, dest);
   if (std::fflush(f.get()) != 0 || std::ferror(f.get())) throw EInvalidGraphic("cannot write " + fileName);
   FILE* raw = f.release();
   if (std::fclose(raw) != 0) throw EInvalidGraphic("cannot write " + fileName);
+}
+
+std::vector<uint8_t> WriteJpegMemory(const TBitmap& bmp, const TJpegWriteOptions& options) {
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  struct TFree {
+    unsigned char** p;
+    ~TFree() { std::free(*p); }
+  } release{&buffer};
+  TEncodeDest dest;
+  dest.buffer = &buffer;
+  dest.size = &size;
+  Encode(bmp, options, dest);
+  if (!buffer) throw EInvalidGraphic("JPEG encoding");
+  return std::vector<uint8_t>(buffer, buffer + size);
+}
+
+namespace {
+
+// Rows [first, last) of the source encoded alone, as baseline, into memory.
+std::vector<uint8_t> EncodeBand(uint8_t* const* rows, int width, int first, int last, bool bgrx, int quality) {
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  struct TFree {
+    unsigned char** p;
+    ~TFree() { std::free(*p); }
+  } release{&buffer};
+  TEncodeDest dest;
+  dest.buffer = &buffer;
+  dest.size = &size;
+  TCompressor c;
+  if (!EncodeStart(&c.cinfo, &c.err, &dest, width, last - first, bgrx, quality, false)) c.Fail("JPEG encoding");
+  if (!EncodeRows(&c.cinfo, &c.err, rows + first)) c.Fail("JPEG encoding");
+  return std::vector<uint8_t>(buffer, buffer + size);
+}
+
+// Decodes a band into the given row pointers (one per row of the band).
+void DecodeBand(const std::vector<uint8_t>& bytes, uint8_t* const* rows) {
+  TDecompressor d;
+  TDecodeSource src;
+  src.data = bytes.data();
+  src.size = bytes.size();
+  if (!DecodeHeader(&d.cinfo, &d.err, &src)) d.Fail("JPEG header");
+  d.cinfo.out_color_space = JCS_EXT_BGR;
+  if (!DecodeStart(&d.cinfo, &d.err)) d.Fail("JPEG decoding");
+  if (!DecodeRows(&d.cinfo, &d.err, rows, nullptr)) d.Fail("JPEG decoding");
+  DecodeFinish(&d.cinfo, &d.err);
+}
+
+}  // namespace
+
+std::vector<uint8_t> JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out) {
+  TBitmap holder;
+  std::vector<uint8_t*> rows;
+  const TBitmap& src = EncodableRows(bmp, holder, rows);
+  const int w = src.Width(), h = src.Height();
+  const bool bgrx = src.PixelFormat() == pf32bit;
+  const int quality = std::clamp(options.Quality, 1, 100);
+  if (out.Width() != w || out.Height() != h || out.PixelFormat() != pf24bit) out = TBitmap(w, h, pf24bit, clBlack);
+  // The picture is cut into bands of whole MCU rows (16 rows with the encoder's 2 x 2
+  // chroma subsampling). A block's coefficients depend on its own pixels only, so a
+  // band encoded alone holds the very blocks of the whole picture; decoding it with an
+  // MCU row of the neighbours on each side gives the chroma upsampling the rows it
+  // reads across the cut. The kept rows are thus those a decoder of the file shows.
+  // A progressive file holds the same coefficients, so baseline bands serve it too.
+  constexpr int kMcuRows = 16, kBandRows = 16 * kMcuRows;
+  const int bands = (h + kBandRows - 1) / kBandRows;
+  std::vector<uint8_t> file;
+  std::vector<std::exception_ptr> errors(size_t(bands) + 1);
+  const int threads = std::max(1, std::min(EngineThreads(), bands + 1));
+  // Job 0, the whole file for its size, goes first: it is the longest.
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
+  for (int job = 0; job <= bands; ++job) {
+    try {
+      if (job == 0) {
+        file = WriteJpegMemory(src, options);
+        continue;
+      }
+      const int a = (job - 1) * kBandRows, b = std::min(h, a + kBandRows);
+      const int ea = std::max(0, a - kMcuRows), eb = std::min(h, b + kMcuRows);
+      const std::vector<uint8_t> bytes = EncodeBand(rows.data(), w, ea, eb, bgrx, quality);
+      std::vector<uint8_t> scratch(size_t(w) * 3);
+      std::vector<uint8_t*> dst(size_t(eb - ea));
+      for (int y = ea; y < eb; ++y) dst[size_t(y - ea)] = y >= a && y < b ? out.ScanLine(y) : scratch.data();
+      DecodeBand(bytes, dst.data());
+    } catch (...) {
+      errors[size_t(job)] = std::current_exception();
+    }
+  }
+  for (const std::exception_ptr& e : errors)
+    if (e) std::rethrow_exception(e);
+  return file;
 }
 
 void TJpegImage2::LoadFromFile(const std::string& fileName) {

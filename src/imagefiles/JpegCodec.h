@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/core/Bitmap.h"
 
@@ -31,6 +32,13 @@ void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegS
 // JPEG file, created or replaced. Throws EInvalidGraphic on an empty bitmap or any
 // error of the encoder or of the file.
 void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options);
+// The same JPEG made in memory: the bytes WriteJpegFile would write.
+std::vector<uint8_t> WriteJpegMemory(const TBitmap& bmp, const TJpegWriteOptions& options);
+// What the file of these options would look like and weigh: out (made 24-bit of the
+// bitmap's size, its rows reused when it already is) receives the pixels a decoder of
+// the file shows, and the result is the file's bytes (WriteJpegMemory's). Made on
+// EngineThreads() threads. Throws EInvalidGraphic; out may then be half-written.
+std::vector<uint8_t> JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out);
 
 // The program's JPEG picture: decodes at a reduced scale when Preview is set, and
 // keeps the size stored in the file either way.

@@ -11,6 +11,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/Colors.h"
+#include "platform/core/Parallel.h"
 #include "platform/core/Stream.h"
 
 namespace qm {
@@ -109,39 +110,6 @@ bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
   return true;
 }
 
-struct TWriteInfo {
-  png_uint_32 width, height;
-  int colorType, bitDepth, interlace;
-  int paletteCount;
-  png_color palette[256];
-  int transCount;
-  png_byte trans[256];
-  int hasKey;
-  png_color_16 key;
-  int filters, level;
-};
-
-bool WriteAll(png_structp png, png_infop info, FILE* f, const TWriteInfo* wi, png_bytepp rows) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, f);
-  png_set_IHDR(png, info, wi->width, wi->height, wi->bitDepth, wi->colorType, wi->interlace,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (wi->colorType == PNG_COLOR_TYPE_PALETTE) {
-    png_set_PLTE(png, info, const_cast<png_colorp>(wi->palette), wi->paletteCount);
-    if (wi->transCount > 0) png_set_tRNS(png, info, const_cast<png_bytep>(wi->trans), wi->transCount, nullptr);
-  } else if (wi->hasKey) {
-    png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16p>(&wi->key));
-  }
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, wi->filters);
-  png_set_compression_level(png, wi->level);
-  png_write_info(png, info);
-  if (wi->colorType == PNG_COLOR_TYPE_PALETTE && wi->bitDepth < 8) png_set_packing(png);
-  if (wi->interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(png);
-  png_write_image(png, rows);
-  png_write_end(png, info);
-  return true;
-}
-
 }  // namespace
 
 void ReadPngFile(const std::string& fileName, TPngImage& out) {
@@ -190,75 +158,6 @@ void ReadPngFile(const std::string& fileName, TPngImage& out) {
   out = std::move(img);
 }
 
-void WritePngFile(const std::string& fileName, const TPngImage& img, const TPngWriteOptions& options) {
-  const size_t bpp = img.ColorType == pcIndexed ? 1 : img.ColorType == pcRGB ? 3 : 4;
-  if (img.Empty() || img.Pixels.size() < size_t(img.Width) * size_t(img.Height) * bpp)
-    throw EInvalidGraphic("empty PNG picture");
-  auto wi = std::make_unique<TWriteInfo>();
-  *wi = TWriteInfo{};
-  wi->width = png_uint_32(img.Width);
-  wi->height = png_uint_32(img.Height);
-  wi->interlace = options.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
-  std::vector<uint8_t> packedIndices;
-  if (img.ColorType == pcIndexed) {
-    if (img.Palette.empty() || img.Palette.size() > 256) throw EInvalidGraphic("PNG palette");
-    wi->colorType = PNG_COLOR_TYPE_PALETTE;
-    const size_t n = img.Palette.size();
-    for (uint8_t v : img.Pixels)
-      if (v >= n) throw EInvalidGraphic("PNG index outside the palette");
-    wi->bitDepth = n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8;
-    wi->paletteCount = int(n);
-    for (size_t i = 0; i < n; ++i) {
-      const TColor c = ColorToRGB(img.Palette[i]);
-      wi->palette[i] = png_color{GetRValue(c), GetGValue(c), GetBValue(c)};
-    }
-    // Trailing opaque entries need not be stored.
-    size_t nt = std::min(img.Transparency.size(), n);
-    while (nt > 0 && img.Transparency[nt - 1] == 255) --nt;
-    wi->transCount = int(nt);
-    std::copy(img.Transparency.begin(), img.Transparency.begin() + ptrdiff_t(nt), wi->trans);
-  } else {
-    wi->colorType = img.ColorType == pcRGB ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA;
-    wi->bitDepth = 8;
-    if (img.ColorType == pcRGB && img.TransparentColor != clNone) {
-      const TColor c = ColorToRGB(img.TransparentColor);
-      wi->hasKey = 1;
-      wi->key.red = GetRValue(c);
-      wi->key.green = GetGValue(c);
-      wi->key.blue = GetBValue(c);
-    }
-  }
-  int filters = 0;
-  const int mask = options.FilterMask & pfAllFilters ? options.FilterMask : pfAllFilters;
-  if (mask & pfNone) filters |= PNG_FILTER_NONE;
-  if (mask & pfSub) filters |= PNG_FILTER_SUB;
-  if (mask & pfUp) filters |= PNG_FILTER_UP;
-  if (mask & pfAverage) filters |= PNG_FILTER_AVG;
-  if (mask & pfPaeth) filters |= PNG_FILTER_PAETH;
-  wi->filters = filters;
-  wi->level = std::clamp(options.CompressionLevel, 0, 9);
-
-  std::vector<png_bytep> rows(static_cast<size_t>(img.Height));
-  for (int y = 0; y < img.Height; ++y)
-    rows[size_t(y)] = const_cast<png_bytep>(img.Pixels.data() + size_t(y) * size_t(img.Width) * bpp);
-
-  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
-  if (!f) throw EInvalidGraphic("cannot create " + fileName);
-  TPngError err;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &err, OnError, OnWarning);
-  if (!png) throw EInvalidGraphic("libpng");
-  png_infop info = png_create_info_struct(png);
-  struct TGuard {
-    png_structp* p;
-    png_infop* i;
-    ~TGuard() { png_destroy_write_struct(p, i); }
-  } guard{&png, &info};
-  if (!info) throw EInvalidGraphic("libpng");
-  if (!WriteAll(png, info, f.get(), wi.get(), rows.data())) throw EInvalidGraphic(std::string("PNG: ") + err.message);
-  if (std::fflush(f.get()) != 0 || std::ferror(f.get())) throw EInvalidGraphic("cannot write " + fileName);
-  if (std::fclose(f.release()) != 0) throw EInvalidGraphic("cannot write " + fileName);
-}
-
 void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
   png = TPngImage();
   if (bmp.Empty()) return;
@@ -288,15 +187,17 @@ void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
   }
   png.ColorType = pcRGB;
   png.Pixels.resize(size_t(w) * size_t(h) * 3);
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* s = bmp.ScanLine(y);
-    uint8_t* d = png.Pixels.data() + size_t(y) * size_t(w) * 3;
-    for (int x = 0; x < w; ++x, s += 3, d += 3) {
-      d[0] = s[2];
-      d[1] = s[1];
-      d[2] = s[0];
+  ParallelRows(0, h, int64_t(w) * h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = bmp.ScanLine(y);
+      uint8_t* d = png.Pixels.data() + size_t(y) * size_t(w) * 3;
+      for (int x = 0; x < w; ++x, s += 3, d += 3) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+      }
     }
-  }
+  });
   if (bmp.Transparent) png.TransparentColor = ColorToRGB(bmp.EffectiveTransparentColor()) & 0xFFFFFF;
 }
 

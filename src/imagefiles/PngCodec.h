@@ -1,5 +1,6 @@
 #pragma once
-// PNG through libpng: files to and from the in-memory PNG model (TPngImage), and the
+// PNG files to and from the in-memory PNG model (TPngImage): read through libpng,
+// written by our own encoder on all threads (PngWriter.cpp); and the
 // bitmap to PNG assignment of the save dispatch.
 #include <string>
 
@@ -26,9 +27,11 @@ class TStream;
 void ReadPngFile(const std::string& fileName, TPngImage& png);
 
 // Writes the PNG model: indexed pictures at the smallest bit depth their palette needs,
-// with their transparency entries; RGB with its key colour as tRNS; RGBA. Throws
-// EInvalidGraphic on an empty or inconsistent picture or any error of libpng or the
-// file.
+// with their transparency entries; RGB with its key colour as tRNS; RGBA. The rows
+// are filtered as the options allow (among several filters, per row the one libpng's
+// heuristic picks) and deflated on EngineThreads() threads; the file is the same for
+// any thread count. Throws EInvalidGraphic on an empty or inconsistent picture or any
+// error of zlib or the file.
 void WritePngFile(const std::string& fileName, const TPngImage& png, const TPngWriteOptions& options);
 
 // The PNG the save dispatch writes for a bitmap: a 32-bit bitmap gives RGBA; an indexed
