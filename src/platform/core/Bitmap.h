@@ -26,6 +26,11 @@ class TBitmap {
   // A bitmap of the given size filled with the colour (indexed formats take the
   // nearest entry of their default palette).
   TBitmap(int width, int height, TPixelFormat pf = pf24bit, TColor fill = clWhite);
+  // A bitmap whose every row the caller writes whole before anything reads it: nothing
+  // is filled, so a decoder that stops half-way has touched only the rows it wrote. The
+  // bytes after a row's last pixel are the caller's too (ZeroRowPadding). Sides beyond
+  // kMaxBitmapSide throw std::length_error.
+  static TBitmap Uninitialized(int width, int height, TPixelFormat pf = pf24bit);
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
   TBitmap(TBitmap&& o) noexcept;
@@ -42,6 +47,8 @@ class TBitmap {
 
   uint8_t* ScanLine(int y) { return bits_ + ptrdiff_t(y) * stride_; }
   const uint8_t* ScanLine(int y) const { return bits_ + ptrdiff_t(y) * stride_; }
+  // Zeroes the bytes between the last pixel of row y and the next row.
+  void ZeroRowPadding(int y);
   uint8_t* Bits() { return bits_; }
   const uint8_t* Bits() const { return bits_; }
 
