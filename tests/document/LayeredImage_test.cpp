@@ -285,7 +285,7 @@ TEST(Composition, TextLayersAreRenderedThroughTheHookOnce) {
   TLayeredImage doc;
   doc.LoadFromBitmap(TBitmap(8, 8, pf24bit, clWhite), TBitmap(), "#0");
   doc.AddDataLayer(std::make_unique<Text>(), "#1");
-  EXPECT_EQ(doc.Layers[1].Opacity, 0);
+  EXPECT_EQ(doc.Layers[1].Opacity, 100);  // until the hook gives it the payload's
   doc.Layers[1].Left = 2;
   doc.Layers[1].Top = 3;
   EXPECT_EQ(Composed(doc).GetPixel(3, 4), RGB(0, 0, 255));
