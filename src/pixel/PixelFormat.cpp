@@ -152,7 +152,7 @@ const TPalette& TGifImage::FrameColorMap(int index) const {
 void TGifImage::FrameToBitmap(int index, TBitmap& bmp) const {
   const TGifFrame& f = Frames[size_t(index)];
   const int w = std::max(f.Width, 0), h = std::max(f.Height, 0);
-  const bool whole = f.Pixels.size() >= size_t(w) * size_t(h);
+  const bool whole = w > 0 && h > 0 && f.Pixels.size() >= size_t(w) * size_t(h);
   // the frame's rows are copied over the new bitmap whole, so it need not be filled
   TBitmap out = whole ? TBitmap::Uninitialized(w, h, pf8bit) : TBitmap(w, h, pf8bit, clBlack);
   out.SetPalette(FrameColorMap(index));
