@@ -294,6 +294,31 @@ TEST(Composition, TextLayersAreRenderedThroughTheHookOnce) {
   RenderLayerData = nullptr;
 }
 
+TEST(Composition, TextLayersAtOpacityZeroAreNeitherRenderedNorDrawn) {
+  // As a file gives a text layer: its payload, no pixels yet, its own opacity.
+  int calls = 0;
+  RenderLayerData = [&](TLayerItem& l) {
+    ++calls;
+    l.Image = TBitmap(3, 2, pf24bit, RGB(0, 0, 255));
+    l.Opacity = 100;  // the payload's
+  };
+  struct Text : TLayerData {
+    void Assign(const TLayerData&) override {}
+    void SaveToStream(TStream&) const override {}
+    void LoadFromStream(TStream&) override {}
+  };
+  TLayeredImage doc;
+  doc.LoadFromBitmap(TBitmap(8, 8, pf24bit, clWhite), TBitmap(), "#0");
+  doc.AddDataLayer(std::make_unique<Text>(), "#1");
+  doc.Layers[1].Opacity = 0;
+  EXPECT_EQ(Composed(doc).GetPixel(1, 1), clWhite);
+  EXPECT_EQ(doc.PickComposedColor(1, 1, true), clWhite);
+  doc.FlattenAllLayers();
+  EXPECT_EQ(doc.Layers[0].Image.GetPixel(1, 1), clWhite);
+  EXPECT_EQ(calls, 0);
+  RenderLayerData = nullptr;
+}
+
 TEST(Composition, LayersWiderThanTenThousandPixels) {
   Rng rng(4);
   DocShape shape;
