@@ -24,6 +24,19 @@ std::string GifError(int code) {
   return std::string("GIF: ") + (s ? s : "error");
 }
 
+// Calls row(y) for the rows of a frame in the order the file stores them: top to
+// bottom, or in the four passes of an interlaced frame.
+template <class Row>
+void ForEachStoredRow(int height, bool interlaced, Row&& row) {
+  if (!interlaced) {
+    for (int y = 0; y < height; ++y) row(y);
+    return;
+  }
+  static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+  for (int pass = 0; pass < 4; ++pass)
+    for (int y = kStart[pass]; y < height; y += kStep[pass]) row(y);
+}
+
 TPalette MapToPalette(const ColorMapObject* map) {
   TPalette out;
   if (!map || !map->Colors || map->ColorCount <= 0) return out;
@@ -116,13 +129,7 @@ void ReadFramePixels(GifFileType* g, TGifFrame& f) {
     if (DGifGetLine(g, f.Pixels.data() + size_t(y) * size_t(f.Width), f.Width) != GIF_OK)
       throw EInvalidGraphic(GifError(g->Error));
   };
-  if (f.Interlaced) {
-    static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass)
-      for (int y = kStart[pass]; y < f.Height; y += kStep[pass]) row(y);
-  } else {
-    for (int y = 0; y < f.Height; ++y) row(y);
-  }
+  ForEachStoredRow(f.Height, f.Interlaced, row);
 }
 
 // A frame without pixels still carries its (empty) code blocks.
@@ -279,13 +286,7 @@ void WriteGifFile(const std::string& fileName, const TGifImage& img) {
         if (v >= mapSize) v = 0;
       check(EGifPutLine(g, line.data(), f.Width));
     };
-    if (f.Interlaced) {
-      static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-      for (int pass = 0; pass < 4; ++pass)
-        for (int y = kStart[pass]; y < f.Height; y += kStep[pass]) putRow(y);
-    } else {
-      for (int y = 0; y < f.Height; ++y) putRow(y);
-    }
+    ForEachStoredRow(f.Height, f.Interlaced, putRow);
   }
   closer.closed = true;
   if (EGifCloseFile(g, &err) != GIF_OK) throw EInvalidGraphic(GifError(err));
@@ -382,13 +383,7 @@ void ReadGifStreamFirstFrame(TStream& s, TBitmap& out) {
         }
       }
     };
-    if (d.Interlace) {
-      static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-      for (int pass = 0; pass < 4; ++pass)
-        for (int y = kStart[pass]; y < d.Height; y += kStep[pass]) put(y);
-    } else {
-      for (int y = 0; y < d.Height; ++y) put(y);
-    }
+    ForEachStoredRow(d.Height, d.Interlace, put);
     frame = std::move(bmp);
     haveFrame = true;
   }
