@@ -182,6 +182,12 @@ void ReadGifFile(const std::string& fileName, TGifImage& out, const TDecodeOptio
   bool hasPending = false;
   uint64_t framePixels = 0;
   for (;;) {
+    // Every frame read whole, only the trailer missing: as a JPEG without its end
+    // marker, nothing of the picture is lost.
+    if (src.Left() == 0 && !img.Frames.empty()) {
+      options.Warn("GIF: the file ends without its trailer");
+      break;
+    }
     GifRecordType type;
     if (DGifGetRecordType(g, &type) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
     if (type == TERMINATE_RECORD_TYPE) break;

@@ -14,11 +14,12 @@ class TStream;
 
 // Reads every frame, record by record. Interlaced frames come back in row order. A
 // frame index beyond its colour map reads as black (the map is padded); a frame
-// without any colour map gets a grey ramp. Throws EInvalidGraphic on a file that is no
-// GIF, that ends early or whose data is damaged, and, before its pixels are allocated,
-// for a frame larger than the bytes left could give; EPictureTooLarge when the logical
-// screen, a frame with the screen it is drawn on, or all the frames together are
-// beyond the options' limit.
+// without any colour map gets a grey ramp. A file that ends after a whole frame, only
+// its trailer missing, reads with a warning. Throws EInvalidGraphic on a file that is
+// no GIF, that ends early or whose data is damaged, and, before its pixels are
+// allocated, for a frame larger than the bytes left could give; EPictureTooLarge when
+// the logical screen, a frame with the screen it is drawn on, or all the frames
+// together are beyond the options' limit.
 void ReadGifFile(const std::string& fileName, TGifImage& gif, const TDecodeOptions& options = {});
 
 // Writes GIF89a: the logical screen with the global colour map (when not empty), the

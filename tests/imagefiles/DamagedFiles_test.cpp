@@ -268,6 +268,7 @@ TEST(DamagedFiles, FailOrOpenWholeAndNeverAllocateBeyondTheLimit) {
       {"good", "gif", g.gif, Outcome::Opens, kLimit},
       {"cut in its frame", "gif", Cut(g.gif, g.gif.size() / 2), Outcome::Fails, kLimit},
       {"a frame 0 pixels wide", "gif", GifSized(g.gif, 120, 80, 0, 80), Outcome::Fails, kLimit},
+      {"without its trailer", "gif", Cut(g.gif, g.gif.size() - 1), Outcome::OpensWithWarning, kLimit},
       {"1500 x 1500 declared", "gif", GifSized(g.gif, 1500, 1500, 1500, 1500), Outcome::Fails, kSmall},
       {"60000 x 60000 screen", "gif", GifSized(g.gif, 60000, 60000, 120, 80), Outcome::TooLarge, kSmall},
       {"36 bytes, a frame of 65535 x 32768", "gif", TinyHugeGif(), Outcome::TooLarge, kSmall},
