@@ -37,9 +37,10 @@ struct TJpegError {
 }
 
 // A warning that means pixels are missing or wrong: the data ends inside a scan,
-// or is corrupt. A premature end that only lacks the end marker after a lone scan
-// gives every pixel (when a pixel's bits are missing, the decoder hits the marker it
-// invented and says so).
+// or is corrupt. A premature end that only lacks the end marker after a lone
+// Huffman-coded scan gives every pixel (when a pixel's bits are missing, the decoder
+// hits the marker it invented and says so); the arithmetic decoder says nothing then,
+// and with several scans any later one may be the part that is missing.
 bool LosesPixels(j_common_ptr cinfo, int code) {
   switch (code) {
     case JWRN_HIT_MARKER:
@@ -50,9 +51,8 @@ bool LosesPixels(j_common_ptr cinfo, int code) {
       return true;
     case JWRN_JPEG_EOF: {
       if (cinfo->is_decompressor == 0) return true;
-      // With several scans, any later one may be the part that is missing.
       const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-      return d->progressive_mode || d->comps_in_scan < d->num_components;
+      return d->arith_code || d->progressive_mode || d->comps_in_scan < d->num_components;
     }
     default:
       return false;

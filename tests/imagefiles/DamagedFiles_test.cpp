@@ -186,7 +186,7 @@ Bytes IconOfPng(const Bytes& png) {
 // --- The good files ------------------------------------------------------------------
 
 struct GoodFiles {
-  Bytes jpeg, progressive, png, tinyPng, gif, tiff, palette, bmp, icon;
+  Bytes jpeg, progressive, arithmetic, png, tinyPng, gif, tiff, palette, bmp, icon;
 };
 
 const GoodFiles& Goods() {
@@ -198,6 +198,8 @@ const GoodFiles& Goods() {
     f.jpeg = test::ReadFileBytes(dir + "/b.jpg");
     WriteJpegFile(dir + "/p.jpg", photo, TJpegWriteOptions{90, true});
     f.progressive = test::ReadFileBytes(dir + "/p.jpg");
+    EXPECT_EQ(std::system(("jpegtran -arithmetic -outfile " + dir + "/a.jpg " + dir + "/b.jpg").c_str()), 0);
+    f.arithmetic = test::ReadFileBytes(dir + "/a.jpg");
     TPngImage png;
     BitmapToPng(photo, png);
     WritePngFile(dir + "/a.png", png, TPngWriteOptions{});
@@ -255,6 +257,8 @@ TEST(DamagedFiles, FailOrOpenWholeAndNeverAllocateBeyondTheLimit) {
       {"cut in its data", "jpg", Cut(j, j.size() * 2 / 3), Outcome::Fails, kLimit},
       {"progressive, cut", "jpg", Cut(g.progressive, g.progressive.size() * 2 / 3), Outcome::Fails, kLimit},
       {"without its end marker", "jpg", Cut(j, jpegEnd), Outcome::OpensWithWarning, kLimit},
+      {"arithmetic-coded", "jpg", g.arithmetic, Outcome::Opens, kLimit},
+      {"arithmetic-coded, cut", "jpg", Cut(g.arithmetic, g.arithmetic.size() * 2 / 3), Outcome::Fails, kLimit},
       {"JFIF version 2", "jpg", jfif2, Outcome::OpensWithWarning, kLimit},
       {"1500 x 1500 declared", "jpg", JpegSized(j, 1500, 1500), Outcome::Fails, kLimit},
       {"60000 x 60000 declared", "jpg", JpegSized(j, 60000, 60000), Outcome::TooLarge, kSmall},
