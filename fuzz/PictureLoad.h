@@ -33,7 +33,7 @@ inline int LoadPictureBytes(const uint8_t* data, size_t size, const char* ext, b
   if (size) std::fwrite(data, 1, size, f);
   std::fclose(f);
 
-  constexpr uint64_t kLimit = uint64_t(64) << 20;
+  constexpr uint64_t kLimit = uint64_t(16) << 20;
   for (int pass = 0; pass < (preview ? 2 : 1); ++pass) {
     TLoadRequest request;
     request.Preview = pass == 1;

@@ -191,7 +191,9 @@ struct GoodFiles {
 
 const GoodFiles& Goods() {
   static const GoodFiles g = [] {
-    const std::string dir = test::TestTmpDir("damaged", "good");
+    // a fresh folder, gone once the files are read: test cases run side by side
+    const test::TempFolder folder("good");
+    const std::string dir = folder.Path.string();
     const TBitmap photo = TestPicture(300, 200, 4);
     GoodFiles f;
     WriteJpegFile(dir + "/b.jpg", photo, TJpegWriteOptions{90, false});
@@ -514,7 +516,7 @@ TEST(DamagedFiles, WritesTheFuzzSeeds) {
   // The seed corpora of the picture readers' fuzz targets, one folder each:
   // <build>/tests/tmp/pictures/fuzz-seeds/<target>
   const GoodFiles& g = Goods();
-  const std::string good = test::TestTmpDir("damaged", "good");
+  const std::string good = TestFolder();
   auto seed = [](const char* target, const std::string& name, const Bytes& bytes) {
     test::WriteFileBytes(test::TestTmpDir("pictures", std::string("fuzz-seeds/") + target) + "/" + name, bytes);
   };
