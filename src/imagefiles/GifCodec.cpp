@@ -116,7 +116,8 @@ void ReadExtension(GifFileType* g, TGifImage& img, GraphicsControlBlock& pending
   const bool loop = code == APPLICATION_EXT_FUNC_CODE && IsLoopExtension(block);
   bool first = true;
   while (block) {
-    if (!first && loop && img.LoopCount < 0 && block[0] >= 3 && block[1] == 1) img.LoopCount = block[2] | (block[3] << 8);
+    if (!first && loop && img.LoopCount < 0 && block[0] >= 3 && block[1] == 1)
+      img.LoopCount = block[2] | (block[3] << 8);
     first = false;
     if (DGifGetExtensionNext(g, &block) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
   }

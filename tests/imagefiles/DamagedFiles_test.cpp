@@ -67,7 +67,8 @@ Bytes JpegSized(Bytes b, int w, int h) {
 }
 
 void FixPngCrc(Bytes& b, size_t chunk) {
-  const uint32_t n = uint32_t(b[chunk]) << 24 | uint32_t(b[chunk + 1]) << 16 | uint32_t(b[chunk + 2]) << 8 | b[chunk + 3];
+  const uint32_t n = uint32_t(b[chunk]) << 24 | uint32_t(b[chunk + 1]) << 16 | uint32_t(b[chunk + 2]) << 8 |
+                     b[chunk + 3];
   Put32BE(b, chunk + 8 + n, uint32_t(crc32(0, b.data() + chunk + 4, n + 4)));
 }
 Bytes PngSized(Bytes b, uint32_t w, uint32_t h) {
@@ -445,9 +446,10 @@ TEST(DamagedFiles, TheShellShowsItsMessageAndWritesTheReasonToStandardError) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(LoadBitmapFile(huge, bmp), -1);
   err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(messages.last, "L'image du fichier \"" + huge + "\" est trop grande pour être ouverte :\r100000 × 100000 pixels, "
-                           "quand une image peut occuper au plus " + std::to_string(DefaultPictureBytes() >> 20) +
-                           " Mo de mémoire.");
+  EXPECT_EQ(messages.last, "L'image du fichier \"" + huge +
+                               "\" est trop grande pour être ouverte :\r100000 × 100000 pixels, quand une image "
+                               "peut occuper au plus " + std::to_string(DefaultPictureBytes() >> 20) +
+                               " Mo de mémoire.");
   EXPECT_NE(err.find(huge + ": picture too large"), std::string::npos) << err;
   // A picture read whole despite a library's warning opens, the warning on the stream.
   std::string named = dir + "/named.tif";
