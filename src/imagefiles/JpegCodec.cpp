@@ -9,6 +9,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+// the message codes, after jpeglib.h
+#include <jerror.h>
 
 #include "platform/core/Exceptions.h"
 #include "imagefiles/FormatProbes.h"
@@ -26,23 +28,66 @@ struct TJpegError {
   jpeg_error_mgr pub;
   jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  const TDecodeOptions* options;  // decoding: the limit and where warnings go
+  int warnings;                   // warnings handed on so far
 };
 
-void ErrorExit(j_common_ptr cinfo) {
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
   auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
   (*cinfo->err->format_message)(cinfo, err->message);
   std::longjmp(err->jump, 1);
 }
 
-// Warnings (a corrupt byte, a premature end of data) are not failures: libjpeg then
-// fills the rest of the picture with grey, as viewers show it.
-void EmitMessage(j_common_ptr, int) {}
+// A warning that means pixels are missing or wrong: the data ends inside a scan,
+// or is corrupt. A premature end that only lacks the end marker after a lone
+// Huffman-coded scan gives every pixel (when a pixel's bits are missing, the decoder
+// hits the marker it invented and says so); the arithmetic decoder says nothing then,
+// and with several scans any later one may be the part that is missing.
+bool LosesPixels(j_common_ptr cinfo, int code) {
+  switch (code) {
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+      return true;
+    case JWRN_JPEG_EOF: {
+      if (cinfo->is_decompressor == 0) return true;
+      const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+      return d->arith_code || d->progressive_mode || d->comps_in_scan < d->num_components;
+    }
+    default:
+      return false;
+  }
+}
 
-void InitError(TJpegError& err) {
+constexpr int kMaxWarnings = 8;
+
+// A picture only partly in the file fails: the decoding stops at the first warning
+// that says so, before the decoder invents the rows it lacks. Other warnings are
+// handed on with the picture. Trace messages (level 0 and up) are dropped.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+  const int code = cinfo->err->msg_code;
+  if (LosesPixels(cinfo, code)) ErrorExit(cinfo);
+  if (!err->options || err->warnings > kMaxWarnings) return;
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  try {
+    err->options->Warn(++err->warnings > kMaxWarnings ? std::string("JPEG: further warnings left out")
+                                                      : std::string("JPEG: ") + text);
+  } catch (...) {
+  }
+}
+
+void InitError(TJpegError& err, const TDecodeOptions* options = nullptr) {
   jpeg_std_error(&err.pub);
   err.pub.error_exit = ErrorExit;
   err.pub.emit_message = EmitMessage;
   err.message[0] = 0;
+  err.options = options;
+  err.warnings = 0;
 }
 
 struct TFileCloser {
@@ -79,14 +124,16 @@ bool DecodeStart(jpeg_decompress_struct* cinfo, TJpegError* err) {
 }
 
 // Phase 3: the rows. BGR output goes straight into the bitmap rows; CMYK output goes
-// through one row buffer and is converted.
-bool DecodeRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* const* rows, uint8_t* cmykRow) {
+// through one row buffer and is converted. Each row's padding is zeroed once written.
+bool DecodeRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* const* rows, size_t padding,
+                uint8_t* cmykRow) {
   if (setjmp(err->jump)) return false;
   const bool cmyk = cinfo->out_color_space == JCS_CMYK;
   // Adobe writers store CMYK inverted (0 = full ink); others store it plainly.
   const bool inverted = cinfo->saw_Adobe_marker;
   const JDIMENSION w = cinfo->output_width;
   while (cinfo->output_scanline < cinfo->output_height) {
+    const JDIMENSION first = cinfo->output_scanline;
     if (!cmyk) {
       JSAMPROW batch[16];
       const JDIMENSION left = cinfo->output_height - cinfo->output_scanline;
@@ -110,6 +157,8 @@ bool DecodeRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* const* 
         d[3 * x + 2] = uint8_t((c * k + 127) / 255);
       }
     }
+    if (padding)
+      for (JDIMENSION y = first; y < cinfo->output_scanline; ++y) std::memset(rows[y] + 3 * size_t(w), 0, padding);
   }
   return true;
 }
@@ -123,8 +172,8 @@ bool DecodeFinish(jpeg_decompress_struct* cinfo, TJpegError* err) {
 struct TDecompressor {
   jpeg_decompress_struct cinfo{};
   TJpegError err{};
-  TDecompressor() {
-    InitError(err);
+  explicit TDecompressor(const TDecodeOptions& options) {
+    InitError(err, &options);
     cinfo.err = &err.pub;
     jpeg_create_decompress(&cinfo);
   }
@@ -134,26 +183,44 @@ struct TDecompressor {
   }
 };
 
+// Bytes of the coefficients a decoder keeps for the whole frame: with several scans
+// (progressive files, or one scan per component) every block stays in memory until
+// the last scan, at full size whatever the output scale.
+uint64_t WholeFrameCoefficients(const jpeg_decompress_struct& cinfo) {
+  if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components) return 0;
+  uint64_t bytes = 0;
+  for (int c = 0; c < cinfo.num_components; ++c)
+    bytes += uint64_t(cinfo.comp_info[c].width_in_blocks) * cinfo.comp_info[c].height_in_blocks * DCTSIZE2 *
+             sizeof(JCOEF);
+  return bytes;
+}
+
 void Decode(const TDecodeSource& src, TBitmap& out, const TJpegScaleChooser& chooser, int* storedWidth,
-            int* storedHeight) {
-  TDecompressor d;
+            int* storedHeight, const TDecodeOptions& options) {
+  TDecompressor d(options);
   if (!DecodeHeader(&d.cinfo, &d.err, &src)) d.Fail("JPEG header");
   const int fw = int(d.cinfo.image_width), fh = int(d.cinfo.image_height);
-  if (fw < 1 || fh < 1 || fw > kMaxBitmapSide || fh > kMaxBitmapSide) d.Fail("JPEG frame size");
+  if (fw < 1 || fh < 1) d.Fail("JPEG frame size");
   int scale = chooser ? std::clamp(chooser(fw, fh), 0, 3) : 0;
   d.cinfo.scale_num = 1;
   d.cinfo.scale_denom = 1u << scale;
   const J_COLOR_SPACE cs = d.cinfo.jpeg_color_space;
   d.cinfo.out_color_space = (cs == JCS_CMYK || cs == JCS_YCCK) ? JCS_CMYK : JCS_EXT_BGR;
+  // Both sizes are known before the decoder allocates anything for the pixels.
+  jpeg_calc_output_dimensions(&d.cinfo);
+  options.Limit.Check(d.cinfo.output_width, d.cinfo.output_height);
+  if (const uint64_t coefficients = WholeFrameCoefficients(d.cinfo))
+    options.Limit.CheckWorkingMemory(fw, fh, coefficients);
   if (!DecodeStart(&d.cinfo, &d.err)) d.Fail("JPEG decoding");
   const int w = int(d.cinfo.output_width), h = int(d.cinfo.output_height);
-  TBitmap bmp(w, h, pf24bit, clBlack);
+  TBitmap bmp = TBitmap::Uninitialized(w, h, pf24bit);
   std::vector<uint8_t*> rows(static_cast<size_t>(h));
   for (int y = 0; y < h; ++y) rows[size_t(y)] = bmp.ScanLine(y);
   std::vector<uint8_t> cmykRow(d.cinfo.out_color_space == JCS_CMYK ? size_t(w) * 4 : 0);
-  if (!DecodeRows(&d.cinfo, &d.err, rows.data(), cmykRow.data())) d.Fail("JPEG decoding");
-  // A stream that ends early already filled its last rows with grey: the picture is
-  // kept, as viewers show it. A failure at the end marker changes nothing.
+  const size_t padding = size_t(bmp.Stride()) - size_t(w) * 3;
+  if (!DecodeRows(&d.cinfo, &d.err, rows.data(), padding, cmykRow.data())) d.Fail("JPEG decoding");
+  // Every row is read: what is left is the end marker. A stream damaged there has
+  // already lost nothing.
   DecodeFinish(&d.cinfo, &d.err);
   if (storedWidth) *storedWidth = fw;
   if (storedHeight) *storedHeight = fh;
@@ -214,21 +281,21 @@ struct TCompressor {
 }  // namespace
 
 void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleChooser& chooser, int* storedWidth,
-                  int* storedHeight) {
+                  int* storedHeight, const TDecodeOptions& options) {
   TFilePtr f(std::fopen(fileName.c_str(), "rb"));
   if (!f) throw EInvalidGraphic("cannot open " + fileName);
   TDecodeSource src;
   src.file = f.get();
-  Decode(src, out, chooser, storedWidth, storedHeight);
+  Decode(src, out, chooser, storedWidth, storedHeight, options);
 }
 
 void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser,
-                    int* storedWidth, int* storedHeight) {
+                    int* storedWidth, int* storedHeight, const TDecodeOptions& options) {
   if (!data || size == 0) throw EInvalidGraphic("empty JPEG data");
   TDecodeSource src;
   src.data = data;
   src.size = size;
-  Decode(src, out, chooser, storedWidth, storedHeight);
+  Decode(src, out, chooser, storedWidth, storedHeight, options);
 }
 
 namespace {
@@ -309,14 +376,15 @@ std::vector<uint8_t> EncodeBand(uint8_t* const* rows, int width, int first, int 
 
 // Decodes a band into the given row pointers (one per row of the band).
 void DecodeBand(const std::vector<uint8_t>& bytes, uint8_t* const* rows) {
-  TDecompressor d;
+  const TDecodeOptions options;  // our own bands: no limit to check, no warning kept
+  TDecompressor d(options);
   TDecodeSource src;
   src.data = bytes.data();
   src.size = bytes.size();
   if (!DecodeHeader(&d.cinfo, &d.err, &src)) d.Fail("JPEG header");
   d.cinfo.out_color_space = JCS_EXT_BGR;
   if (!DecodeStart(&d.cinfo, &d.err)) d.Fail("JPEG decoding");
-  if (!DecodeRows(&d.cinfo, &d.err, rows, nullptr)) d.Fail("JPEG decoding");
+  if (!DecodeRows(&d.cinfo, &d.err, rows, 0, nullptr)) d.Fail("JPEG decoding");
   DecodeFinish(&d.cinfo, &d.err);
 }
 
@@ -370,7 +438,7 @@ void TJpegImage2::LoadFromFile(const std::string& fileName) {
   TJpegScaleChooser chooser;
   // Previews are shown in boxes of 150 pixels.
   if (Preview) chooser = [](int w, int h) { return JpegScaleForSize(w, h, 150); };
-  ReadJpegFile(fileName, Picture, chooser, &StoredWidth, &StoredHeight);
+  ReadJpegFile(fileName, Picture, chooser, &StoredWidth, &StoredHeight, Options);
 }
 
 }  // namespace qm

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imagefiles/PictureLimit.h"
 #include "platform/core/Bitmap.h"
 
 namespace qm {
@@ -22,11 +23,14 @@ using TJpegScaleChooser = std::function<int(int width, int height)>;
 // Decodes a JPEG file (or a JPEG held in memory) into a 24-bit bitmap (grey, CMYK and
 // YCCK pictures are converted). The chooser, when given, picks the scale from the frame
 // size read from the header; storedWidth/storedHeight receive that frame size. Throws
-// EInvalidGraphic on any error; out is untouched then.
+// EInvalidGraphic on any error, and on a picture the data gives only in part (it ends
+// inside a scan, or is corrupt); EPictureTooLarge beyond the options' limit (the
+// decoded picture, or the coefficients a file of several scans keeps). Out is untouched
+// then. libjpeg's other warnings go to the options' warnings.
 void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleChooser& chooser = {},
-                  int* storedWidth = nullptr, int* storedHeight = nullptr);
+                  int* storedWidth = nullptr, int* storedHeight = nullptr, const TDecodeOptions& options = {});
 void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser = {},
-                    int* storedWidth = nullptr, int* storedHeight = nullptr);
+                    int* storedWidth = nullptr, int* storedHeight = nullptr, const TDecodeOptions& options = {});
 
 // Encodes the bitmap (any pixel format; a 32-bit bitmap's alpha is dropped) into a
 // JPEG file, created or replaced. Throws EInvalidGraphic on an empty bitmap or any
@@ -45,6 +49,7 @@ std::vector<uint8_t> JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& op
 class TJpegImage2 {
  public:
   bool Preview = false;
+  TDecodeOptions Options;
   int StoredWidth = 0, StoredHeight = 0;
   TBitmap Picture;
   // Throws EInvalidGraphic.

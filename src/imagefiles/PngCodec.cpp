@@ -1,6 +1,7 @@
 #include "imagefiles/PngCodec.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -22,6 +23,8 @@ namespace {
 // setjmp keeps only plain C locals; the C++ objects it fills belong to its caller.
 struct TPngError {
   char message[256] = {};
+  const TDecodeOptions* options = nullptr;  // reading: where warnings go
+  int warnings = 0;
 };
 
 void OnError(png_structp png, png_const_charp msg) {
@@ -29,7 +32,21 @@ void OnError(png_structp png, png_const_charp msg) {
   if (err) std::snprintf(err->message, sizeof err->message, "%s", msg ? msg : "libpng error");
   png_longjmp(png, 1);
 }
-void OnWarning(png_structp, png_const_charp) {}
+
+constexpr int kMaxWarnings = 8;
+
+// libpng's errors are fatal (a picture that ends early or whose data is damaged fails);
+// its warnings concern a picture it reads whole (an ancillary chunk it skipped, extra
+// data after the pixels) and go on with it.
+void OnWarning(png_structp png, png_const_charp msg) {
+  auto* err = static_cast<TPngError*>(png_get_error_ptr(png));
+  if (!err || !err->options || err->warnings > kMaxWarnings) return;
+  try {
+    err->options->Warn(++err->warnings > kMaxWarnings ? std::string("PNG: further warnings left out")
+                                                      : std::string("PNG: ") + (msg ? msg : ""));
+  } catch (...) {
+  }
+}
 
 struct TFileCloser {
   void operator()(FILE* f) const {
@@ -112,14 +129,21 @@ bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
 
 }  // namespace
 
-void ReadPngFile(const std::string& fileName, TPngImage& out) {
+// Deflate never expands data more than 1032 times: a PNG that claims more rows than
+// the bytes left could give ends early, and is refused before anything is allocated.
+constexpr int64_t kDeflateRatio = 1032;
+
+void ReadPngFile(const std::string& fileName, TPngImage& out, const TDecodeOptions& options) {
   TFilePtr f(std::fopen(fileName.c_str(), "rb"));
   if (!f) throw EInvalidGraphic("cannot open " + fileName);
+  struct stat st {};
+  const uint64_t fileSize = ::fstat(::fileno(f.get()), &st) == 0 ? uint64_t(st.st_size) : 0;
   png_byte sig[8];
   if (std::fread(sig, 1, 8, f.get()) != 8 || png_sig_cmp(sig, 0, 8) != 0)
     throw EInvalidGraphic("not a PNG file: " + fileName);
   std::rewind(f.get());
   TPngError err;
+  err.options = &options;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &err, OnError, OnWarning);
   if (!png) throw EInvalidGraphic("libpng");
   png_infop info = png_create_info_struct(png);
@@ -135,6 +159,12 @@ void ReadPngFile(const std::string& fileName, TPngImage& out) {
   if (!ReadHeader(png, info, f.get(), ri.get())) throw EInvalidGraphic(std::string("PNG: ") + err.message);
   const size_t bpp = ri->outType == 0 ? 1 : ri->outType == 1 ? 3 : 4;
   if (png_get_rowbytes(png, info) != size_t(ri->width) * bpp) throw EInvalidGraphic("PNG: unexpected row layout");
+  // The bitmap the picture becomes: 24-bit, or 32 with an alpha channel.
+  options.Limit.Check(ri->width, ri->height, ri->outType == 2 ? 32 : 24);
+  const uint64_t filtered = (uint64_t(png_get_rowbytes(png, info)) + 1) * ri->height;
+  if (filtered > StreamCanHold(fileSize, kDeflateRatio))
+    throw EInvalidGraphic("PNG: " + std::to_string(fileSize) + " bytes cannot hold " + std::to_string(ri->width) +
+                          " x " + std::to_string(ri->height) + " pixels: the file ends early");
   TPngImage img;
   img.Width = int(ri->width);
   img.Height = int(ri->height);
@@ -205,10 +235,6 @@ void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
 
 namespace {
 
-// Deflate never expands data more than 1032 times: a PNG that claims more rows than
-// the bytes left in the stream could give is refused before anything is allocated.
-constexpr int64_t kDeflateRatio = 1032;
-constexpr int64_t kCodecSlack = 65536;
 
 void StreamReadData(png_structp png, png_bytep data, size_t n) {
   auto* s = static_cast<TStream*>(png_get_io_ptr(png));
@@ -241,7 +267,8 @@ bool DecodePngStream(TStream& s, TPngImage& out) {
   png_read_info(png, info);
   const int64_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
   const int64_t raw = (int64_t(png_get_rowbytes(png, info)) + 1) * h;
-  if (w < 1 || h < 1 || raw > kDeflateRatio * s.Remaining() + kCodecSlack) png_error(png, "too large");
+  if (w < 1 || h < 1 || uint64_t(raw) > StreamCanHold(uint64_t(s.Remaining()), kDeflateRatio))
+    png_error(png, "too large");
   png_set_expand(png);
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);

@@ -4,6 +4,7 @@
 // bitmap to PNG assignment of the save dispatch.
 #include <string>
 
+#include "imagefiles/PictureLimit.h"
 #include "pixel/PixelFormat.h"
 #include "platform/core/Bitmap.h"
 
@@ -23,8 +24,11 @@ class TStream;
 // Reads a PNG file: palette pictures keep their indices (bit depths below 8 widened to
 // one byte per index) and transparency entries; grey pictures become RGB, grey with
 // alpha RGBA; 16-bit samples are scaled to 8 bits; a tRNS key of a grey or RGB picture
-// becomes TransparentColor. Interlaced files are read whole. Throws EInvalidGraphic.
-void ReadPngFile(const std::string& fileName, TPngImage& png);
+// becomes TransparentColor. Interlaced files are read whole. Throws EInvalidGraphic on
+// any error of libpng (a file that ends early, damaged data) and for more rows than
+// the file's bytes could give; EPictureTooLarge when the bitmap it becomes is beyond
+// the options' limit. libpng's warnings go to the options' warnings.
+void ReadPngFile(const std::string& fileName, TPngImage& png, const TDecodeOptions& options = {});
 
 // Writes the PNG model: indexed pictures at the smallest bit depth their palette needs,
 // with their transparency entries; RGB with its key colour as tRNS; RGBA. The rows
