@@ -404,7 +404,8 @@ void SaveDialogsScene(TSceneCamera& camera) {
 }
 
 // The main window's menus and tool bars as the command table builds them: the File
-// menu, then the Filter menu with its colour sub-menu open, then the image pop-up. The
+// menu, then the Filter menu with its colour sub-menu open, then the image pop-up and
+// the layer pop-up. The
 // commands not built yet get a handler that does nothing, so the menus read as a user
 // will see them.
 void CommandsScene(TSceneCamera& camera) {
@@ -437,6 +438,17 @@ void CommandsScene(TSceneCamera& camera) {
   Settle();
   camera.ShootWithPopups(window, "image-popup");
   commands.Menu("PopImg")->close();
+  Settle();
+  commands.Menu("PopCalque")->popup(window.Area().mapToGlobal(QPoint(300, 200)));
+  Settle();
+  camera.ShootWithPopups(window, "layer-popup");
+  commands.Menu("PopCalque")->close();
+  Settle();
+  // The free transform's handles around the active layer.
+  window.Distortion().Open(TLayerTransformMode::Distort);
+  Settle();
+  camera.Shoot(window, "transform-frame");
+  window.Distortion().Cancel();
 }
 
 // A panel of colour fields as the parameter dialogs show them, and a colour picker

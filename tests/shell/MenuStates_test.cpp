@@ -102,6 +102,9 @@ TEST(MenuStates, EveryTopMenuFollowsTheActiveDocument) {
                         {"MenuAffichage", false},     {"MenuFenetre", false},       {"MenuAide", true},
                         {"BtnZoomPlus", false},       {"BtnNew", true}});
   EXPECT_FALSE(form.Views().ZoomBox().isEnabled());
+  // Help without its page says so.
+  ASSERT_TRUE(form.Commands().Trigger("MenuAideInfos"));
+  EXPECT_TRUE(e.Said(TextId::GetTrDlgMain1));
 
   TNewImgForm& photo = e.NewDocument(Picture(80, 60, 10));
   check("a photo", {{"MenuFiltre", true},       {"MenuReglage", true},         {"MenuFiltreGris", true},
@@ -147,6 +150,14 @@ TEST(MenuStates, EveryTopMenuFollowsTheActiveDocument) {
   check("locked", {{"MenuFichier", false}, {"MenuEdition", false}, {"MenuImage", false}, {"MenuAffichage", false},
                    {"MenuFenetre", false}, {"MenuOutils", false}, {"MenuAide", false}});
   e.Services().SetShellLock(nullptr);
+
+  // Tiled vertically, the two documents share the width side by side.
+  ASSERT_TRUE(form.Commands().Trigger("MenuFenetreMosaiqueV"));
+  const auto& windows = e.Services().Windows().Windows();
+  const int room = e.Services().Windows().Area().viewport()->width();
+  EXPECT_EQ(windows[0]->geometry().left(), 0);
+  EXPECT_EQ(windows[1]->geometry().left(), room / 2);
+  EXPECT_EQ(windows[1]->geometry().right(), room - 1);
 }
 
 TEST(MenuStates, AShortcutNeverRunsWhatTheDocumentNoLongerAllows) {
