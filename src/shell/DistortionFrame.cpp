@@ -46,7 +46,8 @@ TLayerItem* TDistortionFrame::Layer() const {
 }
 
 bool TDistortionFrame::Open(TLayerTransformMode mode) {
-  if (IsOpen()) return false;
+  // one frame at a time, and never under a dialog's lock (its release is the dialog's)
+  if (IsOpen() || (services_.ShellLock() && services_.ShellLock() != lockOwner_)) return false;
   TNewImgForm* w = services_.GetActiveImgForm();
   TLayerItem* layer = w ? w->Image().GetActiveLayer() : nullptr;
   if (!layer || layer->Image.Empty()) return false;

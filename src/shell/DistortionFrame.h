@@ -38,7 +38,8 @@ class TDistortionFrame : public QObject {
   QMenu* Popup = nullptr;
 
   // Opens the frame on the active layer of the active document; false when there is
-  // none or its bitmap is empty (nothing is locked then). A layer that already carries
+  // none, when its bitmap is empty or when a parameter dialog holds the shell (nothing
+  // is locked then). A layer that already carries
   // a transformation is previewed through it at once.
   bool Open(TLayerTransformMode mode);
   bool IsOpen() const { return control_ != nullptr; }

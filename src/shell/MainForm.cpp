@@ -499,6 +499,7 @@ void TMainForm::WireCommands() {
         UpdateMenuDecorations();
         commands_->UpdateStates(name);
       });
+  connect(commands_->Menu("PopZoom"), &QMenu::aboutToShow, this, [this] { services_->FlushPaletteEdits(); });
   // The rules read the state taken once per round of enabling.
   commands_->SetStateReader([this] { state_ = CommandState(); });
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, state_); });
