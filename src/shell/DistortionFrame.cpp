@@ -50,7 +50,11 @@ bool TDistortionFrame::Open(TLayerTransformMode mode) {
   if (IsOpen() || (services_.ShellLock() && services_.ShellLock() != lockOwner_)) return false;
   TNewImgForm* w = services_.GetActiveImgForm();
   TLayerItem* layer = w ? w->Image().GetActiveLayer() : nullptr;
-  if (!layer || layer->Image.Empty()) return false;
+  // the background stays at the origin; text, colour and adjustment layers have no
+  // bitmap of their own to bend; a locked or hidden layer is left alone
+  if (!layer || w->Image().ActiveIndex() < 1 || layer->LayerType != ltBitmap || layer->Locked || !layer->Visible ||
+      layer->Image.Empty())
+    return false;
   mode_ = mode;
   window_ = w;
   layerId_ = layer->Id();

@@ -37,9 +37,9 @@ class TDistortionFrame : public QObject {
   // The frame's pop-up menu, shown by a right click on the image while it is open.
   QMenu* Popup = nullptr;
 
-  // Opens the frame on the active layer of the active document; false when there is
-  // none, when its bitmap is empty or when a parameter dialog holds the shell (nothing
-  // is locked then). A layer that already carries
+  // Opens the frame on the active layer of the active document; false (nothing locked)
+  // without an upper bitmap layer that is shown, unlocked and not empty, or when a
+  // parameter dialog holds the shell. A layer that already carries
   // a transformation is previewed through it at once.
   bool Open(TLayerTransformMode mode);
   bool IsOpen() const { return control_ != nullptr; }

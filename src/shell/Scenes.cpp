@@ -444,8 +444,23 @@ void CommandsScene(TSceneCamera& camera) {
   camera.ShootWithPopups(window, "layer-popup");
   commands.Menu("PopCalque")->close();
   Settle();
-  // The free transform's handles around the active layer.
+  // The free transform's handles around the sun's layer, one corner pulled.
+  doc.Image().SetActiveLayerIndex(1);
   window.Distortion().Open(TLayerTransformMode::Distort);
+  if (TVerticesControl* frame = window.Distortion().Control()) {
+    TVerticesControl::TPoints corners = frame->Points();
+    const TPoint from = doc.View().ImageToClientPoint(corners[2]);
+    const TPoint to{from.X + 90, from.Y + 60};
+    QWidget* target = doc.View().viewport();
+    auto send = [target](QEvent::Type type, TPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
+      QMouseEvent e(type, QPointF(p.X, p.Y), target->mapToGlobal(QPointF(p.X, p.Y)), button, held, Qt::NoModifier);
+      QApplication::sendEvent(target, &e);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, TPoint{from.X + 45, from.Y + 30}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  }
   Settle();
   camera.Shoot(window, "transform-frame");
   window.Distortion().Cancel();

@@ -60,7 +60,9 @@ TViewCommands::TViewCommands(QMainWindow& window, TShellServices& services, TCom
   const TCommandRow* autoRow = FindCommandRow("MenuZoomAuto");
   zoomBox_->addItem(QString::fromStdString(autoRow ? CommandCaption(*autoRow) : std::string()));
   for (int i = 1; i <= kZoomStepCount; ++i) zoomBox_->addItem(PercentText(ZoomStepFactor(i)));
-  zoomBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // as wide as "1600 %" and the arrow, whatever the automatic entry's caption
+  zoomBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  zoomBox_->setMinimumContentsLength(7);
   if (QToolBar* bar = commands_.ToolBar("ToolBar2")) {
     QAction* first = bar->actions().value(0);
     bar->insertWidget(first, zoomBox_);

@@ -259,6 +259,9 @@ TEST(MenuStates, TheTransformFrameAppliesInOneStepAndCancelLeavesNothing) {
   RulesEditor e;
   TMainForm& form = e.Start();
   TNewImgForm& w = e.NewDocument(Picture(200, 150, 10));
+  // the background stays where it is
+  EXPECT_FALSE(form.Distortion().Open(TLayerTransformMode::Scale));
+  EXPECT_FALSE(e.Services().ShellLock());
   e.AddLayer(70);  // 30 x 20 at (10, 10)
   TMyImageLayered& view = w.View();
   ASSERT_TRUE(form.Commands().Trigger("MenuZoom100"));
