@@ -68,6 +68,9 @@ class TUndoableOperations {
   // The copy of the step's layer (its mask for a mask-only step) taken by the last
   // BeginUndoableOperation; null once the change is over.
   const TBitmap* PreChangeCopy() const { return preChangeValid_ ? &preChange_ : nullptr; }
+  // The same copy for the kernels that take their source by reference: they only read
+  // it (a 24-bit copy is never converted).
+  TBitmap* PreChangeCopy() { return preChangeValid_ ? &preChange_ : nullptr; }
   // Frees the copy's pixels (kept between changes so that the next copy of a layer of
   // that size writes into pages already mapped).
   void ReleasePreChangeCopy();
