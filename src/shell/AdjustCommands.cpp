@@ -59,7 +59,7 @@ const TDirectCommand kAdjustments[] = {
     {"MenuEditionRemplirMotif", FillWithPattern, Own, false, false},
 };
 
-const TDialogCommand kAdjustDialogs[] = {
+const TDialogRow kAdjustDialogs[] = {
     {"MenuReglageLC", "TLCForm"},
     {"MenuReglageTS", "TTSForm"},
     {"MenuReglageRVB", "TRVBForm", TDialogStep::WorkRect, -1, false, true},
@@ -92,7 +92,7 @@ std::string ButtonCaption(std::string_view name) {
 }  // namespace
 
 std::span<const TDirectCommand> DirectAdjustCommands() { return kAdjustments; }
-std::span<const TDialogCommand> AdjustDialogCommands() { return kAdjustDialogs; }
+std::span<const TDialogRow> AdjustDialogCommands() { return kAdjustDialogs; }
 std::span<const TStepButtons> StepButtonPairs() { return kSteps; }
 
 TRect AutoSampleRegion(const TRect& w) {
@@ -126,7 +126,7 @@ void RunStepButton(TShellServices& services, const TStepButtons& pair, const TCo
   services.EndBusy();
 }
 
-void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs) {
+void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs) {
   AttachDirectCommands(commands, services, DirectAdjustCommands());
   AttachDialogCommands(commands, services, dialogs, AdjustDialogCommands());
   for (const TStepButtons& pair : StepButtonPairs())

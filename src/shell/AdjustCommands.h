@@ -15,7 +15,7 @@
 namespace qm {
 
 std::span<const TDirectCommand> DirectAdjustCommands();
-std::span<const TDialogCommand> AdjustDialogCommands();
+std::span<const TDialogRow> AdjustDialogCommands();
 
 // Where the automatic levels and contrast measure: the central half of the working
 // rectangle, made by shrinking it by three quarters of its width and height on each
@@ -33,6 +33,6 @@ void RunStepButton(TShellServices& services, const TStepButtons& pair, const TCo
 
 // Attaches every command of the menu and of its tool bar the program can run. The main
 // window calls it once.
-void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs);
+void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs);
 
 }  // namespace qm

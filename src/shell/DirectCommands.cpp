@@ -6,7 +6,7 @@
 #include "platform/core/Messages.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/DialogOpener.h"
+#include "shell/DialogLauncher.h"
 #include "shell/ShellServices.h"
 
 namespace qm {
@@ -93,7 +93,7 @@ int AttachDirectCommands(TCommandSet& commands, TShellServices& services, std::s
   return n;
 }
 
-void RunDialogCommand(TShellServices& services, TDialogOpener& dialogs, const TDialogCommand& command,
+void RunDialogCommand(TShellServices& services, TDialogLauncher& dialogs, const TDialogRow& command,
                       const TCommandSender& sender) {
   if (command.Guarded && !services.CanRunCommand(sender.Action)) return;
   if (!services.HasActiveImage()) return;
@@ -111,11 +111,11 @@ void RunDialogCommand(TShellServices& services, TDialogOpener& dialogs, const TD
     ops.EndDialogOperation(false);
 }
 
-int AttachDialogCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs,
-                         std::span<const TDialogCommand> table) {
+int AttachDialogCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs,
+                         std::span<const TDialogRow> table) {
   if (!dialogs) return 0;
   int n = 0;
-  for (const TDialogCommand& command : table) {
+  for (const TDialogRow& command : table) {
     if (!dialogs->HasDialog(command.Dialog)) continue;
     n += commands.SetHandler(command.Name, [&services, dialogs, &command](const TCommandSender& sender) {
       RunDialogCommand(services, *dialogs, command, sender);

@@ -12,7 +12,7 @@
 // A chain that throws leaves the layer as it was and the history without its step; the
 // failure is shown and the busy state ends all the same.
 //
-// The commands that open a parameter dialog are rows too (TDialogCommand): the undo
+// The commands that open a parameter dialog are rows too (TDialogRow): the undo
 // step the dialog works over, then the dialog by its class name.
 #include <span>
 #include <string>
@@ -24,7 +24,7 @@
 
 namespace qm {
 
-class TDialogOpener;
+class TDialogLauncher;
 class TShellServices;
 
 // What a chain works on.
@@ -63,7 +63,7 @@ int AttachDirectCommands(TCommandSet& commands, TShellServices& services, std::s
 // working rectangle (kind 5), or one that cannot be faded (kind 7, parameter 8 set).
 enum class TDialogStep : uint8_t { None, WorkRect, NoFade };
 
-struct TDialogCommand {
+struct TDialogRow {
   std::string_view Name;    // the row of the command table
   std::string_view Dialog;  // the dialog's class
   TDialogStep Step = TDialogStep::WorkRect;
@@ -74,11 +74,11 @@ struct TDialogCommand {
 
 // Runs the dialog command with the own caption of the sender's row: its step, then the
 // dialog; the step is dropped again when the dialog does not open.
-void RunDialogCommand(TShellServices& services, TDialogOpener& dialogs, const TDialogCommand& command,
+void RunDialogCommand(TShellServices& services, TDialogLauncher& dialogs, const TDialogRow& command,
                       const TCommandSender& sender);
-// Attaches the commands whose dialog the opener knows; the others keep no handler, so
+// Attaches the commands whose dialog the launcher knows; the others keep no handler, so
 // their rows stay disabled. Returns how many rows took one.
-int AttachDialogCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs,
-                         std::span<const TDialogCommand> table);
+int AttachDialogCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs,
+                         std::span<const TDialogRow> table);
 
 }  // namespace qm

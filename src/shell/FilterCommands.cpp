@@ -257,7 +257,7 @@ const TDirectCommand kFilters[] = {
     {"MenuTextureCercle", [](R& r) { ApplyTexturePattern(Pattern(TFilterPattern::Circle), r.Layer, r.Rect, 33); }},
 };
 
-const TDialogCommand kFilterDialogs[] = {
+const TDialogRow kFilterDialogs[] = {
     {"MenuFiltreBruit", "TBruitForm"},
     {"MenuFiltreAntipoussiere", "TMinMaxMedForm", TDialogStep::WorkRect, 2},
     {"MenuFiltreMinimum", "TMinMaxMedForm", TDialogStep::WorkRect, 0},
@@ -286,7 +286,7 @@ const TDialogCommand kFilterDialogs[] = {
 }  // namespace
 
 std::span<const TDirectCommand> DirectFilterCommands() { return kFilters; }
-std::span<const TDialogCommand> FilterDialogCommands() { return kFilterDialogs; }
+std::span<const TDialogRow> FilterDialogCommands() { return kFilterDialogs; }
 
 TBitmap MakeFilterPattern(TFilterPattern pattern) {
   switch (pattern) {
@@ -319,7 +319,7 @@ TBitmap MakeFilterPattern(TFilterPattern pattern) {
   return TBitmap();
 }
 
-void RegisterFilterCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs) {
+void RegisterFilterCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs) {
   AttachDirectCommands(commands, services, DirectFilterCommands());
   AttachDialogCommands(commands, services, dialogs, FilterDialogCommands());
 }

@@ -19,10 +19,10 @@ enum class TFilterPattern : uint8_t { AlternatePixels, Chessboard, Circle };
 TBitmap MakeFilterPattern(TFilterPattern pattern);
 
 // The menu's commands that open a parameter dialog, in menu order.
-std::span<const TDialogCommand> FilterDialogCommands();
+std::span<const TDialogRow> FilterDialogCommands();
 
 // Attaches every command of the menu the program can run (the dialog commands only
 // when dialogs knows their dialog). The main window calls it once.
-void RegisterFilterCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs);
+void RegisterFilterCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs);
 
 }  // namespace qm

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -31,7 +32,11 @@
 #include "imagefiles/BmpCodec.h"
 #include "imagefiles/JpegCodec.h"
 #include "imagefiles/PictureFiles.h"
+#include "shell/AdjustCommands.h"
 #include "shell/Explor.h"
+#include "shell/FilterCommands.h"
+#include "shell/SelectionCommands.h"
+#include "shell/ShellServices.h"
 #include "shell/StartWindow.h"
 
 namespace qm {
@@ -374,6 +379,40 @@ void BrowserScene(TSceneCamera& camera) {
   camera.Shoot(window, "unsorted-right");
 }
 
+// A photograph in a document window, an elliptical selection shown, before and after
+// a filter run from its menu command ("Photo ancienne"), then a texture ("Brique").
+void FiltersScene(TSceneCamera& camera) {
+  QMainWindow window;
+  auto* area = new QMdiArea(&window);
+  window.setCentralWidget(area);
+  TShellServices services(*area, *window.statusBar(), &window);
+  TCommandSet commands(&window);
+  RegisterFilterCommands(commands, services, nullptr);
+  RegisterAdjustCommands(commands, services, nullptr);
+  TSelectionCommands* selection = new TSelectionCommands(commands, services, nullptr);
+  window.setMenuBar(commands.MenuBar());
+  window.addToolBar(commands.ToolBar("ToolBar3"));
+  for (const char* bar : {"ToolBar1", "ToolBar2", "ToolBar4"}) commands.ToolBar(bar)->hide();
+  window.resize(1000, 760);
+  window.move(20, 20);
+  window.show();
+  const TBitmap picture = SamplePicture(900, 600, 0.35);
+  TNewImgForm* doc = services.CreateImageWindow(&picture, nullptr, 16777216, false, "/photos/baie.jpg");
+  doc->showMaximized();
+  doc->Selection().SetShape(ssEllipse);
+  doc->Selection().SetSelectionRect(TRect{160, 90, 740, 510});
+  selection->ResetSelectionMode();
+  Settle();
+  camera.Shoot(window, "before");
+  commands.Trigger("MenuFiltreVieillir3");
+  Settle();
+  camera.Shoot(window, "after");
+  services.UndoCommand(nullptr);
+  commands.Trigger("MenuTextureBrique");
+  Settle();
+  camera.Shoot(window, "texture");
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -385,6 +424,7 @@ const TSceneRow kScenes[] = {
     {"windows", &WindowsScene},
     {"commands", &CommandsScene},
     {"browser", &BrowserScene},
+    {"filters", &FiltersScene},
 };
 
 }  // namespace

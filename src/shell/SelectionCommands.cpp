@@ -37,7 +37,7 @@ constexpr double kRatios[] = {2.0, 1.5, 4.0 / 3.0, 16.0 / 9.0};
 constexpr TMyShape kLetterShapes[] = {ssRect,      ssEllipse,   ssRoundRect, ssLosange, ssTriangle1,
                                       ssTriangle2, ssTriangle3, ssTriangle4, ssPolygon, ssPolygon};
 
-const TDialogCommand kSelectionDialogs[] = {
+const TDialogRow kSelectionDialogs[] = {
     {"MenuSelParams", "TSelParamsForm", TDialogStep::None, 0, true},
     {"MenuSelDilater", "TOptionSelForm", TDialogStep::None, 0, true},
     {"MenuSelContracter", "TOptionSelForm", TDialogStep::None, 1, true},
@@ -64,7 +64,7 @@ bool HasPolygonPoints(const TSelectionOverlay& sel) { return !sel.Shape.Points.e
 
 }  // namespace
 
-TSelectionCommands::TSelectionCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs)
+TSelectionCommands::TSelectionCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs)
     : QObject(&services), commands_(commands), services_(services) {
   using S = const TCommandSender&;
   commands.SetSharedHandler("MenuSelSelectionClick", [this](S s) { ToggleSelection(s.Action); });

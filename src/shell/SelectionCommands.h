@@ -23,7 +23,7 @@ class QKeyEvent;
 namespace qm {
 
 class TCommandSet;
-class TDialogOpener;
+class TDialogLauncher;
 class TNewImgForm;
 class TShellServices;
 
@@ -64,7 +64,7 @@ class TSelectionCommands : public QObject {
   // when dialogs knows their dialog), becomes the services' answer to the document
   // windows and follows every document window of the services' area. Lives as long as
   // the services (it is their child).
-  TSelectionCommands(TCommandSet& commands, TShellServices& services, TDialogOpener* dialogs);
+  TSelectionCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs);
   THooks Hooks;
 
   // --- Services of the shell -----------------------------------------------------------

@@ -22,7 +22,7 @@
 #include "platform/core/Random.h"
 #include "shell/AdjustCommands.h"
 #include "shell/CommandSet.h"
-#include "shell/DialogOpener.h"
+#include "shell/DialogLauncher.h"
 #include "shell/FilterCommands.h"
 #include "shell/ResourceTextures.h"
 #include "support/ShellWindow.h"
@@ -533,7 +533,7 @@ namespace {
 
 // The dialogs' side of the contract, as far as the commands see it: which classes are
 // known, and what each opening was asked.
-struct TOpener : TDialogOpener {
+struct TLauncher : TDialogLauncher {
   std::set<std::string_view> Known;
   bool Opens = true;
   std::vector<std::pair<std::string, TDialogRequest>> Opened;
@@ -563,13 +563,13 @@ TEST(DirectCommands, DialogRowsOpenTheirDialogOverTheirStep) {
   for (auto table : {DirectFilterCommands(), DirectAdjustCommands()})
     for (const TDirectCommand& c : table) rows.insert(c.Name);
   for (auto table : {FilterDialogCommands(), AdjustDialogCommands()})
-    for (const TDialogCommand& c : table) rows.insert(c.Name);
+    for (const TDialogRow& c : table) rows.insert(c.Name);
   for (std::string_view name : menus)
     if (name != "MenuFiltreRepeter" && name != "MenuSheerlay") EXPECT_TRUE(rows.count(name)) << name;
 
   TShellWindow shell;
   TCommandSet commands(&shell.Main);
-  TOpener opener;
+  TLauncher opener;
   opener.Known = {"TBlurForm", "TLensForm", "TVarianteForm"};
   RegisterFilterCommands(commands, *shell.Services, &opener);
   RegisterAdjustCommands(commands, *shell.Services, &opener);

@@ -10,7 +10,7 @@
 #include "document/LayerItem.h"
 #include "document/LayerOps.h"
 #include "shell/CommandSet.h"
-#include "shell/DialogOpener.h"
+#include "shell/DialogLauncher.h"
 #include "shell/SelectionCommands.h"
 #include "support/ShellWindow.h"
 #include "support/TempFiles.h"
@@ -282,7 +282,7 @@ TEST(SelectionCommands, CtrlAddsAndAltTakesAway) {
 }
 
 TEST(SelectionCommands, SelectionDialogsOpenModal) {
-  struct TOpener : TDialogOpener {
+  struct TLauncher : TDialogLauncher {
     std::vector<std::pair<std::string, TDialogRequest>> Opened;
     bool HasDialog(std::string_view name) const override { return name == "TOptionSelForm"; }
     bool OpenDialog(std::string_view name, const TDialogRequest& request) override {

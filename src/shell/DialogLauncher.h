@@ -1,7 +1,7 @@
 #pragma once
 // How a command of the menus opens its parameter dialog: by the dialog's class name
-// ("TBlurForm", "TOptionSelForm"...), through an opener the dialogs' layer implements
-// (it sits above the shell). A command whose dialog the opener does not know keeps no
+// ("TBlurForm", "TOptionSelForm"...), through a launcher the dialogs' layer implements
+// (it sits above the shell). A command whose dialog the launcher does not know keeps no
 // handler, so its row stays disabled.
 //
 // Contract of OpenDialog: the dialog is made once per process and kept; it is shown
@@ -24,9 +24,9 @@ struct TDialogRequest {
   bool Modal = false;
 };
 
-class TDialogOpener {
+class TDialogLauncher {
  public:
-  virtual ~TDialogOpener() = default;
+  virtual ~TDialogLauncher() = default;
   virtual bool HasDialog(std::string_view className) const = 0;
   virtual bool OpenDialog(std::string_view className, const TDialogRequest& request) = 0;
 };
