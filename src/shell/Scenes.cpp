@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
-#include <QStatusBar>
 #include <QToolBar>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -28,16 +27,15 @@
 #include "views/ImageWindows.h"
 #include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
+#include "controls/ColorEditor.h"
 #include "shell/CommandSet.h"
+#include "shell/MenuLook.h"
 #include "imagefiles/BmpCodec.h"
 #include "imagefiles/JpegCodec.h"
 #include "imagefiles/PictureFiles.h"
-#include "shell/AdjustCommands.h"
 #include "shell/Explor.h"
-#include "shell/FilterCommands.h"
-#include "shell/SelectionCommands.h"
-#include "shell/ShellServices.h"
-#include "shell/StartWindow.h"
+#include "shell/MainForm.h"
+#include "views/VerticesControl.h"
 
 namespace qm {
 namespace {
@@ -51,18 +49,129 @@ void Settle() {
   QApplication::processEvents();
 }
 
+TBitmap Sky(int w, int h) {
+  TBitmap bmp(w, h);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* p = bmp.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      // from a deep blue at the top through purple to orange at the horizon, dark hills
+      // below
+      const int hill = int(h * 0.72 + 40 * std::sin(x * 0.011) + 18 * std::sin(x * 0.037));
+      const TColor c = y > hill ? HSVToColor(110 + 20 * x / w, 120, 90 - 50 * (y - hill) / std::max(1, h - hill))
+                                : HSVToColor((230 + 230 * y / h) % 360, 150 + 60 * y / h, 120 + 135 * y / h);
+      ColorToPixel24(c, p + 3 * x);
+    }
+  }
+  return bmp;
+}
+
+// A disc of the colour with a soft edge: the image and its mask (0 shown, 255 hidden).
+void Disc(int d, TColor color, TBitmap& image, TBitmap& mask) {
+  image = TBitmap(d, d, pf24bit, color);
+  mask = TBitmap(d, d, pf24bit, clWhite);
+  const double r = d / 2.0;
+  for (int y = 0; y < d; ++y) {
+    uint8_t* m = mask.ScanLine(y);
+    uint8_t* p = image.ScanLine(y);
+    for (int x = 0; x < d; ++x) {
+      const double dist = std::hypot(x + 0.5 - r, y + 0.5 - r);
+      const double edge = std::clamp((r - dist) / 6.0, 0.0, 1.0);
+      const uint8_t v = uint8_t(std::lround(255 * (1 - edge)));
+      m[3 * x] = m[3 * x + 1] = m[3 * x + 2] = v;
+      // brighter toward the middle
+      const int lift = int(60 * std::max(0.0, 1 - dist / r));
+      for (int k = 0; k < 3; ++k) p[3 * x + k] = uint8_t(std::min(255, p[3 * x + k] + lift));
+    }
+  }
+}
+
+// A sunset of three layers: a gradient background, a sun with a soft edge and a shadow,
+// a translucent card with rounded corners. With a see-through background the sky's top
+// is left open.
+void MakeSampleDocument(TLayeredImage& doc, bool seeThrough) {
+  const int w = 1200, h = 800;
+  TBitmap bgMask;
+  if (seeThrough) {
+    // the top third fades from hidden to shown
+    bgMask = TBitmap(w, h, pf24bit, clBlack);
+    for (int y = 0; y < h / 3; ++y) {
+      const int v = 255 - 255 * y * 3 / h;
+      bgMask.FillRect(TRect{0, y, w, y + 1}, RGB(v, v, v));
+    }
+  }
+  doc.LoadFromBitmap(Sky(w, h), bgMask, "#0");
+  TBitmap sun, sunMask;
+  Disc(260, RGB(255, 170, 40), sun, sunMask);
+  const int i = doc.AddLayer(std::move(sun), std::move(sunMask), "#1", 100, TPoint{700, 300});
+  TLayerItem& s = doc.Layers[i];
+  s.Shadow.Enabled = 1;
+  s.Shadow.OffsetX = 14;
+  s.Shadow.OffsetY = 14;
+  s.Shadow.Radius = 6;
+  s.Shadow.Opacity = 45;
+  TBitmap card(420, 220, pf24bit, RGB(245, 245, 250));
+  card.FillRect(TRect{20, 20, 400, 60}, RGB(40, 90, 170));
+  for (int k = 0; k < 5; ++k) card.FillRect(TRect{20, 80 + 24 * k, 340 - 40 * (k % 3), 92 + 24 * k}, RGB(150, 150, 160));
+  // rounded corners of radius 24: hidden outside the quarter circles
+  TBitmap cardMask(420, 220, pf24bit, clBlack);
+  for (int y = 0; y < 220; ++y)
+    for (int x = 0; x < 420; ++x) {
+      const double cx = std::clamp(x + 0.5, 24.0, 396.0), cy = std::clamp(y + 0.5, 24.0, 196.0);
+      if (std::hypot(x + 0.5 - cx, y + 0.5 - cy) > 24) cardMask.SetPixel(x, y, clWhite);
+    }
+  doc.AddLayer(std::move(card), std::move(cardMask), "#2", 85, TPoint{120, 420});
+}
+
+// The editor as a user starts it, over settings and user folders of the scene's own (the
+// user's are never touched), at a known size.
+class TSceneEditor {
+ public:
+  explicit TSceneEditor(int width = 1200, int height = 860) {
+    qputenv("QM_HOME", home_.path().toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home_.path() + "/cache").toLocal8Bit());
+    form = std::make_unique<TMainForm>();
+    form->resize(width, height);
+    form->move(20, 20);
+    form->show();
+    Settle();
+  }
+  ~TSceneEditor() {
+    form.reset();
+    qunsetenv("QM_HOME");
+  }
+  // A document window on a copy of the image (or the bitmap), named name (untitled
+  // when empty).
+  TNewImgForm& Open(const TLayeredImage* image, const TBitmap* bitmap = nullptr, const std::string& name = {}) {
+    TNewImgForm* w = form->Services().CreateImageWindow(bitmap, image, 16777216, name.empty(), name);
+    Settle();
+    return *w;
+  }
+  TNewImgForm& OpenSample(bool seeThrough = false, const std::string& name = {}) {
+    TLayeredImage sample;
+    MakeSampleDocument(sample, seeThrough);
+    return Open(&sample, nullptr, name);
+  }
+
+  std::unique_ptr<TMainForm> form;
+
+ private:
+  QTemporaryDir home_;
+};
+
 // The document view: three layers, the marching ants of a selection, the transform
 // handles, a close look with the grid, and a background that lets the checkerboard
 // through.
 void ViewsScene(TSceneCamera& camera) {
-  TStartWindow w;
-  w.show();
-  TMyImageLayered& view = w.View();
-  view.ZoomToFitWindow();
+  TSceneEditor editor;
+  TNewImgForm& doc = editor.OpenSample();
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
   Settle();
+  TMainForm& w = *editor.form;
   camera.Shoot(w, "document");
 
-  TSelectionControl& sel = w.Selection();
+  TMyImageLayered& view = doc.View();
+  TSelectionControl& sel = doc.Selection();
   sel.SetShape(ssEllipse);
   sel.SetSelectionRect(TRect{640, 240, 1040, 620});
   sel.Show();
@@ -70,9 +179,9 @@ void ViewsScene(TSceneCamera& camera) {
   camera.Shoot(w, "selection");
 
   sel.Hide();
-  w.Document().SetActiveLayerIndex(2);
-  TVerticesControl& handles = w.Handles();
-  handles.SetCornersFromRect(w.Document().GetActiveLayerBounds());
+  doc.Image().SetActiveLayerIndex(2);
+  TVerticesControl handles(view);
+  handles.SetCornersFromRect(doc.Image().GetActiveLayerBounds());
   handles.Show();
   Settle();
   camera.Shoot(w, "handles");
@@ -90,8 +199,10 @@ void ViewsScene(TSceneCamera& camera) {
   sel.Hide();
 
   view.SetShowGrid(false);
-  TStartWindow::MakeSampleDocument(w.Document(), true);
-  view.ZoomToFitWindow();
+  MakeSampleDocument(doc.Image(), true);
+  doc.Navigator().SyncLayerNavigatorCount();
+  doc.Navigator().InvalidateLayerNavigator(true);
+  doc.FitWindowToImage(true, false);
   Settle();
   camera.Shoot(w, "transparent");
 }
@@ -122,47 +233,20 @@ void CopyEllipseOfBackground(TLayerHost& host, TLayeredImage& doc, TSelectionCon
   CopySelection(host, ClipboardData());
 }
 
-// The start window's document as the layer operations see it.
-class TStartWindowHost : public TLayerHost {
- public:
-  explicit TStartWindowHost(TStartWindow& w) : w_(w) { w.Document().SetHistory(&history_); }
-  ~TStartWindowHost() override { w_.Document().SetHistory(nullptr); }
-  TLayeredImage* ActiveImage() override { return &w_.Document(); }
-  TUndoList* ActiveHistory() override { return &history_; }
-  int NextLayerNumber() override { return ++counter_; }
-  TRect VisibleImageRect() override { return w_.View().ClientToImageRect(w_.View().GetVisibleImageRect()); }
-  void LayerStackChanged(TLayerChange, int) override {
-    w_.Navigator().SyncLayerNavigatorCount();
-    w_.Navigator().InvalidateLayerNavigator(true);
-  }
-  void HideSelection() override { w_.Selection().Hide(); }
-  void ShowSelection() override { w_.Selection().Show(); }
-  TSelectionOverlay* ActiveSelection() override { return &w_.Selection(); }
-  const TBitmap* PreChangeCopy() override { return nullptr; }
-  TSelectionSmoothing SelectionSmoothing() override { return selSmoothEdge; }
-  void ResnapUndoStep(const TRect&) override {}
-  void OpenImageDocument(TBitmap&&, int, const std::string&) override {}
-  void SetFillPattern(TBitmap&&) override {}
-
- private:
-  TStartWindow& w_;
-  TUndoList history_;
-  int counter_ = 10;  // past the sample document's own names
-};
-
 // Text layers and the clipboard: an embossed title with its shadow, a turned caption,
 // then a feathered ellipse of the picture copied and pasted back as a layer beside it.
 void TextLayersScene(TSceneCamera& camera) {
-  TStartWindow w;
-  w.show();
-  w.View().ZoomToFitWindow();
-  TStartWindowHost host(w);
+  TSceneEditor editor;
+  TNewImgForm& doc = editor.OpenSample();
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  TLayerHost& host = editor.form->Services().LayerHost();
   TTextData title = ShadowedTitle("DejaVu Sans", 72, RGB(250, 210, 60), RGB(30, 20, 60));
   title.FontStyle = fsBold;
   title.Relief = true;
   title.Lines = {"Quillomatic", "Morvek"};
   title.Alignment = 1;
-  const TRect whole = GetBitmapRect(w.Document().Layers[0].Image);
+  const TRect whole = GetBitmapRect(doc.Image().Layers[0].Image);
   CreateTextLayer(host, MakeNewLayerName(host), title, true, whole);
   TTextData caption = title;
   caption.FontSize = 28;
@@ -176,60 +260,51 @@ void TextLayersScene(TSceneCamera& camera) {
   caption.Lines = {"Calque de texte tourné"};
   CreateTextLayer(host, MakeNewLayerName(host), caption, true, TRect{60, 60, 200, 120});
   Settle();
-  camera.Shoot(w, "text");
+  camera.Shoot(*editor.form, "text");
 
-  TSelectionControl& sel = w.Selection();
-  CopyEllipseOfBackground(host, w.Document(), sel, TRect{620, 220, 1060, 640});
-  sel.Hide();
+  CopyEllipseOfBackground(host, doc.Image(), doc.Selection(), TRect{620, 220, 1060, 640});
+  doc.Selection().Hide();
   const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
   if (pasted > 0) {
-    TLayerItem& l = w.Document().Layers[pasted];
+    TLayerItem& l = doc.Image().Layers[pasted];
     l.Left = 80;
     l.Top = whole.Height() - l.Image.Height() - 40;
-    w.Document().InvalidateImage();
+    doc.Image().InvalidateImage();
   }
   Settle();
-  camera.Shoot(w, "pasted");
+  camera.Shoot(*editor.form, "pasted");
 }
 
-// Document windows in the main window's area: three cascaded (the last with a
-// selection), then one maximised with a text layer and a pasted selection.
-void WindowsScene(TSceneCamera& camera) {
-  QMdiArea area;
-  area.resize(1100, 760);
-  area.show();
-  TImageWindows windows(area);
-  TLayeredImage sunset;
-  TStartWindow::MakeSampleDocument(sunset, false);
-  TImageWindowSetup setup;
-  setup.SourceImage = &sunset;
-  TNewImgForm::CreateWithImage(windows, setup);
-  TLayeredImage open;
-  TStartWindow::MakeSampleDocument(open, true);
-  setup.SourceImage = &open;
-  setup.IsNew = false;
-  setup.FileName = "/home/claire/Images/coucher de soleil sur la baie.qxi";
-  TNewImgForm::CreateWithImage(windows, setup);
+// A small picture of its own for the third window.
+TBitmap SmallGradient() {
   TBitmap small(320, 200);
-  for (int y = 0; y < 200; ++y)
-    small.FillRect(TRect{0, y, 320, y + 1}, HSVToColor(200 + y / 10, 90, 255 - y / 2));
-  setup = TImageWindowSetup{};
-  setup.Bitmap = &small;
-  TNewImgForm* last = TNewImgForm::CreateWithImage(windows, setup);
-  last->Selection().SetShape(ssEllipse);
-  last->Selection().SetSelectionRect(TRect{60, 40, 260, 160});
-  last->Selection().Show();
+  for (int y = 0; y < 200; ++y) small.FillRect(TRect{0, y, 320, y + 1}, HSVToColor(200 + y / 10, 90, 255 - y / 2));
+  return small;
+}
+
+// Document windows in the main window: three cascaded (the last with a selection),
+// then one maximised with a text layer and a pasted selection.
+void WindowsScene(TSceneCamera& camera) {
+  TSceneEditor editor;
+  editor.OpenSample(false);
+  editor.OpenSample(true, "/home/claire/Images/coucher de soleil sur la baie.qxi");
+  const TBitmap small = SmallGradient();
+  TNewImgForm& last = editor.Open(nullptr, &small);
+  last.Selection().SetShape(ssEllipse);
+  last.Selection().SetSelectionRect(TRect{60, 40, 260, 160});
+  last.Selection().Show();
   Settle();
-  camera.Shoot(area, "cascade");
+  camera.Shoot(*editor.form, "cascade");
 
   // The first one maximised, given a title in a text layer, and an ellipse of its sky
   // copied and pasted back as a layer of its own (the selection still shown).
+  TImageWindows& windows = editor.form->Services().Windows();
   TNewImgForm& doc = *windows.Windows()[0];
   windows.ActivateImageWindow(&doc);
   doc.showMaximized();
   doc.FitWindowToImage(true, false);
   Settle();
-  TWindowLayerHost host(windows);
+  TLayerHost& host = editor.form->Services().LayerHost();
   TTextData title = ShadowedTitle("DejaVu Serif", 60, RGB(255, 236, 200), RGB(60, 10, 40));
   title.FontStyle = fsBold | fsItalic;
   title.Lines = {"Soir sur la baie"};
@@ -237,30 +312,43 @@ void WindowsScene(TSceneCamera& camera) {
   CopyEllipseOfBackground(host, doc.Image(), doc.Selection(), TRect{660, 260, 920, 540});
   const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
   if (pasted > 0) doc.Image().MoveTo(900, 420);
+  editor.form->UpdateCommandStates();
   Settle();
-  camera.Shoot(area, "text-and-paste");
+  camera.Shoot(*editor.form, "text-and-paste");
+}
+
+// The main window as a user starts it: empty, then with three documents cascaded, then
+// with one of them maximised.
+void MainWindowScene(TSceneCamera& camera) {
+  TSceneEditor editor;
+  camera.Shoot(*editor.form, "empty");
+  editor.OpenSample(false, "/home/claire/Images/baie.qxi");
+  editor.OpenSample(true);
+  const TBitmap small = SmallGradient();
+  editor.Open(nullptr, &small, "/home/claire/Images/ciel.png");
+  camera.Shoot(*editor.form, "cascaded");
+  TNewImgForm& middle = *editor.form->Services().Windows().Windows()[1];
+  editor.form->Services().Windows().ActivateImageWindow(&middle);
+  middle.showMaximized();
+  middle.FitWindowToImage(true, false);
+  Settle();
+  camera.Shoot(*editor.form, "maximised");
 }
 
 // The main window's menus and tool bars as the command table builds them: the File
 // menu, then the Filter menu with its colour sub-menu open, then the image pop-up. The
-// scene stands in for the editor's handlers and state (every command wired, every
-// condition met), so the menus read as a user will see them.
+// commands not built yet get a handler that does nothing, so the menus read as a user
+// will see them.
 void CommandsScene(TSceneCamera& camera) {
-  QMainWindow window;
-  TCommandSet commands(&window);
+  TSceneEditor editor;
+  TMainForm& window = *editor.form;
+  TCommandSet& commands = window.Commands();
   for (const TCommandRow& row : CommandRows())
-    if (row.Kind == TCommandKind::Item) commands.SetHandler(row.Name, [](const TCommandSender&) {});
-  window.setMenuBar(commands.MenuBar());
-  window.addToolBar(commands.ToolBar("ToolBar1"));
-  window.addToolBar(commands.ToolBar("ToolBar2"));
-  window.addToolBarBreak();
-  window.addToolBar(commands.ToolBar("ToolBar3"));
-  commands.ToolBar("ToolBar4")->hide();  // the plug-ins' bar, shown only when plug-ins exist
-  auto* area = new QMdiArea(&window);
-  window.setCentralWidget(area);
-  window.resize(1200, 900);
-  window.move(20, 20);
-  window.show();
+    if (row.Kind == TCommandKind::Item && !commands.HasHandler(row.Name))
+      commands.SetHandler(row.Name, [](const TCommandSender&) {});
+  TNewImgForm& doc = editor.OpenSample();
+  doc.Image().ColorCount = 16777216;
+  window.UpdateCommandStates();
   Settle();
 
   auto open = [&](const char* menu, const char* sub) {
@@ -277,10 +365,48 @@ void CommandsScene(TSceneCamera& camera) {
   commands.Menu("MenuFiltreCouleur")->close();
   commands.Menu("MenuFiltre")->close();
   Settle();
-  commands.Menu("PopImg")->popup(area->mapToGlobal(QPoint(300, 200)));
+  commands.Menu("PopImg")->popup(window.Area().mapToGlobal(QPoint(300, 200)));
   Settle();
   camera.ShootWithPopups(window, "image-popup");
   commands.Menu("PopImg")->close();
+}
+
+// A panel of colour fields as the parameter dialogs show them, and a colour picker
+// with its popup dropped down (the named and system colours, the default button
+// showing the palette's colour), then with its custom area open.
+void ColorPickerScene(TSceneCamera& camera) {
+  SetColorEditCustomText(QString::fromStdString(Tr(TextId::GetDlgOtherColors)));
+  SetColorEditDefaultText(QStringLiteral(" "));  // any text: the button shows the default colour
+  SetColorEditDefaultColor(RGB(200, 60, 40));
+  QWidget window;
+  window.setWindowTitle(QString::fromUtf8(kAppTitle));
+  auto* column = new QVBoxLayout(&window);
+  for (TColor c : {TColor(0x0000FF), TColor(0x993333), TColor(clBtnFace)}) {
+    auto* edit = new TColorEdit(&window);
+    edit->SetColor(c);
+    column->addWidget(edit);
+  }
+  auto* picker = new TColorPicker(&window);
+  picker->SetCustomText(ColorEditCustomText());
+  picker->SetDefaultText(ColorEditDefaultText());
+  picker->SetShowSystemColors(true);
+  picker->SetClickDropDown(true);
+  picker->SetSelectionColor(0x00CCFF);
+  picker->setFixedSize(60, 24);
+  column->addWidget(picker);
+  column->addStretch(1);
+  window.resize(260, 420);
+  window.move(40, 40);
+  window.show();
+  Settle();
+  picker->DropDown();
+  picker->Popup()->SetHotEntry(28);
+  Settle();
+  camera.ShootWithPopups(window, "popup");
+  picker->Popup()->Choose(TColorPopup::kCustomEntry);
+  Settle();
+  camera.ShootWithPopups(window, "custom");
+  picker->CloseUp();
 }
 
 // A landscape-like sample picture: a sky, hills and a sun, in hues of its own.
@@ -308,11 +434,10 @@ TBitmap SamplePicture(int w, int h, double hue) {
   return b;
 }
 
-// The image browser docked under an empty work area, over a folder of sample pictures
-// (photos with EXIF, IPTC and comments, a PNG, a bitmap, a long name), made with a
-// thumbnail cache of the scene's own.
+// The image browser under the work area, over a folder of sample pictures (photos with
+// EXIF, IPTC and comments, a PNG, a bitmap, a long name).
 void BrowserScene(TSceneCamera& camera) {
-  QTemporaryDir dir, cacheDir;
+  QTemporaryDir dir;
   const std::string folder = dir.path().toStdString();
   struct TSample {
     const char* name;
@@ -354,18 +479,11 @@ void BrowserScene(TSceneCamera& camera) {
     }
   }
 
-  TExplorHost host;  // outlives the window
-  const TThumbnailCache cache(cacheDir.path().toStdString());
-  QWidget window;
-  window.setWindowTitle(QString::fromUtf8(kAppTitle));
-  auto* column = new QVBoxLayout(&window);
-  column->setContentsMargins(0, 0, 0, 0);
-  auto* area = new QMdiArea(&window);
-  column->addWidget(area, 1);
-  auto* browser = new TExplorForm(host, &window, &cache);
-  column->addWidget(browser);
-  window.resize(900, 360);
-  window.show();
+  TSceneEditor editor(900, 560);
+  TMainForm& window = *editor.form;
+  window.Commands().Trigger("MenuExplore");
+  TExplorForm* browser = window.Browser();
+  if (!browser) return;
   browser->LoadBrowserFolder(folder);
   browser->WaitUntilLoaded();
   browser->List->setCurrentRow(2);
@@ -379,36 +497,25 @@ void BrowserScene(TSceneCamera& camera) {
   camera.Shoot(window, "unsorted-right");
 }
 
-// A photograph in a document window, an elliptical selection shown, before and after
-// a filter run from its menu command ("Photo ancienne"), then a texture ("Brique").
+// A photograph in the editor, an elliptical selection shown, before and after a filter
+// run from its menu command ("Photo ancienne"), then a texture ("Brique").
 void FiltersScene(TSceneCamera& camera) {
-  QMainWindow window;
-  auto* area = new QMdiArea(&window);
-  window.setCentralWidget(area);
-  TShellServices services(*area, *window.statusBar(), &window);
-  TCommandSet commands(&window);
-  RegisterFilterCommands(commands, services, nullptr);
-  RegisterAdjustCommands(commands, services, nullptr);
-  TSelectionCommands* selection = new TSelectionCommands(commands, services, nullptr);
-  window.setMenuBar(commands.MenuBar());
-  window.addToolBar(commands.ToolBar("ToolBar3"));
-  for (const char* bar : {"ToolBar1", "ToolBar2", "ToolBar4"}) commands.ToolBar(bar)->hide();
-  window.resize(1000, 760);
-  window.move(20, 20);
-  window.show();
+  TSceneEditor editor(1000, 760);
+  TMainForm& window = *editor.form;
   const TBitmap picture = SamplePicture(900, 600, 0.35);
-  TNewImgForm* doc = services.CreateImageWindow(&picture, nullptr, 16777216, false, "/photos/baie.jpg");
-  doc->showMaximized();
-  doc->Selection().SetShape(ssEllipse);
-  doc->Selection().SetSelectionRect(TRect{160, 90, 740, 510});
-  selection->ResetSelectionMode();
+  TNewImgForm& doc = editor.Open(nullptr, &picture, "/photos/baie.jpg");
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  doc.Selection().SetShape(ssEllipse);
+  doc.Selection().SetSelectionRect(TRect{160, 90, 740, 510});
+  window.Selection().ResetSelectionMode();
   Settle();
   camera.Shoot(window, "before");
-  commands.Trigger("MenuFiltreVieillir3");
+  window.Commands().Trigger("MenuFiltreVieillir3");
   Settle();
   camera.Shoot(window, "after");
-  services.UndoCommand(nullptr);
-  commands.Trigger("MenuTextureBrique");
+  window.Commands().Trigger("MenuEditionUndo");
+  window.Commands().Trigger("MenuTextureBrique");
   Settle();
   camera.Shoot(window, "texture");
 }
@@ -423,7 +530,9 @@ const TSceneRow kScenes[] = {
     {"textlayers", &TextLayersScene},
     {"windows", &WindowsScene},
     {"commands", &CommandsScene},
+    {"colorpicker", &ColorPickerScene},
     {"browser", &BrowserScene},
+    {"mainwindow", &MainWindowScene},
     {"filters", &FiltersScene},
 };
 
@@ -432,12 +541,13 @@ const TSceneRow kScenes[] = {
 bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) { return Write(window.grab(), shot); }
 
 bool TSceneCamera::ShootWithPopups(QWidget& window, const std::string& shot) {
-  // The screen as it shows the window and its open menus, where the platform can give
-  // it (under X); else the window and each menu grabbed alone, laid out as they stand.
+  // The screen as it shows the window and its open menus and popups, where the platform
+  // can give it (under X); else the window and each popup grabbed alone, laid out as
+  // they stand.
   QRect area = window.frameGeometry();
   std::vector<QWidget*> popups;
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->isVisible() && qobject_cast<QMenu*>(w)) {
+    if (w->isVisible() && w->windowType() == Qt::Popup) {
       popups.push_back(w);
       area |= w->geometry();
     }

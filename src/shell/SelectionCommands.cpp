@@ -8,10 +8,8 @@
 #include <QMenu>
 #include <cmath>
 
-#include "document/LayerItem.h"
 #include "document/SelectionFile.h"
 #include "document/qt/SelectionMask.h"
-#include "document/qt/TextRender.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/RectUtils.h"
 #include "platform/core/Exceptions.h"
@@ -564,13 +562,6 @@ void TSelectionCommands::KeyUp(TNewImgForm& w, QKeyEvent* e) {
   if (key == Qt::Key_Control) w.View().RefreshCursor();
   if ((key == Qt::Key_Control || key == Qt::Key_Alt) && combine_ != TCombineMode::None && !w.View().IsTracking())
     EndCombine();
-}
-
-void InstallLayerCallbacks() {
-  InstallTextLayerHooks();
-  LayerDisplayName = [](const TLayerItem&, std::string& name) {
-    name = StandardLayerDisplayName(name, Tr(TextId::GetTrLblLayerBkg), Tr(TextId::GetTrFmtLayerName));
-  };
 }
 
 }  // namespace qm

@@ -132,8 +132,4 @@ class TSelectionCommands : public QObject {
   TCombineMode drawing_ = TCombineMode::None;  // the mode the shape being drawn took
 };
 
-// The layer model's hooks for display names ("#0" shows as "Fond", "#7" as "Calque 7")
-// and for text layers' payloads. The main window installs them once at start-up.
-void InstallLayerCallbacks();
-
 }  // namespace qm

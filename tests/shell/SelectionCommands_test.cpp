@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "document/LayerItem.h"
 #include "document/LayerOps.h"
 #include "shell/CommandSet.h"
 #include "shell/DialogLauncher.h"
@@ -183,7 +182,7 @@ TEST(SelectionCommands, SelectionFilesSavedAndLoaded) {
   EXPECT_EQ(e.Selection().ShapeKind, ssRect);
 }
 
-TEST(SelectionCommands, LayersTracedAndNamed) {
+TEST(SelectionCommands, LayersTracedAndWalked) {
   TEditor e;
   TNewImgForm* w = e.Open("/photos/a.png", 200, 150);
   TBitmap mask(40, 30, pf24bit, clWhite);
@@ -204,15 +203,6 @@ TEST(SelectionCommands, LayersTracedAndNamed) {
   ASSERT_TRUE(e.Commands.Trigger("MenuSelCalque"));
   EXPECT_EQ(e.Selection().ShapeKind, ssRect);
   EXPECT_EQ(e.Selection().SelRect, (TRect{5, 6, 35, 26}));
-
-  // Display names: "#7" through "Calque %d", "#0" as the background, others as stored.
-  const auto saved = LayerDisplayName;
-  InstallLayerCallbacks();
-  EXPECT_EQ(w->Image().Layers[1].GetDisplayName(), "Calque 7");
-  EXPECT_EQ(w->Image().Layers[0].GetDisplayName(), "Fond");
-  w->Image().Layers[2].Name = "#ab";
-  EXPECT_EQ(w->Image().Layers[2].GetDisplayName(), "#ab");
-  LayerDisplayName = saved;
 
   // F7 and F6 walk the layers.
   QTest::keyClick(&w->View(), Qt::Key_F7);
