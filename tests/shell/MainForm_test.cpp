@@ -30,17 +30,6 @@ using namespace qm::test;
 
 namespace {
 
-using Editor = MainFormFixture;
-
-void WritePicture(const std::string& name, const TBitmap& b) {
-  TBitmap copy = b.Clone();
-  TSaveRequest request;
-  request.Jpeg.Quality = 95;
-  ASSERT_EQ(SavePicture(name, copy, request).Result, frDone) << name;
-}
-
-TBitmap ReadPicture(const std::string& name) { return LoadPicture(name, TLoadRequest{}).Bitmap; }
-
 // The largest and the mean difference of two bitmaps' bytes.
 int MaxDifference(const TBitmap& a, const TBitmap& b, double* mean = nullptr) {
   int most = 0;
@@ -83,18 +72,6 @@ std::vector<std::string> ExpectedRecent(const std::vector<std::string>& names) {
   for (int i = 19; i >= 0 && recent.size() < 12; --i)
     if (i != 3) recent.push_back(names[size_t(i)]);
   return recent;
-}
-
-// Acts on the save dialog once it shows: hands the name it proposes to check, then
-// accepts it as it is (or cancels when check returns false).
-void WhenSaveDialog(std::function<bool(const std::string& proposed)> check) {
-  WhenModal([check](QWidget* w) {
-    auto* d = qobject_cast<QFileDialog*>(w);
-    ASSERT_TRUE(d);
-    const std::string proposed = d->selectedFiles().value(0).toStdString();
-    if (check(proposed)) QMetaObject::invokeMethod(d, "accept");
-    else QMetaObject::invokeMethod(d, "reject");
-  });
 }
 
 }  // namespace

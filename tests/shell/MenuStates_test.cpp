@@ -27,7 +27,7 @@ namespace {
 
 // The editor with every command that has no handler yet given one that does nothing,
 // so that what is enabled is what the rules say.
-struct RulesEditor : MainFormFixture {
+struct RulesEditor : Editor {
   TMainForm& StartWithEveryCommand() {
     TMainForm& form = Start();
     for (const TCommandRow& row : CommandRows())

@@ -1,9 +1,11 @@
 #pragma once
-// The editor as a user starts it, for the tests of the shell: the real main window
-// over settings and user folders of the test's own (QM_HOME), the real picture
-// dialogs, the messages recorded and answered by Answer.
+// The editor as a user starts it, for the tests that drive the real main window: its
+// settings and user folders of the test's own (QM_HOME), the messages recorded and
+// answered, the real picture dialogs, and pictures written and read through the real
+// codecs.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QTest>
 #include <algorithm>
 #include <functional>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "document/LayerOps.h"
+#include "imagefiles/FileDispatch.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/MainForm.h"
@@ -29,7 +32,18 @@ inline TBitmap Picture(int w, int h, int hue) {
   return b;
 }
 
-struct MainFormFixture {
+inline void WritePicture(const std::string& name, const TBitmap& b) {
+  TBitmap copy = b.Clone();
+  TSaveRequest request;
+  request.Jpeg.Quality = 95;
+  ASSERT_EQ(SavePicture(name, copy, request).Result, frDone) << name;
+}
+
+inline TBitmap ReadPicture(const std::string& name) { return LoadPicture(name, TLoadRequest{}).Bitmap; }
+
+// Settings and user folders of the test's own (QM_HOME), the messages recorded and
+// answered by Answer, the real picture dialogs.
+struct Editor {
   struct TAppFirst {
     TAppFirst() {
       App();
@@ -43,7 +57,7 @@ struct MainFormFixture {
   };
   std::unique_ptr<TMainForm> Form;
 
-  MainFormFixture() {
+  Editor() {
     setenv("QM_HOME", Home.Path.c_str(), 1);
     ResetTextTable();
     SetMessageHandler([this](const std::string& text, int, int buttons, const std::string&) {
@@ -51,7 +65,7 @@ struct MainFormFixture {
       return Answer(text, buttons);
     });
   }
-  ~MainFormFixture() {
+  ~Editor() {
     Form.reset();
     SetMessageHandler({});
     unsetenv("QM_HOME");
@@ -88,5 +102,27 @@ struct MainFormFixture {
   }
   bool Said(TextId id) const { return std::find(Messages.begin(), Messages.end(), Tr(id)) != Messages.end(); }
 };
+
+// Acts on the save dialog once it shows: hands the name it proposes to check, then
+// accepts it as it is (or cancels when check returns false).
+inline void WhenSaveDialog(std::function<bool(const std::string& proposed)> check) {
+  WhenModal([check](QWidget* w) {
+    auto* d = qobject_cast<QFileDialog*>(w);
+    ASSERT_TRUE(d);
+    const std::string proposed = d->selectedFiles().value(0).toStdString();
+    if (check(proposed)) QMetaObject::invokeMethod(d, "accept");
+    else QMetaObject::invokeMethod(d, "reject");
+  });
+}
+
+// Types name into the save dialog once it shows, and accepts it.
+inline void WhenSaveDialogSaveAs(const std::string& name) {
+  WhenModal([name](QWidget* w) {
+    auto* d = qobject_cast<QFileDialog*>(w);
+    ASSERT_TRUE(d);
+    d->selectFile(QString::fromStdString(name));
+    QMetaObject::invokeMethod(d, "accept");
+  });
+}
 
 }  // namespace qm::test
