@@ -216,6 +216,14 @@ TEST(MainForm, OpensTheCommandLineAndDroppedFilesTwentyAtMost) {
   EXPECT_NE(e.Messages[0].find("photo103.gif"), std::string::npos) << e.Messages[0];
   EXPECT_EQ(form.RecentFiles().Names(), ExpectedRecent(names));
   EXPECT_EQ(e.Services().GetActiveFileName(), names[19]);
+  // Each document shows the pixels of its file, read by the real codec.
+  for (TNewImgForm* w : e.Services().Windows().Windows()) {
+    const TBitmap file = ReadPicture(w->FileName());
+    const TBitmap& shown = w->Image().UpdatedComposition();
+    ASSERT_EQ(shown.Width(), file.Width());
+    ASSERT_EQ(shown.Height(), file.Height());
+    EXPECT_EQ(MaxDifference(shown, file), 0) << w->FileName();
+  }
 
   // Opened again from the recent files: the window comes forward with the warning.
   e.Messages.clear();
