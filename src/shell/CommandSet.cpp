@@ -33,7 +33,17 @@ QIcon GlyphIcon(std::string_view glyph) {
 
 size_t RowIndex(const TCommandRow& row) { return size_t(&row - CommandRows().data()); }
 
+constexpr char kShortcutTextProperty[] = "shortcutText";
+
+void SetShortcutText(QAction* a, TShortcut shortcut) {
+  a->setProperty(kShortcutTextProperty, QString::fromStdString(ShortCutToText(shortcut)));
+}
+
 }  // namespace
+
+QString ShortcutTextOf(const QAction* action) {
+  return action ? action->property(kShortcutTextProperty).toString() : QString();
+}
 
 struct TCommandSet::TImpl {
   // One action of the set: a row's own action, or a copy of a row's in another menu.
@@ -99,6 +109,8 @@ struct TCommandSet::TImpl {
     auto* a = new QAction(ToQString(CommandCaption(row)), context);
     a->setObjectName(ToQString(row.Name));
     a->setShortcut(ShortcutToKeySequence(row.Shortcut));
+    a->setShortcutVisibleInContextMenu(true);  // the pop-ups show shortcuts as the menus do
+    SetShortcutText(a, row.Shortcut);
     a->setIcon(GlyphIcon(row.Glyph));
     const bool radio = row.Style == TItemStyle::Radio || row.Style == TItemStyle::RadioOn;
     a->setCheckable(row.Style != TItemStyle::Plain);
@@ -297,7 +309,10 @@ bool TCommandSet::IsEnabled(std::string_view name) const {
 }
 
 void TCommandSet::UpdateCaptions() {
-  for (TImpl::TEntry& e : d_->Entries) e.Action->setText(ToQString(CommandCaption(*e.Row)));
+  for (TImpl::TEntry& e : d_->Entries) {
+    e.Action->setText(ToQString(CommandCaption(*e.Row)));
+    SetShortcutText(e.Action, e.Row->Shortcut);
+  }
   for (const auto& [name, menu] : d_->Menus)
     if (const TCommandRow* row = FindCommandRow(name); row && row->Kind == TCommandKind::Menu)
       menu->setTitle(ToQString(CommandCaption(*row)));

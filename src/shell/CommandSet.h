@@ -39,6 +39,11 @@ using TCommandPredicate = std::function<bool()>;
 // Answers one of the table's rules for the current state of the editor.
 using TCommandRuleEvaluator = std::function<bool(TCommandRule)>;
 
+// The text of an action's shortcut as menus and hints show it: ShortCutToText of its
+// row's value, kept on the action by the command set (and spelled again when the
+// texts change). Empty for an action without a shortcut.
+QString ShortcutTextOf(const QAction* action);
+
 class TCommandSet : public QObject {
  public:
   // Builds the menu bar, the pop-ups and the tool bars for owner, whose window the
@@ -73,7 +78,8 @@ class TCommandSet : public QObject {
   void UpdateStates(std::string_view menu);
   bool IsEnabled(std::string_view name) const;
 
-  // Captions every row again from the text table (after a translation was loaded).
+  // Captions every row again from the text table (after a translation was loaded),
+  // shortcut texts included.
   void UpdateCaptions();
 
   // Runs the row's command as a click would; false when it is disabled.

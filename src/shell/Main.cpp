@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "shell/MainForm.h"
+#include "shell/MenuLook.h"
 #include "shell/MsgDlg.h"
 #include "shell/Scenes.h"
 #include "views/PictureDialogs.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   QApplication app(argc, argv);
+  qm::InstallMenuLook(app);
   qm::InstallMessageDialog();
   qm::InstallPictureDialogs();
   std::string scene;

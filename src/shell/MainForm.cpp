@@ -1,3 +1,4 @@
+#include "shell/MenuLook.h"
 #include "shell/MainForm.h"
 
 #include <QApplication>
@@ -148,6 +149,12 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   MsgDlgOptions().MinClientWidth = kMessageBoxWidth;
   // 21: no plug-in is loaded: their bar stays hidden.
   commands_->ToolBar("ToolBar4")->hide();
+  // 22: the menus' own look, when the settings ask for it.
+  if (settings_.XPMenu) {
+    InstallOwnerDrawMainMenu(commands_->MenuBar(), true);
+    for (const char* popup : {"PopForm", "PopImg", "PopSel", "PopTortion", "PopCalque", "PopZoom"})
+      if (QMenu* menu = commands_->Menu(popup)) InstallOwnerDrawMenu(menu);
+  }
   // 24-26: the Window menu lists the documents; the commands and the status bar.
   services_->Windows().SetWindowMenu(commands_->Menu("MenuFenetre"));
   services_->Operations().ClearRepeatableCommand();

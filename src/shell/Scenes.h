@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QPixmap;
 class QWidget;
 
 namespace qm {
@@ -19,8 +20,11 @@ class TSceneCamera {
   // Writes the window as it is shown into the folder; false when the file could not be
   // written.
   bool Shoot(QWidget& window, const std::string& shot);
-  // The same with the pop-up menus open over the window drawn where they stand.
+  // The same with the pop-up menus and popups open over the window drawn where they
+  // stand.
   bool ShootWithPopups(QWidget& window, const std::string& shot);
+  // The whole screen: a dialog with the window under it.
+  bool ShootScreen(const std::string& shot);
   int Failures() const { return failures_; }
 
  private:

@@ -2,6 +2,8 @@
 
 #include <Qt>
 
+#include "platform/texts/UiTexts.h"
+
 namespace qm {
 namespace {
 
@@ -27,6 +29,19 @@ constexpr TKeyRow kKeys[] = {
     {189, Qt::Key_Minus},        {190, Qt::Key_Period},       {191, Qt::Key_Slash},
     {192, Qt::Key_QuoteLeft},    {219, Qt::Key_BracketLeft},  {220, Qt::Key_Backslash},
     {221, Qt::Key_BracketRight}, {222, Qt::Key_Apostrophe},
+};
+
+// The keys whose names are entries of the text table.
+struct TKeyName {
+  int Vk;
+  TextId Name;
+};
+constexpr TKeyName kKeyNames[] = {
+    {vkBack, TextId::GetMnuBkSp},    {vkTab, TextId::GetMnuTab},     {vkReturn, TextId::GetMnuEnter},
+    {vkEscape, TextId::GetMnuEsc},   {vkSpace, TextId::GetMnuSpace}, {vkPrior, TextId::GetMnuPgUp},
+    {vkNext, TextId::GetMnuPgDn},    {vkEnd, TextId::GetMnuEnd},     {vkHome, TextId::GetMnuHome},
+    {vkLeft, TextId::GetMnuLeft},    {vkUp, TextId::GetMnuUp},       {vkRight, TextId::GetMnuRight},
+    {vkDown, TextId::GetMnuDown},    {vkInsert, TextId::GetMnuIns},  {vkDelete, TextId::GetMnuDel},
 };
 
 // Keys of the numeric pad besides its digits: the operators and the decimal point.
@@ -85,6 +100,33 @@ TShortcut KeySequenceToShortcut(const QKeySequence& sequence) {
   if (c.keyboardModifiers().testFlag(Qt::ControlModifier)) s |= scCtrl;
   if (c.keyboardModifiers().testFlag(Qt::AltModifier)) s |= scAlt;
   return s;
+}
+
+std::string GetKeyDisplayName(int vk) {
+  bool keypad = false;
+  const int key = VirtualKeyToQtKey(vk, &keypad);
+  if (key == Qt::Key_unknown) return {};
+  const std::string name = QKeySequence(key).toString(QKeySequence::NativeText).toStdString();
+  return keypad && !name.empty() ? "Num " + name : name;
+}
+
+std::string ShortCutToText(TShortcut shortcut) {
+  const int vk = VirtualKeyOf(shortcut);
+  std::string name;
+  if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) name = char(vk);
+  else if (vk >= vkNumpad0 && vk <= vkNumpad0 + 9) name = char('0' + vk - vkNumpad0);
+  else if (vk >= vkF1 && vk <= vkF1 + 23) name = 'F' + std::to_string(vk - vkF1 + 1);
+  else {
+    for (const TKeyName& k : kKeyNames)
+      if (k.Vk == vk) name = Tr(k.Name);
+    if (name.empty() && vk != 0) name = GetKeyDisplayName(vk);
+  }
+  if (name.empty()) return {};
+  std::string text;
+  if (shortcut & scShift) text += Tr(TextId::GetMnuShift);
+  if (shortcut & scCtrl) text += Tr(TextId::GetMnuCtrl);
+  if (shortcut & scAlt) text += Tr(TextId::GetMnuAlt);
+  return text + name;
 }
 
 }  // namespace qm

@@ -4,6 +4,7 @@
 // Alt). 16459 is Ctrl+K. One table maps the virtual keys to Qt's keys, both ways.
 #include <QKeySequence>
 #include <cstdint>
+#include <string>
 
 namespace qm {
 
@@ -48,5 +49,14 @@ int QtKeyToVirtualKey(int qtKey, bool keypad);
 QKeySequence ShortcutToKeySequence(TShortcut shortcut);
 // The shortcut value of the first key of a sequence; 0 when it has no virtual key.
 TShortcut KeySequenceToShortcut(const QKeySequence& sequence);
+
+// The text of a shortcut in the interface's language, the one spelling of shortcuts in
+// every menu and hint: "Maj+" when Shift is held, then "Ctrl+", then "Alt+", then the
+// key's name; key names and modifiers are entries of the text table. Empty when the
+// key has no name, and for 0.
+std::string ShortCutToText(TShortcut shortcut);
+// The keyboard's own name of a virtual key (the name Qt gives its key; the pad's keys
+// prefixed with "Num "); empty for a key the table does not know.
+std::string GetKeyDisplayName(int vk);
 
 }  // namespace qm
