@@ -33,8 +33,8 @@ TEST(PageFaulter, TheOwnersWritesAreKeptWhateverTheRace) {
   // Gone at once (a decoder failing on its first rows): it stops and joins; small
   // buffers and none are left alone.
   { TPageFaulter early(bmp); }
-  TBitmap small(10, 10, pf24bit, clRed);
+  TBitmap small(10, 10, pf24bit, RGB(200, 10, 10));
   { TPageFaulter none(small); }
-  EXPECT_EQ(small.GetPixel(9, 9), clRed);
+  EXPECT_EQ(small.GetPixel(9, 9), RGB(200, 10, 10));
   { TPageFaulter empty(nullptr, size_t(64) << 20); }
 }
