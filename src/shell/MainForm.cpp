@@ -34,6 +34,8 @@
 #include "platform/texts/AppPaths.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
+#include "shell/AdjustCommands.h"
+#include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
@@ -447,6 +449,13 @@ void TMainForm::WireCommands() {
     UpdateCommandStates();
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
+  // The Filter, Adjustment and Selection menus; their dialog commands wait for the
+  // dialogs' launcher.
+  RegisterFilterCommands(*commands_, *services_, nullptr);
+  RegisterAdjustCommands(*commands_, *services_, nullptr);
+  selection_ = new TSelectionCommands(*commands_, *services_, nullptr);
+  if (QAction* frame = commands_->Action("MenuSelReperes"))
+    connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
 }
 

@@ -5,7 +5,7 @@
 
 #include <QMdiArea>
 
-#include "ViewTestSupport.h"
+#include "support/ViewTestSupport.h"
 #include "views/DocumentWindow.h"
 #include "views/DocumentWindowHost.h"
 #include "views/ImageWindows.h"
