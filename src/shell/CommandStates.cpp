@@ -1,6 +1,7 @@
 #include "shell/CommandStates.h"
 
 #include "shell/ShellServices.h"
+#include "shell/ZoomSteps.h"
 
 namespace qm {
 
@@ -36,6 +37,10 @@ TCommandState ReadCommandState(TShellServices& services) {
   s.SelInv = sel.Inverted;
   s.SelKind = sel.ShapeKind;
   s.SelDef = w->SelectionDefined;
+  const double zoom = w->View().Zoom();
+  s.ZoomStepIn = ZoomStepFrom(zoom, TZoomDirection::In) != 0;
+  s.ZoomStepOut = ZoomStepFrom(zoom, TZoomDirection::Out) != 0;
+  s.ZoomOn100 = ZoomBoxIndex(zoom, w->FitToWindow) == kZoom100Index;
   s.Mod = w->IsImageModified();
   s.New = w->IsNew;
   const TUndoList& history = w->History();
@@ -129,6 +134,9 @@ bool CommandRuleHolds(TCommandRule rule, const TCommandState& s) {
         default: return true;
       }
     case R::PluginsAvailable: return s.PluginsAvailable;
+    case R::ZoomIn: return s.Doc && s.ZoomStepIn;
+    case R::ZoomOut: return s.Doc && s.ZoomStepOut;
+    case R::ZoomNot100: return s.Doc && !s.ZoomOn100;
     // The state these read belongs to commands still to come.
     case R::ShapeCopied:
     case R::LayerEdge:
@@ -141,9 +149,6 @@ bool CommandRuleHolds(TCommandRule rule, const TCommandState& s) {
     case R::ExportLayer:
     case R::EditAlpha:
     case R::CropLayer:
-    case R::ZoomIn:
-    case R::ZoomOut:
-    case R::ZoomNot100:
       return false;
   }
   return false;
