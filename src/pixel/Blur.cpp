@@ -511,4 +511,8 @@ void GaussianBlurRect(TBitmap& bmp, int radius, TRect rect) { Blur<3>(bmp, radiu
 
 void GaussianBlurMaskRect(TBitmap& bmp, int radius, TRect rect) { Blur<1>(bmp, radius, rect); }
 
+void GaussianBlur(TBitmap& bmp, const TGaussianBlurParams& params, TRect rect) {
+  if (InHardRange(params)) GaussianBlurRect(bmp, params.Radius, rect);
+}
+
 }  // namespace qm
