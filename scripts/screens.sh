@@ -12,7 +12,7 @@ out=$(realpath -m "$1")
 shift
 scenes=("$@")
 if [ ${#scenes[@]} -eq 0 ]; then
-  scenes=(views textlayers windows)
+  scenes=(views textlayers windows dialogs)
 fi
 
 bash scripts/install-deps.sh

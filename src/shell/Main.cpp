@@ -8,6 +8,7 @@
 
 #include <QApplication>
 
+#include "dialogs/DialogList.h"
 #include "shell/Scenes.h"
 #include "shell/StartWindow.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   QApplication app(argc, argv);
+  qm::InstallParameterDialogs();
   std::string scene;
   QString shots;
   for (int i = 1; i + 1 < argc; ++i) {

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMdiArea>
+#include <QPainter>
 #include <QPixmap>
 #include <QThread>
 #include <QWidget>
@@ -20,9 +21,8 @@
 #include "shell/StartWindow.h"
 
 namespace qm {
-namespace {
 
-void Settle() {
+void SettleScene() {
   // twice: a paint may queue another (the scroll ranges follow a new image size)
   for (int i = 0; i < 2; ++i) {
     QApplication::processEvents();
@@ -30,6 +30,8 @@ void Settle() {
   }
   QApplication::processEvents();
 }
+
+namespace {
 
 // The document view: three layers, the marching ants of a selection, the transform
 // handles, a close look with the grid, and a background that lets the checkerboard
@@ -39,14 +41,14 @@ void ViewsScene(TSceneCamera& camera) {
   w.show();
   TMyImageLayered& view = w.View();
   view.ZoomToFitWindow();
-  Settle();
+  SettleScene();
   camera.Shoot(w, "document");
 
   TSelectionControl& sel = w.Selection();
   sel.SetShape(ssEllipse);
   sel.SetSelectionRect(TRect{640, 240, 1040, 620});
   sel.Show();
-  Settle();
+  SettleScene();
   camera.Shoot(w, "selection");
 
   sel.Hide();
@@ -54,7 +56,7 @@ void ViewsScene(TSceneCamera& camera) {
   TVerticesControl& handles = w.Handles();
   handles.SetCornersFromRect(w.Document().GetActiveLayerBounds());
   handles.Show();
-  Settle();
+  SettleScene();
   camera.Shoot(w, "handles");
   handles.Hide();
 
@@ -65,14 +67,14 @@ void ViewsScene(TSceneCamera& camera) {
   sel.SetShape(ssRect);
   sel.SetSelectionRect(TRect{700, 390, 740, 420});
   sel.Show();
-  Settle();
+  SettleScene();
   camera.Shoot(w, "zoom");
   sel.Hide();
 
   view.SetShowGrid(false);
   TStartWindow::MakeSampleDocument(w.Document(), true);
   view.ZoomToFitWindow();
-  Settle();
+  SettleScene();
   camera.Shoot(w, "transparent");
 }
 
@@ -155,7 +157,7 @@ void TextLayersScene(TSceneCamera& camera) {
   caption.Angle = -12;
   caption.Lines = {"Calque de texte tourné"};
   CreateTextLayer(host, MakeNewLayerName(host), caption, true, TRect{60, 60, 200, 120});
-  Settle();
+  SettleScene();
   camera.Shoot(w, "text");
 
   TSelectionControl& sel = w.Selection();
@@ -168,7 +170,7 @@ void TextLayersScene(TSceneCamera& camera) {
     l.Top = whole.Height() - l.Image.Height() - 40;
     w.Document().InvalidateImage();
   }
-  Settle();
+  SettleScene();
   camera.Shoot(w, "pasted");
 }
 
@@ -199,7 +201,7 @@ void WindowsScene(TSceneCamera& camera) {
   last->Selection().SetShape(ssEllipse);
   last->Selection().SetSelectionRect(TRect{60, 40, 260, 160});
   last->Selection().Show();
-  Settle();
+  SettleScene();
   camera.Shoot(area, "cascade");
 
   // The first one maximised, given a title in a text layer, and an ellipse of its sky
@@ -208,7 +210,7 @@ void WindowsScene(TSceneCamera& camera) {
   windows.ActivateImageWindow(&doc);
   doc.showMaximized();
   doc.FitWindowToImage(true, false);
-  Settle();
+  SettleScene();
   TWindowLayerHost host(windows);
   TTextData title = ShadowedTitle("DejaVu Serif", 60, RGB(255, 236, 200), RGB(60, 10, 40));
   title.FontStyle = fsBold | fsItalic;
@@ -217,39 +219,71 @@ void WindowsScene(TSceneCamera& camera) {
   CopyEllipseOfBackground(host, doc.Image(), doc.Selection(), TRect{660, 260, 920, 540});
   const int pasted = PasteAsNewLayer(host, ClipboardData(), MakeNewLayerName(host));
   if (pasted > 0) doc.Image().MoveTo(900, 420);
-  Settle();
+  SettleScene();
   camera.Shoot(area, "text-and-paste");
 }
 
 struct TSceneRow {
-  const char* name;
-  void (*run)(TSceneCamera&);
+  std::string name;
+  TSceneFunction run;
 };
 
-const TSceneRow kScenes[] = {
-    {"views", &ViewsScene},
-    {"textlayers", &TextLayersScene},
-    {"windows", &WindowsScene},
-};
+std::vector<TSceneRow>& Scenes() {
+  static std::vector<TSceneRow> scenes{
+      {"views", &ViewsScene},
+      {"textlayers", &TextLayersScene},
+      {"windows", &WindowsScene},
+  };
+  return scenes;
+}
 
 }  // namespace
 
-bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) {
+bool TSceneCamera::Shoot(QWidget& window, const std::string& shot) { return Save(window.grab(), shot); }
+
+bool TSceneCamera::ShootWithTopLevels(QWidget& window, const std::string& shot) {
+  QPixmap picture = window.grab();
+  QPainter painter(&picture);
+  const QPoint origin = window.mapToGlobal(QPoint(0, 0));
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w == &window || !w->isVisible() || !w->isWindow()) continue;
+    const QPoint at = w->mapToGlobal(QPoint(0, 0)) - origin;
+    painter.drawPixmap(at, w->grab());
+    // The virtual X server has no window manager: a plain title bar stands in for its.
+    const QRect bar(at.x(), at.y() - 22, w->width(), 22);
+    painter.fillRect(bar, w->palette().color(QPalette::Highlight));
+    painter.setPen(w->palette().color(QPalette::HighlightedText));
+    painter.drawText(bar.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+  }
+  painter.end();
+  return Save(picture, shot);
+}
+
+bool TSceneCamera::Save(const QPixmap& picture, const std::string& shot) {
   const QString file = QDir(folder_).filePath(QString::fromStdString(scene_ + "-" + shot + ".png"));
-  const bool ok = window.grab().save(file, "PNG");
+  const bool ok = picture.save(file, "PNG");
   std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
   if (!ok) ++failures_;
   return ok;
 }
 
+void RegisterScene(const std::string& name, TSceneFunction run) {
+  for (TSceneRow& row : Scenes())
+    if (row.name == name) {
+      row.run = run;
+      return;
+    }
+  Scenes().push_back({name, run});
+}
+
 std::vector<std::string> SceneNames() {
   std::vector<std::string> names;
-  for (const TSceneRow& row : kScenes) names.emplace_back(row.name);
+  for (const TSceneRow& row : Scenes()) names.push_back(row.name);
   return names;
 }
 
 int RunScene(const std::string& name, const QString& folder) {
-  for (const TSceneRow& row : kScenes) {
+  for (const TSceneRow& row : Scenes()) {
     if (name != row.name) continue;
     QDir().mkpath(folder);
     TSceneCamera camera(name, folder);

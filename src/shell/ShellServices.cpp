@@ -544,7 +544,9 @@ void TShellServices::WindowActivated(TNewImgForm&) {
   Call(Hooks.UpdateCommandStates);
 }
 
-void TShellServices::WindowClosing(TNewImgForm&) {}
+void TShellServices::WindowClosing(TNewImgForm& window) {
+  if (auto* holder = dynamic_cast<TShellLockHolder*>(lock_.data())) holder->DocumentClosing(window);
+}
 
 // --- The current window's layer host ---------------------------------------------------------
 

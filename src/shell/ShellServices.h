@@ -44,6 +44,15 @@ class TPipetteForm : public QDialog, public TColorPickTarget {
   using QDialog::QDialog;
 };
 
+// A holder of the shell lock whose work belongs to one document window (a parameter
+// dialog over its undo step): told when that window closes all the same, before it
+// leaves the list, so that it lets go of the window without touching its history.
+class TShellLockHolder {
+ public:
+  virtual ~TShellLockHolder() = default;
+  virtual void DocumentClosing(TNewImgForm& window) = 0;
+};
+
 // The status bar's panels.
 enum TStatusPanel : int { spStatus = 0, spImageSize = 1, spCursor = 2, spGeometry = 3 };
 
@@ -103,6 +112,11 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   TShellServices& operator=(const TShellServices&) = delete;
 
   THooks Hooks;
+  // The adjustment dialogs follow their sliders as each gesture ends (their Preview
+  // button hidden). The main window sets it at start-up.
+  bool LivePreview = true;
+  // The main window the dialogs centre on; null in a shell without one.
+  QWidget* MainWindow() const { return mainWindow_; }
   TImageWindows& Windows() { return windows_; }
   // The current window's document as the layer operations, the selection masks and the
   // undo steps reach it.

@@ -124,16 +124,21 @@ void TUndoableOperations::RestoreFromHistory() {
   for (int i = 0; i < step->SubSteps.GetUndoStepCount(); ++i) RestoreUndoStep(*step->SubSteps.GetUndoStep(i));
 }
 
-void TUndoableOperations::EndDialogOperation(bool cancelled) {
+void TUndoableOperations::EndDialogOperation(bool previewed) {
   TLayeredImage* image = host_.ActiveImage();
   TUndoList* history = host_.ActiveHistory();
-  if (cancelled) {
+  if (previewed) {
     RestoreFromHistory();
     if (image) image->InvalidateImage();
   }
   if (history) history->DeleteLastUndoStep();
   preChangeValid_ = false;
   Call(Hooks.UpdateHistoryMenus);
+  ClearRepeatableCommand();
+}
+
+void TUndoableOperations::AbandonDialogOperation() {
+  preChangeValid_ = false;
   ClearRepeatableCommand();
 }
 

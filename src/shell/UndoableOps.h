@@ -79,10 +79,13 @@ class TUndoableOperations {
   // Puts the current step's pixels back (its nested steps' too) without swapping: a
   // preview starts again from them.
   void RestoreFromHistory();
-  // A parameter dialog closes without keeping its step: with cancelled the image is
-  // restored first; then the step is deleted, the pre-change copy emptied and the
-  // repeatable command forgotten.
-  void EndDialogOperation(bool cancelled);
+  // A parameter dialog closes without keeping its step: with previewed (a preview is
+  // on the image) the step's pixels are put back first; then the step is deleted, the
+  // pre-change copy emptied and the repeatable command forgotten.
+  void EndDialogOperation(bool previewed);
+  // The document of a dialog's step went away with its history: only the pre-change
+  // copy and the repeatable command are forgotten, no history is touched.
+  void AbandonDialogOperation();
   // The active layer was moved from oldPosition: one step for any number of moves in
   // a row of the same layer.
   void PushLayerMoveUndo(TPoint oldPosition);
