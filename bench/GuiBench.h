@@ -1,8 +1,9 @@
 #pragma once
-// A QGuiApplication for the benchmarks that draw text or use the clipboard: offscreen
-// unless the environment names a platform, made on first use.
+// The application for the benchmarks that draw text, use the clipboard or show widgets:
+// offscreen unless the environment names a platform, made on first use. A QApplication,
+// so that a benchmark of widgets may run after one of text.
+#include <QApplication>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <cstdlib>
 
 namespace qm::bench {
@@ -13,7 +14,7 @@ inline void EnsureGuiApp() {
   static int argc = 1;
   static char name[] = "qm_bench";
   static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);  // kept until the process ends
+  new QApplication(argc, argv);  // kept until the process ends
 }
 
 }  // namespace qm::bench

@@ -27,13 +27,14 @@ bool IsWorkRectKind(TUndoKind kind) {
 
 // What a preview and the repeat command share: the operation on the active layer within
 // the working rectangle, the pixels outside the selection brought back, the view told.
-void RunOnActiveLayer(TShellServices& services, const TLayerOperation& operation, TUndoKind kind) {
+void RunOnActiveLayer(TShellServices& services, const TLayerOperation& operation, TUndoKind kind,
+                      TRestoreMaskCache* restore = nullptr) {
   TBitmap* layer = services.GetActiveLayerBitmap();
   TLayeredImage* image = services.LayerHost().ActiveImage();
   if (!layer || !image) return;
   const TRect rect = services.GetWorkRect();
   operation(*layer, rect);
-  services.RestrictToSelection(seProgressive);
+  services.RestrictToSelection(seProgressive, restore);
   // The restore before the operation covered the step: the working rectangle for the
   // kinds that step it, the whole layer otherwise.
   if (IsWorkRectKind(kind)) image->InvalidateLayerRect(image->LayerRectToImageRect(rect));
@@ -237,6 +238,7 @@ void TParamDialog::FormShow() {
   // A filter's values stand as shown: OK without a preview applies them.
   changed_ = traits_.Variant == dvFilter;
   applied_ = previewed_ = false;
+  restoreMask_.Clear();
   live_ = traits_.Variant == dvAdjustment && services_->LivePreview;
   btnPreview_->setVisible(!live_);
   if (traits_.PicksColors) services_->SetActiveToolDialog(this);
@@ -270,7 +272,7 @@ void TParamDialog::Preview() {
   TShellServices& s = *services_;
   s.BeginBusy();
   if (previewed_) s.Operations().RestoreFromHistory();
-  RunOnActiveLayer(s, Operation(), traits_.UndoKind);
+  RunOnActiveLayer(s, Operation(), traits_.UndoKind, &restoreMask_);
   changed_ = false;
   previewed_ = true;
   s.EndBusy();
@@ -331,6 +333,7 @@ void TParamDialog::FormHide() {
   document_ = nullptr;
   layer_ = nullptr;
   live_ = false;
+  restoreMask_.Clear();
 }
 
 void TParamDialog::ColorPicked(TColor color) {

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "document/qt/SelectionMask.h"
 #include "pixel/Params.h"
 #include "platform/core/Colors.h"
 #include "platform/texts/UiTexts.h"
@@ -164,6 +165,9 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   bool shown_ = false;  // between the showing and the hide the protocol runs for
   bool live_ = false;   // this showing follows the controls
   bool wheelPending_ = false;
+  // The selection's restore mask, made by the first preview of a showing: the selection
+  // and the pre-change copy stay as they are while the dialog holds the shell.
+  TRestoreMaskCache restoreMask_;
 };
 
 // A dialog over the parameter struct P, applied by a routine of the pixel engine.

@@ -339,7 +339,9 @@ void TShellServices::RepaintActiveImage() {
   if (TMyImageLayered* view = GetActiveImage()) view->viewport()->update();
 }
 
-void TShellServices::RestrictToSelection(TSelectionEdge edge) { RestrictChangeToSelection(layerHost_, edge); }
+void TShellServices::RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache) {
+  RestrictChangeToSelection(layerHost_, edge, cache);
+}
 
 void TShellServices::StrokeSelectionWith(TColor color, int width, bool smooth) {
   StrokeSelectionOutline(layerHost_, color, width, smooth);

@@ -194,8 +194,8 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   void RepaintActiveImage();
   void RefreshLayerNavigator() { operations_.RefreshLayerNavigator(); }
   // After a change of the active layer: the pixels outside the selection come back from
-  // the copy taken before it.
-  void RestrictToSelection(TSelectionEdge edge);
+  // the copy taken before it (through the cache of the change's previews, when given).
+  void RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache = nullptr);
   void StrokeSelectionWith(TColor color, int width, bool smooth);
   // After a load or a revert: the zoom again, the selection forgotten, the status bar.
   void ResetImageWindowState();

@@ -257,7 +257,7 @@ std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelect
   return std::make_unique<TBitmap>(RestoreMask(*sel, ImageToLayer(host, sel->SelRect), edge, GetBitmapRect(*layer)));
 }
 
-void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge) {
+void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge, TRestoreMaskCache* cache) {
   TBitmap* layer = ActiveLayer(host);
   TSelectionOverlay* sel = host.ActiveSelection();
   if (!layer || !sel) return;
@@ -283,15 +283,24 @@ void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge) {
   ClipRectToBitmap(area, *layer);
   area = TRect{std::min(area.Left, rect.Left), std::min(area.Top, rect.Top), std::max(area.Right, rect.Right),
                std::max(area.Bottom, rect.Bottom)};
-  if (2 * int64_t(area.Width()) * area.Height() >= int64_t(layer->Width()) * layer->Height()) {
-    const TBitmap mask = RestoreMask(*sel, selRect, edge, GetBitmapRect(*layer));
-    CopyBitmapRectMasked(*before, GetBitmapRect(*before), *layer, 0, 0, rect, 100, mask);
-    return;
+  const bool whole = 2 * int64_t(area.Width()) * area.Height() >= int64_t(layer->Width()) * layer->Height();
+  if (whole) area = GetBitmapRect(*layer);
+  TRestoreMaskCache local;
+  TRestoreMaskCache& made = cache ? *cache : local;
+  if (!made.Valid || made.SelRect != selRect || made.Area != area || made.Kind != sel->ShapeKind ||
+      made.Inverted != sel->Inverted || made.Edge != edge) {
+    made.Mask = RestoreMask(*sel, selRect, edge, area);
+    made.Part = TBitmap();
+    if (!whole) CopyBitmapRegion(*before, made.Part, area);
+    made.SelRect = selRect;
+    made.Area = area;
+    made.Kind = sel->ShapeKind;
+    made.Inverted = sel->Inverted;
+    made.Edge = edge;
+    made.Valid = true;
   }
-  const TBitmap mask = RestoreMask(*sel, selRect, edge, area);
-  TBitmap part;
-  CopyBitmapRegion(*before, part, area);
-  CopyBitmapRectMasked(part, GetBitmapRect(part), *layer, area.Left, area.Top, rect, 100, mask);
+  if (whole) CopyBitmapRectMasked(*before, GetBitmapRect(*before), *layer, 0, 0, rect, 100, made.Mask);
+  else CopyBitmapRectMasked(made.Part, GetBitmapRect(made.Part), *layer, area.Left, area.Top, rect, 100, made.Mask);
 }
 
 void StrokeSelectionOutline(TSelectionHost& host, TColor color, int width, bool smooth) {
