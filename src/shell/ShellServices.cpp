@@ -143,6 +143,12 @@ std::string TShellServices::GetMenuItemCaption(const QAction* item) {
   return item ? CleanMenuCaption(item->text().toStdString()) : std::string();
 }
 
+TRect TShellServices::ShrinkSelectionByTenth() {
+  const TRect r = layerHost_.VisibleImageRect();
+  const int d = std::min(r.Width(), r.Height()) / 10;
+  return TRect{r.Left + d, r.Top + d, r.Right - d, r.Bottom - d};
+}
+
 // --- Busy state and status bar -------------------------------------------------------------
 
 void TShellServices::BeginBusy(const std::string& text, bool hourglass) {

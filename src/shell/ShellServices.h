@@ -144,6 +144,9 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   static std::string GetMenuItemCaption(const QAction* item);
   // The rectangle an operation applies to, in the active layer's coordinates.
   TRect GetWorkRect() { return qm::GetWorkRect(layerHost_); }
+  // The part of the active image shown in its view (image coordinates), inset on every
+  // side by a tenth of its smaller side: where a new shape first stands.
+  TRect ShrinkSelectionByTenth();
   bool IsActiveImageTrueColor() { return layerHost_.IsActiveImageTrueColor(); }
 
   // --- Busy state and status bar -------------------------------------------------------
