@@ -173,9 +173,6 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
 // A dialog over the parameter struct P, applied by a routine of the pixel engine.
 template <class P>
 class TParamDialogOf : public TParamDialog {
- public:
-  const P& Params() const { return params_; }
-
  protected:
   using TApply = void (*)(TBitmap& layer, const P& params, TRect rect);
   TParamDialogOf(const TDialogTraits& traits, TApply apply) : TParamDialog(traits), apply_(apply) {}
