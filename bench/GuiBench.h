@@ -1,9 +1,10 @@
 #pragma once
-// The application for the benchmarks that draw text, use the clipboard or show widgets:
-// offscreen unless the environment names a platform, made on first use. A QApplication,
-// so that a benchmark of widgets may run after one of text.
-#include <QApplication>
+// The application of the benchmarks that draw text, use the clipboard or make widgets:
+// a QApplication (widgets need one; a plain QGuiApplication made first would leave the
+// widget benchmarks none), offscreen unless the environment names a platform, made on
+// first use.
 #include <QCoreApplication>
+#include <QApplication>
 #include <cstdlib>
 
 namespace qm::bench {

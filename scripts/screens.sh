@@ -12,7 +12,7 @@ out=$(realpath -m "$1")
 shift
 scenes=("$@")
 if [ ${#scenes[@]} -eq 0 ]; then
-  scenes=(views textlayers windows dialogs)
+  scenes=(mainwindow views textlayers windows commands colorpicker browser dialogs)
 fi
 
 bash scripts/install-deps.sh

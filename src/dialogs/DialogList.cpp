@@ -2,16 +2,13 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMainWindow>
-#include <QMdiArea>
 #include <QPushButton>
 #include <QSlider>
-#include <QStatusBar>
 
 #include "dialogs/BlurForm.h"
 #include "dialogs/ColorAdjustForms.h"
 #include "shell/Scenes.h"
-#include "shell/StartWindow.h"
+#include "shell/MainForm.h"
 
 namespace qm {
 namespace {
@@ -28,47 +25,43 @@ void MoveSliders(QWidget& dialog, std::initializer_list<int> values) {
   }
 }
 
-// Each dialog of the colour and blur commands over the sample document: the blur
+// Each dialog over the sample document in the editor, opened from its menu: the blur
 // previewed inside an elliptical selection, then the three adjustments following their
 // sliders.
 void DialogsScene(TSceneCamera& camera) {
-  QMainWindow main;
-  auto* area = new QMdiArea;
-  main.setCentralWidget(area);
-  main.resize(1100, 760);
-  TShellServices services(*area, *main.statusBar(), &main);
-  main.show();
-  TLayeredImage sunset;
-  TStartWindow::MakeSampleDocument(sunset, false);
-  TNewImgForm* doc = services.CreateImageWindow(nullptr, &sunset, 16777216, true, "");
-  doc->showMaximized();
-  doc->FitWindowToImage(true, false);
-  doc->Image().SetActiveLayerIndex(0);
-  doc->Selection().SetShape(ssEllipse);
-  doc->Selection().SetSelectionRect(TRect{140, 120, 760, 620});
-  doc->Selection().Show();
+  TSceneEditor editor;
+  TMainForm& main = *editor.form;
+  TNewImgForm& doc = editor.OpenSample();
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  doc.Image().SetActiveLayerIndex(0);
+  doc.Selection().SetShape(ssEllipse);
+  doc.Selection().SetSelectionRect(TRect{140, 120, 760, 620});
+  doc.Selection().Show();
   SettleScene();
 
   struct {
+    const char* Command;
     const char* Form;
     const char* Shot;
     std::initializer_list<int> Values;
   } const shots[] = {
-      {"TBlurForm", "blur", {12}},
-      {"TLCForm", "brightness-contrast", {30, 25}},
-      {"TTSForm", "hue-saturation", {-40, 35}},
-      {"TRVBForm", "colour-balance", {40, 0, -35}},
+      {"MenuFiltreFlouGauss", "TBlurForm", "blur", {12}},
+      {"MenuReglageLC", "TLCForm", "brightness-contrast", {30, 25}},
+      {"MenuReglageTS", "TTSForm", "hue-saturation", {-40, 35}},
+      {"MenuReglageRVB", "TRVBForm", "colour-balance", {40, 0, -35}},
   };
   for (const auto& shot : shots) {
-    QWidget* dialog = OpenDialog(shot.Form, services);
-    if (!dialog) continue;
+    main.Commands().Trigger(shot.Command);
+    auto* dialog = main.findChild<QWidget*>(QString::fromLatin1(shot.Form));
+    if (!dialog || !dialog->isVisible()) continue;
     MoveSliders(*dialog, shot.Values);
     if (auto* preview = dialog->findChild<QPushButton*>(QStringLiteral("BApercu")); preview && preview->isVisible())
       preview->click();
     SettleScene();
-    camera.ShootWithTopLevels(main, shot.Shot);
+    camera.ShootWithPopups(main, shot.Shot);
     dialog->hide();
-    if (shot.Form == std::string("TBlurForm")) doc->Selection().Hide();
+    doc.Selection().Hide();
   }
 }
 

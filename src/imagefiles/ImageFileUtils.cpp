@@ -50,6 +50,29 @@ TTempFile::~TTempFile() {
   if (!name_.empty()) ::unlink(name_.c_str());
 }
 
+namespace {
+
+// The umask, read without setting it: umask() can only be read by changing it, and
+// for that moment a file another thread creates would get every permission.
+mode_t ProcessUmask() {
+  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(f);
+    if (found) return mode_t(mask & 0777);
+  }
+  static const mode_t once = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return once;
+}
+
+}  // namespace
+
 void ReplaceFileAtomically(const std::string& target, const std::function<void(const std::string&)>& write) {
   const std::string folder = FolderOf(target);
   std::string base = target.substr(target.find_last_of('/') == std::string::npos ? 0 : target.find_last_of('/') + 1);
@@ -60,9 +83,7 @@ void ReplaceFileAtomically(const std::string& target, const std::function<void(c
     ::chmod(temp.Name().c_str(), st.st_mode & 07777);
   } else {
     // A new file gets the permissions the user's umask gives (mkstemp makes it 0600).
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temp.Name().c_str(), 0666 & ~mask);
+    ::chmod(temp.Name().c_str(), 0666 & ~ProcessUmask());
   }
   if (::rename(temp.Name().c_str(), target.c_str()) != 0)
     throw EInvalidGraphic("cannot replace " + target + ": " + std::strerror(errno));

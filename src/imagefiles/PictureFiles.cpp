@@ -21,12 +21,12 @@ TFileProgressEvent OnFileProgress;
 
 namespace {
 
-TOpenPictureDialog& OpenDialog() {
-  static TOpenPictureDialog d;
+TOpenPictureRunner& OpenDialog() {
+  static TOpenPictureRunner d;
   return d;
 }
-TSavePictureDialog& SaveDialog() {
-  static TSavePictureDialog d;
+TSavePictureRunner& SaveDialog() {
+  static TSavePictureRunner d;
   return d;
 }
 
@@ -73,7 +73,7 @@ TSaveRequest DefaultSaveRequest() {
   return request;
 }
 
-void SetPictureDialogs(TOpenPictureDialog open, TSavePictureDialog save) {
+void SetPictureDialogs(TOpenPictureRunner open, TSavePictureRunner save) {
   OpenDialog() = std::move(open);
   SaveDialog() = std::move(save);
 }

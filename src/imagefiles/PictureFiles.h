@@ -70,15 +70,15 @@ struct TOpenPictureRequest {
 };
 // Returns false when cancelled; files receives the chosen names. The dialog processes
 // the pending events once it has closed.
-using TOpenPictureDialog = std::function<bool(TOpenPictureRequest& request, std::vector<std::string>& files)>;
+using TOpenPictureRunner = std::function<bool(TOpenPictureRequest& request, std::vector<std::string>& files)>;
 
 struct TSavePictureRequest {
   std::string InitialDir, FileName, Title, Filter, DefaultExt;
   int FilterIndex = 1;  // 1-based
 };
-using TSavePictureDialog = std::function<bool(const TSavePictureRequest& request, std::string& fileName)>;
+using TSavePictureRunner = std::function<bool(const TSavePictureRequest& request, std::string& fileName)>;
 
-void SetPictureDialogs(TOpenPictureDialog open, TSavePictureDialog save);
+void SetPictureDialogs(TOpenPictureRunner open, TSavePictureRunner save);
 
 // --- Loading ----------------------------------------------------------------------
 

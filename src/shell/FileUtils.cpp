@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "platform/texts/TextUtils.h"
@@ -47,68 +46,6 @@ std::string GetTrueFileName(const std::string& name) {
     if (SameText(found, wanted)) return p.has_parent_path() ? (folder / found).string() : found;
   }
   return name;
-}
-
-namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-// "*" any run, "?" any one byte, letters of either case.
-bool MatchesMask(std::string_view name, std::string_view mask) {
-  size_t n = 0, m = 0, starMask = std::string_view::npos, starName = 0;
-  while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || Lower(mask[m]) == Lower(name[n]))) {
-      ++n;
-      ++m;
-    } else if (m < mask.size() && mask[m] == '*') {
-      starMask = m++;
-      starName = n;
-    } else if (starMask != std::string_view::npos) {
-      m = starMask + 1;
-      n = ++starName;
-    } else {
-      return false;
-    }
-  }
-  while (m < mask.size() && mask[m] == '*') ++m;
-  return m == mask.size();
-}
-
-}  // namespace
-
-std::vector<std::string> FindFilesToList(const std::string& folder, const std::string& masks, bool recursive) {
-  std::vector<std::string> patterns;
-  std::string clean;
-  for (char c : masks)
-    if (c != ' ') clean += c;
-  for (size_t at = 0; at <= clean.size();) {
-    const size_t end = std::min(clean.find(';', at), clean.size());
-    if (end > at) patterns.push_back(clean.substr(at, end - at));
-    at = end + 1;
-  }
-  std::vector<std::string> found;
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  auto take = [&](const fs::directory_entry& e) {
-    std::error_code fe;
-    if (!e.is_regular_file(fe)) return;
-    const std::string name = e.path().filename().string();
-    if (std::any_of(patterns.begin(), patterns.end(), [&](const std::string& p) { return MatchesMask(name, p); }))
-      found.push_back(e.path().string());
-  };
-  const auto options = fs::directory_options::skip_permission_denied;
-  if (recursive) {
-    for (fs::recursive_directory_iterator it(folder, options, ec), end; !ec && it != end; it.increment(ec)) take(*it);
-  } else {
-    for (fs::directory_iterator it(folder, options, ec), end; !ec && it != end; it.increment(ec)) take(*it);
-  }
-  auto folded = [](const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Lower(x) < Lower(y); });
-  };
-  std::sort(found.begin(), found.end(), folded);
-  found.erase(std::unique(found.begin(), found.end()), found.end());
-  return found;
 }
 
 }  // namespace qm

@@ -1,27 +1,60 @@
-// Until the main window exists, the program opens its start window: a generated
-// document in the document's image view. `--scene NAME --shots FOLDER` photographs a
-// scene instead (scripts/screens.sh).
+// The program: the main window, opened on the files of the command line. Options:
+//   --scene NAME --shots FOLDER   photographs a scene instead (scripts/screens.sh);
+//   --quit-when-painted           ends once the window, and the document the command
+//                                 line opened last, are painted (start-up timing).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <QApplication>
+#include <QMdiArea>
+#include <QTimer>
 
 #include "dialogs/DialogList.h"
+#include "shell/MainForm.h"
+#include "shell/MenuLook.h"
+#include "shell/MsgDlg.h"
 #include "shell/Scenes.h"
-#include "shell/StartWindow.h"
+#include "views/PictureDialogs.h"
+
+namespace {
+
+// Quits the application after the next paint of the watched widget.
+class TQuitAfterPaint : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Paint) {
+      watched->removeEventFilter(this);
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return false;
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   QApplication app(argc, argv);
+  qm::InstallMenuLook(app);
+  qm::InstallMessageDialog();
+  qm::InstallPictureDialogs();
   qm::InstallParameterDialogs();
   std::string scene;
   QString shots;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--scene") == 0) scene = argv[++i];
-    else if (std::strcmp(argv[i], "--shots") == 0) shots = QString::fromLocal8Bit(argv[++i]);
+  bool quitWhenPainted = false;
+  qm::TMainForm::TStartOptions options;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc) scene = argv[++i];
+    else if (std::strcmp(argv[i], "--shots") == 0 && i + 1 < argc) shots = QString::fromLocal8Bit(argv[++i]);
+    else if (std::strcmp(argv[i], "--quit-when-painted") == 0) quitWhenPainted = true;
+    else options.Files.push_back(QString::fromLocal8Bit(argv[i]).toStdString());
   }
   if (!scene.empty()) {
     const int rc = qm::RunScene(scene, shots.isEmpty() ? QStringLiteral(".") : shots);
@@ -32,8 +65,18 @@ int main(int argc, char** argv) {
     }
     return rc;
   }
-  qm::TStartWindow w;
-  w.show();
-  w.View().ZoomToFitWindow();
+  qm::TMainForm form(std::move(options));
+  if (form.HandedOver()) return 0;
+  TQuitAfterPaint quitter;
+  if (quitWhenPainted)
+    form.OnFirstPaint = [&form, &quitter] {
+      if (qm::TNewImgForm* w = form.Services().GetActiveImgForm()) {
+        w->View().viewport()->installEventFilter(&quitter);
+        w->View().viewport()->update();
+      } else {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+      }
+    };
+  form.show();
   return app.exec();
 }

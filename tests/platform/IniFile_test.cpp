@@ -121,7 +121,8 @@ TEST(IniFile, SaveAndLoadRoundTrip) {
   ini.WriteString("Params", "Open", "/tmp/é");
   std::string error;
   ASSERT_TRUE(ini.SaveAs(path, &error)) << error;
-  EXPECT_EQ(ReadAll(path), "[Params]\nHistory=3\nOpen=/tmp/é\n[Automate]\nFoo=bar\n");
+  // The mark and the CR LF endings stay; the new line takes the file's ending.
+  EXPECT_EQ(ReadAll(path), "\xEF\xBB\xBF[Params]\r\nHistory=3\r\nOpen=/tmp/é\r\n[Automate]\r\nFoo=bar\r\n");
   TIniFile back(path);
   EXPECT_EQ(back.Path(), path);
   EXPECT_EQ(back.ToString(), ini.ToString());
@@ -131,6 +132,11 @@ TEST(IniFile, SaveAndLoadRoundTrip) {
   ASSERT_TRUE(back.Save());
   EXPECT_EQ(TIniFile(path).ReadInteger("Params", "History", 0), 4);
   EXPECT_EQ(FilesIn(tmp.Path / "sub"), 1u);
+  // A file of LF lines stays one, a new section included.
+  TIniFile unix;
+  unix.LoadFromString("[A]\nx=1\n");
+  unix.WriteString("B", "y", "2");
+  EXPECT_EQ(unix.ToString(), "[A]\nx=1\n\n[B]\ny=2\n");
 }
 
 TEST(IniFile, ALinkedFileIsWrittenWhereTheLinkPoints) {

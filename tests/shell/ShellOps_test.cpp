@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "imagefiles/FileSearch.h"
 #include "platform/core/Messages.h"
 #include "shell/FileUtils.h"
 #include "shell/ShellOps.h"

@@ -66,6 +66,8 @@ TIniFile::TIniFile(std::string path) { Load(path); }
 bool TIniFile::Load(const std::string& path) {
   path_ = path;
   lines_.clear();
+  eol_.clear();
+  bom_ = false;
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
   if (ec || size > kMaxFileSize) return false;
@@ -81,20 +83,25 @@ bool TIniFile::Load(const std::string& path) {
 
 void TIniFile::LoadFromString(std::string_view text) {
   lines_.clear();
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  bom_ = text.starts_with("\xEF\xBB\xBF");
+  if (bom_) text.remove_prefix(3);
+  // Lines keep their carriage return: a line we do not touch is written back as it
+  // was, and the lines we write follow the file's first line.
+  const size_t first = text.find('\n');
+  eol_.clear();
+  if (first != std::string_view::npos && first > 0 && text[first - 1] == '\r') eol_ = '\r';
   size_t start = 0;
   while (start < text.size()) {
     size_t nl = text.find('\n', start);
     if (nl == std::string_view::npos) nl = text.size();
-    std::string_view line = text.substr(start, nl - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines_.emplace_back(line);
+    lines_.emplace_back(text.substr(start, nl - start));
     start = nl + 1;
   }
 }
 
 std::string TIniFile::ToString() const {
   std::string out;
+  if (bom_) out.append("\xEF\xBB\xBF", 3);
   for (const std::string& l : lines_) {
     out += l;
     out += '\n';
@@ -241,7 +248,7 @@ std::vector<std::string> TIniFile::ReadSections() const {
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   const std::string cleanKey = OneLine(TrimView(key));
   if (cleanKey.empty()) return;
-  const std::string line = cleanKey + "=" + OneLine(value);
+  const std::string line = cleanKey + "=" + OneLine(value) + eol_;
   TSpan span;
   if (FindSection(section, span)) {
     const size_t at = FindKey(span, cleanKey);
@@ -249,7 +256,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
       // Keeps the key as the file spells it.
       std::string_view k, v;
       KeyValue(lines_[at], k, v);
-      lines_[at] = std::string(k) + "=" + OneLine(value);
+      lines_[at] = std::string(k) + "=" + OneLine(value) + eol_;
       return;
     }
     size_t insert = span.End;
@@ -257,10 +264,11 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     lines_.insert(lines_.begin() + ptrdiff_t(insert), line);
     return;
   }
-  if (!lines_.empty() && !TrimView(lines_.back()).empty()) lines_.emplace_back();
+  if (!lines_.empty() && !TrimView(lines_.back()).empty()) lines_.emplace_back(eol_);
   std::string header("[");
   header += OneLine(section);
   header += ']';
+  header += eol_;
   lines_.push_back(std::move(header));
   lines_.push_back(line);
 }

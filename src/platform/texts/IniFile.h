@@ -7,7 +7,8 @@
 //   loses them;
 // - lines we do not own (other sections, comments, anything unreadable) stay as they
 //   were, in their place, when the file is written back;
-// - a leading UTF-8 byte-order mark is skipped;
+// - a leading UTF-8 byte-order mark is skipped (and written back), and lines keep
+//   their CR LF or LF endings, new lines taking those of the file's first line;
 // - a missing, unreadable, binary (it holds a zero byte) or oversized file reads as
 //   empty, so every key keeps its default.
 // Saving writes a temporary file beside the target and renames it over, so a crash or
@@ -71,7 +72,9 @@ class TIniFile {
   size_t FindKey(const TSpan& span, std::string_view key) const;
 
   std::string path_;
-  std::vector<std::string> lines_;
+  std::vector<std::string> lines_;  // each with its carriage return, if it had one
+  std::string eol_;                 // "\r" in a file of CR LF lines
+  bool bom_ = false;
 };
 
 }  // namespace qm

@@ -1,0 +1,582 @@
+#include "shell/MenuLook.h"
+#include "shell/MainForm.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTime>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "document/DocumentServices.h"
+#include "document/LayerItem.h"
+#include "document/qt/Clipboard.h"
+#include "document/qt/TextRender.h"
+#include "imagefiles/FileFormats.h"
+#include "imagefiles/ImageFileUtils.h"
+#include "imagefiles/RawClient.h"
+#include "pixel/Blend.h"
+#include "pixel/Convolution.h"
+#include "platform/core/Messages.h"
+#include "platform/core/Random.h"
+#include "platform/qt/QtBitmap.h"
+#include "platform/texts/AppPaths.h"
+#include "platform/texts/TextUtils.h"
+#include "platform/texts/UiTexts.h"
+#include "shell/DialogRegistry.h"
+#include "shell/FormUtils.h"
+#include "shell/Locale.h"
+#include "shell/MsgDlg.h"
+#include "shell/SettingsEnvironment.h"
+
+namespace qm {
+namespace {
+
+// The message box's least client width.
+constexpr int kMessageBoxWidth = 377;
+
+// The commands that open a parameter dialog, with the dialog's class name.
+constexpr std::pair<std::string_view, const char*> kDialogCommands[] = {
+    {"MenuFiltreFlouGauss", "TBlurForm"},
+    {"MenuReglageLC", "TLCForm"},
+    {"MenuReglageTS", "TTSForm"},
+    {"MenuReglageRVB", "TRVBForm"},
+};
+// The work area's texture: its size, and how deep its relief is (percent).
+constexpr int kTextureWidth = 270, kTextureHeight = 142, kTextureRelief = 3;
+// The convolution preset that softens the texture's relief.
+constexpr int kTextureSoftening = 6;
+// The layer strip's thumbnail size for each [Params] ThumbSize.
+constexpr int kStripSizes[3] = {0, 80, 120};
+
+std::string RowCaption(std::string_view name) {
+  const TCommandRow* row = FindCommandRow(name);
+  return row ? CommandCaption(*row) : std::string();
+}
+
+std::string CleanRowCaption(std::string_view name) { return CleanMenuCaption(RowCaption(name)); }
+
+// The local files of a drop, in its order.
+std::vector<std::string> DroppedFiles(const QMimeData* mime) {
+  std::vector<std::string> files;
+  if (!mime) return files;
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile()) files.push_back(url.toLocalFile().toStdString());
+  return files;
+}
+
+// The history preference of new documents, from the settings.
+class TSettingsDocumentServices : public TDocumentServices {
+ public:
+  explicit TSettingsDocumentServices(const TShellSettings& settings) : settings_(settings) {}
+  int HistoryCapacity() const override { return settings_.History; }
+
+ private:
+  const TShellSettings& settings_;
+};
+
+// The first readable place of the RAW module among the plug-in folders that exist;
+// empty when none holds it, so that no other place is ever tried.
+std::string FindRawModule(const std::vector<std::string>& pluginFolders) {
+  for (const std::string& folder : pluginFolders) {
+    if (folder.empty() || !FolderExists(folder)) continue;
+    const std::string path = AddTrailingBackslash(folder) + "raw.qxl";
+    if (FileExists(path)) return path;
+  }
+  return {};
+}
+
+}  // namespace
+
+// The services as the main window completes them: a document window's save goes
+// through the File commands, and its pop-ups are the command table's.
+class TMainForm::TMainServices : public TShellServices {
+ public:
+  TMainServices(TMainForm& form) : TShellServices(*form.area_, *form.statusBar(), &form), form_(form) {}
+
+  TSaveOutcome SaveImageWindow(TNewImgForm& window) override {
+    Windows().ActivateImageWindow(&window);
+    if (GetActiveImgForm() != &window) return soSaveCancelled;
+    return form_.files_->Save();
+  }
+  QMenu* ImagePopupMenu() override { return ShellLock() ? nullptr : form_.commands_->Menu("PopImg"); }
+  QMenu* SelectionPopupMenu() override { return ShellLock() ? nullptr : form_.commands_->Menu("PopSel"); }
+  void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
+  void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
+  void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override {
+    TShellServices::ShapeDrawn(window, r, option);
+    if (option == soFinished || option == soCancelled) form_.UpdateCommandStates();
+  }
+
+ private:
+  TMainForm& form_;
+};
+
+// --- Creation ------------------------------------------------------------------------------------
+
+TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
+  // 1-3: the caption, the settings file, the random generator.
+  setWindowTitle(QString::fromUtf8(kAppTitle));
+  const QTime now = QTime::currentTime();
+  RandSeed(uint32_t(((now.hour() * 60 + now.minute()) * 60 + now.second()) * 1000 + now.msec()));
+  ini_.Load(SettingsFilePath());
+  // 4: a single instance hands the files to the one running, and this start ends.
+  if (!ReadRunMulti(ini_) && options_.HandOver && options_.HandOver(options_.Files)) {
+    handedOver_ = true;
+    return;
+  }
+  // 6: the user folders.
+  EnsureUserFolders();
+  auto folderOr = [](TUserFolder f, const std::string& fallback) {
+    const std::string path = UserFolder(f);
+    return FolderExists(path) ? path : fallback;
+  };
+  selectionsFolder_ = folderOr(TUserFolder::Selections, DataFolder());
+  masksFolder_ = folderOr(TUserFolder::Masks, DataFolder());
+  patternsFolder_ = folderOr(TUserFolder::Patterns, DataFolder());
+  pluginFolder_ = folderOr(TUserFolder::Plugins, {});
+  // 7-11: the window, its services and commands; drops.
+  BuildWindow();
+  setAcceptDrops(true);
+  // 12-20: the settings, the locale's dates, the dialogs' titles, the message box.
+  ReadSettings();
+  ApplyLocale();
+  commands_->UpdateCaptions();
+  OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
+  SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
+  MsgDlgOptions().MinClientWidth = kMessageBoxWidth;
+  // 21: no plug-in is loaded: their bar stays hidden.
+  commands_->ToolBar("ToolBar4")->hide();
+  // 22: the menus' own look, when the settings ask for it.
+  if (settings_.XPMenu) {
+    InstallOwnerDrawMainMenu(commands_->MenuBar(), true);
+    for (const char* popup : {"PopForm", "PopImg", "PopSel", "PopTortion", "PopCalque", "PopZoom"})
+      if (QMenu* menu = commands_->Menu(popup)) InstallOwnerDrawMenu(menu);
+  }
+  // 24-26: the Window menu lists the documents; the commands and the status bar.
+  services_->Windows().SetWindowMenu(commands_->Menu("MenuFenetre"));
+  services_->Operations().ClearRepeatableCommand();
+  WireCommands();
+  UpdateCommandStates();
+  services_->UpdateStatusBar();
+  // 27-29: the work area's background, the clipboard, the application's keys.
+  PrepareBackground();
+  WatchClipboard(ClipboardData(), this);
+  if (QClipboard* cb = QGuiApplication::clipboard())
+    connect(cb, &QClipboard::dataChanged, this, [this] { ClipboardChanged(); });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) ClipboardChanged();
+  });
+  ClipboardChanged();
+  qApp->installEventFilter(this);
+  // 30-31: the layer model's hooks; the RAW module, looked for in the plug-in folders
+  // only.
+  InstallLayerHooks();
+  std::vector<std::string> pluginFolders;
+  const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString();
+  pluginFolders.push_back(exeFolder + "/Plugins");
+  pluginFolders.push_back(FolderOf(exeFolder) + "/lib/quillomatic/Plugins");
+  pluginFolders.push_back(pluginFolder_);
+  SetRawPluginPath(FindRawModule(pluginFolders));
+  RegisterRawFormats();
+  // The first paint of the work area opens the command line's files.
+  area_->viewport()->installEventFilter(this);
+}
+
+void TMainForm::BuildWindow() {
+  column_ = new QWidget(this);
+  auto* layout = new QVBoxLayout(column_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  area_ = new QMdiArea(column_);
+  area_->setObjectName(QStringLiteral("MDIClient"));
+  area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  area_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  layout->addWidget(area_, 1);
+  setCentralWidget(column_);
+  services_ = std::make_unique<TMainServices>(*this);
+  commands_ = new TCommandSet(this);
+  setMenuBar(commands_->MenuBar());
+  for (const char* bar : {"ToolBar1", "ToolBar2"}) addToolBar(commands_->ToolBar(bar));
+  addToolBarBreak();
+  addToolBar(commands_->ToolBar("ToolBar3"));
+  addToolBar(commands_->ToolBar("ToolBar4"));
+  files_ = std::make_unique<TFileCommands>(*services_, settings_, recent_);
+  files_->MasksFolder = masksFolder_;
+  files_->PatternsFolder = patternsFolder_;
+  files_->FirstSaved = [this] {
+    if (browser_ && browser_->isVisible()) browser_->UpdateBrowserToolButtons(false);
+  };
+  documentServices_ = std::make_unique<TSettingsDocumentServices>(settings_);
+  SetDocumentServices(documentServices_.get());
+  InstallServiceHooks();
+}
+
+void TMainForm::ReadSettings() {
+  settings_ = ReadShellSettings(ini_, SystemSettingsEnvironment(GetFormatCount(), false));
+  recent_.Assign(settings_.RecentFiles);
+  const TRect& r = settings_.MainBounds;
+  setGeometry(r.Left, r.Top, r.Width(), r.Height());
+  if (settings_.Maximize) setWindowState(windowState() | Qt::WindowMaximized);
+  services_->JpegQuality = settings_.JpgCompression;
+  services_->KeepExifSetting = settings_.PreserveExif;
+  OpenPreviewChecked = settings_.Preview;
+  commands_->ToolBar("ToolBar3")->setVisible(settings_.FilterBar);
+  if (QAction* a = commands_->Action("MenuAffichageBarreFiltres")) a->setChecked(settings_.FilterBar);
+  if (QAction* a = commands_->Action("MenuAffichageMaximiser")) a->setChecked(settings_.MaximizeImgWin);
+  if (QAction* a = commands_->Action("MenuCadreOmbre")) a->setChecked(settings_.BorderShadow);
+  if (QAction* a = commands_->Action("MenuSelReperes")) a->setChecked(settings_.BoundingBox);
+  static const char* const thumbs[3] = {"MenuAffichageMiniature1", "MenuAffichageMiniature2", "MenuAffichageMiniature3"};
+  if (QAction* a = commands_->Action(thumbs[settings_.ThumbSize])) a->setChecked(true);
+}
+
+void TMainForm::WriteSettings() {
+  settings_.Maximize = isMaximized();
+  const QRect g = settings_.Maximize ? normalGeometry() : geometry();
+  settings_.MainBounds = TRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  settings_.RecentFiles = recent_.Names();
+  settings_.Preview = OpenPreviewChecked;
+  if (browser_) browser_->WriteSettings();
+  SaveShellSettings(ini_, settings_);  // a failure loses this run's settings, silently
+}
+
+void TMainForm::InstallServiceHooks() {
+  TShellServices::THooks& h = services_->Hooks;
+  h.ForegroundColor = [this] { return settings_.Color1; };
+  h.BackgroundColor = [this] { return settings_.Color2; };
+  h.BrowserWindow = [this]() -> QWidget* { return browser_.data(); };
+  h.IsBrowserScanning = [this] { return browser_ && browser_->IsBrowserLoading(); };
+  h.UpdateCommandStates = [this] { UpdateCommandStates(); };
+  h.EnableSelectionButton = [this](bool) { UpdateCommandStates(); };
+  h.MaximiseNewWindows = [this] { return settings_.MaximizeImgWin; };
+  h.ReapplyZoom = [](TNewImgForm& w) { w.FitWindowToImage(w.FitToWindow, false); };
+  h.ViewSettings = [this] {
+    TDocumentViewSettings v;
+    v.BorderShadow = settings_.BorderShadow;
+    v.GridWidth = settings_.GridCellSize;
+    v.GridColor = settings_.ColorGrid;
+    v.SelectionBoundsHitTest = settings_.BoundingBox;
+    v.LayerStripSize = kStripSizes[std::clamp(settings_.ThumbSize, 0, 2)];
+    return v;
+  };
+  h.FileRenamed = [this](const std::string& from, const std::string& to) {
+    recent_.Rename(from, to);
+    if (browser_) browser_->RenameBrowserFileItem(from, to);
+  };
+  h.FileRemoved = [this](const std::string& name) {
+    recent_.Remove(name);
+    if (browser_) browser_->RemoveBrowserFileItem(name);
+  };
+  h.SettingsFile = [this] { return &ini_; };
+  h.LastUsedFolder = [this] { return settings_.OpenDir; };
+  h.PrepareExportBitmap = [this](const TFileSender& sender, const std::string& fileName) {
+    files_->PrepareExportBitmap(sender, fileName);
+  };
+}
+
+void TMainForm::InstallLayerHooks() {
+  InstallTextLayerHooks();
+  LayerDisplayName = [](const TLayerItem&, std::string& name) {
+    name = StandardLayerDisplayName(name, Tr(TextId::GetTrLblLayerBkg), Tr(TextId::GetTrFmtLayerName));
+  };
+  // A textured text reads its picture with every reader of the program, silently.
+  LoadTexturePicture = [](const std::string& fileName, TBitmap& picture) {
+    TLoadResult r = LoadPicture(fileName, TLoadRequest{});
+    if (r.Result != frDone) return false;
+    picture = std::move(r.Bitmap);
+    return true;
+  };
+}
+
+void TMainForm::PrepareBackground() {
+  const QColor workspace = palette().color(QPalette::Dark);
+  if (!settings_.BkgTexture) {
+    area_->setBackground(workspace);
+    return;
+  }
+  // A grain of light and dark specks, pressed into the workspace colour and softened:
+  // the tile repeats without a visible seam because the specks are independent.
+  const TColor base = QRgbToColor(workspace.rgb());
+  TBitmap tile(kTextureWidth, kTextureHeight, pf24bit, base);
+  TBitmap grain(kTextureWidth, kTextureHeight, pf24bit, RGB(128, 128, 128));
+  const uint32_t seed = GetRandSeed();
+  RandSeed(0x51ED);
+  for (int y = 0; y < kTextureHeight; ++y)
+    for (int x = 0; x < kTextureWidth; ++x) {
+      const int r = Random(8);
+      if (r < 2) grain.SetPixel(x, y, r == 0 ? clBlack : clWhite);
+    }
+  RandSeed(seed);
+  const TRect all{0, 0, kTextureWidth, kTextureHeight};
+  ApplyTexturePattern(grain, tile, all, kTextureRelief);
+  ApplyConvolutionPresetInPlace(tile, kTextureSoftening, all);
+  area_->setBackground(QBrush(QPixmap::fromImage(BitmapAsQImage(tile).copy())));
+}
+
+TMainForm::~TMainForm() {
+  if (handedOver_) return;  // nothing else was made, and the settings stay as they are
+  qApp->removeEventFilter(this);
+  WriteSettings();
+  // The browser and the documents go while what they call back is still there.
+  delete browser_.data();
+  services_->Hooks = {};
+  services_.reset();
+  files_.reset();
+  SetDocumentServices(nullptr);
+}
+
+// --- First paint, drops, keys, closing -------------------------------------------------------------
+
+void TMainForm::FirstPaint() {
+  // The palette would be shown here when the settings ask for it.
+  if (!options_.Files.empty()) {
+    repaint();
+    files_->OpenFiles(options_.Files);
+  }
+  firstPaintDone_ = true;
+  if (OnFirstPaint) OnFirstPaint();
+}
+
+void TMainForm::OpenDroppedFiles(const std::vector<std::string>& files) {
+  if (!services_->CanRunCommand(commands_->Action("BtnOuvrir"))) return;
+  files_->OpenFiles(files);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+  if (!DroppedFiles(e->mimeData()).empty()) e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+  const std::vector<std::string> files = DroppedFiles(e->mimeData());
+  if (files.empty()) return;
+  e->acceptProposedAction();
+  OpenDroppedFiles(files);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  switch (e->type()) {
+    case QEvent::Paint:
+      // (this filter is the application's too: it sees every paint)
+      if (!firstPaintQueued_ && area_ && watched == area_->viewport()) {
+        firstPaintQueued_ = true;
+        area_->viewport()->removeEventFilter(this);
+        QMetaObject::invokeMethod(this, [this] { FirstPaint(); }, Qt::QueuedConnection);
+      }
+      break;
+    case QEvent::KeyPress:
+      if (!QApplication::activeModalWidget() && ApplicationKey(static_cast<QKeyEvent*>(e))) return true;
+      break;
+    case QEvent::Shortcut:
+      // A menu shortcut is honoured only when a tool action may start.
+      if (qobject_cast<QAction*>(watched) && watched->parent() == commands_ && !services_->CanStartToolAction())
+        return true;
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+bool TMainForm::ApplicationKey(QKeyEvent* e) {
+  switch (e->key()) {
+    case Qt::Key_Escape:
+      if (browser_ && browser_->IsBrowserLoading()) {
+        browser_->StopBrowserLoading();
+        return true;
+      }
+      return false;
+    case Qt::Key_F5:
+      if (!browser_ || !browser_->isVisible()) {
+        if (!commands_->Trigger("MenuExplore")) return true;
+        QCoreApplication::processEvents();
+      }
+      if (browser_) browser_->RefreshBrowser();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  // Each document asks about its own changes; one that stays keeps the editor open.
+  const std::vector<TNewImgForm*> windows = services_->Windows().Windows();
+  for (TNewImgForm* w : windows)
+    if (!w->CloseQuery()) {
+      e->ignore();
+      return;
+    }
+  e->accept();
+}
+
+// --- Commands -----------------------------------------------------------------------------------------
+
+void TMainForm::WireCommand(std::string_view name, std::function<void(const TCommandSender&)> run) {
+  commands_->SetHandler(name, [this, run = std::move(run)](const TCommandSender& sender) {
+    if (services_->CanRunCommand(sender.Action)) run(sender);
+  });
+}
+
+void TMainForm::WireCommands() {
+  WireCommand("MenuFichierOuvrir", [this](const TCommandSender&) { files_->OpenWithDialog(); });
+  commands_->SetSharedHandler("MenuFichierNClick", [this](const TCommandSender& sender) {
+    if (!services_->CanRunCommand(sender.Action) || sender.Tag() >= recent_.Count()) return;
+    files_->OpenImageFile(recent_.Names()[size_t(sender.Tag())], true, true);
+  });
+  connect(commands_->Menu("MenuFichierRecents"), &QMenu::aboutToShow, this, [this] { UpdateRecentMenu(); });
+  UpdateRecentMenu();
+  WireCommand("MenuFichierEnregistrer", [this](const TCommandSender&) { files_->Save(); });
+  WireCommand("MenuFichierEnregistrerSous", [this](const TCommandSender&) { files_->SaveAs(); });
+  commands_->SetSharedHandler("MenuEnregistrerDansClick", [this](const TCommandSender& sender) {
+    if (services_->CanRunCommand(sender.Action)) files_->SaveInto(TSaveIntoFolder(sender.Tag()));
+  });
+  WireCommand("MenuFichierRetablir", [this](const TCommandSender&) { files_->Revert(); });
+  commands_->SetHandler("MenuFichierFermer", [this](const TCommandSender&) {
+    services_->CloseImageWindow(services_->GetActiveImgForm(), false);
+  });
+  commands_->SetHandler("MenuFichierFermerTout", [this](const TCommandSender&) { files_->CloseAll(); });
+  commands_->SetHandler("MenuFichierQuiter", [this](const TCommandSender&) { close(); });
+  commands_->SetHandler("MenuFichierInfos", [this](const TCommandSender& sender) {
+    files_->ShowImageInfo(TShellServices::GetMenuItemCaption(sender.Action));
+  });
+  commands_->SetHandler("MenuEditionUndo", [this](const TCommandSender& s) { services_->UndoCommand(s.Action); });
+  commands_->SetHandler("MenuEditionRedo", [this](const TCommandSender& s) { services_->RedoCommand(s.Action); });
+  WireCommand("MenuFiltreRepeter", [this](const TCommandSender&) {
+    services_->Operations().RepeatLastCommand();
+    UpdateCommandStates();
+  });
+  WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
+  // The parameter dialogs, opened by class name through their registry (which guards
+  // the command); a row stays disabled until its dialog is registered.
+  for (const auto& [row, form] : kDialogCommands)
+    if (IsDialogRegistered(form))
+      commands_->SetHandler(row, [this, form](const TCommandSender& sender) {
+        OpenDialog(form, *services_, {TShellServices::GetMenuItemCaption(sender.Action), sender.Action});
+      });
+  commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
+}
+
+void TMainForm::SetNewImageCommand(std::function<void()> run) {
+  WireCommand("MenuFichierNouveau", [run = std::move(run)](const TCommandSender&) { run(); });
+}
+
+void TMainForm::SetPrintCommand(std::function<void()> run, bool printerPresent) {
+  printerPresent_ = printerPresent;
+  WireCommand("MenuFichierImprimer", [run = std::move(run)](const TCommandSender&) { run(); });
+}
+
+TCommandState TMainForm::CommandState() {
+  TCommandState s = ReadCommandState(*services_);
+  s.Printer = printerPresent_;
+  s.PasteImage = clipboardHasImage_;
+  s.PasteLayer = clipboardHasImage_ && s.Doc && s.TC;
+  s.MasksFolder = FolderExists(masksFolder_);
+  return s;
+}
+
+void TMainForm::UpdateCommandStates() {
+  if (!commands_) return;
+  UpdateHistoryMenus();
+  UpdateRecentMenu();
+  if (QAction* repeat = commands_->Action("MenuFiltreRepeter"))
+    repeat->setText(QString::fromStdString(services_->Operations().RepeatCaption()));
+  commands_->UpdateStates();
+}
+
+void TMainForm::UpdateHistoryMenus() {
+  const TUndoList* history = services_->GetActiveHistory();
+  const TUndoLayerItem* current = history ? history->GetCurrentUndoStep() : nullptr;
+  const TUndoLayerItem* next = history ? history->GetNextUndoStep() : nullptr;
+  auto caption = [this](std::string_view item, std::string_view button, const TUndoLayerItem* step) {
+    QAction* a = commands_->Action(item);
+    if (!a) return;
+    std::string text = RowCaption(item);
+    if (step && !step->Name.empty()) text += " " + step->Name;
+    a->setText(QString::fromStdString(text));
+    if (QWidget* b = commands_->ToolBar("ToolBar1")->findChild<QToolButton*>(QString::fromLatin1(button.data()))) {
+      b->setToolTip(QString::fromStdString(text));
+      AppendShortcutText(b, a, {});
+    }
+  };
+  caption("MenuEditionUndo", "BtnUndo", current);
+  caption("MenuEditionRedo", "BtnRedo", next);
+  commands_->UpdateStates("MenuEdition");
+}
+
+void TMainForm::UpdateRecentMenu() {
+  for (int i = 0; i < TRecentFiles::kCapacity; ++i) {
+    QAction* a = commands_->Action("MenuFichierRecent" + std::to_string(i + 1));
+    if (!a) continue;
+    a->setVisible(i < recent_.Count());
+    if (i < recent_.Count()) a->setText(QString::fromStdString(recent_.Caption(i)));
+  }
+}
+
+void TMainForm::ClipboardChanged() {
+  clipboardHasImage_ = ClipboardHasImage();
+  if (commands_) commands_->UpdateStates();
+}
+
+void TMainForm::ToggleBrowser() {
+  if (!browser_) {
+    browser_ = new TExplorForm(*this, column_);
+    browser_->setObjectName(QStringLiteral("ExplorForm"));
+    browser_->hide();
+    static_cast<QVBoxLayout*>(column_->layout())->addWidget(browser_);
+  }
+  if (browser_->IsBrowserLoading()) {
+    browser_->StopBrowserLoading();
+    return;
+  }
+  const bool show = !browser_->isVisible();
+  browser_->setVisible(show);
+  commands_->Action("MenuExplore")->setChecked(show);
+  if (show) {
+    if (!browser_->FolderLoaded() && !browser_->Folder().empty()) browser_->LoadBrowserFolder(browser_->Folder());
+    services_->Windows().ArrangeImageWindowsAfterResize();
+    services_->UpdateStatusBar();
+  }
+}
+
+// --- TExplorHost ------------------------------------------------------------------------------------------
+
+bool TMainForm::HasActiveImage() { return services_->HasActiveImage(); }
+
+std::string TMainForm::ActiveImageFile() {
+  TNewImgForm* w = services_->GetActiveImgForm();
+  return w && !w->IsNew ? w->FileName() : std::string();
+}
+
+bool TMainForm::ActiveImageTrueColor() { return services_->HasActiveImage() && services_->IsActiveImageTrueColor(); }
+
+bool TMainForm::IsFileOpen(const std::string& fileName) {
+  return services_->Windows().FindImageWindowByFileName(fileName) != nullptr;
+}
+
+void TMainForm::OpenImageFile(const std::string& fileName) { files_->OpenImageFile(fileName, true, true); }
+
+void TMainForm::SetPattern(TBitmap&& picture) {
+  services_->LayerHost().SetFillPattern(std::move(picture));
+  UpdateCommandStates();
+}
+
+bool TMainForm::FileAction(const std::string& title, const std::string& fileName, int action, std::string& newName) {
+  return DoBrowserFileAction(*services_, title, fileName, TFileAction(action), newName);
+}
+
+void TMainForm::BeginBusy(const std::string& status) { services_->BeginBusy(status, false); }
+void TMainForm::EndBusy() { services_->EndBusy(); }
+void TMainForm::StatusText(const std::string& text) { services_->SetStatusText(text); }
+
+}  // namespace qm

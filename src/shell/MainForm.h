@@ -1,0 +1,138 @@
+#pragma once
+// The main window: the frame around the document windows, with the menu bar, the tool
+// bars and the status bar the command table builds, the image browser below the work
+// area, and everything the editor owns for its whole run (the settings, the recent
+// files, the shell's services, the commands). Made once by the program; its
+// destruction writes the settings back.
+//
+// A start may end at once: when the settings ask for a single instance and a running
+// one takes the command line's files (the hand-over), the window makes nothing else,
+// opens nothing and writes no settings.
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/DocumentServices.h"
+#include "platform/texts/IniFile.h"
+#include "shell/CommandSet.h"
+#include "shell/CommandStates.h"
+#include "shell/Explor.h"
+#include "shell/FileCommands.h"
+#include "shell/RecentFiles.h"
+#include "shell/Settings.h"
+#include "shell/ShellServices.h"
+
+class QMdiArea;
+
+namespace qm {
+
+class TMainForm : public QMainWindow, public TExplorHost {
+ public:
+  struct TStartOptions {
+    // The files named on the command line, opened at the first paint (at most 20).
+    std::vector<std::string> Files;
+    // Asked only when [Params] RunMulti is "0": hands the files to a running instance
+    // and returns true when one took them; this start then ends.
+    std::function<bool(const std::vector<std::string>& files)> HandOver;
+  };
+
+  explicit TMainForm(TStartOptions options = {});
+  ~TMainForm() override;
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // The start handed its files to a running instance: nothing else was made.
+  bool HandedOver() const { return handedOver_; }
+
+  TShellServices& Services() { return *services_; }
+  TCommandSet& Commands() { return *commands_; }
+  TFileCommands& Files() { return *files_; }
+  TRecentFiles& RecentFiles() { return recent_; }
+  const TShellSettings& ShellSettings() const { return settings_; }
+  QMdiArea& Area() { return *area_; }
+  // The image browser, once shown (null before).
+  TExplorForm* Browser() const { return browser_; }
+
+  // The first paint has run: the command line's files are open.
+  bool FirstPaintDone() const { return firstPaintDone_; }
+  // Called once the first paint has run.
+  std::function<void()> OnFirstPaint;
+
+  // The commands of later parts of the editor, attached when they exist: until then
+  // their rows stay disabled.
+  void SetNewImageCommand(std::function<void()> run);
+  void SetPrintCommand(std::function<void()> run, bool printerPresent);
+
+  // Every enabling rule evaluated again, with the history items' captions.
+  void UpdateCommandStates();
+  // The undo and redo items captioned with their steps, the tool buttons' hints.
+  void UpdateHistoryMenus();
+  // Dropped or handed-over files: opened (the first 20) when the command guard agrees.
+  void OpenDroppedFiles(const std::vector<std::string>& files);
+  // The state the rules read now.
+  TCommandState CommandState();
+
+  // --- TExplorHost ---------------------------------------------------------------------
+  std::string OpenFolder() override { return settings_.OpenDir; }
+  std::string SaveFolder() override { return settings_.SaveDir; }
+  bool UniqueDir() override { return settings_.UniqueDir; }
+  bool HasActiveImage() override;
+  std::string ActiveImageFile() override;
+  bool ActiveImageTrueColor() override;
+  bool IsFileOpen(const std::string& fileName) override;
+  void OpenImageFile(const std::string& fileName) override;
+  void SetPattern(TBitmap&& picture) override;
+  bool FileAction(const std::string& title, const std::string& fileName, int action, std::string& newName) override;
+  void BeginBusy(const std::string& status) override;
+  void EndBusy() override;
+  void StatusText(const std::string& text) override;
+  TIniFile* Settings() override { return &ini_; }
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  class TMainServices;
+
+  void BuildWindow();
+  void ReadSettings();
+  void WriteSettings();
+  void InstallServiceHooks();
+  void InstallLayerHooks();
+  void WireCommands();
+  void WireCommand(std::string_view name, std::function<void(const TCommandSender&)> run);
+  void PrepareBackground();
+  void FirstPaint();
+  // The application's keys, before the menus see them; true when one was taken.
+  bool ApplicationKey(QKeyEvent* e);
+  void ToggleBrowser();
+  void UpdateRecentMenu();
+  void ClipboardChanged();
+
+  TStartOptions options_;
+  bool handedOver_ = false;
+  bool firstPaintQueued_ = false, firstPaintDone_ = false;
+  bool printerPresent_ = false;
+  bool clipboardHasImage_ = false;
+
+  TIniFile ini_;
+  TShellSettings settings_;
+  TRecentFiles recent_;
+  std::string masksFolder_, patternsFolder_, selectionsFolder_, pluginFolder_;
+
+  QMdiArea* area_ = nullptr;
+  QWidget* column_ = nullptr;  // the work area above the browser
+  std::unique_ptr<TShellServices> services_;  // a TMainServices
+  TCommandSet* commands_ = nullptr;
+  std::unique_ptr<TFileCommands> files_;
+  QPointer<TExplorForm> browser_;
+  std::unique_ptr<TDocumentServices> documentServices_;
+};
+
+}  // namespace qm

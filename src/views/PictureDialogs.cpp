@@ -1,0 +1,214 @@
+#include "views/PictureDialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "imagefiles/FileDispatch.h"
+#include "pixel/PixelFormat.h"
+#include "pixel/Thumbnail.h"
+#include "platform/qt/QtBitmap.h"
+#include "platform/texts/Format.h"
+#include "platform/texts/TextUtils.h"
+#include "platform/texts/UiTexts.h"
+
+namespace qm {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+TColor PanelColor(const QWidget* w) { return QRgbToColor(w->palette().color(QPalette::Window).rgb()); }
+
+// The masks of one entry of our filter, for Qt: blank-separated, "*.*" as "*".
+QString QtMasks(const std::string& masks) {
+  QStringList out;
+  for (const QString& m : Q(masks).split(';', Qt::SkipEmptyParts)) out << (m.trimmed() == "*.*" ? "*" : m.trimmed());
+  return out.join(' ');
+}
+
+// Keeps the file dialog's own folder, file and filter choices as the caller gave them.
+void Configure(QFileDialog& d, const std::string& title, const std::string& initialDir, const std::string& filter) {
+  d.setOption(QFileDialog::DontUseNativeDialog, true);
+  if (!title.empty()) d.setWindowTitle(Q(title));
+  if (!initialDir.empty()) d.setDirectory(Q(initialDir));
+  d.setNameFilters(ToQtNameFilters(filter));
+}
+
+QWidget* ActiveParent() { return QApplication::activeWindow(); }
+
+}  // namespace
+
+QStringList ToQtNameFilters(const std::string& filter) {
+  const QStringList parts = Q(filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString label = parts[i].trimmed();
+    const int bracket = label.lastIndexOf('(');
+    if (bracket > 0 && label.endsWith(')')) label = label.left(bracket).trimmed();
+    out << label + " (" + QtMasks(parts[i + 1].toStdString()) + ")";
+  }
+  return out;
+}
+
+// --- Preview box ---------------------------------------------------------------------
+
+TPreviewBox::TPreviewBox(const TBitmap& picture, QWidget* parent) : QWidget(parent), picture_(picture) {
+  setObjectName("PaintBox");
+}
+
+void TPreviewBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (picture_.Empty() || width() < 1 || height() < 1) {
+    p.setFont(parentWidget() && parentWidget()->parentWidget() ? parentWidget()->parentWidget()->font() : font());
+    p.drawText(rect(), Qt::AlignCenter, Q(Tr(TextId::GetDlgPictureNone)));
+    return;
+  }
+  const TColor back = PanelColor(this);
+  TBitmap surface(width(), height(), pf24bit, back);
+  TRect drawn;
+  DrawThumbnail(picture_, surface, back, 0, 0, back, true, drawn);
+  p.drawImage(0, 0, BitmapAsQImage(surface));
+}
+
+// --- Open dialog ---------------------------------------------------------------------
+
+TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
+  setOption(QFileDialog::DontUseNativeDialog, true);
+  setFileMode(QFileDialog::ExistingFile);
+  setAcceptMode(QFileDialog::AcceptOpen);
+
+  PicturePanel = new QFrame(this);
+  PicturePanel->setObjectName("PicturePanel");
+  PicturePanel->setMinimumWidth(200);
+  auto* column = new QVBoxLayout(PicturePanel);
+  column->setContentsMargins(6, 6, 6, 6);
+  PictureLabel = new QLabel(PicturePanel);
+  PictureLabel->setObjectName("PictureLabel");
+  PictureLabel->setAlignment(Qt::AlignCenter);
+  PaintPanel = new QFrame(PicturePanel);
+  PaintPanel->setObjectName("PaintPanel");
+  PaintPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  auto* inner = new QVBoxLayout(PaintPanel);
+  inner->setContentsMargins(2, 2, 2, 2);
+  PaintBox = new TPreviewBox(preview_, PaintPanel);
+  PaintBox->setMinimumSize(150, 150);
+  inner->addWidget(PaintBox);
+  PreviewCheck = new QCheckBox(Q(Tr(TextId::GetDlgPicturePreview)), PicturePanel);
+  PreviewCheck->setObjectName("PreviewCheck");
+  column->addWidget(PictureLabel);
+  column->addWidget(PaintPanel, 1);
+  column->addWidget(PreviewCheck);
+  if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+    grid->addWidget(PicturePanel, 0, grid->columnCount(), grid->rowCount(), 1);
+
+  connect(this, &QFileDialog::currentChanged, this, [this](const QString& f) { UpdatePreview(f); });
+  connect(PreviewCheck, &QCheckBox::toggled, this, [this] {
+    if (isVisible()) UpdatePreview(current_);
+  });
+}
+
+bool TOpenPictureDialog::Preview() const { return PreviewCheck->isChecked(); }
+void TOpenPictureDialog::SetPreview(bool on) { PreviewCheck->setChecked(on); }
+
+void TOpenPictureDialog::UpdatePreview(const QString& fileName) {
+  current_ = fileName;
+  preview_.Clear();
+  PictureLabel->clear();
+  const QFileInfo info(fileName);
+  if (Preview() && !fileName.isEmpty() && info.isFile() && selectedFiles().size() <= 1) {
+    TLoadRequest request;
+    request.Preview = true;
+    TLoadResult loaded = LoadPicture(fileName.toStdString(), request);
+    if (loaded.Result == frDone && !loaded.Bitmap.Empty()) {
+      FlattenTransparentGraphic(loaded.Bitmap, PanelColor(this));
+      preview_ = std::move(loaded.Bitmap);
+      const int w = loaded.StoredWidth > 0 ? loaded.StoredWidth : preview_.Width();
+      const int h = loaded.StoredHeight > 0 ? loaded.StoredHeight : preview_.Height();
+      PictureLabel->setText(Q(Format(TextId::GetDlgPictureFmt, {w, h})));
+    }
+  }
+  PaintBox->update();
+}
+
+void TOpenPictureDialog::showEvent(QShowEvent* e) {
+  QFileDialog::showEvent(e);
+  preview_.Clear();
+  PictureLabel->clear();
+  PaintBox->update();
+}
+
+void TOpenPictureDialog::done(int result) {
+  QFileDialog::done(result);
+  preview_.Clear();
+  current_.clear();
+}
+
+// --- Save dialog ---------------------------------------------------------------------
+
+TMySaveDialog::TMySaveDialog(QWidget* parent) : QFileDialog(parent) {
+  setOption(QFileDialog::DontUseNativeDialog, true);
+  setAcceptMode(QFileDialog::AcceptSave);
+  setFileMode(QFileDialog::AnyFile);
+  connect(this, &QFileDialog::filterSelected, this, [this](const QString& f) { FollowFilter(f); });
+  // Qt renames only a name that has an extension, and not on every road to a new type:
+  // the type box itself is followed too (FollowFilter does nothing twice).
+  if (auto* types = findChild<QComboBox*>("fileTypeCombo"))
+    connect(types, &QComboBox::activated, this, [this, types](int i) { FollowFilter(types->itemText(i)); });
+}
+
+void TMySaveDialog::FollowFilter(const QString& nameFilter) {
+  auto* edit = findChild<QLineEdit*>("fileNameEdit");
+  if (!edit || edit->text().isEmpty()) return;
+  const int open = nameFilter.lastIndexOf('('), close = nameFilter.lastIndexOf(')');
+  if (open < 0 || close < open) return;
+  const QString first = nameFilter.mid(open + 1, close - open - 1).section(' ', 0, 0);
+  const QString ext = Q(GetFirstMaskExt(first.toStdString()));
+  if (ext.isEmpty() || ext.contains('*')) return;
+  QString name = edit->text();
+  const int slash = name.lastIndexOf('/');
+  const int dot = name.lastIndexOf('.');
+  if (dot > slash + 1) name.truncate(dot);  // a leading dot names a hidden file, not an extension
+  edit->setText(name + ext);
+}
+
+// --- The dispatch's hooks -----------------------------------------------------------
+
+bool RunOpenPictureDialog(TOpenPictureRequest& request, std::vector<std::string>& files) {
+  TOpenPictureDialog d(ActiveParent());
+  Configure(d, request.Title, request.InitialDir, request.Filter);
+  d.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  d.SetPreview(request.PreviewChecked);
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const bool chosen = d.exec() == QDialog::Accepted;
+  QApplication::restoreOverrideCursor();
+  request.PreviewChecked = d.Preview();
+  files.clear();
+  if (chosen)
+    for (const QString& f : d.selectedFiles()) files.push_back(f.toStdString());
+  QApplication::processEvents();
+  return chosen && !files.empty();
+}
+
+bool RunSavePictureDialog(const TSavePictureRequest& request, std::string& fileName) {
+  TMySaveDialog d(ActiveParent());
+  Configure(d, request.Title, request.InitialDir, request.Filter);
+  d.setOption(QFileDialog::DontConfirmOverwrite, false);
+  const QStringList filters = d.nameFilters();
+  if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
+    d.selectNameFilter(filters[request.FilterIndex - 1]);
+  if (!request.DefaultExt.empty()) d.setDefaultSuffix(Q(request.DefaultExt).remove(0, request.DefaultExt[0] == '.'));
+  if (!request.FileName.empty()) d.selectFile(Q(ExtractFileName(request.FileName)));
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  fileName = d.selectedFiles().first().toStdString();
+  return true;
+}
+
+void InstallPictureDialogs() { SetPictureDialogs(RunOpenPictureDialog, RunSavePictureDialog); }
+
+}  // namespace qm

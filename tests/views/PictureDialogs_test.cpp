@@ -1,0 +1,138 @@
+#include "views/PictureDialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QTest>
+#include <filesystem>
+
+#include "imagefiles/FileFormats.h"
+#include "imagefiles/JpegCodec.h"
+#include "support/QtTestApp.h"
+#include "support/TempFiles.h"
+
+namespace qm {
+namespace {
+
+// The picture: gradients, so a preview is not one flat colour.
+TBitmap Gradient(int w, int h) {
+  TBitmap b(w, h, pf24bit, clBlack);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* p = b.ScanLine(y);
+    for (int x = 0; x < w; ++x, p += 3) {
+      p[0] = uint8_t(x * 255 / w);
+      p[1] = uint8_t(y * 255 / h);
+      p[2] = 90;
+    }
+  }
+  return b;
+}
+
+// Distinct colours in a widget's image: more than the background when something is drawn.
+int Colours(QWidget* w) {
+  const QImage img = w->grab().toImage();
+  QSet<QRgb> seen;
+  for (int y = 0; y < img.height(); y += 2)
+    for (int x = 0; x < img.width(); x += 2) seen.insert(img.pixel(x, y));
+  return int(seen.size());
+}
+
+TEST(PictureDialogs, OpenDialogPreviewsTheSelectedPictureAtAReducedSize) {
+  test::App();
+  test::TempFolder dir("opendlg");
+  dir.Path = std::filesystem::absolute(dir.Path);
+  const std::string photo = dir.File("photo.jpg");
+  WriteJpegFile(photo, Gradient(4000, 3000), TJpegWriteOptions{85, false});
+  std::filesystem::create_directory(dir.Path / "folder");
+
+  TOpenPictureDialog d;
+  d.setDirectory(QString::fromStdString(dir.Path.string()));
+  d.setNameFilters(ToQtNameFilters(BuildImageFilter(true, false, false)));
+  d.SetPreview(true);
+  d.resize(900, 500);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  EXPECT_TRUE(d.PictureLabel->text().isEmpty());
+
+  // the folder's listing is read in the background
+  auto* model = d.findChild<QFileSystemModel*>();
+  ASSERT_TRUE(model);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(model->index(QString::fromStdString(dir.Path.string()))) == 2; }));
+  auto* list = d.findChild<QListView*>("listView");
+  ASSERT_TRUE(list);
+  auto clickOn = [&](const std::string& path) {
+    const QModelIndex at = list->model() == model ? model->index(QString::fromStdString(path)) : QModelIndex();
+    ASSERT_TRUE(at.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(at).center());
+  };
+  clickOn(photo);
+  EXPECT_EQ(d.PictureLabel->text(), "4000x3000 pixels");
+  EXPECT_EQ(d.PreviewBitmap().Width(), 500);  // decoded at one eighth
+  EXPECT_EQ(d.PreviewBitmap().Height(), 375);
+  EXPECT_GT(Colours(d.PaintBox), 500);
+
+  // a folder empties the preview
+  clickOn((dir.Path / "folder").string());
+  EXPECT_TRUE(d.PreviewBitmap().Empty());
+  EXPECT_TRUE(d.PictureLabel->text().isEmpty());
+
+  // with "Aperçu" unchecked nothing is loaded: the box says "(Vide)"
+  EXPECT_EQ(d.PreviewCheck->text(), "Aperçu");
+  d.PreviewCheck->click();
+  EXPECT_FALSE(d.Preview());
+  clickOn(photo);
+  EXPECT_TRUE(d.PreviewBitmap().Empty());
+  EXPECT_TRUE(d.PictureLabel->text().isEmpty());
+  const int empty = Colours(d.PaintBox);
+  EXPECT_GT(empty, 1);   // the text is drawn
+  EXPECT_LT(empty, 100);  // and no picture
+  // checking it again while shown shows the selected picture again
+  d.PreviewCheck->click();
+  EXPECT_EQ(d.PictureLabel->text(), "4000x3000 pixels");
+  d.reject();
+}
+
+TEST(PictureDialogs, SaveDialogsExtensionFollowsTheChosenType) {
+  test::App();
+  test::TempFolder dir("savedlg");
+  TMySaveDialog d;
+  d.setDirectory(QString::fromStdString(dir.Path.string()));
+  const QStringList filters = ToQtNameFilters(GetFormatFilter(false));
+  ASSERT_EQ(filters.size(), 8);
+  EXPECT_EQ(filters[2], "JPEG (*.jpg *.jpeg *.jpe *.jfif)");
+  d.setNameFilters(filters);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
+  auto* types = d.findChild<QComboBox*>("fileTypeCombo");
+  ASSERT_TRUE(edit && types);
+
+  struct Step {
+    const char* typed;
+    int filter;
+    const char* expected;
+  } steps[] = {{"photo.bmp", 4, "photo.png"},  // PNG
+               {"photo.png", 2, "photo.jpg"},  // JPEG: its first mask
+               {"photo", 7, "photo.tif"},      // a name without extension takes one
+               {"", 1, ""}};                   // an empty name stays empty
+  for (const Step& s : steps) {
+    edit->setText(s.typed);
+    types->setCurrentIndex(s.filter);
+    emit types->activated(s.filter);
+    EXPECT_EQ(edit->text().toStdString(), s.expected) << s.typed;
+  }
+  d.reject();
+}
+
+TEST(PictureDialogs, FiltersBecomeQtNameFilters) {
+  EXPECT_EQ(ToQtNameFilters("Toutes les images|*.*|BMP (*.bmp)|*.bmp|Mixed|*.a; *.B"),
+            (QStringList{"Toutes les images (*)", "BMP (*.bmp)", "Mixed (*.a *.B)"}));
+}
+
+}  // namespace
+}  // namespace qm
