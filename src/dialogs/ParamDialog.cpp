@@ -202,7 +202,7 @@ QWidget* TParamDialog::Open(TShellServices& services, const TDialogCommand& comm
                             const std::function<TParamDialog*()>& form) {
   if (!services.CanRunCommand(command.Sender) || !services.HasActiveImage()) return nullptr;
   const std::string caption = command.Caption.empty() ? DialogCaption(traits) : command.Caption;
-  const TUndoLayerItem* step = services.Operations().BeginUndoableOperation(traits.UndoKind, caption);
+  const TUndoLayerItem* step = services.Operations().BeginDialogOperation(traits.UndoKind, caption);
   if (!step) return nullptr;
   TParamDialog* dialog = form();
   dialog->ShowOver(services, caption, *step);
