@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class QPixmap;
 class QWidget;
 
 namespace qm {
@@ -55,6 +56,8 @@ class TSceneCamera {
   // they stand, each dialog under a plain title bar (the virtual X server has no window
   // manager to draw one).
   bool ShootWithPopups(QWidget& window, const std::string& shot);
+  // The whole screen: a dialog with the window under it.
+  bool ShootScreen(const std::string& shot);
   int Failures() const { return failures_; }
 
  private:
