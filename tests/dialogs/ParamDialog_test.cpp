@@ -54,6 +54,16 @@ TEST(ParamDialog, GaussianBlurThroughItsDialog) {
   EXPECT_FALSE(shell.Services->ShellLock());
   const TBitmap once = shell.Layer().Clone();
 
+  // Undone, the step waits for its redo; a dialog cancelled meanwhile leaves it there.
+  shell.Services->UndoCommand(nullptr);
+  d = shell.OpenForm("TBlurForm");
+  Click(d, "BApercu");
+  Click(d, "BAnnuler");
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), original));
+  EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
+  shell.Services->RedoCommand(nullptr);
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), once));
+
   // Reopened at 12; two previews in a row apply the blur once; Cancel gives the image
   // and the history back as they were before the command.
   d = shell.OpenForm("TBlurForm");
