@@ -76,7 +76,7 @@ struct TSliderSpec {
   int PageStep = 2;
   int TickInterval = 0;   // 0: no ticks
   // Texts at the slider's two ends (the value label then stands at the right).
-  TCaptionText LowEnd, HighEnd;
+  TCaptionText LowEnd{}, HighEnd{};
 };
 
 // The operation with the values of one moment: runs on a layer bitmap within a
