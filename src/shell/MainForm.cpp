@@ -35,7 +35,9 @@
 #include "platform/texts/AppPaths.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
+#include "shell/AdjustCommands.h"
 #include "shell/DialogRegistry.h"
+#include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
@@ -457,8 +459,16 @@ void TMainForm::WireCommands() {
     UpdateCommandStates();
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
-  // The parameter dialogs, opened by class name through their registry (which guards
-  // the command); a row stays disabled until its dialog is registered.
+  // The Filter, Adjustment and Selection menus; their dialog commands wait for the
+  // dialogs' launcher.
+  RegisterFilterCommands(*commands_, *services_, nullptr);
+  RegisterAdjustCommands(*commands_, *services_, nullptr);
+  selection_ = new TSelectionCommands(*commands_, *services_, nullptr);
+  if (QAction* frame = commands_->Action("MenuSelReperes"))
+    connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
+  // The parameter dialogs built so far, opened by class name through their registry
+  // (which guards the command and opens the dialog's step); a row stays disabled until
+  // its dialog is registered.
   for (const auto& [row, form] : kDialogCommands)
     if (IsDialogRegistered(form))
       commands_->SetHandler(row, [this, form](const TCommandSender& sender) {

@@ -12,11 +12,11 @@
 
 #include "dialogs/DialogList.h"
 #include "shell/DialogRegistry.h"
-#include "support/ShellFixture.h"
+#include "support/ShellWindow.h"
 
 namespace qm::test {
 
-struct DialogShell : Shell {
+struct DialogShell : TShellWindow {
   TNewImgForm* Doc;
   DialogShell() {
     InstallParameterDialogs();

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/DialogRegistry.h"
-#include "support/ShellFixture.h"
+#include "support/ShellWindow.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -9,7 +9,7 @@ using namespace qm::test;
 // The command table's side: a name is enabled once registered, opens through its
 // opener with the command, and a second registration replaces the first.
 TEST(DialogRegistry, OpensByClassName) {
-  Shell shell;
+  TShellWindow shell;
   QWidget form;
   std::string caption;
   EXPECT_FALSE(IsDialogRegistered("TEssaiForm"));

@@ -1,24 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QMainWindow>
-#include <QMdiArea>
-#include <QStatusBar>
 #include <QTimer>
-#include <memory>
-#include <vector>
 
 #include "document/LayerOps.h"
-#include "platform/core/Messages.h"
-#include "platform/texts/UiTexts.h"
-#include "shell/ShellServices.h"
-#include "controls/Beep.h"
-#include "support/QtTestApp.h"
-#include "support/ShellFixture.h"
-#include "support/TestImages.h"
+#include "support/ShellWindow.h"
 
 using namespace qm;
 using namespace qm::test;
+
+using Shell = TShellWindow;
 
 TEST(ShellServices, WorkRectInItsThreeCases) {
   Shell shell;

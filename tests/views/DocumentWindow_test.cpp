@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ViewTestSupport.h"
 #include "controls/Beep.h"
+#include "support/ViewTestSupport.h"
 #include "views/DocumentWindow.h"
 #include "document/LayerOps.h"
 #include "document/qt/Clipboard.h"

@@ -51,11 +51,11 @@ void StrokeSelectionShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect,
 // for. Null without a shown selection.
 std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelectionEdge edge);
 // What a restriction made, kept for the next one over the same pre-change copy (the
-// previews of a dialog): the restore mask and the pre-change pixels beside it. Valid
-// for one change: its owner empties it when a new change begins; within it, a mask is
-// made again when the selection, the edge or the layer's size differ.
+// previews of a dialog): the restore mask. Valid for one change: its owner empties it
+// when a new change begins; within it, a mask is made again when the selection, the
+// edge or the layer's size differ.
 struct TRestoreMaskCache {
-  TBitmap Mask, Part;
+  TBitmap Mask;
   TRect SelRect{}, Area{};
   TMyShape Kind = ssRect;
   bool Inverted = false;

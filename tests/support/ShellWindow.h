@@ -1,11 +1,12 @@
 #pragma once
-// A main window of the shell's shape for the GUI tests: an MDI area and a status bar
-// with the shell's services over them, shown offscreen; messages recorded (answered
-// OK where offered, else No) and beeps counted.
+// A main window of the shell's shape for the shell's tests: an MDI area, a status bar,
+// the services over them, the messages recorded (answered OK, else No unless a test
+// queues answers) and the beeps counted.
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QStatusBar>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@
 
 namespace qm::test {
 
-struct Shell {
+struct TShellWindow {
   struct TAppFirst {
     TAppFirst() { App(); }
   } AppFirst;
@@ -27,9 +28,10 @@ struct Shell {
   QMdiArea* Area;
   std::unique_ptr<TShellServices> Services;
   std::vector<std::string> Messages;
+  std::deque<int> Answers;  // given to the questions before the default
   int Beeps = 0;
 
-  Shell() {
+  TShellWindow() {
     ResetTextTable();
     Area = new QMdiArea;
     Main.setCentralWidget(Area);
@@ -38,16 +40,21 @@ struct Shell {
     Main.show();
     SetMessageHandler([this](const std::string& text, int, int buttons, const std::string&) {
       Messages.push_back(text);
+      if (!Answers.empty()) {
+        const int answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+      }
       return buttons & mbOK ? int(mrOk) : int(mrNo);
     });
     SetBeepHandler([this] { ++Beeps; });
   }
-  ~Shell() {
+  ~TShellWindow() {
     SetMessageHandler({});
     SetBeepHandler({});
     Services.reset();
   }
-  // A document of random pixels; a new one without a file name.
+  // A document of random pixels; an empty name makes a new untitled one.
   TNewImgForm* Open(const std::string& name, int w = 100, int h = 80, uint32_t seed = 7) {
     const TBitmap bmp = RandomBitmap(w, h, seed);
     return Services->CreateImageWindow(&bmp, nullptr, 16777216, name.empty(), name);
