@@ -152,11 +152,13 @@ QM_BENCH(kTracedMask, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
 
 // --- Restricting a change to the selection ---
 
-void Restrict(benchmark::State& st, TSelectionEdge edge, bool traced) {
+// With cached: the restrictions of a dialog's previews, the mask made by the first.
+void Restrict(benchmark::State& st, TSelectionEdge edge, bool traced, bool cached = false) {
   Document d;
   if (traced) d.SelectTraced();
   else d.SelectEllipse();
-  for (auto _ : st) RestrictChangeToSelection(d, edge);
+  TRestoreMaskCache cache;
+  for (auto _ : st) RestrictChangeToSelection(d, edge, cached ? &cache : nullptr);
 }
 
 QM_BENCH("RestrictChangeToSelection hard edge, ellipse 6000x4000", kOurs, kPhotoBytes,
@@ -165,6 +167,8 @@ QM_BENCH("RestrictChangeToSelection progressive edge, ellipse 6000x4000", kOurs,
          [](benchmark::State& st) { Restrict(st, seProgressive, false); });
 QM_BENCH("RestrictChangeToSelection smoothed edge, ellipse 6000x4000", kOurs, kPhotoBytes,
          [](benchmark::State& st) { Restrict(st, seSmooth, false); });
+QM_BENCH("RestrictChangeToSelection smoothed edge, ellipse 6000x4000, again in the next preview", kOurs, kPhotoBytes,
+         [](benchmark::State& st) { Restrict(st, seSmooth, false, true); });
 QM_BENCH("RestrictChangeToSelection progressive edge, traced 6000x4000", kOurs, kPhotoBytes,
          [](benchmark::State& st) { Restrict(st, seProgressive, true); });
 QM_BENCH("RestrictChangeToSelection smoothed edge, traced 6000x4000", kOurs, kPhotoBytes,

@@ -285,6 +285,7 @@ TUndoList::TUndoList(int capacity) : capacity_(std::max(capacity, 1)) {}
 TUndoList::~TUndoList() = default;
 
 void TUndoList::ClearUndoList() {
+  KeepLastPush();
   steps_.clear();
   current_ = -1;
   overflow_ = false;
@@ -296,14 +297,44 @@ TUndoLayerItem* TUndoList::GetUndoStep(int i) const {
 }
 
 TUndoLayerItem* TUndoList::Push(std::unique_ptr<TUndoLayerItem> step) {
+  const bool hold = holdNext_;
+  KeepLastPush();
+  if (hold) {
+    heldCurrent_ = current_;
+    heldOverflow_ = overflow_;
+    for (auto it = steps_.begin() + (current_ + 1); it != steps_.end(); ++it) heldRedo_.push_back(std::move(*it));
+  }
   DiscardRedoSteps();
   if (GetUndoStepCount() >= capacity_) {
+    if (hold) heldOldest_ = std::move(steps_.front());
     steps_.erase(steps_.begin());
     overflow_ = true;
   }
   steps_.push_back(std::move(step));
   current_ = GetUndoStepCount() - 1;
+  if (hold) heldPush_ = steps_.back().get();
   return steps_.back().get();
+}
+
+void TUndoList::KeepLastPush() {
+  holdNext_ = false;
+  heldPush_ = nullptr;
+  heldOldest_.reset();
+  heldRedo_.clear();
+}
+
+void TUndoList::TakeBackLastPush() {
+  if (!heldPush_ || steps_.empty() || steps_.back().get() != heldPush_) {
+    KeepLastPush();
+    DeleteLastUndoStep();
+    return;
+  }
+  steps_.pop_back();
+  if (heldOldest_) steps_.insert(steps_.begin(), std::move(heldOldest_));
+  for (auto& s : heldRedo_) steps_.push_back(std::move(s));
+  current_ = heldCurrent_;
+  overflow_ = heldOverflow_;
+  KeepLastPush();
 }
 
 TUndoLayerItem* TUndoList::AddUndoRectStep(TLayerItem& layer, TRect r, const std::string& name, uint8_t which) {
@@ -348,6 +379,7 @@ void TUndoList::DeleteLastUndoStep() {
 }
 
 void TUndoList::RemoveLayerUndoSteps(const TLayerItem& layer) {
+  KeepLastPush();
   DiscardRedoSteps();
   std::erase_if(steps_, [&](const std::unique_ptr<TUndoLayerItem>& s) { return s->Layer == &layer; });
   for (auto& s : steps_) s->SubSteps.RemoveLayerUndoSteps(layer);

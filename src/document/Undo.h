@@ -119,6 +119,16 @@ class TUndoList {
   void DiscardRedoSteps();
   // Deletes the last step; the last remaining one becomes current.
   void DeleteLastUndoStep();
+
+  // The next push may be taken back (a parameter dialog's step, which a Cancel drops):
+  // the steps it drops, the redo branch and the oldest one, are held instead of freed
+  // until KeepLastPush, a later push or a clear. KeepLastPush also drops a hold no push
+  // has taken yet.
+  void HoldNextPush() { holdNext_ = true; }
+  void KeepLastPush();
+  // Deletes the last step; when it is a held push, the steps that push dropped and the
+  // overflow flag come back, and the step current before it is current again.
+  void TakeBackLastPush();
   // Before the layer is freed: drops the redo branch, then every step of the layer, at
   // every depth (a nested step of it inside another layer's step goes too). The last
   // remaining step becomes current.
@@ -132,6 +142,13 @@ class TUndoList {
   int capacity_;
   int current_ = -1;
   bool overflow_ = false;
+  // What a held push dropped, and what it changed.
+  bool holdNext_ = false;
+  const TUndoLayerItem* heldPush_ = nullptr;
+  std::unique_ptr<TUndoLayerItem> heldOldest_;
+  std::vector<std::unique_ptr<TUndoLayerItem>> heldRedo_;
+  int heldCurrent_ = -1;
+  bool heldOverflow_ = false;
 };
 
 // One step of the history.

@@ -4,6 +4,7 @@
 // to all three.
 #include <cstdint>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -33,5 +34,18 @@ void GaussianBlurRect(TBitmap& bmp, int radius, TRect rect);
 // The same on the first byte of each pixel, written to all three; after each pass a
 // value above 250 becomes 255, so near-white mask areas snap to fully outside.
 void GaussianBlurMaskRect(TBitmap& bmp, int radius, TRect rect);
+
+// The Gaussian blur dialog's operation: GaussianBlurRect with the radius.
+struct TGaussianBlurParams {
+  int Radius = 6;
+};
+template <>
+struct TParamTable<TGaussianBlurParams> {
+  // Beyond 100 the kernel's half-width no longer grows.
+  static constexpr std::array<TParamField<TGaussianBlurParams>, 1> Fields{{
+      {"Radius", &TGaussianBlurParams::Radius, {1, 100, 1, 30, 6}},
+  }};
+};
+void GaussianBlur(TBitmap& bmp, const TGaussianBlurParams& params, TRect rect);
 
 }  // namespace qm

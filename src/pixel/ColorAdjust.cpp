@@ -285,6 +285,29 @@ void HueRow(uint8_t* px, int n, HueRule rule, const uint8_t* key, int tol) {
   }
 }
 
+// The saturation rule of three percents (blue, green, red order inside), for one row.
+// Beyond +-25600 % every channel that differs from L at all is pushed past 0 or 255,
+// so the percents are cut there; then off[k][255 + c - L] = trunc((c - L) * p_k / 100),
+// itself cut to +-512 (as far past 0..255 as it matters) to fit 16 bits.
+struct SaturationRule {
+  int p[3];
+  int16_t off[3][511];
+  SaturationRule(int red, int green, int blue)
+      : p{std::clamp(blue, -25600, 25600), std::clamp(green, -25600, 25600), std::clamp(red, -25600, 25600)} {
+    for (int k = 0; k < 3; ++k)
+      for (int d = -255; d <= 255; ++d) off[k][d + 255] = int16_t(std::clamp(d * p[k] / 100, -512, 512));
+  }
+  void Row(uint8_t* px, int n) const {
+    int i = 0;
+    if (kHueLanes)
+      for (; i + kHueLanes <= n; i += kHueLanes, px += 3 * kHueLanes) SaturationLanes(px, p);
+    for (; i < n; ++i, px += 3) {
+      const int L = Luminance(px[0], px[1], px[2]);
+      for (int k = 0; k < 3; ++k) px[k] = ClampByte(px[k] + off[k][px[k] - L + 255]);
+    }
+  }
+};
+
 }  // namespace
 
 // --- Tables ------------------------------------------------------------------------------
@@ -393,22 +416,8 @@ void SaturationRect(TBitmap& bmp, int percent, TRect rect) {
 
 void SaturationChannelsRect(TBitmap& bmp, int red, int green, int blue, TRect rect) {
   if (red == 0 && green == 0 && blue == 0) return;
-  // Beyond +-25600 % every channel that differs from L at all is pushed past 0 or 255,
-  // so the percents are cut there; then off[k][255 + c - L] = trunc((c - L) * p_k / 100),
-  // itself cut to +-512 (as far past 0..255 as it matters) to fit 16 bits.
-  const int p[3] = {std::clamp(blue, -25600, 25600), std::clamp(green, -25600, 25600), std::clamp(red, -25600, 25600)};
-  int16_t off[3][511];
-  for (int k = 0; k < 3; ++k)
-    for (int d = -255; d <= 255; ++d) off[k][d + 255] = int16_t(std::clamp(d * p[k] / 100, -512, 512));
-  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
-    int i = 0;
-    if (kHueLanes)
-      for (; i + kHueLanes <= n; i += kHueLanes, px += 3 * kHueLanes) SaturationLanes(px, p);
-    for (; i < n; ++i, px += 3) {
-      const int L = Luminance(px[0], px[1], px[2]);
-      for (int k = 0; k < 3; ++k) px[k] = ClampByte(px[k] + off[k][px[k] - L + 255]);
-    }
-  });
+  const SaturationRule rule(red, green, blue);
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) { rule.Row(px, n); });
 }
 
 void ThresholdRect(TBitmap& bmp, int level, TColor dark, TColor light, TRect rect) {
@@ -816,6 +825,50 @@ void BoxBlur3x3Rect(TBitmap& bmp, TRect rect) {
       prev.swap(cur);
     }
   }
+}
+
+// --- The adjustment dialogs' operations ---------------------------------------------------
+
+namespace {
+// The dialogs' sliders reach 80 percent of the kernels' range at their ends; a slider
+// value times 0.8 never falls on a half, so rounding has no tie to break.
+int EightyPercent(int v) { return int(std::lround(v * 0.8)); }
+}  // namespace
+
+void AdjustBrightnessContrast(TBitmap& bmp, const TBrightnessContrastParams& params, TRect rect) {
+  if (!InHardRange(params) || IsNeutral(params)) return;
+  int light[3], contrast[3];  // red, green, blue
+  SplitByChannel(light[0], light[1], light[2], params.Channel, EightyPercent(params.Brightness), 0);
+  SplitByChannel(contrast[0], contrast[1], contrast[2], params.Channel, EightyPercent(params.Contrast), 0);
+  // Brightness, then contrast, each a table per channel: one table of the two in a row
+  // gives the same bytes in one pass.
+  Table t[3];
+  for (int k = 0; k < 3; ++k) {
+    Table a, b;
+    LightenDarkenTable(light[k], a);
+    ContrastTable(contrast[k], b);
+    for (int v = 0; v < 256; ++v) t[k][v] = b[a[v]];
+  }
+  ApplyTables(bmp, rect, t[2], t[1], t[0]);
+}
+
+void AdjustHueSaturation(TBitmap& bmp, const THueSaturationParams& params, TRect rect) {
+  if (!InHardRange(params) || IsNeutral(params)) return;
+  int sat[3];  // red, green, blue
+  SplitByChannel(sat[0], sat[1], sat[2], params.Channel, params.Saturation, 0);
+  const bool hue = ModFloor(params.Hue, 360) != 0, saturate = sat[0] || sat[1] || sat[2];
+  const HueRule rule{false, ModFloor(params.Hue, 360)};
+  const SaturationRule saturation(sat[0], sat[1], sat[2]);
+  // The hue shift, then the saturation of the shifted pixels, row by row while the row
+  // is in the cache: one pass over the memory instead of two.
+  ForEachRow(bmp, rect, [&](uint8_t* px, int n) {
+    if (hue) HueRow(px, n, rule, nullptr, 0);
+    if (saturate) saturation.Row(px, n);
+  });
+}
+
+void AdjustColorBalance(TBitmap& bmp, const TColorBalanceParams& params, TRect rect) {
+  if (InHardRange(params)) LightenDarkenChannelsRect(bmp, params.Red, params.Green, params.Blue, rect);
 }
 
 }  // namespace qm

@@ -8,7 +8,9 @@
 // times. The grey level of a pixel is qm::Luminance.
 #include <cstdint>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
+#include "platform/core/Colors.h"
 #include "platform/core/Types.h"
 
 namespace qm {
@@ -115,5 +117,59 @@ void AverageChannelsInRange(const TBitmap& bmp, TRect rect, int low, int high, u
 // counters are reset only when the clipped rect is not empty.
 void CountLuminanceClasses(const TBitmap& bmp, TRect rect, int low, int high, int64_t& dark, int64_t& middle,
                            int64_t& light);
+
+// --- The adjustment dialogs' operations ---------------------------------------------------
+//
+// Each is one parameter struct with its range table, and a routine that does nothing
+// for values outside the hard ranges or at the neutral values.
+
+// Brightness, then contrast, on the channels chosen: 80 percent of each slider value,
+// rounded, is the percent of LightenDarkenChannelsRect and of ContrastChannelsRect.
+struct TBrightnessContrastParams {
+  int Brightness = 0;
+  int Contrast = 0;
+  TChannelChoice Channel = chAll;
+};
+template <>
+struct TParamTable<TBrightnessContrastParams> {
+  static constexpr std::array<TParamField<TBrightnessContrastParams>, 2> Fields{{
+      {"Brightness", &TBrightnessContrastParams::Brightness, {-100, 100, -100, 100, 0, 0}},
+      {"Contrast", &TBrightnessContrastParams::Contrast, {-100, 100, -100, 100, 0, 0}},
+  }};
+};
+void AdjustBrightnessContrast(TBitmap& bmp, const TBrightnessContrastParams& params, TRect rect);
+
+// The hue shifted by Hue degrees on every channel (the channel choice does not apply
+// to it), then SaturationChannelsRect with Saturation on the channels chosen.
+struct THueSaturationParams {
+  int Hue = 0;
+  int Saturation = 0;
+  TChannelChoice Channel = chAll;
+};
+template <>
+struct TParamTable<THueSaturationParams> {
+  static constexpr std::array<TParamField<THueSaturationParams>, 2> Fields{{
+      {"Hue", &THueSaturationParams::Hue, {-360, 360, -180, 180, 0, 0}},
+      {"Saturation", &THueSaturationParams::Saturation, {-100, 100, -100, 100, 0, 0}},
+  }};
+};
+void AdjustHueSaturation(TBitmap& bmp, const THueSaturationParams& params, TRect rect);
+
+// LightenDarkenChannelsRect with a percent per channel: toward white above 0, toward
+// black below.
+struct TColorBalanceParams {
+  int Red = 0;
+  int Green = 0;
+  int Blue = 0;
+};
+template <>
+struct TParamTable<TColorBalanceParams> {
+  static constexpr std::array<TParamField<TColorBalanceParams>, 3> Fields{{
+      {"Red", &TColorBalanceParams::Red, {-100, 100, -100, 100, 0, 0}},
+      {"Green", &TColorBalanceParams::Green, {-100, 100, -100, 100, 0, 0}},
+      {"Blue", &TColorBalanceParams::Blue, {-100, 100, -100, 100, 0, 0}},
+  }};
+};
+void AdjustColorBalance(TBitmap& bmp, const TColorBalanceParams& params, TRect rect);
 
 }  // namespace qm

@@ -12,6 +12,7 @@
 #include <QMdiArea>
 #include <QTimer>
 
+#include "dialogs/DialogList.h"
 #include "shell/AppIcon.h"
 #include "shell/MainForm.h"
 #include "shell/MenuLook.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
   qm::InstallMenuLook(app);
   qm::InstallMessageDialog();
   qm::InstallPictureDialogs();
+  qm::InstallParameterDialogs();
   std::string scene;
   QString shots;
   bool quitWhenPainted = false;

@@ -19,6 +19,7 @@
 #include <QTime>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "document/DocumentServices.h"
 #include "document/LayerItem.h"
@@ -36,6 +37,7 @@
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/AdjustCommands.h"
+#include "shell/DialogRegistry.h"
 #include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
 #include "shell/FullScreen.h"
@@ -48,6 +50,14 @@ namespace {
 
 // The message box's least client width.
 constexpr int kMessageBoxWidth = 377;
+
+// The commands that open a parameter dialog, with the dialog's class name.
+constexpr std::pair<std::string_view, const char*> kDialogCommands[] = {
+    {"MenuFiltreFlouGauss", "TBlurForm"},
+    {"MenuReglageLC", "TLCForm"},
+    {"MenuReglageTS", "TTSForm"},
+    {"MenuReglageRVB", "TRVBForm"},
+};
 // The work area's texture: its size, and how deep its relief is (percent).
 constexpr int kTextureWidth = 270, kTextureHeight = 142, kTextureRelief = 3;
 // The convolution preset that softens the texture's relief.
@@ -512,6 +522,14 @@ void TMainForm::WireCommands() {
   // The rules read the state taken once per round of enabling.
   commands_->SetStateReader([this] { state_ = CommandState(); });
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, state_); });
+  // The parameter dialogs built so far, opened by class name through their registry
+  // (which guards the command and opens the dialog's step); a row stays disabled until
+  // its dialog is registered.
+  for (const auto& [row, form] : kDialogCommands)
+    if (IsDialogRegistered(form))
+      commands_->SetHandler(row, [this, form](const TCommandSender& sender) {
+        OpenDialog(form, *services_, {TShellServices::GetMenuItemCaption(sender.Action), sender.Action});
+      });
 }
 
 void TMainForm::SetNewImageCommand(std::function<void()> run) {

@@ -46,9 +46,8 @@
 #include "views/VerticesControl.h"
 
 namespace qm {
-namespace {
 
-void Settle() {
+void SettleScene() {
   // twice: a paint may queue another (the scroll ranges follow a new image size)
   for (int i = 0; i < 2; ++i) {
     QApplication::processEvents();
@@ -56,6 +55,10 @@ void Settle() {
   }
   QApplication::processEvents();
 }
+
+namespace {
+
+void Settle() { SettleScene(); }
 
 TBitmap Sky(int w, int h) {
   TBitmap bmp(w, h);
@@ -93,9 +96,8 @@ void Disc(int d, TColor color, TBitmap& image, TBitmap& mask) {
   }
 }
 
-// A sunset of three layers: a gradient background, a sun with a soft edge and a shadow,
-// a translucent card with rounded corners. With a see-through background the sky's top
-// is left open.
+}  // namespace
+
 void MakeSampleDocument(TLayeredImage& doc, bool seeThrough) {
   const int w = 1200, h = 800;
   TBitmap bgMask;
@@ -130,41 +132,34 @@ void MakeSampleDocument(TLayeredImage& doc, bool seeThrough) {
   doc.AddLayer(std::move(card), std::move(cardMask), "#2", 85, TPoint{120, 420});
 }
 
-// The editor as a user starts it, over settings and user folders of the scene's own (the
-// user's are never touched), at a known size.
-class TSceneEditor {
- public:
-  explicit TSceneEditor(int width = 1200, int height = 860) {
-    qputenv("QM_HOME", home_.path().toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", (home_.path() + "/cache").toLocal8Bit());
-    form = std::make_unique<TMainForm>();
-    form->resize(width, height);
-    form->move(20, 20);
-    form->show();
-    Settle();
-  }
-  ~TSceneEditor() {
-    form.reset();
-    qunsetenv("QM_HOME");
-  }
-  // A document window on a copy of the image (or the bitmap), named name (untitled
-  // when empty).
-  TNewImgForm& Open(const TLayeredImage* image, const TBitmap* bitmap = nullptr, const std::string& name = {}) {
-    TNewImgForm* w = form->Services().CreateImageWindow(bitmap, image, 16777216, name.empty(), name);
-    Settle();
-    return *w;
-  }
-  TNewImgForm& OpenSample(bool seeThrough = false, const std::string& name = {}) {
-    TLayeredImage sample;
-    MakeSampleDocument(sample, seeThrough);
-    return Open(&sample, nullptr, name);
-  }
+TSceneEditor::TSceneEditor(int width, int height) {
+  qputenv("QM_HOME", home_.path().toLocal8Bit());
+  qputenv("XDG_CACHE_HOME", (home_.path() + "/cache").toLocal8Bit());
+  form = std::make_unique<TMainForm>();
+  form->resize(width, height);
+  form->move(20, 20);
+  form->show();
+  SettleScene();
+}
 
-  std::unique_ptr<TMainForm> form;
+TSceneEditor::~TSceneEditor() {
+  form.reset();
+  qunsetenv("QM_HOME");
+}
 
- private:
-  QTemporaryDir home_;
-};
+TNewImgForm& TSceneEditor::Open(const TLayeredImage* image, const TBitmap* bitmap, const std::string& name) {
+  TNewImgForm* w = form->Services().CreateImageWindow(bitmap, image, 16777216, name.empty(), name);
+  SettleScene();
+  return *w;
+}
+
+TNewImgForm& TSceneEditor::OpenSample(bool seeThrough, const std::string& name) {
+  TLayeredImage sample;
+  MakeSampleDocument(sample, seeThrough);
+  return Open(&sample, nullptr, name);
+}
+
+namespace {
 
 // The document view: three layers, the marching ants of a selection, the transform
 // handles, a close look with the grid, and a background that lets the checkerboard
@@ -616,21 +611,24 @@ void FiltersScene(TSceneCamera& camera) {
 }
 
 struct TSceneRow {
-  const char* name;
-  void (*run)(TSceneCamera&);
+  std::string name;
+  TSceneFunction run;
 };
 
-const TSceneRow kScenes[] = {
-    {"views", &ViewsScene},
-    {"textlayers", &TextLayersScene},
-    {"windows", &WindowsScene},
-    {"commands", &CommandsScene},
-    {"colorpicker", &ColorPickerScene},
-    {"browser", &BrowserScene},
-    {"mainwindow", &MainWindowScene},
-    {"filters", &FiltersScene},
-    {"savedialogs", &SaveDialogsScene},
-};
+std::vector<TSceneRow>& Scenes() {
+  static std::vector<TSceneRow> scenes{
+      {"views", &ViewsScene},
+      {"textlayers", &TextLayersScene},
+      {"windows", &WindowsScene},
+      {"commands", &CommandsScene},
+      {"colorpicker", &ColorPickerScene},
+      {"browser", &BrowserScene},
+      {"mainwindow", &MainWindowScene},
+      {"filters", &FiltersScene},
+      {"savedialogs", &SaveDialogsScene},
+  };
+  return scenes;
+}
 
 }  // namespace
 
@@ -641,21 +639,38 @@ bool TSceneCamera::ShootWithPopups(QWidget& window, const std::string& shot) {
   // can give it (under X); else the window and each popup grabbed alone, laid out as
   // they stand.
   QRect area = window.frameGeometry();
-  std::vector<QWidget*> popups;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->isVisible() && w->windowType() == Qt::Popup) {
+  std::vector<QWidget*> popups, dialogs;
+  constexpr int kTitle = 22;  // the stand-in title bar of a dialog
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w == &window || !w->isVisible()) continue;
+    if (w->windowType() == Qt::Popup) {
       popups.push_back(w);
       area |= w->geometry();
+    } else if (w->windowType() == Qt::Tool || w->windowType() == Qt::Dialog) {
+      dialogs.push_back(w);
+      area |= w->geometry().adjusted(0, -kTitle, 0, 0);
     }
-  if (QScreen* screen = window.screen()) {
-    const QPixmap picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-    if (!picture.isNull() && QGuiApplication::platformName() == "xcb") return Write(picture, shot);
   }
-  QPixmap picture(area.size());
-  picture.fill(Qt::white);
+  QPixmap picture;
+  if (QScreen* screen = window.screen(); screen && QGuiApplication::platformName() == "xcb")
+    picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  const bool grabbed = !picture.isNull();
+  if (!grabbed) {
+    picture = QPixmap(area.size());
+    picture.fill(Qt::white);
+  }
   QPainter painter(&picture);
-  painter.drawPixmap(window.geometry().topLeft() - area.topLeft(), window.grab());
-  for (QWidget* w : popups) painter.drawPixmap(w->pos() - area.topLeft(), w->grab());
+  if (!grabbed) {
+    painter.drawPixmap(window.geometry().topLeft() - area.topLeft(), window.grab());
+    for (QWidget* w : dialogs) painter.drawPixmap(w->geometry().topLeft() - area.topLeft(), w->grab());
+    for (QWidget* w : popups) painter.drawPixmap(w->pos() - area.topLeft(), w->grab());
+  }
+  for (QWidget* w : dialogs) {
+    const QRect bar(w->geometry().left() - area.x(), w->geometry().top() - area.y() - kTitle, w->width(), kTitle);
+    painter.fillRect(bar, w->palette().color(QPalette::Highlight));
+    painter.setPen(w->palette().color(QPalette::HighlightedText));
+    painter.drawText(bar.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+  }
   painter.end();
   return Write(picture, shot);
 }
@@ -673,14 +688,23 @@ bool TSceneCamera::Write(const QPixmap& picture, const std::string& shot) {
   return ok;
 }
 
+void RegisterScene(const std::string& name, TSceneFunction run) {
+  for (TSceneRow& row : Scenes())
+    if (row.name == name) {
+      row.run = run;
+      return;
+    }
+  Scenes().push_back({name, run});
+}
+
 std::vector<std::string> SceneNames() {
   std::vector<std::string> names;
-  for (const TSceneRow& row : kScenes) names.emplace_back(row.name);
+  for (const TSceneRow& row : Scenes()) names.push_back(row.name);
   return names;
 }
 
 int RunScene(const std::string& name, const QString& folder) {
-  for (const TSceneRow& row : kScenes) {
+  for (const TSceneRow& row : Scenes()) {
     if (name != row.name) continue;
     QDir().mkpath(folder);
     TSceneCamera camera(name, folder);

@@ -143,6 +143,12 @@ std::string TShellServices::GetMenuItemCaption(const QAction* item) {
   return item ? CleanMenuCaption(item->text().toStdString()) : std::string();
 }
 
+TRect TShellServices::ShrinkSelectionByTenth() {
+  const TRect r = layerHost_.VisibleImageRect();
+  const int d = std::min(r.Width(), r.Height()) / 10;
+  return TRect{r.Left + d, r.Top + d, r.Right - d, r.Bottom - d};
+}
+
 // --- Busy state and status bar -------------------------------------------------------------
 
 void TShellServices::BeginBusy(const std::string& text, bool hourglass) {
@@ -339,7 +345,9 @@ void TShellServices::RepaintActiveImage() {
   if (TMyImageLayered* view = GetActiveImage()) view->viewport()->update();
 }
 
-void TShellServices::RestrictToSelection(TSelectionEdge edge) { RestrictChangeToSelection(layerHost_, edge); }
+void TShellServices::RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache) {
+  RestrictChangeToSelection(layerHost_, edge, cache);
+}
 
 void TShellServices::StrokeSelectionWith(TColor color, int width, bool smooth) {
   StrokeSelectionOutline(layerHost_, color, width, smooth);
@@ -560,7 +568,9 @@ void TShellServices::WindowActivated(TNewImgForm&) {
   Call(Hooks.UpdateCommandStates);
 }
 
-void TShellServices::WindowClosing(TNewImgForm&) {}
+void TShellServices::WindowClosing(TNewImgForm& window) {
+  if (auto* holder = dynamic_cast<TShellLockHolder*>(lock_.data())) holder->DocumentClosing(window);
+}
 
 // --- The current window's layer host ---------------------------------------------------------
 

@@ -44,6 +44,15 @@ class TPipetteForm : public QDialog, public TColorPickTarget {
   using QDialog::QDialog;
 };
 
+// A holder of the shell lock whose work belongs to one document window (a parameter
+// dialog over its undo step): told when that window closes all the same, before it
+// leaves the list, so that it lets go of the window without touching its history.
+class TShellLockHolder {
+ public:
+  virtual ~TShellLockHolder() = default;
+  virtual void DocumentClosing(TNewImgForm& window) = 0;
+};
+
 // The status bar's panels.
 enum TStatusPanel : int { spStatus = 0, spImageSize = 1, spCursor = 2, spGeometry = 3 };
 
@@ -108,6 +117,11 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   TShellServices& operator=(const TShellServices&) = delete;
 
   THooks Hooks;
+  // The adjustment dialogs follow their sliders as each gesture ends (their Preview
+  // button hidden). The main window sets it at start-up.
+  bool LivePreview = true;
+  // The main window the dialogs centre on; null in a shell without one.
+  QWidget* MainWindow() const { return mainWindow_; }
   TImageWindows& Windows() { return windows_; }
   // The current window's document as the layer operations, the selection masks and the
   // undo steps reach it.
@@ -135,6 +149,9 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   static std::string GetMenuItemCaption(const QAction* item);
   // The rectangle an operation applies to, in the active layer's coordinates.
   TRect GetWorkRect() { return qm::GetWorkRect(layerHost_); }
+  // The part of the active image shown in its view (image coordinates), inset on every
+  // side by a tenth of its smaller side: where a new shape first stands.
+  TRect ShrinkSelectionByTenth();
   bool IsActiveImageTrueColor() { return layerHost_.IsActiveImageTrueColor(); }
 
   // --- Busy state and status bar -------------------------------------------------------
@@ -185,8 +202,8 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   void RepaintActiveImage();
   void RefreshLayerNavigator() { operations_.RefreshLayerNavigator(); }
   // After a change of the active layer: the pixels outside the selection come back from
-  // the copy taken before it.
-  void RestrictToSelection(TSelectionEdge edge);
+  // the copy taken before it (through the cache of the change's previews, when given).
+  void RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache = nullptr);
   void StrokeSelectionWith(TColor color, int width, bool smooth);
   // After a load or a revert: the zoom again, the selection forgotten, the status bar.
   void ResetImageWindowState();

@@ -116,6 +116,15 @@ TUndoLayerItem* TUndoableOperations::BeginUndoableOperation(TUndoKind kind, cons
   return step;
 }
 
+TUndoLayerItem* TUndoableOperations::BeginDialogOperation(TUndoKind kind, const std::string& caption) {
+  if (TUndoList* history = host_.ActiveHistory()) history->HoldNextPush();
+  TUndoLayerItem* step = BeginUndoableOperation(kind, caption);
+  // no step was pushed: the next push of the history is an ordinary one
+  if (!step)
+    if (TUndoList* history = host_.ActiveHistory()) history->KeepLastPush();
+  return step;
+}
+
 void TUndoableOperations::RestoreFromHistory() {
   TUndoList* history = host_.ActiveHistory();
   TUndoLayerItem* step = history ? history->GetCurrentUndoStep() : nullptr;
@@ -124,16 +133,21 @@ void TUndoableOperations::RestoreFromHistory() {
   for (int i = 0; i < step->SubSteps.GetUndoStepCount(); ++i) RestoreUndoStep(*step->SubSteps.GetUndoStep(i));
 }
 
-void TUndoableOperations::EndDialogOperation(bool cancelled) {
+void TUndoableOperations::EndDialogOperation(bool previewed) {
   TLayeredImage* image = host_.ActiveImage();
   TUndoList* history = host_.ActiveHistory();
-  if (cancelled) {
+  if (previewed) {
     RestoreFromHistory();
     if (image) image->InvalidateImage();
   }
-  if (history) history->DeleteLastUndoStep();
+  if (history) history->TakeBackLastPush();
   preChangeValid_ = false;
   Call(Hooks.UpdateHistoryMenus);
+  ClearRepeatableCommand();
+}
+
+void TUndoableOperations::AbandonDialogOperation() {
+  preChangeValid_ = false;
   ClearRepeatableCommand();
 }
 
@@ -228,6 +242,7 @@ void TUndoableOperations::Redo() {
 
 void TUndoableOperations::RefreshLayerNavigator() {
   if (TLayeredImage* image = host_.ActiveImage()) host_.LayerStackChanged(TLayerChange::Changed, image->ActiveIndex());
+  if (TUndoList* history = host_.ActiveHistory()) history->KeepLastPush();
   preChangeValid_ = false;
 }
 

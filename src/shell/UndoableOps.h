@@ -79,13 +79,21 @@ class TUndoableOperations {
   // caption less a trailing " [shortcut]". Returns the new step; null without a
   // document (or without the layer the kind needs).
   TUndoLayerItem* BeginUndoableOperation(TUndoKind kind, const std::string& caption);
+  // The same for a parameter dialog, whose step EndDialogOperation may take back: the
+  // steps the push drops (the redo branch, the oldest step) come back then, and go for
+  // good when the change is over (RefreshLayerNavigator).
+  TUndoLayerItem* BeginDialogOperation(TUndoKind kind, const std::string& caption);
   // Puts the current step's pixels back (its nested steps' too) without swapping: a
   // preview starts again from them.
   void RestoreFromHistory();
-  // A parameter dialog closes without keeping its step: with cancelled the image is
-  // restored first; then the step is deleted, the pre-change copy emptied and the
+  // A parameter dialog closes without keeping its step: with previewed (a preview is
+  // on the image) the step's pixels are put back first; then the step is deleted (the
+  // history as it was before BeginDialogOperation), the pre-change copy emptied and the
   // repeatable command forgotten.
-  void EndDialogOperation(bool cancelled);
+  void EndDialogOperation(bool previewed);
+  // The document of a dialog's step went away with its history: only the pre-change
+  // copy and the repeatable command are forgotten, no history is touched.
+  void AbandonDialogOperation();
   // The active layer was moved from oldPosition: one step for any number of moves in
   // a row of the same layer.
   void PushLayerMoveUndo(TPoint oldPosition);
@@ -94,8 +102,8 @@ class TUndoableOperations {
   void Undo();
   void Redo();
 
-  // The active layer's thumbnail refreshed and the pre-change copy emptied: the change
-  // is over.
+  // The active layer's thumbnail refreshed, the pre-change copy emptied and the steps a
+  // dialog's push held freed: the change is over.
   void RefreshLayerNavigator();
 
   // The last command, for the repeat command: its caption, how it runs again (the

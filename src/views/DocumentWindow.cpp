@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "controls/Beep.h"
 #include "document/DocumentServices.h"
 #include "document/LayerOps.h"
 #include "views/DocumentWindowHost.h"
@@ -212,7 +213,11 @@ void TNewImgForm::PurgeHistory() {
 
 bool TNewImgForm::CloseQuery() {
   TDocumentWindowHost& host = Host();
-  if (host.IsDialogOpen()) return false;
+  if (host.IsDialogOpen()) {
+    // the dialog works on this window's undo step: the close is refused aloud
+    ControlBeep();
+    return false;
+  }
   if (host.IsDistortionFrameOpen()) {
     ShowMessageDialog(Tr(TextId::GetTrDlgImage11), mtWarning, mbOK);
     return false;

@@ -298,6 +298,29 @@ TEST(RestrictChangeToSelection, ASmallSelectionGivesWhatTheWholeLayerMaskGives) 
         }
 }
 
+// The previews of one change: a restriction through the cache gives what a fresh mask
+// gives, for a small selection (the mask made around it) and a large one (over the
+// whole layer), and follows a selection that moved.
+TEST(RestrictChangeToSelection, ACacheGivesWhatAFreshMaskGives) {
+  for (TRect r : {TRect{40, 50, 120, 110}, TRect{5, 5, 250, 190}}) {
+    Document d(260, 200);
+    SelectKind(d, ssEllipse, r);
+    d.ChangeEverything(30);
+    TRestoreMaskCache cache;
+    for (uint32_t preview = 0; preview < 3; ++preview) {
+      if (preview == 2) d.sel.SetSelectionRect(OffsetRect(r, 7, 3));
+      const TBitmap changed = RandomBitmap(260, 200, 40 + preview);
+      d.base = changed.Clone();
+      RestrictChangeToSelection(d, seProgressive);
+      const TBitmap fresh = d.base.Clone();
+      d.base = changed.Clone();
+      RestrictChangeToSelection(d, seProgressive, &cache);
+      ASSERT_TRUE(SameBitmaps(d.base, fresh)) << r.Right << " preview " << preview;
+      EXPECT_TRUE(cache.Valid);
+    }
+  }
+}
+
 TEST(RestrictChangeToSelection, HardEdgesOverMostOfALayerMatchTheMaskAtAnyThreadCount) {
   // Shapes filled by rows are restored run by run without a mask: the same pixels as
   // the layer-sized restore mask, over a selection that reaches past the layer.

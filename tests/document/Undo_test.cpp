@@ -271,6 +271,47 @@ TEST(UndoList, NavigationAndTheRedoBranch) {
   EXPECT_EQ(h.GetUndoStep(-1), nullptr);
 }
 
+// A held push taken back leaves the list as it was: the redo branch or the oldest step
+// it dropped returns, with the overflow flag; kept, they go for good.
+TEST(UndoList, AHeldPushTakenBackGivesTheListBack) {
+  TLayerItem l;
+  l.Image = RandomBitmap(8, 8, 13);
+  TUndoList h(3);
+  std::vector<TUndoLayerItem*> s;
+  for (const char* n : {"A", "B", "C"}) s.push_back(h.AddUndoRectStep(l, TRect{0, 0, 4, 4}, n, uwImage));
+  auto expectAsBuilt = [&](TUndoLayerItem* current) {
+    ASSERT_EQ(h.GetUndoStepCount(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(h.GetUndoStep(i), s[i]);
+    EXPECT_EQ(h.GetCurrentUndoStep(), current);
+    EXPECT_FALSE(h.Overflow());
+  };
+  h.UndoStep();
+  h.HoldNextPush();
+  h.AddUndoRectStep(l, TRect{0, 0, 4, 4}, "D", uwImage);  // drops C, the redo branch
+  EXPECT_EQ(h.GetUndoStepCount(), 3);
+  h.TakeBackLastPush();
+  expectAsBuilt(s[1]);
+  EXPECT_EQ(h.GetNextUndoStep(), s[2]);
+
+  h.RedoStep();
+  h.HoldNextPush();
+  h.AddUndoRectStep(l, TRect{0, 0, 4, 4}, "E", uwImage);  // drops A, the oldest
+  EXPECT_EQ(h.GetUndoStep(0), s[1]);
+  EXPECT_TRUE(h.Overflow());
+  h.TakeBackLastPush();
+  expectAsBuilt(s[2]);
+
+  // Kept: a later take-back is a plain delete of the last step.
+  h.HoldNextPush();
+  h.AddUndoRectStep(l, TRect{0, 0, 4, 4}, "F", uwImage);
+  h.KeepLastPush();
+  h.TakeBackLastPush();
+  EXPECT_EQ(h.GetUndoStepCount(), 2);
+  EXPECT_EQ(h.GetUndoStep(0), s[1]);
+  EXPECT_EQ(h.GetCurrentUndoStep(), s[2]);
+  EXPECT_TRUE(h.Overflow());
+}
+
 TEST(UndoList, HistoryCapacityComesFromTheShellPreference) {
   EXPECT_EQ(NewDocumentHistoryCapacity(), kDefaultHistoryCapacity);
   struct Prefs : TDocumentServices {

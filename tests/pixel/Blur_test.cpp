@@ -6,6 +6,7 @@
 #include "pixel/Blur.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
+#include "support/ParamTables.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -197,4 +198,14 @@ TEST(GaussianBlurRect, EdgeCases) {
   EXPECT_EQ(Px(m, 3, 3)[1], 255);
   EXPECT_LT(Px(m, 15, 5)[0], 250);
   EXPECT_EQ(Px(m, 15, 5)[0], Px(m, 15, 5)[2]);
+}
+
+TEST(GaussianBlur, ThroughItsParameters) {
+  test::CheckParamTable<TGaussianBlurParams>(&GaussianBlur);
+  EXPECT_FALSE(IsNeutral(TGaussianBlurParams{}));  // every radius blurs
+  const TBitmap src = RandomBitmap(40, 30, 3);
+  TBitmap a = src.Clone(), b = src.Clone();
+  GaussianBlur(a, {12}, TRect{3, 4, 30, 25});
+  GaussianBlurRect(b, 12, TRect{3, 4, 30, 25});
+  EXPECT_TRUE(SameBitmaps(a, b));
 }

@@ -12,6 +12,7 @@
 #include "platform/core/Colors.h"
 #include "platform/core/Parallel.h"
 #include "platform/core/Random.h"
+#include "support/ParamTables.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -181,6 +182,27 @@ std::vector<Case> Cases() {
   c.push_back({"ShiftHueRect", [](TBitmap& b, TRect r) { ShiftHueRect(b, -100, r); },
                [](TBitmap& b, TRect r) {
                  EachPixel(b, r, [](int, int, uint8_t* p) { HueReference(p, (HueOf(p) + 260) % 360); });
+               }});
+  // The adjustment dialogs' operations: the kernels they stand for, one after the other.
+  c.push_back({"AdjustBrightnessContrast",
+               [](TBitmap& b, TRect r) { AdjustBrightnessContrast(b, {-55, 93, chMagenta}, r); },
+               [](TBitmap& b, TRect r) {
+                 // -55 and 93 at 80 percent: -44 and 74, on red and blue only
+                 const int light[3] = {-44, 0, -44}, contrast[3] = {74, 0, 74};
+                 EachByte(b, r, [&](int k, int v) { return ContrastRule(LightenRule(v, light[k]), contrast[k]); });
+               }});
+  c.push_back({"AdjustHueSaturation", [](TBitmap& b, TRect r) { AdjustHueSaturation(b, {-100, 60, chGreen}, r); },
+               [](TBitmap& b, TRect r) {
+                 EachPixel(b, r, [](int, int, uint8_t* p) {
+                   HueReference(p, (HueOf(p) + 260) % 360);
+                   const int L = Lum(p);
+                   p[1] = uint8_t(Clamp(p[1] + (p[1] - L) * 60 / 100));
+                 });
+               }});
+  c.push_back({"AdjustColorBalance", [](TBitmap& b, TRect r) { AdjustColorBalance(b, {100, -30, 7}, r); },
+               [](TBitmap& b, TRect r) {
+                 const int p[3] = {7, -30, 100};
+                 EachByte(b, r, [&](int k, int v) { return LightenRule(v, p[k]); });
                }});
   c.push_back({"MosaicRect", [](TBitmap& b, TRect r) { MosaicRect(b, 4, r); },
                [](TBitmap& b, TRect r) {
@@ -612,4 +634,39 @@ TEST(TintRect, MovesTowardTheColourByThePercent) {
   EXPECT_EQ(b.GetPixel(0, 0), RGB(50, 25, 100));
   TintRect(b, RGB(255, 255, 255), -50, TRect{3, 2, 4, 3});  // away from white
   EXPECT_EQ(b.GetPixel(3, 2), RGB(23, 0, 173));  // 100 - 77, 50 - 102, 200 - 27
+}
+
+// The dialogs' values as their operations read them.
+TEST(ColorAdjust, AdjustmentOperationsAtTheirDialogsValues) {
+  TBitmap grey(4, 1, pf24bit, RGB(100, 100, 100));
+  // Brightness +100 passes 80 to the kernel.
+  AdjustBrightnessContrast(grey, {100, 0, chAll}, UnboundedRect);
+  EXPECT_EQ(int(Px(grey, 0, 0)[0]), 100 + (255 - 100) * 80 / 100);
+  // +50 on "Cyan": green and blue lightened by 40 percent, red unchanged.
+  TBitmap px(1, 1, pf24bit, RGB(100, 100, 100));
+  AdjustBrightnessContrast(px, {50, 0, chCyan}, UnboundedRect);
+  EXPECT_EQ(Pixel24ToColor(Px(px, 0, 0)), RGB(100, 162, 162));
+  // Red +100 of the colour balance turns the red channel to 255 everywhere.
+  TBitmap bmp = RandomBitmap(30, 20, 4);
+  const TBitmap before = bmp.Clone();
+  AdjustColorBalance(bmp, {100, 0, 0}, TRect{5, 5, 25, 15});
+  EXPECT_TRUE(SameOutside(before, bmp, TRect{5, 5, 25, 15}));
+  for (int y = 5; y < 15; ++y)
+    for (int x = 5; x < 25; ++x) {
+      EXPECT_EQ(Px(bmp, x, y)[2], 255);
+      EXPECT_EQ(Px(bmp, x, y)[1], Px(before, x, y)[1]);
+    }
+  // A hue of +180 with saturation 0 is the hue shift alone.
+  TBitmap a = RandomBitmap(20, 10, 5), b = a.Clone();
+  AdjustHueSaturation(a, {180, 0, chRed}, UnboundedRect);
+  ShiftHueRect(b, 180, UnboundedRect);
+  EXPECT_TRUE(SameBitmaps(a, b));
+}
+
+TEST(ColorAdjust, ParameterTablesHoldTogether) {
+  CheckParamTable<TBrightnessContrastParams>(&AdjustBrightnessContrast);
+  CheckParamTable<THueSaturationParams>(&AdjustHueSaturation);
+  CheckParamTable<TColorBalanceParams>(&AdjustColorBalance);
+  EXPECT_TRUE(IsNeutral(THueSaturationParams{0, 0, chYellow}));  // the channel does not count
+  EXPECT_FALSE(IsNeutral(THueSaturationParams{1, 0, chAll}));
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "imagefiles/FileSearch.h"
 #include "platform/core/Messages.h"
 #include "shell/FileUtils.h"
 #include "shell/ShellOps.h"
@@ -28,6 +29,18 @@ TEST(FileUtils, SizesDatesAndTrueNames) {
   EXPECT_EQ(GetTrueFileName(tmp.File("photo.jpg")), f);
   EXPECT_EQ(GetTrueFileName(f), f);
   EXPECT_EQ(GetTrueFileName(tmp.File("other.jpg")), tmp.File("other.jpg"));
+}
+
+TEST(FileUtils, FindFilesToListByMasks) {
+  TempFolder tmp("find");
+  const std::string a = tmp.Write("b.JPG", "1"), b = tmp.Write("a.png", "1"), c = tmp.Write("notes.txt", "1");
+  fs::create_directories(tmp.Path / "sub" / "deeper");
+  const std::string d = tmp.Write("sub/deeper/c.jpeg", "1"), e = tmp.Write("sub/x.jpg.bak", "1");
+  EXPECT_EQ(FindFilesToList(tmp.Path.string(), " *.jpg ; *.png;*.png", false), (std::vector<std::string>{b, a}));
+  EXPECT_EQ(FindFilesToList(tmp.Path.string(), "*.jp*g", true), (std::vector<std::string>{a, d}));
+  EXPECT_EQ(FindFilesToList(tmp.Path.string(), "?.*", false), (std::vector<std::string>{b, a}));
+  EXPECT_TRUE(FindFilesToList(tmp.File("missing"), "*", true).empty());
+  EXPECT_TRUE(FindFilesToList(tmp.Path.string(), "", true).empty());
 }
 
 TEST(ShellOps, CopyMoveAndRenameNeverReplace) {

@@ -25,6 +25,8 @@ TEST(ShellServices, WorkRectInItsThreeCases) {
   // An inverted selection, however small: the whole image.
   w->Selection().SetOutlineInset(true);
   EXPECT_EQ(shell.Services->GetWorkRect(), (TRect{-10, -20, 90, 60}));
+  // The whole 100 x 80 image shows: a tenth of 80 off each side.
+  EXPECT_EQ(shell.Services->ShrinkSelectionByTenth(), (TRect{8, 8, 92, 72}));
 }
 
 TEST(ShellServices, StatusBarPanels) {

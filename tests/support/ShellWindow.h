@@ -55,8 +55,8 @@ struct TShellWindow {
     Services.reset();
   }
   // A document of random pixels; an empty name makes a new untitled one.
-  TNewImgForm* Open(const std::string& name, int w = 100, int h = 80) {
-    const TBitmap bmp = RandomBitmap(w, h, 7);
+  TNewImgForm* Open(const std::string& name, int w = 100, int h = 80, uint32_t seed = 7) {
+    const TBitmap bmp = RandomBitmap(w, h, seed);
     return Services->CreateImageWindow(&bmp, nullptr, 16777216, name.empty(), name);
   }
   std::string Panel(TStatusPanel p) const { return Services->StatusPanel(p)->text().toStdString(); }

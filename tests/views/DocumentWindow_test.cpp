@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/Beep.h"
 #include "support/ViewTestSupport.h"
 #include "views/DocumentWindow.h"
 #include "document/LayerOps.h"
@@ -241,8 +242,12 @@ TEST(DocumentWindow, TheCloseQuestionKeepsTheWindowUnlessTheDocumentIsSafe) {
   ws.shell.dialog = true;
   {
     Answers a({mrNo});
+    int beeps = 0;
+    SetBeepHandler([&] { ++beeps; });
     EXPECT_FALSE(w->close());
     EXPECT_TRUE(a.texts.empty());
+    EXPECT_EQ(beeps, 1);
+    SetBeepHandler({});
   }
   ws.shell.dialog = false;
   {

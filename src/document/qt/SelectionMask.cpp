@@ -307,7 +307,7 @@ std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelect
   return std::make_unique<TBitmap>(RestoreMask(*sel, ImageToLayer(host, sel->SelRect), edge, GetBitmapRect(*layer)));
 }
 
-void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge) {
+void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge, TRestoreMaskCache* cache) {
   TBitmap* layer = ActiveLayer(host);
   TSelectionOverlay* sel = host.ActiveSelection();
   if (!layer || !sel) return;
@@ -333,6 +333,22 @@ void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge) {
   ClipRectToBitmap(area, *layer);
   area = TRect{std::min(area.Left, rect.Left), std::min(area.Top, rect.Top), std::max(area.Right, rect.Right),
                std::max(area.Bottom, rect.Bottom)};
+  // A dialog's previews restrict the same change again and again: its cache keeps the
+  // mask from one to the next.
+  if (cache) {
+    if (!cache->Valid || cache->SelRect != selRect || cache->Area != area || cache->Kind != sel->ShapeKind ||
+        cache->Inverted != sel->Inverted || cache->Edge != edge) {
+      MakeRestoreMask(cache->Mask, *sel, selRect, edge, area);
+      cache->SelRect = selRect;
+      cache->Area = area;
+      cache->Kind = sel->ShapeKind;
+      cache->Inverted = sel->Inverted;
+      cache->Edge = edge;
+      cache->Valid = true;
+    }
+    RestoreThroughMask(*before, *layer, cache->Mask, area, rect);
+    return;
+  }
   thread_local TBitmap mask;
   MakeRestoreMask(mask, *sel, selRect, edge, area);
   RestoreThroughMask(*before, *layer, mask, area, rect);

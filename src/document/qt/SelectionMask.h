@@ -50,12 +50,27 @@ void StrokeSelectionShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect,
 // The restore mask of the shown selection over the active layer, with the edge asked
 // for. Null without a shown selection.
 std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelectionEdge edge);
+// What a restriction made, kept for the next one over the same pre-change copy (the
+// previews of a dialog): the restore mask. Valid for one change: its owner empties it
+// when a new change begins; within it, a mask is made again when the selection, the
+// edge or the layer's size differ.
+struct TRestoreMaskCache {
+  TBitmap Mask;
+  TRect SelRect{}, Area{};
+  TMyShape Kind = ssRect;
+  bool Inverted = false;
+  TSelectionEdge Edge = seHard;
+  bool Valid = false;
+  void Clear() { *this = TRestoreMaskCache(); }
+};
+
 // After a change of the active layer, brings the pre-change pixels back outside the
 // selection. Does nothing without a usable selection or a pre-change copy of the
 // layer's size. The edge asked for gives way to the Selection menu's smoothing (none:
 // hard; progressive asked without progressive smoothing: smoothed) and a rectangle
-// selection's edge is always hard.
-void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge);
+// selection's edge is always hard. With a cache, a mask made for an earlier
+// restriction of the same change is used again.
+void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge, TRestoreMaskCache* cache = nullptr);
 
 // Strokes the selection outline on the active layer in the colour and width (a frame
 // along the layer's border when no selection is shown or it is inverted).

@@ -64,4 +64,34 @@ constexpr uint8_t Luminance(uint8_t b, uint8_t g, uint8_t r) {
   return uint8_t((kLumaBlue * b + kLumaGreen * g + kLumaRed * r) >> 8);
 }
 
+// The channel choice of the adjustments and the batch, by its stored code.
+enum TChannelChoice : uint8_t {
+  chAll = 0,
+  chRed = 1,
+  chGreen = 2,
+  chBlue = 3,
+  chCyan = 4,     // green and blue
+  chMagenta = 5,  // red and blue
+  chYellow = 6,   // red and green
+};
+constexpr int kChannelChoiceCount = 7;
+
+// Spreads a value over red, green and blue by the channel code: the channels chosen
+// get value, the others neutral (every channel gets value for chAll, none for a code
+// outside the list).
+template <class T>
+constexpr void SplitByChannel(T& r, T& g, T& b, int channel, T value, T neutral) {
+  r = g = b = neutral;
+  switch (channel) {
+    case chAll: r = g = b = value; break;
+    case chRed: r = value; break;
+    case chGreen: g = value; break;
+    case chBlue: b = value; break;
+    case chCyan: g = b = value; break;
+    case chMagenta: r = b = value; break;
+    case chYellow: r = g = value; break;
+    default: break;
+  }
+}
+
 }  // namespace qm

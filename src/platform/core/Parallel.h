@@ -32,4 +32,22 @@ void ParallelRows(int y0, int y1, int64_t work, Body&& body) {
   }
 }
 
+// As ParallelRows, but the range goes out in pieces of `piece` items to whichever thread
+// is free, so that a thread the system holds back delays its piece only, not a whole
+// share of the range. body(first, last) is called once per piece.
+template <class Body>
+void ParallelPieces(int i0, int i1, int piece, int64_t work, Body&& body) {
+  const int items = i1 - i0;
+  if (items <= 0) return;
+  piece = std::max(1, piece);
+  const int pieces = (items + piece - 1) / piece;
+  const int n = WorthThreading(work) ? std::min(EngineThreads(), pieces) : 1;
+  if (n <= 1) {
+    body(i0, i1);
+    return;
+  }
+#pragma omp parallel for schedule(dynamic) num_threads(n)
+  for (int p = 0; p < pieces; ++p) body(i0 + p * piece, std::min(i1, i0 + (p + 1) * piece));
+}
+
 }  // namespace qm

@@ -445,30 +445,11 @@ void SplitNameValue(std::string_view text, std::string& name, std::string& value
 
 // ---- Channels ---------------------------------------------------------------------
 
-namespace {
-template <class T>
-void Split(T& r, T& g, T& b, int channel, T value, T neutral) {
-  if (channel == 0) {
-    r = g = b = value;
-    return;
-  }
-  r = g = b = neutral;
-  switch (channel) {
-    case 1: r = value; break;
-    case 2: g = value; break;
-    case 3: b = value; break;
-    case 4: g = b = value; break;
-    case 5: r = b = value; break;
-    case 6: r = g = value; break;
-    default: break;
-  }
-}
-}  // namespace
 
-void SplitByChannel(int& r, int& g, int& b, int channel, int value) { Split(r, g, b, channel, value, 0); }
+void SplitByChannel(int& r, int& g, int& b, int channel, int value) { qm::SplitByChannel(r, g, b, channel, value, 0); }
 
 void SplitByChannelFloat(double& r, double& g, double& b, int channel, double value) {
-  Split(r, g, b, channel, value, 1.0);
+  qm::SplitByChannel(r, g, b, channel, value, 1.0);
 }
 
 // ---- Paths ------------------------------------------------------------------------

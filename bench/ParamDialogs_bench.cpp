@@ -1,0 +1,95 @@
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <memory>
+
+#include "GuiBench.h"
+#include "Harness.h"
+#include "dialogs/DialogList.h"
+#include "pixel/Blur.h"
+#include "pixel/ColorAdjust.h"
+#include "shell/DialogRegistry.h"
+#include "shell/ShellServices.h"
+
+namespace qm::bench {
+namespace {
+
+const char* kBlurPreview =
+    "Gaussian blur dialog: one preview, radius 30, 12 MP elliptical selection (restore, blur, restriction, repaint)";
+const char* kHuePreview = "Hue and saturation dialog: one live preview, whole 24 MP image (restore, kernel, repaint)";
+// The kernels alone over the same pixels, in the same conditions.
+const char* kBlurKernel = "GaussianBlurRect radius 30 over the same 12 MP rectangle";
+const char* kHueKernel = "AdjustHueSaturation +-40 deg, +35 % over the same 24 MP";
+
+// The shell over a document of the photo, maximised in a full-HD main window.
+struct TDialogBench {
+  QMainWindow Main;
+  std::unique_ptr<TShellServices> Services;
+  TNewImgForm* Doc;
+  TDialogBench() {
+    auto* area = new QMdiArea;
+    Main.setCentralWidget(area);
+    Main.resize(1920, 1080);
+    Services = std::make_unique<TShellServices>(*area, *Main.statusBar(), &Main);
+    Main.show();
+    Doc = Services->CreateImageWindow(&Photo(), nullptr, 16777216, true, "");
+    Doc->showMaximized();
+    Doc->FitWindowToImage(true, false);
+    InstallParameterDialogs();
+    QApplication::processEvents();
+  }
+  ~TDialogBench() { Services.reset(); }
+  // What the user sees of a preview: the view painted again.
+  void Repaint() { Doc->View().viewport()->repaint(); }
+};
+
+QM_BENCH(kBlurPreview, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
+  EnsureGuiApp();
+  TDialogBench b;
+  // 4243 x 2828 pixels, in the middle of the photo
+  b.Doc->Selection().SetShape(ssEllipse);
+  b.Doc->Selection().SetSelectionRect(TRect{878, 586, 5121, 3414});
+  b.Doc->Selection().Show();
+  QWidget* dialog = OpenDialog("TBlurForm", *b.Services);
+  dialog->findChild<QSlider*>("TBN")->setValue(30);
+  auto* preview = dialog->findChild<QPushButton*>("BApercu");
+  preview->click();  // the first preview has nothing to restore
+  for (auto _ : st) {
+    preview->click();
+    b.Repaint();
+  }
+  dialog->hide();
+});
+
+QM_BENCH(kHuePreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  EnsureGuiApp();
+  TDialogBench b;
+  QWidget* dialog = OpenDialog("TTSForm", *b.Services);
+  QSlider* hue = dialog->findChild<QSlider*>("TBTeinte");
+  dialog->findChild<QSlider*>("TBSaturation")->setValue(35);
+  int degrees = 40;
+  for (auto _ : st) {
+    // a slider moved, then let go: the preview follows
+    hue->setValue(degrees = -degrees);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(hue, &release);
+    b.Repaint();
+  }
+  dialog->hide();
+});
+
+QM_BENCH(kBlurKernel, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
+  TBitmap b = Photo().Clone();
+  for (auto _ : st) GaussianBlurRect(b, 30, TRect{878, 586, 5121, 3414});
+});
+
+QM_BENCH(kHueKernel, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap b = Photo().Clone();
+  for (auto _ : st) AdjustHueSaturation(b, {40, 35, chAll}, UnboundedRect);
+});
+
+}  // namespace
+}  // namespace qm::bench

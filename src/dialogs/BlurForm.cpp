@@ -1,0 +1,10 @@
+#include "dialogs/BlurForm.h"
+
+namespace qm {
+
+TBlurForm::TBlurForm() : TParamDialogOf(kTraits, &GaussianBlur) {
+  AddSlider(&TGaussianBlurParams::Radius,
+            {.Name = "TBN", .LabelName = "LblN", .Format = TextId::GetTrFmtRadius, .PageStep = 5, .TickInterval = 1});
+}
+
+}  // namespace qm

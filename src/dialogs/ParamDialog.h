@@ -1,0 +1,209 @@
+#pragma once
+// The protocol every parameter dialog follows, written once. The shell's command opens
+// a dialog over a fresh undo step of the active document; the dialog previews on the
+// document itself, a preview replacing the one before it by starting again from the
+// step's snapshot; OK keeps the result as that one step; any other close (Cancel, Esc,
+// the close box) puts the image back byte for byte and drops the step.
+//
+// A dialog is a small subclass of TParamDialogOf<P>, P its operation's parameter
+// struct (pixel/Params.h): its traits (class name, captions, variant, deviations), its
+// controls bound to fields of P, whose ranges come from P's table, and the routine
+// that applies P to a rectangle of the layer. It writes none of the protocol, and
+// registers with RegisterParamDialog.
+//
+// The two variants:
+// - filter: the controls keep their values from one showing to the next; OK without a
+//   preview applies the values shown; OK records the command for the repeat command,
+//   which runs it again on the active document with a copy of the values, as a new
+//   step named by the command's caption.
+// - adjustment: each showing puts the sliders back to their neutral values (to their
+//   defaults where they have none); under the shell's live preview the Preview button
+//   is hidden and the image follows each slider as the gesture ends (mouse, key or
+//   wheel) and each choice at once; OK at neutral values leaves no step; nothing is
+//   recorded for the repeat command.
+//
+// While shown, the dialog holds the shell lock (a colour-picking dialog as the active
+// tool dialog, so that a click on the image picks a colour for it). It works on the
+// document, the layer and the undo step it opened over: if that document goes away all
+// the same, the dialog closes and touches no history.
+#include <QPointer>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/qt/SelectionMask.h"
+#include "pixel/Params.h"
+#include "platform/core/Colors.h"
+#include "platform/texts/UiTexts.h"
+#include "shell/DialogRegistry.h"
+#include "shell/FormUtils.h"
+#include "shell/ShellServices.h"
+
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace qm {
+
+enum TDialogVariant : uint8_t { dvFilter, dvAdjustment };
+
+struct TDialogTraits {
+  const char* ClassName;   // the registry's name and the dialog's object name ("TBlurForm")
+  TextId Caption;          // the design caption, a fixed text
+  TextId MenuText;         // the command's menu entry: the caption once a translation fills it
+  TDialogVariant Variant = dvFilter;
+  TUndoKind UndoKind = ukWorkRect;
+  bool PicksColors = false;    // colours picked on the image reach TakePickedColor
+  bool PreviewOnShow = false;  // under live preview, the result shows as soon as the dialog does
+  TRepeatGuard RepeatGuard = rgAlways;
+};
+
+// A text a translation may replace, shown as its design text until then.
+struct TCaptionText {
+  TextId Entry = TextId::Count;   // Count: none
+  TextId Design = TextId::Count;
+  bool Empty() const { return Entry == TextId::Count && Design == TextId::Count; }
+  std::string Text() const;
+};
+
+struct TSliderSpec {
+  const char* Name;       // "TBN"
+  const char* LabelName;  // "LblN": the value, through Format
+  TextId Format;          // "Rayon : %d pixels"
+  int PageStep = 2;
+  int TickInterval = 0;   // 0: no ticks
+  // Texts at the slider's two ends (the value label then stands at the right).
+  TCaptionText LowEnd{}, HighEnd{};
+};
+
+// The operation with the values of one moment: runs on a layer bitmap within a
+// rectangle of it (kernels clip).
+using TLayerOperation = std::function<void(TBitmap& layer, TRect rect)>;
+
+class TParamDialog : public TPipetteForm, public TShellLockHolder {
+ public:
+  ~TParamDialog() override;
+  TParamDialog(const TParamDialog&) = delete;
+  TParamDialog& operator=(const TParamDialog&) = delete;
+
+  const TDialogTraits& Traits() const { return traits_; }
+  // The form's caption: the menu entry's once a translation fills it, cleaned of its
+  // "&" and trailing "...", else the design caption.
+  static std::string DialogCaption(const TDialogTraits& traits);
+
+  // The command's side: refused (null) while the shell is held or without a document;
+  // otherwise the undo step of the dialog's kind pushed under the command's caption,
+  // the form made on first use, and shown over the main window.
+  static QWidget* Open(TShellServices& services, const TDialogCommand& command, const TDialogTraits& traits,
+                       const std::function<TParamDialog*()>& form);
+
+  // The buttons.
+  void Preview();
+  void Ok();
+  void Cancel();
+
+  void setVisible(bool visible) override;
+  void ColorPicked(TColor color) final;
+  void DocumentClosing(TNewImgForm& window) final;
+
+ protected:
+  explicit TParamDialog(const TDialogTraits& traits);
+
+  // Controls, declared in the order they show. store receives each new value.
+  QSlider* AddSlider(const TSliderSpec& spec, const TParamRange& range, std::function<void(int)> store);
+  // "Couche :" and the seven channel choices; the choice is kept from one showing to
+  // the next.
+  QComboBox* AddChannelCombo(TChannelChoice initial, std::function<void(TChannelChoice)> store);
+
+  virtual TLayerOperation Operation() const = 0;
+  // Whether OK of an adjustment leaves the image as it is (and so no step).
+  virtual bool IsNeutral() const { return false; }
+  // A colour picked on the image, for a dialog that picks colours: it stores it in its
+  // colour control; the protocol then counts it as a change.
+  virtual void TakePickedColor(TColor) {}
+
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  struct TSlider {
+    QSlider* Slider;
+    QLabel* Label;
+    TSliderSpec Spec;
+    TParamRange Range;
+    std::function<void(int)> Store;
+  };
+
+  void ShowOver(TShellServices& services, const std::string& caption, const TUndoLayerItem& step);
+  void FormShow();
+  void FormHide();
+  // The document and the layer the dialog opened over, made active again when they
+  // are not; false when the document, its step or the layer is gone.
+  bool TakeDocument();
+  void ValueChanged(TSlider& s, int value);
+  void ShowValue(const TSlider& s);
+  // A gesture on a slider ended, or a choice changed: the live preview.
+  void FollowControls();
+
+  const TDialogTraits& traits_;
+  std::vector<TSlider> sliders_;
+  QGridLayout* controls_;
+  QPushButton* btnPreview_;
+  QPushButton* btnOk_;
+  QPushButton* btnCancel_;
+
+  TShellServices* services_ = nullptr;
+  QPointer<TNewImgForm> document_;
+  TLayerItem* layer_ = nullptr;  // the active layer when the dialog opened
+  int32_t stepId_ = 0;
+  std::string caption_;
+  // The protocol's flags: a control changed since the last preview; OK was taken; a
+  // preview is on the image.
+  bool changed_ = false, applied_ = false, previewed_ = false;
+  bool shown_ = false;  // between the showing and the hide the protocol runs for
+  bool live_ = false;   // this showing follows the controls
+  bool wheelPending_ = false;
+  // The selection's restore mask, made by the first preview of a showing: the selection
+  // and the pre-change copy stay as they are while the dialog holds the shell.
+  TRestoreMaskCache restoreMask_;
+};
+
+// A dialog over the parameter struct P, applied by a routine of the pixel engine.
+template <class P>
+class TParamDialogOf : public TParamDialog {
+ protected:
+  using TApply = void (*)(TBitmap& layer, const P& params, TRect rect);
+  TParamDialogOf(const TDialogTraits& traits, TApply apply) : TParamDialog(traits), apply_(apply) {}
+
+  // A slider over an integer field of P, with the range of P's table.
+  QSlider* AddSlider(int P::*field, const TSliderSpec& spec) {
+    return TParamDialog::AddSlider(spec, *RangeOf<P>(field), [this, field](int v) { params_.*field = v; });
+  }
+  QComboBox* AddChannelCombo(TChannelChoice P::*field) {
+    return TParamDialog::AddChannelCombo(params_.*field, [this, field](TChannelChoice c) { params_.*field = c; });
+  }
+
+  TLayerOperation Operation() const override {
+    return [apply = apply_, params = params_](TBitmap& layer, TRect rect) { apply(layer, params, rect); };
+  }
+  bool IsNeutral() const override { return qm::IsNeutral(params_); }
+
+ private:
+  TApply apply_;
+  P params_{};
+};
+
+// Registers the dialog class TForm (a TParamDialog with a static kTraits and a
+// constructor without arguments) under its class name: the form is made once, on its
+// first opening.
+template <class TForm>
+void RegisterParamDialog() {
+  RegisterDialog(TForm::kTraits.ClassName, [](TShellServices& services, const TDialogCommand& command) {
+    static QPointer<TForm> form;
+    return TParamDialog::Open(services, command, TForm::kTraits, [] { return CreateFormOnce(form); });
+  });
+}
+
+}  // namespace qm

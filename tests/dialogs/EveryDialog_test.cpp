@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+// Every dialog registered, as the program registers them.
+std::vector<std::string> Registered() {
+  InstallParameterDialogs();
+  return RegisteredDialogNames();
+}
+
+// What a user does to see a dialog's effect: every slider taken to its end and let go,
+// then Preview where it shows.
+void ChangeAndPreview(QWidget* d) {
+  for (QSlider* s : d->findChildren<QSlider*>()) Key(s, s->value() == s->maximum() ? Qt::Key_Home : Qt::Key_End);
+  if (auto* preview = Child<QPushButton>(d, "BApercu"); preview->isVisible()) Click(d, "BApercu");
+}
+
+class EveryDialog : public ::testing::TestWithParam<std::string> {};
+
+}  // namespace
+
+// Each registered dialog: open, preview, cancel gives everything back; open, preview,
+// OK keeps one step that undo takes back.
+TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
+  DialogShell shell;
+  const char* name = GetParam().c_str();
+  EXPECT_TRUE(IsDialogRegistered(name));
+  const uint64_t original = Checksum(shell.Layer());
+
+  QWidget* d = shell.OpenForm(name);
+  ASSERT_TRUE(d) << name;
+  EXPECT_EQ(d->objectName().toStdString(), name);
+  EXPECT_EQ(shell.Services->ShellLock(), d);
+  ChangeAndPreview(d);
+  EXPECT_NE(Checksum(shell.Layer()), original);
+  Click(d, "BAnnuler");
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_FALSE(shell.Services->ShellLock());
+  EXPECT_EQ(Checksum(shell.Layer()), original);
+  EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
+
+  d = shell.OpenForm(name);
+  ASSERT_TRUE(d);
+  ChangeAndPreview(d);
+  const uint64_t previewed = Checksum(shell.Layer());
+  Click(d, "BOk");
+  EXPECT_EQ(Checksum(shell.Layer()), previewed);
+  EXPECT_NE(previewed, original);
+  EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
+  shell.Services->UndoCommand(nullptr);
+  EXPECT_EQ(Checksum(shell.Layer()), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registered, EveryDialog, ::testing::ValuesIn(Registered()),
+                         [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });
