@@ -38,6 +38,7 @@
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
 #include "shell/SettingsEnvironment.h"
+#include "shell/ToolPalette.h"
 
 namespace qm {
 namespace {
@@ -101,11 +102,30 @@ class TMainForm::TMainServices : public TShellServices {
     if (GetActiveImgForm() != &window) return soSaveCancelled;
     return form_.files_->Save();
   }
-  QMenu* ImagePopupMenu() override { return ShellLock() ? nullptr : form_.commands_->Menu("PopImg"); }
-  QMenu* SelectionPopupMenu() override { return ShellLock() ? nullptr : form_.commands_->Menu("PopSel"); }
+  // A tool that paints with the right button leaves the image no pop-up; the layer
+  // tool has the layer's.
+  QMenu* ImagePopupMenu() override {
+    if (ShellLock() || (form_.palette_ && !form_.palette_->ImagePopupAllowed())) return nullptr;
+    const bool layer = form_.palette_ && form_.palette_->IsLayerToolActive();
+    return form_.commands_->Menu(layer ? "PopCalque" : "PopImg");
+  }
+  QMenu* SelectionPopupMenu() override {
+    if (ShellLock() || (form_.palette_ && !form_.palette_->ImagePopupAllowed())) return nullptr;
+    return form_.commands_->Menu("PopSel");
+  }
   void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
+  void WindowActivated(TNewImgForm& window) override {
+    TShellServices::WindowActivated(window);
+    if (form_.palette_) form_.palette_->RefreshImageMode();
+  }
+  // A line drawn with the line tool, and a shape drawn while the palette's outline or
+  // fill is ticked, go into the layer.
   void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override {
+    if (option == soFinished && form_.palette_) {
+      if (window.View().SelectionMode() == smLine) return form_.palette_->DrawLineTool(window, r);
+      if (form_.palette_->DrawWithShapeTool(window, r)) return form_.UpdateCommandStates();
+    }
     TShellServices::ShapeDrawn(window, r, option);
     if (option == soFinished || option == soCancelled) form_.UpdateCommandStates();
   }
@@ -181,8 +201,30 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   pluginFolders.push_back(pluginFolder_);
   SetRawPluginPath(FindRawModule(pluginFolders));
   RegisterRawFormats();
-  // The first paint of the work area opens the command line's files.
+  // The tool palette, then the first paint of the work area shows it and opens the
+  // command line's files.
+  BuildPalette();
   area_->viewport()->installEventFilter(this);
+}
+
+void TMainForm::BuildPalette() {
+  palette_ = new TOutilsForm(*this, *services_, *commands_, settings_);
+  TShellServices::THooks& h = services_->Hooks;
+  h.FlushPaletteEdits = [this] { return palette_->FlushPaletteEdits(); };
+  h.PaletteWindow = [this]() -> QWidget* { return palette_; };
+  h.SelectPaletteSelectionTool = [this] { palette_->SelectTool(TTool::Selection); };
+  h.ForegroundColor = [this] { return palette_->GetPaletteColor(false); };
+  h.BackgroundColor = [this] { return palette_->GetPaletteColor(true); };
+  h.IsLayerToolActive = [this] { return palette_->IsLayerToolActive(); };
+  h.ActiveTool = [this] { return palette_->ActiveTool(); };
+  h.RefreshImageMode = [this] { palette_->RefreshImageMode(); };
+  h.RefreshImageCursor = [this] { palette_->RefreshImageCursor(); };
+  commands_->SetHandler("MenuAffichageOutils", [this](const TCommandSender& sender) {
+    if (!services_->CanRunCommand(sender.Action)) return;
+    if (palette_->IsToolPaletteShown()) palette_->HidePalette();
+    else palette_->ShowPalette();
+  });
+  palette_->UpdateToolButtonStates();
 }
 
 void TMainForm::BuildWindow() {
@@ -239,6 +281,7 @@ void TMainForm::WriteSettings() {
   settings_.RecentFiles = recent_.Names();
   settings_.Preview = OpenPreviewChecked;
   if (browser_) browser_->WriteSettings();
+  palette_->StoreSettings();
   SaveShellSettings(ini_, settings_);  // a failure loses this run's settings, silently
 }
 
@@ -322,6 +365,8 @@ TMainForm::~TMainForm() {
   // The browser and the documents go while what they call back is still there.
   delete browser_.data();
   services_->Hooks = {};
+  delete palette_;
+  palette_ = nullptr;
   services_.reset();
   files_.reset();
   SetDocumentServices(nullptr);
@@ -330,7 +375,10 @@ TMainForm::~TMainForm() {
 // --- First paint, drops, keys, closing -------------------------------------------------------------
 
 void TMainForm::FirstPaint() {
-  // The palette would be shown here when the settings ask for it.
+  if (settings_.ToolsPalette) {
+    palette_->ShowPalette();
+    repaint();
+  }
   if (!options_.Files.empty()) {
     repaint();
     files_->OpenFiles(options_.Files);
@@ -475,6 +523,7 @@ void TMainForm::UpdateCommandStates() {
   if (QAction* repeat = commands_->Action("MenuFiltreRepeter"))
     repeat->setText(QString::fromStdString(services_->Operations().RepeatCaption()));
   commands_->UpdateStates();
+  if (palette_) palette_->UpdateToolButtonStates();
 }
 
 void TMainForm::UpdateHistoryMenus() {

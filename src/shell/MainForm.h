@@ -28,6 +28,10 @@
 class QMdiArea;
 
 namespace qm {
+class TOutilsForm;
+}
+
+namespace qm {
 
 class TMainForm : public QMainWindow, public TExplorHost {
  public:
@@ -53,6 +57,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TRecentFiles& RecentFiles() { return recent_; }
   const TShellSettings& ShellSettings() const { return settings_; }
   QMdiArea& Area() { return *area_; }
+  // The tool palette (made with the window, shown at the first paint when the settings
+  // say so).
+  TOutilsForm& Palette() const { return *palette_; }
   // The image browser, once shown (null before).
   TExplorForm* Browser() const { return browser_; }
 
@@ -114,6 +121,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void ToggleBrowser();
   void UpdateRecentMenu();
   void ClipboardChanged();
+  void BuildPalette();
 
   TStartOptions options_;
   bool handedOver_ = false;
@@ -132,6 +140,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TCommandSet* commands_ = nullptr;
   std::unique_ptr<TFileCommands> files_;
   QPointer<TExplorForm> browser_;
+  TOutilsForm* palette_ = nullptr;
   std::unique_ptr<TDocumentServices> documentServices_;
 };
 

@@ -74,8 +74,10 @@ class TUndoableOperations {
 
   // Pushes the step of the kind onto the active document's history, captioned with
   // caption less a trailing " [shortcut]". Returns the new step; null without a
-  // document (or without the layer the kind needs).
-  TUndoLayerItem* BeginUndoableOperation(TUndoKind kind, const std::string& caption);
+  // document (or without the layer the kind needs). A change that never reads the
+  // pre-change copy (nothing to restrict to a selection, its blends made from the
+  // step's own snapshot) may go without it: PreChangeCopy is then null.
+  TUndoLayerItem* BeginUndoableOperation(TUndoKind kind, const std::string& caption, bool takeCopy = true);
   // Puts the current step's pixels back (its nested steps' too) without swapping: a
   // preview starts again from them.
   void RestoreFromHistory();
