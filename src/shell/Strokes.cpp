@@ -213,7 +213,8 @@ void TStrokeEngine::DabAt(TPoint at, bool force) {
   const int r = s_.Radius;
   switch (s_.Kind) {
     case TStrokeKind::Brush:
-      if (spaced && !force) return;
+      // a faded tip stops within the move too, not only at the next one
+      if ((spaced && !force) || pressure_ < 1) return;
       if (s_.Rainbow) color_ = HSVToColor((hue_ + 1) % 360, 255, 255);
       BlendColorThroughMask(s_.Tip, GetBitmapRect(s_.Tip), *target_, at.X - hx_, at.Y - hy_, clip_, color_,
                             pressure_);
