@@ -2,7 +2,7 @@
 // events on the real view at 100 %: one mouse move of a radius-50 brush stroke under
 // a selection (the dabs, the pixels outside the selection brought back, the repaint of
 // the rectangle), a whole 200-dab stroke with its undo step, and a bucket fill of a
-// uniform 24 MP picture with its undo step.
+// uniform 24 MP picture with its undo step (each undone, untimed, before the next).
 #include <QApplication>
 #include <QComboBox>
 #include <QMouseEvent>
@@ -109,12 +109,15 @@ QM_BENCH("Bucket fill of a uniform 24 MP picture with its undo step", kOurs, kPh
   TOutilsForm& palette = e.form->Palette();
   palette.SelectTool(TTool::Fill);
   const TPoint a = w.View().LayerToClientPoint(TPoint{500, 500});
-  int n = 0;
+  palette.SetPaletteColor(0x2040C0, false);
   for (auto _ : st) {
-    // alternate colours so that each fill covers the whole picture
-    palette.SetPaletteColor(++n & 1 ? 0x2040C0 : 0xC04020, false);
     e.Send(w, QEvent::MouseButtonPress, a, Qt::LeftButton);
     e.Send(w, QEvent::MouseButtonRelease, a, Qt::NoButton);
+    // tried, undone, tried again: the next fill drops the undone step
+    st.PauseTiming();
+    e.form->Services().Operations().Undo();
+    QApplication::processEvents();
+    st.ResumeTiming();
   }
   e.CloseAll();
 });
