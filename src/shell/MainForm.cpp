@@ -34,6 +34,8 @@
 #include "platform/texts/AppPaths.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
+#include "shell/AdjustCommands.h"
+#include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
@@ -119,13 +121,7 @@ class TMainForm::TMainServices : public TShellServices {
     TShellServices::WindowActivated(window);
     if (form_.palette_) form_.palette_->RefreshImageMode();
   }
-  // A line drawn with the line tool, and a shape drawn while the palette's outline or
-  // fill is ticked, go into the layer.
   void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override {
-    if (option == soFinished && form_.palette_) {
-      if (window.View().SelectionMode() == smLine) return form_.palette_->DrawLineTool(window, r);
-      if (form_.palette_->DrawWithShapeTool(window, r)) return form_.UpdateCommandStates();
-    }
     TShellServices::ShapeDrawn(window, r, option);
     if (option == soFinished || option == soCancelled) form_.UpdateCommandStates();
   }
@@ -219,6 +215,19 @@ void TMainForm::BuildPalette() {
   h.ActiveTool = [this] { return palette_->ActiveTool(); };
   h.RefreshImageMode = [this] { palette_->RefreshImageMode(); };
   h.RefreshImageCursor = [this] { palette_->RefreshImageCursor(); };
+  // A line drawn with the line tool, and a shape drawn while the palette's outline or
+  // fill is ticked, go into the layer; the selection page's shapes and the tool keys go
+  // through the selection commands.
+  selection_->Hooks.SelectPaletteTool = [this](int tool) { palette_->SelectTool(tool); };
+  selection_->Hooks.DrawWithShapeTool = [this](TNewImgForm& w, const TRect& r) {
+    return palette_->DrawWithShapeTool(w, r);
+  };
+  selection_->Hooks.DrawLine = [this](TNewImgForm& w, const TRect& line) { palette_->DrawLineTool(w, line); };
+  // the palette's lasso draws free-hand, its polygon vertex by vertex
+  palette_->Hooks.SelectSelectionTool = [this](TMyShape kind, bool freehand) {
+    selection_->SelectSelectionTool(kind, kind == ssPolygon && !freehand, 0);
+  };
+  palette_->Hooks.ResetSelectionMode = [this] { selection_->ResetSelectionMode(); };
   commands_->SetHandler("MenuAffichageOutils", [this](const TCommandSender& sender) {
     if (!services_->CanRunCommand(sender.Action)) return;
     if (palette_->IsToolPaletteShown()) palette_->HidePalette();
@@ -495,6 +504,13 @@ void TMainForm::WireCommands() {
     UpdateCommandStates();
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
+  // The Filter, Adjustment and Selection menus; their dialog commands wait for the
+  // dialogs' launcher.
+  RegisterFilterCommands(*commands_, *services_, nullptr);
+  RegisterAdjustCommands(*commands_, *services_, nullptr);
+  selection_ = new TSelectionCommands(*commands_, *services_, nullptr);
+  if (QAction* frame = commands_->Action("MenuSelReperes"))
+    connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
 }
 

@@ -22,6 +22,7 @@
 #include "shell/Explor.h"
 #include "shell/FileCommands.h"
 #include "shell/RecentFiles.h"
+#include "shell/SelectionCommands.h"
 #include "shell/Settings.h"
 #include "shell/ShellServices.h"
 
@@ -55,6 +56,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TCommandSet& Commands() { return *commands_; }
   TFileCommands& Files() { return *files_; }
   TRecentFiles& RecentFiles() { return recent_; }
+  TSelectionCommands& Selection() { return *selection_; }
   const TShellSettings& ShellSettings() const { return settings_; }
   QMdiArea& Area() { return *area_; }
   // The tool palette (made with the window, shown at the first paint when the settings
@@ -138,6 +140,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   QWidget* column_ = nullptr;  // the work area above the browser
   std::unique_ptr<TShellServices> services_;  // a TMainServices
   TCommandSet* commands_ = nullptr;
+  TSelectionCommands* selection_ = nullptr;  // a child of the services
   std::unique_ptr<TFileCommands> files_;
   QPointer<TExplorForm> browser_;
   TOutilsForm* palette_ = nullptr;

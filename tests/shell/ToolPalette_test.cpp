@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QTest>
@@ -363,4 +364,19 @@ TEST(ToolPalette, PaintStaysInTheSelectionAndUndoKeepsOnlyTheStroke) {
   p.Services().Operations().Undo();
   EXPECT_TRUE(IsWhite(p.Layer(), TRect{0, 0, 100, 50}));
   EXPECT_EQ(p.Layer().GetPixel(60, 100), clBlack);  // the first stroke stays
+}
+
+TEST(ToolPalette, LinesGoIntoTheLayerWithTheirArrows) {
+  Painter p;
+  p.Open(200, 100);
+  p.Palette().SetPaletteColor(clBlack, false);
+  p.Choose(TTool::Line);
+  p.Find<QCheckBox>("CBFleche2")->setChecked(true);  // a head at the first point
+  p.Drag({{40, 50}, {80, 50}, {160, 50}});
+  EXPECT_EQ(p.Layer().GetPixel(100, 50), clBlack);
+  // the head (length 2w + 5 - 1 = 8 for the width 2) widens the line at its start only
+  EXPECT_NE(p.Layer().GetPixel(47, 53), clWhite);
+  EXPECT_EQ(p.Layer().GetPixel(153, 53), clWhite);
+  p.Services().Operations().Undo();
+  EXPECT_TRUE(IsWhite(p.Layer(), TRect{0, 0, 200, 100}));
 }
