@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
@@ -25,17 +28,73 @@ void ForRows(int w, int h, Body&& body) {
   });
 }
 
-std::unique_ptr<uint8_t[]> Allocate(size_t bytes) {
-  // Left uninitialised: every byte is written by the copy that follows.
-  if (!bytes) return nullptr;
-  std::unique_ptr<uint8_t[]> p(new uint8_t[bytes]);
-  AdviseHugePages(p.get(), bytes);
-  return p;
+// Blocks of snapshots dropped by the histories (steps pushed out, redo steps
+// discarded, documents closed), kept for the next snapshot of the same size. A fresh
+// block of tens of megabytes costs the system's clearing of every page at first touch,
+// more than the copy into it; a document worked on step after step asks for blocks of
+// one size over and over.
+class TSpareBlocks {
+ public:
+  static constexpr size_t kMinBytes = size_t(8) << 20;     // smaller blocks come cheap
+  static constexpr size_t kMaxBytes = size_t(512) << 20;   // what may lie idle at most
+  static constexpr size_t kMaxBlocks = 2;
+
+  uint8_t* Take(size_t bytes) {
+    if (bytes < kMinBytes) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < blocks_.size(); ++i)
+      if (blocks_[i].second == bytes) {
+        uint8_t* p = blocks_[i].first;
+        held_ -= bytes;
+        blocks_.erase(blocks_.begin() + ptrdiff_t(i));
+        return p;
+      }
+    return nullptr;
+  }
+  void Give(uint8_t* p, size_t bytes) {
+    if (bytes >= kMinBytes && bytes <= kMaxBytes) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      // the oldest go first, until the new one fits
+      while (!blocks_.empty() && (blocks_.size() >= kMaxBlocks || held_ + bytes > kMaxBytes)) {
+        delete[] blocks_.front().first;
+        held_ -= blocks_.front().second;
+        blocks_.erase(blocks_.begin());
+      }
+      blocks_.emplace_back(p, bytes);
+      held_ += bytes;
+      return;
+    }
+    delete[] p;
+  }
+ private:
+  std::mutex mutex_;
+  std::vector<std::pair<uint8_t*, size_t>> blocks_;
+  size_t held_ = 0;
+};
+
+// Never destroyed: snapshots held by objects that outlive the statics still give their
+// blocks back at exit.
+TSpareBlocks& SpareBlocks() {
+  static TSpareBlocks* spares = new TSpareBlocks;
+  return *spares;
 }
 
 }  // namespace
 
 // --- TBmp24 ----------------------------------------------------------------------
+
+void TSnapshotBlockRelease::operator()(uint8_t* p) const {
+  if (p) SpareBlocks().Give(p, Bytes);
+}
+
+TBmp24::TBlock TBmp24::Allocate(size_t bytes) {
+  // Left uninitialised: every byte is written by the copy that follows.
+  if (!bytes) return TBlock(nullptr, TSnapshotBlockRelease{0});
+  if (uint8_t* spare = SpareBlocks().Take(bytes)) return TBlock(spare, TSnapshotBlockRelease{bytes});
+  TBlock p(new uint8_t[bytes], TSnapshotBlockRelease{bytes});
+  AdviseHugePages(p.get(), bytes);
+  return p;
+}
 
 const uint8_t* TBmp24::Row(int y) const {
   return holdsBitmap_ ? held_.ScanLine(y) : data_.get() + size_t(width_) * 3 * size_t(y);

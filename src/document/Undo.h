@@ -15,6 +15,13 @@
 
 namespace qm {
 
+// Gives a snapshot's packed block back: a large one is kept for the next snapshot of
+// its size.
+struct TSnapshotBlockRelease {
+  size_t Bytes = 0;
+  void operator()(uint8_t* p) const;
+};
+
 // A 24-bit pixel snapshot with the transparency settings of the bitmap it was taken
 // from. A rectangle is kept packed (rows without padding, top row first, B, G, R); a
 // whole bitmap is kept as a bitmap, so that swapping it back and forth (undo and redo
@@ -60,7 +67,9 @@ class TBmp24 {
   bool Matches(const TBitmap& bmp, TRect& r) const;
   // Exchanges the held bitmap with bmp (bitmap form only); bmp keeps its brush.
   void SwapHeld(TBitmap& bmp);
-  std::unique_ptr<uint8_t[]> data_;  // packed form
+  using TBlock = std::unique_ptr<uint8_t[], TSnapshotBlockRelease>;
+  static TBlock Allocate(size_t bytes);
+  TBlock data_;                      // packed form
   TBitmap held_;                     // bitmap form
   bool holdsBitmap_ = false;
   int width_ = 0, height_ = 0;

@@ -44,6 +44,7 @@
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
 #include "shell/SettingsEnvironment.h"
+#include "shell/ToolPalette.h"
 
 namespace qm {
 namespace {
@@ -115,14 +116,25 @@ class TMainForm::TMainServices : public TShellServices {
     if (GetActiveImgForm() != &window) return soSaveCancelled;
     return form_.files_->Save();
   }
+  // A tool that paints with the right button leaves the image no pop-up; the layer
+  // tool has the layer's; an open transform frame has its own.
   QMenu* ImagePopupMenu() override {
     if (form_.distortion_ && form_.distortion_->IsOpen()) return form_.commands_->Menu("PopTortion");
-    return ShellLock() ? nullptr : form_.commands_->Menu("PopImg");
+    if (ShellLock() || (form_.palette_ && !form_.palette_->ImagePopupAllowed())) return nullptr;
+    const bool layer = form_.palette_ && form_.palette_->IsLayerToolActive();
+    return form_.commands_->Menu(layer ? "PopCalque" : "PopImg");
   }
-  QMenu* SelectionPopupMenu() override { return ShellLock() ? nullptr : form_.commands_->Menu("PopSel"); }
+  QMenu* SelectionPopupMenu() override {
+    if (ShellLock() || (form_.palette_ && !form_.palette_->ImagePopupAllowed())) return nullptr;
+    return form_.commands_->Menu("PopSel");
+  }
   void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void WindowActivating(TNewImgForm&) override { form_.UpdateCommandStates(); }
+  void WindowActivated(TNewImgForm& window) override {
+    TShellServices::WindowActivated(window);
+    if (form_.palette_) form_.palette_->RefreshImageMode();
+  }
   void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override {
     TShellServices::ShapeDrawn(window, r, option);
     if (option == soFinished || option == soCancelled) form_.UpdateCommandStates();
@@ -217,8 +229,43 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   pluginFolders.push_back(pluginFolder_);
   SetRawPluginPath(FindRawModule(pluginFolders));
   RegisterRawFormats();
-  // The first paint of the work area opens the command line's files.
+  // The tool palette, then the first paint of the work area shows it and opens the
+  // command line's files.
+  BuildPalette();
   area_->viewport()->installEventFilter(this);
+}
+
+void TMainForm::BuildPalette() {
+  palette_ = new TOutilsForm(*this, *services_, *commands_, settings_);
+  TShellServices::THooks& h = services_->Hooks;
+  h.FlushPaletteEdits = [this] { return palette_->FlushPaletteEdits(); };
+  h.PaletteWindow = [this]() -> QWidget* { return palette_; };
+  h.SelectPaletteSelectionTool = [this] { palette_->SelectTool(TTool::Selection); };
+  h.ForegroundColor = [this] { return palette_->GetPaletteColor(false); };
+  h.BackgroundColor = [this] { return palette_->GetPaletteColor(true); };
+  h.IsLayerToolActive = [this] { return palette_->IsLayerToolActive(); };
+  h.ActiveTool = [this] { return palette_->ActiveTool(); };
+  h.RefreshImageMode = [this] { palette_->RefreshImageMode(); };
+  h.RefreshImageCursor = [this] { palette_->RefreshImageCursor(); };
+  // A line drawn with the line tool, and a shape drawn while the palette's outline or
+  // fill is ticked, go into the layer; the selection page's shapes and the tool keys go
+  // through the selection commands.
+  selection_->Hooks.SelectPaletteTool = [this](int tool) { palette_->SelectTool(tool); };
+  selection_->Hooks.DrawWithShapeTool = [this](TNewImgForm& w, const TRect& r) {
+    return palette_->DrawWithShapeTool(w, r);
+  };
+  selection_->Hooks.DrawLine = [this](TNewImgForm& w, const TRect& line) { palette_->DrawLineTool(w, line); };
+  // the palette's lasso draws free-hand, its polygon vertex by vertex
+  palette_->Hooks.SelectSelectionTool = [this](TMyShape kind, bool freehand) {
+    selection_->SelectSelectionTool(kind, kind == ssPolygon && !freehand, 0);
+  };
+  palette_->Hooks.ResetSelectionMode = [this] { selection_->ResetSelectionMode(); };
+  commands_->SetHandler("MenuAffichageOutils", [this](const TCommandSender& sender) {
+    if (!services_->CanRunCommand(sender.Action)) return;
+    if (palette_->IsToolPaletteShown()) palette_->HidePalette();
+    else palette_->ShowPalette();
+  });
+  palette_->UpdateToolButtonStates();
 }
 
 void TMainForm::BuildWindow() {
@@ -277,6 +324,7 @@ void TMainForm::WriteSettings() {
   settings_.RecentFiles = recent_.Names();
   settings_.Preview = OpenPreviewChecked;
   if (browser_) browser_->WriteSettings();
+  palette_->StoreSettings();
   SaveShellSettings(ini_, settings_);  // a failure loses this run's settings, silently
 }
 
@@ -363,6 +411,8 @@ TMainForm::~TMainForm() {
   views_.reset();
   delete browser_.data();
   services_->Hooks = {};
+  delete palette_;
+  palette_ = nullptr;
   services_.reset();
   files_.reset();
   SetDocumentServices(nullptr);
@@ -371,7 +421,10 @@ TMainForm::~TMainForm() {
 // --- First paint, drops, keys, closing -------------------------------------------------------------
 
 void TMainForm::FirstPaint() {
-  // The palette would be shown here when the settings ask for it.
+  if (settings_.ToolsPalette) {
+    palette_->ShowPalette();
+    repaint();
+  }
   if (!options_.Files.empty()) {
     repaint();
     files_->OpenFiles(options_.Files);
@@ -560,6 +613,7 @@ void TMainForm::UpdateCommandStates() {
   UpdateMenuDecorations();
   if (views_) views_->SyncZoomCombo();
   commands_->UpdateStates();
+  if (palette_) palette_->UpdateToolButtonStates();
 }
 
 void TMainForm::UpdateMenuDecorations() {

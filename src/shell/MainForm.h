@@ -32,6 +32,7 @@ class QMdiArea;
 
 namespace qm {
 class TPeForm;
+class TOutilsForm;
 }
 
 namespace qm {
@@ -65,6 +66,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TViewCommands& Views() { return *views_; }
   // The free transform of the active layer that the layer commands open.
   TDistortionFrame& Distortion() { return *distortion_; }
+  // The tool palette (made with the window, shown at the first paint when the settings
+  // say so).
+  TOutilsForm& Palette() const { return *palette_; }
   // The image browser, once shown (null before).
   TExplorForm* Browser() const { return browser_; }
 
@@ -131,6 +135,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void UpdateRecentMenu();
   void ClipboardChanged();
   void ShowFullScreen();
+  void BuildPalette();
 
   TStartOptions options_;
   bool handedOver_ = false;
@@ -150,6 +155,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TSelectionCommands* selection_ = nullptr;  // a child of the services
   std::unique_ptr<TFileCommands> files_;
   QPointer<TExplorForm> browser_;
+  TOutilsForm* palette_ = nullptr;
   std::unique_ptr<TDocumentServices> documentServices_;
   std::unique_ptr<TViewCommands> views_;
   std::unique_ptr<TDistortionFrame> distortion_;

@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QToolBar>
@@ -43,6 +44,7 @@
 #include "imagefiles/PictureFiles.h"
 #include "shell/Explor.h"
 #include "shell/MainForm.h"
+#include "shell/ToolPalette.h"
 #include "views/VerticesControl.h"
 
 namespace qm {
@@ -587,6 +589,58 @@ void BrowserScene(TSceneCamera& camera) {
   camera.Shoot(window, "unsorted-right");
 }
 
+// The tool palette: docked on the right beside a document, each tool's page, floating
+// over the main window, and a brush stroke and an airbrush stroke painted by dragging on
+// the image.
+void PaletteScene(TSceneCamera& camera) {
+  TSceneEditor editor;
+  TNewImgForm& w = editor.OpenSample();
+  w.showMaximized();
+  Settle();
+  TOutilsForm& palette = editor.form->Palette();
+  palette.SetPaletteAlignment(2);
+  palette.ShowPalette();
+  Settle();
+  camera.Shoot(*editor.form, "docked");
+  for (const TToolRow& row : ToolRows()) {
+    palette.SelectTool(row.Tool);
+    Settle();
+    camera.Shoot(palette, std::string("page-") + row.Button);
+  }
+
+  // a drag on the image, as the pointer gives it
+  QWidget* vp = w.View().viewport();
+  const auto send = [vp](QEvent::Type type, TPoint client, Qt::MouseButtons held) {
+    const QPointF at(client.X, client.Y);
+    QMouseEvent e(type, at, vp->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held,
+                  Qt::NoModifier);
+    QApplication::sendEvent(vp, &e);
+  };
+  const auto drag = [&](TPoint from, TPoint to) {
+    send(QEvent::MouseButtonPress, w.View().LayerToClientPoint(from), Qt::LeftButton);
+    for (int i = 1; i <= 24; ++i) {
+      const double t = i / 24.0;
+      const TPoint p{from.X + int((to.X - from.X) * t), from.Y + int((to.Y - from.Y) * t + 40 * std::sin(t * 6.3))};
+      send(QEvent::MouseMove, w.View().LayerToClientPoint(p), Qt::LeftButton);
+    }
+    send(QEvent::MouseButtonRelease, w.View().LayerToClientPoint(to), Qt::NoButton);
+  };
+  palette.SelectTool(TTool::Brush);
+  palette.findChild<QComboBox*>(QStringLiteral("CBTailleBrush"))->setEditText(QStringLiteral("15"));
+  palette.SetPaletteColor(0x2050E0, false);
+  drag(TPoint{60, 120}, TPoint{460, 160});
+  palette.SelectTool(TTool::Airbrush);
+  palette.SetPaletteColor(0xC08020, false);
+  drag(TPoint{80, 260}, TPoint{480, 300});
+  Settle();
+  camera.Shoot(*editor.form, "stroke");
+
+  palette.SetPaletteAlignment(0);
+  palette.ShowPalette();
+  Settle();
+  camera.ShootScreen("floating");
+}
+
 // A photograph in the editor, an elliptical selection shown, before and after a filter
 // run from its menu command ("Photo ancienne"), then a texture ("Brique").
 void FiltersScene(TSceneCamera& camera) {
@@ -626,6 +680,7 @@ std::vector<TSceneRow>& Scenes() {
       {"mainwindow", &MainWindowScene},
       {"filters", &FiltersScene},
       {"savedialogs", &SaveDialogsScene},
+      {"palette", &PaletteScene},
   };
   return scenes;
 }

@@ -364,6 +364,7 @@ void TShellServices::ResetImageWindowState() {
   if (Hooks.EnableSelectionButton) Hooks.EnableSelectionButton(false);
   panels_[spCursor]->clear();
   w->CloneSource = TPoint{-1, -1};
+  w->CloneOffsetSet = false;
   w->Navigator().InvalidateLayerNavigator(true);
 }
 

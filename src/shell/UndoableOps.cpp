@@ -77,7 +77,8 @@ std::string CutShortcutText(const std::string& caption) {
   return at == std::string::npos ? caption : caption.substr(0, at);
 }
 
-TUndoLayerItem* TUndoableOperations::BeginUndoableOperation(TUndoKind kind, const std::string& caption) {
+TUndoLayerItem* TUndoableOperations::BeginUndoableOperation(TUndoKind kind, const std::string& caption,
+                                                              bool takeCopy) {
   TLayeredImage* image = host_.ActiveImage();
   TUndoList* history = host_.ActiveHistory();
   if (!image || !history || image->GetLayerCount() == 0 || unsigned(kind) >= kUndoKindCount) return nullptr;
@@ -105,8 +106,8 @@ TUndoLayerItem* TUndoableOperations::BeginUndoableOperation(TUndoKind kind, cons
     else if (kind == ukFade && current) r = current->Rect;
     step = history->AddUndoRectStep(*layer, r, name, which);
   }
-  CopyInto(which == uwMask ? layer->Mask : layer->Image, preChange_);
-  preChangeValid_ = true;
+  if (takeCopy) CopyInto(which == uwMask ? layer->Mask : layer->Image, preChange_);
+  preChangeValid_ = takeCopy;
 
   SetUndoStepParam(*step, upColorCount, image->ColorCount);
   SetUndoStepParam(*step, upKind, kind);

@@ -77,8 +77,10 @@ class TUndoableOperations {
 
   // Pushes the step of the kind onto the active document's history, captioned with
   // caption less a trailing " [shortcut]". Returns the new step; null without a
-  // document (or without the layer the kind needs).
-  TUndoLayerItem* BeginUndoableOperation(TUndoKind kind, const std::string& caption);
+  // document (or without the layer the kind needs). A change that never reads the
+  // pre-change copy (nothing to restrict to a selection, its blends made from the
+  // step's own snapshot) may go without it: PreChangeCopy is then null.
+  TUndoLayerItem* BeginUndoableOperation(TUndoKind kind, const std::string& caption, bool takeCopy = true);
   // The same for a parameter dialog, whose step EndDialogOperation may take back: the
   // steps the push drops (the redo branch, the oldest step) come back then, and go for
   // good when the change is over (RefreshLayerNavigator).

@@ -72,6 +72,10 @@ class TNewImgForm : public QMdiSubWindow {
   bool FitToWindow = false;     // the zoom was last fitted to the window
   bool SelectionDefined = false;
   TPoint CloneSource{-1, -1};   // the clone stamp's source point (layer coordinates)
+  // The offset from a stroke's start to the clone source, taken by the first aligned
+  // stroke after the source was set and kept by the strokes that follow.
+  TPoint CloneOffset{};
+  bool CloneOffsetSet = false;
   int LayerNameCounter = 0;     // numbers the default layer names "#n"
 
   // --- Modified state: the history's position against the step of the last save -------

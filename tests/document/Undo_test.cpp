@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "document/DocumentServices.h"
@@ -157,6 +158,26 @@ TEST(Bmp24, WideRowsSnapshotAndSwap) {
     EXPECT_TRUE(SameBitmaps(b, scribbled));
   }
   SetEngineThreads(0);
+}
+
+// Large snapshots reuse the blocks of dropped ones: what a new snapshot holds is its
+// own picture, never a dropped one's, and a live snapshot's block is never handed out.
+TEST(Bmp24, LargeSnapshotsOfOneSizeKeepTheirOwnPixels) {
+  TBitmap a = RandomBitmap(2000, 1500, 11), b = RandomBitmap(2000, 1500, 12);
+  const TRect r{0, 0, 2000, 1500};
+  auto first = std::make_unique<TBmp24>();
+  first->Snapshot(&a, r);
+  TBmp24 live;
+  live.Snapshot(&b, r);
+  first.reset();  // its block goes to the spares
+  TBmp24 second, third;
+  second.Snapshot(&b, r);
+  third.Snapshot(&a, r);
+  TBitmap out(2000, 1500);
+  for (const auto& [snap, want] : {std::pair{&live, &b}, {&second, &b}, {&third, &a}}) {
+    snap->RestoreRect(out, r);
+    EXPECT_TRUE(SameBitmaps(out, *want));
+  }
 }
 
 // --- Steps -------------------------------------------------------------------------
