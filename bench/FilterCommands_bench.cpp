@@ -50,8 +50,9 @@ TEditor& Editor() {
   return *e;
 }
 
-// Runs one command and lets the view repaint, with the ellipse shown or not; the steps
-// are dropped untimed, so the history never holds more than one.
+// Runs one command and lets the view repaint, with the ellipse shown or not; each step
+// is dropped untimed, as a history at its capacity drops its oldest one, so the history
+// never holds more than one.
 template <class Run>
 void Timed(benchmark::State& st, bool selection, Run run) {
   TEditor& e = Editor();
@@ -62,7 +63,7 @@ void Timed(benchmark::State& st, bool selection, Run run) {
     run(e);
     QApplication::processEvents();
     st.PauseTiming();
-    e.Doc->History().ClearUndoList();
+    e.Doc->History().DeleteLastUndoStep();
     st.ResumeTiming();
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
@@ -25,15 +26,79 @@ void ForRows(int w, int h, Body&& body) {
   });
 }
 
+// Freed snapshot buffers of photo size, kept for the next snapshot of the same size.
+// A buffer that large comes from the system as fresh pages, and faulting them in costs
+// more than the copy that fills them: a filter applied again and again on the same
+// rectangle (the history at its capacity drops a step of that size each time) reuses the
+// pages of the step it dropped. Two buffers at most, kPoolBytes together; the oldest
+// goes first. Clearing a history hands the memory back (ReleaseUndoBufferPool).
+constexpr size_t kPoolFrom = size_t(8) << 20;
+constexpr size_t kPoolBytes = size_t(512) << 20;
+constexpr size_t kPoolBuffers = 2;
+
+struct TBufferPool {
+  std::mutex Lock;
+  std::vector<std::pair<size_t, std::unique_ptr<uint8_t[]>>> Free;  // oldest first
+  size_t Bytes = 0;
+};
+
+TBufferPool& Pool() {
+  static TBufferPool* pool = new TBufferPool;  // kept until the process ends
+  return *pool;
+}
+
 std::unique_ptr<uint8_t[]> Allocate(size_t bytes) {
   // Left uninitialised: every byte is written by the copy that follows.
   if (!bytes) return nullptr;
+  if (bytes >= kPoolFrom) {
+    TBufferPool& pool = Pool();
+    std::lock_guard lock(pool.Lock);
+    for (auto it = pool.Free.begin(); it != pool.Free.end(); ++it)
+      if (it->first == bytes) {
+        std::unique_ptr<uint8_t[]> p = std::move(it->second);
+        pool.Free.erase(it);
+        pool.Bytes -= bytes;
+        return p;
+      }
+  }
   std::unique_ptr<uint8_t[]> p(new uint8_t[bytes]);
   AdviseHugePages(p.get(), bytes);
   return p;
 }
 
+void Recycle(std::unique_ptr<uint8_t[]> p, size_t bytes) {
+  if (!p || bytes < kPoolFrom || bytes > kPoolBytes) return;
+  TBufferPool& pool = Pool();
+  std::unique_ptr<uint8_t[]> dropped[kPoolBuffers];
+  size_t n = 0;
+  {
+    std::lock_guard lock(pool.Lock);
+    while (!pool.Free.empty() && (pool.Free.size() >= kPoolBuffers || pool.Bytes + bytes > kPoolBytes)) {
+      pool.Bytes -= pool.Free.front().first;
+      dropped[n++] = std::move(pool.Free.front().second);
+      pool.Free.erase(pool.Free.begin());
+    }
+    pool.Free.emplace_back(bytes, std::move(p));
+    pool.Bytes += bytes;
+  }
+  // the dropped buffers are freed outside the lock
+}
+
 }  // namespace
+
+void ReleaseUndoBufferPool() {
+  std::vector<std::pair<size_t, std::unique_ptr<uint8_t[]>>> freed;
+  TBufferPool& pool = Pool();
+  std::lock_guard lock(pool.Lock);
+  freed.swap(pool.Free);
+  pool.Bytes = 0;
+}
+
+size_t PooledUndoBufferBytes() {
+  TBufferPool& pool = Pool();
+  std::lock_guard lock(pool.Lock);
+  return pool.Bytes;
+}
 
 // --- TBmp24 ----------------------------------------------------------------------
 
@@ -45,8 +110,14 @@ uint8_t* TBmp24::MutableRow(int y) {
   return holdsBitmap_ ? held_.ScanLine(y) : data_.get() + size_t(width_) * 3 * size_t(y);
 }
 
+TBmp24::~TBmp24() { ReleaseData(); }
+
+void TBmp24::ReleaseData() {
+  if (data_) Recycle(std::move(data_), ByteSize());
+}
+
 void TBmp24::Clear() {
-  data_.reset();
+  ReleaseData();
   held_ = TBitmap();
   holdsBitmap_ = false;
   width_ = height_ = 0;
@@ -62,7 +133,15 @@ void TBmp24::Snapshot(const TBitmap* bmp, TRect r) {
   ClipRectToBitmap(r, *bmp);
   held_ = TBitmap();
   holdsBitmap_ = false;
-  data_ = Allocate(size_t(r.Width()) * size_t(r.Height()) * 3);
+  const size_t bytes = size_t(r.Width()) * size_t(r.Height()) * 3;
+  // A snapshot taken again at the same size (a stroke's step growing by nothing) keeps
+  // its buffer; another size hands the old one to the pool after taking the new one,
+  // so the old one is not handed straight back.
+  if (!data_ || ByteSize() != bytes) {
+    std::unique_ptr<uint8_t[]> fresh = Allocate(bytes);
+    ReleaseData();
+    data_ = std::move(fresh);
+  }
   width_ = r.Width();
   height_ = r.Height();
   transparent_ = bmp->Transparent;
@@ -81,7 +160,7 @@ void TBmp24::SnapshotWhole(const TBitmap* bmp) {
   }
   // Whole layers are kept as bitmaps: undoing and redoing then exchanges them without
   // copying, whether the layer kept its size or not.
-  data_.reset();
+  ReleaseData();
   held_ = bmp->Clone();
   holdsBitmap_ = true;
   width_ = held_.Width();
@@ -173,7 +252,7 @@ void TBmp24::SwapWhole(TBitmap& bmp) {
   if (!holdsBitmap_) {
     TBitmap stored;
     RestoreWhole(stored);
-    data_.reset();
+    ReleaseData();
     held_ = std::move(stored);
     holdsBitmap_ = true;
   }
@@ -288,6 +367,7 @@ void TUndoList::ClearUndoList() {
   steps_.clear();
   current_ = -1;
   overflow_ = false;
+  ReleaseUndoBufferPool();
 }
 
 TUndoLayerItem* TUndoList::GetUndoStep(int i) const {

@@ -24,6 +24,7 @@ namespace qm {
 class TBmp24 {
  public:
   TBmp24() = default;
+  ~TBmp24();
   TBmp24(const TBmp24&) = delete;
   TBmp24& operator=(const TBmp24&) = delete;
 
@@ -56,6 +57,8 @@ class TBmp24 {
 
  private:
   uint8_t* MutableRow(int y);
+  // Gives the packed pixels up (to the pool of freed buffers when they are large).
+  void ReleaseData();
   // The clipped r when it has the stored size, else an empty rect.
   bool Matches(const TBitmap& bmp, TRect& r) const;
   // Exchanges the held bitmap with bmp (bitmap form only); bmp keeps its brush.
@@ -67,6 +70,12 @@ class TBmp24 {
   bool transparent_ = false;
   TColor transparentColor_ = clNone;
 };
+
+// Large packed snapshots freed by dropped steps are kept, a few at most, for the next
+// snapshot of the same byte size: its pages are then already mapped. Clearing a history
+// frees them (here); PooledUndoBufferBytes says how much is kept.
+void ReleaseUndoBufferPool();
+size_t PooledUndoBufferBytes();
 
 // Step modes and the bitmaps a step holds.
 enum : uint8_t { umWholeLayer = 0, umRect = 1 };
