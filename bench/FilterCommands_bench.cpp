@@ -1,8 +1,9 @@
 // A direct filter run from its menu command on a 24 MP document shown in a document
 // window, against its kernel alone: the command adds the undo step over the working
 // rectangle and the copy of the layer taken before it, the selection restriction, the
-// repaint of the view (recomposition included) and the repeat record. The repeat
-// command runs the same path again.
+// repaint of the view (of the reduced image the fitted view shows; a lone background is
+// shown without composing) and the repeat record. The repeat command runs the same path
+// again.
 #include <QApplication>
 #include <QMainWindow>
 #include <QMdiArea>

@@ -361,7 +361,13 @@ int32_t GetUndoStepParam(const TUndoLayerItem& step, int i) {
 
 TUndoList::TUndoList(int capacity) : capacity_(std::max(capacity, 1)) {}
 
-TUndoList::~TUndoList() = default;
+TUndoList::~TUndoList() {
+  // A document's history (it has a limit; the nested lists of a step have none) gives
+  // the freed snapshot buffers back when it goes, as when it is cleared.
+  if (capacity_ == kUnlimitedUndoSteps) return;
+  steps_.clear();
+  ReleaseUndoBufferPool();
+}
 
 void TUndoList::ClearUndoList() {
   steps_.clear();

@@ -72,8 +72,9 @@ class TBmp24 {
 };
 
 // Large packed snapshots freed by dropped steps are kept, a few at most, for the next
-// snapshot of the same byte size: its pages are then already mapped. Clearing a history
-// frees them (here); PooledUndoBufferBytes says how much is kept.
+// snapshot of the same byte size: its pages are then already mapped. Clearing a history,
+// or freeing one that has a limit, frees them (here); PooledUndoBufferBytes says how
+// much is kept.
 void ReleaseUndoBufferPool();
 size_t PooledUndoBufferBytes();
 

@@ -7,14 +7,34 @@
 
 namespace qm {
 
-void TZoomCache::Invalidate(const TRect& r) {
-  if (r.IsEmpty()) return;
-  if (dirty_.IsEmpty()) {
-    dirty_ = r;
-    return;
+namespace {
+
+TRect Union(const TRect& a, const TRect& b) {
+  if (a.IsEmpty()) return b;
+  if (b.IsEmpty()) return a;
+  return TRect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+               std::max(a.Bottom, b.Bottom)};
+}
+
+// The bounding rectangle of what is left of r once inner (inside r) is taken out.
+TRect Remainder(const TRect& r, const TRect& inner) {
+  const bool fullWidth = inner.Left <= r.Left && inner.Right >= r.Right;
+  const bool fullHeight = inner.Top <= r.Top && inner.Bottom >= r.Bottom;
+  if (fullWidth && fullHeight) return TRect{};
+  if (fullWidth) {
+    if (inner.Top <= r.Top) return TRect{r.Left, inner.Bottom, r.Right, r.Bottom};
+    if (inner.Bottom >= r.Bottom) return TRect{r.Left, r.Top, r.Right, inner.Top};
+  } else if (fullHeight) {
+    if (inner.Left <= r.Left) return TRect{inner.Right, r.Top, r.Right, r.Bottom};
+    if (inner.Right >= r.Right) return TRect{r.Left, r.Top, inner.Left, r.Bottom};
   }
-  dirty_ = TRect{std::min(dirty_.Left, r.Left), std::min(dirty_.Top, r.Top), std::max(dirty_.Right, r.Right),
-                 std::max(dirty_.Bottom, r.Bottom)};
+  return r;
+}
+
+}  // namespace
+
+void TZoomCache::Invalidate(const TRect& r) {
+  if (!r.IsEmpty()) dirty_ = Union(dirty_, r);
 }
 
 void TZoomCache::Draw(const TBitmap& bmp, TCanvas& canvas, const TRect& viewRect, int left, int top, int zw,
@@ -29,16 +49,28 @@ void TZoomCache::Draw(const TBitmap& bmp, TCanvas& canvas, const TRect& viewRect
     sourceW_ = bmp.Width();
     sourceH_ = bmp.Height();
     dirty_ = TRect{};
-  } else if (!dirty_.IsEmpty()) {
-    // the reduced pixels whose areas meet the change, with one pixel of slack for the
-    // area weights' rounding
-    const int64_t w = bmp.Width(), h = bmp.Height();
-    const TRect part{int32_t(std::max<int64_t>(0, int64_t(dirty_.Left) * zw / w - 1)),
-                     int32_t(std::max<int64_t>(0, int64_t(dirty_.Top) * zh / h - 1)),
-                     int32_t(std::min<int64_t>(zw, (int64_t(dirty_.Right) * zw + w - 1) / w + 1)),
-                     int32_t(std::min<int64_t>(zh, (int64_t(dirty_.Bottom) * zh + h - 1) / h + 1))};
-    StretchBitmapRectHalftone(bmp, GetBitmapRect(bmp), reduced_, all, part);
-    dirty_ = TRect{};
+    stale_ = TRect{};
+  } else if (!dirty_.IsEmpty() || !stale_.IsEmpty()) {
+    if (!dirty_.IsEmpty()) {
+      // the reduced pixels whose areas meet the change, with one pixel of slack for the
+      // area weights' rounding
+      const int64_t w = bmp.Width(), h = bmp.Height();
+      const TRect part{int32_t(std::max<int64_t>(0, int64_t(dirty_.Left) * zw / w - 1)),
+                       int32_t(std::max<int64_t>(0, int64_t(dirty_.Top) * zh / h - 1)),
+                       int32_t(std::min<int64_t>(zw, (int64_t(dirty_.Right) * zw + w - 1) / w + 1)),
+                       int32_t(std::min<int64_t>(zh, (int64_t(dirty_.Bottom) * zh + h - 1) / h + 1))};
+      stale_ = Union(stale_, part);
+      dirty_ = TRect{};
+    }
+    // Only what the view shows is reduced now; the rest stays stale until it scrolls
+    // into view.
+    const TRect shown =
+        IntersectRect(stale_, TRect{viewRect.Left - left, viewRect.Top - top, viewRect.Right - left,
+                                    viewRect.Bottom - top});
+    if (!shown.IsEmpty()) {
+      StretchBitmapRectHalftone(bmp, GetBitmapRect(bmp), reduced_, all, shown);
+      stale_ = Remainder(stale_, shown);
+    }
   }
   TRect drawn;
   DrawBitmapZoomed(&reduced_, &canvas, viewRect, left, top, 1.0, false, false, false, false, drawn);

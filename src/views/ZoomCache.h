@@ -1,9 +1,10 @@
 #pragma once
 // A smooth reduction of a whole bitmap at the view's zoom, kept between paints: a
 // repaint below 100 % copies from it instead of averaging the full image again, and a
-// change of the image reduces again only the part it touched. Averaged over the whole
-// image once, the reduction also stays put while the view scrolls (a reduction of the
-// visible part alone would shift by a fraction of a pixel with the scroll position).
+// change of the image reduces again only the part it touched, and of that only what the
+// view shows (the rest when it scrolls into view). Averaged over the whole image's
+// grid, the reduction also stays put while the view scrolls (a reduction of the visible
+// part alone would shift by a fraction of a pixel with the scroll position).
 #include "platform/core/Bitmap.h"
 #include "platform/core/Canvas.h"
 #include "platform/core/Types.h"
@@ -24,7 +25,8 @@ class TZoomCache {
   TBitmap reduced_;
   const TBitmap* source_ = nullptr;
   int sourceW_ = 0, sourceH_ = 0;
-  TRect dirty_{};
+  TRect dirty_{};  // image pixels changed since the last draw
+  TRect stale_{};  // reduced pixels still to redo, outside the view when last drawn
 };
 
 }  // namespace qm

@@ -283,6 +283,13 @@ TEST(UndoList, PooledSnapshotBuffersRestoreExactlyAndGoBackWhenCleared) {
   EXPECT_EQ(h.GetUndoStepCount(), 1);
   h.ClearUndoList();
   EXPECT_EQ(PooledUndoBufferBytes(), 0u);
+  {
+    TUndoList closing(3);
+    closing.AddUndoRectStep(l, all, "F", uwImage);
+    closing.DeleteLastUndoStep();
+    EXPECT_EQ(PooledUndoBufferBytes(), bytes);
+  }
+  EXPECT_EQ(PooledUndoBufferBytes(), 0u);  // a document's history going gives them back
 }
 
 TEST(UndoList, NavigationAndTheRedoBranch) {
