@@ -9,11 +9,17 @@ namespace qm {
 
 namespace {
 
-TRect Union(const TRect& a, const TRect& b) {
-  if (a.IsEmpty()) return b;
-  if (b.IsEmpty()) return a;
-  return TRect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-               std::max(a.Bottom, b.Bottom)};
+// acc grows to hold r too.
+void Grow(TRect& acc, const TRect& r) {
+  if (r.IsEmpty()) return;
+  if (acc.IsEmpty()) {
+    acc = r;
+    return;
+  }
+  acc.Left = std::min(acc.Left, r.Left);
+  acc.Top = std::min(acc.Top, r.Top);
+  acc.Right = std::max(acc.Right, r.Right);
+  acc.Bottom = std::max(acc.Bottom, r.Bottom);
 }
 
 // The bounding rectangle of what is left of r once inner (inside r) is taken out.
@@ -33,9 +39,7 @@ TRect Remainder(const TRect& r, const TRect& inner) {
 
 }  // namespace
 
-void TZoomCache::Invalidate(const TRect& r) {
-  if (!r.IsEmpty()) dirty_ = Union(dirty_, r);
-}
+void TZoomCache::Invalidate(const TRect& r) { Grow(dirty_, r); }
 
 void TZoomCache::Draw(const TBitmap& bmp, TCanvas& canvas, const TRect& viewRect, int left, int top, int zw,
                       int zh) {
@@ -59,7 +63,7 @@ void TZoomCache::Draw(const TBitmap& bmp, TCanvas& canvas, const TRect& viewRect
                        int32_t(std::max<int64_t>(0, int64_t(dirty_.Top) * zh / h - 1)),
                        int32_t(std::min<int64_t>(zw, (int64_t(dirty_.Right) * zw + w - 1) / w + 1)),
                        int32_t(std::min<int64_t>(zh, (int64_t(dirty_.Bottom) * zh + h - 1) / h + 1))};
-      stale_ = Union(stale_, part);
+      Grow(stale_, part);
       dirty_ = TRect{};
     }
     // Only what the view shows is reduced now; the rest stays stale until it scrolls
