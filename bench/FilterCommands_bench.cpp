@@ -1,8 +1,9 @@
 // A direct filter run from its menu command on a 24 MP document shown in a document
 // window, against its kernel alone: the command adds the undo step over the working
 // rectangle and the copy of the layer taken before it, the selection restriction, the
-// repaint of the view (recomposition included) and the repeat record. The repeat
-// command runs the same path again.
+// repaint of the view (of the reduced image the fitted view shows; a lone background is
+// shown without composing) and the repeat record. The repeat command runs the same path
+// again.
 #include <QApplication>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -50,8 +51,9 @@ TEditor& Editor() {
   return *e;
 }
 
-// Runs one command and lets the view repaint, with the ellipse shown or not; the steps
-// are dropped untimed, so the history never holds more than one.
+// Runs one command and lets the view repaint, with the ellipse shown or not; each step
+// is dropped untimed, as a history at its capacity drops its oldest one, so the history
+// never holds more than one.
 template <class Run>
 void Timed(benchmark::State& st, bool selection, Run run) {
   TEditor& e = Editor();
@@ -62,7 +64,7 @@ void Timed(benchmark::State& st, bool selection, Run run) {
     run(e);
     QApplication::processEvents();
     st.PauseTiming();
-    e.Doc->History().ClearUndoList();
+    e.Doc->History().DeleteLastUndoStep();
     st.ResumeTiming();
   }
 }

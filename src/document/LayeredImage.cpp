@@ -183,6 +183,15 @@ const TBitmap& TLayeredImage::UpdatedComposition() {
   return composed_;
 }
 
+const TBitmap* TLayeredImage::SoleLayerBitmap() const {
+  if (SuspendComposition || Layers.GetCount() != 1) return nullptr;
+  const TLayerItem& bg = Layers[0];
+  const bool plain = bg.LayerType == ltBitmap && bg.Visible && bg.Opacity >= 100 && bg.Mask.Empty() &&
+                     !bg.Image.Transparent && !bg.Shadow.Enabled && !bg.Transform && bg.Left == 0 && bg.Top == 0 &&
+                     bg.Image.PixelFormat() == pf24bit && !bg.Image.Empty();
+  return plain ? &bg.Image : nullptr;
+}
+
 void TLayeredImage::InvalidateImageRect(TRect r) {
   if (!SuspendComposition && Layers.GetCount() > 0) {
     SyncComposedSize();

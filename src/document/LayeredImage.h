@@ -91,6 +91,12 @@ class TLayeredImage : public TLayerListOwner {
   void InvalidateLayerRect(TRect r);
   // The part of the image queued for recomposition.
   TRect PendingRect() const { return pending_; }
+  // The background's own bitmap when the composition is nothing but a copy of it: a
+  // lone bitmap layer, visible, opaque, unmasked, not transparent, untransformed,
+  // without shadow, at the origin; null otherwise, and while composition is suspended.
+  // A view shows it as it stands, without composing a copy of the whole image after
+  // every change; the queued rectangle stays queued for UpdatedComposition.
+  const TBitmap* SoleLayerBitmap() const;
 
   // Draws layer i into target (image coordinates) inside clipRect, as composition does.
   void DrawLayer(int i, TBitmap& target, TRect clipRect);

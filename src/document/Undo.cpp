@@ -39,6 +39,19 @@ class TSpareBlocks {
   static constexpr size_t kMaxBytes = size_t(512) << 20;   // what may lie idle at most
   static constexpr size_t kMaxBlocks = 2;
 
+  void Release() {
+    std::vector<std::pair<uint8_t*, size_t>> freed;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      freed.swap(blocks_);
+      held_ = 0;
+    }
+    for (auto& [p, bytes] : freed) delete[] p;
+  }
+  size_t Held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return held_;
+  }
   uint8_t* Take(size_t bytes) {
     if (bytes < kMinBytes) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -80,6 +93,10 @@ TSpareBlocks& SpareBlocks() {
 }
 
 }  // namespace
+
+void ReleaseUndoBufferPool() { SpareBlocks().Release(); }
+
+size_t PooledUndoBufferBytes() { return SpareBlocks().Held(); }
 
 // --- TBmp24 ----------------------------------------------------------------------
 
@@ -341,13 +358,21 @@ int32_t GetUndoStepParam(const TUndoLayerItem& step, int i) {
 
 TUndoList::TUndoList(int capacity) : capacity_(std::max(capacity, 1)) {}
 
-TUndoList::~TUndoList() = default;
+TUndoList::~TUndoList() {
+  // A document's history (it has a limit; the nested lists of a step have none) gives
+  // the spare snapshot blocks back when it goes, as when it is cleared.
+  if (capacity_ == kUnlimitedUndoSteps) return;
+  KeepLastPush();
+  steps_.clear();
+  ReleaseUndoBufferPool();
+}
 
 void TUndoList::ClearUndoList() {
   KeepLastPush();
   steps_.clear();
   current_ = -1;
   overflow_ = false;
+  ReleaseUndoBufferPool();
 }
 
 TUndoLayerItem* TUndoList::GetUndoStep(int i) const {

@@ -77,6 +77,13 @@ class TBmp24 {
   TColor transparentColor_ = clNone;
 };
 
+// Large snapshot blocks freed by dropped steps are kept, a few at most, for the next
+// snapshot of the same byte size: its pages are then already mapped. Clearing a history,
+// or freeing one that has a limit, frees them (here); PooledUndoBufferBytes says how
+// much is kept.
+void ReleaseUndoBufferPool();
+size_t PooledUndoBufferBytes();
+
 // Step modes and the bitmaps a step holds.
 enum : uint8_t { umWholeLayer = 0, umRect = 1 };
 enum : uint8_t { uwImageAndMask = 0, uwImage = 1, uwMask = 2 };

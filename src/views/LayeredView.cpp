@@ -46,6 +46,11 @@ bool TMyImageLayered::IsPointOnActiveLayer(TPoint p) const {
 
 // --- Display -------------------------------------------------------------------------
 
+const TBitmap* TMyImageLayered::DisplayBitmap() {
+  if (const TBitmap* sole = image_.SoleLayerBitmap()) return sole;
+  return &image_.UpdatedComposition();
+}
+
 void TMyImageLayered::PaintImage(TBitmap& buffer, const TRect& clip) {
   TMyImage::PaintImage(buffer, clip);
   if (image_.SuspendComposition || !image_.BackgroundHasTransparency() || clip.IsEmpty()) return;

@@ -23,7 +23,8 @@ class TMyImageLayered : public TMyImage {
   // The cursor over a movable layer in the layer-move mode.
   QCursor MoveCursor;
 
-  const TBitmap* DisplayBitmap() override { return &image_.UpdatedComposition(); }
+  // The composed layers; a lone plain background is shown as it stands.
+  const TBitmap* DisplayBitmap() override;
 
   // The coordinate chain between the viewport, the image and the active layer.
   TRect ClientToLayerRect(const TRect& r) const { return image_.ImageRectToLayerRect(ClientToImageRect(r)); }

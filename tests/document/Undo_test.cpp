@@ -267,6 +267,52 @@ TEST(UndoList, CapacityDropsTheOldestAndSetsOverflow) {
   EXPECT_EQ(TUndoList(0).Capacity(), 1);
 }
 
+TEST(UndoList, PooledSnapshotBuffersRestoreExactlyAndGoBackWhenCleared) {
+  // Steps of photo size (over the pool's 8 MB threshold) at a history's capacity:
+  // each new step reuses the buffer a dropped one freed, and every undo still gives
+  // back the exact bytes of its step.
+  ReleaseUndoBufferPool();
+  TLayerItem l;
+  l.Image = RandomBitmap(2048, 1400, 5);
+  const TRect all = GetBitmapRect(l.Image);
+  const size_t bytes = size_t(all.Width()) * all.Height() * 3;
+  TUndoList h(3);
+  std::vector<std::vector<uint8_t>> before;
+  for (int i = 0; i < 9; ++i) {
+    before.push_back(Packed(l.Image));
+    h.AddUndoRectStep(l, all, "F", uwImage);
+    EXPECT_LE(PooledUndoBufferBytes(), bytes);
+    l.Image.FillRect(TRect{i * 150, i * 90, i * 150 + 400, i * 90 + 300}, TColor(0x10203 * (i + 1)));
+  }
+  for (int i = 8; i >= 6; --i) {
+    h.UndoStep();
+    EXPECT_EQ(Packed(l.Image), before[size_t(i)]) << i;
+  }
+  h.RedoAll();
+  EXPECT_EQ(PooledUndoBufferBytes(), bytes);  // the last step dropped at the capacity
+  h.DeleteLastUndoStep();
+  EXPECT_EQ(PooledUndoBufferBytes(), 2 * bytes);
+  h.AddUndoRectStep(l, all, "F", uwImage);  // takes a freed buffer back
+  EXPECT_EQ(PooledUndoBufferBytes(), bytes);
+  const std::vector<uint8_t> snap = Packed(l.Image);
+  l.Image.FillRect(all, clBlack);
+  h.UndoStep();
+  EXPECT_EQ(Packed(l.Image), snap);
+  h.DeleteLastUndoStep();
+  h.DeleteLastUndoStep();
+  EXPECT_EQ(PooledUndoBufferBytes(), 2 * bytes);  // two kept at most
+  EXPECT_EQ(h.GetUndoStepCount(), 1);
+  h.ClearUndoList();
+  EXPECT_EQ(PooledUndoBufferBytes(), 0u);
+  {
+    TUndoList closing(3);
+    closing.AddUndoRectStep(l, all, "F", uwImage);
+    closing.DeleteLastUndoStep();
+    EXPECT_EQ(PooledUndoBufferBytes(), bytes);
+  }
+  EXPECT_EQ(PooledUndoBufferBytes(), 0u);  // a document's history going gives them back
+}
+
 TEST(UndoList, NavigationAndTheRedoBranch) {
   TLayerItem l;
   l.Image = RandomBitmap(8, 8, 12);

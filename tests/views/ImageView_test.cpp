@@ -225,3 +225,32 @@ TEST(ImageView, InvalidationRepaintsTheChangedRectangleOnly) {
   const TRect expect = view.ImageToClientRect(TRect{7, 7, 23, 18});
   EXPECT_EQ(view.painted.boundingRect(), QRect(expect.Left, expect.Top, expect.Width(), expect.Height()));
 }
+
+// Below 100 % a change is reduced again where the view shows it; a part out of view is
+// reduced when it scrolls in, and then shows the change too.
+TEST(ImageView, AChangeOutOfViewShowsOnceScrolledTo) {
+  App();
+  TMyCustomImage view;
+  ShowPicture(view, 160, 120, RandomBitmap(600, 400, 8));
+  view.SetOptimizeMode(omReduction);
+  view.SetZoom(0.5);
+  auto matchesEngine = [&] {
+    const TBitmap got = BitmapFromQImage(Rendered(view));
+    TBitmap expect = got.Clone();
+    TBitmapCanvas canvas(expect);
+    TRect drawn;
+    const TPoint o = view.Origin();
+    DrawBitmapZoomed(&view.Picture(), &canvas, TRect{0, 0, 160, 120}, o.X, o.Y, 0.5, false, true, true, false, drawn);
+    return SameBitmaps(got, expect);
+  };
+  EXPECT_TRUE(matchesEngine());
+  for (const TRect r : {TRect{10, 10, 60, 50}, TRect{500, 300, 590, 390}}) {
+    view.Picture().FillRect(r, RGB(250, 10, 90));
+    view.InvalidateImageRect(r);
+  }
+  EXPECT_TRUE(matchesEngine());
+  view.ScrollImageBy(1000, 1000);
+  EXPECT_TRUE(matchesEngine());
+  view.ScrollImageBy(-1000, -1000);
+  EXPECT_TRUE(matchesEngine());
+}

@@ -104,3 +104,33 @@ TEST(LayeredView, TheDocumentOverTheCheckerboard) {
   EXPECT_EQ(s.GetPixel(8 + 12, 8 + 20), clWhite);
   doc.SuspendComposition = false;
 }
+
+TEST(LayeredView, ALonePlainBackgroundIsShownWithoutComposing) {
+  App();
+  TLayeredImage doc;
+  TMyImageLayered view(doc);
+  Prepare(view, 120, 100);
+  doc.LoadFromBitmap(TBitmap(80, 60, pf24bit, RGB(10, 20, 30)), TBitmap(), "#0");
+  EXPECT_EQ(BitmapFromQImage(Rendered(view)).GetPixel(8 + 5, 8 + 5), RGB(10, 20, 30));
+  const TRect change{0, 0, 40, 30};
+  for (double zoom : {1.0, 0.5}) {
+    view.SetZoom(zoom);
+    (void)Rendered(view);
+    const TColor c = RGB(200, 100, int(zoom * 50));
+    doc.Layers[0].Image.FillRect(change, c);
+    doc.InvalidateLayerRect(change);
+    const TBitmap shown = BitmapFromQImage(Rendered(view));
+    EXPECT_EQ(shown.GetPixel(8 + 2, 8 + 2), c) << zoom;
+    EXPECT_EQ(shown.GetPixel(8 + int(70 * zoom), 8 + int(50 * zoom)), RGB(10, 20, 30)) << zoom;
+    // the composed bitmap is made only when asked for, and then holds the change
+    EXPECT_FALSE(doc.PendingRect().IsEmpty());
+    EXPECT_EQ(doc.UpdatedComposition().GetPixel(2, 2), c);
+  }
+  // a translucent background goes through composition, over white
+  view.SetZoom(1.0);
+  doc.Layers[0].Opacity = 50;
+  doc.InvalidateImage();
+  const TColor blended = BitmapFromQImage(Rendered(view)).GetPixel(8 + 70, 8 + 50);
+  EXPECT_NE(blended, RGB(10, 20, 30));
+  EXPECT_EQ(blended, doc.UpdatedComposition().GetPixel(70, 50));
+}
