@@ -35,6 +35,7 @@
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/AdjustCommands.h"
+#include "shell/DocumentCommands.h"
 #include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
 #include "shell/Locale.h"
@@ -454,6 +455,13 @@ void TMainForm::WireCommands() {
   RegisterFilterCommands(*commands_, *services_, nullptr);
   RegisterAdjustCommands(*commands_, *services_, nullptr);
   selection_ = new TSelectionCommands(*commands_, *services_, nullptr);
+  TDocumentCommandHooks documentHooks;
+  documentHooks.SelectPaletteTool = [this](int tool) {
+    if (selection_->Hooks.SelectPaletteTool) selection_->Hooks.SelectPaletteTool(tool);
+  };
+  documentHooks.ThumbnailSizeChanged = [this](int size) { settings_.ThumbSize = size >= 120 ? 2 : size > 0 ? 1 : 0; };
+  documentHooks.OpenFolder = [this] { return settings_.OpenDir; };
+  RegisterDocumentCommands(*commands_, *services_, *selection_, nullptr, std::move(documentHooks));
   if (QAction* frame = commands_->Action("MenuSelReperes"))
     connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
