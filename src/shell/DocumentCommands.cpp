@@ -64,10 +64,10 @@ void TDocumentCommands::RunDialog(const TDocDialogRow& row, const TCommandSender
   if (!Dialogs->OpenDialog(row.Dialog, request) && row.Kind >= 0) Ops().EndDialogOperation(false);
 }
 
-void TDocumentCommands::StackChanged() {
+void TDocumentCommands::StackChanged(bool rebuild) {
   if (TLayeredImage* image = Image()) {
     image->InvalidateImage();
-    Host().LayerStackChanged(TLayerChange::Rebuild, image->ActiveIndex());
+    if (rebuild) Host().LayerStackChanged(TLayerChange::Rebuild, image->ActiveIndex());
   }
   Services.RepaintActiveImage();
   if (Services.Hooks.UpdateCommandStates) Services.Hooks.UpdateCommandStates();

@@ -73,8 +73,9 @@ class TDocumentCommands : public QObject {
   void AttachDialogs(std::span<const TDocDialogRow> rows);
   void RunDialog(const TDocDialogRow& row, const TCommandSender& sender);
 
-  // After a change of the layer stack: the strip, the view, the menus.
-  void StackChanged();
+  // After a change of the layer stack: the strip, the view, the menus. Without rebuild
+  // the strip keeps its thumbnails (the operation told it what changed).
+  void StackChanged(bool rebuild = true);
   // After a change of the active layer's pixels: the view and its thumbnail.
   void PixelsChanged();
   void HideSelection();

@@ -108,8 +108,9 @@ class TEditCommands {
     Services().Windows().RefreshAllImageWindows();
     d_.HideSelection();
     TBusyScope busy(Services());
+    // (the new layer told the strip itself)
     if (PasteAsNewLayer(d_.Host(), ClipboardData(), MakeNewLayerName(d_.Host())) < 0) return;
-    d_.StackChanged();
+    d_.StackChanged(false);
     d_.SelectLayerTool();
   }
 

@@ -146,13 +146,15 @@ class TImageCommands {
     TUndoLayerItem* step = d_.Ops().BeginUndoableOperation(ukWholeImage, caption);
     if (!step) return;
     FlipRotateBackground(image->Layers[0], code);
+    // (the all-layer operation makes the strip's thumbnails again itself)
     if (all && image->GetLayerCount() > 1) {
       SetUndoStepParam(*step, upFlipRotate, code);
       FlipRotateAllLayers(d_.Host(), code);
+    } else {
+      d_.Host().LayerStackChanged(TLayerChange::Changed, 0);
     }
-    image->InvalidateImage();
     if (code == 3 || code == 4) Services().ResetImageWindowState();
-    d_.StackChanged();
+    d_.StackChanged(false);
     d_.Services.RefreshLayerNavigator();
   }
 

@@ -179,7 +179,7 @@ class TLayerCommands {
       case 5: layer->RotateHalf(); break;
       default: break;
     }
-    d_.StackChanged();
+    d_.StackChanged(false);
     Services().RefreshLayerNavigator();
   }
 

@@ -541,6 +541,7 @@ void LayersScene(TSceneCamera& camera) {
   camera.Shoot(window, "paste-into");
   TNewImgForm& layers = editor.OpenSample();
   layers.Image().ColorCount = 16777216;
+  SelectLayer(window.Services().LayerHost(), layers.Image().Layers[1]);  // the sun, with its shadow
   window.UpdateCommandStates();
   Settle();
   QMenu* popup = window.Commands().Menu("PopCalque");
