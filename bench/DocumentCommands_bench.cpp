@@ -11,6 +11,7 @@
 #include "document/LayerOps.h"
 #include "document/qt/Clipboard.h"
 #include "platform/core/Messages.h"
+#include "platform/texts/IniFile.h"
 #include "shell/MainForm.h"
 
 namespace qm::bench {
@@ -30,6 +31,10 @@ struct TEditor {
     SetMessageHandler([](const std::string&, int, int buttons, const std::string&) {
       return buttons & mbYes ? int(mrYes) : int(mrOk);
     });
+    // two steps of history: the flips keep their undo, the run its memory
+    TIniFile ini;
+    ini.LoadFromString("[Params]\nHistory=2\n");
+    ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
     form = std::make_unique<TMainForm>();
   }
   TShellServices& Services() { return form->Services(); }

@@ -119,6 +119,23 @@ TEST(ImageCommands, FlipsAndTurnsUndoAndRedoByteForByte) {
   }
 }
 
+TEST(ImageCommands, PlainColoursRefuseAnAlphaImageOfSeveralLayers) {
+  TDoc d;
+  TLayerItem& layer = d.AddLayer(5, 5, 8);
+  TLayerItem& bg = d.Image().Layers[0];
+  bg.CreateDefaultMask();
+  // alpha is the background's mask: with layers above it, no mask is emptied
+  ASSERT_TRUE(d.Run("MenuModeRGB"));
+  EXPECT_TRUE(d.Said(TextId::GetTrDlgLayer1));
+  EXPECT_FALSE(bg.Mask.Empty());
+  EXPECT_FALSE(layer.Mask.Empty());
+  d.Image().SetActiveLayerIndex(1);
+  ASSERT_TRUE(d.Run("MenuCalqueFusionAll"));
+  ASSERT_TRUE(d.Run("MenuModeRGB"));
+  EXPECT_TRUE(d.Image().Layers[0].Mask.Empty());
+  EXPECT_EQ(d.StepKind(), int(ukLayerMask));
+}
+
 TEST(ImageCommands, AutoCropAndCropToTheSelection) {
   TDoc d;
   // random pixels: no uniform edge to remove
