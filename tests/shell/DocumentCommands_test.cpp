@@ -117,6 +117,13 @@ TEST(ImageCommands, FlipsAndTurnsUndoAndRedoByteForByte) {
     ASSERT_TRUE(d.Run("MenuEditionRedo"));
     EXPECT_TRUE(TStackShot(d.Image()) == after);
   }
+  // the duplicate holds the same layers, titled after the original
+  const std::string title = d.W->windowTitle().toStdString();
+  ASSERT_TRUE(d.Run("MenuDupliquer"));
+  TNewImgForm* copy = d.Services().GetActiveImgForm();
+  ASSERT_NE(copy, d.W);
+  EXPECT_EQ(copy->windowTitle().toStdString(), "Copie de " + title);
+  EXPECT_TRUE(TStackShot(copy->Image()) == TStackShot(d.Image()));
 }
 
 TEST(ImageCommands, PlainColoursRefuseAnAlphaImageOfSeveralLayers) {
@@ -292,6 +299,22 @@ TEST(LayerCommands, MergesFollowVisibilityAndShadows) {
   d.AddLayer(5, 5, 36);
   ASSERT_TRUE(d.Run("MenuCalqueFusionAllVisible"));
   EXPECT_EQ(image.GetLayerCount(), 1);
+  EXPECT_EQ(d.W->History().GetUndoStepCount(), 0);
+}
+
+TEST(LayerCommands, DeleteIsConfirmedAndTakesTheLayersStepsAlong) {
+  TDoc d;
+  TLayerItem& layer = d.AddLayer(10, 10, 51);
+  ASSERT_TRUE(d.Run("MenuCalque90h"));
+  EXPECT_EQ(d.StepKind(), int(ukWholeLayer));
+  EXPECT_EQ(layer.Image.Width(), 30);
+  d.Answer = [](const std::string&, int) { return int(mrNo); };
+  ASSERT_TRUE(d.Run("MenuCalqueSupprimer"));
+  EXPECT_EQ(d.Image().GetLayerCount(), 2);
+  EXPECT_EQ(d.Messages.back(), Tr(TextId::GetTrDlgMain9));
+  d.Answer = [](const std::string&, int) { return int(mrYes); };
+  ASSERT_TRUE(d.Run("MenuCalqueSupprimer"));
+  EXPECT_EQ(d.Image().GetLayerCount(), 1);
   EXPECT_EQ(d.W->History().GetUndoStepCount(), 0);
 }
 
