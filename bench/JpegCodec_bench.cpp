@@ -59,3 +59,17 @@ QM_BENCH("JPEG q90 encode, 24 MP", kTool, kPhotoBytes, [](benchmark::State& st) 
 
 }  // namespace
 }  // namespace qm::bench
+
+namespace qm::bench {
+namespace {
+
+// What the JPEG option dialog's preview does: the file's size at quality 50 and the
+// pixels its decoder shows, put into the document's composed bitmap (kept between
+// previews).
+QM_BENCH("JPEG q50 preview (size and decoded pixels), 24 MP", kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap shown;
+  for (auto _ : st) benchmark::DoNotOptimize(JpegPreview(Photo(), TJpegWriteOptions{50, false}, shown).size());
+});
+
+}  // namespace
+}  // namespace qm::bench

@@ -1,7 +1,7 @@
-// Reads any bytes as a layered file. A file that reads must compose, save, and read
-// back to a document that saves to the same bytes; one that does not must leave the
-// document it was read into as it was. Seeds: LayeredFile.WritesTheFuzzSeeds writes
-// them to <build>/tests/tmp/layeredfile/fuzz-seeds.
+// Reads any bytes as a layered file. A file that reads must give its preview too, and
+// compose, save, and read back to a document that saves to the same bytes; one that
+// does not must leave the document it was read into as it was. Seeds:
+// LayeredFile.WritesTheFuzzSeeds writes them to <build>/tests/tmp/layeredfile/fuzz-seeds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (doc.GetLayerCount() < 1 || doc.Layers[0].LayerType != ltBitmap || doc.Layers[0].Image.Empty()) std::abort();
+  // A document that opens previews too: both readers check the thumbnail alike.
+  try {
+    TBytesStream s(data, size);
+    TMyImageLayeredReg preview;
+    preview.LoadThumbnailFromStream(s);
+  } catch (const EStreamError&) {
+    std::abort();
+  }
   // The round trip composes the document: large pictures and wide shadow blurs only
   // test the allocator and the blur's speed, and would slow the search a hundredfold.
   const TBitmap& bg = doc.Layers[0].Image;

@@ -312,7 +312,7 @@ TW_UINT16 TTwainSource::PrepareMemoryBitmap(TBitmap& bmp, TW_UINT16& condition) 
   try {
     // Every row is written by the strips or cleared after them (AssembleTwainStrip):
     // no fill, and no threads woken to make one while SANE's threads read.
-    bmp = TBitmap::Unfilled(w, h, TPixelFormat(bpp));
+    bmp = TBitmap::Uninitialized(w, h, TPixelFormat(bpp));
 
   } catch (const std::bad_alloc&) {
     condition = TWCC_LOWMEMORY;

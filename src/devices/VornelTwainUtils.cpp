@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "imagefiles/ImageFileUtils.h"
+#include "imagefiles/PictureLimit.h"
 #include "platform/texts/Format.h"
 
 namespace qm {
@@ -71,7 +71,7 @@ bool TwainImageFits(const TW_IMAGEINFO& info) {
   const int bpp = info.BitsPerPixel;
   const bool depth = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
   return w >= 1 && h >= 1 && w <= kMaxBitmapSide && h <= kMaxBitmapSide &&
-         uint64_t(w) * uint64_t(h) <= kMaxReadPixels && depth && (info.PixelType != TWPT_RGB || bpp == 24) &&
+         uint64_t(w) * uint64_t(h) <= kMaxPicturePixels && depth && (info.PixelType != TWPT_RGB || bpp == 24) &&
          info.Compression == TWCP_NONE;
 }
 
@@ -157,7 +157,7 @@ bool DibToBitmap(const uint8_t* dib, size_t size, TBitmap& out) {
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return false;
   const int64_t width = h.biWidth, height = std::llabs(int64_t(h.biHeight));
   if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
-      uint64_t(width) * uint64_t(height) > kMaxReadPixels)
+      uint64_t(width) * uint64_t(height) > kMaxPicturePixels)
     return false;
   size_t colours = 0;
   if (bpp <= 8) colours = h.biClrUsed ? h.biClrUsed : (size_t(1) << bpp);

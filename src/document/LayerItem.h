@@ -5,6 +5,7 @@
 // Bitmaps: Image, Mask and Mask2 are 24 bits per pixel whenever they hold pixels. A mask
 // is grey, read through the first byte of each pixel: 0 shows the layer, 255 hides it;
 // an empty mask shows the whole layer. A non-empty Mask has the Image's size.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -37,16 +38,19 @@ struct TLayerAdjustment {
 static_assert(sizeof(TLayerAdjustment) == 24);
 
 // The drop shadow of a bitmap or text layer. The layered file stores the record as these
-// exact 32 bytes (natural alignment: Enabled at 0, Color at 4 ... Spread at 24, Reserved
-// at 28).
+// exact 32 bytes (Enabled at 0, Color at 4 ... Spread at 24, Reserved at 28); the
+// padding bytes after Enabled and Spread are kept as a file gave them, so that saving
+// what was opened writes them back unchanged.
 struct TLayerShadow {
   uint8_t Enabled = 0;
+  std::array<uint8_t, 3> EnabledPadding{};
   TColor Color = 0;
   int32_t OffsetX = 5;
   int32_t OffsetY = 5;
   int32_t Opacity = 70;  // percent
   int32_t Radius = 2;    // blur (or spread) radius; 0 gives a hard shadow
   uint8_t Spread = 0;    // scatter the silhouette instead of blurring it
+  std::array<uint8_t, 3> SpreadPadding{};
   int32_t Reserved = 0;  // carried unchanged
   friend bool operator==(const TLayerShadow&, const TLayerShadow&) = default;
 };

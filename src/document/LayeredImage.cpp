@@ -78,8 +78,11 @@ void DrawTransformedLayer(const TLayerItem& l, TBitmap& target, TRect r) {
   CopyBitmapRect(part, GetBitmapRect(part), target, r.Left, r.Top, r);
 }
 
+// A text layer's pixels are made from its payload when it is first drawn. One that is
+// hidden or at opacity 0 is not drawn, so it is not made either: making it would also
+// give it its payload's opacity.
 void EnsureRendered(TLayerItem& l) {
-  if (l.LayerType == ltText && l.Image.Empty() && RenderLayerData) RenderLayerData(l);
+  if (l.LayerType == ltText && l.Visible && l.Opacity > 0 && l.Image.Empty() && RenderLayerData) RenderLayerData(l);
 }
 
 }  // namespace
@@ -171,7 +174,7 @@ bool TLayeredImage::NeedsWhiteUnderBackground() const {
 
 void TLayeredImage::PrepareSteps(TRect r, int index, std::vector<TComposeStep>& steps) {
   TLayerItem& l = Layers[index];
-  if (!l.Visible) return;
+  if (!l.Visible || l.Opacity == 0) return;
   EnsureRendered(l);
   if (l.Opacity == 0) return;
   switch (l.LayerType) {
@@ -329,6 +332,8 @@ int TLayeredImage::AddDataLayer(std::unique_ptr<TLayerData> data, const std::str
   l->Name = name;
   l->LayerType = ltText;
   l->Data = std::move(data);
+  // drawn at its payload's opacity once its pixels are made
+  l->Opacity = 100;
   return AppendLayer(std::move(l));
 }
 

@@ -101,7 +101,8 @@ class TLayeredImage : public TLayerListOwner {
   int AddLayer(TBitmap&& image, TBitmap&& mask, const std::string& name, int opacity, TPoint position);
   int AddColorLayer(TColor color, int opacity, const std::string& name, bool negate);
   int AddAdjustmentLayer(const TLayerAdjustment& adjustment, int opacity, const std::string& name);
-  // Text layer with its payload; its opacity stays 0 until the payload is rendered.
+  // Text layer with its payload, drawn once the payload is rendered, which gives it the
+  // payload's opacity (100 until then).
   int AddDataLayer(std::unique_ptr<TLayerData> data, const std::string& name);
   // A copy of layer i named name, visible and unlocked, at the top. -1 when i is out of
   // range.

@@ -79,7 +79,7 @@ bool InCoordRange(int64_t v) { return v >= -kMaxSelectionCoord && v <= kMaxSelec
 // The failure of a read or write, handed to the caller: the file's one message and
 // what was wrong.
 bool Fail(TFileError* error, const char* reason) {
-  if (error) *error = TFileError{TextId::GetShpMsgStreamError, {}, reason};
+  if (error) *error = TFileError{TextId::GetShpMsgStreamError, {}, reason, {}};
   return false;
 }
 

@@ -1,5 +1,6 @@
 #include "document/TextData.h"
 
+#include <string_view>
 #include <tuple>
 
 #include "platform/core/Stream.h"
@@ -84,6 +85,28 @@ void TTextData::LoadFromStream(TStream& s) {
   t.Extra1 = s.ReadInt32();
   t.Extra2 = s.ReadInt32();
   *this = std::move(t);
+}
+
+void KeepLinesStorable(std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  out.reserve(lines.size());
+  for (std::string& line : lines) {
+    std::string_view rest = line;
+    while (rest.size() > kMaxStoredString) {
+      size_t cut = Utf8Prefix(rest, kMaxStoredString).size();
+      if (cut == 0) cut = kMaxStoredString;  // no character boundary: not UTF-8
+      const size_t space = rest.substr(0, cut + 1).rfind(' ');
+      if (space != std::string_view::npos && space > 0) {
+        out.emplace_back(rest.substr(0, space));
+        rest.remove_prefix(space + 1);
+      } else {
+        out.emplace_back(rest.substr(0, cut));
+        rest.remove_prefix(cut);
+      }
+    }
+    out.emplace_back(rest);
+  }
+  lines = std::move(out);
 }
 
 }  // namespace qm

@@ -56,4 +56,10 @@ class TTextData : public TLayerData {
 // The largest string the stream form stores, in bytes.
 constexpr size_t kMaxStoredString = 255;
 
+// Breaks every line longer than the stream form stores into lines that fit: after the
+// last space that fits (the space is dropped), else after the last whole character
+// that fits. The text commands keep a layer's lines so, so that saving keeps the whole
+// text instead of cutting it.
+void KeepLinesStorable(std::vector<std::string>& lines);
+
 }  // namespace qm

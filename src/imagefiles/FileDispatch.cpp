@@ -8,6 +8,7 @@
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/LayeredFile.h"
 #include "imagefiles/Metadata.h"
+#include "imagefiles/PictureLimit.h"
 #include "imagefiles/RleWriter.h"
 #include "imagefiles/TiffWriter.h"
 #include "platform/core/Exceptions.h"
@@ -36,15 +37,17 @@ bool Raise(const THooks& hooks, const TFileSender& sender, const std::string& fi
 template <class Body>
 TFileResult Guarded(const THooks& hooks, const std::string& fileName, TextId message, TFileError& error,
                     Body&& body) {
-  std::string reason;
   try {
     return body();
+  } catch (const EPictureTooLarge& e) {
+    constexpr uint64_t MB = uint64_t(1) << 20;
+    error = TFileError{TextId::GetOeMsgPictureTooLarge, fileName, e.what(),
+                       {e.Width, e.Height, int64_t(e.Limit / MB)}};
   } catch (const std::exception& e) {
-    reason = *e.what() ? e.what() : "invalid data";
+    error = TFileError{message, fileName, *e.what() ? e.what() : "invalid data", {}};
   } catch (...) {
-    reason = "unknown error";
+    error = TFileError{message, fileName, "unknown error", {}};
   }
-  error = TFileError{message, fileName, std::move(reason)};
   if (hooks.Quiet) return frFailed;
   try {
     if (hooks.OnError) hooks.OnError(error);
@@ -59,7 +62,8 @@ TFileResult Guarded(const THooks& hooks, const std::string& fileName, TextId mes
 
 // --- Load ------------------------------------------------------------------------
 
-TFileResult LoadDispatch(const THooks& hooks, const std::string& fileName, bool preview, TLoadResult& result) {
+TFileResult LoadDispatch(const THooks& hooks, const std::string& fileName, const TLoadRequest& request,
+                         TLoadResult& result) {
   // The class is held for the whole load: the GUI thread may re-register meanwhile.
   const std::shared_ptr<const TGraphicClass> reader = FileFormatList().ReaderFor(LowerExt(fileName));
   const TFileObject object = reader ? reader->Object : TFileObject::Picture;
@@ -71,7 +75,8 @@ TFileResult LoadDispatch(const THooks& hooks, const std::string& fileName, bool 
   if (!reader || !reader->Read) throw EInvalidGraphic("unknown picture file extension");
 
   TLoadedPicture picture;
-  reader->Read(fileName, TReadRequest{preview}, picture);
+  reader->Read(fileName, TReadRequest{request.Preview, request.Limit}, picture);
+  result.Warnings = std::move(picture.Warnings);
   const unsigned reports = reader->Reports;
   const bool stored = (reports & rrStoredSize) && picture.StoredWidth > 0 && picture.StoredHeight > 0;
   result.StoredWidth = stored ? picture.StoredWidth : picture.Bitmap.Width();
@@ -204,7 +209,7 @@ TLoadResult LoadPicture(const std::string& fileName, const TLoadRequest& request
   TLoadResult result;
   const THooks hooks{request.OnProgress, request.OnError, request.Preview};
   result.Result = Guarded(hooks, fileName, TextId::GetOeMsgErrorOpening, result.Error,
-                          [&] { return LoadDispatch(hooks, fileName, request.Preview, result); });
+                          [&] { return LoadDispatch(hooks, fileName, request, result); });
   if (result.Result != frDone) result.Bitmap = TBitmap();
   return result;
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imagefiles/FormatRegistry.h"
 #include "imagefiles/JpegCodec.h"
@@ -71,6 +72,9 @@ struct TLoadRequest {
   bool Preview = false;
   TFileProgressEvent OnProgress;  // stages 0, 1 and 4
   TFileErrorEvent OnError;        // leave it empty on a worker thread
+  // The largest picture to make. A larger one fails with GetOeMsgPictureTooLarge
+  // before its pixels are allocated.
+  TPictureLimit Limit;
 };
 
 struct TLoadResult {
@@ -86,10 +90,16 @@ struct TLoadResult {
   int FrameCount = 0;
   std::shared_ptr<const TGifImage> Frames;  // every frame, where the reader gives them (GIF)
   bool IsIcon = false, IsMetafile = false;
-  TFileError Error;  // the failure: GetOeMsgErrorOpening with the file name and the reason
+  // The failure: GetOeMsgErrorOpening with the file name and the reason, or
+  // GetOeMsgPictureTooLarge with the file name, the picture's size and the limit in MB.
+  TFileError Error;
+  // What the reader's library warned of a picture it still read whole.
+  std::vector<std::string> Warnings;
 };
 
-// Loads a picture with the reader of its extension. Never throws.
+// Loads a picture with the reader of its extension. A picture the file holds only in
+// part (the file ends early, its data is damaged) fails like an unreadable one, with
+// the library's words as the reason: it never opens with invented rows. Never throws.
 TLoadResult LoadPicture(const std::string& fileName, const TLoadRequest& request);
 
 // --- Saving -----------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "imagefiles/PictureLimit.h"
 #include "pixel/PixelFormat.h"
 #include "platform/core/Bitmap.h"
 
@@ -59,6 +60,7 @@ enum TReaderReports : unsigned {
 
 struct TReadRequest {
   bool Preview = false;  // a reduced picture is enough (readers that can, decode one)
+  TPictureLimit Limit;   // the largest picture the reader may make
 };
 
 // What a reader hands back: the picture at 24 bits (or 32 with an alpha channel),
@@ -70,19 +72,29 @@ struct TLoadedPicture {
   int FrameCount = 1;
   std::shared_ptr<const TGifImage> Frames;  // an animation's every frame (rrAllFrames)
   bool IsIcon = false, IsMetafile = false;
+  // What the library warned of a picture it still read whole.
+  std::vector<std::string> Warnings;
+
+  // The codec options of a read: the request's limit, warnings into this picture.
+  TDecodeOptions Options(const TReadRequest& request) { return TDecodeOptions{request.Limit, &Warnings}; }
 };
 
-// Reads a file; throws EInvalidGraphic (or another exception) on failure. A reader may
+// Reads a file; throws EInvalidGraphic (or another exception) on failure. A picture
+// the file holds only in part is a failure (EInvalidGraphic with the library's words):
+// no reader hands back a picture with invented rows. One beyond the request's limit
+// raises EPictureTooLarge before its pixels are allocated. A reader may
 // run on several threads at once: it keeps no state between calls.
 using TPictureReader = std::function<void(const std::string& fileName, const TReadRequest& request,
                                           TLoadedPicture& out)>;
 
 // The reader of a picture class that decodes a reduced picture for previews and keeps
-// the size stored in the file (fields Preview, StoredWidth, StoredHeight, Picture).
+// the size stored in the file (fields Preview, Options, StoredWidth, StoredHeight,
+// Picture).
 template <class TPicture>
 void ReadReduciblePicture(const std::string& fileName, const TReadRequest& request, TLoadedPicture& out) {
   TPicture picture;
   picture.Preview = request.Preview;
+  picture.Options = out.Options(request);
   picture.LoadFromFile(fileName);
   out.Bitmap = std::move(picture.Picture);
   out.StoredWidth = picture.StoredWidth;

@@ -1,9 +1,11 @@
 #include "imagefiles/GifCodec.h"
 
 #include <gif_lib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <numeric>
@@ -20,6 +22,19 @@ namespace {
 std::string GifError(int code) {
   const char* s = GifErrorString(code);
   return std::string("GIF: ") + (s ? s : "error");
+}
+
+// Calls row(y) for the rows of a frame in the order the file stores them: top to
+// bottom, or in the four passes of an interlaced frame.
+template <class Row>
+void ForEachStoredRow(int height, bool interlaced, Row&& row) {
+  if (!interlaced) {
+    for (int y = 0; y < height; ++y) row(y);
+    return;
+  }
+  static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+  for (int pass = 0; pass < 4; ++pass)
+    for (int y = kStart[pass]; y < height; y += kStep[pass]) row(y);
 }
 
 TPalette MapToPalette(const ColorMapObject* map) {
@@ -50,79 +65,171 @@ TMapPtr PaletteToMap(const TPalette& pal) {
   return map;
 }
 
-// The looping count of a NETSCAPE2.0 / ANIMEXTS1.0 application extension among blocks.
-bool FindLoop(const ExtensionBlock* blocks, int count, int& loop) {
-  for (int i = 0; i + 1 < count; ++i) {
-    const ExtensionBlock& b = blocks[i];
-    if (b.Function != APPLICATION_EXT_FUNC_CODE || b.ByteCount != 11 || !b.Bytes) continue;
-    if (std::memcmp(b.Bytes, "NETSCAPE2.0", 11) != 0 && std::memcmp(b.Bytes, "ANIMEXTS1.0", 11) != 0) continue;
-    const ExtensionBlock& d = blocks[i + 1];
-    if (d.Function == CONTINUE_EXT_FUNC_CODE && d.ByteCount >= 3 && d.Bytes && d.Bytes[0] == 1) {
-      loop = d.Bytes[1] | (d.Bytes[2] << 8);
-      return true;
-    }
-  }
-  return false;
+// The looping count of a NETSCAPE2.0 / ANIMEXTS1.0 application extension: its first
+// block names it, the next holds 1 and the count.
+bool IsLoopExtension(const GifByteType* first) {
+  return first && first[0] == 11 &&
+         (std::memcmp(first + 1, "NETSCAPE2.0", 11) == 0 || std::memcmp(first + 1, "ANIMEXTS1.0", 11) == 0);
 }
 
-struct TGifReader {
-  GifFileType* gif = nullptr;
-  ~TGifReader() {
-    if (gif) {
-      int err = 0;
-      DGifCloseFile(gif, &err);
-    }
+// LZW with 12-bit codes expands data about 2730 times at most: a frame that claims
+// more pixels than the bytes left could give ends early, and is refused before
+// anything is allocated for it.
+constexpr uint64_t kLzwRatio = 2731;
+
+struct TFileCloser {
+  void operator()(FILE* f) const {
+    if (f) std::fclose(f);
   }
 };
 
+// giflib reads through this, so that we know how many bytes are left.
+struct TGifFileSource {
+  FILE* file = nullptr;
+  uint64_t size = 0, read = 0;
+  uint64_t Left() const { return size > read ? size - read : 0; }
+};
+
+int ReadFromFile(GifFileType* gif, GifByteType* buf, int n) {
+  auto* src = static_cast<TGifFileSource*>(gif->UserData);
+  const size_t got = n > 0 ? std::fread(buf, 1, size_t(n), src->file) : 0;
+  src->read += got;
+  return int(got);
+}
+
+struct TGifCloser {
+  void operator()(GifFileType* g) const {
+    int err = 0;
+    DGifCloseFile(g, &err);
+  }
+};
+
+// The extension at hand: a graphic control block is kept for the next frame, the
+// looping count for the picture; the others are passed over.
+void ReadExtension(GifFileType* g, TGifImage& img, GraphicsControlBlock& pending, bool& hasPending) {
+  int code = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetExtension(g, &code, &block) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
+  if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
+    hasPending = DGifExtensionToGCB(block[0], block + 1, &pending) == GIF_OK;
+  }
+  const bool loop = code == APPLICATION_EXT_FUNC_CODE && IsLoopExtension(block);
+  bool first = true;
+  while (block) {
+    if (!first && loop && img.LoopCount < 0 && block[0] >= 3 && block[1] == 1)
+      img.LoopCount = block[2] | (block[3] << 8);
+    first = false;
+    if (DGifGetExtensionNext(g, &block) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
+  }
+}
+
+// The frame's rows, in row order whether or not it is interlaced.
+void ReadFramePixels(GifFileType* g, TGifFrame& f) {
+  f.Pixels.resize(size_t(f.Width) * size_t(f.Height));  // written whole by giflib
+  auto row = [&](int y) {
+    if (DGifGetLine(g, f.Pixels.data() + size_t(y) * size_t(f.Width), f.Width) != GIF_OK)
+      throw EInvalidGraphic(GifError(g->Error));
+  };
+  ForEachStoredRow(f.Height, f.Interlaced, row);
+}
+
+// A frame without pixels still carries its (empty) code blocks.
+void SkipFrameCode(GifFileType* g) {
+  int codeSize = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(g, &codeSize, &block) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
+  while (block)
+    if (DGifGetCodeNext(g, &block) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
+}
+
+// Trust no index: every pixel and the transparent index find an entry.
+void MendFrameColors(TGifImage& img, TGifFrame& f) {
+  TPalette& map = f.ColorMap.empty() ? img.GlobalColorMap : f.ColorMap;
+  if (map.empty()) {
+    // Neither a local nor a global map: a grey ramp, as most viewers show it.
+    f.ColorMap.resize(256);
+    for (int k = 0; k < 256; ++k) f.ColorMap[size_t(k)] = RGB(k, k, k);
+  } else {
+    uint8_t top = 0;
+    for (uint8_t v : f.Pixels) top = std::max(top, v);
+    if (map.size() <= top) map.resize(size_t(top) + 1, clBlack);
+  }
+  const TPalette& used = f.ColorMap.empty() ? img.GlobalColorMap : f.ColorMap;
+  if (f.TransparentIndex >= int(used.size())) f.TransparentIndex = -1;
+}
+
 }  // namespace
 
-void ReadGifFile(const std::string& fileName, TGifImage& out) {
+void ReadGifFile(const std::string& fileName, TGifImage& out, const TDecodeOptions& options) {
+  std::unique_ptr<FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rb"));
+  if (!file) throw EInvalidGraphic("cannot open " + fileName);
+  struct stat st {};
+  TGifFileSource src;
+  src.file = file.get();
+  src.size = ::fstat(::fileno(file.get()), &st) == 0 ? uint64_t(st.st_size) : 0;
   int err = 0;
-  TGifReader r;
-  r.gif = DGifOpenFileName(fileName.c_str(), &err);
-  if (!r.gif) throw EInvalidGraphic(GifError(err));
-  if (DGifSlurp(r.gif) != GIF_OK) throw EInvalidGraphic(GifError(r.gif->Error));
-  GifFileType* g = r.gif;
+  std::unique_ptr<GifFileType, TGifCloser> gif(DGifOpen(&src, ReadFromFile, &err));
+  if (!gif) throw EInvalidGraphic(GifError(err));
+  GifFileType* g = gif.get();
   TGifImage img;
   img.Width = g->SWidth;
   img.Height = g->SHeight;
+  // The logical screen is the picture's size (a background of it holds the frames
+  // as layers): it is a picture like any other. Some files leave it 0 x 0.
+  if (img.Width > 0 || img.Height > 0) options.Limit.Check(img.Width, img.Height);
   img.GlobalColorMap = MapToPalette(g->SColorMap);
   img.BackgroundIndex = g->SBackGroundColor;
-  int loop = -1;
-  if (FindLoop(g->ExtensionBlocks, g->ExtensionBlockCount, loop)) img.LoopCount = loop;
-  for (int i = 0; i < g->ImageCount; ++i) {
-    const SavedImage& s = g->SavedImages[i];
-    if (img.LoopCount < 0 && FindLoop(s.ExtensionBlocks, s.ExtensionBlockCount, loop)) img.LoopCount = loop;
+  GraphicsControlBlock pending{};
+  bool hasPending = false;
+  uint64_t framePixels = 0;
+  for (;;) {
+    // Every frame read whole, only the trailer missing: as a JPEG without its end
+    // marker, nothing of the picture is lost.
+    if (src.Left() == 0 && !img.Frames.empty()) {
+      options.Warn("GIF: the file ends without its trailer");
+      break;
+    }
+    GifRecordType type;
+    if (DGifGetRecordType(g, &type) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
+    if (type == TERMINATE_RECORD_TYPE) break;
+    if (type == EXTENSION_RECORD_TYPE) {
+      ReadExtension(g, img, pending, hasPending);
+      continue;
+    }
+    if (type != IMAGE_DESC_RECORD_TYPE) throw EInvalidGraphic("GIF: unknown record");
+    if (DGifGetImageDesc(g) != GIF_OK) throw EInvalidGraphic(GifError(g->Error));
+    const GifImageDesc& d = g->Image;
     TGifFrame f;
-    f.Left = s.ImageDesc.Left;
-    f.Top = s.ImageDesc.Top;
-    f.Width = s.ImageDesc.Width;
-    f.Height = s.ImageDesc.Height;
-    f.Interlaced = s.ImageDesc.Interlace;
-    const size_t n = size_t(std::max(f.Width, 0)) * size_t(std::max(f.Height, 0));
-    if (!s.RasterBits && n > 0) throw EInvalidGraphic("GIF: frame without pixels");
-    f.Pixels.assign(s.RasterBits, s.RasterBits + n);
-    f.ColorMap = MapToPalette(s.ImageDesc.ColorMap);
-    GraphicsControlBlock gcb;
-    if (DGifSavedExtensionToGCB(g, i, &gcb) == GIF_OK) {
-      f.Delay = gcb.DelayTime;
-      f.Disposal = gcb.DisposalMode;
-      f.TransparentIndex = gcb.TransparentColor;
+    f.Left = d.Left;
+    f.Top = d.Top;
+    f.Width = d.Width;
+    f.Height = d.Height;
+    f.Interlaced = d.Interlace;
+    f.ColorMap = MapToPalette(d.ColorMap);
+    if (hasPending) {
+      f.Delay = pending.DelayTime;
+      f.Disposal = pending.DisposalMode;
+      f.TransparentIndex = pending.TransparentColor;
+      hasPending = false;
     }
-    // Trust no index: every pixel and the transparent index find an entry.
-    TPalette& map = f.ColorMap.empty() ? img.GlobalColorMap : f.ColorMap;
-    if (map.empty()) {
-      // Neither a local nor a global map: a grey ramp, as most viewers show it.
-      f.ColorMap.resize(256);
-      for (int k = 0; k < 256; ++k) f.ColorMap[size_t(k)] = RGB(k, k, k);
+    const uint64_t pixels = uint64_t(std::max(f.Width, 0)) * uint64_t(std::max(f.Height, 0));
+    if (pixels == 0) {
+      SkipFrameCode(g);
     } else {
-      uint8_t top = 0;
-      for (uint8_t v : f.Pixels) top = std::max(top, v);
-      if (map.size() <= top) map.resize(size_t(top) + 1, clBlack);
+      // Against the screen: the frame is drawn on it, and what both cover is a picture;
+      // against the file: the bytes left must be able to give the frame; against the
+      // limit: every frame is kept.
+      options.Limit.Check(std::max<int64_t>(img.Width, int64_t(f.Left) + f.Width),
+                          std::max<int64_t>(img.Height, int64_t(f.Top) + f.Height));
+      if (pixels > StreamCanHold(src.Left(), kLzwRatio))
+        throw EInvalidGraphic("GIF: " + std::to_string(src.Left()) + " bytes left cannot hold a frame of " +
+                              std::to_string(f.Width) + " x " + std::to_string(f.Height) +
+                              " pixels: the file ends early");
+      framePixels += pixels;
+      options.Limit.CheckWorkingMemory(f.Width, f.Height, framePixels);
+      ReadFramePixels(g, f);
     }
-    const TPalette& used = f.ColorMap.empty() ? img.GlobalColorMap : f.ColorMap;
-    if (f.TransparentIndex >= int(used.size())) f.TransparentIndex = -1;
+    MendFrameColors(img, f);
     img.Frames.push_back(std::move(f));
   }
   out = std::move(img);
@@ -186,13 +293,7 @@ void WriteGifFile(const std::string& fileName, const TGifImage& img) {
         if (v >= mapSize) v = 0;
       check(EGifPutLine(g, line.data(), f.Width));
     };
-    if (f.Interlaced) {
-      static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-      for (int pass = 0; pass < 4; ++pass)
-        for (int y = kStart[pass]; y < f.Height; y += kStep[pass]) putRow(y);
-    } else {
-      for (int y = 0; y < f.Height; ++y) putRow(y);
-    }
+    ForEachStoredRow(f.Height, f.Interlaced, putRow);
   }
   closer.closed = true;
   if (EGifCloseFile(g, &err) != GIF_OK) throw EInvalidGraphic(GifError(err));
@@ -227,11 +328,6 @@ void OptimizeGifFrameColorMap(TGifImage& gif, int frame) {
 
 namespace {
 
-// LZW with 12-bit codes expands data about 2730 times at most: a frame that claims
-// more pixels than the bytes left could give is refused before anything is allocated.
-constexpr int64_t kLzwRatio = 2731;
-constexpr int64_t kCodecSlack = 65536;
-
 int ReadFromStream(GifFileType* gif, GifByteType* buf, int n) {
   auto* s = static_cast<TStream*>(gif->UserData);
   try {
@@ -241,18 +337,12 @@ int ReadFromStream(GifFileType* gif, GifByteType* buf, int n) {
   }
 }
 
-struct TGifStreamCloser {
-  void operator()(GifFileType* g) const {
-    int err = 0;
-    DGifCloseFile(g, &err);
-  }
-};
 
 }  // namespace
 
 void ReadGifStreamFirstFrame(TStream& s, TBitmap& out) {
   int err = 0;
-  std::unique_ptr<GifFileType, TGifStreamCloser> gif(DGifOpen(&s, ReadFromStream, &err));
+  std::unique_ptr<GifFileType, TGifCloser> gif(DGifOpen(&s, ReadFromStream, &err));
   if (!gif) throw EStreamError("GIF invalide");
   TBitmap frame;
   bool haveFrame = false;
@@ -283,7 +373,8 @@ void ReadGifStreamFirstFrame(TStream& s, TBitmap& out) {
     }
     if (d.Width < 1 || d.Height < 1 || d.Width > kMaxBitmapSide || d.Height > kMaxBitmapSide)
       throw EStreamError("Taille de bitmap invalide");
-    if (int64_t(d.Width) * d.Height > kLzwRatio * s.Remaining() + kCodecSlack) throw EReadError("GIF tronqué");
+    if (uint64_t(d.Width) * uint64_t(d.Height) > StreamCanHold(uint64_t(s.Remaining()), kLzwRatio))
+      throw EReadError("GIF tronqué");
     const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
     TBitmap bmp(d.Width, d.Height, pf24bit, clBlack);
     line.resize(size_t(d.Width));
@@ -299,13 +390,7 @@ void ReadGifStreamFirstFrame(TStream& s, TBitmap& out) {
         }
       }
     };
-    if (d.Interlace) {
-      static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-      for (int pass = 0; pass < 4; ++pass)
-        for (int y = kStart[pass]; y < d.Height; y += kStep[pass]) put(y);
-    } else {
-      for (int y = 0; y < d.Height; ++y) put(y);
-    }
+    ForEachStoredRow(d.Height, d.Interlace, put);
     frame = std::move(bmp);
     haveFrame = true;
   }

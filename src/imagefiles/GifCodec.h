@@ -4,6 +4,7 @@
 // index), interlacing, and the looping extension of animations.
 #include <string>
 
+#include "imagefiles/PictureLimit.h"
 #include "pixel/PixelFormat.h"
 #include "platform/core/Bitmap.h"
 
@@ -11,11 +12,15 @@ namespace qm {
 
 class TStream;
 
-// Reads every frame. Interlaced frames come back in row order. A frame index beyond
-// its colour map reads as black (the map is padded); a frame without any colour map
-// gets a grey ramp. Throws EInvalidGraphic on a file that is no GIF or that ends
-// early.
-void ReadGifFile(const std::string& fileName, TGifImage& gif);
+// Reads every frame, record by record. Interlaced frames come back in row order. A
+// frame index beyond its colour map reads as black (the map is padded); a frame
+// without any colour map gets a grey ramp. A file that ends after a whole frame, only
+// its trailer missing, reads with a warning. Throws EInvalidGraphic on a file that is
+// no GIF, that ends early or whose data is damaged, and, before its pixels are
+// allocated, for a frame larger than the bytes left could give; EPictureTooLarge when
+// the logical screen, a frame with the screen it is drawn on, or all the frames
+// together are beyond the options' limit.
+void ReadGifFile(const std::string& fileName, TGifImage& gif, const TDecodeOptions& options = {});
 
 // Writes GIF89a: the logical screen with the global colour map (when not empty), the
 // looping extension when LoopCount >= 0, and per frame a graphic-control extension

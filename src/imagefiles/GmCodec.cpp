@@ -11,6 +11,7 @@
 #include "document/Resample.h"
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
+#include "imagefiles/PictureLimit.h"
 #include "platform/core/Parallel.h"
 
 // GraphicsMagick's headers after ours: they define macros of their own.
@@ -24,11 +25,11 @@ void EnsureLimits() {
   static std::once_flag once;
   std::call_once(once, [] {
     EnsureGraphicsMagick();
-    // A damaged or hostile header must not make the library allocate more than the
-    // largest picture we take.
+    // Beside each read's own check of the size a file declares, a header the ping
+    // misreads must not make the library allocate beyond what a bitmap can address.
     SetMagickResourceLimit(WidthResource, magick_int64_t(kMaxBitmapSide));
     SetMagickResourceLimit(HeightResource, magick_int64_t(kMaxBitmapSide));
-    SetMagickResourceLimit(PixelsResource, magick_int64_t(kMaxReadPixels));
+    SetMagickResourceLimit(PixelsResource, magick_int64_t(kMaxPicturePixels));
   });
 }
 
@@ -57,16 +58,23 @@ int ColorsOf(const Image* image) {
   return 16777216;
 }
 
-void FromImage(Image* image, TBitmap& out, int* sourceColors, TException& ex) {
+// The bitmap of a picture and the library's own pixels of it (a PixelPacket each)
+// within the limit.
+void CheckSize(const Image* image, const TDecodeOptions& options) {
+  const int64_t w = int64_t(image->columns), h = int64_t(image->rows);
+  options.Limit.Check(w, h, image->matte != MagickFalse ? 32 : 24);
+  options.Limit.CheckWorkingMemory(w, h, uint64_t(w) * uint64_t(h) * sizeof(PixelPacket));
+}
+
+void FromImage(Image* image, TBitmap& out, int* sourceColors, TException& ex, const TDecodeOptions& options) {
   const unsigned long w = image->columns, h = image->rows;
-  if (w < 1 || h < 1 || w > unsigned(kMaxBitmapSide) || h > unsigned(kMaxBitmapSide) ||
-      uint64_t(w) * h > kMaxReadPixels)
-    throw EInvalidGraphic("GraphicsMagick: picture size out of range");
+  CheckSize(image, options);
   if (sourceColors) *sourceColors = ColorsOf(image);
   if (image->colorspace != RGBColorspace && !TransformColorspace(image, RGBColorspace))
     throw EInvalidGraphic("GraphicsMagick: colour space");
   const bool alpha = image->matte != MagickFalse;
-  TBitmap bmp(int(w), int(h), alpha ? pf32bit : pf24bit, clBlack);
+  // every row is copied from the library's pixels below
+  TBitmap bmp = TBitmap::Uninitialized(int(w), int(h), alpha ? pf32bit : pf24bit);
   const size_t rowBytes = size_t(w) * (alpha ? 4 : 3);
   // Dispatched in bands so the packed copy stays small.
   const unsigned long band = 256;
@@ -76,12 +84,26 @@ void FromImage(Image* image, TBitmap& out, int* sourceColors, TException& ex) {
     if (DispatchImage(image, 0, long(y0), w, n, alpha ? "BGRA" : "BGR", CharPixel, buf.data(), &ex.ex) !=
         MagickPass)
       throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot take the pixels"));
-    for (unsigned long k = 0; k < n; ++k) std::memcpy(bmp.ScanLine(int(y0 + k)), buf.data() + k * rowBytes, rowBytes);
+    for (unsigned long k = 0; k < n; ++k) {
+      std::memcpy(bmp.ScanLine(int(y0 + k)), buf.data() + k * rowBytes, rowBytes);
+      bmp.ZeroRowPadding(int(y0 + k));
+    }
   }
   out = std::move(bmp);
 }
 
-void ReadBlob(const uint8_t* data, size_t size, const char* coder, TBitmap& out, int* sourceColors) {
+// A picture the library read only in part, or whose data it found damaged, is a
+// failure; its other warnings go on with the picture.
+void CheckRead(const TException& ex, const TDecodeOptions& options) {
+  const ExceptionType severity = ex.ex.severity;
+  if (severity == UndefinedException) return;
+  if (severity == CorruptImageWarning || severity >= ErrorException)
+    throw EInvalidGraphic("GraphicsMagick: " + ex.Text("damaged picture"));
+  options.Warn("GraphicsMagick: " + ex.Text("warning"));
+}
+
+void ReadBlob(const uint8_t* data, size_t size, const char* coder, TBitmap& out, int* sourceColors,
+              const TDecodeOptions& options) {
   EnsureLimits();
   if (!data || size == 0) throw EInvalidGraphic("empty file");
   std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
@@ -96,21 +118,31 @@ void ReadBlob(const uint8_t* data, size_t size, const char* coder, TBitmap& out,
     info->background_color.red = info->background_color.green = info->background_color.blue = 0;
     info->background_color.opacity = TransparentOpacity;
   }
+  // The size first, from the header alone: the library allocates its pixels as it
+  // reads them.
+  {
+    TException pingEx;
+    TImagePtr header(PingBlob(info.get(), data, size, &pingEx.ex));
+    if (header) CheckSize(header.get(), options);
+  }
   TException ex;
   TImagePtr image(BlobToImage(info.get(), data, size, &ex.ex));
   if (!image) throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot read the picture"));
-  FromImage(image.get(), out, sourceColors, ex);
+  CheckRead(ex, options);
+  FromImage(image.get(), out, sourceColors, ex, options);
 }
 
 }  // namespace
 
-void ReadWithGraphicsMagick(const std::string& fileName, const char* coder, TBitmap& out, int* sourceColors) {
+void ReadWithGraphicsMagick(const std::string& fileName, const char* coder, TBitmap& out, int* sourceColors,
+                            const TDecodeOptions& options) {
   const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  ReadBlob(data.data(), data.size(), coder, out, sourceColors);
+  ReadBlob(data.data(), data.size(), coder, out, sourceColors, options);
 }
 
-void ReadWithGraphicsMagick(const uint8_t* data, size_t size, const char* coder, TBitmap& out, int* sourceColors) {
-  ReadBlob(data, size, coder, out, sourceColors);
+void ReadWithGraphicsMagick(const uint8_t* data, size_t size, const char* coder, TBitmap& out, int* sourceColors,
+                            const TDecodeOptions& options) {
+  ReadBlob(data, size, coder, out, sourceColors, options);
 }
 
 namespace {
@@ -137,12 +169,20 @@ Image* ToGmImage(const TBitmap& src, TException& ex) {
         return;
       }
       const uint8_t* s = src.ScanLine(y);
-      const int step = alpha ? 4 : 3;
-      for (int x = 0; x < w; ++x, s += step) {
-        q[x].blue = ScaleCharToQuantum(s[0]);
-        q[x].green = ScaleCharToQuantum(s[1]);
-        q[x].red = ScaleCharToQuantum(s[2]);
-        q[x].opacity = alpha ? Quantum(MaxRGB - ScaleCharToQuantum(s[3])) : Quantum(OpaqueOpacity);
+      if (alpha) {
+        for (int x = 0; x < w; ++x, s += 4) {
+          q[x].blue = ScaleCharToQuantum(s[0]);
+          q[x].green = ScaleCharToQuantum(s[1]);
+          q[x].red = ScaleCharToQuantum(s[2]);
+          q[x].opacity = Quantum(MaxRGB - ScaleCharToQuantum(s[3]));
+        }
+      } else {
+        for (int x = 0; x < w; ++x, s += 3) {
+          q[x].blue = ScaleCharToQuantum(s[0]);
+          q[x].green = ScaleCharToQuantum(s[1]);
+          q[x].red = ScaleCharToQuantum(s[2]);
+          q[x].opacity = Quantum(OpaqueOpacity);
+        }
       }
       if (!SyncImagePixelsEx(image.get(), &ex.ex)) ok = false;
     }
@@ -168,20 +208,18 @@ void WriteTargaFile(const std::string& fileName, const TBitmap& bmp) {
   TException ex;
   TImagePtr image(ToGmImage(*src, ex));
   std::unique_ptr<ImageInfo, TImageInfoDeleter> info(CloneImageInfo(nullptr));
+  // Straight into the file: no picture-sized blob to grow and copy again.
+  const std::string target = "TGA:" + fileName;
+  if (target.size() >= sizeof info->filename) throw EInvalidGraphic("file name too long");
   std::snprintf(info->magick, sizeof info->magick, "TGA");
   std::snprintf(image->magick, sizeof image->magick, "TGA");
-  std::snprintf(info->filename, sizeof info->filename, "TGA:");
-  std::snprintf(image->filename, sizeof image->filename, "TGA:");
+  std::snprintf(info->filename, sizeof info->filename, "%s", target.c_str());
+  std::snprintf(image->filename, sizeof image->filename, "%s", target.c_str());
   info->compression = NoCompression;
   image->compression = NoCompression;
-  size_t length = 0;
-  void* blob = ImageToBlob(info.get(), image.get(), &length, &ex.ex);
-  if (!blob || length == 0) {
-    if (blob) MagickFree(blob);
-    throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot write Targa"));
-  }
-  std::unique_ptr<void, void (*)(void*)> holder(blob, [](void* p) { MagickFree(p); });
-  WriteWholeFile(fileName, static_cast<const uint8_t*>(blob), length);
+  if (!WriteImage(info.get(), image.get()) || image->exception.severity >= ErrorException)
+    throw EInvalidGraphic("GraphicsMagick: " + std::string(image->exception.reason ? image->exception.reason
+                                                                                    : "cannot write Targa"));
 }
 
 }  // namespace qm

@@ -8,10 +8,6 @@
 
 namespace qm {
 
-// The most pixels a reader accepts for one picture (about 16384 x 16384): a damaged
-// or hostile header cannot make it allocate more.
-constexpr uint64_t kMaxReadPixels = uint64_t(1) << 28;
-
 bool FileExists(const std::string& fileName);  // a regular file (or a link to one)
 bool FolderExists(const std::string& path);
 // The folder part of a name ("." for a bare name).

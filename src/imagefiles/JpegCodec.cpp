@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include <jpeglib.h>
+// the message codes, after jpeglib.h
+#include <jerror.h>
 
 #include "platform/core/Exceptions.h"
 #include "imagefiles/FormatProbes.h"
+#include "platform/core/Parallel.h"
 
 namespace qm {
 
@@ -24,23 +28,66 @@ struct TJpegError {
   jpeg_error_mgr pub;
   jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  const TDecodeOptions* options;  // decoding: the limit and where warnings go
+  int warnings;                   // warnings handed on so far
 };
 
-void ErrorExit(j_common_ptr cinfo) {
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
   auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
   (*cinfo->err->format_message)(cinfo, err->message);
   std::longjmp(err->jump, 1);
 }
 
-// Warnings (a corrupt byte, a premature end of data) are not failures: libjpeg then
-// fills the rest of the picture with grey, as viewers show it.
-void EmitMessage(j_common_ptr, int) {}
+// A warning that means pixels are missing or wrong: the data ends inside a scan,
+// or is corrupt. A premature end that only lacks the end marker after a lone
+// Huffman-coded scan gives every pixel (when a pixel's bits are missing, the decoder
+// hits the marker it invented and says so); the arithmetic decoder says nothing then,
+// and with several scans any later one may be the part that is missing.
+bool LosesPixels(j_common_ptr cinfo, int code) {
+  switch (code) {
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+      return true;
+    case JWRN_JPEG_EOF: {
+      if (cinfo->is_decompressor == 0) return true;
+      const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+      return d->arith_code || d->progressive_mode || d->comps_in_scan < d->num_components;
+    }
+    default:
+      return false;
+  }
+}
 
-void InitError(TJpegError& err) {
+constexpr int kMaxWarnings = 8;
+
+// A picture only partly in the file fails: the decoding stops at the first warning
+// that says so, before the decoder invents the rows it lacks. Other warnings are
+// handed on with the picture. Trace messages (level 0 and up) are dropped.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+  const int code = cinfo->err->msg_code;
+  if (LosesPixels(cinfo, code)) ErrorExit(cinfo);
+  if (!err->options || err->warnings > kMaxWarnings) return;
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  try {
+    err->options->Warn(++err->warnings > kMaxWarnings ? std::string("JPEG: further warnings left out")
+                                                      : std::string("JPEG: ") + text);
+  } catch (...) {
+  }
+}
+
+void InitError(TJpegError& err, const TDecodeOptions* options = nullptr) {
   jpeg_std_error(&err.pub);
   err.pub.error_exit = ErrorExit;
   err.pub.emit_message = EmitMessage;
   err.message[0] = 0;
+  err.options = options;
+  err.warnings = 0;
 }
 
 struct TFileCloser {
@@ -77,14 +124,16 @@ bool DecodeStart(jpeg_decompress_struct* cinfo, TJpegError* err) {
 }
 
 // Phase 3: the rows. BGR output goes straight into the bitmap rows; CMYK output goes
-// through one row buffer and is converted.
-bool DecodeRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* const* rows, uint8_t* cmykRow) {
+// through one row buffer and is converted. Each row's padding is zeroed once written.
+bool DecodeRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* const* rows, size_t padding,
+                uint8_t* cmykRow) {
   if (setjmp(err->jump)) return false;
   const bool cmyk = cinfo->out_color_space == JCS_CMYK;
   // Adobe writers store CMYK inverted (0 = full ink); others store it plainly.
   const bool inverted = cinfo->saw_Adobe_marker;
   const JDIMENSION w = cinfo->output_width;
   while (cinfo->output_scanline < cinfo->output_height) {
+    const JDIMENSION first = cinfo->output_scanline;
     if (!cmyk) {
       JSAMPROW batch[16];
       const JDIMENSION left = cinfo->output_height - cinfo->output_scanline;
@@ -108,6 +157,8 @@ bool DecodeRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* const* 
         d[3 * x + 2] = uint8_t((c * k + 127) / 255);
       }
     }
+    if (padding)
+      for (JDIMENSION y = first; y < cinfo->output_scanline; ++y) std::memset(rows[y] + 3 * size_t(w), 0, padding);
   }
   return true;
 }
@@ -121,8 +172,8 @@ bool DecodeFinish(jpeg_decompress_struct* cinfo, TJpegError* err) {
 struct TDecompressor {
   jpeg_decompress_struct cinfo{};
   TJpegError err{};
-  TDecompressor() {
-    InitError(err);
+  explicit TDecompressor(const TDecodeOptions& options) {
+    InitError(err, &options);
     cinfo.err = &err.pub;
     jpeg_create_decompress(&cinfo);
   }
@@ -132,26 +183,44 @@ struct TDecompressor {
   }
 };
 
+// Bytes of the coefficients a decoder keeps for the whole frame: with several scans
+// (progressive files, or one scan per component) every block stays in memory until
+// the last scan, at full size whatever the output scale.
+uint64_t WholeFrameCoefficients(const jpeg_decompress_struct& cinfo) {
+  if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components) return 0;
+  uint64_t bytes = 0;
+  for (int c = 0; c < cinfo.num_components; ++c)
+    bytes += uint64_t(cinfo.comp_info[c].width_in_blocks) * cinfo.comp_info[c].height_in_blocks * DCTSIZE2 *
+             sizeof(JCOEF);
+  return bytes;
+}
+
 void Decode(const TDecodeSource& src, TBitmap& out, const TJpegScaleChooser& chooser, int* storedWidth,
-            int* storedHeight) {
-  TDecompressor d;
+            int* storedHeight, const TDecodeOptions& options) {
+  TDecompressor d(options);
   if (!DecodeHeader(&d.cinfo, &d.err, &src)) d.Fail("JPEG header");
   const int fw = int(d.cinfo.image_width), fh = int(d.cinfo.image_height);
-  if (fw < 1 || fh < 1 || fw > kMaxBitmapSide || fh > kMaxBitmapSide) d.Fail("JPEG frame size");
+  if (fw < 1 || fh < 1) d.Fail("JPEG frame size");
   int scale = chooser ? std::clamp(chooser(fw, fh), 0, 3) : 0;
   d.cinfo.scale_num = 1;
   d.cinfo.scale_denom = 1u << scale;
   const J_COLOR_SPACE cs = d.cinfo.jpeg_color_space;
   d.cinfo.out_color_space = (cs == JCS_CMYK || cs == JCS_YCCK) ? JCS_CMYK : JCS_EXT_BGR;
+  // Both sizes are known before the decoder allocates anything for the pixels.
+  jpeg_calc_output_dimensions(&d.cinfo);
+  options.Limit.Check(d.cinfo.output_width, d.cinfo.output_height);
+  if (const uint64_t coefficients = WholeFrameCoefficients(d.cinfo))
+    options.Limit.CheckWorkingMemory(fw, fh, coefficients);
   if (!DecodeStart(&d.cinfo, &d.err)) d.Fail("JPEG decoding");
   const int w = int(d.cinfo.output_width), h = int(d.cinfo.output_height);
-  TBitmap bmp(w, h, pf24bit, clBlack);
+  TBitmap bmp = TBitmap::Uninitialized(w, h, pf24bit);
   std::vector<uint8_t*> rows(static_cast<size_t>(h));
   for (int y = 0; y < h; ++y) rows[size_t(y)] = bmp.ScanLine(y);
   std::vector<uint8_t> cmykRow(d.cinfo.out_color_space == JCS_CMYK ? size_t(w) * 4 : 0);
-  if (!DecodeRows(&d.cinfo, &d.err, rows.data(), cmykRow.data())) d.Fail("JPEG decoding");
-  // A stream that ends early already filled its last rows with grey: the picture is
-  // kept, as viewers show it. A failure at the end marker changes nothing.
+  const size_t padding = size_t(bmp.Stride()) - size_t(w) * 3;
+  if (!DecodeRows(&d.cinfo, &d.err, rows.data(), padding, cmykRow.data())) d.Fail("JPEG decoding");
+  // Every row is read: what is left is the end marker. A stream damaged there has
+  // already lost nothing.
   DecodeFinish(&d.cinfo, &d.err);
   if (storedWidth) *storedWidth = fw;
   if (storedHeight) *storedHeight = fh;
@@ -160,10 +229,20 @@ void Decode(const TDecodeSource& src, TBitmap& out, const TJpegScaleChooser& cho
 
 // --- Encoding ---------------------------------------------------------------------
 
-bool EncodeStart(jpeg_compress_struct* cinfo, TJpegError* err, FILE* file, int width, int height, bool bgrx,
-                 int quality, bool progressive) {
+// The encoder's destination: a file, or a buffer libjpeg grows (and the caller frees).
+struct TEncodeDest {
+  FILE* file = nullptr;
+  unsigned char** buffer = nullptr;
+  unsigned long* size = nullptr;
+};
+
+bool EncodeStart(jpeg_compress_struct* cinfo, TJpegError* err, const TEncodeDest* dest, int width, int height,
+                 bool bgrx, int quality, bool progressive) {
   if (setjmp(err->jump)) return false;
-  jpeg_stdio_dest(cinfo, file);
+  if (dest->file)
+    jpeg_stdio_dest(cinfo, dest->file);
+  else
+    jpeg_mem_dest(cinfo, dest->buffer, dest->size);
   cinfo->image_width = JDIMENSION(width);
   cinfo->image_height = JDIMENSION(height);
   cinfo->input_components = bgrx ? 4 : 3;
@@ -202,45 +281,156 @@ struct TCompressor {
 }  // namespace
 
 void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleChooser& chooser, int* storedWidth,
-                  int* storedHeight) {
+                  int* storedHeight, const TDecodeOptions& options) {
   TFilePtr f(std::fopen(fileName.c_str(), "rb"));
   if (!f) throw EInvalidGraphic("cannot open " + fileName);
   TDecodeSource src;
   src.file = f.get();
-  Decode(src, out, chooser, storedWidth, storedHeight);
+  Decode(src, out, chooser, storedWidth, storedHeight, options);
 }
 
 void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser,
-                    int* storedWidth, int* storedHeight) {
+                    int* storedWidth, int* storedHeight, const TDecodeOptions& options) {
   if (!data || size == 0) throw EInvalidGraphic("empty JPEG data");
   TDecodeSource src;
   src.data = data;
   src.size = size;
-  Decode(src, out, chooser, storedWidth, storedHeight);
+  Decode(src, out, chooser, storedWidth, storedHeight, options);
 }
 
-void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options) {
+namespace {
+
+// The bitmap's rows as the encoder takes them: 24- and 32-bit rows as they are, indexed
+// ones widened into holder first.
+const TBitmap& EncodableRows(const TBitmap& bmp, TBitmap& holder, std::vector<uint8_t*>& rows) {
   if (bmp.Empty()) throw EInvalidGraphic("empty bitmap");
-  // 24- and 32-bit rows go to the encoder as they are; indexed ones are widened first.
-  TBitmap wide;
   const TBitmap* src = &bmp;
   if (bmp.PixelFormat() != pf24bit && bmp.PixelFormat() != pf32bit) {
-    wide.Assign(bmp);
-    wide.SetPixelFormat(pf24bit);
-    src = &wide;
+    holder.Assign(bmp);
+    holder.SetPixelFormat(pf24bit);
+    src = &holder;
   }
-  std::vector<uint8_t*> rows(static_cast<size_t>(src->Height()));
+  rows.resize(static_cast<size_t>(src->Height()));
   for (int y = 0; y < src->Height(); ++y) rows[size_t(y)] = const_cast<uint8_t*>(src->ScanLine(y));
-  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
-  if (!f) throw EInvalidGraphic("cannot create " + fileName);
+  return *src;
+}
+
+void Encode(const TBitmap& bmp, const TJpegWriteOptions& options, const TEncodeDest& dest) {
+  TBitmap holder;
+  std::vector<uint8_t*> rows;
+  const TBitmap& src = EncodableRows(bmp, holder, rows);
   TCompressor c;
-  if (!EncodeStart(&c.cinfo, &c.err, f.get(), src->Width(), src->Height(), src->PixelFormat() == pf32bit,
+  if (!EncodeStart(&c.cinfo, &c.err, &dest, src.Width(), src.Height(), src.PixelFormat() == pf32bit,
                    std::clamp(options.Quality, 1, 100), options.Progressive))
     c.Fail("JPEG encoding");
   if (!EncodeRows(&c.cinfo, &c.err, rows.data())) c.Fail("JPEG encoding");
+}
+
+}  // namespace
+
+void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options) {
+  if (bmp.Empty()) throw EInvalidGraphic("empty bitmap");
+  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
+  if (!f) throw EInvalidGraphic("cannot create " + fileName);
+  TEncodeDest dest;
+  dest.file = f.get();
+  Encode(bmp, options, dest);
   if (std::fflush(f.get()) != 0 || std::ferror(f.get())) throw EInvalidGraphic("cannot write " + fileName);
   FILE* raw = f.release();
   if (std::fclose(raw) != 0) throw EInvalidGraphic("cannot write " + fileName);
+}
+
+std::vector<uint8_t> WriteJpegMemory(const TBitmap& bmp, const TJpegWriteOptions& options) {
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  struct TFree {
+    unsigned char** p;
+    ~TFree() { std::free(*p); }
+  } release{&buffer};
+  TEncodeDest dest;
+  dest.buffer = &buffer;
+  dest.size = &size;
+  Encode(bmp, options, dest);
+  if (!buffer) throw EInvalidGraphic("JPEG encoding");
+  return std::vector<uint8_t>(buffer, buffer + size);
+}
+
+namespace {
+
+// Rows [first, last) of the source encoded alone, as baseline, into memory.
+std::vector<uint8_t> EncodeBand(uint8_t* const* rows, int width, int first, int last, bool bgrx, int quality) {
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  struct TFree {
+    unsigned char** p;
+    ~TFree() { std::free(*p); }
+  } release{&buffer};
+  TEncodeDest dest;
+  dest.buffer = &buffer;
+  dest.size = &size;
+  TCompressor c;
+  if (!EncodeStart(&c.cinfo, &c.err, &dest, width, last - first, bgrx, quality, false)) c.Fail("JPEG encoding");
+  if (!EncodeRows(&c.cinfo, &c.err, rows + first)) c.Fail("JPEG encoding");
+  return std::vector<uint8_t>(buffer, buffer + size);
+}
+
+// Decodes a band into the given row pointers (one per row of the band).
+void DecodeBand(const std::vector<uint8_t>& bytes, uint8_t* const* rows) {
+  const TDecodeOptions options;  // our own bands: no limit to check, no warning kept
+  TDecompressor d(options);
+  TDecodeSource src;
+  src.data = bytes.data();
+  src.size = bytes.size();
+  if (!DecodeHeader(&d.cinfo, &d.err, &src)) d.Fail("JPEG header");
+  d.cinfo.out_color_space = JCS_EXT_BGR;
+  if (!DecodeStart(&d.cinfo, &d.err)) d.Fail("JPEG decoding");
+  if (!DecodeRows(&d.cinfo, &d.err, rows, 0, nullptr)) d.Fail("JPEG decoding");
+  DecodeFinish(&d.cinfo, &d.err);
+}
+
+}  // namespace
+
+std::vector<uint8_t> JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out) {
+  TBitmap holder;
+  std::vector<uint8_t*> rows;
+  const TBitmap& src = EncodableRows(bmp, holder, rows);
+  const int w = src.Width(), h = src.Height();
+  const bool bgrx = src.PixelFormat() == pf32bit;
+  const int quality = std::clamp(options.Quality, 1, 100);
+  if (out.Width() != w || out.Height() != h || out.PixelFormat() != pf24bit) out = TBitmap(w, h, pf24bit, clBlack);
+  // The picture is cut into bands of whole MCU rows (16 rows with the encoder's 2 x 2
+  // chroma subsampling). A block's coefficients depend on its own pixels only, so a
+  // band encoded alone holds the very blocks of the whole picture; decoding it with an
+  // MCU row of the neighbours on each side gives the chroma upsampling the rows it
+  // reads across the cut. The kept rows are thus those a decoder of the file shows.
+  // A progressive file holds the same coefficients, so baseline bands serve it too.
+  constexpr int kMcuRows = 16, kBandRows = 16 * kMcuRows;
+  const int bands = (h + kBandRows - 1) / kBandRows;
+  std::vector<uint8_t> file;
+  std::vector<std::exception_ptr> errors(size_t(bands) + 1);
+  const int threads = std::max(1, std::min(EngineThreads(), bands + 1));
+  // Job 0, the whole file for its size, goes first: it is the longest.
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
+  for (int job = 0; job <= bands; ++job) {
+    try {
+      if (job == 0) {
+        file = WriteJpegMemory(src, options);
+        continue;
+      }
+      const int a = (job - 1) * kBandRows, b = std::min(h, a + kBandRows);
+      const int ea = std::max(0, a - kMcuRows), eb = std::min(h, b + kMcuRows);
+      const std::vector<uint8_t> bytes = EncodeBand(rows.data(), w, ea, eb, bgrx, quality);
+      std::vector<uint8_t> scratch(size_t(w) * 3);
+      std::vector<uint8_t*> dst(size_t(eb - ea));
+      for (int y = ea; y < eb; ++y) dst[size_t(y - ea)] = y >= a && y < b ? out.ScanLine(y) : scratch.data();
+      DecodeBand(bytes, dst.data());
+    } catch (...) {
+      errors[size_t(job)] = std::current_exception();
+    }
+  }
+  for (const std::exception_ptr& e : errors)
+    if (e) std::rethrow_exception(e);
+  return file;
 }
 
 void TJpegImage2::LoadFromFile(const std::string& fileName) {
@@ -248,7 +438,7 @@ void TJpegImage2::LoadFromFile(const std::string& fileName) {
   TJpegScaleChooser chooser;
   // Previews are shown in boxes of 150 pixels.
   if (Preview) chooser = [](int w, int h) { return JpegScaleForSize(w, h, 150); };
-  ReadJpegFile(fileName, Picture, chooser, &StoredWidth, &StoredHeight);
+  ReadJpegFile(fileName, Picture, chooser, &StoredWidth, &StoredHeight, Options);
 }
 
 }  // namespace qm

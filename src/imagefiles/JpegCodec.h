@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "imagefiles/PictureLimit.h"
 #include "platform/core/Bitmap.h"
 
 namespace qm {
@@ -21,22 +23,33 @@ using TJpegScaleChooser = std::function<int(int width, int height)>;
 // Decodes a JPEG file (or a JPEG held in memory) into a 24-bit bitmap (grey, CMYK and
 // YCCK pictures are converted). The chooser, when given, picks the scale from the frame
 // size read from the header; storedWidth/storedHeight receive that frame size. Throws
-// EInvalidGraphic on any error; out is untouched then.
+// EInvalidGraphic on any error, and on a picture the data gives only in part (it ends
+// inside a scan, or is corrupt); EPictureTooLarge beyond the options' limit (the
+// decoded picture, or the coefficients a file of several scans keeps). Out is untouched
+// then. libjpeg's other warnings go to the options' warnings.
 void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleChooser& chooser = {},
-                  int* storedWidth = nullptr, int* storedHeight = nullptr);
+                  int* storedWidth = nullptr, int* storedHeight = nullptr, const TDecodeOptions& options = {});
 void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser = {},
-                    int* storedWidth = nullptr, int* storedHeight = nullptr);
+                    int* storedWidth = nullptr, int* storedHeight = nullptr, const TDecodeOptions& options = {});
 
 // Encodes the bitmap (any pixel format; a 32-bit bitmap's alpha is dropped) into a
 // JPEG file, created or replaced. Throws EInvalidGraphic on an empty bitmap or any
 // error of the encoder or of the file.
 void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegWriteOptions& options);
+// The same JPEG made in memory: the bytes WriteJpegFile would write.
+std::vector<uint8_t> WriteJpegMemory(const TBitmap& bmp, const TJpegWriteOptions& options);
+// What the file of these options would look like and weigh: out (made 24-bit of the
+// bitmap's size, its rows reused when it already is) receives the pixels a decoder of
+// the file shows, and the result is the file's bytes (WriteJpegMemory's). Made on
+// EngineThreads() threads. Throws EInvalidGraphic; out may then be half-written.
+std::vector<uint8_t> JpegPreview(const TBitmap& bmp, const TJpegWriteOptions& options, TBitmap& out);
 
 // The program's JPEG picture: decodes at a reduced scale when Preview is set, and
 // keeps the size stored in the file either way.
 class TJpegImage2 {
  public:
   bool Preview = false;
+  TDecodeOptions Options;
   int StoredWidth = 0, StoredHeight = 0;
   TBitmap Picture;
   // Throws EInvalidGraphic.

@@ -29,9 +29,10 @@ const TBitmap& As24(const TBitmap& bmp, TBitmap& copy) {
 
 bool SameSize(const TBitmap& a, const TBitmap& b) { return a.Width() == b.Width() && a.Height() == b.Height(); }
 
-bool ReadPresence(TStream& s) {
+// A flag byte of the format: 0 or 1, nothing else.
+bool ReadPresence(TStream& s, const char* what = "Indicateur de présence invalide") {
   const uint8_t p = s.ReadUInt8();
-  if (p > 1) throw EStreamError("Indicateur de présence invalide");
+  if (p > 1) throw EStreamError(what);
   return p == 1;
 }
 
@@ -121,7 +122,7 @@ void ReadLayerBitmap(TBitmap& bmp, TStream& s) {
   if (codec == 0) {
     TBitmap b;
     ReadBitmap24(b, s);
-    b.Transparent = s.ReadUInt8() != 0;
+    b.Transparent = ReadPresence(s, "Indicateur de transparence invalide");
     b.TransparentColor = s.ReadUInt32();
     bmp = std::move(b);
   } else if (codec == 1) {
@@ -191,17 +192,15 @@ void SaveToStream(const TLayerItem& layer, TStream& s) {
   s.WriteInt32(layer.Adjustment.Reserved);
   s.WriteDouble(layer.Adjustment.Gamma);
 
-  // the record's padding bytes are written as zeros
-  static constexpr uint8_t kPad[3] = {0, 0, 0};
   s.WriteUInt8(layer.Shadow.Enabled);
-  s.Write(kPad, 3);
+  s.Write(layer.Shadow.EnabledPadding.data(), 3);
   s.WriteUInt32(layer.Shadow.Color);
   s.WriteInt32(layer.Shadow.OffsetX);
   s.WriteInt32(layer.Shadow.OffsetY);
   s.WriteInt32(layer.Shadow.Opacity);
   s.WriteInt32(layer.Shadow.Radius);
   s.WriteUInt8(layer.Shadow.Spread);
-  s.Write(kPad, 3);
+  s.Write(layer.Shadow.SpreadPadding.data(), 3);
   s.WriteInt32(layer.Shadow.Reserved);
 
   const bool data = layer.LayerType == ltText && layer.Data;
@@ -242,14 +241,14 @@ void LoadFromStream(TLayerItem& layer, TStream& s) {
   layer.Adjustment.Gamma = s.ReadDouble();
 
   layer.Shadow.Enabled = s.ReadUInt8();
-  s.Skip(3);
+  s.ReadBuffer(layer.Shadow.EnabledPadding.data(), 3);
   layer.Shadow.Color = s.ReadUInt32();
   layer.Shadow.OffsetX = s.ReadInt32();
   layer.Shadow.OffsetY = s.ReadInt32();
   layer.Shadow.Opacity = s.ReadInt32();
   layer.Shadow.Radius = s.ReadInt32();
   layer.Shadow.Spread = s.ReadUInt8();
-  s.Skip(3);
+  s.ReadBuffer(layer.Shadow.SpreadPadding.data(), 3);
   layer.Shadow.Reserved = s.ReadInt32();
 
   layer.Data.reset();

@@ -8,7 +8,8 @@
 //              Width x 3 bytes blue, green, red, without padding.
 // Raw mask:    int32 Width, int32 Height, then Height rows from the top, each Width
 //              bytes: the first (blue) byte of each grey mask pixel.
-// Layer bitmap: codec byte; 0: raw bitmap, byte Transparent, int32 TransparentColor;
+// Layer bitmap: codec byte; 0: raw bitmap, byte Transparent (0 or 1), int32
+//              TransparentColor;
 //              1: a PNG stream (read by PngCodec.h).
 // Layer mask:  codec byte; 0: raw mask; 1: a GIF stream (read by GifCodec.h).
 //
@@ -16,8 +17,9 @@
 // rectangle; byte LayerType; int32 Color; int32 ColorNegate; int32 Left; int32 Top;
 // byte Opacity; byte ImagePresent (+ layer bitmap); byte MaskPresent (+ layer mask);
 // byte Mask2Present (+ layer mask); 24-byte adjustment record (4 x int32, double
-// Gamma); 32-byte shadow record (byte Enabled, 3 zero bytes, 5 x int32 Color,
-// OffsetX, OffsetY, Opacity, Radius, byte Spread, 3 zero bytes, int32 reserved);
+// Gamma); 32-byte shadow record (byte Enabled, 3 padding bytes, 5 x int32 Color,
+// OffsetX, OffsetY, Opacity, Radius, byte Spread, 3 padding bytes, int32 reserved: the
+// padding as read, zero for layers the program made);
 // byte DataPresent (+ the payload's stream).
 //
 // We always write codec 0; codec 1 is read for files of older versions. Readers raise
@@ -58,10 +60,11 @@ void ReadLayerMask(TBitmap& mask, TStream& s);
 // text layers only. Loading reads into a fresh layer: it raises EReadError for a
 // truncated record and EStreamError for one the format does not allow (a bitmap whose
 // size is below 1 or beyond the bytes left, a mask of another size than its image, an
-// unknown layer type, presence flag or codec), and the layer is then partly read. A
-// payload is made by CreateLayerData when it is set, else it is kept as a TTextData,
-// so that it is always read. Bitmaps read for a layer other than a bitmap layer, and a
-// payload for one other than a text layer, are dropped, as saving would drop them.
+// unknown layer type, presence flag, Transparent byte or codec), and the layer is then
+// partly read. A payload is made by CreateLayerData when it is set, else it is kept as
+// a TTextData, so that it is always read. Bitmaps read for a layer other than a bitmap
+// layer, and a payload for one other than a text layer, are dropped, as saving would
+// drop them.
 void SaveToStream(const TLayerItem& layer, TStream& s);
 void LoadFromStream(TLayerItem& layer, TStream& s);
 

@@ -110,7 +110,13 @@ void WriteThumbnailBlock(const TBitmap& thumbnail, TStream& s) {
   s.Seek(end);
 }
 
-void ReadThumbnailBlock(TBitmap& thumbnail, TStream& s) {
+namespace {
+
+// Checks the thumbnail block at the stream's position, as both the document and the
+// preview read it: a size that holds at least the head and is within the bytes left,
+// the tag, and a bitmap of a valid size that fills the block exactly. Returns the
+// block's start and leaves the stream on the bitmap (its width).
+int64_t CheckThumbnailBlock(TStream& s) {
   const int64_t start = s.Position();
   const int32_t blockSize = s.ReadInt32();
   if (blockSize < kThumbnailBlockOverhead) throw EStreamError("Taille de vignette invalide");
@@ -119,10 +125,20 @@ void ReadThumbnailBlock(TBitmap& thumbnail, TStream& s) {
   s.ReadBuffer(tag, sizeof tag);
   if (std::memcmp(tag, kThumbnailTag, kThumbnailTagSize) != 0) throw EStreamError();
   s.ReadInt32();
+  const int64_t bitmapAt = s.Position();
+  const int32_t w = s.ReadInt32(), h = s.ReadInt32();
+  if (w < 1 || h < 1 || w > kMaxStoredSide || h > kMaxStoredSide) throw EStreamError("Taille de vignette invalide");
+  if (kThumbnailBlockOverhead + int64_t(w) * h * 3 != blockSize) throw EStreamError("Taille de vignette invalide");
+  s.Seek(bitmapAt);
+  return start;
+}
+
+}  // namespace
+
+void ReadThumbnailBlock(TBitmap& thumbnail, TStream& s) {
+  CheckThumbnailBlock(s);
   TBitmap b;
   ReadBitmap24(b, s);
-  if (s.Position() - start > blockSize) throw EStreamError("Taille de vignette invalide");
-  s.Seek(start + blockSize);
   thumbnail = std::move(b);
 }
 
@@ -196,9 +212,10 @@ void LoadLayeredImageFromStream(TLayeredImage& image, TStream& s) {
   // The size is not used here (layer 0 gives it), but previews report it: a file that
   // does not hold a picture's size is refused, as the thumbnail reader refuses it.
   if (h.width < 1 || h.height < 1) throw EStreamError("Taille d'image invalide");
-  const int32_t blockSize = s.ReadInt32();
-  if (blockSize < kThumbnailBlockOverhead) throw EStreamError("Taille de vignette invalide");
-  s.Skip(int64_t(blockSize) - 4);
+  // The thumbnail is checked as the preview checks it, and passed over.
+  const int64_t block = CheckThumbnailBlock(s);
+  s.Seek(block);
+  s.Skip(int64_t(s.ReadInt32()) - 4);
   // The list reads every layer before it replaces the old ones; the properties follow
   // only once it has.
   LoadFromStream(image.Layers, s);

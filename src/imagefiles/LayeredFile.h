@@ -50,7 +50,8 @@ TBitmap CreateThumbnail(const TBitmap& bmp, int size);
 // The thumbnail block: the block size is written last (the stream must seek).
 void WriteThumbnailBlock(const TBitmap& thumbnail, TStream& s);
 // Reads the block into thumbnail (24-bit) and leaves the stream after the block. The
-// block size must hold the tag and the bitmap.
+// block size must be that of the tag and the bitmap (EStreamError otherwise, as for a
+// bad tag); opening a document checks its block the same way.
 void ReadThumbnailBlock(TBitmap& thumbnail, TStream& s);
 
 // The document as a layered file: the layers are composed first (for the size and the

@@ -100,25 +100,49 @@ TMetadataBlock ReadMetadataBlock(const std::string& fileName) {
   return block;
 }
 
+namespace {
+
+// Puts the block into an opened JPEG, the dimensions adjusted, and writes it there.
+void PutMetadata(Exiv2::Image& image, const TMetadataBlock::Data& data, int width, int height) {
+  image.readMetadata();
+  Exiv2::ExifData exif = data.exif;
+  // The source's embedded thumbnail shows the picture before it was edited.
+  Exiv2::ExifThumb(exif).erase();
+  SetDimension(exif, "Exif.Photo.PixelXDimension", width);
+  SetDimension(exif, "Exif.Photo.PixelYDimension", height);
+  SetDimension(exif, "Exif.Image.ImageWidth", width);
+  SetDimension(exif, "Exif.Image.ImageLength", height);
+  image.setExifData(exif);
+  image.setIptcData(data.iptc);
+  image.writeMetadata();
+}
+
+}  // namespace
+
 void WriteMetadataBlock(const std::string& jpegFileName, const TMetadataBlock& block, int width, int height) {
   if (block.Empty()) return;
   try {
     EnsureExiv2();
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(jpegFileName);
     if (!image.get()) throw EInvalidGraphic("cannot open " + jpegFileName);
-    image->readMetadata();
-    Exiv2::ExifData exif = block.data_->exif;
-    // The source's embedded thumbnail shows the picture before it was edited.
-    Exiv2::ExifThumb(exif).erase();
-    SetDimension(exif, "Exif.Photo.PixelXDimension", width);
-    SetDimension(exif, "Exif.Photo.PixelYDimension", height);
-    SetDimension(exif, "Exif.Image.ImageWidth", width);
-    SetDimension(exif, "Exif.Image.ImageLength", height);
-    image->setExifData(exif);
-    image->setIptcData(block.data_->iptc);
-    image->writeMetadata();
+    PutMetadata(*image, *block.data_, width, height);
   } catch (const Exiv2::AnyError& e) {
     throw EInvalidGraphic(std::string("exiv2: ") + e.what());
+  }
+}
+
+size_t JpegSizeWithMetadata(const std::vector<uint8_t>& jpeg, const std::string& sourceName, int width,
+                            int height) {
+  const TMetadataBlock block = ReadMetadataBlock(sourceName);
+  if (block.Empty() || jpeg.empty()) return jpeg.size();
+  try {
+    EnsureExiv2();
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
+    if (!image.get()) return jpeg.size();
+    PutMetadata(*image, *block.data_, width, height);
+    return size_t(image->io().size());
+  } catch (...) {
+    return jpeg.size();  // as the save does: a block the JPEG cannot carry is left out
   }
 }
 

@@ -3,6 +3,7 @@
 // the EXIF and IPTC data of a source file.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imagefiles/JpegCodec.h"
 #include "platform/core/Bitmap.h"
@@ -32,6 +33,7 @@ class TMetadataBlock {
  private:
   friend TMetadataBlock ReadMetadataBlock(const std::string&);
   friend void WriteMetadataBlock(const std::string&, const TMetadataBlock&, int, int);
+  friend size_t JpegSizeWithMetadata(const std::vector<uint8_t>&, const std::string&, int, int);
   std::unique_ptr<Data> data_;
 };
 
@@ -48,6 +50,12 @@ void WriteMetadataBlock(const std::string& jpegFileName, const TMetadataBlock& b
 // dimensions adjusted to the bitmap. The file is replaced atomically: a failure leaves
 // the previous file intact. A source without metadata, or with metadata a JPEG cannot
 // carry, gives a plain JPEG. Throws EInvalidGraphic when the picture is not written.
+// The size the JPEG (held in memory) takes once it carries the EXIF and IPTC data of
+// sourceName as SaveJpegKeepingExif writes them; its own size when there are none or
+// they cannot be carried.
+size_t JpegSizeWithMetadata(const std::vector<uint8_t>& jpeg, const std::string& sourceName, int width,
+                            int height);
+
 void SaveJpegKeepingExif(const TBitmap& bmp, const TJpegWriteOptions& options, const std::string& fileName,
                          const std::string& sourceName);
 

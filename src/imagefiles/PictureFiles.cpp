@@ -45,8 +45,8 @@ bool RunOpenDialog(const std::string& initialDir, bool multiSelect, std::vector<
   return chosen;
 }
 
-// The reason goes to the standard error stream whether or not the message is shown;
-// a preview fails silently.
+// The reason goes to the standard error stream whether or not the message is shown,
+// as do the warnings of a picture that loaded; a preview fails silently.
 void LogFailure(const TFileError& error, bool preview) {
   if (error && !preview) LogFileError(error);
 }
@@ -91,6 +91,7 @@ int LoadBitmapFile(std::string& fileName, TBitmap& bitmap, const std::string& in
     LastLoadedHeight = result.StoredHeight;
   }
   LogFailure(result.Error, request.Preview);
+  if (!request.Preview) LogFileWarnings(fileName, result.Warnings);
   if (result.Result == frDone) bitmap = std::move(result.Bitmap);
   return result.Result;
 }

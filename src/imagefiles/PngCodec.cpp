@@ -1,6 +1,7 @@
 #include "imagefiles/PngCodec.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -11,6 +12,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/Colors.h"
+#include "platform/core/Parallel.h"
 #include "platform/core/Stream.h"
 
 namespace qm {
@@ -21,6 +23,8 @@ namespace {
 // setjmp keeps only plain C locals; the C++ objects it fills belong to its caller.
 struct TPngError {
   char message[256] = {};
+  const TDecodeOptions* options = nullptr;  // reading: where warnings go
+  int warnings = 0;
 };
 
 void OnError(png_structp png, png_const_charp msg) {
@@ -28,7 +32,21 @@ void OnError(png_structp png, png_const_charp msg) {
   if (err) std::snprintf(err->message, sizeof err->message, "%s", msg ? msg : "libpng error");
   png_longjmp(png, 1);
 }
-void OnWarning(png_structp, png_const_charp) {}
+
+constexpr int kMaxWarnings = 8;
+
+// libpng's errors are fatal (a picture that ends early or whose data is damaged fails);
+// its warnings concern a picture it reads whole (an ancillary chunk it skipped, extra
+// data after the pixels) and go on with it.
+void OnWarning(png_structp png, png_const_charp msg) {
+  auto* err = static_cast<TPngError*>(png_get_error_ptr(png));
+  if (!err || !err->options || err->warnings > kMaxWarnings) return;
+  try {
+    err->options->Warn(++err->warnings > kMaxWarnings ? std::string("PNG: further warnings left out")
+                                                      : std::string("PNG: ") + (msg ? msg : ""));
+  } catch (...) {
+  }
+}
 
 struct TFileCloser {
   void operator()(FILE* f) const {
@@ -109,49 +127,23 @@ bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
   return true;
 }
 
-struct TWriteInfo {
-  png_uint_32 width, height;
-  int colorType, bitDepth, interlace;
-  int paletteCount;
-  png_color palette[256];
-  int transCount;
-  png_byte trans[256];
-  int hasKey;
-  png_color_16 key;
-  int filters, level;
-};
-
-bool WriteAll(png_structp png, png_infop info, FILE* f, const TWriteInfo* wi, png_bytepp rows) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, f);
-  png_set_IHDR(png, info, wi->width, wi->height, wi->bitDepth, wi->colorType, wi->interlace,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (wi->colorType == PNG_COLOR_TYPE_PALETTE) {
-    png_set_PLTE(png, info, const_cast<png_colorp>(wi->palette), wi->paletteCount);
-    if (wi->transCount > 0) png_set_tRNS(png, info, const_cast<png_bytep>(wi->trans), wi->transCount, nullptr);
-  } else if (wi->hasKey) {
-    png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16p>(&wi->key));
-  }
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, wi->filters);
-  png_set_compression_level(png, wi->level);
-  png_write_info(png, info);
-  if (wi->colorType == PNG_COLOR_TYPE_PALETTE && wi->bitDepth < 8) png_set_packing(png);
-  if (wi->interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(png);
-  png_write_image(png, rows);
-  png_write_end(png, info);
-  return true;
-}
-
 }  // namespace
 
-void ReadPngFile(const std::string& fileName, TPngImage& out) {
+// Deflate never expands data more than 1032 times: a PNG that claims more rows than
+// the bytes left could give ends early, and is refused before anything is allocated.
+constexpr int64_t kDeflateRatio = 1032;
+
+void ReadPngFile(const std::string& fileName, TPngImage& out, const TDecodeOptions& options) {
   TFilePtr f(std::fopen(fileName.c_str(), "rb"));
   if (!f) throw EInvalidGraphic("cannot open " + fileName);
+  struct stat st {};
+  const uint64_t fileSize = ::fstat(::fileno(f.get()), &st) == 0 ? uint64_t(st.st_size) : 0;
   png_byte sig[8];
   if (std::fread(sig, 1, 8, f.get()) != 8 || png_sig_cmp(sig, 0, 8) != 0)
     throw EInvalidGraphic("not a PNG file: " + fileName);
   std::rewind(f.get());
   TPngError err;
+  err.options = &options;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &err, OnError, OnWarning);
   if (!png) throw EInvalidGraphic("libpng");
   png_infop info = png_create_info_struct(png);
@@ -167,6 +159,12 @@ void ReadPngFile(const std::string& fileName, TPngImage& out) {
   if (!ReadHeader(png, info, f.get(), ri.get())) throw EInvalidGraphic(std::string("PNG: ") + err.message);
   const size_t bpp = ri->outType == 0 ? 1 : ri->outType == 1 ? 3 : 4;
   if (png_get_rowbytes(png, info) != size_t(ri->width) * bpp) throw EInvalidGraphic("PNG: unexpected row layout");
+  // The bitmap the picture becomes: 24-bit, or 32 with an alpha channel.
+  options.Limit.Check(ri->width, ri->height, ri->outType == 2 ? 32 : 24);
+  const uint64_t filtered = (uint64_t(png_get_rowbytes(png, info)) + 1) * ri->height;
+  if (filtered > StreamCanHold(fileSize, kDeflateRatio))
+    throw EInvalidGraphic("PNG: " + std::to_string(fileSize) + " bytes cannot hold " + std::to_string(ri->width) +
+                          " x " + std::to_string(ri->height) + " pixels: the file ends early");
   TPngImage img;
   img.Width = int(ri->width);
   img.Height = int(ri->height);
@@ -188,75 +186,6 @@ void ReadPngFile(const std::string& fileName, TPngImage& out) {
     img.TransparentColor = RGB(ri->keyR, ri->keyG, ri->keyB);
   }
   out = std::move(img);
-}
-
-void WritePngFile(const std::string& fileName, const TPngImage& img, const TPngWriteOptions& options) {
-  const size_t bpp = img.ColorType == pcIndexed ? 1 : img.ColorType == pcRGB ? 3 : 4;
-  if (img.Empty() || img.Pixels.size() < size_t(img.Width) * size_t(img.Height) * bpp)
-    throw EInvalidGraphic("empty PNG picture");
-  auto wi = std::make_unique<TWriteInfo>();
-  *wi = TWriteInfo{};
-  wi->width = png_uint_32(img.Width);
-  wi->height = png_uint_32(img.Height);
-  wi->interlace = options.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
-  std::vector<uint8_t> packedIndices;
-  if (img.ColorType == pcIndexed) {
-    if (img.Palette.empty() || img.Palette.size() > 256) throw EInvalidGraphic("PNG palette");
-    wi->colorType = PNG_COLOR_TYPE_PALETTE;
-    const size_t n = img.Palette.size();
-    for (uint8_t v : img.Pixels)
-      if (v >= n) throw EInvalidGraphic("PNG index outside the palette");
-    wi->bitDepth = n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8;
-    wi->paletteCount = int(n);
-    for (size_t i = 0; i < n; ++i) {
-      const TColor c = ColorToRGB(img.Palette[i]);
-      wi->palette[i] = png_color{GetRValue(c), GetGValue(c), GetBValue(c)};
-    }
-    // Trailing opaque entries need not be stored.
-    size_t nt = std::min(img.Transparency.size(), n);
-    while (nt > 0 && img.Transparency[nt - 1] == 255) --nt;
-    wi->transCount = int(nt);
-    std::copy(img.Transparency.begin(), img.Transparency.begin() + ptrdiff_t(nt), wi->trans);
-  } else {
-    wi->colorType = img.ColorType == pcRGB ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA;
-    wi->bitDepth = 8;
-    if (img.ColorType == pcRGB && img.TransparentColor != clNone) {
-      const TColor c = ColorToRGB(img.TransparentColor);
-      wi->hasKey = 1;
-      wi->key.red = GetRValue(c);
-      wi->key.green = GetGValue(c);
-      wi->key.blue = GetBValue(c);
-    }
-  }
-  int filters = 0;
-  const int mask = options.FilterMask & pfAllFilters ? options.FilterMask : pfAllFilters;
-  if (mask & pfNone) filters |= PNG_FILTER_NONE;
-  if (mask & pfSub) filters |= PNG_FILTER_SUB;
-  if (mask & pfUp) filters |= PNG_FILTER_UP;
-  if (mask & pfAverage) filters |= PNG_FILTER_AVG;
-  if (mask & pfPaeth) filters |= PNG_FILTER_PAETH;
-  wi->filters = filters;
-  wi->level = std::clamp(options.CompressionLevel, 0, 9);
-
-  std::vector<png_bytep> rows(static_cast<size_t>(img.Height));
-  for (int y = 0; y < img.Height; ++y)
-    rows[size_t(y)] = const_cast<png_bytep>(img.Pixels.data() + size_t(y) * size_t(img.Width) * bpp);
-
-  TFilePtr f(std::fopen(fileName.c_str(), "wb"));
-  if (!f) throw EInvalidGraphic("cannot create " + fileName);
-  TPngError err;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &err, OnError, OnWarning);
-  if (!png) throw EInvalidGraphic("libpng");
-  png_infop info = png_create_info_struct(png);
-  struct TGuard {
-    png_structp* p;
-    png_infop* i;
-    ~TGuard() { png_destroy_write_struct(p, i); }
-  } guard{&png, &info};
-  if (!info) throw EInvalidGraphic("libpng");
-  if (!WriteAll(png, info, f.get(), wi.get(), rows.data())) throw EInvalidGraphic(std::string("PNG: ") + err.message);
-  if (std::fflush(f.get()) != 0 || std::ferror(f.get())) throw EInvalidGraphic("cannot write " + fileName);
-  if (std::fclose(f.release()) != 0) throw EInvalidGraphic("cannot write " + fileName);
 }
 
 void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
@@ -288,15 +217,17 @@ void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
   }
   png.ColorType = pcRGB;
   png.Pixels.resize(size_t(w) * size_t(h) * 3);
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* s = bmp.ScanLine(y);
-    uint8_t* d = png.Pixels.data() + size_t(y) * size_t(w) * 3;
-    for (int x = 0; x < w; ++x, s += 3, d += 3) {
-      d[0] = s[2];
-      d[1] = s[1];
-      d[2] = s[0];
+  ParallelRows(0, h, int64_t(w) * h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = bmp.ScanLine(y);
+      uint8_t* d = png.Pixels.data() + size_t(y) * size_t(w) * 3;
+      for (int x = 0; x < w; ++x, s += 3, d += 3) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+      }
     }
-  }
+  });
   if (bmp.Transparent) png.TransparentColor = ColorToRGB(bmp.EffectiveTransparentColor()) & 0xFFFFFF;
 }
 
@@ -304,10 +235,6 @@ void BitmapToPng(const TBitmap& bmp, TPngImage& png) {
 
 namespace {
 
-// Deflate never expands data more than 1032 times: a PNG that claims more rows than
-// the bytes left in the stream could give is refused before anything is allocated.
-constexpr int64_t kDeflateRatio = 1032;
-constexpr int64_t kCodecSlack = 65536;
 
 void StreamReadData(png_structp png, png_bytep data, size_t n) {
   auto* s = static_cast<TStream*>(png_get_io_ptr(png));
@@ -340,7 +267,8 @@ bool DecodePngStream(TStream& s, TPngImage& out) {
   png_read_info(png, info);
   const int64_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
   const int64_t raw = (int64_t(png_get_rowbytes(png, info)) + 1) * h;
-  if (w < 1 || h < 1 || raw > kDeflateRatio * s.Remaining() + kCodecSlack) png_error(png, "too large");
+  if (w < 1 || h < 1 || uint64_t(raw) > StreamCanHold(uint64_t(s.Remaining()), kDeflateRatio))
+    png_error(png, "too large");
   png_set_expand(png);
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);

@@ -573,7 +573,7 @@ bool CheckRawGeometry(int width, int height, int margin, int& innerWidth, int& i
   innerWidth = innerHeight = 0;
   if (width < 1 || height < 1 || margin < 0) return false;
   const int64_t w = int64_t(width) - 2 * int64_t(margin), h = int64_t(height) - 2 * int64_t(margin);
-  if (w < 1 || h < 1 || w > kMaxBitmapSide || h > kMaxBitmapSide || uint64_t(w) * uint64_t(h) > kMaxReadPixels)
+  if (w < 1 || h < 1 || w > kMaxBitmapSide || h > kMaxBitmapSide || uint64_t(w) * uint64_t(h) > kMaxPicturePixels)
     return false;
   innerWidth = int(w);
   innerHeight = int(h);
@@ -600,7 +600,7 @@ void ReadRawInfo(const std::string& fileName, TRawInfo& info) {
   info.Resolution = 72.0;
 }
 
-void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options) {
+void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options, const TPictureLimit& limit) {
   TModule module;
   RequireModule(module);
   const QxlRawOptions opts = MakeOptions(options);
@@ -610,6 +610,7 @@ void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options) {
   if (code != 0) DecodingError(code);
   int w = 0, h = 0;
   if (!CheckRawGeometry(r.width, r.height, r.margin, w, h)) DecodingError(-1);
+  limit.Check(w, h);
   TBitmap out(w, h, pf24bit, clBlack);
   // One row address per row of the picture, however tall.
   std::vector<uint8_t*> rows(static_cast<size_t>(h));
@@ -685,7 +686,7 @@ void TRawImage::LoadFromFile(const std::string& fileName) {
   TRawInfo info;
   ReadRawInfo(fileName, info);
   if (!Preview) {
-    DecodeRawFile(fileName, Picture, kRawDecodeOptions);
+    DecodeRawFile(fileName, Picture, kRawDecodeOptions, Options.Limit);
   } else {
     try {
       ExtractRawThumbnail(fileName, Picture);

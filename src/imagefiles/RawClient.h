@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "imagefiles/PictureLimit.h"
 #include "imagefiles/RawModuleApi.h"
 #include "platform/core/Bitmap.h"
 
@@ -101,8 +102,8 @@ struct TRawInfo {
 // "Error in decoding RAW image. Error code = <n>" when it reports an error.
 void ReadRawInfo(const std::string& fileName, TRawInfo& info);
 // options: the option bits (the program always uses 0x2A). bitmap becomes 24-bit on
-// success only.
-void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options);
+// success only; a picture beyond the limit raises EPictureTooLarge before it is made.
+void DecodeRawFile(const std::string& fileName, TBitmap& bitmap, int options, const TPictureLimit& limit = {});
 // The camera's embedded thumbnail (JPEG thumbnails decoded at a preview scale).
 void ExtractRawThumbnail(const std::string& fileName, TBitmap& target);
 
@@ -140,6 +141,7 @@ void UnregisterRawFormats();
 class TRawImage {
  public:
   bool Preview = false;
+  TDecodeOptions Options;  // the limit of the decoded picture
   int StoredWidth = 0, StoredHeight = 0;
   TBitmap Picture;
   void LoadFromFile(const std::string& fileName);

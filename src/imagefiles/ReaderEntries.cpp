@@ -7,6 +7,7 @@
 #include "imagefiles/FormatRegistry.h"
 #include "imagefiles/GifCodec.h"
 #include "imagefiles/GmCodec.h"
+#include "imagefiles/IconReader.h"
 #include "imagefiles/JpegCodec.h"
 #include "imagefiles/LayeredFile.h"
 #include "imagefiles/PngCodec.h"
@@ -53,9 +54,9 @@ void OverTransparentColor(TBitmap& bmp) {
   bmp.TransparentColor = clGlobalTransparent;
 }
 
-void ReadPng(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
+void ReadPng(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
   TPngImage png;
-  ReadPngFile(f, png);
+  ReadPngFile(f, png, out.Options(r));
   PngToBitmapTransparent(png, out.Bitmap);
   if (png.ColorType == pcIndexed) out.SourceColors = ColorsOfPalette(png.Palette.size());
   To24(out.Bitmap);
@@ -63,9 +64,9 @@ void ReadPng(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
 
 // Frame 0 as the picture, every frame kept for the progress stage; the colour count is
 // the size of frame 0's colour map.
-void ReadGif(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
+void ReadGif(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
   auto gif = std::make_shared<TGifImage>();
-  ReadGifFile(f, *gif);
+  ReadGifFile(f, *gif, out.Options(r));
   GifFrameToBitmap(*gif, out.Bitmap, 0, true);
   out.StoredWidth = gif->Width;
   out.StoredHeight = gif->Height;
@@ -75,7 +76,17 @@ void ReadGif(const std::string& f, const TReadRequest&, TLoadedPicture& out) {
   To24(out.Bitmap);
 }
 
-void ReadTiff(const std::string& f, const TReadRequest&, TLoadedPicture& out) { ReadTiffFile(f, out.Bitmap); }
+void ReadTiff(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
+  ReadTiffFile(f, out.Bitmap, out.Options(r));
+}
+
+// The largest picture of an icon, by our own reader: GraphicsMagick's trusts the
+// sizes other tools often write wrong.
+void ReadIcon(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
+  ReadIconFile(f, out.Bitmap, &out.SourceColors, out.Options(r));
+  out.IsIcon = true;
+  OverTransparentColor(out.Bitmap);
+}
 
 // The layered file: its composed image, or for previews its stored thumbnail.
 void ReadLayered(const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
@@ -87,12 +98,11 @@ void ReadLayered(const std::string& f, const TReadRequest& r, TLoadedPicture& ou
   out.StoredHeight = reg.ImageHeight;
 }
 
-TPictureReader GmReader(const char* coder, unsigned kinds, bool icon) {
-  return [coder, kinds, icon](const std::string& f, const TReadRequest&, TLoadedPicture& out) {
-    ReadWithGraphicsMagick(f, coder, out.Bitmap, &out.SourceColors);
-    out.IsIcon = icon;
+TPictureReader GmReader(const char* coder, unsigned kinds) {
+  return [coder, kinds](const std::string& f, const TReadRequest& r, TLoadedPicture& out) {
+    ReadWithGraphicsMagick(f, coder, out.Bitmap, &out.SourceColors, out.Options(r));
     out.IsMetafile = (kinds & fkVector) != 0;
-    if (out.IsIcon || out.IsMetafile) OverTransparentColor(out.Bitmap);
+    if (out.IsMetafile) OverTransparentColor(out.Bitmap);
   };
 }
 
@@ -108,7 +118,6 @@ const std::vector<TGmFormat>& GraphicsMagickFormats() {
   // them: emf, eps (needs Ghostscript), psd, pdd, cel, pic, psp, tub.
   static const std::vector<TGmFormat> formats = {
       {"bmp;dib;rle", "BMP", "Bitmap Windows", fkRaster},
-      {"ico", "ICO", "Icône Windows", fkRaster | fkMultiImage},
       {"wmf", "WMF", "Métafichier Windows", fkVector},
       {"tga;win;vst;vda;icb", "TGA", "Targa", fkRaster},
       {"fax", "FAX", "Fax groupe 3", fkRaster},
@@ -135,9 +144,10 @@ void RegisterStandardReaders(TFileFormatList& list) {
   // The layered file knows no colour count of a pixel format: its stage 1 reports none.
   list.Register("qxi", "Quillomatic", "Quillomatic", fkLayered | fkRaster,
                 Class("QXI", ReadLayered, TFileObject::Layered, rrStoredSize | rrFrameCount | rrReducedPreview));
+  list.Register("ico", "Icône Windows", "Icône Windows", fkRaster | fkMultiImage,
+                Class("ICO", ReadIcon, TFileObject::Picture, generic));
   for (const TGmFormat& g : GraphicsMagickFormats()) {
-    const bool icon = std::string_view(g.Coder) == "ICO";
-    auto c = Class(g.Coder, GmReader(g.Coder, g.Kinds, icon), TFileObject::Picture, generic);
+    auto c = Class(g.Coder, GmReader(g.Coder, g.Kinds), TFileObject::Picture, generic);
     for (const std::string& e : SplitExtensionList(g.Extensions)) list.Register(e, g.Description, g.Description, g.Kinds, c);
   }
   // RAW files go to their maker's class whether or not the module is there; the RAW

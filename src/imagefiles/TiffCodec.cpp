@@ -3,33 +3,92 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "platform/core/Exceptions.h"
-#include "imagefiles/ImageFileUtils.h"
 
 namespace qm {
 
 namespace {
 
+// What libtiff said while it read: its first error (every error is a failure, also
+// one a call then goes past), its first warning that it dropped a tag the pixels
+// depend on (it then reads another picture than the file's: a palette picture whose
+// colour map is cut off reads as grey), and the other warnings, for the picture.
 struct TTiffMessages {
   std::string error;
+  std::string damage;
+  const TDecodeOptions* options = nullptr;
+  int warnings = 0;
 };
+
+constexpr int kMaxWarnings = 8;
+
+std::string Message(const char* module, const char* fmt, va_list ap) {
+  char buf[512];
+  std::vsnprintf(buf, sizeof buf, fmt, ap);
+  return std::string(module ? module : "TIFF") + ": " + buf;
+}
 
 int OnError(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
   auto* m = static_cast<TTiffMessages*>(user);
-  if (m && m->error.empty()) {
-    char buf[512];
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    m->error = std::string(module ? module : "TIFF") + ": " + buf;
+  try {
+    if (m && m->error.empty()) m->error = Message(module, fmt, ap);
+  } catch (...) {
   }
   return 1;  // handled: nothing goes to the standard error stream
 }
 
-int OnWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+// The tags whose loss changes what the pixels are. The byte counts of strips and
+// tiles are not among them: libtiff works them out again from the picture's size, and
+// data that then falls short is an error of its own.
+constexpr ttag_t kPixelTags[] = {
+    TIFFTAG_IMAGEWIDTH,   TIFFTAG_IMAGELENGTH,  TIFFTAG_BITSPERSAMPLE, TIFFTAG_COMPRESSION,  TIFFTAG_PHOTOMETRIC,
+    TIFFTAG_FILLORDER,    TIFFTAG_STRIPOFFSETS, TIFFTAG_ORIENTATION,   TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_ROWSPERSTRIP,
+    TIFFTAG_PLANARCONFIG, TIFFTAG_COLORMAP,     TIFFTAG_TILEWIDTH,     TIFFTAG_TILELENGTH,   TIFFTAG_TILEOFFSETS,
+    TIFFTAG_EXTRASAMPLES, TIFFTAG_SAMPLEFORMAT, TIFFTAG_JPEGTABLES,    TIFFTAG_YCBCRSUBSAMPLING,
+};
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// libtiff says "...; tag ignored" or "Ignoring ..." with the field's name when it
+// drops a tag it cannot read.
+bool DropsPixelTag(TIFF* tif, const std::string& text) {
+  std::string lower = text;
+  for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (lower.find("ignor") == std::string::npos) return false;
+  for (ttag_t tag : kPixelTags) {
+    const TIFFField* field = tif ? TIFFFindField(tif, tag, TIFF_ANY) : nullptr;  // quietly: no error
+    const char* name = field ? TIFFFieldName(field) : nullptr;
+    if (!name || !*name) continue;
+    const std::string n(name);
+    for (size_t at = text.find(n); at != std::string::npos; at = text.find(n, at + 1)) {
+      const size_t end = at + n.size();
+      if ((at == 0 || !IsWordChar(text[at - 1])) && (end == text.size() || !IsWordChar(text[end]))) return true;
+    }
+  }
+  return false;
+}
+
+int OnWarning(TIFF* tif, void* user, const char* module, const char* fmt, va_list ap) {
+  auto* m = static_cast<TTiffMessages*>(user);
+  if (!m) return 1;
+  try {
+    std::string text = Message(module, fmt, ap);
+    if (DropsPixelTag(tif, text)) {
+      if (m->damage.empty()) m->damage = std::move(text);
+    } else if (m->options && m->warnings <= kMaxWarnings) {
+      m->options->Warn(++m->warnings > kMaxWarnings ? std::string("TIFF: further warnings left out")
+                                                    : "TIFF: " + text);
+    }
+  } catch (...) {
+  }
+  return 1;
+}
 
 struct TTiffCloser {
   void operator()(TIFF* t) const {
@@ -46,20 +105,28 @@ inline uint8_t Unpremultiply(unsigned c, unsigned a) {
 
 }  // namespace
 
-void ReadTiffFile(const std::string& fileName, TBitmap& out) {
+void ReadTiffFile(const std::string& fileName, TBitmap& out, const TDecodeOptions& options) {
   TTiffMessages msgs;
+  msgs.options = &options;
   std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> opts(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
   if (!opts) throw EInvalidGraphic("libtiff");
   TIFFOpenOptionsSetErrorHandlerExtR(opts.get(), OnError, &msgs);
-  TIFFOpenOptionsSetWarningHandlerExtR(opts.get(), OnWarning, nullptr);
-  // No single allocation of a damaged file may exceed what a picture of the largest
-  // size we read needs.
-  TIFFOpenOptionsSetMaxSingleMemAlloc(opts.get(), tmsize_t(1) << 31);
+  TIFFOpenOptionsSetWarningHandlerExtR(opts.get(), OnWarning, &msgs);
+  // No single allocation of a damaged file may exceed what the largest picture we take
+  // needs (with room for the library's own buffers of a small one).
+  TIFFOpenOptionsSetMaxSingleMemAlloc(opts.get(), tmsize_t(std::max<uint64_t>(options.Limit.MaxBytes, 64u << 20)));
   std::unique_ptr<TIFF, TTiffCloser> tif(TIFFOpenExt(fileName.c_str(), "r", opts.get()));
-  auto fail = [&](const char* what) -> void {
-    throw EInvalidGraphic(std::string("TIFF: ") + (msgs.error.empty() ? what : msgs.error));
+  auto fail = [&](const std::string& what) -> void {
+    throw EInvalidGraphic("TIFF: " + (msgs.error.empty() ? what : msgs.error));
+  };
+  // After each step: an error is a failure whatever the call answered, and so is a
+  // dropped tag the pixels depend on.
+  auto check = [&] {
+    if (!msgs.error.empty()) fail(msgs.error);
+    if (!msgs.damage.empty()) fail(msgs.damage);
   };
   if (!tif) fail("cannot open");
+  check();
   uint32_t w = 0, h = 0;
   uint16_t spp = 1, bps = 1, photometric = 0, planar = PLANARCONFIG_CONTIG, orientation = ORIENTATION_TOPLEFT;
   uint16_t extraCount = 0;
@@ -72,9 +139,7 @@ void ReadTiffFile(const std::string& fileName, TBitmap& out) {
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
   if (!TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric)) photometric = PHOTOMETRIC_MINISWHITE;
-  if (w < 1 || h < 1 || w > uint32_t(kMaxBitmapSide) || h > uint32_t(kMaxBitmapSide) ||
-      uint64_t(w) * h > kMaxReadPixels)
-    fail("image size out of range");
+
   // The first extra sample is the alpha channel when it says so (or says nothing
   // and the picture has exactly one sample beyond its colours).
   const int colorSamples = photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_YCBCR ? 3
@@ -84,7 +149,7 @@ void ReadTiffFile(const std::string& fileName, TBitmap& out) {
                         (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA ||
                          (extra[0] == EXTRASAMPLE_UNSPECIFIED && spp == colorSamples + 1));
   const bool premultiplied = hasAlpha && extra[0] != EXTRASAMPLE_UNASSALPHA;
-  TBitmap bmp(int(w), int(h), hasAlpha ? pf32bit : pf24bit, clBlack);
+  options.Limit.Check(w, h, hasAlpha ? 32 : 24);
 
   // Fast path: 8-bit RGB(A) or grey in strips, rows top to bottom: decoded row by row
   // straight into the bitmap.
@@ -92,11 +157,15 @@ void ReadTiffFile(const std::string& fileName, TBitmap& out) {
                     !TIFFIsTiled(tif.get()) &&
                     ((photometric == PHOTOMETRIC_RGB && (spp == 3 || (spp == 4 && hasAlpha))) ||
                      (photometric == PHOTOMETRIC_MINISBLACK && spp == 1));
+  // Every row of the bitmap is written below before it is handed out.
+  TBitmap bmp = TBitmap::Uninitialized(int(w), int(h), hasAlpha ? pf32bit : pf24bit);
   if (fast) {
     std::vector<uint8_t> row(size_t(TIFFScanlineSize(tif.get())));
     if (row.size() < size_t(w) * spp) fail("scanline size");
     for (uint32_t y = 0; y < h; ++y) {
       if (TIFFReadScanline(tif.get(), row.data(), y, 0) < 0) fail("damaged data");
+      check();
+      bmp.ZeroRowPadding(int(y));
       uint8_t* d = bmp.ScanLine(int(y));
       const uint8_t* s = row.data();
       if (spp == 1) {
@@ -126,11 +195,15 @@ void ReadTiffFile(const std::string& fileName, TBitmap& out) {
   } else {
     char emsg[1024] = {};
     if (!TIFFRGBAImageOK(tif.get(), emsg)) fail(emsg);
-    std::vector<uint32_t> raster(size_t(w) * size_t(h));
-    if (!TIFFReadRGBAImageOriented(tif.get(), w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) fail("damaged data");
+    options.Limit.CheckWorkingMemory(w, h, uint64_t(w) * h * sizeof(uint32_t));
+    // Filled whole by libtiff, which stops at the first error.
+    std::unique_ptr<uint32_t[]> raster(new uint32_t[size_t(w) * size_t(h)]);
+    if (!TIFFReadRGBAImageOriented(tif.get(), w, h, raster.get(), ORIENTATION_TOPLEFT, 1)) fail("damaged data");
+    check();
     // libtiff's RGBA interface hands out premultiplied colour for both kinds of alpha.
     for (uint32_t y = 0; y < h; ++y) {
-      const uint32_t* s = raster.data() + size_t(y) * w;
+      const uint32_t* s = raster.get() + size_t(y) * w;
+      bmp.ZeroRowPadding(int(y));
       uint8_t* d = bmp.ScanLine(int(y));
       if (!hasAlpha) {
         for (uint32_t x = 0; x < w; ++x, d += 3) {

@@ -50,7 +50,7 @@ int FindOrAddEntry(TPalette& map, TColor color) {
 
 // The colours of a 24-bit bitmap as indices into a map of first appearances; false
 // when there are more than 256.
-bool IndexExactly(const TBitmap& bmp, std::vector<uint8_t>& pixels, TPalette& map) {
+bool IndexExactly(const TBitmap& bmp, TByteBuffer& pixels, TPalette& map) {
   std::unordered_map<TColor, int> index;
   map.clear();
   const int w = bmp.Width();
@@ -151,12 +151,16 @@ const TPalette& TGifImage::FrameColorMap(int index) const {
 
 void TGifImage::FrameToBitmap(int index, TBitmap& bmp) const {
   const TGifFrame& f = Frames[size_t(index)];
-  TBitmap out(std::max(f.Width, 0), std::max(f.Height, 0), pf8bit, clBlack);
+  const int w = std::max(f.Width, 0), h = std::max(f.Height, 0);
+  const bool whole = w > 0 && h > 0 && f.Pixels.size() >= size_t(w) * size_t(h);
+  // the frame's rows are copied over the new bitmap whole, so it need not be filled
+  TBitmap out = whole ? TBitmap::Uninitialized(w, h, pf8bit) : TBitmap(w, h, pf8bit, clBlack);
   out.SetPalette(FrameColorMap(index));
-  const size_t need = size_t(out.Width()) * size_t(out.Height());
-  if (f.Pixels.size() >= need) {
-    for (int y = 0; y < out.Height(); ++y)
-      std::memcpy(out.ScanLine(y), f.Pixels.data() + size_t(y) * size_t(out.Width()), size_t(out.Width()));
+  if (whole) {
+    for (int y = 0; y < h; ++y) {
+      std::memcpy(out.ScanLine(y), f.Pixels.data() + size_t(y) * size_t(w), size_t(w));
+      out.ZeroRowPadding(y);
+    }
   }
   out.BrushColor = bmp.BrushColor;
   bmp = std::move(out);
@@ -169,9 +173,10 @@ void TPngImage::ToBitmap(TBitmap& bmp) const {
     return;
   }
   const TPixelFormat pf = ColorType == pcIndexed ? pf8bit : ColorType == pcRGB ? pf24bit : pf32bit;
-  TBitmap out(Width, Height, pf, clBlack);
+  TBitmap out = TBitmap::Uninitialized(Width, Height, pf);
   if (pf == pf8bit) out.SetPalette(Palette);
   for (int y = 0; y < Height; ++y) {
+    out.ZeroRowPadding(y);
     const uint8_t* s = Pixels.data() + size_t(y) * size_t(Width) * size_t(bpp);
     uint8_t* d = out.ScanLine(y);
     if (bpp == 1) {

@@ -13,6 +13,7 @@
 #include "pixel/ColorReduce.h"
 #include "pixel/RectUtils.h"
 #include "platform/core/Bitmap.h"
+#include "platform/core/ByteBuffer.h"
 #include "platform/core/Types.h"
 
 namespace qm {
@@ -35,7 +36,7 @@ constexpr TColor SubstituteColor(TColor key) {
 // One GIF frame: its own rectangle on the logical screen and its palette indices.
 struct TGifFrame {
   int Left = 0, Top = 0, Width = 0, Height = 0;
-  std::vector<uint8_t> Pixels;  // Width x Height indices, rows top to bottom
+  TByteBuffer Pixels;  // Width x Height indices, rows top to bottom
   TPalette ColorMap;            // the frame's own colour map; empty: the image's global one
   int TransparentIndex = -1;    // -1: none
   int Delay = 0;                // hundredths of a second
@@ -80,7 +81,7 @@ struct TPngImage {
   TPngColorType ColorType = pcRGB;
   // Rows top to bottom without padding: 1 byte (index), 3 (R, G, B) or 4 (R, G, B, A)
   // per pixel.
-  std::vector<uint8_t> Pixels;
+  TByteBuffer Pixels;
   TPalette Palette;                   // indexed images
   std::vector<uint8_t> Transparency;  // alpha per palette entry (may be shorter than it)
   TColor TransparentColor = clNone;   // the key colour of an RGB image

@@ -12,7 +12,12 @@
 #include <QToolBar>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <functional>
 #include <QThread>
 #include <QWidget>
 #include <cmath>
@@ -24,6 +29,9 @@
 #include "document/qt/Clipboard.h"
 #include "document/qt/SelectionLayerOps.h"
 #include "document/qt/TextRender.h"
+#include "views/CompressForms.h"
+#include "views/GifAnimForm.h"
+#include "views/IconForm.h"
 #include "views/ImageWindows.h"
 #include "views/WindowLayerHost.h"
 #include "pixel/ImgUtils.h"
@@ -335,6 +343,66 @@ void MainWindowScene(TSceneCamera& camera) {
   camera.Shoot(*editor.form, "maximised");
 }
 
+// The save-time dialogs and the icon and animation exports over a maximised document:
+// the JPEG dialog after a preview at quality 10 (the blocks are seen in the window), the
+// PNG and GIF options, the icon export and the animated GIF editor. Each shot takes the
+// whole screen, the dialog over its document.
+void SaveDialogsScene(TSceneCamera& camera) {
+  QMdiArea area;
+  area.move(0, 0);
+  area.resize(1100, 760);
+  area.show();
+  TImageWindows windows(area);
+  TLayeredImage sunset;
+  MakeSampleDocument(sunset, false);
+  TImageWindowSetup setup;
+  setup.SourceImage = &sunset;
+  setup.FileName = "/home/claire/Images/baie.jpg";
+  setup.IsNew = false;
+  TNewImgForm* doc = TNewImgForm::CreateWithImage(windows, setup);
+  doc->showMaximized();
+  doc->FitWindowToImage(true, false);
+  Settle();
+  auto shootOver = [&](QDialog& dialog, const std::string& shot, std::function<void()> before) {
+    QTimer::singleShot(200, &dialog, [&, shot, before] {
+      dialog.move(area.width() - dialog.width() - 40, 80);
+      if (before) before();
+      Settle();
+      camera.ShootScreen(shot);
+      dialog.reject();
+    });
+  };
+
+  TJPGCompressForm jpeg(&area);
+  TJpegWriteOptions jpegOptions{10, false};
+  bool keepExif = true;
+  shootOver(jpeg, "jpeg", [&] { jpeg.Preview(); });
+  jpeg.Execute(doc, doc->FileName(), jpegOptions, keepExif);
+
+  TPNGCompressForm png(&area);
+  TPngWriteOptions pngOptions;
+  png.Filters->button(5)->setChecked(true);
+  shootOver(png, "png", {});
+  png.Execute("baie.png", pngOptions);
+
+  TGIFCompressForm gif(&area);
+  TGifWriteOptions gifOptions;
+  shootOver(gif, "gif", {});
+  gif.Execute("baie.gif", gifOptions);
+
+  TIconForm icon(&area);
+  shootOver(icon, "icon", {});
+  icon.Execute(*doc, {});
+
+  TGifAnimForm anim(&area);
+  anim.Open(*doc, {});
+  anim.move(area.width() - anim.width() - 40, 80);
+  anim.CBImages->setCurrentIndex(1);
+  Settle();
+  camera.ShootScreen("gifanim");
+  anim.close();
+}
+
 // The main window's menus and tool bars as the command table builds them: the File
 // menu, then the Filter menu with its colour sub-menu open, then the image pop-up. The
 // commands not built yet get a handler that does nothing, so the menus read as a user
@@ -566,6 +634,7 @@ const TSceneRow kScenes[] = {
     {"browser", &BrowserScene},
     {"mainwindow", &MainWindowScene},
     {"filters", &FiltersScene},
+    {"savedialogs", &SaveDialogsScene},
     {"layers", &LayersScene},
 };
 
@@ -595,6 +664,11 @@ bool TSceneCamera::ShootWithPopups(QWidget& window, const std::string& shot) {
   for (QWidget* w : popups) painter.drawPixmap(w->pos() - area.topLeft(), w->grab());
   painter.end();
   return Write(picture, shot);
+}
+
+bool TSceneCamera::ShootScreen(const std::string& shot) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return Write(screen ? screen->grabWindow(0) : QPixmap(), shot);
 }
 
 bool TSceneCamera::Write(const QPixmap& picture, const std::string& shot) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QPixmap;
 class QWidget;
 
 namespace qm {
@@ -22,6 +23,8 @@ class TSceneCamera {
   // The same with the pop-up menus and popups open over the window drawn where they
   // stand.
   bool ShootWithPopups(QWidget& window, const std::string& shot);
+  // The whole screen: a dialog with the window under it.
+  bool ShootScreen(const std::string& shot);
   int Failures() const { return failures_; }
 
  private:

@@ -108,7 +108,7 @@ TEST(TwainStrip, AnswersWithoutGeometryFillWholeRowsInOrder) {
 
 TEST(TwainStrip, ABitmapMadeWithoutFillingShowsNothingItsMemoryHeld) {
   // Memory full of a pattern stands for what the allocator handed out.
-  TBitmap bmp = TBitmap::Unfilled(6, 5, pf24bit);
+  TBitmap bmp = TBitmap::Uninitialized(6, 5, pf24bit);
   std::memset(bmp.Bits(), 0xAB, size_t(bmp.Stride()) * 5);
   std::vector<uint8_t> buffer(18 * 2, 7);
   std::vector<uint8_t> written;
@@ -234,7 +234,7 @@ TEST(TwainUtils, OnlyImagesABitmapCanHoldAreTransferred) {
       {info(2480, 3507, 24, TWPT_RGB), true},  {info(157, 1, 8, TWPT_GRAY), true},
       {info(1, 1, 1, TWPT_BW), true},          {info(640, -1, 24, TWPT_RGB), false},
       {info(-1, 480, 8, TWPT_GRAY), false},    {info(0, 10, 8, TWPT_GRAY), false},
-      {info(1 << 20 | 1, 1, 8, TWPT_GRAY), false}, {info(20000, 20000, 8, TWPT_GRAY), false},
+      {info(1 << 20 | 1, 1, 8, TWPT_GRAY), false}, {info(50000, 50000, 8, TWPT_GRAY), false},
       {info(100, 100, 16, TWPT_GRAY), false},  {info(100, 100, 8, TWPT_RGB), false},
       {info(100, 100, 24, TWPT_RGB, 5), false},
   };

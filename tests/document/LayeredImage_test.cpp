@@ -270,28 +270,54 @@ TEST(Composition, HiddenAndZeroOpacityLayersAreSkipped) {
   EXPECT_EQ(doc.LayerAtPoint(2, 2), &doc.Layers[0]);
 }
 
-TEST(Composition, TextLayersAreRenderedThroughTheHookOnce) {
+namespace {
+
+// A text payload, and the rendering hook for the scope of a test: 3 x 2 blue pixels at
+// the payload's opacity, 100; calls counts the renderings.
+struct Text : TLayerData {
+  void Assign(const TLayerData&) override {}
+  void SaveToStream(TStream&) const override {}
+  void LoadFromStream(TStream&) override {}
+};
+struct TextRendering {
   int calls = 0;
-  RenderLayerData = [&](TLayerItem& l) {
-    ++calls;
-    l.Image = TBitmap(3, 2, pf24bit, RGB(0, 0, 255));
-    l.Opacity = 100;
-  };
-  struct Text : TLayerData {
-    void Assign(const TLayerData&) override {}
-    void SaveToStream(TStream&) const override {}
-    void LoadFromStream(TStream&) override {}
-  };
+  TextRendering() {
+    RenderLayerData = [this](TLayerItem& l) {
+      ++calls;
+      l.Image = TBitmap(3, 2, pf24bit, RGB(0, 0, 255));
+      l.Opacity = 100;
+    };
+  }
+  ~TextRendering() { RenderLayerData = nullptr; }
+};
+
+}  // namespace
+
+TEST(Composition, TextLayersAreRenderedThroughTheHookOnce) {
+  TextRendering rendering;
   TLayeredImage doc;
   doc.LoadFromBitmap(TBitmap(8, 8, pf24bit, clWhite), TBitmap(), "#0");
   doc.AddDataLayer(std::make_unique<Text>(), "#1");
-  EXPECT_EQ(doc.Layers[1].Opacity, 0);
+  EXPECT_EQ(doc.Layers[1].Opacity, 100);  // until the hook gives it the payload's
   doc.Layers[1].Left = 2;
   doc.Layers[1].Top = 3;
   EXPECT_EQ(Composed(doc).GetPixel(3, 4), RGB(0, 0, 255));
   Composed(doc);
-  EXPECT_EQ(calls, 1);
-  RenderLayerData = nullptr;
+  EXPECT_EQ(rendering.calls, 1);
+}
+
+TEST(Composition, TextLayersAtOpacityZeroAreNeitherRenderedNorDrawn) {
+  // As a file gives a text layer: its payload, no pixels yet, its own opacity.
+  TextRendering rendering;
+  TLayeredImage doc;
+  doc.LoadFromBitmap(TBitmap(8, 8, pf24bit, clWhite), TBitmap(), "#0");
+  doc.AddDataLayer(std::make_unique<Text>(), "#1");
+  doc.Layers[1].Opacity = 0;
+  EXPECT_EQ(Composed(doc).GetPixel(1, 1), clWhite);
+  EXPECT_EQ(doc.PickComposedColor(1, 1, true), clWhite);
+  doc.FlattenAllLayers();
+  EXPECT_EQ(doc.Layers[0].Image.GetPixel(1, 1), clWhite);
+  EXPECT_EQ(rendering.calls, 0);
 }
 
 TEST(Composition, LayersWiderThanTenThousandPixels) {

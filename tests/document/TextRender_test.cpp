@@ -20,6 +20,7 @@
 #include "pixel/Mask.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
+#include "platform/core/Stream.h"
 #include "support/GuiTestApp.h"
 #include "support/TestImages.h"
 
@@ -354,6 +355,37 @@ TEST_F(TextRenderTest, TextLayerCreatedPlacedAndRenderedAgain) {
   EXPECT_FALSE(ink.IsEmpty());
   CreateLayerData = create;
   RenderLayerData = render;
+}
+
+TEST_F(TextRenderTest, LinesTheLayeredFileCannotHoldAreBrokenWhole) {
+  TStandaloneDocument d;
+  AddFirstLayer(d, TBitmap(400, 300, pf24bit, clWhite));
+  std::string words;
+  for (int i = 0; i < 100; ++i) words += "Élève ";  // 8 bytes each
+  words.pop_back();
+  const std::string plain(400, 'a');
+  std::string e;
+  for (int i = 0; i < 200; ++i) e += "é";  // 400 bytes, no space: cut between characters
+  const int i = CreateTextLayer(d, "#1", Text({"court", words, e}, 8), true, TRect{0, 0, 400, 300});
+  ASSERT_EQ(i, 1);
+  const auto* data = dynamic_cast<const TTextData*>(d.Image.Layers[1].Data.get());
+  ASSERT_NE(data, nullptr);
+  std::string joined;
+  for (const std::string& line : data->Lines) {
+    EXPECT_LE(line.size(), kMaxStoredString);
+    EXPECT_TRUE(IsValidUtf8(line)) << line;
+  }
+  ASSERT_GE(data->Lines.size(), 6u);
+  EXPECT_EQ(data->Lines[0], "court");
+  // the long line's words, broken at spaces, then the letters, broken between them
+  for (size_t k = 1; k + 2 < data->Lines.size(); ++k) joined += (k > 1 ? " " : "") + data->Lines[k];
+  EXPECT_EQ(joined, words);
+  EXPECT_EQ(data->Lines[data->Lines.size() - 2] + data->Lines.back(), e);
+  EXPECT_EQ(data->Lines[data->Lines.size() - 2].size(), 254u);
+  // Changing the text of the layer keeps its lines so too.
+  EXPECT_EQ(CreateTextLayer(d, "", Text({plain}, 8), false, TRect{}), 1);
+  const auto* changed = dynamic_cast<const TTextData*>(d.Image.Layers[1].Data.get());
+  EXPECT_EQ(changed->Lines, (std::vector<std::string>{std::string(255, 'a'), std::string(145, 'a')}));
 }
 
 TEST_F(TextRenderTest, TextBecomesATracedSelection) {

@@ -195,8 +195,8 @@ TEST(FileDispatch, GifLoadsItsFirstFrameAndReportsTheLogicalSize) {
   anim.Width = 30;
   anim.Height = 20;
   anim.GlobalColorMap = {RGB(255, 0, 0), RGB(0, 0, 255)};
-  anim.Frames.push_back(TGifFrame{0, 0, 10, 8, std::vector<uint8_t>(80, 0), {}, -1, 10, 0, false});
-  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, std::vector<uint8_t>(600, 1), {}, -1, 10, 0, false});
+  anim.Frames.push_back(TGifFrame{0, 0, 10, 8, TByteBuffer(80, 0), {}, -1, 10, 0, false});
+  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, TByteBuffer(600, 1), {}, -1, 10, 0, false});
   std::string name = dir + "/anim.gif";
   WriteGifFile(name, anim);
   int frames = 0;
@@ -535,8 +535,8 @@ TEST(FileDispatch, RequestsAndResultsBelongToTheCall) {
   anim.Width = 30;
   anim.Height = 20;
   anim.GlobalColorMap = {RGB(255, 0, 0), RGB(0, 0, 255), clBlack, clWhite};
-  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, std::vector<uint8_t>(600, 1), {}, -1, 10, 0, false});
-  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, std::vector<uint8_t>(600, 0), {}, -1, 10, 0, false});
+  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, TByteBuffer(600, 1), {}, -1, 10, 0, false});
+  anim.Frames.push_back(TGifFrame{0, 0, 30, 20, TByteBuffer(600, 0), {}, -1, 10, 0, false});
   WriteGifFile(dir + "/anim.gif", anim);
   TBitmap photo = TestPicture(1200, 900);
   ASSERT_EQ(SavePicture(dir + "/big.jpg", photo, {}).Result, frDone);

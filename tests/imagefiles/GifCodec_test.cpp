@@ -106,7 +106,7 @@ TEST(GifCodec, OptimizedMapKeepsUsedEntriesByUse) {
   ASSERT_EQ(o.ColorMap.size(), 4u);
   EXPECT_EQ(o.ColorMap[0], RGB(3, 3, 3));
   EXPECT_EQ(o.ColorMap[1], RGB(1, 1, 1));
-  EXPECT_EQ(o.Pixels, (std::vector<uint8_t>{0, 0, 0, 1, 1, 3, 0, 1}));  // 4 and 5 tie: index order
+  EXPECT_EQ(o.Pixels, (TByteBuffer{0, 0, 0, 1, 1, 3, 0, 1}));  // 4 and 5 tie: index order
   EXPECT_EQ(o.ColorMap[size_t(o.TransparentIndex)], RGB(4, 4, 4));
 }
 

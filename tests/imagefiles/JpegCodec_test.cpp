@@ -7,6 +7,8 @@
 #include <jpeglib.h>
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/Parallel.h"
+#include "support/TestImages.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/PngCodec.h"
 #include "imagefiles/ImageFilesTest.h"
@@ -53,6 +55,32 @@ TEST(JpegCodec, RoundTripQualityRisesWithTheSetting) {
     EXPECT_GT(psnr, last) << "quality " << q;
     last = psnr;
   }
+}
+
+TEST(JpegCodec, PreviewInBandsShowsAndWeighsWhatTheFileHolds) {
+  const std::string dir = TestFolder();
+  const int saved = EngineThreads();
+  // 601 rows: three bands, the last one short and ending inside an MCU row.
+  for (const TBitmap& src : {TestPicture(333, 601, 4), test::RandomBitmap(50, 300, 2, pf32bit)}) {
+    for (const TJpegWriteOptions options : {TJpegWriteOptions{50, false}, TJpegWriteOptions{10, true}}) {
+      const std::vector<uint8_t> bytes = WriteJpegMemory(src, options);
+      WriteJpegFile(dir + "/f.jpg", src, options);
+      EXPECT_EQ(ReadFileBytes(dir + "/f.jpg"), bytes);
+      TBitmap decoded;
+      ReadJpegMemory(bytes.data(), bytes.size(), decoded);
+      for (int threads : {1, 8}) {
+        SetEngineThreads(threads);
+        TBitmap shown(7, 7, pf8bit, clBlack);  // replaced: not the picture's size
+        EXPECT_EQ(JpegPreview(src, options, shown), bytes);
+        EXPECT_TRUE(test::SameBitmaps(shown, decoded)) << options.Quality << " " << threads;
+        // a second preview reuses the rows
+        const uint8_t* rows = shown.ScanLine(0);
+        JpegPreview(src, options, shown);
+        EXPECT_EQ(shown.ScanLine(0), rows);
+      }
+    }
+  }
+  SetEngineThreads(saved);
 }
 
 TEST(JpegCodec, ProgressiveFilesCarrySof2) {
@@ -163,11 +191,11 @@ TEST(JpegCodec, OtherPixelFormatsEncodeAndDamageThrows) {
   EXPECT_THROW(ReadJpegMemory(junk.data(), junk.size(), kept), EInvalidGraphic);
   EXPECT_EQ(kept.Width(), 2);  // untouched
   EXPECT_THROW(ReadJpegFile(dir + "/missing.jpg", kept), EInvalidGraphic);
-  // A file cut in its entropy data still gives its picture (the rest grey), as
-  // viewers show it.
+  // A file cut in its entropy data fails: its picture would have its last rows
+  // invented.
   bytes.resize(bytes.size() * 2 / 3);
-  ReadJpegMemory(bytes.data(), bytes.size(), kept);
-  EXPECT_EQ(kept.Width(), 33);
+  EXPECT_THROW(ReadJpegMemory(bytes.data(), bytes.size(), kept), EInvalidGraphic);
+  EXPECT_EQ(kept.Width(), 2);
 }
 
 }  // namespace

@@ -156,6 +156,10 @@ TEST(LayerStream, RecordLayout) {
   const uint8_t shadow[32] = {1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 5, 0, 0, 0, 70, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0};
   EXPECT_EQ(std::memcmp(b.data() + sh, shadow, 32), 0);
   EXPECT_EQ(b[sh + 32], 0);  // no payload
+  // Padding another program wrote is kept: what was opened saves to the same bytes.
+  std::vector<uint8_t> padded = b;
+  for (size_t i : {1, 2, 3, 25, 26, 27}) padded[sh + i] = uint8_t(0xA0 + i);
+  EXPECT_EQ(Save(*Load(padded)), padded);
 }
 
 TEST(LayerStream, TextPayloadIsAlwaysRead) {
@@ -274,6 +278,13 @@ TEST(LayerStream, DamagedRecordsAreRefused) {
   v = good;
   v[ImagePresentAt(2) + 1] = 2;
   expectError(v, "codec");
+  v = good;
+  const size_t transparentAt = ImagePresentAt(2) + 1 + 1 + 8 + 18;
+  ASSERT_EQ(v[transparentAt], 0);
+  v[transparentAt] = 1;
+  EXPECT_TRUE(Load(v)->Image.Transparent);
+  v[transparentAt] = 2;
+  expectError(v, "transparency flag");
   v = good;
   PutI32(v, 0, -1);
   expectError(v, "name length");

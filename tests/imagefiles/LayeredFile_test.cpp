@@ -35,6 +35,10 @@ int32_t GetI32(const std::vector<uint8_t>& v, size_t at) {
                  (uint32_t(v[at + 3]) << 24));
 }
 
+void PutI32(std::vector<uint8_t>& v, size_t at, int32_t x) {
+  for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(uint32_t(x) >> (8 * i));
+}
+
 std::vector<uint8_t> Save(TLayeredImage& doc) {
   TMemoryStream m;
   SaveLayeredImageToStream(doc, m);
@@ -324,6 +328,26 @@ TEST(LayeredFile, BadFilesFailAndLeaveTheDocument) {
   v[295] = v[296] = v[297] = 0;
   EXPECT_THROW(Load(target, v), EStreamError);
   unchanged();
+  // The thumbnail block is checked as the preview checks it: its tag, a size that is
+  // that of its bitmap, a bitmap of a valid size. Both readers refuse the same files.
+  auto thumbnailRefused = [&](const std::vector<uint8_t>& bad, const char* what) {
+    EXPECT_THROW(Load(target, bad), EStreamError) << what;
+    unchanged();
+    TBytesStream s(bad.data(), bad.size());
+    TMyImageLayeredReg preview;
+    EXPECT_THROW(preview.LoadThumbnailFromStream(s), EStreamError) << what;
+  };
+  v = good;
+  v[300] = 'X';
+  thumbnailRefused(v, "tag");
+  for (int32_t delta : {3, -3}) {
+    v = good;
+    PutI32(v, 294, GetI32(v, 294) + delta);
+    thumbnailRefused(v, "block size");
+  }
+  v = good;
+  PutI32(v, 294 + 4 + 9 + 4 + 4, 0);  // the thumbnail's height
+  thumbnailRefused(v, "thumbnail size");
 
   // cut at every offset: always an error
   for (size_t n = 0; n < good.size(); ++n) {

@@ -113,6 +113,9 @@ TEST(Metadata, SavedJpegCarriesTheSourceExifWithItsNewSize) {
   EXPECT_EQ(ExifOf(dir + "/out.jpg", "Exif.Image.Model"), "QC-1000");
   EXPECT_EQ(ExifOf(dir + "/out.jpg", "Exif.Photo.PixelXDimension"), "64");
   EXPECT_EQ(ExifOf(dir + "/out.jpg", "Exif.Photo.PixelYDimension"), "48");
+  // The JPEG dialog's preview weighs the file so, without writing it.
+  EXPECT_EQ(JpegSizeWithMetadata(WriteJpegMemory(TestPicture(64, 48), TJpegWriteOptions{}), dir + "/src.jpg", 64, 48),
+            test::ReadFileBytes(dir + "/out.jpg").size());
   bool e, i, c;
   GetMetadataKinds(dir + "/out.jpg", e, i, c);
   EXPECT_TRUE(i);  // IPTC comes along

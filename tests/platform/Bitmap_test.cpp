@@ -30,9 +30,9 @@ TEST(Bitmap, RowsAreAlignedAndSizingKeepsTheOverlap) {
     EXPECT_EQ(b.PixelFormat(), pf);
   }
   EXPECT_THROW(TBitmap(kMaxBitmapSide + 1, 1), std::length_error);
-  // Unfilled: the same geometry, its pixels left to the caller.
+  // Uninitialized: the same geometry, its pixels left to the caller.
   for (TPixelFormat pf : {pf1bit, pf8bit, pf24bit}) {
-    TBitmap u = TBitmap::Unfilled(13, 9, pf);
+    TBitmap u = TBitmap::Uninitialized(13, 9, pf);
     const TBitmap f(13, 9, pf);
     EXPECT_EQ(u.Width(), 13);
     EXPECT_EQ(u.Height(), 9);
@@ -40,8 +40,8 @@ TEST(Bitmap, RowsAreAlignedAndSizingKeepsTheOverlap) {
     EXPECT_EQ(u.Palette(), f.Palette());
     std::memset(u.Bits(), 0, size_t(u.Stride()) * 9);  // every byte is writable
   }
-  EXPECT_TRUE(TBitmap::Unfilled(0, 5, pf24bit).Empty());
-  EXPECT_THROW(TBitmap::Unfilled(1, kMaxBitmapSide + 1, pf8bit), std::length_error);
+  EXPECT_TRUE(TBitmap::Uninitialized(0, 5, pf24bit).Empty());
+  EXPECT_THROW(TBitmap::Uninitialized(1, kMaxBitmapSide + 1, pf8bit), std::length_error);
 }
 
 // Reshaping keeps the buffer only for a size of the same byte count.

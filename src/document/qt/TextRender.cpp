@@ -459,7 +459,9 @@ int CreateTextLayer(TLayerHost& host, const std::string& name, const TTextData& 
   TLayeredImage* image = host.ActiveImage();
   if (!image || image->GetLayerCount() == 0) return -1;
   if (isNew) {
-    const int i = AddTextLayer(host, name, std::make_unique<TTextData>(data));
+    auto own = std::make_unique<TTextData>(data);
+    KeepLinesStorable(own->Lines);
+    const int i = AddTextLayer(host, name, std::move(own));
     if (i < 0) return -1;
     TLayerItem& layer = image->Layers[i];
     RenderTextLayer(layer);
@@ -481,9 +483,11 @@ int CreateTextLayer(TLayerHost& host, const std::string& name, const TTextData& 
   auto* own = dynamic_cast<TTextData*>(layer->Data.get());
   if (!own) {
     layer->Data = std::make_unique<TTextData>(data);
+    own = static_cast<TTextData*>(layer->Data.get());
   } else if (own != &data) {
     own->Assign(data);
   }
+  KeepLinesStorable(own->Lines);
   // Where the old letters were and where the new ones go both need composing again.
   image->InvalidateLayerRect(image->GetActiveLayerBounds());
   RenderTextLayer(*layer);

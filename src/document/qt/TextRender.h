@@ -70,8 +70,9 @@ void InstallTextLayerHooks();
 // added above the active layer, rendered, and placed: centred in the visible part of
 // the image when placement is the whole image, else at placement's top-left, kept
 // inside the image. Otherwise the active text layer takes data (unless data is its own
-// payload) and is rendered again where it is. Returns the layer's index, -1 when
-// nothing was done (no document, or no active text layer to render again).
+// payload) and is rendered again where it is. Either way the layer's lines are kept
+// within what the layered file stores (KeepLinesStorable). Returns the layer's index,
+// -1 when nothing was done (no document, or no active text layer to render again).
 int CreateTextLayer(TLayerHost& host, const std::string& name, const TTextData& data, bool isNew,
                     const TRect& placement);
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "imagefiles/ImageFileUtils.h"
+#include "imagefiles/PictureLimit.h"
 #include "platform/core/Bitmap.h"
 
 namespace qm::twaindsm {
@@ -30,7 +30,7 @@ bool Plausible(const SANE_Parameters& p) {
   if (p.pixels_per_line < 1 || p.pixels_per_line > kMaxBitmapSide || p.lines < -1 || p.lines > kMaxBitmapSide)
     return false;
   if (p.bytes_per_line < 1 || size_t(p.bytes_per_line) < NeededLineBytes(p)) return false;
-  return p.lines < 0 || uint64_t(p.pixels_per_line) * uint64_t(p.lines) <= kMaxReadPixels;
+  return p.lines < 0 || uint64_t(p.pixels_per_line) * uint64_t(p.lines) <= kMaxPicturePixels;
 }
 
 // Reads the frame until the device says it is complete, keeping the first `size`
@@ -57,7 +57,7 @@ SANE_Status ReadKnown(SANE_Handle h, uint8_t* dst, size_t size, size_t& got) {
 
 // A frame of unknown height: everything up to the end, within the pixel limit.
 SANE_Status ReadUnknown(SANE_Handle h, const SANE_Parameters& p, std::vector<uint8_t>& raw) {
-  const size_t limit = size_t(std::min<uint64_t>(kMaxReadPixels / uint64_t(p.pixels_per_line), kMaxBitmapSide)) *
+  const size_t limit = size_t(std::min<uint64_t>(kMaxPicturePixels / uint64_t(p.pixels_per_line), kMaxBitmapSide)) *
                        size_t(p.bytes_per_line);
   for (;;) {
     const size_t at = raw.size();

@@ -180,18 +180,23 @@ TBitmap::TBitmap(int width, int height, TPixelFormat pf, TColor fill) {
   BrushColor = clWhite;
 }
 
-TBitmap TBitmap::Unfilled(int width, int height, TPixelFormat pf) {
+TBitmap TBitmap::Uninitialized(int width, int height, TPixelFormat pf) {
   TBitmap b;
   b.format_ = pf;
   b.palette_ = DefaultPalette(pf);
   width = std::max(width, 0);
   height = std::max(height, 0);
   if (width > kMaxBitmapSide || height > kMaxBitmapSide) throw std::length_error("bitmap size out of range");
-  b.stride_ = StrideFor(width, pf);
-  b.bits_ = AllocateBits(ByteCount(width, height, pf));
   b.width_ = width;
   b.height_ = height;
+  b.stride_ = StrideFor(width, pf);
+  b.bits_ = AllocateBits(ByteCount(width, height, pf));
   return b;
+}
+
+void TBitmap::ZeroRowPadding(int y) {
+  const size_t used = size_t((int64_t(width_) * format_ + 7) / 8);
+  if (y >= 0 && y < height_ && size_t(stride_) > used) std::memset(ScanLine(y) + used, 0, size_t(stride_) - used);
 }
 
 TBitmap::TBitmap(TBitmap&& o) noexcept { *this = std::move(o); }

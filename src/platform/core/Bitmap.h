@@ -26,6 +26,13 @@ class TBitmap {
   // A bitmap of the given size filled with the colour (indexed formats take the
   // nearest entry of their default palette).
   TBitmap(int width, int height, TPixelFormat pf = pf24bit, TColor fill = clWhite);
+  // A bitmap whose every row the caller writes whole before anything reads it (a
+  // decoder's rows, a scanner's strips): nothing is filled and no threads are woken to
+  // touch its pages first, so a decoder that stops half-way has touched only the rows
+  // it wrote. The palette is the format's default. The
+  // bytes after a row's last pixel are the caller's too (ZeroRowPadding). Sides beyond
+  // kMaxBitmapSide throw std::length_error.
+  static TBitmap Uninitialized(int width, int height, TPixelFormat pf = pf24bit);
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
   TBitmap(TBitmap&& o) noexcept;
@@ -42,6 +49,8 @@ class TBitmap {
 
   uint8_t* ScanLine(int y) { return bits_ + ptrdiff_t(y) * stride_; }
   const uint8_t* ScanLine(int y) const { return bits_ + ptrdiff_t(y) * stride_; }
+  // Zeroes the bytes between the last pixel of row y and the next row.
+  void ZeroRowPadding(int y);
   uint8_t* Bits() { return bits_; }
   const uint8_t* Bits() const { return bits_; }
 
@@ -61,11 +70,6 @@ class TBitmap {
   // saves an allocation). False, with nothing changed, for an empty bitmap or a size
   // that needs another number of bytes.
   bool Reshape(int width, int height);
-
-  // A bitmap whose pixels are left as they are allocated, for a caller that writes every
-  // row itself (a scanner's strips, a decoder's rows): no fill, and no threads woken to
-  // touch its pages first. The palette is the format's default.
-  static TBitmap Unfilled(int width, int height, TPixelFormat pf);
 
   // A deep copy of pixels, format, palette and transparency settings.
   void Assign(const TBitmap& src);
