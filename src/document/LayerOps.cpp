@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "document/Layers.h"
 #include "document/Resample.h"
@@ -167,10 +168,20 @@ void SelectPreviousLayer(TLayerHost& host) {
 // --- Adding, duplicating, deleting -----------------------------------------------------
 
 void AddFirstLayer(TLayerHost& host, const TBitmap& graphic) {
+  // a 32-bit graphic is split into bitmaps of its own: any other is copied first
+  if (graphic.PixelFormat() != pf32bit) return AddFirstLayer(host, graphic.Clone());
   TLayeredImage* image = host.ActiveImage();
   if (!image) return;
-  if (graphic.PixelFormat() == pf32bit) image->LoadFromGraphic(graphic, "#0");
-  else image->LoadFromBitmap(graphic, TBitmap(), "#0");
+  image->LoadFromGraphic(graphic, "#0");
+  image->InvalidateImage();
+  host.LayerStackChanged(TLayerChange::Rebuild, image->ActiveIndex());
+}
+
+void AddFirstLayer(TLayerHost& host, TBitmap&& graphic) {
+  if (graphic.PixelFormat() == pf32bit) return AddFirstLayer(host, std::as_const(graphic));
+  TLayeredImage* image = host.ActiveImage();
+  if (!image) return;
+  image->LoadFromBitmap(std::move(graphic), TBitmap(), "#0");
   image->InvalidateImage();
   host.LayerStackChanged(TLayerChange::Rebuild, image->ActiveIndex());
 }

@@ -50,8 +50,9 @@ void SelectPreviousLayer(TLayerHost& host);
 
 // --- Adding, duplicating, deleting -------------------------------------------------------
 // The document's first layer, "#0": a 32-bit graphic split into image and alpha mask,
-// any other taken as it is, without a mask.
+// any other taken as it is, without a mask. The moving form takes the graphic's pixels.
 void AddFirstLayer(TLayerHost& host, const TBitmap& graphic);
+void AddFirstLayer(TLayerHost& host, TBitmap&& graphic);
 // The background becomes an ordinary layer under a new name (with its default mask)
 // and the bitmap the new background "#0".
 void ConvertBackgroundToLayer(TLayerHost& host, const TBitmap& bitmap);

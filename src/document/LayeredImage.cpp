@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "document/Layers.h"
 #include "document/Undo.h"
@@ -122,21 +123,56 @@ void TLayeredImage::LayerDeleting(TLayerItem& layer) {
 
 // --- The composed bitmap -------------------------------------------------------------
 
-void TLayeredImage::SyncComposedSize() {
-  if (Layers.GetCount() == 0) return;
+bool TLayeredImage::ComposesToBackground() const {
+  if (Layers.GetCount() != 1) return false;
+  const TLayerItem& bg = Layers[0];
+  return bg.LayerType == ltBitmap && bg.Visible && bg.Opacity >= 100 && bg.Mask.Empty() && !bg.Image.Transparent &&
+         !bg.Shadow.Enabled && !bg.Transform && bg.Left == 0 && bg.Top == 0 && !bg.Image.Empty() &&
+         bg.Image.PixelFormat() == pf24bit;
+}
+
+bool TLayeredImage::HasOwnComposition() const {
+  if (Layers.GetCount() == 0 || composed_.Empty()) return false;
   const TBitmap& bg = Layers[0].Image;
-  if (composed_.Width() == bg.Width() && composed_.Height() == bg.Height() && composed_.PixelFormat() == pf24bit)
+  return composed_.Width() == bg.Width() && composed_.Height() == bg.Height() && composed_.PixelFormat() == pf24bit;
+}
+
+TRect TLayeredImage::ImageRect() const {
+  return Layers.GetCount() > 0 ? GetBitmapRect(Layers[0].Image) : TRect{};
+}
+
+void TLayeredImage::SyncComposedSize() {
+  if (Layers.GetCount() == 0 || HasOwnComposition()) return;
+  if (ComposesToBackground()) {
+    // A 24 MP document opened from a photo is mostly this case: a second copy of its
+    // pixels would cost as much memory again, and as much time to fill.
+    composed_ = TBitmap();
     return;
+  }
+  const TBitmap& bg = Layers[0].Image;
   composed_ = TBitmap(bg.Width(), bg.Height(), pf24bit, clWhite);
   pending_ = GetBitmapRect(composed_);
 }
 
 TBitmap& TLayeredImage::ComposedBitmap() {
+  if (ComposesToBackground() && !HasOwnComposition()) {
+    composed_.Assign(Layers[0].Image);
+    pending_ = TRect{};
+    return composed_;
+  }
   SyncComposedSize();
   return composed_;
 }
 
 const TBitmap& TLayeredImage::UpdatedComposition() {
+  if (ComposesToBackground()) {
+    // A dialog's preview drawn into a bitmap of its own shows until the dialog resumes
+    // composition; then the copy goes.
+    if (SuspendComposition) return HasOwnComposition() ? composed_ : Layers[0].Image;
+    composed_ = TBitmap();
+    pending_ = TRect{};
+    return Layers[0].Image;
+  }
   if (SuspendComposition) return composed_;
   SyncComposedSize();
   if (!pending_.IsEmpty() && Layers.GetCount() > 0) {
@@ -150,7 +186,7 @@ const TBitmap& TLayeredImage::UpdatedComposition() {
 void TLayeredImage::InvalidateImageRect(TRect r) {
   if (!SuspendComposition && Layers.GetCount() > 0) {
     SyncComposedSize();
-    ClipRectToBitmap(r, composed_);
+    ClipRectToBitmap(r, Layers[0].Image);
     pending_ = UnionRect(pending_, r);
   }
   if (OnRepaint) OnRepaint(r);
@@ -254,7 +290,7 @@ void TLayeredImage::DrawLayer(int i, TBitmap& target, TRect clipRect) {
 }
 
 void TLayeredImage::RenderRect(TRect r) {
-  if (Layers.GetCount() == 0) return;
+  if (Layers.GetCount() == 0 || (ComposesToBackground() && !HasOwnComposition())) return;
   SyncComposedSize();
   ClipRectToBitmap(r, composed_);
   if (r.IsEmpty()) return;
@@ -358,8 +394,12 @@ int TLayeredImage::InsertBottomLayer(const TBitmap& image, const TBitmap& mask, 
 }
 
 void TLayeredImage::LoadFromBitmap(const TBitmap& image, const TBitmap& mask, const std::string& name) {
+  LoadFromBitmap(image.Clone(), mask.Clone(), name);
+}
+
+void TLayeredImage::LoadFromBitmap(TBitmap&& image, TBitmap&& mask, const std::string& name) {
   Layers.Clear();
-  AddLayer(image, mask, name, 100, TPoint{0, 0});
+  AddLayer(std::move(image), std::move(mask), name, 100, TPoint{0, 0});
   SyncComposedSize();
 }
 
@@ -378,6 +418,12 @@ void TLayeredImage::LoadFromGraphic(const TBitmap& graphic, const std::string& n
   SyncComposedSize();
 }
 
+void TLayeredImage::LoadFromGraphic(TBitmap&& graphic, const std::string& name) {
+  // an opaque graphic splits into itself and no mask
+  if (graphic.PixelFormat() != pf32bit && !graphic.Transparent) LoadFromBitmap(std::move(graphic), TBitmap(), name);
+  else LoadFromGraphic(std::as_const(graphic), name);
+}
+
 void TLayeredImage::AssignImage(const TLayeredImage* source) {
   if (source == this) return;
   if (!source) {
@@ -386,7 +432,8 @@ void TLayeredImage::AssignImage(const TLayeredImage* source) {
     pending_ = TRect{};
     return;
   }
-  composed_.Assign(source->composed_);
+  if (source->ComposesToBackground()) composed_ = TBitmap();  // its background is its composition
+  else composed_.Assign(source->composed_);
   Layers.Assign(source->Layers);
   ResolutionX = source->ResolutionX;
   ResolutionY = source->ResolutionY;
@@ -588,8 +635,8 @@ void TLayeredImage::ApplyLayerShadow(TLayerItem& layer) {
 TColor TLayeredImage::PickComposedColor(int x, int y, bool composed) {
   if (Layers.GetCount() == 0) return clNone;
   if (composed) {
-    SyncComposedSize();
-    if (!PtInRect(GetBitmapRect(composed_), TPoint{x, y})) return clNone;
+    if (!ContainsImagePoint(TPoint{x, y})) return clNone;
+    if (ComposesToBackground() && !HasOwnComposition()) return Layers[0].Image.GetPixel(x, y);
     RenderRect(Bounds(x, y, 1, 1));
     return composed_.GetPixel(x, y);
   }

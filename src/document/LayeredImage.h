@@ -69,12 +69,20 @@ class TLayeredImage : public TLayerListOwner {
   int GetLayerCount() const { return Layers.GetCount(); }
 
   // --- The composed bitmap ---------------------------------------------------------
-  // The composed bitmap as it stands (a dialog may draw into it while composition is
-  // suspended). Always the background's size while there are layers.
+  // A stack that is one plain background (visible, opaque, unmasked, without colour
+  // key, shadow or transformation) composes to the background itself: no bitmap of its
+  // own is kept for it, and UpdatedComposition answers the background.
+  //
+  // The composed bitmap as it stands, a bitmap of its own that the caller may draw into
+  // (a dialog does while composition is suspended): for a plain background it is made
+  // then, a copy of the background. Always the background's size while there are layers.
   TBitmap& ComposedBitmap();
   // The composed bitmap with everything invalidated since the last composition redone
-  // (unless composition is suspended).
+  // (unless composition is suspended): what is shown, saved and picked from. Read only:
+  // it may be the background's own bitmap. Valid until the layers change.
   const TBitmap& UpdatedComposition();
+  // The size of the composition: the background's (0 x 0 without layers).
+  TRect ImageRect() const;
   // Queues an image rectangle (or the whole image) for recomposition and asks the view
   // to repaint it. Nothing while composition is suspended.
   void InvalidateImageRect(TRect r);
@@ -110,13 +118,16 @@ class TLayeredImage : public TLayerListOwner {
   // A new background under the existing layers (only when there is at least one).
   // Returns its index (0), or -1.
   int InsertBottomLayer(const TBitmap& image, const TBitmap& mask, const std::string& name);
-  // The stack becomes one background layer.
+  // The stack becomes one background layer (the moving form takes the bitmaps' pixels).
   void LoadFromBitmap(const TBitmap& image, const TBitmap& mask, const std::string& name);
+  void LoadFromBitmap(TBitmap&& image, TBitmap&& mask, const std::string& name);
   // A graphic of any format split into a 24-bit image and a mask (a 32-bit graphic's
   // alpha, a transparent graphic's key colour; none for an opaque one): a new bitmap
   // layer at the top, or (LoadFromGraphic) the one background layer at opacity 100.
   int AddLayerFromGraphic(const TBitmap& graphic, TPoint position, const std::string& name, int opacity);
   void LoadFromGraphic(const TBitmap& graphic, const std::string& name);
+  // The same, taking an opaque graphic's pixels as they are.
+  void LoadFromGraphic(TBitmap&& graphic, const std::string& name);
   // A copy of another image's layers, composed bitmap and properties; null clears.
   void AssignImage(const TLayeredImage* source);
 
@@ -190,6 +201,10 @@ class TLayeredImage : public TLayerListOwner {
   // Whether composition must paint white before the background: it does not cover
   // every pixel by itself.
   bool NeedsWhiteUnderBackground() const;
+  // The stack is one plain background: the background is the composition.
+  bool ComposesToBackground() const;
+  // composed_ holds a composition (of the background's size), as it stands.
+  bool HasOwnComposition() const;
   // Keeps the composed bitmap at the background's size (queuing a full recomposition
   // when it changes).
   void SyncComposedSize();

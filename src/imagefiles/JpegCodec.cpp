@@ -14,6 +14,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "imagefiles/FormatProbes.h"
+#include "platform/core/PageFaulter.h"
 #include "platform/core/Parallel.h"
 
 namespace qm {
@@ -218,7 +219,11 @@ void Decode(const TDecodeSource& src, TBitmap& out, const TJpegScaleChooser& cho
   for (int y = 0; y < h; ++y) rows[size_t(y)] = bmp.ScanLine(y);
   std::vector<uint8_t> cmykRow(d.cinfo.out_color_space == JCS_CMYK ? size_t(w) * 4 : 0);
   const size_t padding = size_t(bmp.Stride()) - size_t(w) * 3;
-  if (!DecodeRows(&d.cinfo, &d.err, rows.data(), padding, cmykRow.data())) d.Fail("JPEG decoding");
+  {
+    // The pages of a large picture are faulted in beside the decoding, not by it.
+    TPageFaulter faulter(bmp);
+    if (!DecodeRows(&d.cinfo, &d.err, rows.data(), padding, cmykRow.data())) d.Fail("JPEG decoding");
+  }
   // Every row is read: what is left is the end marker. A stream damaged there has
   // already lost nothing.
   DecodeFinish(&d.cinfo, &d.err);

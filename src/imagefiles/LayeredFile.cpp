@@ -149,7 +149,7 @@ void SaveLayeredImageToStream(TLayeredImage& image, TStream& s) {
   // What the view shows is composed already: only what changed since is composed again
   // (all of it while a dialog holds the composition, which may hold its preview).
   if (image.SuspendComposition) image.RenderLayers();
-  const TBitmap& composed = image.SuspendComposition ? image.ComposedBitmap() : image.UpdatedComposition();
+  const TBitmap& composed = image.UpdatedComposition();
   if (composed.Empty()) throw EInvalidGraphic("Image vide");
 
   s.Write(kLayeredFileMagic, kLayeredFileMagicSize);

@@ -123,8 +123,8 @@ bool TFileCommands::OpenImageFile(const std::string& name, bool newWindow, bool 
 
   TNewImgForm* w = nullptr;
   if (newWindow) {
-    w = services_.CreateImageWindow(withLayers ? nullptr : &picture, withLayers ? &layered : nullptr, colors, false,
-                                    fileName);
+    w = services_.CreateImageWindow(withLayers ? TBitmap() : std::move(picture), withLayers ? &layered : nullptr,
+                                    colors, false, fileName);
   } else {
     w = services_.GetActiveImgForm();
     if (!w) return false;
@@ -132,7 +132,7 @@ bool TFileCommands::OpenImageFile(const std::string& name, bool newWindow, bool 
     w->History().ClearUndoList();
     TLayeredImage& image = w->Image();
     if (withLayers) image.AssignImage(&layered);
-    else image.LoadFromGraphic(picture, "#0");
+    else image.LoadFromGraphic(std::move(picture), "#0");
     w->MarkImageWindowSaved();
     w->Navigator().SyncLayerNavigatorCount();
     w->Navigator().InvalidateLayerNavigator(true);
@@ -196,7 +196,7 @@ void TFileCommands::PrepareExportBitmap(const TFileSender& sender, const std::st
   TNewImgForm* w = services_.GetActiveImgForm();
   if (!sender.Bitmap || !w || w->Image().GetLayerCount() == 0) return;
   TLayeredImage& image = w->Image();
-  if (sender.Bitmap == &image.ComposedBitmap()) return;  // written as it is
+  if (sender.Bitmap == &image.UpdatedComposition()) return;  // written as it is
   const TLayerItem& bg = image.Layers[0];
   TBitmap& out = *sender.Bitmap;
   if (!bg.Mask.Empty() && ExtKeepsAlpha(fileName)) {
@@ -229,10 +229,12 @@ int TFileCommands::SaveImageFile(const std::string& fileName, const std::string&
   int result = frFailed;
   {
     TBusyScope busy(services_, Tr(TextId::GetTrStaSaving), true);
-    image.UpdatedComposition();
-    // The writers never change what they are given: where the file takes the composed
-    // image as it is, it is written from the composition itself (a 24 MP copy saved).
-    TBitmap& written = ExportNeedsOwnBitmap(image, name) ? exportBitmap : image.ComposedBitmap();
+    // The writers never change what they are given, nor does the format's stage 2 when
+    // it is given the composition: where the file takes the composed image as it is, it
+    // is written from the composition itself (a 24 MP copy saved), which may be the
+    // background's own bitmap.
+    TBitmap& written =
+        ExportNeedsOwnBitmap(image, name) ? exportBitmap : const_cast<TBitmap&>(image.UpdatedComposition());
     TShellServices::TFileCallbackScope callback(services_);
     services_.ConfirmFormatLimits = askLimits;
     // A JPEG keeps the EXIF of the file the document came from, also under a new name.

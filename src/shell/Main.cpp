@@ -12,6 +12,7 @@
 #include <QMdiArea>
 #include <QTimer>
 
+#include "shell/AppIcon.h"
 #include "shell/MainForm.h"
 #include "shell/MenuLook.h"
 #include "shell/MsgDlg.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   QApplication app(argc, argv);
+  qm::InstallApplicationIcon(app);
   qm::InstallMenuLook(app);
   qm::InstallMessageDialog();
   qm::InstallPictureDialogs();

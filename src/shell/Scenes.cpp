@@ -359,7 +359,7 @@ void SaveDialogsScene(TSceneCamera& camera) {
   setup.SourceImage = &sunset;
   setup.FileName = "/home/claire/Images/baie.jpg";
   setup.IsNew = false;
-  TNewImgForm* doc = TNewImgForm::CreateWithImage(windows, setup);
+  TNewImgForm* doc = TNewImgForm::CreateWithImage(windows, std::move(setup));
   doc->showMaximized();
   doc->FitWindowToImage(true, false);
   Settle();

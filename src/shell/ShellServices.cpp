@@ -401,6 +401,13 @@ void TShellServices::ClearWorkRect() {
 
 TNewImgForm* TShellServices::CreateImageWindow(const TBitmap* bitmap, const TLayeredImage* image, int colorCount,
                                                bool isNew, const std::string& fileName) {
+  // a bitmap beside layers is never used: it is not copied
+  return CreateImageWindow(bitmap && !(image && image->GetLayerCount() > 0) ? bitmap->Clone() : TBitmap(), image,
+                           colorCount, isNew, fileName);
+}
+
+TNewImgForm* TShellServices::CreateImageWindow(TBitmap&& bitmap, const TLayeredImage* image, int colorCount,
+                                               bool isNew, const std::string& fileName) {
   QMdiArea& area = windows_.Area();
   area.setUpdatesEnabled(false);
   TImageWindowSetup spec;
@@ -411,8 +418,8 @@ TNewImgForm* TShellServices::CreateImageWindow(const TBitmap* bitmap, const TLay
   spec.IsNew = isNew;
   spec.FileName = fileName;
   spec.SourceImage = image;
-  spec.Bitmap = bitmap;
-  TNewImgForm* window = TNewImgForm::CreateWithImage(windows_, spec);
+  spec.Bitmap = std::move(bitmap);
+  TNewImgForm* window = TNewImgForm::CreateWithImage(windows_, std::move(spec));
   area.setUpdatesEnabled(true);
   Call(Hooks.ResetZoomBox);
   UpdateStatusBar();
@@ -576,7 +583,7 @@ TColor TShellServices::TServicesLayerHost::BackgroundColor() {
 
 void TShellServices::TServicesLayerHost::OpenImageDocument(TBitmap&& image, int colorCount,
                                                            const std::string& caption) {
-  services_.CreateImageWindow(&image, nullptr, colorCount, true, caption);
+  services_.CreateImageWindow(std::move(image), nullptr, colorCount, true, caption);
 }
 
 }  // namespace qm

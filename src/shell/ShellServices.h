@@ -197,8 +197,11 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   void ClearWorkRect();
 
   // --- Document windows --------------------------------------------------------------------
-  // A new document window on the bitmap, or on a copy of image's layers.
+  // A new document window on the bitmap (the moving form takes its pixels), or on a copy
+  // of image's layers.
   TNewImgForm* CreateImageWindow(const TBitmap* bitmap, const TLayeredImage* image, int colorCount, bool isNew,
+                                 const std::string& fileName);
+  TNewImgForm* CreateImageWindow(TBitmap&& bitmap, const TLayeredImage* image, int colorCount, bool isNew,
                                  const std::string& fileName);
   bool CloseImageWindow(TNewImgForm* window, bool force);
 

@@ -55,7 +55,7 @@ TNewImgForm::TNewImgForm(TImageWindows& windows)
   setAttribute(Qt::WA_DeleteOnClose);
 }
 
-TNewImgForm* TNewImgForm::CreateWithImage(TImageWindows& windows, const TImageWindowSetup& setup) {
+TNewImgForm* TNewImgForm::CreateWithImage(TImageWindows& windows, TImageWindowSetup setup) {
   auto* window = new TNewImgForm(windows);
   window->Build(setup);
   return window;
@@ -77,7 +77,7 @@ TDocumentWindowHost& TNewImgForm::Host() const { return windows_.Host(); }
 
 // --- Creation ---------------------------------------------------------------------------
 
-void TNewImgForm::Build(const TImageWindowSetup& setup) {
+void TNewImgForm::Build(TImageWindowSetup& setup) {
   creating_ = true;
   TDocumentWindowHost& host = Host();
   const TColor color = MixColors(host.WorkspaceColor(), clWhite, 33);
@@ -130,14 +130,14 @@ void TNewImgForm::Build(const TImageWindowSetup& setup) {
   creating_ = false;
 }
 
-void TNewImgForm::SetContent(const TImageWindowSetup& setup) {
+void TNewImgForm::SetContent(TImageWindowSetup& setup) {
   if (setup.SourceImage && setup.SourceImage->GetLayerCount() > 0) {
     image_.AssignImage(setup.SourceImage);
     navigator_->InvalidateLayerNavigator(true);
     navigator_->ShowActiveLayerRow();
-  } else if (setup.Bitmap) {
+  } else if (!setup.Bitmap.Empty()) {
     TWindowLayerHost host(*this);
-    AddFirstLayer(host, *setup.Bitmap);
+    AddFirstLayer(host, std::move(setup.Bitmap));
   }
 }
 

@@ -36,9 +36,10 @@ struct TImageWindowSetup {
   bool IsNew = true;           // never saved: modified from the start
   std::string FileName;        // the full path; empty gives the next untitled name
   // The content: a copy of SourceImage when it holds layers, else Bitmap as the
-  // background "#0" (a 32-bit bitmap's alpha becomes its mask).
+  // background "#0" (a 32-bit bitmap's alpha becomes its mask). The window takes
+  // Bitmap's pixels: a picture of 24 MP is not copied on its way to the document.
   const TLayeredImage* SourceImage = nullptr;
-  const TBitmap* Bitmap = nullptr;
+  TBitmap Bitmap;
 };
 
 class TNewImgForm : public QMdiSubWindow {
@@ -46,7 +47,7 @@ class TNewImgForm : public QMdiSubWindow {
   // Builds the window in the list's MDI area, places it (cascaded at the number of open
   // windows, sized to the area, the zoom fitted), lists it in the Window menu and makes
   // it current.
-  static TNewImgForm* CreateWithImage(TImageWindows& windows, const TImageWindowSetup& setup);
+  static TNewImgForm* CreateWithImage(TImageWindows& windows, TImageWindowSetup setup);
   ~TNewImgForm() override;
   TNewImgForm(const TNewImgForm&) = delete;
   TNewImgForm& operator=(const TNewImgForm&) = delete;
@@ -126,8 +127,8 @@ class TNewImgForm : public QMdiSubWindow {
  private:
   friend class TImageWindows;
   TNewImgForm(TImageWindows& windows);
-  void Build(const TImageWindowSetup& setup);
-  void SetContent(const TImageWindowSetup& setup);
+  void Build(TImageWindowSetup& setup);
+  void SetContent(TImageWindowSetup& setup);
   void WireEvents();
 
   // Activation bookkeeping, run by the list.

@@ -27,8 +27,8 @@ TMyImageLayered::TMyImageLayered(TLayeredImage& image, QWidget* parent)
     blackPending_ = Union(blackPending_, r);
     blackReduction_.Invalidate(r);
     // a change of the image's size changes the scroll ranges: the paint takes them up
-    const TBitmap& c = image_.ComposedBitmap();
-    if (ShownSizeDiffers(c.Width(), c.Height())) viewport()->update();
+    const TRect all = image_.ImageRect();
+    if (ShownSizeDiffers(all.Width(), all.Height())) viewport()->update();
     else InvalidateImageRect(r);
   };
   image_.OnActiveLayerChanged = [this] { RefreshCursor(); };

@@ -78,12 +78,12 @@ void TWindowLayerHost::ResnapUndoStep(const TRect& rect) {
 
 void TWindowLayerHost::OpenImageDocument(TBitmap&& image, int colorCount, const std::string& caption) {
   TImageWindowSetup setup;
-  setup.Bitmap = &image;
+  setup.Bitmap = std::move(image);
   setup.ColorCount = colorCount;
   setup.FileName = caption;
   const TNewImgForm* w = Window();
   setup.Maximised = w && w->isMaximized();
-  TNewImgForm::CreateWithImage(*list_, setup);
+  TNewImgForm::CreateWithImage(*list_, std::move(setup));
 }
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "document/LayeredImage.h"
 #include "document/Layers.h"
@@ -240,6 +241,60 @@ TEST(Composition, TheComposedBitmapFollowsTheBackgroundsSize) {
   EXPECT_EQ(c.Width(), 12);
   EXPECT_EQ(c.Height(), 44);
   EXPECT_TRUE(SameBitmaps(c, doc.Layers[0].Image));
+}
+
+TEST(Composition, APlainBackgroundIsItsOwnCompositionAndADialogDrawsIntoACopy) {
+  TLayeredImage doc;
+  doc.LoadFromBitmap(RandomBitmap(60, 40, 7), TBitmap(), "#0");
+  const TBitmap& bg = doc.Layers[0].Image;
+  EXPECT_EQ(&doc.UpdatedComposition(), &bg);
+  EXPECT_TRUE(SameBitmaps(doc.UpdatedComposition(), ReferenceComposition(doc)));
+  doc.Layers[0].Image.FillRect(TRect{1, 1, 5, 5}, RGB(200, 10, 10));
+  doc.InvalidateImageRect(TRect{1, 1, 5, 5});
+  EXPECT_EQ(doc.PickComposedColor(2, 2, true), RGB(200, 10, 10));
+  EXPECT_EQ(doc.PickComposedColor(60, 2, true), clNone);
+
+  // A preview goes into a bitmap of its own, never into the background.
+  const TBitmap before = bg.Clone();
+  doc.SuspendComposition = true;
+  EXPECT_TRUE(SameBitmaps(doc.ComposedBitmap(), before));
+  doc.ComposedBitmap().FillRect(UnboundedRect, RGB(1, 2, 3));
+  EXPECT_EQ(doc.UpdatedComposition().GetPixel(0, 0), RGB(1, 2, 3));
+  EXPECT_TRUE(SameBitmaps(bg, before));
+  doc.SuspendComposition = false;
+  doc.InvalidateImage();
+  EXPECT_EQ(&doc.UpdatedComposition(), &bg);
+
+  // Whatever makes the background more than its pixels composes again, and back.
+  const std::vector<std::function<void(TLayeredImage&)>> changes = {
+      [](TLayeredImage& d) { d.Layers[0].Opacity = 40; },
+      [](TLayeredImage& d) { d.Layers[0].Visible = false; },
+      [](TLayeredImage& d) { d.Layers[0].Mask = RandomMask(60, 40, 8); },
+      [](TLayeredImage& d) {
+        d.Layers[0].Image.Transparent = true;
+        d.Layers[0].Image.TransparentColor = RGB(200, 10, 10);
+      },
+      [](TLayeredImage& d) {
+        d.Layers[0].Shadow.Enabled = 1;
+        d.Layers[0].Shadow.OffsetX = 3;
+        d.Layers[0].Shadow.Opacity = 60;
+      },
+      [](TLayeredImage& d) { d.AddLayer(RandomBitmap(20, 10, 9), RandomMask(20, 10, 10), "#1", 70, TPoint{5, 5}); },
+  };
+  for (size_t k = 0; k < changes.size(); ++k) {
+    TLayeredImage d;
+    d.LoadFromBitmap(before, TBitmap(), "#0");
+    d.UpdatedComposition();
+    changes[k](d);
+    d.InvalidateImage();
+    EXPECT_NE(&d.UpdatedComposition(), &d.Layers[0].Image) << k;
+    EXPECT_TRUE(SameBitmaps(d.UpdatedComposition(), ReferenceComposition(d))) << k;
+    if (d.GetLayerCount() == 2) {
+      d.Layers.Delete(1);
+      EXPECT_TRUE(SameBitmaps(d.UpdatedComposition(), before));
+      EXPECT_EQ(&d.UpdatedComposition(), &d.Layers[0].Image);
+    }
+  }
 }
 
 TEST(Composition, AdjustmentAndColourLayersAreTheKernelsCalledDirectly) {

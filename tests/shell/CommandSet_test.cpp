@@ -94,6 +94,15 @@ TEST(CommandSet, BuildsEveryMenuPopupAndToolBarInTableOrder) {
       }
     EXPECT_TRUE(named) << file.toStdString();
   }
+  // and every glyph a row names is drawn: no tool button falls back to its caption
+  for (const TCommandRow& r : CommandRows())
+    if (!r.Glyph.empty()) EXPECT_TRUE(drawn.contains(Q(r.Glyph) + ".xpm")) << r.Name;
+  for (const char* bar : {"ToolBar1", "ToolBar2", "ToolBar3", "ToolBar4"})
+    for (const QToolButton* b : set.ToolBar(bar)->findChildren<QToolButton*>()) {
+      if (!b->defaultAction() || b->defaultAction()->isSeparator()) continue;
+      EXPECT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
+      EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();
+    }
 }
 
 TEST(CommandSet, HandlersAndRulesDecideWhatRuns) {

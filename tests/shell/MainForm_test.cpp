@@ -17,6 +17,7 @@
 #include "platform/core/Messages.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
+#include "shell/AppIcon.h"
 #include "shell/FileUtils.h"
 #include "shell/MainForm.h"
 #include "support/MainFormFixture.h"
@@ -130,6 +131,14 @@ TEST(MainForm, OpensTheCommandLineAndDroppedFilesTwentyAtMost) {
   EXPECT_NE(e.Messages[0].find("photo103.gif"), std::string::npos) << e.Messages[0];
   EXPECT_EQ(form.RecentFiles().Names(), ExpectedRecent(names));
   EXPECT_EQ(e.Services().GetActiveFileName(), names[19]);
+  // Each document shows the pixels of its file, read by the real codec.
+  for (TNewImgForm* w : e.Services().Windows().Windows()) {
+    const TBitmap file = ReadPicture(w->FileName());
+    const TBitmap& shown = w->Image().UpdatedComposition();
+    ASSERT_EQ(shown.Width(), file.Width());
+    ASSERT_EQ(shown.Height(), file.Height());
+    EXPECT_EQ(MaxDifference(shown, file), 0) << w->FileName();
+  }
 
   // Opened again from the recent files: the window comes forward with the warning.
   e.Messages.clear();
@@ -160,6 +169,26 @@ TEST(MainForm, OpensTheCommandLineAndDroppedFilesTwentyAtMost) {
   EXPECT_EQ(e.Titles(), ExpectedTitles(names));
   EXPECT_EQ(e.Messages.size(), 1u);
   EXPECT_EQ(form.RecentFiles().Names(), ExpectedRecent(names));
+}
+
+TEST(MainForm, ItsWindowsShowTheProgramsIcon) {
+  Editor e;
+  InstallApplicationIcon(App());
+  const QIcon icon = QApplication::windowIcon();
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+    // a drawing at each size: opaque in the middle, see-through in the corner
+    const QImage drawn = icon.pixmap(QSize(size, size)).toImage();
+    ASSERT_EQ(drawn.size(), QSize(size, size));
+    EXPECT_EQ(qAlpha(drawn.pixel(size / 2, size / 2)), 255) << size;
+    EXPECT_EQ(qAlpha(drawn.pixel(0, 0)), 0) << size;
+  }
+  TempFolder pictures("icon");
+  WritePicture(pictures.File("photo.png"), Picture(40, 30, 50));
+  TMainForm& form = e.Start({pictures.File("photo.png")});
+  EXPECT_EQ(form.windowIcon().cacheKey(), icon.cacheKey());
+  ASSERT_EQ(e.Services().Windows().Count(), 1);
+  EXPECT_EQ(e.Services().Windows().Windows()[0]->windowIcon().cacheKey(), icon.cacheKey());
 }
 
 TEST(MainForm, SavesWithAndWithoutTheDialogAndAsksBeforeLosingLayers) {

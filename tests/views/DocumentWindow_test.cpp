@@ -92,10 +92,10 @@ struct Workspace {
   }
   TNewImgForm* Open(const TBitmap& bmp, const std::string& name = {}, bool isNew = true) {
     TImageWindowSetup setup;
-    setup.Bitmap = &bmp;
+    setup.Bitmap = bmp.Clone();
     setup.FileName = name;
     setup.IsNew = isNew;
-    return TNewImgForm::CreateWithImage(windows, setup);
+    return TNewImgForm::CreateWithImage(windows, std::move(setup));
   }
 };
 
@@ -322,10 +322,9 @@ TEST(DocumentWindow, OperationsOverEveryWindowFollowTheSettingsAndTheArea) {
   TNewImgForm* a = ws.Open(RandomBitmap(1600, 1200, 9));
   TNewImgForm* b = ws.Open(RandomBitmap(1600, 1200, 10));
   TImageWindowSetup setup;
-  const TBitmap wide = RandomBitmap(3000, 1000, 11);
-  setup.Bitmap = &wide;
+  setup.Bitmap = RandomBitmap(3000, 1000, 11);
   setup.Maximised = true;
-  TNewImgForm* m = TNewImgForm::CreateWithImage(ws.windows, setup);
+  TNewImgForm* m = TNewImgForm::CreateWithImage(ws.windows, std::move(setup));
   EXPECT_TRUE(m->isMaximized());
   QApplication::processEvents();
   EXPECT_LE(m->View().HorzRange(), m->View().viewport()->width()) << "fitted across the area beside the strip";

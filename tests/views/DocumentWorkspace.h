@@ -1,6 +1,8 @@
 #pragma once
 // A main window's client area with document windows in it, for the tests of the
 // dialogs that work on a document.
+#include <utility>
+
 #include <QMdiArea>
 
 #include "support/ViewTestSupport.h"
@@ -23,8 +25,8 @@ struct DocumentWorkspace {
   // A window showing the bitmap as its background.
   TNewImgForm* Open(const TBitmap& bmp) {
     TImageWindowSetup setup;
-    setup.Bitmap = &bmp;
-    return TNewImgForm::CreateWithImage(windows, setup);
+    setup.Bitmap = bmp.Clone();
+    return TNewImgForm::CreateWithImage(windows, std::move(setup));
   }
 };
 
