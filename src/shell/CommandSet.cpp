@@ -64,6 +64,11 @@ struct TCommandSet::TImpl {
   std::vector<TCommandHandler> Handlers;     // by row index
   std::vector<TCommandPredicate> Predicates;
   TCommandRuleEvaluator Evaluator;
+  std::function<void()> StateReader;
+
+  void ReadState() const {
+    if (StateReader) StateReader();
+  }
 
   explicit TImpl(QWidget* owner)
       : Owner(owner), OwnEntry(CommandRows().size()), Handlers(CommandRows().size()),
@@ -128,6 +133,7 @@ struct TCommandSet::TImpl {
   void Run(QAction* action) {
     TEntry* e = ByAction.value(action);
     if (!e) return;
+    ReadState();
     Refresh(*e);  // the state may be older than the last change of the editor
     if (!action->isEnabled()) return;
     TCommandSender sender{e->Row, e->Parent, action};
@@ -285,7 +291,10 @@ void TCommandSet::SetRuleEvaluator(TCommandRuleEvaluator evaluator) {
   UpdateStates();
 }
 
+void TCommandSet::SetStateReader(std::function<void()> reader) { d_->StateReader = std::move(reader); }
+
 void TCommandSet::UpdateStates() {
+  d_->ReadState();
   for (TImpl::TEntry& e : d_->Entries) d_->Refresh(e);
   for (const TCommandRow& row : CommandRows())
     if (row.Kind == TCommandKind::Menu) d_->RefreshMenu(row);
@@ -294,6 +303,7 @@ void TCommandSet::UpdateStates() {
 void TCommandSet::UpdateStates(std::string_view menu) {
   QMenu* m = Menu(menu);
   if (!m) return;
+  d_->ReadState();
   for (QAction* a : m->actions()) {
     if (TImpl::TEntry* e = d_->ByAction.value(a)) d_->Refresh(*e);
     else if (a->menu())
@@ -322,6 +332,7 @@ bool TCommandSet::Trigger(std::string_view name) {
   QAction* a = Action(name);
   TImpl::TEntry* e = a ? d_->ByAction.value(a) : nullptr;
   if (!e) return false;
+  d_->ReadState();
   d_->Refresh(*e);
   if (!a->isEnabled()) return false;
   a->trigger();

@@ -71,6 +71,9 @@ class TCommandSet : public QObject {
   bool SetPredicate(std::string_view name, TCommandPredicate predicate);
   // The main window's answer to the rules. Until one is set every rule holds.
   void SetRuleEvaluator(TCommandRuleEvaluator evaluator);
+  // Called once before each round of enabling (an update, a menu opening, a command
+  // chosen), so that the evaluator can read the editor's state once for the round.
+  void SetStateReader(std::function<void()> reader);
 
   // Recomputes the enabled state of every row; each menu also recomputes its rows as it
   // opens, and a command is checked again at the moment it is chosen.

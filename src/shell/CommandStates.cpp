@@ -2,6 +2,7 @@
 
 #include "document/LayerOps.h"
 #include "shell/ShellServices.h"
+#include "shell/ZoomSteps.h"
 
 namespace qm {
 
@@ -43,6 +44,10 @@ TCommandState ReadCommandState(TShellServices& services) {
   s.SelInv = sel.Inverted;
   s.SelKind = sel.ShapeKind;
   s.SelDef = w->SelectionDefined;
+  const double zoom = w->View().Zoom();
+  s.ZoomStepIn = ZoomStepFrom(zoom, TZoomDirection::In) != 0;
+  s.ZoomStepOut = ZoomStepFrom(zoom, TZoomDirection::Out) != 0;
+  s.ZoomOn100 = ZoomBoxIndex(zoom, w->FitToWindow) == kZoom100Index;
   s.Mod = w->IsImageModified();
   s.New = w->IsNew;
   const TUndoList& history = w->History();
@@ -146,11 +151,11 @@ bool CommandRuleHolds(TCommandRule rule, const TCommandState& s) {
         default: return true;
       }
     case R::PluginsAvailable: return s.PluginsAvailable;
+    case R::ZoomIn: return s.Doc && s.ZoomStepIn;
+    case R::ZoomOut: return s.Doc && s.ZoomStepOut;
+    case R::ZoomNot100: return s.Doc && !s.ZoomOn100;
     // The state these read belongs to commands still to come.
     case R::ShapeCopied:
-    case R::ZoomIn:
-    case R::ZoomOut:
-    case R::ZoomNot100:
       return false;
   }
   return false;

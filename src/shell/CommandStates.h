@@ -47,6 +47,8 @@ struct TCommandState {
   bool MasksFolder = false;
   bool RepeatStored = false;
   TRepeatGuard RepeatGuard = rgAlways;
+  // The active view's zoom: a step in and a step out exist; the zoom box shows 100 %.
+  bool ZoomStepIn = false, ZoomStepOut = false, ZoomOn100 = false;
 };
 
 // The state of the services' active document and shell; the facts only the main
@@ -55,7 +57,7 @@ struct TCommandState {
 TCommandState ReadCommandState(TShellServices& services);
 
 // The table's rule for that state. Rules of commands whose state lives in parts of the
-// editor not present (zoom steps, copied shapes, layer effects) answer false.
+// editor not present (copied shapes, layer effects) answer false.
 bool CommandRuleHolds(TCommandRule rule, const TCommandState& s);
 
 }  // namespace qm

@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QTime>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -38,6 +39,7 @@
 #include "shell/DocumentCommands.h"
 #include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
+#include "shell/FullScreen.h"
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
 #include "shell/SettingsEnvironment.h"
@@ -104,14 +106,36 @@ class TMainForm::TMainServices : public TShellServices {
     if (GetActiveImgForm() != &window) return soSaveCancelled;
     return form_.files_->Save();
   }
-  QMenu* ImagePopupMenu() override { return ShellLock() ? nullptr : form_.commands_->Menu("PopImg"); }
+  QMenu* ImagePopupMenu() override {
+    if (form_.distortion_ && form_.distortion_->IsOpen()) return form_.commands_->Menu("PopTortion");
+    return ShellLock() ? nullptr : form_.commands_->Menu("PopImg");
+  }
   QMenu* SelectionPopupMenu() override { return ShellLock() ? nullptr : form_.commands_->Menu("PopSel"); }
   void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
+  void WindowActivating(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override {
     TShellServices::ShapeDrawn(window, r, option);
     if (option == soFinished || option == soCancelled) form_.UpdateCommandStates();
   }
+
+ private:
+  TMainForm& form_;
+};
+
+// What the full-screen view shows: the active document.
+class TMainForm::TFullScreenLink : public TFullScreenHost {
+ public:
+  explicit TFullScreenLink(TMainForm& form) : form_(form) {}
+  TLayeredImage* FullScreenImage() override {
+    TNewImgForm* w = form_.services_->GetActiveImgForm();
+    return w ? &w->Image() : nullptr;
+  }
+  std::string FullScreenFileName() override { return form_.services_->GetActiveFileName(); }
+  // Walking through the folder belongs to the Tools menu's navigation.
+  bool CanNavigateFolder() override { return false; }
+  void NavigateFolder(TSiblingFile) override {}
+  bool SmoothDisplay() override { return form_.settings_.AdvancedDisplay; }
 
  private:
   TMainForm& form_;
@@ -212,6 +236,8 @@ void TMainForm::BuildWindow() {
   files_->FirstSaved = [this] {
     if (browser_ && browser_->isVisible()) browser_->UpdateBrowserToolButtons(false);
   };
+  views_ = std::make_unique<TViewCommands>(*this, *services_, *commands_, settings_);
+  distortion_ = std::make_unique<TDistortionFrame>(*services_, this);
   documentServices_ = std::make_unique<TSettingsDocumentServices>(settings_);
   SetDocumentServices(documentServices_.get());
   InstallServiceHooks();
@@ -323,6 +349,9 @@ TMainForm::~TMainForm() {
   qApp->removeEventFilter(this);
   WriteSettings();
   // The browser and the documents go while what they call back is still there.
+  delete fullScreen_.data();
+  distortion_.reset();
+  views_.reset();
   delete browser_.data();
   services_->Hooks = {};
   services_.reset();
@@ -370,6 +399,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
       break;
     case QEvent::KeyPress:
       if (!QApplication::activeModalWidget() && ApplicationKey(static_cast<QKeyEvent*>(e))) return true;
+      break;
+    case QEvent::Wheel:
+      if (views_ && views_->Wheel(watched, static_cast<QWheelEvent*>(e))) return true;
       break;
     case QEvent::Shortcut:
       // A menu shortcut is honoured only when a tool action may start.
@@ -464,7 +496,30 @@ void TMainForm::WireCommands() {
   RegisterDocumentCommands(*commands_, *services_, *selection_, nullptr, std::move(documentHooks));
   if (QAction* frame = commands_->Action("MenuSelReperes"))
     connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
-  commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
+  // The View, Window and Help commands, and the free transform of a layer.
+  views_->Hooks.UpdateCommandStates = [this] { UpdateCommandStates(); };
+  views_->Hooks.ShownBrowser = [this]() -> QWidget* { return browser_ && browser_->isVisible() ? browser_.data() : nullptr; };
+  views_->Hooks.DistortionFrameOpen = [this] { return distortion_->IsOpen(); };
+  views_->Hooks.DistortionFrameMoved = [this] { distortion_->ViewMoved(); };
+  views_->Hooks.ShowFullScreen = [this] { ShowFullScreen(); };
+  services_->Hooks.IsDistortionFrameOpen = [this] { return distortion_->IsOpen(); };
+  distortion_->Popup = commands_->Menu("PopTortion");
+  distortion_->OnClosedOrOpened = [this] { UpdateCommandStates(); };
+  commands_->SetHandler("PopDistorsionValider", [this](const TCommandSender&) { distortion_->Apply(); });
+  commands_->SetHandler("PopDistorsionAnnuler", [this](const TCommandSender&) { distortion_->Cancel(); });
+  // Each top menu puts the palette's typed values in force, then shows the state as it
+  // is now.
+  for (const TCommandRow* row : CommandChildren("Menu"))
+    if (row->Kind == TCommandKind::Menu)
+      connect(commands_->Menu(row->Name), &QMenu::aboutToShow, this, [this, name = row->Name] {
+        services_->FlushPaletteEdits();
+        UpdateMenuDecorations();
+        commands_->UpdateStates(name);
+      });
+  connect(commands_->Menu("PopZoom"), &QMenu::aboutToShow, this, [this] { services_->FlushPaletteEdits(); });
+  // The rules read the state taken once per round of enabling.
+  commands_->SetStateReader([this] { state_ = CommandState(); });
+  commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, state_); });
 }
 
 void TMainForm::SetNewImageCommand(std::function<void()> run) {
@@ -487,11 +542,54 @@ TCommandState TMainForm::CommandState() {
 
 void TMainForm::UpdateCommandStates() {
   if (!commands_) return;
+  state_ = CommandState();
   UpdateHistoryMenus();
   UpdateRecentMenu();
   if (QAction* repeat = commands_->Action("MenuFiltreRepeter"))
     repeat->setText(QString::fromStdString(services_->Operations().RepeatCaption()));
+  UpdateMenuDecorations();
+  if (views_) views_->SyncZoomCombo();
   commands_->UpdateStates();
+}
+
+void TMainForm::UpdateMenuDecorations() {
+  const TCommandState& s = state_;
+  auto setText = [this](std::string_view name, const std::string& text) {
+    if (QAction* a = commands_->Action(name)) a->setText(QString::fromStdString(text));
+  };
+  auto setChecked = [this](std::string_view name, bool on) {
+    if (QAction* a = commands_->Action(name)) a->setChecked(on);
+  };
+  // The fade names the step it fades.
+  std::string fade = RowCaption("MenuAttenuer");
+  const TUndoList* history = services_->GetActiveHistory();
+  const TUndoLayerItem* step = history ? history->GetCurrentUndoStep() : nullptr;
+  if (step && CommandRuleHolds(TCommandRule::Fade, s))
+    fade = s.StepKind == ukFade ? step->Name + "..." : fade + " " + step->Name + "...";
+  setText("MenuAttenuer", fade);
+  setText("MenuSelSelection", RowCaption(s.SelV ? "PopSelMasquer" : "MenuSelSelection"));
+  setText("PopSelRecadrer", RowCaption(s.Bg ? "PopSelRecadrer" : "MenuCalqueRecadrer"));
+  // The colour mode: exactly one item checked with a document.
+  setChecked("MenuModeIndex", s.Doc && !s.TC);
+  setChecked("MenuModeRGB", s.Doc && s.TC && !s.Alpha);
+  setChecked("MenuModeRGBA", s.Doc && s.Alpha);
+  setChecked("MenuCadreOmbre", settings_.BorderShadow);
+  setChecked("MenuAffichageMaximiser", settings_.MaximizeImgWin);
+  TNewImgForm* w = services_->GetActiveImgForm();
+  setChecked("MenuAfficherGrille", w && w->View().Grid().Show);
+  setChecked("MenuAfficherMagnGrille", w && w->View().Grid().Align);
+  if (QMenu* windows = commands_->Menu("MenuFenetre"))
+    if (QAction* sep = windows->findChild<QAction*>(QStringLiteral("ImgSep"))) sep->setVisible(s.Doc);
+}
+
+void TMainForm::ShowFullScreen() {
+  if (!services_->HasActiveImage()) return;
+  if (!fullScreen_) {
+    fullScreenLink_ = std::make_unique<TFullScreenLink>(*this);
+    fullScreen_ = new TPeForm(*fullScreenLink_, nullptr);
+    fullScreen_->setObjectName(QStringLiteral("PeForm"));
+  }
+  fullScreen_->ShowFullScreen();
 }
 
 void TMainForm::UpdateHistoryMenus() {

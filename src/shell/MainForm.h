@@ -19,14 +19,20 @@
 #include "platform/texts/IniFile.h"
 #include "shell/CommandSet.h"
 #include "shell/CommandStates.h"
+#include "shell/DistortionFrame.h"
 #include "shell/Explor.h"
 #include "shell/FileCommands.h"
 #include "shell/RecentFiles.h"
 #include "shell/SelectionCommands.h"
 #include "shell/Settings.h"
 #include "shell/ShellServices.h"
+#include "shell/ViewCommands.h"
 
 class QMdiArea;
+
+namespace qm {
+class TPeForm;
+}
 
 namespace qm {
 
@@ -55,6 +61,10 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TSelectionCommands& Selection() { return *selection_; }
   const TShellSettings& ShellSettings() const { return settings_; }
   QMdiArea& Area() { return *area_; }
+  // The zoom box and the View, Window and Help commands.
+  TViewCommands& Views() { return *views_; }
+  // The free transform of the active layer that the layer commands open.
+  TDistortionFrame& Distortion() { return *distortion_; }
   // The image browser, once shown (null before).
   TExplorForm* Browser() const { return browser_; }
 
@@ -72,6 +82,10 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void UpdateCommandStates();
   // The undo and redo items captioned with their steps, the tool buttons' hints.
   void UpdateHistoryMenus();
+  // The captions and check marks that follow the state: the fade, the selection's
+  // show/hide, the selection pop-up's crop, the colour mode, the View menu's toggles,
+  // the Window menu's separator.
+  void UpdateMenuDecorations();
   // Dropped or handed-over files: opened (the first 20) when the command guard agrees.
   void OpenDroppedFiles(const std::vector<std::string>& files);
   // The state the rules read now.
@@ -116,6 +130,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void ToggleBrowser();
   void UpdateRecentMenu();
   void ClipboardChanged();
+  void ShowFullScreen();
 
   TStartOptions options_;
   bool handedOver_ = false;
@@ -136,6 +151,13 @@ class TMainForm : public QMainWindow, public TExplorHost {
   std::unique_ptr<TFileCommands> files_;
   QPointer<TExplorForm> browser_;
   std::unique_ptr<TDocumentServices> documentServices_;
+  std::unique_ptr<TViewCommands> views_;
+  std::unique_ptr<TDistortionFrame> distortion_;
+  QPointer<TPeForm> fullScreen_;
+  class TFullScreenLink;
+  std::unique_ptr<TFullScreenLink> fullScreenLink_;
+  // The state the rules read, taken once per round of enabling.
+  TCommandState state_;
 };
 
 }  // namespace qm

@@ -404,7 +404,8 @@ void SaveDialogsScene(TSceneCamera& camera) {
 }
 
 // The main window's menus and tool bars as the command table builds them: the File
-// menu, then the Filter menu with its colour sub-menu open, then the image pop-up. The
+// menu, then the Filter menu with its colour sub-menu open, then the image pop-up and
+// the layer pop-up. The
 // commands not built yet get a handler that does nothing, so the menus read as a user
 // will see them.
 void CommandsScene(TSceneCamera& camera) {
@@ -437,6 +438,32 @@ void CommandsScene(TSceneCamera& camera) {
   Settle();
   camera.ShootWithPopups(window, "image-popup");
   commands.Menu("PopImg")->close();
+  Settle();
+  commands.Menu("PopCalque")->popup(window.Area().mapToGlobal(QPoint(300, 200)));
+  Settle();
+  camera.ShootWithPopups(window, "layer-popup");
+  commands.Menu("PopCalque")->close();
+  Settle();
+  // The free transform's handles around the sun's layer, one corner pulled.
+  doc.Image().SetActiveLayerIndex(1);
+  window.Distortion().Open(TLayerTransformMode::Distort);
+  if (TVerticesControl* frame = window.Distortion().Control()) {
+    TVerticesControl::TPoints corners = frame->Points();
+    const TPoint from = doc.View().ImageToClientPoint(corners[2]);
+    const TPoint to{from.X + 90, from.Y + 60};
+    QWidget* target = doc.View().viewport();
+    auto send = [target](QEvent::Type type, TPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
+      QMouseEvent e(type, QPointF(p.X, p.Y), target->mapToGlobal(QPointF(p.X, p.Y)), button, held, Qt::NoModifier);
+      QApplication::sendEvent(target, &e);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, TPoint{from.X + 45, from.Y + 30}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  }
+  Settle();
+  camera.Shoot(window, "transform-frame");
+  window.Distortion().Cancel();
 }
 
 // A panel of colour fields as the parameter dialogs show them, and a colour picker

@@ -40,7 +40,7 @@ void Call(const std::function<void()>& f) {
 bool IsZoomButton(const QObject* sender) {
   if (!sender) return false;
   const QString n = sender->objectName();
-  return n == QLatin1String("BtnZoomPlus") || n == QLatin1String("BtnZoomMoins") ||
+  return n == QLatin1String("EdiZoom") || n == QLatin1String("BtnZoomPlus") || n == QLatin1String("BtnZoomMoins") ||
          n == QLatin1String("BtnZoom100") || n == QLatin1String("BtnZoomAuto");
 }
 

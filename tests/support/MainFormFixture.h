@@ -90,6 +90,10 @@ struct Editor {
     for (TNewImgForm* w : Services().Windows().Windows()) t.push_back(w->windowTitle().toStdString());
     return t;
   }
+  // A new document on the picture, true colour unless told.
+  TNewImgForm& NewDocument(const TBitmap& picture, int colorCount = 16777216) {
+    return *Services().CreateImageWindow(&picture, nullptr, colorCount, true, {});
+  }
   // A layer added as a command adds one: its undo step first.
   void AddLayer(int hue) {
     Services().Operations().BeginUndoableOperation(ukWholeLayer, "Coller");

@@ -5,6 +5,7 @@
 
 #include "support/ViewTestSupport.h"
 #include "views/CustomImage.h"
+#include "pixel/ImgUtils.h"
 #include "pixel/ImgZoom.h"
 #include "platform/core/Canvas.h"
 #include "platform/qt/QtBitmap.h"
@@ -125,6 +126,44 @@ TEST(ImageView, PaintsWhatTheEngineDraws) {
     EXPECT_EQ(again, shown);
     view.ScrollImageBy(-23, -17);
   }
+}
+
+// Below 100 % the view reduces the picture only where it is shown: scrolled over a
+// picture larger than itself, with pixels changed in view and out of view, it shows
+// exactly the engine's reduction of the whole picture.
+TEST(ImageView, ReducesOnlyWhatItShowsAsTheWholeReductionWould) {
+  App();
+  TMyCustomImage view;
+  ShowPicture(view, 160, 120, RandomBitmap(900, 700, 5));
+  view.SetOptimizeMode(omReduction);
+  view.SetZoom(0.45);
+  auto matches = [&view] {
+    // the whole picture reduced, placed where the view shows the image
+    const TRect img = view.GetImageScreenRect();
+    TBitmap reduced(img.Width(), img.Height(), pf24bit, clBlack);
+    const TRect all = GetBitmapRect(reduced);
+    StretchBitmapRectHalftone(view.Picture(), GetBitmapRect(view.Picture()), reduced, all, all);
+    TBitmap expect(160, 120, pf24bit, view.Color());
+    TBitmapCanvas canvas(expect);
+    TRect drawn;
+    DrawBitmapZoomed(&reduced, &canvas, TRect{0, 0, 160, 120}, img.Left, img.Top, 1.0, false, false, false, false,
+                     drawn);
+    return SameBitmaps(BitmapFromQImage(Rendered(view)), expect);
+  };
+  const TPoint moves[] = {{0, 0}, {150, 0}, {0, 130}, {-90, -40}, {-400, 0}, {120, 95}};
+  for (int round = 0; round < 2; ++round)
+    for (const TPoint m : moves) {
+      SCOPED_TRACE(testing::Message() << "round " << round << " scroll " << m.X << ", " << m.Y);
+      view.ScrollImageBy(m.X, m.Y);
+      EXPECT_TRUE(matches());
+      // a change where the view looks and one far from it
+      const TPoint p = view.ClientToImagePoint(TPoint{60, 50});
+      view.Picture().FillRect(TRect{p.X, p.Y, p.X + 30, p.Y + 20}, RGB(10 * m.X & 255, 200, 40));
+      view.InvalidateImageRect(TRect{p.X, p.Y, p.X + 30, p.Y + 20});
+      view.Picture().FillRect(TRect{870 - p.X / 2, 650 - p.Y / 2, 890 - p.X / 2, 670 - p.Y / 2}, RGB(250, 0, 90));
+      view.InvalidateImageRect(TRect{870 - p.X / 2, 650 - p.Y / 2, 890 - p.X / 2, 670 - p.Y / 2});
+      EXPECT_TRUE(matches());
+    }
 }
 
 TEST(ImageView, FrameCheckerboardAndGrid) {
