@@ -74,9 +74,6 @@ class TLayerCommands {
     d_.AttachDialogs(kLayerDialogs);
     if (d_.Dialogs && (d_.Dialogs->HasDialog(kLayerOptions.Dialog) || d_.Dialogs->HasDialog(kTextOptions.Dialog)))
       d_.On("MenuCalqueOptions", [this](S s) { Options(s); });
-    // the palette's typed values are put in force before the menu reads the layer
-    if (QMenu* menu = d_.Commands.Menu("MenuCalque"))
-      QObject::connect(menu, &QMenu::aboutToShow, &d_, [this] { Services().FlushPaletteEdits(); });
     if (QMenu* popup = d_.Commands.Menu("PopCalque"))
       QObject::connect(popup, &QMenu::aboutToShow, &d_, [this] { PopupChecks(); });
   }

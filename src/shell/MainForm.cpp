@@ -507,6 +507,13 @@ void TMainForm::WireCommands() {
   distortion_->OnClosedOrOpened = [this] { UpdateCommandStates(); };
   commands_->SetHandler("PopDistorsionValider", [this](const TCommandSender&) { distortion_->Apply(); });
   commands_->SetHandler("PopDistorsionAnnuler", [this](const TCommandSender&) { distortion_->Cancel(); });
+  // Scale or distort the active layer with the frame's handles (the frame hides the
+  // selection and holds the shell while it is open).
+  commands_->SetSharedHandler("MenuCalqueTransformClick", [this](const TCommandSender& s) {
+    if (!services_->CanRunCommand(s.Action)) return;
+    if (selection_->Hooks.SelectPaletteTool) selection_->Hooks.SelectPaletteTool(13);
+    distortion_->Open(TLayerTransformMode(s.Tag() == 1 ? 1 : 0));
+  });
   // Each top menu puts the palette's typed values in force, then shows the state as it
   // is now.
   for (const TCommandRow* row : CommandChildren("Menu"))
