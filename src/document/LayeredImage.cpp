@@ -574,9 +574,15 @@ void TLayeredImage::MergeLayers(TLayerItem& upper, TLayerItem& lower, bool crop,
   TBitmap m(u.Width(), u.Height(), pf24bit, clWhite);
   TBitmap c(u.Width(), u.Height(), pf24bit, clWhite);
   const TRect all = GetBitmapRect(m);
+  // Two layers of the stack merge as they are seen, as a merge into the background
+  // does: a hidden one adds nothing, and the merged layer is shown when either was.
+  // Two hidden layers keep both contents, hidden.
+  const bool inStack = ui >= 0 && Layers.IndexOf(&lower) >= 0;
+  const bool anyShown = upper.Visible || lower.Visible;
+  auto drawn = [&](const TLayerItem* l) { return !inStack || !anyShown || l->Visible; };
   // The combined coverage: black through each mask at each layer's opacity.
   for (const TLayerItem* l : {&lower, &upper}) {
-    if (l->Image.Empty()) continue;
+    if (l->Image.Empty() || !drawn(l)) continue;
     BlendColorThroughMask(l->Mask, GetBitmapRect(l->Mask), m, l->Left - u.Left, l->Top - u.Top, all, clBlack,
                           l->Opacity);
     if (!l->Mask.Empty())
@@ -585,8 +591,9 @@ void TLayeredImage::MergeLayers(TLayerItem& upper, TLayerItem& lower, bool crop,
     else
       CopyBitmapRectOpacity(l->Image, GetBitmapRect(l->Image), c, l->Left - u.Left, l->Top - u.Top, all, 100);
   }
-  BlendLayerThroughMasks(upper, lower, c, u.Left, u.Top);
+  if (drawn(&upper) && drawn(&lower)) BlendLayerThroughMasks(upper, lower, c, u.Left, u.Top);
   TLayerItem& kept = keepUpper ? upper : lower;
+  if (inStack) kept.Visible = anyShown;
   kept.LayerType = ltBitmap;
   kept.Image = std::move(c);
   kept.Mask = std::move(m);

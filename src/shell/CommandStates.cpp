@@ -1,5 +1,6 @@
 #include "shell/CommandStates.h"
 
+#include "document/LayerOps.h"
 #include "shell/ShellServices.h"
 #include "shell/ZoomSteps.h"
 
@@ -31,7 +32,13 @@ TCommandState ReadCommandState(TShellServices& services) {
     s.Bg = image.ActiveIndex() == 0;
     s.ActiveVisible = layer->Visible;
     s.ActiveMaskEmpty = layer->Mask.Empty();
+    s.Locked = layer->Locked;
+    s.TextData = IsTextLayerActive(&image);
+    s.Shadow = layer->Shadow.Enabled != 0;
+    const int a = image.ActiveIndex();
+    s.BelowMergeable = a >= 1 && image.Layers[a - 1].LayerType == ltBitmap && !image.Layers[a - 1].Locked;
   }
+  for (int i = 1; i < s.LayerCount && !s.UpperShown; ++i) s.UpperShown = image.Layers[i].Visible;
   const TSelectionControl& sel = w->Selection();
   s.SelV = sel.Visible;
   s.SelInv = sel.Inverted;
@@ -118,7 +125,17 @@ bool CommandRuleHolds(TCommandRule rule, const TCommandState& s) {
     case R::UpperLayer: return upper;
     case R::UpperLayerFree: return upper && !s.Blk;
     case R::UpperBitmap: return upper && !s.Txt && !s.Blk;
-    case R::DeleteLayer: return upper && !s.Blk;
+    case R::DeleteLayer: return upper && !s.Locked;
+    case R::LayerEdge: return s.Doc && (s.Alpha || !s.Bg) && !s.Blk && !s.Txt;
+    case R::LayerGradient: return CommandRuleHolds(R::LayerEdge, s);
+    case R::TextLayer: return s.TextData && !s.Blk;
+    case R::MergeShadow: return upper && !s.Blk && !s.Txt && s.Shadow;
+    case R::MergeDown: return upper && !s.Blk && s.BelowMergeable;
+    case R::LayerParams: return upper && !s.Blk && (!s.Txt || s.TextData);
+    case R::MergeVisible: return s.LayerCount > 2 && s.UpperShown;
+    case R::ExportLayer: return upper && !s.Txt;
+    case R::EditAlpha: return s.Doc && !s.Txt && !s.ActiveMaskEmpty;
+    case R::CropLayer: return upper && !s.Blk && !s.Txt && s.SelV;
     case R::DuplicateLayer: return s.TC && !s.BgT;
     // Adjustments and filters
     case R::AdjustFilter: return s.Doc && s.TC && !s.Lock && !s.Blk && !s.Txt && !s.Trn;
@@ -139,16 +156,6 @@ bool CommandRuleHolds(TCommandRule rule, const TCommandState& s) {
     case R::ZoomNot100: return s.Doc && !s.ZoomOn100;
     // The state these read belongs to commands still to come.
     case R::ShapeCopied:
-    case R::LayerEdge:
-    case R::LayerGradient:
-    case R::TextLayer:
-    case R::MergeShadow:
-    case R::MergeDown:
-    case R::LayerParams:
-    case R::MergeVisible:
-    case R::ExportLayer:
-    case R::EditAlpha:
-    case R::CropLayer:
       return false;
   }
   return false;

@@ -25,6 +25,11 @@ struct TCommandState {
   bool BgBitmap = false;       // the background is an image layer
   bool ActiveVisible = false;  // the active layer is shown
   bool ActiveMaskEmpty = false;
+  bool Locked = false;       // the active layer is locked
+  bool TextData = false;     // the active layer is a text layer carrying its text
+  bool Shadow = false;       // the active layer casts its shadow
+  bool BelowMergeable = false;  // the layer below the active one is an unlocked image layer
+  bool UpperShown = false;   // some layer above the background is shown
   int LayerCount = 0;
   bool SelV = false, SelInv = false, SelDef = false;
   TMyShape SelKind = ssRect;

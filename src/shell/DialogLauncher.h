@@ -22,6 +22,10 @@ struct TDialogRequest {
   // dilate 0, contract 1; selection 0); -1 for the others.
   int Mode = -1;
   bool Modal = false;
+  // The fade: false when it is reopened on the fade step it made before (it changes
+  // that step instead of opening another), and the opacity its slider starts at.
+  bool NewStep = true;
+  int Value = -1;
 };
 
 class TDialogLauncher {

@@ -38,6 +38,7 @@
 #include "platform/texts/UiTexts.h"
 #include "shell/AdjustCommands.h"
 #include "shell/DialogRegistry.h"
+#include "shell/DocumentCommands.h"
 #include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
 #include "shell/FullScreen.h"
@@ -549,6 +550,13 @@ void TMainForm::WireCommands() {
   RegisterFilterCommands(*commands_, *services_, nullptr);
   RegisterAdjustCommands(*commands_, *services_, nullptr);
   selection_ = new TSelectionCommands(*commands_, *services_, nullptr);
+  TDocumentCommandHooks documentHooks;
+  documentHooks.SelectPaletteTool = [this](int tool) {
+    if (selection_->Hooks.SelectPaletteTool) selection_->Hooks.SelectPaletteTool(tool);
+  };
+  documentHooks.ThumbnailSizeChanged = [this](int size) { settings_.ThumbSize = size >= 120 ? 2 : size > 0 ? 1 : 0; };
+  documentHooks.OpenFolder = [this] { return settings_.OpenDir; };
+  RegisterDocumentCommands(*commands_, *services_, *selection_, nullptr, std::move(documentHooks));
   if (QAction* frame = commands_->Action("MenuSelReperes"))
     connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
   // The View, Window and Help commands, and the free transform of a layer.
@@ -562,6 +570,13 @@ void TMainForm::WireCommands() {
   distortion_->OnClosedOrOpened = [this] { UpdateCommandStates(); };
   commands_->SetHandler("PopDistorsionValider", [this](const TCommandSender&) { distortion_->Apply(); });
   commands_->SetHandler("PopDistorsionAnnuler", [this](const TCommandSender&) { distortion_->Cancel(); });
+  // Scale or distort the active layer with the frame's handles (the frame hides the
+  // selection and holds the shell while it is open).
+  commands_->SetSharedHandler("MenuCalqueTransformClick", [this](const TCommandSender& s) {
+    if (!services_->CanRunCommand(s.Action)) return;
+    if (selection_->Hooks.SelectPaletteTool) selection_->Hooks.SelectPaletteTool(13);
+    distortion_->Open(TLayerTransformMode(s.Tag() == 1 ? 1 : 0));
+  });
   // Each top menu puts the palette's typed values in force, then shows the state as it
   // is now.
   for (const TCommandRow* row : CommandChildren("Menu"))

@@ -664,6 +664,38 @@ void FiltersScene(TSceneCamera& camera) {
   camera.Shoot(window, "texture");
 }
 
+// The Edit and Layer menus at work: a picture pasted into an elliptical selection,
+// fitted to it; then the layer pop-up over a document of several layers.
+void LayersScene(TSceneCamera& camera) {
+  TSceneEditor editor(1000, 760);
+  TMainForm& window = *editor.form;
+  const TBitmap picture = SamplePicture(900, 600, 0.35);
+  TNewImgForm& doc = editor.Open(nullptr, &picture, "/photos/baie.jpg");
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  TBitmap pasted = SamplePicture(400, 300, 0.8);
+  CopyBitmapWithMask(ClipboardData(), &pasted, nullptr);
+  Settle();
+  doc.Selection().SetShape(ssEllipse);
+  doc.Selection().SetSelectionRect(TRect{250, 120, 650, 480});
+  window.Selection().ResetSelectionMode();
+  window.UpdateCommandStates();
+  window.Commands().Trigger("MenuEditionCollerIn2");
+  Settle();
+  camera.Shoot(window, "paste-into");
+  TNewImgForm& layers = editor.OpenSample();
+  layers.Image().ColorCount = 16777216;
+  SelectLayer(window.Services().LayerHost(), layers.Image().Layers[1]);  // the sun, with its shadow
+  window.UpdateCommandStates();
+  Settle();
+  QMenu* popup = window.Commands().Menu("PopCalque");
+  emit popup->aboutToShow();
+  popup->popup(layers.Navigator().mapToGlobal(QPoint(40, 60)));
+  Settle();
+  camera.ShootWithPopups(window, "layer-popup");
+  popup->close();
+}
+
 struct TSceneRow {
   std::string name;
   TSceneFunction run;
@@ -681,6 +713,7 @@ std::vector<TSceneRow>& Scenes() {
       {"filters", &FiltersScene},
       {"savedialogs", &SaveDialogsScene},
       {"palette", &PaletteScene},
+      {"layers", &LayersScene},
   };
   return scenes;
 }
