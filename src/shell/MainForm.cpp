@@ -344,6 +344,13 @@ void TMainForm::OpenDroppedFiles(const std::vector<std::string>& files) {
   files_->OpenFiles(files);
 }
 
+void TMainForm::ReceiveHandedOverFiles(const std::vector<std::string>& files) {
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  if (!files.empty()) OpenDroppedFiles(files);
+}
+
 void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
   if (!DroppedFiles(e->mimeData()).empty()) e->acceptProposedAction();
 }

@@ -72,6 +72,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void UpdateHistoryMenus();
   // Dropped or handed-over files: opened (the first 20) when the command guard agrees.
   void OpenDroppedFiles(const std::vector<std::string>& files);
+  // Files a later start handed over: the window comes forward, then they are opened
+  // as dropped ones.
+  void ReceiveHandedOverFiles(const std::vector<std::string>& files);
   // The state the rules read now.
   TCommandState CommandState();
 
