@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include <QMdiArea>
 #include <QTimer>
 
+#include "extensions/PluginHost.h"
 #include "shell/MainForm.h"
 #include "shell/MenuLook.h"
 #include "shell/MsgDlg.h"
@@ -77,6 +79,11 @@ int main(int argc, char** argv) {
   };
   qm::TMainForm form(std::move(options));
   if (form.HandedOver()) return 0;
+  {
+    auto plugins = std::make_unique<qm::TQxlPluginHost>(form.Services());
+    if (form.ShellSettings().LoadPlugins && !form.PluginFolder().empty()) plugins->LoadPlugins(form.PluginFolder());
+    form.AttachPlugins(std::move(plugins));
+  }
   instance.OnFiles = [&form, printHandedOver](const std::vector<std::string>& files) {
     form.ReceiveHandedOverFiles(files);
     if (!printHandedOver) return;

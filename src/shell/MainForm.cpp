@@ -323,6 +323,7 @@ TMainForm::~TMainForm() {
   delete browser_.data();
   services_->Hooks = {};
   services_.reset();
+  pluginHost_.reset();
   files_.reset();
   SetDocumentServices(nullptr);
 }
@@ -457,6 +458,23 @@ void TMainForm::WireCommands() {
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
 }
 
+void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
+  if (!host || pluginHost_) return;
+  pluginHost_ = std::move(host);
+  services_->Hooks.IsPluginLoaded = [this] { return pluginHost_->IsPluginLoaded(); };
+  pluginCommands_ = new TPluginCommands(*services_, *commands_, *pluginHost_);
+  pluginCommands_->BuildMenus(settings_.PluginButtons, settings_.Mode8bf);
+  QToolBar* bar = commands_->ToolBar("ToolBar4");
+  bar->setVisible(settings_.PluginsBar && !pluginCommands_->ToolButtons().empty());
+  if (QAction* a = commands_->Action("MenuAffichageBarrePlugins")) a->setChecked(bar->isVisible());
+  commands_->SetHandler("MenuAffichageBarrePlugins", [this, bar](const TCommandSender& sender) {
+    settings_.PluginsBar = !bar->isVisible();
+    bar->setVisible(settings_.PluginsBar);
+    sender.Action->setChecked(settings_.PluginsBar);
+  });
+  UpdateCommandStates();
+}
+
 void TMainForm::SetNewImageCommand(std::function<void()> run) {
   WireCommand("MenuFichierNouveau", [run = std::move(run)](const TCommandSender&) { run(); });
 }
@@ -472,6 +490,7 @@ TCommandState TMainForm::CommandState() {
   s.PasteImage = clipboardHasImage_;
   s.PasteLayer = clipboardHasImage_ && s.Doc && s.TC;
   s.MasksFolder = FolderExists(masksFolder_);
+  s.PluginsAvailable = pluginHost_ && !pluginHost_->Plugins().empty();
   return s;
 }
 
@@ -482,6 +501,7 @@ void TMainForm::UpdateCommandStates() {
   if (QAction* repeat = commands_->Action("MenuFiltreRepeter"))
     repeat->setText(QString::fromStdString(services_->Operations().RepeatCaption()));
   commands_->UpdateStates();
+  if (pluginCommands_) pluginCommands_->UpdatePluginStates();
 }
 
 void TMainForm::UpdateHistoryMenus() {

@@ -21,6 +21,7 @@
 #include "shell/CommandStates.h"
 #include "shell/Explor.h"
 #include "shell/FileCommands.h"
+#include "shell/PluginCommands.h"
 #include "shell/RecentFiles.h"
 #include "shell/Settings.h"
 #include "shell/ShellServices.h"
@@ -65,6 +66,14 @@ class TMainForm : public QMainWindow, public TExplorHost {
   // their rows stay disabled.
   void SetNewImageCommand(std::function<void()> run);
   void SetPrintCommand(std::function<void()> run, bool printerPresent);
+
+  // The plug-in host (made above the shell, its plug-ins read already): the plug-in
+  // menus, the about items and ToolBar4's buttons of the [Plugins] list. The window
+  // keeps it to its end.
+  void AttachPlugins(std::unique_ptr<TPluginHost> host);
+  TPluginCommands* PluginCommands() const { return pluginCommands_; }
+  // Where the plug-ins live (empty when the folder could not be made).
+  const std::string& PluginFolder() const { return pluginFolder_; }
 
   // Every enabling rule evaluated again, with the history items' captions.
   void UpdateCommandStates();
@@ -136,6 +145,8 @@ class TMainForm : public QMainWindow, public TExplorHost {
   std::unique_ptr<TFileCommands> files_;
   QPointer<TExplorForm> browser_;
   std::unique_ptr<TDocumentServices> documentServices_;
+  std::unique_ptr<TPluginHost> pluginHost_;
+  TPluginCommands* pluginCommands_ = nullptr;  // a child of the command set
 };
 
 }  // namespace qm
