@@ -2,7 +2,12 @@
 #include "shell/MainForm.h"
 
 #include <QApplication>
+#include <QAbstractSpinBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDragEnterEvent>
@@ -86,6 +91,16 @@ std::string FindRawModule(const std::vector<std::string>& pluginFolders) {
     if (FileExists(path)) return path;
   }
   return {};
+}
+
+// An editable text of any kind: a line edit, a spin edit, a text box, an editable combo.
+bool IsTextEntry(QObject* o) {
+  if (auto* line = qobject_cast<QLineEdit*>(o)) return !line->isReadOnly();
+  if (auto* spin = qobject_cast<QAbstractSpinBox*>(o)) return !spin->isReadOnly();
+  if (auto* text = qobject_cast<QTextEdit*>(o)) return !text->isReadOnly();
+  if (auto* plain = qobject_cast<QPlainTextEdit*>(o)) return !plain->isReadOnly();
+  if (auto* combo = qobject_cast<QComboBox*>(o)) return combo->isEditable();
+  return false;
 }
 
 }  // namespace
@@ -376,6 +391,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::KeyPress:
       if (!QApplication::activeModalWidget() && ApplicationKey(static_cast<QKeyEvent*>(e))) return true;
       break;
+    case QEvent::ShortcutOverride:
+      // A key an edit takes as it is (Home, End, the page keys, F2, Delete...) goes to
+      // the focused edit, never to the window's shortcut of the same key.
+      if (IsTextEntry(watched)) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+          e->accept();
+          return true;
+        }
+      }
+      break;
     case QEvent::Shortcut:
       // A menu shortcut is honoured only when a tool action may start.
       if (qobject_cast<QAction*>(watched) && watched->parent() == commands_ && !services_->CanStartToolAction())
@@ -455,6 +481,8 @@ void TMainForm::WireCommands() {
     UpdateCommandStates();
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
+  tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
+  tools_->Wire({});
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
 }
 
@@ -472,6 +500,11 @@ void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
     bar->setVisible(settings_.PluginsBar);
     sender.Action->setChecked(settings_.PluginsBar);
   });
+  UpdateCommandStates();
+}
+
+void TMainForm::SetDeviceCommands(const TDeviceCommands& devices) {
+  tools_->Wire(devices);
   UpdateCommandStates();
 }
 

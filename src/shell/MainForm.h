@@ -25,6 +25,7 @@
 #include "shell/RecentFiles.h"
 #include "shell/Settings.h"
 #include "shell/ShellServices.h"
+#include "shell/ToolsCommands.h"
 
 class QMdiArea;
 
@@ -74,6 +75,10 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TPluginCommands* PluginCommands() const { return pluginCommands_; }
   // Where the plug-ins live (empty when the folder could not be made).
   const std::string& PluginFolder() const { return pluginFolder_; }
+
+  // The services of later parts (batch, wallpaper, scanning): their rows get handlers.
+  void SetDeviceCommands(const TDeviceCommands& devices);
+  TToolsCommands& Tools() { return *tools_; }
 
   // Every enabling rule evaluated again, with the history items' captions.
   void UpdateCommandStates();
@@ -143,6 +148,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   std::unique_ptr<TShellServices> services_;  // a TMainServices
   TCommandSet* commands_ = nullptr;
   std::unique_ptr<TFileCommands> files_;
+  std::unique_ptr<TToolsCommands> tools_;
   QPointer<TExplorForm> browser_;
   std::unique_ptr<TDocumentServices> documentServices_;
   std::unique_ptr<TPluginHost> pluginHost_;
