@@ -42,6 +42,7 @@
 #include "shell/FormUtils.h"
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
+#include "shell/Prefs.h"
 #include "shell/SettingsEnvironment.h"
 
 namespace qm {
@@ -481,6 +482,7 @@ void TMainForm::WireCommands() {
     UpdateCommandStates();
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
+  WireCommand("MenuParams", [this](const TCommandSender&) { Preferences()->Execute(); });
   tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
   tools_->Wire({});
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
@@ -490,6 +492,8 @@ void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
   if (!host || pluginHost_) return;
   pluginHost_ = std::move(host);
   services_->Hooks.IsPluginLoaded = [this] { return pluginHost_->IsPluginLoaded(); };
+  // The buttons' list is read only when there are plug-ins to make buttons for.
+  if (!pluginHost_->Plugins().empty()) settings_.PluginButtons = ReadPluginButtons(ini_);
   pluginCommands_ = new TPluginCommands(*services_, *commands_, *pluginHost_);
   pluginCommands_->BuildMenus(settings_.PluginButtons, settings_.Mode8bf);
   QToolBar* bar = commands_->ToolBar("ToolBar4");
@@ -501,6 +505,35 @@ void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
     sender.Action->setChecked(settings_.PluginsBar);
   });
   UpdateCommandStates();
+}
+
+TPrefForm* TMainForm::Preferences() {
+  if (prefs_) return prefs_;
+  TPrefContext c;
+  c.Settings = &settings_;
+  c.Ini = &ini_;
+  for (int row = 0; row < GetFormatCount(); ++row) c.Formats.push_back(GetFormatFilterText(row, 1));
+  if (pluginHost_) {
+    for (const TPluginEntry& e : pluginHost_->Plugins()) c.Plugins.push_back(PluginCaption(e.NameText));
+    c.Bridge8bf = pluginHost_->Is8bfModulePresent();
+  }
+  // Translucent windows need a compositing desktop: none where nothing is shown.
+  const QString platform = QGuiApplication::platformName();
+  c.TranslucentDialogs = platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+  c.ThemedMenus = true;  // the menus' own look is ours, on every desktop
+  c.Applied = [this] {
+    services_->JpegQuality = settings_.JpgCompression;
+    services_->KeepExifSetting = settings_.PreserveExif;
+    services_->Windows().ApplyViewSettingsToAll();
+  };
+  c.FreeImageUnitDialogs = [this] {
+    if (FreeImageUnitDialogs) FreeImageUnitDialogs();
+  };
+  c.FreePrintDialog = [this] {
+    if (FreePrintDialog) FreePrintDialog();
+  };
+  prefs_ = new TPrefForm(std::move(c), this);
+  return prefs_;
 }
 
 void TMainForm::SetDeviceCommands(const TDeviceCommands& devices) {

@@ -80,6 +80,12 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void SetDeviceCommands(const TDeviceCommands& devices);
   TToolsCommands& Tools() { return *tools_; }
 
+  // The dialogs made for a unit, freed by the Preferences when it changed (set by the
+  // layers that make them): new image, crop and resize; print.
+  std::function<void()> FreeImageUnitDialogs, FreePrintDialog;
+  // The Preferences dialog, made on first use.
+  class TPrefForm* Preferences();
+
   // Every enabling rule evaluated again, with the history items' captions.
   void UpdateCommandStates();
   // The undo and redo items captioned with their steps, the tool buttons' hints.
@@ -153,6 +159,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   std::unique_ptr<TDocumentServices> documentServices_;
   std::unique_ptr<TPluginHost> pluginHost_;
   TPluginCommands* pluginCommands_ = nullptr;  // a child of the command set
+  class TPrefForm* prefs_ = nullptr;            // a child of the window
 };
 
 }  // namespace qm
