@@ -39,6 +39,8 @@
 #include "platform/texts/AppPaths.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
+#include "shell/AdjustCommands.h"
+#include "shell/FilterCommands.h"
 #include "shell/FormUtils.h"
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
@@ -485,6 +487,13 @@ void TMainForm::WireCommands() {
   WireCommand("MenuParams", [this](const TCommandSender&) { Preferences()->Execute(); });
   tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
   tools_->Wire({});
+  // The Filter, Adjustment and Selection menus; their dialog commands wait for the
+  // dialogs' launcher.
+  RegisterFilterCommands(*commands_, *services_, nullptr);
+  RegisterAdjustCommands(*commands_, *services_, nullptr);
+  selection_ = new TSelectionCommands(*commands_, *services_, nullptr);
+  if (QAction* frame = commands_->Action("MenuSelReperes"))
+    connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, CommandState()); });
 }
 

@@ -23,6 +23,7 @@
 #include "shell/FileCommands.h"
 #include "shell/PluginCommands.h"
 #include "shell/RecentFiles.h"
+#include "shell/SelectionCommands.h"
 #include "shell/Settings.h"
 #include "shell/ShellServices.h"
 #include "shell/ToolsCommands.h"
@@ -53,6 +54,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TCommandSet& Commands() { return *commands_; }
   TFileCommands& Files() { return *files_; }
   TRecentFiles& RecentFiles() { return recent_; }
+  TSelectionCommands& Selection() { return *selection_; }
   const TShellSettings& ShellSettings() const { return settings_; }
   QMdiArea& Area() { return *area_; }
   // The image browser, once shown (null before).
@@ -153,6 +155,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   QWidget* column_ = nullptr;  // the work area above the browser
   std::unique_ptr<TShellServices> services_;  // a TMainServices
   TCommandSet* commands_ = nullptr;
+  TSelectionCommands* selection_ = nullptr;  // a child of the services
   std::unique_ptr<TFileCommands> files_;
   std::unique_ptr<TToolsCommands> tools_;
   QPointer<TExplorForm> browser_;

@@ -565,6 +565,29 @@ void BrowserScene(TSceneCamera& camera) {
   camera.Shoot(window, "unsorted-right");
 }
 
+// A photograph in the editor, an elliptical selection shown, before and after a filter
+// run from its menu command ("Photo ancienne"), then a texture ("Brique").
+void FiltersScene(TSceneCamera& camera) {
+  TSceneEditor editor(1000, 760);
+  TMainForm& window = *editor.form;
+  const TBitmap picture = SamplePicture(900, 600, 0.35);
+  TNewImgForm& doc = editor.Open(nullptr, &picture, "/photos/baie.jpg");
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  doc.Selection().SetShape(ssEllipse);
+  doc.Selection().SetSelectionRect(TRect{160, 90, 740, 510});
+  window.Selection().ResetSelectionMode();
+  Settle();
+  camera.Shoot(window, "before");
+  window.Commands().Trigger("MenuFiltreVieillir3");
+  Settle();
+  camera.Shoot(window, "after");
+  window.Commands().Trigger("MenuEditionUndo");
+  window.Commands().Trigger("MenuTextureBrique");
+  Settle();
+  camera.Shoot(window, "texture");
+}
+
 struct TSceneRow {
   const char* name;
   void (*run)(TSceneCamera&);
@@ -578,6 +601,7 @@ const TSceneRow kScenes[] = {
     {"colorpicker", &ColorPickerScene},
     {"browser", &BrowserScene},
     {"mainwindow", &MainWindowScene},
+    {"filters", &FiltersScene},
     {"savedialogs", &SaveDialogsScene},
 };
 

@@ -539,6 +539,15 @@ bool TShellServices::PushLayerMoveUndo(TNewImgForm& window, TPoint oldPosition) 
   return step && step->Layer == window.Image().GetActiveLayer() && GetUndoStepParam(*step, upKind) == ukLayerMove;
 }
 
+void TShellServices::ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) {
+  if (Hooks.ShapeDrawn) Hooks.ShapeDrawn(window, r, option);
+  else TDocumentWindowHost::ShapeDrawn(window, r, option);
+}
+
+void TShellServices::SetShowHints(bool on) {
+  if (Hooks.SetShowHints) Hooks.SetShowHints(on);
+}
+
 void TShellServices::WindowActivated(TNewImgForm&) {
   UpdateStatusBar();
   Call(Hooks.UpdateCommandStates);

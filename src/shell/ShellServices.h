@@ -93,6 +93,11 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
     std::function<std::string()> LastUsedFolder;
     // Makes the bitmap a save writes from the document (the export bitmap).
     std::function<void(const TFileSender& sender, const std::string& fileName)> PrepareExportBitmap;
+    // The selection commands' answers to a document window: a shape drawn on the image
+    // (started, changed, finished, cancelled; without the hook the window's default)
+    // and the hints and other windows switched off during a drag.
+    std::function<void(TNewImgForm& window, const TRect& r, TSelectionOption option)> ShapeDrawn;
+    std::function<void(bool on)> SetShowHints;
   };
 
   // The main window (may be null) is disabled by EnableShell and its close is held
@@ -230,6 +235,8 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   TImageTool* ActiveTool() override;
   bool FlushPaletteEdits() override;
   bool PushLayerMoveUndo(TNewImgForm& window, TPoint oldPosition) override;
+  void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override;
+  void SetShowHints(bool on) override;
   void WindowActivated(TNewImgForm& window) override;
   void WindowClosing(TNewImgForm& window) override;
 

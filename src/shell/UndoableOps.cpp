@@ -260,7 +260,6 @@ void TUndoableOperations::RepeatLastCommand() {
   // The command may record itself again while it runs: run a copy.
   const std::function<void()> replay = replay_;
   replay();
-  if (TLayeredImage* image = host_.ActiveImage()) image->InvalidateImage();
   RefreshLayerNavigator();
 }
 

@@ -68,6 +68,9 @@ class TUndoableOperations {
   // The copy of the step's layer (its mask for a mask-only step) taken by the last
   // BeginUndoableOperation; null once the change is over.
   const TBitmap* PreChangeCopy() const { return preChangeValid_ ? &preChange_ : nullptr; }
+  // The same copy for the kernels that take their source by reference: they only read
+  // it (a 24-bit copy is never converted).
+  TBitmap* PreChangeCopy() { return preChangeValid_ ? &preChange_ : nullptr; }
   // Frees the copy's pixels (kept between changes so that the next copy of a layer of
   // that size writes into pages already mapped).
   void ReleasePreChangeCopy();
@@ -96,7 +99,8 @@ class TUndoableOperations {
   void RefreshLayerNavigator();
 
   // The last command, for the repeat command: its caption, how it runs again (the
-  // replay keeps its own copy of the parameters) and its enabling rule.
+  // replay keeps its own copy of the parameters and invalidates what it changes) and
+  // its enabling rule.
   void RecordRepeatableCommand(const std::string& caption, std::function<void()> replay,
                                TRepeatGuard guard = rgAlways);
   void ClearRepeatableCommand();
@@ -105,7 +109,9 @@ class TUndoableOperations {
   const std::string& RepeatableCaption() const { return repeatCaption_; }
   // "Répéter", followed by the stored caption when there is one.
   std::string RepeatCaption() const;
-  // Runs the stored command again, then repaints and refreshes the navigator.
+  // Runs the stored command again, then refreshes the navigator. The command repaints
+  // what it changes, as it did the first time: a repeat costs what the first run cost,
+  // not a recomposition of the whole image.
   void RepeatLastCommand();
 
  private:

@@ -273,27 +273,29 @@ TEST(RestrictChangeToSelection, SoftEdgesKeepTheMiddleAndRestoreTheFarOutside) {
 }
 
 TEST(RestrictChangeToSelection, ASmallSelectionGivesWhatTheWholeLayerMaskGives) {
-  // the mask is only made around the selection: compare with the layer-sized one
+  // the mask is only made around the selection, small or covering most of the layer:
+  // compare with the layer-sized one
   for (TSelectionEdge mode : {seHard, seProgressive, seSmooth})
     for (TMyShape k : kKinds)
-      for (bool inverted : {false, true}) {
-        Document d(260, 200);
-        d.AddLayer(-30, 12, 250, 180);
-        SelectKind(d, k, TRect{40, 50, 120, 110}, inverted);
-        d.smoothing = selSmoothProgressive;
-        d.ChangeEverything(13);
-        TBitmap want = d.layer.Clone();
-        const TSelectionEdge m = mode == seSmooth && k == ssRect ? seHard : mode;
-        auto mask = ApplySelectionMaskToLayer(d, m);
-        ASSERT_NE(mask, nullptr);
-        TRect rect = OffsetRect(d.sel.SelRect, 30, -12);
-        const int grow = inverted ? (m == 1 ? 7 : m == 2 ? 1 : 0) : 0;
-        rect = TRect{rect.Left - grow, rect.Top - grow, rect.Right + grow, rect.Bottom + grow};
-        if (HasUsableSelection(d, m == 1))
-          CopyBitmapRectMasked(d.pre, GetBitmapRect(d.pre), want, 0, 0, rect, 100, *mask);
-        RestrictChangeToSelection(d, mode);
-        ASSERT_TRUE(SameBitmaps(d.layer, want)) << mode << int(k) << inverted;
-      }
+      for (bool inverted : {false, true})
+        for (TRect selected : {TRect{40, 50, 120, 110}, TRect{-20, 20, 215, 190}}) {
+          Document d(260, 200);
+          d.AddLayer(-30, 12, 250, 180);
+          SelectKind(d, k, selected, inverted);
+          d.smoothing = selSmoothProgressive;
+          d.ChangeEverything(13);
+          TBitmap want = d.layer.Clone();
+          const TSelectionEdge m = mode == seSmooth && k == ssRect ? seHard : mode;
+          auto mask = ApplySelectionMaskToLayer(d, m);
+          ASSERT_NE(mask, nullptr);
+          TRect rect = OffsetRect(d.sel.SelRect, 30, -12);
+          const int grow = inverted ? (m == 1 ? 7 : m == 2 ? 1 : 0) : 0;
+          rect = TRect{rect.Left - grow, rect.Top - grow, rect.Right + grow, rect.Bottom + grow};
+          if (HasUsableSelection(d, m == 1))
+            CopyBitmapRectMasked(d.pre, GetBitmapRect(d.pre), want, 0, 0, rect, 100, *mask);
+          RestrictChangeToSelection(d, mode);
+          ASSERT_TRUE(SameBitmaps(d.layer, want)) << mode << int(k) << inverted;
+        }
 }
 
 TEST(RestrictChangeToSelection, HardEdgesOverMostOfALayerMatchTheMaskAtAnyThreadCount) {

@@ -19,6 +19,7 @@
 #include "platform/texts/UiTexts.h"
 #include "shell/FileUtils.h"
 #include "shell/MainForm.h"
+#include "support/MainFormFixture.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 #include "support/TestImages.h"
@@ -28,23 +29,6 @@ using namespace qm;
 using namespace qm::test;
 
 namespace {
-
-// A smooth picture (it survives JPEG nearly unchanged) of its own hue.
-TBitmap Picture(int w, int h, int hue) {
-  TBitmap b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB((hue + x * 2) & 255, (y * 3) & 255, (hue * 7 + x + y) & 255));
-  return b;
-}
-
-void WritePicture(const std::string& name, const TBitmap& b) {
-  TBitmap copy = b.Clone();
-  TSaveRequest request;
-  request.Jpeg.Quality = 95;
-  ASSERT_EQ(SavePicture(name, copy, request).Result, frDone) << name;
-}
-
-TBitmap ReadPicture(const std::string& name) { return LoadPicture(name, TLoadRequest{}).Bitmap; }
 
 // The largest and the mean difference of two bitmaps' bytes.
 int MaxDifference(const TBitmap& a, const TBitmap& b, double* mean = nullptr) {
@@ -59,64 +43,6 @@ int MaxDifference(const TBitmap& a, const TBitmap& b, double* mean = nullptr) {
   if (mean) *mean = double(sum) / (double(a.Width()) * a.Height() * 3);
   return most;
 }
-
-// Settings and user folders of the test's own (QM_HOME), the messages recorded and
-// answered by Answer, the real picture dialogs.
-struct Editor {
-  struct TAppFirst {
-    TAppFirst() {
-      App();
-      InstallPictureDialogs();
-    }
-  } AppFirst;
-  TempFolder Home{"mainform"};
-  std::vector<std::string> Messages;
-  std::function<int(const std::string& text, int buttons)> Answer = [](const std::string&, int buttons) {
-    return buttons & mbOK ? int(mrOk) : int(mrYes);
-  };
-  std::unique_ptr<TMainForm> Form;
-
-  Editor() {
-    setenv("QM_HOME", Home.Path.c_str(), 1);
-    ResetTextTable();
-    SetMessageHandler([this](const std::string& text, int, int buttons, const std::string&) {
-      Messages.push_back(text);
-      return Answer(text, buttons);
-    });
-  }
-  ~Editor() {
-    Form.reset();
-    SetMessageHandler({});
-    unsetenv("QM_HOME");
-  }
-  std::string SettingsFile() const { return Home.File("Quillomatic.ini"); }
-  void WriteSettings(const std::string& text) const { Home.Write("Quillomatic.ini", text); }
-
-  // Starts the editor on the command line's files and waits for its first paint.
-  TMainForm& Start(std::vector<std::string> files = {}) {
-    TMainForm::TStartOptions options;
-    options.Files = std::move(files);
-    Form = std::make_unique<TMainForm>(std::move(options));
-    Form->resize(1000, 700);
-    Form->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return Form->FirstPaintDone(); }, 20000));
-    return *Form;
-  }
-  TShellServices& Services() { return Form->Services(); }
-  std::vector<std::string> Titles() {
-    std::vector<std::string> t;
-    for (TNewImgForm* w : Services().Windows().Windows()) t.push_back(w->windowTitle().toStdString());
-    return t;
-  }
-  // A layer added as a command adds one: its undo step first.
-  void AddLayer(int hue) {
-    Services().Operations().BeginUndoableOperation(ukWholeLayer, "Coller");
-    AddLayerFromBitmap(Services().LayerHost(), "#1", Picture(30, 20, hue), TBitmap(), TPoint{10, 10});
-    Form->UpdateCommandStates();
-  }
-  bool Said(TextId id) const { return std::find(Messages.begin(), Messages.end(), Tr(id)) != Messages.end(); }
-};
 
 // Twenty-five pictures of every writable format but the layered one, the fourth one
 // corrupt.
@@ -146,18 +72,6 @@ std::vector<std::string> ExpectedRecent(const std::vector<std::string>& names) {
   for (int i = 19; i >= 0 && recent.size() < 12; --i)
     if (i != 3) recent.push_back(names[size_t(i)]);
   return recent;
-}
-
-// Acts on the save dialog once it shows: hands the name it proposes to check, then
-// accepts it as it is (or cancels when check returns false).
-void WhenSaveDialog(std::function<bool(const std::string& proposed)> check) {
-  WhenModal([check](QWidget* w) {
-    auto* d = qobject_cast<QFileDialog*>(w);
-    ASSERT_TRUE(d);
-    const std::string proposed = d->selectedFiles().value(0).toStdString();
-    if (check(proposed)) QMetaObject::invokeMethod(d, "accept");
-    else QMetaObject::invokeMethod(d, "reject");
-  });
 }
 
 }  // namespace

@@ -1,64 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QMainWindow>
-#include <QMdiArea>
-#include <QStatusBar>
 #include <QTimer>
-#include <memory>
-#include <vector>
 
 #include "document/LayerOps.h"
-#include "platform/core/Messages.h"
-#include "platform/texts/UiTexts.h"
-#include "shell/ShellServices.h"
-#include "controls/Beep.h"
-#include "support/QtTestApp.h"
-#include "support/TestImages.h"
+#include "support/ShellWindow.h"
 
 using namespace qm;
 using namespace qm::test;
 
-namespace {
-
-// A main window of the shell's shape: an MDI area, a status bar, the services over
-// them; messages recorded and answered No.
-struct Shell {
-  struct TAppFirst {
-    TAppFirst() { App(); }
-  } AppFirst;
-  QMainWindow Main;
-  QMdiArea* Area;
-  std::unique_ptr<TShellServices> Services;
-  std::vector<std::string> Messages;
-  int Beeps = 0;
-
-  Shell() {
-    ResetTextTable();
-    Area = new QMdiArea;
-    Main.setCentralWidget(Area);
-    Main.resize(900, 700);
-    Services = std::make_unique<TShellServices>(*Area, *Main.statusBar(), &Main);
-    Main.show();
-    SetMessageHandler([this](const std::string& text, int, int buttons, const std::string&) {
-      Messages.push_back(text);
-      return buttons & mbOK ? int(mrOk) : int(mrNo);
-    });
-    SetBeepHandler([this] { ++Beeps; });
-  }
-  ~Shell() {
-    SetMessageHandler({});
-    SetBeepHandler({});
-    Services.reset();
-  }
-  TNewImgForm* Open(const std::string& name, int w = 100, int h = 80) {
-    const TBitmap bmp = RandomBitmap(w, h, 7);
-    return Services->CreateImageWindow(&bmp, nullptr, 16777216, name.empty(), name);
-  }
-  std::string Panel(TStatusPanel p) const { return Services->StatusPanel(p)->text().toStdString(); }
-};
-
-}  // namespace
+using Shell = TShellWindow;
 
 TEST(ShellServices, WorkRectInItsThreeCases) {
   Shell shell;

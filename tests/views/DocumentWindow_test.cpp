@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ViewTestSupport.h"
+#include "support/ViewTestSupport.h"
 #include "views/DocumentWindow.h"
 #include "document/LayerOps.h"
 #include "document/qt/Clipboard.h"

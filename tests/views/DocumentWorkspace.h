@@ -3,7 +3,7 @@
 // dialogs that work on a document.
 #include <QMdiArea>
 
-#include "ViewTestSupport.h"
+#include "support/ViewTestSupport.h"
 #include "views/DocumentWindow.h"
 #include "views/DocumentWindowHost.h"
 #include "views/ImageWindows.h"

@@ -3,7 +3,7 @@
 #include <QScrollBar>
 #include <cmath>
 
-#include "ViewTestSupport.h"
+#include "support/ViewTestSupport.h"
 #include "views/CustomImage.h"
 #include "pixel/ImgZoom.h"
 #include "platform/core/Canvas.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ViewTestSupport.h"
+#include "support/ViewTestSupport.h"
 #include "document/LayeredImage.h"
 #include "views/LayeredView.h"
 #include "platform/qt/QtBitmap.h"

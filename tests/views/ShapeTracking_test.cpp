@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ViewTestSupport.h"
+#include "support/ViewTestSupport.h"
 #include "views/MyImage.h"
 #include "support/TestImages.h"
 

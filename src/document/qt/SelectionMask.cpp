@@ -183,17 +183,32 @@ void StrokeSelectionShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect,
 
 namespace {
 
-// The restore mask of the selection over area (layer coordinates, inside the layer):
-// pixel (x, y) of the result stands for pixel (area.Left + x, area.Top + y). Every
-// step reads and writes only within the selection rect grown by 6, so any area that
-// covers that much of the layer gives the same pixels there as the whole layer.
-TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, TSelectionEdge edge, const TRect& area) {
+// mask becomes a 24-bit bitmap of w x h filled with the grey; a mask of that size
+// already keeps its pages (a fresh 70 MB mask costs more in page faults than in work).
+void Refill(TBitmap& mask, int w, int h, TColor grey) {
+  if (mask.Width() != w || mask.Height() != h || mask.PixelFormat() != pf24bit) {
+    mask = TBitmap(w, h, pf24bit, grey);
+    return;
+  }
+  const uint8_t v = uint8_t(grey & 0xFF);
+  const size_t n = size_t(w) * 3;
+  ParallelRows(0, h, int64_t(w) * h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) std::memset(mask.ScanLine(y), v, n);
+  });
+}
+
+// The restore mask of the selection over area (layer coordinates, inside the layer),
+// made into mask: pixel (x, y) of it stands for pixel (area.Left + x, area.Top + y).
+// Every step reads and writes only within the selection rect grown by 6, so any area
+// that covers that much of the layer gives the same pixels there as the whole layer.
+void MakeRestoreMask(TBitmap& mask, TSelectionOverlay& sel, const TRect& selRect, TSelectionEdge edge,
+                     const TRect& area) {
   const TRect rect = OffsetRect(selRect, -area.Left, -area.Top);
   const bool inv = sel.Inverted;
   const TMyShape kind = sel.ShapeKind;
   const TColor back = inv ? clWhite : clBlack, shape = inv ? clBlack : clWhite;
   const bool ramped = edge == seSmooth && IsRoundKind(kind);
-  TBitmap mask(area.Width(), area.Height(), pf24bit, ramped ? clWhite : back);
+  Refill(mask, area.Width(), area.Height(), ramped ? clWhite : back);
   if (edge == seProgressive) {
     if (kind == ssPolygon || kind == ssMultiPoints) {
       DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
@@ -216,7 +231,42 @@ TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, TSelectionEdge
   } else {
     DrawShapeFilled(sel.Shape, mask, rect, kind, shape);
   }
+}
+
+TBitmap RestoreMask(TSelectionOverlay& sel, const TRect& selRect, TSelectionEdge edge, const TRect& area) {
+  TBitmap mask;
+  MakeRestoreMask(mask, sel, selRect, edge, area);
   return mask;
+}
+
+// The pre-change pixels of rect (layer coordinates) brought back through a restore mask
+// made over area, as CopyBitmapRectMasked at 100 % does, without reading what it need
+// not: each row goes by runs, those the mask leaves (255) skipped, those it restores
+// whole (0) copied at once, and only the pixels between blended.
+void RestoreThroughMask(const TBitmap& before, TBitmap& layer, const TBitmap& mask, const TRect& area,
+                        const TRect& rect) {
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* m = mask.ScanLine(y - area.Top) + ptrdiff_t(rect.Left - area.Left) * 3;
+      const uint8_t* s = before.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      uint8_t* d = layer.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
+      const int n = rect.Width();
+      int x = 0;
+      while (x < n) {
+        const uint8_t v = m[3 * x];
+        int e = x + 1;
+        if (v == 255) {
+          while (e < n && m[3 * e] == 255) ++e;
+        } else if (v == 0) {
+          while (e < n && m[3 * e] == 0) ++e;
+          std::memcpy(d + 3 * x, s + 3 * x, size_t(e - x) * 3);
+        } else {
+          BlendPixelMasked(d + 3 * x, s + 3 * x, m + 3 * x, 100);
+        }
+        x = e;
+      }
+    }
+  });
 }
 
 // The hard-edged restore of a shape filled by rows: in each row of rect (layer
@@ -277,21 +327,15 @@ void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge) {
   ClipRectToBitmap(rect, *layer);
   if (rect.IsEmpty()) return;
   if (edge == seHard && RestoreHardEdgeByRows(*sel, selRect, *before, *layer, rect)) return;
-  // The mask is made only where it is read, and the pre-change pixels of that part
-  // are copied beside it, unless that part is most of the layer anyway.
+  // The mask is made only where it is read, into a mask kept for the next change of a
+  // layer of that size (each thread its own: nothing here is shared between threads).
   TRect area = Inflate(selRect, 8);
   ClipRectToBitmap(area, *layer);
   area = TRect{std::min(area.Left, rect.Left), std::min(area.Top, rect.Top), std::max(area.Right, rect.Right),
                std::max(area.Bottom, rect.Bottom)};
-  if (2 * int64_t(area.Width()) * area.Height() >= int64_t(layer->Width()) * layer->Height()) {
-    const TBitmap mask = RestoreMask(*sel, selRect, edge, GetBitmapRect(*layer));
-    CopyBitmapRectMasked(*before, GetBitmapRect(*before), *layer, 0, 0, rect, 100, mask);
-    return;
-  }
-  const TBitmap mask = RestoreMask(*sel, selRect, edge, area);
-  TBitmap part;
-  CopyBitmapRegion(*before, part, area);
-  CopyBitmapRectMasked(part, GetBitmapRect(part), *layer, area.Left, area.Top, rect, 100, mask);
+  thread_local TBitmap mask;
+  MakeRestoreMask(mask, *sel, selRect, edge, area);
+  RestoreThroughMask(*before, *layer, mask, area, rect);
 }
 
 void StrokeSelectionOutline(TSelectionHost& host, TColor color, int width, bool smooth) {
