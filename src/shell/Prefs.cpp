@@ -81,7 +81,10 @@ TPrefForm::TPrefForm(TPrefContext context, QWidget* parent) : QDialog(parent), c
   CmbPrefs->addItems(Items(TextId::TrFixPrefPages));
   BtnPrev = new QPushButton(QStringLiteral("<"), this);
   BtnNext = new QPushButton(QStringLiteral(">"), this);
-  for (QPushButton* b : {BtnPrev, BtnNext}) b->setAutoDefault(false);
+  for (QPushButton* b : {BtnPrev, BtnNext}) {
+    b->setAutoDefault(false);
+    b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("<<")) * 2);
+  }
   top->addWidget(CmbPrefs, 1);
   top->addWidget(BtnPrev);
   top->addWidget(BtnNext);

@@ -1,6 +1,9 @@
 #include "shell/Scenes.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSlider>
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
@@ -43,6 +46,7 @@
 #include "imagefiles/PictureFiles.h"
 #include "shell/Explor.h"
 #include "shell/MainForm.h"
+#include "shell/Prefs.h"
 #include "views/VerticesControl.h"
 
 namespace qm {
@@ -403,6 +407,27 @@ void SaveDialogsScene(TSceneCamera& camera) {
   anim.close();
 }
 
+// The Preferences dialog over the main window: its folders page, then its JPEG page
+// with a forced quality.
+void PreferencesScene(TSceneCamera& camera) {
+  TSceneEditor editor;
+  TMainForm& window = *editor.form;
+  TPrefForm& prefs = *window.Preferences();
+  prefs.LoadControls();
+  prefs.EdiDirOuvrir->setText(QStringLiteral("/home/camille/Images"));
+  prefs.show();
+  prefs.move(window.x() + 200, window.y() + 120);
+  prefs.ShowPage(0);
+  Settle();
+  camera.ShootScreen("folders");
+  prefs.ShowPage(7);
+  prefs.RBForcer->setChecked(true);
+  prefs.TBCompress->setValue(85);
+  Settle();
+  camera.ShootScreen("jpeg");
+  prefs.reject();
+}
+
 // The main window's menus and tool bars as the command table builds them: the File
 // menu, then the Filter menu with its colour sub-menu open, then the image pop-up. The
 // commands not built yet get a handler that does nothing, so the menus read as a user
@@ -598,6 +623,7 @@ const TSceneRow kScenes[] = {
     {"textlayers", &TextLayersScene},
     {"windows", &WindowsScene},
     {"commands", &CommandsScene},
+    {"preferences", &PreferencesScene},
     {"colorpicker", &ColorPickerScene},
     {"browser", &BrowserScene},
     {"mainwindow", &MainWindowScene},
