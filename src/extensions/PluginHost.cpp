@@ -104,4 +104,19 @@ void TQxlPluginHost::ShowPluginAbout(const TPluginEntry& entry) {
 
 bool TQxlPluginHost::Run8bfFilter(const T8bfEntry&, bool) { return false; }
 
+namespace {
+
+// The program's host, offered to the main window as the program starts (the program
+// links this layer whole, so that this runs).
+[[maybe_unused]] const bool registered = [] {
+  PluginHostFactory() = [](TShellServices& services, const std::string& folder) -> std::unique_ptr<TPluginHost> {
+    auto host = std::make_unique<TQxlPluginHost>(services);
+    if (!folder.empty()) host->LoadPlugins(folder);
+    return host;
+  };
+  return true;
+}();
+
+}  // namespace
+
 }  // namespace qm

@@ -19,7 +19,6 @@
 #include <QMdiArea>
 #include <QTimer>
 
-#include "extensions/PluginHost.h"
 #include "shell/MainForm.h"
 #include "shell/MenuLook.h"
 #include "shell/MsgDlg.h"
@@ -79,11 +78,8 @@ int main(int argc, char** argv) {
   };
   qm::TMainForm form(std::move(options));
   if (form.HandedOver()) return 0;
-  {
-    auto plugins = std::make_unique<qm::TQxlPluginHost>(form.Services());
-    if (form.ShellSettings().LoadPlugins && !form.PluginFolder().empty()) plugins->LoadPlugins(form.PluginFolder());
-    form.AttachPlugins(std::move(plugins));
-  }
+  if (const qm::TPluginHostFactory& plugins = qm::PluginHostFactory())
+    form.AttachPlugins(plugins(form.Services(), form.ShellSettings().LoadPlugins ? form.PluginFolder() : std::string()));
   instance.OnFiles = [&form, printHandedOver](const std::vector<std::string>& files) {
     form.ReceiveHandedOverFiles(files);
     if (!printHandedOver) return;

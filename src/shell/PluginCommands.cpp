@@ -38,6 +38,11 @@ bool Pair(uint32_t flags, uint32_t first, uint32_t second, bool fact) {
 
 }  // namespace
 
+TPluginHostFactory& PluginHostFactory() {
+  static TPluginHostFactory factory;
+  return factory;
+}
+
 TPluginFacts ReadPluginFacts(TShellServices& services) {
   TPluginFacts f;
   const TCommandState s = ReadCommandState(services);

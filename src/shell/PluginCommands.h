@@ -6,6 +6,8 @@
 // above the shell); without one every plug-in menu stays empty.
 #include <QObject>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,12 @@ class TPluginHost {
   // The bridge that runs .8bf filters is installed.
   virtual bool Is8bfModulePresent() const = 0;
 };
+
+// Makes the program's plug-in host over the shell's services, its plug-ins read from
+// folder (none when folder is empty). The layer that hosts plug-ins registers it when
+// the program starts; until one does, the plug-in menus stay empty.
+using TPluginHostFactory = std::function<std::unique_ptr<TPluginHost>(TShellServices& services, const std::string& folder)>;
+TPluginHostFactory& PluginHostFactory();
 
 // What the enabling reads of the editor.
 struct TPluginFacts {
