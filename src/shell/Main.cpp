@@ -2,9 +2,16 @@
 //   --scene NAME --shots FOLDER   photographs a scene instead (scripts/screens.sh);
 //   --quit-when-painted           ends once the window, and the document the command
 //                                 line opened last, are painted (start-up timing).
+//   --print-handed-over           after each hand-over from a later start, prints the
+//                                 file of every open document, then an empty line
+//                                 (hand-over tests and timing).
+//
+// With [Params] RunMulti "0", a start finding a running editor hands its files over
+// and ends with code 0 (shell/OneInstance.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +24,7 @@
 #include "shell/MainForm.h"
 #include "shell/MenuLook.h"
 #include "shell/MsgDlg.h"
+#include "shell/OneInstance.h"
 #include "shell/Scenes.h"
 #include "views/PictureDialogs.h"
 
@@ -50,12 +58,13 @@ int main(int argc, char** argv) {
   qm::InstallParameterDialogs();
   std::string scene;
   QString shots;
-  bool quitWhenPainted = false;
+  bool quitWhenPainted = false, printHandedOver = false;
   qm::TMainForm::TStartOptions options;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc) scene = argv[++i];
     else if (std::strcmp(argv[i], "--shots") == 0 && i + 1 < argc) shots = QString::fromLocal8Bit(argv[++i]);
     else if (std::strcmp(argv[i], "--quit-when-painted") == 0) quitWhenPainted = true;
+    else if (std::strcmp(argv[i], "--print-handed-over") == 0) printHandedOver = true;
     else options.Files.push_back(QString::fromLocal8Bit(argv[i]).toStdString());
   }
   if (!scene.empty()) {
@@ -67,8 +76,21 @@ int main(int argc, char** argv) {
     }
     return rc;
   }
+  qm::TOneInstance instance;
+  options.HandOver = [&instance](const std::vector<std::string>& files) {
+    return instance.Start(files) == qm::THandOverResult::HandedOver;
+  };
   qm::TMainForm form(std::move(options));
   if (form.HandedOver()) return 0;
+  if (const qm::TPluginHostFactory& plugins = qm::PluginHostFactory())
+    form.AttachPlugins(plugins(form.Services(), form.ShellSettings().LoadPlugins ? form.PluginFolder() : std::string()));
+  instance.OnFiles = [&form, printHandedOver](const std::vector<std::string>& files) {
+    form.ReceiveHandedOverFiles(files);
+    if (!printHandedOver) return;
+    for (qm::TNewImgForm* w : form.Services().Windows().Windows()) std::printf("%s\n", w->FileName().c_str());
+    std::printf("\n");
+    std::fflush(stdout);
+  };
   TQuitAfterPaint quitter;
   if (quitWhenPainted)
     form.OnFirstPaint = [&form, &quitter] {

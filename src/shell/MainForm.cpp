@@ -2,7 +2,12 @@
 #include "shell/MainForm.h"
 
 #include <QApplication>
+#include <QAbstractSpinBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDragEnterEvent>
@@ -44,6 +49,7 @@
 #include "shell/FullScreen.h"
 #include "shell/Locale.h"
 #include "shell/MsgDlg.h"
+#include "shell/Prefs.h"
 #include "shell/SettingsEnvironment.h"
 #include "shell/ToolPalette.h"
 
@@ -102,6 +108,16 @@ std::string FindRawModule(const std::vector<std::string>& pluginFolders) {
     if (FileExists(path)) return path;
   }
   return {};
+}
+
+// An editable text of any kind: a line edit, a spin edit, a text box, an editable combo.
+bool IsTextEntry(QObject* o) {
+  if (auto* line = qobject_cast<QLineEdit*>(o)) return !line->isReadOnly();
+  if (auto* spin = qobject_cast<QAbstractSpinBox*>(o)) return !spin->isReadOnly();
+  if (auto* text = qobject_cast<QTextEdit*>(o)) return !text->isReadOnly();
+  if (auto* plain = qobject_cast<QPlainTextEdit*>(o)) return !plain->isReadOnly();
+  if (auto* combo = qobject_cast<QComboBox*>(o)) return combo->isEditable();
+  return false;
 }
 
 }  // namespace
@@ -415,6 +431,7 @@ TMainForm::~TMainForm() {
   delete palette_;
   palette_ = nullptr;
   services_.reset();
+  pluginHost_.reset();
   files_.reset();
   SetDocumentServices(nullptr);
 }
@@ -437,6 +454,13 @@ void TMainForm::FirstPaint() {
 void TMainForm::OpenDroppedFiles(const std::vector<std::string>& files) {
   if (!services_->CanRunCommand(commands_->Action("BtnOuvrir"))) return;
   files_->OpenFiles(files);
+}
+
+void TMainForm::ReceiveHandedOverFiles(const std::vector<std::string>& files) {
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  if (!files.empty()) OpenDroppedFiles(files);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
@@ -465,6 +489,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
       break;
     case QEvent::Wheel:
       if (views_ && views_->Wheel(watched, static_cast<QWheelEvent*>(e))) return true;
+      break;
+    case QEvent::ShortcutOverride:
+      // A key an edit takes as it is (Home, End, the page keys, F2, Delete...) goes to
+      // the focused edit, never to the window's shortcut of the same key.
+      if (IsTextEntry(watched)) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+          e->accept();
+          return true;
+        }
+      }
       break;
     case QEvent::Shortcut:
       // A menu shortcut is honoured only when a tool action may start.
@@ -545,6 +580,9 @@ void TMainForm::WireCommands() {
     UpdateCommandStates();
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
+  WireCommand("MenuParams", [this](const TCommandSender&) { Preferences()->Execute(); });
+  tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
+  tools_->Wire({});
   // The Filter, Adjustment and Selection menus; their dialog commands wait for the
   // dialogs' launcher.
   RegisterFilterCommands(*commands_, *services_, nullptr);
@@ -600,6 +638,59 @@ void TMainForm::WireCommands() {
       });
 }
 
+void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
+  if (!host || pluginHost_) return;
+  pluginHost_ = std::move(host);
+  services_->Hooks.IsPluginLoaded = [this] { return pluginHost_->IsPluginLoaded(); };
+  // The buttons' list is read only when there are plug-ins to make buttons for.
+  if (!pluginHost_->Plugins().empty()) settings_.PluginButtons = ReadPluginButtons(ini_);
+  pluginCommands_ = new TPluginCommands(*services_, *commands_, *pluginHost_);
+  pluginCommands_->BuildMenus(settings_.PluginButtons, settings_.Mode8bf);
+  QToolBar* bar = commands_->ToolBar("ToolBar4");
+  bar->setVisible(settings_.PluginsBar && !pluginCommands_->ToolButtons().empty());
+  if (QAction* a = commands_->Action("MenuAffichageBarrePlugins")) a->setChecked(bar->isVisible());
+  commands_->SetHandler("MenuAffichageBarrePlugins", [this, bar](const TCommandSender& sender) {
+    settings_.PluginsBar = !bar->isVisible();
+    bar->setVisible(settings_.PluginsBar);
+    sender.Action->setChecked(settings_.PluginsBar);
+  });
+  UpdateCommandStates();
+}
+
+TPrefForm* TMainForm::Preferences() {
+  if (prefs_) return prefs_;
+  TPrefContext c;
+  c.Settings = &settings_;
+  c.Ini = &ini_;
+  for (int row = 0; row < GetFormatCount(); ++row) c.Formats.push_back(GetFormatFilterText(row, 1));
+  if (pluginHost_) {
+    for (const TPluginEntry& e : pluginHost_->Plugins()) c.Plugins.push_back(PluginCaption(e.NameText));
+    c.Bridge8bf = pluginHost_->Is8bfModulePresent();
+  }
+  // Translucent windows need a compositing desktop: none where nothing is shown.
+  const QString platform = QGuiApplication::platformName();
+  c.TranslucentDialogs = platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+  c.ThemedMenus = true;  // the menus' own look is ours, on every desktop
+  c.Applied = [this] {
+    services_->JpegQuality = settings_.JpgCompression;
+    services_->KeepExifSetting = settings_.PreserveExif;
+    services_->Windows().ApplyViewSettingsToAll();
+  };
+  c.FreeImageUnitDialogs = [this] {
+    if (FreeImageUnitDialogs) FreeImageUnitDialogs();
+  };
+  c.FreePrintDialog = [this] {
+    if (FreePrintDialog) FreePrintDialog();
+  };
+  prefs_ = new TPrefForm(std::move(c), this);
+  return prefs_;
+}
+
+void TMainForm::SetDeviceCommands(const TDeviceCommands& devices) {
+  tools_->Wire(devices);
+  UpdateCommandStates();
+}
+
 void TMainForm::SetNewImageCommand(std::function<void()> run) {
   WireCommand("MenuFichierNouveau", [run = std::move(run)](const TCommandSender&) { run(); });
 }
@@ -615,6 +706,7 @@ TCommandState TMainForm::CommandState() {
   s.PasteImage = clipboardHasImage_;
   s.PasteLayer = clipboardHasImage_ && s.Doc && s.TC;
   s.MasksFolder = FolderExists(masksFolder_);
+  s.PluginsAvailable = pluginHost_ && !pluginHost_->Plugins().empty();
   return s;
 }
 
@@ -629,6 +721,7 @@ void TMainForm::UpdateCommandStates() {
   if (views_) views_->SyncZoomCombo();
   commands_->UpdateStates();
   if (palette_) palette_->UpdateToolButtonStates();
+  if (pluginCommands_) pluginCommands_->UpdatePluginStates();
 }
 
 void TMainForm::UpdateMenuDecorations() {

@@ -22,11 +22,13 @@
 #include "shell/DistortionFrame.h"
 #include "shell/Explor.h"
 #include "shell/FileCommands.h"
+#include "shell/PluginCommands.h"
 #include "shell/RecentFiles.h"
 #include "shell/SelectionCommands.h"
 #include "shell/Settings.h"
 #include "shell/ShellServices.h"
 #include "shell/ViewCommands.h"
+#include "shell/ToolsCommands.h"
 
 class QMdiArea;
 
@@ -82,6 +84,24 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void SetNewImageCommand(std::function<void()> run);
   void SetPrintCommand(std::function<void()> run, bool printerPresent);
 
+  // The plug-in host (made above the shell, its plug-ins read already): the plug-in
+  // menus, the about items and ToolBar4's buttons of the [Plugins] list. The window
+  // keeps it to its end.
+  void AttachPlugins(std::unique_ptr<TPluginHost> host);
+  TPluginCommands* PluginCommands() const { return pluginCommands_; }
+  // Where the plug-ins live (empty when the folder could not be made).
+  const std::string& PluginFolder() const { return pluginFolder_; }
+
+  // The services of later parts (batch, wallpaper, scanning): their rows get handlers.
+  void SetDeviceCommands(const TDeviceCommands& devices);
+  TToolsCommands& Tools() { return *tools_; }
+
+  // The dialogs made for a unit, freed by the Preferences when it changed (set by the
+  // layers that make them): new image, crop and resize; print.
+  std::function<void()> FreeImageUnitDialogs, FreePrintDialog;
+  // The Preferences dialog, made on first use.
+  class TPrefForm* Preferences();
+
   // Every enabling rule evaluated again, with the history items' captions.
   void UpdateCommandStates();
   // The undo and redo items captioned with their steps, the tool buttons' hints.
@@ -92,6 +112,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void UpdateMenuDecorations();
   // Dropped or handed-over files: opened (the first 20) when the command guard agrees.
   void OpenDroppedFiles(const std::vector<std::string>& files);
+  // Files a later start handed over: the window comes forward, then they are opened
+  // as dropped ones.
+  void ReceiveHandedOverFiles(const std::vector<std::string>& files);
   // The state the rules read now.
   TCommandState CommandState();
 
@@ -154,6 +177,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TCommandSet* commands_ = nullptr;
   TSelectionCommands* selection_ = nullptr;  // a child of the services
   std::unique_ptr<TFileCommands> files_;
+  std::unique_ptr<TToolsCommands> tools_;
   QPointer<TExplorForm> browser_;
   TOutilsForm* palette_ = nullptr;
   std::unique_ptr<TDocumentServices> documentServices_;
@@ -164,6 +188,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
   std::unique_ptr<TFullScreenLink> fullScreenLink_;
   // The state the rules read, taken once per round of enabling.
   TCommandState state_;
+  std::unique_ptr<TPluginHost> pluginHost_;
+  TPluginCommands* pluginCommands_ = nullptr;  // a child of the command set
+  class TPrefForm* prefs_ = nullptr;            // a child of the window
 };
 
 }  // namespace qm

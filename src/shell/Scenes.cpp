@@ -1,6 +1,9 @@
 #include "shell/Scenes.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSlider>
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
@@ -45,6 +48,7 @@
 #include "shell/Explor.h"
 #include "shell/MainForm.h"
 #include "shell/ToolPalette.h"
+#include "shell/Prefs.h"
 #include "views/VerticesControl.h"
 
 namespace qm {
@@ -400,6 +404,27 @@ void SaveDialogsScene(TSceneCamera& camera) {
   anim.close();
 }
 
+// The Preferences dialog over the main window: its folders page, then its JPEG page
+// with a forced quality.
+void PreferencesScene(TSceneCamera& camera) {
+  TSceneEditor editor;
+  TMainForm& window = *editor.form;
+  TPrefForm& prefs = *window.Preferences();
+  prefs.LoadControls();
+  prefs.EdiDirOuvrir->setText(QStringLiteral("/home/camille/Images"));
+  prefs.show();
+  prefs.move(window.x() + 200, window.y() + 120);
+  prefs.ShowPage(0);
+  Settle();
+  camera.ShootScreen("folders");
+  prefs.ShowPage(7);
+  prefs.RBForcer->setChecked(true);
+  prefs.TBCompress->setValue(85);
+  Settle();
+  camera.ShootScreen("jpeg");
+  prefs.reject();
+}
+
 // The main window's menus and tool bars as the command table builds them: the File
 // menu, then the Filter menu with its colour sub-menu open, then the image pop-up and
 // the layer pop-up. The
@@ -714,6 +739,7 @@ std::vector<TSceneRow>& Scenes() {
       {"savedialogs", &SaveDialogsScene},
       {"palette", &PaletteScene},
       {"layers", &LayersScene},
+      {"preferences", &PreferencesScene},
   };
   return scenes;
 }

@@ -225,28 +225,23 @@ bool SaveShellSettings(TIniFile& ini, const TShellSettings& s, std::string* erro
   return ini.Save(error);
 }
 
-void WritePreferenceSettings(TIniFile& ini, const TShellSettings& s) {
-  ini.WriteBool(kParams, "RunMulti", s.RunMulti);
+void WritePreferenceSettings(TIniFile& ini, const TShellSettings& s, const TPreferenceExtras& extras) {
   ini.WriteString(kParams, "Open", s.OpenDir);
   ini.WriteString(kParams, "Save", s.SaveDir);
-  ini.WriteBool(kParams, "LockDir", s.LockDir);
   ini.WriteBool(kParams, "UniqueDir", s.UniqueDir);
-  ini.WriteBool(kParams, "AdvancedDisplay", s.AdvancedDisplay);
-  ini.WriteBool(kParams, "BkgTexture", s.BkgTexture);
-  ini.WriteBool(kParams, "XPMenu", s.XPMenu);
-  ini.WriteInteger(kParams, "History", s.History);
+  ini.WriteBool(kParams, "LockDir", s.LockDir);
+  ini.WriteInteger(kTools, "ToolsAlignment", s.ToolsAlignment);
   ini.WriteInteger(kParams, "JpgCompression", s.JpgCompression);
   ini.WriteInteger(kParams, "DefaultFormat2", s.DefaultFormat);
   ini.WriteBool(kParams, "PreserveFileDate", s.PreserveFileDate);
+  ini.WriteInteger("FitImage", "Width", extras.FitWidth);
+  ini.WriteInteger("FitImage", "Height", extras.FitHeight);
+  ini.WriteBool("FitImage", "Deform", extras.FitDeform);
   ini.WriteInteger(kParams, "ImageUnit", s.ImageUnit);
   ini.WriteInteger(kParams, "PrintUnit", s.PrintUnit);
   ini.WriteInteger(kParams, "GridCellSize", s.GridCellSize);
   ini.WriteString(kParams, "ColorGrid", ColorToHexStr(s.ColorGrid, true));
-  ini.WriteBool(kParams, "PreserveExif", s.PreserveExif);
-  ini.WriteBool(kParams, "TrackBallZoom", s.TrackBallZoom);
-  ini.WriteBool(kParams, "AlphaBlendForm", s.AlphaBlendForm);
-  ini.WriteBool(kFiles, "ClearFileListe", s.ClearFileListe);
-  ini.WriteInteger(kTools, "ToolsAlignment", s.ToolsAlignment);
+  ini.WriteInteger(kParams, "History", s.History);
   ini.WriteBool(kPlugins, "LoadPlugins", s.LoadPlugins);
   for (int n = 1; n <= kMaxPluginButtons; ++n) {
     const std::string key = NumberedKey("Plugin", n);
@@ -255,6 +250,14 @@ void WritePreferenceSettings(TIniFile& ini, const TShellSettings& s) {
     else
       ini.DeleteKey(kPlugins, key);
   }
+  ini.WriteBool(kParams, "AdvancedDisplay", s.AdvancedDisplay);
+  ini.WriteBool(kParams, "BkgTexture", s.BkgTexture);
+  if (extras.ThemedMenus) ini.WriteBool(kParams, "XPMenu", s.XPMenu);
+  if (extras.TranslucentDialogs) ini.WriteBool(kParams, "AlphaBlendForm", s.AlphaBlendForm);
+  ini.WriteBool(kFiles, "ClearFileListe", s.ClearFileListe);
+  ini.WriteBool(kParams, "PreserveExif", s.PreserveExif);
+  ini.WriteBool(kParams, "TrackBallZoom", s.TrackBallZoom);
+  ini.WriteBool(kParams, "RunMulti", s.RunMulti);
   ini.WriteString(kPlugins, "8bfDir", s.Dir8bf);
   ini.WriteBool(kPlugins, "8bfMode", s.Mode8bf);
 }

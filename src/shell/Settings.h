@@ -90,7 +90,21 @@ void WriteShellSettings(TIniFile& ini, const TShellSettings& s);
 // the previous file untouched and returns false with the reason in error.
 bool SaveShellSettings(TIniFile& ini, const TShellSettings& s, std::string* error = nullptr);
 
-// The keys the Preferences dialog owns, into ini (not saved).
-void WritePreferenceSettings(TIniFile& ini, const TShellSettings& s);
+// What the Preferences dialog writes besides the shell's settings: the fit-image
+// dialog's defaults ([FitImage]) and which desktop-dependent keys exist here.
+struct TPreferenceExtras {
+  int FitWidth = 800, FitHeight = 600;
+  bool FitDeform = false;
+  bool ThemedMenus = true;         // [Params] XPMenu is written
+  bool TranslucentDialogs = false; // [Params] AlphaBlendForm is written
+};
+
+// The keys the Preferences dialog owns, into ini (not saved), in the dialog's order:
+// Open, Save, UniqueDir, LockDir, ToolsAlignment, JpgCompression, DefaultFormat2,
+// PreserveFileDate, Width, Height, Deform, ImageUnit, PrintUnit, GridCellSize,
+// ColorGrid, History, LoadPlugins, Plugin1..20 (those after the last button deleted),
+// AdvancedDisplay, BkgTexture, XPMenu, AlphaBlendForm, ClearFileListe, PreserveExif,
+// TrackBallZoom, RunMulti, 8bfDir, 8bfMode.
+void WritePreferenceSettings(TIniFile& ini, const TShellSettings& s, const TPreferenceExtras& extras = {});
 
 }  // namespace qm
