@@ -145,6 +145,14 @@ class TMainForm::TMainServices : public TShellServices {
     if (ShellLock() || (form_.palette_ && !form_.palette_->ImagePopupAllowed())) return nullptr;
     return form_.commands_->Menu("PopSel");
   }
+  // A middle click on a document puts the zoom box on its first entry, the fit to the
+  // window, and applies it.
+  void MiddleButtonPressed(TNewImgForm&) override {
+    if (!form_.views_ || !form_.settings_.MiddleClickZoom || !GetActiveImgForm()) return;
+    form_.views_->ZoomBox().setCurrentIndex(0);
+    form_.views_->ApplyZoomChoice();
+    form_.UpdateCommandStates();
+  }
   void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void WindowActivating(TNewImgForm&) override { form_.UpdateCommandStates(); }

@@ -43,6 +43,8 @@ struct TShellSettings {
   int GridCellSize = 16;     // 1..50 pixels
   TColor ColorGrid = 0xC0C0C0;
   bool PreserveExif = true, TrackBallZoom = true;
+  // A middle click on a document fits it to its window (no key: always on).
+  bool MiddleClickZoom = true;
   int ThumbSize = 1;         // 0..2
   bool AlphaBlendForm = false, BoundingBox = true;
 

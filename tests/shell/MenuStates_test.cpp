@@ -253,6 +253,12 @@ TEST(MenuStates, ZoomStepsTheirLimitsAndTheWheel) {
   e.Wheel(view.viewport(), 120, QPoint(40, 40));
   EXPECT_EQ(view.Zoom(), 3);
   EXPECT_EQ(box.currentIndex(), 9);
+
+  // A middle click on the document fits it to its window.
+  QTest::mouseClick(view.viewport(), Qt::MiddleButton, Qt::NoModifier, QPoint(40, 40));
+  EXPECT_TRUE(w.FitToWindow);
+  EXPECT_EQ(box.currentIndex(), kZoomAutoIndex);
+  EXPECT_LE(view.Zoom(), 1);
 }
 
 TEST(MenuStates, TheTransformFrameAppliesInOneStepAndCancelLeavesNothing) {
