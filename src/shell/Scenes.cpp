@@ -427,16 +427,11 @@ void PreferencesScene(TSceneCamera& camera) {
 
 // The main window's menus and tool bars as the command table builds them: the File
 // menu, then the Filter menu with its colour sub-menu open, then the image pop-up and
-// the layer pop-up. The
-// commands not built yet get a handler that does nothing, so the menus read as a user
-// will see them.
+// the layer pop-up, as a user sees them today (the commands not built yet greyed).
 void CommandsScene(TSceneCamera& camera) {
   TSceneEditor editor;
   TMainForm& window = *editor.form;
   TCommandSet& commands = window.Commands();
-  for (const TCommandRow& row : CommandRows())
-    if (row.Kind == TCommandKind::Item && !commands.HasHandler(row.Name))
-      commands.SetHandler(row.Name, [](const TCommandSender&) {});
   TNewImgForm& doc = editor.OpenSample();
   doc.Image().ColorCount = 16777216;
   window.UpdateCommandStates();
