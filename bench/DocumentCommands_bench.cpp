@@ -6,6 +6,7 @@
 #include <memory>
 #include <opencv2/core.hpp>
 
+#include "EditorBench.h"
 #include "GuiBench.h"
 #include "Harness.h"
 #include "document/LayerOps.h"
@@ -21,21 +22,13 @@ const char* kFlipAll = "Flip every layer with its undo step, 10 layers (24 MP, t
 const char* kMergeVisible = "Merge the visible layers, 10 layers (24 MP, the Layer menu)";
 const char* kPaste = "Paste a 24 MP picture as a layer (the Edit menu)";
 
-struct TEditor {
-  QTemporaryDir home;
-  std::unique_ptr<TMainForm> form;
-  TEditor() {
-    EnsureGuiApp();
-    qputenv("QM_HOME", home.path().toLocal8Bit());
+// Two steps of history: the flips keep their undo, the run its memory.
+struct TEditor : TBenchEditor {
+  TEditor() : TBenchEditor("[Params]\nHistory=2\n") {
     // the merges' confirmation answered yes
     SetMessageHandler([](const std::string&, int, int buttons, const std::string&) {
       return buttons & mbYes ? int(mrYes) : int(mrOk);
     });
-    // two steps of history: the flips keep their undo, the run its memory
-    TIniFile ini;
-    ini.LoadFromString("[Params]\nHistory=2\n");
-    ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
-    form = std::make_unique<TMainForm>();
   }
   TShellServices& Services() { return form->Services(); }
   // A fresh document: the photo under ten full-size layers.

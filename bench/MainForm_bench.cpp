@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "CodecBench.h"
+#include "EditorBench.h"
 #include "GuiBench.h"
 #include "imagefiles/JpegCodec.h"
 #include "platform/texts/IniFile.h"
@@ -19,16 +20,8 @@
 namespace qm::bench {
 namespace {
 
-struct TSavingEditor {
-  QTemporaryDir home;
-  std::unique_ptr<TMainForm> form;
-  TSavingEditor() {
-    EnsureGuiApp();
-    qputenv("QM_HOME", home.path().toLocal8Bit());
-    TIniFile ini;
-    ini.LoadFromString("[Params]\nJpgCompression=90\n");
-    ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
-    form = std::make_unique<TMainForm>();
+struct TSavingEditor : TBenchEditor {
+  TSavingEditor() : TBenchEditor("[Params]\nJpgCompression=90\n") {
     form->Services().CreateImageWindow(&Photo(), nullptr, 16777216, false, CodecFolder() + "/document.jpg");
   }
 };
@@ -50,15 +43,10 @@ QM_BENCH("JPEG q90 written to a file, 24 MP (the codec alone)", kOurs, kPhotoByt
 });
 
 // A shown main window (a hidden one paints nothing) and the photo as a JPEG file.
-struct TOpeningEditor {
-  QTemporaryDir home;
-  std::unique_ptr<TMainForm> form;
+struct TOpeningEditor : TBenchEditor {
   std::string file = CodecFolder() + "/opened.jpg";
   TOpeningEditor() {
-    EnsureGuiApp();
-    qputenv("QM_HOME", home.path().toLocal8Bit());
     WriteJpegFile(file, Photo(), TJpegWriteOptions{90, false});
-    form = std::make_unique<TMainForm>();
     form->resize(1600, 1000);
     form->show();
     QApplication::processEvents();

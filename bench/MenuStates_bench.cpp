@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "EditorBench.h"
 #include "GuiBench.h"
 #include "Harness.h"
 #include "shell/MainForm.h"
@@ -15,13 +16,8 @@
 namespace qm::bench {
 namespace {
 
-struct TEditor {
-  QTemporaryDir home;
-  std::unique_ptr<TMainForm> form;
+struct TEditor : TBenchEditor {
   TEditor() {
-    EnsureGuiApp();
-    qputenv("QM_HOME", home.path().toLocal8Bit());
-    form = std::make_unique<TMainForm>();
     // Every command attached, so that each row's rules are read.
     for (const TCommandRow& row : CommandRows())
       if (row.Kind == TCommandKind::Item && !form->Commands().HasHandler(row.Name))

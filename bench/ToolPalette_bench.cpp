@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "EditorBench.h"
 #include "GuiBench.h"
 #include "Harness.h"
 #include "platform/texts/IniFile.h"
@@ -18,16 +19,8 @@
 namespace qm::bench {
 namespace {
 
-struct TPaintingEditor {
-  QTemporaryDir home;
-  std::unique_ptr<TMainForm> form;
-  TPaintingEditor() {
-    EnsureGuiApp();
-    qputenv("QM_HOME", home.path().toLocal8Bit());
-    TIniFile ini;
-    ini.LoadFromString("[Tools]\nToolsPalette=1\nToolsAlignment=2\n");
-    ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
-    form = std::make_unique<TMainForm>();
+struct TPaintingEditor : TBenchEditor {
+  TPaintingEditor() : TBenchEditor("[Tools]\nToolsPalette=1\nToolsAlignment=2\n") {
     form->resize(1400, 1000);
     form->show();
     while (!form->FirstPaintDone()) QApplication::processEvents();

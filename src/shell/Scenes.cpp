@@ -661,15 +661,21 @@ void PaletteScene(TSceneCamera& camera) {
   camera.ShootScreen("floating");
 }
 
+// The photograph of the editing scenes, maximised and fitted in its window.
+TNewImgForm& OpenBayPhoto(TSceneEditor& editor) {
+  const TBitmap picture = SamplePicture(900, 600, 0.35);
+  TNewImgForm& doc = editor.Open(nullptr, &picture, "/photos/baie.jpg");
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  return doc;
+}
+
 // A photograph in the editor, an elliptical selection shown, before and after a filter
 // run from its menu command ("Photo ancienne"), then a texture ("Brique").
 void FiltersScene(TSceneCamera& camera) {
   TSceneEditor editor(1000, 760);
   TMainForm& window = *editor.form;
-  const TBitmap picture = SamplePicture(900, 600, 0.35);
-  TNewImgForm& doc = editor.Open(nullptr, &picture, "/photos/baie.jpg");
-  doc.showMaximized();
-  doc.FitWindowToImage(true, false);
+  TNewImgForm& doc = OpenBayPhoto(editor);
   doc.Selection().SetShape(ssEllipse);
   doc.Selection().SetSelectionRect(TRect{160, 90, 740, 510});
   window.Selection().ResetSelectionMode();
@@ -689,10 +695,7 @@ void FiltersScene(TSceneCamera& camera) {
 void LayersScene(TSceneCamera& camera) {
   TSceneEditor editor(1000, 760);
   TMainForm& window = *editor.form;
-  const TBitmap picture = SamplePicture(900, 600, 0.35);
-  TNewImgForm& doc = editor.Open(nullptr, &picture, "/photos/baie.jpg");
-  doc.showMaximized();
-  doc.FitWindowToImage(true, false);
+  TNewImgForm& doc = OpenBayPhoto(editor);
   TBitmap pasted = SamplePicture(400, 300, 0.8);
   CopyBitmapWithMask(ClipboardData(), &pasted, nullptr);
   Settle();

@@ -1,0 +1,31 @@
+#pragma once
+// The real main window for the benchmarks that time a command as a user runs it: made
+// offscreen in a home folder of its own, with the settings file given written first.
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "GuiBench.h"
+#include "platform/texts/IniFile.h"
+#include "shell/MainForm.h"
+
+namespace qm::bench {
+
+struct TBenchEditor {
+  QTemporaryDir home;
+  std::unique_ptr<TMainForm> form;
+
+  // settings: the text of the ini file the window reads at start (none when empty).
+  explicit TBenchEditor(const std::string& settings = {}) {
+    EnsureGuiApp();
+    qputenv("QM_HOME", home.path().toLocal8Bit());
+    if (!settings.empty()) {
+      TIniFile ini;
+      ini.LoadFromString(settings);
+      ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
+    }
+    form = std::make_unique<TMainForm>();
+  }
+};
+
+}  // namespace qm::bench
