@@ -345,38 +345,41 @@ void WriteJpegFile(const std::string& fileName, const TBitmap& bmp, const TJpegW
   if (std::fclose(raw) != 0) throw EInvalidGraphic("cannot write " + fileName);
 }
 
-std::vector<uint8_t> WriteJpegMemory(const TBitmap& bmp, const TJpegWriteOptions& options) {
+namespace {
+
+// A memory destination for the encoder; libjpeg's buffer is freed with it.
+struct TMemoryDest {
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
-  struct TFree {
-    unsigned char** p;
-    ~TFree() { std::free(*p); }
-  } release{&buffer};
   TEncodeDest dest;
-  dest.buffer = &buffer;
-  dest.size = &size;
-  Encode(bmp, options, dest);
-  if (!buffer) throw EInvalidGraphic("JPEG encoding");
-  return std::vector<uint8_t>(buffer, buffer + size);
+  TMemoryDest() {
+    dest.buffer = &buffer;
+    dest.size = &size;
+  }
+  ~TMemoryDest() { std::free(buffer); }
+  TMemoryDest(const TMemoryDest&) = delete;
+  TMemoryDest& operator=(const TMemoryDest&) = delete;
+  std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(buffer, buffer + size); }
+};
+
+}  // namespace
+
+std::vector<uint8_t> WriteJpegMemory(const TBitmap& bmp, const TJpegWriteOptions& options) {
+  TMemoryDest out;
+  Encode(bmp, options, out.dest);
+  if (!out.buffer) throw EInvalidGraphic("JPEG encoding");
+  return out.Bytes();
 }
 
 namespace {
 
 // Rows [first, last) of the source encoded alone, as baseline, into memory.
 std::vector<uint8_t> EncodeBand(uint8_t* const* rows, int width, int first, int last, bool bgrx, int quality) {
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  struct TFree {
-    unsigned char** p;
-    ~TFree() { std::free(*p); }
-  } release{&buffer};
-  TEncodeDest dest;
-  dest.buffer = &buffer;
-  dest.size = &size;
+  TMemoryDest out;
   TCompressor c;
-  if (!EncodeStart(&c.cinfo, &c.err, &dest, width, last - first, bgrx, quality, false)) c.Fail("JPEG encoding");
+  if (!EncodeStart(&c.cinfo, &c.err, &out.dest, width, last - first, bgrx, quality, false)) c.Fail("JPEG encoding");
   if (!EncodeRows(&c.cinfo, &c.err, rows + first)) c.Fail("JPEG encoding");
-  return std::vector<uint8_t>(buffer, buffer + size);
+  return out.Bytes();
 }
 
 // Decodes a band into the given row pointers (one per row of the band).
