@@ -13,7 +13,7 @@
 #include "document/qt/Clipboard.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/IniFile.h"
-#include "shell/MainForm.h"
+#include "shell/main/MainForm.h"
 
 namespace qm::bench {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "GuiBench.h"
 #include "platform/texts/IniFile.h"
-#include "shell/MainForm.h"
+#include "shell/main/MainForm.h"
 
 namespace qm::bench {
 

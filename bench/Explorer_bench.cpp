@@ -14,7 +14,7 @@
 #include "imagefiles/JpegCodec.h"
 #include "imagefiles/ThumbnailPool.h"
 #include "platform/core/Parallel.h"
-#include "shell/Explor.h"
+#include "shell/browser/Explor.h"
 #include "views/PictureDialogs.h"
 
 namespace qm::bench {

@@ -13,9 +13,9 @@
 #include "GuiBench.h"
 #include "Harness.h"
 #include "pixel/ColorAdjust.h"
-#include "shell/CommandSet.h"
-#include "shell/FilterCommands.h"
-#include "shell/ShellServices.h"
+#include "shell/services/CommandSet.h"
+#include "shell/commands/FilterCommands.h"
+#include "shell/services/ShellServices.h"
 
 namespace qm::bench {
 namespace {

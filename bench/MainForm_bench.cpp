@@ -14,7 +14,7 @@
 #include "GuiBench.h"
 #include "imagefiles/JpegCodec.h"
 #include "platform/texts/IniFile.h"
-#include "shell/MainForm.h"
+#include "shell/main/MainForm.h"
 #include "views/DocumentWindow.h"
 
 namespace qm::bench {

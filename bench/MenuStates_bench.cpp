@@ -11,7 +11,7 @@
 #include "EditorBench.h"
 #include "GuiBench.h"
 #include "Harness.h"
-#include "shell/MainForm.h"
+#include "shell/main/MainForm.h"
 
 namespace qm::bench {
 namespace {

@@ -11,8 +11,8 @@
 #include "dialogs/DialogList.h"
 #include "pixel/Blur.h"
 #include "pixel/ColorAdjust.h"
-#include "shell/DialogRegistry.h"
-#include "shell/ShellServices.h"
+#include "shell/services/DialogRegistry.h"
+#include "shell/services/ShellServices.h"
 
 namespace qm::bench {
 namespace {

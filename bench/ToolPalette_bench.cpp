@@ -13,8 +13,8 @@
 #include "GuiBench.h"
 #include "Harness.h"
 #include "platform/texts/IniFile.h"
-#include "shell/MainForm.h"
-#include "shell/ToolPalette.h"
+#include "shell/main/MainForm.h"
+#include "shell/palette/ToolPalette.h"
 
 namespace qm::bench {
 namespace {

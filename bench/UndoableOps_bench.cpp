@@ -3,7 +3,7 @@
 #include "Harness.h"
 #include "document/LayerHost.h"
 #include "pixel/Convolution.h"
-#include "shell/UndoableOps.h"
+#include "shell/services/UndoableOps.h"
 
 namespace qm::bench {
 namespace {

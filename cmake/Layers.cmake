@@ -7,8 +7,12 @@
 # means adding files only.
 # A layer with no sources yet is an interface library carrying its dependencies.
 function(qm_add_layer target dir)
-  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.qrc)
+  cmake_parse_arguments(L "RECURSE" "" "DEPS" ${ARGN})
+  if(L_RECURSE)
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.qrc)
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.qrc)
+  endif()
   list(FILTER srcs EXCLUDE REGEX "/Main\\.cpp$")
   if(srcs)
     add_library(${target} STATIC ${srcs})
@@ -66,10 +70,8 @@ endfunction()
 
 # Writes, for the include check (cmake/CheckIncludes.cmake), each layer's folder with
 # the folders it may include and whether it may include Qt. Call once every layer is
-# defined. PROGRAM <file> <layer>: the program's entry (a file of src/ outside every
-# layer's library) may include what that layer, the top one it links, reaches.
+# defined.
 function(qm_write_layer_map file)
-  cmake_parse_arguments(M "" "" "PROGRAM" ${ARGN})
   get_property(layers GLOBAL PROPERTY QM_LAYERS)
   set(text "# Made by qm_write_layer_map from the layers' link libraries.\n")
   set(dirs "")
@@ -82,12 +84,5 @@ function(qm_write_layer_map file)
     string(APPEND text "set(QM_LAYER_QT_${dir} ${qt})\n")
   endforeach()
   string(APPEND text "set(QM_LAYER_DIRS \"${dirs}\")\n")
-  if(M_PROGRAM)
-    list(GET M_PROGRAM 0 program_file)
-    list(GET M_PROGRAM 1 program_layer)
-    qm_layer_reach_dirs(${program_layer} allowed qt)
-    string(APPEND text "set(QM_PROGRAM_FILE ${program_file})\n")
-    string(APPEND text "set(QM_PROGRAM_REACH \"${allowed}\")\n")
-  endif()
   file(WRITE ${file} "${text}")
 endfunction()

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/texts/IniFile.h"
-#include "shell/Settings.h"
+#include "shell/services/Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -1,7 +1,7 @@
 #pragma once
 // Every parameter dialog of the program, registered by class name for the shell's
-// command table, and their scenes for scripts/screens.sh. The program calls it once at
-// start-up, before its main window opens a dialog or a scene runs.
+// command table. The program calls it once at start-up, before its main window opens a
+// dialog or a scene runs.
 namespace qm {
 
 void InstallParameterDialogs();

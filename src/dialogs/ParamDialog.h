@@ -36,9 +36,9 @@
 #include "pixel/Params.h"
 #include "platform/core/Colors.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/DialogRegistry.h"
-#include "shell/FormUtils.h"
-#include "shell/ShellServices.h"
+#include "shell/services/DialogRegistry.h"
+#include "shell/services/FormUtils.h"
+#include "shell/services/ShellServices.h"
 
 class QComboBox;
 class QGridLayout;

@@ -8,8 +8,8 @@
 
 #include "extensions/FilterPluginApi.h"
 #include "platform/texts/TextUtils.h"
-#include "shell/AboutBox.h"
-#include "shell/ShellServices.h"
+#include "shell/services/AboutBox.h"
+#include "shell/services/ShellServices.h"
 
 namespace qm {
 namespace {
@@ -104,19 +104,10 @@ void TQxlPluginHost::ShowPluginAbout(const TPluginEntry& entry) {
 
 bool TQxlPluginHost::Run8bfFilter(const T8bfEntry&, bool) { return false; }
 
-namespace {
-
-// The program's host, offered to the main window as the program starts (the program
-// links this layer whole, so that this runs).
-[[maybe_unused]] const bool registered = [] {
-  PluginHostFactory() = [](TShellServices& services, const std::string& folder) -> std::unique_ptr<TPluginHost> {
-    auto host = std::make_unique<TQxlPluginHost>(services);
-    if (!folder.empty()) host->LoadPlugins(folder);
-    return host;
-  };
-  return true;
-}();
-
-}  // namespace
+std::unique_ptr<TPluginHost> MakeProgramPluginHost(TShellServices& services, const std::string& folder) {
+  auto host = std::make_unique<TQxlPluginHost>(services);
+  if (!folder.empty()) host->LoadPlugins(folder);
+  return host;
+}
 
 }  // namespace qm

@@ -5,10 +5,11 @@
 // Photoshop-format .8bf filters are Windows programs and need a bridge module that
 // does not exist on this platform: the host lists none and reports the bridge absent,
 // so their commands stay disabled.
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "shell/PluginCommands.h"
+#include "shell/commands/PluginCommands.h"
 
 namespace qm {
 
@@ -37,5 +38,9 @@ class TQxlPluginHost : public TPluginHost {
   std::vector<T8bfEntry> filters8bf_;
   bool loaded_ = false;
 };
+
+// The program's plug-in host over the shell's services, its plug-ins read from folder
+// (none when folder is empty). The program's start hands it to the main window.
+std::unique_ptr<TPluginHost> MakeProgramPluginHost(TShellServices& services, const std::string& folder);
 
 }  // namespace qm

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "dialogs/DialogList.h"
-#include "shell/DialogRegistry.h"
+#include "shell/services/DialogRegistry.h"
 #include "support/ShellWindow.h"
 
 namespace qm::test {

@@ -4,7 +4,7 @@
 
 #include "DialogTestSupport.h"
 #include "pixel/Blur.h"
-#include "shell/MainForm.h"
+#include "shell/main/MainForm.h"
 #include "support/TempFiles.h"
 
 using namespace qm;

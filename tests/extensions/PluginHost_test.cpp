@@ -11,7 +11,7 @@
 #include "extensions/PluginHost.h"
 #include "imagefiles/FileDispatch.h"
 #include "platform/core/Messages.h"
-#include "shell/MainForm.h"
+#include "shell/main/MainForm.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 

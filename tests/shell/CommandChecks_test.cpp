@@ -8,7 +8,7 @@
 #include "document/LayerHost.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/CommandChecks.h"
+#include "shell/services/CommandChecks.h"
 #include "support/QtTestApp.h"
 
 using namespace qm;

@@ -9,7 +9,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "shell/CommandSet.h"
+#include "shell/services/CommandSet.h"
 #include "support/QtTestApp.h"
 
 using namespace qm;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/texts/UiTexts.h"
-#include "shell/CommandTable.h"
-#include "shell/ShortcutKeys.h"
+#include "shell/services/CommandTable.h"
+#include "shell/services/ShortcutKeys.h"
 
 using namespace qm;
 

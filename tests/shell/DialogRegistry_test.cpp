@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/DialogRegistry.h"
+#include "shell/services/DialogRegistry.h"
 #include "support/ShellWindow.h"
 
 using namespace qm;

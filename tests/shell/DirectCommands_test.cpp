@@ -20,11 +20,11 @@
 #include "pixel/Rank.h"
 #include "pixel/qt/TileDraw.h"
 #include "platform/core/Random.h"
-#include "shell/AdjustCommands.h"
-#include "shell/CommandSet.h"
-#include "shell/DialogLauncher.h"
-#include "shell/FilterCommands.h"
-#include "shell/ResourceTextures.h"
+#include "shell/commands/AdjustCommands.h"
+#include "shell/services/CommandSet.h"
+#include "shell/services/DialogLauncher.h"
+#include "shell/commands/FilterCommands.h"
+#include "shell/services/ResourceTextures.h"
 #include "support/ShellWindow.h"
 
 using namespace qm;

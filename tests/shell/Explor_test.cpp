@@ -1,4 +1,4 @@
-#include "shell/Explor.h"
+#include "shell/browser/Explor.h"
 
 #include <gtest/gtest.h>
 #include <utime.h>

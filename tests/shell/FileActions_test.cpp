@@ -11,9 +11,9 @@
 #include "platform/core/Messages.h"
 #include "platform/texts/IniFile.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/FileActions.h"
-#include "shell/FileUtils.h"
-#include "shell/FolderChoosers.h"
+#include "shell/browser/FileActions.h"
+#include "shell/services/FileUtils.h"
+#include "shell/services/FolderChoosers.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 

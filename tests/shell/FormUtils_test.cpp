@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "shell/FormUtils.h"
+#include "shell/services/FormUtils.h"
 #include "support/QtTestApp.h"
 
 using namespace qm;

@@ -10,8 +10,8 @@
 
 #include "document/LayeredImage.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/AboutBox.h"
-#include "shell/FullScreen.h"
+#include "shell/services/AboutBox.h"
+#include "shell/browser/FullScreen.h"
 #include "support/QtTestApp.h"
 
 using namespace qm;

@@ -3,8 +3,8 @@
 #include "document/LayeredImage.h"
 #include "document/Undo.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/FileUtils.h"
-#include "shell/ImageInfo.h"
+#include "shell/services/FileUtils.h"
+#include "shell/services/ImageInfo.h"
 #include "support/TempFiles.h"
 
 using namespace qm;

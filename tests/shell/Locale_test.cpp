@@ -3,7 +3,7 @@
 #include "platform/texts/DateFormat.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/Locale.h"
+#include "shell/services/Locale.h"
 
 using namespace qm;
 

@@ -12,9 +12,9 @@
 
 #include "pixel/ImgUtils.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/CommandSet.h"
-#include "shell/MenuLook.h"
-#include "shell/ShortcutKeys.h"
+#include "shell/services/CommandSet.h"
+#include "shell/services/MenuLook.h"
+#include "shell/services/ShortcutKeys.h"
 #include "support/QtTestApp.h"
 
 using namespace qm;

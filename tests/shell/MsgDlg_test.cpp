@@ -8,7 +8,7 @@
 #include "platform/core/Messages.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/MsgDlg.h"
+#include "shell/services/MsgDlg.h"
 #include "support/QtTestApp.h"
 
 using namespace qm;

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "imagefiles/FileDispatch.h"
-#include "shell/OneInstance.h"
+#include "shell/services/OneInstance.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 

@@ -2,7 +2,7 @@
 // facts of the active document.
 #include <gtest/gtest.h>
 
-#include "shell/PluginCommands.h"
+#include "shell/commands/PluginCommands.h"
 
 using namespace qm;
 

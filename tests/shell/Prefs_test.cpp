@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "platform/texts/IniFile.h"
-#include "shell/Prefs.h"
+#include "shell/services/Prefs.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 

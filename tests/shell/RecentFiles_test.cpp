@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "shell/CommandStates.h"
-#include "shell/RecentFiles.h"
+#include "shell/services/CommandStates.h"
+#include "shell/services/RecentFiles.h"
 #include "support/TempFiles.h"
 
 using namespace qm;

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "document/LayerOps.h"
-#include "shell/CommandSet.h"
-#include "shell/DialogLauncher.h"
-#include "shell/SelectionCommands.h"
+#include "shell/services/CommandSet.h"
+#include "shell/services/DialogLauncher.h"
+#include "shell/commands/SelectionCommands.h"
 #include "support/ShellWindow.h"
 #include "support/TempFiles.h"
 #include "support/ViewTestSupport.h"

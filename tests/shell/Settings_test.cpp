@@ -7,8 +7,8 @@
 
 #include "platform/core/Types.h"
 #include "platform/texts/IniFile.h"
-#include "shell/Settings.h"
-#include "shell/SettingsEnvironment.h"
+#include "shell/services/Settings.h"
+#include "shell/services/SettingsEnvironment.h"
 #include "support/TempFiles.h"
 
 using namespace qm;

@@ -7,8 +7,8 @@
 
 #include "imagefiles/FileSearch.h"
 #include "platform/core/Messages.h"
-#include "shell/FileUtils.h"
-#include "shell/ShellOps.h"
+#include "shell/services/FileUtils.h"
+#include "shell/services/ShellOps.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 

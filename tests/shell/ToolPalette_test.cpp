@@ -12,9 +12,9 @@
 #include "document/LayerOps.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/MainForm.h"
-#include "shell/PaletteRules.h"
-#include "shell/ToolPalette.h"
+#include "shell/main/MainForm.h"
+#include "shell/palette/PaletteRules.h"
+#include "shell/palette/ToolPalette.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 

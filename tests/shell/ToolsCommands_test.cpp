@@ -10,7 +10,7 @@
 #include "imagefiles/FileDispatch.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/MainForm.h"
+#include "shell/main/MainForm.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
 

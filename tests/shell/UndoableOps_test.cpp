@@ -6,7 +6,7 @@
 #include "document/LayerOps.h"
 #include "pixel/ImgUtils.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/UndoableOps.h"
+#include "shell/services/UndoableOps.h"
 #include "support/TestImages.h"
 
 using namespace qm;

@@ -14,7 +14,7 @@
 #include "controls/Beep.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/ShellServices.h"
+#include "shell/services/ShellServices.h"
 #include "support/QtTestApp.h"
 #include "support/TestImages.h"
 

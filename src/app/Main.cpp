@@ -1,0 +1,107 @@
+// The program: the main window, opened on the files of the command line. Options:
+//   --scene NAME --shots FOLDER   photographs a scene instead (scripts/screens.sh);
+//   --quit-when-painted           ends once the window, and the document the command
+//                                 line opened last, are painted (start-up timing).
+//   --print-handed-over           after each hand-over from a later start, prints the
+//                                 file of every open document, then an empty line
+//                                 (hand-over tests and timing).
+//
+// With [Params] RunMulti "0", a start finding a running editor hands its files over
+// and ends with code 0 (shell/OneInstance.h).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QTimer>
+
+#include "dialogs/DialogList.h"
+#include "extensions/PluginHost.h"
+#include "shell/services/AppIcon.h"
+#include "shell/main/MainForm.h"
+#include "shell/services/MenuLook.h"
+#include "shell/services/MsgDlg.h"
+#include "shell/services/OneInstance.h"
+#include "app/Scenes.h"
+#include "views/PictureDialogs.h"
+
+namespace {
+
+// Quits the application after the next paint of the watched widget.
+class TQuitAfterPaint : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Paint) {
+      watched->removeEventFilter(this);
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // idle worker threads of the kernels sleep rather than spin between operations
+  setenv("OMP_WAIT_POLICY", "passive", 0);
+  QApplication app(argc, argv);
+  qm::InstallApplicationIcon(app);
+  qm::InstallMenuLook(app);
+  qm::InstallMessageDialog();
+  qm::InstallPictureDialogs();
+  qm::InstallParameterDialogs();
+  std::string scene;
+  QString shots;
+  bool quitWhenPainted = false, printHandedOver = false;
+  qm::TMainForm::TStartOptions options;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc) scene = argv[++i];
+    else if (std::strcmp(argv[i], "--shots") == 0 && i + 1 < argc) shots = QString::fromLocal8Bit(argv[++i]);
+    else if (std::strcmp(argv[i], "--quit-when-painted") == 0) quitWhenPainted = true;
+    else if (std::strcmp(argv[i], "--print-handed-over") == 0) printHandedOver = true;
+    else options.Files.push_back(QString::fromLocal8Bit(argv[i]).toStdString());
+  }
+  if (!scene.empty()) {
+    const int rc = qm::RunScene(scene, shots.isEmpty() ? QStringLiteral(".") : shots);
+    if (rc == 2) {
+      std::fprintf(stderr, "no scene \"%s\"; the scenes are:", scene.c_str());
+      for (const std::string& n : qm::SceneNames()) std::fprintf(stderr, " %s", n.c_str());
+      std::fprintf(stderr, "\n");
+    }
+    return rc;
+  }
+  qm::TOneInstance instance;
+  options.HandOver = [&instance](const std::vector<std::string>& files) {
+    return instance.Start(files) == qm::THandOverResult::HandedOver;
+  };
+  qm::TMainForm form(std::move(options));
+  if (form.HandedOver()) return 0;
+  form.AttachPlugins(qm::MakeProgramPluginHost(
+      form.Services(), form.ShellSettings().LoadPlugins ? form.PluginFolder() : std::string()));
+  instance.OnFiles = [&form, printHandedOver](const std::vector<std::string>& files) {
+    form.ReceiveHandedOverFiles(files);
+    if (!printHandedOver) return;
+    for (qm::TNewImgForm* w : form.Services().Windows().Windows()) std::printf("%s\n", w->FileName().c_str());
+    std::printf("\n");
+    std::fflush(stdout);
+  };
+  TQuitAfterPaint quitter;
+  if (quitWhenPainted)
+    form.OnFirstPaint = [&form, &quitter] {
+      if (qm::TNewImgForm* w = form.Services().GetActiveImgForm()) {
+        w->View().viewport()->installEventFilter(&quitter);
+        w->View().viewport()->update();
+      } else {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+      }
+    };
+  form.show();
+  return app.exec();
+}

@@ -1,0 +1,196 @@
+#pragma once
+// The main window: the frame around the document windows, with the menu bar, the tool
+// bars and the status bar the command table builds, the image browser below the work
+// area, and everything the editor owns for its whole run (the settings, the recent
+// files, the shell's services, the commands). Made once by the program; its
+// destruction writes the settings back.
+//
+// A start may end at once: when the settings ask for a single instance and a running
+// one takes the command line's files (the hand-over), the window makes nothing else,
+// opens nothing and writes no settings.
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/DocumentServices.h"
+#include "platform/texts/IniFile.h"
+#include "shell/services/CommandSet.h"
+#include "shell/services/CommandStates.h"
+#include "shell/commands/DistortionFrame.h"
+#include "shell/browser/Explor.h"
+#include "shell/commands/FileCommands.h"
+#include "shell/commands/PluginCommands.h"
+#include "shell/services/RecentFiles.h"
+#include "shell/commands/SelectionCommands.h"
+#include "shell/services/Settings.h"
+#include "shell/services/ShellServices.h"
+#include "shell/commands/ViewCommands.h"
+#include "shell/commands/ToolsCommands.h"
+
+class QMdiArea;
+
+namespace qm {
+class TPeForm;
+class TOutilsForm;
+}
+
+namespace qm {
+
+class TMainForm : public QMainWindow, public TExplorHost {
+ public:
+  struct TStartOptions {
+    // The files named on the command line, opened at the first paint (at most 20).
+    std::vector<std::string> Files;
+    // Asked only when [Params] RunMulti is "0": hands the files to a running instance
+    // and returns true when one took them; this start then ends.
+    std::function<bool(const std::vector<std::string>& files)> HandOver;
+  };
+
+  explicit TMainForm(TStartOptions options = {});
+  ~TMainForm() override;
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // The start handed its files to a running instance: nothing else was made.
+  bool HandedOver() const { return handedOver_; }
+
+  TShellServices& Services() { return *services_; }
+  TCommandSet& Commands() { return *commands_; }
+  TFileCommands& Files() { return *files_; }
+  TRecentFiles& RecentFiles() { return recent_; }
+  TSelectionCommands& Selection() { return *selection_; }
+  const TShellSettings& ShellSettings() const { return settings_; }
+  QMdiArea& Area() { return *area_; }
+  // The zoom box and the View, Window and Help commands.
+  TViewCommands& Views() { return *views_; }
+  // The free transform of the active layer that the layer commands open.
+  TDistortionFrame& Distortion() { return *distortion_; }
+  // The tool palette (made with the window, shown at the first paint when the settings
+  // say so).
+  TOutilsForm& Palette() const { return *palette_; }
+  // The image browser, once shown (null before).
+  TExplorForm* Browser() const { return browser_; }
+
+  // The first paint has run: the command line's files are open.
+  bool FirstPaintDone() const { return firstPaintDone_; }
+  // Called once the first paint has run.
+  std::function<void()> OnFirstPaint;
+
+  // The commands of later parts of the editor, attached when they exist: until then
+  // their rows stay disabled.
+  void SetNewImageCommand(std::function<void()> run);
+  void SetPrintCommand(std::function<void()> run, bool printerPresent);
+
+  // The plug-in host (made above the shell, its plug-ins read already): the plug-in
+  // menus, the about items and ToolBar4's buttons of the [Plugins] list. The window
+  // keeps it to its end.
+  void AttachPlugins(std::unique_ptr<TPluginHost> host);
+  TPluginCommands* PluginCommands() const { return pluginCommands_; }
+  // Where the plug-ins live (empty when the folder could not be made).
+  const std::string& PluginFolder() const { return pluginFolder_; }
+
+  // The services of later parts (batch, wallpaper, scanning): their rows get handlers.
+  void SetDeviceCommands(const TDeviceCommands& devices);
+  TToolsCommands& Tools() { return *tools_; }
+
+  // The dialogs made for a unit, freed by the Preferences when it changed (set by the
+  // layers that make them): new image, crop and resize; print.
+  std::function<void()> FreeImageUnitDialogs, FreePrintDialog;
+  // The Preferences dialog, made on first use.
+  class TPrefForm* Preferences();
+
+  // Every enabling rule evaluated again, with the history items' captions.
+  void UpdateCommandStates();
+  // The undo and redo items captioned with their steps, the tool buttons' hints.
+  void UpdateHistoryMenus();
+  // The captions and check marks that follow the state: the fade, the selection's
+  // show/hide, the selection pop-up's crop, the colour mode, the View menu's toggles,
+  // the Window menu's separator.
+  void UpdateMenuDecorations();
+  // Dropped or handed-over files: opened (the first 20) when the command guard agrees.
+  void OpenDroppedFiles(const std::vector<std::string>& files);
+  // Files a later start handed over: the window comes forward, then they are opened
+  // as dropped ones.
+  void ReceiveHandedOverFiles(const std::vector<std::string>& files);
+  // The state the rules read now.
+  TCommandState CommandState();
+
+  // --- TExplorHost ---------------------------------------------------------------------
+  std::string OpenFolder() override { return settings_.OpenDir; }
+  std::string SaveFolder() override { return settings_.SaveDir; }
+  bool UniqueDir() override { return settings_.UniqueDir; }
+  bool HasActiveImage() override;
+  std::string ActiveImageFile() override;
+  bool ActiveImageTrueColor() override;
+  bool IsFileOpen(const std::string& fileName) override;
+  void OpenImageFile(const std::string& fileName) override;
+  void SetPattern(TBitmap&& picture) override;
+  bool FileAction(const std::string& title, const std::string& fileName, int action, std::string& newName) override;
+  void BeginBusy(const std::string& status) override;
+  void EndBusy() override;
+  void StatusText(const std::string& text) override;
+  TIniFile* Settings() override { return &ini_; }
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  class TMainServices;
+
+  void BuildWindow();
+  void ReadSettings();
+  void WriteSettings();
+  void InstallServiceHooks();
+  void InstallLayerHooks();
+  void WireCommands();
+  void WireCommand(std::string_view name, std::function<void(const TCommandSender&)> run);
+  void PrepareBackground();
+  void FirstPaint();
+  // The application's keys, before the menus see them; true when one was taken.
+  bool ApplicationKey(QKeyEvent* e);
+  void ToggleBrowser();
+  void UpdateRecentMenu();
+  void ClipboardChanged();
+  void ShowFullScreen();
+  void BuildPalette();
+
+  TStartOptions options_;
+  bool handedOver_ = false;
+  bool firstPaintQueued_ = false, firstPaintDone_ = false;
+  bool printerPresent_ = false;
+  bool clipboardHasImage_ = false;
+
+  TIniFile ini_;
+  TShellSettings settings_;
+  TRecentFiles recent_;
+  std::string masksFolder_, patternsFolder_, selectionsFolder_, pluginFolder_;
+
+  QMdiArea* area_ = nullptr;
+  QWidget* column_ = nullptr;  // the work area above the browser
+  std::unique_ptr<TShellServices> services_;  // a TMainServices
+  TCommandSet* commands_ = nullptr;
+  TSelectionCommands* selection_ = nullptr;  // a child of the services
+  std::unique_ptr<TFileCommands> files_;
+  std::unique_ptr<TToolsCommands> tools_;
+  QPointer<TExplorForm> browser_;
+  TOutilsForm* palette_ = nullptr;
+  std::unique_ptr<TDocumentServices> documentServices_;
+  std::unique_ptr<TViewCommands> views_;
+  std::unique_ptr<TDistortionFrame> distortion_;
+  QPointer<TPeForm> fullScreen_;
+  class TFullScreenLink;
+  std::unique_ptr<TFullScreenLink> fullScreenLink_;
+  // The state the rules read, taken once per round of enabling.
+  TCommandState state_;
+  std::unique_ptr<TPluginHost> pluginHost_;
+  TPluginCommands* pluginCommands_ = nullptr;  // a child of the command set
+  class TPrefForm* prefs_ = nullptr;            // a child of the window
+};
+
+}  // namespace qm

@@ -1,0 +1,302 @@
+#pragma once
+// The services every command, tool and dialog reaches the active document through:
+// the accessors of the current document window, the working rectangle, the busy state
+// with the status bar's four panels, the shell lock a parameter dialog holds, the
+// command guard, the creation and closing of document windows and the callback of the
+// file loads and saves. The main window owns one, over its MDI area and status bar;
+// what belongs to parts of the main window built elsewhere (the palette, the browser,
+// the menus and the zoom box) comes through THooks, each of which may stay empty.
+//
+// Busy: while a long operation runs, the shell only processes events that are not user
+// input (ProcessPendingEvents), and a close of the main window or of a document window
+// is held until EndBusy, so that neither a second command nor a close nor a save can
+// start in the middle of a kernel or of a save.
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+
+#include "document/LayerHost.h"
+#include "views/DocumentWindow.h"
+#include "views/DocumentWindowHost.h"
+#include "views/ImageWindows.h"
+#include "document/qt/SelectionMask.h"
+#include "views/WindowLayerHost.h"
+#include "imagefiles/PictureFiles.h"
+#include "shell/services/FileActionHost.h"
+#include "shell/services/UndoableOps.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QStatusBar;
+
+namespace qm {
+
+// The base of the parameter dialogs that take a colour picked on the image: while one
+// is the active tool dialog, a click on the image picks the composed colour there and
+// hands it to ColorPicked.
+class TPipetteForm : public QDialog, public TColorPickTarget {
+ public:
+  using QDialog::QDialog;
+};
+
+// A holder of the shell lock whose work belongs to one document window (a parameter
+// dialog over its undo step): told when that window closes all the same, before it
+// leaves the list, so that it lets go of the window without touching its history.
+class TShellLockHolder {
+ public:
+  virtual ~TShellLockHolder() = default;
+  virtual void DocumentClosing(TNewImgForm& window) = 0;
+};
+
+// The status bar's panels.
+enum TStatusPanel : int { spStatus = 0, spImageSize = 1, spCursor = 2, spGeometry = 3 };
+
+class TShellServices : public QObject, public TDocumentWindowHost, public TFileActionHost {
+ public:
+  struct THooks {
+    // The palette: typed values put in force, its window, its selection tool chosen,
+    // its colours, whether its layer tool is active and the tool it drives the image
+    // with.
+    std::function<bool()> FlushPaletteEdits;
+    std::function<QWidget*()> PaletteWindow;
+    std::function<void()> SelectPaletteSelectionTool;
+    std::function<TColor()> ForegroundColor, BackgroundColor;
+    std::function<bool()> IsLayerToolActive;
+    std::function<TImageTool*()> ActiveTool;
+    // The image browser: its window, and whether it is scanning a folder.
+    std::function<QWidget*()> BrowserWindow;
+    std::function<bool()> IsBrowserScanning;
+    // Menus and controls of the main window: command states, the image control's mode
+    // and cursor, the zoom box (its first entry, its read-only state), the Selection
+    // menu's smoothing, the "maximise new windows" item, the selection button.
+    std::function<void()> UpdateCommandStates;
+    std::function<void()> RefreshImageMode;
+    std::function<void()> RefreshImageCursor;
+    std::function<void()> ResetZoomBox;
+    std::function<void(bool readOnly)> SetZoomBoxReadOnly;
+    std::function<void(TNewImgForm&)> ReapplyZoom;
+    std::function<TSelectionSmoothing()> SelectionSmoothing;
+    std::function<bool()> MaximiseNewWindows;
+    std::function<void(bool enabled)> EnableSelectionButton;
+    // The main window's display settings for the document windows.
+    std::function<TDocumentViewSettings()> ViewSettings;
+    // A plug-in module is loaded for a running command.
+    std::function<bool()> IsPluginLoaded;
+    // The free-distortion frame is open on the active document.
+    std::function<bool()> IsDistortionFrameOpen;
+    // Save-time options. The JPEG question is asked in a modal dialog; each returns
+    // false when cancelled. Without a hook the writer's defaults stand.
+    std::function<bool(const std::string& fileName, TJpegWriteOptions& options, bool& keepExif)> AskJpegOptions;
+    std::function<bool(const std::string& fileName, TPngWriteOptions& options)> AskPngOptions;
+    std::function<bool(const std::string& fileName, TGifWriteOptions& options)> AskGifOptions;
+    // The recent-files list and the browser follow a file renamed, moved or trashed.
+    std::function<void(const std::string& from, const std::string& to)> FileRenamed;
+    std::function<void(const std::string& name)> FileRemoved;
+    // The settings file and the folder last opened from (the copy-to-folder dialog).
+    std::function<TIniFile*()> SettingsFile;
+    std::function<std::string()> LastUsedFolder;
+    // Makes the bitmap a save writes from the document (the export bitmap).
+    std::function<void(const TFileSender& sender, const std::string& fileName)> PrepareExportBitmap;
+    // The selection commands' answers to a document window: a shape drawn on the image
+    // (started, changed, finished, cancelled; without the hook the window's default)
+    // and the hints and other windows switched off during a drag.
+    std::function<void(TNewImgForm& window, const TRect& r, TSelectionOption option)> ShapeDrawn;
+    std::function<void(bool on)> SetShowHints;
+  };
+
+  // The main window (may be null) is disabled by EnableShell and its close is held
+  // while busy.
+  TShellServices(QMdiArea& area, QStatusBar& statusBar, QWidget* mainWindow = nullptr);
+  ~TShellServices() override;
+  TShellServices(const TShellServices&) = delete;
+  TShellServices& operator=(const TShellServices&) = delete;
+
+  THooks Hooks;
+  // The adjustment dialogs follow their sliders as each gesture ends (their Preview
+  // button hidden). The main window sets it at start-up.
+  bool LivePreview = true;
+  // The main window the dialogs centre on; null in a shell without one.
+  QWidget* MainWindow() const { return mainWindow_; }
+  TImageWindows& Windows() { return windows_; }
+  // The current window's document as the layer operations, the selection masks and the
+  // undo steps reach it.
+  TLayerHost& LayerHost() { return layerHost_; }
+  TUndoableOperations& Operations() { return operations_; }
+  QLabel* StatusPanel(TStatusPanel panel) const { return panels_[panel]; }
+
+  // --- The active document -----------------------------------------------------------
+  TNewImgForm* GetActiveImgForm() const { return windows_.Current(); }
+  bool HasActiveImage() const { return GetActiveImgForm() != nullptr; }
+  TMyImageLayered* GetActiveImage() const;
+  TBitmap* GetActiveLayerBitmap();
+  TBitmap* GetActiveLayerMask();
+  TBitmap* GetBaseLayerBitmap();
+  TSelectionControl* GetActiveSelection() const;
+  TUndoList* GetActiveHistory() const;
+  bool ActiveImageHasAlpha() const;
+  std::string GetActiveFileName() const;
+  void SetActiveFileName(const std::string& name);
+  bool IsSelectionDefined() const;
+  void SetSelectionDefined(bool defined);
+  int GetActiveImageColorCount() const;
+  void SetActiveImageColorCount(int count);
+  // The item's caption cleaned of its "&", a trailing "..." and a trailing ":".
+  static std::string GetMenuItemCaption(const QAction* item);
+  // The rectangle an operation applies to, in the active layer's coordinates.
+  TRect GetWorkRect() { return qm::GetWorkRect(layerHost_); }
+  // The part of the active image shown in its view (image coordinates), inset on every
+  // side by a tenth of its smaller side: where a new shape first stands.
+  TRect ShrinkSelectionByTenth();
+  bool IsActiveImageTrueColor() { return layerHost_.IsActiveImageTrueColor(); }
+
+  // --- Busy state and status bar -------------------------------------------------------
+  // The status text (processing when empty) and, with hourglass, the wait cursor.
+  void BeginBusy(const std::string& text = {}, bool hourglass = true);
+  // Ends the busy state whatever began it: the cursor and "Prêt" back ("Exploration"
+  // and the busy cursor while the browser scans), and the closes held meanwhile run.
+  void EndBusy();
+  bool IsBusy() const { return busy_; }
+  // Lets the window live during a long operation: only events that are not user input
+  // while busy, every event otherwise.
+  void ProcessPendingEvents();
+  void SetStatusText(const std::string& text);
+  void UpdateStatusBar() override;
+  void ShowCursorPosStatus(TNewImgForm& window, TPoint imagePoint) override;
+  void ClearCursorPosStatus() override;
+  void ShowSelectionRectStatus(TNewImgForm& window, const TRect& r) override;
+  void ShowLayerRectStatus(TNewImgForm& window) override;
+
+  // --- The shell lock --------------------------------------------------------------------
+  // A parameter dialog holds the shell from its show (form) to its hide (null): the
+  // palette and the browser are disabled, and so is every other document window.
+  void SetShellLock(QWidget* form);
+  QWidget* ShellLock() const { return lock_; }
+  // A colour-picking dialog (a TPipetteForm, or the plug-in host's window) shown, or
+  // hidden (null): it takes the lock, and clicks on the image pick colours for it.
+  void SetActiveToolDialog(QWidget* form);
+  QWidget* GetActiveToolDialog() const { return toolDialog_; }
+  // The main window disabled while form is shown, then the lock.
+  void EnableShell(QWidget* form);
+  // A batch holds the shell: the active window disabled and the zoom refused.
+  void SetBatchLock(QWidget* form);
+  void SetZoomEnabled(bool enabled);
+  bool ZoomEnabled() const { return zoomEnabled_; }
+  bool CanStartToolAction();
+  // The guard every command starts with: refused (a beep, or the warning of an open
+  // distortion frame) while a dialog holds the shell, except the zoom buttons while
+  // zooming is allowed, and while the active view is dragged.
+  bool CanRunCommand(const QObject* sender);
+
+  // --- The Edit menu's undo and redo ---------------------------------------------------
+  // Each passes the command guard and runs busy; every window is repainted first unless
+  // the sender is the tool bar's own button (BtnUndo, BtnRedo).
+  void UndoCommand(const QObject* sender);
+  void RedoCommand(const QObject* sender);
+
+  // --- Repaint, navigator, selection ---------------------------------------------------
+  void RepaintActiveImage();
+  void RefreshLayerNavigator() { operations_.RefreshLayerNavigator(); }
+  // After a change of the active layer: the pixels outside the selection come back from
+  // the copy taken before it (through the cache of the change's previews, when given).
+  void RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache = nullptr);
+  void StrokeSelectionWith(TColor color, int width, bool smooth);
+  // After a load or a revert: the zoom again, the selection forgotten, the status bar.
+  void ResetImageWindowState();
+  bool PickColorWithDialog(TColor& color);
+  bool CanPasteImage(bool needTrueColourDocument);
+  // The Edit menu's delete: the working rectangle cleared to the background colour, or
+  // hidden in the layer's mask.
+  void ClearWorkRect();
+
+  // --- Document windows --------------------------------------------------------------------
+  // A new document window on the bitmap (the moving form takes its pixels), or on a copy
+  // of image's layers.
+  TNewImgForm* CreateImageWindow(const TBitmap* bitmap, const TLayeredImage* image, int colorCount, bool isNew,
+                                 const std::string& fileName);
+  TNewImgForm* CreateImageWindow(TBitmap&& bitmap, const TLayeredImage* image, int colorCount, bool isNew,
+                                 const std::string& fileName);
+  bool CloseImageWindow(TNewImgForm* window, bool force);
+
+  // --- Loads and saves ---------------------------------------------------------------------
+  // While a scope lives, the file dispatch reports to OnFileProgress.
+  class TFileCallbackScope {
+   public:
+    explicit TFileCallbackScope(TShellServices& services);
+    ~TFileCallbackScope();
+   private:
+    TFileProgressEvent saved_;
+  };
+  void OnFileProgress(const TFileSender& sender, const std::string& fileName, int stage, bool& flag);
+  bool AllowReopen = false;        // a revert reads the document's own file again
+  bool ConfirmFormatLimits = true; // stage 2 asks about what the format loses
+  int LoadColorCount = -1;         // of the file just read; -1: decided by the load
+  bool LoadAsLayers = false;       // a GIF of several frames
+  int JpegQuality = -1;            // -1: ask; else 0..100
+  bool KeepExifSetting = true;
+
+  // --- TFileActionHost: a document window follows its file ---------------------------
+  bool IsBrowserScanning() override;
+  TIniFile* SettingsFile() override;
+  std::string LastUsedFolder() override;
+  void FileRenamed(const std::string& from, const std::string& to) override;
+  void FileRecycled(const std::string& name) override;
+
+  // --- TDocumentWindowHost --------------------------------------------------------------
+  TDocumentViewSettings ViewSettings() const override;
+  bool IsDialogOpen() const override { return lock_ != nullptr; }
+  bool IsDistortionFrameOpen() const override;
+  bool IsPluginLoaded() const override;
+  TColorPickTarget* ActiveToolDialog() const override { return dynamic_cast<TColorPickTarget*>(toolDialog_.data()); }
+  TImageTool* ActiveTool() override;
+  bool FlushPaletteEdits() override;
+  bool PushLayerMoveUndo(TNewImgForm& window, TPoint oldPosition) override;
+  void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override;
+  void SetShowHints(bool on) override;
+  void WindowActivated(TNewImgForm& window) override;
+  void WindowClosing(TNewImgForm& window) override;
+
+  // The main window's fill pattern (the layer operations set it).
+  const TBitmap& FillPattern() const { return layerHost_.FillPattern; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  // The active view is dragged (a shape drawn, a layer moved).
+  bool IsViewDragged() const;
+  // Where the active layer lies, as the layer tool shows it.
+  std::string LayerBoundsText() const;
+
+  // The layer host of the current window, with what only the shell knows.
+  class TServicesLayerHost : public TWindowLayerHost {
+   public:
+    TServicesLayerHost(TShellServices& services);
+    const TBitmap* PreChangeCopy() override;
+    TSelectionSmoothing SelectionSmoothing() override;
+    TColor ForegroundColor() override;
+    TColor BackgroundColor() override;
+    void OpenImageDocument(TBitmap&& image, int colorCount, const std::string& caption) override;
+
+   private:
+    TShellServices& services_;
+  };
+
+  TImageWindows windows_;
+  TServicesLayerHost layerHost_;
+  TUndoableOperations operations_;
+  QStatusBar& statusBar_;
+  QWidget* mainWindow_;
+  QLabel* panels_[4];
+  bool busy_ = false;
+  std::vector<QPointer<QWidget>> heldCloses_;
+  QPointer<QWidget> lock_;
+  QPointer<QWidget> toolDialog_;
+  bool zoomEnabled_ = true;
+};
+
+}  // namespace qm
