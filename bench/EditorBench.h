@@ -6,10 +6,28 @@
 #include <string>
 
 #include "GuiBench.h"
+#include "devices/DeviceList.h"
+#include "dialogs/DialogList.h"
+#include "dialogs/DialogRegistry.h"
+#include "extensions/PluginHost.h"
 #include "platform/texts/IniFile.h"
 #include "shell/main/MainForm.h"
 
 namespace qm::bench {
+
+// The layers above the shell as the program's start hands them to its main window.
+inline TMainForm::TStartOptions ProgramStartOptions() {
+  static TDialogRegistry dialogs = [] {
+    TDialogRegistry r;
+    InstallParameterDialogs(r);
+    return r;
+  }();
+  TMainForm::TStartOptions options;
+  options.Dialogs = &dialogs;
+  options.Devices = ProgramDevices;
+  options.Plugins = MakeProgramPluginHost;
+  return options;
+}
 
 struct TBenchEditor {
   QTemporaryDir home;
@@ -24,7 +42,7 @@ struct TBenchEditor {
       ini.LoadFromString(settings);
       ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
     }
-    form = std::make_unique<TMainForm>();
+    form = std::make_unique<TMainForm>(ProgramStartOptions());
   }
 };
 

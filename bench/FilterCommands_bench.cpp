@@ -36,7 +36,7 @@ struct TEditor {
     Main.resize(1600, 1000);
     Services = std::make_unique<TShellServices>(*area, *Main.statusBar(), &Main);
     Commands = std::make_unique<TCommandSet>(&Main);
-    RegisterFilterCommands(*Commands, *Services, nullptr);
+    RegisterFilterCommands(*Commands, *Services);
     Main.show();
     Doc = Services->CreateImageWindow(&Photo(), nullptr, 16777216, false, "photo.png");
     Doc->Selection().SetShape(ssEllipse);

@@ -6,13 +6,10 @@
 #include <QStatusBar>
 #include <memory>
 
-#include "GuiBench.h"
+#include "EditorBench.h"
 #include "Harness.h"
-#include "dialogs/DialogList.h"
 #include "pixel/Blur.h"
 #include "pixel/ColorAdjust.h"
-#include "shell/services/DialogRegistry.h"
-#include "shell/services/ShellServices.h"
 
 namespace qm::bench {
 namespace {
@@ -24,24 +21,22 @@ const char* kHuePreview = "Hue and saturation dialog: one live preview, whole 24
 const char* kBlurKernel = "GaussianBlurRect radius 30 over the same 12 MP rectangle";
 const char* kHueKernel = "AdjustHueSaturation +-40 deg, +35 % over the same 24 MP";
 
-// The shell over a document of the photo, maximised in a full-HD main window.
-struct TDialogBench {
-  QMainWindow Main;
-  std::unique_ptr<TShellServices> Services;
+// The editor over a document of the photo, maximised in a full-HD main window; the
+// dialogs opened from their menus.
+struct TDialogBench : TBenchEditor {
   TNewImgForm* Doc;
   TDialogBench() {
-    auto* area = new QMdiArea;
-    Main.setCentralWidget(area);
-    Main.resize(1920, 1080);
-    Services = std::make_unique<TShellServices>(*area, *Main.statusBar(), &Main);
-    Main.show();
-    Doc = Services->CreateImageWindow(&Photo(), nullptr, 16777216, true, "");
+    form->resize(1920, 1080);
+    form->show();
+    Doc = form->Services().CreateImageWindow(&Photo(), nullptr, 16777216, true, "");
     Doc->showMaximized();
     Doc->FitWindowToImage(true, false);
-    InstallParameterDialogs();
     QApplication::processEvents();
   }
-  ~TDialogBench() { Services.reset(); }
+  QWidget* Open(const char* row, const char* dialog) {
+    form->Commands().Trigger(row);
+    return form->findChild<QWidget*>(dialog);
+  }
   // What the user sees of a preview: the view painted again.
   void Repaint() { Doc->View().viewport()->repaint(); }
 };
@@ -53,7 +48,7 @@ QM_BENCH(kBlurPreview, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
   b.Doc->Selection().SetShape(ssEllipse);
   b.Doc->Selection().SetSelectionRect(TRect{878, 586, 5121, 3414});
   b.Doc->Selection().Show();
-  QWidget* dialog = OpenDialog("TBlurForm", *b.Services);
+  QWidget* dialog = b.Open("MenuFiltreFlouGauss", "TBlurForm");
   dialog->findChild<QSlider*>("TBN")->setValue(30);
   auto* preview = dialog->findChild<QPushButton*>("BApercu");
   preview->click();  // the first preview has nothing to restore
@@ -67,7 +62,7 @@ QM_BENCH(kBlurPreview, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
 QM_BENCH(kHuePreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
-  QWidget* dialog = OpenDialog("TTSForm", *b.Services);
+  QWidget* dialog = b.Open("MenuReglageTS", "TTSForm");
   QSlider* hue = dialog->findChild<QSlider*>("TBTeinte");
   dialog->findChild<QSlider*>("TBSaturation")->setValue(35);
   int degrees = 40;

@@ -19,7 +19,9 @@
 #include <QMdiArea>
 #include <QTimer>
 
+#include "devices/DeviceList.h"
 #include "dialogs/DialogList.h"
+#include "dialogs/DialogRegistry.h"
 #include "extensions/PluginHost.h"
 #include "shell/services/AppIcon.h"
 #include "shell/main/MainForm.h"
@@ -56,11 +58,17 @@ int main(int argc, char** argv) {
   qm::InstallMenuLook(app);
   qm::InstallMessageDialog();
   qm::InstallPictureDialogs();
-  qm::InstallParameterDialogs();
+  // The layers above the shell, handed to the main window: the dialogs by class name,
+  // the devices, the plug-in host.
+  qm::TDialogRegistry dialogs;
+  qm::InstallParameterDialogs(dialogs);
+  qm::TMainForm::TStartOptions options;
+  options.Dialogs = &dialogs;
+  options.Devices = qm::ProgramDevices;
+  options.Plugins = qm::MakeProgramPluginHost;
   std::string scene;
   QString shots;
   bool quitWhenPainted = false, printHandedOver = false;
-  qm::TMainForm::TStartOptions options;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc) scene = argv[++i];
     else if (std::strcmp(argv[i], "--shots") == 0 && i + 1 < argc) shots = QString::fromLocal8Bit(argv[++i]);
@@ -69,7 +77,7 @@ int main(int argc, char** argv) {
     else options.Files.push_back(QString::fromLocal8Bit(argv[i]).toStdString());
   }
   if (!scene.empty()) {
-    const int rc = qm::RunScene(scene, shots.isEmpty() ? QStringLiteral(".") : shots);
+    const int rc = qm::RunScene(scene, shots.isEmpty() ? QStringLiteral(".") : shots, options);
     if (rc == 2) {
       std::fprintf(stderr, "no scene \"%s\"; the scenes are:", scene.c_str());
       for (const std::string& n : qm::SceneNames()) std::fprintf(stderr, " %s", n.c_str());
@@ -83,8 +91,6 @@ int main(int argc, char** argv) {
   };
   qm::TMainForm form(std::move(options));
   if (form.HandedOver()) return 0;
-  form.AttachPlugins(qm::MakeProgramPluginHost(
-      form.Services(), form.ShellSettings().LoadPlugins ? form.PluginFolder() : std::string()));
   instance.OnFiles = [&form, printHandedOver](const std::vector<std::string>& files) {
     form.ReceiveHandedOverFiles(files);
     if (!printHandedOver) return;

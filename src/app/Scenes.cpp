@@ -138,10 +138,19 @@ void MakeSampleDocument(TLayeredImage& doc, bool seeThrough) {
   doc.AddLayer(std::move(card), std::move(cardMask), "#2", 85, TPoint{120, 420});
 }
 
+namespace {
+// The layers above the shell as the program's start hands them over, for the editors
+// the scenes make.
+TMainForm::TStartOptions g_sceneOptions;
+}  // namespace
+
 TSceneEditor::TSceneEditor(int width, int height) {
   qputenv("QM_HOME", home_.path().toLocal8Bit());
   qputenv("XDG_CACHE_HOME", (home_.path() + "/cache").toLocal8Bit());
-  form = std::make_unique<TMainForm>();
+  TMainForm::TStartOptions options = g_sceneOptions;
+  options.Files.clear();
+  options.HandOver = {};
+  form = std::make_unique<TMainForm>(std::move(options));
   form->resize(width, height);
   form->move(20, 20);
   form->show();
@@ -816,7 +825,8 @@ std::vector<std::string> SceneNames() {
   return names;
 }
 
-int RunScene(const std::string& name, const QString& folder) {
+int RunScene(const std::string& name, const QString& folder, const TMainForm::TStartOptions& options) {
+  g_sceneOptions = options;
   for (const TSceneRow& row : Scenes()) {
     if (name != row.name) continue;
     QDir().mkpath(folder);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/main/MainForm.h"
+
 class QPixmap;
 class QWidget;
 
@@ -77,6 +79,6 @@ void RegisterScene(const std::string& name, TSceneFunction run);
 // The names of the scenes: the table's, then the registered ones.
 std::vector<std::string> SceneNames();
 // Runs a scene; the process's exit code: 0 done, 1 a shot failed, 2 no such scene.
-int RunScene(const std::string& name, const QString& folder);
+int RunScene(const std::string& name, const QString& folder, const TMainForm::TStartOptions& options);
 
 }  // namespace qm

@@ -1,16 +1,15 @@
 #include "dialogs/DialogList.h"
 
-
 #include "dialogs/BlurForm.h"
 #include "dialogs/ColorAdjustForms.h"
 
 namespace qm {
 
-void InstallParameterDialogs() {
-  RegisterParamDialog<TBlurForm>();
-  RegisterParamDialog<TLCForm>();
-  RegisterParamDialog<TTSForm>();
-  RegisterParamDialog<TRVBForm>();
+void InstallParameterDialogs(TDialogRegistry& registry) {
+  RegisterParamDialog<TBlurForm>(registry);
+  RegisterParamDialog<TLCForm>(registry);
+  RegisterParamDialog<TTSForm>(registry);
+  RegisterParamDialog<TRVBForm>(registry);
 }
 
 }  // namespace qm

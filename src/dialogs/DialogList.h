@@ -4,6 +4,8 @@
 // dialog or a scene runs.
 namespace qm {
 
-void InstallParameterDialogs();
+class TDialogRegistry;
+
+void InstallParameterDialogs(TDialogRegistry& registry);
 
 }  // namespace qm

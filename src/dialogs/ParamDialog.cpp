@@ -21,27 +21,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-bool IsWorkRectKind(TUndoKind kind) {
-  return kind == ukWorkRect || kind == ukWorkRectMask || kind == ukWorkRectImageAndMask;
-}
-
-// What a preview and the repeat command share: the operation on the active layer within
-// the working rectangle, the pixels outside the selection brought back, the view told.
-void RunOnActiveLayer(TShellServices& services, const TLayerOperation& operation, TUndoKind kind,
-                      TRestoreMaskCache* restore = nullptr) {
-  TBitmap* layer = services.GetActiveLayerBitmap();
-  TLayeredImage* image = services.LayerHost().ActiveImage();
-  if (!layer || !image) return;
-  const TRect rect = services.GetWorkRect();
-  operation(*layer, rect);
-  services.RestrictToSelection(seProgressive, restore);
-  // The restore before the operation covered the step: the working rectangle for the
-  // kinds that step it, the whole layer otherwise.
-  if (IsWorkRectKind(kind)) image->InvalidateLayerRect(image->LayerRectToImageRect(rect));
-  else image->InvalidateImage();
-  services.RepaintActiveImage();
-}
-
 const TCaptionText kChannels[kChannelChoiceCount] = {
     {TextId::GetTrLblChannelAlls, TextId::TrFixChannelAll},
     {TextId::GetTrLblChannelRed, TextId::TrFixChannelRed},
@@ -198,24 +177,24 @@ void TParamDialog::FollowControls() {
 
 // --- The protocol ---------------------------------------------------------------------------
 
-QWidget* TParamDialog::Open(TShellServices& services, const TDialogCommand& command, const TDialogTraits& traits,
-                            const std::function<TParamDialog*()>& form) {
-  if (!services.CanRunCommand(command.Sender) || !services.HasActiveImage()) return nullptr;
-  const std::string caption = command.Caption.empty() ? DialogCaption(traits) : command.Caption;
-  const TUndoLayerItem* step = services.Operations().BeginDialogOperation(traits.UndoKind, caption);
-  if (!step) return nullptr;
+bool TParamDialog::Open(TDialogHost& host, const TDialogRequest& request, const TDialogTraits& traits,
+                        const std::function<TParamDialog*()>& form) {
+  TNewImgForm* document = host.GetActiveImgForm();
+  const TUndoList* history = host.LayerHost().ActiveHistory();
+  const TUndoLayerItem* step = history ? history->GetCurrentUndoStep() : nullptr;
+  if (!document || !step || !request.NewStep) return false;
   TParamDialog* dialog = form();
-  dialog->ShowOver(services, caption, *step);
-  return dialog;
+  dialog->ShowOver(host, request.Caption.empty() ? DialogCaption(traits) : request.Caption, *step);
+  return true;
 }
 
-void TParamDialog::ShowOver(TShellServices& services, const std::string& caption, const TUndoLayerItem& step) {
-  services_ = &services;
-  document_ = services.GetActiveImgForm();
+void TParamDialog::ShowOver(TDialogHost& host, const std::string& caption, const TUndoLayerItem& step) {
+  services_ = &host;
+  document_ = host.GetActiveImgForm();
   layer_ = document_->Image().GetActiveLayer();
   stepId_ = step.Id();
   caption_ = caption;
-  QWidget* main = services.MainWindow();
+  QWidget* main = host.MainWindow();
   if (main && parentWidget() != main) setParent(main, windowFlags());
   FormShow();
   adjustSize();
@@ -227,8 +206,17 @@ void TParamDialog::ShowOver(TShellServices& services, const std::string& caption
   btnOk_->setFocus();
   if (live_ && traits_.PreviewOnShow) {
     Preview();
-    services.Windows().RefreshAllImageWindows();
+    host.Windows().RefreshAllImageWindows();
   }
+}
+
+TLayerChangeOptions TParamDialog::ChangeOptions() {
+  TLayerChangeOptions options;
+  options.Kind = traits_.UndoKind;
+  options.Caption = caption_;
+  options.Edge = seProgressive;
+  options.Cache = &restoreMask_;
+  return options;
 }
 
 void TParamDialog::FormShow() {
@@ -239,7 +227,7 @@ void TParamDialog::FormShow() {
   changed_ = traits_.Variant == dvFilter;
   applied_ = previewed_ = false;
   restoreMask_.Clear();
-  live_ = traits_.Variant == dvAdjustment && services_->LivePreview;
+  live_ = traits_.Variant == dvAdjustment && services_->LivePreviewEnabled();
   btnPreview_->setVisible(!live_);
   if (traits_.PicksColors) services_->SetActiveToolDialog(this);
   else services_->SetShellLock(this);
@@ -269,24 +257,22 @@ void TParamDialog::Preview() {
     hide();
     return;
   }
-  TShellServices& s = *services_;
-  s.BeginBusy();
-  if (previewed_) s.Operations().RestoreFromHistory();
-  RunOnActiveLayer(s, Operation(), traits_.UndoKind, &restoreMask_);
-  changed_ = false;
-  previewed_ = true;
-  s.EndBusy();
+  // A failed preview has put the step's pixels back and said why: nothing is on the
+  // image, and the dialog stays for other values.
+  previewed_ = RunLayerPreview(*services_, ChangeOptions(), previewed_ && !traits_.ReadsSource, Operation());
+  changed_ = !previewed_;
 }
 
 void TParamDialog::Ok() {
   if (!shown_) return;
-  TShellServices& s = *services_;
+  TDialogHost& s = *services_;
   if (traits_.Variant == dvAdjustment && IsNeutral()) {
     hide();  // the step is dropped: a neutral adjustment leaves none
     return;
   }
   if (changed_) Preview();
   if (!shown_) return;  // the document went away
+  if (!previewed_) return;  // the operation failed: the dialog stays
   applied_ = true;
   if (traits_.Variant == dvAdjustment) {
     s.RefreshLayerNavigator();
@@ -296,16 +282,7 @@ void TParamDialog::Ok() {
   hide();
   // The repeat runs a copy of the values on whatever document is active then, as a new
   // step under the same caption; it keeps nothing of the dialog.
-  const TUndoKind kind = traits_.UndoKind;
-  s.Operations().RecordRepeatableCommand(
-      caption_,
-      [&s, kind, caption = caption_, operation = Operation()] {
-        if (!s.Operations().BeginUndoableOperation(kind, caption)) return;
-        s.BeginBusy();
-        RunOnActiveLayer(s, operation, kind);
-        s.EndBusy();
-      },
-      traits_.RepeatGuard);
+  RecordLayerChangeRepeat(s, ChangeOptions(), Operation(), traits_.RepeatGuard);
 }
 
 void TParamDialog::Cancel() { hide(); }
@@ -319,7 +296,7 @@ void TParamDialog::setVisible(bool visible) {
 }
 
 void TParamDialog::FormHide() {
-  TShellServices& s = *services_;
+  TDialogHost& s = *services_;
   if (!applied_) {
     if (TakeDocument()) {
       s.Operations().EndDialogOperation(previewed_);

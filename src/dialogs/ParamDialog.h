@@ -29,6 +29,7 @@
 #include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,11 @@
 #include "pixel/Params.h"
 #include "platform/core/Colors.h"
 #include "platform/texts/UiTexts.h"
-#include "shell/services/DialogRegistry.h"
+#include "dialogs/DialogRegistry.h"
+#include "shell/services/DialogHost.h"
+#include "shell/services/DialogLauncher.h"
 #include "shell/services/FormUtils.h"
-#include "shell/services/ShellServices.h"
+#include "shell/services/LayerChange.h"
 
 class QComboBox;
 class QGridLayout;
@@ -59,6 +62,9 @@ struct TDialogTraits {
   bool PicksColors = false;    // colours picked on the image reach TakePickedColor
   bool PreviewOnShow = false;  // under live preview, the result shows as soon as the dialog does
   TRepeatGuard RepeatGuard = rgAlways;
+  // The operation builds its result from the copy of the layer taken before the change
+  // alone (it never reads the layer): a preview needs no restore of the step first.
+  bool ReadsSource = false;
 };
 
 // A text a translation may replace, shown as its design text until then.
@@ -79,10 +85,6 @@ struct TSliderSpec {
   TCaptionText LowEnd{}, HighEnd{};
 };
 
-// The operation with the values of one moment: runs on a layer bitmap within a
-// rectangle of it (kernels clip).
-using TLayerOperation = std::function<void(TBitmap& layer, TRect rect)>;
-
 class TParamDialog : public TPipetteForm, public TShellLockHolder {
  public:
   ~TParamDialog() override;
@@ -94,11 +96,10 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   // "&" and trailing "...", else the design caption.
   static std::string DialogCaption(const TDialogTraits& traits);
 
-  // The command's side: refused (null) while the shell is held or without a document;
-  // otherwise the undo step of the dialog's kind pushed under the command's caption,
-  // the form made on first use, and shown over the main window.
-  static QWidget* Open(TShellServices& services, const TDialogCommand& command, const TDialogTraits& traits,
-                       const std::function<TParamDialog*()>& form);
+  // Shows the dialog (made on first use by form) over the undo step the command opened
+  // for it, the active document's current step; false without a document or a step.
+  static bool Open(TDialogHost& host, const TDialogRequest& request, const TDialogTraits& traits,
+                   const std::function<TParamDialog*()>& form);
 
   // The buttons.
   void Preview();
@@ -136,7 +137,8 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
     std::function<void(int)> Store;
   };
 
-  void ShowOver(TShellServices& services, const std::string& caption, const TUndoLayerItem& step);
+  void ShowOver(TDialogHost& host, const std::string& caption, const TUndoLayerItem& step);
+  TLayerChangeOptions ChangeOptions();
   void FormShow();
   void FormHide();
   // The document and the layer the dialog opened over, made active again when they
@@ -154,7 +156,7 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   QPushButton* btnOk_;
   QPushButton* btnCancel_;
 
-  TShellServices* services_ = nullptr;
+  TDialogHost* services_ = nullptr;
   QPointer<TNewImgForm> document_;
   TLayerItem* layer_ = nullptr;  // the active layer when the dialog opened
   int32_t stepId_ = 0;
@@ -186,7 +188,7 @@ class TParamDialogOf : public TParamDialog {
   }
 
   TLayerOperation Operation() const override {
-    return [apply = apply_, params = params_](TBitmap& layer, TRect rect) { apply(layer, params, rect); };
+    return [apply = apply_, params = params_](TLayerRun& c) { apply(c.Layer, params, c.Rect); };
   }
   bool IsNeutral() const override { return qm::IsNeutral(params_); }
 
@@ -197,13 +199,18 @@ class TParamDialogOf : public TParamDialog {
 
 // Registers the dialog class TForm (a TParamDialog with a static kTraits and a
 // constructor without arguments) under its class name: the form is made once, on its
-// first opening.
+// first opening, and lives as long as the main window it belongs to.
 template <class TForm>
-void RegisterParamDialog() {
-  RegisterDialog(TForm::kTraits.ClassName, [](TShellServices& services, const TDialogCommand& command) {
-    static QPointer<TForm> form;
-    return TParamDialog::Open(services, command, TForm::kTraits, [] { return CreateFormOnce(form); });
-  });
+void RegisterParamDialog(TDialogRegistry& registry) {
+  auto form = std::make_shared<QPointer<TForm>>();
+  registry.Register(
+      TForm::kTraits.ClassName, TDialogKind::Previewed,
+      [form](TDialogHost& host, const TDialogRequest& request) {
+        return TParamDialog::Open(host, request, TForm::kTraits, [form] { return CreateFormOnce(*form); });
+      },
+      [form] {
+        if (*form && !(*form)->isVisible()) delete form->data();
+      });
 }
 
 }  // namespace qm

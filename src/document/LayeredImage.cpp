@@ -24,13 +24,6 @@ namespace {
 // the kernels split their own rows over threads.
 constexpr int64_t kBandPixels = 48 * 1024;
 
-TRect UnionRect(const TRect& a, const TRect& b) {
-  if (a.IsEmpty()) return b;
-  if (b.IsEmpty()) return a;
-  return TRect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-               std::max(a.Bottom, b.Bottom)};
-}
-
 TRect LayerBounds(const TLayerItem& l) { return Bounds(l.Left, l.Top, l.Image.Width(), l.Image.Height()); }
 
 void Force24(TBitmap& b) {

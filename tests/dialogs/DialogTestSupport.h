@@ -1,5 +1,6 @@
 #pragma once
-// The dialogs' tests: a shell with every dialog registered, a document, and the few
+// The dialogs' tests: the real editor with every dialog the program registers, a
+// document, each dialog opened from its command's row as a user opens it, and the few
 // ways a user reaches a dialog's controls.
 #include <gtest/gtest.h>
 
@@ -10,21 +11,51 @@
 #include <QTest>
 #include <string>
 
-#include "dialogs/DialogList.h"
-#include "shell/services/DialogRegistry.h"
-#include "support/ShellWindow.h"
+#include "controls/Beep.h"
+#include "shell/commands/DialogCommands.h"
+#include "support/MainFormFixture.h"
+#include "support/ProgramStart.h"
+#include "support/TestImages.h"
 
 namespace qm::test {
 
-struct DialogShell : TShellWindow {
-  TNewImgForm* Doc;
-  DialogShell() {
-    InstallParameterDialogs();
+// The first command row that opens the dialog; null when none does.
+inline const TDialogCommandRow* RowOf(std::string_view dialog) {
+  for (const TDialogCommandRow& row : DialogCommandRows())
+    if (row.Dialog == dialog) return &row;
+  return nullptr;
+}
+
+struct DialogShell : Editor {
+  TNewImgForm* Doc = nullptr;
+  TShellServices* Services = nullptr;
+  int Beeps = 0;
+  explicit DialogShell(TDialogLauncher* dialogs = &ProgramDialogs()) {
+    SetBeepHandler([this] { ++Beeps; });
+    Options = ProgramStartOptions(dialogs);
+    Start();
+    Services = &Form->Services();
     Doc = Open("/photos/plage.png", 120, 90, 3);
+  }
+  ~DialogShell() { SetBeepHandler({}); }
+  // A document of random pixels; an empty name makes a new untitled one.
+  TNewImgForm* Open(const std::string& name, int w = 100, int h = 80, uint32_t seed = 7) {
+    const TBitmap bmp = RandomBitmap(w, h, seed);
+    TNewImgForm* doc = Services->CreateImageWindow(&bmp, nullptr, 16777216, name.empty(), name);
+    Form->UpdateCommandStates();
+    return doc;
   }
   TBitmap& Layer() { return Doc->Image().Layers[Doc->Image().ActiveIndex()].Image; }
   TUndoList& History() { return Doc->History(); }
-  QWidget* OpenForm(const char* name) { return OpenDialog(name, *Services); }
+  // The dialog opened from the first row that names it, as a click on that row; null
+  // when it did not show.
+  QWidget* OpenForm(const char* name) {
+    const TDialogCommandRow* row = RowOf(name);
+    EXPECT_TRUE(row) << name;
+    if (!row || !Form->Commands().Trigger(row->Name)) return nullptr;
+    QWidget* d = Form->findChild<QWidget*>(QString::fromLatin1(name));
+    return d && d->isVisible() ? d : nullptr;
+  }
 };
 
 template <class T>

@@ -14,7 +14,6 @@ using namespace qm::test;
 // repeat and the undo from theirs; an adjustment from its menu follows its slider.
 TEST(MenuDialogs, FromTheEditorsMenus) {
   App();
-  InstallParameterDialogs();
   TempFolder home("menudialogs");
   setenv("QM_HOME", home.Path.c_str(), 1);
   ResetTextTable();
@@ -22,7 +21,7 @@ TEST(MenuDialogs, FromTheEditorsMenus) {
     return buttons & mbOK ? int(mrOk) : int(mrNo);
   });
   {
-    TMainForm form;
+    TMainForm form(ProgramStartOptions());
     form.resize(1000, 700);
     form.show();
     TShellServices& s = form.Services();

@@ -113,7 +113,7 @@ TEST(ParamDialog, BlurWithAnEllipticalSelection) {
   shell.Doc->Selection().SetShape(ssEllipse);
   shell.Doc->Selection().SetSelectionRect(sel);
   shell.Doc->Selection().Show();
-  QWidget* d = OpenDialog("TBlurForm", *shell.Services, {"Flou gaussien [Ctrl+G]", nullptr});
+  QWidget* d = shell.OpenForm("TBlurForm");
   ASSERT_TRUE(d);
   Click(d, "BOk");
   EXPECT_EQ(shell.History().GetCurrentUndoStep()->Name, "Flou gaussien");
@@ -206,8 +206,10 @@ TEST(ParamDialog, ADialogHoldsTheShellAndItsDocument) {
   button.setObjectName("BtnFlou");
   const int beeps = shell.Beeps;
   EXPECT_FALSE(shell.Services->CanRunCommand(&button));
+  EXPECT_EQ(shell.Beeps, beeps + 1);
+  // The menus refuse a second dialog.
+  EXPECT_FALSE(shell.Form->Commands().IsEnabled("MenuReglageTS"));
   EXPECT_FALSE(shell.OpenForm("TTSForm"));
-  EXPECT_EQ(shell.Beeps, beeps + 2);
 
   // A click on the background's row of the navigator: the layer stays.
   TLayerNavigator& nav = doc->Navigator();
@@ -219,7 +221,7 @@ TEST(ParamDialog, ADialogHoldsTheShellAndItsDocument) {
   // The window refuses to close.
   EXPECT_FALSE(doc->close());
   EXPECT_TRUE(d->isVisible());
-  EXPECT_EQ(shell.Beeps, beeps + 3);
+  EXPECT_EQ(shell.Beeps, beeps + 2);
 
   // Closed all the same: the dialog goes, the shell is free, the other document's
   // history and pixels are as they were.
@@ -234,6 +236,7 @@ TEST(ParamDialog, ADialogHoldsTheShellAndItsDocument) {
   EXPECT_FALSE(shell.Services->Operations().HasRepeatableCommand());
   QApplication::processEvents();  // the closed window is freed
   // The next dialog works on the document now active.
+  shell.Services->Windows().ActivateImageWindow(other);  // the user clicks on it
   d = shell.OpenForm("TBlurForm");
   ASSERT_TRUE(d);
   Click(d, "BOk");
@@ -241,10 +244,11 @@ TEST(ParamDialog, ADialogHoldsTheShellAndItsDocument) {
 }
 
 namespace {
-// A dialog that takes colours picked on the image, as the colour filters do.
+// A dialog that takes colours picked on the image, as the colour filters do, registered
+// under the class the colour replacement command opens.
 class TPickForm final : public TParamDialogOf<TGaussianBlurParams> {
  public:
-  static constexpr TDialogTraits kTraits{"TPickForm", TextId::TrFixDlgGaussianBlur, TextId::GetTrMnuGaussianBlur,
+  static constexpr TDialogTraits kTraits{"TChgCouleurForm", TextId::TrFixDlgGaussianBlur, TextId::GetTrMnuGaussianBlur,
                                          dvAdjustment, ukWorkRect, true};
   TPickForm() : TParamDialogOf(kTraits, &GaussianBlur) {
     AddSlider(&TGaussianBlurParams::Radius, {.Name = "TBN", .LabelName = "LblN", .Format = TextId::GetTrFmtRadius});
@@ -256,13 +260,17 @@ class TPickForm final : public TParamDialogOf<TGaussianBlurParams> {
 };
 }  // namespace
 
-// A colour-picking dialog is the shell's tool dialog: a click on the image hands it the
+// A dialog registered in the program's registry enables its row and opens from it; a
+// colour-picking dialog is the shell's tool dialog: a click on the image hands it the
 // colour there, and under live preview the image follows.
 TEST(ParamDialog, ColourPickedOnTheImage) {
-  DialogShell shell;
-  RegisterParamDialog<TPickForm>();
+  TDialogRegistry dialogs;
+  InstallParameterDialogs(dialogs);
+  RegisterParamDialog<TPickForm>(dialogs);
+  DialogShell shell(&dialogs);
+  EXPECT_TRUE(shell.Form->Commands().IsEnabled("MenuReglageRemplacer"));
   const TBitmap original = shell.Layer().Clone();
-  QWidget* d = shell.OpenForm("TPickForm");
+  QWidget* d = shell.OpenForm("TChgCouleurForm");
   ASSERT_TRUE(d);
   EXPECT_EQ(shell.Services->GetActiveToolDialog(), d);
   TMyImageLayered& view = shell.Doc->View();

@@ -42,15 +42,20 @@ TEST(PluginHost, RunsFiltersWithUndoAndUndoesAFailedOne) {
     std::filesystem::copy_file(std::string(QM_TEST_PLUGIN_FOLDER) + "/" + name, folder + "/" + name);
   home.Write("plugins/zz.qxl", "not a module");
   {
-    TMainForm form;
+    // The program's start hands the window its plug-in host, here over the test's folder.
+    TMainForm::TStartOptions options;
+    options.Plugins = [&](TShellServices& services, const std::string&) -> std::unique_ptr<TPluginHost> {
+      auto plugins = std::make_unique<TQxlPluginHost>(services);
+      EXPECT_EQ(plugins->LoadPlugins(folder), 3);
+      EXPECT_EQ(plugins->Plugins()[2].NameText, "Inverser|Test");
+      EXPECT_EQ(plugins->Plugins()[1].Type, TPluginType::Import);
+      return plugins;
+    };
+    TMainForm form(std::move(options));
     form.resize(900, 600);
     form.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.FirstPaintDone(); }, 20000));
-    auto plugins = std::make_unique<TQxlPluginHost>(form.Services());
-    ASSERT_EQ(plugins->LoadPlugins(folder), 3);
-    EXPECT_EQ(plugins->Plugins()[2].NameText, "Inverser|Test");
-    EXPECT_EQ(plugins->Plugins()[1].Type, TPluginType::Import);
-    form.AttachPlugins(std::move(plugins));
+    ASSERT_TRUE(form.PluginCommands());
     TPluginCommands& commands = *form.PluginCommands();
     const std::vector<QAction*>& items = commands.PluginItems();
     ASSERT_EQ(items.size(), 3u);

@@ -22,7 +22,6 @@
 #include "platform/core/Random.h"
 #include "shell/commands/AdjustCommands.h"
 #include "shell/services/CommandSet.h"
-#include "shell/services/DialogLauncher.h"
 #include "shell/commands/FilterCommands.h"
 #include "shell/services/ResourceTextures.h"
 #include "support/ShellWindow.h"
@@ -38,8 +37,8 @@ struct TEditor : TShellWindow {
   TNewImgForm* Doc;
 
   explicit TEditor(int w = 64, int h = 48) {
-    RegisterFilterCommands(Commands, *Services, nullptr);
-    RegisterAdjustCommands(Commands, *Services, nullptr);
+    RegisterFilterCommands(Commands, *Services);
+    RegisterAdjustCommands(Commands, *Services);
     Services->Hooks.ForegroundColor = [] { return TColor(0x2040E0); };
     Services->Hooks.BackgroundColor = [] { return TColor(0x10C060); };
     Services->LayerHost().SetFillPattern(RandomBitmap(5, 3, 11));
@@ -529,81 +528,3 @@ TEST(DirectCommands, StepButtonsTakeBackTheOtherOfTheirPair) {
   EXPECT_TRUE(SameBitmaps(editor.Layer(), darker));
 }
 
-namespace {
-
-// The dialogs' side of the contract, as far as the commands see it: which classes are
-// known, and what each opening was asked.
-struct TLauncher : TDialogLauncher {
-  std::set<std::string_view> Known;
-  bool Opens = true;
-  std::vector<std::pair<std::string, TDialogRequest>> Opened;
-  bool HasDialog(std::string_view name) const override { return Known.count(name) > 0; }
-  bool OpenDialog(std::string_view name, const TDialogRequest& request) override {
-    Opened.emplace_back(std::string(name), request);
-    return Opens;
-  }
-};
-
-// The rows of a menu and of its sub-menus.
-void MenuItems(std::string_view menu, std::set<std::string_view>& out) {
-  for (const TCommandRow* row : CommandChildren(menu)) {
-    if (row->Kind == TCommandKind::Item) out.insert(row->Name);
-    if (row->Kind == TCommandKind::Menu) MenuItems(row->Name, out);
-  }
-}
-
-}  // namespace
-
-TEST(DirectCommands, DialogRowsOpenTheirDialogOverTheirStep) {
-  // Every item of the two menus is a direct row or a dialog row, but for the repeat
-  // command, the photo-mask blend of the Image menu and the plug-in entries.
-  std::set<std::string_view> menus, rows;
-  MenuItems("MenuFiltre", menus);
-  MenuItems("MenuReglage", menus);
-  for (auto table : {DirectFilterCommands(), DirectAdjustCommands()})
-    for (const TDirectCommand& c : table) rows.insert(c.Name);
-  for (auto table : {FilterDialogCommands(), AdjustDialogCommands()})
-    for (const TDialogRow& c : table) rows.insert(c.Name);
-  for (std::string_view name : menus)
-    if (name != "MenuFiltreRepeter" && name != "MenuSheerlay") EXPECT_TRUE(rows.count(name)) << name;
-
-  TShellWindow shell;
-  TCommandSet commands(&shell.Main);
-  TLauncher opener;
-  opener.Known = {"TBlurForm", "TLensForm", "TVarianteForm"};
-  RegisterFilterCommands(commands, *shell.Services, &opener);
-  RegisterAdjustCommands(commands, *shell.Services, &opener);
-  TNewImgForm* w = shell.Open("/photos/a.png");
-  EXPECT_TRUE(commands.IsEnabled("MenuFiltreFlouGauss"));
-  EXPECT_FALSE(commands.IsEnabled("MenuFiltreBruit"));
-  EXPECT_FALSE(commands.IsEnabled("MenuReglageLC"));
-
-  ASSERT_TRUE(commands.Trigger("MenuFiltreFlouGauss"));
-  ASSERT_EQ(opener.Opened.size(), 1u);
-  EXPECT_EQ(opener.Opened[0].first, "TBlurForm");
-  EXPECT_EQ(opener.Opened[0].second.Caption, "Flou gaussien");
-  EXPECT_FALSE(opener.Opened[0].second.Modal);
-  const TUndoLayerItem* step = w->History().GetCurrentUndoStep();
-  ASSERT_NE(step, nullptr);
-  EXPECT_EQ(step->Name, "Flou gaussien");
-  EXPECT_EQ(GetUndoStepParam(*step, upKind), ukWorkRect);
-  shell.Services->Operations().EndDialogOperation(true);
-
-  // The deformations' step keeps the mask too and cannot be faded.
-  ASSERT_TRUE(commands.Trigger("MenuFiltreSphere"));
-  step = w->History().GetCurrentUndoStep();
-  EXPECT_EQ(GetUndoStepParam(*step, upKind), ukWorkRectImageAndMask);
-  EXPECT_EQ(GetUndoStepParam(*step, upNoFade), 1);
-  EXPECT_EQ(opener.Opened.back().second.Caption, "Sphérisation / Lentille");
-  shell.Services->Operations().EndDialogOperation(true);
-
-  // The hue variations open modal, without a step of the command's own.
-  ASSERT_TRUE(commands.Trigger("MenuReglageVariante"));
-  EXPECT_TRUE(opener.Opened.back().second.Modal);
-  EXPECT_EQ(w->History().GetUndoStepCount(), 0);
-
-  // A dialog that does not open leaves no step behind.
-  opener.Opens = false;
-  ASSERT_TRUE(commands.Trigger("MenuFiltreFlouGauss"));
-  EXPECT_EQ(w->History().GetUndoStepCount(), 0);
-}

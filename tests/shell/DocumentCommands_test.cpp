@@ -17,7 +17,6 @@
 #include "pixel/ImgUtils.h"
 #include "platform/qt/QtBitmap.h"
 #include "shell/services/CommandSet.h"
-#include "shell/services/DialogLauncher.h"
 #include "shell/commands/DocumentCommands.h"
 #include "shell/commands/SelectionCommands.h"
 #include "support/MainFormFixture.h"
@@ -352,62 +351,3 @@ TEST(DocumentCommands, NoTwoActionsShareAKey) {
   EXPECT_EQ(seen[QKeySequence(Qt::CTRL | Qt::Key_M).toString()], "MenuCalqueFusionPrev");
 }
 
-namespace {
-
-// The dialogs' launcher as the dialogs' layer will give it: here it knows the fade and
-// the indexed-colour dialogs, records what it was asked and shows nothing.
-struct TLauncher : TDialogLauncher {
-  std::vector<std::pair<std::string, TDialogRequest>> Opened;
-  bool HasDialog(std::string_view name) const override { return name == "TAttenuerForm" || name == "TIndexForm"; }
-  bool OpenDialog(std::string_view name, const TDialogRequest& request) override {
-    Opened.emplace_back(std::string(name), request);
-    return true;
-  }
-};
-
-struct TDialogEditor : TShellWindow {
-  TCommandSet Commands{&Main};
-  TLauncher Dialogs;
-  TDialogEditor() {
-    auto* sel = new TSelectionCommands(Commands, *Services, nullptr);
-    RegisterDocumentCommands(Commands, *Services, *sel, &Dialogs, {});
-  }
-  TUndoList& History() { return Services->GetActiveImgForm()->History(); }
-};
-
-}  // namespace
-
-TEST(EditCommands, FadeReopensItsStep) {
-  TDialogEditor e;
-  e.Open("", 60, 40);
-  e.Services->Operations().BeginUndoableOperation(ukWorkRect, "Flou");
-  ASSERT_TRUE(e.Commands.Trigger("MenuAttenuer"));
-  ASSERT_EQ(e.History().GetUndoStepCount(), 2);
-  TUndoLayerItem* fade = e.History().GetCurrentUndoStep();
-  EXPECT_EQ(GetUndoStepParam(*fade, upKind), int(ukFade));
-  ASSERT_EQ(e.Dialogs.Opened.size(), 1u);
-  EXPECT_TRUE(e.Dialogs.Opened[0].second.NewStep);
-  EXPECT_EQ(e.Dialogs.Opened[0].second.Value, 100);
-  SetUndoStepParam(*fade, upFadeOpacity, 40);
-  ASSERT_TRUE(e.Commands.Trigger("MenuAttenuer"));
-  EXPECT_EQ(e.History().GetUndoStepCount(), 2);
-  ASSERT_EQ(e.Dialogs.Opened.size(), 2u);
-  EXPECT_FALSE(e.Dialogs.Opened[1].second.NewStep);
-  EXPECT_EQ(e.Dialogs.Opened[1].second.Value, 40);
-}
-
-TEST(ImageCommands, IndexedColoursAskBeforeDroppingTransparency) {
-  TDialogEditor e;
-  e.Open("", 60, 40);
-  e.Services->GetActiveImgForm()->Image().Layers[0].Image.Transparent = true;
-  e.Answers = {mrNo};
-  ASSERT_TRUE(e.Commands.Trigger("MenuModeIndex"));
-  EXPECT_EQ(e.Messages.back(), Tr(TextId::GetTrDlgMain13));
-  EXPECT_TRUE(e.Dialogs.Opened.empty());
-  EXPECT_EQ(e.History().GetUndoStepCount(), 0);
-  e.Answers = {mrYes};
-  ASSERT_TRUE(e.Commands.Trigger("MenuModeIndex"));
-  ASSERT_EQ(e.Dialogs.Opened.size(), 1u);
-  EXPECT_EQ(e.Dialogs.Opened[0].first, "TIndexForm");
-  EXPECT_EQ(GetUndoStepParam(*e.History().GetCurrentUndoStep(), upKind), int(ukWholeImage));
-}

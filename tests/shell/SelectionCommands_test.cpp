@@ -9,7 +9,6 @@
 
 #include "document/LayerOps.h"
 #include "shell/services/CommandSet.h"
-#include "shell/services/DialogLauncher.h"
 #include "shell/commands/SelectionCommands.h"
 #include "support/ShellWindow.h"
 #include "support/TempFiles.h"
@@ -27,7 +26,7 @@ struct TEditor : TShellWindow {
   std::vector<TZoomKey> Zooms;
 
   TEditor() {
-    Sel = new TSelectionCommands(Commands, *Services, nullptr);
+    Sel = new TSelectionCommands(Commands, *Services);
     Sel->Hooks.SelectPaletteTool = [this](int tool) { Tools.push_back(tool); };
     Sel->Hooks.Zoom = [this](TZoomKey k) { Zooms.push_back(k); };
   }
@@ -271,25 +270,3 @@ TEST(SelectionCommands, CtrlAddsAndAltTakesAway) {
   EXPECT_TRUE(e.Selection().Visible);
 }
 
-TEST(SelectionCommands, SelectionDialogsOpenModal) {
-  struct TLauncher : TDialogLauncher {
-    std::vector<std::pair<std::string, TDialogRequest>> Opened;
-    bool HasDialog(std::string_view name) const override { return name == "TOptionSelForm"; }
-    bool OpenDialog(std::string_view name, const TDialogRequest& request) override {
-      Opened.emplace_back(std::string(name), request);
-      return true;
-    }
-  } opener;
-  TShellWindow shell;
-  TCommandSet commands(&shell.Main);
-  new TSelectionCommands(commands, *shell.Services, &opener);
-  shell.Open("/photos/a.png");
-  EXPECT_FALSE(commands.IsEnabled("MenuSelParams"));
-  ASSERT_TRUE(commands.Trigger("MenuSelContracter"));
-  ASSERT_TRUE(commands.Trigger("MenuSelDilater"));
-  ASSERT_EQ(opener.Opened.size(), 2u);
-  EXPECT_EQ(opener.Opened[0].second.Caption, "Contracter");
-  EXPECT_EQ(opener.Opened[0].second.Mode, 1);
-  EXPECT_EQ(opener.Opened[1].second.Mode, 0);
-  EXPECT_TRUE(opener.Opened[1].second.Modal);
-}

@@ -25,14 +25,14 @@ struct Editor {
   int Answer = mrYes;
   std::unique_ptr<TMainForm> Form;
 
-  Editor() {
+  explicit Editor(TMainForm::TStartOptions options = TMainForm::TStartOptions()) {
     App();
     setenv("QM_HOME", Home.Path.c_str(), 1);
     SetMessageHandler([this](const std::string& text, int, int, const std::string&) {
       Messages.push_back(text);
       return Answer;
     });
-    Form = std::make_unique<TMainForm>();
+    Form = std::make_unique<TMainForm>(std::move(options));
     Form->resize(900, 600);
     Form->show();
     EXPECT_TRUE(QTest::qWaitFor([this] { return Form->FirstPaintDone(); }, 20000));
@@ -103,18 +103,25 @@ TEST(ToolsCommands, StepsThroughTheFolderInOneWindowAndLeavesEditsTheirKeys) {
 }
 
 TEST(ToolsCommands, TheWallpaperIsSetOnlyWhenTheUserSaysYes) {
-  Editor e;
-  TMainForm& form = *e.Form;
-  EXPECT_FALSE(form.Commands().IsEnabled("MenuPapierPeintCentrer"));  // no wallpaper service yet
+  {
+    Editor plain;
+    EXPECT_FALSE(plain.Form->Commands().IsEnabled("MenuPapierPeintCentrer"));  // no wallpaper device
+  }
+  // The desktop's side is the devices' (it records what the shell asks of it here).
   std::vector<std::pair<bool, bool>> calls;
-  TDeviceCommands devices;
-  devices.SetDesktopWallpaper = [&](const TBitmap& b, const std::string& file, bool tile, bool fit) {
-    EXPECT_EQ(b.Width(), 16);
-    EXPECT_EQ(file, TToolsCommands::WallpaperFile());
-    calls.emplace_back(tile, fit);
-    return true;
+  TMainForm::TStartOptions options;
+  options.Devices = [&](TDialogHost&) {
+    TDeviceCommands devices;
+    devices.SetDesktopWallpaper = [&](const TBitmap& b, const std::string& file, bool tile, bool fit) {
+      EXPECT_EQ(b.Width(), 16);
+      EXPECT_EQ(file, TToolsCommands::WallpaperFile());
+      calls.emplace_back(tile, fit);
+      return true;
+    };
+    return devices;
   };
-  form.SetDeviceCommands(devices);
+  Editor e(std::move(options));
+  TMainForm& form = *e.Form;
   TBitmap b(16, 8, pf24bit, RGB(1, 2, 3));
   form.Services().CreateImageWindow(&b, nullptr, 16777216, true, "");
   e.Answer = mrNo;

@@ -56,6 +56,9 @@ struct Editor {
     return buttons & mbOK ? int(mrOk) : int(mrYes);
   };
   std::unique_ptr<TMainForm> Form;
+  // What the program's start hands the window (the dialogs, the devices, the plug-ins);
+  // Start adds the files.
+  TMainForm::TStartOptions Options;
 
   Editor() {
     setenv("QM_HOME", Home.Path.c_str(), 1);
@@ -75,7 +78,7 @@ struct Editor {
 
   // Starts the editor on the command line's files and waits for its first paint.
   TMainForm& Start(std::vector<std::string> files = {}) {
-    TMainForm::TStartOptions options;
+    TMainForm::TStartOptions options = Options;
     options.Files = std::move(files);
     Form = std::make_unique<TMainForm>(std::move(options));
     Form->resize(1000, 700);

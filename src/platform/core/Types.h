@@ -46,6 +46,14 @@ constexpr TRect IntersectRect(const TRect& a, const TRect& b) {
   return r;
 }
 
+// The smallest rectangle holding both; an empty one adds nothing.
+constexpr TRect UnionRect(const TRect& a, const TRect& b) {
+  if (a.IsEmpty()) return b;
+  if (b.IsEmpty()) return a;
+  return TRect{a.Left < b.Left ? a.Left : b.Left, a.Top < b.Top ? a.Top : b.Top,
+               a.Right > b.Right ? a.Right : b.Right, a.Bottom > b.Bottom ? a.Bottom : b.Bottom};
+}
+
 constexpr bool PtInRect(const TRect& r, TPoint p) {
   return p.X >= r.Left && p.X < r.Right && p.Y >= r.Top && p.Y < r.Bottom;
 }

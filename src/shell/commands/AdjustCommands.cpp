@@ -59,19 +59,6 @@ const TDirectCommand kAdjustments[] = {
     {"MenuEditionRemplirMotif", FillWithPattern, Own, false, false},
 };
 
-const TDialogRow kAdjustDialogs[] = {
-    {"MenuReglageLC", "TLCForm"},
-    {"MenuReglageTS", "TTSForm"},
-    {"MenuReglageRVB", "TRVBForm", TDialogStep::WorkRect, -1, false, true},
-    {"MenuReglageGamma", "TGammaForm"},
-    {"MenuReglageNiveaux", "TNiveauxForm"},
-    {"MenuReglageInversionRVB", "TSwapRGBForm"},
-    {"MenuReglageRemplacer", "TChgCouleurForm"},
-    {"MenuReglageRemplacer2", "TChgCouleur2Form"},
-    {"MenuReglageBichromie", "TBichromieForm"},
-    {"MenuReglageVariante", "TVarianteForm", TDialogStep::None, -1, true, true},
-    {"MenuReglagePosteriser", "TPosterForm"},
-};
 
 const TStepButtons kSteps[] = {
     {"BtnLumClick", "BtnLumMoins", "BtnLumPlus",
@@ -92,7 +79,6 @@ std::string ButtonCaption(std::string_view name) {
 }  // namespace
 
 std::span<const TDirectCommand> DirectAdjustCommands() { return kAdjustments; }
-std::span<const TDialogRow> AdjustDialogCommands() { return kAdjustDialogs; }
 std::span<const TStepButtons> StepButtonPairs() { return kSteps; }
 
 TRect AutoSampleRegion(const TRect& w) {
@@ -104,31 +90,26 @@ void RunStepButton(TShellServices& services, const TStepButtons& pair, const TCo
   if (!services.CanRunCommand(sender.Action)) return;
   TLayeredImage* image = services.LayerHost().ActiveImage();
   TUndoList* history = services.GetActiveHistory();
-  TBitmap* layer = services.GetActiveLayerBitmap();
-  if (!image || !history || !layer) return;
+  if (!image || !history || !services.GetActiveLayerBitmap()) return;
   const bool plus = sender.Name() == pair.Plus;
-  services.BeginBusy();
-  TUndoableOperations& ops = services.Operations();
   const TUndoLayerItem* current = history->GetCurrentUndoStep();
   if (current && current->Layer == image->GetActiveLayer() &&
       current->Name == ButtonCaption(plus ? pair.Minus : pair.Plus)) {
     // the other button of the pair was the last change of this layer: take it back
+    TBusyScope busy(services);
     history->DiscardRedoSteps();
-    ops.EndDialogOperation(true);
-  } else if (ops.BeginUndoableOperation(ukWorkRect, ButtonCaption(sender.Name()))) {
-    const TRect rect = services.GetWorkRect();
-    pair.Step(*layer, rect, plus);
-    services.RestrictToSelection(seProgressive);
-    image->InvalidateLayerRect(image->LayerRectToImageRect(rect));
+    services.Operations().EndDialogOperation(true);
+    services.RepaintActiveImage();
+  } else {
+    TLayerChangeOptions options;
+    options.Caption = ButtonCaption(sender.Name());
+    RunLayerChange(services, options, [&pair, plus](TLayerRun& c) { pair.Step(c.Layer, c.Rect, plus); });
   }
-  services.RepaintActiveImage();
   services.RefreshLayerNavigator();
-  services.EndBusy();
 }
 
-void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs) {
+void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services) {
   AttachDirectCommands(commands, services, DirectAdjustCommands());
-  AttachDialogCommands(commands, services, dialogs, AdjustDialogCommands());
   for (const TStepButtons& pair : StepButtonPairs())
     commands.SetSharedHandler(pair.Handler, [&services, &pair](const TCommandSender& sender) {
       RunStepButton(services, pair, sender);

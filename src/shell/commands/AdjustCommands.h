@@ -1,5 +1,5 @@
 #pragma once
-// The Adjustment menu and its tool bar: the dialog commands, the direct adjustments
+// The Adjustment menu and its tool bar: the direct adjustments
 // (negative, dithering, shadows, highlights, automatic levels and contrast, the dust
 // button, and the Edit menu's fill with the pattern, which runs the same way), and the
 // step buttons that nudge brightness, saturation, contrast and gamma.
@@ -15,7 +15,6 @@
 namespace qm {
 
 std::span<const TDirectCommand> DirectAdjustCommands();
-std::span<const TDialogRow> AdjustDialogCommands();
 
 // Where the automatic levels and contrast measure: the central half of the working
 // rectangle, made by shrinking it by three quarters of its width and height on each
@@ -33,6 +32,6 @@ void RunStepButton(TShellServices& services, const TStepButtons& pair, const TCo
 
 // Attaches every command of the menu and of its tool bar the program can run. The main
 // window calls it once.
-void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs);
+void RegisterAdjustCommands(TCommandSet& commands, TShellServices& services);
 
 }  // namespace qm

@@ -1,5 +1,7 @@
 #include "shell/commands/DistortionFrame.h"
 
+#include <optional>
+
 #include <QKeyEvent>
 #include <array>
 
@@ -93,7 +95,7 @@ void TDistortionFrame::ShowBounds() {
 void TDistortionFrame::Preview() {
   TLayerItem* layer = Layer();
   if (!layer || !control_) return;
-  services_.BeginBusy({}, true);
+  TBusyScope busy(services_);
   const bool projective = mode_ == TLayerTransformMode::Distort;
   if (!layer->Transform) {
     std::unique_ptr<TTransformation> t;
@@ -122,13 +124,12 @@ void TDistortionFrame::Preview() {
   Redraw(*window_, drawn_, reach);
   drawn_ = reach;
   window_->View().RefreshCursor();
-  services_.EndBusy();
 }
 
 void TDistortionFrame::Apply() {
   if (!IsOpen()) return;
   TLayerItem* layer = Layer();
-  services_.BeginBusy({}, true);
+  std::optional<TBusyScope> busy(std::in_place, services_);
   services_.SetShellLock(nullptr);
   if (layer && layer->Transform) {
     const TCommandRow* row = FindCommandRow("MenuCalqueTransform");
@@ -142,7 +143,7 @@ void TDistortionFrame::Apply() {
     Redraw(*window_, drawn_, LayerReach(*layer));
   }
   Close();
-  services_.EndBusy();
+  busy.reset();
   services_.UpdateStatusBar();
   if (OnClosedOrOpened) OnClosedOrOpened();
 }

@@ -3,17 +3,12 @@
 #include "document/LayerOps.h"
 #include "platform/texts/TextUtils.h"
 #include "shell/services/CommandChecks.h"
-#include "shell/services/DialogLauncher.h"
+#include "shell/commands/DialogCommands.h"
 #include "shell/commands/DocumentCommandsImpl.h"
 #include "shell/commands/SelectionCommands.h"
 #include "shell/services/ShellServices.h"
 
 namespace qm {
-
-TBusyScope::TBusyScope(TShellServices& services, const std::string& text) : services_(services) {
-  services_.BeginBusy(text);
-}
-TBusyScope::~TBusyScope() { services_.EndBusy(); }
 
 TDocumentCommands::TDocumentCommands(TCommandSet& commands, TShellServices& services, TSelectionCommands& selection,
                                      TDialogLauncher* dialogs, TDocumentCommandHooks hooks)
@@ -45,23 +40,10 @@ void TDocumentCommands::OnShared(std::string_view handlerName, TCommandHandler h
   Commands.SetSharedHandler(handlerName, std::move(handler));
 }
 
-void TDocumentCommands::AttachDialogs(std::span<const TDocDialogRow> rows) {
-  if (!Dialogs) return;
-  for (const TDocDialogRow& row : rows)
-    if (Dialogs->HasDialog(row.Dialog)) On(row.Name, [this, &row](const TCommandSender& s) { RunDialog(row, s); });
-}
-
-void TDocumentCommands::RunDialog(const TDocDialogRow& row, const TCommandSender& sender) {
-  if ((row.Checks & dcGuard) && !Services.CanRunCommand(sender.Action)) return;
-  if (!Image() || !Dialogs) return;
-  if ((row.Checks & dcMerged) && !CheckLayersMerged(Image())) return;
-  if ((row.Checks & dcPixels) && CheckSelectionHasPixels(Host())) return;
-  if ((row.Checks & dcFree) && IsActiveLayerBlocked(Image())) return;
-  if (row.Checks & dcHide) HideSelection();
-  TDialogRequest request{Caption(sender.Row->Name), row.Mode, row.Modal};
-  if (row.Kind >= 0 && !Ops().BeginUndoableOperation(TUndoKind(row.Kind), request.Caption)) return;
-  if (row.Checks & dcRefresh) Services.Windows().RefreshAllImageWindows();
-  if (!Dialogs->OpenDialog(row.Dialog, request) && row.Kind >= 0) Ops().EndDialogOperation(false);
+bool TDocumentCommands::RunDialog(std::string_view name, std::string_view dialog, const TCommandSender& sender,
+                                  TDialogRequest request) {
+  const TDialogCommandRow* row = FindDialogCommand(name, dialog);
+  return row && HasDialog(row->Dialog) && RunDialogCommand(Services, *Dialogs, *row, sender, std::move(request));
 }
 
 void TDocumentCommands::StackChanged(bool rebuild) {
@@ -70,14 +52,12 @@ void TDocumentCommands::StackChanged(bool rebuild) {
     if (rebuild) Host().LayerStackChanged(TLayerChange::Rebuild, image->ActiveIndex());
   }
   Services.RepaintActiveImage();
-  if (Services.Hooks.UpdateCommandStates) Services.Hooks.UpdateCommandStates();
   Services.UpdateStatusBar();
 }
 
 void TDocumentCommands::PixelsChanged() {
   Services.RepaintActiveImage();
   Services.RefreshLayerNavigator();
-  if (Services.Hooks.UpdateCommandStates) Services.Hooks.UpdateCommandStates();
 }
 
 void TDocumentCommands::HideSelection() { Selection.HideSelection(); }

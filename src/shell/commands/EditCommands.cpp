@@ -7,7 +7,7 @@
 #include "document/qt/SelectionLayerOps.h"
 #include "pixel/Blend.h"
 #include "shell/services/CommandChecks.h"
-#include "shell/services/DialogLauncher.h"
+#include "shell/commands/DialogCommands.h"
 #include "shell/commands/DocumentCommandsImpl.h"
 #include "shell/commands/SelectionCommands.h"
 #include "shell/services/ShellServices.h"
@@ -15,11 +15,6 @@
 namespace qm {
 namespace {
 
-const TDocDialogRow kEditDialogs[] = {
-    {"MenuEditionAssembler", "TAssemblerForm", -1, dcHide | dcRefresh, true},
-    {"MenuEditionContourRempl", "TCRForm", ukWorkRect, dcPixels},
-    {"MenuEditionDetourage", "TDetourForm", -1, dcPixels | dcRefresh, true},
-};
 
 // Cut and clear keep what they change: the image where the layer has no mask, the mask
 // where it has one (the cleared region is hidden in it).
@@ -31,7 +26,7 @@ class TEditCommands {
 
   void Register() {
     using S = const TCommandSender&;
-    if (d_.Dialogs && d_.Dialogs->HasDialog("TAttenuerForm")) d_.On("MenuAttenuer", [this](S s) { Fade(s); });
+    if (d_.HasDialog("TAttenuerForm")) d_.On("MenuAttenuer", [this](S s) { Fade(s); });
     d_.On("MenuEditionCopier", [this](S s) { Copy(s, false); });
     d_.On("MenuEditionCopierFusion", [this](S s) { Copy(s, true); });
     d_.On("MenuEditionCouper", [this](S s) { Cut(s); });
@@ -48,29 +43,25 @@ class TEditCommands {
     d_.On("MenuPurgerClipboard", [](S) { ClearClipboardData(ClipboardData()); });
     d_.On("MenuPurgerMotif", [this](S) { PurgePattern(); });
     d_.OnShared("MenuTransformClick", [this](S s) { TransformSelection(s); });
-    d_.AttachDialogs(kEditDialogs);
   }
 
  private:
   TShellServices& Services() { return d_.Services; }
-  void States() {
-    if (Services().Hooks.UpdateCommandStates) Services().Hooks.UpdateCommandStates();
-  }
 
   // A fade right after a fade changes that fade instead of stacking a second one.
   void Fade(const TCommandSender& s) {
     if (!d_.Image()) return;
     TUndoList* history = Services().GetActiveHistory();
     TUndoLayerItem* current = history ? history->GetCurrentUndoStep() : nullptr;
-    TDialogRequest request{d_.Caption(s.Row->Name), -1, false};
+    TDialogCommandRow row = *FindDialogCommand("MenuAttenuer");
+    TDialogRequest request;
     if (current && GetUndoStepParam(*current, upKind) == ukFade) {
-      request.NewStep = false;
+      row.Kind = -1;  // no new step: the dialog changes the fade step it made before
       request.Value = GetUndoStepParam(*current, upFadeOpacity);
     } else {
-      if (!d_.Ops().BeginUndoableOperation(ukFade, request.Caption)) return;
       request.Value = 100;
     }
-    if (!d_.Dialogs->OpenDialog("TAttenuerForm", request) && request.NewStep) d_.Ops().EndDialogOperation(false);
+    RunDialogCommand(Services(), *d_.Dialogs, row, s, std::move(request));
   }
 
   void Copy(const TCommandSender& s, bool merged) {
@@ -163,7 +154,6 @@ class TEditCommands {
     TBusyScope busy(Services());
     DefinePatternFromSelection(d_.Host());
     if (d_.Hooks.PatternChanged) d_.Hooks.PatternChanged(!Services().FillPattern().Empty());
-    States();
   }
 
   void FillPattern() {
@@ -185,13 +175,11 @@ class TEditCommands {
     Services().Windows().PurgeAllHistories();
     Services().UpdateStatusBar();
     if (d_.Ops().Hooks.UpdateHistoryMenus) d_.Ops().Hooks.UpdateHistoryMenus();
-    States();
   }
 
   void PurgePattern() {
     d_.Host().SetFillPattern(TBitmap());
     if (d_.Hooks.PatternChanged) d_.Hooks.PatternChanged(false);
-    States();
   }
 
   // Tags 0..4: flip vertical, flip horizontal, quarter turn clockwise and

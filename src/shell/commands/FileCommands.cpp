@@ -56,19 +56,6 @@ class TOpenProgressScope {
   TFileProgressEvent saved_;
 };
 
-// Ends the services' busy state however the command ends.
-class TBusyScope {
- public:
-  TBusyScope(TShellServices& services, const std::string& text, bool hourglass) : services_(services) {
-    services_.BeginBusy(text, hourglass);
-  }
-  ~TBusyScope() { services_.EndBusy(); }
-  TBusyScope(const TBusyScope&) = delete;
-  TBusyScope& operator=(const TBusyScope&) = delete;
-
- private:
-  TShellServices& services_;
-};
 
 // Whether the file takes something else than the composed image as it is: the
 // background with its alpha or its transparent colour, or a palette.
@@ -334,7 +321,7 @@ void TFileCommands::ShowImageInfo(const std::string& title) {
   if (!w) return;
   std::string text;
   {
-    TBusyScope busy(services_, {}, true);
+    TBusyScope busy(services_, std::string(), true);
     TImageInfoRequest request;
     request.FileName = w->FileName();
     request.IsNew = w->IsNew;

@@ -257,36 +257,10 @@ const TDirectCommand kFilters[] = {
     {"MenuTextureCercle", [](R& r) { ApplyTexturePattern(Pattern(TFilterPattern::Circle), r.Layer, r.Rect, 33); }},
 };
 
-const TDialogRow kFilterDialogs[] = {
-    {"MenuFiltreBruit", "TBruitForm"},
-    {"MenuFiltreAntipoussiere", "TMinMaxMedForm", TDialogStep::WorkRect, 2},
-    {"MenuFiltreMinimum", "TMinMaxMedForm", TDialogStep::WorkRect, 0},
-    {"MenuFiltreMaximum", "TMinMaxMedForm", TDialogStep::WorkRect, 1},
-    {"MenuFiltreFlouGauss", "TBlurForm"},
-    {"MenuFiltreFiltre", "TFiltreForm"},
-    {"MenuFiltreDegrade", "TFiltreDegradeForm", TDialogStep::WorkRect, -1, false, true},
-    {"MenuFiltrePerso", "TPersoForm"},
-    {"MenuFiltreCrayons", "TCrayonForm"},
-    {"MenuFiltreOnde", "TOndeForm"},
-    {"MenuFiltreSphere", "TLensForm", TDialogStep::NoFade},
-    {"MenuFiltreSpirale", "TSpiraleForm", TDialogStep::NoFade},
-    {"MenuFiltreTapeze", "TTrapezeForm", TDialogStep::NoFade},
-    {"MenuFiltreMosaique", "TMosaiqueForm"},
-    {"MenuFiltrePuzzle", "TPuzzleForm"},
-    {"MenuFiltreCarreaux", "TCarreauxForm"},
-    {"MenuFiltreCroix", "TCroixForm"},
-    {"MenuFiltreQuadrillage", "TQuadrillageForm"},
-    {"MenuContourEncadrer", "TCadreForm"},
-    {"MenuContourDiapositive", "TDiapoForm"},
-    {"MenuFiltreProgressif", "TContourProgForm"},
-    {"MenuFiltreOmbre", "TOmbreForm"},
-    {"MenuFiltreCtr3D", "TBord3DForm"},
-};
 
 }  // namespace
 
 std::span<const TDirectCommand> DirectFilterCommands() { return kFilters; }
-std::span<const TDialogRow> FilterDialogCommands() { return kFilterDialogs; }
 
 TBitmap MakeFilterPattern(TFilterPattern pattern) {
   switch (pattern) {
@@ -319,9 +293,8 @@ TBitmap MakeFilterPattern(TFilterPattern pattern) {
   return TBitmap();
 }
 
-void RegisterFilterCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs) {
+void RegisterFilterCommands(TCommandSet& commands, TShellServices& services) {
   AttachDirectCommands(commands, services, DirectFilterCommands());
-  AttachDialogCommands(commands, services, dialogs, FilterDialogCommands());
 }
 
 }  // namespace qm

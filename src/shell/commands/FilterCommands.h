@@ -1,8 +1,8 @@
 #pragma once
-// The Filter menu: its direct filters (blur and sharpen, colour effects, artistic,
-// optical and outline effects, frames, textures and generated patterns), each a row of
-// DirectFilterCommands() run by RunDirectCommand, and its dialog commands, which open
-// an undo step and then their parameter dialog by class name.
+// The Filter menu's direct filters (blur and sharpen, colour effects, artistic, optical
+// and outline effects, frames, textures and generated patterns), each a row of
+// DirectFilterCommands() run by RunDirectCommand. Its dialog commands are rows of
+// DialogCommands.h.
 #include <span>
 
 #include "platform/core/Bitmap.h"
@@ -18,11 +18,7 @@ std::span<const TDirectCommand> DirectFilterCommands();
 enum class TFilterPattern : uint8_t { AlternatePixels, Chessboard, Circle };
 TBitmap MakeFilterPattern(TFilterPattern pattern);
 
-// The menu's commands that open a parameter dialog, in menu order.
-std::span<const TDialogRow> FilterDialogCommands();
-
-// Attaches every command of the menu the program can run (the dialog commands only
-// when dialogs knows their dialog). The main window calls it once.
-void RegisterFilterCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs);
+// Attaches the menu's direct filters. The main window calls it once.
+void RegisterFilterCommands(TCommandSet& commands, TShellServices& services);
 
 }  // namespace qm

@@ -16,7 +16,6 @@
 #include "platform/texts/Format.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/services/CommandChecks.h"
-#include "shell/services/DialogLauncher.h"
 #include "shell/commands/DocumentCommandsImpl.h"
 #include "shell/commands/SelectionCommands.h"
 #include "shell/services/ShellServices.h"
@@ -37,21 +36,6 @@ void FlipRotateBackground(TLayerItem& bg, int code) {
   }
 }
 
-const TDocDialogRow kImageDialogs[] = {
-    {"MenuSheerlay", "TSLForm", ukWorkRectImageAndMask, dcGuard},
-    {"MenuModeIndex", "TIndexForm", ukWholeImage, dcNone},  // run by the mode command below
-    {"MenuImageRotLibre", "TRotForm", -1, dcHide},
-    {"MenuImageIncliner", "TInclinerForm", -1, dcHide},
-    {"MenuImageDecaler", "TDecalerForm", ukWholeImage, dcNone},
-    {"MenuImageRedim", "TRedimForm", -1, dcGuard | dcHide | dcRefresh, true},
-    {"MenuImageAdapter", "TAdapterForm", -1, dcGuard | dcHide | dcRefresh, true},
-    {"MenuImageZone", "TRecadrerForm", -1, dcGuard | dcHide | dcRefresh},
-    {"MenuImageCouleurTrans", "TCouleurTransForm", ukWholeImage, dcGuard | dcMerged},
-    {"MenuImageMaskTransp", "TMaskCoulForm", ukWholeImage, dcMerged},
-    {"MenuImageEncadrerExt", "TCadreExtForm", -1, dcHide | dcRefresh},
-    {"MenuImageOmbrageExt", "TOmbreExtForm", -1, dcHide | dcRefresh},
-    {"MenuImageCopyright", "TCopyrightForm", -1, dcHide | dcRefresh, true},
-};
 
 class TImageCommands {
  public:
@@ -71,8 +55,6 @@ class TImageCommands {
     d_.OnShared("MenuImageRecadrerClick", [this](S s) { Crop(s); });
     d_.On("MenuImageRecadrerAuto", [this](S) { AutoCrop(); });
     d_.OnShared("MenuImageTransAutoClick", [this](S s) { AutoTransparency(s.Tag() == 1); });
-    d_.AttachDialogs(std::span(kImageDialogs).subspan(2));
-    d_.AttachDialogs(std::span(kImageDialogs).first(1));
     if (d_.Dialogs && d_.Dialogs->HasDialog("TIndexForm"))
       d_.OnShared("MenuModeIndexClick", [this](S s) { ModeIndex(s); });
   }
@@ -112,7 +94,7 @@ class TImageCommands {
     if (image->BackgroundHasTransparency() &&
         ShowMessageDialog(Tr(TextId::GetTrDlgMain13), mtConfirmation, mbYes | mbNo) != mrYes)
       return;
-    d_.RunDialog(kImageDialogs[1], s);
+    d_.RunDialog("MenuModeIndex", "TIndexForm", s);
   }
 
   void ModeRGBA() {

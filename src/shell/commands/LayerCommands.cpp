@@ -15,7 +15,6 @@
 #include "platform/texts/UiTexts.h"
 #include "imagefiles/PictureFiles.h"
 #include "shell/services/CommandChecks.h"
-#include "shell/services/DialogLauncher.h"
 #include "shell/commands/DocumentCommandsImpl.h"
 #include "shell/services/MsgDlg.h"
 #include "shell/commands/SelectionCommands.h"
@@ -24,18 +23,6 @@
 namespace qm {
 namespace {
 
-const TDocDialogRow kLayerDialogs[] = {
-    {"MenuCalqueVierge", "TSelParamsForm", -1, dcNone, true, 2},
-    {"MenuTexte", "TTextForm", -1, dcGuard | dcHide},
-    {"MenuCalqueTransformParams", "TRotSelForm", ukWholeLayer, dcNone},
-    {"MenuCalqueCouleurTrans", "TCouleurTransCalqueForm", ukWorkRectMask, dcHide},
-    {"MenuCalqueParams", "TSelParamsForm", -1, dcHide, true, 1},
-    {"MenuCalqueExporter", "TExportLayerForm", -1, dcHide, true},
-};
-const TDocDialogRow kLayerOptions = {"MenuCalqueOptions", "TOpCalqueForm", -1, dcFree | dcHide, true, 0};
-const TDocDialogRow kTextOptions = {"MenuCalqueOptions", "TTextForm", -1, dcFree | dcHide, false, 0};
-// the options dialog of a layer just added (its mode 1: a new layer)
-const TDocDialogRow kNewLayerOptions = {"MenuCalqueCouleur", "TOpCalqueForm", -1, dcNone, true, 1};
 
 class TLayerCommands {
  public:
@@ -71,8 +58,7 @@ class TLayerCommands {
     d_.On("PopCalqueVisible", [this](S) { Toggle(true); });
     d_.On("PopCalqueVerrou", [this](S) { Toggle(false); });
     d_.OnShared("MenuAffichageMiniatureClick", [this](S s) { Thumbnails(s); });
-    d_.AttachDialogs(kLayerDialogs);
-    if (d_.Dialogs && (d_.Dialogs->HasDialog(kLayerOptions.Dialog) || d_.Dialogs->HasDialog(kTextOptions.Dialog)))
+    if (d_.HasDialog("TOpCalqueForm") || d_.HasDialog("TTextForm"))
       d_.On("MenuCalqueOptions", [this](S s) { Options(s); });
     if (QMenu* popup = d_.Commands.Menu("PopCalque"))
       QObject::connect(popup, &QMenu::aboutToShow, &d_, [this] { PopupChecks(); });
@@ -85,7 +71,7 @@ class TLayerCommands {
   bool Free() { return d_.ActiveLayer() && !IsActiveLayerBlocked(d_.Image()); }
 
   void OpenNewLayerOptions(const TCommandSender& s) {
-    if (d_.Dialogs && d_.Dialogs->HasDialog(kNewLayerOptions.Dialog)) d_.RunDialog(kNewLayerOptions, s);
+    d_.RunDialog(s.Name(), "TOpCalqueForm", s);
   }
 
   void NewColorLayer(const TCommandSender& s) {
@@ -288,8 +274,7 @@ class TLayerCommands {
   void Options(const TCommandSender& s) {
     if (!Free()) return;
     const bool text = IsTextLayerActive(d_.Image());
-    const TDocDialogRow& row = text ? kTextOptions : kLayerOptions;
-    if (d_.Dialogs->HasDialog(row.Dialog)) d_.RunDialog(row, s);
+    d_.RunDialog("MenuCalqueOptions", text ? "TTextForm" : "TOpCalqueForm", s);
   }
 
   void Centre(TAlignment alignment) {

@@ -11,6 +11,7 @@
 #include "shell/services/CommandSet.h"
 #include "shell/services/CommandStates.h"
 #include "shell/services/FormUtils.h"
+#include "shell/services/LayerChange.h"
 #include "shell/services/ShellServices.h"
 #include "views/DocumentWindow.h"
 
@@ -168,19 +169,21 @@ bool TPluginCommands::RunPluginWithUndo(const TPluginEntry& entry) {
   const TBitmap* layer = services_.GetActiveLayerBitmap();
   const int width = layer ? layer->Width() : 0, height = layer ? layer->Height() : 0;
   const int colors = services_.GetActiveImageColorCount();
-  TUndoableOperations& ops = services_.Operations();
-  if (!ops.BeginUndoableOperation(filter ? ukWorkRectImageAndMask : ukWholeImage, PluginCaption(entry.NameText)))
-    return false;
-  const bool changed = host_.RunPlugin(entry);
+  // The plug-in reads and writes the document through its callbacks; a run it reports
+  // failed leaves the document as it was.
+  TLayerChangeOptions options;
+  options.Kind = filter ? ukWorkRectImageAndMask : ukWholeImage;
+  options.Caption = PluginCaption(entry.NameText);
+  options.Restrict = false;
+  const bool changed = RunLayerChange(services_, options, [&](TLayerRun& run) { run.Refused = !host_.RunPlugin(entry); });
   if (changed) {
-    if (services_.Hooks.UpdateCommandStates) services_.Hooks.UpdateCommandStates();
     layer = services_.GetActiveLayerBitmap();
     if (layer && layer->Width() == width && layer->Height() == height) services_.UpdateStatusBar();
     else services_.ResetImageWindowState();
     services_.RefreshLayerNavigator();
   } else {
-    ops.EndDialogOperation(true);
     services_.SetActiveImageColorCount(colors);
+    services_.Operations().ClearRepeatableCommand();  // a failed run is not repeated
   }
   return changed;
 }
@@ -214,21 +217,14 @@ void TPluginCommands::Run8bfMenuItem(size_t index) {
   services_.Windows().RefreshAllImageWindows();
   if (CheckSelectionHasPixels(services_.LayerHost())) return;
   const T8bfEntry entry = host_.Filters8bf()[index];
-  const std::string caption = CleanMenuCaption(entry.Name);
-  // The busy state begins only once nothing can refuse: every way out ends it.
-  services_.BeginBusy();
-  TUndoableOperations& ops = services_.Operations();
-  const bool opened = ops.BeginUndoableOperation(rgba8bf_ ? ukWorkRectImageAndMask : ukWorkRect, caption) != nullptr;
-  const bool done = opened && host_.Run8bfFilter(entry, rgba8bf_);
-  if (done) {
-    services_.RestrictToSelection(seProgressive);
-    services_.RepaintActiveImage();
-    services_.RefreshLayerNavigator();
-    ops.RecordRepeatableCommand(caption, [this, index] { Run8bfMenuItem(index); });
-  } else if (opened) {
-    ops.EndDialogOperation(true);
-  }
-  services_.EndBusy();
+  TLayerChangeOptions options;
+  options.Kind = rgba8bf_ ? ukWorkRectImageAndMask : ukWorkRect;
+  options.Caption = CleanMenuCaption(entry.Name);
+  if (!RunLayerChange(services_, options,
+                      [&](TLayerRun& run) { run.Refused = !host_.Run8bfFilter(entry, rgba8bf_); }))
+    return;
+  services_.RefreshLayerNavigator();
+  services_.Operations().RecordRepeatableCommand(options.Caption, [this, index] { Run8bfMenuItem(index); });
 }
 
 void TPluginCommands::ShowAbout(size_t index) {

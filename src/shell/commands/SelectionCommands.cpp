@@ -35,12 +35,6 @@ constexpr double kRatios[] = {2.0, 1.5, 4.0 / 3.0, 16.0 / 9.0};
 constexpr TMyShape kLetterShapes[] = {ssRect,      ssEllipse,   ssRoundRect, ssLosange, ssTriangle1,
                                       ssTriangle2, ssTriangle3, ssTriangle4, ssPolygon, ssPolygon};
 
-const TDialogRow kSelectionDialogs[] = {
-    {"MenuSelParams", "TSelParamsForm", TDialogStep::None, 0, true},
-    {"MenuSelDilater", "TOptionSelForm", TDialogStep::None, 0, true},
-    {"MenuSelContracter", "TOptionSelForm", TDialogStep::None, 1, true},
-    {"MenuSelFrange", "TFrangeForm", TDialogStep::None, -1, true},
-};
 
 std::string RowCaption(std::string_view name) {
   const TCommandRow* row = FindCommandRow(name);
@@ -62,7 +56,7 @@ bool HasPolygonPoints(const TSelectionOverlay& sel) { return !sel.Shape.Points.e
 
 }  // namespace
 
-TSelectionCommands::TSelectionCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs)
+TSelectionCommands::TSelectionCommands(TCommandSet& commands, TShellServices& services)
     : QObject(&services), commands_(commands), services_(services) {
   using S = const TCommandSender&;
   commands.SetSharedHandler("MenuSelSelectionClick", [this](S s) { ToggleSelection(s.Action); });
@@ -82,7 +76,6 @@ TSelectionCommands::TSelectionCommands(TCommandSet& commands, TShellServices& se
   commands.SetPredicate("MenuSelColler", [this] { return clip_.Filled; });
   commands.SetHandler("MenuSelEnregistrer", [this](S) { SaveShape(); });
   commands.SetHandler("MenuSelCharger", [this](S) { LoadSelectionFile({}); });
-  AttachDialogCommands(commands, services, dialogs, kSelectionDialogs);
 
   for (std::string_view menu : {"MenuSelForme", "PopSelForme", "PopImgForme"})
     if (QMenu* m = commands.Menu(menu))

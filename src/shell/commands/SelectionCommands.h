@@ -23,7 +23,6 @@ class QKeyEvent;
 namespace qm {
 
 class TCommandSet;
-class TDialogLauncher;
 class TNewImgForm;
 class TShellServices;
 
@@ -60,11 +59,10 @@ class TSelectionCommands : public QObject {
     std::function<std::string(const TOpenPictureRequest& request)> AskOpenFileName;
   };
 
-  // Attaches the menu's commands to the rows of commands (the dialog commands only
-  // when dialogs knows their dialog), becomes the services' answer to the document
+  // Attaches the menu's commands to the rows of commands, becomes the services' answer to the document
   // windows and follows every document window of the services' area. Lives as long as
   // the services (it is their child).
-  TSelectionCommands(TCommandSet& commands, TShellServices& services, TDialogLauncher* dialogs);
+  TSelectionCommands(TCommandSet& commands, TShellServices& services);
   THooks Hooks;
 
   // --- Services of the shell -----------------------------------------------------------

@@ -65,9 +65,8 @@ void TToolsCommands::Wire(const TDeviceCommands& devices) {
 }
 
 void TToolsCommands::Busy(const std::function<void()>& run) {
-  services_.BeginBusy("Twain", false);
+  TBusyScope busy(services_, Tr(TextId::GetTrStaTwain), false);
   run();
-  services_.EndBusy();
 }
 
 void TToolsCommands::SetWallpaper(int tag) {

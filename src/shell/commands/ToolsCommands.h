@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "shell/services/DeviceCommands.h"
+
 class QWidget;
 
 namespace qm {
@@ -22,15 +24,6 @@ class TGifAnimForm;
 class TIconForm;
 class TShellServices;
 
-struct TDeviceCommands {
-  // The batch automation window, shown modeless.
-  std::function<void()> ShowBatch;
-  // Writes bitmap as a BMP file at fileName and makes it the desktop's wallpaper
-  // (tiled, or fitted to the screen); false when nothing was changed.
-  std::function<bool(const TBitmap& bitmap, const std::string& fileName, bool tile, bool fit)> SetDesktopWallpaper;
-  // The scanner: choose the source, acquire one image into a new document, a series.
-  std::function<void()> TwainSelectSource, TwainAcquire, TwainBatchAcquire;
-};
 
 class TToolsCommands {
  public:

@@ -42,7 +42,7 @@
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/commands/AdjustCommands.h"
-#include "shell/services/DialogRegistry.h"
+#include "shell/commands/DialogCommands.h"
 #include "shell/commands/DocumentCommands.h"
 #include "shell/commands/FilterCommands.h"
 #include "shell/services/FormUtils.h"
@@ -59,13 +59,6 @@ namespace {
 // The message box's least client width.
 constexpr int kMessageBoxWidth = 377;
 
-// The commands that open a parameter dialog, with the dialog's class name.
-constexpr std::pair<std::string_view, const char*> kDialogCommands[] = {
-    {"MenuFiltreFlouGauss", "TBlurForm"},
-    {"MenuReglageLC", "TLCForm"},
-    {"MenuReglageTS", "TTSForm"},
-    {"MenuReglageRVB", "TRVBForm"},
-};
 // The work area's texture: its size, and how deep its relief is (percent).
 constexpr int kTextureWidth = 270, kTextureHeight = 142, kTextureRelief = 3;
 // The convolution preset that softens the texture's relief.
@@ -189,6 +182,8 @@ class TMainForm::TFullScreenLink : public TFullScreenHost {
 
 // --- Creation ------------------------------------------------------------------------------------
 
+TMainForm::TMainForm() : TMainForm(TStartOptions{}) {}
+
 TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   // 1-3: the caption, the settings file, the random generator.
   setWindowTitle(QString::fromUtf8(kAppTitle));
@@ -232,6 +227,9 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   services_->Windows().SetWindowMenu(commands_->Menu("MenuFenetre"));
   services_->Operations().ClearRepeatableCommand();
   WireCommands();
+  // The plug-ins found in their folder, when the settings ask for them.
+  if (options_.Plugins) AttachPlugins(options_.Plugins(*services_, settings_.LoadPlugins ? pluginFolder_ : std::string()));
+  InstallCommandHooks();
   UpdateCommandStates();
   services_->UpdateStatusBar();
   // 27-29: the work area's background, the clipboard, the application's keys.
@@ -589,20 +587,27 @@ void TMainForm::WireCommands() {
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
   WireCommand("MenuParams", [this](const TCommandSender&) { Preferences()->Execute(); });
+  // The devices the program's start offers (batch, wallpaper, scanning, printing).
+  if (options_.Devices) devices_ = options_.Devices(*services_);
   tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
-  tools_->Wire({});
-  // The Filter, Adjustment and Selection menus; their dialog commands wait for the
-  // dialogs' launcher.
-  RegisterFilterCommands(*commands_, *services_, nullptr);
-  RegisterAdjustCommands(*commands_, *services_, nullptr);
-  selection_ = new TSelectionCommands(*commands_, *services_, nullptr);
+  tools_->Wire(devices_);
+  if (devices_.Print) {
+    printerPresent_ = devices_.PrinterPresent && devices_.PrinterPresent();
+    WireCommand("MenuFichierImprimer", [this](const TCommandSender&) { devices_.Print(); });
+  }
+  // The Filter, Adjustment and Selection menus.
+  RegisterFilterCommands(*commands_, *services_);
+  RegisterAdjustCommands(*commands_, *services_);
+  selection_ = new TSelectionCommands(*commands_, *services_);
   TDocumentCommandHooks documentHooks;
   documentHooks.SelectPaletteTool = [this](int tool) {
     if (selection_->Hooks.SelectPaletteTool) selection_->Hooks.SelectPaletteTool(tool);
   };
   documentHooks.ThumbnailSizeChanged = [this](int size) { settings_.ThumbSize = size >= 120 ? 2 : size > 0 ? 1 : 0; };
   documentHooks.OpenFolder = [this] { return settings_.OpenDir; };
-  RegisterDocumentCommands(*commands_, *services_, *selection_, nullptr, std::move(documentHooks));
+  RegisterDocumentCommands(*commands_, *services_, *selection_, options_.Dialogs, std::move(documentHooks));
+  // Every dialog command whose dialog the launcher knows, from every menu.
+  if (options_.Dialogs) AttachDialogCommands(*commands_, *services_, *options_.Dialogs);
   if (QAction* frame = commands_->Action("MenuSelReperes"))
     connect(frame, &QAction::toggled, this, [this](bool on) { settings_.BoundingBox = on; });
   // The View, Window and Help commands, and the free transform of a layer.
@@ -636,14 +641,21 @@ void TMainForm::WireCommands() {
   // The rules read the state taken once per round of enabling.
   commands_->SetStateReader([this] { state_ = CommandState(); });
   commands_->SetRuleEvaluator([this](TCommandRule rule) { return CommandRuleHolds(rule, state_); });
-  // The parameter dialogs built so far, opened by class name through their registry
-  // (which guards the command and opens the dialog's step); a row stays disabled until
-  // its dialog is registered.
-  for (const auto& [row, form] : kDialogCommands)
-    if (IsDialogRegistered(form))
-      commands_->SetHandler(row, [this, form](const TCommandSender& sender) {
-        OpenDialog(form, *services_, {TShellServices::GetMenuItemCaption(sender.Action), sender.Action});
-      });
+}
+
+void TMainForm::InstallCommandHooks() {
+  // A command that throws ends its busy state, gives back the change it began and says
+  // what failed; nothing reaches the event loop. The menus follow every command.
+  TCommandSet::THooks hooks;
+  hooks.Starting = [this] { commandMarks_.push_back(services_->MarkHistory()); };
+  hooks.Failed = [this](const std::exception_ptr& failure) {
+    services_->RecoverFromFailure(commandMarks_.back(), failure);
+  };
+  hooks.Ran = [this] {
+    commandMarks_.pop_back();
+    UpdateCommandStates();
+  };
+  commands_->SetHooks(std::move(hooks));
 }
 
 void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
@@ -684,28 +696,17 @@ TPrefForm* TMainForm::Preferences() {
     services_->KeepExifSetting = settings_.PreserveExif;
     services_->Windows().ApplyViewSettingsToAll();
   };
+  // The dialogs that show sizes in the image unit, or paper in the print unit, are made
+  // again on their next showing.
   c.FreeImageUnitDialogs = [this] {
-    if (FreeImageUnitDialogs) FreeImageUnitDialogs();
+    if (options_.Dialogs)
+      for (const char* form : {"TNewForm", "TRecadrerForm", "TRedimForm"}) options_.Dialogs->FreeDialog(form);
   };
   c.FreePrintDialog = [this] {
-    if (FreePrintDialog) FreePrintDialog();
+    if (devices_.FreePrintDialog) devices_.FreePrintDialog();
   };
   prefs_ = new TPrefForm(std::move(c), this);
   return prefs_;
-}
-
-void TMainForm::SetDeviceCommands(const TDeviceCommands& devices) {
-  tools_->Wire(devices);
-  UpdateCommandStates();
-}
-
-void TMainForm::SetNewImageCommand(std::function<void()> run) {
-  WireCommand("MenuFichierNouveau", [run = std::move(run)](const TCommandSender&) { run(); });
-}
-
-void TMainForm::SetPrintCommand(std::function<void()> run, bool printerPresent) {
-  printerPresent_ = printerPresent;
-  WireCommand("MenuFichierImprimer", [run = std::move(run)](const TCommandSender&) { run(); });
 }
 
 TCommandState TMainForm::CommandState() {

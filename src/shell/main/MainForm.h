@@ -26,6 +26,7 @@
 #include "shell/services/RecentFiles.h"
 #include "shell/commands/SelectionCommands.h"
 #include "shell/services/Settings.h"
+#include "shell/services/DialogLauncher.h"
 #include "shell/services/ShellServices.h"
 #include "shell/commands/ViewCommands.h"
 #include "shell/commands/ToolsCommands.h"
@@ -41,15 +42,26 @@ namespace qm {
 
 class TMainForm : public QMainWindow, public TExplorHost {
  public:
+  // What the program's start hands the window: the layers above the shell are handed
+  // over here, never found on their own. What is missing leaves its rows disabled.
   struct TStartOptions {
     // The files named on the command line, opened at the first paint (at most 20).
     std::vector<std::string> Files;
     // Asked only when [Params] RunMulti is "0": hands the files to a running instance
     // and returns true when one took them; this start then ends.
     std::function<bool(const std::vector<std::string>& files)> HandOver;
+    // The parameter dialogs by class name; it outlives the window.
+    TDialogLauncher* Dialogs = nullptr;
+    // The devices (batch, wallpaper, scanning, printing), made over the window's
+    // services once they exist.
+    std::function<TDeviceCommands(TDialogHost& host)> Devices;
+    // The plug-in host over the services, its plug-ins read from the folder given
+    // (empty: none), made once the settings are read.
+    std::function<std::unique_ptr<TPluginHost>(TShellServices& services, const std::string& folder)> Plugins;
   };
 
-  explicit TMainForm(TStartOptions options = {});
+  TMainForm();
+  explicit TMainForm(TStartOptions options);
   ~TMainForm() override;
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
@@ -79,26 +91,11 @@ class TMainForm : public QMainWindow, public TExplorHost {
   // Called once the first paint has run.
   std::function<void()> OnFirstPaint;
 
-  // The commands of later parts of the editor, attached when they exist: until then
-  // their rows stay disabled.
-  void SetNewImageCommand(std::function<void()> run);
-  void SetPrintCommand(std::function<void()> run, bool printerPresent);
-
-  // The plug-in host (made above the shell, its plug-ins read already): the plug-in
-  // menus, the about items and ToolBar4's buttons of the [Plugins] list. The window
-  // keeps it to its end.
-  void AttachPlugins(std::unique_ptr<TPluginHost> host);
   TPluginCommands* PluginCommands() const { return pluginCommands_; }
   // Where the plug-ins live (empty when the folder could not be made).
   const std::string& PluginFolder() const { return pluginFolder_; }
-
-  // The services of later parts (batch, wallpaper, scanning): their rows get handlers.
-  void SetDeviceCommands(const TDeviceCommands& devices);
   TToolsCommands& Tools() { return *tools_; }
 
-  // The dialogs made for a unit, freed by the Preferences when it changed (set by the
-  // layers that make them): new image, crop and resize; print.
-  std::function<void()> FreeImageUnitDialogs, FreePrintDialog;
   // The Preferences dialog, made on first use.
   class TPrefForm* Preferences();
 
@@ -147,6 +144,11 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void ReadSettings();
   void WriteSettings();
   void InstallServiceHooks();
+  // The plug-in host: the plug-in menus, the about items and ToolBar4's buttons of the
+  // [Plugins] list. The window keeps it to its end.
+  void AttachPlugins(std::unique_ptr<TPluginHost> host);
+  // What runs around every command: the barrier and the states after it.
+  void InstallCommandHooks();
   void InstallLayerHooks();
   void WireCommands();
   void WireCommand(std::string_view name, std::function<void(const TCommandSender&)> run);
@@ -164,6 +166,8 @@ class TMainForm : public QMainWindow, public TExplorHost {
   bool handedOver_ = false;
   bool firstPaintQueued_ = false, firstPaintDone_ = false;
   bool printerPresent_ = false;
+  TDeviceCommands devices_;
+  std::vector<TShellServices::THistoryMark> commandMarks_;  // one per command running
   bool clipboardHasImage_ = false;
 
   TIniFile ini_;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSlider>
+#include <optional>
 
 #include "controls/SpinEdit.h"
 #include "document/Polygon.h"
@@ -16,6 +17,7 @@
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/palette/PaletteGlyphs.h"
+#include "shell/services/LayerChange.h"
 #include "shell/services/ShellServices.h"
 #include "shell/palette/ToolPalette.h"
 
@@ -128,7 +130,7 @@ void TOutilsForm::MagicWandAt(TNewImgForm& window, TPoint client, Qt::KeyboardMo
   TLayerItem& layer = *window.Image().GetActiveLayer();
   const TPoint p = window.View().ClientToLayerPoint(client);
   TLayerHost& host = services_.LayerHost();
-  services_.BeginBusy();
+  TBusyScope busy(services_);
   std::unique_ptr<TBitmap> mask = CreateSelectionMaskBitmap(host, true);
   const int tolerance = SpinValue(EdiMagicTolerance);
   int result = ffDone;
@@ -150,7 +152,6 @@ void TOutilsForm::MagicWandAt(TNewImgForm& window, TPoint client, Qt::KeyboardMo
       ChooseTool(TTool::MagicWand);
     }
   }
-  services_.EndBusy();
 }
 
 void TOutilsForm::ResetSelection(TNewImgForm& window) {
@@ -169,13 +170,13 @@ void TOutilsForm::BucketFillAt(TNewImgForm& window, TPoint client, Qt::MouseButt
   if (!PointOnLayerPixel(window, client)) return NothingToProcess();
   TLayerItem& layer = *window.Image().GetActiveLayer();
   const TPoint p = window.View().ClientToLayerPoint(client);
-  services_.BeginBusy();
+  std::optional<TBusyScope> busy(std::in_place, services_);
   // The copy of the layer only serves to bring back what lies outside a selection; the
   // opacity blends from the step's own snapshot of the working rectangle.
   const TSelectionControl* sel = services_.GetActiveSelection();
   TUndoLayerItem* step =
       services_.Operations().BeginUndoableOperation(ukWorkRect, ToolHint(TTool::Fill), sel && sel->Visible);
-  if (!step) return services_.EndBusy();
+  if (!step) return;
   const TColor color = button == Qt::LeftButton ? foreground_ : background_;
   const int tolerance = SpinValue(EdiFillTolerance), opacity = SpinValue(EdiFillAlpha);
   const TRect rect = IntersectRect(services_.GetWorkRect(), GetBitmapRect(layer.Image));
@@ -194,13 +195,13 @@ void TOutilsForm::BucketFillAt(TNewImgForm& window, TPoint client, Qt::MouseButt
   if (result == ffFailed) {
     window.History().DeleteLastUndoStep();
     services_.Operations().RefreshLayerNavigator();
-    return services_.EndBusy();
+    return;
   }
   services_.RestrictToSelection(seProgressive);
   if (opacity < 100) BlendUndoStep(*step, 100 - opacity);
   window.Image().InvalidateLayerRect(window.Image().LayerRectToImageRect(rect));
   services_.RefreshLayerNavigator();
-  services_.EndBusy();
+  busy.reset();  // the message comes once the work is over
   if (result == ffPartial) ShowMessageDialog(Tr(GetTrDlgTool1), mtInformation, mbOK);
 }
 
@@ -255,29 +256,26 @@ void TOutilsForm::DrawSelectionShape() {
   if (!fill && !outline) return;
   const std::string contour = CaptionOr(GetTrLblContour, "Contour"), remplir = CaptionOr(GetTrLblFill, "Remplir");
   const std::string caption = fill && outline ? contour + "/" + remplir : outline ? contour : remplir;
-  services_.BeginBusy();
-  TUndoLayerItem* step = services_.Operations().BeginUndoableOperation(ukWorkRect, caption);
-  const TBitmap* before = services_.Operations().PreChangeCopy();
-  if (!step || !before) return services_.EndBusy();
-  const TRect all = GetBitmapRect(layer->Image);
-  const TRect work = IntersectRect(services_.GetWorkRect(), all);
-  if (fill) {
-    const TBitmap& pattern = services_.FillPattern();
-    if (pattern.Empty()) layer->Image.FillRect(work, background_);
-    else FillRectWithPattern(pattern, layer->Image, work.Left, work.Top, work, 100, PatternKey(pattern), 0);
-    services_.RestrictToSelection(seSmooth);
-  }
   const int w = LineWidth();
-  if (outline)
-    services_.StrokeSelectionWith(foreground_, w, services_.LayerHost().SelectionSmoothing() != selSmoothNone);
-  // The outline reaches beyond the working rectangle, and re-snaps the step itself from
-  // the layer as it stands after the fill: the step takes the pixels from before both.
-  const TRect touched = IntersectRect(outline ? Inflate(work, w + 2) : work, all);
-  ResnapUndoStepRect(*step, touched, *before);
-  window->Image().InvalidateLayerRect(window->Image().LayerRectToImageRect(touched));
+  TLayerChangeOptions options;
+  options.Caption = caption;
+  options.Restrict = false;  // the fill is restricted with a smooth edge, the outline is the selection's own
+  RunLayerChange(services_, options, [&](TLayerRun& run) {
+    const TRect all = GetBitmapRect(run.Layer);
+    const TRect work = IntersectRect(run.Rect, all);
+    if (fill) {
+      const TBitmap& pattern = services_.FillPattern();
+      if (pattern.Empty()) run.Layer.FillRect(work, background_);
+      else FillRectWithPattern(pattern, run.Layer, work.Left, work.Top, work, 100, PatternKey(pattern), 0);
+      services_.RestrictToSelection(seSmooth);
+    }
+    if (outline)
+      services_.StrokeSelectionWith(foreground_, w, services_.LayerHost().SelectionSmoothing() != selSmoothNone);
+    // the outline reaches beyond the working rectangle: the step takes the pixels from
+    // before both there too
+    run.Touched = IntersectRect(outline ? Inflate(work, w + 2) : work, all);
+  });
   services_.RefreshLayerNavigator();
-  services_.EndBusy();
-  if (services_.Hooks.UpdateCommandStates) services_.Hooks.UpdateCommandStates();
 }
 
 void TOutilsForm::InvertSelectionFromPalette() {

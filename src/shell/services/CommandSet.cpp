@@ -65,6 +65,7 @@ struct TCommandSet::TImpl {
   std::vector<TCommandPredicate> Predicates;
   TCommandRuleEvaluator Evaluator;
   std::function<void()> StateReader;
+  TCommandSet::THooks Hooks;
 
   void ReadState() const {
     if (StateReader) StateReader();
@@ -139,7 +140,17 @@ struct TCommandSet::TImpl {
     TCommandSender sender{e->Row, e->Parent, action};
     // a copy, so a handler that replaces itself does not destroy what runs
     const TCommandHandler handler = Handlers[RowIndex(*e->Row)];
-    handler(sender);
+    if (Hooks.Starting) Hooks.Starting();
+    if (Hooks.Failed) {
+      try {
+        handler(sender);
+      } catch (...) {
+        Hooks.Failed(std::current_exception());
+      }
+    } else {
+      handler(sender);
+    }
+    if (Hooks.Ran) Hooks.Ran();
   }
 
   void Place(std::string_view parent, QAction* action, std::string_view name) {
@@ -290,6 +301,8 @@ void TCommandSet::SetRuleEvaluator(TCommandRuleEvaluator evaluator) {
   d_->Evaluator = std::move(evaluator);
   UpdateStates();
 }
+
+void TCommandSet::SetHooks(THooks hooks) { d_->Hooks = std::move(hooks); }
 
 void TCommandSet::SetStateReader(std::function<void()> reader) { d_->StateReader = std::move(reader); }
 

@@ -9,6 +9,7 @@
 // attaching one enables it as far as its rule and the rules of the menus above it
 // allow.
 #include <QObject>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -87,6 +88,16 @@ class TCommandSet : public QObject {
 
   // Runs the row's command as a click would; false when it is disabled.
   bool Trigger(std::string_view name);
+
+  // What runs around every command the set runs, at every depth (a command may run
+  // another): Starting before its handler, Failed with what the handler threw (nothing
+  // escapes to the event loop once Failed is set), Ran after it, done or failed.
+  struct THooks {
+    std::function<void()> Starting;
+    std::function<void(const std::exception_ptr& failure)> Failed;
+    std::function<void()> Ran;
+  };
+  void SetHooks(THooks hooks);
 
  private:
   struct TImpl;

@@ -22,6 +22,7 @@
 #include "platform/texts/UiTexts.h"
 #include "shell/services/CommandChecks.h"
 #include "shell/services/FormUtils.h"
+#include "shell/services/LayerChange.h"
 #include "controls/Beep.h"
 
 namespace qm {
@@ -153,8 +154,10 @@ TRect TShellServices::ShrinkSelectionByTenth() {
 void TShellServices::BeginBusy(const std::string& text, bool hourglass) {
   SetStatusText(text.empty() ? Tr(TextId::GetTrStaProcessing) : text);
   if (hourglass) SetCursorById(Qt::WaitCursor);
-  if (!busy_) qApp->installEventFilter(this);
+  if (busy_) return;
+  qApp->installEventFilter(this);
   busy_ = true;
+  UpdateCommandStates();
 }
 
 void TShellServices::EndBusy() {
@@ -169,6 +172,7 @@ void TShellServices::EndBusy() {
   if (!busy_) return;
   busy_ = false;
   qApp->removeEventFilter(this);
+  UpdateCommandStates();
   // The closes asked for meanwhile run now, each through its window's own question.
   std::vector<QPointer<QWidget>> held;
   held.swap(heldCloses_);
@@ -264,7 +268,11 @@ void TShellServices::SetShellLock(QWidget* form) {
   Call(Hooks.RefreshImageMode);
   if (form) windows_.DisableOtherImageWindows(GetActiveImgForm());
   else windows_.EnableAllImageWindows();
+  // the states computed while the lock held are stale once it changes
+  UpdateCommandStates();
 }
+
+void TShellServices::UpdateCommandStates() { Call(Hooks.UpdateCommandStates); }
 
 void TShellServices::SetActiveToolDialog(QWidget* form) {
   if (form == toolDialog_) return;
@@ -318,6 +326,36 @@ bool TShellServices::CanRunCommand(const QObject* sender) {
   if (IsDistortionFrameOpen()) ShowMessageDialog(Tr(TextId::GetTrDlgImage11), mtWarning, mbOK);
   else ControlBeep();
   return false;
+}
+
+TShellServices::THistoryMark TShellServices::MarkHistory() const {
+  THistoryMark mark;
+  mark.Window = GetActiveImgForm();
+  if (mark.Window)
+    if (const TUndoLayerItem* step = mark.Window->History().GetCurrentUndoStep()) mark.StepId = step->Id();
+  return mark;
+}
+
+void TShellServices::RecoverFromFailure(const THistoryMark& mark, const std::exception_ptr& failure) {
+  TNewImgForm* w = GetActiveImgForm();
+  if (w && w == mark.Window) {
+    TUndoList& history = w->History();
+    bool dropped = false;
+    for (TUndoLayerItem* step = history.GetCurrentUndoStep(); step && step->Id() > mark.StepId;
+         step = history.GetCurrentUndoStep()) {
+      operations_.RestoreFromHistory();
+      history.DeleteLastUndoStep();
+      dropped = true;
+    }
+    if (dropped) {
+      w->Image().InvalidateImage();
+      operations_.RefreshLayerNavigator();
+    }
+  }
+  if (lock_ && !lock_->isVisible()) SetShellLock(nullptr);
+  EndBusy();
+  RepaintActiveImage();
+  ShowMessageDialog(FailureMessage(failure), mtError, mbOK);
 }
 
 // --- Undo and redo ---------------------------------------------------------------------------------

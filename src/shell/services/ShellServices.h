@@ -13,6 +13,7 @@
 // start in the middle of a kernel or of a save.
 #include <QObject>
 #include <QPointer>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "document/qt/SelectionMask.h"
 #include "views/WindowLayerHost.h"
 #include "imagefiles/PictureFiles.h"
+#include "shell/services/DialogHost.h"
 #include "shell/services/FileActionHost.h"
 #include "shell/services/UndoableOps.h"
 
@@ -36,27 +38,10 @@ class QStatusBar;
 
 namespace qm {
 
-// The base of the parameter dialogs that take a colour picked on the image: while one
-// is the active tool dialog, a click on the image picks the composed colour there and
-// hands it to ColorPicked.
-class TPipetteForm : public QDialog, public TColorPickTarget {
- public:
-  using QDialog::QDialog;
-};
-
-// A holder of the shell lock whose work belongs to one document window (a parameter
-// dialog over its undo step): told when that window closes all the same, before it
-// leaves the list, so that it lets go of the window without touching its history.
-class TShellLockHolder {
- public:
-  virtual ~TShellLockHolder() = default;
-  virtual void DocumentClosing(TNewImgForm& window) = 0;
-};
-
 // The status bar's panels.
 enum TStatusPanel : int { spStatus = 0, spImageSize = 1, spCursor = 2, spGeometry = 3 };
 
-class TShellServices : public QObject, public TDocumentWindowHost, public TFileActionHost {
+class TShellServices : public QObject, public TDialogHost, public TDocumentWindowHost, public TFileActionHost {
  public:
   struct THooks {
     // The palette: typed values put in force, its window, its selection tool chosen,
@@ -120,20 +105,22 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   // The adjustment dialogs follow their sliders as each gesture ends (their Preview
   // button hidden). The main window sets it at start-up.
   bool LivePreview = true;
+  bool LivePreviewEnabled() const override { return LivePreview; }
+  // The menus, buttons and status bar follow the editor's state (Hooks.UpdateCommandStates).
+  void UpdateCommandStates() override;
   // The main window the dialogs centre on; null in a shell without one.
-  QWidget* MainWindow() const { return mainWindow_; }
-  TImageWindows& Windows() { return windows_; }
+  QWidget* MainWindow() const override { return mainWindow_; }
+  TImageWindows& Windows() override { return windows_; }
   // The current window's document as the layer operations, the selection masks and the
   // undo steps reach it.
-  TLayerHost& LayerHost() { return layerHost_; }
-  TUndoableOperations& Operations() { return operations_; }
+  TLayerHost& LayerHost() override { return layerHost_; }
+  TUndoableOperations& Operations() override { return operations_; }
   QLabel* StatusPanel(TStatusPanel panel) const { return panels_[panel]; }
 
   // --- The active document -----------------------------------------------------------
-  TNewImgForm* GetActiveImgForm() const { return windows_.Current(); }
-  bool HasActiveImage() const { return GetActiveImgForm() != nullptr; }
+  TNewImgForm* GetActiveImgForm() const override { return windows_.Current(); }
   TMyImageLayered* GetActiveImage() const;
-  TBitmap* GetActiveLayerBitmap();
+  TBitmap* GetActiveLayerBitmap() override;
   TBitmap* GetActiveLayerMask();
   TBitmap* GetBaseLayerBitmap();
   TSelectionControl* GetActiveSelection() const;
@@ -148,7 +135,7 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   // The item's caption cleaned of its "&", a trailing "..." and a trailing ":".
   static std::string GetMenuItemCaption(const QAction* item);
   // The rectangle an operation applies to, in the active layer's coordinates.
-  TRect GetWorkRect() { return qm::GetWorkRect(layerHost_); }
+  TRect GetWorkRect() override { return qm::GetWorkRect(layerHost_); }
   // The part of the active image shown in its view (image coordinates), inset on every
   // side by a tenth of its smaller side: where a new shape first stands.
   TRect ShrinkSelectionByTenth();
@@ -156,15 +143,15 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
 
   // --- Busy state and status bar -------------------------------------------------------
   // The status text (processing when empty) and, with hourglass, the wait cursor.
-  void BeginBusy(const std::string& text = {}, bool hourglass = true);
+  void BeginBusy(const std::string& text = {}, bool hourglass = true) override;
   // Ends the busy state whatever began it: the cursor and "Prêt" back ("Exploration"
   // and the busy cursor while the browser scans), and the closes held meanwhile run.
-  void EndBusy();
-  bool IsBusy() const { return busy_; }
+  void EndBusy() override;
+  bool IsBusy() const override { return busy_; }
   // Lets the window live during a long operation: only events that are not user input
   // while busy, every event otherwise.
-  void ProcessPendingEvents();
-  void SetStatusText(const std::string& text);
+  void ProcessPendingEvents() override;
+  void SetStatusText(const std::string& text) override;
   void UpdateStatusBar() override;
   void ShowCursorPosStatus(TNewImgForm& window, TPoint imagePoint) override;
   void ClearCursorPosStatus() override;
@@ -174,19 +161,28 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   // --- The shell lock --------------------------------------------------------------------
   // A parameter dialog holds the shell from its show (form) to its hide (null): the
   // palette and the browser are disabled, and so is every other document window.
-  void SetShellLock(QWidget* form);
-  QWidget* ShellLock() const { return lock_; }
+  void SetShellLock(QWidget* form) override;
+  QWidget* ShellLock() const override { return lock_; }
   // A colour-picking dialog (a TPipetteForm, or the plug-in host's window) shown, or
   // hidden (null): it takes the lock, and clicks on the image pick colours for it.
-  void SetActiveToolDialog(QWidget* form);
+  void SetActiveToolDialog(QWidget* form) override;
   QWidget* GetActiveToolDialog() const { return toolDialog_; }
   // The main window disabled while form is shown, then the lock.
-  void EnableShell(QWidget* form);
+  void EnableShell(QWidget* form) override;
   // A batch holds the shell: the active window disabled and the zoom refused.
-  void SetBatchLock(QWidget* form);
+  void SetBatchLock(QWidget* form) override;
   void SetZoomEnabled(bool enabled);
   bool ZoomEnabled() const { return zoomEnabled_; }
   bool CanStartToolAction();
+  // Where the active document's history stood before a command, and what a failure
+  // inside it leaves: the busy state ended, the steps the command pushed and their
+  // pixels given back, a lock it took but never showed released, its message shown.
+  struct THistoryMark {
+    QPointer<TNewImgForm> Window;
+    int32_t StepId = 0;  // the current step's id then; 0 for none
+  };
+  THistoryMark MarkHistory() const;
+  void RecoverFromFailure(const THistoryMark& mark, const std::exception_ptr& failure);
   // The guard every command starts with: refused (a beep, or the warning of an open
   // distortion frame) while a dialog holds the shell, except the zoom buttons while
   // zooming is allowed, and while the active view is dragged.
@@ -199,14 +195,14 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   void RedoCommand(const QObject* sender);
 
   // --- Repaint, navigator, selection ---------------------------------------------------
-  void RepaintActiveImage();
-  void RefreshLayerNavigator() { operations_.RefreshLayerNavigator(); }
+  void RepaintActiveImage() override;
+  void RefreshLayerNavigator() override { operations_.RefreshLayerNavigator(); }
   // After a change of the active layer: the pixels outside the selection come back from
   // the copy taken before it (through the cache of the change's previews, when given).
-  void RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache = nullptr);
-  void StrokeSelectionWith(TColor color, int width, bool smooth);
+  void RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache = nullptr) override;
+  void StrokeSelectionWith(TColor color, int width, bool smooth) override;
   // After a load or a revert: the zoom again, the selection forgotten, the status bar.
-  void ResetImageWindowState();
+  void ResetImageWindowState() override;
   bool PickColorWithDialog(TColor& color);
   bool CanPasteImage(bool needTrueColourDocument);
   // The Edit menu's delete: the working rectangle cleared to the background colour, or
@@ -217,9 +213,9 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   // A new document window on the bitmap (the moving form takes its pixels), or on a copy
   // of image's layers.
   TNewImgForm* CreateImageWindow(const TBitmap* bitmap, const TLayeredImage* image, int colorCount, bool isNew,
-                                 const std::string& fileName);
+                                 const std::string& fileName) override;
   TNewImgForm* CreateImageWindow(TBitmap&& bitmap, const TLayeredImage* image, int colorCount, bool isNew,
-                                 const std::string& fileName);
+                                 const std::string& fileName) override;
   bool CloseImageWindow(TNewImgForm* window, bool force);
 
   // --- Loads and saves ---------------------------------------------------------------------
@@ -261,7 +257,7 @@ class TShellServices : public QObject, public TDocumentWindowHost, public TFileA
   void WindowClosing(TNewImgForm& window) override;
 
   // The main window's fill pattern (the layer operations set it).
-  const TBitmap& FillPattern() const { return layerHost_.FillPattern; }
+  const TBitmap& FillPattern() const override { return layerHost_.FillPattern; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* e) override;

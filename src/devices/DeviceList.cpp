@@ -1,0 +1,10 @@
+#include "devices/DeviceList.h"
+
+namespace qm {
+
+TDeviceCommands ProgramDevices(TDialogHost&) {
+  TDeviceCommands devices;
+  return devices;
+}
+
+}  // namespace qm

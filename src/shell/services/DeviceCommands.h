@@ -1,0 +1,27 @@
+#pragma once
+// The devices' commands as the shell runs them: the layer of the devices makes them
+// over the shell's services (TDialogHost) when the program starts, and hands them to
+// the main window; a command left empty keeps its rows disabled.
+#include <functional>
+#include <string>
+
+namespace qm {
+
+class TBitmap;
+
+struct TDeviceCommands {
+  // The batch automation window, shown modeless.
+  std::function<void()> ShowBatch;
+  // Writes bitmap as a BMP file at fileName and makes it the desktop's wallpaper
+  // (tiled, or fitted to the screen); false when nothing was changed.
+  std::function<bool(const TBitmap& bitmap, const std::string& fileName, bool tile, bool fit)> SetDesktopWallpaper;
+  // The scanner: choose the source, acquire one image into a new document, a series.
+  std::function<void()> TwainSelectSource, TwainAcquire, TwainBatchAcquire;
+  // Printing the active image; whether a printer (or a file printer) is there; the
+  // print dialog made again at its next showing (the print unit changed).
+  std::function<void()> Print;
+  std::function<bool()> PrinterPresent;
+  std::function<void()> FreePrintDialog;
+};
+
+}  // namespace qm
