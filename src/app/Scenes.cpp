@@ -574,12 +574,13 @@ void BrowserScene(TSceneCamera& camera) {
                  {"estuaire.jpg", 2000, 1000, true, false, false},
                  {"vue_panoramique_2024.jpeg", 2400, 800, false, true, false}};
   double hue = 0.1;
+  const TPictureFileSettings files;
   for (const TSample& s : samples) {
     const std::string file = folder + "/" + s.name;
     TBitmap picture = SamplePicture(s.w, s.h, hue);
     hue += 0.11;
     std::string name = file;
-    if (SaveBitmapFile(name, picture) != 1) continue;
+    if (SaveBitmapFile(files, name, picture) != 1) continue;
     if (!(s.exif || s.iptc || s.comment)) continue;
     try {
       auto image = Exiv2::ImageFactory::open(file);

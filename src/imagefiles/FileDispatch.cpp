@@ -143,64 +143,82 @@ void BuildGif(const TBitmap& bmp, const TGifWriteOptions& options, TGifImage& gi
   }
 }
 
-TFileResult SaveDispatch(const THooks& hooks, const std::string& fileName, TBitmap& bitmap,
-                         const TSaveRequest& request) {
-  const std::string ext = LowerExt(fileName);
+[[noreturn]] void ThrowNoWriter(const std::string& fileName) {
+  throw EInvalidGraphic("no writer for the extension \"" + LowerExt(fileName) + "\"");
+}
+
+TFileResult SaveDispatch(const THooks& hooks, const std::string& fileName, const TFormatRow* format, TBitmap& bitmap,
+                         const TSaveRequest& request, TSaveResult& result) {
+  if (!format) ThrowNoWriter(fileName);
   TFileSender sender;
   sender.Bitmap = &bitmap;
-  if (ext == ".bmp") {
-    sender.Kind = TFileObject::Bitmap;
-    return Write(hooks, sender, fileName, [&](const std::string& temp) { WriteBmpFile(temp, bitmap); });
-  }
-  if (ext == ".rle") {
-    sender.Kind = TFileObject::Bitmap;
-    return Write(hooks, sender, fileName, [&](const std::string& f) { SaveRleFile(f, bitmap); }, true);
-  }
-  if (ext == ".jpg" || ext == ".jpe" || ext == ".jpeg" || ext == ".jfif") {
-    TJpegWriteOptions options = request.Jpeg;
-    sender.Kind = TFileObject::Jpeg;
-    sender.Jpeg = &options;
-    if (!Raise(hooks, sender, fileName, fpBeforeSave)) return frVetoed;
-    if (bitmap.Empty()) throw EInvalidGraphic("nothing to write");
-    if (request.KeepExif) {
-      std::string source = fileName;
-      if (request.OnExifSource) request.OnExifSource(source);
-      SaveJpegKeepingExif(bitmap, options, fileName, source);
-    } else {
-      ReplaceFileAtomically(fileName, [&](const std::string& temp) { WriteJpegFile(temp, bitmap, options); });
+  sender.Format = format;
+  switch (format->Id) {
+    case TFormatId::Bmp:
+      sender.Kind = TFileObject::Bitmap;
+      return Write(hooks, sender, fileName, [&](const std::string& temp) { WriteBmpFile(temp, bitmap); });
+    case TFormatId::Rle:
+      sender.Kind = TFileObject::Bitmap;
+      return Write(hooks, sender, fileName, [&](const std::string& f) { SaveRleFile(f, bitmap); }, true);
+    case TFormatId::Jpeg: {
+      TJpegWriteOptions options = request.Jpeg;
+      bool keepExif = request.KeepExif;
+      sender.Kind = TFileObject::Jpeg;
+      sender.Jpeg = &options;
+      sender.KeepExif = &keepExif;
+      if (!Raise(hooks, sender, fileName, fpBeforeSave)) return frVetoed;
+      if (bitmap.Empty()) throw EInvalidGraphic("nothing to write");
+      if (keepExif) {
+        std::string source = fileName;
+        if (request.OnExifSource) request.OnExifSource(source);
+        SaveJpegKeepingExif(bitmap, options, fileName, source);
+      } else {
+        ReplaceFileAtomically(fileName, [&](const std::string& temp) { WriteJpegFile(temp, bitmap, options); });
+      }
+      result.ExifKept = keepExif;
+      Raise(hooks, sender, fileName, fpAfterSave);
+      return frDone;
     }
-    Raise(hooks, sender, fileName, fpAfterSave);
-    return frDone;
+    case TFormatId::Gif: {
+      TGifWriteOptions options = request.Gif;
+      sender.Kind = TFileObject::Gif;
+      sender.GifOptions = &options;
+      return Write(hooks, sender, fileName, [&](const std::string& temp) {
+        TGifImage gif;
+        BuildGif(bitmap, options, gif);
+        WriteGifFile(temp, gif);
+      });
+    }
+    case TFormatId::Targa:
+      sender.Kind = TFileObject::Targa;
+      return Write(hooks, sender, fileName, [&](const std::string& temp) { WriteTargaFile(temp, bitmap); });
+    case TFormatId::Png: {
+      TPngWriteOptions options = request.Png;
+      sender.Kind = TFileObject::Png;
+      sender.Png = &options;
+      return Write(hooks, sender, fileName, [&](const std::string& temp) {
+        TPngImage png;
+        BitmapToPng(bitmap, png);
+        WritePngFile(temp, png, options);
+      });
+    }
+    case TFormatId::Tiff:
+      sender.Kind = TFileObject::Bitmap;
+      return Write(hooks, sender, fileName, [&](const std::string& f) { SaveTiffFile(f, bitmap); }, true);
+    case TFormatId::Quillomatic:
+      break;  // a layered image: SaveDocument writes it
   }
-  if (ext == ".gif") {
-    TGifWriteOptions options = request.Gif;
-    sender.Kind = TFileObject::Gif;
-    sender.GifOptions = &options;
-    return Write(hooks, sender, fileName, [&](const std::string& temp) {
-      TGifImage gif;
-      BuildGif(bitmap, options, gif);
-      WriteGifFile(temp, gif);
-    });
-  }
-  if (ext == ".tga") {
-    sender.Kind = TFileObject::Targa;
-    return Write(hooks, sender, fileName, [&](const std::string& temp) { WriteTargaFile(temp, bitmap); });
-  }
-  if (ext == ".png") {
-    TPngWriteOptions options = request.Png;
-    sender.Kind = TFileObject::Png;
-    sender.Png = &options;
-    return Write(hooks, sender, fileName, [&](const std::string& temp) {
-      TPngImage png;
-      BitmapToPng(bitmap, png);
-      WritePngFile(temp, png, options);
-    });
-  }
-  if (ext == ".tif" || ext == ".tiff") {
-    sender.Kind = TFileObject::Bitmap;
-    return Write(hooks, sender, fileName, [&](const std::string& f) { SaveTiffFile(f, bitmap); }, true);
-  }
-  throw EInvalidGraphic("no writer for the extension \"" + ext + "\"");
+  ThrowNoWriter(fileName);
+}
+
+// A save of the format found for fileName.
+TSaveResult SaveWithFormat(const std::string& fileName, const TFormatRow* format, TBitmap& bitmap,
+                   const TSaveRequest& request) {
+  TSaveResult result;
+  const THooks hooks{request.OnProgress, request.OnError, false};
+  result.Result = Guarded(hooks, fileName, TextId::GetOeMsgErrorSaving, result.Error,
+                          [&] { return SaveDispatch(hooks, fileName, format, bitmap, request, result); });
+  return result;
 }
 
 }  // namespace
@@ -215,22 +233,20 @@ TLoadResult LoadPicture(const std::string& fileName, const TLoadRequest& request
 }
 
 TSaveResult SavePicture(const std::string& fileName, TBitmap& bitmap, const TSaveRequest& request) {
-  TSaveResult result;
-  const THooks hooks{request.OnProgress, request.OnError, false};
-  result.Result = Guarded(hooks, fileName, TextId::GetOeMsgErrorSaving, result.Error,
-                          [&] { return SaveDispatch(hooks, fileName, bitmap, request); });
-  return result;
+  return SaveWithFormat(fileName, FindSaveFormat(fileName), bitmap, request);
 }
 
 TSaveResult SaveDocument(const std::string& fileName, TBitmap& bitmap, TLayeredImage& layered,
                          const TSaveRequest& request) {
-  if (LowerExt(fileName) != ".qxi") return SavePicture(fileName, bitmap, request);
+  const TFormatRow* format = FindSaveFormat(fileName);
+  if (!format || format->Id != TFormatId::Quillomatic) return SaveWithFormat(fileName, format, bitmap, request);
   TSaveResult result;
   const THooks hooks{request.OnProgress, request.OnError, false};
   result.Result = Guarded(hooks, fileName, TextId::GetOeMsgErrorSaving, result.Error, [&] {
     TFileSender sender;
     sender.Kind = TFileObject::Layered;
     sender.Layered = &layered;
+    sender.Format = format;
     if (!Raise(hooks, sender, fileName, fpBeforeSave)) return frVetoed;
     SaveLayeredImageToFile(layered, fileName);  // replaces the file atomically
     Raise(hooks, sender, fileName, fpAfterSave);

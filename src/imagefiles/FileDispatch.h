@@ -1,13 +1,14 @@
 #pragma once
 // The load and save dispatch: the reader of a file is found once, by its extension, in
-// the reader registry; the writer is chosen by extension. Each call carries its own
-// request (options, progress event, error hook) and returns its own result, so loads
-// and saves may run on any thread, several at once: nothing here reads or writes
-// process-wide state, and nothing here shows a message. A failure comes back as a
-// TFileError naming its text-table message, the file and the library's reason.
+// the reader registry; the writer once, by its extension, in the table of the formats
+// written (FileFormats.h). Each call carries its own request (options, progress event,
+// error hook) and returns its own result, so loads and saves may run on any thread,
+// several at once: nothing here reads or writes process-wide state, and nothing here
+// shows a message. A failure comes back as a TFileError naming its text-table
+// message, the file and the library's reason.
 //
-// The shell's road to it (the process-wide defaults each call starts from, the picture
-// dialogs, the failure messages) is PictureFiles.h.
+// The shell's road to it (the shell's settings each call's request is made from, the
+// picture dialogs, the failure messages) is PictureFiles.h.
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@
 namespace qm {
 
 class TLayeredImage;
+struct TFormatRow;
 
 // Progress stages.
 enum : int {
@@ -50,6 +52,8 @@ struct TFileSender {
   TJpegWriteOptions* Jpeg = nullptr;       // JPEG save, stage 2: quality and progressive mode
   TPngWriteOptions* Png = nullptr;         // PNG save, stage 2: interlacing, filters, level
   TGifWriteOptions* GifOptions = nullptr;  // GIF save, stage 2: palette and interlacing
+  bool* KeepExif = nullptr;                // JPEG save, stage 2: the request's KeepExif, for this save
+  const TFormatRow* Format = nullptr;      // save: the format written (its row of FormatTable)
   TLayeredImage* Layered = nullptr;        // layered save
   int SourceColors = 0;                    // load, stage 1: colour count of the file's pixel format
   int FrameCount = 0;                      // load, stage 1
@@ -120,6 +124,9 @@ struct TSaveRequest {
 struct TSaveResult {
   TFileResult Result = frFailed;
   TFileError Error;  // the failure: GetOeMsgErrorSaving with the file name and the reason
+  // A JPEG was written with KeepExif in force (as stage 2 left it): it carries the
+  // source's metadata, where the source had any.
+  bool ExifKept = false;
 };
 
 // Writes the bitmap by the extension of fileName, replacing the file atomically: a

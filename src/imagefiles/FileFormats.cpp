@@ -22,8 +22,14 @@ std::vector<std::string> SplitExtensionList(std::string_view list) {
 const std::vector<TFormatRow>& FormatTable() {
   // The descriptions are format names, the same in every language.
   static const std::vector<TFormatRow> rows = {
-      {".bmp", "BMP"},  {".gif", "GIF"},   {".jpg;.jpeg;.jpe;.jfif", "JPEG"}, {".qxi", "Quillomatic"},
-      {".png", "PNG"},  {".rle", "RLE"},   {".tga", "Targa"},                 {".tif;.tiff", "TIFF"},
+      {".bmp", "BMP", TFormatId::Bmp, kpAlpha | kpExactPalette},
+      {".gif", "GIF", TFormatId::Gif, kpTransparentColor | kp256Palette},
+      {".jpg;.jpeg;.jpe;.jfif", "JPEG", TFormatId::Jpeg, 0},
+      {".qxi", "Quillomatic", TFormatId::Quillomatic, kpTransparentColor | kpLayers | kpAlpha},
+      {".png", "PNG", TFormatId::Png, kpTransparentColor | kpAlpha | kpExactPalette},
+      {".rle", "RLE", TFormatId::Rle, kp256Palette},
+      {".tga", "Targa", TFormatId::Targa, kpAlpha | kp256Palette},
+      {".tif;.tiff", "TIFF", TFormatId::Tiff, kpExactPalette},
   };
   return rows;
 }
@@ -37,11 +43,6 @@ bool ListHas(std::string_view list, std::string_view ext) {
   for (const std::string& e : SplitExtensionList(list))
     if (e == ext) return true;
   return false;
-}
-
-bool ExtIn(const std::string& fileName, std::initializer_list<std::string_view> exts) {
-  const std::string ext = LowerExt(fileName);
-  return !ext.empty() && std::find(exts.begin(), exts.end(), ext) != exts.end();
 }
 
 std::string Masks(const std::string& extensions) {
@@ -63,6 +64,11 @@ int FindFormatByExt(const std::string& fileName) {
   for (int i = int(rows.size()) - 1; i >= 0; --i)
     if (ListHas(rows[size_t(i)].Extensions, ext)) return i;
   return -1;
+}
+
+const TFormatRow* FindSaveFormat(const std::string& fileName) {
+  const int row = FindFormatByExt(fileName);
+  return row < 0 ? nullptr : &FormatTable()[size_t(row)];
 }
 
 bool IsKnownImageExt(const std::string& fileName) { return FindFormatByExt(fileName) >= 0; }
@@ -96,10 +102,10 @@ std::string GetFormatFilter(bool withAll) {
   return filter;
 }
 
-bool ExtKeepsTransparentColor(const std::string& f) { return ExtIn(f, {".gif", ".png", ".qxi"}); }
-bool ExtKeepsLayers(const std::string& f) { return ExtIn(f, {".qxi"}); }
-bool ExtKeepsAlpha(const std::string& f) { return ExtIn(f, {".qxi", ".png", ".bmp", ".tga"}); }
-bool ExtTakesExactPalette(const std::string& f) { return ExtIn(f, {".bmp", ".png", ".tif", ".tiff"}); }
-bool ExtTakes256Palette(const std::string& f) { return ExtIn(f, {".gif", ".rle", ".tga"}); }
+bool ExtKeepsTransparentColor(const std::string& f) { return FormatKeeps(FindSaveFormat(f), kpTransparentColor); }
+bool ExtKeepsLayers(const std::string& f) { return FormatKeeps(FindSaveFormat(f), kpLayers); }
+bool ExtKeepsAlpha(const std::string& f) { return FormatKeeps(FindSaveFormat(f), kpAlpha); }
+bool ExtTakesExactPalette(const std::string& f) { return FormatKeeps(FindSaveFormat(f), kpExactPalette); }
+bool ExtTakes256Palette(const std::string& f) { return FormatKeeps(FindSaveFormat(f), kp256Palette); }
 
 }  // namespace qm

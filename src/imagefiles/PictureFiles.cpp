@@ -6,19 +6,6 @@
 
 namespace qm {
 
-std::string OpenDialogTitle, SaveDialogTitle;
-bool ShowFileErrors = true;
-bool PreviewLoading = false;
-bool OpenPreviewChecked = false;
-int LastLoadedWidth = 0, LastLoadedHeight = 0;
-bool KeepExif = false;
-std::function<void(std::string&)> OnExifSource;
-bool GifOptimizePalette = true;
-bool GifInterlaced = false;
-TJpegWriteOptions JpegSaveDefaults;
-TPngWriteOptions PngSaveDefaults;
-TFileProgressEvent OnFileProgress;
-
 namespace {
 
 TOpenPictureRunner& OpenDialog() {
@@ -32,16 +19,17 @@ TSavePictureRunner& SaveDialog() {
 
 // Shows the open dialog with the shell's title, filter and preview box; false when
 // cancelled.
-bool RunOpenDialog(const std::string& initialDir, bool multiSelect, std::vector<std::string>& files) {
+bool RunOpenDialog(TPictureFileSettings& settings, const std::string& initialDir, bool multiSelect,
+                   std::vector<std::string>& files) {
   if (!OpenDialog()) return false;
   TOpenPictureRequest request;
   request.InitialDir = initialDir;
-  request.Title = OpenDialogTitle;
+  request.Title = settings.OpenDialogTitle;
   request.Filter = BuildImageFilter(true, false, false);
   request.MultiSelect = multiSelect;
-  request.PreviewChecked = OpenPreviewChecked;
+  request.PreviewChecked = settings.OpenPreviewChecked;
   const bool chosen = OpenDialog()(request, files);
-  OpenPreviewChecked = request.PreviewChecked;
+  settings.OpenPreviewChecked = request.PreviewChecked;
   return chosen;
 }
 
@@ -51,25 +39,37 @@ void LogFailure(const TFileError& error, bool preview) {
   if (error && !preview) LogFileError(error);
 }
 
+// Runs a load; the picture goes to bitmap on success, the rest to report.
+int Load(const std::string& fileName, const TLoadRequest& request, TBitmap& bitmap, TLoadResult* report) {
+  TLoadResult result = LoadPicture(fileName, request);
+  LogFailure(result.Error, request.Preview);
+  if (!request.Preview) LogFileWarnings(fileName, result.Warnings);
+  if (result.Result == frDone) bitmap = std::move(result.Bitmap);
+  const int code = result.Result;
+  if (report) *report = std::move(result);
+  return code;
+}
+
 }  // namespace
 
-TLoadRequest DefaultLoadRequest() {
+TLoadRequest DefaultLoadRequest(const TPictureFileSettings& settings, bool preview) {
   TLoadRequest request;
-  request.Preview = PreviewLoading;
-  request.OnProgress = OnFileProgress;
-  if (ShowFileErrors && !PreviewLoading) request.OnError = ShowFileError;
+  request.Preview = preview;
+  if (preview) return request;  // a preview raises no stage and shows no message
+  request.OnProgress = settings.OnFileProgress;
+  if (settings.ShowFileErrors) request.OnError = ShowFileError;
   return request;
 }
 
-TSaveRequest DefaultSaveRequest() {
+TSaveRequest DefaultSaveRequest(const TPictureFileSettings& settings) {
   TSaveRequest request;
-  request.Jpeg = JpegSaveDefaults;
-  request.Png = PngSaveDefaults;
-  request.Gif = TGifWriteOptions{GifOptimizePalette, GifInterlaced};
-  request.KeepExif = KeepExif;
-  request.OnExifSource = OnExifSource;
-  request.OnProgress = OnFileProgress;
-  if (ShowFileErrors) request.OnError = ShowFileError;
+  request.Jpeg = settings.JpegSaveDefaults;
+  request.Png = settings.PngSaveDefaults;
+  request.Gif = TGifWriteOptions{settings.GifOptimizePalette, settings.GifInterlaced};
+  request.KeepExif = settings.KeepExif;
+  request.OnExifSource = settings.OnExifSource;
+  request.OnProgress = settings.OnFileProgress;
+  if (settings.ShowFileErrors) request.OnError = ShowFileError;
   return request;
 }
 
@@ -78,42 +78,33 @@ void SetPictureDialogs(TOpenPictureRunner open, TSavePictureRunner save) {
   SaveDialog() = std::move(save);
 }
 
-int LoadBitmapFile(std::string& fileName, TBitmap& bitmap, const std::string& initialDir) {
+int LoadBitmapFile(TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap,
+                   const std::string& initialDir, TLoadResult* report) {
   if (fileName.empty()) {
     std::vector<std::string> files;
-    if (!RunOpenDialog(initialDir, false, files) || files.empty() || files[0].empty()) return 0;
+    if (!RunOpenDialog(settings, initialDir, false, files) || files.empty() || files[0].empty()) return 0;
     fileName = files[0];
   }
-  const TLoadRequest request = DefaultLoadRequest();
-  TLoadResult result = LoadPicture(fileName, request);
-  if (result.StoredWidth > 0 && result.StoredHeight > 0) {
-    LastLoadedWidth = result.StoredWidth;
-    LastLoadedHeight = result.StoredHeight;
-  }
-  LogFailure(result.Error, request.Preview);
-  if (!request.Preview) LogFileWarnings(fileName, result.Warnings);
-  if (result.Result == frDone) bitmap = std::move(result.Bitmap);
-  return result.Result;
+  return Load(fileName, DefaultLoadRequest(settings), bitmap, report);
 }
 
-int LoadBitmapFilePreview(const std::string& fileName, TBitmap& bitmap) {
-  TScopedFlag preview(PreviewLoading, true);
-  std::string name = fileName;
-  if (name.empty()) return 0;
-  return LoadBitmapFile(name, bitmap, {});
+int LoadBitmapFilePreview(const TPictureFileSettings& settings, const std::string& fileName, TBitmap& bitmap,
+                          TLoadResult* report) {
+  if (fileName.empty()) return 0;
+  return Load(fileName, DefaultLoadRequest(settings, true), bitmap, report);
 }
 
-std::vector<std::string> ExecuteOpenPictureDialog(const std::string& initialDir) {
+std::vector<std::string> ExecuteOpenPictureDialog(TPictureFileSettings& settings, const std::string& initialDir) {
   std::vector<std::string> files;
-  if (!RunOpenDialog(initialDir, true, files)) files.clear();
+  if (!RunOpenDialog(settings, initialDir, true, files)) files.clear();
   return files;
 }
 
-void ExecuteSaveDialog(const std::string& initialName, std::string& fileName) {
+void ExecuteSaveDialog(const TPictureFileSettings& settings, const std::string& initialName, std::string& fileName) {
   fileName.clear();
   if (!SaveDialog()) return;
   TSavePictureRequest request;
-  request.Title = SaveDialogTitle;
+  request.Title = settings.SaveDialogTitle;
   request.Filter = GetFormatFilter(false);
   request.DefaultExt = ".bmp";
   if (FolderExists(initialName)) {
@@ -136,24 +127,34 @@ void ExecuteSaveDialog(const std::string& initialName, std::string& fileName) {
   if (SaveDialog()(request, chosen)) fileName = chosen;
 }
 
-int SaveBitmapFile(std::string& fileName, TBitmap& bitmap, const std::string& initialDir) {
+namespace {
+
+// The save of SaveBitmapFile (layered null) and SaveDocumentFile.
+int Save(const TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap, TLayeredImage* layered,
+         const std::string& initialDir, TSaveResult* report) {
   if (fileName.empty()) {
-    ExecuteSaveDialog(initialDir, fileName);
+    ExecuteSaveDialog(settings, initialDir, fileName);
     if (fileName.empty()) return 0;
   }
-  const TSaveResult result = SavePicture(fileName, bitmap, DefaultSaveRequest());
+  const TSaveRequest request = DefaultSaveRequest(settings);
+  TSaveResult result =
+      layered ? SaveDocument(fileName, bitmap, *layered, request) : SavePicture(fileName, bitmap, request);
   LogFailure(result.Error, false);
-  return result.Result;
+  const int code = result.Result;
+  if (report) *report = std::move(result);
+  return code;
 }
 
-int SaveDocumentFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& layered, const std::string& initialDir) {
-  if (fileName.empty()) {
-    ExecuteSaveDialog(initialDir, fileName);
-    if (fileName.empty()) return 0;
-  }
-  const TSaveResult result = SaveDocument(fileName, bitmap, layered, DefaultSaveRequest());
-  LogFailure(result.Error, false);
-  return result.Result;
+}  // namespace
+
+int SaveBitmapFile(const TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap,
+                   const std::string& initialDir, TSaveResult* report) {
+  return Save(settings, fileName, bitmap, nullptr, initialDir, report);
+}
+
+int SaveDocumentFile(const TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap,
+                     TLayeredImage& layered, const std::string& initialDir, TSaveResult* report) {
+  return Save(settings, fileName, bitmap, &layered, initialDir, report);
 }
 
 }  // namespace qm

@@ -1,14 +1,16 @@
 #pragma once
-// The shell's road to picture files: the process-wide defaults every load and save of
-// the shell starts from, the picture dialogs, and LoadBitmapFile, SaveBitmapFile and
-// SaveDocumentFile, which build a request from the defaults, run the dispatch
+// The shell's road to picture files: the settings every load and save of the shell
+// starts from, the picture dialogs, and LoadBitmapFile, SaveBitmapFile and
+// SaveDocumentFile, which make the call's request from the settings, run the dispatch
 // (FileDispatch.h) and show its failure message.
 //
 // Results: 1 done, 0 vetoed or no name chosen, -1 failed, the message already shown
-// unless ShowFileErrors is off or a preview is loading.
+// unless ShowFileErrors is off or the load is a preview.
 //
-// GUI thread only. A worker thread loads through LoadPicture with a request of its
-// own and never touches these names.
+// Nothing here is process-wide but the dialogs' runners: each call takes the settings
+// it goes by and hands back what it found, so loads and saves of a name may run on any
+// thread with settings of their own (ShowFileErrors off away from the GUI thread).
+// The dialogs are the GUI thread's.
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,46 +22,35 @@ namespace qm {
 
 class TLayeredImage;
 
-// --- The shell's defaults -----------------------------------------------------------
+// --- The shell's settings ---------------------------------------------------------
 
-extern std::string OpenDialogTitle, SaveDialogTitle;
-extern bool ShowFileErrors;      // true by default
-extern bool PreviewLoading;      // true only while LoadBitmapFilePreview runs
-extern bool OpenPreviewChecked;  // the open dialog's preview box
-// The size stored in the file the shell last loaded: set by LoadBitmapFile from its
-// result.
-extern int LastLoadedWidth, LastLoadedHeight;
-extern bool KeepExif;  // false by default
-extern std::function<void(std::string& sourceName)> OnExifSource;
-// The writer options each save starts from. A stage-2 handler that asks the user
-// changes the save's own copy, through the sender (Jpeg, Png, GifOptions): what it
-// writes here serves the saves that follow.
-extern bool GifOptimizePalette;  // true by default
-extern bool GifInterlaced;       // false by default
-extern TJpegWriteOptions JpegSaveDefaults;
-extern TPngWriteOptions PngSaveDefaults;
-extern TFileProgressEvent OnFileProgress;
-
-// The request a load of the shell makes: a preview while PreviewLoading is set,
-// OnFileProgress, and the failure message unless ShowFileErrors is off or a preview
-// is loading.
-TLoadRequest DefaultLoadRequest();
-// The request a save of the shell makes: the writer defaults, KeepExif with
-// OnExifSource, OnFileProgress, and the failure message unless ShowFileErrors is off.
-TSaveRequest DefaultSaveRequest();
-
-// Sets a flag for a scope and restores the previous value however the scope ends.
-class TScopedFlag {
- public:
-  TScopedFlag(bool& flag, bool value) : flag_(flag), saved_(flag) { flag_ = value; }
-  ~TScopedFlag() { flag_ = saved_; }
-  TScopedFlag(const TScopedFlag&) = delete;
-  TScopedFlag& operator=(const TScopedFlag&) = delete;
-
- private:
-  bool& flag_;
-  bool saved_;
+// What the shell's loads and saves go by. The shell owns one (its services), copies
+// it for a call that needs something of its own (its progress event, the EXIF
+// source), and a call reads it only: the open dialog alone writes back its preview
+// box. A stage-2 handler that asks the user changes the save's own copy of the writer
+// options through the sender (Jpeg, Png, GifOptions, KeepExif); what it keeps for the
+// saves that follow it writes into the shell's settings itself.
+struct TPictureFileSettings {
+  std::string OpenDialogTitle, SaveDialogTitle;  // empty: the dialog's own
+  bool ShowFileErrors = true;
+  bool OpenPreviewChecked = false;  // the open dialog's preview box, as the user left it
+  // Saved JPEG files carry the EXIF and IPTC data of a source file: the target itself,
+  // unless OnExifSource names another.
+  bool KeepExif = false;
+  std::function<void(std::string& sourceName)> OnExifSource;
+  bool GifOptimizePalette = true;
+  bool GifInterlaced = false;
+  TJpegWriteOptions JpegSaveDefaults;
+  TPngWriteOptions PngSaveDefaults;
+  TFileProgressEvent OnFileProgress;
 };
+
+// The request of a load: a preview (reduced, quiet) or a full load with
+// OnFileProgress and, unless ShowFileErrors is off, the failure message.
+TLoadRequest DefaultLoadRequest(const TPictureFileSettings& settings, bool preview = false);
+// The request of a save: the writer defaults, KeepExif with OnExifSource,
+// OnFileProgress, and the failure message unless ShowFileErrors is off.
+TSaveRequest DefaultSaveRequest(const TPictureFileSettings& settings);
 
 // --- The picture dialogs (provided by the layer that shows dialogs) -----------------
 
@@ -84,25 +75,30 @@ void SetPictureDialogs(TOpenPictureRunner open, TSavePictureRunner save);
 
 // Loads a picture into bitmap: 24-bit (32-bit when the file keeps alpha), transparent
 // with its key colour where the format has one. An empty fileName shows the open
-// dialog first and receives the chosen name. On failure or veto, bitmap is untouched.
-int LoadBitmapFile(std::string& fileName, TBitmap& bitmap, const std::string& initialDir = {});
-// LoadBitmapFile with PreviewLoading set: reduced pictures where a reader can make
-// one, no event, no message.
-int LoadBitmapFilePreview(const std::string& fileName, TBitmap& bitmap);
+// dialog first (its title and preview box from the settings, the box written back)
+// and receives the chosen name. On failure or veto, bitmap is untouched. report, when
+// given, receives what the load found (the stored size, colour count, frames; its
+// Bitmap stays empty: the picture went to bitmap).
+int LoadBitmapFile(TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap,
+                   const std::string& initialDir = {}, TLoadResult* report = nullptr);
+// A preview load: reduced pictures where a reader can make one, no event, no message.
+int LoadBitmapFilePreview(const TPictureFileSettings& settings, const std::string& fileName, TBitmap& bitmap,
+                          TLoadResult* report = nullptr);
 // The open dialog with multiple selection; empty when cancelled.
-std::vector<std::string> ExecuteOpenPictureDialog(const std::string& initialDir);
+std::vector<std::string> ExecuteOpenPictureDialog(TPictureFileSettings& settings, const std::string& initialDir);
 
 // --- Saving -----------------------------------------------------------------------
 
 // Writes the bitmap by the extension of fileName (an empty name shows the save dialog
 // first). The file is replaced atomically: a failing writer leaves the previous file
-// intact.
-int SaveBitmapFile(std::string& fileName, TBitmap& bitmap, const std::string& initialDir = {});
+// intact. report, when given, receives the save's result.
+int SaveBitmapFile(const TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap,
+                   const std::string& initialDir = {}, TSaveResult* report = nullptr);
 // A ".qxi" name writes the layered image; any other goes to SaveBitmapFile with the
 // flattened bitmap.
-int SaveDocumentFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& layered,
-                     const std::string& initialDir = {});
+int SaveDocumentFile(const TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap,
+                     TLayeredImage& layered, const std::string& initialDir = {}, TSaveResult* report = nullptr);
 // The save dialog on a proposed name or folder; fileName stays empty when cancelled.
-void ExecuteSaveDialog(const std::string& initialName, std::string& fileName);
+void ExecuteSaveDialog(const TPictureFileSettings& settings, const std::string& initialName, std::string& fileName);
 
 }  // namespace qm

@@ -16,15 +16,21 @@ TImagePointer TImagePointer::From(const QMouseEvent& e) {
   return TImagePointer{TPoint{p.x(), p.y()}, e.button(), e.buttons(), e.modifiers()};
 }
 
+const TPictureFileSettings& TDocumentWindowHost::PictureFileSettings() const {
+  static const TPictureFileSettings defaults;
+  return defaults;
+}
+
 TSaveOutcome TDocumentWindowHost::SaveImageWindow(TNewImgForm& window) {
+  const TPictureFileSettings& settings = PictureFileSettings();
   std::string name;
   if (!window.IsNew && IsKnownImageExt(window.FileName())) name = window.FileName();
-  else ExecuteSaveDialog(window.IsNew ? ExtractFileName(window.FileName()) : window.FileName(), name);
+  else ExecuteSaveDialog(settings, window.IsNew ? ExtractFileName(window.FileName()) : window.FileName(), name);
   if (name.empty()) return soSaveCancelled;
   // The writer may convert what it is given (palette reduction): it gets a copy, the
   // view keeps showing the document.
   TBitmap flat = window.Image().UpdatedComposition().Clone();
-  const int result = SaveDocumentFile(name, flat, window.Image());
+  const int result = SaveDocumentFile(settings, name, flat, window.Image());
   if (result != 1) return result == 0 ? soSaveCancelled : soSaveFailed;
   window.SetFileName(name);
   window.IsNew = false;

@@ -20,6 +20,7 @@ class QMenu;
 namespace qm {
 
 class TNewImgForm;
+struct TPictureFileSettings;
 
 // The shell's display settings a document window follows.
 struct TDocumentViewSettings {
@@ -71,6 +72,8 @@ class TDocumentWindowHost {
   // The main window's colour: a document window shows it mixed a third toward white.
   virtual TColor WorkspaceColor() const { return RGB(212, 208, 200); }
   virtual TDocumentViewSettings ViewSettings() const { return {}; }
+  // What the default SaveImageWindow saves by; the default: the settings' defaults.
+  virtual const TPictureFileSettings& PictureFileSettings() const;
 
   // --- The shell's state -----------------------------------------------------------
   // A parameter dialog holds the shell: windows refuse to close and tools to start.

@@ -429,12 +429,13 @@ TEST(DamagedFiles, TheShellShowsItsMessageAndWritesTheReasonToStandardError) {
   const GoodFiles& g = Goods();
   const std::string dir = TestFolder();
   test::MessageCatcher messages;
+  TPictureFileSettings files;
   TBitmap bmp(3, 3, pf24bit, clWhite);
   // A palette picture whose colour map is cut off: the load message, never a grey picture.
   std::string cut = dir + "/cut.tif";
   test::WriteFileBytes(cut, TiffPatched(g.palette, TIFFTAG_COLORMAP, 4, 3 * 16));
   testing::internal::CaptureStderr();
-  EXPECT_EQ(LoadBitmapFile(cut, bmp), -1);
+  EXPECT_EQ(LoadBitmapFile(files, cut, bmp), -1);
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(messages.last, "Impossible d'ouvrir l'image dans le fichier \"" + cut + "\" !");
   EXPECT_NE(err.find(cut + ": TIFF: "), std::string::npos) << err;
@@ -444,7 +445,7 @@ TEST(DamagedFiles, TheShellShowsItsMessageAndWritesTheReasonToStandardError) {
   std::string huge = dir + "/huge.png";
   test::WriteFileBytes(huge, PngSized(g.tinyPng, 100000, 100000));
   testing::internal::CaptureStderr();
-  EXPECT_EQ(LoadBitmapFile(huge, bmp), -1);
+  EXPECT_EQ(LoadBitmapFile(files, huge, bmp), -1);
   err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(messages.last, "L'image du fichier \"" + huge +
                                "\" est trop grande pour être ouverte :\r100000 × 100000 pixels, quand une image "
@@ -458,14 +459,14 @@ TEST(DamagedFiles, TheShellShowsItsMessageAndWritesTheReasonToStandardError) {
   test::WriteFileBytes(named, unterminated);
   const int shown = messages.count;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(LoadBitmapFile(named, bmp), 1);
+  EXPECT_EQ(LoadBitmapFile(files, named, bmp), 1);
   err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(messages.count, shown);
   EXPECT_EQ(bmp.Width(), 40);
   EXPECT_NE(err.find(named + ": warning: TIFF: "), std::string::npos) << err;
   // Previews stay quiet.
   testing::internal::CaptureStderr();
-  EXPECT_EQ(LoadBitmapFilePreview(cut, bmp), -1);
+  EXPECT_EQ(LoadBitmapFilePreview(files, cut, bmp), -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 

@@ -71,19 +71,21 @@ struct MessageCatcher {
   ~MessageCatcher() { SetMessageHandler({}); }
 };
 
-// Records the progress stages raised, and vetoes one stage when asked.
+// Records the progress stages the settings' calls raise, and vetoes one stage when
+// asked; the settings' event is dropped at the end of the scope.
 struct StageRecorder {
+  TPictureFileSettings& settings;
   std::vector<int> stages;
   std::vector<TFileObject> kinds;
   int veto = -1;
-  explicit StageRecorder(int vetoStage = -1) : veto(vetoStage) {
-    OnFileProgress = [this](const TFileSender& sender, const std::string&, int stage, bool& flag) {
+  explicit StageRecorder(TPictureFileSettings& files, int vetoStage = -1) : settings(files), veto(vetoStage) {
+    settings.OnFileProgress = [this](const TFileSender& sender, const std::string&, int stage, bool& flag) {
       stages.push_back(stage);
       kinds.push_back(sender.Kind);
       if (stage == veto) flag = false;
     };
   }
-  ~StageRecorder() { OnFileProgress = nullptr; }
+  ~StageRecorder() { settings.OnFileProgress = nullptr; }
 };
 
 }  // namespace qm::test

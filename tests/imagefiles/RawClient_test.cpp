@@ -220,16 +220,18 @@ TEST(RawClient, DecodesTheSyntheticDngThroughTheModule) {
 
   // Through the load dispatch, and the embedded thumbnail for previews.
   MessageCatcher messages;
+  TPictureFileSettings files;
   std::string name = dng;
   TBitmap loaded;
-  ASSERT_EQ(LoadBitmapFile(name, loaded), 1);
+  TLoadResult report;
+  ASSERT_EQ(LoadBitmapFile(files, name, loaded, {}, &report), 1);
   EXPECT_EQ(loaded.Width(), 96);
-  EXPECT_EQ(LastLoadedWidth, 96);
-  ASSERT_EQ(LoadBitmapFilePreview(dng, loaded), 1);
+  EXPECT_EQ(report.StoredWidth, 96);
+  ASSERT_EQ(LoadBitmapFilePreview(files, dng, loaded, &report), 1);
   EXPECT_EQ(loaded.Width(), 12);
   EXPECT_EQ(loaded.Height(), 8);
-  EXPECT_EQ(LastLoadedWidth, 96);
-  EXPECT_EQ(LastLoadedHeight, 64);
+  EXPECT_EQ(report.StoredWidth, 96);
+  EXPECT_EQ(report.StoredHeight, 64);
   EXPECT_EQ(messages.count, 0);
 }
 
@@ -279,9 +281,10 @@ TEST(RawClient, TruncatedFilesReportTheModulesErrorCode) {
   });
   EXPECT_EQ(message.rfind(prefix, 0), 0u) << message;
   MessageCatcher messages;
+  TPictureFileSettings files;
   std::string name = dng;
   TBitmap bmp;
-  EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
+  EXPECT_EQ(LoadBitmapFile(files, name, bmp), -1);
   EXPECT_EQ(messages.last, "Impossible d'ouvrir l'image dans le fichier \"" + dng + "\" !");
   EXPECT_FALSE(ModuleLoaded());
 }
@@ -306,9 +309,10 @@ TEST(RawClient, WithoutTheModule) {
   EXPECT_FALSE(FileFormatList().Find("nef").has_value());
   // Still routed to the RAW reader, which fails as any unreadable file.
   MessageCatcher messages;
+  TPictureFileSettings files;
   std::string name = dng;
   TBitmap bmp;
-  EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
+  EXPECT_EQ(LoadBitmapFile(files, name, bmp), -1);
   EXPECT_EQ(messages.count, 1);
   const TLoadResult result = LoadPicture(dng, {});
   EXPECT_EQ(result.Object, TFileObject::Raw);
@@ -398,11 +402,12 @@ TEST(RawClient, WhatAModuleReturnsIsCheckedAndWhatItThrowsIsCaught) {
   // Through the load dispatch: the failure message, and a preview whose thumbnail
   // fails gives no empty picture but a failure.
   MessageCatcher messages;
+  TPictureFileSettings files;
   std::string name = dir + "/throw.nef";
   bmp = before.Clone();
-  EXPECT_EQ(LoadBitmapFile(name, bmp), -1);
+  EXPECT_EQ(LoadBitmapFile(files, name, bmp), -1);
   EXPECT_EQ(messages.last, "Impossible d'ouvrir l'image dans le fichier \"" + name + "\" !");
-  EXPECT_EQ(LoadBitmapFilePreview(dir + "/thumbnone.nef", bmp), -1);
+  EXPECT_EQ(LoadBitmapFilePreview(files, dir + "/thumbnone.nef", bmp), -1);
   EXPECT_TRUE(SameBitmaps(bmp, before));
   EXPECT_EQ(messages.count, 1);
   EXPECT_FALSE(loaded());

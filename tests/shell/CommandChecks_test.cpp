@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/LayerHost.h"
+#include "imagefiles/FileFormats.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/services/CommandChecks.h"
@@ -111,7 +112,7 @@ TEST(CommandChecks, SaveFormatLimitsAskOneQuestionAtMost) {
     if (c.SeveralLayers) doc.Image.AddLayer(TBitmap(4, 4), TBitmap(), "#1", 100, TPoint{});
     for (int answer : {int(mrYes), int(mrNo)}) {
       msg.Answer = answer;
-      EXPECT_EQ(ConfirmSaveFormatLimits(&doc.Image, c.File), c.Question.empty() || answer == mrYes);
+      EXPECT_EQ(ConfirmSaveFormatLimits(&doc.Image, FindSaveFormat(c.File)), c.Question.empty() || answer == mrYes);
       EXPECT_EQ(msg.Shown.size(), c.Question.empty() ? 0u : 1u);
       EXPECT_EQ(msg.Take(), c.Question);
     }

@@ -14,12 +14,14 @@
 #include "document/LayerOps.h"
 #include "imagefiles/FileDispatch.h"
 #include "imagefiles/LayeredFile.h"
+#include "imagefiles/Metadata.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/services/AppIcon.h"
 #include "shell/services/FileUtils.h"
 #include "shell/main/MainForm.h"
+#include "support/ExifFiles.h"
 #include "support/MainFormFixture.h"
 #include "support/QtTestApp.h"
 #include "support/TempFiles.h"
@@ -197,6 +199,7 @@ TEST(MainForm, SavesWithAndWithoutTheDialogAndAsksBeforeLosingLayers) {
   TempFolder pictures("pictures");
   const std::string jpeg = pictures.File("plage.jpg");
   WritePicture(jpeg, Picture(120, 80, 30));
+  WriteExifData(jpeg, {{"Exif.Image.Model", "QC-1000"}});
   const std::time_t old = 1500000000;
   ASSERT_TRUE(SetFileDateByName(jpeg, old));
   TMainForm& form = e.Start({jpeg});
@@ -214,7 +217,8 @@ TEST(MainForm, SavesWithAndWithoutTheDialogAndAsksBeforeLosingLayers) {
   EXPECT_EQ(ReadFileBytes(jpeg), original);
   EXPECT_TRUE(w->IsImageModified());
 
-  // Yes: the flattened picture, written at the configured quality, keeps the file's date.
+  // Yes: the flattened picture, written at the configured quality, keeps the file's date
+  // and its EXIF.
   e.Answer = [](const std::string&, int) { return int(mrYes); };
   ASSERT_TRUE(form.Commands().Trigger("MenuFichierEnregistrer"));
   EXPECT_FALSE(w->IsImageModified());
@@ -225,6 +229,8 @@ TEST(MainForm, SavesWithAndWithoutTheDialogAndAsksBeforeLosingLayers) {
   EXPECT_LT(mean, 3.0);
   EXPECT_NE(ReadFileBytes(jpeg), original);
   EXPECT_EQ(GetFileDateByName(jpeg), old);
+  EXPECT_EQ(ReadMetadataBlock(jpeg).ExifValue("Exif.Image.Model"), "QC-1000");
+  EXPECT_TRUE(w->HasExif);
 
   // Save as proposes the layered file, which keeps both layers.
   std::string proposed;

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "document/LayerOps.h"
+#include "shell/commands/FileCommands.h"
 #include "support/ShellWindow.h"
 
 using namespace qm;
@@ -137,47 +138,52 @@ TEST(ShellServices, FileCallbackStages) {
   TNewImgForm* a = shell.Open("/photos/a.png");
   shell.Open("/photos/b.png");
   TShellServices& s = *shell.Services;
-  TShellServices::TFileCallbackScope scope(s);
+  TPictureFileSettings files = s.FileSettingsFor({});
 
   // A file already open is not opened twice: its window comes forward instead.
   bool go = true;
   TFileSender none;
-  OnFileProgress(none, "/photos/a.png", fpBeforeLoad, go);
+  files.OnFileProgress(none, "/photos/a.png", fpBeforeLoad, go);
   EXPECT_FALSE(go);
   EXPECT_EQ(s.GetActiveImgForm(), a);
   ASSERT_EQ(shell.Messages.size(), 1u);
   EXPECT_EQ(shell.Messages[0], Tr(TextId::GetTrDlgMain7));
   go = true;
-  s.AllowReopen = true;
-  OnFileProgress(none, "/photos/a.png", fpBeforeLoad, go);
+  TPictureFileSettings reopen = s.FileSettingsFor({.AllowReopen = true});
+  reopen.OnFileProgress(none, "/photos/a.png", fpBeforeLoad, go);
   EXPECT_TRUE(go);
 
   // The colour count of what was read.
-  TFileSender gif;
-  gif.Kind = TFileObject::Gif;
+  TLoadResult gif;
+  gif.Object = TFileObject::Gif;
   gif.SourceColors = 0;
   gif.FrameCount = 3;
-  OnFileProgress(gif, "/photos/c.gif", fpAfterLoad, go);
-  EXPECT_EQ(s.LoadColorCount, 256);
-  EXPECT_TRUE(s.LoadAsLayers);
-  TFileSender picture;
-  picture.Kind = TFileObject::Picture;
-  OnFileProgress(picture, "/photos/c.tga", fpAfterLoad, go);
-  EXPECT_EQ(s.LoadColorCount, -1);
-  EXPECT_FALSE(s.LoadAsLayers);
+  TLoadedColors colors = ColorsOfLoad(gif);
+  EXPECT_EQ(colors.ColorCount, 256);
+  EXPECT_TRUE(colors.AsLayers);
+  TLoadResult picture;
+  picture.Object = TFileObject::Picture;
+  colors = ColorsOfLoad(picture);
+  EXPECT_EQ(colors.ColorCount, -1);
+  EXPECT_FALSE(colors.AsLayers);
 
-  // A JPEG save: the configured quality, or the options asked (a cancel vetoes).
+  // A JPEG save: the configured quality and the EXIF setting for this save, or the
+  // options asked (a cancel vetoes).
   TJpegWriteOptions options;
+  bool keepExif = false;
   TFileSender jpeg;
   jpeg.Kind = TFileObject::Jpeg;
   jpeg.Jpeg = &options;
+  jpeg.KeepExif = &keepExif;
   s.JpegQuality = 85;
-  OnFileProgress(jpeg, "/photos/a.jpg", fpBeforeSave, go);
+  files.OnFileProgress(jpeg, "/photos/a.jpg", fpBeforeSave, go);
   EXPECT_TRUE(go);
   EXPECT_EQ(options.Quality, 85);
+  EXPECT_TRUE(keepExif);
+  EXPECT_FALSE(s.FileSettings.KeepExif);
   s.JpegQuality = -1;
   s.Hooks.AskJpegOptions = [](const std::string&, TJpegWriteOptions&, bool&) { return false; };
-  OnFileProgress(jpeg, "/photos/a.jpg", fpBeforeSave, go);
+  files.OnFileProgress(jpeg, "/photos/a.jpg", fpBeforeSave, go);
   EXPECT_FALSE(go);
 }
 

@@ -116,12 +116,13 @@ void Flush() {
 }  // namespace
 
 TEST(DocumentWindow, ModifiedFollowsTheHistoryThroughEditUndoPurgeAndSave) {
+  TPictureFileSettings files;
   TempFolder dir;
   std::string name = dir.File("photo.bmp");
   TBitmap original = RandomBitmap(120, 90, 7);
-  ASSERT_EQ(SaveBitmapFile(name, original), 1);
+  ASSERT_EQ(SaveBitmapFile(files, name, original), 1);
   TBitmap loaded;
-  ASSERT_EQ(LoadBitmapFile(name, loaded), 1);
+  ASSERT_EQ(LoadBitmapFile(files, name, loaded), 1);
 
   Workspace ws;
   TNewImgForm& w = *ws.Open(loaded, name, false);
@@ -143,7 +144,7 @@ TEST(DocumentWindow, ModifiedFollowsTheHistoryThroughEditUndoPurgeAndSave) {
   ASSERT_EQ(ws.shell.SaveImageWindow(w), soSaved);
   EXPECT_FALSE(w.IsImageModified());
   TBitmap back;
-  ASSERT_EQ(LoadBitmapFile(name, back), 1);
+  ASSERT_EQ(LoadBitmapFile(files, name, back), 1);
   EXPECT_TRUE(SameBitmaps(back, w.Image().UpdatedComposition()));
   EXPECT_EQ(back.GetPixel(20, 20), RGB(255, 0, 0));
 
@@ -173,11 +174,12 @@ TEST(DocumentWindow, ModifiedFollowsTheHistoryThroughEditUndoPurgeAndSave) {
 }
 
 TEST(DocumentWindow, TheCloseQuestionKeepsTheWindowUnlessTheDocumentIsSafe) {
+  TPictureFileSettings files;
   TempFolder dir;
   const std::string name = dir.File("carte postale.bmp");
   TBitmap bmp = RandomBitmap(60, 40, 3);
   std::string written = name;
-  ASSERT_EQ(SaveBitmapFile(written, bmp), 1);
+  ASSERT_EQ(SaveBitmapFile(files, written, bmp), 1);
   const std::string question = "Enregistrer les modifications avant de continuer ?";
 
   Workspace ws;

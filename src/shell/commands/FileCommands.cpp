@@ -38,63 +38,52 @@ std::string WithExtension(const std::string& name, const std::string& ext) {
   return name.substr(0, name.size() - old.size()) + ext;
 }
 
-// While it lives, the file dispatch reports to the services, and the colour count of
-// the file being read is kept.
-class TOpenProgressScope {
- public:
-  TOpenProgressScope(TShellServices& services, int& sourceColors) : saved_(OnFileProgress) {
-    OnFileProgress = [&services, &sourceColors](const TFileSender& s, const std::string& f, int stage, bool& flag) {
-      if (stage == fpAfterLoad) sourceColors = s.SourceColors;
-      services.OnFileProgress(s, f, stage, flag);
-    };
-  }
-  ~TOpenProgressScope() { OnFileProgress = saved_; }
-  TOpenProgressScope(const TOpenProgressScope&) = delete;
-  TOpenProgressScope& operator=(const TOpenProgressScope&) = delete;
 
- private:
-  TFileProgressEvent saved_;
-};
-
-
-// Whether the file takes something else than the composed image as it is: the
+// Whether the format takes something else than the composed image as it is: the
 // background with its alpha or its transparent colour, or a palette.
-bool ExportNeedsOwnBitmap(const TLayeredImage& image, const std::string& fileName) {
+bool ExportNeedsOwnBitmap(const TLayeredImage& image, const TFormatRow* format) {
   if (image.GetLayerCount() == 0) return false;
   const TLayerItem& bg = image.Layers[0];
-  if (!bg.Mask.Empty() && ExtKeepsAlpha(fileName)) return true;
-  if (bg.Image.Transparent && ExtKeepsTransparentColor(fileName)) return true;
-  return image.ColorCount >= 1 && image.ColorCount < 257 &&
-         (ExtTakesExactPalette(fileName) || ExtTakes256Palette(fileName));
+  if (!bg.Mask.Empty() && FormatKeeps(format, kpAlpha)) return true;
+  if (bg.Image.Transparent && FormatKeeps(format, kpTransparentColor)) return true;
+  return image.ColorCount >= 1 && image.ColorCount < 257 && FormatKeeps(format, kpExactPalette | kp256Palette);
 }
 
 }  // namespace
+
+TLoadedColors ColorsOfLoad(const TLoadResult& loaded) {
+  if (loaded.IsMetafile) return {16777216, false};
+  if (loaded.IsIcon) return {loaded.SourceColors <= 256 ? 256 : 16777216, false};
+  if (loaded.Object == TFileObject::Gif)
+    return {loaded.SourceColors > 0 ? loaded.SourceColors : 256, loaded.FrameCount > 1};
+  return {};
+}
 
 TFileCommands::TFileCommands(TShellServices& services, TShellSettings& settings, TRecentFiles& recent)
     : services_(services), settings_(settings), recent_(recent) {}
 
 // --- Opening ---------------------------------------------------------------------------------
 
-bool TFileCommands::OpenImageFile(const std::string& name, bool newWindow, bool remember) {
+bool TFileCommands::OpenImageFile(const std::string& name, bool newWindow, bool remember, bool reopen) {
   TBusyScope busy(services_, Tr(TextId::GetTrStaOpening), true);
   services_.Windows().RefreshAllImageWindows();
-  services_.LoadAsLayers = false;
-  services_.LoadColorCount = -1;
-  loadSourceColors_ = 0;
 
   std::string fileName = name;
   TBitmap picture;
   TLayeredImage layered;  // filled for the files that bring layers
+  int colors = -1;
   {
-    TOpenProgressScope progress(services_, loadSourceColors_);
-    if (LoadBitmapFile(fileName, picture) != frDone) return false;
-    int colors = services_.LoadColorCount;
+    TPictureFileSettings files = services_.FileSettingsFor({.AllowReopen = reopen});
+    TLoadResult loaded;
+    if (LoadBitmapFile(files, fileName, picture, {}, &loaded) != frDone) return false;
+    const TLoadedColors found = ColorsOfLoad(loaded);
+    colors = found.ColorCount;
     const std::string ext = LowerExt(fileName);
     try {
       if (ext == ".qxi") {
         LoadLayeredImageFromFile(layered, fileName);
         colors = layered.ColorCount;
-      } else if (services_.LoadAsLayers && ext == ".gif") {
+      } else if (found.AsLayers && ext == ".gif") {
         LoadGifAsLayers(layered, fileName);
         colors = 16777216;
       }
@@ -102,10 +91,8 @@ bool TFileCommands::OpenImageFile(const std::string& name, bool newWindow, bool 
       ShowFileError(TFileError{TextId::GetOeMsgErrorOpening, fileName, e.what()});
       return false;
     }
-    if (colors < 0) colors = ext == ".rle" ? 256 : ColorCountOfFormat(loadSourceColors_);
-    services_.LoadColorCount = colors;
+    if (colors < 0) colors = ext == ".rle" ? 256 : ColorCountOfFormat(loaded.SourceColors);
   }
-  const int colors = services_.LoadColorCount;
   const bool withLayers = layered.GetLayerCount() > 0;
 
   TNewImgForm* w = nullptr;
@@ -151,7 +138,7 @@ void TFileCommands::OpenWithDialog() {
   std::vector<std::string> files;
   {
     TBusyScope busy(services_, Tr(TextId::GetTrStaOpening), false);
-    files = ExecuteOpenPictureDialog(settings_.OpenDir);
+    files = ExecuteOpenPictureDialog(services_.FileSettings, settings_.OpenDir);
   }
   if (files.size() > size_t(kMaxOpenedFiles)) files.resize(size_t(kMaxOpenedFiles));
   for (const std::string& f : files) OpenImageFile(f, true, true);
@@ -172,31 +159,33 @@ std::string TFileCommands::DefaultSaveName(const std::string& proposed, const TL
   }
   if (image.GetLayerCount() == 0) return name;
   const TLayerItem& bg = image.Layers[0];
-  if (image.GetLayerCount() > 1 && !ExtKeepsLayers(name)) name = WithExtension(name, ".qxi");
-  else if (!bg.Mask.Empty() && !ExtKeepsAlpha(name)) name = WithExtension(name, ".png");
-  else if (bg.Image.Transparent && !ExtKeepsTransparentColor(name))
+  const TFormatRow* format = FindSaveFormat(name);
+  if (image.GetLayerCount() > 1 && !FormatKeeps(format, kpLayers)) name = WithExtension(name, ".qxi");
+  else if (!bg.Mask.Empty() && !FormatKeeps(format, kpAlpha)) name = WithExtension(name, ".png");
+  else if (bg.Image.Transparent && !FormatKeeps(format, kpTransparentColor))
     name = WithExtension(name, image.ColorCount < 257 ? ".gif" : ".png");
   return name;
 }
 
-void TFileCommands::PrepareExportBitmap(const TFileSender& sender, const std::string& fileName) {
+void TFileCommands::PrepareExportBitmap(const TFileSender& sender) {
   TNewImgForm* w = services_.GetActiveImgForm();
   if (!sender.Bitmap || !w || w->Image().GetLayerCount() == 0) return;
   TLayeredImage& image = w->Image();
   if (sender.Bitmap == &image.UpdatedComposition()) return;  // written as it is
   const TLayerItem& bg = image.Layers[0];
   TBitmap& out = *sender.Bitmap;
-  if (!bg.Mask.Empty() && ExtKeepsAlpha(fileName)) {
+  const TFormatRow* format = sender.Format;
+  if (!bg.Mask.Empty() && FormatKeeps(format, kpAlpha)) {
     // The background's own mask: it is what the alpha channel is, and the only mask of
     // the background's size.
     CombineBitmapWithMask32(bg.Image, bg.Mask, out, false);
     return;
   }
-  if (!bg.Image.Transparent || !ExtKeepsTransparentColor(fileName)) out = image.UpdatedComposition().Clone();
+  if (!bg.Image.Transparent || !FormatKeeps(format, kpTransparentColor)) out = image.UpdatedComposition().Clone();
   else out = bg.Image.Clone();
   const int colors = image.ColorCount;
   if (colors >= 257 || colors < 1) return;
-  const int target = ExtTakesExactPalette(fileName) ? colors : ExtTakes256Palette(fileName) ? 256 : 0;
+  const int target = FormatKeeps(format, kpExactPalette) ? colors : FormatKeeps(format, kp256Palette) ? 256 : 0;
   if (target > 0) ConvertBitmapToIndexed(out, target, CountBitmapColors(out) > target, false);
 }
 
@@ -209,33 +198,29 @@ int TFileCommands::SaveImageFile(const std::string& fileName, const std::string&
   std::string name = fileName;
   // The dialog comes first, with the pointer as it is; the work runs busy.
   if (dialogShown) {
-    ExecuteSaveDialog(DefaultSaveName(proposed, image), name);
+    ExecuteSaveDialog(services_.FileSettings, DefaultSaveName(proposed, image), name);
     if (name.empty()) return frVetoed;
   }
   TBitmap exportBitmap;  // made at the format's stage 2
   int result = frFailed;
   {
     TBusyScope busy(services_, Tr(TextId::GetTrStaSaving), true);
+    const TFormatRow* format = FindSaveFormat(name);
     // The writers never change what they are given, nor does the format's stage 2 when
     // it is given the composition: where the file takes the composed image as it is, it
     // is written from the composition itself (a 24 MP copy saved), which may be the
     // background's own bitmap.
     TBitmap& written =
-        ExportNeedsOwnBitmap(image, name) ? exportBitmap : const_cast<TBitmap&>(image.UpdatedComposition());
-    TShellServices::TFileCallbackScope callback(services_);
-    services_.ConfirmFormatLimits = askLimits;
+        ExportNeedsOwnBitmap(image, format) ? exportBitmap : const_cast<TBitmap&>(image.UpdatedComposition());
+    TPictureFileSettings files = services_.FileSettingsFor({.ConfirmFormatLimits = askLimits});
     // A JPEG keeps the EXIF of the file the document came from, also under a new name.
     const std::string source = !w->IsNew && w->HasExif ? w->FileName() : std::string();
-    const auto savedSource = OnExifSource;
     if (!source.empty())
-      OnExifSource = [source](std::string& s) {
+      files.OnExifSource = [source](std::string& s) {
         if (!FileExists(s)) s = source;
       };
-    result = SaveDocumentFile(name, written, image);
-    OnExifSource = savedSource;
-    const bool exifKept = KeepExif;
-    KeepExif = false;
-    services_.ConfirmFormatLimits = true;
+    TSaveResult saved;
+    result = SaveDocumentFile(files, name, written, image, {}, &saved);
     if (result == frDone) {
       w->MarkImageWindowSaved();
       w->SetFileName(name);
@@ -244,14 +229,14 @@ int TFileCommands::SaveImageFile(const std::string& fileName, const std::string&
         settings_.SaveDir = FolderOf(name);
         if (settings_.UniqueDir) settings_.OpenDir = settings_.SaveDir;
       }
-      if (!IsQxiExt(name)) SetFileResolution(name, image.ResolutionX);
+      if (!format || format->Id != TFormatId::Quillomatic) SetFileResolution(name, image.ResolutionX);
       if (settings_.PreserveFileDate && !w->IsNew && w->FileDate != 0) SetFileDateByName(name, w->FileDate);
       if (w->IsNew) {
         w->IsNew = false;
         w->FileDate = GetFileDateByName(name);
         if (FirstSaved) FirstSaved();
       }
-      w->HasExif = exifKept && FileHasExif(name);
+      w->HasExif = saved.ExifKept && FileHasExif(name);
       if (remember && dialogShown) recent_.Add(name);
     }
   }
@@ -298,9 +283,7 @@ void TFileCommands::Revert() {
   TNewImgForm* w = services_.GetActiveImgForm();
   if (!w) return;
   if (ShowMessageDialog(Tr(TextId::GetTrDlgMain5), mtConfirmation, mbYes | mbNo) == mrNo) return;
-  services_.AllowReopen = true;
-  OpenImageFile(w->FileName(), false, false);
-  services_.AllowReopen = false;
+  OpenImageFile(w->FileName(), false, false, true);
 }
 
 bool TFileCommands::CloseAll() {

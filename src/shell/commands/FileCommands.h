@@ -23,6 +23,15 @@ class TShellServices;
 // The most files one open command, a command line or a drop opens.
 constexpr int kMaxOpenedFiles = 20;
 
+// How a document opens from what its load found: its colour count before any layers
+// are read (-1: by the file's pixel format, once the layers are known), and whether it
+// opens as layers (a GIF of several frames).
+struct TLoadedColors {
+  int ColorCount = -1;
+  bool AsLayers = false;
+};
+TLoadedColors ColorsOfLoad(const TLoadResult& loaded);
+
 // Where a save into a folder writes (the tags of the "Enregistrer dans" items).
 enum TSaveIntoFolder : int { sfImageFolder = 0, sfMasks = 1, sfPatterns = 2 };
 
@@ -36,8 +45,10 @@ class TFileCommands {
 
   // Opens the file: into a new document window, or (newWindow false, a revert) into
   // the active one. With remember, the open and save folders follow it and it heads
-  // the recent files. False when nothing was opened (the user was told why).
-  bool OpenImageFile(const std::string& name, bool newWindow, bool remember);
+  // the recent files. A file open in a window already is refused (that window comes
+  // forward) unless reopen (a revert reads the document's own file again). False when
+  // nothing was opened (the user was told why).
+  bool OpenImageFile(const std::string& name, bool newWindow, bool remember, bool reopen = false);
   // The first kMaxOpenedFiles names, each as the disk spells it, opened in turn; a
   // file that cannot be read does not stop the next.
   void OpenFiles(const std::vector<std::string>& names);
@@ -70,8 +81,9 @@ class TFileCommands {
   // The bitmap a save writes, made at the format's stage 2 from the active document:
   // the background with its alpha for a format that keeps alpha, the background with
   // its transparent colour for one that keeps that, else the composed image; then, for
-  // a document of 256 colours or fewer, reduced to the palette the format takes.
-  void PrepareExportBitmap(const TFileSender& sender, const std::string& fileName);
+  // a document of 256 colours or fewer, reduced to the palette the format takes (the
+  // sender's Format).
+  void PrepareExportBitmap(const TFileSender& sender);
 
  private:
   TSaveOutcome Outcome(int result) const;
@@ -79,7 +91,6 @@ class TFileCommands {
   TShellServices& services_;
   TShellSettings& settings_;
   TRecentFiles& recent_;
-  int loadSourceColors_ = 0;  // of the file being opened, from the load's stage 1
 };
 
 }  // namespace qm

@@ -98,7 +98,8 @@ class TLayerCommands {
     TBitmap picture;
     {
       TBusyScope busy(Services(), Tr(TextId::GetTrStaOpening));
-      if (LoadBitmapFile(name, picture, d_.Hooks.OpenFolder ? d_.Hooks.OpenFolder() : std::string()) != 1 ||
+      if (LoadBitmapFile(Services().FileSettings, name, picture,
+                         d_.Hooks.OpenFolder ? d_.Hooks.OpenFolder() : std::string()) != 1 ||
           picture.Empty())
         return;
     }

@@ -212,8 +212,8 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   ReadSettings();
   ApplyLocale();
   commands_->UpdateCaptions();
-  OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
-  SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
+  services_->FileSettings.OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
+  services_->FileSettings.SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
   MsgDlgOptions().MinClientWidth = kMessageBoxWidth;
   // 21: no plug-in is loaded: their bar stays hidden.
   commands_->ToolBar("ToolBar4")->hide();
@@ -330,7 +330,7 @@ void TMainForm::ReadSettings() {
   if (settings_.Maximize) setWindowState(windowState() | Qt::WindowMaximized);
   services_->JpegQuality = settings_.JpgCompression;
   services_->KeepExifSetting = settings_.PreserveExif;
-  OpenPreviewChecked = settings_.Preview;
+  services_->FileSettings.OpenPreviewChecked = settings_.Preview;
   commands_->ToolBar("ToolBar3")->setVisible(settings_.FilterBar);
   if (QAction* a = commands_->Action("MenuAffichageBarreFiltres")) a->setChecked(settings_.FilterBar);
   if (QAction* a = commands_->Action("MenuAffichageMaximiser")) a->setChecked(settings_.MaximizeImgWin);
@@ -345,7 +345,7 @@ void TMainForm::WriteSettings() {
   const QRect g = settings_.Maximize ? normalGeometry() : geometry();
   settings_.MainBounds = TRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
   settings_.RecentFiles = recent_.Names();
-  settings_.Preview = OpenPreviewChecked;
+  settings_.Preview = services_->FileSettings.OpenPreviewChecked;
   if (browser_) browser_->WriteSettings();
   palette_->StoreSettings();
   SaveShellSettings(ini_, settings_);  // a failure loses this run's settings, silently
@@ -380,8 +380,8 @@ void TMainForm::InstallServiceHooks() {
   };
   h.SettingsFile = [this] { return &ini_; };
   h.LastUsedFolder = [this] { return settings_.OpenDir; };
-  h.PrepareExportBitmap = [this](const TFileSender& sender, const std::string& fileName) {
-    files_->PrepareExportBitmap(sender, fileName);
+  h.PrepareExportBitmap = [this](const TFileSender& sender, const std::string&) {
+    files_->PrepareExportBitmap(sender);
   };
 }
 

@@ -48,12 +48,12 @@ bool CheckClipboardHasImage() { return ClipboardHasImage() || Refuse(TextId::Get
 
 bool ConfirmIrreversibleAction(const std::string& title) { return Ask(TextId::GetTrDlgMain9, title); }
 
-bool ConfirmSaveFormatLimits(const TLayeredImage* image, const std::string& fileName) {
+bool ConfirmSaveFormatLimits(const TLayeredImage* image, const TFormatRow* format) {
   if (!image || image->GetLayerCount() == 0) return true;
-  if (image->GetLayerCount() > 1 && !ExtKeepsLayers(fileName)) return Ask(TextId::GetTrDlgMain8);
+  if (image->GetLayerCount() > 1 && !FormatKeeps(format, kpLayers)) return Ask(TextId::GetTrDlgMain8);
   const TLayerItem& bg = image->Layers[0];
-  if (!bg.Mask.Empty() && !ExtKeepsAlpha(fileName)) return Ask(TextId::GetTrDlgMain11);
-  if (bg.Image.Transparent && !ExtKeepsTransparentColor(fileName)) return Ask(TextId::GetTrDlgMain10);
+  if (!bg.Mask.Empty() && !FormatKeeps(format, kpAlpha)) return Ask(TextId::GetTrDlgMain11);
+  if (bg.Image.Transparent && !FormatKeeps(format, kpTransparentColor)) return Ask(TextId::GetTrDlgMain10);
   return true;
 }
 

@@ -9,6 +9,7 @@ namespace qm {
 
 class TLayeredImage;
 class TLayerHost;
+struct TFormatRow;
 
 // True when the command may go on: the image has one layer only ("fusionner").
 bool CheckLayersMerged(const TLayeredImage* image);
@@ -23,9 +24,9 @@ bool CheckSelectionHasPixels(TLayerHost& host);
 bool CheckClipboardHasImage();
 // True when the user answers Yes to "cannot be undone, continue?", titled title.
 bool ConfirmIrreversibleAction(const std::string& title);
-// True when the file's format keeps what the image holds, or the user agrees to lose
-// it. One question at most: layers first, then the alpha channel (a mask on the
-// background), then a transparent background.
-bool ConfirmSaveFormatLimits(const TLayeredImage* image, const std::string& fileName);
+// True when the format written (null: none we know) keeps what the image holds, or the
+// user agrees to lose it. One question at most: layers first, then the alpha channel
+// (a mask on the background), then a transparent background.
+bool ConfirmSaveFormatLimits(const TLayeredImage* image, const TFormatRow* format);
 
 }  // namespace qm

@@ -486,18 +486,19 @@ bool TShellServices::CloseImageWindow(TNewImgForm* window, bool force) {
 
 // --- Loads and saves ------------------------------------------------------------------------------
 
-TShellServices::TFileCallbackScope::TFileCallbackScope(TShellServices& services) : saved_(qm::OnFileProgress) {
-  qm::OnFileProgress = [&services](const TFileSender& s, const std::string& f, int stage, bool& flag) {
-    services.OnFileProgress(s, f, stage, flag);
+TPictureFileSettings TShellServices::FileSettingsFor(TFileCall call) {
+  TPictureFileSettings settings = FileSettings;
+  settings.OnFileProgress = [this, call](const TFileSender& s, const std::string& f, int stage, bool& flag) {
+    OnFileProgress(call, s, f, stage, flag);
   };
+  return settings;
 }
 
-TShellServices::TFileCallbackScope::~TFileCallbackScope() { qm::OnFileProgress = saved_; }
-
-void TShellServices::OnFileProgress(const TFileSender& sender, const std::string& fileName, int stage, bool& flag) {
+void TShellServices::OnFileProgress(const TFileCall& call, const TFileSender& sender, const std::string& fileName,
+                                    int stage, bool& flag) {
   switch (stage) {
     case fpBeforeLoad: {
-      if (AllowReopen) return;
+      if (call.AllowReopen) return;
       TNewImgForm* open = windows_.FindImageWindowByFileName(fileName);
       if (!open) return;
       windows_.ActivateImageWindow(open);
@@ -506,19 +507,8 @@ void TShellServices::OnFileProgress(const TFileSender& sender, const std::string
       flag = false;
       return;
     }
-    case fpAfterLoad:
-      LoadAsLayers = false;
-      if (sender.IsMetafile) LoadColorCount = 16777216;
-      else if (sender.IsIcon) LoadColorCount = sender.SourceColors <= 256 ? 256 : 16777216;
-      else if (sender.Kind == TFileObject::Gif) {
-        LoadColorCount = sender.SourceColors > 0 ? sender.SourceColors : 256;
-        LoadAsLayers = sender.FrameCount > 1;
-      } else {
-        LoadColorCount = -1;
-      }
-      return;
     case fpBeforeSave: {
-      if (ConfirmFormatLimits && !ConfirmSaveFormatLimits(layerHost_.ActiveImage(), fileName)) {
+      if (call.ConfirmFormatLimits && !ConfirmSaveFormatLimits(layerHost_.ActiveImage(), sender.Format)) {
         flag = false;
         return;
       }
@@ -526,13 +516,13 @@ void TShellServices::OnFileProgress(const TFileSender& sender, const std::string
       if (sender.Kind == TFileObject::Jpeg && sender.Jpeg) {
         if (JpegQuality >= 0 && JpegQuality <= 100) {
           sender.Jpeg->Quality = JpegQuality;
-          KeepExif = KeepExifSetting;
+          if (sender.KeepExif) *sender.KeepExif = KeepExifSetting;
         } else if (Hooks.AskJpegOptions) {
           SetCursorById(Qt::ArrowCursor);
           bool keep = KeepExifSetting;
           flag = Hooks.AskJpegOptions(fileName, *sender.Jpeg, keep);
           if (!flag) return;
-          KeepExif = keep;
+          if (sender.KeepExif) *sender.KeepExif = keep;
           BeginBusy(Tr(TextId::GetTrStaSaving));
         }
       } else if (sender.Kind == TFileObject::Png && sender.Png && Hooks.AskPngOptions) {
@@ -541,8 +531,8 @@ void TShellServices::OnFileProgress(const TFileSender& sender, const std::string
         flag = Hooks.AskGifOptions(fileName, *sender.GifOptions);
         if (flag) {
           // Kept for the GIF saves that follow.
-          GifOptimizePalette = sender.GifOptions->OptimizePalette;
-          GifInterlaced = sender.GifOptions->Interlaced;
+          FileSettings.GifOptimizePalette = sender.GifOptions->OptimizePalette;
+          FileSettings.GifInterlaced = sender.GifOptions->Interlaced;
         }
       }
       return;

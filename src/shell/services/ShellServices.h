@@ -219,21 +219,24 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   bool CloseImageWindow(TNewImgForm* window, bool force);
 
   // --- Loads and saves ---------------------------------------------------------------------
-  // While a scope lives, the file dispatch reports to OnFileProgress.
-  class TFileCallbackScope {
-   public:
-    explicit TFileCallbackScope(TShellServices& services);
-    ~TFileCallbackScope();
-   private:
-    TFileProgressEvent saved_;
-  };
-  void OnFileProgress(const TFileSender& sender, const std::string& fileName, int stage, bool& flag);
-  bool AllowReopen = false;        // a revert reads the document's own file again
-  bool ConfirmFormatLimits = true; // stage 2 asks about what the format loses
-  int LoadColorCount = -1;         // of the file just read; -1: decided by the load
-  bool LoadAsLayers = false;       // a GIF of several frames
-  int JpegQuality = -1;            // -1: ask; else 0..100
+  // The shell's settings of picture files: every load and save of the shell is made
+  // from them, and the default save of a document window goes by them.
+  TPictureFileSettings FileSettings;
+  const TPictureFileSettings& PictureFileSettings() const override { return FileSettings; }
+  int JpegQuality = -1;  // -1: ask; else 0..100
   bool KeepExifSetting = true;
+  // What a command's load or save asks of the progress handler.
+  struct TFileCall {
+    bool AllowReopen = false;         // a revert reads the document's own file again
+    bool ConfirmFormatLimits = true;  // stage 2 asks about what the format loses
+  };
+  // A copy of FileSettings whose OnFileProgress reports to OnFileProgress for the call.
+  TPictureFileSettings FileSettingsFor(TFileCall call);
+  // Stage 0: a file already open is not read twice (its window comes forward instead).
+  // Stage 2: the format's questions, the export bitmap, the writer options asked or
+  // configured.
+  void OnFileProgress(const TFileCall& call, const TFileSender& sender, const std::string& fileName, int stage,
+                      bool& flag);
 
   // --- TFileActionHost: a document window follows its file ---------------------------
   bool IsBrowserScanning() override;
