@@ -1,14 +1,8 @@
 #include "dialogs/ParamDialog.h"
 
-#include <QComboBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
-#include <QSlider>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -21,22 +15,8 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-const TCaptionText kChannels[kChannelChoiceCount] = {
-    {TextId::GetTrLblChannelAlls, TextId::TrFixChannelAll},
-    {TextId::GetTrLblChannelRed, TextId::TrFixChannelRed},
-    {TextId::GetTrLblChannelGreen, TextId::TrFixChannelGreen},
-    {TextId::GetTrLblChannelBlue, TextId::TrFixChannelBlue},
-    {TextId::GetTrLblChannelCyan, TextId::TrFixChannelCyan},
-    {TextId::GetTrLblChannelMagenta, TextId::TrFixChannelMagenta},
-    {TextId::GetTrLblChannelYellow, TextId::TrFixChannelYellow},
-};
 
 }  // namespace
-
-std::string TCaptionText::Text() const {
-  if (Design == TextId::Count) return Entry == TextId::Count ? std::string() : Tr(Entry);
-  return Entry == TextId::Count ? Tr(Design) : CaptionOr(Entry, Tr(Design));
-}
 
 std::string TParamDialog::DialogCaption(const TDialogTraits& traits) {
   return CleanMenuCaption(CaptionOr(traits.MenuText, Tr(traits.Caption)));
@@ -50,9 +30,14 @@ TParamDialog::TParamDialog(const TDialogTraits& traits) : traits_(traits) {
 
   auto* outer = new QVBoxLayout(this);
   outer->setSizeConstraint(QLayout::SetFixedSize);
-  controls_ = new QGridLayout;
-  controls_->setColumnMinimumWidth(1, 240);
-  outer->addLayout(controls_);
+  auto* grid = new QGridLayout;
+  grid->setColumnMinimumWidth(1, 240);
+  outer->addLayout(grid);
+  controls_ = new TParamControls(*this, *grid);
+  controls_->Changed = [this] { changed_ = true; };
+  controls_->Settled = [this] {
+    if (live_ && shown_ && isVisible()) FollowControls();
+  };
   outer->addSpacing(8);
   auto* buttons = new QHBoxLayout;
   btnPreview_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnPreview, Tr(TextId::TrFixBtnPreview))), this);
@@ -81,95 +66,7 @@ TParamDialog::~TParamDialog() {
 
 // --- Controls -------------------------------------------------------------------------------
 
-QSlider* TParamDialog::AddSlider(const TSliderSpec& spec, const TParamRange& range, std::function<void(int)> store) {
-  auto* slider = new QSlider(Qt::Horizontal, this);
-  slider->setObjectName(QString::fromLatin1(spec.Name));
-  slider->setRange(range.Min, range.Max);
-  slider->setPageStep(spec.PageStep);
-  if (spec.TickInterval > 0) {
-    slider->setTickPosition(QSlider::TicksBelow);
-    slider->setTickInterval(spec.TickInterval);
-  }
-  slider->setValue(range.Default);
-  slider->installEventFilter(this);
-  auto* label = new QLabel(this);
-  label->setObjectName(QString::fromLatin1(spec.LabelName));
-  const int row = controls_->rowCount();
-  if (spec.LowEnd.Empty() && spec.HighEnd.Empty()) {
-    controls_->addWidget(label, row, 0, 1, 4);
-    controls_->addWidget(slider, row + 1, 0, 1, 4);
-  } else {
-    controls_->addWidget(new QLabel(Q(spec.LowEnd.Text()), this), row, 0);
-    controls_->addWidget(slider, row, 1);
-    controls_->addWidget(new QLabel(Q(spec.HighEnd.Text()), this), row, 2);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-100 %")));
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    controls_->addWidget(label, row, 3);
-  }
-  store(range.Default);
-  sliders_.push_back({slider, label, spec, range, std::move(store)});
-  ShowValue(sliders_.back());
-  // The slider's place in the list, not the element: the list grows as sliders come.
-  const size_t index = sliders_.size() - 1;
-  connect(slider, &QSlider::valueChanged, this, [this, index](int v) { ValueChanged(sliders_[index], v); });
-  return slider;
-}
-
-QComboBox* TParamDialog::AddChannelCombo(TChannelChoice initial, std::function<void(TChannelChoice)> store) {
-  auto* combo = new QComboBox(this);
-  combo->setObjectName(QStringLiteral("CBCouche"));
-  for (const TCaptionText& c : kChannels) combo->addItem(Q(c.Text()));
-  combo->setCurrentIndex(initial);
-  auto* label = new QLabel(Q(CaptionOr(TextId::GetTrLblChannel, Tr(TextId::TrFixLblChannel))), this);
-  label->setBuddy(combo);
-  const int row = controls_->rowCount();
-  controls_->addWidget(label, row, 0);
-  controls_->addWidget(combo, row, 1, 1, 3, Qt::AlignLeft);
-  connect(combo, &QComboBox::currentIndexChanged, this, [this, store = std::move(store)](int i) {
-    if (i < 0 || i >= kChannelChoiceCount) return;
-    store(TChannelChoice(i));
-    changed_ = true;
-    if (live_) FollowControls();
-  });
-  return combo;
-}
-
-void TParamDialog::ShowValue(const TSlider& s) {
-  s.Label->setText(Q(Format(s.Spec.Format, {s.Slider->value()})));
-}
-
-void TParamDialog::ValueChanged(TSlider& s, int value) {
-  s.Store(value);
-  ShowValue(s);
-  changed_ = true;
-}
-
-bool TParamDialog::eventFilter(QObject* watched, QEvent* e) {
-  if (live_ && shown_ && qobject_cast<QSlider*>(watched)) {
-    switch (e->type()) {
-      // The slider has its new value by the time the button or the key goes up.
-      case QEvent::MouseButtonRelease:
-        FollowControls();
-        break;
-      case QEvent::KeyRelease:
-        if (!static_cast<QKeyEvent*>(e)->isAutoRepeat()) FollowControls();
-        break;
-      case QEvent::Wheel:
-        // The wheel moves the slider after this filter: the preview comes once the
-        // notches queued so far are taken.
-        if (!wheelPending_) {
-          wheelPending_ = true;
-          QTimer::singleShot(0, this, [this] {
-            wheelPending_ = false;
-            if (live_ && shown_) FollowControls();
-          });
-        }
-        break;
-      default: break;
-    }
-  }
-  return TPipetteForm::eventFilter(watched, e);
-}
+void TParamDialog::TakePickedColor(TColor color) { controls_->TakePickedColor(color); }
 
 void TParamDialog::FollowControls() {
   if (changed_) Preview();
@@ -220,9 +117,9 @@ TLayerChangeOptions TParamDialog::ChangeOptions() {
 }
 
 void TParamDialog::FormShow() {
-  if (traits_.Variant == dvAdjustment)
-    for (TSlider& s : sliders_) s.Slider->setValue(s.Range.HasNeutral() ? s.Range.Neutral : s.Range.Default);
-  for (const TSlider& s : sliders_) ShowValue(s);
+  controls_->Show(traits_.ResetEachShowing             ? TParamControls::rsAllToDefaults
+                  : traits_.Variant == dvAdjustment ? TParamControls::rsSlidersToNeutral
+                                                    : TParamControls::rsKeep);
   // A filter's values stand as shown: OK without a preview applies them.
   changed_ = traits_.Variant == dvFilter;
   applied_ = previewed_ = false;
@@ -274,7 +171,7 @@ void TParamDialog::Ok() {
   if (!shown_) return;  // the document went away
   if (!previewed_) return;  // the operation failed: the dialog stays
   applied_ = true;
-  if (traits_.Variant == dvAdjustment) {
+  if (traits_.Variant == dvAdjustment || traits_.NotRepeated) {
     s.RefreshLayerNavigator();
     hide();
     return;

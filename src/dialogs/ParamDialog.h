@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/ParamControls.h"
 #include "document/qt/SelectionMask.h"
 #include "pixel/Params.h"
 #include "platform/core/Colors.h"
@@ -43,11 +44,7 @@
 #include "shell/services/FormUtils.h"
 #include "shell/services/LayerChange.h"
 
-class QComboBox;
-class QGridLayout;
-class QLabel;
 class QPushButton;
-class QSlider;
 
 namespace qm {
 
@@ -65,24 +62,8 @@ struct TDialogTraits {
   // The operation builds its result from the copy of the layer taken before the change
   // alone (it never reads the layer): a preview needs no restore of the step first.
   bool ReadsSource = false;
-};
-
-// A text a translation may replace, shown as its design text until then.
-struct TCaptionText {
-  TextId Entry = TextId::Count;   // Count: none
-  TextId Design = TextId::Count;
-  bool Empty() const { return Entry == TextId::Count && Design == TextId::Count; }
-  std::string Text() const;
-};
-
-struct TSliderSpec {
-  const char* Name;       // "TBN"
-  const char* LabelName;  // "LblN": the value, through Format
-  TextId Format;          // "Rayon : %d pixels"
-  int PageStep = 2;
-  int TickInterval = 0;   // 0: no ticks
-  // Texts at the slider's two ends (the value label then stands at the right).
-  TCaptionText LowEnd{}, HighEnd{};
+  bool NotRepeated = false;       // a filter whose OK records nothing for the repeat command
+  bool ResetEachShowing = false;  // every control back at its default at each showing
 };
 
 class TParamDialog : public TPipetteForm, public TShellLockHolder {
@@ -110,33 +91,27 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   void ColorPicked(TColor color) final;
   void DocumentClosing(TNewImgForm& window) final;
 
+  // The table of the dialog's parameters without their struct (names, kinds, ranges,
+  // defaults, neutral values), and the controls bound to them: what the tests over
+  // every dialog read.
+  virtual std::vector<TParamInfo> ParamTable() const { return {}; }
+  std::vector<TBoundControl> BoundControls() const { return controls_->Bound(); }
+
  protected:
   explicit TParamDialog(const TDialogTraits& traits);
 
-  // Controls, declared in the order they show. store receives each new value.
-  QSlider* AddSlider(const TSliderSpec& spec, const TParamRange& range, std::function<void(int)> store);
-  // "Couche :" and the seven channel choices; the choice is kept from one showing to
-  // the next.
-  QComboBox* AddChannelCombo(TChannelChoice initial, std::function<void(TChannelChoice)> store);
+  // The controls, declared in the order they show (TParamDialogOf binds them to fields).
+  TParamControls& Controls() { return *controls_; }
 
   virtual TLayerOperation Operation() const = 0;
   // Whether OK of an adjustment leaves the image as it is (and so no step).
   virtual bool IsNeutral() const { return false; }
   // A colour picked on the image, for a dialog that picks colours: it stores it in its
-  // colour control; the protocol then counts it as a change.
-  virtual void TakePickedColor(TColor) {}
-
-  bool eventFilter(QObject* watched, QEvent* e) override;
+  // colour control (by default the colour edit its pick buttons choose); the protocol
+  // then counts it as a change.
+  virtual void TakePickedColor(TColor color);
 
  private:
-  struct TSlider {
-    QSlider* Slider;
-    QLabel* Label;
-    TSliderSpec Spec;
-    TParamRange Range;
-    std::function<void(int)> Store;
-  };
-
   void ShowOver(TDialogHost& host, const std::string& caption, const TUndoLayerItem& step);
   TLayerChangeOptions ChangeOptions();
   void FormShow();
@@ -144,14 +119,11 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   // The document and the layer the dialog opened over, made active again when they
   // are not; false when the document, its step or the layer is gone.
   bool TakeDocument();
-  void ValueChanged(TSlider& s, int value);
-  void ShowValue(const TSlider& s);
   // A gesture on a slider ended, or a choice changed: the live preview.
   void FollowControls();
 
   const TDialogTraits& traits_;
-  std::vector<TSlider> sliders_;
-  QGridLayout* controls_;
+  TParamControls* controls_;
   QPushButton* btnPreview_;
   QPushButton* btnOk_;
   QPushButton* btnCancel_;
@@ -166,25 +138,39 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   bool changed_ = false, applied_ = false, previewed_ = false;
   bool shown_ = false;  // between the showing and the hide the protocol runs for
   bool live_ = false;   // this showing follows the controls
-  bool wheelPending_ = false;
   // The selection's restore mask, made by the first preview of a showing: the selection
   // and the pre-change copy stay as they are while the dialog holds the shell.
   TRestoreMaskCache restoreMask_;
 };
 
-// A dialog over the parameter struct P, applied by a routine of the pixel engine.
+// A dialog over the parameter struct P, applied by a routine of the pixel engine. Its
+// values start at the table's defaults; each control is bound to a member of P and
+// reads and writes it through that member's field.
 template <class P>
 class TParamDialogOf : public TParamDialog {
+ public:
+  std::vector<TParamInfo> ParamTable() const override {
+    return std::vector<TParamInfo>(TParamTable<P>::Fields.begin(), TParamTable<P>::Fields.end());
+  }
+
  protected:
   using TApply = void (*)(TBitmap& layer, const P& params, TRect rect);
   TParamDialogOf(const TDialogTraits& traits, TApply apply) : TParamDialog(traits), apply_(apply) {}
 
-  // A slider over an integer field of P, with the range of P's table.
-  QSlider* AddSlider(int P::*field, const TSliderSpec& spec) {
-    return TParamDialog::AddSlider(spec, *RangeOf<P>(field), [this, field](int v) { params_.*field = v; });
+  QSlider* AddSlider(int P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
+  QSlider* AddSlider(double P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
+  TSpinEdit2* AddSpinEdit(int P::*field, const TSpinSpec& spec) { return Controls().AddSpinEdit(Access(field), spec); }
+  void AddSpinEdits(TPoint P::*field, const TSpinSpec& x, const TSpinSpec& y) {
+    Controls().AddSpinEdits(Access(field), x, y);
   }
-  QComboBox* AddChannelCombo(TChannelChoice P::*field) {
-    return TParamDialog::AddChannelCombo(params_.*field, [this, field](TChannelChoice c) { params_.*field = c; });
+  QCheckBox* AddCheckBox(bool P::*field, const TCheckSpec& spec) { return Controls().AddCheckBox(Access(field), spec); }
+  QGroupBox* AddRadioGroup(int P::*field, const TRadioGroupSpec& spec) {
+    return Controls().AddRadioGroup(Access(field), spec);
+  }
+  QComboBox* AddCombo(int P::*field, const TComboSpec& spec) { return Controls().AddCombo(Access(field), spec); }
+  QComboBox* AddChannelCombo(int P::*field) { return Controls().AddChannelCombo(Access(field)); }
+  TColorEdit* AddColorEdit(TColor P::*field, const TColorEditSpec& spec) {
+    return Controls().AddColorEdit(Access(field), spec);
   }
 
   TLayerOperation Operation() const override {
@@ -193,8 +179,16 @@ class TParamDialogOf : public TParamDialog {
   bool IsNeutral() const override { return qm::IsNeutral(params_); }
 
  private:
+  template <class T>
+  TFieldAccess Access(T P::*member) {
+    // Never null: DefaultParams<P> above compiles only over a table listing every member.
+    const TParamField<P>* f = FieldOf<P>(member);
+    if (!f) qFatal("%s binds a control to a member its parameter table does not list", Traits().ClassName);
+    return {*f, [this, f] { return GetParam(params_, *f); }, [this, f](TParamValue v) { SetParam(params_, *f, v); }};
+  }
+
   TApply apply_;
-  P params_{};
+  P params_ = DefaultParams<P>();
 };
 
 // Registers the dialog class TForm (a TParamDialog with a static kTraits and a

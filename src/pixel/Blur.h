@@ -37,14 +37,14 @@ void GaussianBlurMaskRect(TBitmap& bmp, int radius, TRect rect);
 
 // The Gaussian blur dialog's operation: GaussianBlurRect with the radius.
 struct TGaussianBlurParams {
-  int Radius = 6;
+  int Radius;
 };
 template <>
 struct TParamTable<TGaussianBlurParams> {
   // Beyond 100 the kernel's half-width no longer grows.
-  static constexpr std::array<TParamField<TGaussianBlurParams>, 1> Fields{{
-      {"Radius", &TGaussianBlurParams::Radius, {1, 100, 1, 30, 6}},
-  }};
+  static constexpr std::array Fields{
+      IntParam("Radius", &TGaussianBlurParams::Radius, {1, 100}, {1, 30}, 6),
+  };
 };
 void GaussianBlur(TBitmap& bmp, const TGaussianBlurParams& params, TRect rect);
 

@@ -126,49 +126,51 @@ void CountLuminanceClasses(const TBitmap& bmp, TRect rect, int low, int high, in
 // Brightness, then contrast, on the channels chosen: 80 percent of each slider value,
 // rounded, is the percent of LightenDarkenChannelsRect and of ContrastChannelsRect.
 struct TBrightnessContrastParams {
-  int Brightness = 0;
-  int Contrast = 0;
-  TChannelChoice Channel = chAll;
+  int Brightness;
+  int Contrast;
+  int Channel;  // a TChannelChoice
 };
 template <>
 struct TParamTable<TBrightnessContrastParams> {
-  static constexpr std::array<TParamField<TBrightnessContrastParams>, 2> Fields{{
-      {"Brightness", &TBrightnessContrastParams::Brightness, {-100, 100, -100, 100, 0, 0}},
-      {"Contrast", &TBrightnessContrastParams::Contrast, {-100, 100, -100, 100, 0, 0}},
-  }};
+  static constexpr std::array Fields{
+      IntParam("Brightness", &TBrightnessContrastParams::Brightness, {-100, 100}, {-100, 100}, 0, 0),
+      IntParam("Contrast", &TBrightnessContrastParams::Contrast, {-100, 100}, {-100, 100}, 0, 0),
+      ChoiceParam("Channel", &TBrightnessContrastParams::Channel, kChannelChoiceCount, chAll),
+  };
 };
 void AdjustBrightnessContrast(TBitmap& bmp, const TBrightnessContrastParams& params, TRect rect);
 
 // The hue shifted by Hue degrees on every channel (the channel choice does not apply
 // to it), then SaturationChannelsRect with Saturation on the channels chosen.
 struct THueSaturationParams {
-  int Hue = 0;
-  int Saturation = 0;
-  TChannelChoice Channel = chAll;
+  int Hue;
+  int Saturation;
+  int Channel;  // a TChannelChoice
 };
 template <>
 struct TParamTable<THueSaturationParams> {
-  static constexpr std::array<TParamField<THueSaturationParams>, 2> Fields{{
-      {"Hue", &THueSaturationParams::Hue, {-360, 360, -180, 180, 0, 0}},
-      {"Saturation", &THueSaturationParams::Saturation, {-100, 100, -100, 100, 0, 0}},
-  }};
+  static constexpr std::array Fields{
+      IntParam("Hue", &THueSaturationParams::Hue, {-360, 360}, {-180, 180}, 0, 0),
+      IntParam("Saturation", &THueSaturationParams::Saturation, {-100, 100}, {-100, 100}, 0, 0),
+      ChoiceParam("Channel", &THueSaturationParams::Channel, kChannelChoiceCount, chAll),
+  };
 };
 void AdjustHueSaturation(TBitmap& bmp, const THueSaturationParams& params, TRect rect);
 
 // LightenDarkenChannelsRect with a percent per channel: toward white above 0, toward
 // black below.
 struct TColorBalanceParams {
-  int Red = 0;
-  int Green = 0;
-  int Blue = 0;
+  int Red;
+  int Green;
+  int Blue;
 };
 template <>
 struct TParamTable<TColorBalanceParams> {
-  static constexpr std::array<TParamField<TColorBalanceParams>, 3> Fields{{
-      {"Red", &TColorBalanceParams::Red, {-100, 100, -100, 100, 0, 0}},
-      {"Green", &TColorBalanceParams::Green, {-100, 100, -100, 100, 0, 0}},
-      {"Blue", &TColorBalanceParams::Blue, {-100, 100, -100, 100, 0, 0}},
-  }};
+  static constexpr std::array Fields{
+      IntParam("Red", &TColorBalanceParams::Red, {-100, 100}, {-100, 100}, 0, 0),
+      IntParam("Green", &TColorBalanceParams::Green, {-100, 100}, {-100, 100}, 0, 0),
+      IntParam("Blue", &TColorBalanceParams::Blue, {-100, 100}, {-100, 100}, 0, 0),
+  };
 };
 void AdjustColorBalance(TBitmap& bmp, const TColorBalanceParams& params, TRect rect);
 

@@ -63,5 +63,14 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   EXPECT_EQ(Checksum(shell.Layer()), original);
 }
 
+// Each registered dialog's table, and the controls bound to it at its first showing.
+TEST_P(EveryDialog, TableAndControls) {
+  DialogShell shell;
+  QWidget* d = shell.OpenForm(GetParam().c_str());
+  ASSERT_TRUE(d);
+  CheckTableAndControls(d);
+  Click(d, "BAnnuler");
+}
+
 INSTANTIATE_TEST_SUITE_P(Registered, EveryDialog, ::testing::ValuesIn(Registered()),
                          [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });

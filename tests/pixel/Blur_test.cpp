@@ -201,8 +201,8 @@ TEST(GaussianBlurRect, EdgeCases) {
 }
 
 TEST(GaussianBlur, ThroughItsParameters) {
-  test::CheckParamTable<TGaussianBlurParams>(&GaussianBlur);
-  EXPECT_FALSE(IsNeutral(TGaussianBlurParams{}));  // every radius blurs
+  test::CheckOperationKeepsToTable<TGaussianBlurParams>(&GaussianBlur);
+  EXPECT_FALSE(IsNeutral(DefaultParams<TGaussianBlurParams>()));  // every radius blurs
   const TBitmap src = RandomBitmap(40, 30, 3);
   TBitmap a = src.Clone(), b = src.Clone();
   GaussianBlur(a, {12}, TRect{3, 4, 30, 25});

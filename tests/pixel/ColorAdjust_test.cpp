@@ -664,9 +664,9 @@ TEST(ColorAdjust, AdjustmentOperationsAtTheirDialogsValues) {
 }
 
 TEST(ColorAdjust, ParameterTablesHoldTogether) {
-  CheckParamTable<TBrightnessContrastParams>(&AdjustBrightnessContrast);
-  CheckParamTable<THueSaturationParams>(&AdjustHueSaturation);
-  CheckParamTable<TColorBalanceParams>(&AdjustColorBalance);
+  CheckOperationKeepsToTable<TBrightnessContrastParams>(&AdjustBrightnessContrast);
+  CheckOperationKeepsToTable<THueSaturationParams>(&AdjustHueSaturation);
+  CheckOperationKeepsToTable<TColorBalanceParams>(&AdjustColorBalance);
   EXPECT_TRUE(IsNeutral(THueSaturationParams{0, 0, chYellow}));  // the channel does not count
   EXPECT_FALSE(IsNeutral(THueSaturationParams{1, 0, chAll}));
 }
