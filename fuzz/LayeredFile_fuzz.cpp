@@ -1,7 +1,8 @@
 // Reads any bytes as a layered file. A file that reads must give its preview too, and
 // compose, save, and read back to a document that saves to the same bytes; one that
 // does not must leave the document it was read into as it was. Seeds:
-// LayeredFile.WritesTheFuzzSeeds writes them to <build>/tests/tmp/layeredfile/fuzz-seeds.
+// LayeredFile.WritesTheFuzzSeeds and DamagedFiles.WritesTheFuzzSeeds (masks stored as
+// GIF) write them to <build>/tests/tmp/layeredfile/fuzz-seeds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -337,6 +337,85 @@ int ReadFromStream(GifFileType* gif, GifByteType* buf, int n) {
   }
 }
 
+[[noreturn]] void BadGif(const char* why = nullptr) {
+  throw EStreamError(why ? std::string("GIF invalide : ") + why : std::string("GIF invalide"));
+}
+
+// The frame's LZW codes, from the code blocks giflib hands over, into pixels (in the
+// order the file stores them; the caller sized the buffer to the frame). Decoded here
+// and not by giflib, which takes a code beyond its string table for a string it never
+// built and makes up the pixels. A first code that is no colour, a code beyond the
+// table and codes that end before the last pixel fail; the codes after the last pixel
+// are passed over, as giflib passes them over.
+void DecodeFrameCodes(GifFileType* g, std::vector<uint8_t>& pixels) {
+  int rootBits = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(g, &rootBits, &block) != GIF_OK) BadGif();
+  if (rootBits < 1 || rootBits > 8) BadGif();
+  constexpr int kMaxCodes = 4096, kMaxBits = 12;
+  // Each string: the code it extends, its last and first pixels and its length.
+  std::vector<uint16_t> prefix(kMaxCodes), length(kMaxCodes);
+  std::vector<uint8_t> last(kMaxCodes), first(kMaxCodes);
+  const int clear = 1 << rootBits, end = clear + 1;
+  for (int c = 0; c < clear; ++c) {
+    last[size_t(c)] = first[size_t(c)] = uint8_t(c);
+    length[size_t(c)] = 1;
+  }
+  int bits = rootBits + 1, next = clear + 2, previous = -1;
+  uint32_t held = 0;
+  int heldBits = 0;
+  const size_t total = pixels.size();
+  size_t out = 0;
+  // Writes the string of a code from its end; what lies beyond the frame is dropped.
+  auto put = [&](int code) {
+    size_t at = out + length[size_t(code)];
+    for (int c = code;; c = prefix[size_t(c)]) {
+      if (--at < total) pixels[at] = last[size_t(c)];
+      if (c < clear) break;
+    }
+    out = std::min(total, out + length[size_t(code)]);
+  };
+  while (block && out < total) {
+    for (int i = 1; i <= block[0] && out < total; ++i) {
+      held |= uint32_t(block[i]) << heldBits;
+      heldBits += 8;
+      while (heldBits >= bits && out < total) {
+        const int code = int(held & ((1u << bits) - 1));
+        held >>= bits;
+        heldBits -= bits;
+        if (code == clear) {
+          bits = rootBits + 1;
+          next = clear + 2;
+          previous = -1;
+          continue;
+        }
+        if (code == end) BadGif("fin des codes avant le dernier pixel");
+        if (previous < 0) {
+          if (code >= clear) BadGif("premier code hors des couleurs");
+          put(code);
+          previous = code;
+          continue;
+        }
+        if (code > next) BadGif("code au-delà de la table LZW");
+        // A new string: the previous one and the first pixel of this one (of the
+        // previous one when this code is the string being made).
+        if (next < kMaxCodes) {
+          prefix[size_t(next)] = uint16_t(previous);
+          last[size_t(next)] = code < next ? first[size_t(code)] : first[size_t(previous)];
+          first[size_t(next)] = first[size_t(previous)];
+          length[size_t(next)] = uint16_t(length[size_t(previous)] + 1);
+        }
+        put(code);
+        if (next < kMaxCodes && ++next == 1 << bits && bits < kMaxBits) ++bits;
+        previous = code;
+      }
+    }
+    if (out < total && DGifGetCodeNext(g, &block) != GIF_OK) BadGif();
+  }
+  if (out < total) BadGif("fin des codes avant le dernier pixel");
+  while (block)
+    if (DGifGetCodeNext(g, &block) != GIF_OK) BadGif();
+}
 
 }  // namespace
 
@@ -346,7 +425,6 @@ void ReadGifStreamFirstFrame(TStream& s, TBitmap& out) {
   if (!gif) throw EStreamError("GIF invalide");
   TBitmap frame;
   bool haveFrame = false;
-  std::vector<GifByteType> line;
   for (;;) {
     GifRecordType type;
     if (DGifGetRecordType(gif.get(), &type) != GIF_OK) throw EStreamError("GIF invalide");
@@ -376,17 +454,17 @@ void ReadGifStreamFirstFrame(TStream& s, TBitmap& out) {
     if (uint64_t(d.Width) * uint64_t(d.Height) > StreamCanHold(uint64_t(s.Remaining()), kLzwRatio))
       throw EReadError("GIF tronqué");
     const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
+    std::vector<uint8_t> indices(size_t(d.Width) * size_t(d.Height));
+    DecodeFrameCodes(gif.get(), indices);
     TBitmap bmp(d.Width, d.Height, pf24bit, clBlack);
-    line.resize(size_t(d.Width));
+    const uint8_t* index = indices.data();
     auto put = [&](int y) {
-      if (DGifGetLine(gif.get(), line.data(), d.Width) != GIF_OK) throw EStreamError("GIF invalide");
       uint8_t* p = bmp.ScanLine(y);
-      for (int x = 0; x < d.Width; ++x, p += 3) {
-        const int i = line[size_t(x)];
-        if (map && i < map->ColorCount) {
-          p[0] = map->Colors[i].Blue;
-          p[1] = map->Colors[i].Green;
-          p[2] = map->Colors[i].Red;
+      for (int x = 0; x < d.Width; ++x, p += 3, ++index) {
+        if (map && *index < map->ColorCount) {
+          p[0] = map->Colors[*index].Blue;
+          p[1] = map->Colors[*index].Green;
+          p[2] = map->Colors[*index].Red;
         }
       }
     };

@@ -40,7 +40,8 @@ void OptimizeGifFrameColorMap(TGifImage& gif, int frame);
 // (indices beyond the colour map stay black); later frames and extensions are passed
 // over. A side beyond kMaxBitmapSide is refused (EStreamError), as is a frame larger
 // than the bytes left could give (EReadError); anything else that does not decode
-// raises EStreamError. On failure out is left as it was.
+// raises EStreamError, among it a code beyond the LZW string table and codes that end
+// before the frame's last pixel. On failure out is left as it was.
 void ReadGifStreamFirstFrame(TStream& s, TBitmap& out);
 
 }  // namespace qm

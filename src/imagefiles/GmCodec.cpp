@@ -12,6 +12,7 @@
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/PictureLimit.h"
+#include "imagefiles/RunLengthChecks.h"
 #include "platform/core/Parallel.h"
 
 // GraphicsMagick's headers after ours: they define macros of their own.
@@ -33,15 +34,17 @@ void EnsureLimits() {
   });
 }
 
+std::string ExceptionText(const ExceptionInfo& ex, const char* fallback) {
+  std::string s = ex.reason ? ex.reason : fallback;
+  if (ex.description) s += std::string(" (") + ex.description + ")";
+  return s;
+}
+
 struct TException {
   ExceptionInfo ex;
   TException() { GetExceptionInfo(&ex); }
   ~TException() { DestroyExceptionInfo(&ex); }
-  std::string Text(const char* fallback) const {
-    std::string s = ex.reason ? ex.reason : fallback;
-    if (ex.description) s += std::string(" (") + ex.description + ")";
-    return s;
-  }
+  std::string Text(const char* fallback) const { return ExceptionText(ex, fallback); }
 };
 
 struct TImageInfoDeleter {
@@ -93,13 +96,15 @@ void FromImage(Image* image, TBitmap& out, int* sourceColors, TException& ex, co
 }
 
 // A picture the library read only in part, or whose data it found damaged, is a
-// failure; its other warnings go on with the picture.
-void CheckRead(const TException& ex, const TDecodeOptions& options) {
-  const ExceptionType severity = ex.ex.severity;
+// failure; its other warnings go on with the picture. A coder tells either through the
+// read's exception or through the picture's own: the worse of the two counts.
+void CheckRead(const TException& ex, const Image& image, const TDecodeOptions& options) {
+  const ExceptionInfo& worst = image.exception.severity > ex.ex.severity ? image.exception : ex.ex;
+  const ExceptionType severity = worst.severity;
   if (severity == UndefinedException) return;
   if (severity == CorruptImageWarning || severity >= ErrorException)
-    throw EInvalidGraphic("GraphicsMagick: " + ex.Text("damaged picture"));
-  options.Warn("GraphicsMagick: " + ex.Text("warning"));
+    throw EInvalidGraphic("GraphicsMagick: " + ExceptionText(worst, "damaged picture"));
+  options.Warn("GraphicsMagick: " + ExceptionText(worst, "warning"));
 }
 
 void ReadBlob(const uint8_t* data, size_t size, const char* coder, TBitmap& out, int* sourceColors,
@@ -125,10 +130,11 @@ void ReadBlob(const uint8_t* data, size_t size, const char* coder, TBitmap& out,
     TImagePtr header(PingBlob(info.get(), data, size, &pingEx.ex));
     if (header) CheckSize(header.get(), options);
   }
+  CheckRunLengths(data, size, coder);
   TException ex;
   TImagePtr image(BlobToImage(info.get(), data, size, &ex.ex));
   if (!image) throw EInvalidGraphic("GraphicsMagick: " + ex.Text("cannot read the picture"));
-  CheckRead(ex, options);
+  CheckRead(ex, *image, options);
   FromImage(image.get(), out, sourceColors, ex, options);
 }
 

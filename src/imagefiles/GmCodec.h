@@ -15,7 +15,9 @@ namespace qm {
 // or 32-bit when the picture has an alpha channel; sourceColors (when given) receives
 // the colour count of the file's pixel format: 2, 16 or 256 for a palette picture of
 // that many entries at most, else 16777216. Throws EInvalidGraphic, also for a picture
-// the library read only in part or found damaged; EPictureTooLarge when the bitmap, or
+// the library read only in part or found damaged (a corrupt-image warning), and for a
+// run-length BMP or SGI file whose runs do not back the size it declares
+// (RunLengthChecks.h); EPictureTooLarge when the bitmap, or
 // the library's own pixels of it, would be beyond the options' limit (checked on the
 // header before the pixels are read). The library's other warnings go to the options'
 // warnings.

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include <jpeglib.h>
@@ -44,22 +46,16 @@ struct TJpegError {
 // Huffman-coded scan gives every pixel (when a pixel's bits are missing, the decoder
 // hits the marker it invented and says so); the arithmetic decoder says nothing then,
 // and with several scans any later one may be the part that is missing.
+constexpr int kLossWarnings[] = {JWRN_HIT_MARKER, JWRN_MUST_RESYNC, JWRN_HUFF_BAD_CODE, JWRN_ARITH_BAD_CODE,
+                                  JWRN_BOGUS_PROGRESSION};
+
 bool LosesPixels(j_common_ptr cinfo, int code) {
-  switch (code) {
-    case JWRN_HIT_MARKER:
-    case JWRN_MUST_RESYNC:
-    case JWRN_HUFF_BAD_CODE:
-    case JWRN_ARITH_BAD_CODE:
-    case JWRN_BOGUS_PROGRESSION:
-      return true;
-    case JWRN_JPEG_EOF: {
-      if (cinfo->is_decompressor == 0) return true;
-      const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-      return d->arith_code || d->progressive_mode || d->comps_in_scan < d->num_components;
-    }
-    default:
-      return false;
+  if (code == JWRN_JPEG_EOF) {
+    if (cinfo->is_decompressor == 0) return true;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    return d->arith_code || d->progressive_mode || d->comps_in_scan < d->num_components;
   }
+  return std::find(std::begin(kLossWarnings), std::end(kLossWarnings), code) != std::end(kLossWarnings);
 }
 
 constexpr int kMaxWarnings = 8;
@@ -301,6 +297,20 @@ void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegS
   src.data = data;
   src.size = size;
   Decode(src, out, chooser, storedWidth, storedHeight, options);
+}
+
+bool JpegWarningSaysDamaged(std::string_view text) {
+  jpeg_error_mgr err;
+  jpeg_std_error(&err);
+  // A message's words up to its first number.
+  auto says = [&](int code) {
+    if (code < 0 || code > err.last_jpeg_message || !err.jpeg_message_table[code]) return false;
+    const std::string_view format(err.jpeg_message_table[code]);
+    const std::string_view words = format.substr(0, format.find('%'));
+    return !words.empty() && text.find(words) != std::string_view::npos;
+  };
+  return says(JWRN_JPEG_EOF) || says(JWRN_EXTRANEOUS_DATA) ||
+         std::any_of(std::begin(kLossWarnings), std::end(kLossWarnings), says);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imagefiles/PictureLimit.h"
@@ -31,6 +32,13 @@ void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleCho
                   int* storedWidth = nullptr, int* storedHeight = nullptr, const TDecodeOptions& options = {});
 void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser = {},
                     int* storedWidth = nullptr, int* storedHeight = nullptr, const TDecodeOptions& options = {});
+
+// Whether a warning of libjpeg, in the words of a library that decodes through it
+// (libtiff's "JPEGLib: ..."), says the picture's data is damaged: one the reader above
+// fails on, a premature end whatever the scans, or bytes out of place. Such a library
+// hands on only the first warning of each stream, so a loss after bytes out of place
+// would go unseen.
+bool JpegWarningSaysDamaged(std::string_view text);
 
 // Encodes the bitmap (any pixel format; a 32-bit bitmap's alpha is dropped) into a
 // JPEG file, created or replaced. Throws EInvalidGraphic on an empty bitmap or any

@@ -6,9 +6,12 @@
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <iterator>
 #include <memory>
+#include <string_view>
 #include <vector>
 
+#include "imagefiles/JpegCodec.h"
 #include "platform/core/Exceptions.h"
 
 namespace qm {
@@ -16,9 +19,10 @@ namespace qm {
 namespace {
 
 // What libtiff said while it read: its first error (every error is a failure, also
-// one a call then goes past), its first warning that it dropped a tag the pixels
-// depend on (it then reads another picture than the file's: a palette picture whose
-// colour map is cut off reads as grey), and the other warnings, for the picture.
+// one a call then goes past), its first warning that the pixels it gives are not the
+// file's (a dropped tag they depend on: a palette picture whose colour map is cut off
+// reads as grey; data missing or a strip of the wrong size: the decoder invents the
+// rows it lacks), and the other warnings, for the picture.
 struct TTiffMessages {
   std::string error;
   std::string damage;
@@ -74,12 +78,34 @@ bool DropsPixelTag(TIFF* tif, const std::string& text) {
   return false;
 }
 
+// The codecs' warnings that data is missing or a strip or line is not of the
+// picture's size. libtiff goes on after each of them and hands out the strip whole:
+// grey or black rows, a fax line padded with its background, a run cut at the end of
+// its row.
+constexpr const char* kDataLossWarnings[] = {
+    "Premature EOF",                  // fax: the strip ends inside a line
+    "Premature EOL",                  // fax: a line shorter than the width
+    "Line length mismatch",           // fax: a line longer than the width
+    "Improper JPEG strip/tile size",  // a JPEG stream narrower or lower than its strip
+    "Premature end of JPEG data",     // old-style JPEG
+    "to avoid buffer overrun",        // PackBits: a run beyond its row, the rest dropped
+    "due to lack of data",            // PackBits
+    "Not enough data",
+    "less lines than expected",       // WebP
+};
+
+bool LosesData(const char* module, const std::string& text) {
+  if (module && std::string_view(module) == "JPEGLib") return JpegWarningSaysDamaged(text);
+  return std::any_of(std::begin(kDataLossWarnings), std::end(kDataLossWarnings),
+                     [&](const char* words) { return text.find(words) != std::string::npos; });
+}
+
 int OnWarning(TIFF* tif, void* user, const char* module, const char* fmt, va_list ap) {
   auto* m = static_cast<TTiffMessages*>(user);
   if (!m) return 1;
   try {
     std::string text = Message(module, fmt, ap);
-    if (DropsPixelTag(tif, text)) {
+    if (LosesData(module, text) || DropsPixelTag(tif, text)) {
       if (m->damage.empty()) m->damage = std::move(text);
     } else if (m->options && m->warnings <= kMaxWarnings) {
       m->options->Warn(++m->warnings > kMaxWarnings ? std::string("TIFF: further warnings left out")
@@ -116,14 +142,14 @@ void ReadTiffFile(const std::string& fileName, TBitmap& out, const TDecodeOption
   // needs (with room for the library's own buffers of a small one).
   TIFFOpenOptionsSetMaxSingleMemAlloc(opts.get(), tmsize_t(std::max<uint64_t>(options.Limit.MaxBytes, 64u << 20)));
   std::unique_ptr<TIFF, TTiffCloser> tif(TIFFOpenExt(fileName.c_str(), "r", opts.get()));
+  // The reason: libtiff's error, else its warning of damage, else what failed.
   auto fail = [&](const std::string& what) -> void {
-    throw EInvalidGraphic("TIFF: " + (msgs.error.empty() ? what : msgs.error));
+    throw EInvalidGraphic("TIFF: " + (!msgs.error.empty() ? msgs.error : !msgs.damage.empty() ? msgs.damage : what));
   };
   // After each step: an error is a failure whatever the call answered, and so is a
-  // dropped tag the pixels depend on.
+  // warning of damage.
   auto check = [&] {
-    if (!msgs.error.empty()) fail(msgs.error);
-    if (!msgs.damage.empty()) fail(msgs.damage);
+    if (!msgs.error.empty() || !msgs.damage.empty()) fail({});
   };
   if (!tif) fail("cannot open");
   check();

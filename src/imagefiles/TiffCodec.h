@@ -13,9 +13,10 @@ namespace qm {
 // Reads the first image of the file into a 24-bit bitmap, or a 32-bit one (straight,
 // not premultiplied alpha) when the file has an alpha channel. Throws EInvalidGraphic
 // on any error libtiff reports (a strip that ends early, damaged data), also when the
-// call it came from went on, and when libtiff drops a tag the pixels depend on;
-// EPictureTooLarge beyond the options' limit. libtiff's other warnings go to the
-// options' warnings.
+// call it came from went on, when libtiff drops a tag the pixels depend on, and when a
+// codec warns that data is missing or a strip or line is not of the picture's size
+// (a JPEG or fax strip cut short, a width its strips do not hold); EPictureTooLarge
+// beyond the options' limit. libtiff's other warnings go to the options' warnings.
 void ReadTiffFile(const std::string& fileName, TBitmap& out, const TDecodeOptions& options = {});
 
 }  // namespace qm

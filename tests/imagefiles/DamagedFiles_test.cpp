@@ -1,5 +1,6 @@
 // Damaged and hostile picture files, made here from good ones the real libraries
-// write (cut short, a colour map cut off, declared sizes raised): each fails with the
+// write (cut short, a colour map cut off, declared sizes raised, strip byte counts
+// halved, a run lengthened, an LZW code beyond its table): each fails with the
 // load message (or, too large, with its own), or opens whole, with what the library
 // warned; none allocates beyond the limit it was given.
 #include <gtest/gtest.h>
@@ -7,16 +8,19 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include "imagefiles/BmpCodec.h"
+#include "imagefiles/CodecStreams.h"
 #include "imagefiles/FileDispatch.h"
 #include "imagefiles/GifCodec.h"
 #include "imagefiles/GmCodec.h"
 #include "imagefiles/IconReader.h"
 #include "imagefiles/ImageFilesTest.h"
 #include "imagefiles/JpegCodec.h"
+#include "imagefiles/LayeredFile.h"
 #include "imagefiles/PictureLimit.h"
 #include "imagefiles/PngCodec.h"
 #include "support/AllocationWatch.h"
@@ -182,6 +186,117 @@ Bytes IconOfPng(const Bytes& png) {
   f.insert(f.end(), {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), 0, 22, 0, 0, 0});
   f.insert(f.end(), png.begin(), png.end());
   return f;
+}
+
+// Each strip's byte count halved, whether libtiff wrote them as shorts or longs, in
+// the entry or out of it.
+Bytes TiffStripsHalved(Bytes b) {
+  const size_t entry = TiffEntry(b, TIFFTAG_STRIPBYTECOUNTS);
+  const uint32_t type = Get16(b, entry + 2), count = Get32(b, entry + 4), size = type == TIFF_SHORT ? 2 : 4;
+  const size_t at = count * size <= 4 ? entry + 8 : Get32(b, entry + 8);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t v = at + i * size;
+    if (size == 2)
+      Put16(b, v, Get16(b, v) / 2);
+    else
+      Put32(b, v, Get32(b, v) / 2);
+  }
+  return b;
+}
+
+// A 97 x 61 TIFF of libtiff's in strips of 16 rows: RGB for JPEG, LZW and Deflate,
+// bilevel (black where the picture's green is dark) for the fax codings.
+Bytes StripTiff(const std::string& file, const TBitmap& picture, uint16_t compression) {
+  const bool fax = compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+  TIFF* t = TIFFOpen(file.c_str(), "w");
+  EXPECT_NE(t, nullptr);
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(picture.Width()));
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(picture.Height()));
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, fax ? 1 : 3);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, fax ? 1 : 8);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, fax ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_RGB);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 16u);
+  if (compression == COMPRESSION_JPEG) TIFFSetField(t, TIFFTAG_JPEGQUALITY, 90);
+  std::vector<uint8_t> row(size_t(picture.Width()) * 3);
+  for (int y = 0; y < picture.Height(); ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    const uint8_t* p = picture.ScanLine(y);
+    for (int x = 0; x < picture.Width(); ++x, p += 3)
+      if (!fax) {
+        row[size_t(3 * x)] = p[2];
+        row[size_t(3 * x + 1)] = p[1];
+        row[size_t(3 * x + 2)] = p[0];
+      } else if (p[1] < 128) {
+        row[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+      }
+    EXPECT_EQ(TIFFWriteScanline(t, row.data(), uint32_t(y), 0), 1);
+  }
+  TIFFClose(t);
+  return test::ReadFileBytes(file);
+}
+
+// The first run of a run-length BMP made as long as a byte allows.
+Bytes BmpFirstRunLengthened(Bytes b) {
+  for (size_t at = Get32(b, 10); at + 1 < b.size(); at += 2) {
+    if (b[at] > 0) {
+      b[at] = 250;
+      return b;
+    }
+    if (b[at + 1] >= 2) break;  // a move or literal pixels first
+  }
+  ADD_FAILURE() << "no run at the start";
+  return b;
+}
+
+// Where the LZW codes of a GIF's first frame start, and their root size.
+std::pair<size_t, int> GifFirstCodes(const Bytes& g) {
+  size_t at = 13 + (g[10] & 0x80 ? 3u << ((g[10] & 7) + 1) : 0);
+  while (at < g.size() && g[at] == 0x21) {  // extensions: their blocks up to an empty one
+    for (at += 2; at < g.size() && g[at] != 0;) at += g[at] + 1u;
+    ++at;
+  }
+  EXPECT_EQ(g[at], 0x2C);
+  at += 10 + (g[at + 9] & 0x80 ? 3u << ((g[at + 9] & 7) + 1) : 0);
+  return {at + 2, g[at]};  // after the root size and the first block's size
+}
+
+// The third code of the frame (the second pixel) made one beyond the string table.
+Bytes GifWithCodeBeyondTheTable(Bytes g) {
+  const auto [data, root] = GifFirstCodes(g);
+  const int bits = root + 1, clear = 1 << root;
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= uint32_t(g[data + size_t(i)]) << (8 * i);
+  const uint32_t mask = ((1u << bits) - 1) << (2 * bits);
+  EXPECT_EQ(v & ((1u << bits) - 1), uint32_t(clear)) << "the codes start with a clear code";
+  EXPECT_LT((v & mask) >> (2 * bits), uint32_t(clear)) << "the second pixel is a colour";
+  v = (v & ~mask) | uint32_t(clear + 3) << (2 * bits);  // the table holds codes up to clear + 1
+  for (int i = 0; i < 4; ++i) g[data + size_t(i)] = uint8_t(v >> (8 * i));
+  return g;
+}
+
+// A layered file whose layer mask is stored as a GIF stream (codec 1), as older
+// versions wrote it: the raw mask section of a file we saved, replaced by the GIF of
+// the same bytes over a grey ramp.
+Bytes LayeredWithGifMask(const TLayeredImage& doc, const Bytes& gif) {
+  TLayeredImage copy;
+  copy.AssignImage(&doc);
+  TMemoryStream m;
+  SaveLayeredImageToStream(copy, m);
+  Bytes b = m.Data();
+  const TBitmap& mask = doc.Layers[1].Mask;
+  const int w = mask.Width(), h = mask.Height();
+  Bytes section = {1, 0};  // present, codec 0
+  for (int v : {w, h}) section.insert(section.end(), {uint8_t(v), uint8_t(v >> 8), 0, 0});
+  for (int x = 0; x < 8; ++x) section.push_back(mask.ScanLine(0)[3 * x]);
+  const auto at = std::search(b.begin(), b.end(), section.begin(), section.end());
+  EXPECT_NE(at, b.end());
+  const auto codec = at + 1;
+  *codec = 1;
+  b.erase(codec + 1, codec + 9 + ptrdiff_t(w) * h);
+  b.insert(codec + 1, gif.begin(), gif.end());
+  return b;
 }
 
 // --- The good files ------------------------------------------------------------------
@@ -515,6 +630,151 @@ TEST(DamagedFiles, IconsWithWrongSizesOpenTheirLargestPicture) {
   EXPECT_THROW(ReadIconMemory(compressed.data(), compressed.size(), bmp), EInvalidGraphic);
 }
 
+// --- Pictures held in part that the libraries open with rows of their own ------------
+
+TBitmap Copy(const TBitmap& b) {
+  TBitmap c;
+  c.Assign(b);
+  return c;
+}
+
+// A whole file and the picture it opens to, or one made from it by a cut and words of
+// the reason its load fails with.
+struct CutCase {
+  std::string name, ext;
+  Bytes bytes;
+  TBitmap opens;  // empty: the load fails
+  const char* reason = "";
+};
+
+const std::vector<CutCase>& CutCases() {
+  static const std::vector<CutCase> cases = [] {
+    const test::TempFolder folder("cut");
+    const std::string dir = folder.Path.string();
+    std::vector<CutCase> c;
+    const TBitmap photo = TestPicture(97, 61, 5);
+    TBitmap bilevel(97, 61, pf24bit, clWhite);
+    for (int y = 0; y < 61; ++y)
+      for (int x = 0; x < 97; ++x)
+        if (photo.ScanLine(y)[3 * x + 1] < 128) bilevel.SetPixel(x, y, clBlack);
+    const struct {
+      const char* name;
+      uint16_t compression;
+      const char *halved, *wide;
+    } tiffs[] = {
+        {"JPEG", COMPRESSION_JPEG, "JPEGLib: Premature end of JPEG file", "Improper JPEG strip/tile size"},
+        {"G3", COMPRESSION_CCITTFAX3, "Fax3Decode1D: Premature EO", "Premature EOL at line 0 of strip 0 (got 97, "},
+        {"G4", COMPRESSION_CCITTFAX4, "Fax4Decode: Premature EO", "Fax4Decode: "},
+        {"LZW", COMPRESSION_LZW, "LZWDecode: ", "LZWDecode: "},
+        {"Deflate", COMPRESSION_ADOBE_DEFLATE, "ZIPDecode: ", "ZIPDecode: "},
+    };
+    for (const auto& t : tiffs) {
+      const std::string file = dir + "/" + t.name + ".tif";
+      const bool fax = t.compression == COMPRESSION_CCITTFAX3 || t.compression == COMPRESSION_CCITTFAX4;
+      const Bytes whole = StripTiff(file, photo, t.compression);
+      // JPEG as GraphicsMagick reads it; the others are lossless
+      TBitmap opens = Copy(fax ? bilevel : photo);
+      if (t.compression == COMPRESSION_JPEG) ReadWithGraphicsMagick(file, "TIFF", opens);
+      c.push_back({std::string(t.name) + ", whole", "tif", whole, std::move(opens)});
+      c.push_back({std::string(t.name) + ", strip byte counts halved", "tif", TiffStripsHalved(whole), {}, t.halved});
+      c.push_back({std::string(t.name) + ", 65535 wide over strips of 97 columns", "tif",
+                   TiffPatched(whole, TIFFTAG_IMAGEWIDTH, 8, 65535), {}, t.wide});
+    }
+    // Run-length pictures GraphicsMagick writes and reads: few colours, in runs.
+    TBitmap flat(97, 61, pf24bit, clBlack);
+    for (int y = 0; y < 61; ++y)
+      for (int x = 0; x < 97; ++x) flat.SetPixel(x, y, RGB(40 * ((x / 7 + y / 5) % 6), 60 * (y / 16), 200));
+    TPngImage png;
+    BitmapToPng(flat, png);
+    WritePngFile(dir + "/flat.png", png, TPngWriteOptions{});
+    EXPECT_TRUE(test::Gm("convert " + dir + "/flat.png -type Palette -compress RLE BMP3:" + dir + "/rle.bmp"));
+    const Bytes bmp = test::ReadFileBytes(dir + "/rle.bmp");
+    EXPECT_EQ(Get32(bmp, 30), 1u) << "RLE8";
+    c.push_back({"RLE8, whole", "bmp", bmp, Copy(flat)});
+    c.push_back({"RLE8, a run beyond its row", "bmp", BmpFirstRunLengthened(bmp), {}, "a run of 250 pixels overruns"});
+    EXPECT_TRUE(test::Gm("convert " + dir + "/flat.png -compress RLE SGI:" + dir + "/rle.sgi"));
+    const Bytes sgi = test::ReadFileBytes(dir + "/rle.sgi");
+    EXPECT_EQ(sgi[2], 1) << "run-length";
+    Bytes wideSgi = sgi;
+    Put16BE(wideSgi, 6, 65535);
+    c.push_back({"SGI run-length, whole", "sgi", sgi, Copy(flat)});
+    c.push_back({"SGI run-length, 65535 wide over rows of 97", "sgi", wideSgi, {},
+                 "SGI: row 0 holds 97 pixels, in a picture 65535 pixels wide"});
+    // Layered files of an older version, their mask a GIF: of giflib's over a grey ramp,
+    // and of GraphicsMagick's. Noisy enough that the string table fills and starts again.
+    TLayeredImage doc;
+    doc.LoadFromBitmap(TestPicture(124, 94, 6), TBitmap(), "#0");
+    test::GifPicture gif{120, 90, {}, {}, false, 0};
+    TBitmap mask(120, 90, pf24bit, clBlack);
+    for (int i = 0; i < 256; ++i) gif.colors.push_back(GifColorType{uint8_t(i), uint8_t(i), uint8_t(i)});
+    for (int y = 0; y < 90; ++y)
+      for (int x = 0; x < 120; ++x) {
+        const uint8_t v = uint8_t((x * x * 7 + y * 31) ^ (x * y));
+        gif.indices.push_back(v);
+        mask.SetPixel(x, y, RGB(v, v, v));
+      }
+    BitmapToPng(mask, png);
+    WritePngFile(dir + "/mask.png", png, TPngWriteOptions{});
+    EXPECT_TRUE(test::Gm("convert " + dir + "/mask.png GIF:" + dir + "/mask.gif"));
+    doc.AddLayer(TestPicture(120, 90, 7), mask, "masque", 80, TPoint{2, 3});
+    doc.RenderLayers();
+    const Bytes gifMask = test::EncodeGif(gif);
+    c.push_back({"GIF mask of giflib's, whole", "qxi", LayeredWithGifMask(doc, gifMask), Copy(doc.ComposedBitmap())});
+    c.push_back({"GIF mask of GraphicsMagick's, whole", "qxi",
+                 LayeredWithGifMask(doc, test::ReadFileBytes(dir + "/mask.gif")), Copy(doc.ComposedBitmap())});
+    c.push_back({"GIF mask, a code beyond the string table", "qxi",
+                 LayeredWithGifMask(doc, GifWithCodeBeyondTheTable(gifMask)), {}, "code au-delà de la table LZW"});
+    return c;
+  }();
+  return cases;
+}
+
+TEST(DamagedFiles, PicturesHeldInPartFailAndLeaveTheOpenDocumentAsItWas) {
+  const std::string dir = TestFolder();
+  test::MessageCatcher messages;
+  const TBitmap untouched(3, 3, pf24bit, clWhite);
+  int n = 0;
+  for (const CutCase& c : CutCases()) {
+    const std::string what = c.ext + ", " + c.name;
+    const std::string file = dir + "/cut" + std::to_string(n++) + "." + c.ext;
+    test::WriteFileBytes(file, c.bytes);
+    const TLoadResult r = LoadPicture(file, TLoadRequest{});
+    // The editor's road: the bitmap it opens into, and the document of a layered file.
+    TBitmap target = Copy(untouched);
+    std::string name = file;
+    testing::internal::CaptureStderr();
+    const int loaded = LoadBitmapFile(name, target);
+    const std::string err = testing::internal::GetCapturedStderr();
+    TLayeredImage open;
+    open.LoadFromBitmap(TBitmap(5, 4, pf24bit, RGB(255, 0, 0)), TBitmap(), "ouvert");
+    if (!c.opens.Empty()) {
+      ASSERT_EQ(r.Result, frDone) << what << ": " << r.Error.Reason;
+      EXPECT_TRUE(r.Warnings.empty()) << what << ": " << r.Warnings.front();
+      EXPECT_EQ(loaded, 1) << what;
+      EXPECT_TRUE(test::SameBitmaps(target, c.opens)) << what;
+      if (c.ext == "qxi") {
+        LoadLayeredImageFromFile(open, file);
+        EXPECT_EQ(open.GetLayerCount(), 2) << what;
+      }
+      continue;
+    }
+    EXPECT_EQ(r.Result, frFailed) << what;
+    EXPECT_EQ(r.Error.Message, TextId::GetOeMsgErrorOpening) << what << ": " << r.Error.Reason;
+    EXPECT_NE(r.Error.Reason.find(c.reason), std::string::npos) << what << ": " << r.Error.Reason;
+    EXPECT_EQ(loaded, -1) << what;
+    EXPECT_EQ(messages.last, "Impossible d'ouvrir l'image dans le fichier \"" + file + "\" !") << what;
+    EXPECT_NE(err.find(file + ": " + r.Error.Reason), std::string::npos) << what << ": " << err;
+    EXPECT_TRUE(test::SameBitmaps(target, untouched)) << what;
+    if (c.ext == "qxi") {
+      EXPECT_THROW(LoadLayeredImageFromFile(open, file), EStreamError) << what;
+      ASSERT_EQ(open.GetLayerCount(), 1) << what;
+      EXPECT_EQ(open.Layers[0].Name, "ouvert") << what;
+      EXPECT_EQ(open.Layers[0].Image.GetPixel(4, 3), RGB(255, 0, 0)) << what;
+    }
+  }
+  EXPECT_EQ(n, 22);
+}
+
 TEST(DamagedFiles, WritesTheFuzzSeeds) {
   // The seed corpora of the picture readers' fuzz targets, one folder each:
   // <build>/tests/tmp/pictures/fuzz-seeds/<target>
@@ -558,6 +818,16 @@ TEST(DamagedFiles, WritesTheFuzzSeeds) {
   gm("GmCodec", "palette.bmp", "-colors 16", "BMP3:");
   gm("GmCodec", "rle.bmp", "-colors 100 -compress RLE", "BMP3:");
   gm("GmCodec", "alpha.bmp", "-matte", "BMP:");
+  // the whole and damaged files of the table above; layered files with the seeds of
+  // the layered file's own tests
+  int n = 0;
+  for (const CutCase& c : CutCases()) {
+    const std::string name = "cut" + std::to_string(n++) + "." + c.ext;
+    if (c.ext == "qxi")
+      test::WriteFileBytes(test::TestTmpDir("layeredfile", "fuzz-seeds") + "/" + name, c.bytes);
+    else
+      seed(c.ext == "tif" ? "TiffCodec" : "GmCodec", name, c.bytes);
+  }
   seed("IconReader", "two.ico", g.icon);
   seed("IconReader", "png.ico", IconOfPng(g.tinyPng));
   EXPECT_TRUE(std::filesystem::exists(test::TestTmpDir("pictures", "fuzz-seeds/IconReader") + "/png.ico"));
