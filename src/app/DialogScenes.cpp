@@ -2,63 +2,58 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <set>
 
 #include "app/Scenes.h"
+#include "shell/commands/DialogCommands.h"
 #include "shell/main/MainForm.h"
 
 namespace qm {
+namespace {
 
-// Sets the dialog's sliders, in their order, as a user would: each moved, then let go.
-static void MoveSliders(QWidget& dialog, std::initializer_list<int> values) {
-  const QList<QSlider*> sliders = dialog.findChildren<QSlider*>();
-  auto value = values.begin();
-  for (QSlider* s : sliders) {
-    if (value == values.end()) break;
-    s->setValue(*value++);
+// Each slider of the dialog moved, as a user would, to three quarters of its way from
+// where it stands toward the end farther away, then let go.
+void MoveSliders(QWidget& dialog) {
+  for (QSlider* s : dialog.findChildren<QSlider*>()) {
+    const int far = s->maximum() - s->value() >= s->value() - s->minimum() ? s->maximum() : s->minimum();
+    s->setValue(s->value() + (far - s->value()) * 3 / 4);
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
     QApplication::sendEvent(s, &release);
   }
 }
 
-// Each dialog over the sample document in the editor, opened from its menu: the blur
-// previewed inside an elliptical selection, then the three adjustments following their
-// sliders.
+}  // namespace
+
+// Every dialog the program registers, over the sample document in the editor, opened
+// from the first command that opens it (inside an elliptical selection), its sliders
+// moved and its preview on the image; one shot each, named by the dialog's class.
 void DialogsScene(TSceneCamera& camera) {
   TSceneEditor editor;
   TMainForm& main = *editor.form;
   TNewImgForm& doc = editor.OpenSample();
   doc.showMaximized();
   doc.FitWindowToImage(true, false);
-  doc.Image().SetActiveLayerIndex(0);
-  doc.Selection().SetShape(ssEllipse);
-  doc.Selection().SetSelectionRect(TRect{140, 120, 760, 620});
-  doc.Selection().Show();
-  SettleScene();
-
-  struct {
-    const char* Command;
-    const char* Form;
-    const char* Shot;
-    std::initializer_list<int> Values;
-  } const shots[] = {
-      {"MenuFiltreFlouGauss", "TBlurForm", "blur", {12}},
-      {"MenuReglageLC", "TLCForm", "brightness-contrast", {30, 25}},
-      {"MenuReglageTS", "TTSForm", "hue-saturation", {-40, 35}},
-      {"MenuReglageRVB", "TRVBForm", "colour-balance", {40, 0, -35}},
-  };
-  for (const auto& shot : shots) {
-    main.Commands().Trigger(shot.Command);
-    auto* dialog = main.findChild<QWidget*>(QString::fromLatin1(shot.Form));
+  std::set<std::string_view> shot;
+  for (const TDialogCommandRow& row : DialogCommandRows()) {
+    if (!shot.insert(row.Dialog).second) continue;
+    doc.Image().SetActiveLayerIndex(0);
+    doc.Selection().SetShape(ssEllipse);
+    doc.Selection().SetSelectionRect(TRect{140, 120, 760, 620});
+    doc.Selection().Show();
+    main.UpdateCommandStates();
+    SettleScene();
+    if (!main.Commands().Trigger(row.Name)) continue;  // not registered, or refused here
+    auto* dialog = main.findChild<QWidget*>(QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size())));
     if (!dialog || !dialog->isVisible()) continue;
-    MoveSliders(*dialog, shot.Values);
+    MoveSliders(*dialog);
     if (auto* preview = dialog->findChild<QPushButton*>(QStringLiteral("BApercu")); preview && preview->isVisible())
       preview->click();
     SettleScene();
-    camera.ShootWithPopups(main, shot.Shot);
-    dialog->hide();
-    doc.Selection().Hide();
+    camera.ShootWithPopups(main, QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size())).toLower().toStdString());
+    if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
+    else dialog->hide();
+    SettleScene();
   }
 }
-
 
 }  // namespace qm

@@ -1,7 +1,7 @@
 #include "dialogs/DialogList.h"
 
-#include "dialogs/BlurForm.h"
-#include "dialogs/ColorAdjustForms.h"
+#include "dialogs/blur/BlurForm.h"
+#include "dialogs/coloradjust/ColorAdjustForms.h"
 
 namespace qm {
 

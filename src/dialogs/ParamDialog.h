@@ -155,7 +155,11 @@ class TParamDialogOf : public TParamDialog {
 
  protected:
   using TApply = void (*)(TBitmap& layer, const P& params, TRect rect);
+  // An operation that reads the layer as it was before the change (the source) and
+  // writes the layer: its dialog's traits say ReadsSource, so previews never restore.
+  using TApplyFrom = void (*)(TBitmap& layer, const TBitmap& source, const P& params, TRect rect);
   TParamDialogOf(const TDialogTraits& traits, TApply apply) : TParamDialog(traits), apply_(apply) {}
+  TParamDialogOf(const TDialogTraits& traits, TApplyFrom apply) : TParamDialog(traits), applyFrom_(apply) {}
 
   QSlider* AddSlider(int P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
   QSlider* AddSlider(double P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
@@ -174,6 +178,8 @@ class TParamDialogOf : public TParamDialog {
   }
 
   TLayerOperation Operation() const override {
+    if (applyFrom_)
+      return [apply = applyFrom_, params = params_](TLayerRun& c) { apply(c.Layer, c.Source, params, c.Rect); };
     return [apply = apply_, params = params_](TLayerRun& c) { apply(c.Layer, params, c.Rect); };
   }
   bool IsNeutral() const override { return qm::IsNeutral(params_); }
@@ -187,7 +193,8 @@ class TParamDialogOf : public TParamDialog {
     return {*f, [this, f] { return GetParam(params_, *f); }, [this, f](TParamValue v) { SetParam(params_, *f, v); }};
   }
 
-  TApply apply_;
+  TApply apply_ = nullptr;
+  TApplyFrom applyFrom_ = nullptr;
   P params_ = DefaultParams<P>();
 };
 

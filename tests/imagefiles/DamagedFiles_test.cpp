@@ -734,6 +734,7 @@ TEST(DamagedFiles, PicturesHeldInPartFailAndLeaveTheOpenDocumentAsItWas) {
   test::MessageCatcher messages;
   const TBitmap untouched(3, 3, pf24bit, clWhite);
   int n = 0;
+  TPictureFileSettings files;
   for (const CutCase& c : CutCases()) {
     const std::string what = c.ext + ", " + c.name;
     const std::string file = dir + "/cut" + std::to_string(n++) + "." + c.ext;
@@ -743,7 +744,7 @@ TEST(DamagedFiles, PicturesHeldInPartFailAndLeaveTheOpenDocumentAsItWas) {
     TBitmap target = Copy(untouched);
     std::string name = file;
     testing::internal::CaptureStderr();
-    const int loaded = LoadBitmapFile(name, target);
+    const int loaded = LoadBitmapFile(files, name, target);
     const std::string err = testing::internal::GetCapturedStderr();
     TLayeredImage open;
     open.LoadFromBitmap(TBitmap(5, 4, pf24bit, RGB(255, 0, 0)), TBitmap(), "ouvert");

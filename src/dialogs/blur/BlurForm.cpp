@@ -1,4 +1,4 @@
-#include "dialogs/BlurForm.h"
+#include "dialogs/blur/BlurForm.h"
 
 namespace qm {
 

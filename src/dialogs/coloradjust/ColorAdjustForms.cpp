@@ -1,4 +1,4 @@
-#include "dialogs/ColorAdjustForms.h"
+#include "dialogs/coloradjust/ColorAdjustForms.h"
 
 namespace qm {
 
