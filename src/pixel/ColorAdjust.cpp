@@ -871,4 +871,42 @@ void AdjustColorBalance(TBitmap& bmp, const TColorBalanceParams& params, TRect r
   if (InHardRange(params)) LightenDarkenChannelsRect(bmp, params.Red, params.Green, params.Blue, rect);
 }
 
+void ReplaceColor(TBitmap& bmp, const TReplaceColorParams& params, TRect rect) {
+  if (InHardRange(params)) ReplaceColorRect(bmp, params.From, params.To, params.Tolerance, rect);
+}
+
+TColor HueColor(int hue) { return HSVToColor(ModFloor(hue, 360), 255, 255); }
+
+void ReplaceHue(TBitmap& bmp, const TReplaceHueParams& params, TRect rect) {
+  if (InHardRange(params))
+    ReplaceHueWithinToleranceRect(bmp, params.From, HueColor(params.Hue), params.Tolerance, rect);
+}
+
+void VaryHueRect(TBitmap& bmp, TColor color, THueVariation method, TRect rect) {
+  if (method == hvHue) {
+    SetHueFromColorRect(bmp, color, rect);
+    return;
+  }
+  if (method != hvColorize) return;
+  // After the grey pass every pixel is (L, L, L): the rest of the chain is a function
+  // of L alone, so the chain run once over the 256 greys gives a table, and one pass
+  // over the picture replaces four.
+  TBitmap greys(256, 1, pf24bit);
+  uint8_t* g = greys.ScanLine(0);
+  for (int v = 0; v < 256; ++v) g[3 * v] = g[3 * v + 1] = g[3 * v + 2] = uint8_t(v);
+  const TRect all = GetBitmapRect(greys);
+  TintRect(greys, color, 12, all);
+  ContrastRect(greys, 17, all);
+  SaturationRect(greys, 33, all);
+  const uint8_t* t = greys.ScanLine(0);
+  ForEachRow(bmp, rect, [t](uint8_t* px, int n) {
+    for (int i = 0; i < n; ++i, px += 3) {
+      const uint8_t* c = t + 3 * Luminance(px[0], px[1], px[2]);
+      px[0] = c[0];
+      px[1] = c[1];
+      px[2] = c[2];
+    }
+  });
+}
+
 }  // namespace qm

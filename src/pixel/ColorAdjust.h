@@ -174,4 +174,48 @@ struct TParamTable<TColorBalanceParams> {
 };
 void AdjustColorBalance(TBitmap& bmp, const TColorBalanceParams& params, TRect rect);
 
+// The colour replacement: the pixels within the tolerance of From (each channel) become
+// To (ReplaceColorRect).
+struct TReplaceColorParams {
+  TColor From;
+  TColor To;
+  int Tolerance;
+};
+template <>
+struct TParamTable<TReplaceColorParams> {
+  static constexpr std::array Fields{
+      ColorParam("From", &TReplaceColorParams::From, clBlack),
+      ColorParam("To", &TReplaceColorParams::To, clWhite),
+      IntParam("Tolerance", &TReplaceColorParams::Tolerance, {0, 255}, {0, 100}, 30),
+  };
+};
+void ReplaceColor(TBitmap& bmp, const TReplaceColorParams& params, TRect rect);
+
+// The colour of a hue (taken modulo 360) at full saturation and value: what the hue
+// bars of the dialogs show at that column.
+TColor HueColor(int hue);
+
+// The hue range: the pixels within the tolerance of From take the hue Hue and keep their
+// saturation and value (ReplaceHueWithinToleranceRect with the HueColor of Hue).
+struct TReplaceHueParams {
+  TColor From;
+  int Hue;
+  int Tolerance;
+};
+template <>
+struct TParamTable<TReplaceHueParams> {
+  static constexpr std::array Fields{
+      ColorParam("From", &TReplaceHueParams::From, RGB(0, 255, 255)),
+      IntParam("Hue", &TReplaceHueParams::Hue, {0, 359}, {0, 359}, 0),
+      IntParam("Tolerance", &TReplaceHueParams::Tolerance, {0, 255}, {0, 200}, 30),
+  };
+};
+void ReplaceHue(TBitmap& bmp, const TReplaceHueParams& params, TRect rect);
+
+// The hue variation: colourise (GrayscaleRect, then TintRect with the colour at 12 %,
+// ContrastRect 17 %, SaturationRect 33 %), or give every pixel the colour's hue
+// (SetHueFromColorRect).
+enum THueVariation : uint8_t { hvColorize = 0, hvHue = 1 };
+void VaryHueRect(TBitmap& bmp, TColor color, THueVariation method, TRect rect);
+
 }  // namespace qm

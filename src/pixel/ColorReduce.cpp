@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstring>
 
+#include "pixel/ColorAdjust.h"
+#include "pixel/ImgUtils.h"
 #include "platform/core/Palettes.h"
 #include "platform/core/Parallel.h"
 
@@ -468,6 +470,47 @@ void ReduceBitmapColors(TBitmap& bmp, int colors, int options, const TPalette* p
       p[2] = pr[i];
     }
   });
+}
+
+// --- Indexed colours -------------------------------------------------------------
+
+int IndexedColorCount(const TIndexedColorParams& params) {
+  if (params.Kind == ipOptimized) return 8 << params.Optimized;
+  static constexpr int kSystemCounts[kSystemPaletteCount] = {2, 2, 4, 16, 256, 20, 256};
+  return kSystemCounts[params.System];
+}
+
+bool IndexedReductionNeeded(const TIndexedColorParams& params, int recorded) {
+  return params.Kind == ipSystem || recorded > IndexedColorCount(params);
+}
+
+void ReduceToIndexedColors(TBitmap& bmp, const TIndexedColorParams& params) {
+  if (!InHardRange(params) || bmp.Empty()) return;
+  if (params.Kind == ipOptimized) {
+    const int count = IndexedColorCount(params);
+    ReduceBitmapColors(bmp, count, (params.Diffusion ? rcDither : 0) | (count == 256 ? rcKeepTransparentEntries : 0));
+    return;
+  }
+  const TRect all = GetBitmapRect(bmp);
+  switch (params.System) {
+    case spMonochromeDithered: DitherBlackWhiteRect(bmp, all); [[fallthrough]];
+    case spMonochrome: ThresholdRect(bmp, 128, clBlack, clWhite, all); break;
+    case spGray4: ReduceBitmapColors(bmp, 4, rcDither | rcWindowsGray); break;
+    case spGray16:
+      GrayscaleRect(bmp, all);
+      ReduceBitmapColors(bmp, 16, rcDither);
+      break;
+    case spGray256:
+      // 254 entries hold the greys once two are merged into their neighbours.
+      GrayscaleRect(bmp, all);
+      ReplaceColorRect(bmp, 0x020202, 0x030303, 0, all);
+      ReplaceColorRect(bmp, 0xFCFCFC, 0xFDFDFD, 0, all);
+      ReduceBitmapColors(bmp, 256, rcDither | rcKeepTransparentEntries);
+      break;
+    case spWindows20: ReduceBitmapColors(bmp, 20, rcDither | rcWindows20); break;
+    case spWeb216: ReduceBitmapColors(bmp, 256, rcDither | rcWeb | rcKeepTransparentEntries); break;
+    default: break;
+  }
 }
 
 }  // namespace qm

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Types.h"
@@ -77,6 +78,56 @@ TBitmap ReduceColors(const TBitmap& bmp, TReductionMethod method, bool dither, i
 // (1..8). With `windows`, 256 entries: the first ten reserved colours, 236 octree
 // colours (black where the picture has fewer), the last ten reserved colours.
 TPalette CreateOptimizedPalette(const TBitmap& bmp, int colors, int colorBits, bool windows);
+
+// --- Indexed colours -------------------------------------------------------------
+//
+// A whole picture brought to a palette: an optimised one of 8 to 256 colours, with or
+// without error diffusion, or one of seven system palettes.
+enum TIndexedPaletteKind : int { ipOptimized = 0, ipSystem = 1 };
+enum TSystemPalette : int {
+  spMonochrome = 0,          // threshold 128
+  spMonochromeDithered = 1,  // Floyd-Steinberg, then threshold 128
+  spGray4 = 2,
+  spGray16 = 3,
+  spGray256 = 4,
+  spWindows20 = 5,
+  spWeb216 = 6,
+};
+constexpr int kOptimizedCountChoices = 6;  // 8, 16, 32, 64, 128, 256
+constexpr int kSystemPaletteCount = 7;
+
+struct TIndexedColorParams {
+  int Kind;       // a TIndexedPaletteKind
+  int Optimized;  // 8 << Optimized colours
+  bool Diffusion;
+  int System;  // a TSystemPalette
+};
+template <>
+struct TParamTable<TIndexedColorParams> {
+  static constexpr std::array Fields{
+      ChoiceParam("Kind", &TIndexedColorParams::Kind, 2, ipOptimized),
+      ChoiceParam("Optimized", &TIndexedColorParams::Optimized, kOptimizedCountChoices, 5),
+      BoolParam("Diffusion", &TIndexedColorParams::Diffusion, true),
+      ChoiceParam("System", &TIndexedColorParams::System, kSystemPaletteCount, spWeb216),
+  };
+};
+// The colour count a document records once converted: the optimised choice's count; 2
+// for both monochromes, 4, 16, 256, 20 and 256 for the others.
+int IndexedColorCount(const TIndexedColorParams& params);
+// Whether converting changes a picture whose document records `recorded` colours: a
+// system palette always; an optimised one only when the recorded count exceeds the
+// choice's (for 256 colours, a true-colour picture: 257 or more).
+bool IndexedReductionNeeded(const TIndexedColorParams& params, int recorded);
+// Converts the whole bitmap, whatever it records; nothing for values outside their
+// ranges. The optimised palettes reduce with ReduceBitmapColors (rcDither for the
+// diffusion; 256 colours keep the two transparent entries free); the system ones:
+// monochrome ThresholdRect 128; dithered DitherBlackWhiteRect then the threshold; 4
+// greys ReduceBitmapColors(4, rcDither | rcWindowsGray); 16 greys GrayscaleRect then
+// ReduceBitmapColors(16, rcDither); 256 greys GrayscaleRect, the greys 2 and 252 moved
+// to 3 and 253 (ReplaceColorRect) and ReduceBitmapColors(256, rcDither |
+// rcKeepTransparentEntries); Windows ReduceBitmapColors(20, rcDither | rcWindows20); web
+// ReduceBitmapColors(256, rcDither | rcWeb | rcKeepTransparentEntries).
+void ReduceToIndexedColors(TBitmap& bmp, const TIndexedColorParams& params);
 
 // --- The parts the reduction is built from ---------------------------------------
 

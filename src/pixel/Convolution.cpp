@@ -215,4 +215,12 @@ void ApplyConvolutionPresetInPlace(TBitmap& bmp, int index, TRect rect) {
   Convolve3x3InPlace(bmp, kConvolutionPresets[index], rect);
 }
 
+TConvolutionMatrix CustomMatrix(const TCustomFilterParams& p) {
+  return {{p.M0, p.M1, p.M2, p.M3, p.M4, p.M5, p.M6, p.M7, p.M8}, p.Divisor == 0 ? 1 : p.Divisor, 0, 0};
+}
+
+void CustomFilter(TBitmap& layer, TBitmap& source, const TCustomFilterParams& params, TRect rect) {
+  if (InHardRange(params)) Convolve3x3(layer, source, CustomMatrix(params), rect);
+}
+
 }  // namespace qm

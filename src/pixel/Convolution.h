@@ -9,6 +9,7 @@
 // clamped to 0..255; with invert each becomes 255 - value.
 #include <cstdint>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -38,5 +39,33 @@ void Convolve3x3InPlace(TBitmap& bmp, const TConvolutionMatrix& m, TRect rect);
 // The same with a row of the table; nothing for an index outside it.
 void ApplyConvolutionPreset(TBitmap& dst, TBitmap& src, int index, TRect rect);
 void ApplyConvolutionPresetInPlace(TBitmap& bmp, int index, TRect rect);
+
+// A matrix of the user's: nine coefficients row by row from the top left, and the
+// divisor (0 taken as 1); neither grey nor invert. The defaults leave a picture as it is.
+struct TCustomFilterParams {
+  int M0, M1, M2, M3, M4, M5, M6, M7, M8;
+  int Divisor;
+};
+template <>
+struct TParamTable<TCustomFilterParams> {
+  static constexpr TParamSpan kCoefficients{-999, 999};
+  static constexpr std::array Fields{
+      IntParam("M0", &TCustomFilterParams::M0, kCoefficients, kCoefficients, 0),
+      IntParam("M1", &TCustomFilterParams::M1, kCoefficients, kCoefficients, 0),
+      IntParam("M2", &TCustomFilterParams::M2, kCoefficients, kCoefficients, 0),
+      IntParam("M3", &TCustomFilterParams::M3, kCoefficients, kCoefficients, 0),
+      IntParam("M4", &TCustomFilterParams::M4, kCoefficients, kCoefficients, 1),
+      IntParam("M5", &TCustomFilterParams::M5, kCoefficients, kCoefficients, 0),
+      IntParam("M6", &TCustomFilterParams::M6, kCoefficients, kCoefficients, 0),
+      IntParam("M7", &TCustomFilterParams::M7, kCoefficients, kCoefficients, 0),
+      IntParam("M8", &TCustomFilterParams::M8, kCoefficients, kCoefficients, 0),
+      IntParam("Divisor", &TCustomFilterParams::Divisor, kCoefficients, kCoefficients, 1),
+  };
+};
+// The twelve values the convolution takes: the nine, the divisor (1 for 0), two zeros.
+TConvolutionMatrix CustomMatrix(const TCustomFilterParams& params);
+// Convolve3x3 of the source into the layer with that matrix; nothing for values
+// outside their ranges.
+void CustomFilter(TBitmap& layer, TBitmap& source, const TCustomFilterParams& params, TRect rect);
 
 }  // namespace qm

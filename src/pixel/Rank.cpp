@@ -582,4 +582,8 @@ void ApplyRankFilter(TBitmap& dst, TBitmap& src, TRankMode mode, TRect rect, int
   else RankWindow<3>(dst, *from, mode, rect, t);
 }
 
+void RankFilter(TBitmap& layer, TBitmap& source, TRankMode mode, const TRankFilterParams& params, TRect rect) {
+  if (InHardRange(params)) ApplyRankFilter(layer, source, mode, rect, params.Threshold, params.Radius + 1);
+}
+
 }  // namespace qm
