@@ -10,9 +10,11 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "controls/ColorEditor.h"
@@ -68,7 +70,7 @@ std::string TCaptionText::Text() const {
 }
 
 TParamControls::TParamControls(QWidget& dialog, QGridLayout& grid)
-    : QObject(&dialog), dialog_(dialog), grid_(grid), pickButtons_(new QButtonGroup(this)) {
+    : QObject(&dialog), dialog_(dialog), dialogGrid_(grid), grid_(&grid), pickButtons_(new QButtonGroup(this)) {
   pickButtons_->setExclusive(true);
 }
 
@@ -95,14 +97,14 @@ void TParamControls::Store(size_t i, TParamValue v) {
 }
 
 void TParamControls::AddRow(const TCaptionText& label, QWidget* control, QWidget* after) {
-  const int row = grid_.rowCount();
+  const int row = grid_->rowCount();
   if (!label.Empty()) {
     auto* text = new QLabel(Q(label.Text()), &dialog_);
     text->setBuddy(control);
-    grid_.addWidget(text, row, 0);
+    grid_->addWidget(text, row, 0);
   }
-  grid_.addWidget(control, row, 1, 1, after ? 1 : 3, Qt::AlignLeft);
-  if (after) grid_.addWidget(after, row, 2, 1, 2, Qt::AlignLeft);
+  grid_->addWidget(control, row, 1, 1, after ? 1 : 3, Qt::AlignLeft);
+  if (after) grid_->addWidget(after, row, 2, 1, 2, Qt::AlignLeft);
 }
 
 // --- Sliders -------------------------------------------------------------------------------
@@ -122,17 +124,17 @@ QSlider* TParamControls::AddSlider(TFieldAccess field, const TSliderSpec& spec) 
   }
   auto* label = new QLabel(&dialog_);
   label->setObjectName(Latin(spec.LabelName));
-  const int row = grid_.rowCount();
+  const int row = grid_->rowCount();
   if (spec.LowEnd.Empty() && spec.HighEnd.Empty()) {
-    grid_.addWidget(label, row, 0, 1, 4);
-    grid_.addWidget(slider, row + 1, 0, 1, 4);
+    grid_->addWidget(label, row, 0, 1, 4);
+    grid_->addWidget(slider, row + 1, 0, 1, 4);
   } else {
-    grid_.addWidget(new QLabel(Q(spec.LowEnd.Text()), &dialog_), row, 0);
-    grid_.addWidget(slider, row, 1);
-    grid_.addWidget(new QLabel(Q(spec.HighEnd.Text()), &dialog_), row, 2);
+    grid_->addWidget(new QLabel(Q(spec.LowEnd.Text()), &dialog_), row, 0);
+    grid_->addWidget(slider, row, 1);
+    grid_->addWidget(new QLabel(Q(spec.HighEnd.Text()), &dialog_), row, 2);
     label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-100 %")));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    grid_.addWidget(label, row, 3);
+    grid_->addWidget(label, row, 3);
   }
   TControl& c = controls_[i];
   c.Scale = scale;
@@ -199,17 +201,35 @@ void TParamControls::AddSpinEdits(TFieldAccess field, const TSpinSpec& x, const 
   AddSpin(std::move(field), y, 1, TParamKind::Point);
 }
 
-TSpinEdit2* TParamControls::AddSpin(TFieldAccess field, const TSpinSpec& spec, int coordinate, TParamKind kind) {
+void TParamControls::AddSpinEditGrid(std::vector<std::pair<TFieldAccess, TSpinSpec>> fields, int columns,
+                                     const TCaptionText& label) {
+  auto* box = new QWidget(&dialog_);
+  auto* grid = new QGridLayout(box);
+  grid->setContentsMargins(0, 0, 0, 0);
+  int k = 0;
+  for (auto& [field, spec] : fields) {
+    const int row = k / std::max(columns, 1), column = k % std::max(columns, 1);
+    AddSpin(std::move(field), spec, 0, TParamKind::Int,
+            [grid, row, column](QWidget* edit) { grid->addWidget(edit, row, column); });
+    ++k;
+  }
+  AddRow(label, box);
+}
+
+TSpinEdit2* TParamControls::AddSpin(TFieldAccess field, const TSpinSpec& spec, int coordinate, TParamKind kind,
+                                    const std::function<void(QWidget*)>& place) {
   auto* edit = new TSpinEdit2(&dialog_);
   edit->setObjectName(Latin(spec.Name));
   const size_t i = Add(std::move(field), edit, {kind}, "a spin edit");
   TControl& c = controls_[i];
   c.Coordinate = coordinate;
+  c.EmptyReads = spec.EmptyReads;
   const TParamRange& range = c.Field.Info.Range;
   edit->SetMinValue(int(range.Min));
   edit->SetMaxValue(int(range.Max));
   if (spec.Characters > 0) edit->setMaxLength(spec.Characters);
-  AddRow(spec.Label, edit);
+  if (place) place(edit);
+  else AddRow(spec.Label, edit);
   c.Load = [this, i, edit] {
     const TParamValue v = controls_[i].Field.Get();
     edit->SetValue(int(controls_[i].Coordinate ? v.Y : v.X));
@@ -218,8 +238,10 @@ TSpinEdit2* TParamControls::AddSpin(TFieldAccess field, const TSpinSpec& spec, i
   // it reaches the field clamped before any Preview or OK, Enter included. Typing goes
   // on until the text is confirmed or left; the arrows end their gesture at once.
   edit->OnChange = [this, i, edit] {
-    TParamValue v = controls_[i].Field.Get();
-    (controls_[i].Coordinate ? v.Y : v.X) = edit->CheckValue(edit->Value());
+    const TControl& c = controls_[i];
+    TParamValue v = c.Field.Get();
+    const bool empty = c.EmptyReads && edit->text().isEmpty();
+    (c.Coordinate ? v.Y : v.X) = edit->CheckValue(empty ? *c.EmptyReads : edit->Value());
     Store(i, v);
     if (!edit->isModified()) Notify(Settled);
   };
@@ -234,7 +256,7 @@ QCheckBox* TParamControls::AddCheckBox(TFieldAccess field, const TCheckSpec& spe
   auto* box = new QCheckBox(Q(spec.Caption.Text()), &dialog_);
   box->setObjectName(Latin(spec.Name));
   const size_t i = Add(std::move(field), box, {TParamKind::Bool}, "a check box");
-  grid_.addWidget(box, grid_.rowCount(), 0, 1, 4);
+  grid_->addWidget(box, grid_->rowCount(), 0, 1, 4);
   controls_[i].Load = [this, i, box] { box->setChecked(controls_[i].Field.Get().X != 0); };
   connect(box, &QCheckBox::toggled, this, [this, i](bool on) {
     Store(i, on ? 1.0 : 0.0);
@@ -258,7 +280,7 @@ QGroupBox* TParamControls::AddRadioGroup(TFieldAccess field, const TRadioGroupSp
     group->addButton(button, int(k));
     layout->addWidget(button);
   }
-  grid_.addWidget(box, grid_.rowCount(), 0, 1, 4);
+  grid_->addWidget(box, grid_->rowCount(), 0, 1, 4);
   controls_[i].Load = [this, i, group] {
     if (QAbstractButton* b = group->button(int(controls_[i].Field.Get().X))) b->setChecked(true);
   };
@@ -330,6 +352,51 @@ bool TParamControls::TakePickedColor(TColor color) {
     return true;
   }
   return false;
+}
+
+// --- Pages and widgets of the dialog's own -------------------------------------------------
+
+QTabWidget* TParamControls::AddPages(TFieldAccess field, const TPagesSpec& spec) {
+  auto* pages = new QTabWidget(&dialog_);
+  pages->setObjectName(Latin(spec.Name));
+  const size_t i = Add(std::move(field), pages, {TParamKind::Choice}, "a page control");
+  CheckChoices(controls_[i].Field.Info, spec.Name, spec.Pages.size());
+  pageGrids_.clear();
+  for (const TPageSpec& p : spec.Pages) {
+    auto* page = new QWidget(pages);
+    page->setObjectName(Latin(p.Name));
+    auto* grid = new QGridLayout(page);
+    grid->setColumnMinimumWidth(1, 200);
+    pageGrids_.push_back(grid);
+    pages->addTab(page, Q(p.Caption.Text()));
+  }
+  dialogGrid_.addWidget(pages, dialogGrid_.rowCount(), 0, 1, 4);
+  controls_[i].Load = [this, i, pages] { pages->setCurrentIndex(int(controls_[i].Field.Get().X)); };
+  connect(pages, &QTabWidget::currentChanged, this, [this, i](int index) {
+    if (index < 0) return;
+    Store(i, index);
+    Notify(Settled);
+  });
+  controls_[i].Load();
+  return pages;
+}
+
+void TParamControls::OnPage(int page) {
+  grid_ = page >= 0 && size_t(page) < pageGrids_.size() ? pageGrids_[size_t(page)] : &dialogGrid_;
+}
+
+void TParamControls::AddWidget(QWidget* widget, const TCaptionText& label) {
+  if (label.Empty()) grid_->addWidget(widget, grid_->rowCount(), 0, 1, 4);
+  else AddRow(label, widget);
+}
+
+void TParamControls::FillEmptyFields() {
+  for (TControl& c : controls_) {
+    auto* edit = dynamic_cast<TSpinEdit2*>(c.Widget);
+    if (!edit || !c.EmptyReads || !edit->text().isEmpty()) continue;
+    edit->SetValue(*c.EmptyReads);
+    edit->selectAll();
+  }
 }
 
 // --- Showing -------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 // lead to.
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QSlider;
+class QTabWidget;
 class QToolButton;
 class QWidget;
 
@@ -59,6 +61,9 @@ struct TSpinSpec {
   const char* Name;        // "SELargeur"
   TCaptionText Label{};    // before it
   int Characters = 0;      // the longest text it takes; 0: any
+  // What an empty text stands for (the edit's minimum without it); each preview then
+  // writes it into the edit, selected (FillEmptyFields).
+  std::optional<int> EmptyReads{};
 };
 
 struct TCheckSpec {
@@ -80,6 +85,17 @@ struct TComboSpec {
   const char* Name;  // "CmbPoint"
   TCaptionText Label{};
   std::vector<TCaptionText> Items;  // one per choice, in the choices' order
+};
+
+// A page control whose pages are the choices of a field ("PageControl"): the page
+// shown is the choice.
+struct TPageSpec {
+  const char* Name;  // "TshMan"
+  TCaptionText Caption;
+};
+struct TPagesSpec {
+  const char* Name;  // "PageControl"
+  std::vector<TPageSpec> Pages;  // one per choice, in the choices' order
 };
 
 struct TColorEditSpec {
@@ -118,12 +134,23 @@ class TParamControls : public QObject {
   TSpinEdit2* AddSpinEdit(TFieldAccess field, const TSpinSpec& spec);  // Int
   // The X and the Y of a point, one row each.
   void AddSpinEdits(TFieldAccess field, const TSpinSpec& x, const TSpinSpec& y);
+  // Int fields in a grid of spin edits, row by row, `columns` to a row, after one label:
+  // a matrix. Each spec's own label is not shown.
+  void AddSpinEditGrid(std::vector<std::pair<TFieldAccess, TSpinSpec>> fields, int columns,
+                       const TCaptionText& label);
   QCheckBox* AddCheckBox(TFieldAccess field, const TCheckSpec& spec);  // Bool
   QGroupBox* AddRadioGroup(TFieldAccess field, const TRadioGroupSpec& spec);  // Choice
   QComboBox* AddCombo(TFieldAccess field, const TComboSpec& spec);  // Choice
   // "Couche :" and the seven channel choices (a TChannelChoice).
   QComboBox* AddChannelCombo(TFieldAccess field);
   TColorEdit* AddColorEdit(TFieldAccess field, const TColorEditSpec& spec);  // Color
+  // A page control (Choice: the page shown). The controls added next go on the page
+  // OnPage names, until OnPage(-1) brings them back under the page control.
+  QTabWidget* AddPages(TFieldAccess field, const TPagesSpec& spec);
+  void OnPage(int page);
+  // A widget of the dialog's own (a picture, a swatch) as the next row, after its label
+  // when it has one; it is bound to no field.
+  void AddWidget(QWidget* widget, const TCaptionText& label = {});
 
   enum TReset : uint8_t {
     rsKeep,              // every control as the last showing left it
@@ -138,6 +165,9 @@ class TParamControls : public QObject {
   // the first colour edit of a dialog without pick buttons. Changed, not Settled: the
   // dialog follows a pick itself. False when no edit takes it.
   bool TakePickedColor(TColor color);
+  // Each spin edit whose text is empty and that says what an empty text reads as shows
+  // that value, selected.
+  void FillEmptyFields();
 
   std::vector<TBoundControl> Bound() const;
 
@@ -154,10 +184,13 @@ class TParamControls : public QObject {
     QLabel* ValueLabel = nullptr;  // a slider's
     TextId Format = TextId::Count;
     QToolButton* PickButton = nullptr;
+    std::optional<int> EmptyReads;  // a spin edit's
     std::function<void()> Load;  // the field's value into the control
   };
 
-  TSpinEdit2* AddSpin(TFieldAccess field, const TSpinSpec& spec, int coordinate, TParamKind kind);
+  // place lays the edit out (a row of its own when empty).
+  TSpinEdit2* AddSpin(TFieldAccess field, const TSpinSpec& spec, int coordinate, TParamKind kind,
+                      const std::function<void(QWidget*)>& place = {});
   size_t Add(TFieldAccess&& field, QWidget* widget, std::initializer_list<TParamKind> kinds, const char* what);
   // Stores a value read from control i; Changed when the field's value changed.
   void Store(size_t i, TParamValue v);
@@ -169,7 +202,9 @@ class TParamControls : public QObject {
   }
 
   QWidget& dialog_;
-  QGridLayout& grid_;
+  QGridLayout& dialogGrid_;
+  QGridLayout* grid_;  // where the next control goes: the dialog's grid, or a page's
+  std::vector<QGridLayout*> pageGrids_;
   std::vector<TControl> controls_;
   QButtonGroup* pickButtons_;
   bool routingPick_ = false;

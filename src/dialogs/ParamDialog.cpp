@@ -81,19 +81,23 @@ bool TParamDialog::Open(TDialogHost& host, const TDialogRequest& request, const 
   const TUndoLayerItem* step = history ? history->GetCurrentUndoStep() : nullptr;
   if (!document || !step || !request.NewStep) return false;
   TParamDialog* dialog = form();
-  dialog->ShowOver(host, request.Caption.empty() ? DialogCaption(traits) : request.Caption, *step);
+  dialog->ShowOver(host, request, request.Caption.empty() ? DialogCaption(traits) : request.Caption, *step);
   return true;
 }
 
-void TParamDialog::ShowOver(TDialogHost& host, const std::string& caption, const TUndoLayerItem& step) {
+void TParamDialog::ShowOver(TDialogHost& host, const TDialogRequest& request, const std::string& caption,
+                            const TUndoLayerItem& step) {
   services_ = &host;
   document_ = host.GetActiveImgForm();
   layer_ = document_->Image().GetActiveLayer();
   stepId_ = step.Id();
   caption_ = caption;
+  mode_ = request.Mode;
+  if (traits_.TitleFromCommand) setWindowTitle(Q(caption));
   QWidget* main = host.MainWindow();
   if (main && parentWidget() != main) setParent(main, windowFlags());
   FormShow();
+  Showing();
   adjustSize();
   if (main) move(main->mapToGlobal(main->rect().center()) - QPoint(width() / 2, height() / 2));
   shown_ = true;
@@ -113,6 +117,8 @@ TLayerChangeOptions TParamDialog::ChangeOptions() {
   options.Caption = caption_;
   options.Edge = seProgressive;
   options.Cache = &restoreMask_;
+  options.Restrict = !traits_.Unrestricted;
+  if (traits_.BusyText != TextId::Count) options.BusyText = Tr(traits_.BusyText);
   return options;
 }
 
@@ -154,6 +160,8 @@ void TParamDialog::Preview() {
     hide();
     return;
   }
+  controls_->FillEmptyFields();
+  BeforePreview();
   // A failed preview has put the step's pixels back and said why: nothing is on the
   // image, and the dialog stays for other values.
   previewed_ = RunLayerPreview(*services_, ChangeOptions(), previewed_ && !traits_.ReadsSource, Operation());
@@ -171,6 +179,7 @@ void TParamDialog::Ok() {
   if (!shown_) return;  // the document went away
   if (!previewed_) return;  // the operation failed: the dialog stays
   applied_ = true;
+  Applied();
   if (traits_.Variant == dvAdjustment || traits_.NotRepeated) {
     s.RefreshLayerNavigator();
     hide();
@@ -196,7 +205,7 @@ void TParamDialog::FormHide() {
   TDialogHost& s = *services_;
   if (!applied_) {
     if (TakeDocument()) {
-      s.Operations().EndDialogOperation(previewed_);
+      s.Operations().EndDialogOperation(previewed_ || traits_.ChangesOnShow);
       s.RepaintActiveImage();
     } else {
       s.Operations().AbandonDialogOperation();

@@ -64,6 +64,15 @@ struct TDialogTraits {
   bool ReadsSource = false;
   bool NotRepeated = false;       // a filter whose OK records nothing for the repeat command
   bool ResetEachShowing = false;  // every control back at its default at each showing
+  // A dialog several commands open (each with its mode): its title is the caption of
+  // the command that opened it, at each showing.
+  bool TitleFromCommand = false;
+  // The dialog changes the document as it shows (Showing): a close without OK puts the
+  // step's snapshot back even when nothing was previewed.
+  bool ChangesOnShow = false;
+  // The operation covers the whole layer: its change is not confined to the selection.
+  bool Unrestricted = false;
+  TextId BusyText = TextId::Count;  // the status text while the operation runs; Count: the default
 };
 
 class TParamDialog : public TPipetteForm, public TShellLockHolder {
@@ -73,6 +82,8 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   TParamDialog& operator=(const TParamDialog&) = delete;
 
   const TDialogTraits& Traits() const { return traits_; }
+  // The mode the opening command gave (TDialogRequest::Mode), -1 for none.
+  int Mode() const { return mode_; }
   // The form's caption: the menu entry's once a translation fills it, cleaned of its
   // "&" and trailing "...", else the design caption.
   static std::string DialogCaption(const TDialogTraits& traits);
@@ -103,7 +114,18 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   // The controls, declared in the order they show (TParamDialogOf binds them to fields).
   TParamControls& Controls() { return *controls_; }
 
+  // The editor, while the dialog is shown.
+  TDialogHost& Host() const { return *services_; }
+
   virtual TLayerOperation Operation() const = 0;
+  // Hooks, each empty by default. Showing: the controls are shown for this showing and
+  // the dialog is about to appear. BeforePreview: a preview (or OK's) is about to run;
+  // the dialog settles what its controls cannot hold (an empty field, a value the
+  // operation takes otherwise) and shows it. Applied: OK kept the result, before the
+  // dialog closes.
+  virtual void Showing() {}
+  virtual void BeforePreview() {}
+  virtual void Applied() {}
   // Whether OK of an adjustment leaves the image as it is (and so no step).
   virtual bool IsNeutral() const { return false; }
   // A colour picked on the image, for a dialog that picks colours: it stores it in its
@@ -112,7 +134,8 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   virtual void TakePickedColor(TColor color);
 
  private:
-  void ShowOver(TDialogHost& host, const std::string& caption, const TUndoLayerItem& step);
+  void ShowOver(TDialogHost& host, const TDialogRequest& request, const std::string& caption,
+                const TUndoLayerItem& step);
   TLayerChangeOptions ChangeOptions();
   void FormShow();
   void FormHide();
@@ -133,6 +156,7 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   TLayerItem* layer_ = nullptr;  // the active layer when the dialog opened
   int32_t stepId_ = 0;
   std::string caption_;
+  int mode_ = -1;
   // The protocol's flags: a control changed since the last preview; OK was taken; a
   // preview is on the image.
   bool changed_ = false, applied_ = false, previewed_ = false;
@@ -160,12 +184,23 @@ class TParamDialogOf : public TParamDialog {
   using TApplyFrom = void (*)(TBitmap& layer, const TBitmap& source, const P& params, TRect rect);
   TParamDialogOf(const TDialogTraits& traits, TApply apply) : TParamDialog(traits), apply_(apply) {}
   TParamDialogOf(const TDialogTraits& traits, TApplyFrom apply) : TParamDialog(traits), applyFrom_(apply) {}
+  // A dialog that overrides Operation() (to use the mode, the whole TLayerRun...).
+  explicit TParamDialogOf(const TDialogTraits& traits) : TParamDialog(traits) {}
+
+  // The values the controls hold.
+  const P& Params() const { return params_; }
 
   QSlider* AddSlider(int P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
   QSlider* AddSlider(double P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
   TSpinEdit2* AddSpinEdit(int P::*field, const TSpinSpec& spec) { return Controls().AddSpinEdit(Access(field), spec); }
   void AddSpinEdits(TPoint P::*field, const TSpinSpec& x, const TSpinSpec& y) {
     Controls().AddSpinEdits(Access(field), x, y);
+  }
+  void AddSpinEditGrid(std::initializer_list<std::pair<int P::*, TSpinSpec>> edits, int columns,
+                       const TCaptionText& label) {
+    std::vector<std::pair<TFieldAccess, TSpinSpec>> fields;
+    for (const auto& [field, spec] : edits) fields.emplace_back(Access(field), spec);
+    Controls().AddSpinEditGrid(std::move(fields), columns, label);
   }
   QCheckBox* AddCheckBox(bool P::*field, const TCheckSpec& spec) { return Controls().AddCheckBox(Access(field), spec); }
   QGroupBox* AddRadioGroup(int P::*field, const TRadioGroupSpec& spec) {
@@ -176,8 +211,12 @@ class TParamDialogOf : public TParamDialog {
   TColorEdit* AddColorEdit(TColor P::*field, const TColorEditSpec& spec) {
     return Controls().AddColorEdit(Access(field), spec);
   }
+  QTabWidget* AddPages(int P::*field, const TPagesSpec& spec) { return Controls().AddPages(Access(field), spec); }
+  void OnPage(int page) { Controls().OnPage(page); }
+  void AddWidget(QWidget* widget, const TCaptionText& label = {}) { Controls().AddWidget(widget, label); }
 
   TLayerOperation Operation() const override {
+    if (!apply_ && !applyFrom_) qFatal("%s names no operation", Traits().ClassName);
     if (applyFrom_)
       return [apply = applyFrom_, params = params_](TLayerRun& c) { apply(c.Layer, c.Source, params, c.Rect); };
     return [apply = apply_, params = params_](TLayerRun& c) { apply(c.Layer, params, c.Rect); };

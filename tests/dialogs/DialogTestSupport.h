@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTest>
 #include <cmath>
 #include <string>
@@ -129,6 +130,9 @@ inline void CheckTableAndControls(QWidget* dialog) {
       } else if (auto* combo = qobject_cast<QComboBox*>(c.Widget)) {
         EXPECT_EQ(combo->count(), count);
         EXPECT_EQ(combo->currentIndex(), int(shown));
+      } else if (auto* pages = qobject_cast<QTabWidget*>(c.Widget)) {
+        EXPECT_EQ(pages->count(), count);
+        EXPECT_EQ(pages->currentIndex(), int(shown));
       } else if (auto* edit = dynamic_cast<TColorEdit*>(c.Widget)) {
         EXPECT_EQ(edit->Color(), TColor(shown));
       } else {

@@ -307,6 +307,18 @@ std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelect
   return std::make_unique<TBitmap>(RestoreMask(*sel, ImageToLayer(host, sel->SelRect), edge, GetBitmapRect(*layer)));
 }
 
+std::unique_ptr<TBitmap> SelectionRestoreMaskAt(TSelectionHost& host, int width, int height) {
+  TBitmap* layer = ActiveLayer(host);
+  TSelectionOverlay* sel = ShownSelection(host);
+  if (!layer || !sel || width < 1 || height < 1) return nullptr;
+  // The selection's rectangle scaled as the layer is; its shape is drawn fitted to it.
+  const TRect r = ImageToLayer(host, sel->SelRect);
+  const int64_t W = layer->Width(), H = layer->Height();
+  const TRect scaled{int32_t(r.Left * width / W), int32_t(r.Top * height / H), int32_t(r.Right * width / W),
+                     int32_t(r.Bottom * height / H)};
+  return std::make_unique<TBitmap>(RestoreMask(*sel, scaled, seHard, TRect{0, 0, width, height}));
+}
+
 void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge, TRestoreMaskCache* cache) {
   TBitmap* layer = ActiveLayer(host);
   TSelectionOverlay* sel = host.ActiveSelection();

@@ -50,6 +50,10 @@ void StrokeSelectionShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect,
 // The restore mask of the shown selection over the active layer, with the edge asked
 // for. Null without a shown selection.
 std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelectionEdge edge);
+// The hard-edged restore mask of the shown selection over the active layer drawn at
+// width x height, as if the layer had that size: what confines a change on a thumbnail
+// of the layer. Null without a shown selection or for an empty size.
+std::unique_ptr<TBitmap> SelectionRestoreMaskAt(TSelectionHost& host, int width, int height);
 // What a restriction made, kept for the next one over the same pre-change copy (the
 // previews of a dialog): the restore mask. Valid for one change: its owner empties it
 // when a new change begins; within it, a mask is made again when the selection, the
