@@ -475,6 +475,7 @@ void ReduceBitmapColors(TBitmap& bmp, int colors, int options, const TPalette* p
 // --- Indexed colours -------------------------------------------------------------
 
 int IndexedColorCount(const TIndexedColorParams& params) {
+  if (!InHardRange(params)) return 0;
   if (params.Kind == ipOptimized) return 8 << params.Optimized;
   static constexpr int kSystemCounts[kSystemPaletteCount] = {2, 2, 4, 16, 256, 20, 256};
   return kSystemCounts[params.System];
@@ -501,7 +502,8 @@ void ReduceToIndexedColors(TBitmap& bmp, const TIndexedColorParams& params) {
       ReduceBitmapColors(bmp, 16, rcDither);
       break;
     case spGray256:
-      // 254 entries hold the greys once two are merged into their neighbours.
+      // With two entries kept free the palette holds 254 colours: the 256 greys fit once
+      // two of them are merged into their neighbours, and the reduction keeps them.
       GrayscaleRect(bmp, all);
       ReplaceColorRect(bmp, 0x020202, 0x030303, 0, all);
       ReplaceColorRect(bmp, 0xFCFCFC, 0xFDFDFD, 0, all);

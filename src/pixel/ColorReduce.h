@@ -112,7 +112,8 @@ struct TParamTable<TIndexedColorParams> {
   };
 };
 // The colour count a document records once converted: the optimised choice's count; 2
-// for both monochromes, 4, 16, 256, 20 and 256 for the others.
+// for both monochromes, 4, 16, 256, 20 and 256 for the others; 0 for values outside
+// their ranges.
 int IndexedColorCount(const TIndexedColorParams& params);
 // Whether converting changes a picture whose document records `recorded` colours: a
 // system palette always; an optimised one only when the recorded count exceeds the

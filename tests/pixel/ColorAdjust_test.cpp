@@ -670,3 +670,58 @@ TEST(ColorAdjust, ParameterTablesHoldTogether) {
   EXPECT_TRUE(IsNeutral(THueSaturationParams{0, 0, chYellow}));  // the channel does not count
   EXPECT_FALSE(IsNeutral(THueSaturationParams{1, 0, chAll}));
 }
+
+// The replacement dialogs' operations are their kernels with the dialogs' values; a hue
+// bar's column is its hue at full saturation and value.
+TEST(ColorAdjust, ReplacementOperationsAtTheirDialogsValues) {
+  const struct {
+    int hue;
+    TColor color;
+  } hues[] = {{0, RGB(255, 0, 0)},   {60, RGB(255, 255, 0)}, {120, RGB(0, 255, 0)},
+              {240, RGB(0, 0, 255)}, {480, RGB(0, 255, 0)},  {-120, RGB(0, 0, 255)}};
+  for (auto h : hues) EXPECT_EQ(HueColor(h.hue), h.color) << h.hue;
+
+  const TBitmap a = RandomBitmap(30, 20, 6);
+  const TRect r{3, 2, 25, 18};
+  TBitmap b = a.Clone(), c = a.Clone();
+  ReplaceColor(b, {RGB(10, 200, 30), clWhite, 90}, r);
+  ReplaceColorRect(c, RGB(10, 200, 30), clWhite, 90, r);
+  EXPECT_TRUE(SameBitmaps(b, c));
+  EXPECT_FALSE(SameBitmaps(a, b));
+  b = a.Clone();
+  c = a.Clone();
+  ReplaceHue(b, {RGB(0, 255, 255), 120, 150}, r);
+  ReplaceHueWithinToleranceRect(c, RGB(0, 255, 255), RGB(0, 255, 0), 150, r);
+  EXPECT_TRUE(SameBitmaps(b, c));
+  EXPECT_FALSE(SameBitmaps(a, b));
+  CheckOperationKeepsToTable<TReplaceColorParams>(&ReplaceColor);
+  CheckOperationKeepsToTable<TReplaceHueParams>(&ReplaceHue);
+}
+
+// The hue variation's colourise is its four kernels in a row (in one pass of its own),
+// its hue method SetHueFromColorRect; another method changes nothing.
+TEST(ColorAdjust, HueVariationIsItsChainOfKernels) {
+  Rng rng(37);
+  for (int i = 0; i < 60; ++i) {
+    const TBitmap a = RandomBitmap(rng.Int(1, 60), rng.Int(1, 40), 300 + i);
+    const TRect r = RandomRect(rng, a.Width(), a.Height());
+    const TColor color = i % 3 ? RGB(rng.Int(0, 255), rng.Int(0, 255), rng.Int(0, 255)) : HueColor(rng.Int(0, 359));
+    SCOPED_TRACE(i);
+    TBitmap fast = a.Clone(), chain = a.Clone();
+    VaryHueRect(fast, color, hvColorize, r);
+    GrayscaleRect(chain, r);
+    TintRect(chain, color, 12, r);
+    ContrastRect(chain, 17, r);
+    SaturationRect(chain, 33, r);
+    ASSERT_TRUE(SameBitmaps(fast, chain));
+    fast = a.Clone();
+    chain = a.Clone();
+    VaryHueRect(fast, color, hvHue, r);
+    SetHueFromColorRect(chain, color, r);
+    ASSERT_TRUE(SameBitmaps(fast, chain));
+  }
+  TBitmap b = RandomBitmap(9, 9, 3);
+  const TBitmap before = b.Clone();
+  VaryHueRect(b, RGB(0, 255, 0), THueVariation(2), UnboundedRect);
+  EXPECT_TRUE(SameBitmaps(b, before));
+}

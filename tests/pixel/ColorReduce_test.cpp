@@ -4,9 +4,12 @@
 
 #include <array>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <set>
 
+#include "pixel/ColorAdjust.h"
+#include "pixel/ImgUtils.h"
 #include "platform/core/Palettes.h"
 #include "platform/core/Parallel.h"
 #include "support/TestImages.h"
@@ -454,5 +457,94 @@ TEST(Ditherers, PixelByPixelEqualsTheRowMapping) {
     }
     fs.NextLine();
     nearest.NextLine();
+  }
+}
+
+// --- Indexed colours ---------------------------------------------------------------
+
+namespace {
+TIndexedColorParams Optimized(int choice, bool diffusion = true) {
+  return {ipOptimized, choice, diffusion, spWeb216};
+}
+TIndexedColorParams System(int palette) { return {ipSystem, 5, true, palette}; }
+}  // namespace
+
+// An optimised choice converts only a picture whose document records more colours than
+// it has; a system palette converts whatever is recorded.
+TEST(IndexedColors, ReductionNeededByChoiceAndRecordedCount) {
+  const int recorded[] = {0, 2, 8, 9, 16, 17, 32, 33, 64, 65, 128, 129, 256, 257, 16777216};
+  // each optimised choice and the first recorded count it converts
+  const int first[kOptimizedCountChoices] = {9, 17, 33, 65, 129, 257};
+  for (int choice = 0; choice < kOptimizedCountChoices; ++choice)
+    for (int n : recorded) EXPECT_EQ(IndexedReductionNeeded(Optimized(choice), n), n >= first[choice]) << choice << " " << n;
+  for (int palette = 0; palette < kSystemPaletteCount; ++palette)
+    for (int n : recorded) EXPECT_TRUE(IndexedReductionNeeded(System(palette), n)) << palette << " " << n;
+}
+
+// What a document records once converted, for each of the thirteen choices.
+TEST(IndexedColors, RecordedCountOfEachChoice) {
+  const int optimized[kOptimizedCountChoices] = {8, 16, 32, 64, 128, 256};
+  for (int choice = 0; choice < kOptimizedCountChoices; ++choice)
+    for (bool diffusion : {true, false}) EXPECT_EQ(IndexedColorCount(Optimized(choice, diffusion)), optimized[choice]);
+  const int system[kSystemPaletteCount] = {2, 2, 4, 16, 256, 20, 256};
+  for (int palette = 0; palette < kSystemPaletteCount; ++palette)
+    EXPECT_EQ(IndexedColorCount(System(palette)), system[palette]) << palette;
+}
+
+// Each choice converts the whole picture as its kernels run on a copy do.
+TEST(IndexedColors, EachChoiceIsItsKernels) {
+  const TBitmap photo = RandomBitmap(96, 64, 21);
+  const TRect all = GetBitmapRect(photo);
+  const struct {
+    TIndexedColorParams params;
+    std::function<void(TBitmap&)> kernels;
+  } rows[] = {
+      {Optimized(0), [](TBitmap& b) { ReduceBitmapColors(b, 8, rcDither); }},
+      {Optimized(2, false), [](TBitmap& b) { ReduceBitmapColors(b, 32, 0); }},
+      {Optimized(5), [](TBitmap& b) { ReduceBitmapColors(b, 256, rcDither | rcKeepTransparentEntries); }},
+      {Optimized(5, false), [](TBitmap& b) { ReduceBitmapColors(b, 256, rcKeepTransparentEntries); }},
+      {System(spMonochrome), [&](TBitmap& b) { ThresholdRect(b, 128, clBlack, clWhite, all); }},
+      {System(spMonochromeDithered),
+       [&](TBitmap& b) {
+         DitherBlackWhiteRect(b, all);
+         ThresholdRect(b, 128, clBlack, clWhite, all);
+       }},
+      {System(spGray4), [](TBitmap& b) { ReduceBitmapColors(b, 4, 17); }},
+      {System(spGray16),
+       [&](TBitmap& b) {
+         GrayscaleRect(b, all);
+         ReduceBitmapColors(b, 16, 1);
+       }},
+      {System(spGray256),
+       [&](TBitmap& b) {
+         GrayscaleRect(b, all);
+         ReplaceColorRect(b, 0x020202, 0x030303, 0, all);
+         ReplaceColorRect(b, 0xFCFCFC, 0xFDFDFD, 0, all);
+         ReduceBitmapColors(b, 256, 65);
+       }},
+      {System(spWindows20), [](TBitmap& b) { ReduceBitmapColors(b, 20, 9); }},
+      {System(spWeb216), [](TBitmap& b) { ReduceBitmapColors(b, 256, 97); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.params.Kind << " " << row.params.Optimized << " " << row.params.System);
+    TBitmap ours = photo.Clone(), kernels = photo.Clone();
+    ReduceToIndexedColors(ours, row.params);
+    row.kernels(kernels);
+    EXPECT_TRUE(SameBitmaps(ours, kernels));
+    EXPECT_LE(CountBitmapColors(ours), IndexedColorCount(row.params));
+  }
+  // The greys keep every level but 2 and 252, each merged into the next.
+  TBitmap ramp(256, 1);
+  for (int v = 0; v < 256; ++v) ramp.SetPixel(v, 0, RGB(v, v, v));
+  ReduceToIndexedColors(ramp, System(spGray256));
+  EXPECT_EQ(CountBitmapColors(ramp), 254);
+  EXPECT_EQ(ramp.GetPixel(2, 0), RGB(3, 3, 3));
+  EXPECT_EQ(ramp.GetPixel(252, 0), RGB(253, 253, 253));
+  // Values outside their ranges change nothing.
+  for (TIndexedColorParams outside : {TIndexedColorParams{2, 5, true, 0}, TIndexedColorParams{ipSystem, 5, true, 7},
+                                      TIndexedColorParams{ipOptimized, 6, true, 0}}) {
+    TBitmap b = photo.Clone();
+    ReduceToIndexedColors(b, outside);
+    EXPECT_TRUE(SameBitmaps(b, photo));
   }
 }

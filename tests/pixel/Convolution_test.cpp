@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "pixel/Convolution.h"
 #include "platform/core/Parallel.h"
@@ -166,4 +167,33 @@ TEST(ConvolutionPresets, EdgeCases) {
   TBitmap keep = src.Clone();
   ApplyConvolutionPresetInPlace(keep, 200, UnboundedRect);
   EXPECT_TRUE(SameBitmaps(keep, src));
+}
+
+// The custom filter's matrix: its nine values, the divisor (0 taken as 1) and two
+// zeros; the defaults leave a picture as it is; values outside their ranges do nothing.
+TEST(CustomFilter, RunsTheDialogsMatrix) {
+  TCustomFilterParams p = DefaultParams<TCustomFilterParams>();
+  const TConvolutionMatrix identity = CustomMatrix(p);
+  EXPECT_EQ(std::vector<int32_t>(identity.C, identity.C + 9), (std::vector<int32_t>{0, 0, 0, 0, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(identity.Divisor, 1);
+  const TBitmap src = RandomBitmap(40, 30, 12);
+  TBitmap copy = src.Clone(), layer(40, 30, pf24bit, clBlack);
+  CustomFilter(layer, copy, p, UnboundedRect);
+  EXPECT_TRUE(SameBitmaps(layer, src));
+
+  p = {-1, -1, -1, -1, 9, -1, -1, -1, -1, 0};
+  const TConvolutionMatrix m = CustomMatrix(p);
+  EXPECT_EQ(m.C[4], 9);
+  EXPECT_EQ(m.Divisor, 1);
+  EXPECT_EQ(m.Grey, 0);
+  EXPECT_EQ(m.Invert, 0);
+  TBitmap ours = src.Clone(), reference = src.Clone();
+  CustomFilter(ours, copy, p, TRect{4, 3, 30, 25});
+  RefConvolve(reference, src, m, TRect{4, 3, 30, 25});
+  EXPECT_TRUE(SameBitmaps(ours, reference));
+
+  p.M8 = 1000;
+  TBitmap untouched = src.Clone();
+  CustomFilter(untouched, copy, p, UnboundedRect);
+  EXPECT_TRUE(SameBitmaps(untouched, src));
 }

@@ -138,3 +138,24 @@ TEST(ApplyRankFilter, EdgeCases) {
   EXPECT_EQ(med.GetPixel(3, 0), RGB(200, 200, 200));  // 15 of 25 values are the top row
   EXPECT_EQ(med.GetPixel(3, 1), RGB(10, 10, 10));
 }
+
+// The dialog's choices: "Faible", "Moyen", "Elevé" are the radii 1, 2, 3; a threshold or
+// a choice outside its range does nothing.
+TEST(RankFilter, TheDialogsChoices) {
+  const TBitmap src = FewLevels(37, 23, 9);
+  TBitmap source = src.Clone();
+  const TRect r{2, 3, 33, 20};
+  for (TRankMode mode : {rkMinimum, rkMaximum, rkMedian})
+    for (int choice = 0; choice < 3; ++choice)
+      for (int threshold : {0, 90, 254}) {
+        TBitmap ours = src.Clone(), reference = src.Clone();
+        RankFilter(ours, source, mode, {choice, threshold}, r);
+        RefRank(reference, src, mode, r, threshold, choice + 1);
+        ASSERT_TRUE(SameBitmaps(ours, reference)) << int(mode) << " " << choice << " " << threshold;
+      }
+  for (TRankFilterParams outside : {TRankFilterParams{3, 0}, TRankFilterParams{-1, 0}, TRankFilterParams{0, 256}}) {
+    TBitmap b = src.Clone();
+    RankFilter(b, source, rkMaximum, outside, UnboundedRect);
+    EXPECT_TRUE(SameBitmaps(b, src));
+  }
+}
