@@ -76,6 +76,8 @@ T* Child(QWidget* dialog, const char* name) {
 inline QSlider* Slider(QWidget* d, const char* name) { return Child<QSlider>(d, name); }
 inline std::string LabelText(QWidget* d, const char* name) { return Child<QLabel>(d, name)->text().toStdString(); }
 inline void Click(QWidget* d, const char* button) { QTest::mouseClick(Child<QPushButton>(d, button), Qt::LeftButton); }
+// A click on a radio button's mark (a wide button takes clicks on its mark and text only).
+inline void Choose(QRadioButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2)); }
 
 // A key pressed and let go on the slider, as a user moves it with the keyboard.
 inline void Key(QSlider* s, Qt::Key key, int times = 1) {

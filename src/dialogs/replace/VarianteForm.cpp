@@ -165,11 +165,11 @@ void TVarianteForm::FormShow() {
 
 void TVarianteForm::UpdatePreview() {
   if (thumbnail_.Empty()) return;
-  CopyBitmapRect(thumbnail_, imageRect_, preview_, imageRect_.Left, imageRect_.Top, imageRect_);
+  // (the thumbnail and the preview share their places: neither block moves)
+  CopyBitmapRect(thumbnail_, imageRect_, preview_, 0, 0, imageRect_);
   VaryHueRect(preview_, Color(), Method(), imageRect_);
   if (!selectionMask_.Empty())
-    CopyBitmapRectMasked(thumbnail_, imageRect_, preview_, imageRect_.Left, imageRect_.Top, imageRect_, 100,
-                         selectionMask_);
+    CopyBitmapRectMasked(thumbnail_, imageRect_, preview_, 0, 0, imageRect_, 100, selectionMask_);
   picture_->update();
 }
 
