@@ -683,6 +683,17 @@ TEST(ColorAdjust, ReplacementOperationsAtTheirDialogsValues) {
 
   const TBitmap a = RandomBitmap(30, 20, 6);
   const TRect r{3, 2, 25, 18};
+  // Tolerances reaching past 0 and 255, and the whole range, against the plain rule.
+  for (auto [from, tolerance] : {std::pair{RGB(10, 250, 128), 20}, {RGB(0, 255, 3), 0}, {RGB(200, 9, 77), 255}}) {
+    TBitmap ours = a.Clone(), plain = a.Clone();
+    ReplaceColorRect(ours, from, RGB(1, 2, 3), tolerance, r);
+    EachPixel(plain, r, [from, tolerance](int, int, uint8_t* p) {
+      if (std::abs(p[0] - GetBValue(from)) <= tolerance && std::abs(p[1] - GetGValue(from)) <= tolerance &&
+          std::abs(p[2] - GetRValue(from)) <= tolerance)
+        SetPx(p, RGB(1, 2, 3));
+    });
+    EXPECT_TRUE(SameBitmaps(ours, plain)) << tolerance;
+  }
   TBitmap b = a.Clone(), c = a.Clone();
   ReplaceColor(b, {RGB(10, 200, 30), clWhite, 90}, r);
   ReplaceColorRect(c, RGB(10, 200, 30), clWhite, 90, r);
