@@ -6,6 +6,7 @@
 #include <string>
 
 #include "GuiBench.h"
+#include "Harness.h"
 #include "devices/DeviceList.h"
 #include "dialogs/DialogList.h"
 #include "dialogs/DialogRegistry.h"
@@ -44,6 +45,26 @@ struct TBenchEditor {
     }
     form = std::make_unique<TMainForm>(ProgramStartOptions());
   }
+};
+
+// The editor over a document of the photo, maximised in a full-HD main window; the
+// dialogs opened from their menus.
+struct TDialogBench : TBenchEditor {
+  TNewImgForm* Doc;
+  TDialogBench() {
+    form->resize(1920, 1080);
+    form->show();
+    Doc = form->Services().CreateImageWindow(&Photo(), nullptr, 16777216, true, "");
+    Doc->showMaximized();
+    Doc->FitWindowToImage(true, false);
+    QApplication::processEvents();
+  }
+  QWidget* Open(const char* row, const char* dialog) {
+    form->Commands().Trigger(row);
+    return form->findChild<QWidget*>(dialog);
+  }
+  // What the user sees of a preview: the view painted again.
+  void Repaint() { Doc->View().viewport()->repaint(); }
 };
 
 }  // namespace qm::bench

@@ -21,26 +21,6 @@ const char* kHuePreview = "Hue and saturation dialog: one live preview, whole 24
 const char* kBlurKernel = "GaussianBlurRect radius 30 over the same 12 MP rectangle";
 const char* kHueKernel = "AdjustHueSaturation +-40 deg, +35 % over the same 24 MP";
 
-// The editor over a document of the photo, maximised in a full-HD main window; the
-// dialogs opened from their menus.
-struct TDialogBench : TBenchEditor {
-  TNewImgForm* Doc;
-  TDialogBench() {
-    form->resize(1920, 1080);
-    form->show();
-    Doc = form->Services().CreateImageWindow(&Photo(), nullptr, 16777216, true, "");
-    Doc->showMaximized();
-    Doc->FitWindowToImage(true, false);
-    QApplication::processEvents();
-  }
-  QWidget* Open(const char* row, const char* dialog) {
-    form->Commands().Trigger(row);
-    return form->findChild<QWidget*>(dialog);
-  }
-  // What the user sees of a preview: the view painted again.
-  void Repaint() { Doc->View().viewport()->repaint(); }
-};
-
 QM_BENCH(kBlurPreview, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
