@@ -5,6 +5,8 @@
 #include <set>
 
 #include "app/Scenes.h"
+#include "document/LayeredImage.h"
+#include "platform/core/Messages.h"
 #include "shell/commands/DialogCommands.h"
 #include "shell/main/MainForm.h"
 
@@ -26,34 +28,52 @@ void MoveSliders(QWidget& dialog) {
 
 // Every dialog the program registers, over the sample document in the editor, opened
 // from the first command that opens it (inside an elliptical selection), its sliders
-// moved and its preview on the image; one shot each, named by the dialog's class.
+// moved and its preview on the image; one shot each, named by the dialog's class. A
+// dialog the layered sample is refused for (one that needs a single layer) is opened
+// over the sample flattened.
 void DialogsScene(TSceneCamera& camera) {
+  // No message box may wait for a click: each takes its first answer.
+  SetMessageHandler([](const std::string&, TMsgType, int buttons, const std::string&) {
+    return buttons & mbOK ? int(mrOk) : buttons & mbYes ? int(mrYes) : int(mrCancel);
+  });
   TSceneEditor editor;
   TMainForm& main = *editor.form;
-  TNewImgForm& doc = editor.OpenSample();
-  doc.showMaximized();
-  doc.FitWindowToImage(true, false);
+  TLayeredImage flat;
+  MakeSampleDocument(flat, false);
+  flat.FlattenAllLayers();
+  TNewImgForm& single = editor.Open(&flat);
+  TNewImgForm& layered = editor.OpenSample();
   std::set<std::string_view> shot;
   for (const TDialogCommandRow& row : DialogCommandRows()) {
     if (!shot.insert(row.Dialog).second) continue;
-    doc.Image().SetActiveLayerIndex(0);
-    doc.Selection().SetShape(ssEllipse);
-    doc.Selection().SetSelectionRect(TRect{140, 120, 760, 620});
-    doc.Selection().Show();
-    main.UpdateCommandStates();
-    SettleScene();
-    if (!main.Commands().Trigger(row.Name)) continue;  // not registered, or refused here
-    auto* dialog = main.findChild<QWidget*>(QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size())));
-    if (!dialog || !dialog->isVisible()) continue;
+    const QString name = QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size()));
+    QWidget* dialog = nullptr;
+    for (TNewImgForm* doc : {&layered, &single}) {
+      main.Services().Windows().ActivateImageWindow(doc);
+      doc->showMaximized();
+      doc->FitWindowToImage(true, false);
+      doc->Image().SetActiveLayerIndex(0);
+      doc->Selection().SetShape(ssEllipse);
+      doc->Selection().SetSelectionRect(TRect{140, 120, 760, 620});
+      doc->Selection().Show();
+      main.UpdateCommandStates();
+      SettleScene();
+      if (!main.Commands().Trigger(row.Name)) break;  // not registered
+      dialog = main.findChild<QWidget*>(name);
+      if (dialog && dialog->isVisible()) break;
+      dialog = nullptr;
+    }
+    if (!dialog) continue;
     MoveSliders(*dialog);
     if (auto* preview = dialog->findChild<QPushButton*>(QStringLiteral("BApercu")); preview && preview->isVisible())
       preview->click();
     SettleScene();
-    camera.ShootWithPopups(main, QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size())).toLower().toStdString());
+    camera.ShootWithPopups(main, name.toLower().toStdString());
     if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
     else dialog->hide();
     SettleScene();
   }
+  SetMessageHandler({});
 }
 
 }  // namespace qm

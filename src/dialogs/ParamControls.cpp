@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRadioButton>
@@ -103,8 +104,18 @@ void TParamControls::AddRow(const TCaptionText& label, QWidget* control, QWidget
     text->setBuddy(control);
     grid_->addWidget(text, row, 0);
   }
-  grid_->addWidget(control, row, 1, 1, after ? 1 : 3, Qt::AlignLeft);
-  if (after) grid_->addWidget(after, row, 2, 1, 2, Qt::AlignLeft);
+  if (!after) {
+    grid_->addWidget(control, row, 1, 1, 3, Qt::AlignLeft);
+    return;
+  }
+  // The second widget (a pick button) right after the control.
+  auto* pair = new QWidget(&dialog_);
+  auto* line = new QHBoxLayout(pair);
+  line->setContentsMargins(0, 0, 0, 0);
+  line->addWidget(control);
+  line->addWidget(after);
+  line->addStretch(1);
+  grid_->addWidget(pair, row, 1, 1, 3);
 }
 
 // --- Sliders -------------------------------------------------------------------------------

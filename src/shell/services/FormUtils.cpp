@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QPainter>
 #include <algorithm>
 
 #include "platform/texts/Format.h"
@@ -96,7 +97,23 @@ void SetButtonGlyph(int index, QAbstractButton* button) {
 
 void SetPatternButtonGlyph(QAbstractButton* button) { SetButtonGlyph(1, button); }
 void SetFolderButtonGlyph(QAbstractButton* button) { SetButtonGlyph(3, button); }
-void SetColorButtonGlyph(QAbstractButton* button) { SetButtonGlyph(52, button); }
+void SetColorButtonGlyph(QAbstractButton* button) {
+  SetButtonGlyph(52, button);
+  if (!button || !button->icon().isNull()) return;
+  // Without the main window's glyph lists: a dropper of our own, so that a flat button
+  // never shows empty.
+  QPixmap glyph(16, 16);
+  glyph.fill(Qt::transparent);
+  QPainter p(&glyph);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 2.2, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(2.5, 13.5), QPointF(9.5, 6.5));
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(40, 40, 40));
+  p.drawEllipse(QPointF(11.5, 4.5), 3.2, 3.2);
+  p.end();
+  button->setIcon(QIcon(glyph));
+}
 
 void FillFontList(QComboBox* combo) {
   if (!combo) return;
