@@ -1,7 +1,7 @@
 #include "Harness.h"
 #include "pixel/ColorReduce.h"
 
-#include <magick/api.h>
+#include "GmBench.h"
 
 namespace qm::bench {
 namespace {
@@ -20,24 +20,7 @@ QM_BENCH(kReduce, kOurs, kPhotoBytes, [](benchmark::State& st) {
   }
 });
 
-QM_BENCH(kReduce, kGM, kPhotoBytes, [](benchmark::State& st) {
-  ExceptionInfo ex;
-  GetExceptionInfo(&ex);
-  QuantizeInfo qi;
-  GetQuantizeInfo(&qi);
-  qi.number_colors = 256;
-  qi.dither = 1;
-  for (auto _ : st) {
-    st.PauseTiming();
-    Image* img = CloneImage(ToGM(Photo()), 0, 0, 1, &ex);
-    st.ResumeTiming();
-    QuantizeImage(&qi, img);
-    st.PauseTiming();
-    DestroyImage(img);
-    st.ResumeTiming();
-  }
-  DestroyExceptionInfo(&ex);
-});
+QM_BENCH(kReduce, kGM, kPhotoBytes, [](benchmark::State& st) { TimeGraphicsMagickQuantize(st, 256, true); });
 
 QM_BENCH(kCount, kOurs, kPhotoBytes, [](benchmark::State& st) {
   for (auto _ : st) benchmark::DoNotOptimize(CountBitmapColors(Photo()));

@@ -1,6 +1,7 @@
 #pragma once
 // The real main window for the benchmarks that time a command as a user runs it: made
 // offscreen in a home folder of its own, with the settings file given written first.
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -65,6 +66,23 @@ struct TDialogBench : TBenchEditor {
   }
   // What the user sees of a preview: the view painted again.
   void Repaint() { Doc->View().viewport()->repaint(); }
+  // An elliptical selection of 4243 x 2828 pixels in the middle of the photo, shown.
+  void SelectEllipse() {
+    Doc->Selection().SetShape(ssEllipse);
+    Doc->Selection().SetSelectionRect(TRect{878, 586, 5121, 3414});
+    Doc->Selection().Show();
+  }
+  // Times the dialog's Preview button to the view repainted, then closes the dialog.
+  // With warm, a first preview is not timed (one that puts the step back from then on).
+  void TimePreviews(benchmark::State& st, QWidget* dialog, bool warm) {
+    auto* preview = dialog->findChild<QPushButton*>("BApercu");
+    if (warm) preview->click();
+    for (auto _ : st) {
+      preview->click();
+      Repaint();
+    }
+    dialog->hide();
+  }
 };
 
 }  // namespace qm::bench

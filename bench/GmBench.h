@@ -1,6 +1,6 @@
 #pragma once
-// GraphicsMagick's side of the codec benchmarks: encoding the photo to a blob and
-// reading a file back, on its own images. Include after our headers.
+// GraphicsMagick's side of the codec and colour benchmarks: encoding the photo to a blob,
+// reading a file back, quantising, on its own images. Include after our headers.
 #include <cstdio>
 #include <string>
 
@@ -47,6 +47,27 @@ inline void TimeGraphicsMagickRead(benchmark::State& st, const char* magick, con
     DestroyExceptionInfo(&ex);
   }
   DestroyImageInfo(info);
+}
+
+// Times quantising the photo to the colours (with dithering or not), each run on a fresh
+// copy (not timed).
+inline void TimeGraphicsMagickQuantize(benchmark::State& st, unsigned colors, bool dither) {
+  ExceptionInfo ex;
+  GetExceptionInfo(&ex);
+  QuantizeInfo qi;
+  GetQuantizeInfo(&qi);
+  qi.number_colors = colors;
+  qi.dither = dither ? 1 : 0;
+  for (auto _ : st) {
+    st.PauseTiming();
+    Image* img = CloneImage(ToGM(Photo()), 0, 0, 1, &ex);
+    st.ResumeTiming();
+    QuantizeImage(&qi, img);
+    st.PauseTiming();
+    DestroyImage(img);
+    st.ResumeTiming();
+  }
+  DestroyExceptionInfo(&ex);
 }
 
 }  // namespace qm::bench

@@ -1,10 +1,6 @@
-#include <QPushButton>
-
 #include "EditorBench.h"
+#include "GmBench.h"
 #include "Harness.h"
-#include "pixel/ColorReduce.h"
-
-#include <magick/api.h>
 
 namespace qm::bench {
 namespace {
@@ -17,34 +13,10 @@ const char* kIndexedPreview = "Indexed colours dialog: one preview, 256 colours 
 QM_BENCH(kIndexedPreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
-  QWidget* dialog = b.Open("MenuModeIndex", "TIndexForm");
-  auto* preview = dialog->findChild<QPushButton*>("BApercu");
-  preview->click();  // the first preview has nothing to put back
-  for (auto _ : st) {
-    preview->click();
-    b.Repaint();
-  }
-  dialog->hide();
+  b.TimePreviews(st, b.Open("MenuModeIndex", "TIndexForm"), true);
 });
 
-QM_BENCH(kIndexedPreview, kGM, kPhotoBytes, [](benchmark::State& st) {
-  ExceptionInfo ex;
-  GetExceptionInfo(&ex);
-  QuantizeInfo qi;
-  GetQuantizeInfo(&qi);
-  qi.number_colors = 256;
-  qi.dither = 1;
-  for (auto _ : st) {
-    st.PauseTiming();
-    Image* img = CloneImage(ToGM(Photo()), 0, 0, 1, &ex);
-    st.ResumeTiming();
-    QuantizeImage(&qi, img);
-    st.PauseTiming();
-    DestroyImage(img);
-    st.ResumeTiming();
-  }
-  DestroyExceptionInfo(&ex);
-});
+QM_BENCH(kIndexedPreview, kGM, kPhotoBytes, [](benchmark::State& st) { TimeGraphicsMagickQuantize(st, 256, true); });
 
 }  // namespace
 }  // namespace qm::bench

@@ -1,4 +1,3 @@
-#include <QPushButton>
 #include <QRadioButton>
 
 #include "EditorBench.h"
@@ -26,12 +25,7 @@ QM_BENCH(kCustomPreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
   QWidget* dialog = b.Open("MenuFiltrePerso", "TPersoForm");
   for (int i = 0; i < 9; ++i)
     dialog->findChild<TSpinEdit2*>(QString("SE%1").arg(i))->SetValue(i == 4 ? 9 : -1);
-  auto* preview = dialog->findChild<QPushButton*>("BApercu");
-  for (auto _ : st) {
-    preview->click();
-    b.Repaint();
-  }
-  dialog->hide();
+  b.TimePreviews(st, dialog, false);
 });
 
 void RankPreview(benchmark::State& st, const char* row) {
@@ -39,12 +33,7 @@ void RankPreview(benchmark::State& st, const char* row) {
   TDialogBench b;
   QWidget* dialog = b.Open(row, "TMinMaxMedForm");
   dialog->findChild<QRadioButton*>("RBEleve")->setChecked(true);
-  auto* preview = dialog->findChild<QPushButton*>("BApercu");
-  for (auto _ : st) {
-    preview->click();
-    b.Repaint();
-  }
-  dialog->hide();
+  b.TimePreviews(st, dialog, false);
 }
 
 QM_BENCH(kMedianPreview, kOurs, kPhotoBytes, [](benchmark::State& st) { RankPreview(st, "MenuFiltreAntipoussiere"); });

@@ -24,19 +24,10 @@ const char* kHueKernel = "AdjustHueSaturation +-40 deg, +35 % over the same 24 M
 QM_BENCH(kBlurPreview, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
-  // 4243 x 2828 pixels, in the middle of the photo
-  b.Doc->Selection().SetShape(ssEllipse);
-  b.Doc->Selection().SetSelectionRect(TRect{878, 586, 5121, 3414});
-  b.Doc->Selection().Show();
+  b.SelectEllipse();
   QWidget* dialog = b.Open("MenuFiltreFlouGauss", "TBlurForm");
   dialog->findChild<QSlider*>("TBN")->setValue(30);
-  auto* preview = dialog->findChild<QPushButton*>("BApercu");
-  preview->click();  // the first preview has nothing to restore
-  for (auto _ : st) {
-    preview->click();
-    b.Repaint();
-  }
-  dialog->hide();
+  b.TimePreviews(st, dialog, true);  // the first preview has nothing to restore
 });
 
 QM_BENCH(kHuePreview, kOurs, kPhotoBytes, [](benchmark::State& st) {

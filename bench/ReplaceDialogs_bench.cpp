@@ -31,13 +31,7 @@ QM_BENCH(kReplacePreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
   TDialogBench b;
   QWidget* dialog = b.Open("MenuReglageRemplacer", "TChgCouleurForm");
   dialog->findChild<TColorEdit*>("ColorEdit1")->SetColor(kFrom);
-  auto* preview = dialog->findChild<QPushButton*>("BApercu");
-  preview->click();  // the first preview has nothing to restore
-  for (auto _ : st) {
-    preview->click();
-    b.Repaint();
-  }
-  dialog->hide();
+  b.TimePreviews(st, dialog, true);
 });
 
 QM_BENCH(kReplaceKernel, kOurs, kPhotoBytes, [](benchmark::State& st) {
@@ -65,9 +59,7 @@ QM_BENCH(kReplaceKernel, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
 QM_BENCH(kVariationOpen, kOurs, kPhotoBytes, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
-  b.Doc->Selection().SetShape(ssEllipse);
-  b.Doc->Selection().SetSelectionRect(TRect{878, 586, 5121, 3414});
-  b.Doc->Selection().Show();
+  b.SelectEllipse();
   for (auto _ : st) {
     QWidget* dialog = b.Open("MenuReglageVariante", "TVarianteForm");
     st.PauseTiming();
@@ -79,9 +71,7 @@ QM_BENCH(kVariationOpen, kOurs, kPhotoBytes, [](benchmark::State& st) {
 QM_BENCH(kVariationRelease, kOurs, kPhotoBytes, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
-  b.Doc->Selection().SetShape(ssEllipse);
-  b.Doc->Selection().SetSelectionRect(TRect{878, 586, 5121, 3414});
-  b.Doc->Selection().Show();
+  b.SelectEllipse();
   QWidget* dialog = b.Open("MenuReglageVariante", "TVarianteForm");
   auto* hue = dialog->findChild<QSlider*>("TBN");
   QWidget* picture = dialog->findChild<QWidget*>("ImgApercu");

@@ -55,6 +55,13 @@ struct DialogShell : Editor {
     return doc;
   }
   TBitmap& Layer() { return Doc->Image().Layers[Doc->Image().ActiveIndex()].Image; }
+  // An elliptical selection over r, shown, and the menus told.
+  void SelectEllipse(TRect r) {
+    Doc->Selection().SetShape(ssEllipse);
+    Doc->Selection().SetSelectionRect(r);
+    Doc->Selection().Show();
+    Form->UpdateCommandStates();
+  }
   TUndoList& History() { return Doc->History(); }
   // The dialog opened from the first row that names it, as a click on that row; null
   // when it did not show.

@@ -103,10 +103,7 @@ TEST(IndexedDialog, ConvertsByTheRecordedCount) {
   EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
 
   // "Gris 4 couleurs" on the whole picture, inside an elliptical selection too.
-  shell.Doc->Selection().SetShape(ssEllipse);
-  shell.Doc->Selection().SetSelectionRect(TRect{10, 10, 40, 30});
-  shell.Doc->Selection().Show();
-  shell.Form->UpdateCommandStates();
+  shell.SelectEllipse(TRect{10, 10, 40, 30});
   d = OpenIndexed(shell, "BtnIndex");
   ASSERT_TRUE(d);
   EXPECT_TRUE(Child<QRadioButton>(d, "RBColor32")->isChecked());  // kept from the last showing

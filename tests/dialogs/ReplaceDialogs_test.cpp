@@ -139,9 +139,7 @@ TEST(ReplaceDialogs, HueVariationWithASelection) {
   DialogShell shell;
   const TBitmap original = shell.Layer().Clone();
   const TRect sel{20, 15, 100, 75};
-  shell.Doc->Selection().SetShape(ssEllipse);
-  shell.Doc->Selection().SetSelectionRect(sel);
-  shell.Doc->Selection().Show();
+  shell.SelectEllipse(sel);
   auto* d = dynamic_cast<TVarianteForm*>(shell.OpenForm("TVarianteForm"));
   ASSERT_TRUE(d);
   EXPECT_TRUE(d->isModal());
