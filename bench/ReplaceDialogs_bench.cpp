@@ -63,6 +63,7 @@ QM_BENCH(kVariationOpen, kOurs, kPhotoBytes, [](benchmark::State& st) {
   for (auto _ : st) {
     QWidget* dialog = b.Open("MenuReglageVariante", "TVarianteForm");
     st.PauseTiming();
+    if (!dialog || !dialog->isVisible()) st.SkipWithError("the dialog did not open");
     dialog->hide();
     st.ResumeTiming();
   }
