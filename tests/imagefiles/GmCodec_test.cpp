@@ -7,6 +7,8 @@
 #include "imagefiles/BmpCodec.h"
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
+#include "platform/core/Parallel.h"
+#include "support/GmThreadLimit.h"
 #include "support/TestImages.h"
 
 namespace qm {
@@ -59,6 +61,26 @@ TEST(GmCodec, TargaRoundTripsWithAndWithoutAlpha) {
   indexed.SetPixelFormat(pf24bit);
   EXPECT_TRUE(SameBitmaps(indexed, back));
   EXPECT_THROW(WriteTargaFile(dir + "/e.tga", TBitmap()), EInvalidGraphic);
+}
+
+TEST(GmCodec, ALargeTargaIsTheSameFileOnOneAndOnEightThreads) {
+  // Two bands of the library's pixels, the rows of each shared among our threads.
+  // GraphicsMagick is held to two threads, as OMP_NUM_THREADS=2 holds it: it must still
+  // be called on this thread alone.
+  const std::string dir = TestFolder();
+  const TBitmap big = test::RandomBitmap(2050, 2100, 5, pf32bit);
+  {
+    const test::GmThreadLimit two(2);
+    SetEngineThreads(1);
+    WriteTargaFile(dir + "/one.tga", big);
+    SetEngineThreads(8);
+    WriteTargaFile(dir + "/eight.tga", big);
+    SetEngineThreads(0);
+  }
+  EXPECT_EQ(test::ReadFileBytes(dir + "/one.tga"), test::ReadFileBytes(dir + "/eight.tga"));
+  TBitmap back;
+  ReadWithGraphicsMagick(dir + "/eight.tga", "TGA", back);
+  EXPECT_TRUE(SameBitmaps(big, back));
 }
 
 TEST(GmCodec, ColourCountsAndFailures) {
