@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/core/Parallel.h"
@@ -106,6 +107,18 @@ TEST(ParallelLibraryJobs, EachJobOnceOnAThreadOfItsOwnAndTheFirstErrorComesBack)
   // the caller's settings come back
   EXPECT_EQ(omp_get_max_threads(), ompThreads);
   EXPECT_EQ(EngineThreads(), 4);
+
+  // two callers at once, and jobs that hand out jobs of their own
+  std::vector<std::atomic<int>> inner(2 * kJobs * 8);
+  auto nested = [&](int base) {
+    ParallelLibraryJobs(kJobs, [&](int i) {
+      ParallelLibraryJobs(8, [&](int j) { ++inner[size_t(base + 8 * i + j)]; });
+    });
+  };
+  std::thread other(nested, kJobs * 8);
+  nested(0);
+  other.join();
+  for (size_t i = 0; i < inner.size(); ++i) ASSERT_EQ(inner[i], 1) << i;
 
   std::atomic<int> started{0};
   EXPECT_THROW(ParallelLibraryJobs(kJobs,

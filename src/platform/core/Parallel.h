@@ -18,12 +18,13 @@ int AvailableEngineThreads();
 // Runs job(i) for every i in [0, count) on up to EngineThreads() threads, each taking
 // the next job, for work that calls a library with OpenMP teams of its own
 // (GraphicsMagick). Such a library must never be called from inside our OpenMP team:
-// it sizes its per-thread state by its own thread count and indexes it by the OpenMP
-// thread number. So the threads here are plain threads (the caller among them when it
-// is not inside an OpenMP region), and on each one the library's teams and our kernels
-// run on that thread alone. Alone, the jobs run on the caller, the library free to use
-// its own threads. The first exception a job throws is rethrown once all have stopped
-// (jobs not started by then are skipped).
+// it sizes its per-thread state by its own thread limit and indexes it by the OpenMP
+// thread number. So the threads here are plain threads kept for the process (the
+// caller among them when it is not inside an OpenMP region), and on each one the
+// library's teams and our kernels run on that thread alone. On one thread the jobs run
+// on the caller, the library free to use its own threads. The first exception a job
+// throws is rethrown once all have stopped (jobs not started by then are skipped).
+// One call at a time uses the threads; a job calling this again runs those jobs itself.
 void ParallelLibraryJobs(int count, const std::function<void(int)>& job);
 
 // True when a job of this many pixels is worth handing to several threads.
