@@ -506,6 +506,7 @@ TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, TAl
   if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) return TRect{};
   TRect placed{0, 0, src.Width(), src.Height()};
   AlignRectInRect(placed, TRect{0, 0, width, height}, anchor);
+  const TColor brush = dst.BrushColor;
   TBitmap srcHolder;
   const TBitmap* s = &src;
   if (!src.Empty() && !Is24(src)) {
@@ -527,8 +528,13 @@ TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, TAl
     if (!s->Empty()) CopyBitmap24At(*s, out, placed.Left, placed.Top);
   } else {
     // Each row written once: the colour beside the source's row, or across it. Filling
-    // the whole canvas first and copying the source over it writes the pixels twice.
-    out = TBitmap::Uninitialized(width, height, pf24bit);
+    // the whole canvas first and copying the source over it writes the pixels twice. A
+    // target of the canvas's shape is written in place: mapping 80 MB of fresh pages
+    // costs more than the writes themselves.
+    const bool inPlace = &dst != &src && dst.PixelFormat() == pf24bit && dst.Width() == width &&
+                         dst.Height() == height;
+    if (inPlace) out = std::move(dst);
+    else out = TBitmap::Uninitialized(width, height, pf24bit);
     const TRect in = s->Empty() ? TRect{} : IntersectRect(placed, TRect{0, 0, width, height});
     const TColor c = ColorToRGB(background);
     std::vector<uint8_t> fill(size_t(width) * 3);
@@ -554,7 +560,7 @@ TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, TAl
   }
   out.Transparent = src.Transparent;
   out.TransparentColor = src.TransparentColor;
-  out.BrushColor = dst.BrushColor;
+  out.BrushColor = brush;
   dst = std::move(out);
   return placed;
 }

@@ -385,9 +385,12 @@ TEST(EnlargeCanvas, MatchesColourThenSourceEverywhere) {
       TRect placed{0, 0, 37, 23};
       AlignRectInRect(placed, TRect{0, 0, sz.W, sz.H}, TAlignment(a));
       CopyBitmap24At(src, want, placed.Left, placed.Top);
-      TBitmap got;
+      // into a new bitmap, and over a target of the canvas's shape
+      TBitmap got, reused = RandomBitmap(sz.W, sz.H, 9);
       EXPECT_EQ(EnlargeCanvas(src, got, sz.W, sz.H, TAlignment(a), RGB(7, 130, 250)), placed);
       EXPECT_TRUE(SameBitmaps(got, want)) << sz.W << "x" << sz.H << " anchor " << a;
+      EnlargeCanvas(src, reused, sz.W, sz.H, TAlignment(a), RGB(7, 130, 250));
+      EXPECT_TRUE(SameBitmaps(reused, want)) << sz.W << "x" << sz.H << " anchor " << a;
     }
 }
 

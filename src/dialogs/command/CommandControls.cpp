@@ -12,10 +12,10 @@
 #include <QToolButton>
 
 #include "controls/SpinEdit.h"
+#include "dialogs/command/CommandGlyphs.h"
 #include "imagefiles/PictureFiles.h"
 #include "platform/texts/TextUtils.h"
 #include "shell/services/DialogHost.h"
-#include "shell/services/FormUtils.h"
 #include "views/PictureDialogs.h"
 
 namespace qm {
@@ -178,7 +178,9 @@ void TAnchorGrid::SetAnchor(TAlignment anchor) {
 }
 
 void TAnchorGrid::ShowGlyphs() {
-  for (QAbstractButton* b : buttons_->buttons()) SetButtonGlyph(b->isChecked() ? 41 : 40, b);
+  const int anchor = Anchor();
+  for (int i = 0; i < 9; ++i)
+    buttons_->button(i)->setIcon(AnchorGlyph(i % 3 - anchor % 3, i / 3 - anchor / 3));
 }
 
 // --- The pattern row --------------------------------------------------------------------
@@ -193,7 +195,7 @@ TPatternRow::TPatternRow(QWidget& dialog, QGridLayout& grid, int row) : QObject(
   EdiMotif->installEventFilter(this);
   SBMotif = new QToolButton(&dialog);
   SBMotif->setObjectName(QStringLiteral("SBMotif"));
-  SetPatternButtonGlyph(SBMotif);
+  SBMotif->setIcon(PatternGlyph());
   auto* file = new QHBoxLayout;
   file->setSpacing(2);
   file->addWidget(EdiMotif, 1);

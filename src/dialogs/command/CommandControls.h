@@ -83,8 +83,8 @@ class TSizeFields : public QObject {
 };
 
 // The anchor of a canvas: nine tool buttons TB0..TB8 in three rows (0 top-left,
-// 4 centre, 8 bottom-right), the pressed one showing the main window's image 41, the
-// others image 40.
+// 4 centre, 8 bottom-right), the pressed one showing the image, its neighbours the way
+// the canvas grows.
 class TAnchorGrid : public QWidget {
  public:
   explicit TAnchorGrid(QWidget* parent = nullptr);

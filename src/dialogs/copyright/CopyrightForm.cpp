@@ -18,6 +18,7 @@
 #include "controls/ColorEditor.h"
 #include "controls/PrevNextButton.h"
 #include "controls/SpinEdit.h"
+#include "dialogs/command/CommandGlyphs.h"
 #include "dialogs/imagesize/ImageSizeOps.h"
 #include "document/LayerOps.h"
 #include "document/LayeredImage.h"
@@ -101,17 +102,16 @@ TCopyrightForm::TCopyrightForm() : TCommandDialog(kTraits) {
   const struct {
     QToolButton*& Button;
     const char* Name;
-    int Glyph;
     TextId Hint;
-  } aligns[] = {{SBGauche, "SBGauche", 97, TextId::TrFixAlignLeft},
-                {SBCentre, "SBCentre", 98, TextId::TrFixAlignCenter},
-                {SBDroite, "SBDroite", 99, TextId::TrFixAlignRight}};
+  } aligns[] = {{SBGauche, "SBGauche", TextId::TrFixAlignLeft},
+                {SBCentre, "SBCentre", TextId::TrFixAlignCenter},
+                {SBDroite, "SBDroite", TextId::TrFixAlignRight}};
   for (int i = 0; i < 3; ++i) {
     auto* b = new QToolButton(this);
     b->setObjectName(QLatin1String(aligns[i].Name));
     b->setCheckable(true);
     b->setToolTip(Q(Tr(aligns[i].Hint)));
-    SetButtonGlyph(aligns[i].Glyph, b);
+    b->setIcon(AlignmentGlyph(i));
     alignment_->addButton(b, i);
     style->addWidget(b);
     aligns[i].Button = b;

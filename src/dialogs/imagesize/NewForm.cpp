@@ -96,12 +96,19 @@ bool TNewForm::Apply() {
   }
   TDialogHost& host = Host();
   const int w = ClampImageSide(size_->Width()), h = ClampImageSide(size_->Height());
-  TBitmap picture(w, h, pf24bit, ColorEdit->Color());
   // A pattern that does not load leaves the plain colour (its reader said why).
   TBitmap pattern;
   TColor key = clNone;
-  if (pattern_->Checked() && pattern_->Load(host, pattern, key))
-    FillRectWithPattern(pattern, picture, 0, 0, UnboundedRect, 100, key, 0);
+  const bool tiled = pattern_->Checked() && pattern_->Load(host, pattern, key);
+  TBitmap picture;
+  if (tiled && key == clNone) {
+    // every pixel is the pattern's: the colour would be written for nothing
+    picture = TBitmap::Uninitialized(w, h, pf24bit);
+    for (int y = 0; y < h; ++y) picture.ZeroRowPadding(y);
+  } else {
+    picture = TBitmap(w, h, pf24bit, ColorEdit->Color());
+  }
+  if (tiled) FillRectWithPattern(pattern, picture, 0, 0, UnboundedRect, 100, key, 0);
   const double ppi = res_->PixelsPerInch();
   TNewImgForm* window = host.CreateImageWindow(std::move(picture), nullptr, 16777216, true, std::string());
   if (!window) return false;
