@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
+#include <algorithm>
 
 #include "controls/SpinEdit.h"
 #include "dialogs/command/CommandGlyphs.h"
@@ -134,6 +135,15 @@ void TSizeFields::SetHeightPixels(int height) {
   silent_ = true;
   EdiH->SetValue(PixelsToUnit(height, unit_, refHeight_, ppi_));
   silent_ = false;
+}
+
+void TSizeFields::StartFrom(int imageUnitPreference, int width, int height, double ppi) {
+  if (!started_) SetUnit(UnitFromPreference(imageUnitPreference));
+  started_ = true;
+  SetReference(std::max(1, width), std::max(1, height));
+  SetPixelsPerInch(ppi > 0 ? ppi : kDefaultResolution);
+  ShowPixels(refWidth_, refHeight_);
+  SetPixels(refWidth_, refHeight_);
 }
 
 void TSizeFields::ShowPixels(int width, int height) {

@@ -69,6 +69,10 @@ class TSizeFields : public QObject {
   void SetValues(double width, double height);
   void SetWidthPixels(int width);
   void SetHeightPixels(int height);
+  // At each showing over an image of width x height at ppi: the unit of the image-unit
+  // preference (the first time only), the size as the reference, shown in GBOld and in
+  // the fields.
+  void StartFrom(int imageUnitPreference, int width, int height, double ppi);
   // GBOld shows the size and its memory.
   void ShowPixels(int width, int height);
   // ... the size the fields stand for.
@@ -80,6 +84,7 @@ class TSizeFields : public QObject {
   int refWidth_ = 1, refHeight_ = 1;
   double ppi_ = kDefaultResolution;
   bool silent_ = false;  // the dialog writes its own fields
+  bool started_ = false;
 };
 
 // The anchor of a canvas: nine tool buttons TB0..TB8 in three rows (0 top-left,

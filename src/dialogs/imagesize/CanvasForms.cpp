@@ -53,18 +53,11 @@ TRecadrerForm::TRecadrerForm() : TCommandDialog(kTraits) {
 bool TRecadrerForm::FormShow() {
   TLayeredImage* image = Host().LayerHost().ActiveImage();
   if (!image || image->GetLayerCount() == 0) return false;
-  if (!unitSet_) {
-    size_->SetUnit(UnitFromPreference(Host().DialogPreferences().ImageUnit));
-    unitSet_ = true;
-  }
   const TLayerItem& layer = image->Layers[0];
   const TBitmap& bg = layer.Image;
+  size_->StartFrom(Host().DialogPreferences().ImageUnit, bg.Width(), bg.Height(), image->ResolutionX);
   oldWidth_ = std::max(1, bg.Width());
   oldHeight_ = std::max(1, bg.Height());
-  size_->SetReference(oldWidth_, oldHeight_);
-  size_->SetPixelsPerInch(image->ResolutionX > 0 ? image->ResolutionX : kDefaultResolution);
-  size_->ShowPixels(oldWidth_, oldHeight_);
-  size_->SetPixels(oldWidth_, oldHeight_);
   anchors_->SetAnchor(alCenter);
   const bool trueColor = image->ColorCount >= 257;
   const bool alpha = !layer.Mask.Empty();

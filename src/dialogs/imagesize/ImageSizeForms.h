@@ -63,7 +63,6 @@ class TRedimForm final : public TCommandDialog {
   TResolutionFields* res_;
   QComboBox* CBFiltres;
   QCheckBox* CBTous;
-  bool unitSet_ = false;
   int oldWidth_ = 1, oldHeight_ = 1;
   double ratio_ = 1;
 };
@@ -84,7 +83,6 @@ class TRecadrerForm final : public TCommandDialog {
   TAnchorGrid* anchors_;
   TColorEdit* ColorEdit;
   TPatternRow* pattern_;
-  bool unitSet_ = false;
   int oldWidth_ = 1, oldHeight_ = 1;
 };
 

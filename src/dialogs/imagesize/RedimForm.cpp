@@ -122,21 +122,14 @@ TRedimForm::TRedimForm() : TCommandDialog(kTraits) {
 bool TRedimForm::FormShow() {
   TLayeredImage* image = Host().LayerHost().ActiveImage();
   if (!image || image->GetLayerCount() == 0) return false;
-  if (!unitSet_) {
-    size_->SetUnit(UnitFromPreference(Host().DialogPreferences().ImageUnit));
-    unitSet_ = true;
-  }
   const TBitmap& bg = image->Layers[0].Image;
+  res_->SetPixelsPerInch(image->ResolutionX > 0 ? image->ResolutionX : kDefaultResolution);
+  size_->StartFrom(Host().DialogPreferences().ImageUnit, bg.Width(), bg.Height(), res_->PixelsPerInch());
   oldWidth_ = std::max(1, bg.Width());
   oldHeight_ = std::max(1, bg.Height());
-  size_->SetReference(oldWidth_, oldHeight_);
-  size_->ShowPixels(oldWidth_, oldHeight_);
+  ratio_ = double(oldWidth_) / oldHeight_;
   CBFiltres->setEnabled(!bg.Transparent);
   if (!CBFiltres->isEnabled()) CBFiltres->setCurrentIndex(0);
-  ratio_ = double(oldWidth_) / oldHeight_;
-  res_->SetPixelsPerInch(image->ResolutionX > 0 ? image->ResolutionX : kDefaultResolution);
-  size_->SetPixelsPerInch(res_->PixelsPerInch());
-  size_->SetPixels(oldWidth_, oldHeight_);
   CBProportions->setChecked(true);
   CBTous->setEnabled(image->GetLayerCount() > 1);
   CBTous->setChecked(CBTous->isEnabled());
