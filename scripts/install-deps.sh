@@ -28,7 +28,7 @@ packages=(
   libraw-bin
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(libopencv-core-dev libopencv-imgproc-dev)
+  packages+=(libopencv-core-dev libopencv-imgproc-dev libvips-dev)
 fi
 
 # drop the "package-" exclusions from the list we check

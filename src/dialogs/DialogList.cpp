@@ -2,6 +2,8 @@
 
 #include "dialogs/blur/BlurForm.h"
 #include "dialogs/coloradjust/ColorAdjustForms.h"
+#include "dialogs/copyright/CopyrightForm.h"
+#include "dialogs/imagesize/ImageSizeForms.h"
 
 namespace qm {
 
@@ -10,6 +12,11 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TLCForm>(registry);
   RegisterParamDialog<TTSForm>(registry);
   RegisterParamDialog<TRVBForm>(registry);
+  RegisterCommandDialog<TRedimForm>(registry);
+  RegisterCommandDialog<TRecadrerForm>(registry);
+  RegisterCommandDialog<TAdapterForm>(registry);
+  RegisterCommandDialog<TNewForm>(registry);
+  RegisterCommandDialog<TCopyrightForm>(registry);
 }
 
 }  // namespace qm

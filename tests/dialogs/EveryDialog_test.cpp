@@ -64,10 +64,23 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
 }
 
 // Each registered dialog's table, and the controls bound to it at its first showing.
+// A command dialog's controls, and its keys: Esc closes it with nothing changed.
 TEST_P(EveryDialog, TableAndControls) {
   DialogShell shell;
-  QWidget* d = shell.OpenForm(GetParam().c_str());
+  const char* name = GetParam().c_str();
+  QWidget* d = shell.OpenForm(name);
   ASSERT_TRUE(d);
+  if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {
+    const uint64_t original = Checksum(shell.Layer());
+    CheckCommandControls(d);
+    EXPECT_EQ(shell.Services->ShellLock(), d);
+    QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key_Escape);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_FALSE(shell.Services->ShellLock());
+    EXPECT_EQ(Checksum(shell.Layer()), original);
+    EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
+    return;
+  }
   CheckTableAndControls(d);
   Click(d, "BAnnuler");
 }

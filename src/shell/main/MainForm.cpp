@@ -147,6 +147,9 @@ class TMainForm::TMainServices : public TShellServices {
     form_.UpdateCommandStates();
   }
   void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
+  TDialogPreferences DialogPreferences() const override {
+    return {form_.settings_.ImageUnit, form_.settings_.PrintUnit, form_.settings_.PreserveFileDate};
+  }
   void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void WindowActivating(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void WindowActivated(TNewImgForm& window) override {

@@ -223,6 +223,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   // from them, and the default save of a document window goes by them.
   TPictureFileSettings FileSettings;
   const TPictureFileSettings& PictureFileSettings() const override { return FileSettings; }
+  TPictureFileSettings& PictureFiles() override { return FileSettings; }
   int JpegQuality = -1;  // -1: ask; else 0..100
   bool KeepExifSetting = true;
   // What a command's load or save asks of the progress handler.
