@@ -342,12 +342,19 @@ void ContrastChannelsRect(TBitmap& bmp, int red, int green, int blue, TRect rect
   ApplyTables(bmp, rect, b, g, r);
 }
 
-void ContrastInRangeRect(TBitmap& bmp, int percent, int low, int high, int pivot, TRect rect) {
-  if (percent == 0 || pivot < 0 || pivot > 255 || low < 0 || high > 255 || low >= high) return;
-  Table t;
+namespace {
+// False (and no table) where ContrastInRangeRect changes nothing.
+bool ContrastInRangeTable(int percent, int low, int high, int pivot, Table t) {
+  if (percent == 0 || pivot < 0 || pivot > 255 || low < 0 || high > 255 || low >= high) return false;
   for (int v = 0; v < 256; ++v)
     t[v] = v >= low && v <= high ? ClampByte64(v + int64_t(v - pivot) * percent / 100) : uint8_t(v);
-  ApplyTable(bmp, rect, t);
+  return true;
+}
+}  // namespace
+
+void ContrastInRangeRect(TBitmap& bmp, int percent, int low, int high, int pivot, TRect rect) {
+  Table t;
+  if (ContrastInRangeTable(percent, low, high, pivot, t)) ApplyTable(bmp, rect, t);
 }
 
 namespace {
@@ -869,6 +876,79 @@ void AdjustHueSaturation(TBitmap& bmp, const THueSaturationParams& params, TRect
 
 void AdjustColorBalance(TBitmap& bmp, const TColorBalanceParams& params, TRect rect) {
   if (InHardRange(params)) LightenDarkenChannelsRect(bmp, params.Red, params.Green, params.Blue, rect);
+}
+
+void AdjustLevels(TBitmap& bmp, const TLevelsParams& params, TRect rect) {
+  if (!InHardRange(params) || IsNeutral(params)) return;
+  // The dark pass, then the light pass over its result: one table of the two in a row
+  // gives the same bytes in one pass over the memory.
+  Table dark, light, t;
+  if (!ContrastInRangeTable(params.DarkIntensity, 0, params.DarkThreshold, params.DarkThreshold, dark))
+    for (int v = 0; v < 256; ++v) dark[v] = uint8_t(v);
+  if (!ContrastInRangeTable(params.LightIntensity, params.LightThreshold, 255, params.LightThreshold, light))
+    for (int v = 0; v < 256; ++v) light[v] = uint8_t(v);
+  for (int v = 0; v < 256; ++v) t[v] = light[dark[v]];
+  ApplyTable(bmp, rect, t);
+}
+
+void AdjustGamma(TBitmap& bmp, const TGammaParams& params, TRect rect) {
+  if (!InHardRange(params) || IsNeutral(params)) return;
+  double red, green, blue;
+  SplitByChannel(red, green, blue, params.Channel, params.Gamma, 1.0);
+  GammaChannelsRect(bmp, rect, red, green, blue);
+}
+
+void ApplyColorFilter(TBitmap& bmp, const TColorFilterParams& params, TRect rect) {
+  if (InHardRange(params)) TintRect(bmp, params.Color, params.Invert ? -params.Opacity : params.Opacity, rect);
+}
+
+void ApplyTwoColorThreshold(TBitmap& bmp, const TTwoColorParams& params, TRect rect) {
+  if (InHardRange(params)) ThresholdRect(bmp, params.Threshold, params.Color1, params.Color2, rect);
+}
+
+void ApplyPosterize(TBitmap& bmp, const TPosterizeParams& params, TRect rect) {
+  if (InHardRange(params)) PosterizeRect(bmp, params.Step, rect);
+}
+
+void AddNoise(TBitmap& bmp, const TNoiseParams& params, TRect rect) {
+  if (!InHardRange(params)) return;
+  if (params.Uniform) AddMonoNoiseRect(bmp, params.Amount, rect);
+  else AddColorNoiseRect(bmp, params.Amount, rect);
+}
+
+namespace {
+// Byte k of each pixel takes the old byte From[k] (bytes in memory order: blue, green,
+// red). The indices are constants of the instance, so the loop compiles to shuffles.
+template <int B, int G, int R>
+void PermuteRows(TBitmap& bmp, TRect rect) {
+  ForEachRow(
+      bmp, rect,
+      [](uint8_t* p, int n) {
+        for (int i = 0; i < n; ++i, p += 3) {
+          const uint8_t old[3] = {p[0], p[1], p[2]};
+          p[0] = old[B];
+          p[1] = old[G];
+          p[2] = old[R];
+        }
+      },
+      kMemoryBoundThreads);
+}
+}  // namespace
+
+void SwapChannelsRect(TBitmap& bmp, int order, TRect rect) {
+  // The new blue, green and red of each order, as old bytes (0 blue, 1 green, 2 red).
+  switch (order) {
+    case coRBG: return PermuteRows<1, 0, 2>(bmp, rect);
+    case coGRB: return PermuteRows<0, 2, 1>(bmp, rect);
+    case coGBR: return PermuteRows<2, 0, 1>(bmp, rect);
+    case coBRG: return PermuteRows<1, 2, 0>(bmp, rect);
+    case coBGR: return PermuteRows<2, 1, 0>(bmp, rect);
+    default: return;
+  }
+}
+
+void SwapChannels(TBitmap& bmp, const TSwapChannelsParams& params, TRect rect) {
+  if (InHardRange(params)) SwapChannelsRect(bmp, params.Order, rect);
 }
 
 }  // namespace qm
