@@ -2,6 +2,8 @@
 
 #include "dialogs/blur/BlurForm.h"
 #include "dialogs/coloradjust/ColorAdjustForms.h"
+#include "dialogs/colorfilters/ColorFilterForms.h"
+#include "dialogs/levels/LevelsForms.h"
 
 namespace qm {
 
@@ -10,6 +12,14 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TLCForm>(registry);
   RegisterParamDialog<TTSForm>(registry);
   RegisterParamDialog<TRVBForm>(registry);
+  RegisterParamDialog<TNiveauxForm>(registry);
+  RegisterParamDialog<TGammaForm>(registry);
+  RegisterParamDialog<TAttenuerForm>(registry);
+  RegisterParamDialog<TFiltreForm>(registry);
+  RegisterParamDialog<TBichromieForm>(registry);
+  RegisterParamDialog<TPosterForm>(registry);
+  RegisterParamDialog<TBruitForm>(registry);
+  RegisterParamDialog<TSwapRGBForm>(registry);
 }
 
 }  // namespace qm

@@ -76,6 +76,15 @@ inline QSlider* Slider(QWidget* d, const char* name) { return Child<QSlider>(d, 
 inline std::string LabelText(QWidget* d, const char* name) { return Child<QLabel>(d, name)->text().toStdString(); }
 inline void Click(QWidget* d, const char* button) { QTest::mouseClick(Child<QPushButton>(d, button), Qt::LeftButton); }
 
+// The names a dialog gives its Preview and Cancel buttons: the blur's, unless its
+// traits name them otherwise.
+inline const TButtonNames& ButtonsOf(QWidget* d) {
+  static const TButtonNames blur;
+  auto* p = dynamic_cast<TParamDialog*>(d);
+  return p ? p->Traits().Buttons : blur;
+}
+inline void Cancel(QWidget* d) { Click(d, ButtonsOf(d).Cancel); }
+
 // A key pressed and let go on the slider, as a user moves it with the keyboard.
 inline void Key(QSlider* s, Qt::Key key, int times = 1) {
   for (int i = 0; i < times; ++i) QTest::keyClick(s, key);
