@@ -558,6 +558,40 @@ TEST(ColorAdjust, RandomKernelsRepeatFromTheSameSeed) {
   EXPECT_TRUE(SameBitmaps(t, a));
 }
 
+// The threshold in whole blocks of pixels as in the tail of a row, at levels across the
+// range, against the luminance rule pixel by pixel.
+TEST(ColorAdjust, ThresholdAtEveryKindOfLevel) {
+  const TBitmap a = RandomBitmap(333, 9, 21);
+  for (int level : {1, 77, 128, 129, 200, 254}) {
+    TBitmap b = a.Clone();
+    ThresholdRect(b, level, RGB(10, 20, 30), RGB(200, 210, 220), TRect{1, 0, 333, 9});
+    for (int y = 0; y < 9; ++y)
+      for (int x = 1; x < 333; ++x)
+        ASSERT_EQ(b.GetPixel(x, y), Lum(Px(a, x, y)) <= level ? RGB(10, 20, 30) : RGB(200, 210, 220))
+            << level << " " << x << "," << y;
+  }
+}
+
+// The noise draws on several threads and leaves the generator where the same draws one
+// after the other would: what comes next does not depend on the thread count either.
+TEST(ColorAdjust, NoiseLeavesTheGeneratorAfterItsDraws) {
+  for (int threads : {1, 8}) {
+    SetEngineThreads(threads);
+    for (bool mono : {false, true}) {
+      TBitmap b = RandomBitmap(700, 300, 3);
+      const TRect r{13, 7, 690, 299};
+      RandSeed(77);
+      if (mono) AddMonoNoiseRect(b, 40, r);
+      else AddColorNoiseRect(b, 40, r);
+      const int32_t next = Random(1 << 30);
+      RandSeed(77);
+      for (int64_t i = 0; i < int64_t(r.Width()) * r.Height() * (mono ? 1 : 3); ++i) Random(40);
+      EXPECT_EQ(Random(1 << 30), next) << threads << " " << mono;
+    }
+  }
+  SetEngineThreads(0);
+}
+
 TEST(ColorAdjust, MosaicBlocksStartAtTheBitmapOrigin) {
   TBitmap b = RandomBitmap(20, 20, 2);
   const TBitmap a = b.Clone();
