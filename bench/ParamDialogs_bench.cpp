@@ -42,6 +42,20 @@ struct TDialogBench : TBenchEditor {
   void Repaint() { Doc->View().viewport()->repaint(); }
 };
 
+// A filter's dialog opened from its row, its TBN slider at value, then Preview pressed
+// again and again, the view painted after each.
+void PreviewAgain(benchmark::State& st, TDialogBench& b, const char* row, const char* dialog, int value) {
+  QWidget* d = b.Open(row, dialog);
+  d->findChild<QSlider*>("TBN")->setValue(value);
+  auto* preview = d->findChild<QPushButton*>("BApercu");
+  preview->click();  // the first preview has nothing to restore
+  for (auto _ : st) {
+    preview->click();
+    b.Repaint();
+  }
+  d->hide();
+}
+
 QM_BENCH(kBlurPreview, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
@@ -49,15 +63,7 @@ QM_BENCH(kBlurPreview, kOurs, kPhotoBytes / 2, [](benchmark::State& st) {
   b.Doc->Selection().SetShape(ssEllipse);
   b.Doc->Selection().SetSelectionRect(TRect{878, 586, 5121, 3414});
   b.Doc->Selection().Show();
-  QWidget* dialog = b.Open("MenuFiltreFlouGauss", "TBlurForm");
-  dialog->findChild<QSlider*>("TBN")->setValue(30);
-  auto* preview = dialog->findChild<QPushButton*>("BApercu");
-  preview->click();  // the first preview has nothing to restore
-  for (auto _ : st) {
-    preview->click();
-    b.Repaint();
-  }
-  dialog->hide();
+  PreviewAgain(st, b, "MenuFiltreFlouGauss", "TBlurForm", 30);
 });
 
 QM_BENCH(kHuePreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
@@ -134,15 +140,7 @@ const char* kNoisePreview = "Noise dialog: one preview, amount 50, whole 24 MP i
 QM_BENCH(kNoisePreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
   EnsureGuiApp();
   TDialogBench b;
-  QWidget* dialog = b.Open("MenuFiltreBruit", "TBruitForm");
-  dialog->findChild<QSlider*>("TBN")->setValue(50);
-  auto* preview = dialog->findChild<QPushButton*>("BApercu");
-  preview->click();  // the first preview has nothing to restore
-  for (auto _ : st) {
-    preview->click();
-    b.Repaint();
-  }
-  dialog->hide();
+  PreviewAgain(st, b, "MenuFiltreBruit", "TBruitForm", 50);
 });
 
 #ifdef QM_HAVE_OPENCV

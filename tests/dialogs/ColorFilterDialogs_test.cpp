@@ -9,17 +9,6 @@
 using namespace qm;
 using namespace qm::test;
 
-namespace {
-
-template <class P>
-TBitmap Applied(const TBitmap& b, void (*apply)(TBitmap&, const P&, TRect), const P& params) {
-  TBitmap out = b.Clone();
-  apply(out, params, UnboundedRect);
-  return out;
-}
-
-}  // namespace
-
 // "Inverser" at 30 percent tints away from the maroon by 30 percent; the repeat does it
 // again as a step of its own.
 TEST(ColorFilterDialogs, InvertedFilterAndItsRepeat) {
@@ -52,15 +41,11 @@ TEST(ColorFilterDialogs, ColourPickedOnTheDocument) {
   QWidget* d = shell.OpenForm("TFiltreForm");
   ASSERT_TRUE(d);
   EXPECT_EQ(shell.Services->GetActiveToolDialog(), d);
-  TMyImageLayered& view = shell.Doc->View();
-  view.SetZoom(1);
-  QApplication::processEvents();
-  const TPoint p = view.ImageToClientPoint(TPoint{30, 20});
-  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(p.X, p.Y));
+  ClickOnImage(shell, TPoint{30, 20});
   const TColor picked = Pixel24ToColor(Px(original, 30, 20));
   EXPECT_EQ(Child<TColorEdit>(d, "ColorEdit")->Color(), picked);
   Click(d, "BOk");
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &ApplyColorFilter, {30, picked, false})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &ApplyColorFilter, {30, picked, false})));
 }
 
 // The threshold shows its result as it opens: a grey at the threshold's luminance takes
@@ -77,14 +62,14 @@ TEST(ColorFilterDialogs, TwoColourThreshold) {
   ASSERT_TRUE(d);
   EXPECT_EQ(d->windowTitle().toStdString(), "Bichromie");
   EXPECT_EQ(LabelText(d, "LblSeuil"), "Seuil : 128");
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &ApplyTwoColorThreshold, {128, clBlack, clWhite})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &ApplyTwoColorThreshold, {128, clBlack, clWhite})));
   EXPECT_EQ(shell.Layer().GetPixel(0, 0), clBlack);  // luminance 128
   EXPECT_EQ(shell.Layer().GetPixel(1, 0), clWhite);  // luminance 129
   EXPECT_EQ(shell.Layer().GetPixel(2, 0), clWhite);
   Child<TColorEdit>(d, "ColorEdit1")->SetColor(RGB(200, 0, 0));
   EXPECT_EQ(shell.Layer().GetPixel(0, 0), RGB(200, 0, 0));
   Key(Slider(d, "TBSeuil"), Qt::Key_Right, 2);
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &ApplyTwoColorThreshold, {130, RGB(200, 0, 0), clWhite})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &ApplyTwoColorThreshold, {130, RGB(200, 0, 0), clWhite})));
   Cancel(d);
   EXPECT_TRUE(SameBitmaps(shell.Layer(), original));
   EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
@@ -94,7 +79,7 @@ TEST(ColorFilterDialogs, TwoColourThreshold) {
   EXPECT_EQ(Child<TColorEdit>(d, "ColorEdit1")->Color(), RGB(200, 0, 0));
   Click(d, "BOk");  // no neutral value: OK keeps what it shows
   EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &ApplyTwoColorThreshold, {128, RGB(200, 0, 0), clWhite})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &ApplyTwoColorThreshold, {128, RGB(200, 0, 0), clWhite})));
   EXPECT_FALSE(shell.Services->Operations().HasRepeatableCommand());
 }
 
@@ -107,14 +92,14 @@ TEST(ColorFilterDialogs, PosteriseReopensAtFifty) {
     ASSERT_TRUE(d);
     EXPECT_EQ(Slider(d, "TBN")->value(), 50);
     EXPECT_EQ(LabelText(d, "LblN"), "Niveau : 50");
-    EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &ApplyPosterize, {50})));
+    EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &ApplyPosterize, {50})));
     Key(Slider(d, "TBN"), Qt::Key_End);
-    EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &ApplyPosterize, {120})));
+    EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &ApplyPosterize, {120})));
     if (showing == 0) Cancel(d);
     else Click(d, "BOk");
   }
   EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &ApplyPosterize, {120})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &ApplyPosterize, {120})));
 }
 
 // The noise keeps its amount and its "Uniforme" box: one offset per pixel, from the
@@ -130,7 +115,7 @@ TEST(ColorFilterDialogs, NoiseKeepsItsValues) {
   RandSeed(42);
   Click(d, "BOk");
   RandSeed(42);
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &AddNoise, {30, true})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &AddNoise, {30, true})));
 
   d = shell.OpenForm("TBruitForm");
   EXPECT_EQ(Slider(d, "TBN")->value(), 30);
@@ -153,9 +138,9 @@ TEST(ColorFilterDialogs, ChannelSwap) {
   EXPECT_TRUE(live->isChecked());
   EXPECT_FALSE(Child<QPushButton>(d, "BPreview")->isEnabled());
   EXPECT_EQ(Child<QRadioButton>(d, "RdbRBG")->text().toStdString(), "RVB ==> RBV");
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(original, &SwapChannels, {coRBG})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(original, &SwapChannels, {coRBG})));
   QTest::keyClick(Child<QRadioButton>(d, "RdbBGR"), Qt::Key_Space);
-  const TBitmap swapped = Applied(original, &SwapChannels, {coBGR});
+  const TBitmap swapped = RunOnCopy(original, &SwapChannels, {coBGR});
   EXPECT_TRUE(SameBitmaps(shell.Layer(), swapped));
   Click(d, "BOk");
   d = shell.OpenForm("TSwapRGBForm");
@@ -184,7 +169,7 @@ TEST(ColorFilterDialogs, ChannelSwap) {
   QTest::keyClick(Child<QRadioButton>(d, "RdbGRB"), Qt::Key_Space);
   EXPECT_TRUE(SameBitmaps(shell.Layer(), swapped));
   QTest::keyClick(live, Qt::Key_Space);
-  EXPECT_TRUE(SameBitmaps(shell.Layer(), Applied(swapped, &SwapChannels, {coGRB})));
+  EXPECT_TRUE(SameBitmaps(shell.Layer(), RunOnCopy(swapped, &SwapChannels, {coGRB})));
   Click(d, "BCancel");
   EXPECT_TRUE(SameBitmaps(shell.Layer(), swapped));
 }

@@ -66,6 +66,24 @@ struct DialogShell : Editor {
   }
 };
 
+// What an operation makes of a copy of the picture: the pixels a dialog's result is
+// held against.
+template <class P>
+TBitmap RunOnCopy(const TBitmap& b, void (*apply)(TBitmap&, const P&, TRect), const P& params) {
+  TBitmap out = b.Clone();
+  apply(out, params, UnboundedRect);
+  return out;
+}
+
+// A click on the active document at a point of the image, shown at 100 %.
+inline void ClickOnImage(DialogShell& shell, TPoint at) {
+  TMyImageLayered& view = shell.Doc->View();
+  view.SetZoom(1);
+  QApplication::processEvents();
+  const TPoint p = view.ImageToClientPoint(at);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(p.X, p.Y));
+}
+
 template <class T>
 T* Child(QWidget* dialog, const char* name) {
   T* w = dialog ? dialog->findChild<T*>(QString::fromLatin1(name)) : nullptr;

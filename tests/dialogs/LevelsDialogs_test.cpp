@@ -20,13 +20,6 @@ TBitmap Faded(const TBitmap& before, const TBitmap& after, int percent) {
   return out;
 }
 
-template <class P>
-TBitmap Applied(const TBitmap& b, void (*apply)(TBitmap&, const P&, TRect), const P& params) {
-  TBitmap out = b.Clone();
-  apply(out, params, UnboundedRect);
-  return out;
-}
-
 QWidget* FadeDialog(DialogShell& shell) {
   if (!shell.Form->Commands().Trigger("MenuAttenuer")) return nullptr;
   QWidget* d = shell.Form->findChild<QWidget*>("TAttenuerForm");
@@ -169,7 +162,7 @@ TEST(LevelsDialogs, GammaOnItsChannels) {
   Child<QComboBox>(d, "CBCouche")->setCurrentIndex(chMagenta);
   Key(Slider(d, "TBN"), Qt::Key_Left, 5);
   EXPECT_EQ(LabelText(d, "LblN"), "Niveau : 0.50");
-  const TBitmap expected = Applied(original, &AdjustGamma, {0.5, chMagenta});
+  const TBitmap expected = RunOnCopy(original, &AdjustGamma, {0.5, chMagenta});
   EXPECT_TRUE(SameBitmaps(shell.Layer(), expected));
   Click(d, "BOk");
   EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
@@ -204,7 +197,7 @@ TEST(LevelsDialogs, DarkTonesOnly) {
   EXPECT_EQ(LabelText(d, "LblSeuil1"), "Seuil : 100");
   Key(Slider(d, "TBInt1"), Qt::Key_PageUp, 5);
   EXPECT_EQ(LabelText(d, "LblInt1"), "Intensité : 50%");
-  const TBitmap expected = Applied(original, &AdjustLevels, {100, 50, 150, 0});
+  const TBitmap expected = RunOnCopy(original, &AdjustLevels, {100, 50, 150, 0});
   EXPECT_TRUE(SameBitmaps(shell.Layer(), expected));
   Click(d, "BOk");
   EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
