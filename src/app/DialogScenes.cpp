@@ -7,6 +7,7 @@
 #include "app/Scenes.h"
 #include "shell/commands/DialogCommands.h"
 #include "shell/main/MainForm.h"
+#include "shell/services/UndoableOps.h"
 
 namespace qm {
 namespace {
@@ -40,11 +41,20 @@ void DialogsScene(TSceneCamera& camera) {
     doc.Selection().SetShape(ssEllipse);
     doc.Selection().SetSelectionRect(TRect{140, 120, 760, 620});
     doc.Selection().Show();
+    // The fade fades the last change: the negative, taken back after the shot.
+    const bool fades = row.Kind == ukFade && main.Commands().Trigger("MenuReglageNegatif");
     main.UpdateCommandStates();
     SettleScene();
-    if (!main.Commands().Trigger(row.Name)) continue;  // not registered, or refused here
-    auto* dialog = main.findChild<QWidget*>(QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size())));
-    if (!dialog || !dialog->isVisible()) continue;
+    auto takeFadedBack = [&] {
+      if (fades) main.Commands().Trigger("MenuEditionUndo");
+    };
+    auto* dialog = main.Commands().Trigger(row.Name)
+                       ? main.findChild<QWidget*>(QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size())))
+                       : nullptr;
+    if (!dialog || !dialog->isVisible()) {  // not registered, or refused here
+      takeFadedBack();
+      continue;
+    }
     MoveSliders(*dialog);
     if (auto* preview = dialog->findChild<QPushButton*>(QStringLiteral("BApercu")); preview && preview->isVisible())
       preview->click();
@@ -52,6 +62,7 @@ void DialogsScene(TSceneCamera& camera) {
     camera.ShootWithPopups(main, QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size())).toLower().toStdString());
     if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
     else dialog->hide();
+    takeFadedBack();
     SettleScene();
   }
 }

@@ -4,6 +4,8 @@
 #include "dialogs/coloradjust/ColorAdjustForms.h"
 #include "dialogs/copyright/CopyrightForm.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
+#include "dialogs/colorfilters/ColorFilterForms.h"
+#include "dialogs/levels/LevelsForms.h"
 
 namespace qm {
 
@@ -17,6 +19,14 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterCommandDialog<TAdapterForm>(registry);
   RegisterCommandDialog<TNewForm>(registry);
   RegisterCommandDialog<TCopyrightForm>(registry);
+  RegisterParamDialog<TNiveauxForm>(registry);
+  RegisterParamDialog<TGammaForm>(registry);
+  RegisterParamDialog<TAttenuerForm>(registry);
+  RegisterParamDialog<TFiltreForm>(registry);
+  RegisterParamDialog<TBichromieForm>(registry);
+  RegisterParamDialog<TPosterForm>(registry);
+  RegisterParamDialog<TBruitForm>(registry);
+  RegisterParamDialog<TSwapRGBForm>(registry);
 }
 
 }  // namespace qm

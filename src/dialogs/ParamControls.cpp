@@ -68,7 +68,7 @@ std::string TCaptionText::Text() const {
 }
 
 TParamControls::TParamControls(QWidget& dialog, QGridLayout& grid)
-    : QObject(&dialog), dialog_(dialog), grid_(grid), pickButtons_(new QButtonGroup(this)) {
+    : QObject(&dialog), dialog_(dialog), dialogGrid_(grid), grid_(&grid), pickButtons_(new QButtonGroup(this)) {
   pickButtons_->setExclusive(true);
 }
 
@@ -95,14 +95,14 @@ void TParamControls::Store(size_t i, TParamValue v) {
 }
 
 void TParamControls::AddRow(const TCaptionText& label, QWidget* control, QWidget* after) {
-  const int row = grid_.rowCount();
+  const int row = grid_->rowCount();
   if (!label.Empty()) {
     auto* text = new QLabel(Q(label.Text()), &dialog_);
     text->setBuddy(control);
-    grid_.addWidget(text, row, 0);
+    grid_->addWidget(text, row, 0);
   }
-  grid_.addWidget(control, row, 1, 1, after ? 1 : 3, Qt::AlignLeft);
-  if (after) grid_.addWidget(after, row, 2, 1, 2, Qt::AlignLeft);
+  grid_->addWidget(control, row, 1, 1, after ? 1 : 3, Qt::AlignLeft);
+  if (after) grid_->addWidget(after, row, 2, 1, 2, Qt::AlignLeft);
 }
 
 // --- Sliders -------------------------------------------------------------------------------
@@ -122,17 +122,17 @@ QSlider* TParamControls::AddSlider(TFieldAccess field, const TSliderSpec& spec) 
   }
   auto* label = new QLabel(&dialog_);
   label->setObjectName(Latin(spec.LabelName));
-  const int row = grid_.rowCount();
+  const int row = grid_->rowCount();
   if (spec.LowEnd.Empty() && spec.HighEnd.Empty()) {
-    grid_.addWidget(label, row, 0, 1, 4);
-    grid_.addWidget(slider, row + 1, 0, 1, 4);
+    grid_->addWidget(label, row, 0, 1, 4);
+    grid_->addWidget(slider, row + 1, 0, 1, 4);
   } else {
-    grid_.addWidget(new QLabel(Q(spec.LowEnd.Text()), &dialog_), row, 0);
-    grid_.addWidget(slider, row, 1);
-    grid_.addWidget(new QLabel(Q(spec.HighEnd.Text()), &dialog_), row, 2);
+    grid_->addWidget(new QLabel(Q(spec.LowEnd.Text()), &dialog_), row, 0);
+    grid_->addWidget(slider, row, 1);
+    grid_->addWidget(new QLabel(Q(spec.HighEnd.Text()), &dialog_), row, 2);
     label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-100 %")));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    grid_.addWidget(label, row, 3);
+    grid_->addWidget(label, row, 3);
   }
   TControl& c = controls_[i];
   c.Scale = scale;
@@ -234,7 +234,7 @@ QCheckBox* TParamControls::AddCheckBox(TFieldAccess field, const TCheckSpec& spe
   auto* box = new QCheckBox(Q(spec.Caption.Text()), &dialog_);
   box->setObjectName(Latin(spec.Name));
   const size_t i = Add(std::move(field), box, {TParamKind::Bool}, "a check box");
-  grid_.addWidget(box, grid_.rowCount(), 0, 1, 4);
+  grid_->addWidget(box, grid_->rowCount(), 0, 1, 4);
   controls_[i].Load = [this, i, box] { box->setChecked(controls_[i].Field.Get().X != 0); };
   connect(box, &QCheckBox::toggled, this, [this, i](bool on) {
     Store(i, on ? 1.0 : 0.0);
@@ -258,7 +258,7 @@ QGroupBox* TParamControls::AddRadioGroup(TFieldAccess field, const TRadioGroupSp
     group->addButton(button, int(k));
     layout->addWidget(button);
   }
-  grid_.addWidget(box, grid_.rowCount(), 0, 1, 4);
+  grid_->addWidget(box, grid_->rowCount(), 0, 1, 4);
   controls_[i].Load = [this, i, group] {
     if (QAbstractButton* b = group->button(int(controls_[i].Field.Get().X))) b->setChecked(true);
   };
@@ -331,6 +331,19 @@ bool TParamControls::TakePickedColor(TColor color) {
   }
   return false;
 }
+
+// --- Groups ------------------------------------------------------------------------------
+
+QGroupBox* TParamControls::BeginGroup(const char* name, const TCaptionText& title) {
+  EndGroup();
+  auto* box = new QGroupBox(Q(title.Text()), &dialog_);
+  box->setObjectName(Latin(name));
+  dialogGrid_.addWidget(box, dialogGrid_.rowCount(), 0, 1, 4);
+  grid_ = new QGridLayout(box);
+  return box;
+}
+
+void TParamControls::EndGroup() { grid_ = &dialogGrid_; }
 
 // --- Showing -------------------------------------------------------------------------------
 

@@ -125,6 +125,11 @@ class TParamControls : public QObject {
   QComboBox* AddChannelCombo(TFieldAccess field);
   TColorEdit* AddColorEdit(TFieldAccess field, const TColorEditSpec& spec);  // Color
 
+  // The controls added from here on go into a frame with this title, until the next
+  // group or EndGroup.
+  QGroupBox* BeginGroup(const char* name, const TCaptionText& title);
+  void EndGroup();
+
   enum TReset : uint8_t {
     rsKeep,              // every control as the last showing left it
     rsSlidersToNeutral,  // the sliders at their neutral values (their defaults where none)
@@ -169,7 +174,8 @@ class TParamControls : public QObject {
   }
 
   QWidget& dialog_;
-  QGridLayout& grid_;
+  QGridLayout& dialogGrid_;  // the dialog's grid
+  QGridLayout* grid_;   // where controls go: the dialog's grid, or a group's
   std::vector<TControl> controls_;
   QButtonGroup* pickButtons_;
   bool routingPick_ = false;

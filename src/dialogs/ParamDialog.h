@@ -44,11 +44,19 @@
 #include "shell/services/FormUtils.h"
 #include "shell/services/LayerChange.h"
 
+class QCheckBox;
 class QPushButton;
 
 namespace qm {
 
 enum TDialogVariant : uint8_t { dvFilter, dvAdjustment };
+
+// The object names of the dialog's three buttons.
+struct TButtonNames {
+  const char* Preview = "BApercu";
+  const char* Ok = "BOk";
+  const char* Cancel = "BAnnuler";
+};
 
 struct TDialogTraits {
   const char* ClassName;   // the registry's name and the dialog's object name ("TBlurForm")
@@ -64,6 +72,17 @@ struct TDialogTraits {
   bool ReadsSource = false;
   bool NotRepeated = false;       // a filter whose OK records nothing for the repeat command
   bool ResetEachShowing = false;  // every control back at its default at each showing
+  // A filter that follows its controls under the shell's live preview, as the
+  // adjustments do, while keeping its values.
+  bool Live = false;
+  // The dialog's own "Aperçu direct" box (ChkPreview) says whether it follows its
+  // controls: ticked at the first showing when the shell's live preview is on, then as
+  // the user leaves it; the Preview button is enabled only while it is not ticked, and
+  // ticking it previews at once.
+  bool PreviewSwitch = false;
+  // The title is the command's caption at each showing, translated or not.
+  bool TitleFromCommand = false;
+  TButtonNames Buttons{};
 };
 
 class TParamDialog : public TPipetteForm, public TShellLockHolder {
@@ -106,6 +125,23 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   virtual TLayerOperation Operation() const = 0;
   // Whether OK of an adjustment leaves the image as it is (and so no step).
   virtual bool IsNeutral() const { return false; }
+
+  // The steps of the protocol a dialog that works on the history itself (the fade)
+  // takes over; the others leave them as they are.
+  //
+  // The command's request, before the showing: false refuses it (the command then ends
+  // the step it opened). By default the dialog opens only over a step opened for it.
+  virtual bool TakeRequest(TDialogHost& host, const TDialogRequest& request);
+  // The values onto the image: true when the result is on it. By default the operation
+  // over the step's pixels, put back first with restoreFirst, confined to the selection.
+  virtual bool ShowResult(bool restoreFirst);
+  // OK keeps the result on the image: what the dialog writes besides, before it closes.
+  virtual void Applied() {}
+  // A close without OK, on the dialog's document: by default the step's pixels go back
+  // (when a preview is on the image) and the step is dropped.
+  virtual void TakeBack(bool previewed);
+  // The editor while the dialog is shown.
+  TDialogHost& Host() const { return *services_; }
   // A colour picked on the image, for a dialog that picks colours: it stores it in its
   // colour control (by default the colour edit its pick buttons choose); the protocol
   // then counts it as a change.
@@ -121,12 +157,15 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   bool TakeDocument();
   // A gesture on a slider ended, or a choice changed: the live preview.
   void FollowControls();
+  void PreviewSwitched(bool on);
 
   const TDialogTraits& traits_;
   TParamControls* controls_;
   QPushButton* btnPreview_;
   QPushButton* btnOk_;
   QPushButton* btnCancel_;
+  QCheckBox* previewSwitch_ = nullptr;
+  bool switchSet_ = false;  // the box took the shell's live preview at the first showing
 
   TDialogHost* services_ = nullptr;
   QPointer<TNewImgForm> document_;
@@ -160,6 +199,11 @@ class TParamDialogOf : public TParamDialog {
   using TApplyFrom = void (*)(TBitmap& layer, const TBitmap& source, const P& params, TRect rect);
   TParamDialogOf(const TDialogTraits& traits, TApply apply) : TParamDialog(traits), apply_(apply) {}
   TParamDialogOf(const TDialogTraits& traits, TApplyFrom apply) : TParamDialog(traits), applyFrom_(apply) {}
+  // A dialog that shows its result by itself (ShowResult) runs no operation.
+  explicit TParamDialogOf(const TDialogTraits& traits) : TParamDialog(traits) {}
+
+  P& Params() { return params_; }
+  const P& Params() const { return params_; }
 
   QSlider* AddSlider(int P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
   QSlider* AddSlider(double P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
@@ -180,7 +224,8 @@ class TParamDialogOf : public TParamDialog {
   TLayerOperation Operation() const override {
     if (applyFrom_)
       return [apply = applyFrom_, params = params_](TLayerRun& c) { apply(c.Layer, c.Source, params, c.Rect); };
-    return [apply = apply_, params = params_](TLayerRun& c) { apply(c.Layer, params, c.Rect); };
+    if (apply_) return [apply = apply_, params = params_](TLayerRun& c) { apply(c.Layer, params, c.Rect); };
+    return [](TLayerRun&) {};
   }
   bool IsNeutral() const override { return qm::IsNeutral(params_); }
 

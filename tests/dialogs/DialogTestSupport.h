@@ -69,6 +69,24 @@ struct DialogShell : Editor {
   }
 };
 
+// What an operation makes of a copy of the picture: the pixels a dialog's result is
+// held against.
+template <class P>
+TBitmap RunOnCopy(const TBitmap& b, void (*apply)(TBitmap&, const P&, TRect), const P& params) {
+  TBitmap out = b.Clone();
+  apply(out, params, UnboundedRect);
+  return out;
+}
+
+// A click on the active document at a point of the image, shown at 100 %.
+inline void ClickOnImage(DialogShell& shell, TPoint at) {
+  TMyImageLayered& view = shell.Doc->View();
+  view.SetZoom(1);
+  QApplication::processEvents();
+  const TPoint p = view.ImageToClientPoint(at);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(p.X, p.Y));
+}
+
 template <class T>
 T* Child(QWidget* dialog, const char* name) {
   T* w = dialog ? dialog->findChild<T*>(QString::fromLatin1(name)) : nullptr;
@@ -94,6 +112,14 @@ inline void Choose(QWidget* d, const char* list, int index) {
   c->setCurrentIndex(index);
   emit c->activated(index);
 }
+// The names a dialog gives its Preview and Cancel buttons: the blur's, unless its
+// traits name them otherwise.
+inline const TButtonNames& ButtonsOf(QWidget* d) {
+  static const TButtonNames blur;
+  auto* p = dynamic_cast<TParamDialog*>(d);
+  return p ? p->Traits().Buttons : blur;
+}
+inline void Cancel(QWidget* d) { Click(d, ButtonsOf(d).Cancel); }
 
 // A key pressed and let go on the slider, as a user moves it with the keyboard.
 inline void Key(QSlider* s, Qt::Key key, int times = 1) {
