@@ -1,7 +1,6 @@
 #include "extensions/Translation.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
