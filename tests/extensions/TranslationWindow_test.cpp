@@ -125,6 +125,8 @@ TEST_F(TranslationTable, CaptionsAndHintsWithoutAModuleAndUnderOne) {
     EXPECT_EQ(TranslationLoaded(), module);
     e.NewDocument(Picture(60, 40, 10));
     for (const TRow& r : rows) EXPECT_EQ(Seen(e, r.Where, r.Name), module ? r.English : r.French) << r.Name;
+    // a hint set on a button's item leaves the button its glyph
+    EXPECT_FALSE(e.Browser().findChild<QToolButton*>(QStringLiteral("BtnPattern"))->icon().isNull());
     // the open dialogs' filter names icons as the module does
     const std::string icons = (module ? "Windows icon" : "Icône Windows") + std::string(" (*.ico)|*.ico");
     EXPECT_NE(BuildImageFilter(false, false, false).find(icons), std::string::npos);

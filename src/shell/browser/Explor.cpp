@@ -319,8 +319,11 @@ void TExplorForm::BuildToolBar() {
   BtnPattern = new QToolButton(ToolBar);
   BtnPattern->setObjectName("BtnPattern");
   BtnPattern->setAutoRaise(true);
-  BtnPattern->setDefaultAction(explore->findChild<QAction*>("MenuExploreMotif"));
-  BtnPattern->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
+  // the glyph on the item, as the other folders': a button takes its item's again at
+  // every change of the item
+  QAction* patterns = explore->findChild<QAction*>("MenuExploreMotif");
+  patterns->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
+  BtnPattern->setDefaultAction(patterns);
   SetBrowserToolButtonHints(*explore);
   BtnMenu = new QToolButton(ToolBar);
   BtnMenu->setObjectName("BtnMenu");
