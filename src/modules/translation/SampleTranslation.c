@@ -150,6 +150,7 @@ static const struct TText kTexts[] = {
     {"GetTrBtnPreview", "Preview"},
     {"GetTrStaReady", "Ready"},
     {"GetTrStaProcessing", "Working"},
+    {"GetTrStaFlagRVB", "16M"},
     {"GetTrFmtHue", "Hue: %d°"},
     {"GetTrFmtRadius", "Radius: %d"},
     {"GetTrFmtOpacity", "Opacity: %d%%"},
