@@ -10,6 +10,8 @@ packages=(
   clang libclang-rt-14-dev libomp-14-dev
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's own texts (standard buttons, file, print and colour dialogs) in the interface's language
+  qt6-translations-l10n
   # codecs and image libraries
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
   graphicsmagick libgraphicsmagick1-dev libgraphicsmagick++1-dev

@@ -23,6 +23,7 @@
 #include "dialogs/DialogList.h"
 #include "dialogs/DialogRegistry.h"
 #include "extensions/PluginHost.h"
+#include "extensions/Translation.h"
 #include "shell/services/AppIcon.h"
 #include "shell/main/MainForm.h"
 #include "shell/services/MenuLook.h"
@@ -59,13 +60,14 @@ int main(int argc, char** argv) {
   qm::InstallMessageDialog();
   qm::InstallPictureDialogs();
   // The layers above the shell, handed to the main window: the dialogs by class name,
-  // the devices, the plug-in host.
+  // the devices, the plug-in host, the translation.
   qm::TDialogRegistry dialogs;
   qm::InstallParameterDialogs(dialogs);
   qm::TMainForm::TStartOptions options;
   options.Dialogs = &dialogs;
   options.Devices = qm::ProgramDevices;
   options.Plugins = qm::MakeProgramPluginHost;
+  options.LoadTranslation = [] { return qm::LoadProgramTranslation(); };
   std::string scene;
   QString shots;
   bool quitWhenPainted = false, printHandedOver = false;

@@ -1,5 +1,6 @@
 #include "shell/services/MenuLook.h"
 #include "shell/main/MainForm.h"
+#include "shell/main/ToolButtonHints.h"
 
 #include <QApplication>
 #include <QAbstractSpinBox>
@@ -211,10 +212,13 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   // 7-11: the window, its services and commands; drops.
   BuildWindow();
   setAcceptDrops(true);
-  // 12-20: the settings, the locale's dates, the dialogs' titles, the message box.
+  // 12-20: the settings, the translation, the locale's dates, the captions and hints,
+  // the dialogs' titles, the message box.
   ReadSettings();
+  if (options_.LoadTranslation) SetTranslationLoaded(options_.LoadTranslation());
   ApplyLocale();
   commands_->UpdateCaptions();
+  SetMainToolButtonHints(*commands_);
   services_->FileSettings.OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
   services_->FileSettings.SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
   MsgDlgOptions().MinClientWidth = kMessageBoxWidth;

@@ -58,6 +58,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
     // The plug-in host over the services, its plug-ins read from the folder given
     // (empty: none), made once the settings are read.
     std::function<std::unique_ptr<TPluginHost>(TShellServices& services, const std::string& folder)> Plugins;
+    // Loads the translation into the text table once the settings are read; true when
+    // a module was loaded (TranslationLoaded). Without it the interface stays French.
+    std::function<bool()> LoadTranslation;
   };
 
   TMainForm();
