@@ -2,12 +2,12 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -53,6 +53,7 @@ TScanLotForm::TScanLotForm(QWidget* parent) : QDialog(parent) {
   SBOuvrir = Named(new QToolButton, "SBOuvrir");
   SBOuvrir->setAutoRaise(true);
   SetFolderButtonGlyph(SBOuvrir);
+  if (SBOuvrir->icon().isNull()) SBOuvrir->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   LblSequence = Named(new QLabel(QText(CaptionOr(TextId::GetTrLblSequence, Tr(TextId::TrFixSequence)))), "LblSequence");
   EdiSequence = Named(new QLineEdit, "EdiSequence");
   LblFormat = Named(new QLabel(QText(CaptionOr(TextId::GetTrLblOutputFormat, Tr(TextId::TrFixOutputFormat)))), "LblFormat");
@@ -74,19 +75,23 @@ TScanLotForm::TScanLotForm(QWidget* parent) : QDialog(parent) {
   connect(buttons, &QDialogButtonBox::accepted, this, &TScanLotForm::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &TScanLotForm::reject);
 
-  // The fields of the automatic save stand under its button, indented.
-  auto* fields = new QGridLayout;
+  // The fields of the automatic save stand under its button, indented, each under its
+  // label; the folder's button beside its field.
+  auto* fields = new QVBoxLayout;
   fields->setContentsMargins(22, 0, 0, 0);
-  fields->setVerticalSpacing(4);
-  fields->addWidget(LblDir, 0, 0, 1, 2);
-  fields->addWidget(EdiDir, 1, 0);
-  fields->addWidget(SBOuvrir, 1, 1);
-  fields->addWidget(LblSequence, 2, 0, 1, 2);
-  fields->addWidget(EdiSequence, 3, 0);
-  fields->addWidget(LblFormat, 4, 0, 1, 2);
-  fields->addWidget(CBFormat, 5, 0);
-  fields->setRowMinimumHeight(2, 24);
-  fields->setRowMinimumHeight(4, 24);
+  fields->setSpacing(3);
+  auto* folder = new QHBoxLayout;
+  folder->setSpacing(2);
+  folder->addWidget(EdiDir, 1);
+  folder->addWidget(SBOuvrir);
+  fields->addWidget(LblDir);
+  fields->addLayout(folder);
+  fields->addSpacing(8);
+  fields->addWidget(LblSequence);
+  fields->addWidget(EdiSequence);
+  fields->addSpacing(8);
+  fields->addWidget(LblFormat);
+  fields->addWidget(CBFormat);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(RBAuto);
   layout->addLayout(fields);
