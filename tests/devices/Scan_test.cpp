@@ -102,44 +102,36 @@ std::vector<std::string> Numbered(const std::string& sequence, int from, int to,
   return names;
 }
 
-// Whether the document's background is the page scanimage writes for the device.
-::testing::AssertionResult SameAsScanimage(const TBitmap& page, const std::vector<std::string>& options) {
-  std::vector<std::string> args = {"-d", "test:0", "--format=pnm"};
-  args.insert(args.end(), options.begin(), options.end());
+// Whether the page is the one scanimage writes for the device with those options.
+::testing::AssertionResult SameAsScanimage(const TBitmap& page, std::vector<std::string> args) {
+  args.insert(args.begin(), {"-d", "test:0", "--format=pnm"});
   const std::string file = test::TestFolder() + "/reference.pnm";
   test::TPnm pnm;
-  if (!test::RunScanimage(args, file) || !test::ReadPnm(file, pnm) || pnm.Channels != 3)
-    return ::testing::AssertionFailure() << "scanimage gave no colour page";
-  if (page.PixelFormat() != pf24bit || page.Width() != pnm.Width || page.Height() != pnm.Height)
-    return ::testing::AssertionFailure() << page.Width() << "x" << page.Height() << " vs " << pnm.Width << "x" << pnm.Height;
+  if (!test::RunScanimage(args, file) || !test::ReadPnm(file, pnm) || pnm.Channels != 3 ||
+      page.PixelFormat() != pf24bit || page.Width() != pnm.Width || page.Height() != pnm.Height)
+    return ::testing::AssertionFailure() << "not the size or depth of scanimage's page";
   for (int y = 0; y < page.Height(); ++y)
     for (int x = 0; x < page.Width(); ++x) {
       const uint8_t* s = pnm.Data.data() + size_t(y) * pnm.RowBytes() + size_t(x) * 3;
-      if (page.GetPixel(x, y) != RGB(s[0], s[1], s[2])) return ::testing::AssertionFailure() << "(" << x << ", " << y << ")";
+      if (page.GetPixel(x, y) != RGB(s[0], s[1], s[2])) return ::testing::AssertionFailure() << x << ", " << y;
     }
   return ::testing::AssertionSuccess();
 }
 
-// The calling thread without the right to write into folders it does not own (root has
-// it), for as long as the object lives.
-class TNoDacOverride {
- public:
+// The calling thread without root's right to write into any folder, while it lives.
+struct TNoDacOverride {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved[2]{};
+  bool active = false;
   TNoDacOverride() {
-    if (::geteuid() != 0) return;
-    header_.version = _LINUX_CAPABILITY_VERSION_3;
-    if (::syscall(SYS_capget, &header_, saved_) != 0) return;
-    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+    if (::geteuid() != 0 || ::syscall(SYS_capget, &header, saved) != 0) return;
+    __user_cap_data_struct lowered[2] = {saved[0], saved[1]};
     lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-    active_ = ::syscall(SYS_capset, &header_, lowered) == 0;
+    active = ::syscall(SYS_capset, &header, lowered) == 0;
   }
   ~TNoDacOverride() {
-    if (active_) ::syscall(SYS_capset, &header_, saved_);
+    if (active) ::syscall(SYS_capset, &header, saved);
   }
-
- private:
-  __user_cap_header_struct header_{};
-  __user_cap_data_struct saved_[2]{};
-  bool active_ = false;
 };
 
 }  // namespace
@@ -212,23 +204,6 @@ TEST(Scanning, BatchSavesEveryPageUnderTheSequenceAndNeverOverAnEarlierSeries) {
   ScanEditor editor;
   editor.Start();
   test::TempFolder out("scans");
-  // The dialog as it first shows.
-  test::WhenModal([](QWidget* w) {
-    auto* form = dynamic_cast<TScanLotForm*>(w);
-    ASSERT_TRUE(form);
-    EXPECT_EQ(form->windowTitle(), "Acquisition par lot");
-    EXPECT_TRUE(form->RBAuto->isChecked());
-    EXPECT_EQ(form->RBAuto->text(), "Enregistrer automatiquement les images ");
-    EXPECT_EQ(form->RBNew->text(), "Créer une nouvelle image à chaque fois");
-    EXPECT_EQ(form->EdiSequence->text(), "QX_" + QDate::currentDate().toString("yyyyMMdd"));
-    EXPECT_TRUE(form->EdiDir->isReadOnly());
-    EXPECT_EQ(form->CBFormat->count(), GetFormatCount());
-    EXPECT_EQ(form->CBFormat->currentText().toStdString(), GetFormatFilterText(0, 0));
-    form->reject();
-  });
-  ASSERT_TRUE(editor.Form->Commands().Trigger("MenuTwainLot"));
-  EXPECT_TRUE(editor.Documents().empty());
-
   editor.Batch(AutoSave(out.Path.string(), "doc", ".jpg"));
   EXPECT_EQ(FilesIn(out.Path.string()), Numbered("doc", 1, 10, ".jpg"));
   // One document, holding the last page and named after its file.
@@ -313,58 +288,42 @@ TEST(Scanning, ASaveThatFailsEndsTheSeriesWithOneMessageAndKeepsThePage) {
 
 TEST(Scanning, TheFolderStartsAtTheSaveFolderElseTheOpenOneAndIsNeverEmpty) {
   test::TempFolder saved("saved"), opened("opened"), chosen("chosen");
-  const std::string sequence = "qmscan" + std::to_string(::getpid());
+  const std::string sequence = "qmscan" + std::to_string(::getpid()), png = ".png";
+  const std::string open = "[Params]\nOpen=" + opened.Path.string() + "\n";
   const struct {
-    const char* what;
-    std::string settings;
-    std::string folder;
-  } cases[] = {
-      {"a save folder", "[Params]\nSave=" + saved.Path.string() + "\nOpen=" + opened.Path.string() + "\n",
-       saved.Path.string()},
-      {"no save yet", "[Params]\nOpen=" + opened.Path.string() + "\n", opened.Path.string()},
-  };
+    std::string settings, folder;
+    bool browse;  // the folder emptied, OK refused, then one chosen with the button
+  } cases[] = {{open + "Save=" + saved.Path.string() + "\n", saved.Path.string(), false},
+               {open, opened.Path.string(), false},  // nothing saved yet
+               {open, chosen.Path.string(), true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.folder);
     ScanEditor editor;
     editor.WriteSettings(c.settings);
     editor.Start();
     editor.Batch([&](TScanLotForm& form) {
-      EXPECT_EQ(form.EdiDir->text().toStdString(), c.folder);
-      form.EdiSequence->setText(QString::fromStdString(sequence));
-      form.CBFormat->setCurrentIndex(form.CBFormat->findData(".png"));
+      EXPECT_EQ(form.windowTitle(), "Acquisition par lot");
+      EXPECT_EQ(form.EdiSequence->text(), "QX_" + QDate::currentDate().toString("yyyyMMdd"));
+      AutoSave(form.EdiDir->text().toStdString(), sequence, png)(form);
+      if (!c.browse) return;
+      form.EdiDir->clear();
+      QTest::mouseClick(form.BOk, Qt::LeftButton);
+      EXPECT_TRUE(form.isVisible());
+      EXPECT_TRUE(editor.Said(TextId::GetTrDldGlb1));
+      test::WhenModal([&](QWidget* w) {
+        auto* chooser = qobject_cast<QFileDialog*>(w);
+        ASSERT_TRUE(chooser);
+        EXPECT_EQ(chooser->windowTitle(), "Dossier d'enregistrement :");
+        chooser->setDirectory(QString::fromStdString(c.folder));
+        chooser->selectFile(QString::fromStdString(c.folder));
+        QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
+      });
+      QTest::mouseClick(form.SBOuvrir, Qt::LeftButton);
     });
-    EXPECT_EQ(FilesIn(c.folder), Numbered(sequence, 1, 10, ".png"));
-    EXPECT_FALSE(fs::exists("/" + sequence + "_001.png"));
+    EXPECT_EQ(FilesIn(c.folder), Numbered(sequence, 1, 10, png));
+    EXPECT_FALSE(fs::exists("/" + sequence + "_001" + png));
     for (const std::string& name : FilesIn(c.folder)) fs::remove(fs::path(c.folder) / name);
   }
-
-  // Without a folder OK is refused; the folder button's choice is taken.
-  ScanEditor editor;
-  editor.Start();
-  test::WhenModal([&](QWidget* w) {
-    auto* form = dynamic_cast<TScanLotForm*>(w);
-    ASSERT_TRUE(form);
-    form->EdiDir->clear();
-    form->EdiSequence->setText(QString::fromStdString(sequence));
-    form->CBFormat->setCurrentIndex(form->CBFormat->findData(".png"));
-    QTest::mouseClick(form->BOk, Qt::LeftButton);
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(editor.Said(TextId::GetTrDldGlb1));
-    test::WhenModal([&](QWidget* chooser) {
-      auto* dialog = qobject_cast<QFileDialog*>(chooser);
-      ASSERT_TRUE(dialog);
-      EXPECT_EQ(dialog->windowTitle(), "Dossier d'enregistrement :");
-      dialog->setDirectory(QString::fromStdString(chosen.Path.string()));
-      dialog->selectFile(QString::fromStdString(chosen.Path.string()));
-      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-    });
-    QTest::mouseClick(form->SBOuvrir, Qt::LeftButton);
-    EXPECT_EQ(form->EdiDir->text().toStdString(), chosen.Path.string());
-    QTest::mouseClick(form->BOk, Qt::LeftButton);
-  });
-  ASSERT_TRUE(editor.Form->Commands().Trigger("MenuTwainLot"));
-  EXPECT_EQ(FilesIn(chosen.Path.string()), Numbered(sequence, 1, 10, ".png"));
-  EXPECT_FALSE(fs::exists("/" + sequence + "_001.png"));
 }
 
 TEST(Scanning, TheSourceChosenIsTheOneAcquiredFrom) {
