@@ -794,6 +794,7 @@ std::vector<TSceneRow>& Scenes() {
       {"preferences", &PreferencesScene},
       {"dialogs", &DialogsScene},
       {"translation", &TranslationScene},
+      {"scanning", &ScanningScene},
   };
   return scenes;
 }

@@ -74,6 +74,8 @@ class TSceneCamera {
 
 // The parameter dialogs, each opened from its menu over the sample document.
 void DialogsScene(TSceneCamera& camera);
+// The batch scan dialog.
+void ScanningScene(TSceneCamera& camera);
 
 // A scene added at start-up before any scene runs; a name already taken is replaced.
 using TSceneFunction = void (*)(TSceneCamera& camera);

@@ -387,6 +387,7 @@ void TMainForm::InstallServiceHooks() {
   };
   h.SettingsFile = [this] { return &ini_; };
   h.LastUsedFolder = [this] { return settings_.OpenDir; };
+  h.SaveFolder = [this] { return settings_.SaveDir; };
   h.PrepareExportBitmap = [this](const TFileSender& sender, const std::string&) {
     files_->PrepareExportBitmap(sender);
   };
@@ -598,6 +599,7 @@ void TMainForm::WireCommands() {
   if (options_.Devices) devices_ = options_.Devices(*services_);
   tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
   tools_->Wire(devices_);
+  scannerPresent_ = devices_.TwainPresent && devices_.TwainPresent();
   if (devices_.Print) {
     printerPresent_ = devices_.PrinterPresent && devices_.PrinterPresent();
     WireCommand("MenuFichierImprimer", [this](const TCommandSender&) { devices_.Print(); });
@@ -719,6 +721,7 @@ TPrefForm* TMainForm::Preferences() {
 TCommandState TMainForm::CommandState() {
   TCommandState s = ReadCommandState(*services_);
   s.Printer = printerPresent_;
+  s.Scanning = scannerPresent_;
   s.PasteImage = clipboardHasImage_;
   s.PasteLayer = clipboardHasImage_ && s.Doc && s.TC;
   s.MasksFolder = FolderExists(masksFolder_);

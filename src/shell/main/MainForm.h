@@ -169,6 +169,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   bool handedOver_ = false;
   bool firstPaintQueued_ = false, firstPaintDone_ = false;
   bool printerPresent_ = false;
+  bool scannerPresent_ = false;
   TDeviceCommands devices_;
   std::vector<TShellServices::THistoryMark> commandMarks_;  // one per command running
   bool clipboardHasImage_ = false;

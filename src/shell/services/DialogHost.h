@@ -115,6 +115,14 @@ class TDialogHost {
   virtual TNewImgForm* CreateImageWindow(TBitmap&& bitmap, const TLayeredImage* image, int colorCount, bool isNew,
                                          const std::string& fileName) = 0;
 
+  // The folders the shell last saved to and opened from; empty when there is none.
+  virtual std::string SaveFolder() = 0;
+  virtual std::string OpenFolder() = 0;
+  // Writes the document to the file its name's extension chooses, through the shell's
+  // picture-file settings and its save-time questions: a ".qxi" name writes its layers,
+  // any other the bitmap. The save's result (> 0 done); a failure is told to the user.
+  virtual int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) = 0;
+
   bool HasActiveImage() const { return GetActiveImgForm() != nullptr; }
 };
 
