@@ -749,6 +749,7 @@ std::vector<TSceneRow>& Scenes() {
       {"layers", &LayersScene},
       {"preferences", &PreferencesScene},
       {"dialogs", &DialogsScene},
+      {"printing", &PrintingScene},
   };
   return scenes;
 }

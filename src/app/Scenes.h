@@ -71,6 +71,8 @@ class TSceneCamera {
 
 // The parameter dialogs, each opened from its menu over the sample document.
 void DialogsScene(TSceneCamera& camera);
+// The print dialog and the cancel window of a print.
+void PrintingScene(TSceneCamera& camera);
 
 // A scene added at start-up before any scene runs; a name already taken is replaced.
 using TSceneFunction = void (*)(TSceneCamera& camera);

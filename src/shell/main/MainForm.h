@@ -58,6 +58,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
     // The plug-in host over the services, its plug-ins read from the folder given
     // (empty: none), made once the settings are read.
     std::function<std::unique_ptr<TPluginHost>(TShellServices& services, const std::string& folder)> Plugins;
+    // The program's file types registered with the desktop, at the end of every start;
+    // a foreign association found is kept in the settings file.
+    std::function<void(TIniFile& settings)> RegisterFileTypes;
   };
 
   TMainForm();
