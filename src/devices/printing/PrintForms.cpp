@@ -3,6 +3,7 @@
 #include "devices/printing/Printing.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -411,11 +412,15 @@ void TImprForm::BImprimerClick() {
   if (!Accepts(CheckFields())) return;
   layout_.ApplyPending();
   ShowLayout();
-  // The PDF file printer asks where to write, unless it was told already.
-  if (printer_.outputFormat() == QPrinter::PdfFormat && printer_.outputFileName().isEmpty()) {
+  // The PDF file printer asks where to write at each print, unless the printer's setup
+  // named the file; the folder asked last is proposed again.
+  const QString named = printer_.outputFileName();
+  if (printer_.outputFormat() == QPrinter::PdfFormat && (named.isEmpty() || named == askedFile_)) {
     QString file = QFileInfo(Q(jobName_)).completeBaseName() + QStringLiteral(".pdf");
+    if (!askedFile_.isEmpty()) file = QFileInfo(askedFile_).dir().filePath(file);
     if (!AskOutputFile || !AskOutputFile(file)) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".pdf");
+    askedFile_ = file;
     printer_.setOutputFileName(file);
   }
   printer_.setDocName(Q(jobName_));

@@ -74,6 +74,7 @@ class TImprForm : public QDialog {
   QPrinter& printer_;
   TPrintLayout layout_;
   std::string jobName_;
+  QString askedFile_;  // the PDF file printer's file, as asked last
   bool updating_ = false;  // the controls are being written from the layout
   TPreview* preview_ = nullptr;
   QLabel* LabelZoom = nullptr;

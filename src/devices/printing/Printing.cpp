@@ -137,7 +137,6 @@ void TPrintService::Print() {
     const bool smooth = ini ? ini->ReadBool("Params", "AdvancedDisplay", true) : true;
     dialog_ = std::make_unique<TImprForm>(Printer(), TPrintUnit(unit), smooth, main);
   }
-  if (AskOutputFile) dialog_->AskOutputFile = AskOutputFile;
   if (!cancel_) cancel_ = std::make_unique<TAnnulerForm>(nullptr);
   TLayeredImage& image = window->Image();
   image.RenderLayers();
@@ -149,16 +148,23 @@ void TPrintService::Print() {
   // The cancel window is heard once before the job and once between its drawing and
   // its end; the main window takes no input meanwhile.
   cancel_->OnCancel = [this] { printer_->abort(); };
+  // Given back however the job ends (a failure reaches the command's barrier).
+  struct TDuringJob {
+    QWidget* Main;
+    TAnnulerForm& Cancel;
+    ~TDuringJob() {
+      Cancel.hide();
+      if (Main) Main->setEnabled(true);
+    }
+  } during{main, *cancel_};
   cancel_->Start(main);
-  host_.EnableShell(cancel_.get());
+  if (main) main->setEnabled(false);
   host_.ProcessPendingEvents();
   const TPrintOptions options = dialog_->Options();
-  lastResult_ = PrintImage(*printer_, bitmap, dialog_->Layout(), options, [this] {
+  PrintImage(*printer_, bitmap, dialog_->Layout(), options, [this] {
     host_.ProcessPendingEvents();
     return cancel_->Cancelled();
   });
-  cancel_->hide();
-  host_.EnableShell(nullptr);
   dialog_->Layout().SetImage(nullptr, 0);
 }
 

@@ -51,19 +51,12 @@ class TPrintService {
   void FreeDialog();
 
   QPrinter& Printer();
-  // The dialog and the cancel window once made (null before).
-  TImprForm* Dialog() const { return dialog_.get(); }
-  TAnnulerForm* CancelWindow() const { return cancel_.get(); }
-  TPrintResult LastResult() const { return lastResult_; }
-  // Set by the tests: what the dialog asks for the PDF file printer's file.
-  std::function<bool(QString& fileName)> AskOutputFile;
 
  private:
   TDialogHost& host_;
   std::unique_ptr<QPrinter> printer_;
   std::unique_ptr<TImprForm> dialog_;
   std::unique_ptr<TAnnulerForm> cancel_;
-  TPrintResult lastResult_ = TPrintResult::Failed;
 };
 
 }  // namespace qm
