@@ -32,6 +32,7 @@ void PrintingScene(TSceneCamera& camera) {
     QTimer::singleShot(0, &main, [&] {
       for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->objectName() != QLatin1String("TAnnulerForm") || !w->isVisible()) continue;
+        SettleScene();
         camera.ShootWithPopups(main, "annuler");
         if (auto* cancel = w->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
       }

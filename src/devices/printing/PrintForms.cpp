@@ -207,8 +207,11 @@ void TImprForm::BuildControls(TPrintUnit unit) {
   left->setSpacing(2);
   left->addWidget(preview_);
   left->addStretch(1);
-  left->addWidget(LabelZoom);
-  left->addWidget(ScrollBarZoom);
+  auto* scale = new QVBoxLayout;
+  scale->setContentsMargins(TPrintLayout::kPreviewOrigin - 6, 0, 0, 0);
+  scale->addWidget(LabelZoom);
+  scale->addWidget(ScrollBarZoom);
+  left->addLayout(scale);
   auto* right = new QVBoxLayout;
   right->setSpacing(3);
   right->addWidget(CBCentrer);
@@ -230,12 +233,13 @@ void TImprForm::BuildControls(TPrintUnit unit) {
   columns->addSpacing(4);
   columns->addLayout(right, 1);
   auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(TPrintLayout::kPreviewOrigin - 6, 0, 0, 0);
   buttons->addWidget(BConfigurer);
   buttons->addStretch(1);
   buttons->addWidget(BImprimer);
   buttons->addWidget(BAnnuler);
   auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 10, 10);
+  outer->setContentsMargins(6, 0, 10, 10);
   outer->addLayout(columns, 1);
   outer->addLayout(buttons);
 
@@ -477,6 +481,7 @@ void TAnnulerForm::Start(QWidget* centreOn) {
   if (centreOn) move(centreOn->mapToGlobal(centreOn->rect().center()) - QPoint(width() / 2, height() / 2));
   show();
   raise();
+  repaint();  // painted before the job holds the event loop
 }
 
 }  // namespace qm
