@@ -17,6 +17,8 @@ packages=(
   graphicsmagick libgraphicsmagick1-dev libgraphicsmagick++1-dev
   libexiv2-dev exiv2
   libraw-dev
+  # printing (CUPS through Qt), the desktop's wallpaper (GSettings) and file types
+  libcups2-dev libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas desktop-file-utils shared-mime-info
   # scanner access (SANE with its built-in "test" device)
   libsane-dev libsane1 sane-utils
   # tests
@@ -26,6 +28,8 @@ packages=(
   # locale sources, so the formatting tests can build a decimal-comma locale
   locales
   libjpeg-turbo-progs libtiff-tools
+  # reading printed PDF files back
+  libpoppler-qt6-dev
   # LibRaw's own decoder (dcraw_emu), the peer of the RAW benchmark
   libraw-bin
 )

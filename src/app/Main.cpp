@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include "devices/DeviceList.h"
+#include "devices/desktop/FileTypes.h"
 #include "dialogs/DialogList.h"
 #include "dialogs/DialogRegistry.h"
 #include "extensions/PluginHost.h"
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
     }
     return rc;
   }
+  options.RegisterFileTypes = qm::RegisterProgramFileTypes;
   qm::TOneInstance instance;
   options.HandOver = [&instance](const std::vector<std::string>& files) {
     return instance.Start(files) == qm::THandOverResult::HandedOver;

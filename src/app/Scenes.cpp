@@ -795,6 +795,7 @@ std::vector<TSceneRow>& Scenes() {
       {"dialogs", &DialogsScene},
       {"translation", &TranslationScene},
       {"scanning", &ScanningScene},
+      {"printing", &PrintingScene},
   };
   return scenes;
 }

@@ -76,6 +76,8 @@ class TSceneCamera {
 void DialogsScene(TSceneCamera& camera);
 // The batch scan dialog.
 void ScanningScene(TSceneCamera& camera);
+// The print dialog and the cancel window of a print.
+void PrintingScene(TSceneCamera& camera);
 
 // A scene added at start-up before any scene runs; a name already taken is replaced.
 using TSceneFunction = void (*)(TSceneCamera& camera);

@@ -259,6 +259,8 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   pluginFolders.push_back(pluginFolder_);
   SetRawPluginPath(FindRawModule(pluginFolders));
   RegisterRawFormats();
+  // 32: the file types, registered with the desktop at every start.
+  if (options_.RegisterFileTypes) options_.RegisterFileTypes(ini_);
   // The tool palette, then the first paint of the work area shows it and opens the
   // command line's files.
   BuildPalette();

@@ -61,6 +61,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
     // Loads the translation into the text table once the settings are read; true when
     // a module was loaded (TranslationLoaded). Without it the interface stays French.
     std::function<bool()> LoadTranslation;
+    // The program's file types registered with the desktop, at the end of every start;
+    // a foreign association found is kept in the settings file.
+    std::function<void(TIniFile& settings)> RegisterFileTypes;
   };
 
   TMainForm();
