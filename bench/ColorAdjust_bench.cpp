@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <cmath>
+
 #include "Harness.h"
 #include "pixel/ColorAdjust.h"
 
@@ -51,6 +54,29 @@ QM_BENCH("ShiftHueRect +40 deg, then SaturationRect +35 % (24 MP)", kOurs, kPhot
   }
 });
 
+// The dialogs' operations of the tonal and colour dialogs, at the values of a preview.
+const char* kLevels = "AdjustLevels +50 % below 100, -40 % above 150: both passes (24 MP)";
+const char* kGammaMagenta = "AdjustGamma 0.5 on red and blue (24 MP)";
+const char* kThreshold = "ApplyTwoColorThreshold 128, black and white (24 MP)";
+const char* kPosterize = "ApplyPosterize step 50 (24 MP)";
+QM_BENCH(kLevels, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap b = Photo().Clone();
+  for (auto _ : st) AdjustLevels(b, {100, 50, 150, -40}, UnboundedRect);
+});
+QM_BENCH(kGammaMagenta, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap b = Photo().Clone();
+  for (auto _ : st) AdjustGamma(b, {0.5, chMagenta}, UnboundedRect);
+});
+// Each run on the same picture: the two colours written back over it every time.
+QM_BENCH(kThreshold, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap b = Photo().Clone();
+  for (auto _ : st) ApplyTwoColorThreshold(b, {128, clBlack, clWhite}, UnboundedRect);
+});
+QM_BENCH(kPosterize, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  TBitmap b = Photo().Clone();
+  for (auto _ : st) ApplyPosterize(b, {50}, UnboundedRect);
+});
+
 #ifdef QM_HAVE_OPENCV
 // One table on all three channels, in place.
 void OpenCVLut(benchmark::State& st, uint8_t (*f)(int)) {
@@ -67,6 +93,36 @@ QM_BENCH(kContrast, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
 });
 QM_BENCH(kLighten, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
   OpenCVLut(st, [](int v) { return uint8_t(std::clamp(v + (255 - v) * 20 / 100, 0, 255)); });
+});
+
+// A table per channel (blue, green, red), in place.
+void OpenCVLut3(benchmark::State& st, uint8_t (*f)(int channel, int v)) {
+  cv::Mat b = AsMat(Photo()).clone();
+  cv::Mat lut(1, 256, CV_8UC3);
+  for (int v = 0; v < 256; ++v)
+    for (int c = 0; c < 3; ++c) lut.at<cv::Vec3b>(v)[c] = f(c, v);
+  for (auto _ : st) cv::LUT(b, lut, b);
+}
+// Ours makes the levels' two passes one table: the peer gets that table too.
+QM_BENCH(kLevels, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
+  OpenCVLut(st, [](int v) {
+    if (v <= 100) v = std::clamp(v + (v - 100) * 50 / 100, 0, 255);
+    return uint8_t(v >= 150 ? std::clamp(v + (v - 150) * -40 / 100, 0, 255) : v);
+  });
+});
+QM_BENCH(kGammaMagenta, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
+  OpenCVLut3(st, [](int c, int v) { return uint8_t(c == 1 ? v : 255.0 * std::pow(v / 255.0, 1 / 0.5)); });
+});
+// The grey of each pixel, then black or white by it (one channel out).
+QM_BENCH(kThreshold, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
+  cv::Mat b = AsMat(Photo()), grey, out;
+  for (auto _ : st) {
+    cv::cvtColor(b, grey, cv::COLOR_BGR2GRAY);
+    cv::threshold(grey, out, 128, 255, cv::THRESH_BINARY);
+  }
+});
+QM_BENCH(kPosterize, kOpenCV, kPhotoBytes, [](benchmark::State& st) {
+  OpenCVLut(st, [](int v) { return uint8_t(v < 50 ? 0 : v > 205 ? 255 : v / 50 * 50); });
 });
 
 // The HSV round trip: to HSV, one channel through a table, back to BGR.

@@ -35,8 +35,10 @@ struct TBenchEditor {
   QTemporaryDir home;
   std::unique_ptr<TMainForm> form;
 
-  // settings: the text of the ini file the window reads at start (none when empty).
-  explicit TBenchEditor(const std::string& settings = {}) {
+  // settings: the text of the ini file the window reads at start (none when empty);
+  // options: what the start hands the window.
+  explicit TBenchEditor(const std::string& settings = {},
+                        TMainForm::TStartOptions options = ProgramStartOptions()) {
     EnsureGuiApp();
     qputenv("QM_HOME", home.path().toLocal8Bit());
     if (!settings.empty()) {
@@ -44,7 +46,7 @@ struct TBenchEditor {
       ini.LoadFromString(settings);
       ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
     }
-    form = std::make_unique<TMainForm>(ProgramStartOptions());
+    form = std::make_unique<TMainForm>(std::move(options));
   }
 };
 

@@ -123,26 +123,28 @@ class TableReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintTable() const {
-    const char* impls[] = {kOurs, kOpenCV, kGM, kTool};
+    const char* impls[] = {kOurs, kOpenCV, kGM, kTool, kVips};
     std::map<std::string, int64_t> ops;
     std::vector<std::string> order;
-    bool tools = false;
+    bool tools = false, vips = false;
     for (const Entry& e : Entries()) {
       if (e.impl != "floor" && !ops.count(e.op)) {
         ops[e.op] = e.bytes;
         order.push_back(e.op);
       }
       tools = tools || e.impl == kTool;
+      vips = vips || e.impl == kVips;
     }
-    // The reference-tool columns appear only when some operation has a tool to compare.
-    std::printf("\n| operation | threads | ours ms | OpenCV ms | GraphicsMagick ms |%s floor ms | OpenCV/ours | GM/ours |%s "
-                "ours/floor |\n",
-                tools ? " tool ms |" : "", tools ? " tool/ours |" : "");
-    std::printf("|---|---|---|---|---|---|---|---|---|%s\n", tools ? "---|---|" : "");
+    // The reference-tool and vips columns appear only when some operation has one.
+    std::printf("\n| operation | threads | ours ms | OpenCV ms | GraphicsMagick ms |%s%s floor ms | OpenCV/ours | GM/ours "
+                "|%s%s ours/floor |\n",
+                tools ? " tool ms |" : "", vips ? " vips ms |" : "", tools ? " tool/ours |" : "",
+                vips ? " vips/ours |" : "");
+    std::printf("|---|---|---|---|---|---|---|---|---|%s%s\n", tools ? "---|---|" : "", vips ? "---|---|" : "");
     for (const std::string& op : order) {
       for (int t : kThreadCounts) {
-        double v[4];
-        for (int i = 0; i < 4; ++i) v[i] = Time(op, impls[i], t);
+        double v[5];
+        for (int i = 0; i < 5; ++i) v[i] = Time(op, impls[i], t);
         const double fl = Time("memory copy of the photo (72 MB)", "floor", t);
         const double floor = fl > 0 ? fl * double(ops[op]) / double(kPhotoBytes) : -1;
         auto cell = [](double x) {
@@ -157,8 +159,9 @@ class TableReporter : public benchmark::ConsoleReporter {
           std::snprintf(buf, sizeof buf, "%.2f", a / b);
           return std::string(buf);
         };
-        const std::string toolCell = tools ? " " + cell(v[3]) + " |" : "";
-        const std::string toolRatio = tools ? " " + ratio(v[3], v[0]) + " |" : "";
+        const std::string toolCell = (tools ? " " + cell(v[3]) + " |" : "") + (vips ? " " + cell(v[4]) + " |" : "");
+        const std::string toolRatio =
+            (tools ? " " + ratio(v[3], v[0]) + " |" : "") + (vips ? " " + ratio(v[4], v[0]) + " |" : "");
         std::printf("| %s | %d | %s | %s | %s |%s %s | %s | %s |%s %s |\n", op.c_str(), t, cell(v[0]).c_str(),
                     cell(v[1]).c_str(), cell(v[2]).c_str(), toolCell.c_str(), cell(floor).c_str(),
                     ratio(v[1], v[0]).c_str(), ratio(v[2], v[0]).c_str(), toolRatio.c_str(),

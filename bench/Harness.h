@@ -42,6 +42,9 @@ inline const char* kGM = "GraphicsMagick";
 // The codec library's own command-line program (djpeg, cjpeg, dcraw_emu ...), run on a
 // file: the column appears only in tables that have such rows.
 inline const char* kTool = "tool";
+// libvips, where a family compares with it: the column appears only in tables that
+// have such rows.
+inline const char* kVips = "vips";
 
 // A folder of the run's own in the temporary folder, removed at exit: the files
 // written there are hundreds of megabytes.

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The real program timed as a user meets it, under a virtual X server: from the start
-# of the process to the first painted main window, and to the first painted document
-# of a 24 MP JPEG named on the command line (each the median of RUNS runs, the whole
-# process timed, its exit included), then the resident size of the program with that
-# document open against the program without one.
+# of the process to the first painted main window, without a translation module and
+# with the English sample in the user's data folder (runs taken in turns), and to the
+# first painted document of a 24 MP JPEG named on the command line (each the median of
+# RUNS runs, the whole process timed, its exit included), then the resident size of
+# the program with that document open against the program without one.
 #   bench/startup.sh [RUNS]        (10 by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,9 +25,10 @@ export QM_HOME="$work/home" XDG_RUNTIME_DIR="$work/run" OMP_WAIT_POLICY=passive 
 mkdir -p "$QM_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-xvfb-run -a -s "-screen 0 1600x1200x24" bash -s "$program" "$work/photo.jpg" "$runs" <<'SCRIPT'
+xvfb-run -a -s "-screen 0 1600x1200x24" bash -s "$program" "$work/photo.jpg" "$runs" \
+  "$(dirname "$program")/translations/english.plg" <<'SCRIPT'
 set -euo pipefail
-program=$1 photo=$2 runs=$3
+program=$1 photo=$2 runs=$3 module=$4
 median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }
 timed() {
   local start end
@@ -36,7 +38,14 @@ timed() {
   echo $(((end - start) / 1000000))
 }
 "$program" --quit-when-painted >/dev/null 2>&1  # warms the caches
-empty=$(for i in $(seq "$runs"); do timed; done | median)
+for i in $(seq "$runs"); do
+  timed >>"$QM_HOME/../plain"
+  cp "$module" "$QM_HOME/english.plg"
+  timed >>"$QM_HOME/../translated"
+  rm "$QM_HOME/english.plg"
+done
+empty=$(median <"$QM_HOME/../plain")
+translated=$(median <"$QM_HOME/../translated")
 opened=$(for i in $(seq "$runs"); do timed "$photo"; done | median)
 decoder=$( (for i in $(seq "$runs"); do
   start=$(date +%s%N); djpeg -outfile /dev/null "$photo"; end=$(date +%s%N); echo $(((end - start) / 1000000))
@@ -54,6 +63,7 @@ base=$(resident)
 withDocument=$(resident "$photo")
 pixels=$((6000 * 4000 * 3 / 1048576))
 echo "start to the first painted main window (median of $runs): $empty ms"
+echo "the same under the English translation module (median of $runs): $translated ms"
 echo "start to the first painted 24 MP JPEG document (median of $runs): $opened ms" \
      "(djpeg alone on the file: $decoder ms)"
 echo "resident: $base MiB without a document, $withDocument MiB with the 24 MP one open:" \

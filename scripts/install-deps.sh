@@ -10,11 +10,15 @@ packages=(
   clang libclang-rt-14-dev libomp-14-dev
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's own texts (standard buttons, file, print and colour dialogs) in the interface's language
+  qt6-translations-l10n
   # codecs and image libraries
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
   graphicsmagick libgraphicsmagick1-dev libgraphicsmagick++1-dev
   libexiv2-dev exiv2
   libraw-dev
+  # printing (CUPS through Qt), the desktop's wallpaper (GSettings) and file types
+  libcups2-dev libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas desktop-file-utils shared-mime-info
   # scanner access (SANE with its built-in "test" device)
   libsane-dev libsane1 sane-utils
   # tests
@@ -24,11 +28,13 @@ packages=(
   # locale sources, so the formatting tests can build a decimal-comma locale
   locales
   libjpeg-turbo-progs libtiff-tools
+  # reading printed PDF files back
+  libpoppler-qt6-dev
   # LibRaw's own decoder (dcraw_emu), the peer of the RAW benchmark
   libraw-bin
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(libopencv-core-dev libopencv-imgproc-dev)
+  packages+=(libopencv-core-dev libopencv-imgproc-dev libvips-dev)
 fi
 
 # drop the "package-" exclusions from the list we check

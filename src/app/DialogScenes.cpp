@@ -9,6 +9,7 @@
 #include "platform/core/Messages.h"
 #include "shell/commands/DialogCommands.h"
 #include "shell/main/MainForm.h"
+#include "shell/services/UndoableOps.h"
 
 namespace qm {
 namespace {
@@ -48,6 +49,7 @@ void DialogsScene(TSceneCamera& camera) {
     if (!shot.insert(row.Dialog).second) continue;
     const QString name = QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size()));
     QWidget* dialog = nullptr;
+    bool faded = false;  // a negative is on the document the dialog opened over
     for (TNewImgForm* doc : {&layered, &single}) {
       main.Services().Windows().ActivateImageWindow(doc);
       doc->showMaximized();
@@ -56,12 +58,17 @@ void DialogsScene(TSceneCamera& camera) {
       doc->Selection().SetShape(ssEllipse);
       doc->Selection().SetSelectionRect(TRect{140, 120, 760, 620});
       doc->Selection().Show();
+      // The fade fades the last change: the negative, taken back after the shot.
+      faded = row.Kind == ukFade && main.Commands().Trigger("MenuReglageNegatif");
       main.UpdateCommandStates();
       SettleScene();
-      if (!main.Commands().Trigger(row.Name)) break;  // not registered
-      dialog = main.findChild<QWidget*>(name);
+      const bool triggered = main.Commands().Trigger(row.Name);
+      dialog = triggered ? main.findChild<QWidget*>(name) : nullptr;
       if (dialog && dialog->isVisible()) break;
       dialog = nullptr;
+      if (faded) main.Commands().Trigger("MenuEditionUndo");
+      faded = false;
+      if (!triggered) break;  // not registered
     }
     if (!dialog) continue;
     MoveSliders(*dialog);
@@ -71,6 +78,7 @@ void DialogsScene(TSceneCamera& camera) {
     camera.ShootWithPopups(main, name.toLower().toStdString());
     if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
     else dialog->hide();
+    if (faded) main.Commands().Trigger("MenuEditionUndo");
     SettleScene();
   }
   SetMessageHandler({});

@@ -20,9 +20,11 @@
 #include <QTimer>
 
 #include "devices/DeviceList.h"
+#include "devices/desktop/FileTypes.h"
 #include "dialogs/DialogList.h"
 #include "dialogs/DialogRegistry.h"
 #include "extensions/PluginHost.h"
+#include "extensions/Translation.h"
 #include "shell/services/AppIcon.h"
 #include "shell/main/MainForm.h"
 #include "shell/services/MenuLook.h"
@@ -59,13 +61,14 @@ int main(int argc, char** argv) {
   qm::InstallMessageDialog();
   qm::InstallPictureDialogs();
   // The layers above the shell, handed to the main window: the dialogs by class name,
-  // the devices, the plug-in host.
+  // the devices, the plug-in host, the translation.
   qm::TDialogRegistry dialogs;
   qm::InstallParameterDialogs(dialogs);
   qm::TMainForm::TStartOptions options;
   options.Dialogs = &dialogs;
   options.Devices = qm::ProgramDevices;
   options.Plugins = qm::MakeProgramPluginHost;
+  options.LoadTranslation = [] { return qm::LoadProgramTranslation(); };
   std::string scene;
   QString shots;
   bool quitWhenPainted = false, printHandedOver = false;
@@ -85,6 +88,7 @@ int main(int argc, char** argv) {
     }
     return rc;
   }
+  options.RegisterFileTypes = qm::RegisterProgramFileTypes;
   qm::TOneInstance instance;
   options.HandOver = [&instance](const std::vector<std::string>& files) {
     return instance.Start(files) == qm::THandOverResult::HandedOver;

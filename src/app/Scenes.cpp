@@ -5,6 +5,9 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QImage>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -144,9 +147,12 @@ namespace {
 TMainForm::TStartOptions g_sceneOptions;
 }  // namespace
 
-TSceneEditor::TSceneEditor(int width, int height) {
+TSceneEditor::TSceneEditor(int width, int height, const std::string& translationModule) {
   qputenv("QM_HOME", home_.path().toLocal8Bit());
   qputenv("XDG_CACHE_HOME", (home_.path() + "/cache").toLocal8Bit());
+  if (!translationModule.empty())
+    QFile::copy(QString::fromStdString(translationModule),
+                home_.filePath(QFileInfo(QString::fromStdString(translationModule)).fileName()));
   TMainForm::TStartOptions options = g_sceneOptions;
   options.Files.clear();
   options.HandOver = {};
@@ -351,6 +357,44 @@ void MainWindowScene(TSceneCamera& camera) {
   middle.FitWindowToImage(true, false);
   Settle();
   camera.Shoot(*editor.form, "maximised");
+}
+
+// The main window under a translation module: the English sample the build makes in
+// translations/ beside the program, put where a user puts a module. The window with a
+// document, then its File menu open, then the Adjust menu with the tool palette and
+// the image browser, and the gaussian blur dialog.
+void TranslationScene(TSceneCamera& camera) {
+  const QString module = QCoreApplication::applicationDirPath() + "/translations/english.plg";
+  if (!QFileInfo::exists(module)) return camera.Fail("no translation module " + module.toStdString());
+  TSceneEditor editor(1200, 860, module.toStdString());
+  TMainForm& window = *editor.form;
+  TCommandSet& commands = window.Commands();
+  TNewImgForm& doc = editor.OpenSample(false, "/home/claire/Images/baie.qxi");
+  camera.Shoot(window, "main");
+  commands.MenuBar()->setActiveAction(commands.Menu("MenuFichier")->menuAction());
+  Settle();
+  Settle();
+  camera.ShootWithPopups(window, "file");
+  commands.Menu("MenuFichier")->close();
+  Settle();
+  window.Palette().SetPaletteAlignment(2);
+  window.Palette().ShowPalette();
+  commands.Trigger("MenuExplore");
+  doc.showMaximized();
+  Settle();
+  commands.MenuBar()->setActiveAction(commands.Menu("MenuReglage")->menuAction());
+  Settle();
+  Settle();
+  camera.ShootWithPopups(window, "adjust");
+  commands.Menu("MenuReglage")->close();
+  Settle();
+  if (commands.Trigger("MenuFiltreFlouGauss")) {
+    Settle();
+    camera.ShootWithPopups(window, "dialog");
+    if (auto* dialog = window.findChild<QWidget*>(QStringLiteral("TBlurForm")))
+      if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
+    Settle();
+  }
 }
 
 // The save-time dialogs and the icon and animation exports over a maximised document:
@@ -749,6 +793,9 @@ std::vector<TSceneRow>& Scenes() {
       {"layers", &LayersScene},
       {"preferences", &PreferencesScene},
       {"dialogs", &DialogsScene},
+      {"translation", &TranslationScene},
+      {"scanning", &ScanningScene},
+      {"printing", &PrintingScene},
   };
   return scenes;
 }
@@ -801,6 +848,11 @@ bool TSceneCamera::ShootWithPopups(QWidget& window, const std::string& shot) {
 bool TSceneCamera::ShootScreen(const std::string& shot) {
   QScreen* screen = QGuiApplication::primaryScreen();
   return Write(screen ? screen->grabWindow(0) : QPixmap(), shot);
+}
+
+void TSceneCamera::Fail(const std::string& why) {
+  std::fprintf(stderr, "%s: %s\n", scene_.c_str(), why.c_str());
+  ++failures_;
 }
 
 bool TSceneCamera::Write(const QPixmap& picture, const std::string& shot) {

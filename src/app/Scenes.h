@@ -32,10 +32,11 @@ void SettleScene();
 void MakeSampleDocument(TLayeredImage& doc, bool seeThrough);
 
 // The editor as a user starts it, over settings and user folders of the scene's own (the
-// user's are never touched), at a known size.
+// user's are never touched), at a known size; with a translation module, that module
+// first put in the user's data folder, where the start finds it.
 class TSceneEditor {
  public:
-  explicit TSceneEditor(int width = 1200, int height = 860);
+  explicit TSceneEditor(int width = 1200, int height = 860, const std::string& translationModule = {});
   ~TSceneEditor();
   // A document window on a copy of the image (or the bitmap), named name (untitled
   // when empty).
@@ -60,6 +61,8 @@ class TSceneCamera {
   bool ShootWithPopups(QWidget& window, const std::string& shot);
   // The whole screen: a dialog with the window under it.
   bool ShootScreen(const std::string& shot);
+  // Counts a failure of the scene, told on the error output.
+  void Fail(const std::string& why);
   int Failures() const { return failures_; }
 
  private:
@@ -71,6 +74,10 @@ class TSceneCamera {
 
 // The parameter dialogs, each opened from its menu over the sample document.
 void DialogsScene(TSceneCamera& camera);
+// The batch scan dialog.
+void ScanningScene(TSceneCamera& camera);
+// The print dialog and the cancel window of a print.
+void PrintingScene(TSceneCamera& camera);
 
 // A scene added at start-up before any scene runs; a name already taken is replaced.
 using TSceneFunction = void (*)(TSceneCamera& camera);

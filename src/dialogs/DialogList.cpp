@@ -2,7 +2,11 @@
 
 #include "dialogs/blur/BlurForm.h"
 #include "dialogs/coloradjust/ColorAdjustForms.h"
+#include "dialogs/colorfilters/ColorFilterForms.h"
+#include "dialogs/copyright/CopyrightForm.h"
+#include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
+#include "dialogs/levels/LevelsForms.h"
 #include "dialogs/matrix/MatrixForms.h"
 #include "dialogs/replace/ReplaceForms.h"
 #include "dialogs/replace/VarianteForm.h"
@@ -14,6 +18,19 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TLCForm>(registry);
   RegisterParamDialog<TTSForm>(registry);
   RegisterParamDialog<TRVBForm>(registry);
+  RegisterCommandDialog<TRedimForm>(registry);
+  RegisterCommandDialog<TRecadrerForm>(registry);
+  RegisterCommandDialog<TAdapterForm>(registry);
+  RegisterCommandDialog<TNewForm>(registry);
+  RegisterCommandDialog<TCopyrightForm>(registry);
+  RegisterParamDialog<TNiveauxForm>(registry);
+  RegisterParamDialog<TGammaForm>(registry);
+  RegisterParamDialog<TAttenuerForm>(registry);
+  RegisterParamDialog<TFiltreForm>(registry);
+  RegisterParamDialog<TBichromieForm>(registry);
+  RegisterParamDialog<TPosterForm>(registry);
+  RegisterParamDialog<TBruitForm>(registry);
+  RegisterParamDialog<TSwapRGBForm>(registry);
   RegisterParamDialog<TChgCouleurForm>(registry);
   RegisterParamDialog<TChgCouleur2Form>(registry);
   RegisterVarianteForm(registry);

@@ -71,7 +71,7 @@ std::string TCaptionText::Text() const {
 }
 
 TParamControls::TParamControls(QWidget& dialog, QGridLayout& grid)
-    : QObject(&dialog), dialog_(dialog), dialogGrid_(grid), grid_(&grid), pickButtons_(new QButtonGroup(this)) {
+    : QObject(&dialog), dialog_(dialog), dialogGrid_(grid), pageGrid_(&grid), grid_(&grid), pickButtons_(new QButtonGroup(this)) {
   pickButtons_->setExclusive(true);
 }
 
@@ -393,7 +393,8 @@ QTabWidget* TParamControls::AddPages(TFieldAccess field, const TPagesSpec& spec)
 }
 
 void TParamControls::OnPage(int page) {
-  grid_ = page >= 0 && size_t(page) < pageGrids_.size() ? pageGrids_[size_t(page)] : &dialogGrid_;
+  pageGrid_ = page >= 0 && size_t(page) < pageGrids_.size() ? pageGrids_[size_t(page)] : &dialogGrid_;
+  grid_ = pageGrid_;
 }
 
 void TParamControls::AddWidget(QWidget* widget, const TCaptionText& label) {
@@ -409,6 +410,19 @@ void TParamControls::FillEmptyFields() {
     edit->selectAll();
   }
 }
+
+// --- Groups ------------------------------------------------------------------------------
+
+QGroupBox* TParamControls::BeginGroup(const char* name, const TCaptionText& title) {
+  EndGroup();
+  auto* box = new QGroupBox(Q(title.Text()), &dialog_);
+  box->setObjectName(Latin(name));
+  pageGrid_->addWidget(box, pageGrid_->rowCount(), 0, 1, 4);
+  grid_ = new QGridLayout(box);
+  return box;
+}
+
+void TParamControls::EndGroup() { grid_ = pageGrid_; }
 
 // --- Showing -------------------------------------------------------------------------------
 

@@ -152,6 +152,11 @@ class TParamControls : public QObject {
   // when it has one; it is bound to no field.
   void AddWidget(QWidget* widget, const TCaptionText& label = {});
 
+  // The controls added from here on go into a frame with this title (on the page they
+  // would go on), until the next group, EndGroup or OnPage.
+  QGroupBox* BeginGroup(const char* name, const TCaptionText& title);
+  void EndGroup();
+
   enum TReset : uint8_t {
     rsKeep,              // every control as the last showing left it
     rsSlidersToNeutral,  // the sliders at their neutral values (their defaults where none)
@@ -202,8 +207,9 @@ class TParamControls : public QObject {
   }
 
   QWidget& dialog_;
-  QGridLayout& dialogGrid_;
-  QGridLayout* grid_;  // where the next control goes: the dialog's grid, or a page's
+  QGridLayout& dialogGrid_;  // the dialog's grid
+  QGridLayout* pageGrid_;    // the grid OnPage named: the dialog's, or a page's
+  QGridLayout* grid_;        // where the next control goes: that grid, or a group's in it
   std::vector<QGridLayout*> pageGrids_;
   std::vector<TControl> controls_;
   QButtonGroup* pickButtons_;

@@ -1,5 +1,6 @@
 #include "dialogs/ParamDialog.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -38,14 +39,21 @@ TParamDialog::TParamDialog(const TDialogTraits& traits) : traits_(traits) {
   controls_->Settled = [this] {
     if (live_ && shown_ && isVisible()) FollowControls();
   };
+  if (traits.PreviewSwitch) {
+    previewSwitch_ = new QCheckBox(
+        Q(CaptionOr(TextId::GetTrLblDirectPreview, Tr(TextId::TrFixLblDirectPreview))), this);
+    previewSwitch_->setObjectName(QStringLiteral("ChkPreview"));
+    outer->addWidget(previewSwitch_);
+    connect(previewSwitch_, &QCheckBox::toggled, this, [this](bool on) { PreviewSwitched(on); });
+  }
   outer->addSpacing(8);
   auto* buttons = new QHBoxLayout;
   btnPreview_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnPreview, Tr(TextId::TrFixBtnPreview))), this);
   btnOk_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnOk, Tr(TextId::GetDlgOk))), this);
   btnCancel_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnCancel, Tr(TextId::GetDlgCancel))), this);
-  btnPreview_->setObjectName(QStringLiteral("BApercu"));
-  btnOk_->setObjectName(QStringLiteral("BOk"));
-  btnCancel_->setObjectName(QStringLiteral("BAnnuler"));
+  btnPreview_->setObjectName(QString::fromLatin1(traits.Buttons.Preview));
+  btnOk_->setObjectName(QString::fromLatin1(traits.Buttons.Ok));
+  btnCancel_->setObjectName(QString::fromLatin1(traits.Buttons.Cancel));
   btnPreview_->setAutoDefault(false);
   btnCancel_->setAutoDefault(false);
   btnOk_->setDefault(true);
@@ -72,6 +80,13 @@ void TParamDialog::FollowControls() {
   if (changed_) Preview();
 }
 
+void TParamDialog::PreviewSwitched(bool on) {
+  if (!shown_) return;  // the first showing sets the box; FormShow reads it
+  live_ = on;
+  btnPreview_->setEnabled(!on);
+  if (on && isVisible()) Preview();
+}
+
 // --- The protocol ---------------------------------------------------------------------------
 
 bool TParamDialog::Open(TDialogHost& host, const TDialogRequest& request, const TDialogTraits& traits,
@@ -79,8 +94,9 @@ bool TParamDialog::Open(TDialogHost& host, const TDialogRequest& request, const 
   TNewImgForm* document = host.GetActiveImgForm();
   const TUndoList* history = host.LayerHost().ActiveHistory();
   const TUndoLayerItem* step = history ? history->GetCurrentUndoStep() : nullptr;
-  if (!document || !step || !request.NewStep) return false;
+  if (!document || !step) return false;
   TParamDialog* dialog = form();
+  if (!dialog->TakeRequest(host, request)) return false;
   dialog->ShowOver(host, request, request.Caption.empty() ? DialogCaption(traits) : request.Caption, *step);
   return true;
 }
@@ -93,9 +109,13 @@ void TParamDialog::ShowOver(TDialogHost& host, const TDialogRequest& request, co
   stepId_ = step.Id();
   caption_ = caption;
   mode_ = request.Mode;
-  if (traits_.TitleFromCommand) setWindowTitle(Q(caption));
   QWidget* main = host.MainWindow();
   if (main && parentWidget() != main) setParent(main, windowFlags());
+  if (traits_.TitleFromCommand) setWindowTitle(Q(caption));
+  if (previewSwitch_ && !switchSet_) {
+    previewSwitch_->setChecked(host.LivePreviewEnabled());
+    switchSet_ = true;
+  }
   FormShow();
   Showing();
   adjustSize();
@@ -130,8 +150,13 @@ void TParamDialog::FormShow() {
   changed_ = traits_.Variant == dvFilter;
   applied_ = previewed_ = false;
   restoreMask_.Clear();
-  live_ = traits_.Variant == dvAdjustment && services_->LivePreviewEnabled();
-  btnPreview_->setVisible(!live_);
+  if (previewSwitch_) {
+    live_ = previewSwitch_->isChecked();
+    btnPreview_->setEnabled(!live_);
+  } else {
+    live_ = (traits_.Variant == dvAdjustment || traits_.Live) && services_->LivePreviewEnabled();
+    btnPreview_->setVisible(!live_);
+  }
   if (traits_.PicksColors) services_->SetActiveToolDialog(this);
   else services_->SetShellLock(this);
 }
@@ -164,8 +189,19 @@ void TParamDialog::Preview() {
   BeforePreview();
   // A failed preview has put the step's pixels back and said why: nothing is on the
   // image, and the dialog stays for other values.
-  previewed_ = RunLayerPreview(*services_, ChangeOptions(), previewed_ && !traits_.ReadsSource, Operation());
+  previewed_ = ShowResult(previewed_ && !traits_.ReadsSource);
   changed_ = !previewed_;
+}
+
+bool TParamDialog::TakeRequest(TDialogHost&, const TDialogRequest& request) { return request.NewStep; }
+
+bool TParamDialog::ShowResult(bool restoreFirst) {
+  return RunLayerPreview(*services_, ChangeOptions(), restoreFirst, Operation());
+}
+
+void TParamDialog::TakeBack(bool previewed) {
+  services_->Operations().EndDialogOperation(previewed);
+  services_->RepaintActiveImage();
 }
 
 void TParamDialog::Ok() {
@@ -205,8 +241,7 @@ void TParamDialog::FormHide() {
   TDialogHost& s = *services_;
   if (!applied_) {
     if (TakeDocument()) {
-      s.Operations().EndDialogOperation(previewed_ || traits_.ChangesOnShow);
-      s.RepaintActiveImage();
+      TakeBack(previewed_ || traits_.ChangesOnShow);
     } else {
       s.Operations().AbandonDialogOperation();
     }

@@ -44,11 +44,19 @@
 #include "shell/services/FormUtils.h"
 #include "shell/services/LayerChange.h"
 
+class QCheckBox;
 class QPushButton;
 
 namespace qm {
 
 enum TDialogVariant : uint8_t { dvFilter, dvAdjustment };
+
+// The object names of the dialog's three buttons.
+struct TButtonNames {
+  const char* Preview = "BApercu";
+  const char* Ok = "BOk";
+  const char* Cancel = "BAnnuler";
+};
 
 struct TDialogTraits {
   const char* ClassName;   // the registry's name and the dialog's object name ("TBlurForm")
@@ -64,8 +72,17 @@ struct TDialogTraits {
   bool ReadsSource = false;
   bool NotRepeated = false;       // a filter whose OK records nothing for the repeat command
   bool ResetEachShowing = false;  // every control back at its default at each showing
-  // A dialog several commands open (each with its mode): its title is the caption of
-  // the command that opened it, at each showing.
+  // A filter that follows its controls under the shell's live preview, as the
+  // adjustments do, while keeping its values.
+  bool Live = false;
+  // The dialog's own "Aperçu direct" box (ChkPreview) says whether it follows its
+  // controls: ticked at the first showing when the shell's live preview is on, then as
+  // the user leaves it; the Preview button is enabled only while it is not ticked, and
+  // ticking it previews at once.
+  bool PreviewSwitch = false;
+  // A dialog several commands open (each with its mode), or one whose title follows its
+  // command: its title is the caption of the command that opened it (translated or
+  // not), at each showing.
   bool TitleFromCommand = false;
   // The dialog changes the document as it shows (Showing): a close without OK puts the
   // step's snapshot back even when nothing was previewed.
@@ -73,6 +90,7 @@ struct TDialogTraits {
   // The operation covers the whole layer: its change is not confined to the selection.
   bool Unrestricted = false;
   TextId BusyText = TextId::Count;  // the status text while the operation runs; Count: the default
+  TButtonNames Buttons{};
 };
 
 class TParamDialog : public TPipetteForm, public TShellLockHolder {
@@ -121,13 +139,27 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   // Hooks, each empty by default. Showing: the controls are shown for this showing and
   // the dialog is about to appear. BeforePreview: a preview (or OK's) is about to run;
   // the dialog settles what its controls cannot hold (an empty field, a value the
-  // operation takes otherwise) and shows it. Applied: OK kept the result, before the
-  // dialog closes.
+  // operation takes otherwise) and shows it. Applied: OK kept the result on the image;
+  // what the dialog writes besides, before it closes.
   virtual void Showing() {}
   virtual void BeforePreview() {}
   virtual void Applied() {}
   // Whether OK of an adjustment leaves the image as it is (and so no step).
   virtual bool IsNeutral() const { return false; }
+
+  // The steps of the protocol a dialog that works on the history itself (the fade)
+  // takes over; the others leave them as they are.
+  //
+  // The command's request, before the showing: false refuses it (the command then ends
+  // the step it opened). By default the dialog opens only over a step opened for it.
+  virtual bool TakeRequest(TDialogHost& host, const TDialogRequest& request);
+  // The values onto the image: true when the result is on it. By default the operation
+  // over the step's pixels, put back first with restoreFirst, confined to the selection.
+  virtual bool ShowResult(bool restoreFirst);
+  // A close without OK, on the dialog's document: by default the step's pixels go back
+  // (when a preview is on the image, or the dialog changed the document as it showed)
+  // and the step is dropped.
+  virtual void TakeBack(bool previewed);
   // A colour picked on the image, for a dialog that picks colours: it stores it in its
   // colour control (by default the colour edit its pick buttons choose); the protocol
   // then counts it as a change.
@@ -144,12 +176,15 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   bool TakeDocument();
   // A gesture on a slider ended, or a choice changed: the live preview.
   void FollowControls();
+  void PreviewSwitched(bool on);
 
   const TDialogTraits& traits_;
   TParamControls* controls_;
   QPushButton* btnPreview_;
   QPushButton* btnOk_;
   QPushButton* btnCancel_;
+  QCheckBox* previewSwitch_ = nullptr;
+  bool switchSet_ = false;  // the box took the shell's live preview at the first showing
 
   TDialogHost* services_ = nullptr;
   QPointer<TNewImgForm> document_;
@@ -184,10 +219,12 @@ class TParamDialogOf : public TParamDialog {
   using TApplyFrom = void (*)(TBitmap& layer, const TBitmap& source, const P& params, TRect rect);
   TParamDialogOf(const TDialogTraits& traits, TApply apply) : TParamDialog(traits), apply_(apply) {}
   TParamDialogOf(const TDialogTraits& traits, TApplyFrom apply) : TParamDialog(traits), applyFrom_(apply) {}
-  // A dialog that overrides Operation() (to use the mode, the whole TLayerRun...).
+  // A dialog that overrides Operation() (to use the mode, the whole TLayerRun...), or
+  // that shows its result by itself (ShowResult) and records no repeat.
   explicit TParamDialogOf(const TDialogTraits& traits) : TParamDialog(traits) {}
 
   // The values the controls hold.
+  P& Params() { return params_; }
   const P& Params() const { return params_; }
 
   QSlider* AddSlider(int P::*field, const TSliderSpec& spec) { return Controls().AddSlider(Access(field), spec); }
@@ -216,10 +253,10 @@ class TParamDialogOf : public TParamDialog {
   void AddWidget(QWidget* widget, const TCaptionText& label = {}) { Controls().AddWidget(widget, label); }
 
   TLayerOperation Operation() const override {
-    if (!apply_ && !applyFrom_) qFatal("%s names no operation", Traits().ClassName);
     if (applyFrom_)
       return [apply = applyFrom_, params = params_](TLayerRun& c) { apply(c.Layer, c.Source, params, c.Rect); };
-    return [apply = apply_, params = params_](TLayerRun& c) { apply(c.Layer, params, c.Rect); };
+    if (apply_) return [apply = apply_, params = params_](TLayerRun& c) { apply(c.Layer, params, c.Rect); };
+    return [](TLayerRun&) {};
   }
   bool IsNeutral() const override { return qm::IsNeutral(params_); }
 

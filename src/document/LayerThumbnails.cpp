@@ -131,18 +131,17 @@ void RenderLayerThumbnails(const TLayerList& layers, const TThumbGeometry& g, co
   if (n == 0) return;
   EnsureGraphicsMagick();
   // One layer per thread: each picture depends on its layer alone, so the result is the
-  // same for any number of threads.
-  const int threads = std::max(1, std::min(EngineThreads(), n));
-#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
-  for (int k = 0; k < n; ++k) {
+  // same for any number of threads. The scaling calls GraphicsMagick: plain threads,
+  // not an OpenMP team.
+  ParallelLibraryJobs(n, [&](int k) {
     const int i = indexes[size_t(k)];
-    if (i < 0 || i >= layers.GetCount()) continue;
+    if (i < 0 || i >= layers.GetCount()) return;
     try {
       out[size_t(k)] = RenderLayerThumbnail(layers[i], g);
     } catch (const std::exception&) {
       // out of memory for one layer: it stays without a picture, the others are made
     }
-  }
+  });
 }
 
 }  // namespace qm

@@ -1,5 +1,6 @@
 #include "document/Resample.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -33,7 +34,10 @@ bool Resample(const TBitmap& src, int w, int h, TResampleFilter filter, TBitmap&
   Image* image = ConstituteImage(src.Width(), src.Height(), "BGR", CharPixel, pixels, &ex);
   packed.reset();
   if (image) {
-    const FilterTypes kind = filter == TResampleFilter::Lanczos ? LanczosFilter : TriangleFilter;
+    static constexpr FilterTypes kKinds[kResampleFilterCount] = {BoxFilter,       TriangleFilter, HermiteFilter,
+                                                                 QuadraticFilter, CubicFilter,    LanczosFilter,
+                                                                 MitchellFilter};
+    const FilterTypes kind = kKinds[std::min(int(filter), kResampleFilterCount - 1)];
     Image* sized = ResizeImage(image, unsigned(w), unsigned(h), kind, 1.0, &ex);
     DestroyImage(image);
     if (sized) {

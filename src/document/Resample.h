@@ -12,10 +12,14 @@ namespace qm {
 // of times (also when the program has started it itself).
 void EnsureGraphicsMagick();
 
-// The library's filters the program asks for: the triangle filter resizes layers,
-// masks and navigator thumbnails; Lanczos (three lobes) makes the layered file's
-// thumbnail.
-enum class TResampleFilter : uint8_t { Triangle, Lanczos };
+// The library's filters, by the codes the image-size dialogs and the batch store: each
+// at its usual definition and support (box 0.5; triangle and Hermite 1; Bell, the
+// quadratic B-spline, 1.5; the cubic B-spline and Mitchell-Netravali with B = C = 1/3,
+// 2; Lanczos with three lobes, 3), widened by the ratio when reducing. The triangle
+// filter also resizes layers, masks and navigator thumbnails; Lanczos makes the layered
+// file's thumbnail.
+enum class TResampleFilter : uint8_t { Box = 0, Triangle = 1, Hermite = 2, Bell = 3, BSpline = 4, Lanczos = 5, Mitchell = 6 };
+constexpr int kResampleFilterCount = 7;
 
 // out := src (24-bit) resampled to w x h with the filter, keeping src's transparency
 // flag and colour. out may be src. False, with out untouched, when src is not a

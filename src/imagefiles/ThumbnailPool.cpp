@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "imagefiles/FileSearch.h"
+#include "platform/core/Parallel.h"
 
 namespace qm {
 
 TThumbnailPool::TThumbnailPool(int threads, const TThumbnailCache* cache) : cache_(cache) {
-  if (threads < 1) threads = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
+  if (threads < 1) threads = std::clamp(EngineThreads(), 1, 8);
   for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { WorkerLoop(); });
 }
 

@@ -42,7 +42,7 @@ struct TScanRequest {
 
 class TThumbnailPool {
  public:
-  // threads < 1: as many as the machine has, at most 8. cache may be null (no cache);
+  // threads < 1: EngineThreads(), at most 8. cache may be null (no cache);
   // it must outlive the pool.
   explicit TThumbnailPool(int threads = 0, const TThumbnailCache* cache = nullptr);
   ~TThumbnailPool();

@@ -10,6 +10,7 @@
 // is as if the source had been copied first.
 #include <cstdint>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Colors.h"
 #include "platform/core/Types.h"
@@ -88,5 +89,18 @@ void ApplyTexturePattern(const TBitmap& pattern, TBitmap& dst, TRect rect, int p
 void BlendRow(uint8_t* dst, const uint8_t* src, int n, int percent);
 // The same with a weight 0..100 per byte.
 void BlendRowWeighted(uint8_t* dst, const uint8_t* src, const uint8_t* weight, int n);
+
+// The fade of the last change of an image: its result mixed back over the image as it
+// was before it, Opacity percent of it (100 the whole change, 0 none), by BlendRow's
+// rule over the change's rectangle (the history keeps both sides).
+struct TFadeParams {
+  int Opacity;
+};
+template <>
+struct TParamTable<TFadeParams> {
+  static constexpr std::array Fields{
+      IntParam("Opacity", &TFadeParams::Opacity, {0, 100}, {0, 100}, 100),
+  };
+};
 
 }  // namespace qm

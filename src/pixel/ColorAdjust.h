@@ -218,4 +218,122 @@ void ReplaceHue(TBitmap& bmp, const TReplaceHueParams& params, TRect rect);
 enum THueVariation : uint8_t { hvColorize = 0, hvHue = 1 };
 void VaryHueRect(TBitmap& bmp, TColor color, THueVariation method, TRect rect);
 
+// Dark tones 0..DarkThreshold move away from that threshold (toward it below 0) by
+// DarkIntensity percent, then light tones LightThreshold..255 away from theirs by
+// LightIntensity: ContrastInRangeRect twice, in one pass. The thresholds have no
+// neutral value; both intensities at 0 leave the image as it is.
+struct TLevelsParams {
+  int DarkThreshold;
+  int DarkIntensity;
+  int LightThreshold;
+  int LightIntensity;
+};
+template <>
+struct TParamTable<TLevelsParams> {
+  static constexpr std::array Fields{
+      IntParam("DarkThreshold", &TLevelsParams::DarkThreshold, {10, 120}, {10, 120}, 100),
+      IntParam("DarkIntensity", &TLevelsParams::DarkIntensity, {-100, 100}, {-100, 100}, 0, 0),
+      IntParam("LightThreshold", &TLevelsParams::LightThreshold, {130, 240}, {130, 240}, 150),
+      IntParam("LightIntensity", &TLevelsParams::LightIntensity, {-100, 100}, {-100, 100}, 0, 0),
+  };
+};
+void AdjustLevels(TBitmap& bmp, const TLevelsParams& params, TRect rect);
+
+// GammaChannelsRect with Gamma on the channels chosen, 1 on the others.
+struct TGammaParams {
+  double Gamma;
+  int Channel;  // a TChannelChoice
+};
+template <>
+struct TParamTable<TGammaParams> {
+  static constexpr std::array Fields{
+      DoubleParam("Gamma", &TGammaParams::Gamma, {0.1, 3}, {0.1, 3}, 1.0, 1.0),
+      ChoiceParam("Channel", &TGammaParams::Channel, kChannelChoiceCount, chAll),
+  };
+};
+void AdjustGamma(TBitmap& bmp, const TGammaParams& params, TRect rect);
+
+// TintRect toward Color by Opacity percent, away from it when Invert is set.
+struct TColorFilterParams {
+  int Opacity;
+  TColor Color;
+  bool Invert;
+};
+template <>
+struct TParamTable<TColorFilterParams> {
+  static constexpr std::array Fields{
+      IntParam("Opacity", &TColorFilterParams::Opacity, {1, 100}, {10, 100}, 30),
+      ColorParam("Color", &TColorFilterParams::Color, RGB(128, 0, 0)),
+      BoolParam("Invert", &TColorFilterParams::Invert, false),
+  };
+};
+void ApplyColorFilter(TBitmap& bmp, const TColorFilterParams& params, TRect rect);
+
+// ThresholdRect: a luminance at or below Threshold gives Color1, above it Color2.
+struct TTwoColorParams {
+  int Threshold;
+  TColor Color1;
+  TColor Color2;
+};
+template <>
+struct TParamTable<TTwoColorParams> {
+  static constexpr std::array Fields{
+      IntParam("Threshold", &TTwoColorParams::Threshold, {1, 254}, {1, 254}, 128),
+      ColorParam("Color1", &TTwoColorParams::Color1, clBlack),
+      ColorParam("Color2", &TTwoColorParams::Color2, clWhite),
+  };
+};
+void ApplyTwoColorThreshold(TBitmap& bmp, const TTwoColorParams& params, TRect rect);
+
+// PosterizeRect with Step.
+struct TPosterizeParams {
+  int Step;
+};
+template <>
+struct TParamTable<TPosterizeParams> {
+  static constexpr std::array Fields{
+      IntParam("Step", &TPosterizeParams::Step, {2, 255}, {2, 120}, 50),
+  };
+};
+void ApplyPosterize(TBitmap& bmp, const TPosterizeParams& params, TRect rect);
+
+// AddMonoNoiseRect (one offset per pixel) when Uniform, else AddColorNoiseRect (one
+// per byte), drawn from the program's generator.
+struct TNoiseParams {
+  int Amount;
+  bool Uniform;
+};
+template <>
+struct TParamTable<TNoiseParams> {
+  static constexpr std::array Fields{
+      IntParam("Amount", &TNoiseParams::Amount, {1, 100}, {1, 100}, 20),
+      BoolParam("Uniform", &TNoiseParams::Uniform, false),
+  };
+};
+void AddNoise(TBitmap& bmp, const TNoiseParams& params, TRect rect);
+
+// The orders of SwapChannelsRect: each names the old channels that become red, green
+// and blue.
+enum TChannelOrder : uint8_t {
+  coRBG = 0,  // red, blue, green
+  coGRB = 1,
+  coGBR = 2,
+  coBRG = 3,
+  coBGR = 4,  // red and blue exchanged
+};
+constexpr int kChannelOrderCount = 5;
+// Every pixel's channels permuted by the order. Nothing for another code.
+void SwapChannelsRect(TBitmap& bmp, int order, TRect rect);
+
+struct TSwapChannelsParams {
+  int Order;  // a TChannelOrder
+};
+template <>
+struct TParamTable<TSwapChannelsParams> {
+  static constexpr std::array Fields{
+      ChoiceParam("Order", &TSwapChannelsParams::Order, kChannelOrderCount, coRBG),
+  };
+};
+void SwapChannels(TBitmap& bmp, const TSwapChannelsParams& params, TRect rect);
+
 }  // namespace qm

@@ -216,8 +216,9 @@ void ScrollBitmapWrapHorizontal(TBitmap& bmp, int n) {
 void FitSizeProportional(int& width, int& height, int maxWidth, int maxHeight) {
   if (width < 1 || height < 1 || maxWidth < 1 || maxHeight < 1) return;
   const double f = std::max(double(width) / maxWidth, double(height) / maxHeight);
-  width = std::min(RoundHalfEven(width / f), maxWidth);
-  height = std::min(RoundHalfEven(height / f), maxHeight);
+  // A side that rounds to nothing keeps one pixel: 5000 x 1 fits 10 x 10 as 10 x 1.
+  width = std::clamp(RoundHalfEven(width / f), 1, maxWidth);
+  height = std::clamp(RoundHalfEven(height / f), 1, maxHeight);
 }
 
 void FillRectFrame(TCanvas& canvas, const TRect& r, TColor color, int t) {

@@ -39,6 +39,9 @@ void RotateBitmap180(TBitmap& bmp);
 void ScrollBitmapWrapVertical(TBitmap& bmp, int n);
 void ScrollBitmapWrapHorizontal(TBitmap& bmp, int n);
 
+// width x height scaled by the one factor that makes it the largest size of its ratio
+// inside maxWidth x maxHeight (enlarging as well as shrinking), each side rounded and
+// kept within 1..its maximum. Nothing when a value is below 1.
 void FitSizeProportional(int& width, int& height, int maxWidth, int maxHeight);
 void FillRectFrame(TCanvas& canvas, const TRect& r, TColor color, int thickness);
 void ResizeCanvasInto(const TBitmap& src, TBitmap& dst, int width, int height, TColor background,

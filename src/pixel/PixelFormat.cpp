@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
@@ -503,10 +504,19 @@ TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, TAl
   // A canvas beyond the largest bitmap cannot be made: refused like an empty one rather
   // than failing half way.
   if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) return TRect{};
-  TBitmap out(width, height, pf24bit, background);
   TRect placed{0, 0, src.Width(), src.Height()};
   AlignRectInRect(placed, TRect{0, 0, width, height}, anchor);
+  const TColor brush = dst.BrushColor;
+  TBitmap srcHolder;
+  const TBitmap* s = &src;
+  if (!src.Empty() && !Is24(src)) {
+    srcHolder.Assign(src);
+    srcHolder.SetPixelFormat(pf24bit);
+    s = &srcHolder;
+  }
+  TBitmap out;
   if (pattern && !pattern->Empty()) {
+    out = TBitmap(width, height, pf24bit, background);
     TBitmap holder;
     const TBitmap* pat = pattern;
     if (!Is24(*pattern)) {
@@ -515,20 +525,42 @@ TRect EnlargeCanvas(const TBitmap& src, TBitmap& dst, int width, int height, TAl
       pat = &holder;
     }
     FillRectWithPattern(*pat, out, 0, 0, UnboundedRect, 100, patternKey, 0);
-  }
-  if (!src.Empty()) {
-    TBitmap holder;
-    const TBitmap* s = &src;
-    if (!Is24(src)) {
-      holder.Assign(src);
-      holder.SetPixelFormat(pf24bit);
-      s = &holder;
+    if (!s->Empty()) CopyBitmap24At(*s, out, placed.Left, placed.Top);
+  } else {
+    // Each row written once: the colour beside the source's row, or across it. Filling
+    // the whole canvas first and copying the source over it writes the pixels twice. A
+    // target of the canvas's shape is written in place: mapping 80 MB of fresh pages
+    // costs more than the writes themselves.
+    const bool inPlace = &dst != &src && dst.PixelFormat() == pf24bit && dst.Width() == width &&
+                         dst.Height() == height;
+    if (inPlace) out = std::move(dst);
+    else out = TBitmap::Uninitialized(width, height, pf24bit);
+    const TRect in = s->Empty() ? TRect{} : IntersectRect(placed, TRect{0, 0, width, height});
+    const TColor c = ColorToRGB(background);
+    std::vector<uint8_t> fill(size_t(width) * 3);
+    for (size_t x = 0; x < fill.size(); x += 3) {
+      fill[x] = GetBValue(c);
+      fill[x + 1] = GetGValue(c);
+      fill[x + 2] = GetRValue(c);
     }
-    CopyBitmap24At(*s, out, placed.Left, placed.Top);
+    ParallelRows(0, height, int64_t(width) * height, [&](int y0, int y1) {
+      for (int y = y0; y < y1; ++y) {
+        uint8_t* d = out.ScanLine(y);
+        if (in.IsEmpty() || y < in.Top || y >= in.Bottom) {
+          std::memcpy(d, fill.data(), fill.size());
+        } else {
+          std::memcpy(d, fill.data(), size_t(in.Left) * 3);
+          std::memcpy(d + size_t(in.Left) * 3, s->ScanLine(y - placed.Top) + size_t(in.Left - placed.Left) * 3,
+                      size_t(in.Width()) * 3);
+          std::memcpy(d + size_t(in.Right) * 3, fill.data(), size_t(width - in.Right) * 3);
+        }
+        out.ZeroRowPadding(y);
+      }
+    });
   }
   out.Transparent = src.Transparent;
   out.TransparentColor = src.TransparentColor;
-  out.BrushColor = dst.BrushColor;
+  out.BrushColor = brush;
   dst = std::move(out);
   return placed;
 }

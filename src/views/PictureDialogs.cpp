@@ -11,9 +11,11 @@
 #include <QVBoxLayout>
 
 #include "imagefiles/FileDispatch.h"
+#include "imagefiles/FormatRegistry.h"
 #include "pixel/PixelFormat.h"
 #include "pixel/Thumbnail.h"
 #include "platform/qt/QtBitmap.h"
+#include "platform/texts/AppPaths.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
@@ -207,6 +209,15 @@ bool RunSavePictureDialog(const TSavePictureRequest& request, std::string& fileN
   if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
   fileName = d.selectedFiles().first().toStdString();
   return true;
+}
+
+std::string ChoosePatternFile() {
+  TOpenPictureRequest request;
+  request.InitialDir = UserFolder(TUserFolder::Patterns);
+  request.Filter = BuildImageFilter(true, false, false);
+  request.PreviewChecked = true;
+  std::vector<std::string> files;
+  return RunOpenPictureDialog(request, files) ? files.front() : std::string();
 }
 
 void InstallPictureDialogs() { SetPictureDialogs(RunOpenPictureDialog, RunSavePictureDialog); }

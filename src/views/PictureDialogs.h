@@ -75,6 +75,10 @@ QStringList ToQtNameFilters(const std::string& filter);
 bool RunOpenPictureDialog(TOpenPictureRequest& request, std::vector<std::string>& files);
 bool RunSavePictureDialog(const TSavePictureRequest& request, std::string& fileName);
 
+// The open dialog on the user's patterns folder with its preview on: the picture
+// chosen, empty when cancelled.
+std::string ChoosePatternFile();
+
 // Gives the dispatch these dialogs (SetPictureDialogs). Needs a QApplication.
 void InstallPictureDialogs();
 

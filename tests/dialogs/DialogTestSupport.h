@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -39,8 +40,10 @@ struct DialogShell : Editor {
   TNewImgForm* Doc = nullptr;
   TShellServices* Services = nullptr;
   int Beeps = 0;
-  explicit DialogShell(TDialogLauncher* dialogs = &ProgramDialogs()) {
+  // settings: the settings file the editor starts with (none when empty).
+  explicit DialogShell(TDialogLauncher* dialogs = &ProgramDialogs(), const std::string& settings = {}) {
     SetBeepHandler([this] { ++Beeps; });
+    if (!settings.empty()) WriteSettings(settings);
     Options = ProgramStartOptions(dialogs);
     Start();
     Services = &Form->Services();
@@ -74,6 +77,24 @@ struct DialogShell : Editor {
   }
 };
 
+// What an operation makes of a copy of the picture: the pixels a dialog's result is
+// held against.
+template <class P>
+TBitmap RunOnCopy(const TBitmap& b, void (*apply)(TBitmap&, const P&, TRect), const P& params) {
+  TBitmap out = b.Clone();
+  apply(out, params, UnboundedRect);
+  return out;
+}
+
+// A click on the active document at a point of the image, shown at 100 %.
+inline void ClickOnImage(DialogShell& shell, TPoint at) {
+  TMyImageLayered& view = shell.Doc->View();
+  view.SetZoom(1);
+  QApplication::processEvents();
+  const TPoint p = view.ImageToClientPoint(at);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(p.X, p.Y));
+}
+
 template <class T>
 T* Child(QWidget* dialog, const char* name) {
   T* w = dialog ? dialog->findChild<T*>(QString::fromLatin1(name)) : nullptr;
@@ -84,7 +105,31 @@ inline QSlider* Slider(QWidget* d, const char* name) { return Child<QSlider>(d, 
 inline std::string LabelText(QWidget* d, const char* name) { return Child<QLabel>(d, name)->text().toStdString(); }
 inline void Click(QWidget* d, const char* button) { QTest::mouseClick(Child<QPushButton>(d, button), Qt::LeftButton); }
 // A click on a radio button's mark (a wide button takes clicks on its mark and text only).
-inline void Choose(QRadioButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2)); }
+inline void ClickRadio(QRadioButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2)); }
+
+// Text typed into a field over what it shows, as a user selects it and types.
+inline void Type(QWidget* d, const char* field, const QString& text) {
+  auto* e = Child<QLineEdit>(d, field);
+  e->setFocus();
+  e->selectAll();
+  if (text.isEmpty()) QTest::keyClick(e, Qt::Key_Backspace);
+  else QTest::keyClicks(e, text);
+}
+inline std::string FieldText(QWidget* d, const char* field) { return Child<QLineEdit>(d, field)->text().toStdString(); }
+// An entry of a list chosen as a user chooses it.
+inline void Choose(QWidget* d, const char* list, int index) {
+  auto* c = Child<QComboBox>(d, list);
+  c->setCurrentIndex(index);
+  emit c->activated(index);
+}
+// The names a dialog gives its Preview and Cancel buttons: the blur's, unless its
+// traits name them otherwise.
+inline const TButtonNames& ButtonsOf(QWidget* d) {
+  static const TButtonNames blur;
+  auto* p = dynamic_cast<TParamDialog*>(d);
+  return p ? p->Traits().Buttons : blur;
+}
+inline void Cancel(QWidget* d) { Click(d, ButtonsOf(d).Cancel); }
 
 // A key pressed and let go on the slider, as a user moves it with the keyboard.
 inline void Key(QSlider* s, Qt::Key key, int times = 1) {
@@ -150,6 +195,25 @@ inline void CheckTableAndControls(QWidget* dialog) {
     }
     EXPECT_EQ(controls, point ? 2 : 1);
   }
+}
+
+// A command dialog's controls are named as the dialog names them, its OK is the default
+// button and has the focus.
+inline void CheckCommandControls(QWidget* dialog) {
+  for (QWidget* w : dialog->findChildren<QWidget*>()) {
+    if (w->window() != dialog) continue;
+    const bool input = qobject_cast<QLineEdit*>(w) || qobject_cast<QCheckBox*>(w) ||
+                       qobject_cast<QRadioButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                       qobject_cast<QPushButton*>(w) || dynamic_cast<TColorEdit*>(w);
+    // the parts of a composite control (a spin edit's, a colour edit's) are its own
+    const bool part = dynamic_cast<TColorEdit*>(w->parentWidget()) || qobject_cast<QComboBox*>(w->parentWidget());
+    if (input && !part) EXPECT_FALSE(w->objectName().isEmpty()) << w->metaObject()->className();
+  }
+  auto* ok = Child<QPushButton>(dialog, "BOk");
+  ASSERT_TRUE(ok);
+  EXPECT_TRUE(ok->isDefault());
+  EXPECT_EQ(dialog->focusWidget(), ok);
+  EXPECT_TRUE(Child<QPushButton>(dialog, "BAnnuler"));
 }
 
 }  // namespace qm::test

@@ -94,7 +94,7 @@ TEST(IndexedDialog, ConvertsByTheRecordedCount) {
   EXPECT_TRUE(Child<QRadioButton>(d, "RBColor256")->isChecked());
   EXPECT_TRUE(Child<QCheckBox>(d, "CBDiffusion")->isChecked());
   EXPECT_TRUE(Child<QRadioButton>(d, "RBWeb216")->isChecked());
-  Choose(Child<QRadioButton>(d, "RBColor32"));
+  ClickRadio(Child<QRadioButton>(d, "RBColor32"));
   Click(d, "BApercu");
   EXPECT_TRUE(SameBitmaps(bg, sixteen));
   Click(d, "BOk");
@@ -109,7 +109,7 @@ TEST(IndexedDialog, ConvertsByTheRecordedCount) {
   EXPECT_TRUE(Child<QRadioButton>(d, "RBColor32")->isChecked());  // kept from the last showing
   pages = Child<QTabWidget>(d, "PageControl");
   pages->setCurrentIndex(1);
-  Choose(Child<QRadioButton>(d, "RBGray4"));
+  ClickRadio(Child<QRadioButton>(d, "RBGray4"));
   Click(d, "BOk");
   TBitmap expected = sixteen.Clone();
   ReduceBitmapColors(expected, 4, rcDither | rcWindowsGray);

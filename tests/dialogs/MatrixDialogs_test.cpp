@@ -104,7 +104,7 @@ TEST(MatrixDialogs, RankFiltersByTheirCommands) {
   EXPECT_EQ(d->windowTitle().toStdString(), "Minimum");
   EXPECT_EQ(Child<QGroupBox>(d, "RadioGroup")->title().toStdString(), " Rayon ");
   EXPECT_EQ(Child<QRadioButton>(d, "RBEleve")->text().toStdString(), "Elevé");
-  Choose(Child<QRadioButton>(d, "RBMoyen"));
+  ClickRadio(Child<QRadioButton>(d, "RBMoyen"));
   Key(Slider(d, "TBSeuil"), Qt::Key_PageUp, 4);
   EXPECT_EQ(LabelText(d, "LblSeuil"), "Seuil : 40");
   Click(d, "BOk");
@@ -118,7 +118,7 @@ TEST(MatrixDialogs, RankFiltersByTheirCommands) {
   EXPECT_TRUE(Child<QRadioButton>(d, "RBFaible")->isChecked());
   EXPECT_EQ(Slider(d, "TBSeuil")->value(), 0);
   EXPECT_EQ(LabelText(d, "LblSeuil"), "Seuil : 0");
-  Choose(Child<QRadioButton>(d, "RBEleve"));
+  ClickRadio(Child<QRadioButton>(d, "RBEleve"));
   Key(Slider(d, "TBSeuil"), Qt::Key_Right, 5);
   Click(d, "BApercu");
   Click(d, "BOk");

@@ -273,12 +273,7 @@ TEST(ParamDialog, ColourPickedOnTheImage) {
   QWidget* d = shell.OpenForm("TChgCouleurForm");
   ASSERT_TRUE(d);
   EXPECT_EQ(shell.Services->GetActiveToolDialog(), d);
-  TMyImageLayered& view = shell.Doc->View();
-  view.SetZoom(1);
-  QApplication::processEvents();
-  const TPoint p = view.ImageToClientPoint(TPoint{30, 20});
-  const QPoint at(p.X, p.Y);
-  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, at);
+  ClickOnImage(shell, TPoint{30, 20});
   EXPECT_EQ(TPickForm::Picked, Pixel24ToColor(Px(original, 30, 20)));
   EXPECT_TRUE(SameBitmaps(shell.Layer(), Blurred(original, 6)));
   Click(d, "BAnnuler");

@@ -169,7 +169,7 @@ TEST(ReplaceDialogs, HueVariationWithASelection) {
   EXPECT_NE(wheeled, 50);
   EXPECT_EQ(Swatch(d), HueColor(wheeled));
   EXPECT_EQ(shown(centre.X, centre.Y), varied(HueColor(wheeled), hvColorize, centre.X, centre.Y));
-  Choose(Child<QRadioButton>(d, "RB2"));
+  ClickRadio(Child<QRadioButton>(d, "RB2"));
   EXPECT_EQ(shown(centre.X, centre.Y), varied(HueColor(wheeled), hvHue, centre.X, centre.Y));
   EXPECT_TRUE(SameBitmaps(shell.Layer(), original));
   Click(d, "BAnnuler");
@@ -182,7 +182,7 @@ TEST(ReplaceDialogs, HueVariationWithASelection) {
   d = dynamic_cast<TVarianteForm*>(shell.OpenForm("TVarianteForm"));
   ASSERT_TRUE(d);
   EXPECT_EQ(Slider(d, "TBN")->value(), wheeled);
-  Choose(Child<QRadioButton>(d, "RB1"));
+  ClickRadio(Child<QRadioButton>(d, "RB1"));
   QTest::mousePress(Child<THueBar>(d, "ImgDegrade"), Qt::LeftButton, {}, QPoint(200, 9));
   EXPECT_EQ(LabelText(d, "LblN"), "200°");
   Click(d, "BOk");

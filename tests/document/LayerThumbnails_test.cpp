@@ -7,6 +7,7 @@
 #include "document/LayeredImage.h"
 #include "document/Resample.h"
 #include "platform/core/Parallel.h"
+#include "support/GmThreadLimit.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -144,4 +145,43 @@ TEST(LayerThumbnails, SameForAnyThreadCountAndOnlyTheVisiblePartOfHugeLayersIsSc
   TBitmap under(40, 30, pf24bit, clBlack);
   for (int y = 0; y < 30; ++y) std::copy_n(Px(big, 100, y + 200), 40 * 3, Px(under, 0, y));
   EXPECT_TRUE(SameBitmaps(one[1], under));
+}
+
+TEST(LayerThumbnails, ManyLayersGiveTheSamePicturesOnOneAndOnEightThreads) {
+  // More layers than threads, of every sort: reduced first or not, masked, keyed, partly
+  // outside. GraphicsMagick is held to two threads, as OMP_NUM_THREADS=2 holds it: the
+  // scaling must still call it on threads of its own.
+  TLayeredImage doc;
+  doc.LoadFromBitmap(Gradient(900, 600), TBitmap(), "#0");
+  Rng rng(11);
+  for (int i = 1; i < 20; ++i) {
+    const int w = rng.Int(2, 1200), h = rng.Int(2, 800);
+    TBitmap image = i % 2 ? RandomBitmap(w, h, uint32_t(100 + i)) : Gradient(w, h);
+    const bool masked = i % 4 == 1;
+    const int at = doc.AddLayer(image, masked ? RandomMask(w, h, uint32_t(200 + i)) : TBitmap(), "#", rng.Int(1, 100),
+                                TPoint{rng.Int(-300, 800), rng.Int(-200, 500)});
+    if (i % 3 == 0) {
+      TBitmap& keyed = doc.Layers[at].Image;
+      keyed.FillRect(TRect{0, 0, w / 2, h}, 0x00DCEDCE);
+      keyed.Transparent = true;
+      keyed.TransparentColor = 0x00DCEDCE;
+    }
+  }
+  const TThumbGeometry g = ComputeThumbGeometry(158, 900, 600, kSpacing, kMargin);
+  std::vector<int> all(20);
+  for (int i = 0; i < 20; ++i) all[size_t(i)] = i;
+  std::vector<TBitmap> one, eight;
+  {
+    const GmThreadLimit two(2);
+    SetEngineThreads(1);
+    RenderLayerThumbnails(doc.Layers, g, all, one);
+    SetEngineThreads(8);
+    RenderLayerThumbnails(doc.Layers, g, all, eight);
+    SetEngineThreads(0);
+  }
+  ASSERT_EQ(eight.size(), all.size());
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_TRUE(SameBitmaps(one[size_t(i)], eight[size_t(i)])) << i;
+    EXPECT_TRUE(SameBitmaps(one[size_t(i)], RenderLayerThumbnail(doc.Layers[i], g))) << i;
+  }
 }

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "imagefiles/BmpCodec.h"
 #include "platform/core/Exceptions.h"
 #include "imagefiles/ImageFilesTest.h"
+#include "platform/core/Parallel.h"
+#include "support/GmThreadLimit.h"
 #include "support/TestImages.h"
 
 namespace qm {
@@ -59,6 +63,24 @@ TEST(GmCodec, TargaRoundTripsWithAndWithoutAlpha) {
   indexed.SetPixelFormat(pf24bit);
   EXPECT_TRUE(SameBitmaps(indexed, back));
   EXPECT_THROW(WriteTargaFile(dir + "/e.tga", TBitmap()), EInvalidGraphic);
+}
+
+TEST(GmCodec, ALargeTargaIsWrittenWholeOnEightThreads) {
+  // Two bands of the library's pixels, the rows of each shared among our threads.
+  // GraphicsMagick is held to two threads, as OMP_NUM_THREADS=2 holds it: it must still
+  // be called on this thread alone.
+  const std::string file = TestFolder() + "/big.tga";
+  const TBitmap big = test::RandomBitmap(4200, 4000, 5);
+  {
+    const test::GmThreadLimit two(2);
+    SetEngineThreads(8);
+    WriteTargaFile(file, big);
+    SetEngineThreads(0);
+  }
+  TBitmap back;
+  ReadWithGraphicsMagick(file, "TGA", back);
+  std::filesystem::remove(file);
+  EXPECT_TRUE(SameBitmaps(big, back));
 }
 
 TEST(GmCodec, ColourCountsAndFailures) {

@@ -96,6 +96,18 @@ void BoxBlurReference(TBitmap& bmp, TRect r) {
       }
 }
 
+// The channel swap as its table reads: the old channels that become red, green, blue.
+void SwapReference(TBitmap& b, TRect r, int order) {
+  enum { R, G, B };
+  static const int kNew[5][3] = {{R, B, G}, {G, R, B}, {G, B, R}, {B, R, G}, {B, G, R}};
+  EachPixel(b, r, [&](int, int, uint8_t* p) {
+    const int old[3] = {p[2], p[1], p[0]};  // red, green, blue
+    p[2] = uint8_t(old[kNew[order][0]]);
+    p[1] = uint8_t(old[kNew[order][1]]);
+    p[0] = uint8_t(old[kNew[order][2]]);
+  });
+}
+
 struct Case {
   std::string name;
   std::function<void(TBitmap&, TRect)> kernel, reference;
@@ -204,6 +216,22 @@ std::vector<Case> Cases() {
                  const int p[3] = {7, -30, 100};
                  EachByte(b, r, [&](int k, int v) { return LightenRule(v, p[k]); });
                }});
+  c.push_back({"AdjustLevels", [](TBitmap& b, TRect r) { AdjustLevels(b, {60, 45, 200, -70}, r); },
+               [](TBitmap& b, TRect r) {
+                 EachByte(b, r, [](int, int v) {
+                   if (v <= 60) v = Clamp(v + (v - 60) * 45 / 100);
+                   return v >= 200 ? Clamp(v + (v - 200) * -70 / 100) : v;
+                 });
+               }});
+  c.push_back({"AdjustGamma", [](TBitmap& b, TRect r) { AdjustGamma(b, {0.4, chYellow}, r); },
+               [](TBitmap& b, TRect r) {
+                 const double g[3] = {1, 0.4, 0.4};
+                 EachByte(b, r, [&](int k, int v) { return GammaRule(v, g[k]); });
+               }});
+  for (int order = 0; order < kChannelOrderCount; ++order)
+    c.push_back({"SwapChannelsRect" + std::to_string(order),
+                 [order](TBitmap& b, TRect r) { SwapChannelsRect(b, order, r); },
+                 [order](TBitmap& b, TRect r) { SwapReference(b, r, order); }});
   c.push_back({"MosaicRect", [](TBitmap& b, TRect r) { MosaicRect(b, 4, r); },
                [](TBitmap& b, TRect r) {
                  const TBitmap src = b.Clone();
@@ -394,6 +422,8 @@ TEST(ColorAdjust, NeutralAndOutOfRangeParametersChangeNothing) {
       [](TBitmap& b) { GrayTintBitmap(b, clBlack, clWhite, 0); },
       [](TBitmap& b) { InvertRect(b, TRect{5, 5, 5, 9}); },
       [](TBitmap& b) { GrayscaleRect(b, TRect{30, 0, 40, 10}); },
+      [](TBitmap& b) { SwapChannelsRect(b, -1, UnboundedRect); },
+      [](TBitmap& b) { SwapChannelsRect(b, kChannelOrderCount, UnboundedRect); },
   };
   for (size_t i = 0; i < calls.size(); ++i) {
     TBitmap b = a.Clone();
@@ -526,6 +556,40 @@ TEST(ColorAdjust, RandomKernelsRepeatFromTheSameSeed) {
   TBitmap t = a.Clone();
   SpreadPixels(t, TBitmap(5, 5), 9, 0, UnboundedRect);
   EXPECT_TRUE(SameBitmaps(t, a));
+}
+
+// The threshold in whole blocks of pixels as in the tail of a row, at levels across the
+// range, against the luminance rule pixel by pixel.
+TEST(ColorAdjust, ThresholdAtEveryKindOfLevel) {
+  const TBitmap a = RandomBitmap(333, 9, 21);
+  for (int level : {1, 77, 128, 129, 200, 254}) {
+    TBitmap b = a.Clone();
+    ThresholdRect(b, level, RGB(10, 20, 30), RGB(200, 210, 220), TRect{1, 0, 333, 9});
+    for (int y = 0; y < 9; ++y)
+      for (int x = 1; x < 333; ++x)
+        ASSERT_EQ(b.GetPixel(x, y), Lum(Px(a, x, y)) <= level ? RGB(10, 20, 30) : RGB(200, 210, 220))
+            << level << " " << x << "," << y;
+  }
+}
+
+// The noise draws on several threads and leaves the generator where the same draws one
+// after the other would: what comes next does not depend on the thread count either.
+TEST(ColorAdjust, NoiseLeavesTheGeneratorAfterItsDraws) {
+  for (int threads : {1, 8}) {
+    SetEngineThreads(threads);
+    for (bool mono : {false, true}) {
+      TBitmap b = RandomBitmap(700, 300, 3);
+      const TRect r{13, 7, 690, 299};
+      RandSeed(77);
+      if (mono) AddMonoNoiseRect(b, 40, r);
+      else AddColorNoiseRect(b, 40, r);
+      const int32_t next = Random(1 << 30);
+      RandSeed(77);
+      for (int64_t i = 0; i < int64_t(r.Width()) * r.Height() * (mono ? 1 : 3); ++i) Random(40);
+      EXPECT_EQ(Random(1 << 30), next) << threads << " " << mono;
+    }
+  }
+  SetEngineThreads(0);
 }
 
 TEST(ColorAdjust, MosaicBlocksStartAtTheBitmapOrigin) {
@@ -667,6 +731,15 @@ TEST(ColorAdjust, ParameterTablesHoldTogether) {
   CheckOperationKeepsToTable<TBrightnessContrastParams>(&AdjustBrightnessContrast);
   CheckOperationKeepsToTable<THueSaturationParams>(&AdjustHueSaturation);
   CheckOperationKeepsToTable<TColorBalanceParams>(&AdjustColorBalance);
+  CheckOperationKeepsToTable<TLevelsParams>(&AdjustLevels);
+  CheckOperationKeepsToTable<TGammaParams>(&AdjustGamma);
+  CheckOperationKeepsToTable<TColorFilterParams>(&ApplyColorFilter);
+  CheckOperationKeepsToTable<TTwoColorParams>(&ApplyTwoColorThreshold);
+  CheckOperationKeepsToTable<TPosterizeParams>(&ApplyPosterize);
+  CheckOperationKeepsToTable<TNoiseParams>(&AddNoise);
+  CheckOperationKeepsToTable<TSwapChannelsParams>(&SwapChannels);
+  EXPECT_TRUE(IsNeutral(TLevelsParams{10, 0, 240, 0}));  // the thresholds do not count
+  EXPECT_FALSE(IsNeutral(TLevelsParams{100, 1, 150, 0}));
   EXPECT_TRUE(IsNeutral(THueSaturationParams{0, 0, chYellow}));  // the channel does not count
   EXPECT_FALSE(IsNeutral(THueSaturationParams{1, 0, chAll}));
 }
@@ -735,4 +808,18 @@ TEST(ColorAdjust, HueVariationIsItsChainOfKernels) {
   const TBitmap before = b.Clone();
   VaryHueRect(b, RGB(0, 255, 0), THueVariation(2), UnboundedRect);
   EXPECT_TRUE(SameBitmaps(b, before));
+}
+
+// Each order undone by its inverse: the exchanges by themselves, the two rotations by
+// each other.
+TEST(SwapChannelsRect, EachOrderIsUndoneByItsInverse) {
+  const TBitmap a = RandomBitmap(31, 17, 12);
+  const int inverse[kChannelOrderCount] = {coRBG, coGRB, coBRG, coGBR, coBGR};
+  for (int order = 0; order < kChannelOrderCount; ++order) {
+    TBitmap b = a.Clone();
+    SwapChannelsRect(b, order, UnboundedRect);
+    EXPECT_FALSE(SameBitmaps(a, b)) << order;
+    SwapChannelsRect(b, inverse[order], UnboundedRect);
+    EXPECT_TRUE(SameBitmaps(a, b)) << order;
+  }
 }

@@ -159,6 +159,11 @@ TEST(ImgUtils, FitSizeProportional) {
   FitSizeProportional(w, h, 200, 100);
   EXPECT_EQ(w, 0);
   EXPECT_EQ(h, 50);
+  // a side that rounds to nothing keeps a pixel
+  w = 5000, h = 1;
+  FitSizeProportional(w, h, 10, 10);
+  EXPECT_EQ(w, 10);
+  EXPECT_EQ(h, 1);
 }
 
 TEST(ImgUtils, TrimRectOfBordersUniformAndEmptyBitmaps) {

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "pixel/Blend.h"
 #include "pixel/RectUtils.h"
 #include "platform/core/Palettes.h"
 #include "support/TestImages.h"
@@ -369,6 +370,28 @@ TEST(EnlargeCanvas, PlacesTheSourceOverBackgroundAndPattern) {
   EXPECT_EQ(self.Width(), 6);
   EXPECT_EQ(self.GetPixel(1, 1), src.GetPixel(0, 0));
   EXPECT_EQ(self.GetPixel(0, 0), clWhite);
+}
+
+// The canvas written row by row against the plain way: the colour everywhere, the
+// source copied over it; every anchor, canvases larger, smaller and crossing the source.
+TEST(EnlargeCanvas, MatchesColourThenSourceEverywhere) {
+  const TBitmap src = RandomBitmap(37, 23, 3);
+  const struct {
+    int W, H;
+  } sizes[] = {{60, 41}, {20, 11}, {50, 9}, {13, 40}, {37, 23}, {1, 1}};
+  for (const auto& sz : sizes)
+    for (int a = 0; a <= 8; ++a) {
+      TBitmap want(sz.W, sz.H, pf24bit, RGB(7, 130, 250));
+      TRect placed{0, 0, 37, 23};
+      AlignRectInRect(placed, TRect{0, 0, sz.W, sz.H}, TAlignment(a));
+      CopyBitmap24At(src, want, placed.Left, placed.Top);
+      // into a new bitmap, and over a target of the canvas's shape
+      TBitmap got, reused = RandomBitmap(sz.W, sz.H, 9);
+      EXPECT_EQ(EnlargeCanvas(src, got, sz.W, sz.H, TAlignment(a), RGB(7, 130, 250)), placed);
+      EXPECT_TRUE(SameBitmaps(got, want)) << sz.W << "x" << sz.H << " anchor " << a;
+      EnlargeCanvas(src, reused, sz.W, sz.H, TAlignment(a), RGB(7, 130, 250));
+      EXPECT_TRUE(SameBitmaps(reused, want)) << sz.W << "x" << sz.H << " anchor " << a;
+    }
 }
 
 TEST(SplitBitmapToImageAndMask, AlphaKeyOrNothing) {

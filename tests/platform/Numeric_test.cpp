@@ -42,6 +42,18 @@ TEST(Numeric, ModFloorIsNeverNegative) {
   EXPECT_EQ(DivFloor(4, 5), 0);
 }
 
+// A jump of n draws lands where n draws one after the other do.
+TEST(Random, JumpsLandWhereTheDrawsWould) {
+  for (uint64_t n : {0ull, 1ull, 2ull, 7ull, 8ull, 1000ull, 65537ull}) {
+    RandSeed(99);
+    const uint32_t from = GetRandSeed();
+    for (uint64_t i = 0; i < n; ++i) Random(5);
+    EXPECT_EQ(TRandomJump(n)(from), GetRandSeed()) << n;
+    const int32_t predicted = RandomFromState(TRandomJump(1)(GetRandSeed()), 1000);
+    EXPECT_EQ(Random(1000), predicted) << n;
+  }
+}
+
 TEST(Random, SeededSequencesRepeatAndStayInRange) {
   RandSeed(1234);
   int first[50];

@@ -109,6 +109,14 @@ TEST(Stream, Utf8Validation) {
   EXPECT_EQ(Utf8Prefix("aé€", 4), "aé");
   EXPECT_EQ(Utf8Prefix("aé€", 3), "aé");
   EXPECT_EQ(Utf8Prefix("aé€", 2), "a");
+  // every byte of a character that is not one becomes U+FFFD; what is one stays
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(ReplaceInvalidUtf8("Fond é € 𝄞"), "Fond é € 𝄞");
+  EXPECT_EQ(ReplaceInvalidUtf8("caf\xE9!"), "caf" + r + "!");  // Latin-1
+  EXPECT_EQ(ReplaceInvalidUtf8("a\xC3"), "a" + r);                // cut at the end
+  EXPECT_EQ(ReplaceInvalidUtf8("\xC0\xAFz"), r + r + "z");        // overlong
+  EXPECT_EQ(ReplaceInvalidUtf8("\xED\xA0\x80"), r + r + r);      // surrogate
+  EXPECT_EQ(ReplaceInvalidUtf8("\x80é"), r + "é");                // a stray continuation
 }
 
 TEST(FileStream, BufferedReadsWritesAndSeeks) {

@@ -182,6 +182,22 @@ TEST(MenuLook, MeasuresItemsWithAndWithoutShortcuts) {
   }
   EXPECT_EQ(menu.actionGeometry(menu.actions()[0]).width(), widest);
   menu.close();
+
+  // Items narrower than the shortcut column are shown all the same, in either look.
+  for (TMenuLook look : {TMenuLook::OwnerDrawn, TMenuLook::Desktop}) {
+    TMenuStyle lookStyle(look, QStyleFactory::create("Fusion"));
+    QMenu shortMenu(&owner);
+    shortMenu.setStyle(&lookStyle);
+    shortMenu.addAction("Tout fermer")->setShortcut(ShortcutToKeySequence(scCtrl | scShift | scAlt | vkDelete));
+    QAction* brief = shortMenu.addAction("X");
+    QAction* sub = shortMenu.addMenu("Y")->menuAction();
+    shortMenu.popup(QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shortMenu));
+    EXPECT_GT(shortMenu.actionGeometry(brief).height(), 0);
+    EXPECT_GT(shortMenu.actionGeometry(sub).height(), 0);
+    EXPECT_EQ(shortMenu.actionGeometry(brief).width(), shortMenu.actionGeometry(shortMenu.actions()[0]).width());
+    shortMenu.close();
+  }
 }
 
 // What a user sees of one item in each state: the band, the highlight, the colours of

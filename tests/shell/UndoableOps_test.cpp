@@ -233,6 +233,7 @@ TEST(UndoableOps, FadeAndDialogSteps) {
   EXPECT_EQ(fade->Layer, filter->Layer);
   EXPECT_EQ(fade->Rect, filter->Rect);
   EXPECT_EQ(fade->Which, uwMask);
+  EXPECT_FALSE(ops.PreChangeCopy());  // a fade mixes the two steps' snapshots, never a copy
 
   // A dialog's preview restarts from its step; cancelling gives the image back and
   // drops the step and the repeat.

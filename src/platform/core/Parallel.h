@@ -1,13 +1,31 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 
 namespace qm {
 
 // How many threads the kernels may split their rows over. Results never depend on it:
-// a kernel only parallelises work whose rows are independent of each other.
-void SetEngineThreads(int n);   // n < 1 means "as many as the machine has"
+// a kernel only parallelises work whose rows are independent of each other. By default
+// the CPUs the process may run on (its affinity mask), fewer when OMP_NUM_THREADS asks
+// for fewer; worked out at the first call. SetEngineThreads overrides it. Safe to call
+// from any thread; on a thread of ParallelLibraryJobs it is 1.
+void SetEngineThreads(int n);   // n < 1 goes back to the default
 int EngineThreads();
+// The default, worked out now from OMP_NUM_THREADS and the calling thread's affinity.
+int AvailableEngineThreads();
+
+// Runs job(i) for every i in [0, count) on up to EngineThreads() threads, each taking
+// the next job, for work that calls a library with OpenMP teams of its own
+// (GraphicsMagick). Such a library must never be called from inside our OpenMP team:
+// it sizes its per-thread state by its own thread limit and indexes it by the OpenMP
+// thread number. So the threads here are plain threads kept for the process (the
+// caller among them when it is not inside an OpenMP region), and on each one the
+// library's teams and our kernels run on that thread alone. On one thread the jobs run
+// on the caller, the library free to use its own threads. The first exception a job
+// throws is rethrown once all have stopped (jobs not started by then are skipped).
+// One call at a time uses the threads; a job calling this again runs those jobs itself.
+void ParallelLibraryJobs(int count, const std::function<void(int)>& job);
 
 // True when a job of this many pixels is worth handing to several threads.
 inline bool WorthThreading(int64_t pixels) { return pixels >= 65536; }

@@ -4,18 +4,29 @@ namespace qm {
 namespace {
 // A 32-bit linear congruential generator: cheap, and a draw costs one multiply,
 // which matters for the per-byte noise of shadows and grain.
+constexpr uint32_t kMultiplier = 134775813u, kIncrement = 1u;
 uint32_t g_seed = 0x2545F491u;
 
 inline uint32_t Next() {
-  g_seed = g_seed * 134775813u + 1u;
+  g_seed = g_seed * kMultiplier + kIncrement;
   return g_seed;
 }
 }  // namespace
 
-int32_t Random(int32_t n) {
-  uint32_t s = Next();
-  if (n <= 0) return 0;
-  return int32_t((uint64_t(s) * uint64_t(n)) >> 32);
+int32_t Random(int32_t n) { return RandomFromState(Next(), n); }
+
+// The step composed with itself by squaring: (m, c) twice is (m * m, m * c + c), and
+// a jump of several powers of two is their composition.
+TRandomJump::TRandomJump(uint64_t draws) {
+  uint32_t m = kMultiplier, c = kIncrement;
+  for (; draws; draws >>= 1) {
+    if (draws & 1) {
+      Multiplier *= m;
+      Increment = Increment * m + c;
+    }
+    c = c * m + c;
+    m *= m;
+  }
 }
 
 double RandomFloat() { return double(Next()) * (1.0 / 4294967296.0); }

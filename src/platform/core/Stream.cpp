@@ -373,34 +373,57 @@ void TAtomicFileStream::Commit() {
 
 // --- Stored text ----------------------------------------------------------------------
 
+namespace {
+
+// The length of the well-formed UTF-8 character at s[i], 0 when the bytes there are
+// not one (a stray continuation byte, a cut sequence, an overlong form, a surrogate,
+// a value beyond U+10FFFF).
+size_t Utf8CharLength(std::string_view s, size_t i) {
+  const uint8_t c = uint8_t(s[i]);
+  if (c < 0x80) return 1;
+  size_t len;
+  uint32_t cp;
+  if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
+  else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
+  else return 0;
+  if (s.size() - i < len) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const uint8_t d = uint8_t(s[i + k]);
+    if ((d & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  return len;
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    const uint8_t c = uint8_t(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    int len;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
-    else return false;
-    if (n - i < size_t(len)) return false;
-    for (int k = 1; k < len; ++k) {
-      const uint8_t d = uint8_t(s[i + size_t(k)]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    // overlong forms, surrogates and values beyond U+10FFFF
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += size_t(len);
+  for (size_t i = 0; i < s.size();) {
+    const size_t len = Utf8CharLength(s, i);
+    if (len == 0) return false;
+    i += len;
   }
   return true;
+}
+
+std::string ReplaceInvalidUtf8(std::string_view s) {
+  static constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const size_t len = Utf8CharLength(s, i);
+    if (len == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(s.data() + i, len);
+      i += len;
+    }
+  }
+  return out;
 }
 
 std::string Windows1252ToUtf8(std::string_view s) {

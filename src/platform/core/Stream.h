@@ -160,6 +160,9 @@ class TAtomicFileStream : public TFileStream {
 // as Windows-1252.
 
 bool IsValidUtf8(std::string_view s);
+// The text with every byte that does not belong to a well-formed UTF-8 character
+// replaced by U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view s);
 std::string Windows1252ToUtf8(std::string_view s);
 // The text of stored bytes as UTF-8.
 std::string DecodeStoredText(std::string_view bytes);

@@ -154,6 +154,11 @@ std::string CaptionOr(TextId id, std::string_view designCaption) {
   return std::string(designCaption);
 }
 
+std::string MenuCaptionOr(TextId id, std::string_view designCaption) {
+  if (!IsTextFilled(id) || Tr(id).empty()) return std::string(designCaption);
+  return designCaption.ends_with("...") ? DecorateCaption(Tr(id), ckEllipsis) : Tr(id);
+}
+
 void SetText(TextId id, std::string text) {
   const int i = int(id);
   if (i >= 0 && i < kTextCount) Table().Text[i] = std::move(text);

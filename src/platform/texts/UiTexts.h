@@ -68,6 +68,9 @@ bool IsTextFilled(TextId id);
 // The caption a control shows for an entry: the entry's text when a translation
 // filled it with a non-empty text, otherwise the control's design caption.
 std::string CaptionOr(TextId id, std::string_view designCaption);
+// The same for a menu item: when its design caption ends with "..." (it opens a
+// dialog), a translated text is decorated as such ("&rename" gives "Rename...").
+std::string MenuCaptionOr(TextId id, std::string_view designCaption);
 
 // Sets an entry from the program itself (derived texts, the date format filled from
 // the system at start-up). Does not count as filled by a translation.

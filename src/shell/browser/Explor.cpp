@@ -73,24 +73,42 @@ const TActionRow& RowOf(TExplorAction a) {
     if (r.Action == a) return r;
   return kActionRows[0];
 }
-std::string CaptionOf(TExplorAction a) { return CaptionOr(RowOf(a).Text, RowOf(a).Caption); }
+std::string CaptionOf(TExplorAction a) { return MenuCaptionOr(RowOf(a).Text, RowOf(a).Caption); }
 
-// The folder entries: menu item, text, design caption, folder option bit.
+// The folder entries: menu item, text, design caption, folder option bit, the tool
+// button that opens it (the patterns folder's button is the one that swaps places).
 struct TFolderRow {
   const char* Name;
   TextId Text;
   const char* Caption;
   unsigned Option;
+  const char* Button;
 };
 const TFolderRow kFolderRows[] = {
-    {"MenuExploreDir", TextId::GetTrMnuExpDir, "Un dossier...", efOpen},
-    {"MenuExploreImage", TextId::GetTrMnuExpCurrentDir, "Le dossier de l'image en cours", efOpen},
-    {"MenuExploreOuvrir", TextId::GetTrMnuExpOpeningDir, "Le dossier d'ouverture", efOpen},
-    {"MenuExploreSave", TextId::GetTrMnuExpSavingDir, "Le dossier d'enregistrement", efSave},
-    {"MenuExploreSel", TextId::GetTrMnuExpSelDir, "Le dossier des sélections", efSelections},
-    {"MenuExploreMasque", TextId::GetTrMnuExpMaskDir, "Le dossier des masques", efMasks},
-    {"MenuExploreMotif", TextId::GetTrMnuExpPatternDir, "Le dossier des motifs", efPatterns},
+    {"MenuExploreDir", TextId::GetTrMnuExpDir, "Un dossier...", efOpen, "BtnDir"},
+    {"MenuExploreImage", TextId::GetTrMnuExpCurrentDir, "Le dossier de l'image en cours", efOpen, "BtnImg"},
+    {"MenuExploreOuvrir", TextId::GetTrMnuExpOpeningDir, "Le dossier d'ouverture", efOpen, "BtnOuvrir"},
+    {"MenuExploreSave", TextId::GetTrMnuExpSavingDir, "Le dossier d'enregistrement", efSave, "BtnSauve"},
+    {"MenuExploreSel", TextId::GetTrMnuExpSelDir, "Le dossier des sélections", efSelections, "BtnSel"},
+    {"MenuExploreMasque", TextId::GetTrMnuExpMaskDir, "Le dossier des masques", efMasks, "BtnMask"},
+    {"MenuExploreMotif", TextId::GetTrMnuExpPatternDir, "Le dossier des motifs", efPatterns, "BtnPattern"},
 };
+
+std::string ExploreCaption() { return CaptionOr(TextId::GetTrMnuExplore, "Explorer"); }
+
+// The folder buttons' hints, after the captions: "Explorer / " and the folder's item;
+// the patterns folder's button names its folder and what it does with a picture. Set
+// on the items the buttons show, so a button keeps its hint whatever state its item
+// goes through.
+void SetBrowserToolButtonHints(QMenu& explore) {
+  for (const TFolderRow& f : kFolderRows) {
+    QAction* a = explore.findChild<QAction*>(f.Name);
+    if (!a) continue;
+    const std::string folder = CleanMenuCaption(a->text().toStdString());
+    a->setToolTip(Q(f.Option == efPatterns ? folder + " / " + CleanMenuCaption(CaptionOf(TExplorAction::UsePattern))
+                                           : CleanMenuCaption(ExploreCaption()) + " / " + folder));
+  }
+}
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
@@ -242,10 +260,10 @@ TExplorForm::~TExplorForm() {
 void TExplorForm::BuildMenu() {
   Popup = new QMenu(this);
   Popup->setObjectName("PopupMenu");
-  QMenu* explore = Popup->addMenu(Q(CaptionOr(TextId::GetTrMnuExplore, "Explorer")));
+  QMenu* explore = Popup->addMenu(Q(ExploreCaption()));
   explore->setObjectName("MenuExplore");
   for (const TFolderRow& f : kFolderRows) {
-    QAction* a = explore->addAction(Q(CaptionOr(f.Text, f.Caption)));
+    QAction* a = explore->addAction(Q(MenuCaptionOr(f.Text, f.Caption)));
     a->setObjectName(f.Name);
     const std::string name = f.Name;
     connect(a, &QAction::triggered, this, [this, name] {
@@ -265,7 +283,7 @@ void TExplorForm::BuildMenu() {
     if (r.Action == TExplorAction::ShellOpen || r.Action == TExplorAction::Rename ||
         r.Action == TExplorAction::Properties || r.Action == TExplorAction::Sort)
       Popup->addSeparator();
-    QAction* a = Popup->addAction(Q(CaptionOr(r.Text, r.Caption)));
+    QAction* a = Popup->addAction(Q(CaptionOf(r.Action)));
     a->setObjectName(r.Name);
     a->setCheckable(r.Action == TExplorAction::Sort || r.Action == TExplorAction::SubFolders);
     const TExplorAction action = r.Action;
@@ -292,6 +310,7 @@ void TExplorForm::BuildToolBar() {
     QAction* a = explore->findChild<QAction*>(f.Name);
     a->setIcon(style()->standardIcon(glyphs[i]));
     auto* button = new QToolButton(ToolBar);
+    button->setObjectName(f.Button);
     button->setDefaultAction(a);
     button->setAutoRaise(true);
     grid->addWidget(button, i % 3, i / 3);
@@ -300,10 +319,12 @@ void TExplorForm::BuildToolBar() {
   BtnPattern = new QToolButton(ToolBar);
   BtnPattern->setObjectName("BtnPattern");
   BtnPattern->setAutoRaise(true);
-  BtnPattern->setDefaultAction(explore->findChild<QAction*>("MenuExploreMotif"));
-  BtnPattern->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
-  BtnPattern->setToolTip(Q(CaptionOr(TextId::GetTrMnuExpPatternDir, "Le dossier des motifs") + " / " +
-                           CaptionOf(TExplorAction::UsePattern)));
+  // the glyph on the item, as the other folders': a button takes its item's again at
+  // every change of the item
+  QAction* patterns = explore->findChild<QAction*>("MenuExploreMotif");
+  patterns->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
+  BtnPattern->setDefaultAction(patterns);
+  SetBrowserToolButtonHints(*explore);
   BtnMenu = new QToolButton(ToolBar);
   BtnMenu->setObjectName("BtnMenu");
   BtnMenu->setAutoRaise(true);

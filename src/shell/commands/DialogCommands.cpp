@@ -13,7 +13,7 @@ constexpr int kNoFade = ukWorkRectImageAndMask;
 
 const TDialogCommandRow kRows[] = {
     // Fichier
-    {"MenuFichierNouveau", "TNewForm", -1, dcRefresh | dcNoDocument, true},
+    {"MenuFichierNouveau", "TNewForm", -1, dcGuard | dcRefresh | dcNoDocument, true},
     // Edition
     {"MenuAttenuer", "TAttenuerForm", ukFade, dcOwnHandler},
     {"MenuEditionAssembler", "TAssemblerForm", -1, dcHide | dcRefresh, true},

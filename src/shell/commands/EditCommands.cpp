@@ -55,6 +55,8 @@ class TEditCommands {
     TUndoLayerItem* current = history ? history->GetCurrentUndoStep() : nullptr;
     TDialogCommandRow row = *FindDialogCommand("MenuAttenuer");
     TDialogRequest request;
+    // The item names the step it fades: its caption names the fade's step and dialog.
+    request.Caption = TShellServices::GetMenuItemCaption(s.Action);
     if (current && GetUndoStepParam(*current, upKind) == ukFade) {
       row.Kind = -1;  // no new step: the dialog changes the fade step it made before
       request.Value = GetUndoStepParam(*current, upFadeOpacity);

@@ -60,8 +60,10 @@ void TToolsCommands::Wire(const TDeviceCommands& devices) {
     wire(name, [this, run](const TCommandSender&) { Busy(run); });
   };
   twain("MenuTwainSource", devices_.TwainSelectSource);
-  twain("MenuTwainNumeriser", devices_.TwainAcquire);
   twain("MenuTwainLot", devices_.TwainBatchAcquire);
+  // Acquiring is the menu item's, the workspace pop-up's and the tool bar's.
+  if (devices_.TwainAcquire)
+    shared("MenuTwainNumeriserClick", [this](const TCommandSender&) { Busy(devices_.TwainAcquire); });
 }
 
 void TToolsCommands::Busy(const std::function<void()>& run) {

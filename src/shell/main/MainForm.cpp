@@ -1,5 +1,6 @@
 #include "shell/services/MenuLook.h"
 #include "shell/main/MainForm.h"
+#include "shell/main/ToolButtonHints.h"
 
 #include <QApplication>
 #include <QAbstractSpinBox>
@@ -147,6 +148,9 @@ class TMainForm::TMainServices : public TShellServices {
     form_.UpdateCommandStates();
   }
   void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
+  TDialogPreferences DialogPreferences() const override {
+    return {form_.settings_.ImageUnit, form_.settings_.PrintUnit, form_.settings_.PreserveFileDate};
+  }
   void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void WindowActivating(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void WindowActivated(TNewImgForm& window) override {
@@ -208,10 +212,13 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   // 7-11: the window, its services and commands; drops.
   BuildWindow();
   setAcceptDrops(true);
-  // 12-20: the settings, the locale's dates, the dialogs' titles, the message box.
+  // 12-20: the settings, the translation, the locale's dates, the captions and hints,
+  // the dialogs' titles, the message box.
   ReadSettings();
+  if (options_.LoadTranslation) SetTranslationLoaded(options_.LoadTranslation());
   ApplyLocale();
   commands_->UpdateCaptions();
+  SetMainToolButtonHints(*commands_);
   services_->FileSettings.OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
   services_->FileSettings.SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
   MsgDlgOptions().MinClientWidth = kMessageBoxWidth;
@@ -252,6 +259,8 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   pluginFolders.push_back(pluginFolder_);
   SetRawPluginPath(FindRawModule(pluginFolders));
   RegisterRawFormats();
+  // 32: the file types, registered with the desktop at every start.
+  if (options_.RegisterFileTypes) options_.RegisterFileTypes(ini_);
   // The tool palette, then the first paint of the work area shows it and opens the
   // command line's files.
   BuildPalette();
@@ -380,6 +389,7 @@ void TMainForm::InstallServiceHooks() {
   };
   h.SettingsFile = [this] { return &ini_; };
   h.LastUsedFolder = [this] { return settings_.OpenDir; };
+  h.SaveFolder = [this] { return settings_.SaveDir; };
   h.PrepareExportBitmap = [this](const TFileSender& sender, const std::string&) {
     files_->PrepareExportBitmap(sender);
   };
@@ -591,6 +601,7 @@ void TMainForm::WireCommands() {
   if (options_.Devices) devices_ = options_.Devices(*services_);
   tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
   tools_->Wire(devices_);
+  scannerPresent_ = devices_.TwainPresent && devices_.TwainPresent();
   if (devices_.Print) {
     printerPresent_ = devices_.PrinterPresent && devices_.PrinterPresent();
     WireCommand("MenuFichierImprimer", [this](const TCommandSender&) { devices_.Print(); });
@@ -712,6 +723,7 @@ TPrefForm* TMainForm::Preferences() {
 TCommandState TMainForm::CommandState() {
   TCommandState s = ReadCommandState(*services_);
   s.Printer = printerPresent_;
+  s.Scanning = scannerPresent_;
   s.PasteImage = clipboardHasImage_;
   s.PasteLayer = clipboardHasImage_ && s.Doc && s.TC;
   s.MasksFolder = FolderExists(masksFolder_);

@@ -58,6 +58,12 @@ class TMainForm : public QMainWindow, public TExplorHost {
     // The plug-in host over the services, its plug-ins read from the folder given
     // (empty: none), made once the settings are read.
     std::function<std::unique_ptr<TPluginHost>(TShellServices& services, const std::string& folder)> Plugins;
+    // Loads the translation into the text table once the settings are read; true when
+    // a module was loaded (TranslationLoaded). Without it the interface stays French.
+    std::function<bool()> LoadTranslation;
+    // The program's file types registered with the desktop, at the end of every start;
+    // a foreign association found is kept in the settings file.
+    std::function<void(TIniFile& settings)> RegisterFileTypes;
   };
 
   TMainForm();
@@ -166,6 +172,7 @@ class TMainForm : public QMainWindow, public TExplorHost {
   bool handedOver_ = false;
   bool firstPaintQueued_ = false, firstPaintDone_ = false;
   bool printerPresent_ = false;
+  bool scannerPresent_ = false;
   TDeviceCommands devices_;
   std::vector<TShellServices::THistoryMark> commandMarks_;  // one per command running
   bool clipboardHasImage_ = false;

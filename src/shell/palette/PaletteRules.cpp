@@ -20,22 +20,22 @@ namespace {
 using enum TextId;
 
 constexpr std::array<TToolRow, kToolCount> kTools = {{
-    {TTool::Selection, "BtnSel", GetTrHntSelTool, "Outil Sélection", TToolPage::Selection, 'A'},
-    {TTool::Pipette, "BtnPipette", GetTrHntPipetteTool, "Outil Pipette", TToolPage::Pipette, 'K'},
-    {TTool::MagicWand, "BtnMagic", GetTrHntWandTool, "Outil Baguette magique", TToolPage::MagicWand, 'L'},
-    {TTool::Line, "BtnLigne", GetTrHntLineTool, "Outil Ligne", TToolPage::Line, 'M'},
-    {TTool::Fill, "BtnRemplir", GetTrHntFillTool, "Outil Remplissage", TToolPage::Fill, 'N'},
-    {TTool::Airbrush, "BtnAero", GetTrHntSprayTool, "Outil Aérographe", TToolPage::Airbrush, 'O'},
-    {TTool::Brush, "BtnPinceau1", GetTrHntPaintbrushTool, "Outil Pinceau", TToolPage::Brush, 'P'},
+    {TTool::Selection, "BtnSel", GetTrHntSelTool, "Outil Sélection", TToolPage::Selection, "A..J"},
+    {TTool::Pipette, "BtnPipette", GetTrHntPipetteTool, "Outil Pipette", TToolPage::Pipette, "K"},
+    {TTool::MagicWand, "BtnMagic", GetTrHntWandTool, "Outil Baguette magique", TToolPage::MagicWand, "L"},
+    {TTool::Line, "BtnLigne", GetTrHntLineTool, "Outil Ligne", TToolPage::Line, "M"},
+    {TTool::Fill, "BtnRemplir", GetTrHntFillTool, "Outil Remplissage", TToolPage::Fill, "N"},
+    {TTool::Airbrush, "BtnAero", GetTrHntSprayTool, "Outil Aérographe", TToolPage::Airbrush, "O"},
+    {TTool::Brush, "BtnPinceau1", GetTrHntPaintbrushTool, "Outil Pinceau", TToolPage::Brush, "P"},
     {TTool::AdvancedBrush, "BtnPinceau2", GetTrHntPaintbrush2Tool, "Outil Pinceau avancé", TToolPage::AdvancedBrush,
-     'Q'},
-    {TTool::Blur, "BtnGoutte", GetTrHntBlurTool, "Outil Flou", TToolPage::Blur, 'R'},
-    {TTool::Smudge, "BtnDoigt", GetTrHntFingerTool, "Outil Doigt", TToolPage::Smudge, 'S'},
-    {TTool::Stamp, "BtnTampon", GetTrHntCloneStampTool, "Outil Tampon de clonage", TToolPage::Stamp, 'T'},
-    {TTool::Move, "BtnScroll", GetTrHntScrollTool, "Outil Déplacement", TToolPage::Move, 'U'},
-    {TTool::Eraser, "BtnGomme", GetTrHntEraseTool, "Outil Gomme", TToolPage::Brush, 'V'},
-    {TTool::Layer, "BtnLayer", GetTrHntLayerTool, "Outil Gestionnaire de calques", TToolPage::Layer, 'W'},
-    {TTool::Retouch, "BtnRetouche", GetTrHntRetouchTool, "Outil Retouche", TToolPage::Retouch, 'X'},
+     "Q"},
+    {TTool::Blur, "BtnGoutte", GetTrHntBlurTool, "Outil Flou", TToolPage::Blur, "R"},
+    {TTool::Smudge, "BtnDoigt", GetTrHntFingerTool, "Outil Doigt", TToolPage::Smudge, "S"},
+    {TTool::Stamp, "BtnTampon", GetTrHntCloneStampTool, "Outil Tampon de clonage", TToolPage::Stamp, "T"},
+    {TTool::Move, "BtnScroll", GetTrHntScrollTool, "Outil Déplacement", TToolPage::Move, "U"},
+    {TTool::Eraser, "BtnGomme", GetTrHntEraseTool, "Outil Gomme", TToolPage::Brush, "V"},
+    {TTool::Layer, "BtnLayer", GetTrHntLayerTool, "Outil Gestionnaire de calques", TToolPage::Layer, "W"},
+    {TTool::Retouch, "BtnRetouche", GetTrHntRetouchTool, "Outil Retouche", TToolPage::Retouch, "X"},
 }};
 
 constexpr int kPressureSteps[9] = {3, 5, 7, 10, 15, 22, 33, 50, 70};
@@ -84,6 +84,8 @@ std::string ToolHint(TTool tool) {
   const TToolRow& r = ToolRowOf(tool);
   return CaptionOr(r.Hint, r.DesignHint);
 }
+
+std::string ToolButtonHint(TTool tool) { return ToolHint(tool) + " [" + ToolRowOf(tool).Keys + "]"; }
 
 TTool ToolForNumber(int number) {
   return number >= 1 && number < kToolCount ? TTool(number) : TTool::Selection;

@@ -34,7 +34,7 @@ struct TToolRow {
   TextId Hint;             // its hint, also the caption of the undo step the tool opens
   const char* DesignHint;  // the hint until a translation fills the entry
   TToolPage Page;
-  char Key;                // the key letter shown in hints (the selection tool's keys: A..J)
+  const char* Keys;        // the keys that choose it, shown in its hint ("A..J": the shapes)
 };
 
 // The buttons in the palette's order (three columns, row by row).
@@ -42,6 +42,8 @@ const std::array<TToolRow, kToolCount>& ToolRows();
 const TToolRow& ToolRowOf(TTool tool);
 // The hint as the interface shows it.
 std::string ToolHint(TTool tool);
+// The button's hint: the tool's hint and the keys that choose it ("Outil Pipette [K]").
+std::string ToolButtonHint(TTool tool);
 // SelectTool's number: 1..14 choose their tool, any other number the selection tool.
 TTool ToolForNumber(int number);
 

@@ -67,6 +67,10 @@ constexpr int kSelectionNumbers[12] = {0, 1, 2, 9, 5, 10, 11, 0, 10, 0, 6, 0};
 constexpr const char* kSelectionRows[12] = {"MenuSelRect",     "MenuSelEllipse",  "MenuSelRoundRect", "MenuSelLosange",
                                             "MenuSelTriangle1", "MenuSelPolygone", nullptr,            "MenuSelCharger",
                                             "MenuSelAdapter0", "MenuSelAdapter2",  "MenuSelTriangle3", "MenuSelAdapter3"};
+// The keys that choose what each selection button chooses, shown in its hint: the
+// polygon drawn vertex by vertex is "J", the free-hand lasso "I" (SelectionCommands).
+constexpr const char* kSelectionKeys[12] = {"A", "B", "C",     "D",     "E", "J",
+                                           "I", nullptr, nullptr, nullptr, "F", nullptr};
 // The selection page's buttons in their grid, three a row.
 constexpr int kSelectionOrder[12] = {0, 1, 2, 3, 4, 10, 5, 6, 7, 8, 11, 9};
 
@@ -452,7 +456,7 @@ QWidget* TOutilsForm::BuildToolButtons() {
                                      settings_.AdvancedDisplay);
     b->setObjectName(QLatin1String(row.Button));
     b->setCheckable(true);
-    b->setToolTip(Q(ToolHint(row.Tool)));
+    b->setToolTip(Q(ToolButtonHint(row.Tool)));
     toolGroup_->addButton(b);
     grid->addWidget(b, int(i) / 3, int(i) % 3);
     toolButtons_[size_t(row.Tool)] = b;
@@ -566,7 +570,9 @@ QWidget* TOutilsForm::SelectionPage() {
     const int n = kSelectionOrder[k];
     auto* b = new TPaletteToolButton(page, SelectionGlyph(n, false), SelectionGlyph(n, true), settings_.AdvancedDisplay);
     b->setObjectName(Q("TB" + std::to_string(n)));
-    b->setToolTip(Q(n == 6 ? CaptionOr(GetTrMnuSelLasso, "Lasso") : RowHint(kSelectionRows[n])));
+    std::string hint = n == 6 ? CaptionOr(GetTrMnuSelLasso, "Lasso") : RowHint(kSelectionRows[n]);
+    if (kSelectionKeys[n]) hint = hint + " [" + kSelectionKeys[n] + "]";
+    b->setToolTip(Q(hint));
     grid->addWidget(b, k / 3, k % 3);
     TB[size_t(n)] = b;
     connect(b, &QToolButton::clicked, this, [this, n] { SelectionButtonClicked(n); });

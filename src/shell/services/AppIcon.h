@@ -1,5 +1,5 @@
 #pragma once
-// The program's own icon: the one drawing (src/shell/desktop) at the sizes the window
+// The program's own icon: the one drawing (src/shell/services/desktop) at the sizes the window
 // frames, the task bar and the desktop's launchers ask for.
 #include <QIcon>
 

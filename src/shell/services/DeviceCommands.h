@@ -17,6 +17,8 @@ struct TDeviceCommands {
   std::function<bool(const TBitmap& bitmap, const std::string& fileName, bool tile, bool fit)> SetDesktopWallpaper;
   // The scanner: choose the source, acquire one image into a new document, a series.
   std::function<void()> TwainSelectSource, TwainAcquire, TwainBatchAcquire;
+  // Whether the data source manager the scanner commands load is there.
+  std::function<bool()> TwainPresent;
   // Printing the active image; whether a printer (or a file printer) is there; the
   // print dialog made again at its next showing (the print unit changed).
   std::function<void()> Print;

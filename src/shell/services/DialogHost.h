@@ -13,6 +13,7 @@
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 #include "document/LayerHost.h"
+#include "imagefiles/PictureFiles.h"
 #include "shell/services/UndoableOps.h"
 #include "views/DocumentWindow.h"
 #include "views/DocumentWindowHost.h"
@@ -46,6 +47,13 @@ class TShellLockHolder {
   virtual void DocumentClosing(TNewImgForm& window) = 0;
 };
 
+// The shell's preferences that the dialogs show sizes and dates by.
+struct TDialogPreferences {
+  int ImageUnit = 0;  // the unit sizes start in: 0 pixels, 1 centimetres, 2 inches
+  int PrintUnit = 0;  // the unit of paper sizes: 0 centimetres, 1 inches
+  bool PreserveFileDate = false;  // saved files keep their source's date
+};
+
 class TDialogHost {
  public:
   virtual ~TDialogHost() = default;
@@ -67,6 +75,9 @@ class TDialogHost {
   virtual bool LivePreviewEnabled() const = 0;
   // The settings file the features keep their sections in (may be null).
   virtual TIniFile* SettingsFile() = 0;
+  virtual TDialogPreferences DialogPreferences() const { return {}; }
+  // What the shell's loads go by (a dialog's pattern file, among others).
+  virtual TPictureFileSettings& PictureFiles() = 0;
 
   // The busy state: the status text (processing when empty) and, with hourglass, the
   // wait cursor; input is held off and closes wait until it ends.
@@ -103,6 +114,14 @@ class TDialogHost {
                                          bool isNew, const std::string& fileName) = 0;
   virtual TNewImgForm* CreateImageWindow(TBitmap&& bitmap, const TLayeredImage* image, int colorCount, bool isNew,
                                          const std::string& fileName) = 0;
+
+  // The folders the shell last saved to and opened from; empty when there is none.
+  virtual std::string SaveFolder() = 0;
+  virtual std::string OpenFolder() = 0;
+  // Writes the document to the file its name's extension chooses, through the shell's
+  // picture-file settings and its save-time questions: a ".qxi" name writes its layers,
+  // any other the bitmap. The save's result (> 0 done); a failure is told to the user.
+  virtual int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) = 0;
 
   bool HasActiveImage() const { return GetActiveImgForm() != nullptr; }
 };

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStyleFactory>
 #include <QStyleOptionMenuItem>
+#include <algorithm>
 
 #include "pixel/ImgUtils.h"
 #include "platform/core/Colors.h"
@@ -261,8 +262,11 @@ QSize TMenuStyle::sizeFromContents(ContentsType type, const QStyleOption* option
   const int reserved =
       QtShortcutColumn(o, shortcut.isEmpty() ? QString() : item->text.mid(caption.size() + 1), widget);
   const QFontMetrics fm(ItemFont(o));
-  if (look_ == TMenuLook::Desktop) return QSize(desktop.width() + fm.horizontalAdvance(shortcut) - reserved, desktop.height());
-  return QSize(MenuItemWidth(fm, caption, shortcut) - reserved, desktop.height());
+  // An item narrower than the shortcut column still has a width: QMenu leaves out an
+  // item of empty size ("Import" under "Shift+Ctrl+W").
+  const int width = look_ == TMenuLook::Desktop ? desktop.width() + fm.horizontalAdvance(shortcut) - reserved
+                                                : MenuItemWidth(fm, caption, shortcut) - reserved;
+  return QSize(std::max(1, width), desktop.height());
 }
 
 void InstallMenuLook(QApplication& app) {

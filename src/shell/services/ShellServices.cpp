@@ -547,6 +547,12 @@ bool TShellServices::IsBrowserScanning() { return CallOr(Hooks.IsBrowserScanning
 TIniFile* TShellServices::SettingsFile() { return CallOr<TIniFile*>(Hooks.SettingsFile, nullptr); }
 std::string TShellServices::LastUsedFolder() { return CallOr(Hooks.LastUsedFolder, std::string()); }
 
+std::string TShellServices::SaveFolder() { return CallOr(Hooks.SaveFolder, std::string()); }
+
+int TShellServices::SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) {
+  return SaveDocumentFile(FileSettingsFor({}), fileName, bitmap, document);
+}
+
 void TShellServices::FileRenamed(const std::string& from, const std::string& to) {
   if (TNewImgForm* w = windows_.FindImageWindowByFileName(from)) {
     w->SetFileName(to);

@@ -85,6 +85,8 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
     // The settings file and the folder last opened from (the copy-to-folder dialog).
     std::function<TIniFile*()> SettingsFile;
     std::function<std::string()> LastUsedFolder;
+    // The folder of the last save (empty before the first).
+    std::function<std::string()> SaveFolder;
     // Makes the bitmap a save writes from the document (the export bitmap).
     std::function<void(const TFileSender& sender, const std::string& fileName)> PrepareExportBitmap;
     // The selection commands' answers to a document window: a shape drawn on the image
@@ -223,6 +225,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   // from them, and the default save of a document window goes by them.
   TPictureFileSettings FileSettings;
   const TPictureFileSettings& PictureFileSettings() const override { return FileSettings; }
+  TPictureFileSettings& PictureFiles() override { return FileSettings; }
   int JpegQuality = -1;  // -1: ask; else 0..100
   bool KeepExifSetting = true;
   // What a command's load or save asks of the progress handler.
@@ -237,6 +240,9 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   // configured.
   void OnFileProgress(const TFileCall& call, const TFileSender& sender, const std::string& fileName, int stage,
                       bool& flag);
+  int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) override;
+  std::string SaveFolder() override;
+  std::string OpenFolder() override { return LastUsedFolder(); }
 
   // --- TFileActionHost: a document window follows its file ---------------------------
   bool IsBrowserScanning() override;

@@ -106,6 +106,8 @@ TUndoLayerItem* TUndoableOperations::BeginUndoableOperation(TUndoKind kind, cons
     else if (kind == ukFade && current) r = current->Rect;
     step = history->AddUndoRectStep(*layer, r, name, which);
   }
+  // A fade mixes the two steps' own snapshots: it never reads the copy.
+  if (kind == ukFade) takeCopy = false;
   if (takeCopy) CopyInto(which == uwMask ? layer->Mask : layer->Image, preChange_);
   preChangeValid_ = takeCopy;
 

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <numbers>
+#include <vector>
+
+#include "document/Resample.h"
+#include "support/TestImages.h"
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+// The filters as the textbooks write them (Wolberg; Mitchell and Netravali 1988),
+// with their supports.
+struct TKernel {
+  std::function<double(double)> Weight;
+  double Support;
+};
+
+double Sinc(double x) { return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x); }
+
+// Mitchell-Netravali's cubic with parameters b and c.
+double CubicBC(double x, double b, double c) {
+  x = std::fabs(x);
+  if (x < 1) return ((12 - 9 * b - 6 * c) * x * x * x + (-18 + 12 * b + 6 * c) * x * x + (6 - 2 * b)) / 6;
+  if (x < 2) return ((-b - 6 * c) * x * x * x + (6 * b + 30 * c) * x * x + (-12 * b - 48 * c) * x + (8 * b + 24 * c)) / 6;
+  return 0;
+}
+
+TKernel Textbook(TResampleFilter f) {
+  switch (f) {
+    case TResampleFilter::Box: return {[](double x) { return x >= -0.5 && x < 0.5 ? 1.0 : 0.0; }, 0.5};
+    case TResampleFilter::Triangle: return {[](double x) { return std::max(0.0, 1 - std::fabs(x)); }, 1};
+    case TResampleFilter::Hermite:
+      return {[](double x) {
+                x = std::fabs(x);
+                return x < 1 ? (2 * x - 3) * x * x + 1 : 0.0;
+              },
+              1};
+    case TResampleFilter::Bell:
+      return {[](double x) {
+                x = std::fabs(x);
+                return x < 0.5 ? 0.75 - x * x : x < 1.5 ? 0.5 * (x - 1.5) * (x - 1.5) : 0.0;
+              },
+              1.5};
+    case TResampleFilter::BSpline: return {[](double x) { return CubicBC(x, 1, 0); }, 2};
+    case TResampleFilter::Lanczos: return {[](double x) { return std::fabs(x) < 3 ? Sinc(x) * Sinc(x / 3) : 0.0; }, 3};
+    case TResampleFilter::Mitchell: return {[](double x) { return CubicBC(x, 1.0 / 3, 1.0 / 3); }, 2};
+  }
+  return {};
+}
+
+// One row resampled from n to m samples: each target sample centred on its source
+// position, the kernel widened by the ratio when reducing, the weights normalised; a
+// support of half a sample or less samples the nearest pixel.
+std::vector<double> ResampleRow(const std::vector<double>& in, int m, const TKernel& k) {
+  const int n = int(in.size());
+  const double factor = double(m) / n;
+  double scale = std::max(1.0 / factor, 1.0);
+  double support = scale * k.Support;
+  if (support <= 0.5) {
+    support = 0.5 + 1e-12;
+    scale = 1;
+  }
+  std::vector<double> out(static_cast<size_t>(m));
+  for (int x = 0; x < m; ++x) {
+    const double center = (x + 0.5) / factor;
+    const int start = std::max(int(center - support + 0.5), 0);
+    const int stop = std::min(int(center + support + 0.5), n);
+    double sum = 0, density = 0;
+    for (int j = start; j < stop; ++j) {
+      const double w = k.Weight((j - center + 0.5) / scale);
+      sum += w * in[size_t(j)];
+      density += w;
+    }
+    out[size_t(x)] = density != 0 ? sum / density : sum;
+  }
+  return out;
+}
+
+// A row of n pixels (a single row isolates the horizontal pass; a column the vertical
+// one): a smooth wave with a sharp step, different in each channel.
+TBitmap Line(int n, bool vertical) {
+  TBitmap b(vertical ? 1 : n, vertical ? n : 1);
+  for (int i = 0; i < n; ++i) {
+    const int v = int(120 + 100 * std::sin(i * 0.7)) + (i > n / 2 ? 30 : 0);
+    b.SetPixel(vertical ? 0 : i, vertical ? i : 0, RGB(std::clamp(v, 0, 255), (i * 37) & 255, i % 5 == 0 ? 255 : 0));
+  }
+  return b;
+}
+
+std::vector<double> Channel(const TBitmap& b, int c) {
+  std::vector<double> v;
+  const bool vertical = b.Width() == 1;
+  for (int i = 0; i < (vertical ? b.Height() : b.Width()); ++i) v.push_back(b.ScanLine(vertical ? i : 0)[(vertical ? 0 : i) * 3 + c]);
+  return v;
+}
+
+}  // namespace
+
+// Every filter code the dialogs pass, reducing and enlarging along each axis, against
+// the textbook filter (the library works in 16 bits between passes: one level apart
+// at most). Each filter also differs from every other one somewhere, so a code mapped
+// to the wrong filter fails.
+TEST(Resample, EveryFilterFollowsItsTextbookWeights) {
+  const struct {
+    int From, To;
+  } sizes[] = {{40, 17}, {17, 40}, {9, 25}, {50, 49}};
+  for (bool vertical : {false, true}) {
+    for (const auto& s : sizes) {
+      const TBitmap src = Line(s.From, vertical);
+      std::vector<TBitmap> results;
+      for (int code = 0; code < kResampleFilterCount; ++code) {
+        const auto filter = TResampleFilter(code);
+        SCOPED_TRACE(::testing::Message() << "filter " << code << ", " << s.From << " -> " << s.To
+                                          << (vertical ? " rows" : " columns"));
+        TBitmap out;
+        ASSERT_TRUE(Resample(src, vertical ? 1 : s.To, vertical ? s.To : 1, filter, out));
+        ASSERT_EQ(out.Width() * out.Height(), s.To);
+        for (int c = 0; c < 3; ++c) {
+          const std::vector<double> want = ResampleRow(Channel(src, c), s.To, Textbook(filter));
+          const std::vector<double> got = Channel(out, c);
+          for (int i = 0; i < s.To; ++i)
+            EXPECT_NEAR(got[size_t(i)], std::clamp(std::nearbyint(want[size_t(i)]), 0.0, 255.0), 1.0)
+                << "channel " << c << " sample " << i;
+        }
+        results.push_back(std::move(out));
+      }
+      for (int a = 0; a < kResampleFilterCount; ++a)
+        for (int b = a + 1; b < kResampleFilterCount; ++b)
+          if (s.From != 50 || (a != int(TResampleFilter::Box) && b != int(TResampleFilter::Box)))
+            EXPECT_FALSE(SameBitmaps(results[size_t(a)], results[size_t(b)])) << a << " and " << b;
+    }
+  }
+}
+
+// The picture's transparency goes with it; what the library cannot take is refused
+// with the target untouched.
+TEST(Resample, KeepsTheKeyAndRefusesWhatItCannotTake) {
+  TBitmap src = RandomBitmap(30, 20, 5);
+  src.Transparent = true;
+  src.TransparentColor = RGB(255, 0, 255);
+  TBitmap out;
+  ASSERT_TRUE(Resample(src, 15, 10, TResampleFilter::Mitchell, out));
+  EXPECT_TRUE(out.Transparent);
+  EXPECT_EQ(out.TransparentColor, RGB(255, 0, 255));
+  const TBitmap before = out.Clone();
+  EXPECT_FALSE(Resample(src, 0, 10, TResampleFilter::Box, out));
+  EXPECT_FALSE(Resample(TBitmap(), 5, 5, TResampleFilter::Box, out));
+  EXPECT_TRUE(SameBitmaps(out, before));
+}
