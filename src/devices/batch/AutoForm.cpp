@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -554,6 +555,10 @@ void TAutoForm::BuildCopyrightPage(QWidget* page) {
   CBCopyright->setParent(page);
   CBCopyright->move(8, 14);
   CopyrightForm = new TCopyrightForm;
+  // The font list as wide as the page leaves it, whatever the longest family name.
+  CopyrightForm->CBPolices->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  CopyrightForm->CBPolices->setMinimumContentsLength(14);
+  CopyrightForm->CBPolices->setMaximumWidth(180);
   EmbedCopyrightPanel(*CopyrightForm, page, 8, 42);
 }
 
@@ -1166,6 +1171,7 @@ void TAutoForm::BtnActionClick() {
   Report(!report_.Completed       ? Tr(TextId::GetTrLblBatchInterrupted)
          : report_.Failed.empty() ? Tr(TextId::GetTrLblbatchSuccess)
                                   : Tr(TextId::GetTrLblBatchFailures));
+  MemRapport->moveCursor(QTextCursor::End);
   show();
   running_ = false;
   SetCursorById(Qt::ArrowCursor);
