@@ -1,5 +1,6 @@
 #include "devices/batch/BatchRun.h"
 
+#include <omp.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,8 +71,9 @@ class TBatchRunner {
     const int threads = std::clamp(job_.Threads > 0 ? job_.Threads : EngineThreads(), 1, count);
     window_ = 2 * threads;
     std::vector<std::thread> workers;
+    const int engine = EngineThreads();
     try {
-      for (int t = 0; t < threads; ++t) workers.emplace_back([this, threads] { Work(threads > 1); });
+      for (int t = 0; t < threads; ++t) workers.emplace_back([this, threads, engine] { Work(threads > 1, engine); });
     } catch (const std::system_error&) {
       if (workers.empty()) {
         report_.Failed = job_.Files;
@@ -173,9 +175,13 @@ class TBatchRunner {
 
   // --- The workers ------------------------------------------------------------------
 
-  void Work(bool solo) {
+  void Work(bool solo, int threads) {
+    // Beside others, a worker keeps to its own thread; alone, its kernels and the
+    // library's teams take the threads the caller's would (a new thread's OpenMP limit
+    // is the process's default, not the caller's).
     std::optional<TSoloThreadScope> held;
     if (solo) held.emplace();
+    else omp_set_num_threads(threads);
     std::unique_lock<std::mutex> g(lock_);
     for (;;) {
       workToDo_.wait(g, [&] { return stop_ || next_ >= int(slots_.size()) || next_ < committed_ + window_; });
