@@ -517,7 +517,12 @@ TEST(BatchDialog, TheSettingsAreSavedOnRequestAndReadAtEachShowing) {
   EXPECT_FALSE(e.Services().ShellLock());
   d.CmbFormatExport->setCurrentIndex(bfGif);
   d.TrbGamma->setValue(10);
-  ASSERT_TRUE(e.Form->Commands().Trigger("MenuAutomatisation"));
+  // Shown again from the tool bar's button.
+  auto* button = e.Form->findChild<QToolButton*>(QStringLiteral("BtnAuto"));
+  ASSERT_TRUE(button);
+  ASSERT_TRUE(button->isEnabled());
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_TRUE(d.isVisible());
   EXPECT_EQ(d.CmbFormatExport->currentIndex(), bfTif);
   EXPECT_EQ(d.TrbGamma->value(), 22);
   EXPECT_TRUE(d.ChkCadre->isChecked() && d.ColorEditCadre->isEnabled());

@@ -1083,7 +1083,7 @@ void TAutoForm::hideEvent(QHideEvent* e) {
 }
 
 void TAutoForm::FormShow() {
-  ReadFileList();
+  // The settings name the source folder (or the shell's): the list reads it then.
   document_ = nullptr;
   host_.BeginBusy(Tr(TextId::GetTrStaAutomation), false);
   host_.SetBatchLock(this);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "dialogs/command/SizeUnits.h"
 #include "pixel/Blend.h"
 #include "pixel/ColorAdjust.h"
 #include "pixel/Composite.h"
@@ -12,7 +13,6 @@
 #include "pixel/RectUtils.h"
 #include "pixel/Rotation.h"
 #include "pixel/Shadow.h"
-#include "platform/core/Numeric.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/TextUtils.h"
 
@@ -95,18 +95,13 @@ std::string BatchOutputName(const TBatchSettings& s, const std::string& listedNa
   return (dot == std::string::npos ? listedName : listedName.substr(0, dot)) + ext;
 }
 
-TResampleFilter ChooseResampleFilter(int w, int h, int W, int H) {
-  if (w > W && h > H) return TResampleFilter::Lanczos;
-  if (w > 0 && double(W) / w > 2.0) return TResampleFilter::BSpline;
-  if (h > 0 && double(H) / h > 2.0) return TResampleFilter::BSpline;
-  return TResampleFilter::Lanczos;
-}
+TResampleFilter ChooseResampleFilter(int w, int h, int W, int H) { return AutomaticFilter(w, h, W, H); }
 
 TBatchSize BatchTargetSize(const TBatchSettings& s, int w, int h) {
   TBatchSize size{w, h};
   if (s.Percent) {
-    size.Width = RoundHalfEven(w * s.Width / 100.0);
-    size.Height = RoundHalfEven(h * s.Height / 100.0);
+    size.Width = UnitToPixels(s.Width, suPercent, w, kDefaultResolution);
+    size.Height = UnitToPixels(s.Height, suPercent, h, kDefaultResolution);
   } else if (s.KeepProportions) {
     FitSizeProportional(size.Width, size.Height, int(std::trunc(s.Width)), int(std::trunc(s.Height)));
   } else {

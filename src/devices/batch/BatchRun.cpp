@@ -82,20 +82,25 @@ class TBatchRunner {
     }
     lastPoll_ = TClock::now();
     bool stopped = false;
-    for (int i = 0; i < count && !stopped; ++i) {
-      host_.Starting(i + 1, count);
-      if (!WaitFor(i)) {
-        stopped = true;
-        break;
+    try {
+      for (int i = 0; i < count && !stopped; ++i) {
+        host_.Starting(i + 1, count);
+        if (!WaitFor(i)) {
+          stopped = true;
+          break;
+        }
+        stopped = Commit(i);
+        {
+          std::lock_guard<std::mutex> g(lock_);
+          ++committed_;
+        }
+        workToDo_.notify_all();
+        // The last poll of a file: a stop asked here keeps the file saved.
+        if (!stopped && Poll()) stopped = true;
       }
-      stopped = Commit(i);
-      {
-        std::lock_guard<std::mutex> g(lock_);
-        ++committed_;
-      }
-      workToDo_.notify_all();
-      // The last poll of a file: a stop asked here keeps the file saved.
-      if (!stopped && Poll()) stopped = true;
+    } catch (...) {
+      // What the host's window threw while it was kept alive ends the run, as a stop.
+      stopped = true;
     }
     Stop(workers);
     report_.Completed = !stopped;
