@@ -796,6 +796,7 @@ std::vector<TSceneRow>& Scenes() {
       {"translation", &TranslationScene},
       {"scanning", &ScanningScene},
       {"printing", &PrintingScene},
+      {"batch", &BatchScene},
   };
   return scenes;
 }

@@ -78,6 +78,8 @@ void DialogsScene(TSceneCamera& camera);
 void ScanningScene(TSceneCamera& camera);
 // The print dialog and the cancel window of a print.
 void PrintingScene(TSceneCamera& camera);
+// The batch automation window's pages and the report of a run.
+void BatchScene(TSceneCamera& camera);
 
 // A scene added at start-up before any scene runs; a name already taken is replaced.
 using TSceneFunction = void (*)(TSceneCamera& camera);

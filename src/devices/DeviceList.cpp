@@ -1,6 +1,7 @@
 #include "devices/DeviceList.h"
 
 #include "devices/VornelTwainUtils.h"
+#include "devices/batch/AutoForm.h"
 #include "devices/scanning/Scan.h"
 #include <memory>
 
@@ -12,6 +13,7 @@ namespace qm {
 TDeviceCommands ProgramDevices(TDialogHost& host) {
   TDeviceCommands devices;
   AddScanningCommands(devices, host, DefaultTwainLibraryFolder());
+  AddBatchCommands(devices, host);
   devices.SetDesktopWallpaper = [](const TBitmap& bitmap, const std::string& fileName, bool tile, bool fit) {
     return SetDesktopWallpaper(bitmap, fileName, tile, fit);
   };

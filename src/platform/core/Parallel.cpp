@@ -50,27 +50,6 @@ int OmpNumThreads(const char* value) {
   return *end == '\0' || *end == ',' ? int(n) : 0;
 }
 
-// Holds the thread to itself for the jobs it runs: our kernels and the library's own
-// OpenMP teams run on it alone, so the library only ever sees thread number 0, which
-// its per-thread state always covers.
-class TSoloThread {
- public:
-  TSoloThread() : threads_(omp_get_max_threads()), solo_(tSolo) {
-    omp_set_num_threads(1);
-    tSolo = true;
-  }
-  ~TSoloThread() {
-    tSolo = solo_;
-    omp_set_num_threads(threads_);
-  }
-  TSoloThread(const TSoloThread&) = delete;
-  TSoloThread& operator=(const TSoloThread&) = delete;
-
- private:
-  int threads_;
-  bool solo_;
-};
-
 // Plain threads kept for the life of the process, each held to itself: starting seven
 // threads took 0.3 to 4 ms on the development machine under load, as much as a whole
 // strip of thumbnails. One batch at a time; a batch is a function every helper it asks
@@ -100,7 +79,7 @@ class TJobPool {
     }
     wake_.notify_all();
     if (callerWorks) {
-      TSoloThread solo;
+      TSoloThreadScope solo;
       work();
     }
     std::unique_lock<std::mutex> g(lock_);
@@ -110,7 +89,7 @@ class TJobPool {
 
  private:
   void Loop() {
-    TSoloThread solo;
+    TSoloThreadScope solo;
     std::unique_lock<std::mutex> g(lock_);
     for (;;) {
       wake_.wait(g, [this] { return waiting_ > 0; });
@@ -132,6 +111,18 @@ class TJobPool {
 };
 
 }  // namespace
+
+// Our kernels and the library's own OpenMP teams run on the thread alone, so the
+// library only ever sees thread number 0, which its per-thread state always covers.
+TSoloThreadScope::TSoloThreadScope() : threads_(omp_get_max_threads()), solo_(tSolo) {
+  omp_set_num_threads(1);
+  tSolo = true;
+}
+
+TSoloThreadScope::~TSoloThreadScope() {
+  tSolo = solo_;
+  omp_set_num_threads(threads_);
+}
 
 int AvailableEngineThreads() {
   int cpus = AffinityCpus();

@@ -9,7 +9,8 @@ namespace qm {
 // a kernel only parallelises work whose rows are independent of each other. By default
 // the CPUs the process may run on (its affinity mask), fewer when OMP_NUM_THREADS asks
 // for fewer; worked out at the first call. SetEngineThreads overrides it. Safe to call
-// from any thread; on a thread of ParallelLibraryJobs it is 1.
+// from any thread; on a thread held to itself (ParallelLibraryJobs, TSoloThreadScope)
+// it is 1.
 void SetEngineThreads(int n);   // n < 1 goes back to the default
 int EngineThreads();
 // The default, worked out now from OMP_NUM_THREADS and the calling thread's affinity.
@@ -26,6 +27,23 @@ int AvailableEngineThreads();
 // throws is rethrown once all have stopped (jobs not started by then are skipped).
 // One call at a time uses the threads; a job calling this again runs those jobs itself.
 void ParallelLibraryJobs(int count, const std::function<void(int)>& job);
+
+// Holds the calling thread to itself while it lives, as ParallelLibraryJobs holds its
+// threads: EngineThreads() answers 1 there, and the OpenMP teams the thread opens (our
+// kernels' and a library's) have one thread, the library seeing thread number 0 only.
+// For plain threads of a caller's own that run whole jobs side by side (a batch's
+// workers, each with its files); the thread's limits come back when it ends.
+class TSoloThreadScope {
+ public:
+  TSoloThreadScope();
+  ~TSoloThreadScope();
+  TSoloThreadScope(const TSoloThreadScope&) = delete;
+  TSoloThreadScope& operator=(const TSoloThreadScope&) = delete;
+
+ private:
+  int threads_;
+  bool solo_;
+};
 
 // True when a job of this many pixels is worth handing to several threads.
 inline bool WorthThreading(int64_t pixels) { return pixels >= 65536; }

@@ -5,7 +5,7 @@ namespace {
 // A 32-bit linear congruential generator: cheap, and a draw costs one multiply,
 // which matters for the per-byte noise of shadows and grain.
 constexpr uint32_t kMultiplier = 134775813u, kIncrement = 1u;
-uint32_t g_seed = 0x2545F491u;
+thread_local uint32_t g_seed = 0x2545F491u;
 
 inline uint32_t Next() {
   g_seed = g_seed * kMultiplier + kIncrement;

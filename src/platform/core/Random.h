@@ -3,10 +3,12 @@
 
 namespace qm {
 
-// The one process-wide random generator. Every kernel that needs noise draws from it;
-// nothing reseeds it from the clock, so a preview and its apply, and a test, can
-// reproduce a result by seeding it first. Not thread-safe: kernels that draw from it
-// run their random part on one thread, or split it with TRandomJump below.
+// The random generator, one per thread, each starting from the same seed. Every
+// kernel that needs noise draws from its thread's; nothing reseeds it from the clock,
+// so a preview and its apply, and a test, can reproduce a result by seeding it first,
+// and a worker that seeds its own before a job draws the same whatever else runs
+// beside it. Kernels that draw from it run their random part on the calling thread,
+// or split it with TRandomJump below.
 
 // Uniform integer in 0..n-1; Random(0) and negative n give 0.
 int32_t Random(int32_t n);

@@ -149,7 +149,8 @@ class TMainForm::TMainServices : public TShellServices {
   }
   void LayersChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   TDialogPreferences DialogPreferences() const override {
-    return {form_.settings_.ImageUnit, form_.settings_.PrintUnit, form_.settings_.PreserveFileDate};
+    return {form_.settings_.ImageUnit, form_.settings_.PrintUnit, form_.settings_.PreserveFileDate,
+            form_.settings_.PreserveExif};
   }
   void ActiveLayerChanged(TNewImgForm&) override { form_.UpdateCommandStates(); }
   void WindowActivating(TNewImgForm&) override { form_.UpdateCommandStates(); }
@@ -501,12 +502,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
       }
       break;
     case QEvent::KeyPress:
-      if (!QApplication::activeModalWidget() && ApplicationKey(static_cast<QKeyEvent*>(e))) return true;
+      if (!QApplication::activeModalWidget() && (BatchKey() || ApplicationKey(static_cast<QKeyEvent*>(e)))) return true;
       break;
     case QEvent::Wheel:
       if (views_ && views_->Wheel(watched, static_cast<QWheelEvent*>(e))) return true;
       break;
     case QEvent::ShortcutOverride:
+      // While a batch runs a shortcut is a key like any other: it asks for the abort.
+      if (!QApplication::activeModalWidget() && IsBatchRunning()) {
+        e->accept();
+        return true;
+      }
       // A key an edit takes as it is (Home, End, the page keys, F2, Delete...) goes to
       // the focused edit, never to the window's shortcut of the same key.
       if (IsTextEntry(watched)) {
@@ -548,7 +554,20 @@ bool TMainForm::ApplicationKey(QKeyEvent* e) {
   }
 }
 
+bool TMainForm::IsBatchRunning() const { return devices_.IsBatchRunning && devices_.IsBatchRunning(); }
+
+bool TMainForm::BatchKey() {
+  if (!IsBatchRunning()) return false;
+  if (devices_.AbortBatch) devices_.AbortBatch();
+  return true;
+}
+
 void TMainForm::closeEvent(QCloseEvent* e) {
+  if (IsBatchRunning()) {
+    ShowMessageDialog(Tr(TextId::GetTrDlgBatch3), mtWarning, mbOK);
+    e->ignore();
+    return;
+  }
   // Each document asks about its own changes; one that stays keeps the editor open.
   const std::vector<TNewImgForm*> windows = services_->Windows().Windows();
   for (TNewImgForm* w : windows)

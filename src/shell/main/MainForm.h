@@ -162,6 +162,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void FirstPaint();
   // The application's keys, before the menus see them; true when one was taken.
   bool ApplicationKey(QKeyEvent* e);
+  // While the devices' batch runs, every key asks for its abort; true when one was taken.
+  bool IsBatchRunning() const;
+  bool BatchKey();
   void ToggleBrowser();
   void UpdateRecentMenu();
   void ClipboardChanged();

@@ -10,8 +10,11 @@ namespace qm {
 class TBitmap;
 
 struct TDeviceCommands {
-  // The batch automation window, shown modeless.
+  // The batch automation window, shown modeless; whether its run is going (the main
+  // window then refuses to close, and any key asks for the run's abort).
   std::function<void()> ShowBatch;
+  std::function<bool()> IsBatchRunning;
+  std::function<void()> AbortBatch;
   // Writes bitmap as a BMP file at fileName and makes it the desktop's wallpaper
   // (tiled, or fitted to the screen); false when nothing was changed.
   std::function<bool(const TBitmap& bitmap, const std::string& fileName, bool tile, bool fit)> SetDesktopWallpaper;

@@ -52,6 +52,7 @@ struct TDialogPreferences {
   int ImageUnit = 0;  // the unit sizes start in: 0 pixels, 1 centimetres, 2 inches
   int PrintUnit = 0;  // the unit of paper sizes: 0 centimetres, 1 inches
   bool PreserveFileDate = false;  // saved files keep their source's date
+  bool PreserveExif = false;      // saved JPEG files keep their source's EXIF data
 };
 
 class TDialogHost {
