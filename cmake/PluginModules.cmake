@@ -21,3 +21,21 @@ function(qm_add_plugin_module target)
   target_compile_definitions(${target} PRIVATE ${M_DEFINES})
   target_link_libraries(${target} PRIVATE ${M_LIBS} ${CMAKE_DL_LIBS})
 endfunction()
+
+# qm_add_plugin_variants(<prefix> <folder> <targets var> <variant>...): one filter
+# plug-in per variant "kind|DEFINE,DEFINE..." (the defines of TestFilterPlugin.c),
+# <folder>/<kind>.qxl made by target <prefix>_<kind>; <targets var> receives the
+# targets.
+function(qm_add_plugin_variants prefix folder out)
+  set(targets)
+  foreach(variant ${ARGN})
+    string(FIND "${variant}" "|" bar)
+    string(SUBSTRING "${variant}" 0 ${bar} kind)
+    math(EXPR rest "${bar} + 1")
+    string(SUBSTRING "${variant}" ${rest} -1 defines)
+    string(REPLACE "," ";" defines "${defines}")
+    qm_add_plugin_module(${prefix}_${kind} OUTPUT ${kind} FOLDER ${folder} DEFINES ${defines})
+    list(APPEND targets ${prefix}_${kind})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()

@@ -144,9 +144,10 @@ namespace {
 TMainForm::TStartOptions g_sceneOptions;
 }  // namespace
 
-TSceneEditor::TSceneEditor(int width, int height) {
+TSceneEditor::TSceneEditor(int width, int height, const std::function<void(const QString& home)>& prepare) {
   qputenv("QM_HOME", home_.path().toLocal8Bit());
   qputenv("XDG_CACHE_HOME", (home_.path() + "/cache").toLocal8Bit());
+  if (prepare) prepare(home_.path());
   TMainForm::TStartOptions options = g_sceneOptions;
   options.Files.clear();
   options.HandOver = {};
@@ -749,6 +750,7 @@ std::vector<TSceneRow>& Scenes() {
       {"layers", &LayersScene},
       {"preferences", &PreferencesScene},
       {"dialogs", &DialogsScene},
+      {"plugins", &PluginsScene},
   };
   return scenes;
 }

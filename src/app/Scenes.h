@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,10 @@ void MakeSampleDocument(TLayeredImage& doc, bool seeThrough);
 // user's are never touched), at a known size.
 class TSceneEditor {
  public:
-  explicit TSceneEditor(int width = 1200, int height = 860);
+  // prepare: called with the home folder before the editor starts (its settings, its
+  // plug-ins).
+  explicit TSceneEditor(int width = 1200, int height = 860,
+                        const std::function<void(const QString& home)>& prepare = {});
   ~TSceneEditor();
   // A document window on a copy of the image (or the bitmap), named name (untitled
   // when empty).
@@ -71,6 +75,8 @@ class TSceneCamera {
 
 // The parameter dialogs, each opened from its menu over the sample document.
 void DialogsScene(TSceneCamera& camera);
+// The plug-in menus, the 8BF menu, the plug-in tool bar and the host's about box.
+void PluginsScene(TSceneCamera& camera);
 
 // A scene added at start-up before any scene runs; a name already taken is replaced.
 using TSceneFunction = void (*)(TSceneCamera& camera);

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "document/LayeredImage.h"
 #include "document/Undo.h"
@@ -43,6 +45,8 @@ struct TPluginCall::TState {
   // The plug-in's first window, a form or a native window.
   QPointer<QWidget> WindowForm;
   QPointer<QWindow> WindowNative;
+  // The stand-ins of the native windows shown (freeing one leaves its window alone).
+  std::vector<std::unique_ptr<QWindow>> Natives;
   // The main window hidden or minimised by the plug-in.
   bool MainHidden = false, MainMinimised = false;
 
@@ -220,21 +224,21 @@ void Store(int32_t out[4], const TRect& r) {
 
 // --- Level 1 ---------------------------------------------------------------------------
 
-void ShowBusy(QxlPluginHost* host, const char* text, int32_t hourglass) {
+void ShowBusy(QxlPluginHost* host, const char* text, int32_t hourglass) noexcept {
   Serve(host, 0, [&](TState& s) {
     s.Services.BeginBusy(ReadText(text, 1024), hourglass != 0);
     return 0;
   });
 }
 
-void HideBusy(QxlPluginHost* host) {
+void HideBusy(QxlPluginHost* host) noexcept {
   Serve(host, 0, [](TState& s) {
     s.Services.EndBusy();
     return 0;
   });
 }
 
-int32_t GetImage(QxlPluginHost* host, QxlBitmap* bitmap) {
+int32_t GetImage(QxlPluginHost* host, QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     const TRect r = image ? image->ImageRect() : TRect{};
@@ -251,7 +255,7 @@ int32_t GetImage(QxlPluginHost* host, QxlBitmap* bitmap) {
   });
 }
 
-int32_t SetImage(QxlPluginHost* host, const QxlBitmap* bitmap) {
+int32_t SetImage(QxlPluginHost* host, const QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     TLayerItem* background = s.Background();
@@ -295,7 +299,7 @@ int32_t SetImage(QxlPluginHost* host, const QxlBitmap* bitmap) {
   });
 }
 
-int32_t GetWorkArea(QxlPluginHost* host, QxlBitmap* bitmap) {
+int32_t GetWorkArea(QxlPluginHost* host, QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayerItem* layer = s.BitmapLayer();
     if (!layer) return 0;
@@ -306,7 +310,7 @@ int32_t GetWorkArea(QxlPluginHost* host, QxlBitmap* bitmap) {
   });
 }
 
-int32_t SetWorkArea(QxlPluginHost* host, const QxlBitmap* bitmap, int32_t mode) {
+int32_t SetWorkArea(QxlPluginHost* host, const QxlBitmap* bitmap, int32_t mode) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayerItem* layer = s.BitmapLayer();
     if (!layer) return 0;
@@ -321,14 +325,14 @@ int32_t SetWorkArea(QxlPluginHost* host, const QxlBitmap* bitmap, int32_t mode) 
   });
 }
 
-uint32_t GetTransparentColor(QxlPluginHost* host) {
+uint32_t GetTransparentColor(QxlPluginHost* host) noexcept {
   return Serve(host, QXL_NO_COLOR, [](TState& s) -> uint32_t {
     TLayerItem* background = s.Background();
     return background && background->Image.Transparent ? background->Image.TransparentColor : QXL_NO_COLOR;
   });
 }
 
-int32_t SetTransparentColor(QxlPluginHost* host, uint32_t color) {
+int32_t SetTransparentColor(QxlPluginHost* host, uint32_t color) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     TLayerItem* background = s.Background();
@@ -343,13 +347,13 @@ int32_t SetTransparentColor(QxlPluginHost* host, uint32_t color) {
   });
 }
 
-int32_t GetColorCount(QxlPluginHost* host) {
+int32_t GetColorCount(QxlPluginHost* host) noexcept {
   return Serve(host, -1, [](TState& s) { return s.Image() ? s.Services.GetActiveImageColorCount() : -1; });
 }
 
 int32_t ColorCountOf(int32_t count) { return count >= 2 && count <= 256 ? count : 16777216; }
 
-int32_t SetColorCount(QxlPluginHost* host, int32_t count) {
+int32_t SetColorCount(QxlPluginHost* host, int32_t count) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     if (!image || image->GetLayerCount() > 1 || s.Services.ActiveImageHasAlpha()) return 0;
@@ -360,7 +364,7 @@ int32_t SetColorCount(QxlPluginHost* host, int32_t count) {
 }
 
 int32_t NewImage(QxlPluginHost* host, const QxlBitmap* bitmap, const char* name, int32_t mode, int32_t colorCount,
-                 uint32_t transparentColor) {
+                 uint32_t transparentColor) noexcept {
   return Serve(host, 0, [&](TState& s) {
     if (!Usable(bitmap)) return 0;
     TBitmap copy = ToBitmap(*bitmap);
@@ -397,7 +401,7 @@ QPoint CentredOn(const QRect& main, QSize size) {
   return QPoint(main.left() + (main.width() - size.width()) / 2, main.top() + (main.height() - size.height()) / 2);
 }
 
-void ShowPluginForm(QxlPluginHost* host, void* form, int32_t lockMode, int32_t centre, int32_t modal) {
+void ShowPluginForm(QxlPluginHost* host, void* form, int32_t lockMode, int32_t centre, int32_t modal) noexcept {
   Serve(host, 0, [&](TState& s) {
     QPointer<QWidget> w = static_cast<QWidget*>(form);
     if (!w) return 0;
@@ -419,7 +423,7 @@ void ShowPluginForm(QxlPluginHost* host, void* form, int32_t lockMode, int32_t c
   });
 }
 
-int32_t BlendWithBackup(QxlPluginHost* host, int32_t percent) {
+int32_t BlendWithBackup(QxlPluginHost* host, int32_t percent) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayerItem* layer = s.BitmapLayer();
     if (!layer || !s.Change || !s.Services.IsActiveImageTrueColor() || layer->Image.Transparent || percent < 0 ||
@@ -454,7 +458,7 @@ class TStepFreeSelectionHost : public TSelectionHost {
   TSelectionHost& host_;
 };
 
-int32_t StrokeSelection(QxlPluginHost* host, int32_t width, uint32_t color, int32_t smooth) {
+int32_t StrokeSelection(QxlPluginHost* host, int32_t width, uint32_t color, int32_t smooth) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayerItem* layer = s.ActiveLayer();
     if (!layer || layer->Image.Empty() || !s.MayWrite(*layer)) return 0;
@@ -481,7 +485,7 @@ std::unique_ptr<TBitmap> SelectionMask(TState& s) {
   return mask;
 }
 
-int32_t GetSelectionMask(QxlPluginHost* host, QxlBitmap* bitmap) {
+int32_t GetSelectionMask(QxlPluginHost* host, QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState& s) {
     std::unique_ptr<TBitmap> mask = SelectionMask(s);
     if (!mask || !Fits(bitmap, mask->Width(), mask->Height())) return 0;
@@ -490,7 +494,7 @@ int32_t GetSelectionMask(QxlPluginHost* host, QxlBitmap* bitmap) {
   });
 }
 
-void SetImageSaved(QxlPluginHost* host) {
+void SetImageSaved(QxlPluginHost* host) noexcept {
   Serve(host, 0, [](TState& s) {
     if (TNewImgForm* w = s.Services.GetActiveImgForm()) w->MarkImageWindowSaved();
     s.Services.UpdateCommandStates();
@@ -498,7 +502,7 @@ void SetImageSaved(QxlPluginHost* host) {
   });
 }
 
-char* GetImageFileName(QxlPluginHost* host, char* buffer, int32_t size) {
+char* GetImageFileName(QxlPluginHost* host, char* buffer, int32_t size) noexcept {
   return Serve<char*>(host, nullptr,
                       [&](TState& s) { return CopyText(s.Services.GetActiveFileName(), buffer, size); });
 }
@@ -507,36 +511,36 @@ std::string ProgramFolder() {
   return AddTrailingBackslash(QCoreApplication::applicationDirPath().toStdString());
 }
 
-char* GetProgramFolder(QxlPluginHost* host, char* buffer, int32_t size) {
+char* GetProgramFolder(QxlPluginHost* host, char* buffer, int32_t size) noexcept {
   return Serve<char*>(host, nullptr, [&](TState&) { return CopyText(ProgramFolder(), buffer, size); });
 }
 
-char* GetOpenFolder(QxlPluginHost* host, char* buffer, int32_t size) {
+char* GetOpenFolder(QxlPluginHost* host, char* buffer, int32_t size) noexcept {
   return Serve<char*>(host, nullptr, [&](TState& s) {
     const std::string folder = s.Setup.OpenFolder ? s.Setup.OpenFolder() : std::string();
     return CopyText(folder.empty() ? ProgramFolder() : AddTrailingBackslash(folder), buffer, size);
   });
 }
 
-char* GetSaveFolder(QxlPluginHost* host, char* buffer, int32_t size) {
+char* GetSaveFolder(QxlPluginHost* host, char* buffer, int32_t size) noexcept {
   return Serve<char*>(host, nullptr, [&](TState& s) {
     const std::string folder = s.Setup.SaveFolder ? s.Setup.SaveFolder() : std::string();
     return CopyText(folder.empty() ? std::string() : AddTrailingBackslash(folder), buffer, size);
   });
 }
 
-char* GetPluginFolder(QxlPluginHost* host, char* buffer, int32_t size) {
+char* GetPluginFolder(QxlPluginHost* host, char* buffer, int32_t size) noexcept {
   return Serve<char*>(host, nullptr, [&](TState& s) {
     return CopyText(s.Setup.PluginFolder.empty() ? std::string() : AddTrailingBackslash(s.Setup.PluginFolder), buffer,
                     size);
   });
 }
 
-char* GetSettingsFileName(QxlPluginHost* host, char* buffer, int32_t size) {
+char* GetSettingsFileName(QxlPluginHost* host, char* buffer, int32_t size) noexcept {
   return Serve<char*>(host, nullptr, [&](TState& s) { return CopyText(s.Setup.SettingsFile, buffer, size); });
 }
 
-int32_t SetImageFileName(QxlPluginHost* host, const char* name) {
+int32_t SetImageFileName(QxlPluginHost* host, const char* name) noexcept {
   return Serve(host, 0, [&](TState& s) {
     const std::string file = ReadText(name, kMaxPathText);
     if (file.empty() || !s.Services.GetActiveImgForm()) return 0;
@@ -551,7 +555,7 @@ TNewImgForm* WindowOfFile(TState& s, const char* fileName) {
   return name.empty() ? nullptr : s.Services.Windows().FindImageWindowByFileName(name);
 }
 
-int32_t GetImageByName(QxlPluginHost* host, QxlBitmap* bitmap, const char* fileName) {
+int32_t GetImageByName(QxlPluginHost* host, QxlBitmap* bitmap, const char* fileName) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TNewImgForm* w = WindowOfFile(s, fileName);
     if (!w) return 0;
@@ -575,7 +579,7 @@ int32_t DrawThumbnailOf(TLayeredImage& image, QxlBitmap* bitmap, uint32_t cellCo
 }
 
 int32_t DrawImageThumbnail(QxlPluginHost* host, QxlBitmap* bitmap, uint32_t cellColor, int32_t margin,
-                           int32_t shadowWidth, uint32_t outerColor, int32_t imageRect[4]) {
+                           int32_t shadowWidth, uint32_t outerColor, int32_t imageRect[4]) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     return image ? DrawThumbnailOf(*image, bitmap, cellColor, margin, shadowWidth, outerColor, imageRect) : 0;
@@ -583,14 +587,14 @@ int32_t DrawImageThumbnail(QxlPluginHost* host, QxlBitmap* bitmap, uint32_t cell
 }
 
 int32_t DrawNamedImageThumbnail(QxlPluginHost* host, QxlBitmap* bitmap, const char* fileName, uint32_t cellColor,
-                                int32_t margin, int32_t shadowWidth, uint32_t outerColor, int32_t imageRect[4]) {
+                                int32_t margin, int32_t shadowWidth, uint32_t outerColor, int32_t imageRect[4]) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TNewImgForm* w = WindowOfFile(s, fileName);
     return w ? DrawThumbnailOf(w->Image(), bitmap, cellColor, margin, shadowWidth, outerColor, imageRect) : 0;
   });
 }
 
-int32_t EnumImages(QxlPluginHost* host, QxlEnumImagesFn callback, void* user) {
+int32_t EnumImages(QxlPluginHost* host, QxlEnumImagesFn callback, void* user) noexcept {
   return Serve(host, 0, [&](TState& s) {
     if (!callback) return 0;
     // A copy: the callback may open or close nothing, but the list is not ours to walk
@@ -611,11 +615,14 @@ int32_t EnumImages(QxlPluginHost* host, QxlEnumImagesFn callback, void* user) {
 
 // --- Level 2 ---------------------------------------------------------------------------
 
-void ShowPluginWindow(QxlPluginHost* host, uint64_t window, int32_t lockMode, int32_t centre, int32_t modal) {
+void ShowPluginWindow(QxlPluginHost* host, uint64_t window, int32_t lockMode, int32_t centre, int32_t modal) noexcept {
   Serve(host, 0, [&](TState& s) {
     // Native windows of other programs exist only on an X11 desktop.
     QPointer<QWindow> w;
-    if (window && QGuiApplication::platformName() == QLatin1String("xcb")) w = QWindow::fromWinId(WId(window));
+    if (window && QGuiApplication::platformName() == QLatin1String("xcb")) {
+      s.Natives.emplace_back(QWindow::fromWinId(WId(window)));
+      w = s.Natives.back().get();
+    }
     if (w && !s.WindowForm && !s.WindowNative) s.WindowNative = w;
     QWidget* main = s.Services.MainWindow();
     if (w && centre && main) w->setPosition(CentredOn(main->frameGeometry(), w->frameGeometry().size()));
@@ -632,7 +639,7 @@ void ShowPluginWindow(QxlPluginHost* host, uint64_t window, int32_t lockMode, in
   });
 }
 
-int32_t CreateBitmap(QxlPluginHost* host, QxlBitmap* bitmap) {
+int32_t CreateBitmap(QxlPluginHost* host, QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState&) {
     if (!bitmap || bitmap->Size < sizeof(QxlBitmap) || bitmap->Width <= 0 || bitmap->Height <= 0 ||
         bitmap->Width > kMaxBitmapSide || bitmap->Height > kMaxBitmapSide)
@@ -646,7 +653,7 @@ int32_t CreateBitmap(QxlPluginHost* host, QxlBitmap* bitmap) {
   });
 }
 
-int32_t FreeBitmap(QxlPluginHost* host, QxlBitmap* bitmap) {
+int32_t FreeBitmap(QxlPluginHost* host, QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState&) {
     if (!bitmap || bitmap->Size < sizeof(QxlBitmap) || !bitmap->Host) return 0;
     delete static_cast<TBitmap*>(bitmap->Host);
@@ -656,9 +663,9 @@ int32_t FreeBitmap(QxlPluginHost* host, QxlBitmap* bitmap) {
   });
 }
 
-intptr_t DetachBitmapHandle(QxlPluginHost*, QxlBitmap*) { return 0; }
+intptr_t DetachBitmapHandle(QxlPluginHost*, QxlBitmap*) noexcept { return 0; }
 
-uint8_t* GetBitmapScanLine(QxlPluginHost* host, QxlBitmap* bitmap, int32_t row) {
+uint8_t* GetBitmapScanLine(QxlPluginHost* host, QxlBitmap* bitmap, int32_t row) noexcept {
   return Serve<uint8_t*>(host, nullptr, [&](TState&) -> uint8_t* {
     if (!Usable(bitmap) || row < 0 || row >= bitmap->Height) return nullptr;
     bitmap->Row = RowOf(*bitmap, row);
@@ -668,7 +675,7 @@ uint8_t* GetBitmapScanLine(QxlPluginHost* host, QxlBitmap* bitmap, int32_t row) 
 
 // --- Level 3 ---------------------------------------------------------------------------
 
-int32_t GetWorkAreaMask(QxlPluginHost* host, QxlBitmap* bitmap) {
+int32_t GetWorkAreaMask(QxlPluginHost* host, QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState& s) {
     std::unique_ptr<TBitmap> mask = SelectionMask(s);
     if (!mask) return 0;
@@ -679,14 +686,14 @@ int32_t GetWorkAreaMask(QxlPluginHost* host, QxlBitmap* bitmap) {
   });
 }
 
-int32_t GetResolution(QxlPluginHost* host) {
+int32_t GetResolution(QxlPluginHost* host) noexcept {
   return Serve(host, 0, [](TState& s) {
     TLayeredImage* image = s.Image();
     return image ? int32_t(std::lround(image->ResolutionX * 1000)) : 0;
   });
 }
 
-int32_t SetResolution(QxlPluginHost* host, int32_t value) {
+int32_t SetResolution(QxlPluginHost* host, int32_t value) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     // Printing and the image information divide by it.
@@ -696,7 +703,7 @@ int32_t SetResolution(QxlPluginHost* host, int32_t value) {
   });
 }
 
-int32_t SetSelectionFromMask(QxlPluginHost* host, const QxlBitmap* bitmap, int32_t onLayer) {
+int32_t SetSelectionFromMask(QxlPluginHost* host, const QxlBitmap* bitmap, int32_t onLayer) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TNewImgForm* w = s.Services.GetActiveImgForm();
     TLayerItem* layer = onLayer ? s.ActiveLayer() : s.Background();
@@ -728,7 +735,7 @@ int32_t SetSelectionFromMask(QxlPluginHost* host, const QxlBitmap* bitmap, int32
 }
 
 void ResnapUndoArea(QxlPluginHost* host, int32_t outRect[4], int32_t left, int32_t top, int32_t right,
-                    int32_t bottom) {
+                    int32_t bottom) noexcept {
   Serve(host, 0, [&](TState& s) {
     if (outRect) Store(outRect, TRect{});
     TLayerItem* layer = s.BitmapLayer();
@@ -742,7 +749,7 @@ void ResnapUndoArea(QxlPluginHost* host, int32_t outRect[4], int32_t left, int32
   });
 }
 
-int32_t SetMainWindowState(QxlPluginHost* host, int32_t state) {
+int32_t SetMainWindowState(QxlPluginHost* host, int32_t state) noexcept {
   return Serve(host, 0, [&](TState& s) {
     QWidget* main = s.Services.MainWindow();
     if (state < 0 || state > 4) return -1;
@@ -776,7 +783,7 @@ int32_t SetMainWindowState(QxlPluginHost* host, int32_t state) {
   });
 }
 
-int32_t GetSelectionPoints(QxlPluginHost* host, int32_t* points, int32_t capacity) {
+int32_t GetSelectionPoints(QxlPluginHost* host, int32_t* points, int32_t capacity) noexcept {
   return Serve(host, 0, [&](TState& s) {
     if (!s.SelectionShown()) return 0;
     const TSelectionOverlay& sel = *s.Services.LayerHost().ActiveSelection();
@@ -795,7 +802,7 @@ int32_t GetSelectionPoints(QxlPluginHost* host, int32_t* points, int32_t capacit
 
 // --- Level 4 ---------------------------------------------------------------------------
 
-void GetLayerRect(QxlPluginHost* host, int32_t outRect[4]) {
+void GetLayerRect(QxlPluginHost* host, int32_t outRect[4]) noexcept {
   Serve(host, 0, [&](TState& s) {
     if (!outRect) return 0;
     TLayerItem* layer = s.BitmapLayer();
@@ -804,7 +811,7 @@ void GetLayerRect(QxlPluginHost* host, int32_t outRect[4]) {
   });
 }
 
-int32_t GetLayerBitmap(QxlPluginHost* host, QxlBitmap* bitmap) {
+int32_t GetLayerBitmap(QxlPluginHost* host, QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayerItem* layer = s.BitmapLayer();
     if (!layer || !Fits(bitmap, layer->Image.Width(), layer->Image.Height())) return 0;
@@ -813,7 +820,7 @@ int32_t GetLayerBitmap(QxlPluginHost* host, QxlBitmap* bitmap) {
   });
 }
 
-int32_t SetLayerBitmap(QxlPluginHost* host, const QxlBitmap* bitmap) {
+int32_t SetLayerBitmap(QxlPluginHost* host, const QxlBitmap* bitmap) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayerItem* layer = s.BitmapLayer();
     if (!layer || !Fits(bitmap, layer->Image.Width(), layer->Image.Height()) || !s.MayWrite(*layer)) return 0;
@@ -833,7 +840,7 @@ TLayerItem* MaskLayer(TState& s, bool workArea, TRect& r) {
   return r.IsEmpty() ? nullptr : layer;
 }
 
-int32_t GetMask(QxlPluginHost* host, QxlBitmap* bitmap, bool workArea) {
+int32_t GetMask(QxlPluginHost* host, QxlBitmap* bitmap, bool workArea) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TRect r;
     TLayerItem* layer = MaskLayer(s, workArea, r);
@@ -843,7 +850,7 @@ int32_t GetMask(QxlPluginHost* host, QxlBitmap* bitmap, bool workArea) {
   });
 }
 
-int32_t SetMask(QxlPluginHost* host, const QxlBitmap* bitmap, bool workArea) {
+int32_t SetMask(QxlPluginHost* host, const QxlBitmap* bitmap, bool workArea) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TRect r;
     TLayerItem* layer = MaskLayer(s, workArea, r);
@@ -854,12 +861,12 @@ int32_t SetMask(QxlPluginHost* host, const QxlBitmap* bitmap, bool workArea) {
   });
 }
 
-int32_t GetLayerMask(QxlPluginHost* host, QxlBitmap* bitmap) { return GetMask(host, bitmap, false); }
-int32_t SetLayerMask(QxlPluginHost* host, const QxlBitmap* bitmap) { return SetMask(host, bitmap, false); }
-int32_t GetWorkAreaLayerMask(QxlPluginHost* host, QxlBitmap* bitmap) { return GetMask(host, bitmap, true); }
-int32_t SetWorkAreaLayerMask(QxlPluginHost* host, const QxlBitmap* bitmap) { return SetMask(host, bitmap, true); }
+int32_t GetLayerMask(QxlPluginHost* host, QxlBitmap* bitmap) noexcept { return GetMask(host, bitmap, false); }
+int32_t SetLayerMask(QxlPluginHost* host, const QxlBitmap* bitmap) noexcept { return SetMask(host, bitmap, false); }
+int32_t GetWorkAreaLayerMask(QxlPluginHost* host, QxlBitmap* bitmap) noexcept { return GetMask(host, bitmap, true); }
+int32_t SetWorkAreaLayerMask(QxlPluginHost* host, const QxlBitmap* bitmap) noexcept { return SetMask(host, bitmap, true); }
 
-void SetDisplayOnly(QxlPluginHost* host, int32_t on) {
+void SetDisplayOnly(QxlPluginHost* host, int32_t on) noexcept {
   Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     if (!image || image->SuspendComposition == (on != 0)) return 0;
@@ -875,7 +882,7 @@ void SetDisplayOnly(QxlPluginHost* host, int32_t on) {
   });
 }
 
-int32_t GetImageKind(QxlPluginHost* host) {
+int32_t GetImageKind(QxlPluginHost* host) noexcept {
   return Serve(host, 0, [](TState& s) {
     TLayeredImage* image = s.Image();
     if (!image) return 0;
@@ -885,7 +892,7 @@ int32_t GetImageKind(QxlPluginHost* host) {
   });
 }
 
-int32_t GetLayerPosition(QxlPluginHost* host, int32_t outPoint[2]) {
+int32_t GetLayerPosition(QxlPluginHost* host, int32_t outPoint[2]) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayerItem* layer = s.ActiveLayer();
     const bool placed = layer && (layer->LayerType == ltBitmap || layer->LayerType == ltText);

@@ -21,13 +21,6 @@ using namespace qm::test;
 
 namespace {
 
-TBitmap Photo(int w, int h) {
-  TBitmap b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB(x * 5 + 1, y * 7 + 2, (x + y) * 3));
-  return b;
-}
-
 std::vector<std::string> Filters(PluginEditor& e) {
   std::vector<std::string> f;
   for (const T8bfEntry& x : e.Host->Filters8bf()) f.push_back(x.Category + "/" + x.Name);
@@ -55,12 +48,6 @@ TNewImgForm& MaskedDocument(PluginEditor& e) {
   e.Form->UpdateCommandStates();
   return doc;
 }
-
-struct LayerState {
-  std::vector<uint8_t> Image, Mask;
-  explicit LayerState(const TLayerItem& l) : Image(Pixels(l.Image)), Mask(Pixels(l.Mask)) {}
-  bool operator==(const LayerState&) const = default;
-};
 
 }  // namespace
 

@@ -32,14 +32,6 @@ struct PluginBitmap {
   uint8_t* At(int x, int y) { return Pixels.data() + size_t(y) * B.Stride + size_t(x) * 3; }
 };
 
-// A picture whose every byte differs from its neighbours'.
-TBitmap Photo(int w, int h) {
-  TBitmap b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB(x * 5 + 1, y * 7 + 2, (x + y) * 3));
-  return b;
-}
-
 // Runs a plug-in from its menu item with the body as its Execute; false when it did
 // not run.
 bool Drive(PluginEditor& e, const std::string& command, std::function<int32_t(QxlPluginHost*)> body) {
@@ -57,12 +49,6 @@ bool Drive(PluginEditor& e, const std::string& command, std::function<int32_t(Qx
 
 constexpr const char* kProbe = "Sonder l'image";
 constexpr const char* kTool = "Sonder sans image";
-
-struct LayerState {
-  std::vector<uint8_t> Image, Mask;
-  explicit LayerState(const TLayerItem& l) : Image(Pixels(l.Image)), Mask(Pixels(l.Mask)) {}
-  bool operator==(const LayerState&) const = default;
-};
 
 }  // namespace
 
@@ -302,6 +288,10 @@ TEST(PluginCallbacks, ImagePropertiesAndTheirRefusals) {
     EXPECT_EQ(h->GetTransparentColor(h), RGB(1, 2, 3));
     EXPECT_EQ(h->SetMainWindowState(h, 7), -1);
     EXPECT_EQ(h->SetMainWindowState(h, -1), -1);
+    // A native window that is not shown (modal 0, and no X11 here): the lock alone.
+    h->ShowPluginWindow(h, 0x1234, 1, 1, 0);
+    EXPECT_EQ(e.Services().ShellLock(), e.Form.get());
+    EXPECT_TRUE(e.Form->isEnabled());
     EXPECT_EQ(h->DetachBitmapHandle(h, nullptr), 0);
     // Bitmaps the host makes.
     QxlBitmap made{};
@@ -321,6 +311,7 @@ TEST(PluginCallbacks, ImagePropertiesAndTheirRefusals) {
     EXPECT_EQ(h->CreateBitmap(h, &made), 0);
     return 1;
   }));
+  EXPECT_EQ(e.Services().ShellLock(), nullptr);
   EXPECT_EQ(doc.Image().ColorCount, 256);
   EXPECT_EQ(doc.Image().ResolutionX, 300.5);
   EXPECT_TRUE(doc.Image().Layers[0].Image.Transparent);

@@ -37,6 +37,21 @@ inline std::vector<uint8_t> Pixels(const TBitmap& b) {
   return p;
 }
 
+// A picture whose every byte differs from its neighbours'.
+inline TBitmap Photo(int w, int h) {
+  TBitmap b(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB(x * 5 + 1, y * 7 + 2, (x + y) * 3));
+  return b;
+}
+
+// A layer's image and mask, byte for byte.
+struct LayerState {
+  std::vector<uint8_t> Image, Mask;
+  explicit LayerState(const TLayerItem& l) : Image(Pixels(l.Image)), Mask(Pixels(l.Mask)) {}
+  bool operator==(const LayerState&) const = default;
+};
+
 // The editor with plug-ins in its user's plug-in folder: Install copies modules of the
 // tests' build there before Start; the program's host finds them.
 struct PluginEditor : Editor {

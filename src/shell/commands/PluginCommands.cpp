@@ -19,6 +19,10 @@
 #include "shell/services/ShellServices.h"
 #include "views/DocumentWindow.h"
 
+// The standard glyph is compiled into this static library: nothing refers to its object
+// file, so it is registered by hand (outside any namespace, as the macro asks).
+static void InitPluginGlyphs() { Q_INIT_RESOURCE(PluginGlyphs); }
+
 namespace qm {
 namespace {
 
@@ -126,7 +130,9 @@ void SetShown(TCommandSet& commands, std::string_view name, bool shown) {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QIcon GlyphOf(const TPluginEntry& entry) {
-  return entry.Glyph.isNull() ? QIcon(QStringLiteral(":/commands/plugin.xpm")) : QIcon(QPixmap::fromImage(entry.Glyph));
+  static const bool loaded = (InitPluginGlyphs(), true);
+  (void)loaded;
+  return entry.Glyph.isNull() ? QIcon(QStringLiteral(":/plugins/plugin.xpm")) : QIcon(QPixmap::fromImage(entry.Glyph));
 }
 
 // A tool-bar choice names the plug-in by its file (without folder) or by the caption
