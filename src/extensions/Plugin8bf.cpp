@@ -17,6 +17,7 @@
 #include "imagefiles/FileSearch.h"
 #include "pixel/ImgUtils.h"
 #include "platform/core/Colors.h"
+#include "platform/core/Parallel.h"
 #include "shell/services/ShellServices.h"
 
 namespace qm {
@@ -143,47 +144,63 @@ TBuffer ZeroedBuffer(size_t bytes) {
 
 }  // namespace
 
+// A pixel's three bytes and a fourth, as one 32-bit word; and its three bytes stored
+// from one, the byte after them written too (the next pixel's, written again after).
+inline uint32_t Load3(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+}
+inline uint32_t Load4(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void Store4(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
 void Copy8bfIn(const TBitmap& layer, const TBitmap* mask, const TRect& r, uint8_t* buffer) {
   const size_t w = size_t(r.Width());
-  for (int y = r.Top; y < r.Bottom; ++y) {
-    const uint8_t* s = layer.ScanLine(y) + size_t(r.Left) * 3;
-    uint8_t* d = buffer + size_t(y - r.Top) * w * 4;
-    if (mask) {
-      const uint8_t* m = mask->ScanLine(y) + size_t(r.Left) * 3;
-      for (size_t x = 0; x < w; ++x) {
-        d[4 * x] = s[3 * x];
-        d[4 * x + 1] = s[3 * x + 1];
-        d[4 * x + 2] = s[3 * x + 2];
-        d[4 * x + 3] = std::min<uint8_t>(m[3 * x], 254);
-      }
-    } else {
-      for (size_t x = 0; x < w; ++x) {
-        d[4 * x] = s[3 * x];
-        d[4 * x + 1] = s[3 * x + 1];
-        d[4 * x + 2] = s[3 * x + 2];
-        d[4 * x + 3] = 0;
+  if (w == 0) return;
+  // Rows are independent: any split of them gives the same bytes. Within a row the
+  // pixels go a word at a time, the last one byte by byte (a word would read past the
+  // row, and past the bitmap on its last row).
+  ParallelRows(r.Top, r.Bottom, int64_t(r.Width()) * r.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = layer.ScanLine(y) + size_t(r.Left) * 3;
+      uint8_t* d = buffer + size_t(y - r.Top) * w * 4;
+      if (mask) {
+        const uint8_t* m = mask->ScanLine(y) + size_t(r.Left) * 3;
+        for (size_t x = 0; x + 1 < w; ++x)
+          Store4(d + 4 * x, (Load4(s + 3 * x) & 0xFFFFFF) | uint32_t(std::min<uint8_t>(m[3 * x], 254)) << 24);
+        Store4(d + 4 * (w - 1), Load3(s + 3 * (w - 1)) | uint32_t(std::min<uint8_t>(m[3 * (w - 1)], 254)) << 24);
+      } else {
+        for (size_t x = 0; x + 1 < w; ++x) Store4(d + 4 * x, Load4(s + 3 * x) & 0xFFFFFF);
+        Store4(d + 4 * (w - 1), Load3(s + 3 * (w - 1)));
       }
     }
-  }
+  });
 }
 
 void Copy8bfOut(const uint8_t* buffer, TBitmap& layer, TBitmap* mask, const TRect& r) {
   const size_t w = size_t(r.Width());
-  for (int y = r.Top; y < r.Bottom; ++y) {
-    const uint8_t* s = buffer + size_t(y - r.Top) * w * 4;
-    uint8_t* d = layer.ScanLine(y) + size_t(r.Left) * 3;
-    for (size_t x = 0; x < w; ++x) {
-      d[3 * x] = s[4 * x];
-      d[3 * x + 1] = s[4 * x + 1];
-      d[3 * x + 2] = s[4 * x + 2];
+  if (w == 0) return;
+  ParallelRows(r.Top, r.Bottom, int64_t(r.Width()) * r.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = buffer + size_t(y - r.Top) * w * 4;
+      uint8_t* d = layer.ScanLine(y) + size_t(r.Left) * 3;
+      for (size_t x = 0; x + 1 < w; ++x) Store4(d + 3 * x, Load4(s + 4 * x));
+      std::memcpy(d + 3 * (w - 1), s + 4 * (w - 1), 3);
+      if (!mask) continue;
+      // A pixel lower than the fourth byte takes it in its three bytes; the others are
+      // written as they are (no branch on the pixels).
+      uint8_t* m = mask->ScanLine(y) + size_t(r.Left) * 3;
+      for (size_t x = 0; x < w; ++x) {
+        const uint8_t a = s[4 * x + 3];
+        const bool lower = m[3 * x] < a;
+        m[3 * x + 1] = lower ? a : m[3 * x + 1];
+        m[3 * x + 2] = lower ? a : m[3 * x + 2];
+        m[3 * x] = lower ? a : m[3 * x];
+      }
     }
-    if (!mask) continue;
-    uint8_t* m = mask->ScanLine(y) + size_t(r.Left) * 3;
-    for (size_t x = 0; x < w; ++x) {
-      const uint8_t a = s[4 * x + 3];
-      if (m[3 * x] < a) m[3 * x] = m[3 * x + 1] = m[3 * x + 2] = a;
-    }
-  }
+  });
 }
 
 std::vector<T8bfEntry> Enumerate8bfFilters(const std::string& bridge, const std::string& folder) {

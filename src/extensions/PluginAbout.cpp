@@ -82,12 +82,14 @@ std::string TypePath(TPluginType type) {
   return MenuCaption(path[0]) + "/" + MenuCaption(path[1]);
 }
 
-// The module's date as the file dates show, without its time.
+// The module's date as the file dates show it, without the time.
 std::string FileDate(const std::string& file) {
   const QFileInfo info(Q(file));
   if (!info.exists()) return {};
+  // The date part of the file dates' picture: up to its first hour or time field (a
+  // date of the locale may hold blanks, "d MMM yyyy", so the first blank is no border).
   std::string picture = Tr(TextId::GetTrFmtFileDate);
-  picture = Trim(picture.substr(0, picture.find(' ')));
+  picture = Trim(picture.substr(0, picture.find_first_of("hHtT")));
   return FormatDateTime(picture.empty() ? "ddddd" : picture,
                         LocalDateTime(std::time_t(info.lastModified().toSecsSinceEpoch())));
 }

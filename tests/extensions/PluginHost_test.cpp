@@ -3,6 +3,7 @@
 // one undo step, or none when they fail; a plug-in with a Qt window of its own.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 
 #include "document/Undo.h"
 #include "extensions/PluginAbout.h"
+#include "platform/texts/DateFormat.h"
 #include "extensions/PluginTestSupport.h"
 #include "shell/services/CommandSet.h"
 #include "support/ViewTestSupport.h"
@@ -246,6 +248,15 @@ TEST(PluginHost, TheHostsAboutBoxDescribesThePlugin) {
             std::string::npos)
       << box->LblFile->text().toStdString();
   EXPECT_TRUE(box->LblComment->isHidden());
+
+  // The module's date alone, whatever blanks the date's picture holds.
+  const std::time_t written = std::time_t(QFileInfo(QString::fromStdString(other.File)).lastModified().toSecsSinceEpoch());
+  for (const char* picture : {"dd/mm/yyyy hh:nn:ss", "d mmm yyyy t"}) {
+    SetText(TextId::GetTrFmtFileDate, picture);
+    box->FillPluginAboutForm(other);
+    const std::string date(picture, std::string_view(picture).find_first_of("ht") - 1);
+    EXPECT_EQ(box->LblVersion->text().toStdString(), FormatDateTime(date, LocalDateTime(written))) << picture;
+  }
 }
 
 TEST(PluginHost, APluginsOwnAboutBoxGetsTheHostRecord) {
