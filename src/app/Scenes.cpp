@@ -147,12 +147,10 @@ namespace {
 TMainForm::TStartOptions g_sceneOptions;
 }  // namespace
 
-TSceneEditor::TSceneEditor(int width, int height, const std::string& translationModule) {
+TSceneEditor::TSceneEditor(int width, int height, const std::function<void(const QString& home)>& prepare) {
   qputenv("QM_HOME", home_.path().toLocal8Bit());
   qputenv("XDG_CACHE_HOME", (home_.path() + "/cache").toLocal8Bit());
-  if (!translationModule.empty())
-    QFile::copy(QString::fromStdString(translationModule),
-                home_.filePath(QFileInfo(QString::fromStdString(translationModule)).fileName()));
+  if (prepare) prepare(home_.path());
   TMainForm::TStartOptions options = g_sceneOptions;
   options.Files.clear();
   options.HandOver = {};
@@ -366,7 +364,9 @@ void MainWindowScene(TSceneCamera& camera) {
 void TranslationScene(TSceneCamera& camera) {
   const QString module = QCoreApplication::applicationDirPath() + "/translations/english.plg";
   if (!QFileInfo::exists(module)) return camera.Fail("no translation module " + module.toStdString());
-  TSceneEditor editor(1200, 860, module.toStdString());
+  TSceneEditor editor(1200, 860, [&module](const QString& home) {
+    QFile::copy(module, home + "/" + QFileInfo(module).fileName());
+  });
   TMainForm& window = *editor.form;
   TCommandSet& commands = window.Commands();
   TNewImgForm& doc = editor.OpenSample(false, "/home/claire/Images/baie.qxi");
@@ -797,6 +797,7 @@ std::vector<TSceneRow>& Scenes() {
       {"scanning", &ScanningScene},
       {"printing", &PrintingScene},
       {"batch", &BatchScene},
+      {"plugins", &PluginsScene},
   };
   return scenes;
 }

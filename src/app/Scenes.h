@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,7 +37,10 @@ void MakeSampleDocument(TLayeredImage& doc, bool seeThrough);
 // first put in the user's data folder, where the start finds it.
 class TSceneEditor {
  public:
-  explicit TSceneEditor(int width = 1200, int height = 860, const std::string& translationModule = {});
+  // prepare: called with the home folder before the editor starts (its settings, its
+  // plug-ins).
+  explicit TSceneEditor(int width = 1200, int height = 860,
+                        const std::function<void(const QString& home)>& prepare = {});
   ~TSceneEditor();
   // A document window on a copy of the image (or the bitmap), named name (untitled
   // when empty).
@@ -80,6 +84,8 @@ void ScanningScene(TSceneCamera& camera);
 void PrintingScene(TSceneCamera& camera);
 // The batch automation window's pages and the report of a run.
 void BatchScene(TSceneCamera& camera);
+// The plug-in menus, the 8BF menu, the plug-in tool bar and the host's about box.
+void PluginsScene(TSceneCamera& camera);
 
 // A scene added at start-up before any scene runs; a name already taken is replaced.
 using TSceneFunction = void (*)(TSceneCamera& camera);

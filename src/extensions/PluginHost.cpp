@@ -1,112 +1,139 @@
 #include "extensions/PluginHost.h"
 
-#include <dlfcn.h>
-
+#include <QCollator>
 #include <algorithm>
 #include <filesystem>
-#include <memory>
+#include <set>
 
-#include "extensions/FilterPluginApi.h"
-#include "platform/texts/TextUtils.h"
-#include "shell/services/AboutBox.h"
+#include "extensions/Plugin8bf.h"
+#include "extensions/PluginAbout.h"
+#include "extensions/PluginCall.h"
+#include "imagefiles/FileSearch.h"
 #include "shell/services/ShellServices.h"
 
 namespace qm {
 namespace {
 
-// Longest name text a description may carry; a longer one is not ours.
-constexpr size_t kMaxNameText = 255;
+constexpr const char* kBridgeName = "8bf.qxl";
 
-struct TModuleCloser {
-  void operator()(void* handle) const {
-    if (handle) dlclose(handle);
-  }
-};
-using TModule = std::unique_ptr<void, TModuleCloser>;
-
-TModule OpenModule(const std::string& file) { return TModule(dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)); }
-
-template <typename Fn>
-Fn Entry(const TModule& module, const char* name) {
-  return module ? reinterpret_cast<Fn>(dlsym(module.get(), name)) : nullptr;
-}
-
-// The description of a module, checked; false for anything that is not a plug-in.
-bool ReadDescription(const std::string& file, TPluginEntry& entry) {
-  TModule module = OpenModule(file);
-  const auto info = Entry<QxlPluginInfoFn>(module, "QxlPluginInfo");
-  if (!info || !Entry<QxlPluginExecuteFn>(module, "QxlPluginExecute")) return false;
-  const QxlPluginDescription* d = info();
-  if (!d || d->Size < sizeof(QxlPluginDescription) || d->Version != QXL_PLUGIN_API_VERSION || !d->NameText)
-    return false;
-  const std::string name(d->NameText, strnlen(d->NameText, kMaxNameText + 1));
-  if (name.empty() || name.size() > kMaxNameText || d->Type < 0 || d->Type > int(TPluginType::Tool)) return false;
-  entry.File = file;
-  entry.NameText = name;
-  entry.Type = TPluginType(d->Type);
-  entry.Flags = d->Flags;
-  return true;
-}
-
-uint8_t* LayerRow(void* context, int32_t y) {
-  auto* bitmap = static_cast<TBitmap*>(context);
-  return y >= 0 && y < bitmap->Height() ? bitmap->ScanLine(y) : nullptr;
+// A version 1 plug-in's about entry takes no argument.
+void CallAbout(const TPluginModule& module, QxlPluginHost* record) {
+  if (module.Version() < 2) reinterpret_cast<void (*)(void)>(module.About)();
+  else module.About(record);
 }
 
 }  // namespace
 
-int TQxlPluginHost::LoadPlugins(const std::string& folder) {
-  plugins_.clear();
-  std::error_code ec;
-  std::vector<std::string> files;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_regular_file(ec) && LowerCase(it->path().extension().string()) == ".qxl")
-      files.push_back(it->path().string());
-  std::sort(files.begin(), files.end());
-  for (const std::string& file : files) {
-    TPluginEntry entry;
-    if (ReadDescription(file, entry)) plugins_.push_back(std::move(entry));
+TQxlPluginHost::TQxlPluginHost(TShellServices& services, TPluginSetup setup)
+    : services_(services), setup_(std::move(setup)) {
+  for (const std::string& folder : setup_.Folders) {
+    const std::string file = folder + "/" + kBridgeName;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(file, ec)) {
+      bridge_ = file;
+      break;
+    }
   }
+}
+
+TQxlPluginHost::~TQxlPluginHost() { delete about_.data(); }
+
+TPlgDlgForm* TQxlPluginHost::AboutForm() const { return about_.data(); }
+
+int TQxlPluginHost::LoadPlugins() {
+  plugins_.clear();
+  std::set<std::string> seen;
+  for (const std::string& folder : setup_.Folders)
+    for (const std::string& file : FindFilesToList(folder, "*.qxl", true)) {
+      std::error_code ec;
+      const std::filesystem::path real = std::filesystem::weakly_canonical(file, ec);
+      if (!seen.insert(ec ? file : real.string()).second) continue;
+      TPluginModule module;
+      if (!module.Load(file)) continue;
+      // Unknown types (negative ones too) are not ours to show.
+      if (uint32_t(module.Type()) <= uint32_t(TPluginType::Tool)) plugins_.push_back(module.Entry());
+    }
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::stable_sort(plugins_.begin(), plugins_.end(), [&](const TPluginEntry& a, const TPluginEntry& b) {
+    return collator.compare(QString::fromStdString(a.NameText), QString::fromStdString(b.NameText)) < 0;
+  });
   return int(plugins_.size());
 }
 
-bool TQxlPluginHost::RunPlugin(const TPluginEntry& entry) {
-  TModule module = OpenModule(entry.File);
-  const auto execute = Entry<QxlPluginExecuteFn>(module, "QxlPluginExecute");
-  if (!execute) return false;
-  QxlPluginHost host{};
-  host.Size = sizeof host;
-  host.Version = QXL_PLUGIN_API_VERSION;
-  host.Image.Size = sizeof host.Image;
-  host.DocumentCount = services_.Windows().Count();
-  if (TBitmap* layer = services_.GetActiveLayerBitmap()) {
-    const TRect r = services_.GetWorkRect();
-    host.Image.Width = layer->Width();
-    host.Image.Height = layer->Height();
-    host.Image.WorkRect[0] = std::clamp(r.Left, 0, layer->Width());
-    host.Image.WorkRect[1] = std::clamp(r.Top, 0, layer->Height());
-    host.Image.WorkRect[2] = std::clamp(r.Right, host.Image.WorkRect[0], layer->Width());
-    host.Image.WorkRect[3] = std::clamp(r.Bottom, host.Image.WorkRect[1], layer->Height());
-    host.Image.Context = layer;
-    host.Image.Row = &LayerRow;
+int TQxlPluginHost::Load8bfFilters() {
+  filters8bf_.clear();
+  if (!setup_.Folders.empty() && !bridge_.empty())
+    filters8bf_ = Enumerate8bfFilters(bridge_, setup_.Folder8bf.empty() ? setup_.PluginFolder : setup_.Folder8bf);
+  return int(filters8bf_.size());
+}
+
+bool TQxlPluginHost::RunPlugin(const TPluginEntry& entry, TLayerRun* change) {
+  if (module_.Loaded() || running8bf_) return false;
+  TCloseHold held(services_);
+  if (!module_.Load(entry.File)) return false;
+  bool done = false;
+  {
+    TPluginCall call(services_, setup_, module_.Level(), change);
+    try {
+      done = module_.Execute(call.Record()) != 0;
+    } catch (...) {
+      done = false;  // what a plug-in lets escape fails its run
+    }
   }
-  loaded_ = true;
-  const int32_t result = execute(&host);
-  loaded_ = false;
-  return result == 1;
+  module_.Unload();
+  return done;
 }
 
 void TQxlPluginHost::ShowPluginAbout(const TPluginEntry& entry) {
-  TModule module = OpenModule(entry.File);
-  if (const auto about = Entry<QxlPluginAboutFn>(module, "QxlPluginAbout")) about();
-  else ShowAboutBox(services_.Windows().Area().window());
+  if (module_.Loaded() || running8bf_) return;
+  TCloseHold held(services_);
+  if (!module_.Load(entry.File)) return;
+  if (module_.About) {
+    TPluginCall call(services_, setup_, module_.Level(), nullptr);
+    try {
+      CallAbout(module_, call.Record());
+    } catch (...) {
+    }
+  } else {
+    if (!about_) about_ = new TPlgDlgForm(services_.MainWindow());
+    about_->FillPluginAboutForm(module_.Entry());
+    about_->exec();
+  }
+  module_.Unload();
 }
 
-bool TQxlPluginHost::Run8bfFilter(const T8bfEntry&, bool) { return false; }
+bool TQxlPluginHost::Run8bfFilter(const T8bfEntry& entry, bool rgba) {
+  if (module_.Loaded() || running8bf_ || bridge_.empty()) return false;
+  TCloseHold held(services_);
+  running8bf_ = true;
+  struct TEnd {
+    bool& Flag;
+    ~TEnd() { Flag = false; }
+  } end{running8bf_};
+  return qm::Run8bfFilter(services_, bridge_, entry.File, rgba);
+}
 
-std::unique_ptr<TPluginHost> MakeProgramPluginHost(TShellServices& services, const std::string& folder) {
-  auto host = std::make_unique<TQxlPluginHost>(services);
-  if (!folder.empty()) host->LoadPlugins(folder);
+void TQxlPluginHost::SendPluginColorPick(TColor color) {
+  if (!module_.Loaded() || !module_.SetColor) return;
+  try {
+    module_.SetColor(color);
+  } catch (...) {
+  }
+}
+
+void TQxlPluginHost::SendPluginPointClick(TPoint imagePoint, int button) {
+  if (!module_.Loaded() || !module_.PointClick) return;
+  try {
+    module_.PointClick(imagePoint.X, imagePoint.Y, button);
+  } catch (...) {
+  }
+}
+
+std::unique_ptr<TPluginHost> MakeProgramPluginHost(TShellServices& services, const TPluginSetup& setup) {
+  auto host = std::make_unique<TQxlPluginHost>(services, setup);
+  host->LoadPlugins();
+  host->Load8bfFilters();
   return host;
 }
 

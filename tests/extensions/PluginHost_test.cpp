@@ -1,99 +1,329 @@
-// The plug-in host with plug-ins the build makes: read from a folder, run from their
-// menu items on a real document window, undone when they fail.
+// The plug-in host in the real editor, with modules the build makes: what it lists and
+// the menus, buttons and about boxes it makes of them; runs from the menus that leave
+// one undo step, or none when they fail; a plug-in with a Qt window of its own.
 #include <gtest/gtest.h>
 
-#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
-#include <filesystem>
+#include <QToolBar>
 
 #include "document/Undo.h"
-#include "extensions/PluginHost.h"
-#include "imagefiles/FileDispatch.h"
-#include "platform/core/Messages.h"
-#include "shell/main/MainForm.h"
-#include "support/QtTestApp.h"
-#include "support/TempFiles.h"
+#include "extensions/PluginAbout.h"
+#include "platform/texts/DateFormat.h"
+#include "extensions/PluginTestSupport.h"
+#include "shell/services/CommandSet.h"
+#include "support/ViewTestSupport.h"
 
 using namespace qm;
 using namespace qm::test;
 
 namespace {
 
-std::vector<uint8_t> Pixels(const TBitmap& b) {
-  std::vector<uint8_t> p;
-  for (int y = 0; y < b.Height(); ++y) p.insert(p.end(), b.ScanLine(y), b.ScanLine(y) + b.Width() * 3);
-  return p;
+std::vector<std::string> Texts(const std::vector<QAction*>& actions) {
+  std::vector<std::string> t;
+  for (QAction* a : actions) t.push_back(a->text().toStdString());
+  return t;
+}
+
+bool Shown(TMainForm& form, const char* name) {
+  if (QAction* a = form.Commands().Action(name)) return a->isVisible();
+  for (QWidget* w : form.findChildren<QMenu*>())
+    for (QAction* a : w->actions())
+      if (a->objectName() == QLatin1String(name)) return a->isVisible();
+  ADD_FAILURE() << name;
+  return false;
+}
+
+const TPluginEntry* Entry(PluginEditor& e, const std::string& nameText) {
+  for (const TPluginEntry& p : e.Host->Plugins())
+    if (p.NameText == nameText) return &p;
+  return nullptr;
 }
 
 }  // namespace
 
-TEST(PluginHost, RunsFiltersWithUndoAndUndoesAFailedOne) {
-  App();
-  TempFolder home("pluginhost");
-  setenv("QM_HOME", home.Path.c_str(), 1);
-  SetMessageHandler([](const std::string&, int, int buttons, const std::string&) {
-    return buttons & mbOK ? int(mrOk) : int(mrYes);
-  });
-  // The three plug-ins, and a module of the folder that is not one.
-  const std::string folder = home.File("plugins");
-  std::filesystem::create_directories(folder);
-  for (const char* name : {"failing.qxl", "import.qxl", "invert.qxl"})
-    std::filesystem::copy_file(std::string(QM_TEST_PLUGIN_FOLDER) + "/" + name, folder + "/" + name);
-  home.Write("plugins/zz.qxl", "not a module");
-  {
-    // The program's start hands the window its plug-in host, here over the test's folder.
-    TMainForm::TStartOptions options;
-    options.Plugins = [&](TShellServices& services, const std::string&) -> std::unique_ptr<TPluginHost> {
-      auto plugins = std::make_unique<TQxlPluginHost>(services);
-      EXPECT_EQ(plugins->LoadPlugins(folder), 3);
-      EXPECT_EQ(plugins->Plugins()[2].NameText, "Inverser|Test");
-      EXPECT_EQ(plugins->Plugins()[1].Type, TPluginType::Import);
-      return plugins;
-    };
-    TMainForm form(std::move(options));
-    form.resize(900, 600);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.FirstPaintDone(); }, 20000));
-    ASSERT_TRUE(form.PluginCommands());
-    TPluginCommands& commands = *form.PluginCommands();
-    const std::vector<QAction*>& items = commands.PluginItems();
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[2]->text(), QStringLiteral("Inverser"));
-    EXPECT_EQ(form.Commands().Menu("MenuPluginImport")->actions().count(items[1]), 1);
-    // Without a document only the import runs.
-    EXPECT_FALSE(items[0]->isEnabled());
-    EXPECT_TRUE(items[1]->isEnabled());
-    EXPECT_FALSE(items[2]->isEnabled());
+TEST(PluginHost, ListsOurModulesByNameWithTheirMenusCaptionsAndGlyphs) {
+  PluginEditor e;
+  e.Install({"invert", "import", "probe", "compat80", "compat71", "compatnone", "typeneg", "glyph19", "glyph20",
+             "bars"});
+  e.Install({"about"}, "sous-dossier/plus-bas");
+  e.InstallAs("named", "Beta.qxl");
+  e.InstallAs("named", "alpha.qxl");
+  e.Home.Write("Plugins/pas-un-module.qxl", "not a module");
+  e.InstallBridge();  // a module of the folder that is not a plug-in
+  TMainForm& form = e.Start();
+  ASSERT_TRUE(e.Host);
 
-    TBitmap picture(40, 30);
-    for (int y = 0; y < 30; ++y)
-      for (int x = 0; x < 40; ++x) picture.SetPixel(x, y, RGB(x * 6, y * 8, 100));
-    ASSERT_EQ(SavePicture(home.File("a.bmp"), picture, TSaveRequest{}).Result, frDone);
-    ASSERT_TRUE(form.Files().OpenImageFile(home.File("a.bmp"), true, false));
-    TShellServices& services = form.Services();
-    const std::vector<uint8_t> original = Pixels(*services.GetActiveLayerBitmap());
-    EXPECT_TRUE(items[2]->isEnabled());
-    EXPECT_TRUE(form.Commands().IsEnabled("MenuAffichageBarrePlugins"));
+  // Refused: the compatibility text "8.0" and the type -1; the rest in name order,
+  // whatever the case.
+  std::vector<std::string> names;
+  for (const TPluginEntry& p : e.Host->Plugins()) names.push_back(p.NameText);
+  std::vector<std::string> expected = {"|X|Y",         "alpha.qxl",          "Avec sa boîte|Test", "Beta.qxl",
+                                       "Glyphe|Test",  "Grand glyphe|Test",  "Importer test|Test", "Inverser|Test",
+                                       "Sans texte|Test", "Sept un|Test",    "Sonde|Sonder l'image"};
+  std::vector<std::string> sorted = names;
+  std::erase(sorted, "|X|Y");
+  std::erase(expected, "|X|Y");
+  EXPECT_EQ(sorted, expected);
+  EXPECT_EQ(names.size(), expected.size() + 1);
 
-    items[2]->trigger();
-    std::vector<uint8_t> inverted = original;
-    for (uint8_t& v : inverted) v = uint8_t(255 - v);
-    EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), inverted);
-    ASSERT_NE(services.GetActiveHistory()->GetCurrentUndoStep(), nullptr);
-    EXPECT_EQ(services.GetActiveHistory()->GetCurrentUndoStep()->Name, "Inverser");
-    EXPECT_EQ(services.Operations().RepeatableCaption(), "Inverser");
+  // The description as read, the glyph copied with its key colour transparent.
+  const TPluginEntry* probe = Entry(e, "Sonde|Sonder l'image");
+  ASSERT_TRUE(probe);
+  EXPECT_EQ(probe->VersionText, "Version 2.1b (2004)");
+  EXPECT_EQ(probe->Author, "(c) Atelier Morvek & fils");
+  EXPECT_EQ(probe->CompatibilityText, "7");
+  EXPECT_TRUE(probe->Glyph.isNull());
+  const TPluginEntry* glyph = Entry(e, "Glyphe|Test");
+  ASSERT_TRUE(glyph && !glyph->Glyph.isNull());
+  EXPECT_EQ(glyph->Glyph.size(), QSize(19, 19));
+  EXPECT_EQ(qAlpha(glyph->Glyph.pixel(0, 0)), 0);
+  EXPECT_EQ(glyph->Glyph.pixel(9, 9), qRgb(20, 60, 200));
+  EXPECT_TRUE(Entry(e, "Grand glyphe|Test")->Glyph.isNull());  // 20 x 20: the standard glyph
 
-    // A plug-in that writes and then fails: the image as it was, no step, no repeat.
-    items[0]->trigger();
-    EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), inverted);
-    EXPECT_EQ(services.GetActiveHistory()->GetCurrentUndoStep()->Name, "Inverser");
-    EXPECT_FALSE(services.Operations().HasRepeatableCommand());
-
-    // Undone, the first run gives the picture back.
-    services.UndoCommand(nullptr);
-    EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), original);
+  // Each plug-in's about entry and command, the about caption before the bar, the
+  // command's after it; "|X|Y" splits nowhere and loses every bar.
+  TPluginCommands& commands = e.Commands();
+  const std::vector<std::string> about = Texts(commands.AboutItems());
+  const std::vector<std::string> items = Texts(commands.PluginItems());
+  ASSERT_EQ(items.size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    const TPluginCaptions c = PluginCaptions(names[i]);
+    EXPECT_EQ(about[i], c.About);
+    EXPECT_EQ(items[i], c.Command);
   }
-  SetMessageHandler({});
-  unsetenv("QM_HOME");
+  const size_t bars = size_t(std::find(names.begin(), names.end(), "|X|Y") - names.begin());
+  ASSERT_LT(bars, names.size());
+  EXPECT_EQ(about[bars], "XY");
+  EXPECT_EQ(items[bars], "XY");
+  EXPECT_EQ(form.Commands().Menu("MenuPluginFiltre")->actions().count(e.Item("Sonder l'image")), 1);
+  EXPECT_EQ(form.Commands().Menu("MenuPluginImport")->actions().size(), 1);
+  EXPECT_EQ(form.Commands().Menu("MenuPluginExport")->actions().size(), 1);
+  EXPECT_EQ(form.Commands().Menu("MenuPluginImage")->actions().size(), 2);
+  EXPECT_EQ(form.Commands().Menu("MenuPluginOutil")->actions().size(), 5);
+
+  // Each menu and its separator shown once it has an entry; the 8BF menu has none.
+  for (const char* shown : {"MenuPluginAPropos", "MenuPluginFiltre", "MenuSepPluginFiltre", "MenuPluginImage",
+                            "MenuSepPluginImage", "MenuPluginImport", "MenuPluginExport", "MenuSepPluginFichier",
+                            "MenuPluginOutil", "MenuSepPluginOutil"})
+    EXPECT_TRUE(Shown(form, shown)) << shown;
+  EXPECT_FALSE(Shown(form, "Menu8bfFiltre"));
+}
+
+TEST(PluginHost, SwitchedOffNoMenuShows) {
+  PluginEditor e;
+  e.Install({"probe", "import"});
+  e.WriteSettings("[Plugins]\nLoadPlugins=0\n");
+  TMainForm& form = e.Start();
+  ASSERT_TRUE(e.Host);
+  EXPECT_TRUE(e.Host->Plugins().empty());
+  for (const char* hidden : {"MenuPluginAPropos", "MenuPluginFiltre", "MenuSepPluginFiltre", "Menu8bfFiltre",
+                             "MenuPluginImage", "MenuSepPluginImage", "MenuPluginImport", "MenuPluginExport",
+                             "MenuSepPluginFichier", "MenuPluginOutil", "MenuSepPluginOutil"})
+    EXPECT_FALSE(Shown(form, hidden)) << hidden;
+  EXPECT_FALSE(form.Commands().IsEnabled("MenuAffichageBarrePlugins"));
+}
+
+TEST(PluginHost, ToolButtonsAreTheChosenOnesOrTheFirstTwenty) {
+  {
+    // No choice: every plug-in qualifies, the first 20 by name.
+    PluginEditor e;
+    for (int i = 25; i >= 1; --i) e.InstallAs("named", "module" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".qxl");
+    e.Start();
+    const std::vector<QAction*>& buttons = e.Commands().ToolButtons();
+    ASSERT_EQ(buttons.size(), 20u);
+    EXPECT_EQ(buttons.front()->text().toStdString(), "module01.qxl");
+    EXPECT_EQ(buttons.back()->text().toStdString(), "module20.qxl");
+    EXPECT_FALSE(buttons.front()->icon().pixmap(16, 16).isNull());  // the standard glyph
+  }
+  {
+    // A choice by file name or by the name Preferences writes, in any case; the buttons
+    // follow the list's order, and bring the plug-in's glyph.
+    PluginEditor e;
+    e.Install({"probe", "glyph19", "glyph20", "import"});
+    e.WriteSettings("[Plugins]\nPluginsBar=1\nPlugin1=GLYPH19.QXL\nPlugin2=sonde\nPlugin3=absent.qxl\n");
+    TMainForm& form = e.Start();
+    EXPECT_EQ(Texts(e.Commands().ToolButtons()), (std::vector<std::string>{"Glyphe", "Sonde"}));
+    EXPECT_TRUE(form.Commands().ToolBar("ToolBar4")->isVisible());
+    const QPixmap glyph = e.Commands().ToolButtons()[0]->icon().pixmap(19, 19);
+    EXPECT_EQ(glyph.toImage().pixel(9, 9), qRgb(20, 60, 200));
+  }
+}
+
+TEST(PluginHost, FilterRunsLeaveOneStepUndoGivesBackAndFailuresLeaveNone) {
+  PluginEditor e;
+  e.Install({"failing", "import", "invert"});
+  TMainForm& form = e.Start();
+  TPluginCommands& commands = e.Commands();
+  QAction* invert = e.Item("Test");
+  ASSERT_EQ(commands.PluginItems().size(), 3u);
+  // Without a document only the import runs.
+  EXPECT_FALSE(commands.PluginItems()[0]->isEnabled());
+  EXPECT_TRUE(commands.PluginItems()[1]->isEnabled());
+  EXPECT_FALSE(commands.PluginItems()[2]->isEnabled());
+
+  TBitmap picture(40, 30);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) picture.SetPixel(x, y, RGB(x * 6, y * 8, 100));
+  e.OpenPicture(picture);
+  TShellServices& services = e.Services();
+  const std::vector<uint8_t> original = Pixels(*services.GetActiveLayerBitmap());
+  EXPECT_TRUE(commands.PluginItems()[2]->isEnabled());
+  EXPECT_TRUE(form.Commands().IsEnabled("MenuAffichageBarrePlugins"));
+
+  // A version 1 module: it inverts through the rows the host lends it.
+  ASSERT_TRUE(invert);
+  commands.PluginItems()[2]->trigger();
+  std::vector<uint8_t> inverted = original;
+  for (uint8_t& v : inverted) v = uint8_t(255 - v);
+  EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), inverted);
+  TUndoList& history = *services.GetActiveHistory();
+  ASSERT_EQ(history.GetUndoStepCount(), 1);
+  EXPECT_EQ(history.GetCurrentUndoStep()->Name, "Test");
+  EXPECT_EQ(services.Operations().RepeatableCaption(), "Test");
+  EXPECT_FALSE(services.IsBusy());
+
+  // One that writes and then fails: the image as it was, no step, no repeat.
+  commands.PluginItems()[0]->trigger();
+  EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), inverted);
+  EXPECT_EQ(history.GetUndoStepCount(), 1);
+  EXPECT_FALSE(services.Operations().HasRepeatableCommand());
+
+  // Undone, the first run gives the picture back byte for byte.
+  services.UndoCommand(nullptr);
+  EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), original);
+}
+
+TEST(PluginHost, TheHostsAboutBoxDescribesThePlugin) {
+  // The label rules, each edge.
+  EXPECT_EQ(VersionToken("Version 2.1b (2004)"), "2.1b");
+  EXPECT_EQ(VersionToken("v3"), "3");
+  EXPECT_EQ(VersionToken("sans chiffre"), "");
+  for (const char* author : {"(C) Jean", "© Jean", "Copyright Jean", "copyright © (c) Jean", "  Jean "})
+    EXPECT_EQ(AuthorLine(author), "Copyright © Jean") << author;
+  EXPECT_EQ(AuthorLine("Dupont & fils"), "Copyright © Dupont & fils");
+
+  PluginEditor e;
+  e.Install({"probe"});
+  e.InstallAs("compatnone", "un-nom-de-module-bien-trop-long-pour-la-boite.qxl");
+  e.Start();
+  const TPluginEntry* probe = Entry(e, "Sonde|Sonder l'image");
+  ASSERT_TRUE(probe);
+  bool loaded = false;
+  TPlgDlgForm* box = nullptr;
+  WhenModal([&](QWidget* w) {
+    box = dynamic_cast<TPlgDlgForm*>(w);
+    loaded = e.Host->IsPluginLoaded();
+    w->findChild<QPushButton*>("Button1")->click();
+  });
+  e.Commands().AboutItems()[size_t(probe - e.Host->Plugins().data())]->trigger();
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(loaded);
+  EXPECT_FALSE(e.Host->IsPluginLoaded());
+  EXPECT_EQ(box->windowTitle().toStdString(), "A propos du module");
+  EXPECT_EQ(box->size(), QSize(335, 338));
+  EXPECT_TRUE(box->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(box->LblCaption->text().toStdString(), "Sonde 2.1b");
+  EXPECT_EQ(box->LblAuthor->text().toStdString(), "Copyright © Atelier Morvek & fils");
+  EXPECT_EQ(box->LblType->text().toStdString(), "Menu : Filtre/Modules externes/Sonder l'image");
+  const std::string file = box->LblFile->text().toStdString();
+  EXPECT_EQ(file.rfind("Nom du fichier : probe.qxl (", 0), 0u) << file;
+  EXPECT_FALSE(box->LblVersion->text().isEmpty());
+  EXPECT_EQ(box->LblComment->text().toStdString(), "Un module d'essai.");
+  EXPECT_FALSE(box->LblComment->isHidden());
+
+  // A long file name is cut with "..."; an image plug-in's path; no comment, no label.
+  TPluginEntry other = *probe;
+  other.File = e.Folder + "/un-nom-de-module-bien-trop-long-pour-la-boite.qxl";
+  other.Type = TPluginType::Image;
+  other.Comment.clear();
+  other.VersionText = "sans chiffre";
+  box->FillPluginAboutForm(other);
+  EXPECT_EQ(box->LblCaption->text().toStdString(), "Sonde ");
+  EXPECT_EQ(box->LblType->text().toStdString(), "Menu : Image/Modules externes/Sonder l'image");
+  EXPECT_NE(box->LblFile->text().toStdString().find(" un-nom-de-module-bien-trop-long-pour-la-... ("),
+            std::string::npos)
+      << box->LblFile->text().toStdString();
+  EXPECT_TRUE(box->LblComment->isHidden());
+
+  // The module's date alone, whatever blanks the date's picture holds.
+  const std::time_t written = std::time_t(QFileInfo(QString::fromStdString(other.File)).lastModified().toSecsSinceEpoch());
+  for (const char* picture : {"dd/mm/yyyy hh:nn:ss", "d mmm yyyy t"}) {
+    SetText(TextId::GetTrFmtFileDate, picture);
+    box->FillPluginAboutForm(other);
+    const std::string date(picture, std::string_view(picture).find_first_of("ht") - 1);
+    EXPECT_EQ(box->LblVersion->text().toStdString(), FormatDateTime(date, LocalDateTime(written))) << picture;
+  }
+}
+
+TEST(PluginHost, APluginsOwnAboutBoxGetsTheHostRecord) {
+  PluginEditor e;
+  e.Install({"about"});
+  e.Start();
+  int32_t level = 0;
+  std::string language;
+  Probe().About = [&](QxlPluginHost* host) {
+    level = host->Level;
+    language = host->LanguageCode;
+  };
+  e.Commands().AboutItems()[0]->trigger();
+  EXPECT_EQ(level, 4);
+  EXPECT_EQ(language, "FR");
+  EXPECT_EQ(e.Host->AboutForm(), nullptr);  // the host's own box was not needed
+}
+
+TEST(PluginHost, APluginWindowIsCentredLockedModalAndPicksColours) {
+  PluginEditor e;
+  e.Install({"qt"});
+  TMainForm& form = e.Start();
+  TBitmap picture(60, 40, pf24bit, RGB(10, 200, 30));
+  TNewImgForm& doc = e.OpenPicture(picture);
+  TShellServices& services = e.Services();
+  const std::vector<uint8_t> original = Pixels(*services.GetActiveLayerBitmap());
+  std::vector<uint32_t> colours;
+  std::vector<std::string> clicks;
+  Probe().SetColor = [&](uint32_t c) { colours.push_back(c); };
+  Probe().PointClick = [&](int32_t x, int32_t y, int32_t b) {
+    clicks.push_back(std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(b));
+  };
+  QPointer<QWidget> plugin;
+  bool checked = false;
+  auto* timer = new QTimer(&form);
+  QObject::connect(timer, &QTimer::timeout, &form, [&] {
+    QWidget* w = form.findChild<QWidget*>("QtPluginForm");
+    if (!w || !w->isVisible() || checked) return;
+    checked = true;
+    timer->stop();
+    plugin = w;
+    // Centred on the main window, the shell held for it, the image still clickable.
+    const QRect m = form.frameGeometry();
+    EXPECT_EQ(w->pos(), QPoint(m.left() + (m.width() - w->frameGeometry().width()) / 2,
+                               m.top() + (m.height() - w->frameGeometry().height()) / 2));
+    EXPECT_EQ(services.ShellLock(), &form);
+    EXPECT_TRUE(services.IsPluginLoaded());
+    EXPECT_TRUE(w->isEnabled());
+    const TPoint at = doc.View().ImageToClientPoint(TPoint{30, 20});
+    Click(doc.View(), QPoint(at.X, at.Y));
+    w->findChild<QPushButton*>("BtnOk")->click();
+  });
+  timer->start(5);
+  e.Item("Inverser Qt")->trigger();
+  ASSERT_TRUE(checked);
+  // Deleted before its code went away.
+  EXPECT_TRUE(plugin.isNull());
+  EXPECT_EQ(services.ShellLock(), nullptr);
+  EXPECT_FALSE(services.IsPluginLoaded());
+  ASSERT_EQ(colours.size(), 1u);
+  EXPECT_EQ(colours[0], RGB(10, 200, 30));
+  EXPECT_EQ(clicks.size(), 1u);
+  // OK inverted the image through the host's bitmaps, as one undo step.
+  std::vector<uint8_t> inverted = original;
+  for (uint8_t& v : inverted) v = uint8_t(255 - v);
+  EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), inverted);
+  EXPECT_EQ(services.GetActiveHistory()->GetUndoStepCount(), 1);
+  services.UndoCommand(nullptr);
+  EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), original);
 }

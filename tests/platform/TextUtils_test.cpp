@@ -137,6 +137,9 @@ TEST(TextUtils, NameValueSplit) {
   SplitNameValue("|Nom", n, v);  // a "|" in first place does not split
   EXPECT_EQ(n, "Nom");
   EXPECT_EQ(v, "Nom");
+  SplitNameValue("|X|Y", n, v);  // nor does the second: every "|" goes
+  EXPECT_EQ(n, "XY");
+  EXPECT_EQ(v, "XY");
   SplitNameValue("Sans barre", n, v);
   EXPECT_EQ(n, "Sans barre");
   EXPECT_EQ(v, "Sans barre");

@@ -436,7 +436,7 @@ void SplitNameValue(std::string_view text, std::string& name, std::string& value
     value = std::string(text.substr(bar + 1));
   } else {
     name = std::string(text);
-    if (bar != std::string_view::npos) name.erase(bar, 1);
+    std::erase(name, '|');
     value = name;
   }
   name = CleanMenuCaption(Utf8Left(name, 32));

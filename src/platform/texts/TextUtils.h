@@ -104,7 +104,7 @@ std::string GetFirstMaskExt(std::string_view masks);
 
 // Splits a plug-in's "name|value" text. With a "|" after the first character, name is
 // the text before it and value the text after it; otherwise name is the text without
-// its first "|" and value the same. Name is then the cleaned caption of its first 32
+// any "|" and value the same. Name is then the cleaned caption of its first 32
 // characters and value its first 32 characters.
 void SplitNameValue(std::string_view text, std::string& name, std::string& value);
 

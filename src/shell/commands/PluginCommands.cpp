@@ -1,8 +1,11 @@
 #include "shell/commands/PluginCommands.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QMenu>
+#include <QPixmap>
 #include <QToolBar>
+#include <algorithm>
 
 #include "document/qt/SelectionMask.h"
 #include "imagefiles/FormatProbes.h"
@@ -12,8 +15,13 @@
 #include "shell/services/CommandStates.h"
 #include "shell/services/FormUtils.h"
 #include "shell/services/LayerChange.h"
+#include "shell/services/Settings.h"
 #include "shell/services/ShellServices.h"
 #include "views/DocumentWindow.h"
+
+// The standard glyph is compiled into this static library: nothing refers to its object
+// file, so it is registered by hand (outside any namespace, as the macro asks).
+static void InitPluginGlyphs() { Q_INIT_RESOURCE(PluginGlyphs); }
 
 namespace qm {
 namespace {
@@ -85,10 +93,63 @@ bool IsPluginCommandEnabled(TPluginType type, uint32_t flags, const TPluginFacts
   return true;
 }
 
-std::string PluginCaption(const std::string& nameText) {
-  std::string name, value;
-  SplitNameValue(nameText, name, value);
-  return CleanMenuCaption(name.empty() ? nameText : name);
+TPluginCaptions PluginCaptions(const std::string& nameText) {
+  TPluginCaptions c;
+  SplitNameValue(nameText, c.About, c.Command);
+  return c;
+}
+
+std::string PluginCaption(const std::string& nameText) { return PluginCaptions(nameText).About; }
+
+namespace {
+
+// The plug-in menus, and the separators shown with them (in their menus).
+constexpr std::string_view kPluginMenus[] = {"MenuPluginAPropos", "MenuPluginFiltre", "Menu8bfFiltre",
+                                             "MenuPluginImage",   "MenuPluginImport", "MenuPluginExport",
+                                             "MenuPluginOutil"};
+struct TSeparatorPlace {
+  std::string_view Name, Menu;
+};
+constexpr TSeparatorPlace kSeparators[] = {{"MenuSepPluginFiltre", "MenuFiltre"},
+                                           {"MenuSepPluginImage", "MenuImage"},
+                                           {"MenuSepPluginFichier", "MenuFichier"},
+                                           {"MenuSepPluginOutil", "MenuOutils"}};
+
+void SetShown(TCommandSet& commands, std::string_view name, bool shown) {
+  if (QAction* a = commands.Action(name)) {
+    a->setVisible(shown);
+    return;
+  }
+  for (const TSeparatorPlace& sep : kSeparators)
+    if (sep.Name == name)
+      if (QMenu* menu = commands.Menu(sep.Menu))
+        for (QAction* a : menu->actions())
+          if (a->objectName() == QLatin1String(name.data(), qsizetype(name.size()))) a->setVisible(shown);
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QIcon GlyphOf(const TPluginEntry& entry) {
+  static const bool loaded = (InitPluginGlyphs(), true);
+  (void)loaded;
+  return entry.Glyph.isNull() ? QIcon(QStringLiteral(":/plugins/plugin.xpm")) : QIcon(QPixmap::fromImage(entry.Glyph));
+}
+
+// A tool-bar choice names the plug-in by its file (without folder) or by the caption
+// Preferences lists it under; the case does not matter.
+bool IsChosen(const TPluginEntry& entry, const std::vector<std::string>& choices) {
+  const QString file = Q(ExtractFileName(entry.File)), caption = Q(PluginCaption(entry.NameText));
+  for (const std::string& choice : choices)
+    if (file.compare(Q(choice), Qt::CaseInsensitive) == 0 || caption.compare(Q(choice), Qt::CaseInsensitive) == 0)
+      return true;
+  return false;
+}
+
+}  // namespace
+
+void HidePluginMenus(TCommandSet& commands) {
+  for (std::string_view menu : kPluginMenus) SetShown(commands, menu, false);
+  for (const TSeparatorPlace& sep : kSeparators) SetShown(commands, sep.Name, false);
 }
 
 TPluginCommands::TPluginCommands(TShellServices& services, TCommandSet& commands, TPluginHost& host)
@@ -110,37 +171,58 @@ void TPluginCommands::BuildMenus(const std::vector<std::string>& buttons, bool r
   const std::vector<TPluginEntry>& plugins = host_.Plugins();
   QMenu* about = commands_.Menu("MenuPluginAPropos");
   for (size_t i = 0; i < plugins.size(); ++i) {
-    const QString caption = QString::fromStdString(PluginCaption(plugins[i].NameText));
+    const TPluginCaptions captions = PluginCaptions(plugins[i].NameText);
+    QAction* info = about ? about->addAction(Q(captions.About)) : new QAction(Q(captions.About), this);
+    connect(info, &QAction::triggered, this, [this, i] { ShowAbout(i); });
+    aboutItems_.push_back(info);
+    SetShown(commands_, "MenuPluginAPropos", true);
     QMenu* menu = MenuOf(plugins[i].Type);
-    QAction* item = menu ? menu->addAction(caption) : new QAction(caption, this);
+    QAction* item = menu ? menu->addAction(GlyphOf(plugins[i]), Q(captions.Command))
+                         : new QAction(Q(captions.Command), this);
     connect(item, &QAction::triggered, this, [this, i] { RunFilterPluginMenuItem(i); });
     items_.push_back(item);
-    if (about) connect(about->addAction(caption), &QAction::triggered, this, [this, i] { ShowAbout(i); });
+    static constexpr std::string_view kMenus[] = {"MenuPluginFiltre", "MenuPluginImage", "MenuPluginImport",
+                                                  "MenuPluginExport", "MenuPluginOutil"};
+    static constexpr std::string_view kSeps[] = {"MenuSepPluginFiltre", "MenuSepPluginImage", "MenuSepPluginFichier",
+                                                 "MenuSepPluginFichier", "MenuSepPluginOutil"};
+    SetShown(commands_, kMenus[int(plugins[i].Type)], true);
+    SetShown(commands_, kSeps[int(plugins[i].Type)], true);
   }
+  // The .8bf filters in their category's sub-menu (found by its exact text), or
+  // directly under the 8BF menu without one.
   const std::vector<T8bfEntry>& filters = host_.Filters8bf();
-  if (QMenu* menu = commands_.Menu("MenuPluginFiltre"); menu && !filters.empty()) {
-    if (!items_.empty()) menu->addSeparator();
-    for (size_t i = 0; i < filters.size(); ++i) {
-      QAction* item = menu->addAction(QString::fromStdString(CleanMenuCaption(filters[i].Name)));
-      connect(item, &QAction::triggered, this, [this, i] { Run8bfMenuItem(i); });
-      items8bf_.push_back(item);
+  QMenu* menu8bf = commands_.Menu("Menu8bfFiltre");
+  std::vector<std::pair<std::string, QMenu*>> categories;
+  for (size_t i = 0; menu8bf && i < filters.size(); ++i) {
+    QMenu* parent = menu8bf;
+    if (!filters[i].Category.empty()) {
+      auto found = std::find_if(categories.begin(), categories.end(),
+                                [&](const auto& c) { return c.first == filters[i].Category; });
+      if (found == categories.end())
+        found = categories.insert(categories.end(), {filters[i].Category, menu8bf->addMenu(Q(filters[i].Category))});
+      parent = found->second;
     }
+    QAction* item = parent->addAction(Q(filters[i].Name));
+    connect(item, &QAction::triggered, this, [this, i] { Run8bfMenuItem(i); });
+    items8bf_.push_back(item);
   }
-  // The chosen plug-ins' buttons, in the order of the list of names.
+  if (!items8bf_.empty()) {
+    SetShown(commands_, "Menu8bfFiltre", true);
+    SetShown(commands_, "MenuSepPluginFiltre", true);
+  }
+  // The tool buttons, in the list's order.
   QToolBar* bar = commands_.ToolBar("ToolBar4");
-  for (const std::string& name : buttons)
-    for (size_t i = 0; i < plugins.size(); ++i) {
-      if (PluginCaption(plugins[i].NameText) != CleanMenuCaption(name) && plugins[i].NameText != name) continue;
-      QAction* button = new QAction(QString::fromStdString(PluginCaption(plugins[i].NameText)), this);
-      button->setObjectName(QStringLiteral("BtnPlugin%1").arg(buttons_.size() + 1));
-      connect(button, &QAction::triggered, this, [this, i] { RunPluginToolButton(i); });
-      if (bar) bar->addAction(button);
-      buttons_.push_back(button);
-      buttonPlugins_.push_back(i);
-      break;
-    }
+  for (size_t i = 0; i < plugins.size() && int(buttons_.size()) < kMaxPluginButtons; ++i) {
+    if (!buttons.empty() && !IsChosen(plugins[i], buttons)) continue;
+    QAction* button = new QAction(GlyphOf(plugins[i]), Q(PluginCaption(plugins[i].NameText)), this);
+    button->setObjectName(QStringLiteral("BtnPlugin%1").arg(buttons_.size() + 1));
+    connect(button, &QAction::triggered, this, [this, i] { RunPluginToolButton(i); });
+    if (bar) bar->addAction(button);
+    buttons_.push_back(button);
+    buttonPlugins_.push_back(i);
+  }
   for (std::string_view menu : {"MenuPluginFiltre", "MenuPluginImage", "MenuPluginImport", "MenuPluginExport",
-                                "MenuPluginOutil"})
+                                "MenuPluginOutil", "Menu8bfFiltre"})
     if (QMenu* m = commands_.Menu(menu)) connect(m, &QMenu::aboutToShow, this, [this] { UpdatePluginStates(); });
   UpdatePluginStates();
 }
@@ -169,13 +251,20 @@ bool TPluginCommands::RunPluginWithUndo(const TPluginEntry& entry) {
   const TBitmap* layer = services_.GetActiveLayerBitmap();
   const int width = layer ? layer->Width() : 0, height = layer ? layer->Height() : 0;
   const int colors = services_.GetActiveImageColorCount();
-  // The plug-in reads and writes the document through its callbacks; a run it reports
-  // failed leaves the document as it was.
+  TNewImgForm* window = services_.GetActiveImgForm();
+  // The plug-in reads and writes the document through its callbacks (which keep its
+  // writes within what the step gives back) and shows its own busy state; a run it
+  // reports failed leaves the document as it was.
   TLayerChangeOptions options;
   options.Kind = filter ? ukWorkRectImageAndMask : ukWholeImage;
-  options.Caption = PluginCaption(entry.NameText);
+  options.Caption = CleanMenuCaption(PluginCaptions(entry.NameText).Command);
   options.Restrict = false;
-  const bool changed = RunLayerChange(services_, options, [&](TLayerRun& run) { run.Refused = !host_.RunPlugin(entry); });
+  options.Busy = false;
+  const bool changed = RunLayerChange(services_, options, [&](TLayerRun& run) {
+    run.Refused = !host_.RunPlugin(entry, &run);
+    // A document the plug-in opened stands in front: the step is given back where it is.
+    if (run.Refused && window && services_.GetActiveImgForm() != window) services_.Windows().ActivateImageWindow(window);
+  });
   if (changed) {
     layer = services_.GetActiveLayerBitmap();
     if (layer && layer->Width() == width && layer->Height() == height) services_.UpdateStatusBar();
@@ -190,39 +279,49 @@ bool TPluginCommands::RunPluginWithUndo(const TPluginEntry& entry) {
 
 void TPluginCommands::RunPluginDirect(const TPluginEntry& entry) {
   services_.Windows().RefreshAllImageWindows();
-  host_.RunPlugin(entry);
+  host_.RunPlugin(entry, nullptr);
 }
 
 void TPluginCommands::RunFilterPluginMenuItem(size_t index) {
-  if (index >= host_.Plugins().size() || !services_.CanRunCommand(nullptr) || !Enabled(index)) return;
+  if (index >= host_.Plugins().size() || host_.IsPluginLoaded() || !services_.CanRunCommand(nullptr) ||
+      !Enabled(index))
+    return;
   const TPluginEntry entry = host_.Plugins()[index];
+  // A document or the editor closed meanwhile goes once the whole command is over.
+  TCloseHold held(services_);
   if (int(entry.Type) >= int(TPluginType::Import)) {
     RunPluginDirect(entry);
     return;
   }
   if (RunPluginWithUndo(entry) && entry.Type == TPluginType::Filter)
-    services_.Operations().RecordRepeatableCommand(PluginCaption(entry.NameText),
+    services_.Operations().RecordRepeatableCommand(CleanMenuCaption(PluginCaptions(entry.NameText).Command),
                                                    [this, index] { RunFilterPluginMenuItem(index); });
 }
 
 void TPluginCommands::RunPluginToolButton(size_t index) {
-  if (index >= host_.Plugins().size() || !services_.CanRunCommand(nullptr) || !Enabled(index)) return;
+  if (index >= host_.Plugins().size() || host_.IsPluginLoaded() || !services_.CanRunCommand(nullptr) ||
+      !Enabled(index))
+    return;
   const TPluginEntry entry = host_.Plugins()[index];
+  TCloseHold held(services_);
   if (int(entry.Type) >= int(TPluginType::Import)) RunPluginDirect(entry);
   else RunPluginWithUndo(entry);
 }
 
 void TPluginCommands::Run8bfMenuItem(size_t index) {
-  if (index >= host_.Filters8bf().size() || !services_.CanRunCommand(nullptr)) return;
+  if (index >= host_.Filters8bf().size() || host_.IsPluginLoaded() || !services_.CanRunCommand(nullptr)) return;
   services_.Windows().RefreshAllImageWindows();
   if (CheckSelectionHasPixels(services_.LayerHost())) return;
   const T8bfEntry entry = host_.Filters8bf()[index];
+  TCloseHold held(services_);
   TLayerChangeOptions options;
   options.Kind = rgba8bf_ ? ukWorkRectImageAndMask : ukWorkRect;
   options.Caption = CleanMenuCaption(entry.Name);
-  if (!RunLayerChange(services_, options,
-                      [&](TLayerRun& run) { run.Refused = !host_.Run8bfFilter(entry, rgba8bf_); }))
-    return;
+  options.Busy = false;  // the bridge's progress shows it while pixels are copied
+  const bool done =
+      RunLayerChange(services_, options, [&](TLayerRun& run) { run.Refused = !host_.Run8bfFilter(entry, rgba8bf_); });
+  services_.EndBusy();
+  if (!done) return;
   services_.RefreshLayerNavigator();
   services_.Operations().RecordRepeatableCommand(options.Caption, [this, index] { Run8bfMenuItem(index); });
 }

@@ -235,8 +235,13 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   services_->Windows().SetWindowMenu(commands_->Menu("MenuFenetre"));
   services_->Operations().ClearRepeatableCommand();
   WireCommands();
-  // The plug-ins found in their folder, when the settings ask for them.
-  if (options_.Plugins) AttachPlugins(options_.Plugins(*services_, settings_.LoadPlugins ? pluginFolder_ : std::string()));
+  // The plug-ins found in their folders, when the settings ask for them; their menus
+  // show as they get entries.
+  const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString();
+  const std::vector<std::string> pluginFolders = {exeFolder + "/Plugins",
+                                                  FolderOf(exeFolder) + "/lib/quillomatic/Plugins", pluginFolder_};
+  HidePluginMenus(*commands_);
+  if (options_.Plugins) AttachPlugins(options_.Plugins(*services_, PluginSetup(pluginFolders)));
   InstallCommandHooks();
   UpdateCommandStates();
   services_->UpdateStatusBar();
@@ -253,11 +258,6 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   // 30-31: the layer model's hooks; the RAW module, looked for in the plug-in folders
   // only.
   InstallLayerHooks();
-  std::vector<std::string> pluginFolders;
-  const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString();
-  pluginFolders.push_back(exeFolder + "/Plugins");
-  pluginFolders.push_back(FolderOf(exeFolder) + "/lib/quillomatic/Plugins");
-  pluginFolders.push_back(pluginFolder_);
   SetRawPluginPath(FindRawModule(pluginFolders));
   RegisterRawFormats();
   // 32: the file types, registered with the desktop at every start.
@@ -688,10 +688,29 @@ void TMainForm::InstallCommandHooks() {
   commands_->SetHooks(std::move(hooks));
 }
 
+TPluginSetup TMainForm::PluginSetup(const std::vector<std::string>& folders) const {
+  TPluginSetup setup;
+  if (settings_.LoadPlugins && !pluginFolder_.empty())
+    for (const std::string& folder : folders)
+      if (!folder.empty() && FolderExists(folder) &&
+          std::find(setup.Folders.begin(), setup.Folders.end(), folder) == setup.Folders.end())
+        setup.Folders.push_back(folder);
+  setup.PluginFolder = pluginFolder_;
+  setup.Folder8bf = settings_.Dir8bf;
+  setup.SettingsFile = ini_.Path();
+  setup.OpenFolder = [this] { return settings_.OpenDir; };
+  setup.SaveFolder = [this] {
+    return settings_.UniqueDir || settings_.SaveDir.empty() ? settings_.OpenDir : settings_.SaveDir;
+  };
+  return setup;
+}
+
 void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
   if (!host || pluginHost_) return;
   pluginHost_ = std::move(host);
   services_->Hooks.IsPluginLoaded = [this] { return pluginHost_->IsPluginLoaded(); };
+  services_->Hooks.SendPluginPointClick = [this](TPoint p, int button) { pluginHost_->SendPluginPointClick(p, button); };
+  services_->Hooks.SendPluginColorPick = [this](TColor c) { pluginHost_->SendPluginColorPick(c); };
   // The buttons' list is read only when there are plug-ins to make buttons for.
   if (!pluginHost_->Plugins().empty()) settings_.PluginButtons = ReadPluginButtons(ini_);
   pluginCommands_ = new TPluginCommands(*services_, *commands_, *pluginHost_);

@@ -55,9 +55,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
     // The devices (batch, wallpaper, scanning, printing), made over the window's
     // services once they exist.
     std::function<TDeviceCommands(TDialogHost& host)> Devices;
-    // The plug-in host over the services, its plug-ins read from the folder given
-    // (empty: none), made once the settings are read.
-    std::function<std::unique_ptr<TPluginHost>(TShellServices& services, const std::string& folder)> Plugins;
+    // The plug-in host over the services, its plug-ins read from the setup's folders
+    // (none: plug-ins are off), made once the settings are read.
+    std::function<std::unique_ptr<TPluginHost>(TShellServices& services, const TPluginSetup& setup)> Plugins;
     // Loads the translation into the text table once the settings are read; true when
     // a module was loaded (TranslationLoaded). Without it the interface stays French.
     std::function<bool()> LoadTranslation;
@@ -153,6 +153,10 @@ class TMainForm : public QMainWindow, public TExplorHost {
   // The plug-in host: the plug-in menus, the about items and ToolBar4's buttons of the
   // [Plugins] list. The window keeps it to its end.
   void AttachPlugins(std::unique_ptr<TPluginHost> host);
+  // What the plug-in host is told of the editor: the existing folders of those given
+  // (none when plug-ins are off), the user's, the 8bf folder, the settings and the
+  // open and save folders.
+  TPluginSetup PluginSetup(const std::vector<std::string>& folders) const;
   // What runs around every command: the barrier and the states after it.
   void InstallCommandHooks();
   void InstallLayerHooks();

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 
 #include "document/LayerHost.h"
 #include "document/LayeredImage.h"
@@ -101,7 +102,8 @@ std::string FailureMessage(const std::exception_ptr& failure) {
 
 bool RunLayerChange(TDialogHost& host, const TLayerChangeOptions& options, const TLayerOperation& operation) {
   if (!host.HasActiveImage() || !host.GetActiveLayerBitmap()) return false;
-  TBusyScope busy(host, options.BusyText);
+  std::optional<TBusyScope> busy;
+  if (options.Busy) busy.emplace(host, options.BusyText);
   std::exception_ptr failure;
   const TUndoLayerItem* pushed = nullptr;
   try {

@@ -58,6 +58,8 @@ struct TLayerChangeOptions {
   TRestoreMaskCache* Cache = nullptr;
   // The status text while it runs (processing when empty).
   std::string BusyText;
+  // False: the operation shows its own busy state (a plug-in through its callbacks).
+  bool Busy = true;
 };
 
 // The change as one new undo step. True when it was made (its step stays).

@@ -76,7 +76,7 @@ TShellServices::TShellServices(QMdiArea& area, QStatusBar& statusBar, QWidget* m
 }
 
 TShellServices::~TShellServices() {
-  if (busy_) qApp->removeEventFilter(this);
+  if (HoldingCloses()) qApp->removeEventFilter(this);
 }
 
 // --- The active document ---------------------------------------------------------------
@@ -155,7 +155,7 @@ void TShellServices::BeginBusy(const std::string& text, bool hourglass) {
   SetStatusText(text.empty() ? Tr(TextId::GetTrStaProcessing) : text);
   if (hourglass) SetCursorById(Qt::WaitCursor);
   if (busy_) return;
-  qApp->installEventFilter(this);
+  if (!HoldingCloses()) qApp->installEventFilter(this);
   busy_ = true;
   UpdateCommandStates();
 }
@@ -171,8 +171,28 @@ void TShellServices::EndBusy() {
   }
   if (!busy_) return;
   busy_ = false;
-  qApp->removeEventFilter(this);
+  if (!HoldingCloses()) qApp->removeEventFilter(this);
   UpdateCommandStates();
+  if (!HoldingCloses()) RunHeldCloses();
+}
+
+TCloseHold::TCloseHold(TShellServices& services) : services_(services) { services_.HoldCloses(); }
+TCloseHold::~TCloseHold() { services_.ReleaseCloses(); }
+
+void TShellServices::HoldCloses() {
+  if (!HoldingCloses()) qApp->installEventFilter(this);
+  ++closeHolds_;
+}
+
+void TShellServices::ReleaseCloses() {
+  if (closeHolds_ == 0) return;
+  --closeHolds_;
+  if (HoldingCloses()) return;
+  qApp->removeEventFilter(this);
+  RunHeldCloses();
+}
+
+void TShellServices::RunHeldCloses() {
   // The closes asked for meanwhile run now, each through its window's own question.
   std::vector<QPointer<QWidget>> held;
   held.swap(heldCloses_);
@@ -185,7 +205,7 @@ void TShellServices::ProcessPendingEvents() {
 }
 
 bool TShellServices::eventFilter(QObject* watched, QEvent* e) {
-  if (!busy_ || e->type() != QEvent::Close || !watched->isWidgetType()) return false;
+  if (!HoldingCloses() || e->type() != QEvent::Close || !watched->isWidgetType()) return false;
   auto* w = static_cast<QWidget*>(watched);
   const bool shellWindow = w == mainWindow_ || dynamic_cast<TNewImgForm*>(w) != nullptr;
   if (!shellWindow) return false;
@@ -578,6 +598,19 @@ TDocumentViewSettings TShellServices::ViewSettings() const {
 
 bool TShellServices::IsDistortionFrameOpen() const { return CallOr(Hooks.IsDistortionFrameOpen, false); }
 bool TShellServices::IsPluginLoaded() const { return CallOr(Hooks.IsPluginLoaded, false); }
+
+void TShellServices::SendPluginPointClick(TPoint imagePoint, int button) {
+  if (Hooks.SendPluginPointClick) Hooks.SendPluginPointClick(imagePoint, button);
+}
+
+void TShellServices::SendPluginColorPick(TColor color) {
+  if (Hooks.SendPluginColorPick) Hooks.SendPluginColorPick(color);
+}
+
+TColorPickTarget* TShellServices::ActiveToolDialog() const {
+  if (auto* target = dynamic_cast<TColorPickTarget*>(toolDialog_.data())) return target;
+  return toolDialog_ && IsPluginLoaded() ? &pluginPicker_ : nullptr;
+}
 TImageTool* TShellServices::ActiveTool() { return CallOr<TImageTool*>(Hooks.ActiveTool, nullptr); }
 bool TShellServices::FlushPaletteEdits() { return CallOr(Hooks.FlushPaletteEdits, false); }
 

@@ -41,6 +41,20 @@ namespace qm {
 // The status bar's panels.
 enum TStatusPanel : int { spStatus = 0, spImageSize = 1, spCursor = 2, spGeometry = 3 };
 
+class TShellServices;
+
+// Holds the closes of the shell's windows for its life (HoldCloses).
+class TCloseHold {
+ public:
+  explicit TCloseHold(TShellServices& services);
+  ~TCloseHold();
+  TCloseHold(const TCloseHold&) = delete;
+  TCloseHold& operator=(const TCloseHold&) = delete;
+
+ private:
+  TShellServices& services_;
+};
+
 class TShellServices : public QObject, public TDialogHost, public TDocumentWindowHost, public TFileActionHost {
  public:
   struct THooks {
@@ -70,8 +84,11 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
     std::function<void(bool enabled)> EnableSelectionButton;
     // The main window's display settings for the document windows.
     std::function<TDocumentViewSettings()> ViewSettings;
-    // A plug-in module is loaded for a running command.
+    // A plug-in module is loaded for a running command; a click and a colour picked on
+    // the image for it.
     std::function<bool()> IsPluginLoaded;
+    std::function<void(TPoint imagePoint, int button)> SendPluginPointClick;
+    std::function<void(TColor color)> SendPluginColorPick;
     // The free-distortion frame is open on the active document.
     std::function<bool()> IsDistortionFrameOpen;
     // Save-time options. The JPEG question is asked in a modal dialog; each returns
@@ -150,6 +167,11 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   // and the busy cursor while the browser scans), and the closes held meanwhile run.
   void EndBusy() override;
   bool IsBusy() const override { return busy_; }
+  // Closes of the main window and of document windows are held, as while busy, until
+  // as many releases as holds (a module that runs inside the editor, whatever busy
+  // state it shows meanwhile); the last release runs the closes held, unless busy.
+  void HoldCloses();
+  void ReleaseCloses();
   // Lets the window live during a long operation: only events that are not user input
   // while busy, every event otherwise.
   void ProcessPendingEvents() override;
@@ -256,10 +278,14 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   bool IsDialogOpen() const override { return lock_ != nullptr; }
   bool IsDistortionFrameOpen() const override;
   bool IsPluginLoaded() const override;
-  TColorPickTarget* ActiveToolDialog() const override { return dynamic_cast<TColorPickTarget*>(toolDialog_.data()); }
+  // The colour-picking dialog; a plug-in that holds the tool-dialog lock picks through
+  // the host.
+  TColorPickTarget* ActiveToolDialog() const override;
   TImageTool* ActiveTool() override;
   bool FlushPaletteEdits() override;
   bool PushLayerMoveUndo(TNewImgForm& window, TPoint oldPosition) override;
+  void SendPluginPointClick(TPoint imagePoint, int button) override;
+  void SendPluginColorPick(TColor color) override;
   void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override;
   void SetShowHints(bool on) override;
   void WindowActivated(TNewImgForm& window) override;
@@ -274,6 +300,9 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
  private:
   // The active view is dragged (a shape drawn, a layer moved).
   bool IsViewDragged() const;
+  // Closes are held now (busy, or held by a module).
+  bool HoldingCloses() const { return busy_ || closeHolds_ > 0; }
+  void RunHeldCloses();
   // Where the active layer lies, as the layer tool shows it.
   std::string LayerBoundsText() const;
 
@@ -293,11 +322,22 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
 
   TImageWindows windows_;
   TServicesLayerHost layerHost_;
+  // Colours picked for a running plug-in that holds the tool-dialog lock.
+  class TPluginPicker : public TColorPickTarget {
+   public:
+    explicit TPluginPicker(TShellServices& services) : services_(services) {}
+    void ColorPicked(TColor color) override { services_.SendPluginColorPick(color); }
+
+   private:
+    TShellServices& services_;
+  };
+  mutable TPluginPicker pluginPicker_{*this};
   TUndoableOperations operations_;
   QStatusBar& statusBar_;
   QWidget* mainWindow_;
   QLabel* panels_[4];
   bool busy_ = false;
+  int closeHolds_ = 0;
   std::vector<QPointer<QWidget>> heldCloses_;
   QPointer<QWidget> lock_;
   QPointer<QWidget> toolDialog_;
