@@ -23,6 +23,7 @@
 #include <QPointer>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +76,11 @@ class TSaneThread {
     }
     wake_.notify_one();
   }
+  // Waits until every task posted has run, at most the time given; false on time out.
+  bool WaitIdle(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return idle_.wait_for(lock, limit, [this] { return tasks_.empty() && !running_; });
+  }
 
  private:
   [[noreturn]] void Run() {
@@ -82,22 +88,39 @@ class TSaneThread {
       std::function<void()> task;
       {
         std::unique_lock lock(mutex_);
+        running_ = false;
+        if (tasks_.empty()) idle_.notify_all();
         wake_.wait(lock, [this] { return !tasks_.empty(); });
         task = std::move(tasks_.front());
         tasks_.pop_front();
+        running_ = true;
       }
       task();
+      task = nullptr;
     }
   }
   std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable wake_, idle_;
   std::deque<std::function<void()>> tasks_;
+  bool running_ = false;
+};
+
+// The process must not end while the SANE thread is inside a call: a sane_exit still
+// unloading its backends holds the loader's lock, and the exit path (the C library's
+// finalisers, the leak checker of a sanitised build) then waits on it forever. The
+// last closing posted is given a few seconds to finish when the process ends; a device
+// that never answers does not keep the process alive past them.
+struct TSaneThreadDrain {
+  ~TSaneThreadDrain();
 };
 
 TSaneThread& SaneThread() {
   static TSaneThread* thread = new TSaneThread;  // lives as long as the process
+  static TSaneThreadDrain drain;                 // registered after it: runs at exit
   return *thread;
 }
+
+TSaneThreadDrain::~TSaneThreadDrain() { SaneThread().WaitIdle(std::chrono::seconds(5)); }
 
 // The object the SANE thread's answers are queued to, on the GUI thread (the first
 // call, from the GUI thread, makes it); it lives as long as the process, so a late
