@@ -1,0 +1,49 @@
+// The outer shadow's layout, and its shadow against the whole mask it stands for.
+#include <gtest/gtest.h>
+
+#include "pixel/Blend.h"
+#include "pixel/Composite.h"
+#include "pixel/FrameEffects.h"
+#include "support/TestImages.h"
+
+using namespace qm;
+using namespace qm::test;
+
+TEST(FrameEffects, OuterShadowLayouts) {
+  struct Row {
+    int offset, margin, position;
+    TOuterShadowLayout expected;
+  };
+  const Row rows[] = {
+      {10, 0, cpBottomRight, {110, 90, {0, 0}, {10, 10}}},
+      {10, 5, cpTopLeft, {120, 100, {15, 15}, {5, 5}}},
+      {10, 0, cpBottomLeft, {110, 90, {10, 0}, {0, 10}}},
+      {10, 0, cpTopRight, {110, 90, {0, 10}, {10, 0}}},
+  };
+  for (const Row& r : rows) {
+    const TOuterShadowLayout l = OuterShadowLayout(100, 80, r.offset, r.margin, r.position);
+    EXPECT_EQ(l.Width, r.expected.Width);
+    EXPECT_EQ(l.Height, r.expected.Height);
+    EXPECT_EQ(l.Image, r.expected.Image) << r.position;
+    EXPECT_EQ(l.Shadow, r.expected.Shadow) << r.position;
+  }
+}
+
+// The strips built from the small mask give the pixels the whole blurred mask gives.
+TEST(FrameEffects, OuterShadowMatchesTheWholeMask) {
+  for (const auto& [w, h] : {std::pair{300, 200}, std::pair{12, 9}, std::pair{17, 140}, std::pair{5, 3}}) {
+    for (const bool smoothed : {false, true}) {
+      const TOuterShadowLayout l = OuterShadowLayout(w, h, 10, 3, cpBottomRight);
+      TBitmap canvas = RandomBitmap(l.Width, l.Height, 4);
+      TBitmap expected = canvas.Clone();
+      DrawOuterShadow(canvas, l, w, h, RGB(10, 20, 30), 70, smoothed);
+      TBitmap mask(w, h, pf24bit, clWhite);
+      const int half = smoothed ? 2 : 0;
+      mask.FillRect(TRect{half, half, w - half, h - half}, clBlack);
+      if (smoothed) ApplyBlurPasses(mask, 4, TRect{0, 0, w, h});
+      BlendColorThroughMask(mask, TRect{0, 0, w, h}, expected, l.Shadow.X, l.Shadow.Y,
+                            Bounds(l.Shadow.X, l.Shadow.Y, w, h), RGB(10, 20, 30), 70);
+      EXPECT_TRUE(SameBitmaps(canvas, expected)) << w << "x" << h << " " << smoothed;
+    }
+  }
+}
