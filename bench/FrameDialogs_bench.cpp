@@ -1,0 +1,95 @@
+// The shadow and contour previews over the photo's elliptical selection, beside the
+// peers' passes over a mask of that size, and the outer frame's and outer shadow's OK
+// on the whole photo, as a user runs them in the real editor.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "EditorBench.h"
+#include "Harness.h"
+
+#ifdef QM_HAVE_OPENCV
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace qm::bench {
+namespace {
+
+const char* kShadow = "Drop shadow preview, Lissé, 12 MP ellipse";
+const char* kContour = "Progressive contour preview, inside, width 20, Flou, 12 MP ellipse";
+const char* kFrameOk = "Outer frame dialog: OK at 20 px, to the repaint (24 MP)";
+const char* kShadowOk = "Outer shadow dialog: OK, Lissé, to the repaint (24 MP)";
+
+constexpr int kMaskWidth = 4243, kMaskHeight = 2828;
+constexpr int64_t kMaskBytes = int64_t(kMaskWidth) * kMaskHeight * 3;
+
+QM_BENCH(kShadow, kOurs, kMaskBytes, [](benchmark::State& st) {
+  TDialogBench b;
+  b.SelectEllipse();
+  QWidget* d = b.Open("MenuFiltreOmbre", "TOmbreForm");
+  b.TimePreviews(st, d, true);
+});
+
+QM_BENCH(kContour, kOurs, kMaskBytes, [](benchmark::State& st) {
+  TDialogBench b;
+  b.SelectEllipse();
+  QWidget* d = b.Open("MenuFiltreProgressif", "TContourProgForm");
+  b.TimePreviews(st, d, true);
+});
+
+#ifdef QM_HAVE_OPENCV
+// The peers' passes over a mask of the ellipse's size: the blur of "Flou", a one-pixel
+// erosion step, and the three 3 x 3 passes of the blurred shadow.
+cv::Mat EllipseMask() {
+  cv::Mat m(kMaskHeight, kMaskWidth, CV_8UC3, cv::Scalar(255, 255, 255));
+  cv::ellipse(m, cv::Point(kMaskWidth / 2, kMaskHeight / 2), cv::Size(kMaskWidth / 2, kMaskHeight / 2), 0, 0, 360,
+              cv::Scalar(0, 0, 0), cv::FILLED);
+  return m;
+}
+
+QM_BENCH(kContour, "cv::GaussianBlur 15 x 15", kMaskBytes, [](benchmark::State& st) {
+  const cv::Mat m = EllipseMask();
+  cv::Mat out;
+  for (auto _ : st) cv::GaussianBlur(m, out, cv::Size(15, 15), 0);
+});
+
+QM_BENCH(kContour, "cv::erode 3 x 3 (one step)", kMaskBytes, [](benchmark::State& st) {
+  const cv::Mat m = EllipseMask();
+  cv::Mat out;
+  for (auto _ : st) cv::erode(m, out, cv::Mat());
+});
+
+QM_BENCH(kShadow, "cv::blur 3 x 3, three passes", kMaskBytes, [](benchmark::State& st) {
+  const cv::Mat m = EllipseMask();
+  cv::Mat a, b2;
+  for (auto _ : st) {
+    cv::blur(m, a, cv::Size(3, 3));
+    cv::blur(a, b2, cv::Size(3, 3));
+    cv::blur(b2, a, cv::Size(3, 3));
+  }
+});
+#endif
+
+// OK of a canvas dialog, then undo (untimed) for the next round.
+void TimeOk(benchmark::State& st, const char* row, const char* dialog) {
+  TDialogBench b;
+  for (auto _ : st) {
+    st.PauseTiming();
+    QWidget* d = b.Open(row, dialog);
+    st.ResumeTiming();
+    d->findChild<QPushButton*>("BOk")->click();
+    b.form->Services().GetActiveImgForm()->View().viewport()->repaint();
+    st.PauseTiming();
+    b.form->Services().UndoCommand(nullptr);
+    st.ResumeTiming();
+  }
+}
+
+QM_BENCH(kFrameOk, kOurs, kPhotoBytes,
+         [](benchmark::State& st) { TimeOk(st, "MenuImageEncadrerExt", "TCadreExtForm"); });
+QM_BENCH(kShadowOk, kOurs, kPhotoBytes,
+         [](benchmark::State& st) { TimeOk(st, "MenuImageOmbrageExt", "TOmbreExtForm"); });
+
+}  // namespace
+}  // namespace qm::bench
