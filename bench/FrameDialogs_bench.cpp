@@ -7,6 +7,7 @@
 #include <QRadioButton>
 
 #include "EditorBench.h"
+#include "document/qt/SelectionMask.h"
 #include "Harness.h"
 
 #ifdef QM_HAVE_OPENCV
@@ -18,6 +19,7 @@ namespace {
 
 const char* kShadow = "Drop shadow preview, Lissé, 12 MP ellipse";
 const char* kContour = "Progressive contour preview, inside, width 20, Flou, 12 MP ellipse";
+const char* kFreeContour = "Progressive contour preview, inside, width 20, Flou, free outline of a 12 MP ellipse";
 const char* kFrameOk = "Outer frame dialog: OK at 20 px, to the repaint (24 MP)";
 const char* kShadowOk = "Outer shadow dialog: OK, Lissé, to the repaint (24 MP)";
 
@@ -34,6 +36,21 @@ QM_BENCH(kShadow, kOurs, kMaskBytes, [](benchmark::State& st) {
 QM_BENCH(kContour, kOurs, kMaskBytes, [](benchmark::State& st) {
   TDialogBench b;
   b.SelectEllipse();
+  QWidget* d = b.Open("MenuFiltreProgressif", "TContourProgForm");
+  b.TimePreviews(st, d, true);
+});
+
+// The ellipse traced as a free outline (as the magic wand leaves one): the contour
+// steps a mask one pixel at a time instead of nesting shapes.
+QM_BENCH(kFreeContour, kOurs, kMaskBytes, [](benchmark::State& st) {
+  TDialogBench b;
+  b.SelectEllipse();
+  TSelectionHost& host = b.form->Services().LayerHost();
+  TBitmap mask(kPhotoWidth, kPhotoHeight, pf24bit, clWhite);
+  RenderSelectionShapeToMask(host, mask, TRect{878, 586, 5121, 3414}, clBlack, false);
+  TRect r{};
+  CombineMaskWithSelection(host, mask, wcReplace, r);
+  b.Doc->Selection().Show();
   QWidget* d = b.Open("MenuFiltreProgressif", "TContourProgForm");
   b.TimePreviews(st, d, true);
 });

@@ -1,9 +1,12 @@
 #include "pixel/FrameEffects.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "pixel/Blend.h"
 #include "pixel/Composite.h"
+#include "platform/core/Parallel.h"
 
 namespace qm {
 
@@ -94,6 +97,67 @@ void DrawOuterShadow(TBitmap& canvas, const TOuterShadowLayout& layout, int imag
                           TRect{target.Left, target.Top + top, target.Right, target.Top + top + n}, color, opacity);
     top += n;
   }
+}
+
+void InsideContourLevels(TBitmap& mask, TRect rect, int width) {
+  if (mask.Empty() || mask.PixelFormat() != pf24bit || width < 1) return;
+  const TRect all{0, 0, mask.Width(), mask.Height()};
+  const TRect area = IntersectRect(TRect{rect.Left - 4, rect.Top - 4, rect.Right + 4, rect.Bottom + 4}, all);
+  const TRect c = IntersectRect(rect, all);
+  if (area.IsEmpty()) return;
+  // A shape pixel's shrink count is its 4-neighbour distance to the nearest pixel that
+  // is white or outside the cut rect, less one: the rect's edge shrinks in step with the
+  // shape's. Distances are capped past the width, so 16 bits hold them.
+  const int w = c.Width(), h = c.Height();
+  const int cap = width + 2;
+  std::vector<uint16_t> dist(size_t(std::max(w, 0)) * std::max(h, 0));
+  // Rows: the distance along the row, the cut rect's ends counting as outside.
+  ParallelRows(0, h, int64_t(w) * h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* m = mask.ScanLine(c.Top + y) + 3 * size_t(c.Left);
+      uint16_t* d = dist.data() + size_t(y) * w;
+      int run = 0;
+      for (int x = 0; x < w; ++x) {
+        run = m[3 * x] == 255 ? 0 : std::min(run + 1, cap);
+        d[x] = uint16_t(run);
+      }
+      run = 0;
+      for (int x = w - 1; x >= 0; --x) {
+        run = d[x] == 0 ? 0 : std::min(run + 1, cap);
+        d[x] = uint16_t(std::min<int>(d[x], run));
+      }
+    }
+  });
+  // Columns: the least of the row distances plus the rows between, both ways; bands of
+  // columns go to the threads, each walking its rows in order.
+  ParallelPieces(0, w, 256, int64_t(w) * h, [&](int x0, int x1) {
+    for (int x = x0; x < x1; ++x) dist[x] = uint16_t(std::min<int>(dist[x], 1));
+    for (int y = 1; y < h; ++y) {
+      uint16_t* d = dist.data() + size_t(y) * w;
+      const uint16_t* up = d - w;
+      for (int x = x0; x < x1; ++x) d[x] = uint16_t(std::min<int>(d[x], up[x] + 1));
+    }
+    for (int x = x0; x < x1; ++x) dist[size_t(h - 1) * w + x] = uint16_t(std::min<int>(dist[size_t(h - 1) * w + x], 1));
+    for (int y = h - 2; y >= 0; --y) {
+      uint16_t* d = dist.data() + size_t(y) * w;
+      const uint16_t* down = d + w;
+      for (int x = x0; x < x1; ++x) d[x] = uint16_t(std::min<int>(d[x], down[x] + 1));
+    }
+  });
+  uint8_t level[1024];
+  for (int s = 0; s < cap && s < 1024; ++s) level[s] = uint8_t(ContourGrey(std::min(s, width), width));
+  ParallelRows(area.Top, area.Bottom, int64_t(area.Width()) * area.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* m = mask.ScanLine(y);
+      const bool inRows = y >= c.Top && y < c.Bottom;
+      const uint16_t* d = inRows ? dist.data() + size_t(y - c.Top) * w : nullptr;
+      for (int x = area.Left; x < area.Right; ++x) {
+        uint8_t v = 0;
+        if (d && x >= c.Left && x < c.Right && m[3 * x] != 255) v = level[d[x - c.Left] - 1];
+        m[3 * x] = m[3 * x + 1] = m[3 * x + 2] = v;
+      }
+    }
+  });
 }
 
 }  // namespace qm

@@ -107,6 +107,14 @@ struct TParamTable<TProgressiveContourParams> {
 // The mask level k steps into a gradient of width steps: k * 255 div width.
 constexpr int ContourGrey(int k, int width) { return width > 0 ? k * 255 / width : 255; }
 
+// The inside gradient of a shape that does not nest (a polygon, a free outline): mask
+// holds the shape in black (0) on white within rect (not clipped). Over rect grown by
+// 4 (cut to the mask), a shape pixel becomes grey(min(s, width)), s the number of
+// one-pixel shrink steps (ApplyMinMaxPasses(-1) over rect shrunk by one pixel more at
+// each step) it survives; every other pixel of that area becomes 0. What painting each
+// level through the shrinking shape gives, in two passes of a 4-neighbour distance.
+void InsideContourLevels(TBitmap& mask, TRect rect, int width);
+
 // The brush hatches of the fill, in the order of the style list.
 enum TFillHatch : int { fhSolid, fhHorizontal, fhVertical, fhForwardDiagonal, fhBackwardDiagonal, fhCross, fhDiagCross };
 constexpr int kFillHatchCount = 7;

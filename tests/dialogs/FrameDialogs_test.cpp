@@ -5,10 +5,13 @@
 #include <QToolButton>
 
 #include "DialogTestSupport.h"
+#include "dialogs/frames/FrameOps.h"
 #include "document/LayerOps.h"
+#include "document/qt/SelectionMask.h"
 #include "document/Undo.h"
 #include "pixel/ColorAdjust.h"
 #include "pixel/Composite.h"
+#include "pixel/Blend.h"
 #include "pixel/FrameEffects.h"
 #include "shell/services/UndoableOps.h"
 
@@ -276,4 +279,38 @@ TEST(FrameDialogs, OuterShadowPlacements) {
   Type(d, "SE3", "99999");
   Click(d, "BOk");
   EXPECT_EQ(doc.Layers[0].Image.Width(), 100 + 10 + 1000);
+}
+
+// The inside gradient's mask of nested shapes, built band by band, against the nested
+// fills over the whole layer, for an ellipse, a rounded rectangle and a lozenge, one of
+// them cut by the layer's edge.
+TEST(FrameDialogs, NestedInsideMaskMatchesTheNestedFills) {
+  DialogShell shell;
+  TSelectionHost& host = shell.Services->LayerHost();
+  struct Row {
+    TMyShape kind;
+    TRect rect;
+    int width;
+  };
+  const Row rows[] = {{ssEllipse, {3, 2, 117, 88}, 20}, {ssRoundRect, {10, 5, 100, 85}, 12},
+                      {ssLosange, {-20, 10, 110, 89}, 9}, {ssEllipse, {40, 30, 60, 45}, 3}};
+  for (const Row& r : rows) {
+    shell.Doc->Selection().SetShape(r.kind);
+    shell.Doc->Selection().SetSelectionRect(r.rect);
+    shell.Doc->Selection().Show();
+    TBitmap full(120, 90, pf24bit, clBlack);
+    TRect k = r.rect;
+    for (int i = r.width; i >= 0; --i) {
+      const int g = ContourGrey(r.width - i, r.width);
+      RenderSelectionShapeToMask(host, full, k, RGB(g, g, g), false);
+      k = TRect{k.Left + 1, k.Top + 1, k.Right - 1, k.Bottom - 1};
+    }
+    const TRect cut = IntersectRect(r.rect, TRect{0, 0, 120, 90});
+    TBitmap expected(cut.Width(), cut.Height(), pf24bit, clBlack);
+    for (int y = 0; y < cut.Height(); ++y)
+      for (int x = 0; x < cut.Width(); ++x) expected.FillRect(TRect{x, y, x + 1, y + 1}, full.GetPixel(cut.Left + x, cut.Top + y));
+    TBitmap mask(cut.Width(), cut.Height(), pf24bit, RGB(255, 0, 0));
+    ProgressiveContourInsideMask(host, mask, cut, r.rect, r.width);
+    EXPECT_TRUE(SameBitmaps(mask, expected)) << int(r.kind);
+  }
 }

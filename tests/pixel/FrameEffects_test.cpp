@@ -4,6 +4,7 @@
 #include "pixel/Blend.h"
 #include "pixel/Composite.h"
 #include "pixel/FrameEffects.h"
+#include "pixel/Mask.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -45,5 +46,40 @@ TEST(FrameEffects, OuterShadowMatchesTheWholeMask) {
                             Bounds(l.Shadow.X, l.Shadow.Y, w, h), RGB(10, 20, 30), 70);
       EXPECT_TRUE(SameBitmaps(canvas, expected)) << w << "x" << h << " " << smoothed;
     }
+  }
+}
+
+// The levels against their definition: each level painted through the shape, which then
+// shrinks by a pixel inside a rect one pixel smaller each time; over shapes cut by the
+// bitmap's edges too.
+TEST(FrameEffects, InsideContourLevelsFollowTheShrinkingShape) {
+  struct Row {
+    TRect rect;
+    int width;
+  };
+  const Row rows[] = {{{5, 4, 70, 50}, 6}, {{-8, 10, 40, 70}, 20}, {{20, -5, 90, 64}, 3}, {{0, 0, 90, 64}, 40}};
+  for (const Row& r : rows) {
+    TBitmap mask(90, 64, pf24bit, clWhite);
+    // A blob: a few overlapping discs inside the rect, with holes.
+    const TBitmap noise = RandomBitmap(90, 64, 11);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 90; ++x)
+        if (PtInRect(r.rect, TPoint{x, y}) && (Px(noise, x, y)[0] > 40 || (x / 7 + y / 5) % 3 != 0))
+          mask.FillRect(TRect{x, y, x + 1, y + 1}, clBlack);
+    TBitmap expected = mask.Clone();
+    const TRect area = IntersectRect(TRect{r.rect.Left - 4, r.rect.Top - 4, r.rect.Right + 4, r.rect.Bottom + 4},
+                                     TRect{0, 0, 90, 64});
+    TBitmap scratch(90, 64, pf24bit, clWhite);
+    scratch.FillRect(area, clBlack);
+    TRect k = r.rect;
+    for (int i = r.width; i >= 0; --i) {
+      const int g = ContourGrey(r.width - i, r.width);
+      BlendColorThroughMask(expected, TRect{0, 0, 90, 64}, scratch, 0, 0, area, RGB(g, g, g), 100);
+      ApplyMinMaxPasses(expected, -1, IntersectRect(k, TRect{0, 0, 90, 64}));
+      k = TRect{k.Left + 1, k.Top + 1, k.Right - 1, k.Bottom - 1};
+    }
+    CopyBitmapRect(scratch, TRect{0, 0, 90, 64}, expected, 0, 0, area);
+    InsideContourLevels(mask, r.rect, r.width);
+    EXPECT_TRUE(SameBitmaps(mask, expected)) << r.width;
   }
 }

@@ -198,6 +198,7 @@ TCRForm::TCRForm() : TParamDialogOf(kTraits) {
 }
 
 void TCRForm::Follow() {
+  if (!hosted_) return;
   const bool trueColor = Host().LayerHost().IsActiveImageTrueColor();
   const bool outline = CBContour->isChecked(), fill = CBRempl->isChecked();
   for (QWidget* w : {static_cast<QWidget*>(ColorEdit1), findChild<QWidget*>(QStringLiteral("SELargeur")),
@@ -216,6 +217,7 @@ void TCRForm::Follow() {
 }
 
 void TCRForm::Showing() {
+  hosted_ = true;
   TBOpacite->setValue(100);
   TLayerHost& layers = Host().LayerHost();
   if (!layers.IsActiveImageTrueColor()) {

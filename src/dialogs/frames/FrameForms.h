@@ -34,7 +34,8 @@ class TCadreForm final : public TParamDialogOf<TFrameParams> {
                                          .Caption = TextId::TrFixDlgFrame,
                                          .MenuText = TextId::GetTrMnuSimpleFrame,
                                          .PicksColors = true,
-                                         .RepeatGuard = rgContour};
+                                         .RepeatGuard = rgContour,
+                                         .Unrestricted = true};
   TCadreForm();
 
  protected:
@@ -114,6 +115,7 @@ class TCRForm final : public TParamDialogOf<TOutlineFillParams> {
   TBitmap patternBitmap_;
   TColor patternKey_ = clNone;
   bool patternMissing_ = false;
+  bool hosted_ = false;  // shown once: the host is known
 };
 
 class TCadreExtForm final : public TCommandDialog {

@@ -54,13 +54,14 @@ void FillShape(TSelectionHost& host, TBitmap& bmp, const TRect& rect, TColor col
   else bmp.FillRect(IntersectRect(rect, GetBitmapRect(bmp)), color);
 }
 
-// FillShape, and the stair steps of a smoothed round shape ramped over 33 pixels.
+// FillShape, and the stair steps of a smoothed round shape ramped over 33 pixels, within
+// rect (so that nothing reaches beyond the step).
 void FillShapeRamped(TSelectionHost& host, TBitmap& mask, const TRect& rect, TColor color, bool smoothing,
                      bool rampFree) {
   FillShape(host, mask, rect, color, smoothing);
   const TMyShape kind = ShapeOf(host);
   if (smoothing && (kind == ssEllipse || kind == ssRoundRect || (rampFree && kind == ssMultiPoints)))
-    RampMaskEdges(mask, IntersectRect(Grown(rect, 2), GetBitmapRect(mask)), 33);
+    RampMaskEdges(mask, IntersectRect(rect, GetBitmapRect(mask)), 33);
 }
 
 // The selection's outline with a pen of the width (the rectangle's without a selection).
@@ -125,8 +126,7 @@ void DropShadowEffect(TSelectionHost& host, TLayerRun& run, const TDropShadowPar
   const TRect moved = OffsetRect(rect, params.Offset.X, params.Offset.Y);
   FillShapeRamped(host, *mask, Grown(moved, -half), clBlack, smoothing, true);
   if (blur > 1) ApplyBlurPasses(*mask, blur - 1, IntersectRect(moved, all));
-  BlendColorThroughMask(*mask, all, run.Layer, 0, 0, IntersectRect(Grown(moved, 1), all), params.Color,
-                        params.Opacity);
+  BlendColorThroughMask(*mask, all, run.Layer, 0, 0, IntersectRect(moved, all), params.Color, params.Opacity);
   // The selection's own pixels come back over their shadow, from the copy.
   const TRect own = IntersectRect(Grown(rect, 1), all);
   mask->FillRect(own, clWhite);
@@ -143,29 +143,55 @@ namespace {
 // pixel at a time from a mask of the shape.
 bool Nests(TMyShape kind) { return kind == ssRect || kind == ssEllipse || kind == ssRoundRect || kind == ssLosange; }
 
-// Inside: 0 on the outline, rising to 255 at depth w.
-void InsideMask(TSelectionHost& host, TBitmap& mask, TRect rect, int w) {
-  if (Nests(ShapeOf(host))) {
-    mask.FillRect(GetBitmapRect(mask), clBlack);
-    for (int i = w; i >= 0; --i) {
-      FillShape(host, mask, rect, Grey(ContourGrey(w - i, w)), false);
-      rect = Grown(rect, -1);
-    }
+}  // namespace
+
+void ProgressiveContourInsideMask(TSelectionHost& host, TBitmap& mask, const TRect& cut, const TRect& rect, int w) {
+  const TRect r0 = OffsetRect(rect, -cut.Left, -cut.Top);
+  if (!Nests(ShapeOf(host))) {
+    mask.FillRect(GetBitmapRect(mask), clWhite);
+    FillShape(host, mask, r0, clBlack, false);
+    InsideContourLevels(mask, r0, w);
     return;
   }
-  const TRect area = IntersectRect(Grown(rect, 4), GetBitmapRect(mask));
-  FillShape(host, mask, rect, clBlack, false);
-  // The levels build up in a scratch bitmap while the mask's region shrinks a pixel at
-  // each step.
-  TBitmap scratch(mask.Width(), mask.Height(), pf24bit, clWhite);
-  scratch.FillRect(area, clBlack);
-  for (int i = w; i >= 0; --i) {
-    BlendColorThroughMask(mask, GetBitmapRect(mask), scratch, 0, 0, area, Grey(ContourGrey(w - i, w)), 100);
-    ApplyMinMaxPasses(mask, -1, IntersectRect(rect, GetBitmapRect(mask)));
-    rect = Grown(rect, -1);
+  // The shapes nest and each hides the inside of the one before: band by band, where the
+  // innermost covers every row of the band only it shows, and the nested fills run over
+  // the band's two ends alone.
+  constexpr int kBand = 64;
+  const int width = mask.Width();
+  for (int y0 = 0; y0 < mask.Height(); y0 += kBand) {
+    const int bh = std::min(kBand, mask.Height() - y0);
+    TBitmap inner(width, bh, pf24bit, clBlack);
+    FillShape(host, inner, OffsetRect(Grown(r0, -w), 0, -y0), clWhite, false);
+    int a = 0, b = width;
+    for (int y = 0; y < bh && a < b; ++y) {
+      const uint8_t* row = inner.ScanLine(y);
+      int first = 0, last = width;
+      while (first < width && row[3 * first] != 255) ++first;
+      while (last > first && row[3 * (last - 1)] != 255) --last;
+      a = std::max(a, first);
+      b = std::min(b, last);
+    }
+    const auto nested = [&](int x0, int x1) {
+      if (x0 >= x1) return;
+      TBitmap piece(x1 - x0, bh, pf24bit, clBlack);
+      TRect r = OffsetRect(r0, -x0, -y0);
+      for (int i = w; i >= 0; --i) {
+        FillShape(host, piece, r, Grey(ContourGrey(w - i, w)), false);
+        r = Grown(r, -1);
+      }
+      CopyBitmapRect(piece, GetBitmapRect(piece), mask, x0, y0, GetBitmapRect(mask));
+    };
+    if (a < b) {
+      nested(0, a);
+      nested(b, width);
+      mask.FillRect(TRect{a, y0, b, y0 + bh}, clWhite);
+    } else {
+      nested(0, width);
+    }
   }
-  CopyBitmapRect(scratch, GetBitmapRect(scratch), mask, 0, 0, area);
 }
+
+namespace {
 
 // Outside: 255 - the inside's levels, from the outline out to w pixels away.
 void OutsideMask(TSelectionHost& host, TBitmap& mask, const TRect& rect, int w) {
@@ -196,25 +222,28 @@ void ProgressiveContourEffect(TSelectionHost& host, TLayerRun& run, const TProgr
   const TRect rect = run.Rect;
   const int w = params.Width;
   if (!params.Outside && !FrameFits(rect, w)) return Refuse(run, TextId::GetTrDldGlb2);
+  const TRect all = GetBitmapRect(run.Layer);
+  if (!params.Outside) {
+    const TRect cut = IntersectRect(rect, all);
+    if (cut.IsEmpty()) return;
+    TBitmap mask = TBitmap::Uninitialized(cut.Width(), cut.Height(), pf24bit);
+    ProgressiveContourInsideMask(host, mask, cut, rect, w);
+    if (params.Effect == ceBlur) GaussianBlurRect(mask, 7, GetBitmapRect(mask));
+    else if (params.Effect == ceSpread) SpreadRect(mask, 5, 0, GetBitmapRect(mask));
+    BlendColorThroughMask(mask, GetBitmapRect(mask), run.Layer, cut.Left, cut.Top, cut, params.Color,
+                          params.Opacity);
+    RestrictChangeToSelection(host, Smoothing(host) ? seSmooth : seHard);
+    return;
+  }
   std::unique_ptr<TBitmap> mask = CreateSelectionMaskBitmap(host, true);
   if (!mask) return;
-  const TRect all = GetBitmapRect(*mask);
-  TRect area = rect;
-  if (params.Outside) {
-    OutsideMask(host, *mask, rect, w);
-    area = Grown(rect, w + (params.Effect != ceNone ? 7 : 0));
-  } else {
-    InsideMask(host, *mask, rect, w);
-  }
+  OutsideMask(host, *mask, rect, w);
+  const TRect area = Grown(rect, w + (params.Effect != ceNone ? 7 : 0));
   const TRect cut = IntersectRect(area, all);
   if (params.Effect == ceBlur) GaussianBlurRect(*mask, 7, cut);
   else if (params.Effect == ceSpread) SpreadRect(*mask, 5, 0, cut);
   BlendColorThroughMask(*mask, all, run.Layer, 0, 0, cut, params.Color, params.Opacity);
   const bool smoothing = Smoothing(host);
-  if (!params.Outside) {
-    RestrictChangeToSelection(host, smoothing ? seSmooth : seHard);
-    return;
-  }
   // The selection's interior keeps its pixels: the copy comes back through its shape.
   const TRect own = IntersectRect(Grown(rect, 1), all);
   mask->FillRect(own, clWhite);

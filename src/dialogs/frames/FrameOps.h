@@ -20,6 +20,10 @@ void DropShadowEffect(TSelectionHost& host, TLayerRun& run, const TDropShadowPar
 // The gradient along the selection's outline, inside it (confined to the selection) or
 // outside it (the selection's interior kept).
 void ProgressiveContourEffect(TSelectionHost& host, TLayerRun& run, const TProgressiveContourParams& params);
+// The inside gradient's mask over cut (rect cut to the layer; mask is cut's size, its
+// (0, 0) at cut's corner): 0 on the selection's outline fitted to rect, rising to 255 at
+// depth w (grey(k) k pixels in), 0 outside the shape.
+void ProgressiveContourInsideMask(TSelectionHost& host, TBitmap& mask, const TRect& cut, const TRect& rect, int w);
 // The working rectangle filled (in a colour and hatch, or with the pattern when one is
 // given), the selection's outline stroked, then the whole faded toward the copy.
 void OutlineFillEffect(TSelectionHost& host, TLayerRun& run, const TOutlineFillParams& params,
