@@ -2,12 +2,16 @@
 // peers' passes over a mask of that size, and the outer frame's and outer shadow's OK
 // on the whole photo, as a user runs them in the real editor.
 #include <QApplication>
+#include <cmath>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "EditorBench.h"
 #include "document/qt/SelectionMask.h"
+#include "pixel/Blur.h"
+#include "pixel/Composite.h"
+#include "pixel/Mask.h"
 #include "Harness.h"
 
 #ifdef QM_HAVE_OPENCV
@@ -55,30 +59,54 @@ QM_BENCH(kFreeContour, kOurs, kMaskBytes, [](benchmark::State& st) {
   b.TimePreviews(st, d, true);
 });
 
-#ifdef QM_HAVE_OPENCV
-// The peers' passes over a mask of the ellipse's size: the blur of "Flou", a one-pixel
-// erosion step, and the three 3 x 3 passes of the blurred shadow.
-cv::Mat EllipseMask() {
-  cv::Mat m(kMaskHeight, kMaskWidth, CV_8UC3, cv::Scalar(255, 255, 255));
-  cv::ellipse(m, cv::Point(kMaskWidth / 2, kMaskHeight / 2), cv::Size(kMaskWidth / 2, kMaskHeight / 2), 0, 0, 360,
-              cv::Scalar(0, 0, 0), cv::FILLED);
-  return m;
+// The passes the previews make over a mask, on a mask of the ellipse's size, beside the
+// peer's: the blur of "Flou", a one-pixel shrink step, and the three 3 x 3 passes of the
+// blurred shadow.
+const char* kFlouPass = "Mask pass: Gaussian blur, radius 7 / 15 x 15 (12 MP ellipse)";
+const char* kShrinkStep = "Mask pass: one-pixel shrink / 3 x 3 erosion (12 MP ellipse)";
+const char* kBoxPasses = "Mask pass: three 3 x 3 box blurs (12 MP ellipse)";
+
+const TBitmap& EllipseMask() {
+  static const TBitmap mask = [] {
+    TBitmap m(kMaskWidth, kMaskHeight, pf24bit, clWhite);
+    const double a = kMaskWidth / 2.0, b = kMaskHeight / 2.0;
+    for (int y = 0; y < kMaskHeight; ++y) {
+      const double dy = (y + 0.5 - b) / b;
+      if (dy * dy >= 1) continue;
+      const int half = int(a * std::sqrt(1 - dy * dy));
+      m.FillRect(TRect{int(a) - half, y, int(a) + half, y + 1}, clBlack);
+    }
+    return m;
+  }();
+  return mask;
 }
 
-QM_BENCH(kContour, "cv::GaussianBlur 15 x 15", kMaskBytes, [](benchmark::State& st) {
-  const cv::Mat m = EllipseMask();
+QM_BENCH(kFlouPass, kOurs, kMaskBytes, [](benchmark::State& st) {
+  TBitmap m = EllipseMask().Clone();
+  for (auto _ : st) GaussianBlurRect(m, 7, TRect{0, 0, kMaskWidth, kMaskHeight});
+});
+QM_BENCH(kShrinkStep, kOurs, kMaskBytes, [](benchmark::State& st) {
+  TBitmap m = EllipseMask().Clone();
+  for (auto _ : st) ApplyMinMaxPasses(m, -1, TRect{0, 0, kMaskWidth, kMaskHeight});
+});
+QM_BENCH(kBoxPasses, kOurs, kMaskBytes, [](benchmark::State& st) {
+  TBitmap m = EllipseMask().Clone();
+  for (auto _ : st) ApplyBlurPasses(m, 3, TRect{0, 0, kMaskWidth, kMaskHeight});
+});
+
+#ifdef QM_HAVE_OPENCV
+QM_BENCH(kFlouPass, kOpenCV, kMaskBytes, [](benchmark::State& st) {
+  const cv::Mat m = AsMat(EllipseMask());
   cv::Mat out;
   for (auto _ : st) cv::GaussianBlur(m, out, cv::Size(15, 15), 0);
 });
-
-QM_BENCH(kContour, "cv::erode 3 x 3 (one step)", kMaskBytes, [](benchmark::State& st) {
-  const cv::Mat m = EllipseMask();
+QM_BENCH(kShrinkStep, kOpenCV, kMaskBytes, [](benchmark::State& st) {
+  const cv::Mat m = AsMat(EllipseMask());
   cv::Mat out;
-  for (auto _ : st) cv::erode(m, out, cv::Mat());
+  for (auto _ : st) cv::erode(m, out, cv::getStructuringElement(cv::MORPH_CROSS, cv::Size(3, 3)));
 });
-
-QM_BENCH(kShadow, "cv::blur 3 x 3, three passes", kMaskBytes, [](benchmark::State& st) {
-  const cv::Mat m = EllipseMask();
+QM_BENCH(kBoxPasses, kOpenCV, kMaskBytes, [](benchmark::State& st) {
+  const cv::Mat m = AsMat(EllipseMask());
   cv::Mat a, b2;
   for (auto _ : st) {
     cv::blur(m, a, cv::Size(3, 3));

@@ -155,7 +155,7 @@ TOmbreExtForm::TOmbreExtForm() : TCommandDialog(kTraits) {
     grid->addWidget(new QLabel(label, this), row, 0);
     grid->addWidget(edit, row++, 1, Qt::AlignLeft);
   }
-  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);  // the pick buttons stay beside their colours
   Body().addLayout(grid);
   auto* groups = new QHBoxLayout;
   RGPos = RadioGroup(this, "RGPos", Text(TextId::GetTrLblPosition, TextId::TrFixPosition),
