@@ -2,7 +2,6 @@
 // peers' passes over a mask of that size, and the outer frame's and outer shadow's OK
 // on the whole photo, as a user runs them in the real editor.
 #include <QApplication>
-#include <cmath>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -67,17 +66,7 @@ const char* kShrinkStep = "Mask pass: one-pixel shrink / 3 x 3 erosion (12 MP el
 const char* kBoxPasses = "Mask pass: three 3 x 3 box blurs (12 MP ellipse)";
 
 const TBitmap& EllipseMask() {
-  static const TBitmap mask = [] {
-    TBitmap m(kMaskWidth, kMaskHeight, pf24bit, clWhite);
-    const double a = kMaskWidth / 2.0, b = kMaskHeight / 2.0;
-    for (int y = 0; y < kMaskHeight; ++y) {
-      const double dy = (y + 0.5 - b) / b;
-      if (dy * dy >= 1) continue;
-      const int half = int(a * std::sqrt(1 - dy * dy));
-      m.FillRect(TRect{int(a) - half, y, int(a) + half, y + 1}, clBlack);
-    }
-    return m;
-  }();
+  static const TBitmap mask = EllipseMaskOf(kMaskWidth, kMaskHeight);
   return mask;
 }
 
