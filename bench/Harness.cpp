@@ -202,6 +202,18 @@ const TBitmap& PhotoMask() {
   return m;
 }
 
+TBitmap EllipseMaskOf(int w, int h) {
+  TBitmap m(w, h, pf24bit, clWhite);
+  const double a = w / 2.0, b = h / 2.0;
+  for (int y = 0; y < h; ++y) {
+    const double dy = (y + 0.5 - b) / b;
+    if (dy * dy >= 1) continue;
+    const int half = int(a * std::sqrt(1 - dy * dy));
+    m.FillRect(TRect{int(a) - half, y, int(a) + half, y + 1}, clBlack);
+  }
+  return m;
+}
+
 int Register(const std::string& op, const std::string& impl, int64_t bytes, Body body) {
   for (int t : kThreadCounts) {
     Entry e{op, impl, bytes, t};

@@ -34,6 +34,8 @@ const TBitmap& Photo();
 const TBitmap& Photo2();
 // A grey mask of the same size: soft blobs, hard edges, fully on and off areas.
 const TBitmap& PhotoMask();
+// A hard-edged black ellipse filling a white w x h mask: the stair steps of a selection.
+TBitmap EllipseMaskOf(int w, int h);
 
 // Implementation names of the table's columns.
 inline const char* kOurs = "ours";

@@ -37,17 +37,7 @@ const char* kRamp33 = "RampMaskEdges 33 around an ellipse (24 MP)";
 
 // A hard-edged ellipse over the whole photo: the stair steps of a selection mask.
 const TBitmap& EllipseMask() {
-  static const TBitmap mask = [] {
-    TBitmap m(kPhotoWidth, kPhotoHeight, pf24bit, clWhite);
-    const double a = kPhotoWidth / 2.0, b = kPhotoHeight / 2.0;
-    for (int y = 0; y < kPhotoHeight; ++y) {
-      const double dy = (y + 0.5 - b) / b;
-      if (dy * dy >= 1) continue;
-      const int half = int(a * std::sqrt(1 - dy * dy));
-      m.FillRect(TRect{int(a) - half, y, int(a) + half, y + 1}, clBlack);
-    }
-    return m;
-  }();
+  static const TBitmap mask = EllipseMaskOf(kPhotoWidth, kPhotoHeight);
   return mask;
 }
 

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QKeyEvent>
+#include <QAction>
 #include <QPushButton>
 #include <QSlider>
 #include <set>
@@ -58,6 +59,9 @@ void DialogsScene(TSceneCamera& camera) {
       doc->Selection().SetShape(ssEllipse);
       doc->Selection().SetSelectionRect(TRect{140, 120, 760, 620});
       doc->Selection().Show();
+      // A command for a rectangle selection only (the frame) gets one.
+      main.UpdateCommandStates();
+      if (QAction* a = main.Commands().Action(row.Name); a && !a->isEnabled()) doc->Selection().SetShape(ssRect);
       // The fade fades the last change: the negative, taken back after the shot.
       faded = row.Kind == ukFade && main.Commands().Trigger("MenuReglageNegatif");
       main.UpdateCommandStates();

@@ -4,6 +4,7 @@
 #include "dialogs/coloradjust/ColorAdjustForms.h"
 #include "dialogs/colorfilters/ColorFilterForms.h"
 #include "dialogs/copyright/CopyrightForm.h"
+#include "dialogs/frames/FrameForms.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
 #include "dialogs/levels/LevelsForms.h"
@@ -37,6 +38,13 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TIndexForm>(registry);
   RegisterParamDialog<TPersoForm>(registry);
   RegisterParamDialog<TMinMaxMedForm>(registry);
+  RegisterParamDialog<TCadreForm>(registry);
+  RegisterParamDialog<TBord3DForm>(registry);
+  RegisterCommandDialog<TCadreExtForm>(registry);
+  RegisterParamDialog<TOmbreForm>(registry);
+  RegisterCommandDialog<TOmbreExtForm>(registry);
+  RegisterParamDialog<TContourProgForm>(registry);
+  RegisterParamDialog<TCRForm>(registry);
 }
 
 }  // namespace qm
