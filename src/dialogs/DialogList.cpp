@@ -2,6 +2,9 @@
 
 #include "dialogs/blur/BlurForm.h"
 #include "dialogs/coloradjust/ColorAdjustForms.h"
+#include "dialogs/effects/ArtForms.h"
+#include "dialogs/effects/EditForms.h"
+#include "dialogs/effects/TileForms.h"
 #include "dialogs/colorfilters/ColorFilterForms.h"
 #include "dialogs/copyright/CopyrightForm.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
@@ -37,6 +40,16 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TIndexForm>(registry);
   RegisterParamDialog<TPersoForm>(registry);
   RegisterParamDialog<TMinMaxMedForm>(registry);
+  RegisterParamDialog<TPuzzleForm>(registry);
+  RegisterParamDialog<TMosaiqueForm>(registry);
+  RegisterParamDialog<TCarreauxForm>(registry);
+  RegisterParamDialog<TQuadrillageForm>(registry);
+  RegisterParamDialog<TCroixForm>(registry);
+  RegisterParamDialog<TCrayonForm>(registry);
+  RegisterParamDialog<TDiapoForm>(registry);
+  RegisterParamDialog<TFiltreDegradeForm>(registry);
+  RegisterCommandDialog<TAssemblerForm>(registry);
+  RegisterCommandDialog<TDetourForm>(registry);
 }
 
 }  // namespace qm
