@@ -44,6 +44,7 @@ TDiapoForm::TDiapoForm() : TParamDialogOf(kTraits) {
   AddRadioGroup(&TSlideParams::Round, {"RGRound",
                                        {TextId::GetTrLblRounded, TextId::TrFixRoundGroup},
                                        {{"RBRoundLeger", kLight}, {"RBRoundEleve", kHigh}}});
+  TypePlusMinusAsA(*this);
 }
 
 bool TDiapoForm::ShowResult(bool restoreFirst) {

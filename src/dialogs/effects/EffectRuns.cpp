@@ -1,6 +1,9 @@
 #include "dialogs/effects/EffectRuns.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QWidget>
 
 #include "document/LayerHost.h"
 #include "document/LayeredImage.h"
@@ -10,6 +13,29 @@
 #include "shell/services/UndoableOps.h"
 
 namespace qm {
+namespace {
+
+class TPlusMinusFilter final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress) return false;
+    const QString text = static_cast<QKeyEvent*>(e)->text();
+    if (text != QLatin1String("+") && text != QLatin1String("-")) return false;
+    QKeyEvent replaced(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("A"));
+    QCoreApplication::sendEvent(watched, &replaced);
+    return true;
+  }
+};
+
+}  // namespace
+
+void TypePlusMinusAsA(QWidget& form) {
+  auto* filter = new TPlusMinusFilter(&form);
+  for (QWidget* w : form.findChildren<QWidget*>()) w->installEventFilter(filter);
+}
 
 void RefuseTooSmall(TLayerRun& run) {
   ShowMessageDialog(Tr(TextId::GetTrDldGlb2), mtWarning, mbOK);

@@ -8,6 +8,7 @@
 #include "shell/services/LayerChange.h"
 
 class QLineEdit;
+class QWidget;
 
 namespace qm {
 
@@ -28,5 +29,10 @@ bool RefuseEmptyField(TDialogHost& host, const QLineEdit& field);
 // as they were before the change, so a cancel or an undo gives them back.
 void FinishOnSelection(TDialogHost& host, TLayerRun& run, TSelectionEdge edge, bool outline, TColor color,
                        int width);
+
+// "+" and "-" typed in any control of the form become "A" before the control sees them
+// (a number field refuses them, and no shortcut takes them). The filter lives as long
+// as the form.
+void TypePlusMinusAsA(QWidget& form);
 
 }  // namespace qm

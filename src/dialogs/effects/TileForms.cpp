@@ -34,6 +34,7 @@ TPuzzleForm::TPuzzleForm() : TParamDialogOf(kTraits) {
   thickness_ = AddSpinEdit(&TPuzzleParams::Thickness, {"SETrait", kThickness, 1});
   AddColorEdit(&TPuzzleParams::Color, {"ColorEdit", kColor});
   AddCheckBox(&TPuzzleParams::Relief, {"CBRelief", kRelief});
+  TypePlusMinusAsA(*this);
 }
 
 bool TPuzzleForm::ShowResult(bool restoreFirst) {
@@ -132,6 +133,7 @@ TCroixForm::TCroixForm() : TParamDialogOf(kTraits) {
   AddCheckBox(&TCrossStitchParams::Grid, {"CBGrille", {TextId::Count, TextId::TrFixGridBox}});
   AddColorEdit(&TCrossStitchParams::Background, {"ColorEdit", {TextId::GetTrLblBkg, TextId::TrFixLblBkg}});
   connect(style_, &QComboBox::currentIndexChanged, this, [this] { ShowThickness(); });
+  TypePlusMinusAsA(*this);
 }
 
 void TCroixForm::ShowThickness() {
