@@ -7,6 +7,7 @@
 
 #include "document/LayerHost.h"
 #include "document/LayeredImage.h"
+#include "document/SelectionHost.h"
 #include "document/Undo.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/UiTexts.h"
@@ -61,11 +62,16 @@ void FinishOnSelection(TDialogHost& host, TLayerRun& run, TSelectionEdge edge, b
                        int width) {
   host.RestrictToSelection(edge);
   if (!outline) return;
-  host.StrokeSelectionWith(color, width, host.LayerHost().SelectionSmoothing() != selSmoothNone);
-  // The stroke may take a wider rectangle into the step from the layer as it stands,
-  // the kernel's pixels included: the step takes that rectangle again from the copy
-  // made before the change, and the runner repaints it.
-  if (run.Step && run.Step->Mode == umRect && run.Step->Layer && &run.Step->Layer->Image == &run.Layer) {
+  const bool smooth = host.LayerHost().SelectionSmoothing() != selSmoothNone;
+  host.StrokeSelectionWith(color, width, smooth);
+  // Around a shown selection, a smoothed or wide stroke takes a wider rectangle into
+  // the step from the layer as it stands, the kernel's pixels included: the step takes
+  // that rectangle again from the copy made before the change, and the runner repaints
+  // it. (A frame along the layer's border stays inside the step.)
+  const TSelectionOverlay* sel = host.LayerHost().ActiveSelection();
+  const bool resnapped = sel && sel->Visible && !sel->Inverted && (smooth || width >= 2);
+  if (resnapped && run.Step && run.Step->Mode == umRect && run.Step->Layer &&
+      &run.Step->Layer->Image == &run.Layer) {
     ResnapUndoStepRect(*run.Step, run.Step->Rect, run.Source);
     run.Touched = run.Step->Rect;
   }
