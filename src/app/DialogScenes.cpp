@@ -7,6 +7,7 @@
 
 #include "app/Scenes.h"
 #include "document/LayeredImage.h"
+#include "document/qt/Clipboard.h"
 #include "platform/core/Messages.h"
 #include "shell/commands/DialogCommands.h"
 #include "shell/main/MainForm.h"
@@ -46,6 +47,9 @@ void DialogsScene(TSceneCamera& camera) {
   TNewImgForm& single = editor.Open(&flat);
   TNewImgForm& layered = editor.OpenSample();
   std::set<std::string_view> shot;
+  // A picture on the clipboard, for the commands that join or paste it.
+  const TBitmap clip(200, 150, pf24bit, RGB(40, 120, 200));
+  CopyBitmapWithMask(ClipboardData(), &clip, nullptr);
   for (const TDialogCommandRow& row : DialogCommandRows()) {
     if (!shot.insert(row.Dialog).second) continue;
     const QString name = QString::fromLatin1(row.Dialog.data(), int(row.Dialog.size()));
@@ -56,7 +60,8 @@ void DialogsScene(TSceneCamera& camera) {
       doc->showMaximized();
       doc->FitWindowToImage(true, false);
       doc->Image().SetActiveLayerIndex(0);
-      doc->Selection().SetShape(ssEllipse);
+      // The frame commands work within a rectangle only.
+      doc->Selection().SetShape(row.Name.starts_with("MenuContour") ? ssRect : ssEllipse);
       doc->Selection().SetSelectionRect(TRect{140, 120, 760, 620});
       doc->Selection().Show();
       // A command for a rectangle selection only (the frame) gets one.

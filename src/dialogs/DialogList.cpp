@@ -2,6 +2,9 @@
 
 #include "dialogs/blur/BlurForm.h"
 #include "dialogs/coloradjust/ColorAdjustForms.h"
+#include "dialogs/effects/ArtForms.h"
+#include "dialogs/effects/EditForms.h"
+#include "dialogs/effects/TileForms.h"
 #include "dialogs/colorfilters/ColorFilterForms.h"
 #include "dialogs/copyright/CopyrightForm.h"
 #include "dialogs/frames/FrameForms.h"
@@ -45,6 +48,16 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterCommandDialog<TOmbreExtForm>(registry);
   RegisterParamDialog<TContourProgForm>(registry);
   RegisterParamDialog<TCRForm>(registry);
+  RegisterParamDialog<TPuzzleForm>(registry);
+  RegisterParamDialog<TMosaiqueForm>(registry);
+  RegisterParamDialog<TCarreauxForm>(registry);
+  RegisterParamDialog<TQuadrillageForm>(registry);
+  RegisterParamDialog<TCroixForm>(registry);
+  RegisterParamDialog<TCrayonForm>(registry);
+  RegisterParamDialog<TDiapoForm>(registry);
+  RegisterParamDialog<TFiltreDegradeForm>(registry);
+  RegisterCommandDialog<TAssemblerForm>(registry);
+  RegisterCommandDialog<TDetourForm>(registry);
 }
 
 }  // namespace qm

@@ -459,4 +459,14 @@ void FilterCrystallize(TBitmap& bmp, TRect rect) {
   MosaicSpreadMedian(bmp, t, 4, 4, 1, rect);
 }
 
+void ApplyPencil(TBitmap& bmp, const TBitmap& source, const TPencilParams& params, TRect rect) {
+  FilterPencil(bmp, source, params.Texture, params.Threshold, params.Intensity, rect);
+}
+
+void ApplyGradient(TBitmap& bmp, const TGradientParams& params, TRect rect) {
+  const bool mono = params.Style == 1;
+  FillGradientRect(bmp, params.Color1, params.Opacity1, rect, params.Direction + 2, mono ? 0 : params.Opacity2,
+                   mono ? params.Color1 : params.Color2);
+}
+
 }  // namespace qm

@@ -11,8 +11,10 @@
 // rect, as if from a copy; a keyed copy skips the key colour exactly.
 //
 // Chains that spread or add noise draw from the program's one random generator.
+#include <array>
 #include <cstdint>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -111,5 +113,52 @@ void FilterWatercolor(TBitmap& bmp, TRect rect);
 void FilterWatercolorFinish(TBitmap& bmp, TRect rect);
 void FilterComicStrip(TBitmap& bmp, TRect rect);
 void FilterCrystallize(TBitmap& bmp, TRect rect);
+
+// --- The artistic dialogs' parameter sets ------------------------------------------
+
+// Colour pencils: FilterPencil from the copy taken before the change with the paper
+// Texture (coarse, fine grain, squares), the darkest tones' Intensity as its density
+// (0 white .. 15 black) and Threshold as its level.
+struct TPencilParams {
+  int Texture;
+  int Intensity;
+  int Threshold;
+};
+template <>
+struct TParamTable<TPencilParams> {
+  static constexpr std::array Fields{
+      ChoiceParam("Texture", &TPencilParams::Texture, 3, 0),
+      IntParam("Intensity", &TPencilParams::Intensity, {0, 15}, {0, 15}, 12),
+      IntParam("Threshold", &TPencilParams::Threshold, {1, 20}, {1, 20}, 3),
+  };
+};
+void ApplyPencil(TBitmap& bmp, const TBitmap& source, const TPencilParams& params, TRect rect);
+
+// The gradient's directions, in the order of the dialog's choices.
+enum TGradientDirection : uint8_t { gdLeftRight = 0, gdTopBottom = 1, gdRightLeft = 2, gdBottomTop = 3 };
+
+// A linear gradient tinting the rect from Color1 at Opacity1 to Color2 at Opacity2
+// (FillGradientRect, mode Direction + 2); with Style 1 (one colour) Color1 fades from
+// its opacity to nothing and Color2 is not used.
+struct TGradientParams {
+  TColor Color1;
+  int Opacity1;
+  TColor Color2;
+  int Opacity2;
+  int Direction;  // a TGradientDirection
+  int Style;      // 0 two colours, 1 one colour
+};
+template <>
+struct TParamTable<TGradientParams> {
+  static constexpr std::array Fields{
+      ColorParam("Color1", &TGradientParams::Color1, clBlack),
+      IntParam("Opacity1", &TGradientParams::Opacity1, {0, 100}, {0, 100}, 50),
+      ColorParam("Color2", &TGradientParams::Color2, clWhite),
+      IntParam("Opacity2", &TGradientParams::Opacity2, {0, 100}, {0, 100}, 50),
+      ChoiceParam("Direction", &TGradientParams::Direction, 4, gdLeftRight),
+      ChoiceParam("Style", &TGradientParams::Style, 2, 0),
+  };
+};
+void ApplyGradient(TBitmap& bmp, const TGradientParams& params, TRect rect);
 
 }  // namespace qm

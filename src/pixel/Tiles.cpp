@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "pixel/ColorAdjust.h"
+#include "pixel/Convolution.h"
 #include "pixel/ImgUtils.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
@@ -186,6 +188,21 @@ void DrawGridLines(TBitmap& bmp, int cell, TColor color, TRect rect, bool fit, b
       for (const auto& [a, b] : spans) std::memcpy(row + ptrdiff_t(a) * 3, line.data(), size_t(b - a) * 3);
     }
   });
+}
+
+void ApplyMosaic(TBitmap& bmp, const TMosaicParams& params, TRect rect) {
+  MosaicRect(bmp, params.Block, rect);
+  if (params.Outline) DrawGridLines(bmp, params.Block, params.Color, rect, false, true, true, false, 1);
+}
+
+void ApplyTiles(TBitmap& bmp, const TBitmap& source, const TTilesParams& params, TRect rect) {
+  FilterTiles(source, bmp, params.Size, rect, params.Outline, params.Color, 6);
+}
+
+void ApplyGrid(TBitmap& bmp, const TGridParams& params, TRect rect) {
+  DrawGridLines(bmp, params.Cell, params.Color, rect, params.Fit, params.Horizontal, params.Vertical, false,
+                params.Thickness);
+  if (params.Relief) ApplyConvolutionPresetInPlace(bmp, 11, rect);
 }
 
 }  // namespace qm

@@ -6,8 +6,10 @@
 //
 // The effects that draw at random positions draw from the program's one generator in a
 // fixed order on one thread; they never reseed it, so seeding it first repeats a result.
+#include <array>
 #include <cstdint>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -46,5 +48,68 @@ extern const TPoint kPuzzleEdges[4][10];
 // cw x ch cells from (left, top): (round(px * cw / 15 + c * cw + left),
 // round(py * ch / 15 + r * ch + top)).
 void PuzzleEdgePoints(int shape, int c, int r, double cw, double ch, int left, int top, TPoint out[10]);
+
+// --- The tile dialogs' parameter sets ------------------------------------------------
+
+// Mosaic: MosaicRect in blocks of Block, then with Outline a one-pixel grid of the
+// block size in Color (DrawGridLines, neither fitted nor framed).
+struct TMosaicParams {
+  int Block;
+  bool Outline;
+  TColor Color;
+};
+template <>
+struct TParamTable<TMosaicParams> {
+  static constexpr std::array Fields{
+      IntParam("Block", &TMosaicParams::Block, {2, 30}, {2, 30}, 5),
+      BoolParam("Outline", &TMosaicParams::Outline, true),
+      ColorParam("Color", &TMosaicParams::Color, clBlack),
+  };
+};
+void ApplyMosaic(TBitmap& bmp, const TMosaicParams& params, TRect rect);
+
+// Tiles of Size from the copy taken before the change, moved by up to 3 pixels
+// (FilterTiles with a gap of 6), framed in Color with Outline.
+struct TTilesParams {
+  int Size;
+  bool Outline;
+  TColor Color;
+};
+template <>
+struct TParamTable<TTilesParams> {
+  static constexpr std::array Fields{
+      IntParam("Size", &TTilesParams::Size, {10, 100}, {10, 100}, 40),
+      BoolParam("Outline", &TTilesParams::Outline, true),
+      ColorParam("Color", &TTilesParams::Color, clWhite),
+  };
+};
+void ApplyTiles(TBitmap& bmp, const TBitmap& source, const TTilesParams& params, TRect rect);
+
+// Grid lines of Thickness in Color every Cell pixels (DrawGridLines, unframed), then
+// with Relief convolution preset 11 over the rect.
+struct TGridParams {
+  int Cell;
+  bool Vertical;
+  bool Horizontal;
+  bool Fit;
+  bool Outline;  // the selection's outline drawn too (by the dialog, after the grid)
+  bool Relief;
+  int Thickness;
+  TColor Color;
+};
+template <>
+struct TParamTable<TGridParams> {
+  static constexpr std::array Fields{
+      IntParam("Cell", &TGridParams::Cell, {2, 100}, {2, 100}, 40),
+      BoolParam("Vertical", &TGridParams::Vertical, true),
+      BoolParam("Horizontal", &TGridParams::Horizontal, true),
+      BoolParam("Fit", &TGridParams::Fit, true),
+      BoolParam("Outline", &TGridParams::Outline, true),
+      BoolParam("Relief", &TGridParams::Relief, false),
+      IntParam("Thickness", &TGridParams::Thickness, {1, 5}, {1, 5}, 1),
+      ColorParam("Color", &TGridParams::Color, clBlack),
+  };
+};
+void ApplyGrid(TBitmap& bmp, const TGridParams& params, TRect rect);
 
 }  // namespace qm

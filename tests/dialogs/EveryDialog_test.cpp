@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
+#include "document/qt/Clipboard.h"
+#include "pixel/ImgUtils.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -29,6 +31,34 @@ void ChangeAndPreview(QWidget* d) {
   if (auto* preview = Child<QPushButton>(d, name); preview->isVisible() && preview->isEnabled()) Click(d, name);
 }
 
+// The same; a dialog that refuses those values for the picture's size (and says so)
+// takes its sliders' lower ends instead.
+void ChangeAndPreview(DialogShell& shell, QWidget* d) {
+  shell.Messages.clear();
+  ChangeAndPreview(d);
+  if (!shell.Said(TextId::GetTrDldGlb2)) return;
+  for (QSlider* s : d->findChildren<QSlider*>()) {
+    s->setValue(s->minimum());
+    QTest::mouseRelease(s, Qt::LeftButton);
+  }
+  Click(d, ButtonsOf(d).Preview);
+}
+
+// What a command needs to open besides the document: a picture on the clipboard for
+// the ones that read it, a selection (over the whole picture) for the ones that work
+// on one.
+void MakeOpenable(DialogShell& shell, const std::string& name) {
+  const TBitmap picture(20, 10, pf24bit, RGB(0, 128, 255));
+  CopyBitmapWithMask(ClipboardData(), &picture, nullptr);
+  shell.Form->UpdateCommandStates();
+  const TDialogCommandRow* row = RowOf(name);
+  if (!row || shell.Form->Commands().Action(row->Name)->isEnabled()) return;
+  shell.Doc->Selection().SetShape(ssRect);
+  shell.Doc->Selection().SetSelectionRect(GetBitmapRect(shell.Layer()));
+  shell.Doc->Selection().Show();
+  shell.Form->UpdateCommandStates();
+}
+
 // A dialog whose command needs a selection (the 3-D contour, the drop shadow) gets an
 // elliptical one first.
 void SelectWhereNeeded(DialogShell& shell, const char* name) {
@@ -47,6 +77,7 @@ class EveryDialog : public ::testing::TestWithParam<std::string> {};
 TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   DialogShell shell;
   const char* name = GetParam().c_str();
+  MakeOpenable(shell, name);
   ASSERT_TRUE(RowOf(name)) << name << " has no command";
   SelectWhereNeeded(shell, name);
   const uint64_t original = Checksum(shell.Layer());
@@ -64,7 +95,7 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   ASSERT_TRUE(d) << name;
   EXPECT_EQ(d->objectName().toStdString(), name);
   EXPECT_EQ(shell.Services->ShellLock(), d);
-  ChangeAndPreview(d);
+  ChangeAndPreview(shell, d);
   EXPECT_NE(Checksum(shell.Layer()), original);
   Cancel(d);
   EXPECT_FALSE(d->isVisible());
@@ -74,7 +105,7 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
 
   d = shell.OpenForm(name);
   ASSERT_TRUE(d);
-  ChangeAndPreview(d);
+  ChangeAndPreview(shell, d);
   const uint64_t previewed = Checksum(shell.Layer());
   Click(d, "BOk");
   EXPECT_EQ(Checksum(shell.Layer()), previewed);
@@ -90,6 +121,7 @@ TEST_P(EveryDialog, TableAndControls) {
   DialogShell shell;
   const char* name = GetParam().c_str();
   SelectWhereNeeded(shell, name);
+  MakeOpenable(shell, name);
   QWidget* d = shell.OpenForm(name);
   ASSERT_TRUE(d);
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {

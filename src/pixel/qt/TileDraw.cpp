@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pixel/Convolution.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Tiles.h"
 #include "platform/core/Parallel.h"
@@ -305,6 +306,32 @@ void FilterPointillism(const TBitmap& src0, TBitmap& dst, int size, TRect rect, 
       }
     }
   });
+}
+
+void ApplyPuzzle(TBitmap& bmp, const TPuzzleParams& params, TRect rect) {
+  FilterPuzzle(bmp, params.Size, params.Color, rect, params.Thickness);
+  if (params.Relief) ApplyConvolutionPresetInPlace(bmp, 11, rect);
+}
+
+void ApplyCrossStitch(TBitmap& bmp, const TBitmap& source, const TCrossStitchParams& params, TRect rect) {
+  // FilterCrossStitch takes the second (rising) diagonal before the first (falling).
+  switch (params.Style) {
+    case ssCross:
+      FilterCrossStitch(source, bmp, params.Background, rect, true, true, params.Thickness, params.Length);
+      break;
+    case ssRising:
+      FilterCrossStitch(source, bmp, params.Background, rect, true, false, params.Thickness, params.Length);
+      break;
+    case ssFalling:
+      FilterCrossStitch(source, bmp, params.Background, rect, false, true, params.Thickness, params.Length);
+      break;
+    case ssTriangle:
+      DrawCrossStitch(source, bmp, params.Background, rect, true, false, params.Length);
+      break;
+    default:
+      return;
+  }
+  if (params.Grid) DrawGridLines(bmp, params.Length, clBlack, rect, false, true, true, false, 1);
 }
 
 }  // namespace qm

@@ -6,6 +6,10 @@
 // Each clips its rect to the bitmap it names and returns at once on an empty result or
 // an out-of-range parameter. The ones that read a source make the destination a 24-bit
 // bitmap of the source's size first; source and destination may be the same bitmap.
+#include <array>
+#include <cstdint>
+
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -38,5 +42,51 @@ void DrawCrossStitch(const TBitmap& src, TBitmap& dst, TColor background, TRect 
 // (x, y) is drawn in the size x size box from (x - Random(size), y - Random(size)).
 // Dot size 3..50, step at least 1.
 void FilterPointillism(const TBitmap& src, TBitmap& dst, int size, TRect rect, TColor background, int step);
+
+// --- The drawn tile dialogs' parameter sets ------------------------------------------
+
+// Puzzle: FilterPuzzle with pieces of Size and a pen of Thickness in Color, then with
+// Relief convolution preset 11 over the rect.
+struct TPuzzleParams {
+  int Size;
+  int Thickness;
+  TColor Color;
+  bool Relief;
+};
+template <>
+struct TParamTable<TPuzzleParams> {
+  static constexpr std::array Fields{
+      IntParam("Size", &TPuzzleParams::Size, {5, 300}, {5, 300}, 50),
+      IntParam("Thickness", &TPuzzleParams::Thickness, {1, 5}, {1, 5}, 1),
+      ColorParam("Color", &TPuzzleParams::Color, clBlack),
+      BoolParam("Relief", &TPuzzleParams::Relief, true),
+  };
+};
+void ApplyPuzzle(TBitmap& bmp, const TPuzzleParams& params, TRect rect);
+
+// The styles of the cross-stitch: both diagonals, the rising one (from bottom left),
+// the falling one, or filled half-cells.
+enum TStitchStyle : uint8_t { ssCross = 0, ssRising = 1, ssFalling = 2, ssTriangle = 3 };
+
+// Cross-stitch of Length from the copy taken before the change on a Background fill;
+// with Grid a black one-pixel grid of the stitch length over it.
+struct TCrossStitchParams {
+  int Length;
+  int Style;  // a TStitchStyle
+  int Thickness;
+  bool Grid;
+  TColor Background;
+};
+template <>
+struct TParamTable<TCrossStitchParams> {
+  static constexpr std::array Fields{
+      IntParam("Length", &TCrossStitchParams::Length, {3, 20}, {3, 20}, 11),
+      ChoiceParam("Style", &TCrossStitchParams::Style, 4, ssCross),
+      IntParam("Thickness", &TCrossStitchParams::Thickness, {1, 5}, {1, 5}, 2),
+      BoolParam("Grid", &TCrossStitchParams::Grid, false),
+      ColorParam("Background", &TCrossStitchParams::Background, clWhite),
+  };
+};
+void ApplyCrossStitch(TBitmap& bmp, const TBitmap& source, const TCrossStitchParams& params, TRect rect);
 
 }  // namespace qm
