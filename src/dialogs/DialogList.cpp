@@ -4,6 +4,8 @@
 #include "dialogs/coloradjust/ColorAdjustForms.h"
 #include "dialogs/colorfilters/ColorFilterForms.h"
 #include "dialogs/copyright/CopyrightForm.h"
+#include "dialogs/deform/DeformForms.h"
+#include "dialogs/geometry/ImageGeometryForms.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
 #include "dialogs/levels/LevelsForms.h"
@@ -37,6 +39,13 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TIndexForm>(registry);
   RegisterParamDialog<TPersoForm>(registry);
   RegisterParamDialog<TMinMaxMedForm>(registry);
+  RegisterParamDialog<TSpiraleForm>(registry);
+  RegisterParamDialog<TOndeForm>(registry);
+  RegisterParamDialog<TTrapezeForm>(registry);
+  RegisterParamDialog<TLensForm>(registry);
+  RegisterCommandDialog<TRotForm>(registry);
+  RegisterCommandDialog<TInclinerForm>(registry);
+  RegisterCommandDialog<TDecalerForm>(registry);
 }
 
 }  // namespace qm
