@@ -78,6 +78,9 @@ TTrapezeForm::TTrapezeForm() : TDeformDialog(kTraits, &ApplyTrapezoid, &ApplyTra
   background_ = AddColorEdit(&TTrapezoidParams::Background, kBackground);
   lbl1_ = findChild<QLabel*>(QStringLiteral("Lbl1"));
   lbl2_ = findChild<QLabel*>(QStringLiteral("Lbl2"));
+  tb1_ = tb1;
+  tb2_ = tb2;
+  vertical_ = axis->findChild<QRadioButton*>(QStringLiteral("RBVert"));
   // Connected after the controls' own handlers: the axis's texts have the last word.
   connect(tb1, &QSlider::valueChanged, this, [this] { Relabel(); });
   connect(tb2, &QSlider::valueChanged, this, [this] { Relabel(); });
@@ -91,12 +94,12 @@ void TTrapezeForm::Showing() {
 }
 
 void TTrapezeForm::Relabel() {
-  if (!lbl1_ || !lbl2_) return;
-  const bool rows = Params().Axis == 0;
+  // (read from the controls: the fields may take the change after this handler)
+  const bool rows = !vertical_->isChecked();
   lbl1_->setText(QString::fromStdString(
-      Format(rows ? TextId::GetTrFmtTopDistort : TextId::GetTrFmtLeftDistort, {Params().First})));
+      Format(rows ? TextId::GetTrFmtTopDistort : TextId::GetTrFmtLeftDistort, {tb1_->value()})));
   lbl2_->setText(QString::fromStdString(
-      Format(rows ? TextId::GetTrFmtBottomDistort : TextId::GetTrFmtRightDistort, {Params().Second})));
+      Format(rows ? TextId::GetTrFmtBottomDistort : TextId::GetTrFmtRightDistort, {tb2_->value()})));
 }
 
 TLensForm::TLensForm() : TDeformDialog(kTraits, &ApplyLens, &ApplyLensToMask) {

@@ -13,6 +13,7 @@
 #include "pixel/Distortion.h"
 
 class QLabel;
+class QRadioButton;
 class QSlider;
 
 namespace qm {
@@ -68,6 +69,9 @@ class TTrapezeForm final : public TDeformDialog<TTrapezoidParams> {
   void Relabel();
   QLabel* lbl1_ = nullptr;
   QLabel* lbl2_ = nullptr;
+  QSlider* tb1_ = nullptr;
+  QSlider* tb2_ = nullptr;
+  QRadioButton* vertical_ = nullptr;
 };
 
 class TLensForm final : public TDeformDialog<TLensParams> {

@@ -68,6 +68,8 @@ bool TWholeImageForm::FormShow() {
   if (!image || image->GetLayerCount() == 0) return false;
   const TBitmap& bg = image->Layers[0].Image;
   const bool trueColor = Host().LayerHost().IsActiveImageTrueColor();
+  // The form's own title, whichever entry opened it.
+  setWindowTitle(QString::fromStdString(DialogCaption(Traits())));
   // What the turned corners uncover: the key colour of a keyed background, hidden
   // white under an alpha image, a palette image's own first pixel.
   if (bg.Transparent) ColorEdit->SetColor(bg.EffectiveTransparentColor());
@@ -85,12 +87,12 @@ void TWholeImageForm::TakePickedColor(TColor color) {
   if (!ColorEdit->ReadOnly()) ColorEdit->SetColor(color);
 }
 
-TUndoLayerItem* TWholeImageForm::BeginChange(int& width, int& height) {
+TUndoLayerItem* TWholeImageForm::BeginChange(const std::string& name, int& width, int& height) {
   TLayeredImage* image = Host().LayerHost().ActiveImage();
   if (!image || image->GetLayerCount() == 0) return nullptr;
   const bool all = CBTous->isChecked() && CBTous->isEnabled();
   if (all && CheckNoTextLayer(image)) return nullptr;
-  TUndoLayerItem* step = Host().Operations().BeginUndoableOperation(ukWholeImage, Caption());
+  TUndoLayerItem* step = Host().Operations().BeginUndoableOperation(ukWholeImage, name);
   if (!step || !Host().Operations().PreChangeCopy()) return nullptr;
   if (all) SaveLayersForUndo(Host().LayerHost());
   width = image->Layers[0].Image.Width();
@@ -135,7 +137,8 @@ bool TRotForm::Apply() {
   if (angle == 0) return true;
   TBusyScope busy(Host());
   int w = 0, h = 0;
-  if (!BeginChange(w, h)) return false;
+  // (the step takes the dialog's name, not the menu entry's)
+  if (!BeginChange(DialogCaption(kTraits), w, h)) return false;
   TLayeredImage& image = *Host().LayerHost().ActiveImage();
   const bool smooth = CBLisser->isChecked();
   RotateBitmapAngleTo(*Host().Operations().PreChangeCopy(), image.Layers[0].Image, smooth, angle,
@@ -187,7 +190,7 @@ bool TInclinerForm::Apply() {
   if (p == 0) return true;
   TBusyScope busy(Host());
   int w = 0, h = 0;
-  if (!BeginChange(w, h)) return false;
+  if (!BeginChange(Caption(), w, h)) return false;
   TLayeredImage& image = *Host().LayerHost().ActiveImage();
   const TBitmap& source = *Host().Operations().PreChangeCopy();
   TBitmap& bg = image.Layers[0].Image;
@@ -256,6 +259,7 @@ bool TDecalerForm::FormShow() {
   if (!Request().NewStep || !step || !Host().GetActiveImgForm()) return false;
   document_ = Host().GetActiveImgForm();
   stepId_ = step->Id();
+  setWindowTitle(QString::fromStdString(DialogCaption(Traits())));
   RBDroite->setChecked(true);
   RBBas->setChecked(true);
   SEDX->SetValue(0);

@@ -34,10 +34,10 @@ class TWholeImageForm : public TCommandDialog {
   void AddCommonRows(QGridLayout& grid, int row);
   bool FormShow() override;
   void TakePickedColor(TColor color) override;
-  // The step of the change opened (kind 0, the layers above saved with "Tous les
-  // calques"); null when the change is refused or no step could open. width and
-  // height: the background's size before the change.
-  TUndoLayerItem* BeginChange(int& width, int& height);
+  // The step of the change opened under the name (kind 0, the layers above saved with
+  // "Tous les calques"); null when the change is refused or no step could open. width
+  // and height: the background's size before the change.
+  TUndoLayerItem* BeginChange(const std::string& name, int& width, int& height);
   // After the change: the windows follow the new size.
   void EndChange();
 };
