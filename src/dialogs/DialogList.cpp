@@ -6,6 +6,7 @@
 #include "dialogs/copyright/CopyrightForm.h"
 #include "dialogs/deform/DeformForms.h"
 #include "dialogs/geometry/ImageGeometryForms.h"
+#include "dialogs/geometry/TransformForm.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
 #include "dialogs/levels/LevelsForms.h"
@@ -46,6 +47,7 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterCommandDialog<TRotForm>(registry);
   RegisterCommandDialog<TInclinerForm>(registry);
   RegisterCommandDialog<TDecalerForm>(registry);
+  RegisterCommandDialog<TRotSelForm>(registry);
 }
 
 }  // namespace qm

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
+#include "document/LayerOps.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -29,6 +30,16 @@ void ChangeAndPreview(QWidget* d) {
   if (auto* preview = Child<QPushButton>(d, name); preview->isVisible() && preview->isEnabled()) Click(d, name);
 }
 
+// A dialog whose command works on a layer above the background (its menu is disabled
+// on the background) opens over such a layer, made active.
+void ActivateUpperLayerIfNeeded(DialogShell& shell, const std::string& name) {
+  const TDialogCommandRow* row = RowOf(name);
+  if (!row || shell.Form->Commands().IsEnabled(row->Name)) return;
+  const int i = AddLayerFromBitmap(shell.Services->LayerHost(), "upper", RandomBitmap(40, 30, 8), nullptr, TPoint{10, 10});
+  shell.Doc->Image().SetActiveLayerIndex(i);
+  shell.Form->UpdateCommandStates();
+}
+
 class EveryDialog : public ::testing::TestWithParam<std::string> {};
 
 }  // namespace
@@ -39,6 +50,7 @@ class EveryDialog : public ::testing::TestWithParam<std::string> {};
 TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   DialogShell shell;
   const char* name = GetParam().c_str();
+  ActivateUpperLayerIfNeeded(shell, name);
   ASSERT_TRUE(RowOf(name)) << name << " has no command";
   const uint64_t original = Checksum(shell.Layer());
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {
@@ -80,6 +92,7 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
 TEST_P(EveryDialog, TableAndControls) {
   DialogShell shell;
   const char* name = GetParam().c_str();
+  ActivateUpperLayerIfNeeded(shell, name);
   QWidget* d = shell.OpenForm(name);
   ASSERT_TRUE(d);
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {

@@ -254,11 +254,7 @@ TDecalerForm::TDecalerForm() : TCommandDialog(kTraits) {
 
 bool TDecalerForm::FormShow() {
   // Opened over the step its command pushed for it, on the active document.
-  const TUndoList* history = Host().LayerHost().ActiveHistory();
-  const TUndoLayerItem* step = history ? history->GetCurrentUndoStep() : nullptr;
-  if (!Request().NewStep || !step || !Host().GetActiveImgForm()) return false;
-  document_ = Host().GetActiveImgForm();
-  stepId_ = step->Id();
+  if (!Request().NewStep || !step_.Take(Host())) return false;
   setWindowTitle(QString::fromStdString(DialogCaption(Traits())));
   RBDroite->setChecked(true);
   RBBas->setChecked(true);
@@ -270,19 +266,10 @@ bool TDecalerForm::FormShow() {
   return true;
 }
 
-bool TDecalerForm::TakeDocument() {
-  if (!document_) return false;
-  const std::vector<TNewImgForm*>& open = Host().Windows().Windows();
-  if (std::find(open.begin(), open.end(), document_.data()) == open.end()) return false;
-  if (Host().GetActiveImgForm() != document_) Host().Windows().ActivateImageWindow(document_);
-  const TUndoLayerItem* step = document_->History().GetCurrentUndoStep();
-  return Host().GetActiveImgForm() == document_ && step && step->Id() == stepId_;
-}
-
 bool TDecalerForm::Preview() {
   if (!isVisible()) return false;
   if (RefuseEmptyFields({SEDX, SEDY})) return false;
-  if (!TakeDocument()) {
+  if (!step_.Resume(Host())) {
     hide();
     return false;
   }
@@ -313,12 +300,12 @@ bool TDecalerForm::Apply() {
   if (!isVisible()) return false;
   // No shift: nothing to keep, the step goes with the hide.
   if (dx_ == 0 && dy_ == 0) return true;
-  if (!TakeDocument()) return true;
+  if (!step_.Resume(Host())) return true;
   TLayerHost& layers = Host().LayerHost();
   // Moved back and again, refreshing: the layer strip shows the new places.
   OffsetAllLayers(layers, -dx_, -dy_, false);
   OffsetAllLayers(layers, dx_, dy_, true);
-  TUndoLayerItem& step = *document_->History().GetCurrentUndoStep();
+  TUndoLayerItem& step = *step_.Document()->History().GetCurrentUndoStep();
   SetUndoStepParam(step, upOffsetX, dx_);
   SetUndoStepParam(step, upOffsetY, dy_);
   Host().RefreshLayerNavigator();
@@ -328,17 +315,10 @@ bool TDecalerForm::Apply() {
 
 void TDecalerForm::FormHide() {
   if (!applied_) {
-    if (TakeDocument()) {
-      if (previewed_) OffsetAllLayers(Host().LayerHost(), -dx_, -dy_, false);
-      Host().Operations().EndDialogOperation(previewed_);
-      if (TLayeredImage* image = Host().LayerHost().ActiveImage()) image->InvalidateImage();
-      Host().RepaintActiveImage();
-      Host().RefreshLayerNavigator();
-    } else {
-      Host().Operations().AbandonDialogOperation();
-    }
+    if (previewed_ && step_.Resume(Host())) OffsetAllLayers(Host().LayerHost(), -dx_, -dy_, false);
+    step_.TakeBack(Host(), previewed_);
   }
-  document_ = nullptr;
+  step_.Release();
   dx_ = dy_ = 0;
 }
 

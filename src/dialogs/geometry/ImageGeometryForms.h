@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "dialogs/command/CommandDialog.h"
+#include "dialogs/geometry/DialogStep.h"
 
 class QCheckBox;
 class QGridLayout;
@@ -101,10 +102,7 @@ class TDecalerForm final : public TCommandDialog {
   void FormHide() override;
 
  private:
-  // The document the step belongs to, active again; false when it or its step is gone.
-  bool TakeDocument();
-  QPointer<TNewImgForm> document_;
-  int32_t stepId_ = 0;
+  TDialogStep step_;
   int dx_ = 0, dy_ = 0;  // the shift on the image
   bool changed_ = false, applied_ = false, previewed_ = false;
 };
