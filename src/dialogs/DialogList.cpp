@@ -6,6 +6,7 @@
 #include "dialogs/copyright/CopyrightForm.h"
 #include "dialogs/deform/DeformForms.h"
 #include "dialogs/geometry/ImageGeometryForms.h"
+#include "dialogs/geometry/SelParamsForm.h"
 #include "dialogs/geometry/TransformForm.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
@@ -48,6 +49,7 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterCommandDialog<TInclinerForm>(registry);
   RegisterCommandDialog<TDecalerForm>(registry);
   RegisterCommandDialog<TRotSelForm>(registry);
+  RegisterCommandDialog<TSelParamsForm>(registry);
 }
 
 }  // namespace qm
