@@ -25,6 +25,9 @@ const char* kWaveCols = "DistortWave columns (24 MP)";
 const char* kSpiralMap = "spiral map for remap (24 MP)";
 const char* kLensMap = "lens map for remap (24 MP)";
 const char* kWaveMap = "wave columns map for remap (24 MP)";
+// The trapezium at the dialog's 60 % top and 100 % bottom edges.
+constexpr int kTrapTop = 60, kTrapBottom = 100;
+const char* kTrapezoid = "DistortTrapezoid bilinear (24 MP)";
 
 // Each distortion draws from the photo into a destination made once.
 template <class F>
@@ -43,6 +46,9 @@ QM_BENCH(kWaveRows, kOurs, kPhotoBytes, [](benchmark::State& st) {
 });
 QM_BENCH(kWaveCols, kOurs, kPhotoBytes, [](benchmark::State& st) {
   Ours(st, [](TBitmap& d) { DistortWave(Photo(), d, kWavePeriod, UnboundedRect, false, kWaveAmp); });
+});
+QM_BENCH(kTrapezoid, kOurs, kPhotoBytes, [](benchmark::State& st) {
+  Ours(st, [](TBitmap& d) { DistortTrapezoid(Photo(), d, kTrapTop, UnboundedRect, true, clWhite, kTrapBottom); });
 });
 
 #ifdef QM_HAVE_OPENCV
@@ -108,6 +114,17 @@ Maps WaveRowMaps() {
   });
 }
 
+// Each row squeezed to its width, centred: the source column of x in a row of width wr.
+Maps TrapezoidMaps() {
+  return BuildMaps([](int x, int y, double& sx, double& sy) {
+    const double top = kPhotoWidth * kTrapTop / 100.0, bottom = kPhotoWidth * kTrapBottom / 100.0;
+    const double wr = top + (bottom - top) * y / (kPhotoHeight - 1);
+    const double left = (kPhotoWidth - wr) / 2;
+    sx = (x - left) * kPhotoWidth / wr;
+    sy = y;
+  });
+}
+
 void Remap(benchmark::State& st, Maps (*maps)(), int interpolation) {
   const cv::Mat src = AsMat(Photo());
   cv::Mat out;
@@ -118,6 +135,7 @@ void Remap(benchmark::State& st, Maps (*maps)(), int interpolation) {
 }
 QM_BENCH(kSpiral, kOpenCV, kPhotoBytes, [](benchmark::State& st) { Remap(st, SpiralMaps, cv::INTER_LINEAR); });
 QM_BENCH(kLens, kOpenCV, kPhotoBytes, [](benchmark::State& st) { Remap(st, LensMaps, cv::INTER_LINEAR); });
+QM_BENCH(kTrapezoid, kOpenCV, kPhotoBytes, [](benchmark::State& st) { Remap(st, TrapezoidMaps, cv::INTER_LINEAR); });
 QM_BENCH(kWaveCols, kOpenCV, kPhotoBytes, [](benchmark::State& st) { Remap(st, WaveMaps, cv::INTER_NEAREST); });
 // The rows form is a copy of shifted rows: remap with a row map is the closest peer.
 QM_BENCH(kWaveRows, kOpenCV, kPhotoBytes, [](benchmark::State& st) { Remap(st, WaveRowMaps, cv::INTER_NEAREST); });

@@ -8,6 +8,10 @@
 #include "dialogs/colorfilters/ColorFilterForms.h"
 #include "dialogs/copyright/CopyrightForm.h"
 #include "dialogs/frames/FrameForms.h"
+#include "dialogs/deform/DeformForms.h"
+#include "dialogs/geometry/ImageGeometryForms.h"
+#include "dialogs/geometry/SelParamsForm.h"
+#include "dialogs/geometry/TransformForm.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
 #include "dialogs/levels/LevelsForms.h"
@@ -58,6 +62,15 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TFiltreDegradeForm>(registry);
   RegisterCommandDialog<TAssemblerForm>(registry);
   RegisterCommandDialog<TDetourForm>(registry);
+  RegisterParamDialog<TSpiraleForm>(registry);
+  RegisterParamDialog<TOndeForm>(registry);
+  RegisterParamDialog<TTrapezeForm>(registry);
+  RegisterParamDialog<TLensForm>(registry);
+  RegisterCommandDialog<TRotForm>(registry);
+  RegisterCommandDialog<TInclinerForm>(registry);
+  RegisterCommandDialog<TDecalerForm>(registry);
+  RegisterCommandDialog<TRotSelForm>(registry);
+  RegisterCommandDialog<TSelParamsForm>(registry);
 }
 
 }  // namespace qm

@@ -675,4 +675,38 @@ void DistortLensInPlace(TBitmap& bmp, TColor background, TRect rect, double stre
   DistortLens(bmp, bmp, background, rect, strength);
 }
 
+// --- The deformation filters ----------------------------------------------------------------
+
+void ApplySpiral(TBitmap& layer, const TBitmap& source, const TSpiralParams& p, TRect rect) {
+  DistortSpiral(source, layer, p.Sense == 0, rect, true, p.Background, p.Amount);
+}
+
+void ApplySpiralToMask(TBitmap& mask, const TSpiralParams& p, TRect rect) {
+  DistortSpiralInPlace(mask, p.Sense == 0, p.Amount, rect, true, clWhite);
+}
+
+void ApplyWave(TBitmap& layer, const TBitmap& source, const TWaveParams& p, TRect rect) {
+  DistortWave(source, layer, p.Period, rect, p.Axis == 0, p.Amplitude);
+}
+
+void ApplyTrapezoid(TBitmap& layer, const TBitmap& source, const TTrapezoidParams& p, TRect rect) {
+  if (IsIdentity(p)) return;
+  if (p.Axis == 0) DistortTrapezoid(source, layer, p.First, rect, true, p.Background, p.Second);
+  else DistortTrapezoidVertical(source, layer, p.First, rect, true, p.Background, p.Second);
+}
+
+void ApplyTrapezoidToMask(TBitmap& mask, const TTrapezoidParams& p, TRect rect) {
+  if (IsIdentity(p)) return;
+  if (p.Axis == 0) DistortTrapezoidInPlace(mask, p.First, rect, true, clWhite, p.Second);
+  else DistortTrapezoidVerticalInPlace(mask, p.First, rect, true, clWhite, p.Second);
+}
+
+void ApplyLens(TBitmap& layer, const TBitmap& source, const TLensParams& p, TRect rect) {
+  DistortLens(source, layer, p.Background, rect, LensStrength(p.Amount));
+}
+
+void ApplyLensToMask(TBitmap& mask, const TLensParams& p, TRect rect) {
+  DistortLensInPlace(mask, clWhite, rect, LensStrength(p.Amount));
+}
+
 }  // namespace qm

@@ -19,6 +19,7 @@
 // (or keep the pixel) where they would read beyond the source.
 #include <cstdint>
 
+#include "pixel/Params.h"
 #include "platform/core/Bitmap.h"
 #include "platform/core/Types.h"
 
@@ -92,5 +93,81 @@ void SkewVerticalInPlace(TBitmap& bmp, int shift, bool interpolate, TColor backg
 // whose position leaves the rect, are the background.
 void DistortLens(const TBitmap& src, TBitmap& dst, TColor background, TRect rect, double strength);
 void DistortLensInPlace(TBitmap& bmp, TColor background, TRect rect, double strength);
+
+// --- The deformation filters' parameters ------------------------------------------------
+// Each filter renders the layer afresh from the copy taken before the change (layer
+// and source may not be the same bitmap), and a mask, when the layer has one, in place
+// with white (hidden) where nothing maps: what shows of the layer follows its pixels.
+
+// Spiral: Amount 1..16 (16 is a full turn), Sense 0 clockwise, 1 counter-clockwise.
+struct TSpiralParams {
+  int Amount;
+  int Sense;
+  TColor Background;
+};
+template <>
+struct TParamTable<TSpiralParams> {
+  static constexpr std::array Fields{
+      IntParam("Amount", &TSpiralParams::Amount, {1, 16}, {1, 16}, 4),
+      ChoiceParam("Sense", &TSpiralParams::Sense, 2, 0),
+      ColorParam("Background", &TSpiralParams::Background, clWhite),
+  };
+};
+void ApplySpiral(TBitmap& layer, const TBitmap& source, const TSpiralParams& params, TRect rect);
+void ApplySpiralToMask(TBitmap& mask, const TSpiralParams& params, TRect rect);
+
+// Wave: Period (half a wavelength) and Amplitude in pixels; Axis 0 moves rows, 1
+// columns. Rows or columns whose source lies outside keep the layer's pixels.
+struct TWaveParams {
+  int Period;
+  int Amplitude;
+  int Axis;
+};
+template <>
+struct TParamTable<TWaveParams> {
+  static constexpr std::array Fields{
+      IntParam("Period", &TWaveParams::Period, {3, 60}, {3, 60}, 12),
+      IntParam("Amplitude", &TWaveParams::Amplitude, {3, 60}, {3, 60}, 15),
+      ChoiceParam("Axis", &TWaveParams::Axis, 2, 0),
+  };
+};
+void ApplyWave(TBitmap& layer, const TBitmap& source, const TWaveParams& params, TRect rect);
+
+// Trapezium: the two edges' sizes in percent (top and bottom on Axis 0, left and right
+// on Axis 1). 100 and 100 is the identity: nothing runs.
+struct TTrapezoidParams {
+  int First;
+  int Second;
+  int Axis;
+  TColor Background;
+};
+template <>
+struct TParamTable<TTrapezoidParams> {
+  static constexpr std::array Fields{
+      IntParam("First", &TTrapezoidParams::First, {10, 200}, {10, 200}, 100),
+      IntParam("Second", &TTrapezoidParams::Second, {10, 200}, {10, 200}, 100),
+      ChoiceParam("Axis", &TTrapezoidParams::Axis, 2, 0),
+      ColorParam("Background", &TTrapezoidParams::Background, clWhite),
+  };
+};
+inline bool IsIdentity(const TTrapezoidParams& p) { return p.First == 100 && p.Second == 100; }
+void ApplyTrapezoid(TBitmap& layer, const TBitmap& source, const TTrapezoidParams& params, TRect rect);
+void ApplyTrapezoidToMask(TBitmap& mask, const TTrapezoidParams& params, TRect rect);
+
+// Lens: Amount 1..20, the kernel's strength 1.33 - (Amount + 3) / 20 (1.13 down to 0.18).
+struct TLensParams {
+  int Amount;
+  TColor Background;
+};
+template <>
+struct TParamTable<TLensParams> {
+  static constexpr std::array Fields{
+      IntParam("Amount", &TLensParams::Amount, {1, 20}, {1, 20}, 5),
+      ColorParam("Background", &TLensParams::Background, clWhite),
+  };
+};
+inline double LensStrength(int amount) { return 1.33 - (amount + 3) / 20.0; }
+void ApplyLens(TBitmap& layer, const TBitmap& source, const TLensParams& params, TRect rect);
+void ApplyLensToMask(TBitmap& mask, const TLensParams& params, TRect rect);
 
 }  // namespace qm

@@ -76,8 +76,8 @@ TEST(DialogCommands, RowsOpenTheirDialogOverTheirStep) {
   // Registered: enabled; not registered: disabled.
   EXPECT_TRUE(form.Commands().IsEnabled("MenuFiltreSphere"));
   EXPECT_TRUE(form.Commands().IsEnabled("MenuFiltreFlouGauss"));
-  EXPECT_FALSE(form.Commands().IsEnabled("MenuFiltreOnde"));
-  EXPECT_FALSE(form.Commands().IsEnabled("MenuImageDecaler"));
+  EXPECT_FALSE(form.Commands().IsEnabled("MenuFiltreMosaique"));
+  EXPECT_FALSE(form.Commands().IsEnabled("MenuImageEncadrerExt"));
 
   // The deformations' step keeps the mask too and cannot be faded.
   ASSERT_TRUE(form.Commands().Trigger("MenuFiltreSphere"));

@@ -3,6 +3,7 @@
 #include "DialogTestSupport.h"
 #include "document/qt/Clipboard.h"
 #include "pixel/ImgUtils.h"
+#include "document/LayerOps.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -67,6 +68,16 @@ void SelectWhereNeeded(DialogShell& shell, const char* name) {
   if (action && !action->isEnabled()) shell.SelectEllipse(TRect{10, 10, 100, 80});
 }
 
+// A dialog whose command works on a layer above the background (its menu is disabled
+// on the background) opens over such a layer, made active.
+void ActivateUpperLayerIfNeeded(DialogShell& shell, const std::string& name) {
+  const TDialogCommandRow* row = RowOf(name);
+  if (!row || shell.Form->Commands().IsEnabled(row->Name)) return;
+  const int i = AddLayerFromBitmap(shell.Services->LayerHost(), "upper", RandomBitmap(40, 30, 8), nullptr, TPoint{10, 10});
+  shell.Doc->Image().SetActiveLayerIndex(i);
+  shell.Form->UpdateCommandStates();
+}
+
 class EveryDialog : public ::testing::TestWithParam<std::string> {};
 
 }  // namespace
@@ -77,9 +88,10 @@ class EveryDialog : public ::testing::TestWithParam<std::string> {};
 TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   DialogShell shell;
   const char* name = GetParam().c_str();
-  MakeOpenable(shell, name);
   ASSERT_TRUE(RowOf(name)) << name << " has no command";
   SelectWhereNeeded(shell, name);
+  MakeOpenable(shell, name);
+  ActivateUpperLayerIfNeeded(shell, name);
   const uint64_t original = Checksum(shell.Layer());
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {
     QWidget* d = shell.OpenForm(name);
@@ -122,6 +134,7 @@ TEST_P(EveryDialog, TableAndControls) {
   const char* name = GetParam().c_str();
   SelectWhereNeeded(shell, name);
   MakeOpenable(shell, name);
+  ActivateUpperLayerIfNeeded(shell, name);
   QWidget* d = shell.OpenForm(name);
   ASSERT_TRUE(d);
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {

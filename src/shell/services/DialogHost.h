@@ -106,6 +106,9 @@ class TDialogHost {
   virtual void StrokeSelectionWith(TColor color, int width, bool smooth) = 0;
   // After the image changed size: the zoom again, the selection forgotten, the status bar.
   virtual void ResetImageWindowState() = 0;
+  // Presses the tool palette's tool of the number (SelectTool's numbering: 13 the layer
+  // tool); nothing without a palette.
+  virtual void SelectTool(int /*number*/) {}
   // The menus, buttons and status bar follow a change made outside a command.
   virtual void UpdateCommandStates() = 0;
 

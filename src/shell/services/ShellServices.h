@@ -64,6 +64,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
     std::function<bool()> FlushPaletteEdits;
     std::function<QWidget*()> PaletteWindow;
     std::function<void()> SelectPaletteSelectionTool;
+    std::function<void(int number)> SelectPaletteTool;
     std::function<TColor()> ForegroundColor, BackgroundColor;
     std::function<bool()> IsLayerToolActive;
     std::function<TImageTool*()> ActiveTool;
@@ -227,6 +228,9 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   void StrokeSelectionWith(TColor color, int width, bool smooth) override;
   // After a load or a revert: the zoom again, the selection forgotten, the status bar.
   void ResetImageWindowState() override;
+  void SelectTool(int number) override {
+    if (Hooks.SelectPaletteTool) Hooks.SelectPaletteTool(number);
+  }
   bool PickColorWithDialog(TColor& color);
   bool CanPasteImage(bool needTrueColourDocument);
   // The Edit menu's delete: the working rectangle cleared to the background colour, or
