@@ -6,6 +6,7 @@
 #include "dialogs/copyright/CopyrightForm.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
+#include "dialogs/layers/LayerForms.h"
 #include "dialogs/levels/LevelsForms.h"
 #include "dialogs/matrix/MatrixForms.h"
 #include "dialogs/replace/ReplaceForms.h"
@@ -37,6 +38,9 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TIndexForm>(registry);
   RegisterParamDialog<TPersoForm>(registry);
   RegisterParamDialog<TMinMaxMedForm>(registry);
+  RegisterCommandDialog<TTextForm>(registry);
+  RegisterCommandDialog<TOpCalqueForm>(registry);
+  RegisterCommandDialog<TExportLayerForm>(registry);
 }
 
 }  // namespace qm

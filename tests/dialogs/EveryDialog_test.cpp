@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
+
 #include "DialogTestSupport.h"
+#include "document/LayerOps.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -29,6 +32,17 @@ void ChangeAndPreview(QWidget* d) {
   if (auto* preview = Child<QPushButton>(d, name); preview->isVisible() && preview->isEnabled()) Click(d, name);
 }
 
+// A dialog whose command needs an upper layer (the layer options, the layer export)
+// opens over a bitmap layer added to the document, as a user adds one first.
+void ReadyFor(DialogShell& shell, const char* name) {
+  const TDialogCommandRow* row = RowOf(name);
+  shell.Form->UpdateCommandStates();
+  QAction* a = row ? shell.Form->Commands().Action(row->Name) : nullptr;
+  if (!a || a->isEnabled()) return;
+  AddLayerFromBitmap(shell.Services->LayerHost(), "#1", RandomBitmap(30, 20, 9), TBitmap(), TPoint{10, 10});
+  shell.Form->UpdateCommandStates();
+}
+
 class EveryDialog : public ::testing::TestWithParam<std::string> {};
 
 }  // namespace
@@ -40,6 +54,7 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   DialogShell shell;
   const char* name = GetParam().c_str();
   ASSERT_TRUE(RowOf(name)) << name << " has no command";
+  ReadyFor(shell, name);
   const uint64_t original = Checksum(shell.Layer());
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {
     QWidget* d = shell.OpenForm(name);
@@ -80,6 +95,7 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
 TEST_P(EveryDialog, TableAndControls) {
   DialogShell shell;
   const char* name = GetParam().c_str();
+  ReadyFor(shell, name);
   QWidget* d = shell.OpenForm(name);
   ASSERT_TRUE(d);
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {

@@ -273,6 +273,7 @@ void TMainForm::BuildPalette() {
   h.FlushPaletteEdits = [this] { return palette_->FlushPaletteEdits(); };
   h.PaletteWindow = [this]() -> QWidget* { return palette_; };
   h.SelectPaletteSelectionTool = [this] { palette_->SelectTool(TTool::Selection); };
+  h.SelectPaletteTool = [this](int tool) { palette_->SelectTool(tool); };
   h.ForegroundColor = [this] { return palette_->GetPaletteColor(false); };
   h.BackgroundColor = [this] { return palette_->GetPaletteColor(true); };
   h.IsLayerToolActive = [this] { return palette_->IsLayerToolActive(); };

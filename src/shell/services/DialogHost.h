@@ -107,6 +107,9 @@ class TDialogHost {
   virtual void ResetImageWindowState() = 0;
   // The menus, buttons and status bar follow a change made outside a command.
   virtual void UpdateCommandStates() = 0;
+  // The tool palette presses the tool of the number (0 the selection, 13 the layer
+  // tool); nothing in a shell without a palette.
+  virtual void SelectPaletteTool(int /*tool*/) {}
 
   // A new document window on the bitmap (the moving form takes its pixels), or on a copy
   // of image's layers.
