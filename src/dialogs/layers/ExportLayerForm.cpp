@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 #include <QPushButton>
 
+#include "dialogs/layers/LayerControls.h"
 #include "dialogs/layers/LayerForms.h"
 #include "document/LayeredImage.h"
 #include "imagefiles/BmpCodec.h"
@@ -17,11 +18,7 @@
 #include "views/DocumentWindow.h"
 
 namespace qm {
-namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-}  // namespace
+using layerforms::Q;
 
 void ExportLayer(const TLayerItem& layer, TLayerExportFormat format, const std::string& fileName) {
   const TBitmap& image = layer.Image;

@@ -13,6 +13,7 @@
 
 #include "controls/ColorEditor.h"
 #include "controls/SpinEdit.h"
+#include "dialogs/layers/LayerControls.h"
 #include "dialogs/layers/LayerForms.h"
 #include "document/LayerOps.h"
 #include "document/LayeredImage.h"
@@ -24,8 +25,7 @@
 namespace qm {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString Fixed(TextId id) { return Q(Tr(id)); }
+using namespace layerforms;
 
 QSlider* TrackBar(QWidget* parent, const char* name, int min, int max, int tick) {
   auto* s = new QSlider(Qt::Horizontal, parent);
@@ -35,21 +35,6 @@ QSlider* TrackBar(QWidget* parent, const char* name, int min, int max, int tick)
   s->setTickPosition(QSlider::TicksBelow);
   s->setMinimumWidth(260);
   return s;
-}
-
-QLabel* Label(QWidget* parent, const char* name, const QString& text = {}) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(QLatin1String(name));
-  return l;
-}
-
-TSpinEdit2* Spin(QWidget* parent, const char* name, int min, int max, int characters) {
-  auto* e = new TSpinEdit2(parent);
-  e->setObjectName(QLatin1String(name));
-  e->SetMinValue(min);
-  e->SetMaxValue(max);
-  e->setMaxLength(characters);
-  return e;
 }
 
 std::string RowCaption(const char* name) {
@@ -273,11 +258,7 @@ bool TOpCalqueForm::Apply() {
   ApplySettings();
   applied_ = true;
   TDialogHost& host = Host();
-  if (document_) {
-    document_->NoteLayersChanged();
-    if (TLayerItem* layer = Layer())
-      host.LayerHost().LayerStackChanged(TLayerChange::Changed, document_->Image().Layers.IndexOf(layer));
-  }
+  if (document_) document_->NoteLayersChanged();
   host.RefreshLayerNavigator();
   return true;
 }

@@ -21,6 +21,7 @@
 #include "controls/ColorEditor.h"
 #include "controls/SpinEdit.h"
 #include "dialogs/command/CommandGlyphs.h"
+#include "dialogs/layers/LayerControls.h"
 #include "dialogs/layers/LayerForms.h"
 #include "document/LayerOps.h"
 #include "document/LayeredImage.h"
@@ -39,8 +40,7 @@ constexpr const char* kSection = "Text";
 constexpr const char* kMissing = "ERR!";
 constexpr int kDefaultSize = 12, kMinSize = 6, kMaxSize = 1000;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString Fixed(TextId id) { return Q(Tr(id)); }
+using namespace layerforms;
 
 int SizeOf(const QString& text) { return StrToIntClamped(text.toStdString(), kDefaultSize, kMinSize, kMaxSize); }
 
@@ -121,20 +121,7 @@ QCheckBox* Check(QWidget* parent, const char* name, TextId text) {
   return b;
 }
 
-QLabel* Label(QWidget* parent, const char* name, TextId text) {
-  auto* l = new QLabel(Fixed(text), parent);
-  l->setObjectName(QLatin1String(name));
-  return l;
-}
-
-TSpinEdit2* Spin(QWidget* parent, const char* name, int min, int max, int characters) {
-  auto* e = new TSpinEdit2(parent);
-  e->setObjectName(QLatin1String(name));
-  e->SetMinValue(min);
-  e->SetMaxValue(max);
-  e->setMaxLength(characters);
-  return e;
-}
+QLabel* Label(QWidget* parent, const char* name, TextId text) { return layerforms::Label(parent, name, Fixed(text)); }
 
 TColorEdit* ColorEdit(QWidget* parent, const char* name) {
   auto* e = new TColorEdit(parent);
@@ -582,8 +569,7 @@ bool TTextForm::Apply() {
     const int i = CreateTextLayer(host.LayerHost(), isNew_ ? MakeNewLayerName(host.LayerHost()) : std::string(),
                                   edited_, isNew_, placement_);
     if (i >= 0) document_->NoteLayersChanged();
-    host.RepaintActiveImage();
-    host.RefreshLayerNavigator();
+    host.RepaintActiveImage();  // the strip's row followed the layer
   }
   host.UpdateStatusBar();
   return true;
