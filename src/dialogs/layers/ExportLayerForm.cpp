@@ -15,6 +15,7 @@
 #include "pixel/PixelFormat.h"
 #include "platform/core/Messages.h"
 #include "platform/texts/Format.h"
+#include "platform/texts/TextUtils.h"
 #include "views/DocumentWindow.h"
 
 namespace qm {
@@ -61,7 +62,10 @@ std::string ExportFileName(const std::string& displayName, const std::string& ex
 }
 
 TExportLayerForm::TExportLayerForm() : TCommandDialog(kTraits) {
-  auto* group = new QGroupBox(Q(Tr(TextId::TrFixExportFormat)), this);
+  const std::string title = IsTextFilled(TextId::GetTrLblOutputFormat)
+                                ? DecorateCaption(Tr(TextId::GetTrLblOutputFormat), ckGroup)
+                                : Tr(TextId::TrFixExportFormat);
+  auto* group = new QGroupBox(Q(title), this);
   group->setObjectName(QStringLiteral("RGFormat"));
   auto* items = new QVBoxLayout(group);
   RGFormat = new QButtonGroup(this);
@@ -75,7 +79,7 @@ TExportLayerForm::TExportLayerForm() : TCommandDialog(kTraits) {
   RGFormat->button(0)->setChecked(true);
   group->setMinimumWidth(240);
   Body().addWidget(group);
-  OkButton()->setText(Q(Tr(TextId::TrFixExport)));
+  OkButton()->setText(Q(CaptionOr(TextId::GetTrBtnExport, Tr(TextId::TrFixExport))));
 }
 
 bool TExportLayerForm::Apply() {

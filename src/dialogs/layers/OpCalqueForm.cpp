@@ -59,7 +59,8 @@ TOpCalqueForm::TOpCalqueForm() : TCommandDialog(kTraits) {
   TshStd = new QWidget(PageControl);
   TshStd->setObjectName(QStringLiteral("TshStd"));
   auto* shadow = new QGridLayout(TshStd);
-  CBOmbre = new QCheckBox(Fixed(TextId::TrFixDropShadow), TshStd);
+  CBOmbre = new QCheckBox(Q(CleanMenuCaption(CaptionOr(TextId::GetTrMnuDropShadow, Tr(TextId::TrFixDropShadow)))),
+                          TshStd);
   CBOmbre->setObjectName(QStringLiteral("CBOmbre"));
   LblDX = Label(TshStd, "LblDX", Fixed(TextId::TrFixDeltaX));
   LblDY = Label(TshStd, "LblDY", Fixed(TextId::TrFixDeltaY));
@@ -70,7 +71,7 @@ TOpCalqueForm::TOpCalqueForm() : TCommandDialog(kTraits) {
   ColorEditOmbre->setObjectName(QStringLiteral("ColorEditOmbre"));
   LblAlphaShadow = Label(TshStd, "LblAlphaShadow");
   TBAlphaShadow = TrackBar(TshStd, "TBAlphaShadow", 10, 100, 5);
-  StyleGroup = new QGroupBox(Fixed(TextId::TrFixStyleGroup), TshStd);
+  StyleGroup = new QGroupBox(Q(CaptionOr(TextId::GetTrLblStyle, Tr(TextId::TrFixStyleGroup))), TshStd);
   StyleGroup->setObjectName(QStringLiteral("RGStyle"));
   auto* styles = new QHBoxLayout(StyleGroup);
   RGStyle = new QButtonGroup(this);
