@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QAction>
@@ -70,6 +71,15 @@ void DialogsScene(TSceneCamera& camera) {
       // The fade fades the last change: the negative, taken back after the shot.
       faded = row.Kind == ukFade && main.Commands().Trigger("MenuReglageNegatif");
       main.UpdateCommandStates();
+      // a command on an upper layer (the layer options, the export) over the first
+      // upper bitmap layer
+      if (QAction* a = main.Commands().Action(row.Name); a && !a->isEnabled())
+        for (int i = 1; i < doc->Image().GetLayerCount(); ++i)
+          if (doc->Image().Layers[i].LayerType == ltBitmap) {
+            doc->Image().SetActiveLayerIndex(i);
+            main.UpdateCommandStates();
+            break;
+          }
       SettleScene();
       const bool triggered = main.Commands().Trigger(row.Name);
       dialog = triggered ? main.findChild<QWidget*>(name) : nullptr;

@@ -14,6 +14,7 @@
 #include "dialogs/geometry/TransformForm.h"
 #include "dialogs/imagesize/ImageSizeForms.h"
 #include "dialogs/indexed/IndexForm.h"
+#include "dialogs/layers/LayerForms.h"
 #include "dialogs/levels/LevelsForms.h"
 #include "dialogs/matrix/MatrixForms.h"
 #include "dialogs/replace/ReplaceForms.h"
@@ -71,6 +72,9 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterCommandDialog<TDecalerForm>(registry);
   RegisterCommandDialog<TRotSelForm>(registry);
   RegisterCommandDialog<TSelParamsForm>(registry);
+  RegisterCommandDialog<TTextForm>(registry);
+  RegisterCommandDialog<TOpCalqueForm>(registry);
+  RegisterCommandDialog<TExportLayerForm>(registry);
 }
 
 }  // namespace qm

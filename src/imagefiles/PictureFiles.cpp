@@ -94,6 +94,10 @@ int LoadBitmapFilePreview(const TPictureFileSettings& settings, const std::strin
   return Load(fileName, DefaultLoadRequest(settings, true), bitmap, report);
 }
 
+bool RunSavePicture(const TSavePictureRequest& request, std::string& fileName) {
+  return SaveDialog() && SaveDialog()(request, fileName);
+}
+
 std::vector<std::string> ExecuteOpenPictureDialog(TPictureFileSettings& settings, const std::string& initialDir) {
   std::vector<std::string> files;
   if (!RunOpenDialog(settings, initialDir, true, files)) files.clear();

@@ -70,6 +70,9 @@ struct TSavePictureRequest {
 using TSavePictureRunner = std::function<bool(const TSavePictureRequest& request, std::string& fileName)>;
 
 void SetPictureDialogs(TOpenPictureRunner open, TSavePictureRunner save);
+// The save dialog given to SetPictureDialogs, run on the request; false when it was
+// cancelled or none is installed.
+bool RunSavePicture(const TSavePictureRequest& request, std::string& fileName);
 
 // --- Loading ----------------------------------------------------------------------
 

@@ -26,6 +26,7 @@
 
 #include "devices/DeviceList.h"
 #include "devices/scanning/ScanLot.h"
+#include "support/NoDacOverride.h"
 #include "imagefiles/FileFormats.h"
 #include "imagefiles/FormatProbes.h"
 #include "platform/texts/Format.h"
@@ -118,21 +119,7 @@ std::vector<std::string> Numbered(const std::string& sequence, int from, int to,
   return ::testing::AssertionSuccess();
 }
 
-// The calling thread without root's right to write into any folder, while it lives.
-struct TNoDacOverride {
-  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct saved[2]{};
-  bool active = false;
-  TNoDacOverride() {
-    if (::geteuid() != 0 || ::syscall(SYS_capget, &header, saved) != 0) return;
-    __user_cap_data_struct lowered[2] = {saved[0], saved[1]};
-    lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-    active = ::syscall(SYS_capset, &header, lowered) == 0;
-  }
-  ~TNoDacOverride() {
-    if (active) ::syscall(SYS_capset, &header, saved);
-  }
-};
+using test::TNoDacOverride;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
+
 #include "DialogTestSupport.h"
 #include "document/qt/Clipboard.h"
 #include "pixel/ImgUtils.h"

@@ -169,7 +169,7 @@ bool TRotSelForm::FormShow() {
   step_.Document()->Host().ShowSelectionRectStatus(*step_.Document(), layerRect_);
   Hook(true);
   Host().RepaintActiveImage();
-  Host().SelectTool(13);
+  Host().SelectPaletteTool(13);
   return true;
 }
 

@@ -35,7 +35,7 @@ const TDialogCommandRow kRows[] = {
     {"MenuSheerlay", "TSLForm", ukWorkRectImageAndMask, dcGuard},
     // Calque
     {"MenuCalqueVierge", "TSelParamsForm", -1, dcNone, true, 2},
-    {"MenuTexte", "TTextForm", -1, dcGuard | dcHide},
+    {"MenuTexte", "TTextForm", -1, dcGuard},
     {"MenuCalqueOptions", "TOpCalqueForm", -1, dcFree | dcHide | dcOwnHandler, true, 0},
     {"MenuCalqueOptions", "TTextForm", -1, dcFree | dcHide | dcOwnHandler, false, 0},
     {"MenuCalqueCouleur", "TOpCalqueForm", -1, dcOwnHandler, true, 1},

@@ -106,11 +106,11 @@ class TDialogHost {
   virtual void StrokeSelectionWith(TColor color, int width, bool smooth) = 0;
   // After the image changed size: the zoom again, the selection forgotten, the status bar.
   virtual void ResetImageWindowState() = 0;
-  // Presses the tool palette's tool of the number (SelectTool's numbering: 13 the layer
-  // tool); nothing without a palette.
-  virtual void SelectTool(int /*number*/) {}
   // The menus, buttons and status bar follow a change made outside a command.
   virtual void UpdateCommandStates() = 0;
+  // The tool palette presses the tool of the number (0 the selection, 13 the layer
+  // tool); nothing in a shell without a palette.
+  virtual void SelectPaletteTool(int /*tool*/) {}
 
   // A new document window on the bitmap (the moving form takes its pixels), or on a copy
   // of image's layers.

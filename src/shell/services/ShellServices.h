@@ -128,6 +128,9 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   bool LivePreviewEnabled() const override { return LivePreview; }
   // The menus, buttons and status bar follow the editor's state (Hooks.UpdateCommandStates).
   void UpdateCommandStates() override;
+  void SelectPaletteTool(int tool) override {
+    if (Hooks.SelectPaletteTool) Hooks.SelectPaletteTool(tool);
+  }
   // The main window the dialogs centre on; null in a shell without one.
   QWidget* MainWindow() const override { return mainWindow_; }
   TImageWindows& Windows() override { return windows_; }
@@ -228,9 +231,6 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   void StrokeSelectionWith(TColor color, int width, bool smooth) override;
   // After a load or a revert: the zoom again, the selection forgotten, the status bar.
   void ResetImageWindowState() override;
-  void SelectTool(int number) override {
-    if (Hooks.SelectPaletteTool) Hooks.SelectPaletteTool(number);
-  }
   bool PickColorWithDialog(TColor& color);
   bool CanPasteImage(bool needTrueColourDocument);
   // The Edit menu's delete: the working rectangle cleared to the background colour, or
