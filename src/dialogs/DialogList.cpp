@@ -10,6 +10,9 @@
 #include "dialogs/matrix/MatrixForms.h"
 #include "dialogs/replace/ReplaceForms.h"
 #include "dialogs/replace/VarianteForm.h"
+#include "dialogs/selection/SelectionForms.h"
+#include "dialogs/sheerlay/SheerlayForm.h"
+#include "dialogs/transparency/TransparencyForms.h"
 
 namespace qm {
 
@@ -37,6 +40,12 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterParamDialog<TIndexForm>(registry);
   RegisterParamDialog<TPersoForm>(registry);
   RegisterParamDialog<TMinMaxMedForm>(registry);
+  RegisterCommandDialog<TOptionSelForm>(registry);
+  RegisterCommandDialog<TFrangeForm>(registry);
+  RegisterParamDialog<TCouleurTransForm>(registry);
+  RegisterParamDialog<TMaskCoulForm>(registry);
+  RegisterParamDialog<TCouleurTransCalqueForm>(registry);
+  RegisterParamDialog<TSLForm>(registry);
 }
 
 }  // namespace qm

@@ -50,6 +50,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
     std::function<bool()> FlushPaletteEdits;
     std::function<QWidget*()> PaletteWindow;
     std::function<void()> SelectPaletteSelectionTool;
+    std::function<void()> ResetSelectionMode;
     std::function<TColor()> ForegroundColor, BackgroundColor;
     std::function<bool()> IsLayerToolActive;
     std::function<TImageTool*()> ActiveTool;
@@ -110,6 +111,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   bool LivePreviewEnabled() const override { return LivePreview; }
   // The menus, buttons and status bar follow the editor's state (Hooks.UpdateCommandStates).
   void UpdateCommandStates() override;
+  void ResetSelectionMode() override;
   // The main window the dialogs centre on; null in a shell without one.
   QWidget* MainWindow() const override { return mainWindow_; }
   TImageWindows& Windows() override { return windows_; }
