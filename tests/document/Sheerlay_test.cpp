@@ -1,6 +1,7 @@
 // Sheerlay's mask and effect against what each mode means, on random layers.
 #include <gtest/gtest.h>
 
+#include "document/Resample.h"
 #include "document/Sheerlay.h"
 #include "pixel/ColorAdjust.h"
 #include "pixel/Composite.h"
@@ -120,4 +121,24 @@ TEST(Sheerlay, TransparencyHidesThroughTheMaskOrKeysTheBackground) {
   ApplySheerlay(plain, picture, slTransparency, p, TRect{0, 0, 20, 10});
   EXPECT_TRUE(upper.Transparent);
   EXPECT_EQ(Checksum(upper), Checksum(original));
+}
+
+// Enlarging, the mask is the library's triangle resampling (within one level); reducing
+// goes through the library itself.
+TEST(Sheerlay, StretchFollowsTheTriangleFilter) {
+  TBitmap picture = RandomBitmap(37, 23, 21);
+  GrayscaleRect(picture, UnboundedRect);
+  TSheerlayParams p = Params();
+  for (auto [w, h] : {std::pair{250, 120}, {37, 23}, {20, 60}}) {
+    SCOPED_TRACE(w);
+    const TBitmap m = BuildSheerlayMask(picture, w, h, p, slColor, true);
+    TBitmap expected;
+    ASSERT_TRUE(Resample(picture, w, h, TResampleFilter::Triangle, expected));
+    ReplaceColorRect(expected, clWhite, clWhite, 12, UnboundedRect);
+    ASSERT_EQ(m.Width(), w);
+    int worst = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w * 3; ++x) worst = std::max(worst, std::abs(m.ScanLine(y)[x] - expected.ScanLine(y)[x]));
+    EXPECT_LE(worst, 1);
+  }
 }

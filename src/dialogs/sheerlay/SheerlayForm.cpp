@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
+#include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -228,9 +230,6 @@ TSLForm::TSLForm() : TParamDialogOf(kTraits), state_(std::make_shared<TSheerlayS
   mr->addLayout(side, 1);
   AddWidget(maskRow);
 
-  for (QWidget* w : {static_cast<QWidget*>(PnlMasque), static_cast<QWidget*>(ImgMasque),
-                     static_cast<QWidget*>(EdiNomMasque), static_cast<QWidget*>(EdiMotif)})
-    w->installEventFilter(this);
   connect(BtnParcourir, &QToolButton::clicked, this, [this] { LoadMask({}); });
   connect(BtnNegatif, &QToolButton::clicked, this, [this] { Negative(); });
   connect(BtnRotation, &QToolButton::clicked, this, [this] { Rotate(); });
@@ -249,6 +248,7 @@ bool TSLForm::TakeRequest(TDialogHost& host, const TDialogRequest& request) {
 
 void TSLForm::Showing() {
   showing_ = true;
+  for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
   const bool offered = SheerlayTransparencyOffered(Host());
   modes_[slTransparency]->setEnabled(offered);
   TSheerlayState& s = *state_;
@@ -391,7 +391,18 @@ void TSLForm::ShowMask() {
 }
 
 bool TSLForm::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() == QEvent::MouseButtonRelease && isVisible()) {
+  if (!isVisible()) return TParamDialogOf::eventFilter(watched, e);
+  if (e->type() == QEvent::KeyPress) {
+    // "+" and "-" reach no field and no shortcut: they become "A"
+    const QString text = static_cast<QKeyEvent*>(e)->text();
+    if (text == QLatin1String("+") || text == QLatin1String("-")) {
+      QKeyEvent replaced(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("A"));
+      QCoreApplication::sendEvent(watched, &replaced);
+      return true;
+    }
+  }
+  const bool browses = watched == PnlMasque || watched == ImgMasque || watched == EdiNomMasque;
+  if (e->type() == QEvent::MouseButtonRelease && (browses || watched == EdiMotif)) {
     if (watched == EdiMotif) ChoosePattern();
     else LoadMask({});
     return true;
