@@ -31,19 +31,28 @@ TBitmap StretchGrey(const TBitmap& src, int w, int h) {
   TBitmap out(w, h);
   std::vector<int> x0(static_cast<size_t>(w)), fx(static_cast<size_t>(w));
   for (int x = 0; x < w; ++x) Tap(x, w, sw, x0[size_t(x)], fx[size_t(x)]);
+  // Each source row stretched across once, in 1/256 levels (at most 65280); the rows
+  // of the result then blend two of them, a loop the compiler vectorises.
+  std::vector<uint16_t> across(size_t(sh) * size_t(w));
   const int threads = WorthThreading(int64_t(w) * h) ? std::min(EngineThreads(), h) : 1;
+#pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
+  for (int sy = 0; sy < sh; ++sy) {
+    const uint8_t* a = src.ScanLine(sy);
+    uint16_t* r = &across[size_t(sy) * size_t(w)];
+    for (int x = 0; x < w; ++x) {
+      const int i = x0[size_t(x)] * 3, j = std::min(x0[size_t(x)] + 1, sw - 1) * 3;
+      r[x] = uint16_t(a[i] * 256 + (a[j] - a[i]) * fx[size_t(x)]);
+    }
+  }
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
   for (int y = 0; y < h; ++y) {
     int y0, fy;
     Tap(y, h, sh, y0, fy);
-    const uint8_t* a = src.ScanLine(y0);
-    const uint8_t* b = src.ScanLine(std::min(y0 + 1, sh - 1));
+    const uint16_t* t = &across[size_t(y0) * size_t(w)];
+    const uint16_t* b = &across[size_t(std::min(y0 + 1, sh - 1)) * size_t(w)];
     uint8_t* d = out.ScanLine(y);
     for (int x = 0; x < w; ++x) {
-      const int i = x0[size_t(x)] * 3, j = std::min(x0[size_t(x)] + 1, sw - 1) * 3, f = fx[size_t(x)];
-      const int top = a[i] * 256 + (a[j] - a[i]) * f;
-      const int bottom = b[i] * 256 + (b[j] - b[i]) * f;
-      const uint8_t v = uint8_t((top * 256 + (bottom - top) * fy + 32768) >> 16);
+      const uint8_t v = uint8_t((t[x] * 256 + (b[x] - t[x]) * fy + 32768) >> 16);
       d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = v;
     }
   }
