@@ -160,7 +160,6 @@ TSLForm::TSLForm() : TParamDialogOf(kTraits), state_(std::make_shared<TSheerlayS
   LstFormat->setObjectName(QStringLiteral("LstFormat"));
   LstFormat->SetDropDownMenu(PopMode);
   LstFormat->SetShowButton(true);
-  LstFormat->SetReadOnly(true);
   LstFormat->SetItemIndex(slColor);
   LstFormat->OnBtnClick = [this] { LstFormat->DropDown(); };
   LstFormat->OnClick = [this] { LstFormat->DropDown(); };
