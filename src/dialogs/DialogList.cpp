@@ -19,6 +19,9 @@
 #include "dialogs/matrix/MatrixForms.h"
 #include "dialogs/replace/ReplaceForms.h"
 #include "dialogs/replace/VarianteForm.h"
+#include "dialogs/selection/SelectionForms.h"
+#include "dialogs/sheerlay/SheerlayForm.h"
+#include "dialogs/transparency/TransparencyForms.h"
 
 namespace qm {
 
@@ -75,6 +78,12 @@ void InstallParameterDialogs(TDialogRegistry& registry) {
   RegisterCommandDialog<TTextForm>(registry);
   RegisterCommandDialog<TOpCalqueForm>(registry);
   RegisterCommandDialog<TExportLayerForm>(registry);
+  RegisterCommandDialog<TOptionSelForm>(registry);
+  RegisterCommandDialog<TFrangeForm>(registry);
+  RegisterParamDialog<TCouleurTransForm>(registry);
+  RegisterParamDialog<TMaskCoulForm>(registry);
+  RegisterParamDialog<TCouleurTransCalqueForm>(registry);
+  RegisterParamDialog<TSLForm>(registry);
 }
 
 }  // namespace qm

@@ -224,7 +224,7 @@ void TParamDialog::Ok() {
   hide();
   // The repeat runs a copy of the values on whatever document is active then, as a new
   // step under the same caption; it keeps nothing of the dialog.
-  RecordLayerChangeRepeat(s, ChangeOptions(), Operation(), traits_.RepeatGuard);
+  RecordLayerChangeRepeat(s, ChangeOptions(), RepeatOperation(), traits_.RepeatGuard);
 }
 
 void TParamDialog::Cancel() { hide(); }

@@ -31,6 +31,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dialogs/ParamControls.h"
@@ -125,6 +126,9 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   // every dialog read.
   virtual std::vector<TParamInfo> ParamTable() const { return {}; }
   std::vector<TBoundControl> BoundControls() const { return controls_->Bound(); }
+  // A field each showing takes from the document (a colour of the image): its control
+  // shows that value rather than the field's default.
+  virtual bool FromDocument(std::string_view /*field*/) const { return false; }
 
  protected:
   explicit TParamDialog(const TDialogTraits& traits);
@@ -136,6 +140,8 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   TDialogHost& Host() const { return *services_; }
 
   virtual TLayerOperation Operation() const = 0;
+  // What OK records for the repeat command: by default a copy of Operation().
+  virtual TLayerOperation RepeatOperation() const { return Operation(); }
   // Hooks, each empty by default. Showing: the controls are shown for this showing and
   // the dialog is about to appear. BeforePreview: a preview (or OK's) is about to run;
   // the dialog settles what its controls cannot hold (an empty field, a value the

@@ -22,6 +22,9 @@
 #include "controls/ColorEditor.h"
 #include "controls/SpinEdit.h"
 #include "dialogs/ParamDialog.h"
+#include "document/LayerOps.h"
+#include "platform/texts/AppPaths.h"
+#include "platform/texts/IniFile.h"
 #include "shell/commands/DialogCommands.h"
 #include "support/MainFormFixture.h"
 #include "support/ProgramStart.h"
@@ -48,7 +51,15 @@ struct DialogShell : Editor {
     Start();
     Services = &Form->Services();
     Doc = Open("/photos/plage.png", 120, 90, 3);
+    // The masks folder holds a mask that [Sheerlay] names, as after Sheerlay's first OK.
+    MaskFile = UserFolder(TUserFolder::Masks) + "/degrade.png";
+    TBitmap mask(40, 30);
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x) mask.SetPixel(x, y, RGB(x * 6, x * 6, x * 6));
+    WritePicture(MaskFile, mask);
+    if (TIniFile* ini = Services->SettingsFile()) ini->WriteString("Sheerlay", "Mask", MaskFile);
   }
+  std::string MaskFile;
   ~DialogShell() { SetBeepHandler({}); }
   // A document of random pixels; an empty name makes a new untitled one.
   TNewImgForm* Open(const std::string& name, int w = 100, int h = 80, uint32_t seed = 7) {
@@ -58,6 +69,12 @@ struct DialogShell : Editor {
     return doc;
   }
   TBitmap& Layer() { return Doc->Image().Layers[Doc->Image().ActiveIndex()].Image; }
+  // The active layer's image and mask, with the image's transparency.
+  uint64_t LayerState() {
+    const TLayerItem& l = Doc->Image().Layers[Doc->Image().ActiveIndex()];
+    uint64_t sum = Checksum(l.Image) * 31 + (l.Mask.Empty() ? 0 : Checksum(l.Mask));
+    return sum * 3 + (l.Image.Transparent ? 1 + l.Image.TransparentColor : 0);
+  }
   // An elliptical selection over r, shown, and the menus told.
   void SelectEllipse(TRect r) {
     Doc->Selection().SetShape(ssEllipse);
@@ -66,11 +83,26 @@ struct DialogShell : Editor {
     Form->UpdateCommandStates();
   }
   TUndoList& History() { return Doc->History(); }
-  // The dialog opened from the first row that names it, as a click on that row; null
-  // when it did not show.
+  // What the first row that opens the dialog needs of the document: a command that
+  // works on the selection gets one, one that works on an upper layer a layer over the
+  // picture (made active).
+  void PrepareFor(const char* name) {
+    const TDialogCommandRow* row = RowOf(name);
+    const TCommandRow* command = row ? FindCommandRow(row->Name) : nullptr;
+    if (!command) return;
+    if (command->Rule == TCommandRule::SelectionShown && !Doc->Selection().Visible)
+      SelectEllipse(TRect{20, 15, 90, 70});
+    if (command->Rule == TCommandRule::LayerEdge && Doc->Image().ActiveIndex() == 0) {
+      AddLayerFromBitmap(Services->LayerHost(), "#1", RandomBitmap(60, 50, 9), TBitmap(), TPoint{20, 10});
+      Form->UpdateCommandStates();
+    }
+  }
+  // The dialog opened from the first row that names it, as a click on that row (the
+  // document prepared for it); null when it did not show.
   QWidget* OpenForm(const char* name) {
     const TDialogCommandRow* row = RowOf(name);
     EXPECT_TRUE(row) << name;
+    PrepareFor(name);
     if (!row || !Form->Commands().Trigger(row->Name)) return nullptr;
     QWidget* d = Form->findChild<QWidget*>(QString::fromLatin1(name));
     return d && d->isVisible() ? d : nullptr;
@@ -162,6 +194,7 @@ inline void CheckTableAndControls(QWidget* dialog) {
       ++controls;
       EXPECT_FALSE(c.Widget->objectName().isEmpty());
       EXPECT_EQ(c.Widget->window(), dialog);
+      if (d->FromDocument(f.Name)) continue;
       const double shown = c.Coordinate ? r.Default.Y : r.Default.X;
       const int count = int(r.Max) + 1;  // a choice's
       if (auto* s = qobject_cast<QSlider*>(c.Widget)) {

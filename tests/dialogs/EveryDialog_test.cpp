@@ -94,13 +94,13 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   SelectWhereNeeded(shell, name);
   MakeOpenable(shell, name);
   ActivateUpperLayerIfNeeded(shell, name);
-  const uint64_t original = Checksum(shell.Layer());
+  const uint64_t original = shell.LayerState();
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {
     QWidget* d = shell.OpenForm(name);
     ASSERT_TRUE(d) << name;
     Cancel(d);
     EXPECT_FALSE(d->isVisible());
-    EXPECT_EQ(Checksum(shell.Layer()), original);
+    EXPECT_EQ(shell.LayerState(), original);
     EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
     return;
   }
@@ -110,23 +110,23 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   EXPECT_EQ(d->objectName().toStdString(), name);
   EXPECT_EQ(shell.Services->ShellLock(), d);
   ChangeAndPreview(shell, d);
-  EXPECT_NE(Checksum(shell.Layer()), original);
+  EXPECT_NE(shell.LayerState(), original);
   Cancel(d);
   EXPECT_FALSE(d->isVisible());
   EXPECT_FALSE(shell.Services->ShellLock());
-  EXPECT_EQ(Checksum(shell.Layer()), original);
+  EXPECT_EQ(shell.LayerState(), original);
   EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
 
   d = shell.OpenForm(name);
   ASSERT_TRUE(d);
   ChangeAndPreview(shell, d);
-  const uint64_t previewed = Checksum(shell.Layer());
+  const uint64_t previewed = shell.LayerState();
   Click(d, "BOk");
-  EXPECT_EQ(Checksum(shell.Layer()), previewed);
+  EXPECT_EQ(shell.LayerState(), previewed);
   EXPECT_NE(previewed, original);
   EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
   shell.Services->UndoCommand(nullptr);
-  EXPECT_EQ(Checksum(shell.Layer()), original);
+  EXPECT_EQ(shell.LayerState(), original);
 }
 
 // Each registered dialog's table, and the controls bound to it at its first showing.
@@ -140,13 +140,13 @@ TEST_P(EveryDialog, TableAndControls) {
   QWidget* d = shell.OpenForm(name);
   ASSERT_TRUE(d);
   if (ProgramDialogs().KindOf(name) == TDialogKind::Command) {
-    const uint64_t original = Checksum(shell.Layer());
+    const uint64_t original = shell.LayerState();
     CheckCommandControls(d);
     EXPECT_EQ(shell.Services->ShellLock(), d);
     QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key_Escape);
     EXPECT_FALSE(d->isVisible());
     EXPECT_FALSE(shell.Services->ShellLock());
-    EXPECT_EQ(Checksum(shell.Layer()), original);
+    EXPECT_EQ(shell.LayerState(), original);
     EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
     return;
   }

@@ -41,7 +41,7 @@ const TDialogCommandRow kRows[] = {
     {"MenuCalqueCouleur", "TOpCalqueForm", -1, dcOwnHandler, true, 1},
     {"MenuCalqueReglage", "TOpCalqueForm", -1, dcOwnHandler, true, 1},
     {"MenuCalqueTransformParams", "TRotSelForm", ukWholeLayer},
-    {"MenuCalqueCouleurTrans", "TCouleurTransCalqueForm", ukWorkRectMask, dcHide},
+    {"MenuCalqueCouleurTrans", "TCouleurTransCalqueForm", ukWorkRectMask, dcHide | dcMask},
     {"MenuCalqueParams", "TSelParamsForm", -1, dcHide, true, 1},
     {"MenuCalqueExporter", "TExportLayerForm", -1, dcHide, true},
     // Sélection
@@ -115,6 +115,8 @@ bool RunDialogCommand(TShellServices& services, TDialogLauncher& dialogs, const 
       services.LayerHost().HideSelection();
       services.UpdateStatusBar();
     }
+    // a step of the mask snaps the mask: it must be there before the step
+    if ((row.Checks & dcMask) && image->GetActiveLayer()) image->GetActiveLayer()->CreateDefaultMask();
   }
   if (request.Caption.empty()) request.Caption = RowCaption(sender.Row ? sender.Row->Name : row.Name);
   request.Mode = row.Mode;

@@ -275,6 +275,7 @@ void TMainForm::BuildPalette() {
   h.PaletteWindow = [this]() -> QWidget* { return palette_; };
   h.SelectPaletteSelectionTool = [this] { palette_->SelectTool(TTool::Selection); };
   h.SelectPaletteTool = [this](int number) { palette_->SelectTool(number); };
+  h.ResetSelectionMode = [this] { selection_->ResetSelectionMode(); };
   h.ForegroundColor = [this] { return palette_->GetPaletteColor(false); };
   h.BackgroundColor = [this] { return palette_->GetPaletteColor(true); };
   h.IsLayerToolActive = [this] { return palette_->IsLayerToolActive(); };
@@ -898,6 +899,16 @@ void TMainForm::OpenImageFile(const std::string& fileName) { files_->OpenImageFi
 
 void TMainForm::SetPattern(TBitmap&& picture) {
   services_->LayerHost().SetFillPattern(std::move(picture));
+  UpdateCommandStates();
+}
+
+void TMainForm::RunSheerlay(const std::string& maskFile) {
+  const TDialogCommandRow* row = FindDialogCommand("MenuSheerlay");
+  if (!row || !options_.Dialogs || !options_.Dialogs->HasDialog(row->Dialog)) return;
+  TCommandSender sender{FindCommandRow(row->Name), {}, commands_->Action(row->Name)};
+  TDialogRequest request;
+  request.File = maskFile;
+  RunDialogCommand(*services_, *options_.Dialogs, *row, sender, std::move(request));
   UpdateCommandStates();
 }
 

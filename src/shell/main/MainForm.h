@@ -131,6 +131,8 @@ class TMainForm : public QMainWindow, public TExplorHost {
   bool IsFileOpen(const std::string& fileName) override;
   void OpenImageFile(const std::string& fileName) override;
   void SetPattern(TBitmap&& picture) override;
+  // The Sheerlay dialog over a new step of the active document, on that mask.
+  void RunSheerlay(const std::string& maskFile) override;
   bool FileAction(const std::string& title, const std::string& fileName, int action, std::string& newName) override;
   void BeginBusy(const std::string& status) override;
   void EndBusy() override;

@@ -104,6 +104,9 @@ class TDialogHost {
   // the copy taken before it (through the cache of the change's previews, when given).
   virtual void RestrictToSelection(TSelectionEdge edge, TRestoreMaskCache* cache = nullptr) = 0;
   virtual void StrokeSelectionWith(TColor color, int width, bool smooth) = 0;
+  // A new selection made by a dialog is shown as one the selection tool drew: outline,
+  // ants, the selection tool, the menus.
+  virtual void ResetSelectionMode() = 0;
   // After the image changed size: the zoom again, the selection forgotten, the status bar.
   virtual void ResetImageWindowState() = 0;
   // The menus, buttons and status bar follow a change made outside a command.

@@ -34,6 +34,9 @@ struct TDialogRequest {
   bool NewStep = true;
   // A starting value the command hands over (the fade's opacity); -1 for none.
   int Value = -1;
+  // A file the command hands over (the image browser's mask for Sheerlay); empty for
+  // none.
+  std::string File;
   // The menu item or tool button that ran the command.
   const QObject* Sender = nullptr;
 };

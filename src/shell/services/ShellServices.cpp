@@ -294,6 +294,8 @@ void TShellServices::SetShellLock(QWidget* form) {
 
 void TShellServices::UpdateCommandStates() { Call(Hooks.UpdateCommandStates); }
 
+void TShellServices::ResetSelectionMode() { Call(Hooks.ResetSelectionMode); }
+
 void TShellServices::SetActiveToolDialog(QWidget* form) {
   if (form == toolDialog_) return;
   toolDialog_ = form;

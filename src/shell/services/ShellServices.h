@@ -65,6 +65,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
     std::function<QWidget*()> PaletteWindow;
     std::function<void()> SelectPaletteSelectionTool;
     std::function<void(int number)> SelectPaletteTool;
+    std::function<void()> ResetSelectionMode;
     std::function<TColor()> ForegroundColor, BackgroundColor;
     std::function<bool()> IsLayerToolActive;
     std::function<TImageTool*()> ActiveTool;
@@ -131,6 +132,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   void SelectPaletteTool(int tool) override {
     if (Hooks.SelectPaletteTool) Hooks.SelectPaletteTool(tool);
   }
+  void ResetSelectionMode() override;
   // The main window the dialogs centre on; null in a shell without one.
   QWidget* MainWindow() const override { return mainWindow_; }
   TImageWindows& Windows() override { return windows_; }
