@@ -167,6 +167,8 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void ClipboardChanged();
   void ShowFullScreen();
   void BuildPalette();
+  // The sides of the browser's buttons and of the plug-ins' bar, after the palette's.
+  void FollowPaletteSide();
 
   TStartOptions options_;
   bool handedOver_ = false;
