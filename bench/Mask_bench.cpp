@@ -37,7 +37,7 @@ const char* kRamp33 = "RampMaskEdges 33 around an ellipse (24 MP)";
 
 // A hard-edged ellipse over the whole photo: the stair steps of a selection mask.
 const TBitmap& EllipseMask() {
-  static const TBitmap mask = [] {
+  return FamilyFixture([] {
     TBitmap m(kPhotoWidth, kPhotoHeight, pf24bit, clWhite);
     const double a = kPhotoWidth / 2.0, b = kPhotoHeight / 2.0;
     for (int y = 0; y < kPhotoHeight; ++y) {
@@ -46,9 +46,8 @@ const TBitmap& EllipseMask() {
       const int half = int(a * std::sqrt(1 - dy * dy));
       m.FillRect(TRect{int(a) - half, y, int(a) + half, y + 1}, clBlack);
     }
-    return m;
-  }();
-  return mask;
+    return std::make_unique<TBitmap>(std::move(m));
+  });
 }
 
 QM_BENCH(kRamp33, kOurs, kPhotoBytes, [](benchmark::State& st) {

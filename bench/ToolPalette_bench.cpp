@@ -52,8 +52,7 @@ struct TPaintingEditor : TBenchEditor {
 };
 
 TPaintingEditor& Editor() {
-  static TPaintingEditor editor;
-  return editor;
+  return FamilyFixture<TPaintingEditor>();
 }
 
 QM_BENCH("One mouse move of a radius-50 brush stroke under a selection, 24 MP", kOurs, 0,
