@@ -29,6 +29,7 @@
 #include "dialogs/DialogRegistry.h"
 #include "extensions/PluginHost.h"
 #include "extensions/Translation.h"
+#include "imagefiles/ReadAhead.h"
 #include "shell/services/AppIcon.h"
 #include "shell/main/MainForm.h"
 #include "shell/services/MenuLook.h"
@@ -81,11 +82,34 @@ void QuitOnTermination(QCoreApplication& app) {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
+// The first picture the command line names: the argument that is neither an option
+// nor an option's value (Qt's own options included); empty when there is none.
+std::string FirstNamedFile(int argc, char** argv) {
+  static const char* const kWithValue[] = {"--shots", "-platform", "-platformpluginpath", "-platformtheme",
+                                           "-plugin", "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-style",
+                                           "-stylesheet", "-display", "-geometry", "-title", "-session", "-name"};
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strcmp(a, "--scene") == 0) return {};  // a scene opens nothing
+    if (a[0] != '-') return a;
+    for (const char* o : kWithValue)
+      if (std::strcmp(a, o) == 0) {
+        ++i;
+        break;
+      }
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
+  // The first file of the command line is read while the window is made: the first
+  // paint's open takes it (a 24 MP photo takes as long to decode as the window to make).
+  qm::TPictureReadAhead readAhead;
+  readAhead.Start(FirstNamedFile(argc, argv));
   QApplication app(argc, argv);
   QuitOnTermination(app);
   qm::InstallApplicationIcon(app);
@@ -98,6 +122,7 @@ int main(int argc, char** argv) {
   qm::InstallParameterDialogs(dialogs);
   qm::TMainForm::TStartOptions options;
   options.Dialogs = &dialogs;
+  options.ReadAhead = &readAhead;
   options.Devices = qm::ProgramDevices;
   options.Plugins = qm::MakeProgramPluginHost;
   options.LoadTranslation = [] { return qm::LoadProgramTranslation(); };

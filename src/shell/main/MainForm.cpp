@@ -33,6 +33,7 @@
 #include "document/qt/Clipboard.h"
 #include "document/qt/TextRender.h"
 #include "imagefiles/FileFormats.h"
+#include "imagefiles/ReadAhead.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/RawClient.h"
 #include "pixel/Blend.h"
@@ -377,6 +378,7 @@ void TMainForm::ReadSettings() {
   services_->JpegQuality = settings_.JpgCompression;
   services_->KeepExifSetting = settings_.PreserveExif;
   services_->FileSettings.OpenPreviewChecked = settings_.Preview;
+  services_->FileSettings.ReadAhead = options_.ReadAhead;
   commands_->ToolBar("ToolBar3")->setVisible(settings_.FilterBar);
   if (QAction* a = commands_->Action("MenuAffichageBarreFiltres")) a->setChecked(settings_.FilterBar);
   if (QAction* a = commands_->Action("MenuAffichageMaximiser")) a->setChecked(settings_.MaximizeImgWin);
@@ -513,6 +515,9 @@ void TMainForm::FirstPaint() {
     repaint();
     files_->OpenFiles(options_.Files);
   }
+  // what was read ahead and not opened keeps no memory
+  services_->FileSettings.ReadAhead = nullptr;
+  if (options_.ReadAhead) options_.ReadAhead->Drop();
   firstPaintDone_ = true;
   if (OnFirstPaint) OnFirstPaint();
 }
