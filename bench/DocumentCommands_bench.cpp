@@ -35,7 +35,7 @@ struct TEditor : TBenchEditor {
   TShellServices& Services() { return form->Services(); }
   // A fresh document: the photo under ten full-size layers.
   void TenLayers() {
-    while (TNewImgForm* w = Services().GetActiveImgForm()) Services().CloseImageWindow(w, true);
+    CloseDocuments();
     Services().CreateImageWindow(&Photo(), nullptr, 16777216, false, "");
     for (int i = 0; i < 10; ++i)
       AddLayerFromBitmap(Services().LayerHost(), "#", i % 2 ? Photo2() : Photo(), nullptr,

@@ -46,9 +46,7 @@ struct TPaintingEditor : TBenchEditor {
     palette.SelectTool(TTool::Brush);
     palette.findChild<QComboBox*>(QStringLiteral("CBTailleBrush"))->setEditText(QString::fromLatin1(size));
   }
-  void CloseAll() {
-    while (TNewImgForm* w = form->Services().GetActiveImgForm()) form->Services().CloseImageWindow(w, true);
-  }
+  void CloseAll() { CloseDocuments(); }
 };
 
 TPaintingEditor& Editor() {
