@@ -62,6 +62,18 @@ TEST(ReadAhead, ALoadTakesThePictureReadAheadOnlyWhenItIsThatFilesAsItIs) {
         return ahead.Take(jpeg, FileFormatList().ReaderFor(".jpg").get(), r, p);
       }());
 
+  // Taken by the reader of its extension, for a full load under the same limit; a
+  // picture of another format is never read ahead.
+  ahead.Start(jpeg);
+  TLoadedPicture own;
+  ASSERT_TRUE(ahead.Take(jpeg, FileFormatList().ReaderFor(".jpg").get(), TReadRequest{}, own));
+  EXPECT_TRUE(SameBitmaps(own.Bitmap, direct.Bitmap));
+  std::string png = dir + "/vue.png";
+  TBitmap copy = direct.Bitmap.Clone();
+  ASSERT_EQ(SaveBitmapFile(TPictureFileSettings{}, png, copy), frDone);
+  ahead.Start(png);
+  EXPECT_FALSE(ahead.Take(png, FileFormatList().ReaderFor(".png").get(), TReadRequest{}, own));
+
   // A file written again after its read began is read again, as it is now.
   ahead.Start(jpeg);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the file's time moves on
