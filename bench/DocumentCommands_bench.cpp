@@ -1,7 +1,8 @@
 // The Image, Edit and Layer menus' heavy commands through the real main window, on a
-// 24 MP document of ten full-size layers: the flip of every layer with its undo step,
-// the merge of the visible layers, and a 24 MP picture pasted as a layer. Beside the
-// flip, OpenCV flipping the eleven bitmaps (no undo, no masks): the floor of the work.
+// 24 MP document of ten full-size layers: the flip and the quarter turn of every layer
+// with its undo step, the merge of the visible layers, and a 24 MP picture pasted as a
+// layer. Beside the flip and the turn, OpenCV doing the same to the eleven bitmaps (no
+// undo, no masks): the floor of the work.
 #include <QTemporaryDir>
 #include <memory>
 #include <opencv2/core.hpp>
@@ -19,6 +20,7 @@ namespace qm::bench {
 namespace {
 
 const char* kFlipAll = "Flip every layer with its undo step, 10 layers (24 MP, the Image menu)";
+const char* kTurnAll = "Quarter turn of every layer with its undo step, 10 layers (24 MP, the Image menu)";
 const char* kMergeVisible = "Merge the visible layers, 10 layers (24 MP, the Layer menu)";
 const char* kPaste = "Paste a 24 MP picture as a layer (the Edit menu)";
 
@@ -33,7 +35,7 @@ struct TEditor : TBenchEditor {
   TShellServices& Services() { return form->Services(); }
   // A fresh document: the photo under ten full-size layers.
   void TenLayers() {
-    while (TNewImgForm* w = Services().GetActiveImgForm()) Services().CloseImageWindow(w, true);
+    CloseDocuments();
     Services().CreateImageWindow(&Photo(), nullptr, 16777216, false, "");
     for (int i = 0; i < 10; ++i)
       AddLayerFromBitmap(Services().LayerHost(), "#", i % 2 ? Photo2() : Photo(), nullptr,
@@ -46,8 +48,7 @@ struct TEditor : TBenchEditor {
 };
 
 TEditor& Editor() {
-  static TEditor editor;
-  return editor;
+  return FamilyFixture<TEditor>();
 }
 
 QM_BENCH(kFlipAll, kOurs, 11 * kPhotoBytes, [](benchmark::State& st) {
@@ -62,6 +63,20 @@ QM_BENCH(kFlipAll, kOpenCV, 11 * kPhotoBytes, [](benchmark::State& st) {
   cv::Mat out[11];
   for (auto _ : st)
     for (cv::Mat& o : out) cv::flip(src, o, 1);
+});
+
+QM_BENCH(kTurnAll, kOurs, 11 * kPhotoBytes, [](benchmark::State& st) {
+  TEditor& e = Editor();
+  e.TenLayers();
+  for (auto _ : st)
+    if (!e.Run("MenuImageRot90_2")) return st.SkipWithError("the turn did not run");
+});
+
+QM_BENCH(kTurnAll, kOpenCV, 11 * kPhotoBytes, [](benchmark::State& st) {
+  const cv::Mat src = AsMat(Photo());
+  cv::Mat out[11];
+  for (auto _ : st)
+    for (cv::Mat& o : out) cv::rotate(src, o, cv::ROTATE_90_CLOCKWISE);
 });
 
 QM_BENCH(kMergeVisible, kOurs, 11 * kPhotoBytes, [](benchmark::State& st) {

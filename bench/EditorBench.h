@@ -14,6 +14,8 @@
 #include "extensions/PluginHost.h"
 #include "platform/texts/IniFile.h"
 #include "shell/main/MainForm.h"
+#include "shell/services/ShellServices.h"
+#include "views/DocumentWindow.h"
 
 namespace qm::bench {
 
@@ -47,6 +49,13 @@ struct TBenchEditor {
       ini.SaveAs(home.path().toStdString() + "/Quillomatic.ini");
     }
     form = std::make_unique<TMainForm>(std::move(options));
+  }
+  // Closes every document window and frees it now: a closed window goes only when an
+  // event loop handles its deferred deletion, which a benchmark's loop never runs, so
+  // each document made again would otherwise keep the one before alive.
+  void CloseDocuments() {
+    while (TNewImgForm* w = form->Services().GetActiveImgForm()) form->Services().CloseImageWindow(w, true);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 };
 

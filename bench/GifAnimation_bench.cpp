@@ -11,8 +11,8 @@ namespace {
 constexpr int kFrameW = 1024, kFrameH = 768, kFrames = 50;
 
 TLayeredImage& Animation() {
-  static TLayeredImage* doc = [] {
-    auto* d = new TLayeredImage;
+  return FamilyFixture([] {
+    auto d = std::make_unique<TLayeredImage>();
     auto part = [](int k) {
       TBitmap b(kFrameW, kFrameH, pf24bit, clBlack);
       const int x0 = (k * 97) % (kPhotoWidth - kFrameW), y0 = (k * 61) % (kPhotoHeight - kFrameH);
@@ -23,8 +23,7 @@ TLayeredImage& Animation() {
     d->LoadFromBitmap(part(0), TBitmap(), "#0");
     for (int k = 1; k <= kFrames; ++k) d->AddLayer(part(k), TBitmap(), "#" + std::to_string(k), 100, TPoint{0, 0});
     return d;
-  }();
-  return *doc;
+  });
 }
 
 QM_BENCH("Animated GIF, 50 frames of 1024x768, optimised palettes with diffusion", kOurs,

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "document/Undo.h"
 #include "platform/core/Parallel.h"
 
 #include <magick/api.h>
@@ -68,6 +69,56 @@ TBitmap MakeMask() {
     }
   }
   return bmp;
+}
+
+// The family running, what it asked to free when the run leaves it, and the largest
+// resident size the run has had at a change of family.
+std::string& RunningFamily() {
+  static std::string family;
+  return family;
+}
+std::vector<std::function<void()>>& FamilyReleases() {
+  static std::vector<std::function<void()>> releases;
+  return releases;
+}
+
+// The process's resident size now and at its peak, in MiB (Linux's status file). The
+// system's peak is reset by the families that measure their own (clear_refs), so the
+// run's peak is the largest seen at each change of family.
+std::pair<long, long> ResidentMiB() {
+  static long runPeak = -1;
+  long now = -1, peak = -1;
+  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+      if (std::strncmp(line, "VmRSS:", 6) == 0) now = std::atol(line + 6) / 1024;
+      if (std::strncmp(line, "VmHWM:", 6) == 0) peak = std::atol(line + 6) / 1024;
+    }
+    std::fclose(f);
+  }
+  runPeak = std::max(runPeak, peak);
+  return {now, runPeak};
+}
+
+void LeaveFamily() {
+  std::vector<std::function<void()>> releases;
+  releases.swap(FamilyReleases());
+  for (auto it = releases.rbegin(); it != releases.rend(); ++it) (*it)();
+  // the spare blocks the family's histories gave back
+  ReleaseUndoBufferPool();
+}
+
+void EnterFamily(const std::string& family) {
+  if (family == RunningFamily()) return;
+  if (!RunningFamily().empty()) {
+    LeaveFamily();
+    if (std::getenv("QM_BENCH_MEMORY")) {
+      const auto [now, peak] = ResidentMiB();
+      std::fprintf(stderr, "after %s: resident %ld MiB, peak %ld MiB\n",
+                   std::filesystem::path(RunningFamily()).filename().c_str(), now, peak);
+    }
+  }
+  RunningFamily() = family;
 }
 
 struct Entry {
@@ -214,12 +265,15 @@ TBitmap EllipseMaskOf(int w, int h) {
   return m;
 }
 
-int Register(const std::string& op, const std::string& impl, int64_t bytes, Body body) {
+void AtFamilyEnd(std::function<void()> release) { FamilyReleases().push_back(std::move(release)); }
+
+int Register(const std::string& op, const std::string& impl, int64_t bytes, Body body, const char* family) {
   for (int t : kThreadCounts) {
     Entry e{op, impl, bytes, t};
     Entries().push_back(e);
     benchmark::RegisterBenchmark(TableReporter::Key(e).c_str(),
-                                 [impl, t, body](benchmark::State& st) {
+                                 [impl, t, body, family = std::string(family)](benchmark::State& st) {
+                                   EnterFamily(family);
                                    SetThreads(impl, t);
                                    body(st);
                                  })
@@ -273,7 +327,10 @@ int main(int argc, char** argv) {
   qm::bench::ToGM(qm::bench::PhotoMask());
   qm::bench::TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  qm::bench::LeaveFamily();
   reporter.PrintTable();
+  const auto [now, peak] = qm::bench::ResidentMiB();
+  std::printf("\nresident at the end of the run: %ld MiB; peak of the run: %ld MiB\n", now, peak);
   benchmark::Shutdown();
   DestroyMagick();
   return 0;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/core/Bitmap.h"
@@ -63,13 +64,46 @@ struct TempFolder {
 };
 
 using Body = std::function<void(benchmark::State&)>;
-// Registers one operation of one implementation, at 1 and 8 threads.
-int Register(const std::string& op, const std::string& impl, int64_t bytes, Body body);
+// Registers one operation of one implementation, at 1 and 8 threads, for the family
+// (its file) that runs it.
+int Register(const std::string& op, const std::string& impl, int64_t bytes, Body body, const char* family = "");
 
 #define QM_BENCH_CAT2(a, b) a##b
 #define QM_BENCH_CAT(a, b) QM_BENCH_CAT2(a, b)
-#define QM_BENCH(op, impl, bytes, ...) \
-  static const int QM_BENCH_CAT(qm_bench_reg_, __LINE__) = ::qm::bench::Register(op, impl, bytes, __VA_ARGS__)
+#define QM_BENCH(op, impl, bytes, ...)                                                        \
+  static const int QM_BENCH_CAT(qm_bench_reg_, __LINE__) = ::qm::bench::Register(op, impl, bytes, \
+                                                                                 __VA_ARGS__, __FILE__)
+
+// Called once the run leaves the family now running for another: what the family made
+// for its benchmarks (documents, editors, windows) goes, so that a whole run holds one
+// family's memory at a time.
+void AtFamilyEnd(std::function<void()> release);
+
+// The family's object of type T, made on first use and freed when the run leaves the
+// family (made again should a later family ask for it).
+template <class T>
+T& FamilyFixture() {
+  static T* fixture = nullptr;
+  if (!fixture) {
+    fixture = new T();
+    AtFamilyEnd([] {
+      delete fixture;
+      fixture = nullptr;
+    });
+  }
+  return *fixture;
+}
+// The same for the object make returns (a std::unique_ptr; a lambda: one object per
+// place that asks).
+template <class Make>
+auto& FamilyFixture(Make make) {
+  static decltype(make()) fixture;
+  if (!fixture) {
+    fixture = make();
+    AtFamilyEnd([] { fixture.reset(); });
+  }
+  return *fixture;
+}
 
 #ifdef QM_HAVE_OPENCV
 // A Mat sharing the bitmap's pixels (CV_8UC3 / CV_8UC1 views).

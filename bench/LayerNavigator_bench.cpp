@@ -33,24 +33,22 @@ void EnsureApplication() {
 
 // Fifty full-size layers (3.6 GB): the two photos alternately, each moved a little.
 TLayeredImage& FiftyLayers() {
-  static std::unique_ptr<TLayeredImage> doc = [] {
+  return FamilyFixture([] {
     auto d = std::make_unique<TLayeredImage>();
     d->LoadFromBitmap(Photo(), TBitmap(), "#0");
     for (int i = 1; i < kLayers; ++i) d->AddLayer(i % 2 ? Photo2() : Photo(), TBitmap(), "#", 100, TPoint{7 * i, 5 * i});
     return d;
-  }();
-  return *doc;
+  });
 }
 
 TLayerNavigator& Strip() {
   EnsureApplication();
-  static std::unique_ptr<TLayerNavigator> nav = [] {
+  return FamilyFixture([] {
     auto n = std::make_unique<TLayerNavigator>(FiftyLayers());
     n->setFrameStyle(QFrame::NoFrame);
     n->resize(kStripWidth, kStripHeight);
     return n;
-  }();
-  return *nav;
+  });
 }
 
 QM_BENCH(kRebuild, kOurs, kLayers * kPhotoBytes, [](benchmark::State& st) {

@@ -15,16 +15,16 @@ const char* kTurnMasked = "FlipRotateAllLayers quarter turn, 10 photo-masked lay
 // A document of ten full-size layers over the photo, added as the layer strip adds them
 // (each with its default mask), or each with the photo mask.
 TStandaloneDocument& TenLayers(bool masked) {
-  static std::unique_ptr<TStandaloneDocument> docs[2];
-  auto& doc = docs[masked];
-  if (!doc) {
-    doc = std::make_unique<TStandaloneDocument>();
+  auto make = [masked] {
+    auto doc = std::make_unique<TStandaloneDocument>();
     AddFirstLayer(*doc, Photo());
     for (int i = 0; i < 10; ++i)
       AddLayerFromBitmap(*doc, "#", i % 2 ? Photo2() : Photo(), masked ? &PhotoMask() : nullptr,
                          TPoint{17 * i - 80, 11 * i - 50});
-  }
-  return *doc;
+    return doc;
+  };
+  // one document of each kind (each place that asks keeps its own)
+  return masked ? FamilyFixture([make] { return make(); }) : FamilyFixture(make);
 }
 
 // Each run applies the code and then its inverse; a time is one of the two.

@@ -25,14 +25,13 @@ std::string Dir() {
 // The background photo, the second photo through the mask, and the photo again
 // through the mask at half opacity, moved: 3 x 72 MB of pixels and 2 x 24 MB of masks.
 TLayeredImage& Document() {
-  static std::unique_ptr<TLayeredImage> doc = [] {
+  return FamilyFixture([] {
     auto d = std::make_unique<TLayeredImage>();
     d->LoadFromBitmap(Photo(), TBitmap(), "#0");
     d->AddLayer(Photo2(), PhotoMask(), "#1", 80, TPoint{-40, 25});
     d->AddLayer(Photo(), PhotoMask(), "#2", 50, TPoint{120, -60});
     return d;
-  }();
-  return *doc;
+  });
 }
 
 const std::string& SavedFile() {

@@ -26,15 +26,14 @@ const char* kResize = "Smooth resize of a layer, triangle filter (24 MP -> 13.5 
 // two photos alternately, each through the photo mask, at opacities from 30 to 90 %,
 // moved a little each so that no two line up.
 TLayeredImage& TenLayers() {
-  static std::unique_ptr<TLayeredImage> doc = [] {
+  return FamilyFixture([] {
     auto d = std::make_unique<TLayeredImage>();
     d->LoadFromBitmap(Photo(), TBitmap(), "#0");
     for (int i = 1; i < 10; ++i)
       d->AddLayer(i % 2 ? Photo2() : Photo(), PhotoMask(), "#", 30 + 7 * i, TPoint{17 * i - 80, 11 * i - 50});
     d->UpdatedComposition();
     return d;
-  }();
-  return *doc;
+  });
 }
 
 QM_BENCH(kCompose, kOurs, kPhotoBytes, [](benchmark::State& st) {
@@ -50,12 +49,11 @@ QM_BENCH(kDirty, kOurs, 512 * 512 * 3, [](benchmark::State& st) {
 
 // A layer of its own, so that swaps do not disturb the shared photos.
 TLayerItem& Layer() {
-  static std::unique_ptr<TLayerItem> l = [] {
+  return FamilyFixture([] {
     auto p = std::make_unique<TLayerItem>();
     p->Image = Photo().Clone();
     return p;
-  }();
-  return *l;
+  });
 }
 
 // Whole-layer steps (operations that may change the size) keep the bitmap itself.

@@ -27,8 +27,7 @@ struct TSavingEditor : TBenchEditor {
 };
 
 TSavingEditor& Editor() {
-  static TSavingEditor editor;
-  return editor;
+  return FamilyFixture<TSavingEditor>();
 }
 
 QM_BENCH("Save of a 24 MP document as JPEG q90 (the File menu)", kOurs, kPhotoBytes, [](benchmark::State& st) {
@@ -57,7 +56,7 @@ struct TOpeningEditor : TBenchEditor {
 // the view's first paint; the window is closed outside the timing.
 QM_BENCH("Open of a 24 MP JPEG to its painted document (the File menu)", kOurs, kPhotoBytes,
          [](benchmark::State& st) {
-           static TOpeningEditor editor;
+           TOpeningEditor& editor = FamilyFixture<TOpeningEditor>();
            TMainForm& form = *editor.form;
            for (auto _ : st) {
              if (!form.Files().OpenImageFile(editor.file, true, false)) return st.SkipWithError("not opened");

@@ -37,8 +37,7 @@ const char* kRamp33 = "RampMaskEdges 33 around an ellipse (24 MP)";
 
 // A hard-edged ellipse over the whole photo: the stair steps of a selection mask.
 const TBitmap& EllipseMask() {
-  static const TBitmap mask = EllipseMaskOf(kPhotoWidth, kPhotoHeight);
-  return mask;
+  return FamilyFixture([] { return std::make_unique<TBitmap>(EllipseMaskOf(kPhotoWidth, kPhotoHeight)); });
 }
 
 QM_BENCH(kRamp33, kOurs, kPhotoBytes, [](benchmark::State& st) {

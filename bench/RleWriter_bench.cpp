@@ -9,12 +9,11 @@ const char* kRle = "RLE8 encoding of a 24 MP 8-bit image";
 
 // The photo reduced to 256 colours once (dithered: few long runs, the hard case).
 const TBitmap& Photo8() {
-  static const TBitmap b = [] {
+  return FamilyFixture([] {
     TBitmap c = Photo().Clone();
     ConvertBitmapToIndexed(c, 256, true, true);
-    return c;
-  }();
-  return b;
+    return std::make_unique<TBitmap>(std::move(c));
+  });
 }
 
 QM_BENCH(kRle, kOurs, kPhotoBytes / 3, [](benchmark::State& st) {

@@ -129,6 +129,7 @@ QM_BENCH("batch scan, ten feeder pages at 150 dpi saved as JPEG", kOurs, kTenPag
                        doc->Image().Layers[0].Image.Width() == kPageWidth &&
                        doc->Image().Layers[0].Image.Height() == kPageHeight;
     while (TNewImgForm* w = services.GetActiveImgForm()) services.CloseImageWindow(w, true);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // (no event loop runs here)
     Clear(e.out);
     st.ResumeTiming();
     if (!whole) return st.SkipWithError("the ten pages did not arrive");

@@ -18,7 +18,7 @@ namespace {
 // A 6000 x 4000 mask of hard-edged random blobs (discs of 4 to 250 pixels radius,
 // some overlapping) with a sprinkle of single pixels: ragged outlines and holes.
 const TBitmap& BlobMask() {
-  static const TBitmap mask = [] {
+  return FamilyFixture([] {
     TBitmap m(kPhotoWidth, kPhotoHeight, pf24bit, clWhite);
     uint32_t s = 12345;
     auto next = [&](int n) {
@@ -37,9 +37,8 @@ const TBitmap& BlobMask() {
       uint8_t* p = m.ScanLine(next(kPhotoHeight)) + 3 * next(kPhotoWidth);
       p[0] = p[1] = p[2] = uint8_t(next(2) ? 0 : 255);
     }
-    return m;
-  }();
-  return mask;
+    return std::make_unique<TBitmap>(std::move(m));
+  });
 }
 
 // One document the size of the photo, the background its only layer.
@@ -194,12 +193,11 @@ QM_BENCH("RestrictChangeToSelection hard edge, ellipse 6000x4000", kOpenCV, kPho
 // from it.
 
 const TBitmap& WandMask() {
-  static const TBitmap mask = [] {
+  return FamilyFixture([] {
     TBitmap m;
     MaskByColorToleranceInverted(Photo(), m, Photo().GetPixel(1800, 1500), 40, true, UnboundedRect);
-    return m;
-  }();
-  return mask;
+    return std::make_unique<TBitmap>(std::move(m));
+  });
 }
 
 QM_BENCH("Magic wand selection from its mask 6000x4000", kOurs, kPhotoBytes, [](benchmark::State& st) {

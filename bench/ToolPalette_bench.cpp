@@ -46,14 +46,11 @@ struct TPaintingEditor : TBenchEditor {
     palette.SelectTool(TTool::Brush);
     palette.findChild<QComboBox*>(QStringLiteral("CBTailleBrush"))->setEditText(QString::fromLatin1(size));
   }
-  void CloseAll() {
-    while (TNewImgForm* w = form->Services().GetActiveImgForm()) form->Services().CloseImageWindow(w, true);
-  }
+  void CloseAll() { CloseDocuments(); }
 };
 
 TPaintingEditor& Editor() {
-  static TPaintingEditor editor;
-  return editor;
+  return FamilyFixture<TPaintingEditor>();
 }
 
 QM_BENCH("One mouse move of a radius-50 brush stroke under a selection, 24 MP", kOurs, 0,

@@ -21,8 +21,7 @@ struct TPhotoDocument {
 };
 
 TPhotoDocument& Document() {
-  static std::unique_ptr<TPhotoDocument> d = std::make_unique<TPhotoDocument>();
-  return *d;
+  return FamilyFixture<TPhotoDocument>();
 }
 
 // What the menu command of a direct filter does: its step over the working rectangle,

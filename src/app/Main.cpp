@@ -8,15 +8,19 @@
 //
 // With [Params] RunMulti "0", a start finding a running editor hands its files over
 // and ends with code 0 (shell/OneInstance.h).
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 #include <QMdiArea>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include "devices/DeviceList.h"
@@ -25,6 +29,7 @@
 #include "dialogs/DialogRegistry.h"
 #include "extensions/PluginHost.h"
 #include "extensions/Translation.h"
+#include "imagefiles/ReadAhead.h"
 #include "shell/services/AppIcon.h"
 #include "shell/main/MainForm.h"
 #include "shell/services/MenuLook.h"
@@ -50,12 +55,63 @@ class TQuitAfterPaint : public QObject {
   }
 };
 
+// SIGTERM (a desktop's logout, kill) ends the program as Quitter does, without a
+// question: the event loop ends and the main window goes, writing the settings. The
+// handler only wakes the loop (a byte on a socket pair); the rest runs on the GUI thread.
+int terminationPipe[2] = {-1, -1};
+bool terminated = false;  // (read before the main loop: a quit before it would be lost)
+
+void OnTermination(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(terminationPipe[1], &byte, 1);
+}
+
+void QuitOnTermination(QCoreApplication& app) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, terminationPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+    char byte;
+    [[maybe_unused]] const ssize_t n = ::read(terminationPipe[0], &byte, 1);
+    terminated = true;
+    QCoreApplication::quit();
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnTermination;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// The first picture the command line names: the argument that is neither an option
+// nor an option's value (Qt's own options included); empty when there is none.
+std::string FirstNamedFile(int argc, char** argv) {
+  static const char* const kWithValue[] = {"--shots", "-platform", "-platformpluginpath", "-platformtheme",
+                                           "-plugin", "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-style",
+                                           "-stylesheet", "-display", "-geometry", "-title", "-session", "-name"};
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strcmp(a, "--scene") == 0) return {};  // a scene opens nothing
+    if (a[0] != '-') return a;
+    for (const char* o : kWithValue)
+      if (std::strcmp(a, o) == 0) {
+        ++i;
+        break;
+      }
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
+  // The first file of the command line is read while the window is made: the first
+  // paint's open takes it (a 24 MP photo takes as long to decode as the window to make).
+  qm::TPictureReadAhead readAhead;
+  readAhead.Start(FirstNamedFile(argc, argv));
   QApplication app(argc, argv);
+  QuitOnTermination(app);
   qm::InstallApplicationIcon(app);
   qm::InstallMenuLook(app);
   qm::InstallMessageDialog();
@@ -66,6 +122,7 @@ int main(int argc, char** argv) {
   qm::InstallParameterDialogs(dialogs);
   qm::TMainForm::TStartOptions options;
   options.Dialogs = &dialogs;
+  options.ReadAhead = &readAhead;
   options.Devices = qm::ProgramDevices;
   options.Plugins = qm::MakeProgramPluginHost;
   options.LoadTranslation = [] { return qm::LoadProgramTranslation(); };
@@ -113,5 +170,5 @@ int main(int argc, char** argv) {
       }
     };
   form.show();
-  return app.exec();
+  return terminated ? 0 : app.exec();
 }

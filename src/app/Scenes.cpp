@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -344,6 +345,17 @@ void WindowsScene(TSceneCamera& camera) {
 void MainWindowScene(TSceneCamera& camera) {
   TSceneEditor editor;
   camera.Shoot(*editor.form, "empty");
+  // a right click on the empty work area: its pop-up
+  QWidget* area = editor.form->Area().viewport();
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(type, QPointF(160, 120), area->mapToGlobal(QPointF(160, 120)), Qt::RightButton,
+                  type == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &e);
+  }
+  Settle();
+  camera.ShootWithPopups(*editor.form, "workspace-popup");
+  if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  Settle();
   editor.OpenSample(false, "/home/claire/Images/baie.qxi");
   editor.OpenSample(true);
   const TBitmap small = SmallGradient();
@@ -724,6 +736,31 @@ TNewImgForm& OpenBayPhoto(TSceneEditor& editor) {
   return doc;
 }
 
+// The full-screen view of a photograph among others of its folder, then of the next
+// one after Page Down.
+void FullScreenScene(TSceneCamera& camera) {
+  QTemporaryDir folder;
+  const std::string first = folder.filePath("baie.jpg").toStdString(), next = folder.filePath("falaise.jpg").toStdString();
+  WriteJpegFile(first, SamplePicture(2400, 1600, 0.35), TJpegWriteOptions{90, false});
+  WriteJpegFile(next, SamplePicture(900, 1200, 0.7), TJpegWriteOptions{90, false});
+  TSceneEditor editor;
+  TMainForm& window = *editor.form;
+  window.Files().OpenImageFile(first, true, true);
+  Settle();
+  if (!window.Commands().Trigger("MenuZoomPe")) return camera.Fail("the full-screen command did not run");
+  Settle();
+  QWidget* view = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QLatin1String("PeForm") && w->isVisible()) view = w;
+  if (!view) return camera.Fail("no full-screen view");
+  camera.Shoot(*view, "fitted");
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+  QApplication::sendEvent(view, &down);
+  Settle();
+  camera.Shoot(*view, "next");
+  view->hide();
+}
+
 // A photograph in the editor, an elliptical selection shown, before and after a filter
 // run from its menu command ("Photo ancienne"), then a texture ("Brique").
 void FiltersScene(TSceneCamera& camera) {
@@ -787,6 +824,7 @@ std::vector<TSceneRow>& Scenes() {
       {"colorpicker", &ColorPickerScene},
       {"browser", &BrowserScene},
       {"mainwindow", &MainWindowScene},
+      {"fullscreen", &FullScreenScene},
       {"filters", &FiltersScene},
       {"savedialogs", &SaveDialogsScene},
       {"palette", &PaletteScene},

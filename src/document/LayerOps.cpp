@@ -292,7 +292,7 @@ void OffsetAllLayers(TLayerHost& host, int dx, int dy, bool refresh) {
   if (refresh) host.LayerStackChanged(TLayerChange::Rebuild, image->ActiveIndex());
 }
 
-void FlipRotateAllLayers(TLayerHost& host, int code) {
+void FlipRotateAllLayers(TLayerHost& host, int code, bool background) {
   TLayeredImage* image = host.ActiveImage();
   if (!image || image->GetLayerCount() == 0) return;
   // The bitmap operation (FlipRotateBitmap's code) of each command code.
@@ -305,8 +305,10 @@ void FlipRotateAllLayers(TLayerHost& host, int code) {
     case 5: case -5: op = 4; break;
     default: return;
   }
-  const int W = image->Layers[0].Image.Width(), H = image->Layers[0].Image.Height();
-  TBitmap spare;  // the buffer of the last bitmap turned, for the next turn to write into
+  // The buffer of the last bitmap turned, for the next turn to write into; the first
+  // comes from the spare blocks of the histories, the last goes back to them.
+  const TBitmap& front = image->Layers[0].Image;
+  TBitmap spare = TakeSpareBitmap(front.Empty() ? 0 : size_t(front.Stride()) * size_t(front.Height()));
   const auto change = [&](TBitmap& bmp) {
     if (bmp.Empty()) return;
     const bool quarter = op == 2 || op == 3;
@@ -332,6 +334,11 @@ void FlipRotateAllLayers(TLayerHost& host, int code) {
     spare = std::move(bmp);
     bmp = std::move(turned);
   };
+  if (background) {
+    change(image->Layers[0].Image);
+    change(image->Layers[0].Mask);
+  }
+  const int W = image->Layers[0].Image.Width(), H = image->Layers[0].Image.Height();
   ForEachUpperLayer(*image, [&](TLayerItem& l) {
     change(l.Image);
     change(l.Mask);
@@ -346,6 +353,7 @@ void FlipRotateAllLayers(TLayerHost& host, int code) {
       default: break;
     }
   });
+  GiveSpareBitmap(std::move(spare));
   Rebuild(host, *image);
 }
 

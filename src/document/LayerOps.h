@@ -94,8 +94,9 @@ void OffsetAllLayers(TLayerHost& host, int dx, int dy, bool refresh);
 // vertical, +-2 flip horizontal, 3 and -4 quarter turn clockwise, 4 and -3 quarter
 // turn counter-clockwise, +-5 half turn; -c undoes c. Each layer's bitmaps are
 // changed and its place mirrored inside the background as it now is. Other codes,
-// 0 included, do nothing.
-void FlipRotateAllLayers(TLayerHost& host, int code);
+// 0 included, do nothing. With background, the background's bitmaps are changed first
+// (the turned layers then write into the buffers the turns before them freed).
+void FlipRotateAllLayers(TLayerHost& host, int code, bool background = false);
 // After the background (oldWidth x oldHeight) was turned clockwise by the degrees
 // with the canvas enlarged: every bitmap layer turns with it (smoothly, growing to
 // hold the turned image) and goes where its centre went. Nothing for 0 degrees.

@@ -143,7 +143,14 @@ void TLayeredImage::SyncComposedSize() {
     return;
   }
   const TBitmap& bg = Layers[0].Image;
-  composed_ = TBitmap(bg.Width(), bg.Height(), pf24bit, clWhite);
+  // A turned image keeps its byte size: the buffer is reused (its pages mapped already).
+  if (composed_.PixelFormat() == pf24bit && composed_.Reshape(bg.Width(), bg.Height())) {
+    TBitmap& white = composed_;
+    ParallelRows(0, white.Height(), int64_t(white.Width()) * white.Height(), [&white](int y0, int y1) {
+      std::memset(white.ScanLine(y0), 0xFF, size_t(white.Stride()) * size_t(y1 - y0));
+    });
+  } else
+    composed_ = TBitmap(bg.Width(), bg.Height(), pf24bit, clWhite);
   pending_ = GetBitmapRect(composed_);
 }
 

@@ -12,7 +12,14 @@ namespace qm {
 
 void EnsureGraphicsMagick() {
   static std::once_flag once;
-  std::call_once(once, [] { InitializeMagick(nullptr); });
+  std::call_once(once, [] {
+    // The library's own signal handlers would end the program on SIGTERM without its
+    // settings: the program's are kept.
+    ExceptionInfo ex;
+    GetExceptionInfo(&ex);
+    InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, &ex);
+    DestroyExceptionInfo(&ex);
+  });
 }
 
 bool Resample(const TBitmap& src, int w, int h, TResampleFilter filter, TBitmap& out) {

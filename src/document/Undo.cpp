@@ -29,10 +29,12 @@ void ForRows(int w, int h, Body&& body) {
 }
 
 // Blocks of snapshots dropped by the histories (steps pushed out, redo steps
-// discarded, documents closed), kept for the next snapshot of the same size. A fresh
-// block of tens of megabytes costs the system's clearing of every page at first touch,
-// more than the copy into it; a document worked on step after step asks for blocks of
-// one size over and over.
+// discarded, documents closed), kept for the next snapshot of the same size: the
+// packed blocks of rectangles, and the bitmaps of whole layers. A fresh block of tens
+// of megabytes costs the system's clearing of every page at first touch, more than the
+// copy into it; a document worked on step after step asks for blocks of one size over
+// and over. What lies idle is bounded (two blocks of each kind, 512 MB in all), so a
+// long day of editing keeps no more than that.
 class TSpareBlocks {
  public:
   static constexpr size_t kMinBytes = size_t(8) << 20;     // smaller blocks come cheap
@@ -41,12 +43,36 @@ class TSpareBlocks {
 
   void Release() {
     std::vector<std::pair<uint8_t*, size_t>> freed;
+    std::vector<TBitmap> bitmaps;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       freed.swap(blocks_);
+      bitmaps.swap(bitmaps_);
       held_ = 0;
     }
     for (auto& [p, bytes] : freed) delete[] p;
+  }
+  // A bitmap whose buffer holds bytes, to be written over; empty when none is kept.
+  TBitmap TakeBitmap(size_t bytes) {
+    if (bytes < kMinBytes) return TBitmap();
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < bitmaps_.size(); ++i)
+      if (BitmapBytes(bitmaps_[i]) == bytes) {
+        TBitmap b = std::move(bitmaps_[i]);
+        held_ -= bytes;
+        bitmaps_.erase(bitmaps_.begin() + ptrdiff_t(i));
+        return b;
+      }
+    return TBitmap();
+  }
+  void GiveBitmap(TBitmap&& b) {
+    const size_t bytes = BitmapBytes(b);
+    if (bytes < kMinBytes || bytes > kMaxBytes) return;  // (freed as it goes)
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (!bitmaps_.empty() && (bitmaps_.size() >= kMaxBlocks || held_ + bytes > kMaxBytes)) DropBitmap();
+    while (!blocks_.empty() && held_ + bytes > kMaxBytes) DropBlock();
+    bitmaps_.push_back(std::move(b));
+    held_ += bytes;
   }
   size_t Held() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -67,12 +93,9 @@ class TSpareBlocks {
   void Give(uint8_t* p, size_t bytes) {
     if (bytes >= kMinBytes && bytes <= kMaxBytes) {
       std::lock_guard<std::mutex> lock(mutex_);
-      // the oldest go first, until the new one fits
-      while (!blocks_.empty() && (blocks_.size() >= kMaxBlocks || held_ + bytes > kMaxBytes)) {
-        delete[] blocks_.front().first;
-        held_ -= blocks_.front().second;
-        blocks_.erase(blocks_.begin());
-      }
+      // the oldest blocks go first, then the bitmaps, until the new one fits
+      while (!blocks_.empty() && (blocks_.size() >= kMaxBlocks || held_ + bytes > kMaxBytes)) DropBlock();
+      while (!bitmaps_.empty() && held_ + bytes > kMaxBytes) DropBitmap();
       blocks_.emplace_back(p, bytes);
       held_ += bytes;
       return;
@@ -81,8 +104,21 @@ class TSpareBlocks {
   }
  private:
   std::mutex mutex_;
+  static size_t BitmapBytes(const TBitmap& b) { return b.Empty() ? 0 : size_t(b.Stride()) * size_t(b.Height()); }
+  // The oldest of a kind freed (under the lock).
+  void DropBlock() {
+    delete[] blocks_.front().first;
+    held_ -= blocks_.front().second;
+    blocks_.erase(blocks_.begin());
+  }
+  void DropBitmap() {
+    held_ -= BitmapBytes(bitmaps_.front());
+    bitmaps_.erase(bitmaps_.begin());
+  }
+
   std::vector<std::pair<uint8_t*, size_t>> blocks_;
-  size_t held_ = 0;
+  std::vector<TBitmap> bitmaps_;
+  size_t held_ = 0;  // both kinds
 };
 
 // Never destroyed: snapshots held by objects that outlive the statics still give their
@@ -97,6 +133,10 @@ TSpareBlocks& SpareBlocks() {
 void ReleaseUndoBufferPool() { SpareBlocks().Release(); }
 
 size_t PooledUndoBufferBytes() { return SpareBlocks().Held(); }
+
+TBitmap TakeSpareBitmap(size_t bytes) { return SpareBlocks().TakeBitmap(bytes); }
+
+void GiveSpareBitmap(TBitmap&& bitmap) { SpareBlocks().GiveBitmap(std::move(bitmap)); }
 
 // --- TBmp24 ----------------------------------------------------------------------
 
@@ -121,9 +161,16 @@ uint8_t* TBmp24::MutableRow(int y) {
   return holdsBitmap_ ? held_.ScanLine(y) : data_.get() + size_t(width_) * 3 * size_t(y);
 }
 
+TBmp24::~TBmp24() { GiveHeldBack(); }
+
+void TBmp24::GiveHeldBack() {
+  if (holdsBitmap_ && !held_.Empty()) SpareBlocks().GiveBitmap(std::move(held_));
+  held_ = TBitmap();
+}
+
 void TBmp24::Clear() {
   data_.reset();
-  held_ = TBitmap();
+  GiveHeldBack();
   holdsBitmap_ = false;
   width_ = height_ = 0;
   transparent_ = false;
@@ -136,7 +183,7 @@ void TBmp24::Snapshot(const TBitmap* bmp, TRect r) {
     return;
   }
   ClipRectToBitmap(r, *bmp);
-  held_ = TBitmap();
+  GiveHeldBack();
   holdsBitmap_ = false;
   data_ = Allocate(size_t(r.Width()) * size_t(r.Height()) * 3);
   width_ = r.Width();
@@ -156,9 +203,14 @@ void TBmp24::SnapshotWhole(const TBitmap* bmp) {
     return;
   }
   // Whole layers are kept as bitmaps: undoing and redoing then exchanges them without
-  // copying, whether the layer kept its size or not.
+  // copying, whether the layer kept its size or not. A spare one of the same size is
+  // written over.
   data_.reset();
-  held_ = bmp->Clone();
+  if (!holdsBitmap_ || held_.Empty() || size_t(held_.Stride()) * held_.Height() != size_t(bmp->Stride()) * bmp->Height()) {
+    GiveHeldBack();
+    held_ = SpareBlocks().TakeBitmap(size_t(bmp->Stride()) * size_t(bmp->Height()));
+  }
+  held_.Assign(*bmp);
   holdsBitmap_ = true;
   width_ = held_.Width();
   height_ = held_.Height();

@@ -31,6 +31,7 @@ struct TSnapshotBlockRelease {
 class TBmp24 {
  public:
   TBmp24() = default;
+  ~TBmp24();
   TBmp24(const TBmp24&) = delete;
   TBmp24& operator=(const TBmp24&) = delete;
 
@@ -67,6 +68,8 @@ class TBmp24 {
   bool Matches(const TBitmap& bmp, TRect& r) const;
   // Exchanges the held bitmap with bmp (bitmap form only); bmp keeps its brush.
   void SwapHeld(TBitmap& bmp);
+  // The held bitmap goes to the spare blocks (empty after).
+  void GiveHeldBack();
   using TBlock = std::unique_ptr<uint8_t[], TSnapshotBlockRelease>;
   static TBlock Allocate(size_t bytes);
   TBlock data_;                      // packed form
@@ -77,12 +80,18 @@ class TBmp24 {
   TColor transparentColor_ = clNone;
 };
 
-// Large snapshot blocks freed by dropped steps are kept, a few at most, for the next
-// snapshot of the same byte size: its pages are then already mapped. Clearing a history,
+// Large snapshot blocks and whole-layer bitmaps freed by dropped steps are kept, two of
+// each at most and 512 MB in all, for the next snapshot of the same byte size: its pages
+// are then already mapped. Clearing a history,
 // or freeing one that has a limit, frees them (here); PooledUndoBufferBytes says how
 // much is kept.
 void ReleaseUndoBufferPool();
 size_t PooledUndoBufferBytes();
+// The same keeping for other whole-layer work: a kept bitmap whose buffer holds bytes
+// (its pixels and size to be written over; empty when none is kept), and a bitmap
+// given to be kept (freed when it is small or there is no room).
+TBitmap TakeSpareBitmap(size_t bytes);
+void GiveSpareBitmap(TBitmap&& bitmap);
 
 // Step modes and the bitmaps a step holds.
 enum : uint8_t { umWholeLayer = 0, umRect = 1 };

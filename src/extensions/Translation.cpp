@@ -182,7 +182,8 @@ bool InstallQtTranslation(const std::string& languageCode) {
 bool LoadProgramTranslation(const std::vector<std::string>& folders) {
   const bool loaded = LoadFirstTranslation(folders);
   if (loaded) BuildDerivedTexts();
-  InstallQtTranslation(loaded ? Tr(TextId::GetTrCode) : std::string());
+  // Qt's own texts in the interface's language: the module's, else the built-in French.
+  InstallQtTranslation(Tr(TextId::GetTrCode));
   return loaded;
 }
 

@@ -53,7 +53,7 @@ bool InstallQtTranslation(const std::string& languageCode);
 
 // What the program's start hands the main window: the first module of the program's
 // folders, the derived texts built from it, Qt's own texts in the module's language
-// (the system's without a module). True when a module was loaded.
+// (French, the interface's own, without a module). True when a module was loaded.
 bool LoadProgramTranslation();
 bool LoadProgramTranslation(const std::vector<std::string>& folders);
 

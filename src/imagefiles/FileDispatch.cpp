@@ -9,6 +9,7 @@
 #include "imagefiles/LayeredFile.h"
 #include "imagefiles/Metadata.h"
 #include "imagefiles/PictureLimit.h"
+#include "imagefiles/ReadAhead.h"
 #include "imagefiles/RleWriter.h"
 #include "imagefiles/TiffWriter.h"
 #include "platform/core/Exceptions.h"
@@ -75,7 +76,9 @@ TFileResult LoadDispatch(const THooks& hooks, const std::string& fileName, const
   if (!reader || !reader->Read) throw EInvalidGraphic("unknown picture file extension");
 
   TLoadedPicture picture;
-  reader->Read(fileName, TReadRequest{request.Preview, request.Limit}, picture);
+  const TReadRequest read{request.Preview, request.Limit};
+  if (!request.ReadAhead || !request.ReadAhead->Take(fileName, reader.get(), read, picture))
+    reader->Read(fileName, read, picture);
   result.Warnings = std::move(picture.Warnings);
   const unsigned reports = reader->Reports;
   const bool stored = (reports & rrStoredSize) && picture.StoredWidth > 0 && picture.StoredHeight > 0;

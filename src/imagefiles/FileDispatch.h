@@ -24,6 +24,7 @@
 namespace qm {
 
 class TLayeredImage;
+class TPictureReadAhead;
 struct TFormatRow;
 
 // Progress stages.
@@ -79,6 +80,9 @@ struct TLoadRequest {
   // The largest picture to make. A larger one fails with GetOeMsgPictureTooLarge
   // before its pixels are allocated.
   TPictureLimit Limit;
+  // A picture of the file read ahead, taken in place of reading the file when it is
+  // that file's (ReadAhead.h); null: the file is read.
+  TPictureReadAhead* ReadAhead = nullptr;
 };
 
 struct TLoadResult {

@@ -57,6 +57,7 @@ TLoadRequest DefaultLoadRequest(const TPictureFileSettings& settings, bool previ
   request.Preview = preview;
   if (preview) return request;  // a preview raises no stage and shows no message
   request.OnProgress = settings.OnFileProgress;
+  request.ReadAhead = settings.ReadAhead;
   if (settings.ShowFileErrors) request.OnError = ShowFileError;
   return request;
 }

@@ -43,6 +43,8 @@ struct TPictureFileSettings {
   TJpegWriteOptions JpegSaveDefaults;
   TPngWriteOptions PngSaveDefaults;
   TFileProgressEvent OnFileProgress;
+  // The picture the program's start reads ahead (null: none); the full loads take it.
+  TPictureReadAhead* ReadAhead = nullptr;
 };
 
 // The request of a load: a preview (reduced, quiet) or a full load with

@@ -72,12 +72,21 @@ void ApplyRow(uint8_t* d, const uint8_t* s, const uint8_t* m, int mstride, int n
         w[3 * i] = w[3 * i + 1] = w[3 * i + 2] = v;
       }
       break;
-    case Mode::Masked:
+    case Mode::Masked: {
+      // A row the mask shows whole (the default mask of a layer) is copied, one it hides
+      // whole is left: the same bytes as the weighted blend, without its two passes.
+      // (a grey mask row of one value has all its bytes equal: one fast comparison)
+      const uint8_t first = sp.qtab[m[0]];
+      if ((first == 0 || first == 100) && mstride == 3 && std::memcmp(m, m + 1, size_t(nb) - 1) == 0) {
+        if (first == 100) std::memmove(d, s, size_t(nb));
+        return;
+      }
       for (int i = 0; i < npix; ++i) {
         uint8_t v = sp.qtab[m[ptrdiff_t(i) * mstride]];
         w[3 * i] = w[3 * i + 1] = w[3 * i + 2] = v;
       }
       break;
+    }
     case Mode::WhereMasked:
       for (int i = 0; i < npix; ++i) {
         uint8_t v = m[ptrdiff_t(i) * mstride] < 255 ? uint8_t(sp.percent) : 0;

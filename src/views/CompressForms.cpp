@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -114,7 +115,7 @@ bool TJPGCompressForm::KeepExif() const { return !CBExif->isHidden() && CBExif->
 void TJPGCompressForm::ShowValue() { LblN->setText(QText(Format(TextId::GetTrFmtCompress, {TBN->value()}))); }
 
 bool TJPGCompressForm::Execute(TNewImgForm* window, const std::string& fileName, TJpegWriteOptions& options,
-                               bool& keepExif) {
+                               bool& keepExif, const std::function<void(QWidget* shown)>& hold) {
   window_ = window;
   sourceName_ = window && !window->FileName().empty() ? window->FileName() : fileName;
   TBN->setValue(std::clamp(options.Quality, TBN->minimum(), TBN->maximum()));
@@ -123,7 +124,19 @@ bool TJPGCompressForm::Execute(TNewImgForm* window, const std::string& fileName,
   CBExif->setChecked(keepExif);
   BApercu->setEnabled(window != nullptr);
   ok_ = false;
-  exec();
+  // Modeless: the document stays free to scroll and zoom while the save waits here,
+  // until the dialog hides or the application quits.
+  setWindowModality(Qt::NonModal);
+  QEventLoop wait;
+  const QMetaObject::Connection hidden = connect(this, &QDialog::finished, &wait, &QEventLoop::quit);
+  show();
+  raise();
+  activateWindow();
+  if (hold) hold(this);
+  if (isVisible()) wait.exec();
+  disconnect(hidden);
+  if (isVisible()) reject();  // the application quits: the dialog closes unanswered
+  if (hold) hold(nullptr);
   window_ = nullptr;
   if (!ok_) return false;
   options.Quality = Quality();
@@ -287,8 +300,9 @@ QPointer<TGIFCompressForm> gifForm;
 }  // namespace
 
 bool ExecuteJpegCompressDialog(QWidget* parent, TNewImgForm* window, const std::string& fileName,
-                               TJpegWriteOptions& options, bool& keepExif) {
-  return FormOnce(jpegForm, parent).Execute(window, fileName, options, keepExif);
+                               TJpegWriteOptions& options, bool& keepExif,
+                               const std::function<void(QWidget* shown)>& hold) {
+  return FormOnce(jpegForm, parent).Execute(window, fileName, options, keepExif, hold);
 }
 
 bool ExecutePngCompressDialog(QWidget* parent, const std::string& fileName, TPngWriteOptions& options) {

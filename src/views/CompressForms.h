@@ -1,11 +1,12 @@
 #pragma once
-// The dialogs that set how a picture is written, shown modally by the save's stage-2
-// handler: JPEG quality and mode with a preview of the compressed result in the
+// The dialogs that set how a picture is written, shown by the save's stage-2 handler
+// (the JPEG one modeless, the others modally): JPEG quality and mode with a preview of the compressed result in the
 // document's own window and the file's size; PNG interlacing and row filter; GIF
 // interlacing and palette optimisation. Each is made once and keeps its choices from
 // one showing to the next; each Execute takes the writer's options in and gives the
 // chosen ones back on OK.
 #include <QDialog>
+#include <functional>
 #include <string>
 
 #include "imagefiles/FileDispatch.h"
@@ -26,14 +27,19 @@ class TJPGCompressForm : public QDialog {
  public:
   explicit TJPGCompressForm(QWidget* parent = nullptr);
 
-  // Shows the dialog modally. window: the document being saved (null: no preview in
-  // place, the size is still reported); fileName: the file being written. options: the
-  // quality and mode in and out. keepExif: in, the preference to keep EXIF data (the
-  // box shows only when it is set and the document came with EXIF data, and starts
-  // checked); out, the box shown and checked. The document's view shows the flattened
-  // picture while the dialog is up, the compressed one after a preview, and comes back
-  // as it was when the dialog closes. False (nothing changed) when cancelled.
-  bool Execute(TNewImgForm* window, const std::string& fileName, TJpegWriteOptions& options, bool& keepExif);
+  // Shows the dialog modeless, on top, and returns once it is closed (or the
+  // application quits): meanwhile the user may scroll and zoom the document to judge
+  // the preview. window: the document being saved (null: no preview in place, the size
+  // is still reported); fileName: the file being written. options: the quality and
+  // mode in and out. keepExif: in, the preference to keep EXIF data (the box shows only
+  // when it is set and the document came with EXIF data, and starts checked); out, the
+  // box shown and checked. hold: called with the dialog once shown and with null once
+  // it closed (the shell holds its commands meanwhile). The document's view shows the
+  // flattened picture while the dialog is up, the compressed one after a preview, and
+  // comes back as it was when the dialog closes. False (nothing changed) when
+  // cancelled.
+  bool Execute(TNewImgForm* window, const std::string& fileName, TJpegWriteOptions& options, bool& keepExif,
+               const std::function<void(QWidget* shown)>& hold = {});
 
   // The preview: the flattened picture compressed as chosen, shown in its window with
   // the file's size in the status.
@@ -107,7 +113,8 @@ class TGIFCompressForm : public QDialog {
 // The three dialogs, made once for the process under the parent given at the first
 // call, as the stage-2 handler asks for them.
 bool ExecuteJpegCompressDialog(QWidget* parent, TNewImgForm* window, const std::string& fileName,
-                               TJpegWriteOptions& options, bool& keepExif);
+                               TJpegWriteOptions& options, bool& keepExif,
+                               const std::function<void(QWidget* shown)>& hold = {});
 bool ExecutePngCompressDialog(QWidget* parent, const std::string& fileName, TPngWriteOptions& options);
 bool ExecuteGifCompressDialog(QWidget* parent, const std::string& fileName, TGifWriteOptions& options);
 

@@ -166,6 +166,7 @@ void TNewImgForm::WireEvents() {
   };
   connect(navigator_, &TLayerNavigator::ActiveChanged, this, [this](int) { Host().ActiveLayerChanged(*this); });
   connect(navigator_, &TLayerNavigator::LayerMoved, this, [this](int, int) {
+    history_.DiscardRedoSteps();  // the order the steps ahead were taken in is gone
     NoteLayersChanged();
     Host().LayersChanged(*this);
   });

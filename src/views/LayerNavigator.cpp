@@ -90,6 +90,7 @@ TLayerNavigator::TLayerNavigator(TLayeredImage& image, QWidget* parent)
   };
   Glyphs();
   LayOut();
+  InstallLayerNavigatorAccessibility();
 }
 
 TLayerNavigator::~TLayerNavigator() {

@@ -26,6 +26,10 @@ namespace qm {
 
 class TPrevNextButton;
 
+// Makes the strips readable by assistive technology: a list of their rows, each named
+// by its layer. Every strip calls it as it is made.
+void InstallLayerNavigatorAccessibility();
+
 class TLayerNavigator : public QFrame {
   Q_OBJECT
 

@@ -1,10 +1,12 @@
 #include "views/PictureDialogs.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -110,6 +112,11 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
     grid->addWidget(PicturePanel, 0, grid->columnCount(), grid->rowCount(), 1);
 
   connect(this, &QFileDialog::currentChanged, this, [this](const QString& f) { UpdatePreview(f); });
+  // A selection the keys or the mouse extend after the current file moved: the preview
+  // follows it too (several files show none).
+  for (QAbstractItemView* view : findChildren<QAbstractItemView*>())
+    if (view->selectionModel())
+      connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdatePreview(current_); });
   connect(PreviewCheck, &QCheckBox::toggled, this, [this] {
     if (isVisible()) UpdatePreview(current_);
   });
@@ -120,10 +127,12 @@ void TOpenPictureDialog::SetPreview(bool on) { PreviewCheck->setChecked(on); }
 
 void TOpenPictureDialog::UpdatePreview(const QString& fileName) {
   current_ = fileName;
+  const bool wanted = Preview() && !fileName.isEmpty() && QFileInfo(fileName).isFile() && selectedFiles().size() <= 1;
+  if (wanted && fileName == shown_ && !preview_.Empty()) return;  // shown already
   preview_.Clear();
+  shown_.clear();
   PictureLabel->clear();
-  const QFileInfo info(fileName);
-  if (Preview() && !fileName.isEmpty() && info.isFile() && selectedFiles().size() <= 1) {
+  if (wanted) {
     TLoadRequest request;
     request.Preview = true;
     TLoadResult loaded = LoadPicture(fileName.toStdString(), request);
@@ -133,6 +142,7 @@ void TOpenPictureDialog::UpdatePreview(const QString& fileName) {
       const int w = loaded.StoredWidth > 0 ? loaded.StoredWidth : preview_.Width();
       const int h = loaded.StoredHeight > 0 ? loaded.StoredHeight : preview_.Height();
       PictureLabel->setText(Q(Format(TextId::GetDlgPictureFmt, {w, h})));
+      shown_ = fileName;
     }
   }
   PaintBox->update();
@@ -141,6 +151,7 @@ void TOpenPictureDialog::UpdatePreview(const QString& fileName) {
 void TOpenPictureDialog::showEvent(QShowEvent* e) {
   QFileDialog::showEvent(e);
   preview_.Clear();
+  shown_.clear();
   PictureLabel->clear();
   PaintBox->update();
 }
@@ -148,6 +159,7 @@ void TOpenPictureDialog::showEvent(QShowEvent* e) {
 void TOpenPictureDialog::done(int result) {
   QFileDialog::done(result);
   preview_.Clear();
+  shown_.clear();
   current_.clear();
 }
 

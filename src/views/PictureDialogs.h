@@ -55,7 +55,8 @@ class TOpenPictureDialog : public QFileDialog {
 
  private:
   TBitmap preview_;
-  QString current_;
+  QString current_;  // the file under the list's cursor
+  QString shown_;    // the file preview_ shows
 };
 
 class TMySaveDialog : public QFileDialog {

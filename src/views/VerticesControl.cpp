@@ -57,7 +57,8 @@ void TVerticesControl::UpdateMidpoints() {
 QRect TVerticesControl::ScreenBounds() const {
   QRect r;
   for (const TPoint& p : points_) r = r.united(QRect(ToClient(Image, p), QSize(1, 1)));
-  return r.adjusted(-4, -4, 5, 5);
+  const int reach = DrawSize / 2 + 1;
+  return r.adjusted(-reach, -reach, reach + 1, reach + 1);
 }
 
 void TVerticesControl::SetPoints(const TPoints& pts) {
@@ -90,7 +91,7 @@ TRect TVerticesControl::GetBoundsRect() const {
 int TVerticesControl::HitTest(const QPoint& p) const {
   for (int i = 0; i < 8; ++i) {
     const QPoint s = ToClient(Image, points_[size_t(i)]);
-    if (std::abs(s.x() - p.x()) < 8 && std::abs(s.y() - p.y()) < 8) return i;
+    if (std::abs(s.x() - p.x()) <= HitSize / 2 && std::abs(s.y() - p.y()) <= HitSize / 2) return i;
   }
   const TPoint ip = ToImage(Image, p);
   if (FreeMode) return PointInPolygon(points_.data(), 4, ip) ? kMoveAll : -1;
@@ -113,7 +114,8 @@ void TVerticesControl::Paint(QPainter& painter, const QRegion&) {
   painter.setBrush(Qt::NoBrush);
   QPoint s[8];
   for (int i = 0; i < 8; ++i) s[i] = ToClient(Image, points_[size_t(i)]);
-  for (const QPoint& c : s) painter.drawRect(QRect(c.x() - 3, c.y() - 3, 6, 6));
+  const int half = DrawSize / 2;
+  for (const QPoint& c : s) painter.drawRect(QRect(c.x() - half, c.y() - half, 2 * half, 2 * half));
   const QPoint outline[5] = {s[0], s[1], s[2], s[3], s[0]};
   painter.drawPolyline(outline, 5);
   painter.restore();

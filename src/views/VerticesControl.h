@@ -30,6 +30,10 @@ class TVerticesControl : public TViewOverlay {
   TMyImage& Image;
   bool FreeMode = false;
   bool Constrain = false;
+  // The handles' sizes in screen pixels, odd: the square around each point that takes
+  // the pointer, and the square drawn.
+  int HitSize = 15;
+  int DrawSize = 7;
   QCursor VertexCursor{Qt::PointingHandCursor};
   QCursor MoveCursor{Qt::SizeAllCursor};
   std::function<void(TVerticesControl& sender, TVerticesChange code)> OnChange;

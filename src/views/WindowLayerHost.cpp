@@ -43,11 +43,18 @@ void TWindowLayerHost::LayerStackChanged(TLayerChange change, int index) {
     case TLayerChange::Changed:
       strip.UpdateLayerThumbnail(index);
       break;
+    case TLayerChange::Added:
+    case TLayerChange::Deleted:
+      // A layer came or went without a step of its own (or inside the step just
+      // pushed): the steps ahead were taken on the stack before it and would replay
+      // onto the wrong layers.
+      w->History().DiscardRedoSteps();
+      strip.SyncLayerNavigatorCount();
+      strip.ShowActiveLayerRow();
+      break;
     case TLayerChange::Rebuild:
       strip.InvalidateLayerNavigator(true);
       [[fallthrough]];
-    case TLayerChange::Added:
-    case TLayerChange::Deleted:
     case TLayerChange::Selected:
       strip.SyncLayerNavigatorCount();
       strip.ShowActiveLayerRow();

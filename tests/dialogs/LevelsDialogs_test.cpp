@@ -85,6 +85,7 @@ TEST(FadeDialog, FromTheEditMenu) {
 
   // Saved, then changed to 60: the same two steps, the document modified.
   WhenSaveDialogSaveAs(shell.Home.File("plage-fondue.png"));
+  WhenWriterOptionsAccepted();  // the PNG options, as they stand
   ASSERT_TRUE(form.Commands().Trigger("MenuFichierEnregistrerSous"));
   EXPECT_FALSE(shell.Doc->IsImageModified());
   d = FadeDialog(shell);

@@ -168,6 +168,14 @@ TEST(LayerOps, FlipRotateAllLayersFollowsTheBackgroundAndIsUndoneByItsInverse) {
       TurnBackground(d.Image, -code);
       FlipRotateAllLayers(d, -code);
       EXPECT_TRUE(Capture(d.Image) == before);
+      // the background turned in the same pass (its freed buffer taken by the next
+      // layer) gives the same document
+      Doc b;
+      LayeredDoc(b, seed);
+      FlipRotateAllLayers(b, code, true);
+      TurnBackground(d.Image, code);
+      FlipRotateAllLayers(d, code);
+      EXPECT_TRUE(Capture(b.Image) == Capture(d.Image));
     }
   }
   // A full-size layer flipped with the whole document stays at the origin.

@@ -321,6 +321,41 @@ TEST(RestrictChangeToSelection, ACacheGivesWhatAFreshMaskGives) {
   }
 }
 
+// Commands in a row keep their mask from one to the next: an outline redrawn inside the
+// same rectangle (a polygon's points, traced blobs of another seed), an inverted one or
+// another edge each give what a fresh mask gives.
+TEST(RestrictChangeToSelection, CommandsInARowFollowAnOutlineRedrawnInTheSameRectangle) {
+  const TRect where{30, 20, 190, 150};
+  struct Step {
+    int outline;  // 0, 1 polygons; 2, 3 blobs of two seeds
+    bool inverted;
+    TSelectionEdge edge;
+  };
+  const Step steps[] = {{0, false, seProgressive}, {1, false, seProgressive}, {1, true, seProgressive},
+                        {2, false, seProgressive}, {3, false, seProgressive}, {3, false, seHard},
+                        {0, false, seSmooth}};
+  Document d(220, 170);
+  for (const Step& s : steps) {
+    if (s.outline == 0) SelectPolygon(d, where);
+    else if (s.outline == 1) {
+      SelectPolygon(d, where);
+      d.sel.Shape.Points[2] = TPoint{where.Width() / 4, where.Height() - 1};  // same bounds
+      d.Select(ssPolygon, where);
+    } else {
+      SelectBlobs(d, where, s.outline == 2 ? 5 : 9);
+    }
+    d.sel.SetOutlineInset(s.inverted);
+    d.ChangeEverything(11 + s.outline);
+    const TBitmap changed = d.base.Clone();
+    RestrictChangeToSelection(d, s.edge, nullptr);
+    const TBitmap kept = d.base.Clone();
+    d.base = changed.Clone();
+    TRestoreMaskCache fresh;
+    RestrictChangeToSelection(d, s.edge, &fresh);
+    ASSERT_TRUE(SameBitmaps(kept, d.base)) << s.outline << s.inverted << int(s.edge);
+  }
+}
+
 TEST(RestrictChangeToSelection, HardEdgesOverMostOfALayerMatchTheMaskAtAnyThreadCount) {
   // Shapes filled by rows are restored run by run without a mask: the same pixels as
   // the layer-sized restore mask, over a selection that reaches past the layer.

@@ -313,6 +313,39 @@ TEST(UndoList, PooledSnapshotBuffersRestoreExactlyAndGoBackWhenCleared) {
   EXPECT_EQ(PooledUndoBufferBytes(), 0u);  // a document's history going gives them back
 }
 
+TEST(UndoList, SpareWholeLayerBitmapsAreBoundedAndGoWhenThePoolIsReleased) {
+  // Whole-layer bitmaps given back (dropped whole-layer steps, turned layers' buffers)
+  // are kept two at most, taken again only for the same byte size, small ones never.
+  ReleaseUndoBufferPool();
+  const size_t bytes = size_t(2048) * 3 * 1400;
+  for (int i = 0; i < 3; ++i) GiveSpareBitmap(TBitmap(2048, 1400, pf24bit, clWhite));
+  EXPECT_EQ(PooledUndoBufferBytes(), 2 * bytes);
+  GiveSpareBitmap(TBitmap(64, 64, pf24bit, clWhite));
+  EXPECT_EQ(PooledUndoBufferBytes(), 2 * bytes);
+  EXPECT_TRUE(TakeSpareBitmap(bytes + 3).Empty());
+  const TBitmap taken = TakeSpareBitmap(bytes);
+  EXPECT_EQ(size_t(taken.Stride()) * size_t(taken.Height()), bytes);
+  EXPECT_EQ(PooledUndoBufferBytes(), bytes);
+  // a whole-layer step of that byte size (turned: the same bytes) takes the kept
+  // bitmap, gives it back when it goes, and the next step takes it again
+  {
+    TLayerItem l;
+    l.Image = RandomBitmap(1400, 2048, 3);
+    TUndoList h(3);
+    h.AddUndoLayerStep(l, uwImage, "F");
+    EXPECT_EQ(PooledUndoBufferBytes(), 0u);
+    h.DeleteLastUndoStep();
+    EXPECT_EQ(PooledUndoBufferBytes(), bytes);
+    h.AddUndoLayerStep(l, uwImage, "F");
+    EXPECT_EQ(PooledUndoBufferBytes(), 0u);
+    l.Image.FillRect(GetBitmapRect(l.Image), clBlack);
+    h.UndoStep();
+    EXPECT_EQ(Packed(l.Image), Packed(RandomBitmap(1400, 2048, 3)));
+  }
+  ReleaseUndoBufferPool();
+  EXPECT_EQ(PooledUndoBufferBytes(), 0u);
+}
+
 TEST(UndoList, NavigationAndTheRedoBranch) {
   TLayerItem l;
   l.Image = RandomBitmap(8, 8, 12);

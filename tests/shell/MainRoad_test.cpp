@@ -110,6 +110,7 @@ TEST(MainRoad, OpenSelectFilterUndoRedoRepeatAndSave) {
   // Saved as PNG, read back by libpng: the same pixels.
   const std::string png = pictures.File("plage-flou.png");
   WhenSaveDialogSaveAs(png);
+  WhenWriterOptionsAccepted();  // the PNG options, as they stand
   ASSERT_TRUE(form.Commands().Trigger("MenuFichierEnregistrerSous"));
   const TBitmap written = ReadPng(png);
   ASSERT_EQ(written.Width(), 240);

@@ -128,4 +128,14 @@ inline void WhenSaveDialogSaveAs(const std::string& name) {
   });
 }
 
+// Accepts, once it shows, the writer's options dialog a save asks through (PNG, GIF).
+inline void WhenWriterOptionsAccepted() {
+  WhenShown(
+      []() -> QWidget* {
+        QWidget* w = QApplication::activeModalWidget();
+        return w && w->objectName().endsWith(QLatin1String("CompressForm")) ? w : nullptr;
+      },
+      [](QWidget* w) { QMetaObject::invokeMethod(w, "accept"); });
+}
+
 }  // namespace qm::test

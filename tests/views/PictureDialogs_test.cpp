@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QTest>
+#include <QTreeView>
+#include <algorithm>
 #include <filesystem>
 
 #include "imagefiles/FileFormats.h"
@@ -95,6 +97,53 @@ TEST(PictureDialogs, OpenDialogPreviewsTheSelectedPictureAtAReducedSize) {
   d.PreviewCheck->click();
   EXPECT_EQ(d.PictureLabel->text(), "4000x3000 pixels");
   d.reject();
+}
+
+TEST(PictureDialogs, TheKeysWalkThePreviewThroughTheListAsTheMouseDoes) {
+  test::App();
+  test::TempFolder dir("keywalk");
+  dir.Path = std::filesystem::absolute(dir.Path);
+  for (int i = 0; i < 3; ++i) WriteJpegFile(dir.File("p" + std::to_string(i) + ".jpg"), Gradient(64 + 16 * i, 40), {});
+  for (const QFileDialog::ViewMode mode : {QFileDialog::List, QFileDialog::Detail}) {
+    TOpenPictureDialog d;
+    d.setFileMode(QFileDialog::ExistingFiles);
+    d.setViewMode(mode);
+    d.setDirectory(QString::fromStdString(dir.Path.string()));
+    d.setNameFilters(ToQtNameFilters(BuildImageFilter(true, false, false)));
+    d.SetPreview(true);
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    auto* model = d.findChild<QFileSystemModel*>();
+    const QModelIndex root = model->index(QString::fromStdString(dir.Path.string()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 3; }));
+    QAbstractItemView* list = mode == QFileDialog::List ? static_cast<QAbstractItemView*>(d.findChild<QListView*>("listView"))
+                                                         : d.findChild<QTreeView*>("treeView");
+    ASSERT_TRUE(list && list->isVisible());
+    // the rows as the list shows them, and the size each preview names
+    std::vector<std::pair<QPoint, std::string>> rows;
+    for (int r = 0; r < 3; ++r) {
+      const QModelIndex i = list->model()->index(r, 0, list->rootIndex());
+      const int w = 64 + 16 * (i.data().toString().at(1).digitValue());
+      rows.push_back({list->visualRect(i).center(), std::to_string(w) + "x40 pixels"});
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first.y() < b.first.y(); });
+    list->setFocus();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rows[0].first);
+    ASSERT_EQ(d.PictureLabel->text().toStdString(), rows[0].second);
+    // Down, Down, Up: each picture under the keyboard's cursor is shown, as a click shows it
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(d.PictureLabel->text().toStdString(), rows[1].second) << mode;
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(d.PictureLabel->text().toStdString(), rows[2].second) << mode;
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(d.PictureLabel->text().toStdString(), rows[1].second) << mode;
+    // Shift+Down selects two: no preview
+    QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_TRUE(d.PreviewBitmap().Empty()) << mode;
+    // the list keeps a width of its own beside the preview panel
+    EXPECT_GE(list->width(), d.PicturePanel->width()) << mode;
+    d.reject();
+  }
 }
 
 TEST(PictureDialogs, SaveDialogsExtensionFollowsTheChosenType) {

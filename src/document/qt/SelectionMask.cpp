@@ -339,31 +339,31 @@ void RestrictChangeToSelection(TSelectionHost& host, TSelectionEdge edge, TResto
   ClipRectToBitmap(rect, *layer);
   if (rect.IsEmpty()) return;
   if (edge == seHard && RestoreHardEdgeByRows(*sel, selRect, *before, *layer, rect)) return;
-  // The mask is made only where it is read, into a mask kept for the next change of a
-  // layer of that size (each thread its own: nothing here is shared between threads).
+  // The mask is made only where it is read.
   TRect area = Inflate(selRect, 8);
   ClipRectToBitmap(area, *layer);
   area = TRect{std::min(area.Left, rect.Left), std::min(area.Top, rect.Top), std::max(area.Right, rect.Right),
                std::max(area.Bottom, rect.Bottom)};
-  // A dialog's previews restrict the same change again and again: its cache keeps the
-  // mask from one to the next.
-  if (cache) {
-    if (!cache->Valid || cache->SelRect != selRect || cache->Area != area || cache->Kind != sel->ShapeKind ||
-        cache->Inverted != sel->Inverted || cache->Edge != edge) {
-      MakeRestoreMask(cache->Mask, *sel, selRect, edge, area);
-      cache->SelRect = selRect;
-      cache->Area = area;
-      cache->Kind = sel->ShapeKind;
-      cache->Inverted = sel->Inverted;
-      cache->Edge = edge;
-      cache->Valid = true;
-    }
-    RestoreThroughMask(*before, *layer, cache->Mask, area, rect);
-    return;
+  // A dialog's previews restrict the same change again and again, and commands follow
+  // one another on the same selection: the mask is made once for them (the commands'
+  // is kept per thread: nothing here is shared between threads).
+  thread_local TRestoreMaskCache commands;
+  TRestoreMaskCache& c = cache ? *cache : commands;
+  const TShapeManager& shape = sel->Shape;
+  if (!c.Valid || c.SelRect != selRect || c.Area != area || c.Kind != sel->ShapeKind || c.Inverted != sel->Inverted ||
+      c.Edge != edge || c.ShapeBounds != shape.Bounds || c.Points != shape.Points || c.PointFlags != shape.PointFlags) {
+    MakeRestoreMask(c.Mask, *sel, selRect, edge, area);
+    c.SelRect = selRect;
+    c.Area = area;
+    c.Kind = sel->ShapeKind;
+    c.Inverted = sel->Inverted;
+    c.Edge = edge;
+    c.Points = shape.Points;
+    c.PointFlags = shape.PointFlags;
+    c.ShapeBounds = shape.Bounds;
+    c.Valid = true;
   }
-  thread_local TBitmap mask;
-  MakeRestoreMask(mask, *sel, selRect, edge, area);
-  RestoreThroughMask(*before, *layer, mask, area, rect);
+  RestoreThroughMask(*before, *layer, c.Mask, area, rect);
 }
 
 void StrokeSelectionOutline(TSelectionHost& host, TColor color, int width, bool smooth) {

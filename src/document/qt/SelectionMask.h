@@ -8,6 +8,7 @@
 // missing document gives a null mask or leaves the selection as it is.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "document/SelectionHost.h"
 #include "document/Shapes.h"
@@ -54,16 +55,18 @@ std::unique_ptr<TBitmap> ApplySelectionMaskToLayer(TSelectionHost& host, TSelect
 // width x height, as if the layer had that size: what confines a change on a thumbnail
 // of the layer. Null without a shown selection or for an empty size.
 std::unique_ptr<TBitmap> SelectionRestoreMaskAt(TSelectionHost& host, int width, int height);
-// What a restriction made, kept for the next one over the same pre-change copy (the
-// previews of a dialog): the restore mask. Valid for one change: its owner empties it
-// when a new change begins; within it, a mask is made again when the selection, the
-// edge or the layer's size differ.
+// What a restriction made, kept for the next one (the previews of a dialog, the next
+// command on the same selection): the restore mask, made again when the selection (its
+// kind, rectangle, outline and inversion), the edge or the area it covers differ.
 struct TRestoreMaskCache {
   TBitmap Mask;
   TRect SelRect{}, Area{};
   TMyShape Kind = ssRect;
   bool Inverted = false;
   TSelectionEdge Edge = seHard;
+  std::vector<TPoint> Points;  // the shape's outline, in its own space
+  std::vector<uint8_t> PointFlags;
+  TRect ShapeBounds{};
   bool Valid = false;
   void Clear() { *this = TRestoreMaskCache(); }
 };

@@ -351,7 +351,13 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
 
 void TBitmap::Assign(const TBitmap& src) {
   if (&src == this) return;
-  Release();
+  // A buffer of the same byte size is written over: its pages are mapped already, and
+  // a fresh one's first touch costs more than the copy.
+  const size_t n = ByteCount(src.width_, src.height_, src.format_);
+  if (!bits_ || n != ByteCount(width_, height_, format_)) {
+    Release();
+    bits_ = AllocateBits(n);
+  }
   width_ = src.width_;
   height_ = src.height_;
   format_ = src.format_;
@@ -360,8 +366,6 @@ void TBitmap::Assign(const TBitmap& src) {
   Transparent = src.Transparent;
   TransparentColor = src.TransparentColor;
   BrushColor = src.BrushColor;
-  size_t n = ByteCount(width_, height_, format_);
-  bits_ = AllocateBits(n);
   // in row bands over the threads: copying a whole layer is what an undo snapshot costs
   uint8_t* d = bits_;
   const uint8_t* s = src.bits_;

@@ -16,6 +16,9 @@
 namespace qm {
 namespace {
 
+// The frame's handles are larger than a selection's: easier to take on a large layer.
+constexpr int kFrameHitSize = 15, kFrameDrawSize = 13;
+
 // Where a layer lies in its image, through its transformation while one is attached.
 TRect LayerReach(const TLayerItem& l) {
   if (!l.Transform) return Bounds(l.Left, l.Top, l.Image.Width(), l.Image.Height());
@@ -64,6 +67,8 @@ bool TDistortionFrame::Open(TLayerTransformMode mode) {
   if (!services_.ShellLock()) services_.SetShellLock(lockOwner_);
   control_ = std::make_unique<TVerticesControl>(w->View());
   control_->FreeMode = mode == TLayerTransformMode::Distort;
+  control_->HitSize = kFrameHitSize;
+  control_->DrawSize = kFrameDrawSize;
   control_->SetCornersFromRect(Bounds(layer->Left, layer->Top, layer->Image.Width(), layer->Image.Height()));
   control_->OnChange = [this](TVerticesControl&, TVerticesChange code) { Changed(code); };
   control_->Show();

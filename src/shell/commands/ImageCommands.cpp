@@ -125,14 +125,16 @@ class TImageCommands {
     const std::string caption =
         code >= 3 ? d_.Caption("MenuImageRot90").substr(0, d_.Caption("MenuImageRot90").find(' '))
                   : d_.Caption(s.Row->Parent);
-    TUndoLayerItem* step = d_.Ops().BeginUndoableOperation(ukWholeImage, caption);
+    // a flip or a turn of whole bitmaps is never restricted to a selection: no copy of
+    // the background is taken for one
+    TUndoLayerItem* step = d_.Ops().BeginUndoableOperation(ukWholeImage, caption, false);
     if (!step) return;
-    FlipRotateBackground(image->Layers[0], code);
     // (the all-layer operation makes the strip's thumbnails again itself)
     if (all && image->GetLayerCount() > 1) {
       SetUndoStepParam(*step, upFlipRotate, code);
-      FlipRotateAllLayers(d_.Host(), code);
+      FlipRotateAllLayers(d_.Host(), code, true);
     } else {
+      FlipRotateBackground(image->Layers[0], code);
       d_.Host().LayerStackChanged(TLayerChange::Changed, 0);
     }
     if (code == 3 || code == 4) Services().ResetImageWindowState();

@@ -25,7 +25,7 @@ TToolsCommands::TToolsCommands(TShellServices& services, TCommandSet& commands, 
 
 TToolsCommands::~TToolsCommands() = default;
 
-std::string TToolsCommands::WallpaperFile() { return DataFolder() + "/Papier-peint-Quillomatic.bmp"; }
+std::string TToolsCommands::WallpaperFile() { return DataFolder() + "/" + Tr(TextId::GetTrWallpaperFileName); }
 
 void TToolsCommands::Wire(const TDeviceCommands& devices) {
   devices_ = devices;

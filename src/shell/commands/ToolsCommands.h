@@ -34,8 +34,7 @@ class TToolsCommands {
   // arrived).
   void Wire(const TDeviceCommands& devices);
 
-  // The file of the wallpaper: "Papier-peint-Quillomatic.bmp" in the program's data
-  // folder.
+  // The file of the wallpaper in the program's data folder, named by the text table.
   static std::string WallpaperFile();
 
   // The commands (tags as in the command table).

@@ -17,6 +17,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QStatusBar>
 #include <QToolBar>
@@ -32,6 +33,7 @@
 #include "document/qt/Clipboard.h"
 #include "document/qt/TextRender.h"
 #include "imagefiles/FileFormats.h"
+#include "imagefiles/ReadAhead.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "imagefiles/RawClient.h"
 #include "pixel/Blend.h"
@@ -53,6 +55,7 @@
 #include "shell/services/Prefs.h"
 #include "shell/services/SettingsEnvironment.h"
 #include "shell/palette/ToolPalette.h"
+#include "views/CompressForms.h"
 
 namespace qm {
 namespace {
@@ -64,6 +67,9 @@ constexpr int kMessageBoxWidth = 377;
 constexpr int kTextureWidth = 270, kTextureHeight = 142, kTextureRelief = 3;
 // The convolution preset that softens the texture's relief.
 constexpr int kTextureSoftening = 6;
+// The opacity of the forms made once, when the settings ask for translucent dialogs
+// (of 255).
+constexpr int kTranslucentAlpha = 233;
 // The layer strip's thumbnail size for each [Params] ThumbSize.
 constexpr int kStripSizes[3] = {0, 80, 120};
 
@@ -158,6 +164,11 @@ class TMainForm::TMainServices : public TShellServices {
     TShellServices::WindowActivated(window);
     if (form_.palette_) form_.palette_->RefreshImageMode();
   }
+  // A double click on a layer (the layer tool on an unlocked upper layer, or its row
+  // of the strip) and on a selection shape run the commands of the menus: nothing
+  // happens where the menu's item is disabled.
+  void OpenLayerOptions(TNewImgForm&) override { form_.commands_->Trigger("MenuCalqueOptions"); }
+  void OpenSelectionGuides(TNewImgForm&) override { form_.commands_->Trigger("MenuSelReperes"); }
   void ShapeDrawn(TNewImgForm& window, const TRect& r, TSelectionOption option) override {
     TShellServices::ShapeDrawn(window, r, option);
     if (option == soFinished || option == soCancelled) form_.UpdateCommandStates();
@@ -176,9 +187,17 @@ class TMainForm::TFullScreenLink : public TFullScreenHost {
     return w ? &w->Image() : nullptr;
   }
   std::string FullScreenFileName() override { return form_.services_->GetActiveFileName(); }
-  // Walking through the folder belongs to the Tools menu's navigation.
-  bool CanNavigateFolder() override { return false; }
-  void NavigateFolder(TSiblingFile) override {}
+  // Walking through the folder is the Tools menu's navigation, for a document that
+  // has a file.
+  bool CanNavigateFolder() override {
+    const TNewImgForm* w = form_.services_->GetActiveImgForm();
+    return w && !w->IsNew;
+  }
+  void NavigateFolder(TSiblingFile which) override {
+    static constexpr const char* kCommands[4] = {"MenuNaviguerPremier", "MenuNaviguerPrecedent",
+                                                 "MenuNaviguerSuivant", "MenuNaviguerDernier"};
+    form_.commands_->Trigger(kCommands[std::clamp(int(which), 0, 3)]);
+  }
   bool SmoothDisplay() override { return form_.settings_.AdvancedDisplay; }
 
  private:
@@ -223,6 +242,9 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   services_->FileSettings.OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
   services_->FileSettings.SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
   MsgDlgOptions().MinClientWidth = kMessageBoxWidth;
+  // The forms made once (the dialogs, the Preferences) see-through when asked.
+  if (settings_.AlphaBlendForm)
+    SetFormCreationHook([](QWidget* form) { form->setWindowOpacity(kTranslucentAlpha / 255.0); });
   // 21: no plug-in is loaded: their bar stays hidden.
   commands_->ToolBar("ToolBar4")->hide();
   // 22: the menus' own look, when the settings ask for it.
@@ -242,6 +264,9 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
                                                   FolderOf(exeFolder) + "/lib/quillomatic/Plugins", pluginFolder_};
   HidePluginMenus(*commands_);
   if (options_.Plugins) AttachPlugins(options_.Plugins(*services_, PluginSetup(pluginFolders)));
+  // The tool bars' shaded and grey glyphs of the advanced display.
+  if (settings_.AdvancedDisplay)
+    for (const char* bar : {"ToolBar1", "ToolBar2", "ToolBar3", "ToolBar4"}) ShadeToolBarGlyphs(commands_->ToolBar(bar));
   InstallCommandHooks();
   UpdateCommandStates();
   services_->UpdateStatusBar();
@@ -301,6 +326,19 @@ void TMainForm::BuildPalette() {
     else palette_->ShowPalette();
   });
   palette_->UpdateToolButtonStates();
+  connect(palette_, &QDockWidget::topLevelChanged, this, [this] { FollowPaletteSide(); });
+  connect(palette_, &QDockWidget::dockLocationChanged, this, [this] { FollowPaletteSide(); });
+  FollowPaletteSide();
+}
+
+void TMainForm::FollowPaletteSide() {
+  // the browser's buttons and the plug-ins' bar go to the side the palette leaves free
+  const bool left = palette_->GetPaletteAlignment() == 1;
+  if (browser_) browser_->AlignBrowserToolbar(left);
+  QToolBar* plugins = commands_->ToolBar("ToolBar4");
+  const bool shown = !plugins->isHidden();
+  addToolBar(left ? Qt::RightToolBarArea : Qt::LeftToolBarArea, plugins);
+  plugins->setVisible(shown);
 }
 
 void TMainForm::BuildWindow() {
@@ -343,6 +381,7 @@ void TMainForm::ReadSettings() {
   services_->JpegQuality = settings_.JpgCompression;
   services_->KeepExifSetting = settings_.PreserveExif;
   services_->FileSettings.OpenPreviewChecked = settings_.Preview;
+  services_->FileSettings.ReadAhead = options_.ReadAhead;
   commands_->ToolBar("ToolBar3")->setVisible(settings_.FilterBar);
   if (QAction* a = commands_->Action("MenuAffichageBarreFiltres")) a->setChecked(settings_.FilterBar);
   if (QAction* a = commands_->Action("MenuAffichageMaximiser")) a->setChecked(settings_.MaximizeImgWin);
@@ -396,6 +435,18 @@ void TMainForm::InstallServiceHooks() {
   h.PrepareExportBitmap = [this](const TFileSender& sender, const std::string&) {
     files_->PrepareExportBitmap(sender);
   };
+  // The writers' options asked at a save: the JPEG quality over a preview of the saved
+  // document, the shell held while it is asked; the PNG and GIF options.
+  h.AskJpegOptions = [this](const std::string& fileName, TJpegWriteOptions& options, bool& keepExif) {
+    return ExecuteJpegCompressDialog(this, services_->GetActiveImgForm(), fileName, options, keepExif,
+                                     [this](QWidget* shown) { services_->SetShellLock(shown); });
+  };
+  h.AskPngOptions = [this](const std::string& fileName, TPngWriteOptions& options) {
+    return ExecutePngCompressDialog(this, fileName, options);
+  };
+  h.AskGifOptions = [this](const std::string& fileName, TGifWriteOptions& options) {
+    return ExecuteGifCompressDialog(this, fileName, options);
+  };
 }
 
 void TMainForm::InstallLayerHooks() {
@@ -440,6 +491,7 @@ void TMainForm::PrepareBackground() {
 TMainForm::~TMainForm() {
   if (handedOver_) return;  // nothing else was made, and the settings stay as they are
   qApp->removeEventFilter(this);
+  SetFormCreationHook({});
   WriteSettings();
   // The browser and the documents go while what they call back is still there.
   delete fullScreen_.data();
@@ -466,6 +518,9 @@ void TMainForm::FirstPaint() {
     repaint();
     files_->OpenFiles(options_.Files);
   }
+  // what was read ahead and not opened keeps no memory
+  services_->FileSettings.ReadAhead = nullptr;
+  if (options_.ReadAhead) options_.ReadAhead->Drop();
   firstPaintDone_ = true;
   if (OnFirstPaint) OnFirstPaint();
 }
@@ -505,6 +560,16 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
       break;
     case QEvent::KeyPress:
       if (!QApplication::activeModalWidget() && (BatchKey() || ApplicationKey(static_cast<QKeyEvent*>(e)))) return true;
+      break;
+    case QEvent::MouseButtonPress:
+      // The work area's free part: typed values put in force; its pop-up on a right
+      // click while no dialog holds the shell.
+      if (area_ && watched == area_->viewport()) {
+        services_->FlushPaletteEdits();
+        const auto* m = static_cast<QMouseEvent*>(e);
+        if (m->button() == Qt::RightButton && !services_->ShellLock())
+          commands_->Menu("PopForm")->popup(m->globalPosition().toPoint());
+      }
       break;
     case QEvent::Wheel:
       if (views_ && views_->Wheel(watched, static_cast<QWheelEvent*>(e))) return true;
@@ -617,7 +682,11 @@ void TMainForm::WireCommands() {
     UpdateCommandStates();
   });
   WireCommand("MenuExplore", [this](const TCommandSender&) { ToggleBrowser(); });
-  WireCommand("MenuParams", [this](const TCommandSender&) { Preferences()->Execute(); });
+  WireCommand("MenuParams", [this](const TCommandSender&) {
+    // a see-through dialog shows the documents as they are
+    if (settings_.AlphaBlendForm) services_->Windows().RefreshAllImageWindows();
+    Preferences()->Execute();
+  });
   // The devices the program's start offers (batch, wallpaper, scanning, printing).
   if (options_.Devices) devices_ = options_.Devices(*services_);
   tools_ = std::make_unique<TToolsCommands>(*services_, *commands_, *files_, this);
@@ -746,6 +815,9 @@ TPrefForm* TMainForm::Preferences() {
     services_->JpegQuality = settings_.JpgCompression;
     services_->KeepExifSetting = settings_.PreserveExif;
     services_->Windows().ApplyViewSettingsToAll();
+    palette_->SetPaletteAlignment(settings_.ToolsAlignment);
+    // the fit-image dialog reads its limits from the file again at its next showing
+    if (options_.Dialogs) options_.Dialogs->FreeDialog("TAdapterForm");
   };
   // The dialogs that show sizes in the image unit, or paper in the print unit, are made
   // again on their next showing.
@@ -757,6 +829,7 @@ TPrefForm* TMainForm::Preferences() {
     if (devices_.FreePrintDialog) devices_.FreePrintDialog();
   };
   prefs_ = new TPrefForm(std::move(c), this);
+  CallFormCreationHook(prefs_);
   return prefs_;
 }
 
@@ -865,6 +938,7 @@ void TMainForm::ToggleBrowser() {
     browser_->setObjectName(QStringLiteral("ExplorForm"));
     browser_->hide();
     static_cast<QVBoxLayout*>(column_->layout())->addWidget(browser_);
+    browser_->AlignBrowserToolbar(palette_->GetPaletteAlignment() == 1);
   }
   if (browser_->IsBrowserLoading()) {
     browser_->StopBrowserLoading();
@@ -874,7 +948,13 @@ void TMainForm::ToggleBrowser() {
   browser_->setVisible(show);
   commands_->Action("MenuExplore")->setChecked(show);
   if (show) {
-    if (!browser_->FolderLoaded() && !browser_->Folder().empty()) browser_->LoadBrowserFolder(browser_->Folder());
+    if (!browser_->FolderLoaded()) {
+      // the folder shown last while it exists, else the image's, else the open folder
+      std::string folder = browser_->Folder();
+      if (folder.empty() && !ActiveImageFile().empty()) folder = FolderOf(ActiveImageFile());
+      if (folder.empty() || !FolderExists(folder)) folder = settings_.OpenDir;
+      if (!folder.empty()) browser_->LoadBrowserFolder(folder);
+    }
     services_->Windows().ArrangeImageWindowsAfterResize();
     services_->UpdateStatusBar();
   }

@@ -35,6 +35,7 @@ class QMdiArea;
 
 namespace qm {
 class TPeForm;
+class TPictureReadAhead;
 class TOutilsForm;
 }
 
@@ -64,6 +65,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
     // The program's file types registered with the desktop, at the end of every start;
     // a foreign association found is kept in the settings file.
     std::function<void(TIniFile& settings)> RegisterFileTypes;
+    // The first of Files, read ahead by the start (it outlives the window); the first
+    // paint's open takes it, and then it is dropped.
+    TPictureReadAhead* ReadAhead = nullptr;
   };
 
   TMainForm();
@@ -176,6 +180,8 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void ClipboardChanged();
   void ShowFullScreen();
   void BuildPalette();
+  // The sides of the browser's buttons and of the plug-ins' bar, after the palette's.
+  void FollowPaletteSide();
 
   TStartOptions options_;
   bool handedOver_ = false;

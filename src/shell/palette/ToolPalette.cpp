@@ -457,6 +457,7 @@ QWidget* TOutilsForm::BuildToolButtons() {
     b->setObjectName(QLatin1String(row.Button));
     b->setCheckable(true);
     b->setToolTip(Q(ToolButtonHint(row.Tool)));
+    b->setAccessibleName(Q(ToolHint(row.Tool)));
     toolGroup_->addButton(b);
     grid->addWidget(b, int(i) / 3, int(i) % 3);
     toolButtons_[size_t(row.Tool)] = b;

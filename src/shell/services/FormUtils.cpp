@@ -1,6 +1,7 @@
 #include "shell/services/FormUtils.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -9,12 +10,23 @@
 #include <QIcon>
 #include <QMenu>
 #include <QPainter>
+#include <QToolBar>
 #include <algorithm>
 
+#include "pixel/ColorAdjust.h"
+#include "platform/qt/QtBitmap.h"
 #include "platform/texts/Format.h"
+#include "shell/services/ShortcutKeys.h"
 
 namespace qm {
 namespace {
+
+// The shadow of a shaded glyph: a third of black (of 255).
+constexpr int kGlyphShadowAlpha = 84;
+// How far a disabled glyph's greys move toward the button face.
+constexpr int kDisabledTintPercent = 50;
+// Set on an action whose glyph is shaded already.
+constexpr char kShadedProperty[] = "qmShadedGlyph";
 
 TFormCreationHook& Hook() {
   static TFormCreationHook hook;
@@ -79,7 +91,7 @@ void SetCursorById(Qt::CursorShape cursor) {
 
 void AppendShortcutText(QWidget* control, const QAction* item, const std::string& text) {
   if (!control) return;
-  const std::string shortcut = item ? item->shortcut().toString(QKeySequence::NativeText).toStdString() : text;
+  const std::string shortcut = item ? ShortCutToText(KeySequenceToShortcut(item->shortcut())) : text;
   control->setToolTip(control->toolTip() + QString::fromStdString(Format(" [%s]", {shortcut})));
 }
 
@@ -113,6 +125,58 @@ void SetColorButtonGlyph(QAbstractButton* button) {
   p.drawEllipse(QPointF(11.5, 4.5), 3.2, 3.2);
   p.end();
   button->setIcon(QIcon(glyph));
+}
+
+QPixmap ShadedGlyph(const QPixmap& glyph) {
+  const QImage source = glyph.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QImage shadow = source;
+  {
+    QPainter p(&shadow);
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(shadow.rect(), QColor(0, 0, 0, kGlyphShadowAlpha));
+  }
+  QImage out(source.size(), QImage::Format_ARGB32_Premultiplied);
+  out.fill(Qt::transparent);
+  QPainter p(&out);
+  p.drawImage(1, 1, shadow);
+  p.drawImage(0, 0, source);
+  p.end();
+  QPixmap shaded = QPixmap::fromImage(out);
+  shaded.setDevicePixelRatio(glyph.devicePixelRatio());
+  return shaded;
+}
+
+QPixmap DisabledGlyph(const QPixmap& glyph) {
+  const QImage source = glyph.toImage().convertToFormat(QImage::Format_ARGB32);
+  // the colours tinted by the engine's kernel (its key a colour no glyph uses: every
+  // pixel is a grey of the glyph), the glyph's own alpha kept
+  TBitmap greys = BitmapFromQImage(source);
+  const TColor face = QRgbToColor(QApplication::palette().color(QPalette::Button).rgb());
+  GrayTintBitmap(greys, RGB(255, 0, 255), face, kDisabledTintPercent);
+  QImage out = BitmapAsQImage(std::as_const(greys)).convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < out.height(); ++y) {
+    const auto* alpha = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x) row[x] = (row[x] & 0x00FFFFFF) | (alpha[x] & 0xFF000000);
+  }
+  QPixmap disabled = QPixmap::fromImage(out);
+  disabled.setDevicePixelRatio(glyph.devicePixelRatio());
+  return disabled;
+}
+
+void ShadeToolBarGlyphs(QToolBar* bar) {
+  if (!bar) return;
+  for (QAction* a : bar->actions()) {
+    const QIcon plain = a->icon();
+    if (plain.isNull() || a->property(kShadedProperty).toBool()) continue;
+    const QList<QSize> sizes = plain.availableSizes();
+    const QPixmap glyph = plain.pixmap(sizes.isEmpty() ? bar->iconSize() : sizes.first());
+    if (glyph.isNull()) continue;
+    QIcon icon(ShadedGlyph(glyph));
+    icon.addPixmap(DisabledGlyph(glyph), QIcon::Disabled);
+    a->setIcon(icon);
+    a->setProperty(kShadedProperty, true);
+  }
 }
 
 void FillFontList(QComboBox* combo) {

@@ -11,6 +11,7 @@ class QAbstractButton;
 class QAction;
 class QComboBox;
 class QMenu;
+class QToolBar;
 
 namespace qm {
 
@@ -60,6 +61,15 @@ void SetButtonGlyph(int index, QAbstractButton* button);
 void SetPatternButtonGlyph(QAbstractButton* button);  // image 1
 void SetFolderButtonGlyph(QAbstractButton* button);   // image 3
 void SetColorButtonGlyph(QAbstractButton* button);    // image 52
+
+// The tool bars' glyphs of the advanced display: shaded, the glyph over its shadow one
+// pixel down and right at a third of black; disabled, its greys moved halfway toward the
+// button face colour. Both keep the glyph's size.
+QPixmap ShadedGlyph(const QPixmap& glyph);
+QPixmap DisabledGlyph(const QPixmap& glyph);
+// Every action of the bar with a glyph shows the shaded glyph, and the disabled one
+// while disabled.
+void ShadeToolBarGlyphs(QToolBar* bar);
 
 // The scalable font families (names up to 32 characters), sorted; "Arial" selected
 // when present, else the first.

@@ -539,7 +539,7 @@ void TShellServices::OnFileProgress(const TFileCall& call, const TFileSender& se
         if (JpegQuality >= 0 && JpegQuality <= 100) {
           sender.Jpeg->Quality = JpegQuality;
           if (sender.KeepExif) *sender.KeepExif = KeepExifSetting;
-        } else if (Hooks.AskJpegOptions) {
+        } else if (call.AskOptions && Hooks.AskJpegOptions) {
           SetCursorById(Qt::ArrowCursor);
           bool keep = KeepExifSetting;
           flag = Hooks.AskJpegOptions(fileName, *sender.Jpeg, keep);
@@ -547,9 +547,9 @@ void TShellServices::OnFileProgress(const TFileCall& call, const TFileSender& se
           if (sender.KeepExif) *sender.KeepExif = keep;
           BeginBusy(Tr(TextId::GetTrStaSaving));
         }
-      } else if (sender.Kind == TFileObject::Png && sender.Png && Hooks.AskPngOptions) {
+      } else if (sender.Kind == TFileObject::Png && sender.Png && call.AskOptions && Hooks.AskPngOptions) {
         flag = Hooks.AskPngOptions(fileName, *sender.Png);
-      } else if (sender.Kind == TFileObject::Gif && sender.GifOptions && Hooks.AskGifOptions) {
+      } else if (sender.Kind == TFileObject::Gif && sender.GifOptions && call.AskOptions && Hooks.AskGifOptions) {
         flag = Hooks.AskGifOptions(fileName, *sender.GifOptions);
         if (flag) {
           // Kept for the GIF saves that follow.
@@ -572,7 +572,7 @@ std::string TShellServices::LastUsedFolder() { return CallOr(Hooks.LastUsedFolde
 std::string TShellServices::SaveFolder() { return CallOr(Hooks.SaveFolder, std::string()); }
 
 int TShellServices::SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) {
-  return SaveDocumentFile(FileSettingsFor({}), fileName, bitmap, document);
+  return SaveDocumentFile(FileSettingsFor({.AskOptions = false}), fileName, bitmap, document);
 }
 
 void TShellServices::FileRenamed(const std::string& from, const std::string& to) {

@@ -260,6 +260,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   struct TFileCall {
     bool AllowReopen = false;         // a revert reads the document's own file again
     bool ConfirmFormatLimits = true;  // stage 2 asks about what the format loses
+    bool AskOptions = true;           // stage 2 asks for the writer's options
   };
   // A copy of FileSettings whose OnFileProgress reports to OnFileProgress for the call.
   TPictureFileSettings FileSettingsFor(TFileCall call);
@@ -268,6 +269,8 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   // configured.
   void OnFileProgress(const TFileCall& call, const TFileSender& sender, const std::string& fileName, int stage,
                       bool& flag);
+  // A device's save (the pages of a batch scan): the writers' options as configured,
+  // nothing asked.
   int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) override;
   std::string SaveFolder() override;
   std::string OpenFolder() override { return LastUsedFolder(); }
