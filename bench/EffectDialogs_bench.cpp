@@ -79,7 +79,7 @@ QM_BENCH(kCutPreview, kOurs, kPhotoBytes, [](benchmark::State& st) {
   auto* d = dynamic_cast<TDetourForm*>(b.Open("MenuEditionDetourage", "TDetourForm"));
   d->TBN->setValue(20);
   d->RBHorzVert->setChecked(true);
-  d->RGEffet->button(ceProgressive)->setChecked(true);
+  d->RGEffet->button(cutProgressive)->setChecked(true);
   for (auto _ : st) {
     d->Preview();
     QApplication::processEvents();

@@ -76,8 +76,17 @@ TEST(DialogCommands, RowsOpenTheirDialogOverTheirStep) {
   // Registered: enabled; not registered: disabled.
   EXPECT_TRUE(form.Commands().IsEnabled("MenuFiltreSphere"));
   EXPECT_TRUE(form.Commands().IsEnabled("MenuFiltreFlouGauss"));
-  EXPECT_FALSE(form.Commands().IsEnabled("MenuFiltreMosaique"));
-  EXPECT_FALSE(form.Commands().IsEnabled("MenuImageEncadrerExt"));
+  {
+    // Every row has its dialog in the program; over a registry holding one dialog
+    // only, the others' rows stay disabled.
+    TDialogRegistry one;
+    TRecorder recorder;
+    recorder.Register(one, {"TLensForm"});
+    DialogShell bare(&one);
+    EXPECT_TRUE(bare.Form->Commands().IsEnabled("MenuFiltreSphere"));
+    EXPECT_FALSE(bare.Form->Commands().IsEnabled("MenuFiltreMosaique"));
+    EXPECT_FALSE(bare.Form->Commands().IsEnabled("MenuImageEncadrerExt"));
+  }
 
   // The deformations' step keeps the mask too and cannot be faded.
   ASSERT_TRUE(form.Commands().Trigger("MenuFiltreSphere"));

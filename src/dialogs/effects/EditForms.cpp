@@ -102,18 +102,18 @@ void CutOutMask(const TBitmap& region, TBitmap& mask, int tolerance, bool horizo
                 TCutEffect effect) {
   MaskOutBackgroundFromEdges(region, mask, horizontal, vertical, tolerance, UnboundedRect);
   switch (effect) {
-    case ceSmooth:
+    case cutSmooth:
       RampMaskEdges(mask, UnboundedRect, 33);
       break;
-    case ceBlur:
+    case cutBlur:
       ApplyMinMaxPasses(mask, -3, UnboundedRect);
       ApplyBlurPasses(mask, 3, UnboundedRect);
       break;
-    case ceProgressive:
+    case cutProgressive:
       ApplyMinMaxPasses(mask, -8, UnboundedRect);
       GaussianBlurMaskRect(mask, 4, UnboundedRect);
       break;
-    case ceDiffuse:
+    case cutDiffuse:
       ApplyMinMaxPasses(mask, -4, UnboundedRect);
       SpreadRect(mask, 8, 0, UnboundedRect);
       break;

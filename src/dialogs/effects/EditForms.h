@@ -37,7 +37,7 @@ class TAssemblerForm final : public TCommandDialog {
 };
 
 // The cut mask's scans and edge effects, in the order of the choices.
-enum TCutEffect : uint8_t { ceNone = 0, ceSmooth = 1, ceBlur = 2, ceProgressive = 3, ceDiffuse = 4 };
+enum TCutEffect : uint8_t { cutNone = 0, cutSmooth = 1, cutBlur = 2, cutProgressive = 3, cutDiffuse = 4 };
 
 // The cut of a region: a mask of its size, 0 where a pixel is kept and 255 where it is
 // removed (the mask kernels' polarity), starting from the selection's mask: the runs
