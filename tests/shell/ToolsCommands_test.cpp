@@ -100,6 +100,16 @@ TEST(ToolsCommands, StepsThroughTheFolderInOneWindowAndLeavesEditsTheirKeys) {
   window->View().setFocus();
   QTest::keyClick(&window->View(), Qt::Key_End);
   EXPECT_EQ(e.Active(), names[3]);
+
+  // Opening it in the desktop's program: a file gone from the disk says so, and the
+  // window stays on it.
+  std::filesystem::remove(names[3]);
+  e.Messages.clear();
+  ASSERT_TRUE(form.Commands().IsEnabled("MenuShell"));
+  ASSERT_TRUE(form.Commands().Trigger("MenuShell"));
+  ASSERT_EQ(e.Messages.size(), 1u);
+  EXPECT_EQ(e.Messages[0], Tr(TextId::GetTrDlgExplore2));
+  EXPECT_EQ(e.Active(), names[3]);
 }
 
 TEST(ToolsCommands, TheWallpaperIsSetOnlyWhenTheUserSaysYes) {

@@ -53,6 +53,10 @@ void TToolsCommands::Wire(const TDeviceCommands& devices) {
   shared("MenuGestionImageClick", [this](const TCommandSender& s) {
     ManageImage(s.Tag(), TShellServices::GetMenuItemCaption(s.Action));
   });
+  // The saved file in the desktop's program for its type.
+  wire("MenuShell", [this](const TCommandSender& s) {
+    ManageImage(faOpen, TShellServices::GetMenuItemCaption(s.Action));
+  });
   shared("MenuNaviguerClick", [this](const TCommandSender& s) { Navigate(s.Tag()); });
   // The scanner's items: busy with the status "Twain", no hourglass.
   auto twain = [this, &wire](std::string_view name, const std::function<void()>& run) {
