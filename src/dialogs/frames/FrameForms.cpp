@@ -3,6 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
@@ -175,6 +178,18 @@ TCRForm::TCRForm() : TParamDialogOf(kTraits) {
                                   {TextId::Count, TextId::TrFixHatchBDiagonal},
                                   {TextId::Count, TextId::TrFixHatchCross},
                                   {TextId::Count, TextId::TrFixHatchDiagCross}}});
+  // Each item shows a sample of its hatch beside its name.
+  CBStyle->setIconSize(QSize(40, 14));
+  for (int i = 0; i < CBStyle->count(); ++i) {
+    QPixmap sample(CBStyle->iconSize());
+    sample.fill(Qt::white);
+    QPainter painter(&sample);
+    painter.fillRect(sample.rect(), QBrush(Qt::black, HatchStyle(i)));
+    painter.setPen(Qt::gray);
+    painter.drawRect(sample.rect().adjusted(0, 0, -1, -1));
+    painter.end();
+    CBStyle->setItemIcon(i, QIcon(sample));
+  }
   auto* patternBox = new QWidget(this);
   auto* grid = new QGridLayout(patternBox);
   grid->setContentsMargins(0, 0, 0, 0);

@@ -254,8 +254,6 @@ void ProgressiveContourEffect(TSelectionHost& host, TLayerRun& run, const TProgr
 
 // --- Outline and fill -------------------------------------------------------------------------
 
-namespace {
-
 Qt::BrushStyle HatchStyle(int style) {
   switch (style) {
     case fhHorizontal: return Qt::HorPattern;
@@ -267,8 +265,6 @@ Qt::BrushStyle HatchStyle(int style) {
     default: return Qt::SolidPattern;
   }
 }
-
-}  // namespace
 
 void OutlineFillEffect(TSelectionHost& host, TLayerRun& run, const TOutlineFillParams& params,
                        const TBitmap* pattern, TColor patternKey) {

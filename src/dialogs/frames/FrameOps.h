@@ -5,6 +5,8 @@
 // that follow the selection's shape read it through the host. An effect whose values
 // do not fit says why and sets run.Refused; one that writes beyond the working
 // rectangle sets run.Touched, and the step grows there from run.Source. No widget.
+#include <Qt>
+
 #include "document/LayerHost.h"
 #include "pixel/FrameEffects.h"
 #include "shell/services/LayerChange.h"
@@ -26,6 +28,8 @@ void ProgressiveContourEffect(TSelectionHost& host, TLayerRun& run, const TProgr
 void ProgressiveContourInsideMask(TSelectionHost& host, TBitmap& mask, const TRect& cut, const TRect& rect, int w);
 // The working rectangle filled (in a colour and hatch, or with the pattern when one is
 // given), the selection's outline stroked, then the whole faded toward the copy.
+// The Qt brush of a fill hatch (TFillHatch).
+Qt::BrushStyle HatchStyle(int style);
 void OutlineFillEffect(TSelectionHost& host, TLayerRun& run, const TOutlineFillParams& params,
                        const TBitmap* pattern = nullptr, TColor patternKey = clNone);
 
