@@ -1,6 +1,7 @@
 #include "modules/twain/SanePage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -33,9 +34,16 @@ bool Plausible(const SANE_Parameters& p) {
   return p.lines < 0 || uint64_t(p.pixels_per_line) * uint64_t(p.lines) <= kMaxPicturePixels;
 }
 
+// A read asked to stop: the scan is cancelled here, on the thread that reads.
+bool StopAsked(SANE_Handle h, const std::atomic<bool>* cancelled) {
+  if (!cancelled || !cancelled->load(std::memory_order_acquire)) return false;
+  sane_cancel(h);
+  return true;
+}
+
 // Reads the frame until the device says it is complete, keeping the first `size`
 // bytes in dst and dropping any beyond.
-SANE_Status ReadKnown(SANE_Handle h, uint8_t* dst, size_t size, size_t& got) {
+SANE_Status ReadKnown(SANE_Handle h, uint8_t* dst, size_t size, size_t& got, const std::atomic<bool>* cancelled) {
   got = 0;
   std::vector<uint8_t> spill;
   for (;;) {
@@ -47,6 +55,7 @@ SANE_Status ReadKnown(SANE_Handle h, uint8_t* dst, size_t size, size_t& got) {
       to = spill.data();
       room = spill.size();
     }
+    if (StopAsked(h, cancelled)) return SANE_STATUS_CANCELLED;
     const SANE_Status st = sane_read(h, to, SANE_Int(std::min(room, kReadChunk)), &len);
     if (st == SANE_STATUS_EOF) return SANE_STATUS_GOOD;
     if (st != SANE_STATUS_GOOD) return st;
@@ -56,12 +65,14 @@ SANE_Status ReadKnown(SANE_Handle h, uint8_t* dst, size_t size, size_t& got) {
 }
 
 // A frame of unknown height: everything up to the end, within the pixel limit.
-SANE_Status ReadUnknown(SANE_Handle h, const SANE_Parameters& p, std::vector<uint8_t>& raw) {
+SANE_Status ReadUnknown(SANE_Handle h, const SANE_Parameters& p, std::vector<uint8_t>& raw,
+                        const std::atomic<bool>* cancelled) {
   const size_t limit = size_t(std::min<uint64_t>(kMaxPicturePixels / uint64_t(p.pixels_per_line), kMaxBitmapSide)) *
                        size_t(p.bytes_per_line);
   for (;;) {
     const size_t at = raw.size();
     if (at >= limit) return SANE_STATUS_NO_MEM;
+    if (StopAsked(h, cancelled)) return SANE_STATUS_CANCELLED;
     raw.resize(at + std::min(kReadChunk, limit - at));
     SANE_Int len = 0;
     const SANE_Status st = sane_read(h, raw.data() + at, SANE_Int(raw.size() - at), &len);
@@ -121,7 +132,8 @@ void StoreSaneRows(const SANE_Parameters& p, const uint8_t* raw, int rows, int c
   }
 }
 
-void ReadSanePage(SANE_Handle device, TScanPage& page, const std::function<void(SANE_Status)>& started) {
+void ReadSanePage(SANE_Handle device, TScanPage& page, const std::function<void(SANE_Status)>& started,
+                  const std::atomic<bool>* cancelled) {
   page = TScanPage{};
   SANE_Status st = sane_start(device);
   started(st);
@@ -153,14 +165,14 @@ void ReadSanePage(SANE_Handle device, TScanPage& page, const std::function<void(
         page.Pitch = size_t(p.bytes_per_line);
         page.Rows = std::make_unique_for_overwrite<uint8_t[]>(page.Pitch * size_t(page.Height));
         AdviseHugePages(page.Rows.get(), page.Pitch * size_t(page.Height));
-        st = ReadKnown(device, page.Rows.get(), page.Pitch * size_t(page.Height), got);
+        st = ReadKnown(device, page.Rows.get(), page.Pitch * size_t(page.Height), got, cancelled);
         std::memset(page.Rows.get() + got, 0, page.Pitch * size_t(page.Height) - got);
       } else {
         if (p.lines >= 0) {
           raw.resize(size_t(p.lines) * size_t(p.bytes_per_line));
-          st = ReadKnown(device, raw.data(), raw.size(), got);
+          st = ReadKnown(device, raw.data(), raw.size(), got, cancelled);
         } else {
-          st = ReadUnknown(device, p, raw);
+          st = ReadUnknown(device, p, raw, cancelled);
           got = raw.size();
         }
         const int rows = int(got / size_t(p.bytes_per_line));

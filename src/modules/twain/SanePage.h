@@ -6,6 +6,7 @@
 // pixels a device wastes at the end of its lines are dropped.
 #include <sane/sane.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,8 +32,11 @@ size_t PagePitch(TPageKind kind, int width);
 
 // Starts the device and reads every frame of one page into `page`; `started` is called
 // once with the status of the first sane_start. A device that fails to start leaves
-// the page empty with that status. Runs on the thread that owns the device.
-void ReadSanePage(SANE_Handle device, TScanPage& page, const std::function<void(SANE_Status)>& started);
+// the page empty with that status. Runs on the thread that owns the device. When
+// `cancelled` turns true the scan is cancelled between two reads, on this thread (a
+// backend cancelled from another thread while it reads may join its reader twice).
+void ReadSanePage(SANE_Handle device, TScanPage& page, const std::function<void(SANE_Status)>& started,
+                  const std::atomic<bool>* cancelled = nullptr);
 
 // The rows of one frame as the device sent them (`rows` rows of bytes_per_line bytes)
 // written into the page: all channels, or only `channel` (0 red, 1 green, 2 blue) of a

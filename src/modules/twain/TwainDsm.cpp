@@ -625,11 +625,14 @@ void TManager::StartPage(TSource& s) {
     } else {
       job->Resolution = ReadSaneResolution(h);
       job->Feeder = IsFeederSource(ReadSaneChoice(h, kOptionSource).Current);
-      ReadSanePage(h, job->Page, [&](SANE_Status st) {
-        job->StartStatus = st;
-        job->Started = true;
-        notify();
-      });
+      ReadSanePage(
+          h, job->Page,
+          [&](SANE_Status st) {
+            job->StartStatus = st;
+            job->Started = true;
+            notify();
+          },
+          &job->Cancelled);
     }
     job->Finished = true;
     notify();
@@ -638,8 +641,7 @@ void TManager::StartPage(TSource& s) {
 
 void TManager::EndScan(TSource& s) {
   if (s.Job && !s.Job->Finished) {
-    s.Job->Cancelled = true;
-    sane_cancel(s.Handle);  // SANE lets a scan be cancelled from any thread
+    s.Job->Cancelled = true;  // the reading thread cancels the scan at its next read
   }
   s.Job.reset();
   s.NextRow = 0;
