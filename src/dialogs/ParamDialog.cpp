@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "dialogs/DialogStep.h"
 #include "document/qt/SelectionMask.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/TextUtils.h"
@@ -162,20 +163,7 @@ void TParamDialog::FormShow() {
 }
 
 bool TParamDialog::TakeDocument() {
-  if (!services_ || !document_) return false;
-  const std::vector<TNewImgForm*>& open = services_->Windows().Windows();
-  if (std::find(open.begin(), open.end(), document_.data()) == open.end()) return false;
-  if (services_->GetActiveImgForm() != document_) services_->Windows().ActivateImageWindow(document_);
-  if (services_->GetActiveImgForm() != document_) return false;
-  const TUndoLayerItem* step = document_->History().GetCurrentUndoStep();
-  TLayeredImage& image = document_->Image();
-  const int index = image.Layers.IndexOf(layer_);
-  if (!step || step->Id() != stepId_ || index < 0) return false;
-  if (image.ActiveIndex() != index) {
-    image.SetActiveLayerIndex(index);
-    document_->Navigator().SyncLayerNavigatorCount();
-  }
-  return true;
+  return services_ && ResumeDialogStep(*services_, document_, layer_, stepId_);
 }
 
 void TParamDialog::Preview() {

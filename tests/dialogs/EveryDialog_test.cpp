@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
 
 #include "DialogTestSupport.h"
 #include "document/qt/Clipboard.h"
@@ -80,6 +81,18 @@ void ActivateUpperLayerIfNeeded(DialogShell& shell, const std::string& name) {
   shell.Form->UpdateCommandStates();
 }
 
+// Closed, a dialog gives the editor back: its own row, its menu and the File menu are
+// enabled again at once.
+void ExpectMenusBack(DialogShell& shell, const char* name) {
+  const TDialogCommandRow* row = RowOf(name);
+  TCommandSet& commands = shell.Form->Commands();
+  EXPECT_TRUE(commands.IsEnabled(row->Name)) << name;
+  EXPECT_TRUE(commands.Menu("MenuFichier")->menuAction()->isEnabled()) << name;
+  const TCommandRow* command = FindCommandRow(row->Name);
+  if (QMenu* menu = command ? commands.Menu(command->Parent) : nullptr)
+    EXPECT_TRUE(menu->menuAction()->isEnabled()) << name << " in " << command->Parent;
+}
+
 class EveryDialog : public ::testing::TestWithParam<std::string> {};
 
 }  // namespace
@@ -102,6 +115,7 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
     EXPECT_FALSE(d->isVisible());
     EXPECT_EQ(shell.LayerState(), original);
     EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
+    ExpectMenusBack(shell, name);
     return;
   }
 
@@ -116,6 +130,7 @@ TEST_P(EveryDialog, PreviewCancelAndOkUndo) {
   EXPECT_FALSE(shell.Services->ShellLock());
   EXPECT_EQ(shell.LayerState(), original);
   EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
+  ExpectMenusBack(shell, name);
 
   d = shell.OpenForm(name);
   ASSERT_TRUE(d);
@@ -148,6 +163,7 @@ TEST_P(EveryDialog, TableAndControls) {
     EXPECT_FALSE(shell.Services->ShellLock());
     EXPECT_EQ(shell.LayerState(), original);
     EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
+    ExpectMenusBack(shell, name);
     return;
   }
   CheckTableAndControls(d);

@@ -6,7 +6,7 @@
 #include <QPointer>
 
 #include "dialogs/command/CommandDialog.h"
-#include "dialogs/geometry/DialogStep.h"
+#include "dialogs/DialogStep.h"
 
 class QCheckBox;
 class QGridLayout;

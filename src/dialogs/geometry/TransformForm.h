@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "dialogs/command/CommandDialog.h"
-#include "dialogs/geometry/DialogStep.h"
+#include "dialogs/DialogStep.h"
 
 class QCheckBox;
 class QLabel;

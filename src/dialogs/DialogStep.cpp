@@ -1,4 +1,4 @@
-#include "dialogs/geometry/DialogStep.h"
+#include "dialogs/DialogStep.h"
 
 #include <algorithm>
 
@@ -17,22 +17,24 @@ bool TDialogStep::Take(TDialogHost& host) {
   return layer_ != nullptr;
 }
 
-bool TDialogStep::Resume(TDialogHost& host) {
-  if (!document_) return false;
+bool ResumeDialogStep(TDialogHost& host, TNewImgForm* document, TLayerItem* layer, int32_t stepId) {
+  if (!document) return false;
   const std::vector<TNewImgForm*>& open = host.Windows().Windows();
-  if (std::find(open.begin(), open.end(), document_.data()) == open.end()) return false;
-  if (host.GetActiveImgForm() != document_) host.Windows().ActivateImageWindow(document_);
-  if (host.GetActiveImgForm() != document_) return false;
-  const TUndoLayerItem* step = document_->History().GetCurrentUndoStep();
-  TLayeredImage& image = document_->Image();
-  const int index = image.Layers.IndexOf(layer_);
-  if (!step || step->Id() != stepId_ || index < 0) return false;
+  if (std::find(open.begin(), open.end(), document) == open.end()) return false;
+  if (host.GetActiveImgForm() != document) host.Windows().ActivateImageWindow(document);
+  if (host.GetActiveImgForm() != document) return false;
+  const TUndoLayerItem* step = document->History().GetCurrentUndoStep();
+  TLayeredImage& image = document->Image();
+  const int index = image.Layers.IndexOf(layer);
+  if (!step || step->Id() != stepId || index < 0) return false;
   if (image.ActiveIndex() != index) {
     image.SetActiveLayerIndex(index);
-    document_->Navigator().SyncLayerNavigatorCount();
+    document->Navigator().SyncLayerNavigatorCount();
   }
   return true;
 }
+
+bool TDialogStep::Resume(TDialogHost& host) { return ResumeDialogStep(host, document_, layer_, stepId_); }
 
 void TDialogStep::TakeBack(TDialogHost& host, bool changed) {
   if (Resume(host)) {

@@ -12,6 +12,10 @@
 
 namespace qm {
 
+// The document, its current step and the layer a dialog works over made active again:
+// false when the document is closed, the step is no longer current or the layer gone.
+bool ResumeDialogStep(TDialogHost& host, TNewImgForm* document, TLayerItem* layer, int32_t stepId);
+
 class TDialogStep {
  public:
   // Takes the active document's current step; false without one.
