@@ -61,6 +61,15 @@ void RestartNote(QWidget* page, QVBoxLayout* layout) {
   layout->addWidget(note);
 }
 
+// A "..." button that chooses a folder: read out by its hint rather than its dots.
+QToolButton* FolderButton(QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setText(QStringLiteral("..."));
+  button->setToolTip(T(TextId::GetTrHntChooseFolder));
+  button->setAccessibleName(button->toolTip());
+  return button;
+}
+
 TSpinEdit2* Spin(QWidget* parent, int min, int max, int value) {
   auto* spin = new TSpinEdit2(parent);
   spin->SetMinValue(min);
@@ -129,8 +138,7 @@ void TPrefForm::BuildPages() {
     v->addWidget(l);
     auto* row = new QHBoxLayout;
     edit = new QLineEdit(p);
-    button = new QToolButton(p);
-    button->setText(QStringLiteral("..."));
+    button = FolderButton(p);
     row->addWidget(edit, 1);
     row->addWidget(button);
     v->addLayout(row);
@@ -224,8 +232,7 @@ void TPrefForm::BuildPages() {
   v->addWidget(new QLabel(T(TextId::TrFixPref8bfDir), p));
   auto* row = new QHBoxLayout;
   Edi8bfDir = new QLineEdit(p);
-  SB8bfDir = new QToolButton(p);
-  SB8bfDir->setText(QStringLiteral("..."));
+  SB8bfDir = FolderButton(p);
   row->addWidget(Edi8bfDir, 1);
   row->addWidget(SB8bfDir);
   v->addLayout(row);
