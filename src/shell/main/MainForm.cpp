@@ -746,13 +746,15 @@ void TMainForm::WireCommands() {
 
 void TMainForm::InstallCommandHooks() {
   // A command that throws ends its busy state, gives back the change it began and says
-  // what failed; nothing reaches the event loop. The menus follow every command.
+  // what failed; nothing reaches the event loop. What a command changed beside the
+  // history marks its document modified. The menus follow every command.
   TCommandSet::THooks hooks;
   hooks.Starting = [this] { commandMarks_.push_back(services_->MarkHistory()); };
   hooks.Failed = [this](const std::exception_ptr& failure) {
     services_->RecoverFromFailure(commandMarks_.back(), failure);
   };
   hooks.Ran = [this] {
+    services_->EndCommand(commandMarks_.back());
     commandMarks_.pop_back();
     UpdateCommandStates();
   };
