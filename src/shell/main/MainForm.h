@@ -126,7 +126,8 @@ class TMainForm : public QMainWindow, public TExplorHost {
   TCommandState CommandState();
   // The desktop's session ends (a logout; the session manager's commit-data request):
   // with mayAsk (the manager lets the program ask), each modified document asks its
-  // close question, and Annuler (or a batch running) refuses the logout. Returns
+  // close question, and Annuler refuses the logout (as a batch running, a parameter
+  // dialog or the transform frame open do, the user told as a close tells). Returns
   // whether the session may end. Nothing is asked without mayAsk. The end that follows
   // asks nothing more (every quit of the application ends it at once).
   bool CommitSession(bool mayAsk);
