@@ -8,19 +8,15 @@
 //
 // With [Params] RunMulti "0", a start finding a running editor hands its files over
 // and ends with code 0 (shell/OneInstance.h).
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 #include <QMdiArea>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include "devices/DeviceList.h"
@@ -32,6 +28,7 @@
 #include "imagefiles/ReadAhead.h"
 #include "shell/services/AppIcon.h"
 #include "shell/main/MainForm.h"
+#include "shell/main/Termination.h"
 #include "shell/services/MenuLook.h"
 #include "shell/services/MsgDlg.h"
 #include "shell/services/OneInstance.h"
@@ -54,33 +51,6 @@ class TQuitAfterPaint : public QObject {
     return false;
   }
 };
-
-// SIGTERM (a desktop's logout, kill) ends the program as Quitter does, without a
-// question: the event loop ends and the main window goes, writing the settings. The
-// handler only wakes the loop (a byte on a socket pair); the rest runs on the GUI thread.
-int terminationPipe[2] = {-1, -1};
-bool terminated = false;  // (read before the main loop: a quit before it would be lost)
-
-void OnTermination(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t n = ::write(terminationPipe[1], &byte, 1);
-}
-
-void QuitOnTermination(QCoreApplication& app) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, terminationPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
-    char byte;
-    [[maybe_unused]] const ssize_t n = ::read(terminationPipe[0], &byte, 1);
-    terminated = true;
-    QCoreApplication::quit();
-  });
-  struct sigaction action = {};
-  action.sa_handler = OnTermination;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
-}
 
 // The first picture the command line names: the argument that is neither an option
 // nor an option's value (Qt's own options included); empty when there is none.
@@ -111,7 +81,7 @@ int main(int argc, char** argv) {
   qm::TPictureReadAhead readAhead;
   readAhead.Start(FirstNamedFile(argc, argv));
   QApplication app(argc, argv);
-  QuitOnTermination(app);
+  qm::EndOnTerminationSignals(app);
   qm::InstallApplicationIcon(app);
   qm::InstallMenuLook(app);
   qm::InstallMessageDialog();
@@ -170,5 +140,5 @@ int main(int argc, char** argv) {
       }
     };
   form.show();
-  return terminated ? 0 : app.exec();
+  return qm::TerminationSignalled() ? 0 : app.exec();
 }

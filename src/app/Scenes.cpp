@@ -25,6 +25,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDialog>
 #include <functional>
 #include <QThread>
 #include <QWidget>
@@ -156,8 +157,10 @@ TSceneEditor::TSceneEditor(int width, int height, const std::function<void(const
   options.Files.clear();
   options.HandOver = {};
   form = std::make_unique<TMainForm>(std::move(options));
-  form->resize(width, height);
-  form->move(20, 20);
+  if (width > 0) {
+    form->resize(width, height);
+    form->move(20, 20);
+  }
   form->show();
   SettleScene();
 }
@@ -367,6 +370,22 @@ void MainWindowScene(TSceneCamera& camera) {
   middle.FitWindowToImage(true, false);
   Settle();
   camera.Shoot(*editor.form, "maximised");
+}
+
+// A first start, without settings: the window as the start places it on the screen;
+// then an unsaved picture closed, the question about it over the window.
+void FirstStartScene(TSceneCamera& camera) {
+  TSceneEditor editor(0, 0);
+  Settle();
+  camera.ShootScreen("window");
+  editor.OpenSample();
+  QTimer::singleShot(300, editor.form.get(), [&camera] {
+    Settle();
+    camera.ShootScreen("save-question");
+    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+    else camera.Fail("no question about the unsaved picture");
+  });
+  editor.form->Commands().Trigger("MenuFichierFermer");
 }
 
 // The main window under a translation module: the English sample the build makes in
@@ -824,6 +843,7 @@ std::vector<TSceneRow>& Scenes() {
       {"colorpicker", &ColorPickerScene},
       {"browser", &BrowserScene},
       {"mainwindow", &MainWindowScene},
+      {"firststart", &FirstStartScene},
       {"fullscreen", &FullScreenScene},
       {"filters", &FiltersScene},
       {"savedialogs", &SaveDialogsScene},

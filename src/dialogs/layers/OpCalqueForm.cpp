@@ -258,9 +258,7 @@ bool TOpCalqueForm::FormShow() {
 bool TOpCalqueForm::Apply() {
   ApplySettings();
   applied_ = true;
-  TDialogHost& host = Host();
-  if (document_) document_->NoteLayersChanged();
-  host.RefreshLayerNavigator();
+  Host().RefreshLayerNavigator();
   return true;
 }
 

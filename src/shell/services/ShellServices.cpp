@@ -278,6 +278,10 @@ std::string TShellServices::LayerBoundsText() const {
 
 void TShellServices::SetShellLock(QWidget* form) {
   if (form == lock_) return;
+  // A dialog's changes are its undo step's, but for what no step holds (the layers'
+  // settings): those mark the document when the dialog goes.
+  if (!lock_) lockMark_ = MarkHistory();
+  else if (!form && lockMark_.Window) lockMark_.Window->EndWatch(lockMark_.Changes, true);
   lock_ = form;
   panels_[spCursor]->clear();
   if (QWidget* palette = CallOr<QWidget*>(Hooks.PaletteWindow, nullptr); palette && palette->isVisible()) {
@@ -353,9 +357,15 @@ bool TShellServices::CanRunCommand(const QObject* sender) {
 TShellServices::THistoryMark TShellServices::MarkHistory() const {
   THistoryMark mark;
   mark.Window = GetActiveImgForm();
-  if (mark.Window)
+  if (mark.Window) {
     if (const TUndoLayerItem* step = mark.Window->History().GetCurrentUndoStep()) mark.StepId = step->Id();
+    mark.Changes = mark.Window->WatchChanges();
+  }
   return mark;
+}
+
+void TShellServices::EndCommand(const THistoryMark& mark) {
+  if (mark.Window) mark.Window->EndWatch(mark.Changes);
 }
 
 void TShellServices::RecoverFromFailure(const THistoryMark& mark, const std::exception_ptr& failure) {
