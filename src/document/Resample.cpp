@@ -106,7 +106,8 @@ bool Resample(const TBitmap& src, int w, int h, TResampleFilter filter, TBitmap&
   EnsureGraphicsMagick();
   const int code = std::min(int(filter), kResampleFilterCount - 1);
   const FilterTypes kind = kKinds[code];
-  TBitmap result(w, h, pf24bit, clBlack);
+  // every row is written whole by the library, in the bands by the thread of its band
+  TBitmap result = TBitmap::Uninitialized(w, h);
   const int H = src.Height();
   const auto [unitOut, unitSrc] = PowerOfTwoUnit(H, h);
   const int units = unitOut ? h / unitOut : 0;
@@ -138,6 +139,7 @@ bool Resample(const TBitmap& src, int w, int h, TResampleFilter filter, TBitmap&
     ok = !failed;
   }
   if (!ok) return false;
+  for (int y = 0; y < h; ++y) result.ZeroRowPadding(y);
   result.Transparent = src.Transparent;
   result.TransparentColor = src.TransparentColor;
   out = std::move(result);
