@@ -207,7 +207,12 @@ void TShellServices::ProcessPendingEvents() {
 bool TShellServices::eventFilter(QObject* watched, QEvent* e) {
   if (!HoldingCloses() || e->type() != QEvent::Close || !watched->isWidgetType()) return false;
   auto* w = static_cast<QWidget*>(watched);
-  const bool shellWindow = w == mainWindow_ || dynamic_cast<TNewImgForm*>(w) != nullptr;
+  // The filter is the application's: only this shell's own windows are held. A
+  // document window of another shell belongs to work this one knows nothing of, and
+  // holding it would leave that shell's forced close refused for as long as this one
+  // stays busy.
+  auto* document = dynamic_cast<TNewImgForm*>(w);
+  const bool shellWindow = w == mainWindow_ || (document && windows_.MenuEntry(document));
   if (!shellWindow) return false;
   e->ignore();
   if (std::find(heldCloses_.begin(), heldCloses_.end(), w) == heldCloses_.end()) heldCloses_.emplace_back(w);
