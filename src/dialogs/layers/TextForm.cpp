@@ -528,7 +528,7 @@ void TTextForm::ToSelection() {
 }
 
 bool TTextForm::Apply() {
-  if (RefuseEmptyFields({EdiAngle, CBTaille->lineEdit(), EdiDX, EdiDY})) return false;
+  if (RefuseEmptyFields({EdiAngle, CBTaille->lineEdit(), EdiDX, EdiDY, EdiAlphaShadow})) return false;
   if (CBMotif->isChecked() && EdiMotif->text().trimmed().isEmpty()) {
     ShowEmptyFieldWarning();
     return false;
@@ -575,16 +575,8 @@ bool TTextForm::Apply() {
   return true;
 }
 
-void TTextForm::setVisible(bool visible) {
-  TCommandDialog::setVisible(visible);
-  if (visible || toolAfterHide_ < 0) return;
-  const int tool = std::exchange(toolAfterHide_, -1);
-  Host().SelectPaletteTool(tool);
-}
-
 void TTextForm::FormHide() {
-  // the palette takes a tool once the dialog has let go of the shell
-  if (applied_) toolAfterHide_ = toSelection_ ? 0 : 13;
+  if (applied_) SelectToolOnceHidden(toSelection_ ? 0 : 13);
   isNew_ = false;
   document_ = nullptr;
   layer_ = nullptr;
