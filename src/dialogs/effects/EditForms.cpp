@@ -24,7 +24,9 @@
 #include "pixel/Composite.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Mask.h"
+#include "platform/core/Messages.h"
 #include "platform/texts/Format.h"
+#include "shell/services/CommandChecks.h"
 #include "views/CustomImage.h"
 
 namespace qm {
@@ -66,13 +68,19 @@ TAssemblerForm::TAssemblerForm() : TCommandDialog(kTraits) {
                       {"RBHaut", TextId::GetTrLblTop, TextId::TrFixTop}});
 }
 
-bool TAssemblerForm::FormShow() { return ClipboardHasImage(); }
+// An empty clipboard refuses the command as the paste commands do, saying why.
+bool TAssemblerForm::FormShow() { return CheckClipboardHasImage(); }
 
 bool TAssemblerForm::Apply() {
   TDialogHost& host = Host();
   TBitmap clip, mask;
   GetClipboardImageAndMask(ClipboardData(), clip, mask);
-  if (clip.Empty()) return true;
+  // A picture that does not read (a format of another program's) is no picture: the
+  // same message, and nothing changes.
+  if (clip.Empty()) {
+    ShowMessageDialog(Tr(TextId::GetTrDlgMain3), mtWarning, mbOK);
+    return true;
+  }
   const TColor background = host.LayerHost().BackgroundColor();
   // The clipboard's transparent parts take the palette's background colour.
   if (!mask.Empty()) {
