@@ -68,9 +68,11 @@ class TDetourForm final : public TCommandDialog {
   bool FormShow() override;
   bool Apply() override;
   void FormHide() override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   void Changed() { changed_ = true; }
+  void FitPreview();
   void DrawPreview();
 
   TMyCustomImage* image_ = nullptr;

@@ -206,7 +206,9 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   PnlApercu = new QLabel(Fixed(TextId::TrFixTextSample), text);
   PnlApercu->setObjectName(QStringLiteral("PnlApercu"));
   PnlApercu->setEnabled(false);
-  PnlApercu->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // The style's own frame: a plain sunken panel draws its right and bottom edges in the
+  // light colour, lost on the dialog's ground.
+  PnlApercu->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   PnlApercu->setAlignment(Qt::AlignCenter);
   PnlApercu->setFixedHeight(56);
   auto* clear = new QPushButton(Fixed(TextId::TrFixClearText), text);
