@@ -241,10 +241,10 @@ void CheckPlusMinus(QWidget* d) {
 // Each field a user can empty, emptied, then OK: the warning, the dialog open, the
 // image as it was and no step; the field then gets its text back. A parameter
 // dialog's field whose empty text stands for a value takes that value instead.
-// Returns whether the dialog has such a field at all.
-bool CheckEmptyFields(DialogShell& shell, QWidget* d, uint64_t original) {
+// Says what the dialog's fields do when emptied, for the table.
+const char* CheckEmptyFields(DialogShell& shell, QWidget* d, uint64_t original) {
   auto* param = dynamic_cast<TParamDialog*>(d);
-  bool any = false;
+  const char* seen = "no field";
   for (QWidget* w : TypedFields(d)) {
     auto* line = qobject_cast<QLineEdit*>(w);
     std::optional<int> reads;
@@ -255,7 +255,7 @@ bool CheckEmptyFields(DialogShell& shell, QWidget* d, uint64_t original) {
       if (!bound) continue;  // a pattern's file name: the dialog's own rule
     }
     if (!line) continue;  // a text box may be empty
-    any = true;
+    seen = reads ? "reads a value" : "refused";
     SCOPED_TRACE(w->objectName().toStdString());
     const QString before = line->text();
     shell.Messages.clear();
@@ -272,10 +272,10 @@ bool CheckEmptyFields(DialogShell& shell, QWidget* d, uint64_t original) {
       EXPECT_TRUE(d->isVisible());
       EXPECT_EQ(shell.LayerState(), original);
     }
-    if (!d->isVisible()) return any;
+    if (!d->isVisible()) return seen;
     line->setText(before);
   }
-  return any;
+  return seen;
 }
 
 }  // namespace
@@ -292,14 +292,14 @@ TEST_P(EveryDialog, KeysAndEmptyFields) {
   QWidget* d = shell.OpenForm(name);
   ASSERT_TRUE(d) << name;
   CheckPlusMinus(d);
-  const bool fields = CheckEmptyFields(shell, d, original);
+  const char* fields = CheckEmptyFields(shell, d, original);
   ASSERT_TRUE(d->isVisible());
   Cancel(d);
   EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
   EXPECT_EQ(shell.LayerState(), original);
   auto* param = dynamic_cast<TParamDialog*>(d);
   const bool previews = param || d->findChild<QPushButton*>(QStringLiteral("BApercu"));
-  std::printf("| %s | %s | %s | %s |\n", name, PlusMinusAsA(d) ? "yes" : "no", fields ? "refused" : "no field",
+  std::printf("| %s | %s | %s | %s |\n", name, PlusMinusAsA(d) ? "yes" : "no", fields,
               !previews ? "no preview" : !param ? "yes (its own)" : param->Traits().ReadsSource ? "no: reads the copy" : "yes");
 }
 
