@@ -3,9 +3,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
-#include <QCoreApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -390,23 +388,15 @@ void TSLForm::ShowMask() {
 }
 
 bool TSLForm::eventFilter(QObject* watched, QEvent* e) {
-  if (!isVisible()) return TParamDialogOf::eventFilter(watched, e);
-  if (e->type() == QEvent::KeyPress) {
-    // "+" and "-" reach no field and no shortcut: they become "A"
-    const QString text = static_cast<QKeyEvent*>(e)->text();
-    if (text == QLatin1String("+") || text == QLatin1String("-")) {
-      QKeyEvent replaced(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("A"));
-      QCoreApplication::sendEvent(watched, &replaced);
-      return true;
-    }
-  }
+  if (TParamDialogOf::eventFilter(watched, e)) return true;
+  if (!isVisible()) return false;
   const bool browses = watched == PnlMasque || watched == ImgMasque || watched == EdiNomMasque;
   if (e->type() == QEvent::MouseButtonRelease && (browses || watched == EdiMotif)) {
     if (watched == EdiMotif) ChoosePattern();
     else LoadMask({});
     return true;
   }
-  return TParamDialogOf::eventFilter(watched, e);
+  return false;
 }
 
 }  // namespace qm
