@@ -333,6 +333,7 @@ TEST(PrintJob, AFileThatCannotBeWrittenOrPutInPlaceFailsWithItsReason) {
   ::chmod(locked.c_str(), 0755);
   // A folder in the target's place: the page is made, but cannot take its name.
   const std::string taken = folder.File("taken.pdf");
+  std::filesystem::create_directories(taken);
   folder.Write("taken.pdf/inside", "x");
   reason.clear();
   EXPECT_EQ(print(taken, reason), TPrintResult::Failed);
