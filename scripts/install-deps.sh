@@ -19,6 +19,8 @@ packages=(
   libraw-dev
   # printing (CUPS through Qt), the desktop's wallpaper (GSettings) and file types
   libcups2-dev libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas desktop-file-utils shared-mime-info
+  # the file manager's questions (xdg-mime) and the icon caches (gtk-update-icon-cache)
+  xdg-utils gtk-update-icon-cache
   # scanner access (SANE with its built-in "test" device)
   libsane-dev libsane1 sane-utils
   # tests

@@ -839,8 +839,10 @@ void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
   pluginCommands_ = new TPluginCommands(*services_, *commands_, *pluginHost_);
   pluginCommands_->BuildMenus(settings_.PluginButtons, settings_.Mode8bf);
   QToolBar* bar = commands_->ToolBar("ToolBar4");
-  bar->setVisible(settings_.PluginsBar && !pluginCommands_->ToolButtons().empty());
-  if (QAction* a = commands_->Action("MenuAffichageBarrePlugins")) a->setChecked(bar->isVisible());
+  // Without a button the View check is cleared, and so is the setting written back.
+  if (pluginCommands_->ToolButtons().empty()) settings_.PluginsBar = false;
+  bar->setVisible(settings_.PluginsBar);
+  if (QAction* a = commands_->Action("MenuAffichageBarrePlugins")) a->setChecked(settings_.PluginsBar);
   commands_->SetHandler("MenuAffichageBarrePlugins", [this, bar](const TCommandSender& sender) {
     settings_.PluginsBar = !bar->isVisible();
     bar->setVisible(settings_.PluginsBar);

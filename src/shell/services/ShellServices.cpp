@@ -586,8 +586,11 @@ std::string TShellServices::LastUsedFolder() { return CallOr(Hooks.LastUsedFolde
 
 std::string TShellServices::SaveFolder() { return CallOr(Hooks.SaveFolder, std::string()); }
 
-int TShellServices::SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) {
-  return SaveDocumentFile(FileSettingsFor({.AskOptions = false}), fileName, bitmap, document);
+int TShellServices::SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document,
+                                  TSaveResult* report) {
+  TPictureFileSettings settings = FileSettingsFor({.AskOptions = false});
+  if (report) settings.ShowFileErrors = false;
+  return SaveDocumentFile(settings, fileName, bitmap, document, {}, report);
 }
 
 void TShellServices::FileRenamed(const std::string& from, const std::string& to) {

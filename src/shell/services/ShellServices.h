@@ -275,7 +275,8 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
                       bool& flag);
   // A device's save (the pages of a batch scan): the writers' options as configured,
   // nothing asked.
-  int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) override;
+  int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document,
+                    TSaveResult* report = nullptr) override;
   std::string SaveFolder() override;
   std::string OpenFolder() override { return LastUsedFolder(); }
 
