@@ -3,6 +3,7 @@
 # and runs it, each row warmed up first; the comparison table is printed at the end.
 #   scripts/bench.sh [--benchmark_filter=REGEX ...]
 set -euo pipefail
+if [ "${1:-}" = --help ]; then sed -n '2,/^set /s/^# \{0,1\}//p' "$0"; exit 0; fi
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh --bench

@@ -3,6 +3,7 @@
 #   scripts/install-deps.sh          build, run and test the editor
 #   scripts/install-deps.sh --bench  also the peers the benchmarks compare against
 set -euo pipefail
+if [ "${1:-}" = --help ]; then sed -n '2,/^set /s/^# \{0,1\}//p' "$0"; exit 0; fi
 
 packages=(
   # toolchain

@@ -1,4 +1,5 @@
-// The program: the main window, opened on the files of the command line. Options:
+// The program: the main window, opened on the files of the command line. Options
+// (--help lists them):
 //   --scene NAME --shots FOLDER   photographs a scene instead (scripts/screens.sh);
 //   --quit-when-painted           ends once the window, and the document the command
 //                                 line opened last, are painted (start-up timing).
@@ -52,6 +53,20 @@ class TQuitAfterPaint : public QObject {
   }
 };
 
+// What the command line takes, for --help (before any window: it needs no display).
+void PrintUsage() {
+  std::printf(
+      "Utilisation : quillomatic [IMAGE...]\n"
+      "Ouvre Quillomatic Morvek sur les images nommées, 20 au plus.\n\n"
+      "  --scene NOM --shots DOSSIER  photographie la scène NOM dans DOSSIER\n"
+      "  --quit-when-painted          s'arrête dès la fenêtre et la dernière image peintes\n"
+      "  --print-handed-over          écrit les documents ouverts après chaque passage d'images\n"
+      "  --help                       affiche cette aide\n\n"
+      "Scènes :");
+  for (const std::string& n : qm::SceneNames()) std::printf(" %s", n.c_str());
+  std::printf("\n");
+}
+
 // The first picture the command line names: the argument that is neither an option
 // nor an option's value (Qt's own options included); empty when there is none.
 std::string FirstNamedFile(int argc, char** argv) {
@@ -74,6 +89,11 @@ std::string FirstNamedFile(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      PrintUsage();
+      return 0;
+    }
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   // The first file of the command line is read while the window is made: the first

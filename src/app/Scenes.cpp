@@ -388,6 +388,30 @@ void FirstStartScene(TSceneCamera& camera) {
   editor.form->Commands().Trigger("MenuFichierFermer");
 }
 
+// The picture of the README and the help page, on a profile of its own (a first start):
+// the window with a document and the tool palette, and Sheerlay over it on the first
+// mask the program ships, previewed.
+void ReadmeScene(TSceneCamera& camera) {
+  TSceneEditor editor(960, 640);
+  TMainForm& window = *editor.form;
+  window.Palette().SetPaletteAlignment(1);
+  window.Palette().ShowPalette();
+  TNewImgForm& doc = editor.OpenSample(false, "/home/claire/Images/baie.qxi");
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  Settle();
+  if (!window.Commands().Trigger("MenuSheerlay")) return camera.Fail("Sheerlay does not open");
+  Settle();
+  QWidget* dialog = window.findChild<QWidget*>(QStringLiteral("TSLForm"));
+  auto* preview = dialog ? dialog->findChild<QPushButton*>(QStringLiteral("BApercu")) : nullptr;
+  if (!preview || !preview->isEnabled()) return camera.Fail("Sheerlay has no mask on a first start");
+  dialog->move(window.geometry().right() - dialog->width() - 40, window.geometry().top() + 150);
+  preview->click();
+  Settle();
+  camera.ShootWithPopups(window, "window");
+  if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
+}
+
 // The main window under a translation module: the English sample the build makes in
 // translations/ beside the program, put where a user puts a module. The window with a
 // document, then its File menu open, then the Adjust menu with the tool palette and
@@ -844,6 +868,7 @@ std::vector<TSceneRow>& Scenes() {
       {"browser", &BrowserScene},
       {"mainwindow", &MainWindowScene},
       {"firststart", &FirstStartScene},
+      {"readme", &ReadmeScene},
       {"fullscreen", &FullScreenScene},
       {"filters", &FiltersScene},
       {"savedialogs", &SaveDialogsScene},

@@ -253,8 +253,13 @@ void TSLForm::Showing() {
   if (withMask) LoadSheerlayMask(Host().PictureFiles(), openingMask_, {}, s);
   openingMask_.clear();
   TakeControls();
-  if (const TIniFile* ini = Host().SettingsFile())
-    ReadSheerlaySection(*ini, s, Host().PictureFiles(), !withMask, offered);
+  const TIniFile* ini = Host().SettingsFile();
+  if (ini) ReadSheerlaySection(*ini, s, Host().PictureFiles(), !withMask, offered);
+  // A profile that never kept a mask starts on the first of the masks' list, so the
+  // dialog has something to work with; a kept mask that is gone leaves none.
+  if (!withMask && s.Picture.Empty() && (!ini || ini->ReadString(kSection, "Mask", kMissing) == kMissing))
+    for (const std::string& mask : ListedPictures(TUserFolder::Masks))
+      if (LoadSheerlayMask(Host().PictureFiles(), mask, {}, s)) break;
   Params() = s.Params;
   EdiMotif->setText(Q(s.Pattern));
   Controls().Show(TParamControls::rsKeep);
@@ -323,7 +328,7 @@ void TSLForm::Applied() {
 }
 
 void TSLForm::LoadMask(const std::string& fileName) {
-  if (!LoadSheerlayMask(Host().PictureFiles(), fileName, UserFolder(TUserFolder::Masks), *state_)) return;
+  if (!LoadSheerlayMask(Host().PictureFiles(), fileName, ListStartFolder(TUserFolder::Masks), *state_)) return;
   ShowMask();
   Controls().Changed();
 }

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QScrollBar>
@@ -13,6 +12,7 @@
 
 #include "pixel/ImgUtils.h"
 #include "platform/core/Messages.h"
+#include "platform/texts/AppPaths.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
@@ -250,8 +250,8 @@ void TViewCommands::AfterArrange() {
 }
 
 void TViewCommands::OpenHelp() {
-  const std::string page =
-      AddTrailingBackslash(QCoreApplication::applicationDirPath().toStdString()) + "Quillomatic.htm";
+  // The page the build makes from the user's guide, with the program's own data.
+  const std::string page = ProgramDataFolder() + "/Quillomatic.htm";
   if (!FileExists(page) || !OpenWithAssociatedProgram(page))
     ShowMessageDialog(Tr(TextId::GetTrDlgMain1), mtInformation, mbOK);
 }
