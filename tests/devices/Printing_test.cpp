@@ -403,6 +403,12 @@ TEST(PrintCommand, RefusedValuesKeepTheDialogOpenAndAnnulerInTheCancelWindowPrin
   e.Print([&](QWidget* d) {
     auto* form = static_cast<TImprForm*>(d);
     auto* width = d->findChild<TFloatSpinEdit*>("SEL");
+    // the keys go to the dialog once its window is active: the window system says so a
+    // moment after the dialog's loop starts, which may be after this timer fires
+    if (!QTest::qWaitFor([d] { return d->isActiveWindow(); })) {
+      ADD_FAILURE() << "the print dialog never became the active window";
+      return form->reject();
+    }
     width->setText(QStringLiteral("0.5"));
     QTest::mouseClick(d->findChild<QPushButton*>("BImprimer"), Qt::LeftButton);
     EXPECT_TRUE(d->isVisible());

@@ -5,9 +5,11 @@
 // test program again, told by QM_SESSION_CHILD which part to play.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStyleOptionComboBox>
 #include <QToolBar>
 #include <QToolButton>
 #include <csignal>
@@ -55,7 +57,8 @@ void WaitForTheSignal() {
 }
 
 // The child's part "firststart": the window as a start without settings places it, and
-// the tool bars whose buttons do not all show (their extension button shown).
+// what does not show whole: a tool bar's buttons (its extension button shown), the zoom
+// box's texts.
 void FirstStart() {
   Editor e;
   e.Form = std::make_unique<TMainForm>(e.Options);
@@ -74,6 +77,17 @@ void FirstStart() {
   for (QToolBar* bar : e.Form->findChildren<QToolBar*>())
     for (QToolButton* b : bar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
       if (bar->isVisible() && b->isVisible()) Say("cut " + bar->objectName().toStdString());
+  // the zoom box's items where its style writes them ("Ajuster à la fenêtre" is shown
+  // without a document), in its font
+  auto* zoom = e.Form->findChild<QComboBox*>(QStringLiteral("EdiZoom"));
+  if (!zoom) return Say("cut EdiZoom: none");
+  QStyleOptionComboBox o;
+  o.initFrom(zoom);
+  o.frame = true;
+  const QRect field = zoom->style()->subControlRect(QStyle::CC_ComboBox, &o, QStyle::SC_ComboBoxEditField, zoom);
+  for (int i = 0; i < zoom->count(); ++i)
+    if (zoom->fontMetrics().horizontalAdvance(zoom->itemText(i)) > field.width() - 2)
+      Say("cut EdiZoom: " + zoom->itemText(i).toStdString());
 }
 
 // This test program, playing the part; its output once it ends (or is ended).
