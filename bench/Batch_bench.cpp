@@ -40,6 +40,8 @@ namespace fs = std::filesystem;
 constexpr int kPhotos = 200, kSide = 3000, kOtherSide = 2000;
 constexpr int64_t kSixMpBytes = int64_t(kSide) * kOtherSide * 3;
 constexpr const char* kDamaged[] = {"IMG_0050.jpg", "IMG_0150.jpg"};
+// gm's runs over the 200 photos, which take minutes at one thread.
+constexpr int kBatchToolLimitSeconds = 900;
 const char* const kOp = "Batch: 200 JPEG 6 MP, 2 damaged, 50 %, brightness, sharpen, frame, JPEG 90";
 
 std::string Name(int i) {
@@ -103,16 +105,19 @@ double ChildrenCpuSeconds() {
   return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// The editor with its batch window set up as the operation says, kept for the run.
-TAutoForm& BatchWindow() {
-  static TAutoForm* form = [] {
+// The editor with its batch window set up as the operation says, kept for the family.
+// The open batch window keeps its editor busy: it is closed, and the editor freed,
+// when the run leaves the family.
+struct TBatchEditor : TBenchEditor {
+  TAutoForm* window = nullptr;
+  TBatchEditor() : TBenchEditor("[Params]\nPreserveExif=0\n") {
     SetMessageHandler([](const std::string&, int, int, const std::string&) { return int(mrOk); });
-    auto* editor = new TBenchEditor("[Params]\nPreserveExif=0\n");
-    editor->form->resize(1000, 700);
-    editor->form->show();
-    editor->form->Commands().Trigger("MenuAutomatisation");
-    auto* f = editor->form->findChild<TAutoForm*>();
-    if (!f) return f;
+    form->resize(1000, 700);
+    form->show();
+    form->Commands().Trigger("MenuAutomatisation");
+    window = form->findChild<TAutoForm*>();
+    if (!window) return;
+    TAutoForm* f = window;
     f->SetSourceFolder(Sources());
     f->ChkRedim->setChecked(true);
     f->CmbUnite->setCurrentIndex(1);
@@ -123,10 +128,12 @@ TAutoForm& BatchWindow() {
     f->SELargeurCadre->SetValue(15);
     f->CBExterieur->setChecked(true);
     f->TrbCompress->setValue(90);
-    return f;
-  }();
-  return *form;
-}
+  }
+  ~TBatchEditor() {
+    if (window) window->hide();
+    SetMessageHandler({});
+  }
+};
 
 void Rates(benchmark::State& st, double cpu, double wall) {
   st.counters["photos_per_s"] = benchmark::Counter(kPhotos, benchmark::Counter::kIsIterationInvariantRate);
@@ -135,7 +142,9 @@ void Rates(benchmark::State& st, double cpu, double wall) {
 
 QM_BENCH(kOp, kOurs, kSixMpBytes * kPhotos, [](benchmark::State& st) {
   const std::string digest = SourcesDigest();
-  TAutoForm& form = BatchWindow();
+  TAutoForm* window = FamilyFixture<TBatchEditor>().window;
+  if (!window) return st.SkipWithError("the batch window did not open");
+  TAutoForm& form = *window;
   double cpu = 0, wall = 0, gap = 0;
   size_t damaged = 0;
   for (auto _ : st) {
@@ -184,13 +193,15 @@ QM_BENCH(kOp, kGM, kSixMpBytes * kPhotos, [](benchmark::State& st) {
     const double c0 = ChildrenCpuSeconds();
     const auto w0 = std::chrono::steady_clock::now();
     st.ResumeTiming();
-    RunTool(args, threads);  // fails for the empty file, after the others
+    // fails for the empty file, after the others
+    const TToolRun run = RunTool(args, threads, kBatchToolLimitSeconds);
     st.PauseTiming();
     cpu += ChildrenCpuSeconds() - c0;
     wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
     size_t written = 0;
     for (const auto& e : fs::recursive_directory_iterator(args[4])) written += e.is_regular_file();
     st.ResumeTiming();
+    if (run.TimedOut) return st.SkipWithError(run.Reason.c_str());
     if (written < size_t(kPhotos - 2)) return st.SkipWithError("gm mogrify wrote too few photos");
   }
   Rates(st, cpu, wall);
@@ -215,12 +226,14 @@ QM_BENCH(kOp, kTool, kSixMpBytes * kPhotos, [](benchmark::State& st) {
     const double c0 = ChildrenCpuSeconds();
     const auto w0 = std::chrono::steady_clock::now();
     st.ResumeTiming();
-    RunTool(args, 1);  // one thread a process; xargs reports the damaged files as a failure
+    // one thread a process; xargs reports the damaged files as a failure
+    const TToolRun run = RunTool(args, 1, kBatchToolLimitSeconds);
     st.PauseTiming();
     cpu += ChildrenCpuSeconds() - c0;
     wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
     const size_t written = size_t(std::distance(fs::directory_iterator(out), fs::directory_iterator()));
     st.ResumeTiming();
+    if (run.TimedOut) return st.SkipWithError(run.Reason.c_str());
     if (written < size_t(kPhotos - 2)) return st.SkipWithError("gm convert wrote too few photos");
   }
   Rates(st, cpu, wall);

@@ -2,11 +2,18 @@
 // Shared by the codec benchmarks: the photo as files of each format (made once, in
 // memory-backed storage so disks play no part), and running a library's own
 // command-line program on them.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -36,9 +43,26 @@ inline const std::string& CodecFolder() {
   return folder.path;
 }
 
-// Runs a program with its arguments, its output thrown away and OpenMP limited to
-// `threads` (the tools that use threads use OpenMP). False when it fails.
-inline bool RunTool(const std::vector<std::string>& args, int threads) {
+// How a program run by RunTool ended: true when it exited with status 0; else the
+// reason, for the row's error.
+struct TToolRun {
+  bool Ok = false;
+  std::string Reason;
+  bool TimedOut = false;  // killed at the time limit
+  explicit operator bool() const { return Ok; }
+};
+
+// The longest a tool run may take before it is killed: a peer that hangs (scanimage
+// once sat for minutes at no CPU on the test device) costs its row, not the run. The
+// tools end within two seconds on the photo; the batch's runs of gm over 200 photos
+// give their own limit.
+constexpr int kToolTimeLimitSeconds = 60;
+
+// Runs a program with its arguments, no input, its output thrown away and OpenMP
+// limited to `threads` (the tools that use threads use OpenMP), in a process group of
+// its own: past the time limit the whole group (xargs and what it started) is killed.
+inline TToolRun RunTool(const std::vector<std::string>& args, int threads,
+                        int limitSeconds = kToolTimeLimitSeconds) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -51,15 +75,44 @@ inline bool RunTool(const std::vector<std::string>& args, int threads) {
   envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1 /* O_WRONLY */, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
   pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  const int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
+  if (rc != 0) return {false, args[0] + " could not start: " + std::strerror(rc)};
+  // The end is waited for on a descriptor of the process, so a fast tool is not timed
+  // with a polling step; without one (a kernel before 5.3), polled each millisecond.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
   int status = 0;
-  if (::waitpid(pid, &status, 0) < 0) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  pid_t waited = 0;
+  bool timedOut = false;
+  if (const int fd = int(::syscall(SYS_pidfd_open, pid, 0)); fd >= 0) {
+    pollfd p{fd, POLLIN, 0};
+    int ready;
+    do ready = ::poll(&p, 1, limitSeconds * 1000);
+    while (ready < 0 && errno == EINTR);
+    ::close(fd);
+    timedOut = ready == 0;
+  } else {
+    while ((waited = ::waitpid(pid, &status, WNOHANG)) == 0 && !timedOut) {
+      ::usleep(1000);
+      timedOut = std::chrono::steady_clock::now() >= deadline;
+    }
+  }
+  if (timedOut) ::kill(-pid, SIGKILL);
+  while (waited == 0 || (waited < 0 && errno == EINTR)) waited = ::waitpid(pid, &status, 0);
+  if (timedOut) return {false, args[0] + " killed after " + std::to_string(limitSeconds) + " s without ending", true};
+  if (waited < 0) return {false, args[0] + ": " + std::strerror(errno)};
+  if (WIFSIGNALED(status)) return {false, args[0] + " ended by signal " + std::to_string(WTERMSIG(status))};
+  if (WEXITSTATUS(status) != 0) return {false, args[0] + " exited with status " + std::to_string(WEXITSTATUS(status))};
+  return {true, {}};
 }
 
 inline bool HaveTool(const char* name) {

@@ -23,6 +23,7 @@ const char* kFlipAll = "Flip every layer with its undo step, 10 layers (24 MP, t
 const char* kTurnAll = "Quarter turn of every layer with its undo step, 10 layers (24 MP, the Image menu)";
 const char* kMergeVisible = "Merge the visible layers, 10 layers (24 MP, the Layer menu)";
 const char* kPaste = "Paste a 24 MP picture as a layer (the Edit menu)";
+const char* kUnclosed = "a document window did not close";
 
 // Two steps of history: the flips keep their undo, the run its memory.
 struct TEditor : TBenchEditor {
@@ -33,13 +34,15 @@ struct TEditor : TBenchEditor {
     });
   }
   TShellServices& Services() { return form->Services(); }
-  // A fresh document: the photo under ten full-size layers.
-  void TenLayers() {
-    CloseDocuments();
+  // A fresh document: the photo under ten full-size layers; false when the documents
+  // before would not close.
+  [[nodiscard]] bool TenLayers() {
+    if (!CloseDocuments()) return false;
     Services().CreateImageWindow(&Photo(), nullptr, 16777216, false, "");
     for (int i = 0; i < 10; ++i)
       AddLayerFromBitmap(Services().LayerHost(), "#", i % 2 ? Photo2() : Photo(), nullptr,
                          TPoint{17 * i - 80, 11 * i - 50});
+    return true;
   }
   bool Run(const char* name) {
     form->UpdateCommandStates();
@@ -53,7 +56,7 @@ TEditor& Editor() {
 
 QM_BENCH(kFlipAll, kOurs, 11 * kPhotoBytes, [](benchmark::State& st) {
   TEditor& e = Editor();
-  e.TenLayers();
+  if (!e.TenLayers()) return st.SkipWithError(kUnclosed);
   for (auto _ : st)
     if (!e.Run("MenuImageSymVerti2")) return st.SkipWithError("the flip did not run");
 });
@@ -67,7 +70,7 @@ QM_BENCH(kFlipAll, kOpenCV, 11 * kPhotoBytes, [](benchmark::State& st) {
 
 QM_BENCH(kTurnAll, kOurs, 11 * kPhotoBytes, [](benchmark::State& st) {
   TEditor& e = Editor();
-  e.TenLayers();
+  if (!e.TenLayers()) return st.SkipWithError(kUnclosed);
   for (auto _ : st)
     if (!e.Run("MenuImageRot90_2")) return st.SkipWithError("the turn did not run");
 });
@@ -83,7 +86,7 @@ QM_BENCH(kMergeVisible, kOurs, 11 * kPhotoBytes, [](benchmark::State& st) {
   TEditor& e = Editor();
   for (auto _ : st) {
     st.PauseTiming();
-    e.TenLayers();
+    if (!e.TenLayers()) return st.SkipWithError(kUnclosed);
     st.ResumeTiming();
     if (!e.Run("MenuCalqueFusionAllVisible")) return st.SkipWithError("the merge did not run");
   }
@@ -91,7 +94,7 @@ QM_BENCH(kMergeVisible, kOurs, 11 * kPhotoBytes, [](benchmark::State& st) {
 
 QM_BENCH(kPaste, kOurs, kPhotoBytes, [](benchmark::State& st) {
   TEditor& e = Editor();
-  e.TenLayers();
+  if (!e.TenLayers()) return st.SkipWithError(kUnclosed);
   TBitmap picture = Photo2().Clone();
   CopyBitmapWithMask(ClipboardData(), &picture, nullptr);
   QCoreApplication::processEvents();

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "GuiBench.h"
 #include "Harness.h"
@@ -52,10 +53,14 @@ struct TBenchEditor {
   }
   // Closes every document window and frees it now: a closed window goes only when an
   // event loop handles its deferred deletion, which a benchmark's loop never runs, so
-  // each document made again would otherwise keep the one before alive.
-  void CloseDocuments() {
-    while (TNewImgForm* w = form->Services().GetActiveImgForm()) form->Services().CloseImageWindow(w, true);
+  // each document made again would otherwise keep the one before alive. Each window is
+  // asked once: false when one stayed open, for the row to fail rather than wait.
+  [[nodiscard]] bool CloseDocuments() {
+    TShellServices& services = form->Services();
+    const std::vector<TNewImgForm*> open = services.Windows().Windows();
+    for (TNewImgForm* w : open) services.CloseImageWindow(w, true);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return services.Windows().Count() == 0;
   }
 };
 

@@ -36,7 +36,7 @@ QM_BENCH("JPEG q90 decode, 24 MP", kTool, kPhotoBytes, [](benchmark::State& st) 
   const std::string& file = PhotoJpeg();
   if (!HaveTool("djpeg")) return st.SkipWithError("djpeg missing");
   for (auto _ : st)
-    if (!RunTool({"djpeg", "-outfile", DecodedPpm(), file}, 1)) st.SkipWithError("djpeg failed");
+    if (const TToolRun r = RunTool({"djpeg", "-outfile", DecodedPpm(), file}, 1); !r) st.SkipWithError(r.Reason.c_str());
 });
 
 QM_BENCH("JPEG preview decode at 1/8, 24 MP", kOurs, kPhotoBytes, [](benchmark::State& st) { Decode(st, 3); });
@@ -44,7 +44,8 @@ QM_BENCH("JPEG preview decode at 1/8, 24 MP", kTool, kPhotoBytes, [](benchmark::
   const std::string& file = PhotoJpeg();
   if (!HaveTool("djpeg")) return st.SkipWithError("djpeg missing");
   for (auto _ : st)
-    if (!RunTool({"djpeg", "-scale", "1/8", "-outfile", DecodedPpm(), file}, 1)) st.SkipWithError("djpeg failed");
+    if (const TToolRun r = RunTool({"djpeg", "-scale", "1/8", "-outfile", DecodedPpm(), file}, 1); !r)
+      st.SkipWithError(r.Reason.c_str());
 });
 
 QM_BENCH("JPEG q90 encode, 24 MP", kOurs, kPhotoBytes, [](benchmark::State& st) {
@@ -54,7 +55,8 @@ QM_BENCH("JPEG q90 encode, 24 MP", kTool, kPhotoBytes, [](benchmark::State& st) 
   const std::string& ppm = PhotoPpm();
   if (!HaveTool("cjpeg")) return st.SkipWithError("cjpeg missing");
   for (auto _ : st)
-    if (!RunTool({"cjpeg", "-quality", "90", "-outfile", "/dev/null", ppm}, 1)) st.SkipWithError("cjpeg failed");
+    if (const TToolRun r = RunTool({"cjpeg", "-quality", "90", "-outfile", "/dev/null", ppm}, 1); !r)
+      st.SkipWithError(r.Reason.c_str());
 });
 
 }  // namespace

@@ -95,7 +95,8 @@ QM_BENCH(kExport, kTool, kPhotoBytes, [](benchmark::State& st) {
   if (!HaveTool("gm")) return st.SkipWithError("gm is not installed");
   const std::string in = PhotoPpm(), out = CodecFolder() + "/gm.png";
   for (auto _ : st)
-    if (!RunTool({"gm", "convert", in, "-quality", "75", out}, EngineThreads())) st.SkipWithError("gm failed");
+    if (const TToolRun r = RunTool({"gm", "convert", in, "-quality", "75", out}, EngineThreads()); !r)
+      st.SkipWithError(r.Reason.c_str());
 });
 
 QM_BENCH(kSaveAs, kOurs, kPhotoBytes, [](benchmark::State& st) {

@@ -33,7 +33,7 @@ QM_BENCH("RAW decode, 24 MP DNG", kTool, kPhotoBytes, [](benchmark::State& st) {
   if (!HaveTool("dcraw_emu")) return st.SkipWithError("dcraw_emu missing (libraw-bin)");
   const int threads = EngineThreads();
   for (auto _ : st)
-    if (!RunTool({"dcraw_emu", "-w", "-Z", "-", file}, threads)) st.SkipWithError("dcraw_emu failed");
+    if (const TToolRun r = RunTool({"dcraw_emu", "-w", "-Z", "-", file}, threads); !r) st.SkipWithError(r.Reason.c_str());
 });
 
 }  // namespace

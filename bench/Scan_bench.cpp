@@ -128,11 +128,11 @@ QM_BENCH("batch scan, ten feeder pages at 150 dpi saved as JPEG", kOurs, kTenPag
     const bool whole = doc && doc->FileName() == e.out + "/page_010.jpg" &&
                        doc->Image().Layers[0].Image.Width() == kPageWidth &&
                        doc->Image().Layers[0].Image.Height() == kPageHeight;
-    while (TNewImgForm* w = services.GetActiveImgForm()) services.CloseImageWindow(w, true);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // (no event loop runs here)
+    const bool closed = e.editor->CloseDocuments();
     Clear(e.out);
     st.ResumeTiming();
     if (!whole) return st.SkipWithError("the ten pages did not arrive");
+    if (!closed) return st.SkipWithError("a document window did not close");
   }
 });
 
@@ -142,10 +142,10 @@ QM_BENCH("batch scan, ten feeder pages at 150 dpi saved as JPEG", kTool, kTenPag
   if (!HaveTool("scanimage")) return st.SkipWithError("scanimage missing (sane-utils)");
   const int threads = EngineThreads();
   for (auto _ : st) {
-    if (!RunTool({"scanimage", "-d", "test:0", "--source", "Automatic Document Feeder", "--mode", "Color",
-                  "--resolution", "150", "--format=jpeg", "--batch=" + e.out + "/page_%03d.jpg"},
-                 threads))
-      return st.SkipWithError("scanimage failed");
+    const TToolRun r = RunTool({"scanimage", "-d", "test:0", "--source", "Automatic Document Feeder", "--mode",
+                                "Color", "--resolution", "150", "--format=jpeg", "--batch=" + e.out + "/page_%03d.jpg"},
+                               threads);
+    if (!r) return st.SkipWithError(r.Reason.c_str());
     st.PauseTiming();
     const bool whole = std::filesystem::exists(e.out + "/page_010.jpg");
     Clear(e.out);

@@ -7,6 +7,7 @@
 # the program with that document open against the program without one.
 #   bench/startup.sh [RUNS]        (10 by default)
 set -euo pipefail
+if [ "${1:-}" = --help ]; then sed -n '2,/^set /s/^# \{0,1\}//p' "$0"; exit 0; fi
 cd "$(dirname "$0")/.."
 runs=${1:-10}
 

@@ -3,6 +3,7 @@
 #   scripts/install-deps.sh          build, run and test the editor
 #   scripts/install-deps.sh --bench  also the peers the benchmarks compare against
 set -euo pipefail
+if [ "${1:-}" = --help ]; then sed -n '2,/^set /s/^# \{0,1\}//p' "$0"; exit 0; fi
 
 packages=(
   # toolchain
@@ -19,6 +20,8 @@ packages=(
   libraw-dev
   # printing (CUPS through Qt), the desktop's wallpaper (GSettings) and file types
   libcups2-dev libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas desktop-file-utils shared-mime-info
+  # the file manager's questions (xdg-mime) and the icon caches (gtk-update-icon-cache)
+  xdg-utils gtk-update-icon-cache
   # scanner access (SANE with its built-in "test" device)
   libsane-dev libsane1 sane-utils
   # tests

@@ -2,6 +2,7 @@
 # Installs what is missing, builds the editor (optimised) and starts it.
 #   scripts/run.sh [image files...]
 set -euo pipefail
+if [ "${1:-}" = --help ]; then sed -n '2,/^set /s/^# \{0,1\}//p' "$0"; exit 0; fi
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh

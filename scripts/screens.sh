@@ -3,6 +3,7 @@
 # sets the program in a known state and writes PNG files into the folder given.
 #   scripts/screens.sh FOLDER [SCENE...]      (every scene when none is named)
 set -euo pipefail
+if [ "${1:-}" = --help ]; then sed -n '2,/^set /s/^# \{0,1\}//p' "$0"; exit 0; fi
 cd "$(dirname "$0")/.."
 if [ $# -lt 1 ]; then
   echo "usage: scripts/screens.sh FOLDER [SCENE...]" >&2
@@ -12,7 +13,7 @@ out=$(realpath -m "$1")
 shift
 scenes=("$@")
 if [ ${#scenes[@]} -eq 0 ]; then
-  scenes=(mainwindow fullscreen views textlayers windows commands colorpicker browser filters savedialogs opendialog dialogs palette layers preferences translation scanning printing batch plugins)
+  scenes=(mainwindow readme firststart fullscreen views textlayers windows commands colorpicker browser filters savedialogs opendialog dialogs palette layers preferences translation scanning printing batch plugins)
 fi
 
 bash scripts/install-deps.sh

@@ -4,6 +4,7 @@
 # the shell's, views' and dialogs' tests once more with OMP_NUM_THREADS=2.
 #   scripts/test.sh [ctest arguments...]
 set -euo pipefail
+if [ "${1:-}" = --help ]; then sed -n '2,/^set /s/^# \{0,1\}//p' "$0"; exit 0; fi
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh --bench

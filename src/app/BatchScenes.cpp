@@ -19,7 +19,8 @@
 namespace qm {
 
 // The batch automation window over a document and a folder of sample pictures: each
-// of its seven pages with a chain configured, then the report of a run.
+// of its seven pages with a chain configured, then the report of a run, and of one
+// where two outputs would take one name.
 void BatchScene(TSceneCamera& camera) {
   QTemporaryDir dir;
   const std::string source = dir.filePath(QStringLiteral("photos")).toStdString();
@@ -29,7 +30,9 @@ void BatchScene(TSceneCamera& camera) {
   TLayeredImage sample;
   MakeSampleDocument(sample, false);
   const TPictureFileSettings files;
-  const char* const names[] = {"baie_du_soir.jpg", "falaises.jpg", "phare.png", "dunes.bmp", "estuaire.jpg"};
+  // "phare" twice: without the sequence both outputs would be phare.jpg.
+  const char* const names[] = {"baie_du_soir.jpg", "falaises.jpg", "phare.png", "phare.jpg", "dunes.bmp",
+                               "estuaire.jpg"};
   int hue = 0;
   for (const char* name : names) {
     TBitmap picture = sample.UpdatedComposition().Clone();
@@ -72,6 +75,13 @@ void BatchScene(TSceneCamera& camera) {
   form->BtnAction->click();
   SettleScene();
   camera.ShootWithPopups(main, "tautoform-rapport");
+  // Again without the sequence: the second "phare" keeps the first one's output.
+  form->ChangePage(0);
+  form->ChkSequence->setChecked(false);
+  if (!form->ChangePage(6)) return camera.Fail("the action page refused");
+  form->BtnAction->click();
+  SettleScene();
+  camera.ShootWithPopups(main, "tautoform-rapport-nom-pris");
   form->close();
   SettleScene();
 }

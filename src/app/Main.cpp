@@ -1,4 +1,5 @@
-// The program: the main window, opened on the files of the command line. Options:
+// The program: the main window, opened on the files of the command line. Options
+// (--help lists them):
 //   --scene NAME --shots FOLDER   photographs a scene instead (scripts/screens.sh);
 //   --quit-when-painted           ends once the window, and the document the command
 //                                 line opened last, are painted (start-up timing).
@@ -8,19 +9,15 @@
 //
 // With [Params] RunMulti "0", a start finding a running editor hands its files over
 // and ends with code 0 (shell/OneInstance.h).
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 #include <QMdiArea>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include "devices/DeviceList.h"
@@ -32,6 +29,7 @@
 #include "imagefiles/ReadAhead.h"
 #include "shell/services/AppIcon.h"
 #include "shell/main/MainForm.h"
+#include "shell/main/Termination.h"
 #include "shell/services/MenuLook.h"
 #include "shell/services/MsgDlg.h"
 #include "shell/services/OneInstance.h"
@@ -55,31 +53,18 @@ class TQuitAfterPaint : public QObject {
   }
 };
 
-// SIGTERM (a desktop's logout, kill) ends the program as Quitter does, without a
-// question: the event loop ends and the main window goes, writing the settings. The
-// handler only wakes the loop (a byte on a socket pair); the rest runs on the GUI thread.
-int terminationPipe[2] = {-1, -1};
-bool terminated = false;  // (read before the main loop: a quit before it would be lost)
-
-void OnTermination(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t n = ::write(terminationPipe[1], &byte, 1);
-}
-
-void QuitOnTermination(QCoreApplication& app) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, terminationPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
-    char byte;
-    [[maybe_unused]] const ssize_t n = ::read(terminationPipe[0], &byte, 1);
-    terminated = true;
-    QCoreApplication::quit();
-  });
-  struct sigaction action = {};
-  action.sa_handler = OnTermination;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
+// What the command line takes, for --help (before any window: it needs no display).
+void PrintUsage() {
+  std::printf(
+      "Utilisation : quillomatic [IMAGE...]\n"
+      "Ouvre Quillomatic Morvek sur les images nommées, 20 au plus.\n\n"
+      "  --scene NOM --shots DOSSIER  photographie la scène NOM dans DOSSIER\n"
+      "  --quit-when-painted          s'arrête dès la fenêtre et la dernière image peintes\n"
+      "  --print-handed-over          écrit les documents ouverts après chaque passage d'images\n"
+      "  --help                       affiche cette aide\n\n"
+      "Scènes :");
+  for (const std::string& n : qm::SceneNames()) std::printf(" %s", n.c_str());
+  std::printf("\n");
 }
 
 // The first picture the command line names: the argument that is neither an option
@@ -104,6 +89,11 @@ std::string FirstNamedFile(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      PrintUsage();
+      return 0;
+    }
   // idle worker threads of the kernels sleep rather than spin between operations
   setenv("OMP_WAIT_POLICY", "passive", 0);
   // The first file of the command line is read while the window is made: the first
@@ -111,7 +101,7 @@ int main(int argc, char** argv) {
   qm::TPictureReadAhead readAhead;
   readAhead.Start(FirstNamedFile(argc, argv));
   QApplication app(argc, argv);
-  QuitOnTermination(app);
+  qm::EndOnTerminationSignals(app);
   qm::InstallApplicationIcon(app);
   qm::InstallMenuLook(app);
   qm::InstallMessageDialog();
@@ -170,5 +160,5 @@ int main(int argc, char** argv) {
       }
     };
   form.show();
-  return terminated ? 0 : app.exec();
+  return qm::TerminationSignalled() ? 0 : app.exec();
 }

@@ -26,6 +26,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDialog>
 #include <functional>
 #include <QThread>
 #include <QWidget>
@@ -158,8 +159,10 @@ TSceneEditor::TSceneEditor(int width, int height, const std::function<void(const
   options.Files.clear();
   options.HandOver = {};
   form = std::make_unique<TMainForm>(std::move(options));
-  form->resize(width, height);
-  form->move(20, 20);
+  if (width > 0) {
+    form->resize(width, height);
+    form->move(20, 20);
+  }
   form->show();
   SettleScene();
 }
@@ -369,6 +372,46 @@ void MainWindowScene(TSceneCamera& camera) {
   middle.FitWindowToImage(true, false);
   Settle();
   camera.Shoot(*editor.form, "maximised");
+}
+
+// A first start, without settings: the window as the start places it on the screen;
+// then an unsaved picture closed, the question about it over the window.
+void FirstStartScene(TSceneCamera& camera) {
+  TSceneEditor editor(0, 0);
+  Settle();
+  camera.ShootScreen("window");
+  editor.OpenSample();
+  QTimer::singleShot(300, editor.form.get(), [&camera] {
+    Settle();
+    camera.ShootScreen("save-question");
+    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+    else camera.Fail("no question about the unsaved picture");
+  });
+  editor.form->Commands().Trigger("MenuFichierFermer");
+}
+
+// The picture of the README and the help page, on a profile of its own (a first start):
+// the window with a document and the tool palette, and Sheerlay over it on the first
+// mask the program ships, previewed.
+void ReadmeScene(TSceneCamera& camera) {
+  TSceneEditor editor(960, 640);
+  TMainForm& window = *editor.form;
+  window.Palette().SetPaletteAlignment(1);
+  window.Palette().ShowPalette();
+  TNewImgForm& doc = editor.OpenSample(false, "/home/claire/Images/baie.qxi");
+  doc.showMaximized();
+  doc.FitWindowToImage(true, false);
+  Settle();
+  if (!window.Commands().Trigger("MenuSheerlay")) return camera.Fail("Sheerlay does not open");
+  Settle();
+  QWidget* dialog = window.findChild<QWidget*>(QStringLiteral("TSLForm"));
+  auto* preview = dialog ? dialog->findChild<QPushButton*>(QStringLiteral("BApercu")) : nullptr;
+  if (!preview || !preview->isEnabled()) return camera.Fail("Sheerlay has no mask on a first start");
+  dialog->move(window.geometry().right() - dialog->width() - 40, window.geometry().top() + 150);
+  preview->click();
+  Settle();
+  camera.ShootWithPopups(window, "window");
+  if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
 }
 
 // The main window under a translation module: the English sample the build makes in
@@ -865,6 +908,8 @@ std::vector<TSceneRow>& Scenes() {
       {"colorpicker", &ColorPickerScene},
       {"browser", &BrowserScene},
       {"mainwindow", &MainWindowScene},
+      {"firststart", &FirstStartScene},
+      {"readme", &ReadmeScene},
       {"fullscreen", &FullScreenScene},
       {"filters", &FiltersScene},
       {"savedialogs", &SaveDialogsScene},

@@ -38,7 +38,7 @@ void MakeSampleDocument(TLayeredImage& doc, bool seeThrough);
 class TSceneEditor {
  public:
   // prepare: called with the home folder before the editor starts (its settings, its
-  // plug-ins).
+  // plug-ins). A width of 0 leaves the window where a first start places it.
   explicit TSceneEditor(int width = 1200, int height = 860,
                         const std::function<void(const QString& home)>& prepare = {});
   ~TSceneEditor();

@@ -411,6 +411,14 @@ void TParamControls::FillEmptyFields() {
   }
 }
 
+bool TParamControls::HasEmptyField() const {
+  for (const TControl& c : controls_) {
+    auto* edit = dynamic_cast<const TSpinEdit2*>(c.Widget);
+    if (edit && !c.EmptyReads && edit->text().trimmed().isEmpty()) return true;
+  }
+  return false;
+}
+
 // --- Groups ------------------------------------------------------------------------------
 
 QGroupBox* TParamControls::BeginGroup(const char* name, const TCaptionText& title) {
@@ -440,7 +448,7 @@ void TParamControls::Show(TReset reset) {
 
 std::vector<TBoundControl> TParamControls::Bound() const {
   std::vector<TBoundControl> bound;
-  for (const TControl& c : controls_) bound.push_back({c.Field.Info, c.Widget, c.Coordinate, c.Scale});
+  for (const TControl& c : controls_) bound.push_back({c.Field.Info, c.Widget, c.Coordinate, c.Scale, c.EmptyReads});
   return bound;
 }
 

@@ -119,6 +119,7 @@ struct TBoundControl {
   QWidget* Widget;     // the slider, spin edit, check box, group box, combo or colour edit
   int Coordinate = 0;  // a point's spin edit: 0 its X, 1 its Y
   double Scale = 1;    // a slider's positions per unit of its field
+  std::optional<int> EmptyReads{};  // a spin edit's: what its empty text stands for
 };
 
 class TParamControls : public QObject {
@@ -173,6 +174,8 @@ class TParamControls : public QObject {
   // Each spin edit whose text is empty and that says what an empty text reads as shows
   // that value, selected.
   void FillEmptyFields();
+  // A spin edit's text is empty (blank) and it says nothing of what that reads as.
+  bool HasEmptyField() const;
 
   std::vector<TBoundControl> Bound() const;
 

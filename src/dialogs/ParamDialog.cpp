@@ -7,8 +7,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "dialogs/DialogKeys.h"
 #include "dialogs/DialogStep.h"
 #include "document/qt/SelectionMask.h"
+#include "platform/core/Messages.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/TextUtils.h"
 
@@ -78,7 +80,17 @@ TParamDialog::~TParamDialog() {
 void TParamDialog::TakePickedColor(TColor color) { controls_->TakePickedColor(color); }
 
 void TParamDialog::FollowControls() {
-  if (changed_) Preview();
+  // A field being emptied and typed again is refused only by a preview asked for.
+  if (changed_ && !controls_->HasEmptyField()) Preview();
+}
+
+bool TParamDialog::RefuseEmptyField() {
+  if (!controls_->HasEmptyField()) return false;
+  ShowMessageDialog(Tr(TextId::GetTrDldGlb1), mtWarning, mbOK);
+  if (previewed_) PutStepBack(*services_);
+  previewed_ = false;
+  changed_ = true;
+  return true;
 }
 
 void TParamDialog::PreviewSwitched(bool on) {
@@ -119,6 +131,9 @@ void TParamDialog::ShowOver(TDialogHost& host, const TDialogRequest& request, co
   }
   FormShow();
   Showing();
+  // Every control sees its keys through the dialog first (one made by Showing too).
+  if (traits_.PlusMinusAsA)
+    for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
   adjustSize();
   if (main) move(main->mapToGlobal(main->rect().center()) - QPoint(width() / 2, height() / 2));
   shown_ = true;
@@ -174,6 +189,7 @@ void TParamDialog::Preview() {
     return;
   }
   controls_->FillEmptyFields();
+  if (RefuseEmptyField()) return;
   BeforePreview();
   // A failed preview has put the step's pixels back and said why: nothing is on the
   // image, and the dialog stays for other values.
@@ -199,7 +215,7 @@ void TParamDialog::Ok() {
     hide();  // the step is dropped: a neutral adjustment leaves none
     return;
   }
-  if (changed_) Preview();
+  if (changed_ || controls_->HasEmptyField()) Preview();
   if (!shown_) return;  // the document went away
   if (!previewed_) return;  // the operation failed: the dialog stays
   applied_ = true;
@@ -240,6 +256,11 @@ void TParamDialog::FormHide() {
   layer_ = nullptr;
   live_ = false;
   restoreMask_.Clear();
+}
+
+bool TParamDialog::eventFilter(QObject* watched, QEvent* e) {
+  if (traits_.PlusMinusAsA && shown_ && TypePlusMinusAsA(watched, e)) return true;
+  return TPipetteForm::eventFilter(watched, e);
 }
 
 void TParamDialog::ColorPicked(TColor color) {

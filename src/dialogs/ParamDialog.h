@@ -22,6 +22,11 @@
 //   wheel) and each choice at once; OK at neutral values leaves no step; nothing is
 //   recorded for the repeat command.
 //
+// Every spin edit bound to a field must hold a number when a preview runs (OK's too):
+// an empty one refuses the preview with "Renseignez tous les champs avant de
+// continuer !", the dialog staying open and a preview on the image taken off, unless
+// its spec says what an empty text reads as (TSpinSpec::EmptyReads).
+//
 // While shown, the dialog holds the shell lock (a colour-picking dialog as the active
 // tool dialog, so that a click on the image picks a colour for it). It works on the
 // document, the layer and the undo step it opened over: if that document goes away all
@@ -69,7 +74,8 @@ struct TDialogTraits {
   bool PreviewOnShow = false;  // under live preview, the result shows as soon as the dialog does
   TRepeatGuard RepeatGuard = rgAlways;
   // The operation builds its result from the copy of the layer taken before the change
-  // alone (it never reads the layer): a preview needs no restore of the step first.
+  // alone (it never reads the layer): a preview needs no restore of the step first. The
+  // tests over every dialog check the claim: two previews give what one gives.
   bool ReadsSource = false;
   bool NotRepeated = false;       // a filter whose OK records nothing for the repeat command
   bool ResetEachShowing = false;  // every control back at its default at each showing
@@ -90,6 +96,7 @@ struct TDialogTraits {
   bool ChangesOnShow = false;
   // The operation covers the whole layer: its change is not confined to the selection.
   bool Unrestricted = false;
+  bool PlusMinusAsA = false;  // "+" and "-" typed into a control become "A" (DialogKeys.h)
   TextId BusyText = TextId::Count;  // the status text while the operation runs; Count: the default
   TButtonNames Buttons{};
 };
@@ -118,6 +125,7 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   void Cancel();
 
   void setVisible(bool visible) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
   void ColorPicked(TColor color) final;
   void DocumentClosing(TNewImgForm& window) final;
 
@@ -182,6 +190,9 @@ class TParamDialog : public TPipetteForm, public TShellLockHolder {
   bool TakeDocument();
   // A gesture on a slider ended, or a choice changed: the live preview.
   void FollowControls();
+  // A bound field left empty: the warning, and a preview on the image taken off. True
+  // when one is.
+  bool RefuseEmptyField();
   void PreviewSwitched(bool on);
 
   const TDialogTraits& traits_;

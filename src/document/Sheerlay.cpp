@@ -1,6 +1,7 @@
 #include "document/Sheerlay.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "document/Resample.h"
@@ -11,6 +12,9 @@
 
 namespace qm {
 namespace {
+
+// How far from white the resampled mask's near-white greys are made white.
+constexpr int kWhiteTolerance = 12;
 
 // The source position of output pixel i of n over a side of s, centres aligned, cut to
 // the side: the first source pixel and the weight (0..256) of the next one.
@@ -25,15 +29,17 @@ void Tap(int i, int n, int s, int& first, int& weight) {
 // between pixel centres (the library's resampling, taken for reductions, costs some 15
 // times as much for the same result: 400 ms against 27 ms for OpenCV's on a 1000 x 750
 // picture stretched to 12 MP, 8 threads). Fixed-point weights: the result does not
-// depend on the thread count.
+// depend on the thread count. The faint grey the filter leaves near white (243 and
+// above, within 12 of it) is made white as each row is written.
 TBitmap StretchGrey(const TBitmap& src, int w, int h) {
   const int sw = src.Width(), sh = src.Height();
-  TBitmap out(w, h);
+  // every row written whole below, its pages first touched by the thread that writes it
+  TBitmap out = TBitmap::Uninitialized(w, h);
   std::vector<int> x0(static_cast<size_t>(w)), fx(static_cast<size_t>(w));
   for (int x = 0; x < w; ++x) Tap(x, w, sw, x0[size_t(x)], fx[size_t(x)]);
   // Each source row stretched across once, in 1/256 levels (at most 65280); the rows
   // of the result then blend two of them, a loop the compiler vectorises.
-  std::vector<uint16_t> across(size_t(sh) * size_t(w));
+  std::unique_ptr<uint16_t[]> across(new uint16_t[size_t(sh) * size_t(w)]);
   const int threads = WorthThreading(int64_t(w) * h) ? std::min(EngineThreads(), h) : 1;
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
   for (int sy = 0; sy < sh; ++sy) {
@@ -52,9 +58,10 @@ TBitmap StretchGrey(const TBitmap& src, int w, int h) {
     const uint16_t* b = &across[size_t(std::min(y0 + 1, sh - 1)) * size_t(w)];
     uint8_t* d = out.ScanLine(y);
     for (int x = 0; x < w; ++x) {
-      const uint8_t v = uint8_t((t[x] * 256 + (b[x] - t[x]) * fy + 32768) >> 16);
-      d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = v;
+      const int v = (t[x] * 256 + (b[x] - t[x]) * fy + 32768) >> 16;
+      d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = uint8_t(v >= 255 - kWhiteTolerance ? 255 : v);
     }
+    out.ZeroRowPadding(y);
   }
   return out;
 }
@@ -67,12 +74,15 @@ TBitmap BuildSheerlayMask(const TBitmap& picture, int w, int h, const TSheerlayP
   if (picture.Empty() || w < 1 || h < 1) return m;
   const TRect all{0, 0, w, h};
   if (params.Fit == 0) {
-    if (w >= picture.Width() && h >= picture.Height()) m = StretchGrey(picture, w, h);
-    else if (!Resample(picture, w, h, TResampleFilter::Triangle, m)) return TBitmap();
+    if (w >= picture.Width() && h >= picture.Height()) {
+      m = StretchGrey(picture, w, h);
+    } else {
+      if (!Resample(picture, w, h, TResampleFilter::Triangle, m)) return TBitmap();
+      // the filter leaves a faint grey where the picture is white: it would tint the
+      // whole rectangle
+      ReplaceColorRect(m, clWhite, clWhite, kWhiteTolerance, all);
+    }
     m.Transparent = false;
-    // the filter leaves a faint grey where the picture is white: it would tint the
-    // whole rectangle
-    ReplaceColorRect(m, clWhite, clWhite, 12, all);
   } else {
     m = TBitmap(w, h);
     FillRectWithPattern(picture, m, 0, 0, all, 100, clNone, 0);

@@ -45,6 +45,50 @@ extern "C" {
 
 /* Colours are 0x00BBGGRR (red in the low byte). */
 
+/* The plug-in types (QxlPluginDescription.Type), and what a run of each gets.
+ *  - A filter works on the active layer, which must be an image layer, neither locked
+ *    nor hidden, of a true-colour document; an image plug-in on a document of one layer
+ *    without alpha channel, its background not locked. Both run inside an undo step of
+ *    their command's caption: a run that returns 0 has every write undone (the document
+ *    is as it was, no step is left); one that returns non-zero leaves one step. A filter
+ *    that returned non-zero is repeated by the repeat-last-filter command.
+ *  - Import, export and tool plug-ins run without an undo step, whatever they return:
+ *    their writes to a document stay (nothing undoes them) and mark it changed, so
+ *    closing it asks to save it. Import and tool plug-ins run without a document too. */
+#define QXL_TYPE_FILTER 0
+#define QXL_TYPE_IMAGE 1
+#define QXL_TYPE_IMPORT 2
+#define QXL_TYPE_EXPORT 3
+#define QXL_TYPE_TOOL 4
+
+/* The requirement bits (QxlPluginDescription.Flags): the plug-in's command is enabled
+ * only while every condition it sets holds. Without a document only
+ * QXL_REQUIRE_DOCUMENT is read (filter, image and export plug-ins need one anyway); the
+ * other bits are read with one. Of each pair the first wins: the second is read only
+ * when the first is clear. Each file bit is a requirement of its own (two of them
+ * together hold for no file). Bits 12 to 15 and above 22 are ignored. */
+#define QXL_REQUIRE_TRUE_COLOR 0x1u         /* bit 0: 257 colours or more */
+#define QXL_REQUIRE_FEW_COLORS 0x2u         /* bit 1: 256 colours or fewer (pair of bit 0) */
+#define QXL_REQUIRE_TRANSPARENT 0x4u        /* bit 2: the background has transparency (a
+                                             * transparent colour or a mask) */
+#define QXL_REQUIRE_OPAQUE 0x8u             /* bit 3: it has none (pair of bit 2) */
+#define QXL_REQUIRE_SELECTION 0x10u         /* bit 4: a selection is shown */
+#define QXL_REQUIRE_NO_SELECTION 0x20u      /* bit 5: none is (pair of bit 4) */
+#define QXL_REQUIRE_DOCUMENT 0x40u          /* bit 6: a document is open */
+#define QXL_REQUIRE_TWO_DOCUMENTS 0x80u     /* bit 7: at least two documents are open */
+#define QXL_REQUIRE_LAYERS 0x100u           /* bit 8: more than one layer */
+#define QXL_REQUIRE_ONE_LAYER 0x200u        /* bit 9: exactly one (pair of bit 8) */
+#define QXL_REQUIRE_ALPHA 0x400u            /* bit 10: an alpha channel */
+#define QXL_REQUIRE_NO_ALPHA 0x800u         /* bit 11: none (pair of bit 10) */
+#define QXL_REQUIRE_JPEG_FILE 0x10000u      /* bit 16: the document's file is a JPEG (.jpg,
+                                             * .jpeg, .jpe, .jfif) */
+#define QXL_REQUIRE_GIF_FILE 0x20000u       /* bit 17: .gif */
+#define QXL_REQUIRE_PNG_FILE 0x40000u       /* bit 18: .png */
+#define QXL_REQUIRE_BMP_FILE 0x80000u       /* bit 19: .bmp, .dib or .rle */
+#define QXL_REQUIRE_TIFF_FILE 0x100000u     /* bit 20: .tif or .tiff */
+#define QXL_REQUIRE_SELECTION_FILE 0x200000u /* bit 21: a selection file, .qxs */
+#define QXL_REQUIRE_EXIF 0x400000u          /* bit 22: the document carries EXIF data */
+
 /* A 24-bit bitmap lent across the boundary: rows from the top down, Stride bytes
  * apart, 3 bytes a pixel in the order blue, green, red. A callback that takes one
  * refuses it (QXL_REFUSED, nothing changed) when it is NULL, smaller than this record,
@@ -62,15 +106,16 @@ typedef struct QxlBitmap {
 typedef struct QxlPluginDescription {
   uint32_t Size; /* sizeof(QxlPluginDescription); version 1: up to Flags */
   uint32_t Version; /* the QXL_PLUGIN_API_VERSION the plug-in was built with: 1 or 2 */
-  /* "about caption|command caption": the about entry shows the part before the first
-   * "|" and the command the part after it (both the whole text, every "|" removed, when
-   * no "|" stands after the first character); each is cut to 32 characters. At most 63
-   * bytes are read. */
+  /* "about caption|command caption": when the first "|" is not the text's first
+   * character, the about entry shows the part before it and the command the part after
+   * it (where further "|" stay); otherwise both show the whole text with every "|"
+   * removed. Each is cut to 32 characters; the about caption loses its "&", a trailing
+   * "..." and a trailing ":". At most 63 bytes are read: a terminator is not required
+   * after them, and a character they cut in two is dropped. */
   const char* NameText;
-  /* 0 filter, 1 image, 2 import, 3 export, 4 tool; any other value hides the plug-in. */
+  /* A QXL_TYPE_*; any other value hides the plug-in. */
   int32_t Type;
-  /* The requirement bits (0x1 true colour, 0x40 a document, ...: see the program's
-   * TPluginRequirement). */
+  /* The QXL_REQUIRE_* bits the command's enabling asks for. */
   uint32_t Flags;
 
   /* Version 2. Each text is read within its field: a terminator is not required. */
@@ -84,7 +129,9 @@ typedef struct QxlPluginDescription {
 } QxlPluginDescription;
 
 /* The active layer as the host lends it for one call: 24-bit pixels, blue, green, red;
- * Rows(y) gives row y (0 <= y < Height), NULL otherwise. */
+ * Row(Context, y) gives row y (0 <= y < Height), NULL otherwise. The rows are written
+ * in place: a filter's or image plug-in's writes there are undone with the rest when it
+ * returns 0. */
 typedef struct QxlPluginImage {
   uint32_t Size; /* sizeof(QxlPluginImage) */
   int32_t Width, Height;
@@ -270,8 +317,9 @@ typedef const QxlPluginDescription* (*QxlPluginInfoFn)(void);
 /* The level of callbacks the plug-in needs (QXL_LEVEL_MIN to QXL_LEVEL_MAX); without
  * this entry, QXL_LEVEL_MIN. */
 typedef int32_t (*QxlPluginCompatibilityFn)(void);
-/* Runs the plug-in; non-zero when it changed the image, 0 when it changed nothing or
- * failed (whatever it wrote is then undone by the host). */
+/* Runs the plug-in; non-zero when it did its work, 0 when it changed nothing or
+ * failed. For a filter or an image plug-in, 0 has the host undo whatever it wrote; an
+ * import, export or tool plug-in's writes stay whatever it returns (see QXL_TYPE_*). */
 typedef int32_t (*QxlPluginExecuteFn)(QxlPluginHost* host);
 /* Shows the plug-in's own about box (optional); without it the host shows its own.
  * Version 1 plug-ins take no argument. */

@@ -90,7 +90,10 @@ struct TPluginCall::TState {
   // one, only the step's layer, whose rectangle step grows to r from the copies taken
   // before the change.
   bool MayWrite(TLayerItem& layer, const TRect* r = nullptr) {
-    if (!Change) return true;
+    if (!Change) {
+      NoteUnrecorded();
+      return true;
+    }
     TUndoLayerItem* step = Step();
     if (!step || step->Layer != &layer) return false;
     if (step->Mode != umRect) return true;
@@ -105,6 +108,16 @@ struct TPluginCall::TState {
     step->Rect = grown;
     return true;
   }
+
+  // A run without a change (an import, export or tool plug-in) writes beside the
+  // history: the document is marked changed, so that closing it asks to save it.
+  void NoteUnrecorded() {
+    if (Change) return;
+    if (TNewImgForm* window = Services.GetActiveImgForm()) window->NoteChangedOutsideHistory();
+  }
+  // The rows lent to a run without a change, as they stood at its start.
+  TBitmap* LentRows = nullptr;
+  uint64_t LentPrint = 0;
 
   // --- Repaint ----------------------------------------------------------------------
   void Repaint(const TLayerItem& layer, TRect r) {
@@ -284,6 +297,7 @@ int32_t SetImage(QxlPluginHost* host, const QxlBitmap* bitmap) noexcept {
     if (resize) {
       TUndoLayerItem* step = s.Change ? s.Step() : nullptr;
       if (s.Change && (!step || step->Layer != background || step->Mode == umRect)) return 0;
+      s.NoteUnrecorded();
       TBitmap& b = background->Image;
       const bool transparent = b.Transparent;
       const TColor key = b.TransparentColor;
@@ -357,6 +371,7 @@ int32_t SetColorCount(QxlPluginHost* host, int32_t count) noexcept {
   return Serve(host, 0, [&](TState& s) {
     TLayeredImage* image = s.Image();
     if (!image || image->GetLayerCount() > 1 || s.Services.ActiveImageHasAlpha()) return 0;
+    if (s.Services.GetActiveImageColorCount() != ColorCountOf(count)) s.NoteUnrecorded();
     s.Services.SetActiveImageColorCount(ColorCountOf(count));
     s.Services.UpdateStatusBar();
     return s.Services.GetActiveImageColorCount();
@@ -698,6 +713,7 @@ int32_t SetResolution(QxlPluginHost* host, int32_t value) noexcept {
     TLayeredImage* image = s.Image();
     // Printing and the image information divide by it.
     if (!image || value <= 0) return 0;
+    if (image->ResolutionX != value / 1000.0 || image->ResolutionY != value / 1000.0) s.NoteUnrecorded();
     image->ResolutionX = image->ResolutionY = value / 1000.0;
     return value;
   });
@@ -911,6 +927,17 @@ uint8_t* LayerRow(void* context, int32_t y) {
   return bitmap && y >= 0 && y < bitmap->Height() ? bitmap->ScanLine(y) : nullptr;
 }
 
+// A fingerprint of a bitmap's pixels (FNV-1a over each row's visible bytes).
+uint64_t PixelPrint(const TBitmap& b) {
+  uint64_t h = 1469598103934665603ull;
+  const size_t bytes = size_t(b.Width()) * 3;
+  for (int y = 0; y < b.Height(); ++y) {
+    const uint8_t* row = b.ScanLine(y);
+    for (size_t i = 0; i < bytes; ++i) h = (h ^ row[i]) * 1099511628211ull;
+  }
+  return h;
+}
+
 }  // namespace
 
 TPluginCall::TPluginCall(TShellServices& services, const TPluginSetup& setup, int level, TLayerRun* change)
@@ -936,6 +963,10 @@ TPluginCall::TPluginCall(TShellServices& services, const TPluginSetup& setup, in
     h.Image.Context = &layer->Image;
     h.Image.Row = &LayerRow;
     Store(h.WorkRect, r);
+    if (!change) {
+      s.LentRows = &layer->Image;
+      s.LentPrint = PixelPrint(layer->Image);
+    }
   }
   h.Level = level;
   if (TLayeredImage* image = s.Image()) {
@@ -1012,6 +1043,12 @@ TPluginCall::TPluginCall(TShellServices& services, const TPluginSetup& setup, in
 TPluginCall::~TPluginCall() {
   TState& s = *d_;
   s.Record.HostContext = nullptr;
+  // Rows written in place by a run without a change: the document still holds that
+  // layer when the rows are its active layer's.
+  if (s.LentRows) {
+    TLayerItem* layer = s.BitmapLayer();
+    if (layer && &layer->Image == s.LentRows && PixelPrint(*s.LentRows) != s.LentPrint) s.NoteUnrecorded();
+  }
   s.ClearLocks();
   s.Services.EndBusy();
   if (TLayeredImage* image = s.Image(); image && image->SuspendComposition) {

@@ -11,9 +11,24 @@
 namespace qm {
 namespace {
 
+// The shell's enabling reads the requirement bits and types the plug-ins' header names.
+static_assert(prTrueColor == QXL_REQUIRE_TRUE_COLOR && prFewColors == QXL_REQUIRE_FEW_COLORS &&
+              prTransparent == QXL_REQUIRE_TRANSPARENT && prOpaque == QXL_REQUIRE_OPAQUE &&
+              prSelection == QXL_REQUIRE_SELECTION && prNoSelection == QXL_REQUIRE_NO_SELECTION &&
+              prDocument == QXL_REQUIRE_DOCUMENT && prTwoWindows == QXL_REQUIRE_TWO_DOCUMENTS &&
+              prLayers == QXL_REQUIRE_LAYERS && prOneLayer == QXL_REQUIRE_ONE_LAYER && prAlpha == QXL_REQUIRE_ALPHA &&
+              prNoAlpha == QXL_REQUIRE_NO_ALPHA && prJpegFile == QXL_REQUIRE_JPEG_FILE &&
+              prGifFile == QXL_REQUIRE_GIF_FILE && prPngFile == QXL_REQUIRE_PNG_FILE &&
+              prBmpFile == QXL_REQUIRE_BMP_FILE && prTiffFile == QXL_REQUIRE_TIFF_FILE &&
+              prSelectionFile == QXL_REQUIRE_SELECTION_FILE && prExif == QXL_REQUIRE_EXIF);
+static_assert(int(TPluginType::Filter) == QXL_TYPE_FILTER && int(TPluginType::Image) == QXL_TYPE_IMAGE &&
+              int(TPluginType::Import) == QXL_TYPE_IMPORT && int(TPluginType::Export) == QXL_TYPE_EXPORT &&
+              int(TPluginType::Tool) == QXL_TYPE_TOOL);
+
 // The description of a version 1 module ends after Flags.
 constexpr size_t kDescriptionV1Size = offsetof(QxlPluginDescription, VersionText);
-constexpr size_t kNameField = 64;
+// The name text is read up to its 63rd byte.
+constexpr size_t kNameField = 63;
 constexpr int kGlyphSide = 19;
 
 // A text of the description within its field, cut before an incomplete character.

@@ -58,12 +58,6 @@ void RenameIconFormat(const std::string& description) {
   list.Register("ico", description, description, icon->Kinds, icon->Class);
 }
 
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
-}
-
 // The text with its first occurrence of what (at pos, n bytes) replaced by with.
 std::string ReplacedAt(std::string text, size_t pos, size_t n, std::string_view with) {
   if (pos != std::string::npos) text.replace(pos, n, with);
@@ -74,7 +68,7 @@ std::string ReplacedAt(std::string text, size_t pos, size_t n, std::string_view 
 
 std::vector<std::string> TranslationFolders() {
   std::vector<std::string> folders;
-  const std::string exe = ExecutableFolder();
+  const std::string exe = ProgramFolder();
   if (!exe.empty()) {
     std::error_code ec;
     const std::filesystem::path installed = std::filesystem::path(exe).parent_path() / "lib" / "quillomatic";

@@ -1,6 +1,7 @@
 #include "imagefiles/PictureFiles.h"
 
 #include "imagefiles/FileFormats.h"
+#include "imagefiles/FileSearch.h"
 #include "imagefiles/FormatRegistry.h"
 #include "imagefiles/ImageFileUtils.h"
 
@@ -160,6 +161,24 @@ int SaveBitmapFile(const TPictureFileSettings& settings, std::string& fileName, 
 int SaveDocumentFile(const TPictureFileSettings& settings, std::string& fileName, TBitmap& bitmap,
                      TLayeredImage& layered, const std::string& initialDir, TSaveResult* report) {
   return Save(settings, fileName, bitmap, &layered, initialDir, report);
+}
+
+// --- The lists of masks and patterns ------------------------------------------------
+
+std::vector<std::string> ListedPictures(TUserFolder list) {
+  const std::string masks = GetImageMaskList();
+  std::vector<std::string> pictures;
+  for (const std::string& folder : ListFolders(list))
+    for (std::string& file : FindFilesToList(folder, masks, false)) pictures.push_back(std::move(file));
+  return pictures;
+}
+
+std::string ListStartFolder(TUserFolder list) {
+  const std::string masks = GetImageMaskList();
+  const std::vector<std::string> folders = ListFolders(list);
+  for (const std::string& folder : folders)
+    if (!FindFilesToList(folder, masks, false).empty()) return folder;
+  return folders.front();
 }
 
 }  // namespace qm

@@ -17,6 +17,7 @@
 
 #include "imagefiles/FileDispatch.h"
 #include "platform/core/Bitmap.h"
+#include "platform/texts/AppPaths.h"
 
 namespace qm {
 
@@ -91,6 +92,15 @@ int LoadBitmapFilePreview(const TPictureFileSettings& settings, const std::strin
                           TLoadResult* report = nullptr);
 // The open dialog with multiple selection; empty when cancelled.
 std::vector<std::string> ExecuteOpenPictureDialog(TPictureFileSettings& settings, const std::string& initialDir);
+
+// --- The lists of masks and patterns ------------------------------------------------
+
+// The readable pictures of the list's folders (ListFolders, AppPaths.h): the user's
+// first, each folder's in name order, without sub-folders.
+std::vector<std::string> ListedPictures(TUserFolder list);
+// The folder a chooser of the list opens on: the first of the list's folders that holds
+// a readable picture, else the user's own.
+std::string ListStartFolder(TUserFolder list);
 
 // --- Saving -----------------------------------------------------------------------
 

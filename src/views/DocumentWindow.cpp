@@ -198,6 +198,7 @@ bool TNewImgForm::IsImageModified() const {
 }
 
 void TNewImgForm::MarkImageWindowSaved() {
+  ++saves_;
   savedStepId_ = CurrentStepId(history_);
   history_.SetOverflow(false);
   modifiedBeforePurge_ = changedOutsideHistory_ = layersChanged_ = false;
@@ -208,6 +209,27 @@ void TNewImgForm::PurgeHistory() {
   history_.ClearUndoList();
   // the empty history stands for the document as it is: unmodified unless it was
   savedStepId_ = CurrentStepId(history_);
+}
+
+TNewImgForm::TChangeWatch TNewImgForm::WatchChanges() const {
+  TChangeWatch w;
+  w.Facts = DocumentFactsOf(image_);
+  w.Saves = saves_;
+  w.CurrentStep = CurrentStepId(history_);
+  w.Steps = history_.GetUndoStepCount();
+  if (w.Steps > 0) w.LastStep = history_.GetUndoStep(w.Steps - 1)->Id();
+  return w;
+}
+
+void TNewImgForm::EndWatch(const TChangeWatch& watch, bool stepTaken) {
+  if (saves_ != watch.Saves) return;
+  const TChangeWatch now = WatchChanges();
+  // step ids grow through the run: a step taken has one above every earlier step's
+  const bool grew = now.LastStep > watch.LastStep;
+  const bool moved = now.Steps == watch.Steps && now.CurrentStep != watch.CurrentStep;
+  if (now.Facts.Unrecorded != watch.Facts.Unrecorded ||
+      (now.Facts.Recorded != watch.Facts.Recorded && !stepTaken && !grew && !moved))
+    NoteChangedOutsideHistory();
 }
 
 // --- Closing ----------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "document/DocumentFacts.h"
 #include "document/LayeredImage.h"
 #include "document/Undo.h"
 #include "views/LayerNavigator.h"
@@ -94,6 +95,24 @@ class TNewImgForm : public QMdiSubWindow {
   void PurgeHistory();
   int32_t SavedStepId() const { return savedStepId_; }
 
+  // --- Changes watched: every command, every dialog shown ----------------------------
+  // What the document is when a change starts.
+  struct TChangeWatch {
+    TDocumentFacts Facts;
+    int Saves = 0;  // saves and reverts until then
+    int32_t CurrentStep = 0, LastStep = 0;
+    int Steps = 0;
+  };
+  TChangeWatch WatchChanges() const;
+  // At the change's end: what it changed that the history does not hold marks the
+  // document modified. That is what no undo step holds (which layers there are and in
+  // what order, their names, flags and settings), and what a step would hold (places,
+  // sizes, types, colour count, resolution) when no step was taken for it: the history
+  // neither grew nor moved (an undo or a redo moves it), and stepTaken does not say that
+  // the change had its step before the watch began (a dialog's). A save or a revert
+  // during the change is its new start: nothing is marked.
+  void EndWatch(const TChangeWatch& watch, bool stepTaken = false);
+
   // --- Closing -----------------------------------------------------------------------
   // Whether the window may close: not while a parameter dialog holds the shell, nor
   // while the distortion frame is open (the user is told), and only when the question
@@ -162,6 +181,7 @@ class TNewImgForm : public QMdiSubWindow {
   bool creating_ = true;
   int savedSelectionVisible_ = -1;
   bool modifiedBeforePurge_ = false;
+  int saves_ = 0;  // MarkImageWindowSaved calls
   bool changedOutsideHistory_ = false;
   bool layersChanged_ = false;
   bool closing_ = false;

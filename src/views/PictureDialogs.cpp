@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -16,7 +17,9 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
+
 #include <algorithm>
 
 #include "imagefiles/FileDispatch.h"
@@ -45,11 +48,33 @@ QString QtMasks(const std::string& masks) {
   return out.join(' ');
 }
 
+// A dialog opened on a folder of the masks' or the patterns' list has every folder of
+// that list in its side bar, the user's own and the program's.
+void AddListPlaces(QFileDialog& d, const std::string& initialDir) {
+  const QString start = QDir::cleanPath(Q(initialDir));
+  for (TUserFolder list : {TUserFolder::Masks, TUserFolder::Patterns}) {
+    const std::vector<std::string> folders = ListFolders(list);
+    if (std::none_of(folders.begin(), folders.end(),
+                     [&](const std::string& f) { return QDir::cleanPath(Q(f)) == start; }))
+      continue;
+    QList<QUrl> places = d.sidebarUrls();
+    for (const std::string& f : folders) {
+      const QUrl place = QUrl::fromLocalFile(QDir::cleanPath(Q(f)));
+      if (QFileInfo(place.toLocalFile()).isDir() && !places.contains(place)) places << place;
+    }
+    d.setSidebarUrls(places);
+    return;
+  }
+}
+
 // Keeps the file dialog's own folder, file and filter choices as the caller gave them.
 void Configure(QFileDialog& d, const std::string& title, const std::string& initialDir, const std::string& filter) {
   d.setOption(QFileDialog::DontUseNativeDialog, true);
   if (!title.empty()) d.setWindowTitle(Q(title));
-  if (!initialDir.empty()) d.setDirectory(Q(initialDir));
+  if (!initialDir.empty()) {
+    d.setDirectory(Q(initialDir));
+    AddListPlaces(d, initialDir);
+  }
   d.setNameFilters(ToQtNameFilters(filter));
 }
 
@@ -273,7 +298,7 @@ bool RunSavePictureDialog(const TSavePictureRequest& request, std::string& fileN
 
 std::string ChoosePatternFile() {
   TOpenPictureRequest request;
-  request.InitialDir = UserFolder(TUserFolder::Patterns);
+  request.InitialDir = ListStartFolder(TUserFolder::Patterns);
   request.Filter = BuildImageFilter(true, false, false);
   request.PreviewChecked = true;
   std::vector<std::string> files;

@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <set>
 
 #include "controls/ColorEditor.h"
@@ -37,6 +39,7 @@
 #include "pixel/Shadow.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Random.h"
+#include "platform/texts/Format.h"
 #include "platform/texts/IniFile.h"
 #include "shell/services/FileUtils.h"
 #include "shell/services/MsgDlg.h"
@@ -528,4 +531,101 @@ TEST(BatchDialog, TheSettingsAreSavedOnRequestAndReadAtEachShowing) {
   EXPECT_TRUE(d.ChkCadre->isChecked() && d.ColorEditCadre->isEnabled());
   EXPECT_EQ(d.CurrentPage(), bpFiles);
   EXPECT_EQ(e.Services().ShellLock(), &d);
+}
+
+namespace {
+
+// A run's calling thread with nothing to show.
+struct QuietRunHost : TBatchRunHost {
+  void Starting(int, int) override {}
+  void Saved(int, const std::string&, TBatchOutput&) override {}
+  bool Poll() override { return false; }
+};
+
+}  // namespace
+
+TEST(BatchRun, NoOutputReplacesAnotherPictureOfTheRunWhateverItsTurnOrOutcome) {
+  BatchEditor e;
+  // A damaged a.jpg and a good a.png, into their own folder as JPEG: a.png's output
+  // would take the name of a.jpg, which failed before it.
+  e.Source.Write("a.jpg", "pas un JPEG");
+  test::WritePicture(e.In("a.png"), test::Picture(50, 20, 200));
+  TAutoForm& d = e.Open();
+  d.SetExportFolder(e.Source.Path.string());
+  TBatchReport report = e.Run();
+  EXPECT_TRUE(report.Saved.empty());
+  EXPECT_EQ(report.Failed, (std::vector<std::string>{"a.jpg", "a.png"}));
+  EXPECT_EQ(report.Faults, (std::vector<TBatchFault>{TBatchFault::Failed, TBatchFault::OtherSource}));
+  EXPECT_EQ(test::ReadFileBytes(e.In("a.jpg")), std::vector<uint8_t>(std::begin("pas un JPEG"), std::end("pas un JPEG") - 1));
+  std::vector<std::string> lines = e.Lines();
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end() - 2),
+            (std::vector<std::string>{"  - a.jpg", "  - a.png" + Format(Tr(TextId::TrFixFmtBatchOtherSource), {"a.jpg"})}));
+
+  // A sequence over its own names: x.png's output would be Image002.png, a source
+  // already done.
+  fs::remove(e.In("a.jpg")), fs::remove(e.In("a.png"));
+  test::WritePicture(e.In("Image002.png"), test::Picture(30, 30, 10));
+  test::WritePicture(e.In("x.png"), test::Picture(40, 40, 90));
+  const std::vector<uint8_t> original = test::ReadFileBytes(e.In("Image002.png"));
+  d.ChangePage(bpFiles);
+  d.SetSourceFolder(e.Source.Path.string());
+  d.CmbFormatExport->setCurrentIndex(bfPng);
+  d.ChkSequence->setChecked(true);
+  report = e.Run(4);
+  EXPECT_EQ(report.Saved, std::vector<std::string>{"Image002.png"});
+  EXPECT_EQ(report.Failed, std::vector<std::string>{"x.png"});
+  EXPECT_EQ(test::ReadFileBytes(e.In("Image002.png")), original);
+  EXPECT_EQ(test::ReadPicture(e.In("Image001.png")).Width(), 30);
+  EXPECT_EQ(FilesIn(e.Source.Path.string()), (std::set<std::string>{"Image001.png", "Image002.png", "x.png"}));
+
+  // An output a dead run left behind is never listed.
+  e.Source.Write(".~batch-1-2-3.png", "reste d'un lot");
+  d.ChangePage(bpFiles);
+  d.SetSourceFolder(e.Source.Path.string());
+  EXPECT_EQ(d.FileListBox->count(), 3);
+  EXPECT_TRUE(d.FileListBox->findItems(QStringLiteral(".~batch"), Qt::MatchStartsWith).isEmpty());
+}
+
+// Random folders of names that meet through their extension, their case and the
+// sequence, run in place: every original that is not its own output's source keeps
+// its bytes, and nothing is left beside them.
+TEST(BatchRun, InPlaceRunsOverCollidingNamesKeepEveryOtherOriginal) {
+  test::App();
+  const char* bases[] = {"a", "A", "Image001", "Image002", "image001", "Image003", "b"};
+  const char* extensions[] = {".png", ".PNG", ".jpg", ".JPG", ".bmp", ".tga"};
+  const int formats[] = {bfJpeg, bfPng, bfBmp, bfTga};
+  std::mt19937 random(54);
+  for (int round = 0; round < 24; ++round) {
+    SCOPED_TRACE(round);
+    test::TempFolder folder("batchprop");
+    std::set<std::string> names;
+    const size_t count = 2 + random() % 6;
+    while (names.size() < count)
+      names.insert(std::string(bases[random() % std::size(bases)]) + extensions[random() % std::size(extensions)]);
+    std::map<std::string, std::vector<uint8_t>> before;
+    for (const std::string& name : names) {
+      if (random() % 4 == 0) folder.Write(name, "abîmé " + name);
+      else test::WritePicture(folder.File(name), test::Picture(8 + int(random() % 8), 6, int(random() % 255)));
+      before[name] = test::ReadFileBytes(folder.File(name));
+    }
+    TBatchJob job;
+    job.Settings.SourceFolder = job.Settings.ExportFolder = folder.Path.string();
+    job.Settings.OutputFormat = formats[random() % std::size(formats)];
+    job.Settings.Sequence = random() % 2;
+    job.Settings.SequenceName = random() % 2 ? "Image" : "image";
+    job.Settings.Negative = true;  // an output differs from its source
+    job.Files.assign(names.begin(), names.end());
+    job.Threads = 1 + int(random() % 4);
+    QuietRunHost host;
+    const TBatchReport report = RunBatchFiles(job, host);
+    EXPECT_EQ(report.Saved.size() + report.Failed.size(), names.size());
+    std::set<std::string> ownTargets;
+    for (size_t i = 0; i < job.Files.size(); ++i)
+      if (BatchOutputName(job.Settings, job.Files[i], int(i) + 1) == job.Files[i] &&
+          std::count(report.Saved.begin(), report.Saved.end(), job.Files[i]))
+        ownTargets.insert(job.Files[i]);
+    for (const auto& [name, bytes] : before)
+      if (!ownTargets.count(name)) EXPECT_EQ(test::ReadFileBytes(folder.File(name)), bytes) << name;
+    for (const std::string& name : FilesIn(folder.Path.string())) EXPECT_FALSE(IsBatchTempName(name)) << name;
+  }
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <QDeadlineTimer>
+#include <QImage>
 #include <QProcess>
 #include <QThread>
 #include <filesystem>
@@ -43,13 +44,13 @@ struct Desktop {
     Setup.Executable = Program;
   }
   // A desktop tool over these folders only.
-  std::string Run(const QString& tool, const QStringList& args, int* code = nullptr) const {
+  std::string Run(const QString& tool, const QStringList& args, int* code = nullptr, const QString& desktop = {}) const {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", QString::fromStdString(Setup.DataHome));
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(Setup.ConfigHome));
     env.insert("XDG_DATA_DIRS", "/usr/share");
-    env.insert("XDG_CURRENT_DESKTOP", "");
+    env.insert("XDG_CURRENT_DESKTOP", desktop);
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(tool, args);
@@ -85,7 +86,7 @@ TEST(FileTypes, ExecQuotesThePathByTheDesktopEntryRules) {
 TEST(FileTypes, AFirstStartRegistersAndASecondWritesNothing) {
   Desktop d;
   const TFileTypeReport first = RegisterFileTypes(d.Setup, d.Settings);
-  EXPECT_EQ(first.FilesWritten, 3);
+  EXPECT_EQ(first.FilesWritten, 3 + 3 * int(std::size(kIconSizes) + 1));  // and the icons
   EXPECT_EQ(first.ToolsRun, 2);
   EXPECT_TRUE(std::filesystem::exists(d.Setup.DataHome + "/mime/packages/quillomatic.xml"));
   EXPECT_TRUE(std::filesystem::exists(d.Setup.DataHome + "/mime/globs2"));
@@ -116,6 +117,61 @@ TEST(FileTypes, AFirstStartRegistersAndASecondWritesNothing) {
   EXPECT_NE(d.Run("gio", {"info", "-a", "standard::content-type", QString::fromStdString(d.Root.File("no-extension"))})
                 .find(kImageMimeType),
             std::string::npos);
+}
+
+TEST(FileTypes, BothTypesAndTheLauncherShowTheirOwnIconsWithoutAnInstallation) {
+  Desktop d;
+  RegisterFileTypes(d.Setup, d.Settings);
+  const std::string theme = d.Setup.DataHome + "/icons/hicolor/";
+  const struct {
+    const char* File;
+    const char* Type;
+  } files[] = {{"picture.qxi", kImageMimeType}, {"picture.qxs", kSelectionMimeType}};
+  d.Root.Write("picture.qxi", "Quillomatic Image, and more");
+  d.Root.Write("picture.qxs", "Quillomatic Selection\n");
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.File);
+    // As the desktop's file manager asks (xdg-mime goes through GIO on GNOME).
+    const std::string type =
+        d.Run("xdg-mime", {"query", "filetype", QString::fromStdString(d.Root.File(f.File))}, nullptr, "GNOME");
+    EXPECT_EQ(type, std::string(f.Type) + "\n");
+    // The icon the mime database gives the type is the one the mime file names, and it
+    // is there at every size the launcher's icon has.
+    const std::string icon = MimeIconName(f.Type);
+    EXPECT_NE(d.Run("gio", {"info", "-a", "standard::icon", QString::fromStdString(d.Root.File(f.File))}).find(icon),
+              std::string::npos);
+    const std::vector<uint8_t> mime = ReadFileBytes(d.Setup.DataHome + "/mime/packages/quillomatic.xml");
+    EXPECT_NE(std::string(mime.begin(), mime.end()).find("<icon name=\"" + icon + "\"/>"), std::string::npos);
+    for (int size : kIconSizes) {
+      const std::string folder = theme + std::to_string(size) + "x" + std::to_string(size);
+      QImage png(QString::fromStdString(folder + "/mimetypes/" + icon + ".png"));
+      EXPECT_EQ(png.size(), QSize(size, size)) << size;
+      EXPECT_TRUE(std::filesystem::exists(folder + "/apps/quillomatic.png")) << size;
+    }
+    EXPECT_TRUE(std::filesystem::exists(theme + "scalable/mimetypes/" + icon + ".svg"));
+  }
+  EXPECT_TRUE(std::filesystem::exists(theme + "scalable/apps/quillomatic.svg"));
+  // No cache made where there was none; one there is made again when an icon changes.
+  EXPECT_FALSE(std::filesystem::exists(theme + "icon-theme.cache"));
+  // The selection's icons gone and a cache made without them: the next start puts them
+  // back, and into the cache.
+  const std::string selection = MimeIconName(kSelectionMimeType);
+  std::vector<std::filesystem::path> gone;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(theme))
+    if (e.path().stem() == selection) gone.push_back(e.path());
+  for (const auto& path : gone) std::filesystem::remove(path);
+  int code = -1;
+  d.Run("gtk-update-icon-cache", {"--quiet", "--force", "--ignore-theme-index", QString::fromStdString(theme)}, &code);
+  ASSERT_EQ(code, 0);
+  const auto cached = [&] {
+    const std::vector<uint8_t> cache = ReadFileBytes(theme + "icon-theme.cache");
+    return std::string(cache.begin(), cache.end()).find(selection) != std::string::npos;
+  };
+  ASSERT_FALSE(cached());
+  const TFileTypeReport again = RegisterFileTypes(d.Setup, d.Settings);
+  EXPECT_EQ(again.FilesWritten, int(std::size(kIconSizes)) + 1);
+  EXPECT_EQ(again.ToolsRun, 1);
+  EXPECT_TRUE(cached());
 }
 
 TEST(FileTypes, AForeignDefaultIsKeptInTheSettingsAndOursNever) {

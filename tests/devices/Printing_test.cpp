@@ -16,10 +16,12 @@
 #include <QTimer>
 #include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 
 #include "controls/SpinEdit.h"
 #include "platform/texts/Format.h"
 #include "support/MainFormFixture.h"
+#include "support/NoDacOverride.h"
 #include "support/ProgramStart.h"
 
 using namespace qm;
@@ -306,6 +308,40 @@ TEST(PrintJob, ACancelBeforeTheEndLeavesNoFileAndKeepsTheOneThere) {
   }
 }
 
+TEST(PrintJob, AFileThatCannotBeWrittenOrPutInPlaceFailsWithItsReason) {
+  App();
+  TempFolder folder("printfail");
+  const TBitmap image = Quadrants(40, 20);
+  const auto print = [&](const std::string& file, std::string& reason) {
+    std::unique_ptr<QPrinter> printer = PdfPrinter(file);
+    TPrintLayout layout;
+    layout.SetImage(&image, 72);
+    layout.SetPage(ReadPrintPage(*printer, TPrintUnit::Centimetres));
+    return PrintImage(*printer, image, layout, TPrintOptions{}, {}, &reason);
+  };
+  // A read-only folder: the page cannot be opened.
+  const std::string locked = folder.File("locked");
+  std::filesystem::create_directories(locked);
+  ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+  std::string reason;
+  {
+    TNoDacOverride noOverride;
+    EXPECT_EQ(print(locked + "/page.pdf", reason), TPrintResult::Failed);
+  }
+  EXPECT_EQ(reason.rfind(Format(Tr(TextId::TrFixFmtPrintNoFile), {locked + "/page.pdf"}) + "\r", 0), 0u) << reason;
+  EXPECT_TRUE(std::filesystem::is_empty(locked));
+  ::chmod(locked.c_str(), 0755);
+  // A folder in the target's place: the page is made, but cannot take its name.
+  const std::string taken = folder.File("taken.pdf");
+  std::filesystem::create_directories(taken);
+  folder.Write("taken.pdf/inside", "x");
+  reason.clear();
+  EXPECT_EQ(print(taken, reason), TPrintResult::Failed);
+  EXPECT_EQ(reason.rfind(Format(Tr(TextId::TrFixFmtPrintNotRenamed), {taken}), 0), 0u) << reason;
+  EXPECT_FALSE(std::filesystem::exists(taken + ".part"));
+  EXPECT_TRUE(std::filesystem::is_directory(taken));
+}
+
 // The print command as a user runs it in the editor: the dialog over the document,
 // then "Imprimer" into the PDF file printer's file, or "Annuler" in the cancel window.
 struct PrintEditor : Editor {
@@ -367,6 +403,12 @@ TEST(PrintCommand, RefusedValuesKeepTheDialogOpenAndAnnulerInTheCancelWindowPrin
   e.Print([&](QWidget* d) {
     auto* form = static_cast<TImprForm*>(d);
     auto* width = d->findChild<TFloatSpinEdit*>("SEL");
+    // the keys go to the dialog once its window is active: the window system says so a
+    // moment after the dialog's loop starts, which may be after this timer fires
+    if (!QTest::qWaitFor([d] { return d->isActiveWindow(); })) {
+      ADD_FAILURE() << "the print dialog never became the active window";
+      return form->reject();
+    }
     width->setText(QStringLiteral("0.5"));
     QTest::mouseClick(d->findChild<QPushButton*>("BImprimer"), Qt::LeftButton);
     EXPECT_TRUE(d->isVisible());
@@ -419,4 +461,30 @@ TEST(PrintCommand, RealSizeTooLargeIsToldAndDisabledForTheShowing) {
   ASSERT_EQ(e.Messages.size(), 1u);
   EXPECT_EQ(e.Messages[0], Tr(TextId::GetTrDlgPrint5));
   EXPECT_TRUE(disabled);
+}
+
+TEST(PrintCommand, APdfThatCannotBeWrittenIsToldWithItsReason) {
+  PrintEditor e;
+  ASSERT_EQ(::chmod(e.Out.Path.c_str(), 0555), 0);
+  const std::string file = e.Out.File("refused.pdf");
+  {
+    TNoDacOverride noOverride;
+    e.Print([&](QWidget* d) {
+      static_cast<TImprForm*>(d)->AskOutputFile = [&](QString& name) {
+        name = QString::fromStdString(file);
+        return true;
+      };
+      QTest::mouseClick(d->findChild<QPushButton*>("BImprimer"), Qt::LeftButton);
+    });
+  }
+  ::chmod(e.Out.Path.c_str(), 0755);
+  ASSERT_EQ(e.Messages.size(), 1u);
+  EXPECT_EQ(e.Messages[0].rfind(Format(Tr(TextId::TrFixFmtPrintFailed),
+                                       {Format(Tr(TextId::TrFixFmtPrintNoFile), {file})}),
+                                0),
+            0u)
+      << e.Messages[0];
+  EXPECT_GT(e.Messages[0].size(), Format(Tr(TextId::TrFixFmtPrintFailed), {Format(Tr(TextId::TrFixFmtPrintNoFile), {file})}).size());
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_TRUE(e.Form->isEnabled());
 }

@@ -265,7 +265,10 @@ TEST(Scanning, ASaveThatFailsEndsTheSeriesWithOneMessageAndKeepsThePage) {
   }
   EXPECT_TRUE(FilesIn(out.Path.string()).empty());
   ASSERT_EQ(editor.Messages.size(), 1u);
-  EXPECT_EQ(editor.Messages[0], Format(TextId::GetOeMsgErrorSaving, {out.File("doc_001.png")}));
+  // Which page, where, and the system's reason after it.
+  const std::string said = Format(Tr(TextId::TrFixFmtBatchScanNotSaved), {1, out.File("doc_001.png")});
+  EXPECT_EQ(editor.Messages[0].rfind(said + "\r", 0), 0u) << editor.Messages[0];
+  EXPECT_GT(editor.Messages[0].size(), said.size() + 1);
   // The page stays in its document, untitled; the other pages were dropped.
   ASSERT_EQ(editor.Documents().size(), 1u);
   EXPECT_EQ(editor.Documents()[0]->windowTitle().toStdString(), "Sans titre 1");

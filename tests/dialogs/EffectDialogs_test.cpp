@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QRadioButton>
 
 #include "DialogTestSupport.h"
@@ -177,8 +180,8 @@ TEST(EffectDialogs, GradientMonochromeAndDirection) {
 }
 
 // "Haut" with a picture 100 pixels high: the old picture and the other layers move
-// down by 100, under the clipboard's; undo takes it all back. An empty clipboard
-// refuses the command.
+// down by 100, under the clipboard's; undo takes it all back. A clipboard whose
+// picture does not read is told as the paste commands tell an empty one.
 TEST(EffectDialogs, AssembleOnTop) {
   DialogShell shell;
   TNewImgForm* doc = shell.Doc;  // 120 x 90
@@ -209,12 +212,22 @@ TEST(EffectDialogs, AssembleOnTop) {
   EXPECT_TRUE(SameBitmaps(doc->Image().Layers[0].Image, original));
   EXPECT_EQ(doc->Image().Layers[1].Top, 10);
 
-  ClearClipboardData(ClipboardData());
+  // A picture another program put there that does not read: the dialog says so at OK
+  // and changes nothing.
+  auto* unreadable = new QMimeData;
+  unreadable->setData(QStringLiteral("application/x-qt-image"), "not a picture");
+  QGuiApplication::clipboard()->setMimeData(unreadable);
   const int undone = shell.History().GetUndoStepCount();
-  shell.Form->UpdateCommandStates();
-  shell.Form->Commands().Trigger("MenuEditionAssembler");
-  EXPECT_FALSE(Child<QWidget>(shell.Form.get(), "TAssemblerForm")->isVisible());
+  const TBitmap before = doc->Image().Layers[0].Image.Clone();
+  d = shell.OpenForm("TAssemblerForm");
+  ASSERT_TRUE(d);
+  shell.Messages.clear();
+  Click(d, "BOk");
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_TRUE(shell.Said(TextId::GetTrDlgMain3));
   EXPECT_EQ(shell.History().GetUndoStepCount(), undone);
+  EXPECT_TRUE(SameBitmaps(doc->Image().Layers[0].Image, before));
+  ClearClipboardData(ClipboardData());
 }
 
 // The cut-out of a square on a plain ground: tolerance 0 keeps the whole region; a

@@ -10,6 +10,7 @@
 #include "document/qt/SelectionMask.h"
 #include "document/Undo.h"
 #include "pixel/ColorAdjust.h"
+#include "pixel/ColorReduce.h"
 #include "pixel/Composite.h"
 #include "pixel/Blend.h"
 #include "pixel/FrameEffects.h"
@@ -220,6 +221,63 @@ TEST(FrameDialogs, OutlineAndFill) {
   EXPECT_FALSE(d->isVisible());
   EXPECT_TRUE(SameBitmaps(shell.Layer(), original));
   EXPECT_EQ(shell.History().GetUndoStepCount(), steps);
+}
+
+// A pattern fill lies over the fill colour: where the pattern is transparent the
+// colour shows, not the picture. The fill switched off disables the pattern's box and
+// keeps its tick for when it comes back.
+TEST(FrameDialogs, PatternFillOverTheFillColour) {
+  DialogShell shell;
+  const TRect r{20, 15, 70, 55};
+  SelectRect(shell, r);
+  const TColor key = RGB(0, 255, 0), blue = RGB(0, 0, 255), red = RGB(255, 0, 0);
+  TBitmap tile(4, 4, pf24bit, key);
+  tile.FillRect(TRect{0, 0, 2, 2}, blue);
+  tile.Transparent = true;
+  tile.TransparentColor = key;
+  const std::string file = shell.Home.File("motif.gif");
+  WritePicture(file, tile);
+  QWidget* d = shell.OpenForm("TCRForm");
+  ASSERT_TRUE(d);
+  Child<QCheckBox>(d, "CBContour")->setChecked(false);
+  auto* fill = Child<QCheckBox>(d, "CBRempl");
+  auto* motif = Child<QCheckBox>(d, "CBMotif");
+  fill->setChecked(true);
+  Child<TColorEdit>(d, "ColorEdit2")->SetColor(red);
+  motif->setChecked(true);
+  Child<QLineEdit>(d, "EdiMotif")->setText(QString::fromStdString(file));
+  fill->setChecked(false);
+  EXPECT_TRUE(motif->isChecked());
+  EXPECT_FALSE(motif->isEnabled());
+  fill->setChecked(true);
+  EXPECT_TRUE(motif->isEnabled());
+  EXPECT_FALSE(Child<QComboBox>(d, "CBStyle")->isEnabled());
+  Click(d, "BOk");
+  ASSERT_FALSE(d->isVisible());
+  for (int y = r.Top; y < r.Bottom; ++y)
+    for (int x = r.Left; x < r.Right; ++x)
+      ASSERT_EQ(shell.Layer().GetPixel(x, y), (x - r.Left) % 4 < 2 && (y - r.Top) % 4 < 2 ? blue : red) << x << "," << y;
+}
+
+// On a palette image the outer frame grows in the picture's own pixel (0, 0), shown
+// read-only: a colour picked on the image is refused.
+TEST(FrameDialogs, OuterFrameOfAPaletteImage) {
+  DialogShell shell;
+  TBitmap picture = RandomBitmap(60, 40, 8);
+  ReduceBitmapColors(picture, 16, 0);
+  shell.Doc = shell.Services->CreateImageWindow(&picture, nullptr, 16, true, "");
+  shell.Form->UpdateCommandStates();
+  const TColor corner = shell.Layer().GetPixel(0, 0);
+  QWidget* d = shell.OpenForm("TCadreExtForm");
+  ASSERT_TRUE(d);
+  auto* color = Child<TColorEdit>(d, "ColorEdit");
+  EXPECT_EQ(color->Color(), corner);
+  EXPECT_TRUE(color->ReadOnly());
+  shell.Services->ActiveToolDialog()->ColorPicked(RGB(1, 2, 3));
+  EXPECT_EQ(color->Color(), corner);
+  Click(d, "BOk");
+  ASSERT_FALSE(d->isVisible());
+  EXPECT_EQ(shell.Layer().GetPixel(2, 30), corner);
 }
 
 // Outer frame 20 on 100 x 80: 140 x 120 with the image at (20, 20) and the other layers

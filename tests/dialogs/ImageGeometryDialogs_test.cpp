@@ -110,6 +110,35 @@ TEST(ImageGeometryDialogs, OffsetPreviewsThenCancel) {
   EXPECT_EQ(shell.History().GetUndoStepCount(), 0);
 }
 
+// Every way a shift changes counts: 5 set with the Up key and OK shifts by 5; a
+// preview at 10, then the up-down button to 12 and OK shifts by 12.
+TEST(ImageGeometryDialogs, OffsetTakesTheArrows) {
+  for (const bool preview : {false, true}) {
+    SCOPED_TRACE(preview);
+    DialogShell shell;
+    const TBitmap original = Image(shell).Layers[0].Image.Clone();
+    QWidget* d = shell.OpenForm("TDecalerForm");
+    ASSERT_TRUE(d);
+    auto* dx = Child<TSpinEdit2>(d, "SEDX");
+    int shift = 5;
+    if (preview) {
+      Type(d, "SEDX", "10");
+      Click(d, "BApercu");
+      for (int i = 0; i < 2; ++i) QTest::mouseClick(dx->Button(), Qt::LeftButton, {}, QPoint(4, 2));
+      shift = 12;
+    } else {
+      for (int i = 0; i < 5; ++i) QTest::keyClick(dx, Qt::Key_Up);
+    }
+    EXPECT_EQ(dx->Value(), shift);
+    Click(d, "BOk");
+    EXPECT_TRUE(Gone(d));
+    TBitmap expected = original.Clone();
+    ScrollBitmapWrapHorizontal(expected, shift);
+    EXPECT_TRUE(SameBitmaps(Image(shell).Layers[0].Image, expected));
+    EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
+  }
+}
+
 // Under an alpha image, with an upper layer active: the three commands turn, lean or
 // shift the background's mask with its image, leave the active layer's alone, and undo
 // gives both back.

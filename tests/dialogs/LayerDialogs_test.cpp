@@ -202,6 +202,46 @@ TEST(TextDialog, NewTextAtTheShownSelectionAndTheSettingsWritten) {
   Cancel(d);
 }
 
+// "+" and "-" typed as a user types them reach the text, the angle and the shadow's
+// offsets; in the layer options the shadow's offsets take them too, and an emptied
+// offset is refused at OK.
+TEST(TextDialog, HyphensAndMinusSignsAsTyped) {
+  DialogShell shell;
+  QWidget* d = shell.OpenForm("TTextForm");
+  ASSERT_TRUE(d);
+  auto* memo = Child<QPlainTextEdit>(d, "Memo");
+  memo->setFocus();
+  memo->clear();
+  QTest::keyClicks(memo, "Jean-Pierre +1");
+  Type(d, "EdiAngle", "-45");
+  Child<QTabWidget>(d, "PageControl")->setCurrentIndex(1);
+  Tick(d, "CBOmbre");
+  Type(d, "EdiDX", "-7");
+  Click(d, "BOk");
+  ASSERT_FALSE(d->isVisible());
+  const auto* data = dynamic_cast<const TTextData*>(shell.Doc->Image().GetActiveLayer()->Data.get());
+  ASSERT_TRUE(data);
+  EXPECT_EQ(data->Lines, (std::vector<std::string>{"Jean-Pierre +1"}));
+  EXPECT_EQ(data->Angle, -45);
+  EXPECT_EQ(data->ShadowOffsetX, -7);
+
+  TLayerItem& layer = AddMaskedLayer(shell);
+  d = shell.OpenForm("TOpCalqueForm");
+  ASSERT_TRUE(d);
+  Tick(d, "CBOmbre");
+  Type(d, "EdiDY", "-12");
+  EXPECT_EQ(layer.Shadow.OffsetY, -12);
+  Type(d, "EdiDX", "");
+  EXPECT_EQ(layer.Shadow.OffsetX, 5);  // an empty field keeps the offset
+  Click(d, "BOk");
+  EXPECT_TRUE(shell.Said(TextId::GetTrDldGlb1));
+  ASSERT_TRUE(d->isVisible());
+  Type(d, "EdiDX", "-3");
+  Click(d, "BOk");
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_EQ(std::pair(layer.Shadow.OffsetX, layer.Shadow.OffsetY), std::pair(-3, -12));
+}
+
 TEST(TextDialog, NegativeModeTakesTheShadowOutlineAndBevelAway) {
   DialogShell shell;
   QWidget* d = shell.OpenForm("TTextForm");

@@ -27,7 +27,7 @@ const TLayerItem& Top(DialogShell& shell) { return Image(shell).Layers[Image(she
 }  // namespace
 
 // Units, anchors and proportions as a user types them: each case a blank layer of the
-// size the fields give, where the position puts it.
+// size the fields give, where the position puts it, the layer tool then pressed.
 TEST(SelParamsDialog, UnitsAnchorsAndProportions) {
   struct Case {
     int DocW, DocH;
@@ -67,6 +67,8 @@ TEST(SelParamsDialog, UnitsAnchorsAndProportions) {
     const TLayerItem& l = Top(shell);
     EXPECT_EQ(Bounds(l.Left, l.Top, l.Image.Width(), l.Image.Height()), c.Expected);
     EXPECT_EQ(l.Image.GetPixel(0, 0), clWhite);
+    // the layer tool is pressed once the dialog has let go of the shell
+    EXPECT_TRUE(shell.Services->Hooks.IsLayerToolActive());
   }
 }
 

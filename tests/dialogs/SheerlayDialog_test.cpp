@@ -140,9 +140,11 @@ TEST(SheerlayDialog, RepeatRereadsTheMask) {
   EXPECT_EQ(shell.LayerState(), before);
 }
 
-// "Transparence" is offered on the background of a single-layer image, not on the
-// background under other layers nor on an upper layer without a mask; a stored mode 4
-// then reads as colour and the background is left alone.
+// "Transparence" is offered on the background of a single-layer image and on an upper
+// layer, a new one without a mask too (the command gives it its default mask first),
+// never on the background under other layers; a stored mode 4 there reads as colour.
+// On the upper layer it hides the layer through its mask and leaves the background
+// alone.
 TEST(SheerlayDialog, TransparencyOfferedWhereItCanWork) {
   DialogShell shell;
   shell.Services->SettingsFile()->WriteString("Sheerlay", "Format", "4");
@@ -158,19 +160,31 @@ TEST(SheerlayDialog, TransparencyOfferedWhereItCanWork) {
   shell.Services->UndoCommand(nullptr);
   EXPECT_FALSE(shell.Layer().Transparent);
 
-  // Under an upper layer without a mask the background is out of reach: neither its
-  // pixels nor its transparency change.
-  const TBitmap& background = shell.Doc->Image().Layers[0].Image;
+  TLayeredImage& image = shell.Doc->Image();
+  const TBitmap& background = image.Layers[0].Image;
   const uint64_t underneath = Checksum(background);
   AddLayerFromBitmap(shell.Services->LayerHost(), "#1", RandomBitmap(50, 40, 3), TBitmap(), TPoint{5, 5});
-  shell.Doc->Image().GetActiveLayer()->Mask = TBitmap();
+  image.GetActiveLayer()->Mask = TBitmap();  // as a layer made without one
   shell.Form->UpdateCommandStates();
   d = shell.OpenForm("TSLForm");
   ASSERT_TRUE(d);
-  EXPECT_FALSE(modes->actions().last()->isEnabled());
-  EXPECT_EQ(Child<TSpecialEdit>(d, "LstFormat")->ItemIndex(), slColor);
+  const TBitmap blank = image.GetActiveLayer()->Mask.Clone();
+  EXPECT_FALSE(blank.Empty());
+  EXPECT_TRUE(modes->actions().last()->isEnabled());
+  EXPECT_EQ(Child<TSpecialEdit>(d, "LstFormat")->ItemIndex(), slTransparency);
   Click(d, "BOk");
   EXPECT_EQ(shell.History().GetUndoStepCount(), 1);
+  EXPECT_FALSE(SameBitmaps(image.GetActiveLayer()->Mask, blank));  // hidden where the mask picture is dark
   EXPECT_FALSE(background.Transparent);
+  EXPECT_EQ(Checksum(background), underneath);
+
+  image.SetActiveLayerIndex(0);
+  shell.Form->UpdateCommandStates();
+  d = shell.OpenForm("TSLForm");
+  ASSERT_TRUE(d);
+  EXPECT_TRUE(image.Layers[0].Mask.Empty());
+  EXPECT_FALSE(modes->actions().last()->isEnabled());
+  EXPECT_EQ(Child<TSpecialEdit>(d, "LstFormat")->ItemIndex(), slColor);
+  Cancel(d);
   EXPECT_EQ(Checksum(background), underneath);
 }

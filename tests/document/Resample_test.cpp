@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "document/Resample.h"
+#include "pixel/ImgUtils.h"
+#include "platform/core/Parallel.h"
 #include "support/TestImages.h"
 
 using namespace qm;
@@ -152,4 +154,34 @@ TEST(Resample, KeepsTheKeyAndRefusesWhatItCannotTake) {
   EXPECT_FALSE(Resample(src, 0, 10, TResampleFilter::Box, out));
   EXPECT_FALSE(Resample(TBitmap(), 5, 5, TResampleFilter::Box, out));
   EXPECT_TRUE(SameBitmaps(out, before));
+}
+
+// A picture resized on several threads, in bands of rows where the vertical ratio lets
+// them match, has the bytes of the one-thread result, for every filter: ratios of a
+// half, a quarter, one and two (bands), and three quarters (one call); widths that
+// need packing.
+TEST(Resample, AnyThreadCountGivesTheSameBytes) {
+  const struct {
+    int W, H, W2, H2;
+  } sizes[] = {{501, 400, 217, 200}, {500, 400, 250, 100}, {301, 260, 150, 520}, {500, 400, 333, 400},
+               {500, 400, 375, 300}};
+  const TBitmap photo = RandomBitmap(501, 520, 11);
+  for (const auto& s : sizes) {
+    TBitmap src;
+    CopyBitmapRegion(photo, src, TRect{0, 0, s.W, s.H});
+    for (int code = 0; code < kResampleFilterCount; ++code) {
+      SCOPED_TRACE(::testing::Message() << "filter " << code << ", " << s.W << "x" << s.H << " -> " << s.W2 << "x"
+                                        << s.H2);
+      SetEngineThreads(1);
+      TBitmap one;
+      ASSERT_TRUE(Resample(src, s.W2, s.H2, TResampleFilter(code), one));
+      for (int threads : {2, 3, 8}) {
+        SetEngineThreads(threads);
+        TBitmap many;
+        ASSERT_TRUE(Resample(src, s.W2, s.H2, TResampleFilter(code), many));
+        EXPECT_TRUE(SameBitmaps(one, many)) << threads << " threads";
+      }
+    }
+  }
+  SetEngineThreads(0);
 }

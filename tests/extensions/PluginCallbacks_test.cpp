@@ -478,3 +478,42 @@ TEST(PluginCallbacks, ClosesWaitForThePluginToReturn) {
   EXPECT_EQ(e.Services().Windows().Count(), 0);
   EXPECT_FALSE(form.isVisible());
 }
+
+// A tool runs without an undo step: whatever it writes, through a callback or into the
+// rows lent to it, and whatever it returns, stays and marks the document changed.
+TEST(PluginCallbacks, AToolsWritesStayWithoutAStepAndMarkTheDocumentChanged) {
+  PluginEditor e;
+  e.Install({"tool"});
+  e.Start();
+  TNewImgForm& doc = e.OpenPicture(Photo(40, 30));
+  ASSERT_FALSE(doc.IsImageModified());
+  // Reading changes nothing.
+  ASSERT_TRUE(Drive(e, kTool, [](QxlPluginHost* h) {
+    PluginBitmap b(40, 30);
+    EXPECT_EQ(h->GetWorkArea(h, &b), QXL_DONE);
+    return QXL_DONE;
+  }));
+  EXPECT_FALSE(doc.IsImageModified());
+  const struct {
+    const char* Way;
+    std::function<void(QxlPluginHost*)> Write;
+  } writes[] = {
+      {"rows", [](QxlPluginHost* h) { h->Image.Row(h->Image.Context, 3)[0] ^= 0xFF; }},
+      {"work area", [](QxlPluginHost* h) {
+         PluginBitmap b(40, 30, 7);
+         EXPECT_EQ(h->SetWorkArea(h, &b, 0), QXL_DONE);
+       }},
+      {"resolution", [](QxlPluginHost* h) { EXPECT_EQ(h->SetResolution(h, 123000), 123000); }},
+  };
+  for (const auto& w : writes) {
+    doc.MarkImageWindowSaved();
+    const std::vector<uint8_t> before = Pixels(doc.Image().Layers[0].Image);
+    ASSERT_TRUE(Drive(e, kTool, [&](QxlPluginHost* h) {
+      w.Write(h);
+      return 0;  // "changed nothing": a tool's writes stay all the same
+    }));
+    EXPECT_TRUE(doc.IsImageModified()) << w.Way;
+    EXPECT_EQ(doc.History().GetUndoStepCount(), 0) << w.Way;
+    if (std::string(w.Way) != "resolution") EXPECT_NE(Pixels(doc.Image().Layers[0].Image), before) << w.Way;
+  }
+}

@@ -13,6 +13,7 @@
 #include "document/Undo.h"
 #include "extensions/PluginAbout.h"
 #include "platform/texts/DateFormat.h"
+#include "platform/texts/IniFile.h"
 #include "extensions/PluginTestSupport.h"
 #include "shell/services/CommandSet.h"
 #include "support/ViewTestSupport.h"
@@ -150,6 +151,18 @@ TEST(PluginHost, ToolButtonsAreTheChosenOnesOrTheFirstTwenty) {
     EXPECT_TRUE(form.Commands().ToolBar("ToolBar4")->isVisible());
     const QPixmap glyph = e.Commands().ToolButtons()[0]->icon().pixmap(19, 19);
     EXPECT_EQ(glyph.toImage().pixel(9, 9), qRgb(20, 60, 200));
+  }
+  {
+    // The bar asked for, but no plug-in chosen for it: unchecked, and written so.
+    PluginEditor e;
+    e.Install({"probe"});
+    e.WriteSettings("[Plugins]\nPluginsBar=1\nPlugin1=absent.qxl\n");
+    TMainForm& form = e.Start();
+    EXPECT_TRUE(e.Commands().ToolButtons().empty());
+    EXPECT_FALSE(form.Commands().ToolBar("ToolBar4")->isVisible());
+    EXPECT_FALSE(form.Commands().Action("MenuAffichageBarrePlugins")->isChecked());
+    e.Form.reset();
+    EXPECT_EQ(TIniFile(e.SettingsFile()).ReadString("Plugins", "PluginsBar", ""), "0");
   }
 }
 
@@ -326,4 +339,45 @@ TEST(PluginHost, APluginWindowIsCentredLockedModalAndPicksColours) {
   EXPECT_EQ(services.GetActiveHistory()->GetUndoStepCount(), 1);
   services.UndoCommand(nullptr);
   EXPECT_EQ(Pixels(*services.GetActiveLayerBitmap()), original);
+}
+
+// Plug-ins built as strict C99 from the header alone, one per requirement asked for by
+// its name: the host reads the bit the name stands for, and the command follows it on
+// a one-layer, true-colour, opaque PNG without selection or EXIF, alone in the editor.
+TEST(PluginHost, APluginBuiltFromTheHeaderAloneAsksForEachRequirementByName) {
+  const struct {
+    const char* Name;
+    int Bit;
+    bool Enabled;
+  } requirements[] = {{"TRUE_COLOR", 0, true},     {"FEW_COLORS", 1, false},     {"TRANSPARENT", 2, false},
+                      {"OPAQUE", 3, true},         {"SELECTION", 4, false},      {"NO_SELECTION", 5, true},
+                      {"DOCUMENT", 6, true},       {"TWO_DOCUMENTS", 7, false},  {"LAYERS", 8, false},
+                      {"ONE_LAYER", 9, true},      {"ALPHA", 10, false},         {"NO_ALPHA", 11, true},
+                      {"JPEG_FILE", 16, false},    {"GIF_FILE", 17, false},      {"PNG_FILE", 18, true},
+                      {"BMP_FILE", 19, false},     {"TIFF_FILE", 20, false},     {"SELECTION_FILE", 21, false},
+                      {"EXIF", 22, false}};
+  PluginEditor e;
+  for (const auto& r : requirements) {
+    const std::string kind = QString::fromLatin1(r.Name).toLower().toStdString();
+    e.InstallAs(("requirements/require_" + kind).c_str(), "require_" + kind + ".qxl");
+  }
+  e.Start();
+  ASSERT_EQ(e.Host->Plugins().size(), std::size(requirements));
+  // Without a document only the one asking for a document is off.
+  for (const auto& r : requirements) {
+    QAction* item = e.Item(r.Name);
+    ASSERT_TRUE(item) << r.Name;
+    EXPECT_EQ(item->isEnabled(), r.Bit != 6) << r.Name;
+  }
+  e.OpenPicture(TBitmap(16, 8, pf24bit, RGB(200, 120, 40)), "photo.png");
+  e.Commands().UpdatePluginStates();
+  for (const auto& r : requirements) {
+    const auto entry = std::find_if(e.Host->Plugins().begin(), e.Host->Plugins().end(), [&](const TPluginEntry& p) {
+      return PluginCaptions(p.NameText).Command == r.Name;
+    });
+    ASSERT_NE(entry, e.Host->Plugins().end()) << r.Name;
+    EXPECT_EQ(entry->Flags, 1u << r.Bit) << r.Name;
+    EXPECT_EQ(entry->Type, TPluginType::Tool);
+    EXPECT_EQ(e.Item(r.Name)->isEnabled(), r.Enabled) << r.Name;
+  }
 }

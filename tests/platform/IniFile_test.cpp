@@ -256,3 +256,21 @@ TEST(AppPaths, XdgFoldersAndTheOverride) {
   unsetenv("XDG_CONFIG_HOME");
   setenv("HOME", home.c_str(), 1);
 }
+
+// The program's own data: beside the program (no share/quillomatic above a bin folder
+// here), or where a test names it; the masks' and patterns' lists read it after the
+// user's folder, the other lists never.
+TEST(AppPaths, ProgramDataAfterTheUsersFolders) {
+  TempFolder tmp("data");
+  setenv("QM_HOME", tmp.Path.c_str(), 1);
+  EXPECT_TRUE(fs::exists(fs::path(ProgramFolder()) / "qm_platform_tests"));
+  EXPECT_EQ(ProgramDataFolder(), ProgramFolder());
+  SetProgramDataFolder("/opt/qm/share/quillomatic");
+  EXPECT_EQ(ListFolders(TUserFolder::Masks),
+            (std::vector<std::string>{tmp.File("Masks"), "/opt/qm/share/quillomatic/Masks"}));
+  EXPECT_EQ(ListFolders(TUserFolder::Patterns).back(), "/opt/qm/share/quillomatic/Patterns");
+  EXPECT_EQ(ListFolders(TUserFolder::Plugins), std::vector<std::string>{tmp.File("Plugins")});
+  SetProgramDataFolder({});
+  EXPECT_EQ(ProgramDataFolder(), ProgramFolder());
+  unsetenv("QM_HOME");
+}

@@ -54,3 +54,21 @@ TEST(QtBitmap, CanvasOverAPainterFillsClipsAndDrawsWithAKey) {
   EXPECT_EQ(QRgbToColor(img.pixel(12, 12)), RGB(1, 2, 3));
   EXPECT_EQ(QRgbToColor(img.pixel(13, 13)), clBlack);
 }
+
+// The screen copy against the pixel-by-pixel rule, over rectangles of every width
+// modulo four and at odd offsets; what lies outside the rectangle stays as it was.
+TEST(QtBitmap, CopyToRGB32MatchesEachPixel) {
+  const TBitmap b = RandomBitmap(37, 9, 3);
+  for (const TRect r : {TRect{0, 0, 37, 9}, TRect{1, 2, 6, 5}, TRect{3, 0, 10, 9}, TRect{5, 1, 36, 2}, TRect{-4, -1, 50, 20}}) {
+    QImage img(37, 9, QImage::Format_RGB32);
+    img.fill(0xFF345678u);
+    CopyBitmapToRGB32(b, img, r);
+    for (int y = 0; y < 9; ++y)
+      for (int x = 0; x < 37; ++x) {
+        const bool in = x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
+        const TColor c = b.GetPixel(x, y);  // 0x00BBGGRR
+        const uint32_t want = in ? 0xFF000000u | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu) : 0xFF345678u;
+        ASSERT_EQ(reinterpret_cast<const uint32_t*>(img.constScanLine(y))[x], want) << x << "," << y;
+      }
+  }
+}

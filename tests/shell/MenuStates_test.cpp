@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include "document/LayerOps.h"
 #include "document/TextData.h"
 #include "pixel/ImgUtils.h"
+#include "platform/texts/AppPaths.h"
 #include "shell/main/MainForm.h"
 #include "shell/services/ZoomSteps.h"
 #include "support/MainFormFixture.h"
@@ -325,3 +327,35 @@ TEST(MenuStates, TheTransformFrameAppliesInOneStepAndCancelLeavesNothing) {
   EXPECT_FALSE(frame.IsOpen());
   EXPECT_EQ(w.History().GetUndoStepCount(), steps + 1);
 }
+
+namespace {
+
+// The pages the desktop is asked to open, caught before it sees them.
+class TPageCatcher : public QObject {
+  Q_OBJECT
+
+ public slots:
+  void Open(const QUrl& url) { Opened.push_back(url); }
+
+ public:
+  std::vector<QUrl> Opened;
+};
+
+}  // namespace
+
+// Aide opens the page the build made beside the program, in the desktop's browser.
+TEST(MenuStates, HelpOpensThePageTheBuildMade) {
+  SetProgramDataFolder(QM_PROGRAM_DATA_FOLDER);
+  Editor e;
+  TMainForm& form = e.Start();
+  TPageCatcher pages;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &pages, "Open");
+  EXPECT_TRUE(form.Commands().Trigger("MenuAideInfos"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  SetProgramDataFolder({});
+  ASSERT_EQ(pages.Opened.size(), 1u);
+  EXPECT_EQ(pages.Opened[0].toLocalFile().toStdString(), std::string(QM_PROGRAM_DATA_FOLDER) + "/Quillomatic.htm");
+  EXPECT_TRUE(e.Messages.empty());
+}
+
+#include "MenuStates_test.moc"

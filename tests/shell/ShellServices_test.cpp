@@ -83,6 +83,20 @@ TEST(ShellServices, BusyHoldsACloseUntilItEnds) {
   EXPECT_FALSE(shell.Main.isVisible());
 }
 
+TEST(ShellServices, ABusyShellHoldsOnlyItsOwnCloses) {
+  Shell busy, other;
+  TNewImgForm* held = busy.Open("/photos/a.png");
+  TNewImgForm* free = other.Open("/photos/b.png");
+  busy.Services->BeginBusy();
+  // the close-holding filter is the application's: another shell's windows still close
+  EXPECT_TRUE(other.Services->CloseImageWindow(free, true));
+  EXPECT_EQ(other.Services->Windows().Count(), 0);
+  EXPECT_FALSE(held->close());
+  EXPECT_EQ(busy.Services->Windows().Count(), 1);
+  busy.Services->EndBusy();
+  EXPECT_EQ(busy.Services->Windows().Count(), 0);
+}
+
 TEST(ShellServices, ShellLockAndCommandGuard) {
   Shell shell;
   TNewImgForm* first = shell.Open("/photos/a.png");

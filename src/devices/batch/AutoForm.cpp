@@ -885,8 +885,10 @@ void TAutoForm::ReadFileList() {
   FileListBox->clear();
   const std::string masks = S(CmbFilter->currentData().toString());
   if (!IsFolder(sourceFolder_) || masks.empty()) return;
-  for (const std::string& path : FindFilesToList(sourceFolder_, masks, false))
-    FileListBox->addItem(Q(ExtractFileName(path)));
+  for (const std::string& path : FindFilesToList(sourceFolder_, masks, false)) {
+    const std::string name = ExtractFileName(path);
+    if (!IsBatchTempName(name)) FileListBox->addItem(Q(name));
+  }
 }
 
 int TAutoForm::GetBatchFileCount() const {
@@ -1166,7 +1168,16 @@ void TAutoForm::BtnActionClick() {
   if (!report_.Failed.empty()) {
     Report({});
     Report(DecorateCaption(CaptionOr(TextId::GetTrLblFilesError, Tr(TextId::TrFixBatchFilesError)), ckLabel));
-    for (const std::string& name : report_.Failed) Report(Tr(TextId::TrFixBatchItem) + name);
+    for (size_t i = 0; i < report_.Failed.size(); ++i) {
+      // A name kept from the run's own outputs says which.
+      const TBatchFault fault = i < report_.Faults.size() ? report_.Faults[i] : TBatchFault::Failed;
+      std::string line = Tr(TextId::TrFixBatchItem) + report_.Failed[i];
+      if (fault != TBatchFault::Failed)
+        line += Format(Tr(fault == TBatchFault::OtherSource ? TextId::TrFixFmtBatchOtherSource
+                                                            : TextId::TrFixFmtBatchWrittenInRun),
+                       {report_.RefusedNames[i]});
+      Report(line);
+    }
   }
   if (QWidget* main = host_.MainWindow()) main->setWindowTitle(QString::fromUtf8(kAppTitle));
   Report({});

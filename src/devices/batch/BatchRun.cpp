@@ -1,6 +1,7 @@
 #include "devices/batch/BatchRun.h"
 
 #include <omp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -35,6 +37,25 @@ std::string ResolvedPath(const std::string& path) {
   return ec ? fs::absolute(fs::path(path), ec).lexically_normal().string() : p.string();
 }
 
+// The outputs' names before they take their own.
+constexpr char kTempPrefix[] = ".~batch-";
+
+// A directory entry as the file system knows it: two names of one file (another case
+// on a folder that ignores it, a hard link) are one entry. Zero for none.
+struct TFileId {
+  dev_t Dev = 0;
+  ino_t Ino = 0;
+  bool operator==(const TFileId&) const = default;
+  auto operator<=>(const TFileId&) const = default;
+  explicit operator bool() const { return Ino != 0; }
+};
+
+TFileId IdOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return {};
+  return {st.st_dev, st.st_ino};
+}
+
 void RemoveFile(const std::string& path) {
   std::error_code ec;
   if (!path.empty()) fs::remove(path, ec);
@@ -58,10 +79,12 @@ class TBatchRunner {
       sources_.push_back(source + job_.Files[i]);
       targets_.push_back(BatchTargetPath(s, job_.Files[i], index));
       resolvedSources_.push_back(ResolvedPath(sources_.back()));
+      sourcePaths_.emplace(resolvedSources_.back(), i);
+      if (const TFileId id = IdOf(sources_.back())) sourceIds_.emplace(id, i);
       // <#d> dates an output by the file its name held before the run (or today).
       if (job_.Stamp) stampDates_.push_back(CopyrightDate(targets_.back(), job_.StampKeepsFileDate));
     }
-    tempStem_ = AddTrailingBackslash(s.ExportFolder) + ".~batch-" + std::to_string(::getpid()) + "-" +
+    tempStem_ = AddTrailingBackslash(s.ExportFolder) + kTempPrefix + std::to_string(::getpid()) + "-" +
                 std::to_string(TClock::now().time_since_epoch().count() % 1000000007) + "-";
   }
 
@@ -77,6 +100,8 @@ class TBatchRunner {
     } catch (const std::system_error&) {
       if (workers.empty()) {
         report_.Failed = job_.Files;
+        report_.Faults.assign(job_.Files.size(), TBatchFault::Failed);
+        report_.RefusedNames.assign(job_.Files.size(), std::string());
         return report_;
       }
     }
@@ -138,10 +163,12 @@ class TBatchRunner {
       slots_[size_t(i)].Temp.clear();
     }
     const std::string& name = job_.Files[size_t(i)];
-    bool saved = slot.Done && Rename(i, slot.Temp);
-    if (saved) {
-      written_.insert(ResolvedPath(targets_[size_t(i)]));
-      if (job_.KeepFileDate && slot.Output.SourceDate > 0) SetFileDateByName(targets_[size_t(i)], slot.Output.SourceDate);
+    const std::string& target = targets_[size_t(i)];
+    const std::optional<TBatchFault> fault = slot.Done ? Rename(i, slot.Temp) : TBatchFault::Failed;
+    if (!fault) {
+      written_.insert(ResolvedPath(target));
+      if (const TFileId id = IdOf(target)) writtenIds_.insert(id);
+      if (job_.KeepFileDate && slot.Output.SourceDate > 0) SetFileDateByName(target, slot.Output.SourceDate);
       report_.Saved.push_back(name);
       try {
         host_.Saved(i + 1, name, slot.Output);
@@ -152,19 +179,32 @@ class TBatchRunner {
     }
     RemoveFile(slot.Temp);
     report_.Failed.push_back(name);
+    report_.Faults.push_back(*fault);
+    report_.RefusedNames.push_back(*fault == TBatchFault::Failed ? std::string() : ExtractFileName(target));
     return int(report_.Failed.size()) >= kBatchMaxFailures;
   }
 
-  // The output takes its name, unless that name was written earlier in this run or is
-  // a source still waiting for its turn (the source of this very file may be replaced).
-  bool Rename(int i, const std::string& temp) {
-    const std::string target = ResolvedPath(targets_[size_t(i)]);
-    if (written_.count(target)) return false;
-    for (size_t k = size_t(i) + 1; k < resolvedSources_.size(); ++k)
-      if (resolvedSources_[k] == target) return false;
+  // The output takes its name, unless that name holds another picture of the run: the
+  // source of any other file, whatever its turn or its outcome, or an output written
+  // earlier in the run. Only the file's own source may be replaced (a run in place).
+  // Nothing when it took the name, else why not.
+  std::optional<TBatchFault> Rename(int i, const std::string& temp) {
+    const std::string& target = targets_[size_t(i)];
+    const std::string resolved = ResolvedPath(target);
+    const TFileId id = IdOf(target);
+    if (written_.count(resolved) || (id && writtenIds_.count(id))) return TBatchFault::WrittenInRun;
+    const auto other = [i](const auto& range) {
+      return std::any_of(range.first, range.second, [i](const auto& e) { return e.second != size_t(i); });
+    };
+    if (other(sourcePaths_.equal_range(resolved))) return TBatchFault::OtherSource;
+    // The same entry under another name (another case where the folder ignores it):
+    // the file's own source, or another one.
+    if (id && resolved != resolvedSources_[size_t(i)] && other(sourceIds_.equal_range(id)))
+      return TBatchFault::OtherSource;
     std::error_code ec;
-    fs::rename(temp, targets_[size_t(i)], ec);
-    return !ec;
+    fs::rename(temp, target, ec);
+    if (ec) return TBatchFault::Failed;
+    return std::nullopt;
   }
 
   void Stop(std::vector<std::thread>& workers) {
@@ -251,7 +291,12 @@ class TBatchRunner {
   TBatchRunHost& host_;
   std::vector<std::string> sources_, targets_, resolvedSources_, stampDates_;
   std::string tempStem_;
+  // The sources by their resolved paths and their entries, with their places.
+  std::multimap<std::string, size_t> sourcePaths_;
+  std::multimap<TFileId, size_t> sourceIds_;
+  // What the run named so far.
   std::set<std::string> written_;
+  std::set<TFileId> writtenIds_;
   TBatchReport report_;
   TClock::time_point lastPoll_;
 
@@ -269,6 +314,8 @@ class TBatchRunner {
 std::string BatchTargetPath(const TBatchSettings& s, const std::string& listedName, int index) {
   return AddTrailingBackslash(s.ExportFolder) + BatchOutputName(s, listedName, index);
 }
+
+bool IsBatchTempName(const std::string& name) { return name.rfind(kTempPrefix, 0) == 0; }
 
 TBatchReport RunBatchFiles(const TBatchJob& job, TBatchRunHost& host) {
   TBatchRunner runner(job, host);

@@ -6,7 +6,10 @@
 // its date, and hands it to the host to show, keeping the host's window alive in
 // between. A stop (the host's, or the tenth failure in the list's order) leaves no
 // temporary file: the files written, their names and the report are those of a run on
-// one thread, whatever the number of threads.
+// one thread, whatever the number of threads. An output replaces no picture of the run
+// but its own source (a run in place): a name that is another source (before or after
+// its turn, saved or failed) or an output written earlier fails the file and keeps
+// what the name holds.
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -65,8 +68,18 @@ class TBatchRunHost {
   virtual bool Poll() = 0;
 };
 
+// Why a file failed.
+enum class TBatchFault {
+  Failed,        // it could not be read, processed or written
+  OtherSource,   // its output's name is another source of the run, kept as it was
+  WrittenInRun,  // its output's name was written earlier in the run, kept as it was
+};
+
 struct TBatchReport {
   std::vector<std::string> Saved, Failed;  // the names listed, in the list's order
+  // Beside Failed: why each failed, and the bare name its output would have taken.
+  std::vector<TBatchFault> Faults;
+  std::vector<std::string> RefusedNames;
   bool Completed = false;                  // every file saved or failed, without a stop
   // The longest time the calling thread spent between two polls, in seconds.
   double LongestPollGap = 0;
@@ -77,5 +90,9 @@ TBatchReport RunBatchFiles(const TBatchJob& job, TBatchRunHost& host);
 
 // The full path of an output: the export folder and the output's bare name.
 std::string BatchTargetPath(const TBatchSettings& s, const std::string& listedName, int index);
+
+// Whether a file's name is that of an output a run writes before it names it (one a
+// run that died left behind): never a source of a run.
+bool IsBatchTempName(const std::string& name);
 
 }  // namespace qm

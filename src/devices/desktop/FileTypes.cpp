@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/core/Stream.h"
 #include "platform/texts/IniFile.h"
@@ -50,14 +52,45 @@ bool WriteIfChanged(const std::string& path, const std::string& text) {
 
 // A desktop database tool on its folder; a missing tool or one that fails changes
 // nothing for the program.
-bool RunTool(const char* tool, const std::string& folder) {
+bool RunTool(const char* tool, const QStringList& arguments) {
   QProcess process;
   process.setStandardOutputFile(QProcess::nullDevice());
   process.setStandardErrorFile(QProcess::nullDevice());
-  process.start(QLatin1String(tool), {QString::fromStdString(folder)});
+  process.start(QLatin1String(tool), arguments);
   if (!process.waitForStarted(5000)) return false;
   process.waitForFinished(30000);
   return true;
+}
+bool RunTool(const char* tool, const std::string& folder) { return RunTool(tool, {QString::fromStdString(folder)}); }
+
+// The launcher's icon and the types' icons, by their place under an icon theme's
+// folder: each size the launcher's icon has, and the drawing they are rendered from.
+std::vector<std::string> IconFiles() {
+  std::vector<std::string> files;
+  const auto add = [&files](const std::string& folder) {
+    const std::string ext = folder == "scalable" ? ".svg" : ".png";
+    files.push_back(folder + "/apps/quillomatic" + ext);
+    for (const char* type : {kImageMimeType, kSelectionMimeType}) files.push_back(folder + "/mimetypes/" + MimeIconName(type) + ext);
+  };
+  for (int size : kIconSizes) add(std::to_string(size) + "x" + std::to_string(size));
+  add("scalable");
+  return files;
+}
+
+// The icons in the user's hicolor theme; when one changed, the theme's folder is
+// touched (so the desktop looks again) and a cache found there is made again. A cache
+// is never made where there was none: one left stale would hide other programs' icons.
+int WriteIcons(const std::string& dataHome, TFileTypeReport& report) {
+  const std::string theme = dataHome + "/icons/hicolor";
+  int written = 0;
+  for (const std::string& file : IconFiles())
+    if (WriteIfChanged(theme + "/" + file, Resource(("icons/" + file).c_str()))) ++written;
+  if (written == 0) return 0;
+  std::error_code ec;
+  std::filesystem::last_write_time(theme, std::filesystem::file_time_type::clock::now(), ec);
+  if (std::filesystem::exists(theme + "/icon-theme.cache", ec))
+    report.ToolsRun += RunTool("gtk-update-icon-cache", {"--quiet", "--force", "--ignore-theme-index", QString::fromStdString(theme)});
+  return written;
 }
 
 // GLib loads no desktop entry whose program's path holds a "%": it looks the program up
@@ -103,6 +136,12 @@ void MakeDefault(TIniFile& mimeApps, TIniFile& settings, const char* type) {
 
 }  // namespace
 
+std::string MimeIconName(std::string_view mimeType) {
+  std::string name(mimeType);
+  std::replace(name.begin(), name.end(), '/', '-');
+  return name;
+}
+
 bool IsOwnAssociation(std::string_view value) { return FindText(value, "quillomatic.", true) != std::string::npos; }
 
 std::string DesktopExecLine(const std::string& executable) {
@@ -137,6 +176,7 @@ TFileTypeReport RegisterFileTypes(const TFileTypeSetup& setup, TIniFile& setting
     ++report.FilesWritten;
     report.ToolsRun += RunTool("update-mime-database", mime);
   }
+  report.FilesWritten += WriteIcons(setup.DataHome, report);
   const std::string applications = setup.DataHome + "/applications";
   const std::string program = LaunchPath(setup.Executable, setup.DataHome);
   if (WriteIfChanged(applications + "/" + kDesktopEntryId, DesktopEntry(program))) {

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -13,6 +14,8 @@
 
 #include "document/LayeredImage.h"
 #include "platform/qt/QtBitmap.h"
+#include "platform/core/Messages.h"
+#include "platform/texts/Format.h"
 #include "platform/texts/IniFile.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
@@ -66,7 +69,11 @@ void DrawPrintPage(QPainter& painter, const TBitmap& image, const TPrintLayout& 
 }
 
 TPrintResult PrintImage(QPrinter& printer, const TBitmap& image, const TPrintLayout& layout,
-                        const TPrintOptions& options, const std::function<bool()>& idle) {
+                        const TPrintOptions& options, const std::function<bool()>& idle, std::string* reason) {
+  const auto fail = [reason](TextId text, const QString& name, const std::string& why) {
+    if (reason) *reason = Format(Tr(text), {name.toStdString()}) + (why.empty() ? std::string() : "\r" + why);
+    return TPrintResult::Failed;
+  };
   // A PDF file goes to a file beside its target first.
   const QString target = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
   const QString part = target.isEmpty() ? QString() : target + QStringLiteral(".part");
@@ -77,8 +84,13 @@ TPrintResult PrintImage(QPrinter& printer, const TBitmap& image, const TPrintLay
   QPainter painter;
   if (image.Empty() || !painter.begin(&printer)) {
     restore();
-    if (!part.isEmpty()) QFile::remove(part);
-    return TPrintResult::Failed;
+    if (part.isEmpty()) return fail(TextId::TrFixFmtPrintNoPrinter, printer.printerName(), {});
+    // The PDF writer keeps the system's words to itself: the file is asked again.
+    QFile probe(part);
+    const bool made = !QFileInfo::exists(part) && probe.open(QIODevice::WriteOnly);
+    const std::string why = made ? std::string() : probe.errorString().toStdString();
+    if (made) probe.remove();
+    return fail(TextId::TrFixFmtPrintNoFile, target, why);
   }
   DrawPrintPage(painter, image, layout, options);
   const bool cancelled = idle && idle();
@@ -98,9 +110,10 @@ TPrintResult PrintImage(QPrinter& printer, const TBitmap& image, const TPrintLay
     std::filesystem::rename(part.toStdString(), target.toStdString(), ec);
     if (ec) {
       QFile::remove(part);
-      return TPrintResult::Failed;
+      return fail(TextId::TrFixFmtPrintNotRenamed, target, ec.message());
     }
   }
+  if (printer.printerState() == QPrinter::Error) return fail(TextId::TrFixFmtPrintNoPrinter, printer.printerName(), {});
   return TPrintResult::Printed;
 }
 
@@ -161,11 +174,19 @@ void TPrintService::Print() {
   if (main) main->setEnabled(false);
   host_.ProcessPendingEvents();
   const TPrintOptions options = dialog_->Options();
-  PrintImage(*printer_, bitmap, dialog_->Layout(), options, [this] {
-    host_.ProcessPendingEvents();
-    return cancel_->Cancelled();
-  });
+  std::string reason;
+  const TPrintResult result = PrintImage(
+      *printer_, bitmap, dialog_->Layout(), options,
+      [this] {
+        host_.ProcessPendingEvents();
+        return cancel_->Cancelled();
+      },
+      &reason);
   dialog_->Layout().SetImage(nullptr, 0);
+  if (result != TPrintResult::Failed) return;
+  cancel_->hide();
+  if (main) main->setEnabled(true);
+  ShowMessageDialog(Format(Tr(TextId::TrFixFmtPrintFailed), {reason}), mtError, mbOK);
 }
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 // The printer is the system's default CUPS queue, or, without one, the PDF file printer
 // that every Qt and GTK print dialog offers (the file is asked for when printing).
 #include <QString>
+#include <string>
 #include <functional>
 #include <memory>
 
@@ -33,9 +34,11 @@ void DrawPrintPage(QPainter& painter, const TBitmap& image, const TPrintLayout& 
 // the document (where the job is spooled) idle runs; when it answers true the job is
 // dropped: no file is left and no queued job stays. A PDF file is written beside its
 // target and renamed over it, so a failed or cancelled print keeps the file that was
-// there.
+// there. A failure says why in reason (the file or the printer, and the system's
+// words), for the user.
 TPrintResult PrintImage(QPrinter& printer, const TBitmap& image, const TPrintLayout& layout,
-                        const TPrintOptions& options, const std::function<bool()>& idle);
+                        const TPrintOptions& options, const std::function<bool()>& idle,
+                        std::string* reason = nullptr);
 
 class TPrintService {
  public:
@@ -45,7 +48,8 @@ class TPrintService {
   TPrintService& operator=(const TPrintService&) = delete;
 
   // The print command: the active document's layers composed, the dialog, and on its
-  // "Imprimer" the job while the cancel window shows.
+  // "Imprimer" the job while the cancel window shows. A job that fails is told, with
+  // its reason; a cancelled one is not.
   void Print();
   // The dialog is made again at its next showing (the print unit changed).
   void FreeDialog();

@@ -12,6 +12,7 @@
 #include "devices/scanning/ScanLot.h"
 #include "imagefiles/FormatProbes.h"
 #include "platform/core/Messages.h"
+#include "platform/texts/FileError.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
@@ -108,6 +109,8 @@ void TScanning::Acquire(TScanMode mode) {
   mode_ = mode;
   accepted_ = 0;
   refused_ = false;
+  pages_ = 0;
+  notSaved_.clear();
   document_ = nullptr;
   failure_ = nullptr;
   bool found = false;
@@ -123,6 +126,8 @@ void TScanning::Acquire(TScanMode mode) {
   // What a page's handler threw ends the command as any failure inside a command does.
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   if (!found) SayNoScanner();
+  // Told once the scanner's window is gone.
+  if (!notSaved_.empty()) ShowMessageDialog(std::exchange(notSaved_, {}), mtError, mbOK);
   if (refused_)
     ShowMessageDialog(Tr(mode == TScanMode::Single ? TextId::GetTrDlgTwain1 : TextId::GetTrDlgTwain2), mtWarning,
                       mbOK);
@@ -171,6 +176,7 @@ void TScanning::OnTwainAcquireImage(TVornelTwain& twain, int index, TBitmap& ima
 }
 
 void TScanning::AcceptPage(TVornelTwain& twain, int index, TBitmap& image, bool& cancel) {
+  ++pages_;
   const TTwainSource* source = twain.GetTwainSource(index);
   const double resolution = source ? Fix32ToFloat(source->ImageInfo.XResolution) : 0;
   TScanAction action = ScanPageAction(mode_, !extension_.empty(), accepted_);
@@ -224,7 +230,14 @@ bool TScanning::SaveBatchScanImage() {
   std::string name = MakeBatchScanFileName(folder_, sequence_, counter_, extension_);
   while (NameTaken(name) && counter_ < INT32_MAX) name = MakeBatchScanFileName(folder_, sequence_, ++counter_, extension_);
   TLayeredImage& doc = window->Image();
-  const bool saved = host_.SaveImageFile(name, doc.Layers[0].Image, doc) > 0;
+  TSaveResult report;
+  const bool saved = host_.SaveImageFile(name, doc.Layers[0].Image, doc, &report) > 0;
+  if (!saved) {
+    // Which page, where, and why: the series ends here.
+    notSaved_ = Format(Tr(TextId::TrFixFmtBatchScanNotSaved), {pages_, name});
+    const std::string why = !report.Error.Reason.empty() ? report.Error.Reason : FileErrorText(report.Error);
+    if (!why.empty()) notSaved_ += "\r" + why;
+  }
   if (saved) {
     window->SetFileName(name);
     host_.UpdateStatusBar();

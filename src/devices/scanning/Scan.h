@@ -7,7 +7,8 @@
 // memory transfers and the scanner's own window, and frees the component when it ends.
 // An acquisition waits in a nested event loop until the source is disabled (after its
 // transfers, or when the user closes the scanner's window); the pages arrive inside
-// that loop. Our manager shows its window application-modal, so no other document or
+// that loop. A page of a series that cannot be saved ends the series, and the user is
+// told which page, where and why once the scanner's window has closed. Our manager shows its window application-modal, so no other document or
 // command is reachable while pages arrive.
 #include <QPointer>
 #include <exception>
@@ -90,6 +91,8 @@ class TScanning {
   TScanMode mode_ = TScanMode::Single;
   int accepted_ = 0;
   bool refused_ = false;
+  int pages_ = 0;             // the pages delivered so far
+  std::string notSaved_;      // the page that could not be saved, where, and why
   QPointer<TNewImgForm> document_;  // the document a series' pages replace
   std::exception_ptr failure_;      // thrown by a page's handler, rethrown once the command ends
   // The batch's choices, from one confirmed dialog to the next.

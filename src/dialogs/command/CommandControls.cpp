@@ -230,6 +230,11 @@ void TPatternRow::SetAvailable(bool available) {
   Follow();
 }
 
+void TPatternRow::SetEnabled(bool enabled) {
+  CBMotif->setEnabled(enabled);
+  Follow();
+}
+
 void TPatternRow::Follow() {
   const bool on = CBMotif->isChecked() && CBMotif->isEnabled();
   EdiMotif->setEnabled(on);

@@ -116,6 +116,8 @@ class TPatternRow : public QObject {
   std::string FileName() const;
   // A row that is not available is disabled and unchecked.
   void SetAvailable(bool available);
+  // The row enabled or not, the box keeping its tick.
+  void SetEnabled(bool enabled);
   // The open dialog on the patterns folder; a chosen file goes into EdiMotif.
   void Choose();
   // Checked with no file: what OK refuses as an empty field.

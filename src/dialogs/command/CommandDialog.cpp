@@ -1,12 +1,14 @@
 #include "dialogs/command/CommandDialog.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <exception>
+#include <utility>
+
+#include "dialogs/DialogKeys.h"
 
 #include "platform/core/Messages.h"
 #include "platform/texts/TextUtils.h"
@@ -105,6 +107,7 @@ void TCommandDialog::setVisible(bool visible) {
   if (traits_.PicksColors) host_->SetActiveToolDialog(nullptr);
   else host_->SetShellLock(nullptr);
   document_ = nullptr;
+  if (toolAfterHide_ >= 0) host_->SelectPaletteTool(std::exchange(toolAfterHide_, -1));
 }
 
 void TCommandDialog::ColorPicked(TColor color) {
@@ -148,11 +151,7 @@ bool TCommandDialog::eventFilter(QObject* watched, QEvent* e) {
       return true;
     default: break;
   }
-  if (traits_.KeyPreview && (key->text() == QLatin1String("+") || key->text() == QLatin1String("-"))) {
-    QKeyEvent replaced(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("A"));
-    QCoreApplication::sendEvent(watched, &replaced);
-    return true;
-  }
+  if (traits_.PlusMinusAsA && TypePlusMinusAsA(watched, e)) return true;
   return TPipetteForm::eventFilter(watched, e);
 }
 

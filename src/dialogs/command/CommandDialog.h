@@ -9,8 +9,8 @@
 //   - the showing: made once, parented to the main window, modal or not as the
 //     command's request says, holding the shell lock while shown (as the active tool
 //     dialog when it picks colours, so that a click on the image gives it a colour);
-//   - the keys: "+" and "-" typed anywhere in the dialog become "A" (so a number field
-//     refuses them and they reach no shortcut), Esc closes, Enter is OK;
+//   - the keys: Esc closes, Enter is OK; in a dialog whose traits ask for it, "+" and
+//     "-" typed into a control become "A" (DialogKeys.h);
 //   - OK's barrier: what Apply throws is shown as a message and the dialog stays;
 //   - the refusal of an empty field with "Renseignez tous les champs avant de
 //     continuer !".
@@ -37,7 +37,7 @@ struct TCommandDialogTraits {
   TextId Caption;         // the design caption, a fixed text
   TextId MenuText;        // the command's menu entry: the caption once a translation fills it
   bool PicksColors = false;    // colours picked on the image reach TakePickedColor
-  bool KeyPreview = true;      // "+" and "-" become "A" before a control sees them
+  bool PlusMinusAsA = false;   // "+" and "-" typed into a control become "A"
   bool NeedsDocument = true;   // refuses to open without an active document
 };
 
@@ -84,6 +84,9 @@ class TCommandDialog : public TPipetteForm, public TShellLockHolder {
   virtual bool Apply() = 0;
   virtual void FormHide() {}
   virtual void TakePickedColor(TColor) {}
+  // The tool palette takes the tool once the dialog has closed and let go of the shell
+  // (a palette under the shell lock refuses it).
+  void SelectToolOnceHidden(int tool) { toolAfterHide_ = tool; }
 
   // True, with the warning shown, when one of the fields is empty.
   static bool RefuseEmptyFields(std::initializer_list<const QLineEdit*> fields);
@@ -103,6 +106,7 @@ class TCommandDialog : public TPipetteForm, public TShellLockHolder {
   std::string caption_;
   QPointer<TNewImgForm> document_;
   bool shown_ = false;
+  int toolAfterHide_ = -1;
 };
 
 // Registers the command dialog TForm (a TCommandDialog with a static kTraits and a

@@ -28,7 +28,7 @@ class TSpinEdit2;
 class TCopyrightForm final : public TCommandDialog {
  public:
   static constexpr TCommandDialogTraits kTraits{"TCopyrightForm", TextId::TrFixDlgCopyright,
-                                                TextId::TrFixDlgCopyright, false, false};
+                                                TextId::TrFixDlgCopyright};
   TCopyrightForm();
 
   // The settings the controls hold, and the controls set from settings (the font by

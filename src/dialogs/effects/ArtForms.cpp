@@ -34,7 +34,7 @@ TCrayonForm::TCrayonForm() : TParamDialogOf(kTraits, &ApplyPencil) {
 // --- Slide ----------------------------------------------------------------------------
 
 TDiapoForm::TDiapoForm() : TParamDialogOf(kTraits) {
-  width_ = AddSpinEdit(&TSlideParams::Width, {"SELargeur", {TextId::GetTrLblWidth, TextId::TrFixLblWidth}, 3});
+  AddSpinEdit(&TSlideParams::Width, {"SELargeur", {TextId::GetTrLblWidth, TextId::TrFixLblWidth}, 3});
   AddColorEdit(&TSlideParams::Color, {"ColorEdit", kColor});
   AddSlider(&TSlideParams::Opacity,
             {.Name = "TBPct", .LabelName = "LblPct", .Format = TextId::GetTrFmtOpacity, .PageStep = 10});
@@ -44,12 +44,6 @@ TDiapoForm::TDiapoForm() : TParamDialogOf(kTraits) {
   AddRadioGroup(&TSlideParams::Round, {"RGRound",
                                        {TextId::GetTrLblRounded, TextId::TrFixRoundGroup},
                                        {{"RBRoundLeger", kLight}, {"RBRoundEleve", kHigh}}});
-  TypePlusMinusAsA(*this);
-}
-
-bool TDiapoForm::ShowResult(bool restoreFirst) {
-  if (RefuseEmptyField(Host(), *width_)) return false;
-  return TParamDialogOf::ShowResult(restoreFirst);
 }
 
 TLayerOperation TDiapoForm::Operation() const {

@@ -14,8 +14,7 @@ class TCrayonForm final : public TParamDialogOf<TPencilParams> {
  public:
   static constexpr TDialogTraits kTraits{.ClassName = "TCrayonForm",
                                          .Caption = TextId::TrFixDlgPencils,
-                                         .MenuText = TextId::GetTrMnuColoredPencil,
-                                         .ReadsSource = true};
+                                         .MenuText = TextId::GetTrMnuColoredPencil};
   TCrayonForm();
 };
 
@@ -26,15 +25,12 @@ class TDiapoForm final : public TParamDialogOf<TSlideParams> {
                                          .MenuText = TextId::GetTrMnuSlideFrame,
                                          .PicksColors = true,
                                          .RepeatGuard = rgContour,
-                                         .Unrestricted = true};
+                                         .Unrestricted = true,
+                                         .PlusMinusAsA = true};
   TDiapoForm();
 
  protected:
   TLayerOperation Operation() const override;
-  bool ShowResult(bool restoreFirst) override;
-
- private:
-  TSpinEdit2* width_;
 };
 
 class TFiltreDegradeForm final : public TParamDialogOf<TGradientParams> {

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
 #include "dialogs/command/CommandControls.h"
@@ -24,7 +25,9 @@
 #include "pixel/Composite.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Mask.h"
+#include "platform/core/Messages.h"
 #include "platform/texts/Format.h"
+#include "shell/services/CommandChecks.h"
 #include "views/CustomImage.h"
 
 namespace qm {
@@ -66,13 +69,19 @@ TAssemblerForm::TAssemblerForm() : TCommandDialog(kTraits) {
                       {"RBHaut", TextId::GetTrLblTop, TextId::TrFixTop}});
 }
 
-bool TAssemblerForm::FormShow() { return ClipboardHasImage(); }
+// An empty clipboard refuses the command as the paste commands do, saying why.
+bool TAssemblerForm::FormShow() { return CheckClipboardHasImage(); }
 
 bool TAssemblerForm::Apply() {
   TDialogHost& host = Host();
   TBitmap clip, mask;
   GetClipboardImageAndMask(ClipboardData(), clip, mask);
-  if (clip.Empty()) return true;
+  // A picture that does not read (a format of another program's) is no picture: the
+  // same message, and nothing changes.
+  if (clip.Empty()) {
+    ShowMessageDialog(Tr(TextId::GetTrDlgMain3), mtWarning, mbOK);
+    return true;
+  }
   const TColor background = host.LayerHost().BackgroundColor();
   // The clipboard's transparent parts take the palette's background colour.
   if (!mask.Empty()) {
@@ -208,12 +217,30 @@ bool TDetourForm::FormShow() {
   image_->setObjectName(QStringLiteral("ImgPreview"));
   image_->setFrameShape(QFrame::NoFrame);
   image_->SetMarge(0);
-  PnlImage->layout()->addWidget(image_);
+  image_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the whole region always shows
+  image_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  static_cast<QVBoxLayout*>(PnlImage->layout())->addWidget(image_, 0, Qt::AlignCenter);
   CopyBitmapRegion(*layer, image_->Picture(), rect_);
   DrawPreview();
-  image_->ZoomToFitSize(PnlImage->width(), PnlImage->height());
+  image_->resize(PnlImage->size());  // fitted again once the dialog is laid out
   changed_ = true;  // OK without a preview cuts once
   return true;
+}
+
+void TDetourForm::showEvent(QShowEvent* e) {
+  TCommandDialog::showEvent(e);
+  FitPreview();
+}
+
+void TDetourForm::FitPreview() {
+  if (!image_ || rect_.IsEmpty()) return;
+  // The whole region as large as the pane takes it, centred in the pane.
+  const QSize pane = PnlImage->size();
+  const double zoom = std::min(double(pane.width()) / rect_.Width(), double(pane.height()) / rect_.Height());
+  const QSize shown(std::clamp(int(std::ceil(rect_.Width() * zoom)), 1, pane.width()),
+                    std::clamp(int(std::ceil(rect_.Height() * zoom)), 1, pane.height()));
+  image_->setFixedSize(shown);
+  image_->ZoomToFitSize(shown.width(), shown.height());
 }
 
 void TDetourForm::FormHide() {

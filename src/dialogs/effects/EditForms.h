@@ -2,7 +2,8 @@
 // The edit menu's two modal dialogs on the clipboard:
 // - "Assembler": joins the clipboard's picture to one side of the background (the
 //   canvas grows to hold both, the other layers keep their place on the old picture),
-//   as one undo step made at OK; an empty clipboard refuses the command.
+//   as one undo step made at OK; an empty clipboard refuses the command with the
+//   paste commands' message.
 // - "Détourage optimisé": cuts the working rectangle's subject out of the background
 //   that touches its edges, previews the cut over a checkerboard, and sends it to the
 //   clipboard with its mask or into a new image; it never changes the document.
@@ -24,7 +25,7 @@ class TMyCustomImage;
 class TAssemblerForm final : public TCommandDialog {
  public:
   static constexpr TCommandDialogTraits kTraits{"TAssemblerForm", TextId::TrFixDlgAssemble,
-                                                TextId::GetTrMnuAssemblePaste, false, false};
+                                                TextId::GetTrMnuAssemblePaste};
   TAssemblerForm();
 
   // The sides, in the order of the choices.
@@ -48,8 +49,7 @@ void CutOutMask(const TBitmap& region, TBitmap& mask, int tolerance, bool horizo
 
 class TDetourForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TDetourForm", TextId::TrFixDlgCutOut, TextId::GetTrMnuClipping,
-                                                false, false};
+  static constexpr TCommandDialogTraits kTraits{"TDetourForm", TextId::TrFixDlgCutOut, TextId::GetTrMnuClipping};
   TDetourForm();
   ~TDetourForm() override;
 
@@ -68,9 +68,11 @@ class TDetourForm final : public TCommandDialog {
   bool FormShow() override;
   bool Apply() override;
   void FormHide() override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   void Changed() { changed_ = true; }
+  void FitPreview();
   void DrawPreview();
 
   TMyCustomImage* image_ = nullptr;

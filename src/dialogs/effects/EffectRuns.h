@@ -1,14 +1,11 @@
 #pragma once
-// What the tile and frame effect dialogs do around their kernels: the refusals that
-// leave the image as it was (a field left empty, cells or a frame that do not fit the
-// working rectangle), and the end of a change confined to the selection, its outline
-// stroked over it.
+// What the tile and frame effect dialogs do around their kernels: the refusal that
+// leaves the image as it was (cells or a frame that do not fit the working
+// rectangle), and the end of a change confined to the selection, its outline stroked
+// over it.
 #include "document/qt/SelectionMask.h"
 #include "shell/services/DialogHost.h"
 #include "shell/services/LayerChange.h"
-
-class QLineEdit;
-class QWidget;
 
 namespace qm {
 
@@ -19,20 +16,11 @@ void RefuseTooSmall(TLayerRun& run);
 // run is refused with the size message. True when they fit.
 bool CellsFit(TLayerRun& run, int cell);
 
-// An empty field: the warning is shown and the step's pixels are put back (a preview
-// on the image goes). True when the field is empty.
-bool RefuseEmptyField(TDialogHost& host, const QLineEdit& field);
-
 // After the kernel: the pixels outside the selection back with that edge, then, with
 // outline, the selection's outline stroked in the colour and width (smoothed unless
 // the selection menu says no smoothing). The step keeps the pixels the stroke covers
 // as they were before the change, so a cancel or an undo gives them back.
 void FinishOnSelection(TDialogHost& host, TLayerRun& run, TSelectionEdge edge, bool outline, TColor color,
                        int width);
-
-// "+" and "-" typed in any control of the form become "A" before the control sees them
-// (a number field refuses them, and no shortcut takes them). The filter lives as long
-// as the form.
-void TypePlusMinusAsA(QWidget& form);
 
 }  // namespace qm

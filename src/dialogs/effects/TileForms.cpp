@@ -31,15 +31,9 @@ QLabel* LabelOf(QWidget& dialog, const QWidget* field) {
 TPuzzleForm::TPuzzleForm() : TParamDialogOf(kTraits) {
   AddSlider(&TPuzzleParams::Size,
             {.Name = "TBN", .LabelName = "LabelPieces", .Format = TextId::GetTrFmtPiecesSize, .PageStep = 10});
-  thickness_ = AddSpinEdit(&TPuzzleParams::Thickness, {"SETrait", kThickness, 1});
+  AddSpinEdit(&TPuzzleParams::Thickness, {"SETrait", kThickness, 1});
   AddColorEdit(&TPuzzleParams::Color, {"ColorEdit", kColor});
   AddCheckBox(&TPuzzleParams::Relief, {"CBRelief", kRelief});
-  TypePlusMinusAsA(*this);
-}
-
-bool TPuzzleForm::ShowResult(bool restoreFirst) {
-  if (RefuseEmptyField(Host(), *thickness_)) return false;
-  return TParamDialogOf::ShowResult(restoreFirst);
 }
 
 TLayerOperation TPuzzleForm::Operation() const {
@@ -100,13 +94,8 @@ TQuadrillageForm::TQuadrillageForm() : TParamDialogOf(kTraits) {
   AddCheckBox(&TGridParams::Fit, {"CBAjuster", {TextId::GetTrLblAdjust, TextId::TrFixAdjust}});
   AddCheckBox(&TGridParams::Outline, {"CBContour", kContour});
   AddCheckBox(&TGridParams::Relief, {"CBRelief", kRelief});
-  thickness_ = AddSpinEdit(&TGridParams::Thickness, {"SETrait", kThickness, 1});
+  AddSpinEdit(&TGridParams::Thickness, {"SETrait", kThickness, 1});
   AddColorEdit(&TGridParams::Color, {"ColorEdit", kColor});
-}
-
-bool TQuadrillageForm::ShowResult(bool restoreFirst) {
-  if (RefuseEmptyField(Host(), *thickness_)) return false;
-  return TParamDialogOf::ShowResult(restoreFirst);
 }
 
 TLayerOperation TQuadrillageForm::Operation() const {
@@ -133,7 +122,6 @@ TCroixForm::TCroixForm() : TParamDialogOf(kTraits) {
   AddCheckBox(&TCrossStitchParams::Grid, {"CBGrille", {TextId::Count, TextId::TrFixGridBox}});
   AddColorEdit(&TCrossStitchParams::Background, {"ColorEdit", {TextId::GetTrLblBkg, TextId::TrFixLblBkg}});
   connect(style_, &QComboBox::currentIndexChanged, this, [this] { ShowThickness(); });
-  TypePlusMinusAsA(*this);
 }
 
 void TCroixForm::ShowThickness() {
@@ -143,12 +131,6 @@ void TCroixForm::ShowThickness() {
 }
 
 void TCroixForm::Showing() { ShowThickness(); }
-
-// The thickness is read before the style: an empty field refuses even the triangles.
-bool TCroixForm::ShowResult(bool restoreFirst) {
-  if (RefuseEmptyField(Host(), *thickness_)) return false;
-  return TParamDialogOf::ShowResult(restoreFirst);
-}
 
 TLayerOperation TCroixForm::Operation() const {
   return [&host = Host(), p = Params()](TLayerRun& run) {

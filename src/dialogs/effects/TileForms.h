@@ -3,7 +3,8 @@
 // mosaic, tiles, grid and cross-stitch. Each confines its change to the selection and,
 // for the ones that draw lines, strokes the selection's outline in their colour. The
 // puzzle, mosaic and grid refuse cells larger than half the working rectangle; the
-// puzzle, grid and cross-stitch refuse an empty thickness, whatever their style.
+// cross-stitch reads its thickness whatever its style: an empty one refuses even the
+// triangles.
 #include "dialogs/ParamDialog.h"
 #include "pixel/Tiles.h"
 #include "pixel/qt/TileDraw.h"
@@ -16,15 +17,12 @@ class TPuzzleForm final : public TParamDialogOf<TPuzzleParams> {
                                          .Caption = TextId::TrFixDlgPuzzle,
                                          .MenuText = TextId::GetTrMnuPuzzle,
                                          .PicksColors = true,
-                                         .Unrestricted = true};
+                                         .Unrestricted = true,
+                                         .PlusMinusAsA = true};
   TPuzzleForm();
 
  protected:
   TLayerOperation Operation() const override;
-  bool ShowResult(bool restoreFirst) override;
-
- private:
-  TSpinEdit2* thickness_;
 };
 
 class TMosaiqueForm final : public TParamDialogOf<TMosaicParams> {
@@ -67,10 +65,6 @@ class TQuadrillageForm final : public TParamDialogOf<TGridParams> {
 
  protected:
   TLayerOperation Operation() const override;
-  bool ShowResult(bool restoreFirst) override;
-
- private:
-  TSpinEdit2* thickness_;
 };
 
 class TCroixForm final : public TParamDialogOf<TCrossStitchParams> {
@@ -80,12 +74,12 @@ class TCroixForm final : public TParamDialogOf<TCrossStitchParams> {
                                          .MenuText = TextId::GetTrMnuCrossPoint,
                                          .PicksColors = true,
                                          .ReadsSource = true,
-                                         .Unrestricted = true};
+                                         .Unrestricted = true,
+                                         .PlusMinusAsA = true};
   TCroixForm();
 
  protected:
   TLayerOperation Operation() const override;
-  bool ShowResult(bool restoreFirst) override;
   void Showing() override;
 
  private:

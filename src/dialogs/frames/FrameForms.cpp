@@ -225,9 +225,10 @@ void TCRForm::Follow() {
   ColorEdit2->SetReadOnly(!trueColor);
   for (QWidget* w : {static_cast<QWidget*>(ColorEdit2), findChild<QWidget*>(QStringLiteral("SB2"))})
     if (w) w->setEnabled(fill);
-  pattern_->CBMotif->setEnabled(fill && trueColor);
-  if (!trueColor) pattern_->CBMotif->setChecked(false);
-  pattern_->SetAvailable(fill && trueColor);
+  // Off with the fill, the pattern box keeps its tick for when the fill comes back; a
+  // palette image has none.
+  if (!trueColor) pattern_->SetAvailable(false);
+  else pattern_->SetEnabled(fill);
   CBStyle->setEnabled(fill && !pattern_->Checked());
 }
 

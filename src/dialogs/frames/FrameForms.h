@@ -35,7 +35,8 @@ class TCadreForm final : public TParamDialogOf<TFrameParams> {
                                          .MenuText = TextId::GetTrMnuSimpleFrame,
                                          .PicksColors = true,
                                          .RepeatGuard = rgContour,
-                                         .Unrestricted = true};
+                                         .Unrestricted = true,
+                                         .PlusMinusAsA = true};
   TCadreForm();
 
  protected:
@@ -120,8 +121,11 @@ class TCRForm final : public TParamDialogOf<TOutlineFillParams> {
 
 class TCadreExtForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TCadreExtForm", TextId::TrFixDlgOuterFrame,
-                                                TextId::GetTrMnuOutsideFrame, true};
+  static constexpr TCommandDialogTraits kTraits{.ClassName = "TCadreExtForm",
+                                                .Caption = TextId::TrFixDlgOuterFrame,
+                                                .MenuText = TextId::GetTrMnuOutsideFrame,
+                                                .PicksColors = true,
+                                                .PlusMinusAsA = true};
   TCadreExtForm();
 
  protected:
@@ -137,8 +141,11 @@ class TCadreExtForm final : public TCommandDialog {
 
 class TOmbreExtForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TOmbreExtForm", TextId::TrFixDlgOuterShadow,
-                                                TextId::GetTrMnuOutsideShadow, true};
+  static constexpr TCommandDialogTraits kTraits{.ClassName = "TOmbreExtForm",
+                                                .Caption = TextId::TrFixDlgOuterShadow,
+                                                .MenuText = TextId::GetTrMnuOutsideShadow,
+                                                .PicksColors = true,
+                                                .PlusMinusAsA = true};
   TOmbreExtForm();
 
  protected:

@@ -271,9 +271,9 @@ void OutlineFillEffect(TSelectionHost& host, TLayerRun& run, const TOutlineFillP
   const TRect rect = run.Rect;
   const TRect cut = IntersectRect(rect, GetBitmapRect(run.Layer));
   if (params.Fill && !cut.IsEmpty()) {
-    if (pattern && !pattern->Empty()) {
-      FillRectWithPattern(*pattern, run.Layer, rect.Left, rect.Top, cut, 100, patternKey, 0);
-    } else if (params.Style == fhSolid) {
+    // The brush first (solid under a pattern): a pattern's transparent colour shows the
+    // fill colour, and a pattern that does not load leaves the plain fill.
+    if (params.Style == fhSolid || (pattern && !pattern->Empty())) {
       run.Layer.FillRect(cut, params.FillColor);
     } else {
       // The hatch's lines only; the pixels between them stay.
@@ -284,6 +284,7 @@ void OutlineFillEffect(TSelectionHost& host, TLayerRun& run, const TOutlineFillP
       painter.setBrush(QBrush(QColor(GetRValue(c), GetGValue(c), GetBValue(c)), HatchStyle(params.Style)));
       painter.drawRect(QRect(cut.Left, cut.Top, cut.Width(), cut.Height()));
     }
+    if (pattern && !pattern->Empty()) FillRectWithPattern(*pattern, run.Layer, rect.Left, rect.Top, cut, 100, patternKey, 0);
     RestrictChangeToSelection(host, params.Outline ? seHard : seProgressive);
   }
   if (params.Outline) {

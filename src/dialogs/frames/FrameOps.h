@@ -26,10 +26,11 @@ void ProgressiveContourEffect(TSelectionHost& host, TLayerRun& run, const TProgr
 // (0, 0) at cut's corner): 0 on the selection's outline fitted to rect, rising to 255 at
 // depth w (grey(k) k pixels in), 0 outside the shape.
 void ProgressiveContourInsideMask(TSelectionHost& host, TBitmap& mask, const TRect& cut, const TRect& rect, int w);
-// The working rectangle filled (in a colour and hatch, or with the pattern when one is
-// given), the selection's outline stroked, then the whole faded toward the copy.
 // The Qt brush of a fill hatch (TFillHatch).
 Qt::BrushStyle HatchStyle(int style);
+// The working rectangle filled (in a colour and hatch; with a pattern given, in the
+// colour and then the pattern over it), the selection's outline stroked, then the
+// whole faded toward the copy.
 void OutlineFillEffect(TSelectionHost& host, TLayerRun& run, const TOutlineFillParams& params,
                        const TBitmap* pattern = nullptr, TColor patternKey = clNone);
 

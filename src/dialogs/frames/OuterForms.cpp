@@ -95,6 +95,8 @@ TCadreExtForm::TCadreExtForm() : TCommandDialog(kTraits) {
 
 bool TCadreExtForm::FormShow() {
   const TBackgroundRules rules = BackgroundRules(Host());
+  if (const TLayeredImage* image = Host().LayerHost().ActiveImage())
+    ColorEdit->SetColor(CanvasBackgroundColor(*image, ColorEdit->Color()));
   ColorEdit->SetReadOnly(!rules.TrueColor);
   pattern_->SetAvailable(rules.PatternAvailable);
   return Host().LayerHost().ActiveImage() != nullptr;
@@ -185,7 +187,10 @@ bool TOmbreExtForm::FormShow() {
   return Host().LayerHost().ActiveImage() != nullptr;
 }
 
-void TOmbreExtForm::TakePickedColor(TColor color) { (SB1->isChecked() ? ColorEdit1 : ColorEdit2)->SetColor(color); }
+void TOmbreExtForm::TakePickedColor(TColor color) {
+  TColorEdit* edit = SB1->isChecked() ? ColorEdit1 : ColorEdit2;
+  if (!edit->ReadOnly()) edit->SetColor(color);
+}
 
 bool TOmbreExtForm::Apply() {
   if (RefuseEmptyFields({SE1, SE2, SE3})) return false;

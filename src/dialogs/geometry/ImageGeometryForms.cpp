@@ -236,7 +236,8 @@ TDecalerForm::TDecalerForm() : TCommandDialog(kTraits) {
     buttons->addButton(b);
     a->setChecked(true);
     Body().addWidget(group);
-    connect(edit, &QLineEdit::textEdited, this, [this] { changed_ = true; });
+    // Typing, the arrows, the Up and Down keys: every new text counts.
+    edit->OnChange = [this] { changed_ = true; };
     connect(a, &QRadioButton::toggled, this, [this] { changed_ = true; });
   };
   RBDroite = Radio(this, "RBDroite", TextId::GetTrLblRight, TextId::TrFixAlignRight);

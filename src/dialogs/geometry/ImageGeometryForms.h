@@ -48,8 +48,7 @@ class TRotForm final : public TWholeImageForm {
   static constexpr TCommandDialogTraits kTraits{.ClassName = "TRotForm",
                                                 .Caption = TextId::TrFixDlgRotation,
                                                 .MenuText = TextId::GetTrMnuRotateFree,
-                                                .PicksColors = true,
-                                                .KeyPreview = false};
+                                                .PicksColors = true};
   TRotForm();
   TFloatSpinEdit* SEAngle;
   QCheckBox* CBAjuster;
@@ -64,8 +63,7 @@ class TInclinerForm final : public TWholeImageForm {
   static constexpr TCommandDialogTraits kTraits{.ClassName = "TInclinerForm",
                                                 .Caption = TextId::TrFixDlgSkew,
                                                 .MenuText = TextId::GetTrMnuSkew,
-                                                .PicksColors = true,
-                                                .KeyPreview = false};
+                                                .PicksColors = true};
   TInclinerForm();
   QSlider* TB;
   QRadioButton* RBHorz;
@@ -82,7 +80,10 @@ class TInclinerForm final : public TWholeImageForm {
 
 class TDecalerForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TDecalerForm", TextId::TrFixDlgOffset, TextId::GetTrMnuOffset};
+  static constexpr TCommandDialogTraits kTraits{.ClassName = "TDecalerForm",
+                                                .Caption = TextId::TrFixDlgOffset,
+                                                .MenuText = TextId::GetTrMnuOffset,
+                                                .PlusMinusAsA = true};
   TDecalerForm();
   TSpinEdit2* SEDX;
   TSpinEdit2* SEDY;

@@ -255,7 +255,7 @@ void TSelParamsForm::AddBlankLayer(const TRect& t, int w, int h) {
   document->NoteChangedOutsideHistory();
   Host().RefreshLayerNavigator();
   Host().UpdateCommandStates();
-  Host().SelectPaletteTool(13);
+  SelectToolOnceHidden(13);
 }
 
 }  // namespace qm

@@ -29,8 +29,7 @@ class TSelParamsForm final : public TCommandDialog {
  public:
   static constexpr TCommandDialogTraits kTraits{.ClassName = "TSelParamsForm",
                                                 .Caption = TextId::TrFixDlgManualGeometry,
-                                                .MenuText = TextId::GetTrMnuSelParams,
-                                                .KeyPreview = false};
+                                                .MenuText = TextId::GetTrMnuSelParams};
   TSelParamsForm();
 
   QRadioButton* RBPos1;

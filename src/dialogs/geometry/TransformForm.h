@@ -23,8 +23,7 @@ class TRotSelForm final : public TCommandDialog {
  public:
   static constexpr TCommandDialogTraits kTraits{.ClassName = "TRotSelForm",
                                                 .Caption = TextId::TrFixDlgTransform,
-                                                .MenuText = TextId::GetTrMnuTransformFree,
-                                                .KeyPreview = false};
+                                                .MenuText = TextId::GetTrMnuTransformFree};
   TRotSelForm();
   ~TRotSelForm() override;
 

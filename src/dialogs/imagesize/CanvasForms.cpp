@@ -61,9 +61,7 @@ bool TRecadrerForm::FormShow() {
   anchors_->SetAnchor(alCenter);
   const bool trueColor = image->ColorCount >= 257;
   const bool alpha = !layer.Mask.Empty();
-  if (bg.Transparent) ColorEdit->SetColor(bg.EffectiveTransparentColor());
-  else if (alpha) ColorEdit->SetColor(clWhite);
-  else if (!trueColor && !bg.Empty()) ColorEdit->SetColor(bg.GetPixel(0, 0));
+  ColorEdit->SetColor(CanvasBackgroundColor(*image, ColorEdit->Color()));
   ColorEdit->SetReadOnly(!trueColor || bg.Transparent);
   pattern_->SetAvailable(trueColor && !bg.Transparent && !alpha);
   return true;

@@ -45,7 +45,10 @@ class TResolutionFields : public QObject {
 
 class TRedimForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TRedimForm", TextId::TrFixDlgImageSize, TextId::GetTrMnuImageSize};
+  static constexpr TCommandDialogTraits kTraits{.ClassName = "TRedimForm",
+                                                .Caption = TextId::TrFixDlgImageSize,
+                                                .MenuText = TextId::GetTrMnuImageSize,
+                                                .PlusMinusAsA = true};
   TRedimForm();
 
  protected:
@@ -69,8 +72,11 @@ class TRedimForm final : public TCommandDialog {
 
 class TRecadrerForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TRecadrerForm", TextId::TrFixDlgCanvasSize,
-                                                TextId::GetTrMnuCanvasSize, true};
+  static constexpr TCommandDialogTraits kTraits{.ClassName = "TRecadrerForm",
+                                                .Caption = TextId::TrFixDlgCanvasSize,
+                                                .MenuText = TextId::GetTrMnuCanvasSize,
+                                                .PicksColors = true,
+                                                .PlusMinusAsA = true};
   TRecadrerForm();
 
  protected:
@@ -88,7 +94,10 @@ class TRecadrerForm final : public TCommandDialog {
 
 class TAdapterForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TAdapterForm", TextId::TrFixDlgFitImage, TextId::GetTrMnuFitImage};
+  static constexpr TCommandDialogTraits kTraits{.ClassName = "TAdapterForm",
+                                                .Caption = TextId::TrFixDlgFitImage,
+                                                .MenuText = TextId::GetTrMnuFitImage,
+                                                .PlusMinusAsA = true};
   TAdapterForm();
 
  protected:
@@ -106,8 +115,11 @@ class TAdapterForm final : public TCommandDialog {
 
 class TNewForm final : public TCommandDialog {
  public:
-  static constexpr TCommandDialogTraits kTraits{"TNewForm", TextId::TrFixDlgNewImage, TextId::GetTrMnuNew, false,
-                                                true, false};
+  static constexpr TCommandDialogTraits kTraits{.ClassName = "TNewForm",
+                                                .Caption = TextId::TrFixDlgNewImage,
+                                                .MenuText = TextId::GetTrMnuNew,
+                                                .PlusMinusAsA = true,
+                                                .NeedsDocument = false};
   TNewForm();
 
  protected:

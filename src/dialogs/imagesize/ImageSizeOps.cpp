@@ -56,6 +56,16 @@ void ResizeBackground(TLayerHost& host, TLayerRun& run, const TResizeRequest& re
     ScaleLayerPositions(host, double(w) / oldWidth, double(h) / oldHeight);
 }
 
+TColor CanvasBackgroundColor(const TLayeredImage& image, TColor chosen) {
+  if (image.GetLayerCount() == 0) return chosen;
+  const TLayerItem& layer = image.Layers[0];
+  const TBitmap& bg = layer.Image;
+  if (bg.Transparent) return bg.EffectiveTransparentColor();
+  if (!layer.Mask.Empty()) return clWhite;
+  if (image.ColorCount < 257 && !bg.Empty()) return bg.GetPixel(0, 0);
+  return chosen;
+}
+
 TRect EnlargeDocumentCanvas(TLayerHost& host, TLayerRun& run, const TCanvasRequest& request) {
   const int w = ClampImageSide(request.Width), h = ClampImageSide(request.Height);
   const TRect landed = EnlargeCanvas(run.Source, run.Layer, w, h, request.Anchor, request.Color, request.Pattern,

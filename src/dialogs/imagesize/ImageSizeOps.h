@@ -44,6 +44,11 @@ void ResizeBackground(TLayerHost& host, TLayerRun& run, const TResizeRequest& re
 // Whether the filtered path applies to the background with that request.
 bool UsesFilter(const TBitmap& background, const TResizeRequest& request);
 
+// The colour a canvas grows in, as a dialog shows it over the document: a keyed
+// background's key, hidden white under an alpha background, a palette image's own
+// pixel (0, 0) (its colours are fixed); a true-colour image keeps the colour chosen.
+TColor CanvasBackgroundColor(const TLayeredImage& image, TColor chosen);
+
 struct TCanvasRequest {
   int Width = 1, Height = 1;  // 1..10000
   TAlignment Anchor = alCenter;

@@ -83,7 +83,6 @@ class TTextForm final : public TCommandDialog {
 
   // "Transformer en sélection": OK, the text becoming the selection's outline.
   void ToSelection();
-  void setVisible(bool visible) override;
 
  protected:
   bool FormShow() override;
@@ -110,7 +109,6 @@ class TTextForm final : public TCommandDialog {
   bool isNew_ = false;
   bool toSelection_ = false;
   bool applied_ = false;
-  int toolAfterHide_ = -1;  // chosen once the shell is free again
   TRect placement_{};
   QPointer<TNewImgForm> document_;       // edit mode: the document and the layer opened on
   TLayerItem* layer_ = nullptr;
@@ -142,7 +140,6 @@ class TOpCalqueForm final : public TCommandDialog {
 
   // The controls put into the layer, and the image repainted (while shown).
   void ApplySettings();
-  void setVisible(bool visible) override;
 
  protected:
   bool FormShow() override;
@@ -162,7 +159,6 @@ class TOpCalqueForm final : public TCommandDialog {
   bool newLayer_ = false;
   bool applied_ = false;
   bool loading_ = false;
-  int toolAfterHide_ = -1;
 };
 
 // The formats of the layer export, in the list's order.

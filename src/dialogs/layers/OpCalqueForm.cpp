@@ -37,6 +37,13 @@ QSlider* TrackBar(QWidget* parent, const char* name, int min, int max, int tick)
   return s;
 }
 
+// A shadow offset as the field reads, or the one the layer has while its text is no
+// number.
+int OffsetOf(const TSpinEdit2& edit, int current) {
+  int v = 0;
+  return TryStrToInt(edit.text().toStdString(), v) ? edit.CheckValue(v) : current;
+}
+
 std::string RowCaption(const char* name) {
   const TCommandRow* row = FindCommandRow(name);
   return row ? CleanMenuCaption(CommandCaption(*row)) : std::string();
@@ -185,8 +192,9 @@ void TOpCalqueForm::ApplySettings() {
       TLayerShadow& s = layer->Shadow;
       s.Enabled = CBOmbre->isChecked();
       s.Color = ColorEditOmbre->Color();
-      s.OffsetX = EdiDX->CheckValue(EdiDX->Value());
-      s.OffsetY = EdiDY->CheckValue(EdiDY->Value());
+      // A field being typed ("", "-") keeps the offset the layer has.
+      s.OffsetX = OffsetOf(*EdiDX, s.OffsetX);
+      s.OffsetY = OffsetOf(*EdiDY, s.OffsetY);
       s.Opacity = TBAlphaShadow->value();
       bool diffuse = false;
       SetShadowStyle(std::max(0, RGStyle->checkedId()), s.Radius, diffuse);
@@ -256,11 +264,10 @@ bool TOpCalqueForm::FormShow() {
 }
 
 bool TOpCalqueForm::Apply() {
+  if (TshStd->isVisibleTo(this) && RefuseEmptyFields({EdiDX, EdiDY})) return false;
   ApplySettings();
   applied_ = true;
-  TDialogHost& host = Host();
-  if (document_) document_->NoteLayersChanged();
-  host.RefreshLayerNavigator();
+  Host().RefreshLayerNavigator();
   return true;
 }
 
@@ -282,12 +289,7 @@ void TOpCalqueForm::FormHide() {
   newLayer_ = false;
   layer_ = nullptr;
   document_ = nullptr;
-  if (applied_) toolAfterHide_ = 13;  // once the dialog has let go of the shell
-}
-
-void TOpCalqueForm::setVisible(bool visible) {
-  TCommandDialog::setVisible(visible);
-  if (!visible && toolAfterHide_ >= 0) Host().SelectPaletteTool(std::exchange(toolAfterHide_, -1));
+  if (applied_) SelectToolOnceHidden(13);
 }
 
 bool TOpCalqueForm::eventFilter(QObject* watched, QEvent* e) {

@@ -206,7 +206,9 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   PnlApercu = new QLabel(Fixed(TextId::TrFixTextSample), text);
   PnlApercu->setObjectName(QStringLiteral("PnlApercu"));
   PnlApercu->setEnabled(false);
-  PnlApercu->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // The style's own frame: a plain sunken panel draws its right and bottom edges in the
+  // light colour, lost on the dialog's ground.
+  PnlApercu->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   PnlApercu->setAlignment(Qt::AlignCenter);
   PnlApercu->setFixedHeight(56);
   auto* clear = new QPushButton(Fixed(TextId::TrFixClearText), text);
@@ -528,7 +530,7 @@ void TTextForm::ToSelection() {
 }
 
 bool TTextForm::Apply() {
-  if (RefuseEmptyFields({EdiAngle, CBTaille->lineEdit(), EdiDX, EdiDY})) return false;
+  if (RefuseEmptyFields({EdiAngle, CBTaille->lineEdit(), EdiDX, EdiDY, EdiAlphaShadow})) return false;
   if (CBMotif->isChecked() && EdiMotif->text().trimmed().isEmpty()) {
     ShowEmptyFieldWarning();
     return false;
@@ -575,16 +577,8 @@ bool TTextForm::Apply() {
   return true;
 }
 
-void TTextForm::setVisible(bool visible) {
-  TCommandDialog::setVisible(visible);
-  if (visible || toolAfterHide_ < 0) return;
-  const int tool = std::exchange(toolAfterHide_, -1);
-  Host().SelectPaletteTool(tool);
-}
-
 void TTextForm::FormHide() {
-  // the palette takes a tool once the dialog has let go of the shell
-  if (applied_) toolAfterHide_ = toSelection_ ? 0 : 13;
+  if (applied_) SelectToolOnceHidden(toSelection_ ? 0 : 13);
   isNew_ = false;
   document_ = nullptr;
   layer_ = nullptr;

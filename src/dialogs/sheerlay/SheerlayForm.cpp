@@ -3,9 +3,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
-#include <QCoreApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -255,8 +253,13 @@ void TSLForm::Showing() {
   if (withMask) LoadSheerlayMask(Host().PictureFiles(), openingMask_, {}, s);
   openingMask_.clear();
   TakeControls();
-  if (const TIniFile* ini = Host().SettingsFile())
-    ReadSheerlaySection(*ini, s, Host().PictureFiles(), !withMask, offered);
+  const TIniFile* ini = Host().SettingsFile();
+  if (ini) ReadSheerlaySection(*ini, s, Host().PictureFiles(), !withMask, offered);
+  // A profile that never kept a mask starts on the first of the masks' list, so the
+  // dialog has something to work with; a kept mask that is gone leaves none.
+  if (!withMask && s.Picture.Empty() && (!ini || ini->ReadString(kSection, "Mask", kMissing) == kMissing))
+    for (const std::string& mask : ListedPictures(TUserFolder::Masks))
+      if (LoadSheerlayMask(Host().PictureFiles(), mask, {}, s)) break;
   Params() = s.Params;
   EdiMotif->setText(Q(s.Pattern));
   Controls().Show(TParamControls::rsKeep);
@@ -325,7 +328,7 @@ void TSLForm::Applied() {
 }
 
 void TSLForm::LoadMask(const std::string& fileName) {
-  if (!LoadSheerlayMask(Host().PictureFiles(), fileName, UserFolder(TUserFolder::Masks), *state_)) return;
+  if (!LoadSheerlayMask(Host().PictureFiles(), fileName, ListStartFolder(TUserFolder::Masks), *state_)) return;
   ShowMask();
   Controls().Changed();
 }
@@ -390,23 +393,15 @@ void TSLForm::ShowMask() {
 }
 
 bool TSLForm::eventFilter(QObject* watched, QEvent* e) {
-  if (!isVisible()) return TParamDialogOf::eventFilter(watched, e);
-  if (e->type() == QEvent::KeyPress) {
-    // "+" and "-" reach no field and no shortcut: they become "A"
-    const QString text = static_cast<QKeyEvent*>(e)->text();
-    if (text == QLatin1String("+") || text == QLatin1String("-")) {
-      QKeyEvent replaced(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("A"));
-      QCoreApplication::sendEvent(watched, &replaced);
-      return true;
-    }
-  }
+  if (TParamDialogOf::eventFilter(watched, e)) return true;
+  if (!isVisible()) return false;
   const bool browses = watched == PnlMasque || watched == ImgMasque || watched == EdiNomMasque;
   if (e->type() == QEvent::MouseButtonRelease && (browses || watched == EdiMotif)) {
     if (watched == EdiMotif) ChoosePattern();
     else LoadMask({});
     return true;
   }
-  return TParamDialogOf::eventFilter(watched, e);
+  return false;
 }
 
 }  // namespace qm

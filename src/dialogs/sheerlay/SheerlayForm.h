@@ -58,7 +58,8 @@ class TSLForm final : public TParamDialogOf<TSheerlayParams> {
                                          .Caption = TextId::TrFixDlgSheerlay,
                                          .MenuText = TextId::TrFixDlgSheerlay,
                                          .UndoKind = ukWorkRectImageAndMask,
-                                         .PicksColors = true};
+                                         .PicksColors = true,
+                                         .PlusMinusAsA = true};
   TSLForm();
   ~TSLForm() override;
 

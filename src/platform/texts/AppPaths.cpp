@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 
 namespace qm {
 namespace {
@@ -34,22 +35,28 @@ std::string Under(const char* xdgVar, const char* fallback) {
   return base + "/" + kAppFolder;
 }
 
+std::string& DataFolderOverride() {
+  static std::string folder;
+  return folder;
+}
+
+const char* FolderName(TUserFolder folder) {
+  switch (folder) {
+    case TUserFolder::Selections: return "Selections";
+    case TUserFolder::Masks: return "Masks";
+    case TUserFolder::Patterns: return "Patterns";
+    case TUserFolder::Plugins: break;
+  }
+  return "Plugins";
+}
+
 }  // namespace
 
 std::string ConfigFolder() { return Under("XDG_CONFIG_HOME", ".config"); }
 std::string DataFolder() { return Under("XDG_DATA_HOME", ".local/share"); }
 std::string SettingsFilePath() { return ConfigFolder() + "/Quillomatic.ini"; }
 
-std::string UserFolder(TUserFolder folder) {
-  const char* name = "Plugins";
-  switch (folder) {
-    case TUserFolder::Selections: name = "Selections"; break;
-    case TUserFolder::Masks: name = "Masks"; break;
-    case TUserFolder::Patterns: name = "Patterns"; break;
-    case TUserFolder::Plugins: name = "Plugins"; break;
-  }
-  return DataFolder() + "/" + name;
-}
+std::string UserFolder(TUserFolder folder) { return DataFolder() + "/" + FolderName(folder); }
 
 bool EnsureUserFolders() {
   bool ok = true;
@@ -59,6 +66,32 @@ bool EnsureUserFolders() {
     ok = ok && std::filesystem::is_directory(UserFolder(f), ec);
   }
   return ok;
+}
+
+std::string ProgramFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+std::string ProgramDataFolder() {
+  if (!DataFolderOverride().empty()) return DataFolderOverride();
+  const std::filesystem::path program = ProgramFolder();
+  if (program.empty()) return {};
+  std::error_code ec;
+  const std::filesystem::path installed = program.parent_path() / "share" / "quillomatic";
+  if (program.filename() == "bin" && std::filesystem::is_directory(installed, ec)) return installed.string();
+  return program.string();
+}
+
+void SetProgramDataFolder(const std::string& folder) { DataFolderOverride() = folder; }
+
+std::vector<std::string> ListFolders(TUserFolder folder) {
+  std::vector<std::string> folders{UserFolder(folder)};
+  const std::string data = ProgramDataFolder();
+  if ((folder == TUserFolder::Masks || folder == TUserFolder::Patterns) && !data.empty())
+    folders.push_back(data + "/" + FolderName(folder));
+  return folders;
 }
 
 }  // namespace qm

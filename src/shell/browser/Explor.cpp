@@ -16,6 +16,7 @@
 #include "imagefiles/FileDispatch.h"
 #include "imagefiles/FormatRegistry.h"
 #include "imagefiles/ImageFileUtils.h"
+#include "imagefiles/PictureFiles.h"
 #include "pixel/PixelFormat.h"
 #include "pixel/Thumbnail.h"
 #include "platform/core/Messages.h"
@@ -274,8 +275,8 @@ void TExplorForm::BuildMenu() {
       if (name == "MenuExploreSave")
         return ExploreFolder(host_.SaveFolder().empty() ? host_.OpenFolder() : host_.SaveFolder(), choose);
       if (name == "MenuExploreSel") return ExploreFolder(UserFolder(TUserFolder::Selections), choose);
-      if (name == "MenuExploreMasque") return ExploreFolder(UserFolder(TUserFolder::Masks), choose);
-      ExploreFolder(UserFolder(TUserFolder::Patterns), choose);
+      if (name == "MenuExploreMasque") return ExploreFolder(ListStartFolder(TUserFolder::Masks), choose);
+      ExploreFolder(ListStartFolder(TUserFolder::Patterns), choose);
     });
   }
   Popup->addSeparator();
@@ -354,6 +355,11 @@ bool TExplorForm::InFolder(const std::string& folder) const {
   return !folder_.empty() && Lower(folder_).rfind(Lower(AddTrailingBackslash(folder)), 0) == 0;
 }
 
+bool TExplorForm::InList(TUserFolder list) const {
+  const std::vector<std::string> folders = ListFolders(list);
+  return std::any_of(folders.begin(), folders.end(), [this](const std::string& f) { return InFolder(f); });
+}
+
 std::string TExplorForm::SelectedFile() const {
   const auto items = List->selectedItems();
   return items.isEmpty() ? std::string() : static_cast<TExplorItem*>(items.first())->Data->FileName;
@@ -369,9 +375,9 @@ bool TExplorForm::ActionVisible(TExplorAction action) const {
     case TExplorAction::LoadSelection:
       return host_.HasActiveImage() && InFolder(UserFolder(TUserFolder::Selections));
     case TExplorAction::Sheerlay:
-      return host_.ActiveImageTrueColor() && InFolder(UserFolder(TUserFolder::Masks));
+      return host_.ActiveImageTrueColor() && InList(TUserFolder::Masks);
     case TExplorAction::UsePattern:
-      return host_.ActiveImageTrueColor() && InFolder(UserFolder(TUserFolder::Patterns));
+      return host_.ActiveImageTrueColor() && InList(TUserFolder::Patterns);
     default:
       return true;
   }

@@ -21,6 +21,7 @@
 
 #include "imagefiles/ThumbnailPool.h"
 #include "platform/core/Bitmap.h"
+#include "platform/texts/AppPaths.h"
 
 class QAction;
 class QMenu;
@@ -170,6 +171,8 @@ class TExplorForm : public QFrame {
   void SetSorted(bool sorted);
   std::string SelectedFile() const;
   bool InFolder(const std::string& folder) const;
+  // In one of the list's folders (ListFolders).
+  bool InList(TUserFolder list) const;
 
   TExplorHost& host_;
   std::unique_ptr<TThumbnailCache> ownCache_;

@@ -32,7 +32,7 @@ const TDialogCommandRow kRows[] = {
     {"MenuImageEncadrerExt", "TCadreExtForm", -1, dcHide | dcRefresh},
     {"MenuImageOmbrageExt", "TOmbreExtForm", -1, dcHide | dcRefresh},
     {"MenuImageCopyright", "TCopyrightForm", -1, dcHide | dcRefresh, true},
-    {"MenuSheerlay", "TSLForm", ukWorkRectImageAndMask, dcGuard},
+    {"MenuSheerlay", "TSLForm", ukWorkRectImageAndMask, dcGuard | dcMask},
     // Calque
     {"MenuCalqueVierge", "TSelParamsForm", -1, dcNone, true, 2},
     {"MenuTexte", "TTextForm", -1, dcGuard},
@@ -116,7 +116,8 @@ bool RunDialogCommand(TShellServices& services, TDialogLauncher& dialogs, const 
       services.UpdateStatusBar();
     }
     // a step of the mask snaps the mask: it must be there before the step
-    if ((row.Checks & dcMask) && image->GetActiveLayer()) image->GetActiveLayer()->CreateDefaultMask();
+    if ((row.Checks & dcMask) && image->ActiveIndex() > 0 && image->GetActiveLayer())
+      image->GetActiveLayer()->CreateDefaultMask();
   }
   if (request.Caption.empty()) request.Caption = RowCaption(sender.Row ? sender.Row->Name : row.Name);
   request.Mode = row.Mode;

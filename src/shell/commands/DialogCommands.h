@@ -34,7 +34,7 @@ enum TDialogCheck : int {
   dcNoFade = 64,    // the step cannot be faded (its parameter 8 set)
   dcOwnHandler = 128,  // run by a command of its own, not attached with the others
   dcNoDocument = 256,  // runs without a document too
-  dcMask = 512,        // a layer without a mask gets its default one before the step
+  dcMask = 512,        // an upper layer without a mask gets its default one before the step
 };
 
 struct TDialogCommandRow {

@@ -129,7 +129,6 @@ class TLayerCommands {
     d_.HideSelection();
     if (TUndoList* history = Services().GetActiveHistory()) history->RemoveLayerUndoSteps(*layer);
     DeleteActiveLayer(d_.Host());
-    MarkChanged();
     d_.StackChanged();
   }
 
@@ -139,7 +138,6 @@ class TLayerCommands {
     TBusyScope busy(Services());
     const TBitmap& bg = image->Layers[0].Image;
     ConvertBackgroundToLayer(d_.Host(), TBitmap(bg.Width(), bg.Height(), pf24bit, d_.Host().BackgroundColor()));
-    MarkChanged();
     d_.StackChanged();
   }
 
@@ -268,7 +266,6 @@ class TLayerCommands {
     layer = d_.ActiveLayer();  // the dialog let events run
     if (!layer) return;
     layer->Name = name;
-    MarkChanged();
     d_.StackChanged();
   }
 
@@ -296,7 +293,6 @@ class TLayerCommands {
 
   void ShowAll(bool visible) {
     HideAllLayers(d_.Host(), visible);
-    MarkChanged();
     d_.StackChanged();
   }
 
@@ -329,7 +325,6 @@ class TLayerCommands {
     image->ApplyLayerShadow(upper);
     image->MergeLayerDown(false);
     image->SetActiveLayerIndex(a - 1);
-    MarkChanged();
     d_.StackChanged();
   }
 
@@ -344,7 +339,6 @@ class TLayerCommands {
     if (visibleOnly) image->MergeVisibleLayers();
     else image->FlattenAllLayers();
     if (TNewImgForm* w = Services().GetActiveImgForm()) w->PurgeHistory();
-    MarkChanged();
     if (d_.Ops().Hooks.UpdateHistoryMenus) d_.Ops().Hooks.UpdateHistoryMenus();
     d_.StackChanged();
   }
@@ -359,7 +353,6 @@ class TLayerCommands {
     } else {
       layer->Locked = !layer->Locked;
     }
-    MarkChanged();
     d_.StackChanged();
   }
 
@@ -374,11 +367,6 @@ class TLayerCommands {
       if (QAction* a = d_.Commands.Action(name)) a->setChecked(a == s.Action);
     if (d_.Hooks.ThumbnailSizeChanged) d_.Hooks.ThumbnailSizeChanged(s.Tag());
     Services().Windows().UpdateLayerStripAll();
-  }
-
-  // The layers changed beside the history (deleted, merged, renamed, shown or hidden).
-  void MarkChanged() {
-    if (TNewImgForm* w = Services().GetActiveImgForm()) w->NoteLayersChanged();
   }
 
   TDocumentCommands& d_;

@@ -25,7 +25,9 @@ struct TLayerRun;
 
 enum class TPluginType : int { Filter = 0, Image = 1, Import = 2, Export = 3, Tool = 4 };
 
-// The requirement flags of a plug-in's header; each set bit narrows where it runs.
+// The requirement flags of a plug-in's header; each set bit narrows where it runs. The
+// values are the header's QXL_REQUIRE_* (extensions/FilterPluginApi.h, above this
+// layer: the plug-in host checks that the two agree when it is built).
 enum TPluginRequirement : uint32_t {
   prTrueColor = 0x1,
   prFewColors = 0x2,        // a colour count below 257 (unless prTrueColor)

@@ -3,16 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QToolBar>
 #include <QWheelEvent>
 #include <cmath>
 
 #include "pixel/ImgUtils.h"
 #include "platform/core/Messages.h"
+#include "platform/texts/AppPaths.h"
 #include "imagefiles/ImageFileUtils.h"
 #include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
@@ -35,16 +37,16 @@ class TZoomBox : public QComboBox {
   QString Shown;
 
  protected:
-  void paintEvent(QPaintEvent* e) override {
-    // the box's own text is the item's; the fit's zoom is put in its place while painting
-    if (currentIndex() == kZoomAutoIndex && !Shown.isEmpty()) {
-      const QString item = itemText(kZoomAutoIndex);
-      setItemText(kZoomAutoIndex, Shown);
-      QComboBox::paintEvent(e);
-      setItemText(kZoomAutoIndex, item);
-      return;
-    }
-    QComboBox::paintEvent(e);
+  // QComboBox's own painting, with the fit's zoom in place of the item's caption (the
+  // items stay as they are, so the box keeps the width of its longest one)
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter p(this);
+    p.setPen(palette().color(QPalette::Text));
+    QStyleOptionComboBox o;
+    initStyleOption(&o);
+    if (currentIndex() == kZoomAutoIndex && !Shown.isEmpty()) o.currentText = Shown;
+    p.drawComplexControl(QStyle::CC_ComboBox, o);
+    p.drawControl(QStyle::CE_ComboBoxLabel, o);
   }
 };
 
@@ -60,9 +62,9 @@ TViewCommands::TViewCommands(QMainWindow& window, TShellServices& services, TCom
   const TCommandRow* autoRow = FindCommandRow("MenuZoomAuto");
   zoomBox_->addItem(QString::fromStdString(autoRow ? CommandCaption(*autoRow) : std::string()));
   for (int i = 1; i <= kZoomStepCount; ++i) zoomBox_->addItem(PercentText(ZoomStepFactor(i)));
-  // as wide as "1600 %" and the arrow, whatever the automatic entry's caption
-  zoomBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  zoomBox_->setMinimumContentsLength(7);
+  // as wide as its longest item in the box's font: the automatic entry's caption shows
+  // whole where no document gives it a zoom to show
+  zoomBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   if (QToolBar* bar = commands_.ToolBar("ToolBar2")) {
     QAction* first = bar->actions().value(0);
     bar->insertWidget(first, zoomBox_);
@@ -250,8 +252,8 @@ void TViewCommands::AfterArrange() {
 }
 
 void TViewCommands::OpenHelp() {
-  const std::string page =
-      AddTrailingBackslash(QCoreApplication::applicationDirPath().toStdString()) + "Quillomatic.htm";
+  // The page the build makes from the user's guide, with the program's own data.
+  const std::string page = ProgramDataFolder() + "/Quillomatic.htm";
   if (!FileExists(page) || !OpenWithAssociatedProgram(page))
     ShowMessageDialog(Tr(TextId::GetTrDlgMain1), mtInformation, mbOK);
 }

@@ -8,8 +8,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSessionManager>
 #include <QTextEdit>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QScreen>
 #include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -71,6 +74,9 @@ constexpr int kTextureSoftening = 6;
 // The opacity of the forms made once, when the settings ask for translucent dialogs
 // (of 255).
 constexpr int kTranslucentAlpha = 233;
+// A first start's window: this share of the screen (percent), and what its width
+// keeps beyond the tool bars' (the window's frame and the bars' spacing).
+constexpr int kFirstStartShare = 90, kFirstStartSlack = 24;
 // The layer strip's thumbnail size for each [Params] ThumbSize.
 constexpr int kStripSizes[3] = {0, 80, 120};
 
@@ -283,6 +289,10 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   });
   ClipboardChanged();
   qApp->installEventFilter(this);
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+    if (!CommitSession(manager.allowsInteraction())) manager.cancel();
+    manager.release();
+  });
   // 30-31: the layer model's hooks; the RAW module, looked for in the plug-in folders
   // only.
   InstallLayerHooks();
@@ -294,6 +304,25 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   // command line's files.
   BuildPalette();
   area_->viewport()->installEventFilter(this);
+  if (!settings_.PositionSaved) PlaceForFirstStart();
+}
+
+void TMainForm::PlaceForFirstStart() {
+  QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect free = screen->availableGeometry();
+  // The width every row of the top tool bars asks for (a break starts a row).
+  int bars = 0, row = 0;
+  for (QToolBar* bar : findChildren<QToolBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (bar->isHidden() || toolBarArea(bar) != Qt::TopToolBarArea) continue;
+    if (toolBarBreak(bar)) row = 0;
+    row += bar->sizeHint().width();
+    bars = std::max(bars, row);
+  }
+  const int width = std::min(free.width(), std::max(bars + kFirstStartSlack, free.width() * kFirstStartShare / 100));
+  const QSize size(width, free.height() * kFirstStartShare / 100);
+  setGeometry(QRect(free.center() - QPoint(size.width() / 2, size.height() / 2), size));
 }
 
 void TMainForm::BuildPalette() {
@@ -577,6 +606,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::Wheel:
       if (views_ && views_->Wheel(watched, static_cast<QWheelEvent*>(e))) return true;
       break;
+    case QEvent::Quit:
+      // The application is told to end (its last window closed, the session's end):
+      // it ends now. Left to Qt, a quit asks every window to close, and a document with
+      // unsaved changes would ask again what its close was already told.
+      if (watched == qApp) {
+        QCoreApplication::exit(0);
+        return true;
+      }
+      break;
     case QEvent::ShortcutOverride:
       // While a batch runs a shortcut is a key like any other: it asks for the abort.
       if (!QApplication::activeModalWidget() && IsBatchRunning()) {
@@ -629,6 +667,18 @@ bool TMainForm::IsBatchRunning() const { return devices_.IsBatchRunning && devic
 bool TMainForm::BatchKey() {
   if (!IsBatchRunning()) return false;
   if (devices_.AbortBatch) devices_.AbortBatch();
+  return true;
+}
+
+bool TMainForm::CommitSession(bool mayAsk) {
+  if (!mayAsk) return true;
+  if (IsBatchRunning()) {
+    ShowMessageDialog(Tr(TextId::GetTrDlgBatch3), mtWarning, mbOK);
+    return false;
+  }
+  const std::vector<TNewImgForm*> windows = services_->Windows().Windows();
+  for (TNewImgForm* w : windows)
+    if (!w->CloseQuery()) return false;
   return true;
 }
 
@@ -749,13 +799,15 @@ void TMainForm::WireCommands() {
 
 void TMainForm::InstallCommandHooks() {
   // A command that throws ends its busy state, gives back the change it began and says
-  // what failed; nothing reaches the event loop. The menus follow every command.
+  // what failed; nothing reaches the event loop. What a command changed beside the
+  // history marks its document modified. The menus follow every command.
   TCommandSet::THooks hooks;
   hooks.Starting = [this] { commandMarks_.push_back(services_->MarkHistory()); };
   hooks.Failed = [this](const std::exception_ptr& failure) {
     services_->RecoverFromFailure(commandMarks_.back(), failure);
   };
   hooks.Ran = [this] {
+    services_->EndCommand(commandMarks_.back());
     commandMarks_.pop_back();
     UpdateCommandStates();
   };
@@ -790,8 +842,10 @@ void TMainForm::AttachPlugins(std::unique_ptr<TPluginHost> host) {
   pluginCommands_ = new TPluginCommands(*services_, *commands_, *pluginHost_);
   pluginCommands_->BuildMenus(settings_.PluginButtons, settings_.Mode8bf);
   QToolBar* bar = commands_->ToolBar("ToolBar4");
-  bar->setVisible(settings_.PluginsBar && !pluginCommands_->ToolButtons().empty());
-  if (QAction* a = commands_->Action("MenuAffichageBarrePlugins")) a->setChecked(bar->isVisible());
+  // Without a button the View check is cleared, and so is the setting written back.
+  if (pluginCommands_->ToolButtons().empty()) settings_.PluginsBar = false;
+  bar->setVisible(settings_.PluginsBar);
+  if (QAction* a = commands_->Action("MenuAffichageBarrePlugins")) a->setChecked(settings_.PluginsBar);
   commands_->SetHandler("MenuAffichageBarrePlugins", [this, bar](const TCommandSender& sender) {
     settings_.PluginsBar = !bar->isVisible();
     bar->setVisible(settings_.PluginsBar);

@@ -124,6 +124,13 @@ class TMainForm : public QMainWindow, public TExplorHost {
   void ReceiveHandedOverFiles(const std::vector<std::string>& files);
   // The state the rules read now.
   TCommandState CommandState();
+  // The desktop's session ends (a logout; the session manager's commit-data request):
+  // with mayAsk (the manager lets the program ask), each modified document asks its
+  // close question, and Annuler refuses the logout (as a batch running, a parameter
+  // dialog or the transform frame open do, the user told as a close tells). Returns
+  // whether the session may end. Nothing is asked without mayAsk. The end that follows
+  // asks nothing more (every quit of the application ends it at once).
+  bool CommitSession(bool mayAsk);
 
   // --- TExplorHost ---------------------------------------------------------------------
   std::string OpenFolder() override { return settings_.OpenDir; }
@@ -154,6 +161,9 @@ class TMainForm : public QMainWindow, public TExplorHost {
 
   void BuildWindow();
   void ReadSettings();
+  // A start without a saved position: most of the screen the pointer is on, and every
+  // tool bar whole (as far as the screen is wide), centred.
+  void PlaceForFirstStart();
   void WriteSettings();
   void InstallServiceHooks();
   // The plug-in host: the plug-in menus, the about items and ToolBar4's buttons of the

@@ -127,8 +127,10 @@ class TDialogHost {
   virtual std::string OpenFolder() = 0;
   // Writes the document to the file its name's extension chooses, through the shell's
   // picture-file settings and its save-time questions: a ".qxi" name writes its layers,
-  // any other the bitmap. The save's result (> 0 done); a failure is told to the user.
-  virtual int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) = 0;
+  // any other the bitmap. The save's result (> 0 done); a failure is told to the user,
+  // or, when report is given, handed back in it for the caller to tell.
+  virtual int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document,
+                            TSaveResult* report = nullptr) = 0;
 
   bool HasActiveImage() const { return GetActiveImgForm() != nullptr; }
 };

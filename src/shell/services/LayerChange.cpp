@@ -70,13 +70,6 @@ void Invalidate(TDialogHost& host, TLayeredImage* image, const TLayerChangeOptio
   host.RepaintActiveImage();
 }
 
-// The step's pixels back on the layer, and the whole image shown again.
-void PutStepBack(TDialogHost& host) {
-  host.Operations().RestoreFromHistory();
-  if (TLayeredImage* image = host.LayerHost().ActiveImage()) image->InvalidateImage();
-  host.RepaintActiveImage();
-}
-
 // A change that failed or refused: the layer gets its pixels back and the step goes,
 // so the history holds no step for a change that did not happen.
 void DropStep(TDialogHost& host) {
@@ -87,6 +80,12 @@ void DropStep(TDialogHost& host) {
 }
 
 }  // namespace
+
+void PutStepBack(TDialogHost& host) {
+  host.Operations().RestoreFromHistory();
+  if (TLayeredImage* image = host.LayerHost().ActiveImage()) image->InvalidateImage();
+  host.RepaintActiveImage();
+}
 
 std::string FailureMessage(const std::exception_ptr& failure) {
   try {

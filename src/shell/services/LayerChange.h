@@ -73,6 +73,10 @@ bool RunLayerChange(TDialogHost& host, const TLayerChangeOptions& options, const
 bool RunLayerPreview(TDialogHost& host, const TLayerChangeOptions& options, bool restoreFirst,
                      const TLayerOperation& operation);
 
+// The step's pixels back on the layer and the whole image shown again: a preview taken
+// off, the step kept.
+void PutStepBack(TDialogHost& host);
+
 // Records the change for the repeat command: it runs again on the document active
 // then, as a new step under the same caption, with this copy of the operation.
 void RecordLayerChangeRepeat(TDialogHost& host, const TLayerChangeOptions& options, TLayerOperation operation,

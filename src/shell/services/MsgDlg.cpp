@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -210,9 +211,22 @@ void TMsgDlgForm::SetupInput(const std::string& title, const std::string& prompt
   EdiInput->selectAll();
 }
 
+namespace {
+
+// The window a box belongs to: the active one, or, while the program is not the
+// desktop's active application (a start, a signal, a logout), its main window.
+QWidget* MessageOwner() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (qobject_cast<QMainWindow*>(w) && w->isVisible() && !w->isMinimized()) return w;
+  return nullptr;
+}
+
+}  // namespace
+
 void TMsgDlgForm::Centre() {
   QWidget* on = MsgDlgOptions().CenterOn;
-  if (!on) on = QApplication::activeWindow();
+  if (!on) on = parentWidget() ? parentWidget()->window() : MessageOwner();
   if (on && on != this) {
     const QPoint c = on->mapToGlobal(on->rect().center());
     move(c.x() - width() / 2, c.y() - height() / 2);
@@ -275,13 +289,13 @@ void TMsgDlgForm::closeEvent(QCloseEvent* e) {
 }
 
 int ShowQtMessageDialog(const std::string& text, TMsgType type, int buttons, const std::string& title) {
-  TMsgDlgForm form(QApplication::activeWindow());
+  TMsgDlgForm form(MessageOwner());
   form.SetupMessage(text, type, buttons, title);
   return form.Execute();
 }
 
 bool InputQueryDialog(const std::string& title, const std::string& prompt, std::string& value) {
-  TMsgDlgForm form(QApplication::activeWindow());
+  TMsgDlgForm form(MessageOwner());
   form.SetupInput(title, prompt, value);
   if (form.Execute() != mrOk) return false;
   value = form.InputText();

@@ -23,7 +23,7 @@ enum TMsgButtonAlignment : int { baLeft = 0, baRight = 1, baCenter = 2 };
 struct TMsgDlgOptions {
   TMsgButtonAlignment ButtonAlignment = baRight;
   int MinClientWidth = 0;         // 0 = none
-  QWidget* CenterOn = nullptr;    // else the active window, else the screen
+  QWidget* CenterOn = nullptr;    // else the box's window: the active one, else the main window
   int InputOption = 1;            // kept on the input edit as its "inputOption" property
   std::string AppTitle = kAppTitle;  // the window caption
 };

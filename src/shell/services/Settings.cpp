@@ -106,8 +106,10 @@ TShellSettings ReadShellSettings(const TIniFile& ini, const TSettingsEnvironment
   TReader rd(ini);
 
   // [Position]
-  s.MainBounds = MainWindowBounds(rd.Int(kPosition, "X", -1), rd.Int(kPosition, "Y", -1),
-                                  rd.Int(kPosition, "W", -1), rd.Int(kPosition, "H", -1), env.Screen);
+  const int x = rd.Int(kPosition, "X", -1), y = rd.Int(kPosition, "Y", -1);
+  const int w = rd.Int(kPosition, "W", -1), h = rd.Int(kPosition, "H", -1);
+  s.MainBounds = MainWindowBounds(x, y, w, h, env.Screen);
+  s.PositionSaved = x != -1 && y != -1 && w != -1 && h != -1;
   s.Maximize = rd.Bool(kPosition, "Maximize", false);
 
   // [Params], first part

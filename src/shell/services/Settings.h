@@ -27,6 +27,9 @@ struct TShellSettings {
   // [Position]: the main window's normal bounds and whether it is maximised.
   TRect MainBounds{10, 10, 800, 600};
   bool Maximize = false;
+  // X, Y, W and H were all read: a start before this one placed the window. Without
+  // them the window is placed for a first start (TMainForm).
+  bool PositionSaved = false;
 
   // [Params]
   bool RunMulti = true;  // "0" enables the single-instance hand-over

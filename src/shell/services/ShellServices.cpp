@@ -207,7 +207,12 @@ void TShellServices::ProcessPendingEvents() {
 bool TShellServices::eventFilter(QObject* watched, QEvent* e) {
   if (!HoldingCloses() || e->type() != QEvent::Close || !watched->isWidgetType()) return false;
   auto* w = static_cast<QWidget*>(watched);
-  const bool shellWindow = w == mainWindow_ || dynamic_cast<TNewImgForm*>(w) != nullptr;
+  // The filter is the application's: only this shell's own windows are held. A
+  // document window of another shell belongs to work this one knows nothing of, and
+  // holding it would leave that shell's forced close refused for as long as this one
+  // stays busy.
+  auto* document = dynamic_cast<TNewImgForm*>(w);
+  const bool shellWindow = w == mainWindow_ || (document && windows_.MenuEntry(document));
   if (!shellWindow) return false;
   e->ignore();
   if (std::find(heldCloses_.begin(), heldCloses_.end(), w) == heldCloses_.end()) heldCloses_.emplace_back(w);
@@ -278,6 +283,10 @@ std::string TShellServices::LayerBoundsText() const {
 
 void TShellServices::SetShellLock(QWidget* form) {
   if (form == lock_) return;
+  // A dialog's changes are its undo step's, but for what no step holds (the layers'
+  // settings): those mark the document when the dialog goes.
+  if (!lock_) lockMark_ = MarkHistory();
+  else if (!form && lockMark_.Window) lockMark_.Window->EndWatch(lockMark_.Changes, true);
   lock_ = form;
   panels_[spCursor]->clear();
   if (QWidget* palette = CallOr<QWidget*>(Hooks.PaletteWindow, nullptr); palette && palette->isVisible()) {
@@ -353,9 +362,15 @@ bool TShellServices::CanRunCommand(const QObject* sender) {
 TShellServices::THistoryMark TShellServices::MarkHistory() const {
   THistoryMark mark;
   mark.Window = GetActiveImgForm();
-  if (mark.Window)
+  if (mark.Window) {
     if (const TUndoLayerItem* step = mark.Window->History().GetCurrentUndoStep()) mark.StepId = step->Id();
+    mark.Changes = mark.Window->WatchChanges();
+  }
   return mark;
+}
+
+void TShellServices::EndCommand(const THistoryMark& mark) {
+  if (mark.Window) mark.Window->EndWatch(mark.Changes);
 }
 
 void TShellServices::RecoverFromFailure(const THistoryMark& mark, const std::exception_ptr& failure) {
@@ -571,8 +586,11 @@ std::string TShellServices::LastUsedFolder() { return CallOr(Hooks.LastUsedFolde
 
 std::string TShellServices::SaveFolder() { return CallOr(Hooks.SaveFolder, std::string()); }
 
-int TShellServices::SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) {
-  return SaveDocumentFile(FileSettingsFor({.AskOptions = false}), fileName, bitmap, document);
+int TShellServices::SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document,
+                                  TSaveResult* report) {
+  TPictureFileSettings settings = FileSettingsFor({.AskOptions = false});
+  if (report) settings.ShowFileErrors = false;
+  return SaveDocumentFile(settings, fileName, bitmap, document, {}, report);
 }
 
 void TShellServices::FileRenamed(const std::string& from, const std::string& to) {

@@ -210,9 +210,13 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   struct THistoryMark {
     QPointer<TNewImgForm> Window;
     int32_t StepId = 0;  // the current step's id then; 0 for none
+    TNewImgForm::TChangeWatch Changes;  // what the document was
   };
   THistoryMark MarkHistory() const;
   void RecoverFromFailure(const THistoryMark& mark, const std::exception_ptr& failure);
+  // After the command (done or failed): what it changed of the document that the
+  // history does not hold marks it modified (TNewImgForm::EndWatch).
+  void EndCommand(const THistoryMark& mark);
   // The guard every command starts with: refused (a beep, or the warning of an open
   // distortion frame) while a dialog holds the shell, except the zoom buttons while
   // zooming is allowed, and while the active view is dragged.
@@ -271,7 +275,8 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
                       bool& flag);
   // A device's save (the pages of a batch scan): the writers' options as configured,
   // nothing asked.
-  int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document) override;
+  int SaveImageFile(std::string& fileName, TBitmap& bitmap, TLayeredImage& document,
+                    TSaveResult* report = nullptr) override;
   std::string SaveFolder() override;
   std::string OpenFolder() override { return LastUsedFolder(); }
 
@@ -349,6 +354,7 @@ class TShellServices : public QObject, public TDialogHost, public TDocumentWindo
   int closeHolds_ = 0;
   std::vector<QPointer<QWidget>> heldCloses_;
   QPointer<QWidget> lock_;
+  THistoryMark lockMark_;  // the document as the lock found it
   QPointer<QWidget> toolDialog_;
   bool zoomEnabled_ = true;
 };
