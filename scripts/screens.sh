@@ -13,7 +13,7 @@ out=$(realpath -m "$1")
 shift
 scenes=("$@")
 if [ ${#scenes[@]} -eq 0 ]; then
-  scenes=(mainwindow readme firststart fullscreen views textlayers windows commands colorpicker browser filters savedialogs dialogs palette layers preferences translation scanning printing batch plugins)
+  scenes=(mainwindow readme firststart fullscreen views textlayers windows commands colorpicker browser filters savedialogs opendialog dialogs palette layers preferences translation scanning printing batch plugins)
 fi
 
 bash scripts/install-deps.sh

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
@@ -39,6 +40,7 @@
 #include "document/qt/SelectionLayerOps.h"
 #include "document/qt/TextRender.h"
 #include "views/CompressForms.h"
+#include "views/PictureDialogs.h"
 #include "views/GifAnimForm.h"
 #include "views/IconForm.h"
 #include "views/ImageWindows.h"
@@ -512,8 +514,44 @@ void SaveDialogsScene(TSceneCamera& camera) {
   anim.close();
 }
 
-// The Preferences dialog over the main window: its folders page, then its JPEG page
-// with a forced quality.
+// File > Ouvrir over the main window, in the detailed view of a folder of pictures,
+// one of them selected: its preview beside the list.
+void OpenDialogScene(TSceneCamera& camera) {
+  std::string photo;
+  TSceneEditor editor(1200, 860, [&photo](const QString& home) {
+    const QString folder = home + "/Images";
+    QDir().mkpath(folder + "/Vacances");
+    TLayeredImage sunset;
+    MakeSampleDocument(sunset, false);
+    photo = (folder + "/coucher de soleil sur la baie.jpg").toStdString();
+    WriteJpegFile(photo, sunset.ComposedBitmap(), TJpegWriteOptions{90, false});
+    WriteJpegFile((folder + "/ciel.jpg").toStdString(), SmallGradient(), TJpegWriteOptions{90, false});
+    QFile ini(home + "/Quillomatic.ini");
+    if (ini.open(QIODevice::WriteOnly)) ini.write(("[Params]\nOpen=" + folder + "\n").toUtf8());
+  });
+  QTimer::singleShot(300, editor.form.get(), [&] {
+    auto* dialog = dynamic_cast<TOpenPictureDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+      camera.Fail("no open dialog");
+      if (QWidget* w = QApplication::activeModalWidget()) w->close();
+      return;
+    }
+    dialog->setViewMode(QFileDialog::Detail);
+    dialog->move(editor.form->x() + 60, editor.form->y() + 80);
+    dialog->selectFile(QString::fromStdString(photo));
+    // the folder is read in the background
+    QEventLoop wait;
+    QTimer::singleShot(500, &wait, &QEventLoop::quit);
+    wait.exec();
+    Settle();
+    camera.ShootScreen("open");
+    dialog->reject();
+  });
+  editor.form->Commands().Trigger("MenuFichierOuvrir");
+}
+
+// The Preferences dialog over the main window: its folders page, its history page, then
+// its JPEG page with a forced quality.
 void PreferencesScene(TSceneCamera& camera) {
   TSceneEditor editor;
   TMainForm& window = *editor.form;
@@ -525,6 +563,9 @@ void PreferencesScene(TSceneCamera& camera) {
   prefs.ShowPage(0);
   Settle();
   camera.ShootScreen("folders");
+  prefs.ShowPage(2);
+  Settle();
+  camera.ShootScreen("history");
   prefs.ShowPage(7);
   prefs.RBForcer->setChecked(true);
   prefs.TBCompress->setValue(85);
@@ -875,6 +916,7 @@ std::vector<TSceneRow>& Scenes() {
       {"palette", &PaletteScene},
       {"layers", &LayersScene},
       {"preferences", &PreferencesScene},
+      {"opendialog", &OpenDialogScene},
       {"dialogs", &DialogsScene},
       {"translation", &TranslationScene},
       {"scanning", &ScanningScene},

@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include "platform/texts/UiTexts.h"
+
 namespace qm {
 namespace {
 constexpr int kButtonWidth = 15;
@@ -25,6 +27,7 @@ TColorEdit::TColorEdit(QWidget* parent)
     if (OnChange) OnChange();
   };
   button_->setObjectName(QStringLiteral("DropButton"));
+  button_->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntColorList)));
   button_->SetStyle(stDown);
   button_->OnClick = [this] {
     if (!readOnly_) picker_->DropDown();

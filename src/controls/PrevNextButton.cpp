@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "controls/HintNames.h"
+
 namespace qm {
 
 TMyUpDown::TMyUpDown(QWidget* parent) : TUpDown(parent) { SetAutoRepeat(false); }
@@ -39,6 +41,7 @@ void TMyUpDown::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 TPrevNextButton::TPrevNextButton(QWidget* parent) : QWidget(parent), upDown_(new TMyUpDown(this)) {
+  MarkShowsNoText(this);
   upDown_->setObjectName(QStringLiteral("MyUpDown"));
   upDown_->OnRelease = [this] {
     if (OnClick) OnClick();

@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "platform/texts/TextUtils.h"
+#include "platform/texts/UiTexts.h"
 
 namespace qm {
 namespace {
@@ -19,6 +20,7 @@ TSpecialEdit::TSpecialEdit(QWidget* parent) : QFrame(parent), button_(new TPrevN
   setFocusPolicy(Qt::StrongFocus);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);  // one line, like an edit
   button_->setObjectName(QStringLiteral("DropButton"));
+  button_->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntChoices)));
   button_->SetStyle(stDown);
   button_->hide();
   button_->OnClick = [this] { ButtonClicked(); };

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <string_view>
 #include <vector>
 
 #include <jpeglib.h>
@@ -299,20 +298,57 @@ void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegS
   Decode(src, out, chooser, storedWidth, storedHeight, options);
 }
 
-bool JpegWarningSaysDamaged(std::string_view text) {
-  jpeg_error_mgr err;
-  jpeg_std_error(&err);
-  // A message's words up to its first number.
-  auto says = [&](int code) {
-    if (code < 0 || code > err.last_jpeg_message || !err.jpeg_message_table[code]) return false;
-    const std::string_view format(err.jpeg_message_table[code]);
-    const std::string_view words = format.substr(0, format.find('%'));
-    return !words.empty() && text.find(words) != std::string_view::npos;
-  };
-  return says(JWRN_JPEG_EOF) || says(JWRN_EXTRANEOUS_DATA) ||
-         std::any_of(std::begin(kLossWarnings), std::end(kLossWarnings), says);
+namespace {
+
+// Phase 1 of a stream whose tables are kept apart from it: the tables, then the
+// stream's own header, as libtiff reads a JPEG strip.
+bool DecodeTablesAndHeader(jpeg_decompress_struct* cinfo, TJpegError* err, const TDecodeSource* tables,
+                           const TDecodeSource* src) {
+  if (setjmp(err->jump)) return false;
+  if (tables->size > 0) {
+    jpeg_mem_src(cinfo, tables->data, static_cast<unsigned long>(tables->size));
+    jpeg_read_header(cinfo, FALSE);
+  }
+  jpeg_mem_src(cinfo, src->data, static_cast<unsigned long>(src->size));
+  jpeg_read_header(cinfo, TRUE);
+  return true;
 }
 
+// Phase 3 without a bitmap: every row into one scratch row, then the end marker.
+bool DecodeAllRows(jpeg_decompress_struct* cinfo, TJpegError* err, uint8_t* row) {
+  if (setjmp(err->jump)) return false;
+  JSAMPROW one = row;
+  while (cinfo->output_scanline < cinfo->output_height)
+    if (jpeg_read_scanlines(cinfo, &one, 1) != 1) return false;
+  jpeg_finish_decompress(cinfo);
+  return true;
+}
+
+}  // namespace
+
+std::string JpegStreamDamage(const uint8_t* tables, size_t tablesSize, const uint8_t* data, size_t size,
+                             const TPictureLimit& limit) {
+  if (!data || size == 0) return "empty JPEG data";
+  const TDecodeOptions options{limit, nullptr};
+  TDecompressor d(options);
+  const TDecodeSource tableSource{nullptr, tables, tables ? tablesSize : 0};
+  const TDecodeSource src{nullptr, data, size};
+  if (!DecodeTablesAndHeader(&d.cinfo, &d.err, &tableSource, &src)) return d.err.message;
+  const int fw = int(d.cinfo.image_width), fh = int(d.cinfo.image_height);
+  if (fw < 1 || fh < 1) return "JPEG frame size";
+  // Only the entropy-coded data can lose pixels: the smallest scale and no colour
+  // conversion decode the same bits for a fraction of the work.
+  d.cinfo.scale_num = 1;
+  d.cinfo.scale_denom = 8;
+  d.cinfo.out_color_space = d.cinfo.jpeg_color_space;
+  jpeg_calc_output_dimensions(&d.cinfo);
+  limit.Check(d.cinfo.output_width, d.cinfo.output_height);
+  if (const uint64_t coefficients = WholeFrameCoefficients(d.cinfo)) limit.CheckWorkingMemory(fw, fh, coefficients);
+  if (!DecodeStart(&d.cinfo, &d.err)) return d.err.message;
+  std::vector<uint8_t> row(size_t(d.cinfo.output_width) * size_t(std::max(1, d.cinfo.output_components)));
+  if (!DecodeAllRows(&d.cinfo, &d.err, row.data())) return d.err.message[0] ? d.err.message : "JPEG decoding";
+  return {};
+}
 namespace {
 
 // The bitmap's rows as the encoder takes them: 24- and 32-bit rows as they are, indexed

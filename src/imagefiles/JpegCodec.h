@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "imagefiles/PictureLimit.h"
@@ -33,12 +32,15 @@ void ReadJpegFile(const std::string& fileName, TBitmap& out, const TJpegScaleCho
 void ReadJpegMemory(const uint8_t* data, size_t size, TBitmap& out, const TJpegScaleChooser& chooser = {},
                     int* storedWidth = nullptr, int* storedHeight = nullptr, const TDecodeOptions& options = {});
 
-// Whether a warning of libjpeg, in the words of a library that decodes through it
-// (libtiff's "JPEGLib: ..."), says the picture's data is damaged: one the reader above
-// fails on, a premature end whatever the scans, or bytes out of place. Such a library
-// hands on only the first warning of each stream, so a loss after bytes out of place
-// would go unseen.
-bool JpegWarningSaysDamaged(std::string_view text);
+// What the readers above make of a JPEG stream another library decodes through
+// libjpeg (a strip or tile of a TIFF file, the tables the file keeps apart read first):
+// empty when the stream gives every pixel, else libjpeg's words for the error or the
+// first warning the readers above fail on. Such a library hands on only the first
+// warning of each stream, and a premature end loses pixels or not by the scans: the
+// stream is decoded again, at an eighth of its size, to see every warning. Throws
+// EPictureTooLarge when its frame is beyond the limit.
+std::string JpegStreamDamage(const uint8_t* tables, size_t tablesSize, const uint8_t* data, size_t size,
+                             const TPictureLimit& limit);
 
 // Encodes the bitmap (any pixel format; a 32-bit bitmap's alpha is dropped) into a
 // JPEG file, created or replaced. Throws EInvalidGraphic on an empty bitmap or any

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -22,10 +23,12 @@ namespace {
 // one a call then goes past), its first warning that the pixels it gives are not the
 // file's (a dropped tag they depend on: a palette picture whose colour map is cut off
 // reads as grey; data missing or a strip of the wrong size: the decoder invents the
-// rows it lacks), and the other warnings, for the picture.
+// rows it lacks), the strips or tiles whose JPEG decoder warned, to be judged as a
+// JPEG file is, and the other warnings, for the picture.
 struct TTiffMessages {
   std::string error;
   std::string damage;
+  std::vector<uint32_t> jpegStreams;
   const TDecodeOptions* options = nullptr;
   int warnings = 0;
 };
@@ -94,10 +97,20 @@ constexpr const char* kDataLossWarnings[] = {
     "less lines than expected",       // WebP
 };
 
-bool LosesData(const char* module, const std::string& text) {
-  if (module && std::string_view(module) == "JPEGLib") return JpegWarningSaysDamaged(text);
+bool LosesData(const std::string& text) {
   return std::any_of(std::begin(kDataLossWarnings), std::end(kDataLossWarnings),
                      [&](const char* words) { return text.find(words) != std::string::npos; });
+}
+
+bool IsJpegLibrary(const char* module) { return module && std::string_view(module) == "JPEGLib"; }
+
+// The strip or tile libtiff is decoding, or none.
+std::optional<uint32_t> CurrentStrile(TIFF* tif) {
+  if (!tif) return std::nullopt;
+  const bool tiled = TIFFIsTiled(tif) != 0;
+  const uint32_t strile = tiled ? TIFFCurrentTile(tif) : TIFFCurrentStrip(tif);
+  if (strile >= (tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif))) return std::nullopt;
+  return strile;
 }
 
 int OnWarning(TIFF* tif, void* user, const char* module, const char* fmt, va_list ap) {
@@ -105,7 +118,14 @@ int OnWarning(TIFF* tif, void* user, const char* module, const char* fmt, va_lis
   if (!m) return 1;
   try {
     std::string text = Message(module, fmt, ap);
-    if (LosesData(module, text) || DropsPixelTag(tif, text)) {
+    // libjpeg's first warning of a strip hides the others: whether pixels are lost is
+    // judged afterwards, on the strip's stream as a whole.
+    std::optional<uint32_t> strile;
+    if (IsJpegLibrary(module) && (strile = CurrentStrile(tif))) {
+      if (std::find(m->jpegStreams.begin(), m->jpegStreams.end(), *strile) == m->jpegStreams.end())
+        m->jpegStreams.push_back(*strile);
+    }
+    if (IsJpegLibrary(module) ? !strile : LosesData(text) || DropsPixelTag(tif, text)) {
       if (m->damage.empty()) m->damage = std::move(text);
     } else if (m->options && m->warnings <= kMaxWarnings) {
       m->options->Warn(++m->warnings > kMaxWarnings ? std::string("TIFF: further warnings left out")
@@ -127,6 +147,27 @@ inline uint8_t Unpremultiply(unsigned c, unsigned a) {
   if (a == 0) return 0;
   const unsigned v = (c * 255 + a / 2) / a;
   return uint8_t(v > 255 ? 255 : v);
+}
+
+// The first of the strips or tiles whose JPEG decoder warned that loses pixels, judged
+// as the JPEG reader judges a file: its stream read raw, the file's tables before it.
+std::string JpegStreamsDamage(TIFF* tif, const std::vector<uint32_t>& striles, const TPictureLimit& limit) {
+  uint32_t tablesSize = 0;
+  void* tables = nullptr;
+  if (!TIFFGetField(tif, TIFFTAG_JPEGTABLES, &tablesSize, &tables)) tablesSize = 0;
+  const bool tiled = TIFFIsTiled(tif) != 0;
+  for (const uint32_t strile : striles) {
+    const uint64_t size = TIFFGetStrileByteCount(tif, strile);
+    if (size == 0 || size > std::max<uint64_t>(limit.MaxBytes, 1u << 20)) return "JPEGLib: strip size";
+    std::vector<uint8_t> raw(size_t(size), 0);
+    const tmsize_t read = tiled ? TIFFReadRawTile(tif, strile, raw.data(), tmsize_t(size))
+                                : TIFFReadRawStrip(tif, strile, raw.data(), tmsize_t(size));
+    if (read <= 0) return "JPEGLib: strip unreadable";
+    const std::string damage =
+        JpegStreamDamage(static_cast<const uint8_t*>(tables), tablesSize, raw.data(), size_t(read), limit);
+    if (!damage.empty()) return "JPEGLib: " + damage;
+  }
+  return {};
 }
 
 }  // namespace
@@ -247,6 +288,10 @@ void ReadTiffFile(const std::string& fileName, TBitmap& out, const TDecodeOption
         }
       }
     }
+  }
+  if (!msgs.jpegStreams.empty()) {
+    msgs.damage = JpegStreamsDamage(tif.get(), msgs.jpegStreams, options.Limit);
+    check();
   }
   out = std::move(bmp);
 }

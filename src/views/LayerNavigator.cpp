@@ -15,6 +15,7 @@
 
 #include "document/Layers.h"
 #include "platform/qt/QtBitmap.h"
+#include "platform/texts/UiTexts.h"
 #include "controls/PrevNextButton.h"
 
 // Resources compiled into a static library are registered by hand: nothing else refers
@@ -74,6 +75,8 @@ TLayerNavigator::TLayerNavigator(TLayeredImage& image, QWidget* parent)
   resize(80, 80);
   btnUp_->setObjectName(QStringLiteral("BtnUp"));
   btnDown_->setObjectName(QStringLiteral("BtnDown"));
+  btnUp_->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntLayersAbove)));
+  btnDown_->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntLayersBelow)));
   btnUp_->SetStyle(stUp);
   btnDown_->SetStyle(stDown);
   btnUp_->OnClick = [this] { ScrollRows(-1); };

@@ -4,13 +4,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -30,6 +36,8 @@ namespace qm {
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr int kPanelWidth = 220;
 
 TColor PanelColor(const QWidget* w) { return QRgbToColor(w->palette().color(QPalette::Window).rgb()); }
 
@@ -115,7 +123,8 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
 
   PicturePanel = new QFrame(this);
   PicturePanel->setObjectName("PicturePanel");
-  PicturePanel->setMinimumWidth(200);
+  // The preview takes a fixed share; the list, its columns' widths and the rest.
+  PicturePanel->setFixedWidth(std::max(kPanelWidth, fontMetrics().horizontalAdvance(QStringLiteral("00000x00000 pixels")) + 24));
   auto* column = new QVBoxLayout(PicturePanel);
   column->setContentsMargins(6, 6, 6, 6);
   PictureLabel = new QLabel(PicturePanel);
@@ -174,8 +183,46 @@ void TOpenPictureDialog::UpdatePreview(const QString& fileName) {
   PaintBox->update();
 }
 
+void TOpenPictureDialog::FitListColumns() {
+  auto* tree = findChild<QTreeView*>(QStringLiteral("treeView"));
+  QHeaderView* header = tree ? tree->header() : nullptr;
+  if (!header || header->count() < 4) return;
+  const QFontMetrics fm = tree->fontMetrics(), hm = header->fontMetrics();
+  // What each column shows at its widest, in the interface's language: a long name with
+  // its icon, a size, a type, a date with its time.
+  const QLocale locale;
+  const QString widest[] = {
+      QStringLiteral("IMG_20240131_235959_HDR.jpeg"),
+      locale.formattedDataSize(999'999'999'999, 1) + QStringLiteral(" "),
+      QStringLiteral("Image JPEG 2000 (.jp2)"),
+      locale.toString(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat),
+  };
+  const int icon = tree->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, tree);
+  int total = 0;
+  for (int i = 0; i < 4; ++i) {
+    const QString title = header->model()->headerData(i, Qt::Horizontal).toString();
+    // the header's text beside its sort arrow, the cells' text between their margins
+    const int need = std::max(hm.horizontalAdvance(title) + 2 * icon, fm.horizontalAdvance(widest[i]) + 16 +
+                                                                           (i == 0 ? icon + 8 : 0));
+    if (header->sectionSize(i) < need) header->resizeSection(i, need);
+    total += header->sectionSize(i);
+  }
+  // The dialog opens wide enough to show the four columns whole beside the sidebar and
+  // the preview, within the screen.
+  const QWidget* sidebar = findChild<QWidget*>(QStringLiteral("sidebar"));
+  const int chrome = width() - tree->viewport()->width() - PicturePanel->width() - (sidebar ? sidebar->width() : 0);
+  int wanted = total + PicturePanel->width() + (sidebar ? sidebar->width() : 0) + std::max(chrome, 0) +
+               tree->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, tree);
+  if (const QScreen* screen = this->screen()) wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
+  if (width() < wanted) resize(wanted, std::max(height(), 420));
+}
+
 void TOpenPictureDialog::showEvent(QShowEvent* e) {
   QFileDialog::showEvent(e);
+  if (!fitted_) {
+    fitted_ = true;
+    FitListColumns();
+  }
   preview_.Clear();
   shown_.clear();
   PictureLabel->clear();

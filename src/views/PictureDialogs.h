@@ -54,6 +54,11 @@ class TOpenPictureDialog : public QFileDialog {
   void done(int result) override;
 
  private:
+  // At the first showing: the detailed list's columns made as wide as their titles and
+  // widest contents need, and the dialog wide enough to show them whole.
+  void FitListColumns();
+
+  bool fitted_ = false;
   TBitmap preview_;
   QString current_;  // the file under the list's cursor
   QString shown_;    // the file preview_ shows

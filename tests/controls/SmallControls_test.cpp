@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
+#include <QToolButton>
 
+#include "controls/HintNames.h"
 #include "controls/PrevNextButton.h"
 #include "controls/SpecialEdit.h"
 #include "support/QtTestApp.h"
@@ -175,4 +177,32 @@ TEST(SpecialEdit, DisplayTextHook) {
   EXPECT_FALSE(shown.isEmpty());
   EXPECT_NE(shown, e.Text());  // elided to the field's width
   EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+}
+
+// A control that shows no text is named by its hint, made before or after its hint,
+// and follows it; a name its owner gave, or a button's own text, stays.
+TEST(HintNames, AControlWithoutTextIsNamedByItsHint) {
+  test::App();
+  InstallHintNames();
+  InstallHintNames();  // once is enough
+  QWidget window;
+  auto* glyph = new QToolButton(&window);
+  glyph->setToolTip("Choisir le dossier");
+  auto* arrow = new TPrevNextButton(&window);
+  auto* text = new QToolButton(&window);
+  text->setText("...");
+  text->setToolTip("Parcourir");
+  auto* named = new QToolButton(&window);
+  named->setToolTip("Pinceau [B]");
+  named->setAccessibleName("Pinceau");
+  window.show();
+  arrow->setToolTip("Dégradé suivant");
+  EXPECT_EQ(glyph->accessibleName(), "Choisir le dossier");
+  EXPECT_EQ(arrow->accessibleName(), "Dégradé suivant");
+  arrow->setToolTip("Dégradé précédent");
+  EXPECT_EQ(arrow->accessibleName(), "Dégradé précédent");
+  EXPECT_EQ(text->accessibleName(), "");
+  named->setToolTip("Pinceau [P]");
+  EXPECT_EQ(named->accessibleName(), "Pinceau");
+  EXPECT_EQ(QApplication::instance()->findChildren<QObject*>("qmHintNames", Qt::FindDirectChildrenOnly).size(), 1);
 }

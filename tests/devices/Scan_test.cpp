@@ -332,7 +332,7 @@ TEST(Scanning, TheSourceChosenIsTheOneAcquiredFrom) {
   EXPECT_TRUE(editor.Messages.empty());  // the flatbed gives one page
 }
 
-TEST(Scanning, TransferErrorsAreToldAndNoSourceOrNoManagerIsSilent) {
+TEST(Scanning, TransferErrorsAndAMissingScannerAreToldAndNoManagerDisablesTheMenu) {
   {
     // A page that jams: the error and its condition, no document.
     ScanEditor editor({{"mode", "Color"}, {"read-status-code", "SANE_STATUS_JAMMED"}}, false);
@@ -342,7 +342,7 @@ TEST(Scanning, TransferErrorsAreToldAndNoSourceOrNoManagerIsSilent) {
     EXPECT_EQ(editor.Messages, std::vector<std::string>{"Erreur: 1/20"});
   }
   {
-    // No device at all: each command ends without a word.
+    // No device at all: each command says that no scanner was found.
     ScanEditor editor;
     std::ofstream(editor.Device.Folder() + "/dll.conf") << "";
     editor.Start();
@@ -351,7 +351,7 @@ TEST(Scanning, TransferErrorsAreToldAndNoSourceOrNoManagerIsSilent) {
     ASSERT_TRUE(editor.Form->Commands().Trigger("MenuTwainNumeriser"));
     editor.Batch([](TScanLotForm&) {});
     EXPECT_TRUE(editor.Documents().empty());
-    EXPECT_TRUE(editor.Messages.empty());
+    EXPECT_EQ(editor.Messages, std::vector<std::string>(3, Tr(TextId::GetTrDlgTwainNoScanner)));
   }
   {
     // No manager: the scanner's menu and pop-up item are disabled.

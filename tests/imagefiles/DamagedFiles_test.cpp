@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "imagefiles/BmpCodec.h"
 #include "imagefiles/CodecStreams.h"
@@ -662,7 +663,8 @@ const std::vector<CutCase>& CutCases() {
       uint16_t compression;
       const char *halved, *wide;
     } tiffs[] = {
-        {"JPEG", COMPRESSION_JPEG, "JPEGLib: Premature end of JPEG file", "Improper JPEG strip/tile size"},
+        {"JPEG", COMPRESSION_JPEG, "JPEGLib: Corrupt JPEG data: premature end of data segment",
+         "Improper JPEG strip/tile size"},
         {"G3", COMPRESSION_CCITTFAX3, "Fax3Decode1D: Premature EO", "Premature EOL at line 0 of strip 0 (got 97, "},
         {"G4", COMPRESSION_CCITTFAX4, "Fax4Decode: Premature EO", "Fax4Decode: "},
         {"LZW", COMPRESSION_LZW, "LZWDecode: ", "LZWDecode: "},
@@ -774,6 +776,106 @@ TEST(DamagedFiles, PicturesHeldInPartFailAndLeaveTheOpenDocumentAsItWas) {
     }
   }
   EXPECT_EQ(n, 22);
+}
+
+// --- JPEG inside TIFF -----------------------------------------------------------------
+
+// Value i of a strip field (a short or a long, in the entry or out of it).
+size_t StripFieldAt(const Bytes& b, uint16_t tag, size_t i, bool& isShort) {
+  const size_t entry = TiffEntry(b, tag);
+  isShort = Get16(b, entry + 2) == TIFF_SHORT;
+  const size_t size = isShort ? 2 : 4;
+  return (Get32(b, entry + 4) * size <= 4 ? entry + 8 : Get32(b, entry + 8)) + i * size;
+}
+uint32_t StripField(const Bytes& b, uint16_t tag, size_t i) {
+  bool isShort = false;
+  const size_t at = StripFieldAt(b, tag, i, isShort);
+  return isShort ? Get16(b, at) : Get32(b, at);
+}
+void PutStripField(Bytes& b, uint16_t tag, size_t i, uint32_t v) {
+  bool isShort = false;
+  const size_t at = StripFieldAt(b, tag, i, isShort);
+  isShort ? Put16(b, at, v) : Put32(b, at, v);
+}
+
+// The TIFF with strip i's stream replaced by what damage makes of it (put at the end).
+Bytes TiffStripDamaged(Bytes b, size_t strip, const std::function<Bytes(Bytes)>& damage) {
+  const uint32_t at = StripField(b, TIFFTAG_STRIPOFFSETS, strip);
+  const uint32_t count = StripField(b, TIFFTAG_STRIPBYTECOUNTS, strip);
+  const Bytes stream = damage(Bytes(b.begin() + at, b.begin() + at + count));
+  PutStripField(b, TIFFTAG_STRIPOFFSETS, strip, uint32_t(b.size()));
+  PutStripField(b, TIFFTAG_STRIPBYTECOUNTS, strip, uint32_t(stream.size()));
+  b.insert(b.end(), stream.begin(), stream.end());
+  return b;
+}
+
+// Where the stream's scan header (SOS) starts.
+size_t ScanAt(const Bytes& j) {
+  for (size_t i = 2; i + 3 < j.size(); i += 2 + (size_t(j[i + 2]) << 8 | j[i + 3])) {
+    while (i + 3 < j.size() && j[i] != 0xFF) ++i;  // bytes out of place
+    if (j[i + 1] == 0xDA) return i;
+  }
+  ADD_FAILURE() << "no scan";
+  return j.size();
+}
+Bytes StrayBytesBeforeTheScan(Bytes j) {
+  j.insert(j.begin() + ptrdiff_t(ScanAt(j)), {0x12, 0x34});
+  return j;
+}
+Bytes WithoutItsEnd(Bytes j) {
+  if (j.size() >= 2) j.erase(j.end() - 2, j.end());
+  return j;
+}
+Bytes CutInItsScan(Bytes j) {
+  const size_t scan = ScanAt(j);
+  j.resize(scan + (j.size() - scan) / 2);
+  return j;
+}
+
+TEST(DamagedFiles, AJpegStreamInsideATiffIsJudgedAsAJpegFileIs) {
+  const std::string dir = TestFolder();
+  const TBitmap photo = TestPicture(97, 61, 8);
+  WriteJpegFile(dir + "/whole.jpg", photo, TJpegWriteOptions{90, false});
+  const Bytes jpeg = test::ReadFileBytes(dir + "/whole.jpg");
+  const Bytes tiff = StripTiff(dir + "/whole.tif", photo, COMPRESSION_JPEG);
+  TBitmap tiffPixels, jpegPixels;
+  ReadWithGraphicsMagick(dir + "/whole.tif", "TIFF", tiffPixels);
+  ReadJpegFile(dir + "/whole.jpg", jpegPixels);
+  // libjpeg hands libtiff the first warning of a stream only: the loss after bytes out
+  // of place is found all the same.
+  const struct {
+    const char* name;
+    Bytes (*damage)(Bytes);
+    bool opens;
+  } cases[] = {
+      {"without its end marker", WithoutItsEnd, true},
+      {"two stray bytes before its scan", StrayBytesBeforeTheScan, true},
+      {"cut in its scan", CutInItsScan, false},
+      {"stray bytes before its scan, then cut in it", [](Bytes j) { return CutInItsScan(StrayBytesBeforeTheScan(j)); },
+       false},
+  };
+  for (const auto& c : cases)
+    for (size_t strip : {size_t(1), size_t(3)}) {  // a middle strip and the shorter last one
+      const std::string what = std::string(c.name) + ", strip " + std::to_string(strip);
+      test::WriteFileBytes(dir + "/damaged.jpg", c.damage(jpeg));
+      test::WriteFileBytes(dir + "/damaged.tif", TiffStripDamaged(tiff, strip, c.damage));
+      const TLoadResult asJpeg = LoadPicture(dir + "/damaged.jpg", TLoadRequest{});
+      const TLoadResult asTiff = LoadPicture(dir + "/damaged.tif", TLoadRequest{});
+      ASSERT_EQ(asJpeg.Result, c.opens ? frDone : frFailed) << what << ": " << asJpeg.Error.Reason;
+      ASSERT_EQ(asTiff.Result, c.opens ? frDone : frFailed) << what << ": " << asTiff.Error.Reason;
+      if (!c.opens) {
+        EXPECT_NE(asTiff.Error.Reason.find("TIFF: JPEGLib: "), std::string::npos) << what << ": " << asTiff.Error.Reason;
+        continue;
+      }
+      EXPECT_FALSE(asJpeg.Warnings.empty()) << what;
+      ASSERT_FALSE(asTiff.Warnings.empty()) << what;
+      EXPECT_EQ(asTiff.Warnings[0].rfind("TIFF: JPEGLib: ", 0), 0u) << what << ": " << asTiff.Warnings[0];
+      EXPECT_TRUE(test::SameBitmaps(asJpeg.Bitmap, jpegPixels)) << what;
+      EXPECT_TRUE(test::SameBitmaps(asTiff.Bitmap, tiffPixels)) << what;
+      TBitmap gm;
+      ReadWithGraphicsMagick(dir + "/damaged.tif", "TIFF", gm);
+      EXPECT_TRUE(test::SameBitmaps(asTiff.Bitmap, gm)) << what;
+    }
 }
 
 TEST(DamagedFiles, WritesTheFuzzSeeds) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSlider>
@@ -119,4 +120,29 @@ TEST(Prefs, OnlyTheDialogsOfTheChangedUnitAreFreed) {
   p.Ok();
   EXPECT_EQ(p.FreedImage, 1);
   EXPECT_EQ(p.FreedPrint, 1);
+}
+
+// The memory guide is the history slider's scale: its steps right under the slider,
+// from the slider's left end to its right end.
+TEST(Prefs, TheMemoryStepsStandUnderTheHistorySliderAcrossItsWidth) {
+  Prefs p;
+  p.Form->show();
+  p.Form->ShowPage(2);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(p.Form.get()));
+  QSlider* slider = p.Form->TBHisto;
+  QWidget* page = slider->parentWidget();
+  const QRect s(slider->mapTo(page, QPoint(0, 0)), slider->size());
+  QLabel* first = p.Form->findChild<QLabel*>("LblMemory48");
+  QLabel* last = p.Form->findChild<QLabel*>("LblMemory512");
+  ASSERT_TRUE(first && last);
+  const QRect f(first->mapTo(page, QPoint(0, 0)), first->size()), l(last->mapTo(page, QPoint(0, 0)), last->size());
+  EXPECT_LE(f.top() - s.bottom(), 4);
+  EXPECT_EQ(f.top(), l.top());
+  // each end's number within the slider's ends, closer to its own end than to the middle
+  EXPECT_GE(f.left(), s.left());
+  EXPECT_LE(f.left(), s.left() + s.width() / 10);
+  EXPECT_LE(l.right(), s.right());
+  EXPECT_GE(l.right(), s.right() - s.width() / 10);
+  EXPECT_LT(p.Form->LblHisto->mapTo(page, QPoint(0, 0)).y(), page->height());
+  EXPECT_GT(p.Form->LblHisto->mapTo(page, QPoint(0, 0)).y(), f.bottom());
 }

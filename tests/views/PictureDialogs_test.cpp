@@ -5,9 +5,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QScreen>
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
@@ -144,6 +146,48 @@ TEST(PictureDialogs, TheKeysWalkThePreviewThroughTheListAsTheMouseDoes) {
     EXPECT_GE(list->width(), d.PicturePanel->width()) << mode;
     d.reject();
   }
+}
+
+// The detailed list shows each column whole, titles and contents, before the preview
+// takes its fixed share; the dialog opens wide enough for them (within the screen), and
+// a wider dialog widens the list, not the preview.
+TEST(PictureDialogs, TheListGetsItsColumnsWidthsFirstAndThePreviewAFixedShare) {
+  test::App();
+  test::TempFolder dir("columns");
+  dir.Path = std::filesystem::absolute(dir.Path);
+  WriteJpegFile(dir.File("coucher de soleil sur la baie.jpg"), Gradient(600, 400), TJpegWriteOptions{95, false});
+  TOpenPictureDialog d;
+  d.setViewMode(QFileDialog::Detail);
+  d.setDirectory(QString::fromStdString(dir.Path.string()));
+  d.setNameFilters(ToQtNameFilters(BuildImageFilter(true, false, false)));
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  auto* model = d.findChild<QFileSystemModel*>();
+  const QModelIndex root = model->index(QString::fromStdString(dir.Path.string()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 1; }));
+  auto* tree = d.findChild<QTreeView*>("treeView");
+  ASSERT_TRUE(tree && tree->isVisible());
+  QApplication::processEvents();
+  const QHeaderView* header = tree->header();
+  const QModelIndex file = model->index(0, 0, root);
+  for (int column = 0; column < 4; ++column) {
+    const QString title = model->headerData(column, Qt::Horizontal).toString();
+    const QString cell = model->index(file.row(), column, root).data().toString();
+    EXPECT_GE(header->sectionSize(column), header->fontMetrics().horizontalAdvance(title) + 16) << title.toStdString();
+    EXPECT_GE(header->sectionSize(column), tree->fontMetrics().horizontalAdvance(cell) + 8) << cell.toStdString();
+  }
+  const int panel = d.PicturePanel->width();
+  EXPECT_GE(panel, 200);
+  const int columns = header->length();
+  const int screen = d.screen()->availableGeometry().width();
+  if (d.width() < screen * 9 / 10) EXPECT_GE(tree->viewport()->width(), columns);
+  else EXPECT_EQ(d.width(), screen * 9 / 10);
+  const int list = tree->width();
+  d.resize(d.width() + 300, d.height());
+  QApplication::processEvents();
+  EXPECT_EQ(d.PicturePanel->width(), panel);
+  EXPECT_GE(tree->width(), list + 250);
+  d.reject();
 }
 
 TEST(PictureDialogs, SaveDialogsExtensionFollowsTheChosenType) {

@@ -277,6 +277,7 @@ void TAutoForm::BuildFilesPage(QWidget* page) {
   }
   SetButtonGlyph(58, SBFiltre);
   if (SBFiltre->icon().isNull()) SBFiltre->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+  SBFiltre->setToolTip(Q(CaptionOr(TextId::GetTrLblFilter1, Tr(TextId::TrFixBatchCustomFilter))));
 
   auto row = [](QWidget* a, QWidget* b) {
     auto* h = new QHBoxLayout;
@@ -387,10 +388,11 @@ void TAutoForm::BuildImagePage(QWidget* page) {
   EdiMotif = Named(new QLineEdit, "EdiMotif");
   EdiMotif->setReadOnly(true);
   SBMotif = ToolButton("SBMotif");
-  SBMotif->setIcon(PatternGlyph());
+  SetPatternChooser(SBMotif);
   SBMotif2 = ToolButton("SBMotif2");
   SetButtonGlyph(59, SBMotif2);
   if (SBMotif2->icon().isNull()) SBMotif2->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+  SBMotif2->setToolTip(Q(Tr(TextId::GetTrHntClearPattern)));
   LblPosition = Label("LblPosition", Caption(TextId::GetTrLblPosition, TextId::TrFixBatchPosition));
   ToolBar = new TAnchorGrid;
   ChkOmbre = Check("ChkOmbre", Caption(TextId::GetTrLblShadow, TextId::TrFixBatchShadow));

@@ -83,14 +83,20 @@ std::unique_ptr<TVornelTwain> TScanning::CreateInternalTwain() {
 void TScanning::CmdTwainSelectSource() {
   if (running_) return;
   const std::unique_ptr<TVornelTwain> twain = CreateInternalTwain();
-  if (!twain->LoadTwainLibrary()) return;
-  twain->SetSourceManagerLoaded(true);
-  // The index chosen is not kept: the manager remembers the choice as its default
-  // source, which every acquisition takes.
-  if (twain->SourceCount() > 0) twain->SelectTwainSource();
-  twain->CloseTwainSourceManager(false);
-  twain->UnloadTwainLibrary();
+  bool found = false;
+  if (twain->LoadTwainLibrary()) {
+    twain->SetSourceManagerLoaded(true);
+    // The index chosen is not kept: the manager remembers the choice as its default
+    // source, which every acquisition takes.
+    found = twain->SourceCount() > 0;
+    if (found) twain->SelectTwainSource();
+    twain->CloseTwainSourceManager(false);
+    twain->UnloadTwainLibrary();
+  }
+  if (!found) SayNoScanner();
 }
+
+void TScanning::SayNoScanner() { ShowMessageDialog(Tr(TextId::GetTrDlgTwainNoScanner), mtInformation, mbOK); }
 
 void TScanning::CmdTwainAcquire() { Acquire(TScanMode::Single); }
 
@@ -107,6 +113,7 @@ void TScanning::Acquire(TScanMode mode) {
   notSaved_.clear();
   document_ = nullptr;
   failure_ = nullptr;
+  bool found = false;
   {
     struct TRunningEnd {
       bool& Flag;
@@ -114,10 +121,11 @@ void TScanning::Acquire(TScanMode mode) {
     } end{running_};
     running_ = true;
     const std::unique_ptr<TVornelTwain> twain = CreateInternalTwain();
-    AcquisitionRun(*twain);
+    found = AcquisitionRun(*twain);
   }
   // What a page's handler threw ends the command as any failure inside a command does.
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+  if (!found) SayNoScanner();
   // Told once the scanner's window is gone.
   if (!notSaved_.empty()) ShowMessageDialog(std::exchange(notSaved_, {}), mtError, mbOK);
   if (refused_)
@@ -125,8 +133,8 @@ void TScanning::Acquire(TScanMode mode) {
                       mbOK);
 }
 
-void TScanning::AcquisitionRun(TVornelTwain& twain) {
-  if (!twain.LoadTwainLibrary()) return;
+bool TScanning::AcquisitionRun(TVornelTwain& twain) {
+  if (!twain.LoadTwainLibrary()) return false;
   twain.SetSourceManagerLoaded(true);
   TTwainSource* source = twain.SourceCount() > 0 ? twain.GetTwainSource(-1) : nullptr;
   if (source) {
@@ -137,6 +145,7 @@ void TScanning::AcquisitionRun(TVornelTwain& twain) {
   }
   twain.CloseTwainSourceManager(false);
   twain.UnloadTwainLibrary();
+  return source != nullptr;
 }
 
 void TScanning::WaitWhileEnabled(TVornelTwain& twain, TTwainSource& source) {

@@ -59,6 +59,7 @@ class TScanning {
   TScanning& operator=(const TScanning&) = delete;
 
   // The manager's chooser; its choice becomes the default source the acquisitions use.
+  // Each command tells the user when the manager finds no scanner.
   void CmdTwainSelectSource();
   // One page into a new document; the pages after it are refused, with a warning.
   void CmdTwainAcquire();
@@ -70,7 +71,10 @@ class TScanning {
  private:
   std::unique_ptr<TVornelTwain> CreateInternalTwain();
   void Acquire(TScanMode mode);
-  void AcquisitionRun(TVornelTwain& twain);
+  // Whether the manager had a source to acquire from.
+  bool AcquisitionRun(TVornelTwain& twain);
+  // A command that found no scanner says so, rather than doing nothing.
+  void SayNoScanner();
   void WaitWhileEnabled(TVornelTwain& twain, TTwainSource& source);
   void OnTwainAcquireImage(TVornelTwain& twain, int index, TBitmap& image, bool& cancel);
   void AcceptPage(TVornelTwain& twain, int index, TBitmap& image, bool& cancel);

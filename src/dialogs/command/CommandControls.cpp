@@ -16,6 +16,7 @@
 #include "dialogs/command/CommandGlyphs.h"
 #include "imagefiles/PictureFiles.h"
 #include "platform/texts/TextUtils.h"
+#include "platform/texts/UiTexts.h"
 #include "shell/services/DialogHost.h"
 #include "views/PictureDialogs.h"
 
@@ -159,9 +160,11 @@ TAnchorGrid::TAnchorGrid(QWidget* parent) : QWidget(parent), buttons_(new QButto
   auto* grid = new QGridLayout(this);
   grid->setSpacing(1);
   grid->setContentsMargins(0, 0, 0, 0);
+  const QStringList hints = Q(Tr(TextId::GetTrHntAnchors)).split('|');
   for (int i = 0; i < 9; ++i) {
     auto* b = new QToolButton(this);
     b->setObjectName(QStringLiteral("TB%1").arg(i));
+    b->setToolTip(hints.value(i));
     b->setCheckable(true);
     b->setAutoRaise(false);
     b->setIconSize(QSize(16, 16));
@@ -205,7 +208,7 @@ TPatternRow::TPatternRow(QWidget& dialog, QGridLayout& grid, int row) : QObject(
   EdiMotif->installEventFilter(this);
   SBMotif = new QToolButton(&dialog);
   SBMotif->setObjectName(QStringLiteral("SBMotif"));
-  SBMotif->setIcon(PatternGlyph());
+  SetPatternChooser(SBMotif);
   auto* file = new QHBoxLayout;
   file->setSpacing(2);
   file->addWidget(EdiMotif, 1);

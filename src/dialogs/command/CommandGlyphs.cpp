@@ -1,5 +1,6 @@
 #include "dialogs/command/CommandGlyphs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -7,6 +8,8 @@
 #include <QPixmap>
 #include <cmath>
 #include <cstdlib>
+
+#include "platform/texts/UiTexts.h"
 
 namespace qm {
 namespace {
@@ -62,6 +65,11 @@ QIcon PatternGlyph() {
       for (int x = 0; x < 4; ++x)
         if ((x + y) % 2 == 0) p.fillRect(QRectF(2 + x * 3, 2 + y * 3, 3, 3), ink);
   });
+}
+
+void SetPatternChooser(QAbstractButton* button, bool mask) {
+  button->setIcon(PatternGlyph());
+  button->setToolTip(QString::fromStdString(Tr(mask ? TextId::GetTrHntChooseMask : TextId::GetTrHntChoosePattern)));
 }
 
 QIcon AlignmentGlyph(int alignment) {

@@ -61,6 +61,7 @@ TCopyrightForm::TCopyrightForm() : TCommandDialog(kTraits) {
   EdiCopyright->setMinimumWidth(320);
   BtnMenu = new TPrevNextButton(this);
   BtnMenu->setObjectName(QStringLiteral("BtnMenu"));
+  BtnMenu->setToolTip(Q(Tr(TextId::GetTrHntInsertField)));
   PopMenu = new QMenu(this);
   PopMenu->setObjectName(QStringLiteral("PopMenu"));
   const QStringList entries = Q(Tr(TextId::TrFixCopyrightEntries)).split('|');

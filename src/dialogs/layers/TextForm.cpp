@@ -286,7 +286,7 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   EdiMotif->setObjectName(QStringLiteral("EdiMotif"));
   EdiMotif->setReadOnly(true);
   SBMotif = ToolButton(effects, "SBMotif");
-  SBMotif->setIcon(PatternGlyph());
+  SetPatternChooser(SBMotif);
   eg->addWidget(CBFlou, 7, 0);
   eg->addWidget(RBFlouLeger, 7, 1);
   eg->addWidget(RBFlouFort, 7, 2);

@@ -182,7 +182,7 @@ TSLForm::TSLForm() : TParamDialogOf(kTraits), state_(std::make_shared<TSheerlayS
   EdiMotif->setReadOnly(true);
   SBMotif = new QToolButton(patternRow);
   SBMotif->setObjectName(QStringLiteral("SBMotif"));
-  SBMotif->setIcon(PatternGlyph());
+  SetPatternChooser(SBMotif);
   pr->addWidget(LblMotif);
   pr->addWidget(EdiMotif, 1);
   pr->addWidget(SBMotif);
@@ -206,7 +206,7 @@ TSLForm::TSLForm() : TParamDialogOf(kTraits), state_(std::make_shared<TSheerlayS
   auto* buttons = new QHBoxLayout;
   BtnParcourir = new QToolButton(maskRow);
   BtnParcourir->setObjectName(QStringLiteral("BtnParcourir"));
-  BtnParcourir->setIcon(PatternGlyph());
+  SetPatternChooser(BtnParcourir, true);
   BtnNegatif = new QToolButton(maskRow);
   BtnNegatif->setObjectName(QStringLiteral("BtnNegatif"));
   BtnNegatif->setText(QStringLiteral("-"));

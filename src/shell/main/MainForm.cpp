@@ -31,6 +31,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "controls/HintNames.h"
 #include "document/DocumentServices.h"
 #include "document/LayerItem.h"
 #include "document/qt/Clipboard.h"
@@ -235,7 +236,9 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   masksFolder_ = folderOr(TUserFolder::Masks, DataFolder());
   patternsFolder_ = folderOr(TUserFolder::Patterns, DataFolder());
   pluginFolder_ = folderOr(TUserFolder::Plugins, {});
-  // 7-11: the window, its services and commands; drops.
+  // 7-11: the window, its services and commands; drops. Every control that shows no
+  // text is named by its hint, in this window and in every one it opens.
+  InstallHintNames();
   BuildWindow();
   setAcceptDrops(true);
   // 12-20: the settings, the translation, the locale's dates, the captions and hints,

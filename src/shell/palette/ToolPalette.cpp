@@ -500,12 +500,14 @@ QWidget* TOutilsForm::BuildColorArea() {
     return b;
   };
   QToolButton* swap = smallButton("ImgSwap", SwapColorsGlyph(), QPoint(43, 0));
+  swap->setToolTip(Q(Tr(TextId::GetTrHntSwapColors)));
   connect(swap, &QToolButton::clicked, this, [this] {
     const TColor f = foreground_, b = background_;
     SetPaletteColor(b, false);
     SetPaletteColor(f, true);
   });
   QToolButton* reset = smallButton("ImgNB", ResetColorsGlyph(), QPoint(0, 41));
+  reset->setToolTip(Q(Tr(TextId::GetTrHntResetColors)));
   connect(reset, &QToolButton::clicked, this, [this] {
     SetPaletteColor(clBlack, false);
     SetPaletteColor(clWhite, true);
@@ -525,11 +527,13 @@ QWidget* TOutilsForm::BuildColorArea() {
   BtnPrevGrad = new TPrevNextButton(area);
   BtnPrevGrad->setObjectName(QStringLiteral("BtnPrevGrad"));
   BtnPrevGrad->SetStyle(stLeft);
+  BtnPrevGrad->setToolTip(Q(Tr(TextId::GetTrHntPrevGradient)));
   BtnPrevGrad->setFixedSize(18, 14);
   BtnPrevGrad->OnClick = [this] { SetStripIndex(StepStrip(strip_, -1)); };
   BtnNextGrad = new TPrevNextButton(area);
   BtnNextGrad->setObjectName(QStringLiteral("BtnNextGrad"));
   BtnNextGrad->SetStyle(stRight);
+  BtnNextGrad->setToolTip(Q(Tr(TextId::GetTrHntNextGradient)));
   BtnNextGrad->setFixedSize(18, 14);
   BtnNextGrad->OnClick = [this] { SetStripIndex(StepStrip(strip_, 1)); };
   arrows->addStretch(1);
@@ -631,6 +635,8 @@ QWidget* TOutilsForm::LinePage() {
     img->setIcon(QIcon(ArrowGlyph(both)));
     img->setIconSize(ArrowGlyph(both).size());
     img->setToolTip(Caption(GetTrLblArrow, "Flèche"));
+    // the box shows no text: its hint says which arrows its picture draws
+    c->setToolTip(Q(Tr(both ? TextId::GetTrHntArrowBoth : TextId::GetTrHntArrowEnd)));
     connect(img, &QToolButton::clicked, c, [c] { c->toggle(); });
     h->addWidget(c);
     h->addWidget(img);

@@ -16,6 +16,7 @@
 #include "pixel/ColorAdjust.h"
 #include "platform/qt/QtBitmap.h"
 #include "platform/texts/Format.h"
+#include "platform/texts/UiTexts.h"
 #include "shell/services/ShortcutKeys.h"
 
 namespace qm {
@@ -108,9 +109,13 @@ void SetButtonGlyph(int index, QAbstractButton* button) {
 }
 
 void SetPatternButtonGlyph(QAbstractButton* button) { SetButtonGlyph(1, button); }
-void SetFolderButtonGlyph(QAbstractButton* button) { SetButtonGlyph(3, button); }
+void SetFolderButtonGlyph(QAbstractButton* button) {
+  SetButtonGlyph(3, button);
+  if (button && button->toolTip().isEmpty()) button->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntChooseFolder)));
+}
 void SetColorButtonGlyph(QAbstractButton* button) {
   SetButtonGlyph(52, button);
+  if (button && button->toolTip().isEmpty()) button->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntPickColor)));
   if (!button || !button->icon().isNull()) return;
   // Without the main window's glyph lists: a dropper of our own, so that a flat button
   // never shows empty.

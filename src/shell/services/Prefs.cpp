@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -59,6 +60,15 @@ void RestartNote(QWidget* page, QVBoxLayout* layout) {
   auto* note = new QLabel(T(TextId::TrFixPrefRestart), page);
   note->setWordWrap(true);
   layout->addWidget(note);
+}
+
+// A "..." button that chooses a folder: read out by its hint rather than its dots.
+QToolButton* FolderButton(QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setText(QStringLiteral("..."));
+  button->setToolTip(T(TextId::GetTrHntChooseFolder));
+  button->setAccessibleName(button->toolTip());
+  return button;
 }
 
 TSpinEdit2* Spin(QWidget* parent, int min, int max, int value) {
@@ -129,8 +139,7 @@ void TPrefForm::BuildPages() {
     v->addWidget(l);
     auto* row = new QHBoxLayout;
     edit = new QLineEdit(p);
-    button = new QToolButton(p);
-    button->setText(QStringLiteral("..."));
+    button = FolderButton(p);
     row->addWidget(edit, 1);
     row->addWidget(button);
     v->addLayout(row);
@@ -154,19 +163,35 @@ void TPrefForm::BuildPages() {
   v->addWidget(new QLabel(T(TextId::TrFixPrefHistory), p));
   TBHisto = new QSlider(Qt::Horizontal, p);
   TBHisto->setRange(kHistoryMin, kHistoryMax);
-  v->addWidget(TBHisto);
+  // The slider with its scale, the memory guide, right under it: the fixed steps spread
+  // from its left end to its right end, then their caption centred between dashes.
+  auto* scale = new QVBoxLayout;
+  scale->setSpacing(0);
+  scale->addWidget(TBHisto);
+  // The slider's groove starts and ends half a handle in from its edges.
+  const int inset = TBHisto->style()->pixelMetric(QStyle::PM_SliderLength, nullptr, TBHisto) / 2;
+  auto* steps = new QHBoxLayout;
+  const char* const mbs[] = {"48", "128", "256", "512"};
+  for (const char* mb : mbs) {
+    if (mb != mbs[0]) steps->addStretch(1);
+    auto* step = new QLabel(QString::fromLatin1(mb), p);
+    step->setObjectName(QStringLiteral("LblMemory%1").arg(QLatin1String(mb)));
+    steps->addWidget(step);
+  }
+  steps->setContentsMargins(std::max(0, inset - 4), 0, std::max(0, inset - 4), 0);
+  scale->addLayout(steps);
+  const QString guide = T(TextId::TrFixPrefMemory);
+  const QString dashes(std::max<qsizetype>(0, (68 - guide.size()) / 2), '-');
+  auto* caption = new QLabel(QStringLiteral("<") + dashes + ' ' + guide + ' ' + dashes + '>', p);
+  caption->setAlignment(Qt::AlignHCenter);
+  scale->addWidget(caption);
+  v->addLayout(scale);
+  v->addSpacing(8);
   LblHisto = new QLabel(p);
   v->addWidget(LblHisto);
   auto* note = new QLabel(T(TextId::TrFixPrefHistoryNote), p);
   note->setStyleSheet(QStringLiteral("color: red"));
   v->addWidget(note);
-  // The memory guide: its caption centred between dashes, then the fixed steps.
-  const QString guide = T(TextId::TrFixPrefMemory);
-  const QString dashes(std::max<qsizetype>(0, (68 - guide.size()) / 2), '-');
-  v->addWidget(new QLabel(QStringLiteral("<") + dashes + ' ' + guide + ' ' + dashes + '>', p));
-  auto* steps = new QHBoxLayout;
-  for (const char* mb : {"48", "128", "256", "512"}) steps->addWidget(new QLabel(QString::fromLatin1(mb), p), 1);
-  v->addLayout(steps);
   v->addStretch(1);
   // Palette d'outils et grille
   p = Page(Pages, v);
@@ -224,8 +249,7 @@ void TPrefForm::BuildPages() {
   v->addWidget(new QLabel(T(TextId::TrFixPref8bfDir), p));
   auto* row = new QHBoxLayout;
   Edi8bfDir = new QLineEdit(p);
-  SB8bfDir = new QToolButton(p);
-  SB8bfDir->setText(QStringLiteral("..."));
+  SB8bfDir = FolderButton(p);
   row->addWidget(Edi8bfDir, 1);
   row->addWidget(SB8bfDir);
   v->addLayout(row);
