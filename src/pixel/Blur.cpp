@@ -1,7 +1,6 @@
 #include "pixel/Blur.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -514,16 +513,6 @@ bool Clip(const TBitmap& bmp, int radius, TRect& rect) {
   if (radius < 1 || bmp.PixelFormat() != pf24bit) return false;
   ClipRectToBitmap(rect, bmp);
   return !rect.IsEmpty();
-}
-
-// True when every pixel of the rect has three equal bytes.
-bool IsGreyRect(const TBitmap& bmp, const TRect& r) {
-  std::atomic<bool> grey{true};
-  ParallelPieces(r.Top, r.Bottom, 64, int64_t(r.Width()) * r.Height(), [&](int y0, int y1) {
-    for (int y = y0; y < y1 && grey.load(std::memory_order_relaxed); ++y)
-      if (!IsGreyRow(bmp.ScanLine(y) + ptrdiff_t(r.Left) * 3, r.Width())) grey.store(false, std::memory_order_relaxed);
-  });
-  return grey.load();
 }
 
 }  // namespace

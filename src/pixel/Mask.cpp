@@ -689,8 +689,9 @@ void RampMaskEdges(TBitmap& mask, TRect rect, int width) {
   ParallelRows(0, h, work, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
       uint8_t* q = &in[size_t(y) * size_t(w)];
-      ChannelPlane(mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3, w, 0, q);
-      for (int x = 0; x < w; ++x) q[x] = q[x] == 0;
+      const int n = w;  // (a local count: the stores below cannot change it, so the loop vectorises)
+      ChannelPlane(mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3, n, 0, q);
+      for (int x = 0; x < n; ++x) q[x] = q[x] == 0;
     }
   });
   auto inside = [&](int x, int y) { return in[size_t(y) * size_t(w) + size_t(x)] != 0; };

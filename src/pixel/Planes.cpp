@@ -1,5 +1,9 @@
 #include "pixel/Planes.h"
 
+#include <atomic>
+
+#include "platform/core/Parallel.h"
+
 namespace qm {
 
 void ChannelPlane(const uint8_t* px, int n, int channel, uint8_t* out) {
@@ -52,6 +56,15 @@ bool IsGreyRow(const uint8_t* px, int n) {
   for (; i < n; ++i)
     if (px[3 * i] != px[3 * i + 1] || px[3 * i] != px[3 * i + 2]) return false;
   return true;
+}
+
+bool IsGreyRect(const TBitmap& bmp, const TRect& r) {
+  std::atomic<bool> grey{true};
+  ParallelPieces(r.Top, r.Bottom, 64, int64_t(r.Width()) * r.Height(), [&](int y0, int y1) {
+    for (int y = y0; y < y1 && grey.load(std::memory_order_relaxed); ++y)
+      if (!IsGreyRow(bmp.ScanLine(y) + ptrdiff_t(r.Left) * 3, r.Width())) grey.store(false, std::memory_order_relaxed);
+  });
+  return grey.load();
 }
 
 }  // namespace qm

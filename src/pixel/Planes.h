@@ -7,6 +7,9 @@
 // a time through byte permutes; elsewhere (and for the last pixels of a row) one by one.
 #include <cstdint>
 
+#include "platform/core/Bitmap.h"
+#include "platform/core/Types.h"
+
 #if defined(__AVX512VBMI__) && defined(__AVX512BW__)
 #include <immintrin.h>
 #define QM_PLANES_VBMI 1
@@ -82,5 +85,8 @@ void SpreadPlane(const uint8_t* v, int n, uint8_t* px);
 void SpreadValueWhere(const uint8_t* flags, int n, uint8_t value, uint8_t* px);
 // True when every one of the n pixels has three equal bytes.
 bool IsGreyRow(const uint8_t* px, int n);
+// The same for every pixel of a rect of a 24-bit bitmap (clipped already, not empty),
+// the rows shared among the threads; stops at the first pixel that is not grey.
+bool IsGreyRect(const TBitmap& bmp, const TRect& rect);
 
 }  // namespace qm
