@@ -649,27 +649,42 @@ void SpreadPixels(TBitmap& bmp, const TBitmap& source, int amount, int mode, TRe
   if (!Clip(bmp, rect)) return;
   const int64_t d = amount / 2;
   const int64_t maxX = bmp.Width() - 1, maxY = bmp.Height() - 1;
-  for (int y = rect.Top; y < rect.Bottom; ++y) {
-    uint8_t* p = RowAt(bmp, y, rect.Left);
-    for (int x = rect.Left; x < rect.Right; ++x, p += 3) {
-      int64_t sx = x, sy = y;
-      switch (mode) {
-        case 0:
-          sx = x + Random(amount) - d;
-          sy = y + Random(amount) - d;
-          break;
-        case 1: sx = x + Random(amount) - d; break;
-        case 2: sy = y + Random(amount) - d; break;
-        default:
-          sx = x + Random(amount) - d;
-          sy = y - (sx - x);
-          break;
+  // The draws of the one generator in row order (two a pixel in mode 0, else one),
+  // each band of rows from the state the generator reaches there, and the generator
+  // left where the whole pass leaves it: the rows go to several threads and the pixels
+  // stay those of one pass.
+  const uint32_t seed = GetRandSeed();
+  const int64_t draws = int64_t(rect.Width()) * (mode == 0 ? 2 : 1);
+  const TRandomJump step{1};
+  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+    uint32_t state = TRandomJump(uint64_t(y0 - rect.Top) * uint64_t(draws))(seed);
+    const auto next = [&] {
+      state = step(state);
+      return RandomFromState(state, amount);
+    };
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = RowAt(bmp, y, rect.Left);
+      for (int x = rect.Left; x < rect.Right; ++x, p += 3) {
+        int64_t sx = x, sy = y;
+        switch (mode) {
+          case 0:
+            sx = x + next() - d;
+            sy = y + next() - d;
+            break;
+          case 1: sx = x + next() - d; break;
+          case 2: sy = y + next() - d; break;
+          default:
+            sx = x + next() - d;
+            sy = y - (sx - x);
+            break;
+        }
+        sx = std::clamp<int64_t>(sx, 0, maxX);
+        sy = std::clamp<int64_t>(sy, 0, maxY);
+        std::memcpy(p, RowAt(source, int(sy), int(sx)), 3);
       }
-      sx = std::clamp<int64_t>(sx, 0, maxX);
-      sy = std::clamp<int64_t>(sy, 0, maxY);
-      std::memcpy(p, RowAt(source, int(sy), int(sx)), 3);
     }
-  }
+  });
+  RandSeed(TRandomJump(uint64_t(draws) * uint64_t(rect.Height()))(seed));
 }
 
 void SpreadRect(TBitmap& bmp, int amount, int mode, TRect rect) {
@@ -762,29 +777,29 @@ void SmoothSequential(TBitmap& bmp, int mode, const TRect& rect, int yFrom) {
 
 // One row of a rect at least two pixels wide whose row below is unchanged: cur is the
 // row as it was, low the row below; every pixel but the last reads its right
-// neighbour unchanged, the last reads its left neighbour, already smoothed.
-void SmoothRow(const uint8_t* cur, const uint8_t* low, uint8_t* out, int n, int mode) {
-  const int div = mode == 0 ? 4 : 2;
+// neighbour unchanged, the last reads its left neighbour, already smoothed. One loop
+// per mode, the divisor a constant, so that the rows vectorise.
+template <int kMode>
+inline int SmoothSum(int self, int right, int below, int belowRight) {
+  if constexpr (kMode == 0) return (self + right + below + belowRight) / 4;
+  else if constexpr (kMode == 1) return (self + right) / 2;
+  else if constexpr (kMode == 2) return (self + below) / 2;
+  else return (self + belowRight) / 2;
+}
+
+template <int kMode>
+void SmoothRowOf(const uint8_t* __restrict cur, const uint8_t* __restrict low, uint8_t* __restrict out, int n) {
   const int nb = 3 * (n - 1);
-  for (int i = 0; i < nb; ++i) {
-    int s = cur[i];
-    switch (mode) {
-      case 0: s += cur[i + 3] + low[i] + low[i + 3]; break;
-      case 1: s += cur[i + 3]; break;
-      case 2: s += low[i]; break;
-      default: s += low[i + 3]; break;
-    }
-    out[i] = uint8_t(s / div);
-  }
-  for (int c = nb; c < nb + 3; ++c) {
-    int s = cur[c];
-    switch (mode) {
-      case 0: s += out[c - 3] + low[c] + low[c - 3]; break;
-      case 1: s += out[c - 3]; break;
-      case 2: s += low[c]; break;
-      default: s += low[c - 3]; break;
-    }
-    out[c] = uint8_t(s / div);
+  for (int i = 0; i < nb; ++i) out[i] = uint8_t(SmoothSum<kMode>(cur[i], cur[i + 3], low[i], low[i + 3]));
+  for (int c = nb; c < nb + 3; ++c) out[c] = uint8_t(SmoothSum<kMode>(cur[c], out[c - 3], low[c], low[c - 3]));
+}
+
+void SmoothRow(const uint8_t* cur, const uint8_t* low, uint8_t* out, int n, int mode) {
+  switch (mode) {
+    case 0: return SmoothRowOf<0>(cur, low, out, n);
+    case 1: return SmoothRowOf<1>(cur, low, out, n);
+    case 2: return SmoothRowOf<2>(cur, low, out, n);
+    default: return SmoothRowOf<3>(cur, low, out, n);
   }
 }
 }  // namespace

@@ -556,6 +556,18 @@ TEST(ColorAdjust, RandomKernelsRepeatFromTheSameSeed) {
   TBitmap t = a.Clone();
   SpreadPixels(t, TBitmap(5, 5), 9, 0, UnboundedRect);
   EXPECT_TRUE(SameBitmaps(t, a));
+  // Spread over threads, the generator ends where the draws one after the other leave it.
+  for (int mode : {0, 3}) {
+    TBitmap big = RandomBitmap(420, 330, 7);
+    SetEngineThreads(8);
+    RandSeed(5);
+    SpreadRect(big, 9, mode, TRect{1, 2, 400, 329});
+    const uint32_t after = GetRandSeed();
+    SetEngineThreads(0);
+    RandSeed(5);
+    for (int i = 0; i < 399 * 327 * (mode == 0 ? 2 : 1); ++i) Random(9);
+    EXPECT_EQ(GetRandSeed(), after) << mode;
+  }
 }
 
 // The threshold in whole blocks of pixels as in the tail of a row, at levels across the
