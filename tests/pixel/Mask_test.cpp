@@ -239,7 +239,7 @@ TEST(MaskPasses, MinMaxPassesMatchOnePassAtATime) {
 TEST(MaskPasses, LargeMasksAgreeAcrossThreads) {
   // large enough to be split over threads, in rows and in column strips
   const TBitmap m = BlockMask(700, 160, 8);
-  for (int n : {-3, 4}) {
+  for (int n : {-3, 4, -1, 1}) {
     ExpectSameAtAnyThreadCount(
         m, [&](TBitmap& b) { ApplyMinMaxPasses(b, n, TRect{1, 2, 699, 159}); },
         [&](TBitmap& b) { RefMinMaxPasses(b, n, TRect{1, 2, 699, 159}); }, "n " + std::to_string(n));
