@@ -130,7 +130,11 @@ TSpareBlocks& SpareBlocks() {
 
 }  // namespace
 
-void ReleaseUndoBufferPool() { SpareBlocks().Release(); }
+void ReleaseUndoBufferPool() {
+  SpareBlocks().Release();
+  // the bitmaps' own spare buffers go at the same moments
+  ReleaseBitmapBufferPool();
+}
 
 size_t PooledUndoBufferBytes() { return SpareBlocks().Held(); }
 

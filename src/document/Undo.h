@@ -83,8 +83,8 @@ class TBmp24 {
 // Large snapshot blocks and whole-layer bitmaps freed by dropped steps are kept, two of
 // each at most and 512 MB in all, for the next snapshot of the same byte size: its pages
 // are then already mapped. Clearing a history,
-// or freeing one that has a limit, frees them (here); PooledUndoBufferBytes says how
-// much is kept.
+// or freeing one that has a limit, frees them (here, with the bitmaps' own spare
+// buffers: ReleaseBitmapBufferPool); PooledUndoBufferBytes says how much is kept.
 void ReleaseUndoBufferPool();
 size_t PooledUndoBufferBytes();
 // The same keeping for other whole-layer work: a kept bitmap whose buffer holds bytes

@@ -10,6 +10,7 @@
 #endif
 
 #include "pixel/ImgUtils.h"
+#include "pixel/Planes.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
 
@@ -329,7 +330,7 @@ void BlurRows(TBitmap& bmp, const TRect& r, const Taps& tp) {
           src[l] = row;
         } else {
           uint8_t* v = &values[size_t(l) * size_t(m + 16)];
-          for (int x = 0; x < n; ++x) v[x] = row[3 * x];
+          ChannelPlane(row, n, 0, v);
           src[l] = v;
         }
       }
@@ -397,16 +398,19 @@ void BlurRows(TBitmap& bmp, const TRect& r, const Taps& tp) {
           for (int l = 0; l < rows; ++l) {
             uint8_t lv[16];
             StoreB(lv, blk[l]);
-            uint8_t* row = bmp.ScanLine(y0 + l) + left;
             if constexpr (C == 3) {
+              uint8_t* row = bmp.ScanLine(y0 + l) + left;
               if (cnt == 16) StoreB(row + q, blk[l]);
               else std::memcpy(row + q, lv, size_t(cnt));
             } else {
-              for (int i = 0; i < cnt; ++i) row[3 * (q + i)] = row[3 * (q + i) + 1] = row[3 * (q + i) + 2] = lv[i];
+              std::memcpy(&values[size_t(l) * size_t(m + 16) + size_t(q)], lv, size_t(cnt));
             }
           }
         }
       }
+      // A mask's levels, gathered per row, go into its pixels' three bytes at once.
+      if constexpr (C == 1)
+        for (int l = 0; l < rows; ++l) SpreadPlane(&values[size_t(l) * size_t(m + 16)], n, bmp.ScanLine(y0 + l) + left);
     }
   });
 }
@@ -429,18 +433,6 @@ int StripWidth(int values, int S) {
 
 constexpr int kRows = 4;  // output rows made together
 
-// Writes n levels of one channel (C = 3: consecutive bytes) or of a grey mask (C = 1:
-// each level into the three bytes of consecutive pixels).
-template <int C>
-inline void PutLevels(uint8_t* dst, const uint8_t* lv, int n) {
-  if constexpr (C == 3) {
-    if (n == kLanes) StoreB(dst, LoadB(lv));
-    else std::memcpy(dst, lv, size_t(n));
-  } else {
-    for (int l = 0; l < n; ++l) dst[3 * l] = dst[3 * l + 1] = dst[3 * l + 2] = lv[l];
-  }
-}
-
 template <int C>
 void BlurColumns(TBitmap& bmp, const TRect& r, const Taps& tp) {
   const int h = r.Height(), S = tp.S, m = r.Width() * C;
@@ -450,6 +442,8 @@ void BlurColumns(TBitmap& bmp, const TRect& r, const Taps& tp) {
   ParallelPieces(0, strips, 1, int64_t(r.Width()) * h * (2 * S + 1) / 8, [&](int s0, int s1) {
     std::vector<float> rows(size_t(ring) * kStrip, 0.0f);
     std::vector<const float*> at(size_t(2 * S + kRows + 1));
+    // a mask's first bytes as read, and its levels of the rows made, a row at a time
+    std::vector<uint8_t> plane(C == 1 ? size_t(kStrip) : 0), levels(C == 1 ? size_t(kRows) * kStrip : 0);
     for (int s = s0; s < s1; ++s) {
       const int v0 = s * kStrip, sw = std::min(kStrip, m - v0);
       int loaded = 0;
@@ -463,13 +457,14 @@ void BlurColumns(TBitmap& bmp, const TRect& r, const Taps& tp) {
             const uint8_t* ahead = bmp.ScanLine(r.Top + loaded + 8) + ptrdiff_t(r.Left) * 3 + (C == 3 ? v0 : 3 * v0);
             for (int b = 0; b < sw * (C == 3 ? 1 : 3); b += 64) __builtin_prefetch(ahead + b);
           }
-          if constexpr (C == 3) {
-            int i = 0;
-            for (; i + kLanes <= sw; i += kLanes) StoreF(dst + i, ToFloat(LoadB(src + v0 + i)));
-            for (; i < sw; ++i) dst[i] = src[v0 + i];
-          } else {
-            for (int i = 0; i < sw; ++i) dst[i] = src[3 * (v0 + i)];
+          const uint8_t* bytes = src + v0;
+          if constexpr (C == 1) {
+            ChannelPlane(src + 3 * v0, sw, 0, plane.data());
+            bytes = plane.data();
           }
+          int i = 0;
+          for (; i + kLanes <= sw; i += kLanes) StoreF(dst + i, ToFloat(LoadB(bytes + i)));
+          for (; i < sw; ++i) dst[i] = bytes[i];
         }
         // at[S + d]: row y + d, the rect's first and last rows repeated beyond it
         for (int q = 0; q < 2 * S + kRows + 1; ++q)
@@ -487,32 +482,53 @@ void BlurColumns(TBitmap& bmp, const TRect& r, const Taps& tp) {
               Levels(tp, Nth(sums[half], j), lv, [&](int l) {
                 return ExactLevel(tp, [&](int k) { return double(row[j - k][vv + l]); });
               });
-              uint8_t* out = bmp.ScanLine(r.Top + y + j) + ptrdiff_t(r.Left) * 3;
-              PutLevels<C>(out + (C == 3 ? v0 + vv : 3 * (v0 + vv)), lv, cnt);
+              if constexpr (C == 3) {
+                uint8_t* out = bmp.ScanLine(r.Top + y + j) + ptrdiff_t(r.Left) * 3 + v0 + vv;
+                if (cnt == kLanes) StoreB(out, LoadB(lv));
+                else std::memcpy(out, lv, size_t(cnt));
+              } else {
+                std::memcpy(&levels[size_t(j) * kStrip + size_t(vv)], lv, size_t(cnt));
+              }
             }
           }
         }
+        if constexpr (C == 1)
+          for (int j = 0; j < kRows && y + j < h; ++j)
+            SpreadPlane(&levels[size_t(j) * kStrip], sw, bmp.ScanLine(r.Top + y + j) + ptrdiff_t(r.Left + v0) * 3);
       }
     }
   });
 }
 
+// mask: the grey form, which snaps near-white levels.
 template <int C>
-void Blur(TBitmap& bmp, int radius, TRect rect) {
-  if (radius < 1 || bmp.PixelFormat() != pf24bit) return;
-  ClipRectToBitmap(rect, bmp);
-  if (rect.IsEmpty()) return;
+void Blur(TBitmap& bmp, int radius, const TRect& rect, bool mask) {
   TKernel scratch;
-  const Taps tp = MakeTaps(KernelFor(radius, scratch), C == 1);
+  const Taps tp = MakeTaps(KernelFor(radius, scratch), mask);
   BlurRows<C>(bmp, rect, tp);
   BlurColumns<C>(bmp, rect, tp);
 }
 
+bool Clip(const TBitmap& bmp, int radius, TRect& rect) {
+  if (radius < 1 || bmp.PixelFormat() != pf24bit) return false;
+  ClipRectToBitmap(rect, bmp);
+  return !rect.IsEmpty();
+}
+
 }  // namespace
 
-void GaussianBlurRect(TBitmap& bmp, int radius, TRect rect) { Blur<3>(bmp, radius, rect); }
+void GaussianBlurRect(TBitmap& bmp, int radius, TRect rect) {
+  if (!Clip(bmp, radius, rect)) return;
+  // Three equal channels blur alike: a grey picture (a mask, most often) is blurred
+  // once, through its first bytes, and the levels written to all three. The test reads
+  // the rect once and stops at the first coloured pixel.
+  if (IsGreyRect(bmp, rect)) Blur<1>(bmp, radius, rect, false);
+  else Blur<3>(bmp, radius, rect, false);
+}
 
-void GaussianBlurMaskRect(TBitmap& bmp, int radius, TRect rect) { Blur<1>(bmp, radius, rect); }
+void GaussianBlurMaskRect(TBitmap& bmp, int radius, TRect rect) {
+  if (Clip(bmp, radius, rect)) Blur<1>(bmp, radius, rect, true);
+}
 
 void GaussianBlur(TBitmap& bmp, const TGaussianBlurParams& params, TRect rect) {
   if (InHardRange(params)) GaussianBlurRect(bmp, params.Radius, rect);

@@ -95,6 +95,8 @@ void DitherBlackWhiteRect(TBitmap& bmp, TRect rect);
 // 3 x 3 mean of the unchanged pixels, the rect's edge pixels standing in for the
 // neighbours outside the rect.
 void BoxBlur3x3Rect(TBitmap& bmp, TRect rect);
+// BoxBlur3x3Rect passes times (nothing below 1).
+void BoxBlur3x3Passes(TBitmap& bmp, int passes, TRect rect);
 // In place, top to bottom and left to right: each pixel is averaged with, by mode,
 // 0 the right, lower and lower-right neighbours (divisor 4), 1 the right one, 2 the
 // lower one, 3 the lower-right one (divisor 2). On the rect's last column the pixel to

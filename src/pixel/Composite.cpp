@@ -208,7 +208,7 @@ void FilterRelief3D(TBitmap& bmp, TRect rect, int width, bool sunken, int percen
 
 void ApplyBlurPasses(TBitmap& bmp, int n, TRect rect) {
   if (!Prepare(bmp, rect)) return;
-  for (int i = 0; i < n; ++i) BoxBlur3x3Rect(bmp, rect);
+  BoxBlur3x3Passes(bmp, n, rect);
 }
 
 void BlurRectBorder(TBitmap& bmp, const TBitmap& copy, int band, TRect rect) {

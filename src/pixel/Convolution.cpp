@@ -6,6 +6,7 @@
 
 #include "pixel/AreaChassis.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Planes.h"
 #include "platform/core/Parallel.h"
 
 namespace qm {
@@ -115,12 +116,29 @@ void Interior(const Plan& p, const Rows& r, Div div, Store store) {
   }
 }
 
+// FinishPixel over the interior pixels 1 .. n - 2 of a row, their divided values in
+// scratch (3n values, then room for n levels): the grey levels (below 2^24 each, their
+// sum fits 32 bits) gathered, then spread over the pixels.
+void GreyInterior(const int32_t* __restrict scratch, int n, bool invert, uint8_t* __restrict out) {
+  uint8_t* __restrict levels = reinterpret_cast<uint8_t*>(const_cast<int32_t*>(scratch) + 3 * size_t(n));
+  const int flip = invert ? 255 : 0;
+  for (int x = 1; x + 1 < n; ++x) {
+    const int32_t v = (scratch[3 * x] + scratch[3 * x + 1] + scratch[3 * x + 2]) / 3;
+    const int u = v < 0 ? 0 : (v > 255 ? 255 : v);
+    levels[x] = uint8_t(u ^ flip);  // 255 - u for 0 <= u <= 255
+  }
+  SpreadPlane(levels + 1, n - 2, out + 3);
+}
+
+// The scratch a grey row needs, in 32-bit values.
+size_t GreyScratch(int n) { return size_t(n) * 3 + size_t(n) / 4 + 1; }
+
 template <class T, class Div>
 void FastRow(const Plan& p, const Rows& r, uint8_t* out, int32_t* scratch, Div div) {
   if (p.n >= 3) {
     if (p.grey) {
       Interior<T>(p, r, div, [scratch](int i, T v) { scratch[i] = v; });
-      for (int x = 1; x + 1 < p.n; ++x) FinishPixel(p, scratch + 3 * x, out + 3 * x);
+      GreyInterior(scratch, p.n, p.invert, out);
     } else if (p.invert) {
       Interior<T>(p, r, div, [out](int i, T v) { out[i] = uint8_t(255 - (v < 0 ? 0 : (v > 255 ? 255 : v))); });
     } else {
@@ -183,7 +201,7 @@ void Convolve3x3(TBitmap& dst, TBitmap& src, const TConvolutionMatrix& m, TRect 
   const Plan p = MakePlan(m, rect.Width());
   const ptrdiff_t left = ptrdiff_t(rect.Left) * 3;
   ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
-    std::vector<int32_t> scratch(p.grey ? size_t(p.n) * 3 : 0);
+    std::vector<int32_t> scratch(p.grey ? GreyScratch(p.n) : 0);
     for (int y = y0; y < y1; ++y) {
       const Rows r{src.ScanLine(y > rect.Top ? y - 1 : y) + left, src.ScanLine(y) + left,
                    src.ScanLine(y + 1 < rect.Bottom ? y + 1 : y) + left};
@@ -197,7 +215,7 @@ void Convolve3x3InPlace(TBitmap& bmp, const TConvolutionMatrix& m, TRect rect) {
   ClipRectToBitmap(rect, bmp);
   if (rect.IsEmpty()) return;
   const Plan p = MakePlan(m, rect.Width());
-  ForEachRowInPlace3(bmp, rect, p.grey ? size_t(p.n) * 3 * sizeof(int32_t) : 0,
+  ForEachRowInPlace3(bmp, rect, p.grey ? GreyScratch(p.n) * sizeof(int32_t) : 0,
                      [&](const uint8_t* above, const uint8_t* row, const uint8_t* below, uint8_t* out, int,
                          uint8_t* scratch) {
                        const Rows r{above ? above : row, row, below ? below : row};

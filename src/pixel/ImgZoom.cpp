@@ -6,6 +6,7 @@
 
 #include "pixel/Blend.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Planes.h"
 #include "pixel/RectUtils.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
@@ -17,6 +18,10 @@ namespace {
 // start[k] .. start[k] + count[k] - 1 with weights summing to exactly 1 << kWeightBits,
 // so a uniform area stays uniform. 11 bits per axis keep both passes within 32 bits.
 constexpr int kWeightBits = 11;
+
+// The source rows are read ahead of the sums in pieces: the processor's own streams
+// stop at each 4 KB page of a row, and the reduction then waits on memory.
+constexpr size_t kPrefetchSpan = 256, kPrefetchAhead = 2048;
 
 struct AxisTaps {
   std::vector<int> start, count, offset;
@@ -49,6 +54,58 @@ AxisTaps MakeTaps(int srcStart, int srcLen, int dstLen, int first, int n) {
   return t;
 }
 
+#if QM_PLANES_VBMI
+// The horizontal sums of 16 destination pixels at a time, one channel at a time: tap
+// t of pixel k reads the vertical sums at index at[t * n + k] (its column times 3),
+// weight[t * n + k]; pixels with fewer taps than the most read their first column again
+// with weight 0. The same integer products and sums as one pixel at a time.
+struct LaneTaps {
+  int taps = 0, n = 0;
+  std::vector<int32_t> at;
+  std::vector<uint32_t> weight;
+};
+
+LaneTaps MakeLaneTaps(const AxisTaps& tx, int sx0, int n) {
+  LaneTaps l;
+  l.n = n;
+  for (int k = 0; k < n; ++k) l.taps = std::max(l.taps, tx.count[size_t(k)]);
+  l.at.assign(size_t(l.taps) * size_t(n), 0);
+  l.weight.assign(size_t(l.taps) * size_t(n), 0);
+  for (int k = 0; k < n; ++k)
+    for (int t = 0; t < l.taps; ++t) {
+      const bool own = t < tx.count[size_t(k)];
+      l.at[size_t(t) * size_t(n) + size_t(k)] = (tx.start[size_t(k)] + (own ? t : 0) - sx0) * 3;
+      if (own) l.weight[size_t(t) * size_t(n) + size_t(k)] = tx.weight[size_t(tx.offset[size_t(k)] + t)];
+    }
+  return l;
+}
+
+// Pixels k0 .. k0 + 15 of a destination row from the vertical sums col.
+inline void SixteenPixels(const LaneTaps& l, const uint32_t* col, int k0, uint8_t* out) {
+  static const __m512i join = [] {
+    alignas(64) uint8_t idx[64] = {};
+    for (int q = 0; q < 48; ++q) idx[q] = uint8_t((q % 3) * 16 + q / 3);
+    return _mm512_load_si512(idx);
+  }();
+  __m128i bytes[3];
+  for (int c = 0; c < 3; ++c) {
+    __m512i acc = _mm512_setzero_si512();
+    for (int t = 0; t < l.taps; ++t) {
+      const size_t at = size_t(t) * size_t(l.n) + size_t(k0);
+      const __m512i idx = _mm512_add_epi32(_mm512_loadu_si512(&l.at[at]), _mm512_set1_epi32(c));
+      const __m512i v = _mm512_i32gather_epi32(idx, col, 4);
+      acc = _mm512_add_epi32(acc, _mm512_mullo_epi32(v, _mm512_loadu_si512(&l.weight[at])));
+    }
+    acc = _mm512_srli_epi32(_mm512_add_epi32(acc, _mm512_set1_epi32(1 << (2 * kWeightBits - 1))), 2 * kWeightBits);
+    bytes[c] = _mm512_cvtepi32_epi8(acc);
+  }
+  __m512i planes = _mm512_castsi128_si512(bytes[0]);
+  planes = _mm512_inserti32x4(planes, bytes[1], 1);
+  planes = _mm512_inserti32x4(planes, bytes[2], 2);
+  _mm512_mask_storeu_epi8(out, 0xFFFFFFFFFFFFull, _mm512_permutexvar_epi8(join, planes));
+}
+#endif
+
 // A 24-bit copy of the part of a bitmap of another format that a drawing reads.
 const TBitmap& As24(const TBitmap& bmp, TRect& s, TBitmap& holder) {
   if (bmp.PixelFormat() == pf24bit) return bmp;
@@ -73,6 +130,9 @@ void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, 
   // the source columns the area reads
   const int sx0 = tx.start[0], sx1 = tx.start[size_t(w) - 1] + tx.count[size_t(w) - 1];
   const size_t span = size_t(sx1 - sx0) * 3;
+#if QM_PLANES_VBMI
+  const LaneTaps lanes = MakeLaneTaps(tx, sx0, w);
+#endif
   ParallelRows(area.Top, area.Bottom, int64_t(srcRect.Width()) * srcRect.Height(), [&](int y0, int y1) {
     // The covered source rows are first summed by their vertical weights over every
     // column (contiguous bytes: the loop vectorises), then each destination pixel
@@ -88,15 +148,23 @@ void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, 
         const uint8_t* s = src.ScanLine(ty.start[k] + i) + ptrdiff_t(sx0) * 3;
         const uint32_t wv = wy[i];
         uint32_t* c = col.data();
-        if (i == 0) {
-          for (size_t j = 0; j < span; ++j) c[j] = wv * s[j];
-        } else {
-          for (size_t j = 0; j < span; ++j) c[j] += wv * s[j];
+        for (size_t j0 = 0; j0 < span; j0 += kPrefetchSpan) {
+          const size_t j1 = std::min(span, j0 + kPrefetchSpan);
+          for (size_t b = j0 + kPrefetchAhead; b < j1 + kPrefetchAhead && b < span; b += 64) __builtin_prefetch(s + b);
+          if (i == 0) {
+            for (size_t j = j0; j < j1; ++j) c[j] = wv * s[j];
+          } else {
+            for (size_t j = j0; j < j1; ++j) c[j] += wv * s[j];
+          }
         }
       }
       uint8_t* d = dst.ScanLine(y) + ptrdiff_t(area.Left) * 3;
       constexpr uint32_t half = 1u << (2 * kWeightBits - 1);
-      for (int kx = 0; kx < w; ++kx) {
+      int kx = 0;
+#if QM_PLANES_VBMI
+      for (; kx + 16 <= w; kx += 16) SixteenPixels(lanes, col.data(), kx, d + 3 * kx);
+#endif
+      for (; kx < w; ++kx) {
         const uint32_t* p = col.data() + size_t(tx.start[size_t(kx)] - sx0) * 3;
         const uint32_t* wx = tx.weight.data() + tx.offset[size_t(kx)];
         const int n = tx.count[size_t(kx)];

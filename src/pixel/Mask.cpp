@@ -10,6 +10,7 @@
 #include "pixel/AreaChassis.h"
 #include "pixel/Chassis.h"
 #include "pixel/ImgUtils.h"
+#include "pixel/Planes.h"
 #include "platform/core/Colors.h"
 #include "platform/core/Numeric.h"
 #include "platform/core/Parallel.h"
@@ -165,47 +166,76 @@ void SizeMaskTo(TBitmap& mask, const TBitmap& src) {
   mask.BrushColor = brush;
 }
 
-// Calls f(maskPixel, matches) for every pixel of the rect, matches telling whether the
-// source pixel is within the tolerance of the colour on every channel.
+// out[i] = 1 where every channel of pixel i lies in [lo, hi] (planes b, g, r), else 0.
+void MatchFlags(const uint8_t* __restrict b, const uint8_t* __restrict g, const uint8_t* __restrict r,
+                uint8_t* __restrict out, int n, const uint8_t* lo, const uint8_t* hi) {
+  const uint8_t lb = lo[0], lg = lo[1], lr = lo[2], hb = hi[0], hg = hi[1], hr = hi[2];
+  for (int x = 0; x < n; ++x)
+    out[x] = (b[x] >= lb) & (b[x] <= hb) & (g[x] >= lg) & (g[x] <= hg) & (r[x] >= lr) & (r[x] <= hr);
+}
+
+// Calls f(maskRow, matches, n) for every row of the rect: maskRow points at the mask's
+// pixels from the rect's left edge, matches[i] is 1 where source pixel i is within the
+// tolerance of the colour on every channel, else 0.
 template <class F>
 void ForEachColorMatch(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, TRect rect, F&& f) {
   if (tolerance < 0 || !Clip24(src, rect)) return;
   SizeMaskTo(mask, src);
   const TPixel24 c = ColorToPixel24(color);
-  ParallelRows(rect.Top, rect.Bottom, int64_t(rect.Width()) * rect.Height(), [&](int y0, int y1) {
+  const int key[3] = {c.B, c.G, c.R};
+  uint8_t lo[3], hi[3];
+  for (int k = 0; k < 3; ++k) {
+    lo[k] = uint8_t(std::max(0, key[k] - std::min(tolerance, 255)));
+    hi[k] = uint8_t(std::min(255, key[k] + std::min(tolerance, 255)));
+  }
+  const int n = rect.Width();
+  ParallelRows(rect.Top, rect.Bottom, int64_t(n) * rect.Height(), [&](int y0, int y1) {
+    std::vector<uint8_t> planes(static_cast<size_t>(n) * 3), match(static_cast<size_t>(n));
+    uint8_t* b = planes.data();
+    uint8_t* g = b + n;
+    uint8_t* r = g + n;
     for (int y = y0; y < y1; ++y) {
       const uint8_t* s = src.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
-      uint8_t* m = mask.ScanLine(y) + ptrdiff_t(rect.Left) * 3;
-      for (int x = rect.Left; x < rect.Right; ++x, s += 3, m += 3) {
-        const bool match = std::abs(s[0] - c.B) <= tolerance && std::abs(s[1] - c.G) <= tolerance &&
-                           std::abs(s[2] - c.R) <= tolerance;
-        f(m, match);
-      }
+      ChannelPlane(s, n, 0, b);
+      ChannelPlane(s, n, 1, g);
+      ChannelPlane(s, n, 2, r);
+      MatchFlags(b, g, r, match.data(), n, lo, hi);
+      f(mask.ScanLine(y) + ptrdiff_t(rect.Left) * 3, match.data(), n);
     }
   });
+}
+
+// A mask row where matching pixels take `on` and the others `off` (-1: keep the pixel).
+void PutMatches(uint8_t* m, uint8_t* matches, int n, int on, int off) {
+  if (on >= 0 && off >= 0) {
+    for (int x = 0; x < n; ++x) matches[x] = matches[x] ? uint8_t(on) : uint8_t(off);
+    SpreadPlane(matches, n, m);
+    return;
+  }
+  if (off >= 0) {
+    for (int x = 0; x < n; ++x) matches[x] ^= 1;
+    SpreadValueWhere(matches, n, uint8_t(off), m);
+    return;
+  }
+  if (on >= 0) SpreadValueWhere(matches, n, uint8_t(on), m);
 }
 
 }  // namespace
 
 void MaskByColorTolerance(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, bool set, TRect rect) {
-  ForEachColorMatch(src, mask, color, tolerance, rect, [set](uint8_t* m, bool match) {
-    if (!match) Put3(m, 0);
-    else if (set) Put3(m, 255);
-  });
+  ForEachColorMatch(src, mask, color, tolerance, rect,
+                    [set](uint8_t* m, uint8_t* match, int n) { PutMatches(m, match, n, set ? 255 : -1, 0); });
 }
 
 void MaskByColorToleranceInverted(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, bool set,
                                   TRect rect) {
-  ForEachColorMatch(src, mask, color, tolerance, rect, [set](uint8_t* m, bool match) {
-    if (match) Put3(m, 0);
-    else if (set) Put3(m, 255);
-  });
+  ForEachColorMatch(src, mask, color, tolerance, rect,
+                    [set](uint8_t* m, uint8_t* match, int n) { PutMatches(m, match, n, 0, set ? 255 : -1); });
 }
 
 void ExcludeColorFromMask(const TBitmap& src, TBitmap& mask, TColor color, int tolerance, TRect rect) {
-  ForEachColorMatch(src, mask, color, tolerance, rect, [](uint8_t* m, bool match) {
-    if (match) Put3(m, 255);
-  });
+  ForEachColorMatch(src, mask, color, tolerance, rect,
+                    [](uint8_t* m, uint8_t* match, int n) { PutMatches(m, match, n, 255, -1); });
 }
 
 // --- Point passes -----------------------------------------------------------------------
@@ -373,6 +403,159 @@ void MinMaxByDistance(TBitmap& mask, const TRect& r, bool grow, int passes) {
   });
 }
 
+// Up to kFewPasses passes, the same distances in bytes and in rows: the distance
+// along each row to the nearest seed within the passes (the seed flags of a row
+// spread by shifts of 1, 2, 4 ... pixels, each a plain byte minimum over the row),
+// then down and up sweeps over bands of rows, each band reading the rows the passes
+// reach beyond it. Every step is byte arithmetic over whole rows, where the row by row
+// runs above go one pixel at a time: the 3 x 3 shrink of a 12 MP mask took 26.6 ms at 8
+// threads that way, against OpenCV's 5.4 ms for its erosion of the same pixels.
+constexpr int kFewPasses = 127;  // distances up to passes + 1 + the widest shift stay below 256
+
+// The byte loops of those passes, apart so that they vectorise (nothing aliases).
+void SeedDistances(uint8_t* __restrict line, int n, bool grow, uint8_t cap) {
+  if (grow)
+    for (int x = 0; x < n; ++x) line[x] = line[x] < 255 ? 0 : cap;
+  else
+    for (int x = 0; x < n; ++x) line[x] = line[x] == 255 ? 0 : cap;
+}
+void ShiftedMin(const uint8_t* __restrict from, uint8_t* __restrict to, int n, int s) {
+  const uint8_t k = uint8_t(s);
+  for (int x = 0; x < n; ++x) to[x] = std::min(from[x], uint8_t(std::min(from[x - s], from[x + s]) + k));
+}
+void SweepStep(const uint8_t* __restrict d, uint8_t* __restrict run, int n) {
+  for (int x = 0; x < n; ++x) run[x] = std::min(d[x], uint8_t(run[x] + 1));
+}
+void ChangedFlags(const uint8_t* __restrict down, const uint8_t* __restrict up, uint8_t* __restrict flags, int n,
+                  int passes) {
+  const uint8_t p = uint8_t(passes);
+  for (int x = 0; x < n; ++x) {
+    const uint8_t v = std::min(down[x], up[x]);
+    flags[x] = uint8_t(v - 1) < p;  // 0 < v <= passes
+  }
+}
+
+// A pixel changes in one pass where it is no seed and a 4-neighbour is.
+void OnePassChanges(const uint8_t* __restrict above, const uint8_t* __restrict row, const uint8_t* __restrict below,
+                    uint8_t* __restrict changed, int n, uint8_t edge) {
+  for (int x = 0; x < n; ++x) {
+    const uint8_t left = x > 0 ? row[x - 1] : edge, right = x + 1 < n ? row[x + 1] : edge;
+    changed[x] = uint8_t(~row[x] & (above[x] | below[x] | left | right) & 1);
+  }
+}
+
+void SeedFlags(uint8_t* __restrict v, int n, bool grow) {
+  if (grow)
+    for (int x = 0; x < n; ++x) v[x] = v[x] < 255;
+  else
+    for (int x = 0; x < n; ++x) v[x] = v[x] == 255;
+}
+
+// One pass straight from the rows: the first bytes of a row and its two neighbours as
+// they were, their seeds, and the pixels that change (a one-pixel shrink of a 12 MP
+// mask: 3.0 ms at 1 thread, against 3.9 ms through the distances).
+void MinMaxOne(TBitmap& mask, const TRect& r, bool grow) {
+  const int n = r.Width();
+  const uint8_t edge = grow ? 0 : 1;  // whether what lies outside the rect is a seed
+  const uint8_t target = grow ? 0 : 255;
+  // A thread's rows come one after the other: the seeds of a row serve as the next
+  // row's above and the one after's row; the scratch keeps three planes in turn, and
+  // which row each holds.
+  struct TRing {
+    int rows[3];
+  };
+  ForEachRowInPlace3(mask, r, sizeof(TRing) + size_t(4) * size_t(n),
+                     [n, edge, target, grow](const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                             uint8_t* out, int y, uint8_t* scratch) {
+                       auto* ring = reinterpret_cast<TRing*>(scratch);
+                       uint8_t* planes = scratch + sizeof(TRing);
+                       uint8_t* changed = planes + 3 * size_t(n);
+                       if (ring->rows[0] == 0 && ring->rows[1] == 0 && ring->rows[2] == 0)
+                         ring->rows[0] = ring->rows[1] = ring->rows[2] = INT32_MIN;  // a fresh scratch
+                       // the seeds of row yy (px its pixels, null outside the rect)
+                       const auto seeds = [&](int yy, const uint8_t* px) -> const uint8_t* {
+                         for (int k = 0; k < 3; ++k)
+                           if (ring->rows[k] == yy) return planes + size_t(k) * size_t(n);
+                         const int k = ((yy % 3) + 3) % 3;
+                         uint8_t* plane = planes + size_t(k) * size_t(n);
+                         ring->rows[k] = yy;
+                         if (!px) std::memset(plane, edge, size_t(n));
+                         else {
+                           ChannelPlane(px, n, 0, plane);
+                           SeedFlags(plane, n, grow);
+                         }
+                         return plane;
+                       };
+                       const uint8_t* a = seeds(y - 1, above);
+                       const uint8_t* c = seeds(y, row);
+                       const uint8_t* b = seeds(y + 1, below);
+                       OnePassChanges(a, c, b, changed, n, edge);
+                       SpreadValueWhere(changed, n, target, out);
+                     });
+}
+
+void MinMaxFew(TBitmap& mask, const TRect& r, bool grow, int passes) {
+  const int w = r.Width(), h = r.Height();
+  const int64_t work = int64_t(w) * h;
+  const uint8_t cap = uint8_t(passes + 1);  // "beyond the passes"
+  const uint8_t edge = grow ? cap : 0;      // the distance just outside the rect
+  // The shifts whose sum is the passes: 1, 2, 4 ... while they fit, then what is left.
+  // Any distance up to the passes is a sum of some of them, so after the last shift a
+  // row holds min(distance, cap) exactly.
+  std::vector<int> shifts;
+  for (int s = 1, covered = 0; covered < passes; s *= 2) {
+    const int step = covered + s <= passes ? s : passes - covered;
+    shifts.push_back(step);
+    covered += step;
+  }
+  // The row distances of the whole rect, read by the bands on both sides of a border.
+  // (Left uninitialised: the threads that fill it touch its pages first.)
+  const std::unique_ptr<uint8_t[]> rows(new uint8_t[size_t(work)]);
+  AdviseHugePages(rows.get(), size_t(work));
+  ParallelRows(0, h, work, [&](int y0, int y1) {
+    const int pad = passes;
+    std::vector<uint8_t> a(size_t(w + 2 * pad), edge), b(size_t(w + 2 * pad), edge);
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* from = a.data() + pad;
+      uint8_t* to = b.data() + pad;
+      ChannelPlane(mask.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3, w, 0, from);
+      SeedDistances(from, w, grow, cap);
+      for (const int s : shifts) {
+        ShiftedMin(from, to, w, s);
+        std::swap(from, to);
+      }
+      std::memcpy(&rows[size_t(y) * size_t(w)], from, size_t(w));
+    }
+  });
+  // The columns: a band's down sweep starts the passes above it (or at the rect's top,
+  // where the rows outside stand at the edge distance), its up sweep the passes below.
+  const int band = std::max(64, 2 * passes);
+  const int bands = (h + band - 1) / band;
+  const uint8_t target = grow ? 0 : 255;
+  ParallelPieces(0, bands, 1, work, [&](int b0, int b1) {
+    std::vector<uint8_t> down(static_cast<size_t>(band) * size_t(w)), run(static_cast<size_t>(w)),
+        flags(static_cast<size_t>(w));
+    for (int bi = b0; bi < b1; ++bi) {
+      const int y0 = bi * band, y1 = std::min(h, y0 + band);
+      int y = y0 - passes;
+      std::fill(run.begin(), run.end(), y <= 0 ? edge : cap);
+      for (y = std::max(0, y); y < y1; ++y) {
+        SweepStep(&rows[size_t(y) * size_t(w)], run.data(), w);
+        if (y >= y0) std::memcpy(&down[size_t(y - y0) * size_t(w)], run.data(), size_t(w));
+      }
+      y = y1 + passes;
+      std::fill(run.begin(), run.end(), y >= h ? edge : cap);
+      for (y = std::min(h, y) - 1; y >= y0; --y) {
+        SweepStep(&rows[size_t(y) * size_t(w)], run.data(), w);
+        if (y >= y1) continue;
+        // Seeds are at distance 0 and already what a pass would make of them.
+        ChangedFlags(&down[size_t(y - y0) * size_t(w)], run.data(), flags.data(), w, passes);
+        SpreadValueWhere(flags.data(), w, target, mask.ScanLine(r.Top + y) + ptrdiff_t(r.Left) * 3);
+      }
+    }
+  });
+}
+
 }  // namespace
 
 void ApplyMinMaxPasses(TBitmap& mask, int n, TRect rect) {
@@ -380,6 +563,8 @@ void ApplyMinMaxPasses(TBitmap& mask, int n, TRect rect) {
   const bool grow = n > 0;
   // After w + h passes every pixel that can change has changed.
   int64_t left = std::min<int64_t>(grow ? int64_t(n) : -int64_t(n), int64_t(rect.Width()) + rect.Height());
+  if (left == 1) return MinMaxOne(mask, rect, grow);
+  if (left <= kFewPasses) return MinMaxFew(mask, rect, grow, int(left));
   while (left > 0) {
     if (left <= 253) {
       MinMaxByDistance<uint8_t>(mask, rect, grow, int(left));
@@ -560,9 +745,10 @@ void RampMaskEdges(TBitmap& mask, TRect rect, int width) {
   const std::unique_ptr<uint8_t[]> in(new uint8_t[size_t(work)]);
   ParallelRows(0, h, work, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
-      const uint8_t* p = mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3;
       uint8_t* q = &in[size_t(y) * size_t(w)];
-      for (int x = 0; x < w; ++x) q[x] = p[3 * x] == 0;
+      const int n = w;  // (a local count: the stores below cannot change it, so the loop vectorises)
+      ChannelPlane(mask.ScanLine(rect.Top + y) + ptrdiff_t(rect.Left) * 3, n, 0, q);
+      for (int x = 0; x < n; ++x) q[x] = q[x] == 0;
     }
   });
   auto inside = [&](int x, int y) { return in[size_t(y) * size_t(w) + size_t(x)] != 0; };

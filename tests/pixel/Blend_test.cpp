@@ -397,6 +397,40 @@ TEST(MaskFills, ColourAndPatternThroughTheMaskAndRanges) {
   }
 }
 
+TEST(MaskFills, WideRowsThroughHardAndSoftMasks) {
+  // Rows of whole 64-pixel blocks: blocks the mask hides, shows, or grades, with bytes
+  // after the first that differ from it (only the first counts).
+  Rng rng(78);
+  const int w = 301, h = 12;
+  TBitmap mask = RandomBitmap(w, h, 1);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int block = (x / 64 + y) % 3;
+      if (block < 2 && rng.Int(0, 200) != 0) Px(mask, x, y)[0] = block == 0 ? 0 : 255;
+    }
+  const TBitmap src = RandomBitmap(w, h, 2), dst = RandomBitmap(w + 5, h + 2, 3);
+  for (int opacity : {100, 60, 1}) {
+    const TColor color = RGB(rng.Int(0, 255), rng.Int(0, 255), rng.Int(0, 255));
+    uint8_t cpx[3];
+    ColorToPixel24(color, cpx);
+    TBitmap want = dst.Clone(), wantColor = dst.Clone();
+    RefPlace(src, UnboundedRect, want, 2, 1, UnboundedRect, [&](uint8_t* d, const uint8_t* s, int sx, int sy) {
+      RefBlend(d, s, RefMaskQ(Px(mask, sx, sy)[0], opacity));
+    });
+    RefPlace(mask, UnboundedRect, wantColor, 2, 1, UnboundedRect,
+             [&](uint8_t* d, const uint8_t* m, int, int) { RefBlend(d, cpx, RefMaskQ(m[0], opacity)); });
+    for (int threads : {1, 8}) {
+      SetEngineThreads(threads);
+      TBitmap got = dst.Clone(), gotColor = dst.Clone();
+      CopyBitmapRectMasked(src, UnboundedRect, got, 2, 1, UnboundedRect, opacity, mask);
+      BlendColorThroughMask(mask, UnboundedRect, gotColor, 2, 1, UnboundedRect, color, opacity);
+      EXPECT_TRUE(SameBitmaps(got, want)) << opacity << " " << threads;
+      EXPECT_TRUE(SameBitmaps(gotColor, wantColor)) << opacity << " " << threads;
+    }
+  }
+  SetEngineThreads(0);
+}
+
 TEST(ApplyTexturePattern, DarkensUnderBlackLightensUnderWhiteLeavesGrey) {
   TBitmap pat(3, 1, pf24bit, clBlack);
   pat.SetPixel(1, 0, RGB(128, 128, 128));

@@ -136,6 +136,29 @@ TEST(GaussianBlurRect, LargeBlursAgreeWithTheReference) {
   SetEngineThreads(0);
 }
 
+TEST(GaussianBlurRect, GreyPicturesBlurAsThreeChannels) {
+  // A grey rect is blurred through one channel: the same bytes as the three, near-white
+  // levels kept (no snapping), whatever lies outside the rect; one coloured pixel in the
+  // rect takes the three-channel road.
+  TBitmap grey = RandomMask(330, 90, 8);
+  for (int x = 0; x < grey.Width(); ++x) Px(grey, x, 0)[1] = 9;  // outside the rect
+  TBitmap spotted = grey.Clone();
+  Px(spotted, 200, 50)[2] ^= 0x55;
+  for (const TBitmap* src : {&grey, &spotted})
+    for (int radius : {1, 4, 7, 40}) {
+      const TRect r{1, 1, 329, 90};
+      TBitmap expected = src->Clone();
+      RefBlur(expected, radius, r, false);
+      for (int threads : {1, 8}) {
+        SetEngineThreads(threads);
+        TBitmap got = src->Clone();
+        GaussianBlurRect(got, radius, r);
+        EXPECT_TRUE(SameBitmaps(got, expected)) << radius << " " << threads << (src == &grey ? " grey" : " spotted");
+      }
+    }
+  SetEngineThreads(0);
+}
+
 TEST(GaussianBlurRect, UniformAreasKeepTheirLevelForEveryRadius) {
   for (int radius = 1; radius <= 100; ++radius) {
     for (TColor color : {RGB(0, 255, 128), RGB(1, 254, 77), RGB(250, 5, 200)}) {

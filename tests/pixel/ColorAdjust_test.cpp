@@ -556,6 +556,18 @@ TEST(ColorAdjust, RandomKernelsRepeatFromTheSameSeed) {
   TBitmap t = a.Clone();
   SpreadPixels(t, TBitmap(5, 5), 9, 0, UnboundedRect);
   EXPECT_TRUE(SameBitmaps(t, a));
+  // Spread over threads, the generator ends where the draws one after the other leave it.
+  for (int mode : {0, 3}) {
+    TBitmap big = RandomBitmap(420, 330, 7);
+    SetEngineThreads(8);
+    RandSeed(5);
+    SpreadRect(big, 9, mode, TRect{1, 2, 400, 329});
+    const uint32_t after = GetRandSeed();
+    SetEngineThreads(0);
+    RandSeed(5);
+    for (int i = 0; i < 399 * 327 * (mode == 0 ? 2 : 1); ++i) Random(9);
+    EXPECT_EQ(GetRandSeed(), after) << mode;
+  }
 }
 
 // The threshold in whole blocks of pixels as in the tail of a row, at levels across the
@@ -687,6 +699,33 @@ TEST(BoxBlur3x3Rect, MatchesTheReferenceOnRandomRectsAtAnyThreadCount) {
   reference(expected, TRect{5, 1, 10049, 9});
   BoxBlur3x3Rect(a, TRect{5, 1, 10049, 9});
   EXPECT_TRUE(SameBitmaps(a, expected));
+}
+
+TEST(BoxBlur3x3Rect, PassesOfAGreyRectMatchTheReferencePassByPass) {
+  // Grey rects go through one channel; a pixel with a coloured byte, or a colour
+  // outside the rect only, decides which road: the bytes are the same either way.
+  Rng rng(8);
+  for (int iter = 0; iter < 24; ++iter) {
+    const int w = rng.Int(1, 300), h = rng.Int(1, 60);
+    TBitmap a(w, h, pf24bit, clWhite);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int v = rng.Chance(30) ? rng.Int(0, 1) * 255 : rng.Int(0, 255);
+        Px(a, x, y)[0] = Px(a, x, y)[1] = Px(a, x, y)[2] = uint8_t(v);
+      }
+    if (iter % 3 == 1) Px(a, w / 2, h / 2)[1] ^= 1;
+    const TRect r = iter % 4 == 0 ? UnboundedRect : RandomRect(rng, w, h);
+    const int passes = iter % 5;
+    TBitmap expected = a.Clone();
+    for (int i = 0; i < passes; ++i) BoxBlurReference(expected, r);
+    for (int threads : {1, 8}) {
+      SetEngineThreads(threads);
+      TBitmap b = a.Clone();
+      BoxBlur3x3Passes(b, passes, r);
+      ASSERT_TRUE(SameBitmaps(b, expected)) << "iteration " << iter << " threads " << threads;
+    }
+  }
+  SetEngineThreads(0);
 }
 
 TEST(TintRect, MovesTowardTheColourByThePercent) {

@@ -325,6 +325,23 @@ TEST(Distortion, TrapeziaMatchReference) {
   }
 }
 
+TEST(Distortion, WideTrapeziaMatchReference) {
+  // Rows long enough for the eight-pixel blocks, squeezed and stretched, on a
+  // destination larger than the source and from a rect that does not start at 0.
+  const TBitmap src = RandomBitmap(420, 30, 31);
+  const TBitmap dst0 = RandomBitmap(430, 33, 32);
+  for (const auto& [p1, p2] : {std::pair{60, 100}, std::pair{100, 35}, std::pair{170, 90}})
+    for (const TRect& r : {UnboundedRect, TRect{7, 2, 413, 29}}) {
+      TBitmap want = dst0.Clone();
+      RefTrapezoid(src, want, p1, r, true, clTeal, p2, false);
+      AtBothThreadCounts(want, [&] {
+        TBitmap d = dst0.Clone();
+        DistortTrapezoid(src, d, p1, r, true, clTeal, p2);
+        return d;
+      });
+    }
+}
+
 TEST(Distortion, SkewsMatchReference) {
   Rng rng(6);
   for (int iter = 0; iter < 60; ++iter) {

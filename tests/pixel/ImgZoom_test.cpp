@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "pixel/ImgZoom.h"
 #include "pixel/RectUtils.h"
@@ -156,6 +159,52 @@ TEST(StretchBitmapRectHalftone, AveragesTheCoveredAreaAndKeepsUniformAreas) {
     TBitmap uni(sw, sh, pf24bit, RGB(37, 200, 255)), out(dw, dh, pf24bit, clBlack);
     StretchBitmapRectHalftone(uni, UnboundedRect, out, TRect{0, 0, dw, dh}, UnboundedRect);
     ASSERT_TRUE(SameBitmaps(out, TBitmap(dw, dh, pf24bit, RGB(37, 200, 255))));
+  }
+  SetEngineThreads(0);
+}
+
+// The integer weights the reduction defines: along each axis destination pixel k
+// covers [k S, k S + S) in units of 1 / D source pixels, and each covered source pixel
+// gets the rounded growth of the covered share, in 2048ths; a pixel is the sum of the
+// products of both axes' weights, rounded (half up) back to a level.
+std::vector<std::pair<int, int64_t>> RefAxisWeights(int64_t S, int64_t D, int k) {
+  std::vector<std::pair<int, int64_t>> w;
+  const int64_t a = k * S, b = a + S;
+  int64_t prev = 0;
+  for (int64_t i = a / D; i <= (b - 1) / D; ++i) {
+    const int64_t cum = ((std::min(b, (i + 1) * D) - a) * 2048 + S / 2) / S;
+    w.emplace_back(int(i), cum - prev);
+    prev = cum;
+  }
+  return w;
+}
+
+TEST(StretchBitmapRectHalftone, EqualsTheIntegerAreaWeightsExactly) {
+  // Wide enough for the sixteen-pixel blocks and their remainders, at reductions of a
+  // little above 1 to above 5, over a source rect that does not start at 0.
+  const TBitmap src = RandomBitmap(420, 60, 6);
+  const TRect sr{3, 2, 417, 59};
+  for (const int dw : {37, 80, 100, 343}) {
+    const int dh = 17;
+    TBitmap want(dw, dh, pf24bit, clBlack);
+    for (int y = 0; y < dh; ++y) {
+      const auto wy = RefAxisWeights(sr.Height(), dh, y);
+      for (int x = 0; x < dw; ++x) {
+        const auto wx = RefAxisWeights(sr.Width(), dw, x);
+        for (int c = 0; c < 3; ++c) {
+          int64_t sum = 0;
+          for (const auto& [sy, vy] : wy)
+            for (const auto& [sx, vx] : wx) sum += vx * vy * Px(src, sr.Left + sx, sr.Top + sy)[c];
+          Px(want, x, y)[c] = uint8_t((sum + (int64_t(1) << 21)) >> 22);
+        }
+      }
+    }
+    for (int threads : {1, 8}) {
+      SetEngineThreads(threads);
+      TBitmap got(dw, dh, pf24bit, clBlack);
+      StretchBitmapRectHalftone(src, sr, got, TRect{0, 0, dw, dh}, UnboundedRect);
+      EXPECT_TRUE(SameBitmaps(got, want)) << dw << " " << threads;
+    }
   }
   SetEngineThreads(0);
 }

@@ -239,7 +239,7 @@ TEST(MaskPasses, MinMaxPassesMatchOnePassAtATime) {
 TEST(MaskPasses, LargeMasksAgreeAcrossThreads) {
   // large enough to be split over threads, in rows and in column strips
   const TBitmap m = BlockMask(700, 160, 8);
-  for (int n : {-3, 4}) {
+  for (int n : {-3, 4, -1, 1}) {
     ExpectSameAtAnyThreadCount(
         m, [&](TBitmap& b) { ApplyMinMaxPasses(b, n, TRect{1, 2, 699, 159}); },
         [&](TBitmap& b) { RefMinMaxPasses(b, n, TRect{1, 2, 699, 159}); }, "n " + std::to_string(n));
@@ -253,6 +253,18 @@ TEST(MaskPasses, LargeMasksAgreeAcrossThreads) {
   ExpectSameAtAnyThreadCount(
       canvas, [&](TBitmap& b) { StrokeMaskOutline(m, b, RGB(9, 8, 7), 4, 100, TRect{3, 3, 690, 150}); },
       [&](TBitmap& b) { RefStroke(m, b, RGB(9, 8, 7), 4, 100, TRect{3, 3, 690, 150}); }, "stroke");
+}
+
+TEST(MaskPasses, PassesUpToAndBeyondTheBytePathMatchOnePassAtATime) {
+  // Wide enough for whole 64-pixel blocks and several bands of rows; the counts
+  // around the largest the byte distances take (127) and the first beyond.
+  const TBitmap m = BlockMask(203, 150, 12);
+  for (int n : {-1, 2, -8, 40, -127, 127, 128, -128}) {
+    const TRect r{1, 3, 202, 149};
+    ExpectSameAtAnyThreadCount(
+        m, [&](TBitmap& b) { ApplyMinMaxPasses(b, n, r); }, [&](TBitmap& b) { RefMinMaxPasses(b, n, r); },
+        "n " + std::to_string(n));
+  }
 }
 
 TEST(MaskPasses, ManyPassesUseWiderDistances) {
@@ -411,6 +423,42 @@ TEST(MaskOutline, StrokeMatchesTheSquareStamps) {
   RefStroke(self, expected, clWhite, 3, 0, UnboundedRect);
   StrokeMaskOutline(self, self, clWhite, 3, 0, UnboundedRect);
   EXPECT_TRUE(SameBitmaps(self, expected));
+}
+
+TEST(MaskFromColor, WideRowsMatchThePixelRule) {
+  // A source of few levels, so that every channel falls inside and outside the
+  // tolerance; the mask's bytes differ per channel, as only matching rules write.
+  Rng rng(4);
+  TBitmap src(333, 70, pf24bit, clBlack);
+  for (int y = 0; y < src.Height(); ++y)
+    for (int x = 0; x < src.Width(); ++x)
+      for (int c = 0; c < 3; ++c) Px(src, x, y)[c] = uint8_t(100 + 10 * rng.Int(-3, 3));
+  const TBitmap mask0 = RandomBitmap(333, 70, 5);
+  const TRect r{2, 1, 330, 69};
+  for (int tol : {0, 10, 25, 300})
+    for (int rule = 0; rule < 5; ++rule) {
+      const bool set = rule % 2 == 0;
+      TBitmap want = mask0.Clone();
+      for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x) {
+          const uint8_t* s = Px(src, x, y);
+          const bool match =
+              std::abs(s[0] - 110) <= tol && std::abs(s[1] - 100) <= tol && std::abs(s[2] - 90) <= tol;
+          int v = -1;
+          if (rule < 2) v = !match ? 0 : set ? 255 : -1;
+          else if (rule < 4) v = match ? 0 : set ? 255 : -1;
+          else v = match ? 255 : -1;
+          if (v >= 0) Put(want, x, y, v);
+        }
+      ExpectSameAtAnyThreadCount(
+          mask0,
+          [&](TBitmap& b) {
+            if (rule < 2) MaskByColorTolerance(src, b, RGB(90, 100, 110), tol, set, r);
+            else if (rule < 4) MaskByColorToleranceInverted(src, b, RGB(90, 100, 110), tol, set, r);
+            else ExcludeColorFromMask(src, b, RGB(90, 100, 110), tol, r);
+          },
+          [&](TBitmap& b) { b = want.Clone(); }, "tolerance " + std::to_string(tol) + " rule " + std::to_string(rule));
+    }
 }
 
 TEST(MaskFromColor, ResizesWithOutsidePixelsAndHonoursTheSetFlag) {

@@ -250,6 +250,36 @@ TEST_F(TileDraw, PointillismDiscsAreThePaintersAtEverySize) {
     }
 }
 
+// The cross-stitch stamps one shape per diagonal: the line Qt strokes with round ends
+// for every cell size and thickness, lines cut by the rect's edges and drawn over their
+// neighbours' ends in the cells' order. Rects from odd places make every cell's corner
+// a different fraction of the page.
+TEST_F(TileDraw, CrossStitchLinesAreThePaintersAtEverySizeAndThickness) {
+  const TBitmap src = RandomBitmap(131, 97, 13), dst0 = RandomBitmap(131, 97, 14);
+  for (int cell = 3; cell <= 50; ++cell)
+    for (int thickness = 1; thickness <= 5; ++thickness) {
+      const TRect r{cell % 7, 1 + cell % 5, 131 - thickness, 96};
+      const bool first = cell % 3 != 1, second = cell % 3 != 2;
+      TBitmap want = dst0.Clone(), got = dst0.Clone();
+      want.FillRect(r, clWhite);
+      QImage img = BitmapAsQImage(want);
+      {
+        QPainter p(&img);
+        p.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
+        const int h = thickness / 2;
+        for (int y = r.Top; y < r.Bottom; y += cell)
+          for (int x = r.Left; x < r.Right; x += cell) {
+            p.setPen(QPen(QColor::fromRgb(ColorToQRgb(At(src, x, y))), thickness, Qt::SolidLine, Qt::RoundCap,
+                          Qt::RoundJoin));
+            if (first) p.drawLine(x + h, y + h, x + cell - h, y + cell - h);
+            if (second) p.drawLine(x + cell - h, y + h, x + h, y + cell - h);
+          }
+      }
+      FilterCrossStitch(src, got, clWhite, r, second, first, thickness, cell);
+      ASSERT_TRUE(SameBitmaps(got, want)) << "cell " << cell << " thickness " << thickness;
+    }
+}
+
 // Tiny, edge-touching and reversed rects, and a 4-bit destination.
 TEST_F(TileDraw, OddRects) {
   const TBitmap src = RandomBitmap(9, 7, 5);

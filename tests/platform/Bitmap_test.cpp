@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/core/Bitmap.h"
 #include "platform/core/Canvas.h"
@@ -57,6 +58,39 @@ TEST(Bitmap, ReshapeKeepsTheBufferForTheSameByteCount) {
   EXPECT_EQ(b.Width(), 4);
   EXPECT_FALSE(b.Reshape(0, 96));
   EXPECT_FALSE(TBitmap().Reshape(1, 1));
+}
+
+// A large buffer freed is kept for the next bitmap of its byte size, which still gets
+// the pixels asked for; what lies idle stays bounded and goes when released.
+TEST(Bitmap, LargeBuffersAreKeptForTheNextBitmapOfTheirSize) {
+  ReleaseBitmapBufferPool();
+  const size_t bytes = size_t(TBitmap::StrideFor(2000, pf24bit)) * 1500;
+  const uint8_t* first;
+  {
+    TBitmap a(2000, 1500, pf24bit, clBlack);
+    first = a.Bits();
+  }
+  EXPECT_EQ(PooledBitmapBytes(), bytes);
+  {
+    const TBitmap b(1500, 2000, pf32bit, RGB(1, 2, 3));  // another byte size: a new buffer
+    EXPECT_NE(b.Bits(), first);
+    TBitmap c(2000, 1500, pf24bit, RGB(9, 8, 7));  // the kept one, filled anew
+    EXPECT_EQ(c.Bits(), first);
+    EXPECT_EQ(c.GetPixel(1999, 1499), RGB(9, 8, 7));
+    EXPECT_EQ(PooledBitmapBytes(), 0u);
+    const TBitmap copy = c.Clone();
+    EXPECT_TRUE(SamePixels24(copy, c));
+  }
+  EXPECT_EQ(PooledBitmapBytes(), 2 * bytes + size_t(TBitmap::StrideFor(1500, pf32bit)) * 2000);
+  {  // many at once: the oldest go beyond the bound
+    std::vector<TBitmap> many;
+    for (int i = 0; i < 12; ++i) many.emplace_back(2000, 1500, pf24bit, clBlack);
+  }
+  EXPECT_LE(PooledBitmapBytes(), size_t(300) << 20);
+  EXPECT_GT(PooledBitmapBytes(), 0u);
+  const TBitmap small(100, 100);
+  ReleaseBitmapBufferPool();
+  EXPECT_EQ(PooledBitmapBytes(), 0u);
 }
 
 TEST(Bitmap, PixelsPalettesAndConversions) {

@@ -20,8 +20,8 @@ bool RunWholeImageChange(TDialogHost& host, const std::string& caption, const TL
   options.Kind = ukWholeImage;
   options.Caption = caption;
   options.Restrict = false;
+  options.ResetWindow = resized;
   if (!RunLayerChange(host, options, operation)) return false;
-  if (resized) host.ResetImageWindowState();
   host.RefreshLayerNavigator();
   return true;
 }

@@ -2,9 +2,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define QM_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#define QM_ASAN 1
+#endif
+#endif
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -37,15 +50,104 @@ namespace {
 
 constexpr std::align_val_t kAlign{64};
 
+void DeleteBits(uint8_t* p) { ::operator delete(p, kAlign); }
+
+// Large pixel buffers freed lately, kept for the next bitmap of the same byte size. A
+// fresh buffer of tens of megabytes costs the system's clearing of each of its pages
+// at the first touch, more than most kernels that then write it, and the same sizes
+// come back again and again: a filter's scratch copies and masks, a dialog's preview
+// canvases, the undo snapshots of one document are bitmaps of the layer's size made
+// and dropped over and over (a 24 MP colour pencils preview spent a fifth of its time
+// clearing such pages). What lies idle is bounded; the histories' trimming points give
+// it back with their own spare blocks.
+class TBitsPool {
+ public:
+  static constexpr size_t kMinBytes = size_t(8) << 20;
+  static constexpr size_t kMaxHeld = size_t(300) << 20;  // four 24 MP layers
+
+  uint8_t* Take(size_t bytes) {
+    if (bytes < kMinBytes) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = spare_.size(); i-- > 0;)
+      if (spare_[i].second == bytes) {
+        uint8_t* p = spare_[i].first;
+        spare_.erase(spare_.begin() + ptrdiff_t(i));
+        held_ -= bytes;
+        Unpoison(p, bytes);
+        return p;
+      }
+    return nullptr;
+  }
+  void Give(uint8_t* p, size_t bytes) {
+    if (bytes < kMinBytes || bytes > kMaxHeld) return DeleteBits(p);
+    std::vector<uint8_t*> dropped;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Poison(p, bytes);
+      spare_.emplace_back(p, bytes);
+      held_ += bytes;
+      while (held_ > kMaxHeld) {  // the oldest go first
+        dropped.push_back(spare_.front().first);
+        Unpoison(spare_.front().first, spare_.front().second);
+        held_ -= spare_.front().second;
+        spare_.erase(spare_.begin());
+      }
+    }
+    for (uint8_t* d : dropped) DeleteBits(d);
+  }
+  void Release() {
+    std::vector<std::pair<uint8_t*, size_t>> freed;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      freed.swap(spare_);
+      held_ = 0;
+    }
+    for (auto& [p, bytes] : freed) {
+      Unpoison(p, bytes);
+      DeleteBits(p);
+    }
+  }
+  size_t Held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return held_;
+  }
+
+ private:
+  // Under AddressSanitizer an idle buffer stays out of bounds, as a freed one would.
+  static void Poison([[maybe_unused]] uint8_t* p, [[maybe_unused]] size_t bytes) {
+#if QM_ASAN
+    __asan_poison_memory_region(p, bytes);
+#endif
+  }
+  static void Unpoison([[maybe_unused]] uint8_t* p, [[maybe_unused]] size_t bytes) {
+#if QM_ASAN
+    __asan_unpoison_memory_region(p, bytes);
+#endif
+  }
+
+  std::mutex mutex_;
+  std::vector<std::pair<uint8_t*, size_t>> spare_;
+  size_t held_ = 0;
+};
+
+// Never destroyed: bitmaps held by objects that outlive the statics still give their
+// buffers back at exit.
+TBitsPool& BitsPool() {
+  static TBitsPool* pool = new TBitsPool;
+  return *pool;
+}
+
 uint8_t* AllocateBits(size_t bytes) {
   if (bytes == 0) return nullptr;
+  if (uint8_t* spare = BitsPool().Take(bytes)) return spare;
   auto* p = static_cast<uint8_t*>(::operator new(bytes, kAlign));
   AdviseHugePages(p, bytes);
   return p;
 }
 
-void FreeBits(uint8_t* p) {
-  if (p) ::operator delete(p, kAlign);
+// bytes: the buffer's size, ByteCount of the bitmap's own size.
+void FreeBits(uint8_t* p, size_t bytes) {
+  if (p) BitsPool().Give(p, bytes);
 }
 
 size_t ByteCount(int width, int height, TPixelFormat pf) {
@@ -223,9 +325,13 @@ TBitmap& TBitmap::operator=(TBitmap&& o) noexcept {
 TBitmap::~TBitmap() { Release(); }
 
 void TBitmap::Release() {
-  FreeBits(bits_);
+  FreeBits(bits_, ByteCount(width_, height_, format_));
   bits_ = nullptr;
 }
+
+void ReleaseBitmapBufferPool() { BitsPool().Release(); }
+
+size_t PooledBitmapBytes() { return BitsPool().Held(); }
 
 bool TBitmap::Reshape(int width, int height) {
   if (Empty() || width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) return false;

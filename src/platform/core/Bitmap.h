@@ -119,6 +119,12 @@ const std::vector<TColor>& DefaultPalette(TPixelFormat pf);
 // nothing changes where the system does not offer them.
 void AdviseHugePages(void* p, size_t bytes);
 
+// Large pixel buffers are kept a while once their bitmap goes, for the next bitmap of
+// the same byte size (its pages then need no clearing by the system); this frees the
+// ones kept, and PooledBitmapBytes says how many bytes lie idle there.
+void ReleaseBitmapBufferPool();
+size_t PooledBitmapBytes();
+
 // True when both bitmaps are 24-bit and hold the same pixels (row padding ignored).
 bool SamePixels24(const TBitmap& a, const TBitmap& b);
 

@@ -112,6 +112,7 @@ bool RunLayerChange(TDialogHost& host, const TLayerChangeOptions& options, const
     TRect repaint{};
     if (p.Step == pushed && Apply(host, p, options, operation, repaint)) {
       Invalidate(host, p.Image, options, repaint);
+      if (options.ResetWindow) host.ResetImageWindowState();
       return true;
     }
   } catch (...) {

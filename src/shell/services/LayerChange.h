@@ -60,6 +60,11 @@ struct TLayerChangeOptions {
   std::string BusyText;
   // False: the operation shows its own busy state (a plug-in through its callbacks).
   bool Busy = true;
+  // The window follows a new size of the image (its zoom fitted again, its selection
+  // dropped) once the change is made and before the busy state ends, whose status text
+  // paints the window: the view is painted once, at its new size, rather than first at
+  // the zoom of the old size.
+  bool ResetWindow = false;
 };
 
 // The change as one new undo step. True when it was made (its step stays).
