@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <string>
 
 #include "platform/texts/UiTexts.h"
 
@@ -16,11 +17,15 @@ constexpr const char* kNamedByHint = "qmNamedByHint";
 void NameByHint(QWidget* w) {
   if (!ShowsNoText(w)) return;
   // Qt's buttons at the end of a tool bar or menu bar too short for their entries
-  // have no hint.
-  if (w->toolTip().isEmpty() && w->objectName() == QLatin1String("qt_toolbar_ext_button"))
-    w->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntMoreButtons)));
-  if (w->toolTip().isEmpty() && w->objectName() == QLatin1String("qt_menubar_ext_button"))
-    w->setToolTip(QString::fromStdString(Tr(TextId::GetTrHntMoreMenus)));
+  // have no hint. A module without these texts leaves them without one: setting an
+  // empty hint would only announce another change of hint.
+  if (w->toolTip().isEmpty()) {
+    const QString& name = w->objectName();
+    std::string more;
+    if (name == QLatin1String("qt_toolbar_ext_button")) more = Tr(TextId::GetTrHntMoreButtons);
+    if (name == QLatin1String("qt_menubar_ext_button")) more = Tr(TextId::GetTrHntMoreMenus);
+    if (!more.empty()) w->setToolTip(QString::fromStdString(more));
+  }
   // A name other than the one a hint gave was given by the control's owner: it stays.
   const QVariant given = w->property(kNamedByHint);
   const bool ours = given.isValid() && given.toString() == w->accessibleName();
