@@ -67,6 +67,21 @@ void AddListPlaces(QFileDialog& d, const std::string& initialDir) {
   }
 }
 
+// Qt keeps a file dialog's side bar in the user's settings when the dialog goes: the list
+// folders given to one dialog are put back to the user's own places before it does, so
+// that they do not pile up in every later dialog (and stay there, greyed, once gone).
+class TUserPlaces {
+ public:
+  explicit TUserPlaces(QFileDialog& d) : Dialog(d), Places(d.sidebarUrls()) {}
+  ~TUserPlaces() { Dialog.setSidebarUrls(Places); }
+  TUserPlaces(const TUserPlaces&) = delete;
+  TUserPlaces& operator=(const TUserPlaces&) = delete;
+
+ private:
+  QFileDialog& Dialog;
+  const QList<QUrl> Places;
+};
+
 // Keeps the file dialog's own folder, file and filter choices as the caller gave them.
 void Configure(QFileDialog& d, const std::string& title, const std::string& initialDir, const std::string& filter) {
   d.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -268,6 +283,7 @@ void TMySaveDialog::FollowFilter(const QString& nameFilter) {
 
 bool RunOpenPictureDialog(TOpenPictureRequest& request, std::vector<std::string>& files) {
   TOpenPictureDialog d(ActiveParent());
+  const TUserPlaces places(d);
   Configure(d, request.Title, request.InitialDir, request.Filter);
   d.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   d.SetPreview(request.PreviewChecked);
@@ -284,6 +300,7 @@ bool RunOpenPictureDialog(TOpenPictureRequest& request, std::vector<std::string>
 
 bool RunSavePictureDialog(const TSavePictureRequest& request, std::string& fileName) {
   TMySaveDialog d(ActiveParent());
+  const TUserPlaces places(d);
   Configure(d, request.Title, request.InitialDir, request.Filter);
   d.setOption(QFileDialog::DontConfirmOverwrite, false);
   const QStringList filters = d.nameFilters();

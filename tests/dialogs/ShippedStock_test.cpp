@@ -114,6 +114,7 @@ TEST(ShippedStock, PatternChooserOpensOnTheShippedPatterns) {
   const std::string chosen = kShipped + "/Patterns/Damier.png";
   std::string shownFolder;
   QList<QUrl> places;
+  const QList<QUrl> userPlaces = QFileDialog().sidebarUrls();
   WhenModal([&](QWidget* w) {
     auto* files = qobject_cast<QFileDialog*>(w);
     ASSERT_TRUE(files);
@@ -126,6 +127,8 @@ TEST(ShippedStock, PatternChooserOpensOnTheShippedPatterns) {
   EXPECT_EQ(shownFolder, kShipped + "/Patterns");
   for (const std::string& f : ListFolders(TUserFolder::Patterns))
     EXPECT_TRUE(places.contains(QUrl::fromLocalFile(QString::fromStdString(f)))) << f;
+  // They were this dialog's places only: the next file dialog's side bar is the user's own.
+  EXPECT_EQ(QFileDialog().sidebarUrls(), userPlaces);
   EXPECT_EQ(FieldText(d, "EdiMotif"), chosen);
   Type(d, "EdiL", "72");
   QTest::mouseClick(Child<QToolButton>(d, "TB0"), Qt::LeftButton);
