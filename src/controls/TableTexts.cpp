@@ -27,7 +27,8 @@ class TTextSetter : public QObject {
 }  // namespace
 
 std::string CaptionLike(TextId id, std::string_view design, int kind) {
-  if (!IsTextFilled(id) || Tr(id).empty()) return std::string(design);
+  // a derived text stands once the program built it from a translation
+  if (Tr(id).empty() || (!IsTextFilled(id) && !IsDerivedText(id))) return std::string(design);
   if (kind < 0) {
     const std::string trimmed = Trim(design);
     if (trimmed.ends_with("...")) kind = ckEllipsis;

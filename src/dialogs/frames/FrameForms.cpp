@@ -133,7 +133,7 @@ TContourProgForm::TContourProgForm() : TParamDialogOf(kTraits) {
   AddRadioGroup(&P::Effect, {"RGEffet",
                              {TextId::GetTrLblEffect, TextId::TrFixEffectGroup},
                              {{"RBAucun", {TextId::GetTrLblNone, TextId::TrFixFilterNone}},
-                              {"RBFlou", {TextId::Count, TextId::TrFixBlurEffect}},
+                              {"RBFlou", {TextId::GetTrMnuBlur, TextId::TrFixBlurEffect}},
                               {"RBDiffusion", {TextId::GetTrLblDiffusion, TextId::TrFixDiffusion}}}});
 }
 

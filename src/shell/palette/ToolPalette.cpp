@@ -871,7 +871,10 @@ QWidget* TOutilsForm::LayerPage() {
 QWidget* TOutilsForm::RetouchPage() {
   QWidget* page = RadiusPage("RBRetouche", RBRetouche, TBRetouche, "TBRetouche");
   const std::string color = CaptionOr(GetTrLblColor, "Couleur");
-  CBRetouche->addItems({Q(Tr(TrFixRetouchGammaDown)), Q(Tr(TrFixRetouchGammaUp)), Q(color + " (-)"),
+  // the gamma steps named as the gamma command, once a translation names it
+  const std::string gamma = IsTextFilled(GetTrMnuGamma) ? CleanMenuCaption(Tr(GetTrMnuGamma)) : std::string();
+  CBRetouche->addItems({Q(gamma.empty() ? Tr(TrFixRetouchGammaDown) : gamma + " (-)"),
+                        Q(gamma.empty() ? Tr(TrFixRetouchGammaUp) : gamma + " (+)"), Q(color + " (-)"),
                         Q(color + " (+)"), Caption(GetTrLblRedEye, "Oeil rouge")});
   CBRetouche->setCurrentIndex(int(TRetouchMode::RedEye));
   return page;
