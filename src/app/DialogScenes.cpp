@@ -35,12 +35,14 @@ void MoveSliders(QWidget& dialog) {
 // moved and its preview on the image; one shot each, named by the dialog's class. A
 // dialog the layered sample is refused for (one that needs a single layer) is opened
 // over the sample flattened.
-void DialogsScene(TSceneCamera& camera) {
+void DialogsScene(TSceneCamera& camera) { ShootEveryDialog(camera, {}); }
+
+void ShootEveryDialog(TSceneCamera& camera, const std::function<void(const QString& home)>& prepare) {
   // No message box may wait for a click: each takes its first answer.
   SetMessageHandler([](const std::string&, TMsgType, int buttons, const std::string&) {
     return buttons & mbOK ? int(mrOk) : buttons & mbYes ? int(mrYes) : int(mrCancel);
   });
-  TSceneEditor editor;
+  TSceneEditor editor(1200, 860, prepare);
   TMainForm& main = *editor.form;
   TLayeredImage flat;
   MakeSampleDocument(flat, false);

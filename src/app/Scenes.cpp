@@ -414,16 +414,25 @@ void ReadmeScene(TSceneCamera& camera) {
   if (auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("BAnnuler"))) cancel->click();
 }
 
+void TranslatedWindowShots(TSceneCamera& camera, const std::function<void(const QString& home)>& withModule);
+
 // The main window under a translation module: the English sample the build makes in
 // translations/ beside the program, put where a user puts a module. The window with a
 // document, then its File menu open, then the Adjust menu with the tool palette and
-// the image browser, and the gaussian blur dialog.
+// the image browser, and the gaussian blur dialog; then every dialog, as the dialogs
+// scene shoots them.
 void TranslationScene(TSceneCamera& camera) {
   const QString module = QCoreApplication::applicationDirPath() + "/translations/english.plg";
   if (!QFileInfo::exists(module)) return camera.Fail("no translation module " + module.toStdString());
-  TSceneEditor editor(1200, 860, [&module](const QString& home) {
+  const auto withModule = [&module](const QString& home) {
     QFile::copy(module, home + "/" + QFileInfo(module).fileName());
-  });
+  };
+  TranslatedWindowShots(camera, withModule);
+  ShootEveryDialog(camera, withModule);
+}
+
+void TranslatedWindowShots(TSceneCamera& camera, const std::function<void(const QString& home)>& withModule) {
+  TSceneEditor editor(1200, 860, withModule);
   TMainForm& window = *editor.form;
   TCommandSet& commands = window.Commands();
   TNewImgForm& doc = editor.OpenSample(false, "/home/claire/Images/baie.qxi");

@@ -78,6 +78,9 @@ class TSceneCamera {
 
 // The parameter dialogs, each opened from its menu over the sample document.
 void DialogsScene(TSceneCamera& camera);
+// The same shots, in an editor whose user's data folder prepare filled first (with a
+// translation module, say).
+void ShootEveryDialog(TSceneCamera& camera, const std::function<void(const QString& home)>& prepare);
 // The batch scan dialog.
 void ScanningScene(TSceneCamera& camera);
 // The print dialog and the cancel window of a print.

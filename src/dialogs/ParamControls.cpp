@@ -22,6 +22,7 @@
 #include "controls/SpinEdit.h"
 #include "platform/core/Colors.h"
 #include "platform/texts/Format.h"
+#include "platform/texts/TextUtils.h"
 #include "shell/services/FormUtils.h"
 
 namespace qm {
@@ -29,6 +30,11 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString Latin(const char* s) { return QString::fromLatin1(s); }
+// A group's title under a translation stands between blanks, as the designs' do.
+TCaptionText GroupTitle(TCaptionText title) {
+  title.Kind = ckGroup;
+  return title;
+}
 
 const char* KindName(TParamKind k) {
   switch (k) {
@@ -65,10 +71,6 @@ const std::vector<TCaptionText>& ChannelTexts() {
 
 }  // namespace
 
-std::string TCaptionText::Text() const {
-  if (Design == TextId::Count) return Entry == TextId::Count ? std::string() : Tr(Entry);
-  return Entry == TextId::Count ? Tr(Design) : CaptionOr(Entry, Tr(Design));
-}
 
 TParamControls::TParamControls(QWidget& dialog, QGridLayout& grid)
     : QObject(&dialog), dialog_(dialog), dialogGrid_(grid), pageGrid_(&grid), grid_(&grid), pickButtons_(new QButtonGroup(this)) {
@@ -100,7 +102,7 @@ void TParamControls::Store(size_t i, TParamValue v) {
 void TParamControls::AddRow(const TCaptionText& label, QWidget* control, QWidget* after) {
   const int row = grid_->rowCount();
   if (!label.Empty()) {
-    auto* text = new QLabel(Q(label.Text()), &dialog_);
+    QLabel* text = SetTexts(new QLabel(&dialog_), label);
     text->setBuddy(control);
     grid_->addWidget(text, row, 0);
   }
@@ -140,9 +142,9 @@ QSlider* TParamControls::AddSlider(TFieldAccess field, const TSliderSpec& spec) 
     grid_->addWidget(label, row, 0, 1, 4);
     grid_->addWidget(slider, row + 1, 0, 1, 4);
   } else {
-    grid_->addWidget(new QLabel(Q(spec.LowEnd.Text()), &dialog_), row, 0);
+    grid_->addWidget(SetTexts(new QLabel(&dialog_), spec.LowEnd), row, 0);
     grid_->addWidget(slider, row, 1);
-    grid_->addWidget(new QLabel(Q(spec.HighEnd.Text()), &dialog_), row, 2);
+    grid_->addWidget(SetTexts(new QLabel(&dialog_), spec.HighEnd), row, 2);
     label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-100 %")));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid_->addWidget(label, row, 3);
@@ -264,7 +266,8 @@ TSpinEdit2* TParamControls::AddSpin(TFieldAccess field, const TSpinSpec& spec, i
 // --- Choices -----------------------------------------------------------------------------
 
 QCheckBox* TParamControls::AddCheckBox(TFieldAccess field, const TCheckSpec& spec) {
-  auto* box = new QCheckBox(Q(spec.Caption.Text()), &dialog_);
+  auto* box = new QCheckBox(&dialog_);
+  SetTexts(box, spec.Caption);
   box->setObjectName(Latin(spec.Name));
   const size_t i = Add(std::move(field), box, {TParamKind::Bool}, "a check box");
   grid_->addWidget(box, grid_->rowCount(), 0, 1, 4);
@@ -278,7 +281,7 @@ QCheckBox* TParamControls::AddCheckBox(TFieldAccess field, const TCheckSpec& spe
 }
 
 QGroupBox* TParamControls::AddRadioGroup(TFieldAccess field, const TRadioGroupSpec& spec) {
-  auto* box = new QGroupBox(Q(spec.Caption.Text()), &dialog_);
+  auto* box = SetTexts(new QGroupBox(&dialog_), GroupTitle(spec.Caption));
   box->setObjectName(Latin(spec.Name));
   const size_t i = Add(std::move(field), box, {TParamKind::Choice}, "a radio group");
   CheckChoices(controls_[i].Field.Info, spec.Name, spec.Items.size());
@@ -286,7 +289,8 @@ QGroupBox* TParamControls::AddRadioGroup(TFieldAccess field, const TRadioGroupSp
   auto* group = new QButtonGroup(box);
   group->setExclusive(true);
   for (size_t k = 0; k < spec.Items.size(); ++k) {
-    auto* button = new QRadioButton(Q(spec.Items[k].Caption.Text()), box);
+    auto* button = new QRadioButton(box);
+    SetTexts(button, spec.Items[k].Caption);
     button->setObjectName(Latin(spec.Items[k].Name));
     group->addButton(button, int(k));
     layout->addWidget(button);
@@ -309,7 +313,7 @@ QComboBox* TParamControls::AddCombo(TFieldAccess field, const TComboSpec& spec) 
   combo->setObjectName(Latin(spec.Name));
   const size_t i = Add(std::move(field), combo, {TParamKind::Choice}, "a combo box");
   CheckChoices(controls_[i].Field.Info, spec.Name, spec.Items.size());
-  for (const TCaptionText& item : spec.Items) combo->addItem(Q(item.Text()));
+  SetItems(combo, spec.Items);
   AddRow(spec.Label, combo);
   controls_[i].Load = [this, i, combo] { combo->setCurrentIndex(int(controls_[i].Field.Get().X)); };
   connect(combo, &QComboBox::currentIndexChanged, this, [this, i](int index) {
@@ -379,7 +383,8 @@ QTabWidget* TParamControls::AddPages(TFieldAccess field, const TPagesSpec& spec)
     auto* grid = new QGridLayout(page);
     grid->setColumnMinimumWidth(1, 200);
     pageGrids_.push_back(grid);
-    pages->addTab(page, Q(p.Caption.Text()));
+    const int tab = pages->addTab(page, QString());
+    SetTexts(page, [pages, tab, caption = p.Caption] { pages->setTabText(tab, Q(caption.Text())); });
   }
   dialogGrid_.addWidget(pages, dialogGrid_.rowCount(), 0, 1, 4);
   controls_[i].Load = [this, i, pages] { pages->setCurrentIndex(int(controls_[i].Field.Get().X)); };
@@ -423,7 +428,7 @@ bool TParamControls::HasEmptyField() const {
 
 QGroupBox* TParamControls::BeginGroup(const char* name, const TCaptionText& title) {
   EndGroup();
-  auto* box = new QGroupBox(Q(title.Text()), &dialog_);
+  auto* box = SetTexts(new QGroupBox(&dialog_), GroupTitle(title));
   box->setObjectName(Latin(name));
   pageGrid_->addWidget(box, pageGrid_->rowCount(), 0, 1, 4);
   grid_ = new QGridLayout(box);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/TableTexts.h"
 #include "pixel/Params.h"
 #include "platform/texts/UiTexts.h"
 
@@ -36,12 +37,7 @@ class TColorEdit;
 class TSpinEdit2;
 
 // A text a translation may replace, shown as its design text until then.
-struct TCaptionText {
-  TextId Entry = TextId::Count;   // Count: none
-  TextId Design = TextId::Count;
-  bool Empty() const { return Entry == TextId::Count && Design == TextId::Count; }
-  std::string Text() const;
-};
+using TCaptionText = TTableText;
 
 struct TSliderSpec {
   const char* Name;       // "TBN"

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "controls/TableTexts.h"
 #include "dialogs/DialogKeys.h"
 #include "dialogs/DialogStep.h"
 #include "document/qt/SelectionMask.h"
@@ -30,7 +31,7 @@ TParamDialog::TParamDialog(const TDialogTraits& traits) : traits_(traits) {
   setObjectName(QString::fromLatin1(traits.ClassName));
   setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
-  setWindowTitle(Q(DialogCaption(traits)));
+  SetTitle(this, [this] { return traits_.TitleFromCommand && !caption_.empty() ? caption_ : DialogCaption(traits_); });
 
   auto* outer = new QVBoxLayout(this);
   outer->setSizeConstraint(QLayout::SetFixedSize);
@@ -43,17 +44,20 @@ TParamDialog::TParamDialog(const TDialogTraits& traits) : traits_(traits) {
     if (live_ && shown_ && isVisible()) FollowControls();
   };
   if (traits.PreviewSwitch) {
-    previewSwitch_ = new QCheckBox(
-        Q(CaptionOr(TextId::GetTrLblDirectPreview, Tr(TextId::TrFixLblDirectPreview))), this);
+    previewSwitch_ = new QCheckBox(this);
+    SetTexts(previewSwitch_, {TextId::GetTrLblDirectPreview, TextId::TrFixLblDirectPreview});
     previewSwitch_->setObjectName(QStringLiteral("ChkPreview"));
     outer->addWidget(previewSwitch_);
     connect(previewSwitch_, &QCheckBox::toggled, this, [this](bool on) { PreviewSwitched(on); });
   }
   outer->addSpacing(8);
   auto* buttons = new QHBoxLayout;
-  btnPreview_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnPreview, Tr(TextId::TrFixBtnPreview))), this);
-  btnOk_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnOk, Tr(TextId::GetDlgOk))), this);
-  btnCancel_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnCancel, Tr(TextId::GetDlgCancel))), this);
+  btnPreview_ = new QPushButton(this);
+  btnOk_ = new QPushButton(this);
+  btnCancel_ = new QPushButton(this);
+  SetTexts(btnPreview_, {TextId::GetTrBtnPreview, TextId::TrFixBtnPreview});
+  SetTexts(btnOk_, {TextId::GetTrBtnOk, TextId::GetDlgOk});
+  SetTexts(btnCancel_, {TextId::GetTrBtnCancel, TextId::GetDlgCancel});
   btnPreview_->setObjectName(QString::fromLatin1(traits.Buttons.Preview));
   btnOk_->setObjectName(QString::fromLatin1(traits.Buttons.Ok));
   btnCancel_->setObjectName(QString::fromLatin1(traits.Buttons.Cancel));

@@ -173,11 +173,18 @@ bool InstallQtTranslation(const std::string& languageCode) {
   return true;
 }
 
+void InstallInterfaceLocale(const std::string& languageCode) {
+  const QString code = QString::fromStdString(LowerCase(languageCode));
+  const QLocale locale = code == QStringLiteral("fr") ? QLocale(QLocale::French, QLocale::France) : QLocale(code);
+  QLocale::setDefault(locale.language() == QLocale::C ? QLocale::system() : locale);
+}
+
 bool LoadProgramTranslation(const std::vector<std::string>& folders) {
   const bool loaded = LoadFirstTranslation(folders);
   if (loaded) BuildDerivedTexts();
   // Qt's own texts in the interface's language: the module's, else the built-in French.
   InstallQtTranslation(Tr(TextId::GetTrCode));
+  InstallInterfaceLocale(Tr(TextId::GetTrCode));
   return loaded;
 }
 

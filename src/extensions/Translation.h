@@ -51,9 +51,16 @@ void BuildDerivedTexts();
 // (Qt's English texts stay).
 bool InstallQtTranslation(const std::string& languageCode);
 
+// The locale Qt's own windows follow where they do not ask the system's (the file
+// dialogs' file types, sizes and dates): the language of the code (French in France for
+// "FR", any case), the system's when the code names no language Qt knows. The program's
+// own numbers and dates follow the system's locale whatever this says.
+void InstallInterfaceLocale(const std::string& languageCode);
+
 // What the program's start hands the main window: the first module of the program's
-// folders, the derived texts built from it, Qt's own texts in the module's language
-// (French, the interface's own, without a module). True when a module was loaded.
+// folders, the derived texts built from it, Qt's own texts and locale in the module's
+// language (French, the interface's own, without a module). True when a module was
+// loaded.
 bool LoadProgramTranslation();
 bool LoadProgramTranslation(const std::vector<std::string>& folders);
 

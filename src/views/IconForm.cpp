@@ -116,7 +116,7 @@ TIconForm::TIconForm(QWidget* parent) : QDialog(parent) {
   BSauver = new QPushButton(QText(CaptionOr(TextId::GetTrBtnExport, Tr(TextId::TrFixExport))), this);
   BSauver->setObjectName(QStringLiteral("BSauver"));
   BSauver->setDefault(true);
-  BAnnuler = new QPushButton(QText(Tr(TextId::TrFixClose)), this);
+  BAnnuler = new QPushButton(QText(CleanMenuCaption(CaptionOr(TextId::GetTrMnuClose, Tr(TextId::TrFixClose)))), this);
   BAnnuler->setObjectName(QStringLiteral("BAnnuler"));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);

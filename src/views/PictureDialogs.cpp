@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -13,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -38,6 +41,35 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr int kPanelWidth = 220;
+
+// The file list's columns in the interface's language: Qt writes a file's size and date
+// in the system's locale and names a folder in a text its catalogues lack, so the
+// size, the folder's type and the date are written again in the default locale (the
+// interface's, InstallInterfaceLocale).
+class TInterfaceColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || index.column() < 1 || index.column() > 3)
+      return QIdentityProxyModel::data(index, role);
+    const QFileInfo info = files->fileInfo(mapToSource(index));
+    const QLocale locale;
+    switch (index.column()) {
+      case 1: return info.isDir() ? QString() : locale.formattedDataSize(info.size(), 0);
+      case 2:
+        if (info.isDir()) {
+          const QString folder = QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+          return folder.isEmpty() ? QIdentityProxyModel::data(index, role) : folder.left(1).toUpper() + folder.mid(1);
+        }
+        return QIdentityProxyModel::data(index, role);
+      default: return locale.toString(info.lastModified(), QLocale::ShortFormat);
+    }
+  }
+};
+
+// The dialog's list through those columns.
+void ShowInterfaceColumns(QFileDialog& dialog) { dialog.setProxyModel(new TInterfaceColumns(&dialog)); }
 
 TColor PanelColor(const QWidget* w) { return QRgbToColor(w->palette().color(QPalette::Window).rgb()); }
 
@@ -133,6 +165,7 @@ void TPreviewBox::paintEvent(QPaintEvent*) {
 
 TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
   setOption(QFileDialog::DontUseNativeDialog, true);
+  ShowInterfaceColumns(*this);
   setFileMode(QFileDialog::ExistingFile);
   setAcceptMode(QFileDialog::AcceptOpen);
 
@@ -255,6 +288,7 @@ void TOpenPictureDialog::done(int result) {
 
 TMySaveDialog::TMySaveDialog(QWidget* parent) : QFileDialog(parent) {
   setOption(QFileDialog::DontUseNativeDialog, true);
+  ShowInterfaceColumns(*this);
   setAcceptMode(QFileDialog::AcceptSave);
   setFileMode(QFileDialog::AnyFile);
   connect(this, &QFileDialog::filterSelected, this, [this](const QString& f) { FollowFilter(f); });

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -43,10 +44,14 @@ struct DialogShell : Editor {
   TNewImgForm* Doc = nullptr;
   TShellServices* Services = nullptr;
   int Beeps = 0;
-  // settings: the settings file the editor starts with (none when empty).
-  explicit DialogShell(TDialogLauncher* dialogs = &ProgramDialogs(), const std::string& settings = {}) {
+  // settings: the settings file the editor starts with (none when empty); module: the
+  // file of a translation module copied into the user's data folder first (none when
+  // empty).
+  explicit DialogShell(TDialogLauncher* dialogs = &ProgramDialogs(), const std::string& settings = {},
+                       const std::string& module = {}) {
     SetBeepHandler([this] { ++Beeps; });
     if (!settings.empty()) WriteSettings(settings);
+    if (!module.empty()) std::filesystem::copy_file(module, Home.File("module.plg"));
     Options = ProgramStartOptions(dialogs);
     Start();
     Services = &Form->Services();

@@ -5,14 +5,19 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <filesystem>
 
 #include "dialogs/DialogList.h"
 #include "dialogs/DialogRegistry.h"
+#include "platform/texts/Format.h"
 #include "shell/palette/ToolPalette.h"
 #include "support/MainFormFixture.h"
 #include "support/ProgramStart.h"
@@ -91,8 +96,8 @@ TEST_F(TranslationTable, CaptionsAndHintsWithoutAModuleAndUnderOne) {
       {TWhere::MainButton, "BtnZoomPe", "Plein écran [F11]", "Full screen [F11]"},
       {TWhere::MainButton, "BtnZoomPlus", "Zoom avant [+]", "Zoom in [+]"},
       {TWhere::MainButton, "BtnZoom100", "Taille réelle [1]", "Actual size [1]"},
-      {TWhere::MainButton, "BtnRVB", "Couleurs RVB", "Mode RVB"},
-      {TWhere::MainButton, "BtnSymVert", "Symétrie horizontale", "Sym Horz"},
+      {TWhere::MainButton, "BtnRVB", "Couleurs RVB", "RGB colours"},
+      {TWhere::MainButton, "BtnSymVert", "Symétrie horizontale", "Flip horizontally"},
       // the adjustment steps: their dialogs' captions split at the "/"
       {TWhere::MainButton, "BtnLumMoins", "Luminosité (-)", "Brightness (-)"},
       {TWhere::MainButton, "BtnCtrPlus", "Contraste (+)", "Contrast (+)"},
@@ -105,7 +110,7 @@ TEST_F(TranslationTable, CaptionsAndHintsWithoutAModuleAndUnderOne) {
       {TWhere::PaletteButton, "TB0", "Rectangle [A]", "Rectangle [A]"},
       {TWhere::PaletteButton, "TB5", "Polygone [J]", "Polygon [J]"},
       {TWhere::PaletteButton, "TB6", "Lasso [I]", "Free-hand lasso [I]"},
-      {TWhere::PaletteButton, "TB7", "Charger une forme", "Sel Load"},
+      {TWhere::PaletteButton, "TB7", "Charger une forme", "Load a shape"},
       // the browser: its folder buttons, its items (a dialog's decorated)
       {TWhere::BrowserButton, "BtnDir", "Explorer / Un dossier", "Explore / A folder"},
       {TWhere::BrowserButton, "BtnMask", "Explorer / Le dossier des masques", "Explore / The masks folder"},
@@ -175,4 +180,41 @@ TEST_F(TranslationTable, QtsOwnButtonsSpeakTheModulesLanguage) {
   InstallQtTranslation("");
   QDialogButtonBox box(QDialogButtonBox::Cancel);
   EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text().toStdString(), "Cancel");
+}
+
+// The open dialog's list speaks the interface's language, whatever the system's: its
+// column titles and a file's date in French without a module, in English under the
+// English one; the program's own numbers keep the system's separator under both.
+TEST_F(TranslationTable, TheOpenDialogsColumnsSpeakTheInterfacesLanguage) {
+  TempFolder folder("columns");
+  const std::string path = std::filesystem::absolute(folder.Path).string();
+  folder.Write("plage.jpg", "not read");
+  const QDateTime date = QFileInfo(QString::fromStdString(path + "/plage.jpg")).lastModified();
+  const std::string separator = QLocale::system().decimalPoint().toStdString();
+  const struct {
+    const char* Variant;
+    QLocale Locale;
+    const char* Name;
+  } rows[] = {{"", QLocale(QLocale::French, QLocale::France), "Nom"}, {"english", QLocale(QLocale::English), "Name"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Name);
+    TranslatedEditor e(r.Variant);
+    EXPECT_EQ(FormatSettings().DecimalSeparator, separator);
+    std::string title, cell;
+    WhenModal([&](QWidget* w) {
+      auto* d = qobject_cast<QFileDialog*>(w);
+      ASSERT_TRUE(d);
+      d->setViewMode(QFileDialog::Detail);
+      d->setDirectory(QString::fromStdString(path));
+      auto* tree = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+      ASSERT_TRUE(tree);
+      EXPECT_TRUE(QTest::qWaitFor([&] { return tree->model()->rowCount(tree->rootIndex()) == 1; }));
+      title = tree->model()->headerData(0, Qt::Horizontal).toString().toStdString();
+      cell = tree->model()->index(0, 3, tree->rootIndex()).data().toString().toStdString();
+      QMetaObject::invokeMethod(d, "reject");
+    });
+    ASSERT_TRUE(e.Form->Commands().Trigger("MenuFichierOuvrir"));
+    EXPECT_EQ(title, r.Name);
+    EXPECT_EQ(cell, r.Locale.toString(date, QLocale::ShortFormat).toStdString());
+  }
 }

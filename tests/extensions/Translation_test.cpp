@@ -82,7 +82,7 @@ TEST_F(TranslationTable, WhatReachesTheTableFromEachModule) {
   const TRow rows[] = {
       {"english", TextId::GetTrMnuFile, "&File"},
       {"english", TextId::GetTrMnuSaveAs, "Save &as"},
-      {"english", TextId::GetTrMnuModeRVB, "Mode RVB"},  // a name spelt out into the buffer
+      {"english", TextId::GetTrMnuModeRVB, "RGB colours"},  // written into the buffer
       {"english", TextId::GetTrFmtOpacity, "Opacity: %d%%"},
       {"english", TextId::GetTrClrBlack, "Black"},  // the program's own entries load too
       // a text of 999 bytes written into the buffer, copied whole

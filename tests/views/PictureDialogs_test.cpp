@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QAbstractProxyModel>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
@@ -70,7 +71,11 @@ TEST(PictureDialogs, OpenDialogPreviewsTheSelectedPictureAtAReducedSize) {
   auto* list = d.findChild<QListView*>("listView");
   ASSERT_TRUE(list);
   auto clickOn = [&](const std::string& path) {
-    const QModelIndex at = list->model() == model ? model->index(QString::fromStdString(path)) : QModelIndex();
+    // the list shows the files through the dialog's proxy of the interface's columns
+    auto* proxy = qobject_cast<QAbstractProxyModel*>(list->model());
+    const QModelIndex at = proxy && proxy->sourceModel() == model
+                               ? proxy->mapFromSource(model->index(QString::fromStdString(path)))
+                               : QModelIndex();
     ASSERT_TRUE(at.isValid());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(at).center());
   };

@@ -27,6 +27,7 @@
 
 #include "controls/ColorEditor.h"
 #include "controls/SpinEdit.h"
+#include "controls/TableTexts.h"
 #include "dialogs/command/CommandControls.h"
 #include "dialogs/command/CommandGlyphs.h"
 #include "dialogs/copyright/CopyrightForm.h"
@@ -193,8 +194,10 @@ TAutoForm::TAutoForm(TDialogHost& host, QWidget* parent) : QDialog(parent), host
   setObjectName(QStringLiteral("TAutoForm"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
   setModal(false);
-  const TCommandRow* row = FindCommandRow("MenuAutomatisation");
-  setWindowTitle(Q(row ? CleanMenuCaption(CommandCaption(*row)) : Tr(TextId::GetTrStaAutomation)));
+  SetTitle(this, [] {
+    const TCommandRow* row = FindCommandRow("MenuAutomatisation");
+    return row ? CleanMenuCaption(CommandCaption(*row)) : Tr(TextId::GetTrStaAutomation);
+  });
 
   PageControl = Named(new QTabBar(this), "PageControl");
   PageControl->setExpanding(false);
@@ -203,10 +206,18 @@ TAutoForm::TAutoForm(TDialogHost& host, QWidget* parent) : QDialog(parent), host
   Pages->setFrameShape(QFrame::StyledPanel);
   const char* const names[] = {"TshFichiers", "TshImage",     "TshReglages", "TshFiltres",
                                "TshTransform", "TshCopyright", "TshActions"};
+  // Each page is named as the menu of its kind, once a translation names that menu; the
+  // copyright has no entry and keeps its name in every language.
   const QStringList tabs = Items(TextId::TrFixBatchPages);
+  const TextId tabTexts[7] = {TextId::GetTrMnuFile,      TextId::GetTrMnuImage, TextId::GetTrMnuAdjust,
+                              TextId::GetTrMnuFilter,    TextId::GetTrMnuTransform, TextId::TrFixDlgCopyright,
+                              TextId::GetTrMnuAction};
   QWidget* pages[7];
   for (int i = 0; i < 7; ++i) {
-    PageControl->addTab(tabs.value(i));
+    PageControl->addTab(QString());
+    SetTexts(PageControl, [this, i, design = S(tabs.value(i)), entry = tabTexts[i]] {
+      PageControl->setTabText(i, Q(CleanMenuCaption(CaptionOr(entry, design))));
+    });
     pages[i] = Named(new QWidget, names[i]);
     Pages->addWidget(pages[i]);
   }
@@ -571,7 +582,8 @@ void TAutoForm::BuildActionsPage(QWidget* page) {
   MemRapport->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemRapport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   BtnAction = Named(new QPushButton(Caption(TextId::GetTrBtnOk, TextId::GetDlgOk)), "BtnAction");
-  BtnFermer = Named(new QPushButton(Q(Tr(TextId::TrFixClose))), "BtnFermer");
+  BtnFermer = Named(new QPushButton, "BtnFermer");
+  SetTexts(BtnFermer, {TextId::GetTrMnuClose, TextId::TrFixClose, kPlainCaption});
   BtnParams = Named(new QPushButton(Caption(TextId::GetTrBtnSaveSettings, TextId::TrFixBatchSaveSettings)), "BtnParams");
   BtnAction->setAutoDefault(false);
   BtnFermer->setAutoDefault(false);

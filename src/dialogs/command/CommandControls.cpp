@@ -48,6 +48,12 @@ TFloatSpinEdit* SizeEdit(QWidget* parent, const char* name) {
 
 QString CaptionText(TextId entry, TextId design) { return Q(CaptionOr(entry, Tr(design))); }
 
+QString BackgroundSizeCaption() {
+  if (!IsTextFilled(TextId::GetTrLblSizeMemory)) return Q(Tr(TextId::TrFixSizeMemoryBkg));
+  return Q(DecorateCaption(Tr(TextId::GetTrLblSizeMemory) + " (" + CaptionOr(TextId::GetTrLblLayerBkg, "Fond") + ")",
+                           ckGroup));
+}
+
 // --- The size fields --------------------------------------------------------------------
 
 TSizeFields::TSizeFields(QWidget& dialog, bool withPercent, const QString& groupCaption)

@@ -26,6 +26,9 @@ class TFloatSpinEdit;
 
 // A label for a row, "Largeur :" until a translation fills its entry.
 QString CaptionText(TextId entry, TextId design);
+// The title of the size a dialog starts from, the background layer's: " Taille en
+// pixels / Mémoire (Fond) ", under a translation its size and background texts.
+QString BackgroundSizeCaption();
 
 // The size typed in a unit and what it gives in pixels:
 //   GBOld (" Taille en pixels / Mémoire ... "): EdiLargeur, EdiHauteur, EdiMem,

@@ -8,6 +8,7 @@
 #include <exception>
 #include <utility>
 
+#include "controls/TableTexts.h"
 #include "dialogs/DialogKeys.h"
 
 #include "platform/core/Messages.h"
@@ -28,15 +29,17 @@ std::string TCommandDialog::DialogCaption(const TCommandDialogTraits& traits) {
 TCommandDialog::TCommandDialog(const TCommandDialogTraits& traits) : traits_(traits) {
   setObjectName(QString::fromLatin1(traits.ClassName));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(Q(DialogCaption(traits)));
+  SetTitle(this, [this] { return caption_.empty() ? DialogCaption(traits_) : caption_; });
   auto* outer = new QVBoxLayout(this);
   outer->setSizeConstraint(QLayout::SetFixedSize);
   body_ = new QVBoxLayout;
   outer->addLayout(body_);
   outer->addSpacing(6);
   auto* buttons = new QHBoxLayout;
-  btnOk_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnOk, Tr(TextId::GetDlgOk))), this);
-  btnCancel_ = new QPushButton(Q(CaptionOr(TextId::GetTrBtnCancel, Tr(TextId::GetDlgCancel))), this);
+  btnOk_ = new QPushButton(this);
+  btnCancel_ = new QPushButton(this);
+  SetTexts(btnOk_, {TextId::GetTrBtnOk, TextId::GetDlgOk});
+  SetTexts(btnCancel_, {TextId::GetTrBtnCancel, TextId::GetDlgCancel});
   btnOk_->setObjectName(QStringLiteral("BOk"));
   btnCancel_->setObjectName(QStringLiteral("BAnnuler"));
   btnOk_->setDefault(true);

@@ -18,6 +18,7 @@
 #include "controls/ColorEditor.h"
 #include "controls/PrevNextButton.h"
 #include "controls/SpinEdit.h"
+#include "controls/TableTexts.h"
 #include "dialogs/command/CommandGlyphs.h"
 #include "dialogs/imagesize/ImageSizeOps.h"
 #include "document/LayerOps.h"
@@ -25,6 +26,7 @@
 #include "document/Undo.h"
 #include "platform/qt/QtBitmap.h"
 #include "platform/texts/IniFile.h"
+#include "platform/texts/TextUtils.h"
 #include "views/DocumentWindow.h"
 
 namespace qm {
@@ -72,7 +74,7 @@ TCopyrightForm::TCopyrightForm() : TCommandDialog(kTraits) {
   text->setSpacing(1);
   text->addWidget(EdiCopyright, 1);
   text->addWidget(BtnMenu);
-  grid->addWidget(new QLabel(Tr(TextId::TrFixLblText).c_str(), this), 0, 0);
+  grid->addWidget(new QLabel(Q(CaptionLike(TextId::GetTrMnuText, Tr(TextId::TrFixLblText), ckLabel)), this), 0, 0);
   grid->addLayout(text, 0, 1, 1, 3);
 
   CBPolices = new QComboBox(this);
@@ -85,9 +87,9 @@ TCopyrightForm::TCopyrightForm() : TCommandDialog(kTraits) {
   grid->addWidget(new QLabel(Fixed(TextId::GetTrLblFont, TextId::TrFixLblFont), this), 1, 0);
   grid->addWidget(CBPolices, 1, 1);
   auto* size = new QHBoxLayout;
-  size->addWidget(new QLabel(Tr(TextId::TrFixLblSize).c_str(), this));
+  size->addWidget(new QLabel(Fixed(TextId::GetTrLblSize, TextId::TrFixLblSize), this));
   size->addWidget(EdiTxtSize);
-  size->addWidget(new QLabel(Tr(TextId::TrFixLblColor).c_str(), this));
+  size->addWidget(new QLabel(Q(CaptionLike(TextId::GetTrLblColor, Tr(TextId::TrFixLblColor))), this));
   size->addWidget(EdiTxtColor);
   grid->addLayout(size, 1, 2, 1, 2);
 
@@ -103,15 +105,15 @@ TCopyrightForm::TCopyrightForm() : TCommandDialog(kTraits) {
   const struct {
     QToolButton*& Button;
     const char* Name;
-    TextId Hint;
-  } aligns[] = {{SBGauche, "SBGauche", TextId::TrFixAlignLeft},
-                {SBCentre, "SBCentre", TextId::TrFixAlignCenter},
-                {SBDroite, "SBDroite", TextId::TrFixAlignRight}};
+    TextId Entry, Hint;
+  } aligns[] = {{SBGauche, "SBGauche", TextId::GetTrLblLeft, TextId::TrFixAlignLeft},
+                {SBCentre, "SBCentre", TextId::Count, TextId::TrFixAlignCenter},
+                {SBDroite, "SBDroite", TextId::GetTrLblRight, TextId::TrFixAlignRight}};
   for (int i = 0; i < 3; ++i) {
     auto* b = new QToolButton(this);
     b->setObjectName(QLatin1String(aligns[i].Name));
     b->setCheckable(true);
-    b->setToolTip(Q(Tr(aligns[i].Hint)));
+    b->setToolTip(aligns[i].Entry == TextId::Count ? Q(Tr(aligns[i].Hint)) : Fixed(aligns[i].Entry, aligns[i].Hint));
     b->setIcon(AlignmentGlyph(i));
     alignment_->addButton(b, i);
     style->addWidget(b);

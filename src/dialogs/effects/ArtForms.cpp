@@ -12,7 +12,7 @@ namespace qm {
 namespace {
 
 constexpr TCaptionText kColor{TextId::GetTrLblColor, TextId::TrFixLblColor};
-constexpr TCaptionText kLight{TextId::Count, TextId::TrFixLight};
+constexpr TCaptionText kLight{TextId::GetTrLblLow, TextId::TrFixLight};
 constexpr TCaptionText kHigh{TextId::GetTrLblHigh, TextId::TrFixRadiusHigh};
 
 }  // namespace
@@ -24,7 +24,7 @@ TCrayonForm::TCrayonForm() : TParamDialogOf(kTraits, &ApplyPencil) {
                                      {TextId::GetTrLblPaperTexture, TextId::TrFixLblPaperTexture},
                                      {{TextId::GetTrLblLargeGrain, TextId::TrFixLargeGrain},
                                       {TextId::GetTrLblFineGrain, TextId::TrFixFineGrain},
-                                      {TextId::Count, TextId::TrFixDlgGrid}}});
+                                      {TextId::GetTrMnuGridGenerator, TextId::TrFixDlgGrid, kPlainCaption}}});
   Controls().BeginGroup("GroupBox1", {TextId::GetTrLblShadows, TextId::TrFixShadowsGroup});
   AddSlider(&TPencilParams::Intensity, {.Name = "TBN", .LabelName = "LblN", .Format = TextId::GetTrFmtAmount});
   AddSlider(&TPencilParams::Threshold, {.Name = "TBN2", .LabelName = "LblN2", .Format = TextId::GetTrFmtThreshold});
@@ -39,7 +39,7 @@ TDiapoForm::TDiapoForm() : TParamDialogOf(kTraits) {
   AddSlider(&TSlideParams::Opacity,
             {.Name = "TBPct", .LabelName = "LblPct", .Format = TextId::GetTrFmtOpacity, .PageStep = 10});
   AddRadioGroup(&TSlideParams::Blur, {"RGFlou",
-                                      {TextId::Count, TextId::TrFixBlurGroup},
+                                      {TextId::GetTrMnuBlur, TextId::TrFixBlurGroup},
                                       {{"RBFlouLeger", kLight}, {"RBFlouEleve", kHigh}}});
   AddRadioGroup(&TSlideParams::Round, {"RGRound",
                                        {TextId::GetTrLblRounded, TextId::TrFixRoundGroup},
@@ -73,8 +73,8 @@ TFiltreDegradeForm::TFiltreDegradeForm() : TParamDialogOf(kTraits, &ApplyGradien
                                                {"RBBottomTop", {TextId::GetTrLblBottomToTop, TextId::TrFixBottomToTop}}}});
   QGroupBox* style = AddRadioGroup(&TGradientParams::Style,
                                    {"RGStyle",
-                                    {TextId::Count, TextId::TrFixStyleGroup},
-                                    {{"RBBichrome", {TextId::Count, TextId::TrFixBichrome}},
+                                    {TextId::GetTrLblStyle, TextId::TrFixStyleGroup},
+                                    {{"RBBichrome", {TextId::GetTrMnuDuotone, TextId::TrFixBichrome}},
                                      {"RBMonochrome", {TextId::GetTrLblMonochrom, TextId::TrFixMonochrome}}}});
   sb1_ = findChild<QToolButton*>(QStringLiteral("SB1"));
   // A button's toggle comes before its group's, which stores the choice: the button

@@ -180,8 +180,8 @@ TDetourForm::TDetourForm() : TCommandDialog(kTraits) {
   RGEffet = RadioGroup(*this, *side, "RGEffet", TextId::GetTrLblEffect, TextId::TrFixEffectGroup,
                        {{"RBAucun", TextId::GetTrLblNone, TextId::TrFixFilterNone},
                         {"RBLissage", TextId::GetTrLblSmooth, TextId::TrFixSmoothing},
-                        {"RBFlou", TextId::Count, TextId::TrFixBlur},
-                        {"RBContourProgressif", TextId::Count, TextId::TrFixProgressiveEdge},
+                        {"RBFlou", TextId::GetTrMnuBlur, TextId::TrFixBlur},
+                        {"RBContourProgressif", TextId::GetTrMnuProgressiveContour, TextId::TrFixProgressiveEdge},
                         {"RBDiffusion", TextId::GetTrLblDiffusion, TextId::TrFixDiffusion}});
   connect(RGEffet, &QButtonGroup::idToggled, this, [this](int, bool on) {
     if (on) Changed();

@@ -12,7 +12,7 @@
 namespace qm {
 namespace {
 
-constexpr TCaptionText kThickness{TextId::Count, TextId::TrFixLblThickness};
+constexpr TCaptionText kThickness{TextId::GetTrLblWidth, TextId::TrFixLblThickness};
 constexpr TCaptionText kColor{TextId::GetTrLblColor, TextId::TrFixLblColor};
 constexpr TCaptionText kRelief{TextId::Count, TextId::TrFixRelief};
 constexpr TCaptionText kContour{TextId::GetTrLblContour, TextId::TrFixContour};
@@ -119,7 +119,7 @@ TCroixForm::TCroixForm() : TParamDialogOf(kTraits) {
                                                   {TextId::GetTrLblCrossPoint4, TextId::TrFixCrossPoint4}}});
   thickness_ = AddSpinEdit(&TCrossStitchParams::Thickness, {"SETrait", kThickness, 1});
   if (QLabel* label = LabelOf(*this, thickness_)) label->setObjectName(QStringLiteral("Label3"));
-  AddCheckBox(&TCrossStitchParams::Grid, {"CBGrille", {TextId::Count, TextId::TrFixGridBox}});
+  AddCheckBox(&TCrossStitchParams::Grid, {"CBGrille", {TextId::GetTrMnuGrid, TextId::TrFixGridBox}});
   AddColorEdit(&TCrossStitchParams::Background, {"ColorEdit", {TextId::GetTrLblBkg, TextId::TrFixLblBkg}});
   connect(style_, &QComboBox::currentIndexChanged, this, [this] { ShowThickness(); });
 }

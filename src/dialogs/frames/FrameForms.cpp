@@ -109,7 +109,7 @@ TOmbreForm::TOmbreForm() : TParamDialogOf(kTraits) {
   using P = TDropShadowParams;
   AddColorEdit(&P::Color, {"ColorEdit", kColor});
   AddRadioGroup(&P::Style, StyleGroup());
-  Controls().BeginGroup("GBDecalage", Fixed(TextId::Count, TextId::TrFixOffsetGroup));
+  Controls().BeginGroup("GBDecalage", Fixed(TextId::GetTrMnuOffset, TextId::TrFixOffsetGroup));
   AddSpinEdits(&P::Offset, {.Name = "SEDX", .Label = Fixed(TextId::Count, TextId::TrFixDeltaX), .Characters = 4},
                {.Name = "SEDY", .Label = Fixed(TextId::Count, TextId::TrFixDeltaY), .Characters = 4});
   Controls().EndGroup();
@@ -133,7 +133,7 @@ TContourProgForm::TContourProgForm() : TParamDialogOf(kTraits) {
   AddRadioGroup(&P::Effect, {"RGEffet",
                              {TextId::GetTrLblEffect, TextId::TrFixEffectGroup},
                              {{"RBAucun", {TextId::GetTrLblNone, TextId::TrFixFilterNone}},
-                              {"RBFlou", {TextId::Count, TextId::TrFixBlurEffect}},
+                              {"RBFlou", {TextId::GetTrMnuBlur, TextId::TrFixBlurEffect}},
                               {"RBDiffusion", {TextId::GetTrLblDiffusion, TextId::TrFixDiffusion}}}});
 }
 

@@ -11,11 +11,13 @@
 #include <QSlider>
 #include <cmath>
 
+#include "controls/TableTexts.h"
 #include "dialogs/command/CommandControls.h"
 #include "document/LayeredImage.h"
 #include "pixel/Transform.h"
 #include "platform/qt/QtBitmap.h"
 #include "platform/texts/Format.h"
+#include "platform/texts/TextUtils.h"
 #include "views/MyImage.h"
 #include "views/ViewTypes.h"
 
@@ -80,8 +82,14 @@ TRotSelForm::TRotSelForm() : TCommandDialog(kTraits) {
       {TBIX, "TBIX", "LblIX", -50, 50, 5, LabelFormat(TextId::GetTrLblHorzAxis, TextId::TrFixFmtHorzAxisPct, " %d%%")},
       {TBIY, "TBIY", "LblIY", -50, 50, 5, LabelFormat(TextId::GetTrLblVertAxis, TextId::TrFixFmtVertAxisPct, " %d%%")},
   };
-  QGroupBox* groups[2] = {new QGroupBox(QString::fromStdString(Tr(TextId::TrFixRotationScale)), this),
-                          new QGroupBox(QString::fromStdString(Tr(TextId::TrFixSkewGroup)), this)};
+  // " Rotation / Echelle ", under a translation its rotation and scale texts
+  const std::string rotationScale =
+      IsTextFilled(TextId::GetTrMnuRotate) && IsTextFilled(TextId::GetTrLblScale)
+          ? DecorateCaption(CleanMenuCaption(Tr(TextId::GetTrMnuRotate)) + " / " + Tr(TextId::GetTrLblScale), ckGroup)
+          : Tr(TextId::TrFixRotationScale);
+  QGroupBox* groups[2] = {
+      new QGroupBox(QString::fromStdString(rotationScale), this),
+      new QGroupBox(QString::fromStdString(CaptionLike(TextId::GetTrMnuSkew, Tr(TextId::TrFixSkewGroup), ckGroup)), this)};
   groups[0]->setObjectName(QStringLiteral("GB1"));
   groups[1]->setObjectName(QStringLiteral("GB3"));
   QVBoxLayout* layouts[2] = {new QVBoxLayout(groups[0]), new QVBoxLayout(groups[1])};

@@ -24,7 +24,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 // --- The canvas -------------------------------------------------------------------------
 
 TRecadrerForm::TRecadrerForm() : TCommandDialog(kTraits) {
-  size_ = new TSizeFields(*this, true, CaptionText(TextId::GetTrLblSizeMemory, TextId::TrFixSizeMemoryBkg));
+  size_ = new TSizeFields(*this, true, BackgroundSizeCaption());
   size_->OldGroup->setEnabled(false);
   Body().addWidget(size_->OldGroup);
   auto* row = new QHBoxLayout;

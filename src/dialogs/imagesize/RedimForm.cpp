@@ -75,11 +75,7 @@ void TResolutionFields::SetPerInch() {
 // --- The image size ---------------------------------------------------------------------
 
 TRedimForm::TRedimForm() : TCommandDialog(kTraits) {
-  size_ = new TSizeFields(*this, true, CaptionText(TextId::GetTrLblSizeMemory, TextId::TrFixSizeMemoryBkg));
-  if (IsTextFilled(TextId::GetTrLblSizeMemory))
-    size_->OldGroup->setTitle(Q(DecorateCaption(Tr(TextId::GetTrLblSizeMemory) + " (" +
-                                                    CaptionOr(TextId::GetTrLblLayerBkg, "Fond") + ")",
-                                                ckGroup)));
+  size_ = new TSizeFields(*this, true, BackgroundSizeCaption());
   size_->OldGroup->setEnabled(false);
   Body().addWidget(size_->OldGroup);
 

@@ -13,6 +13,7 @@
 
 #include "controls/ColorEditor.h"
 #include "controls/SpinEdit.h"
+#include "controls/TableTexts.h"
 #include "dialogs/layers/LayerControls.h"
 #include "dialogs/layers/LayerForms.h"
 #include "document/LayerOps.h"
@@ -73,18 +74,19 @@ TOpCalqueForm::TOpCalqueForm() : TCommandDialog(kTraits) {
   LblDY = Label(TshStd, "LblDY", Fixed(TextId::TrFixDeltaY));
   EdiDX = Spin(TshStd, "EdiDX", -50, 50, 3);
   EdiDY = Spin(TshStd, "EdiDY", -50, 50, 3);
-  LblCouleur = Label(TshStd, "LblCouleur", Fixed(TextId::TrFixLblColor));
+  LblCouleur = Label(TshStd, "LblCouleur", Q(CaptionOr(TextId::GetTrLblColor, Tr(TextId::TrFixLblColor))));
   ColorEditOmbre = new TColorEdit(TshStd);
   ColorEditOmbre->setObjectName(QStringLiteral("ColorEditOmbre"));
   LblAlphaShadow = Label(TshStd, "LblAlphaShadow");
   TBAlphaShadow = TrackBar(TshStd, "TBAlphaShadow", 10, 100, 5);
-  StyleGroup = new QGroupBox(Q(CaptionOr(TextId::GetTrLblStyle, Tr(TextId::TrFixStyleGroup))), TshStd);
+  StyleGroup = new QGroupBox(Q(CaptionLike(TextId::GetTrLblStyle, Tr(TextId::TrFixStyleGroup), ckGroup)), TshStd);
   StyleGroup->setObjectName(QStringLiteral("RGStyle"));
   auto* styles = new QHBoxLayout(StyleGroup);
   RGStyle = new QButtonGroup(this);
   const QStringList names = Fixed(TextId::TrFixShadowStyles).split('|');
+  const TextId styleTexts[] = {TextId::GetTrLblFlat, TextId::GetTrLblSmooth, TextId::GetTrLblDiffusion};
   for (int i = 0; i < names.size(); ++i) {
-    auto* b = new QRadioButton(names[i], StyleGroup);
+    auto* b = new QRadioButton(i < 3 ? Q(CaptionOr(styleTexts[i], names[i].toStdString())) : names[i], StyleGroup);
     b->setObjectName(QStringLiteral("RGStyle%1").arg(i));
     RGStyle->addButton(b, i);
     styles->addWidget(b);
@@ -125,9 +127,9 @@ TOpCalqueForm::TOpCalqueForm() : TCommandDialog(kTraits) {
   auto* color = new QGridLayout(TshColor);
   ColorEdit = new TColorEdit(TshColor);
   ColorEdit->setObjectName(QStringLiteral("ColorEdit"));
-  CBInverser = new QCheckBox(Fixed(TextId::TrFixInvert), TshColor);
+  CBInverser = new QCheckBox(Q(CaptionOr(TextId::GetTrMnuSelInvert, Tr(TextId::TrFixInvert))), TshColor);
   CBInverser->setObjectName(QStringLiteral("CBInverser"));
-  color->addWidget(new QLabel(Fixed(TextId::TrFixLblColor), TshColor), 0, 0);
+  color->addWidget(new QLabel(Q(CaptionOr(TextId::GetTrLblColor, Tr(TextId::TrFixLblColor))), TshColor), 0, 0);
   color->addWidget(ColorEdit, 0, 1, Qt::AlignLeft);
   color->addWidget(CBInverser, 1, 0, 1, 2);
   pages->addWidget(TshColor);

@@ -20,6 +20,7 @@
 #include "controls/Beep.h"
 #include "controls/ColorEditor.h"
 #include "controls/SpinEdit.h"
+#include "controls/TableTexts.h"
 #include "dialogs/command/CommandGlyphs.h"
 #include "dialogs/layers/LayerControls.h"
 #include "dialogs/layers/LayerForms.h"
@@ -115,13 +116,25 @@ void SetShadowStyle(int style, int32_t& blur, bool& diffuse) {
 
 namespace {
 
-QCheckBox* Check(QWidget* parent, const char* name, TextId text) {
-  auto* b = new QCheckBox(Fixed(text), parent);
+// The controls' captions: the entry's text once a translation fills it, the design's
+// until then.
+QCheckBox* Check(QWidget* parent, const char* name, TTableText caption) {
+  auto* b = new QCheckBox(parent);
   b->setObjectName(QLatin1String(name));
+  SetTexts(b, caption);
   return b;
 }
 
-QLabel* Label(QWidget* parent, const char* name, TextId text) { return layerforms::Label(parent, name, Fixed(text)); }
+QLabel* Label(QWidget* parent, const char* name, TextId entry, TextId design) {
+  QLabel* l = layerforms::Label(parent, name);
+  SetTexts(l, {entry, design});
+  return l;
+}
+
+QLabel* Label(QWidget* parent, TextId entry, TextId design) { return SetTexts(new QLabel(parent), {entry, design}); }
+
+// A menu's text as a control's caption, without its key mark.
+TTableText MenuText(TextId entry, TextId design) { return {entry, design, kPlainCaption}; }
 
 TColorEdit* ColorEdit(QWidget* parent, const char* name) {
   auto* e = new TColorEdit(parent);
@@ -157,27 +170,29 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   connect(CBTaille->lineEdit(), &QLineEdit::editingFinished, this, [this] { SizeLeft(); });
   ColorEditText = ColorEdit(text, "ColorEditText");
   ColorEditText->SetColor(clBlack);
-  tg->addWidget(new QLabel(Fixed(TextId::TrFixLblFont), text), 0, 0);
+  tg->addWidget(Label(text, TextId::GetTrLblFont, TextId::TrFixLblFont), 0, 0);
   tg->addWidget(CBPolices, 0, 1, 1, 3);
-  tg->addWidget(new QLabel(Fixed(TextId::TrFixLblSize), text), 0, 4);
+  tg->addWidget(Label(text, TextId::GetTrLblSize, TextId::TrFixLblSize), 0, 4);
   tg->addWidget(CBTaille, 0, 5);
 
   auto* style = new QHBoxLayout;
-  CBGras = Check(text, "CBGras", TextId::TrFixBold);
-  CBItalique = Check(text, "CBItalique", TextId::TrFixItalic);
-  CBSouligne = Check(text, "CBSouligne", TextId::TrFixUnderline);
-  CBBarre = Check(text, "CBBarre", TextId::TrFixStrikeOut);
+  CBGras = Check(text, "CBGras", {TextId::GetTrLblFontBold, TextId::TrFixBold});
+  CBItalique = Check(text, "CBItalique", {TextId::GetTrLblFontItalic, TextId::TrFixItalic});
+  CBSouligne = Check(text, "CBSouligne", {TextId::GetTrLblFontUnderline, TextId::TrFixUnderline});
+  CBBarre = Check(text, "CBBarre", {TextId::GetTrLblFontStrikeOut, TextId::TrFixStrikeOut});
   for (QCheckBox* b : {CBGras, CBItalique, CBSouligne, CBBarre}) style->addWidget(b);
   style->addStretch(1);
   alignment_ = new QButtonGroup(this);
   QToolButton** aligns[] = {&SBGauche, &SBCentre, &SBDroite};
   const char* alignNames[] = {"SBGauche", "SBCentre", "SBDroite"};
-  const TextId alignHints[] = {TextId::TrFixAlignLeft, TextId::TrFixAlignCenter, TextId::TrFixAlignRight};
+  const TTableText alignHints[] = {{TextId::GetTrLblLeft, TextId::TrFixAlignLeft},
+                                   {TextId::Count, TextId::TrFixAlignCenter},
+                                   {TextId::GetTrLblRight, TextId::TrFixAlignRight}};
   for (int i = 0; i < 3; ++i) {
     QToolButton* b = ToolButton(text, alignNames[i]);
     b->setCheckable(true);
     b->setIcon(AlignmentGlyph(i));
-    b->setToolTip(Fixed(alignHints[i]));
+    SetTexts(b, [b, hint = alignHints[i]] { b->setToolTip(Q(hint.Text())); });
     alignment_->addButton(b, i);
     style->addWidget(b);
     *aligns[i] = b;
@@ -185,10 +200,10 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   tg->addLayout(style, 1, 0, 1, 6);
 
   EdiAngle = Spin(text, "EdiAngle", -180, 180, 4);
-  CBLisser = Check(text, "CBLisser", TextId::TrFixSmoothText);
-  tg->addWidget(new QLabel(Fixed(TextId::TrFixLblColor), text), 2, 0);
+  CBLisser = Check(text, "CBLisser", {TextId::GetTrLblSmooth, TextId::TrFixSmoothText});
+  tg->addWidget(Label(text, TextId::GetTrLblColor, TextId::TrFixLblColor), 2, 0);
   tg->addWidget(ColorEditText, 2, 1);
-  tg->addWidget(new QLabel(Fixed(TextId::TrFixLblAngle), text), 2, 2);
+  tg->addWidget(Label(text, TextId::GetTrLblAngle, TextId::TrFixLblAngle), 2, 2);
   tg->addWidget(EdiAngle, 2, 3);
   tg->addWidget(CBLisser, 2, 4, 1, 2);
 
@@ -211,39 +226,50 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   PnlApercu->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   PnlApercu->setAlignment(Qt::AlignCenter);
   PnlApercu->setFixedHeight(56);
-  auto* clear = new QPushButton(Fixed(TextId::TrFixClearText), text);
+  auto* clear = new QPushButton(text);
+  SetTexts(clear, {TextId::GetTrBtnEraseText, TextId::TrFixClearText});
   clear->setObjectName(QStringLiteral("BEffacer"));
   clear->setAutoDefault(false);
   tg->addWidget(PnlApercu, 4, 0, 1, 4);
   tg->addWidget(clear, 4, 4, 1, 2, Qt::AlignVCenter);
   tg->setColumnStretch(1, 1);
-  Pages->addTab(text, Fixed(TextId::TrFixTextPage));
+  Pages->addTab(text, QString());
+  SetTexts(text, [this, text, name = MenuText(TextId::GetTrMnuText, TextId::TrFixTextPage)] {
+    Pages->setTabText(Pages->indexOf(text), Q(name.Text()));
+  });
 
   // "Effets"
   auto* effects = new QWidget;
   auto* eg = new QGridLayout(effects);
-  LblOpacite = Label(effects, "LblOpacite", TextId::TrFixLblOpacity);
+  LblOpacite = layerforms::Label(effects, "LblOpacite", Fixed(TextId::TrFixLblOpacity));
   TBOpacite = new QSlider(Qt::Horizontal, effects);
   TBOpacite->setObjectName(QStringLiteral("TBOpacite"));
   TBOpacite->setRange(10, 100);
   eg->addWidget(LblOpacite, 0, 0, 1, 2);
   eg->addWidget(TBOpacite, 0, 2, 1, 4);
 
-  CBOmbre = Check(effects, "CBOmbre", TextId::TrFixDropShadow);
-  LblDX = Label(effects, "LblDX", TextId::TrFixDeltaX);
-  LblDY = Label(effects, "LblDY", TextId::TrFixDeltaY);
+  CBOmbre = Check(effects, "CBOmbre", MenuText(TextId::GetTrMnuDropShadow, TextId::TrFixDropShadow));
+  LblDX = Label(effects, "LblDX", TextId::Count, TextId::TrFixDeltaX);
+  LblDY = Label(effects, "LblDY", TextId::Count, TextId::TrFixDeltaY);
   EdiDX = Spin(effects, "EdiDX", -50, 50, 3);
   EdiDY = Spin(effects, "EdiDY", -50, 50, 3);
-  LblCouleurOmbre = Label(effects, "LblCouleurOmbre", TextId::TrFixLblColor);
+  LblCouleurOmbre = Label(effects, "LblCouleurOmbre", TextId::GetTrLblColor, TextId::TrFixLblColor);
   ColorEditOmbre = ColorEdit(effects, "ColorEditOmbre");
   ColorEditOmbre->SetColor(clBlack);
   SB1 = ToolButton(effects, "SB1");
-  LblAlphaShadow = Label(effects, "LblAlphaShadow", TextId::TrFixLblOpacity);
+  LblAlphaShadow = Label(effects, "LblAlphaShadow", TextId::GetTrLblOpacity, TextId::TrFixLblOpacity);
   EdiAlphaShadow = Spin(effects, "EdiAlphaShadow", 10, 100, 3);
-  LblStyle = Label(effects, "LblStyle", TextId::TrFixLblStyle);
+  LblStyle = Label(effects, "LblStyle", TextId::GetTrLblStyle, TextId::TrFixLblStyle);
   CBStyle = new QComboBox(effects);
   CBStyle->setObjectName(QStringLiteral("CBStyle"));
-  CBStyle->addItems(Fixed(TextId::TrFixShadowStyles).split('|'));
+  {
+    const QStringList styles = Fixed(TextId::TrFixShadowStyles).split('|');
+    const TextId entries[] = {TextId::GetTrLblFlat, TextId::GetTrLblSmooth, TextId::GetTrLblDiffusion};
+    CBStyle->addItems(styles);
+    SetTexts(CBStyle, [this, styles, entries] {
+      for (int i = 0; i < 3; ++i) CBStyle->setItemText(i, Q(CaptionOr(entries[i], styles.value(i).toStdString())));
+    });
+  }
   eg->addWidget(CBOmbre, 1, 0, 1, 6);
   eg->addWidget(LblDX, 2, 0);
   eg->addWidget(EdiDX, 2, 1);
@@ -257,8 +283,8 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   eg->addWidget(LblStyle, 4, 2);
   eg->addWidget(CBStyle, 4, 3, 1, 3);
 
-  CBContour = Check(effects, "CBContour", TextId::TrFixOutlineText);
-  LblCouleurContour = Label(effects, "LblCouleurContour", TextId::TrFixLblColor);
+  CBContour = Check(effects, "CBContour", {TextId::GetTrLblContour, TextId::TrFixOutlineText});
+  LblCouleurContour = Label(effects, "LblCouleurContour", TextId::GetTrLblColor, TextId::TrFixLblColor);
   ColorEditContour = ColorEdit(effects, "ColorEditContour");
   SB2 = ToolButton(effects, "SB2");
   eg->addWidget(CBContour, 5, 0, 1, 2);
@@ -273,15 +299,17 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
     pickTarget_->addButton(b);
   }
 
-  CBFlou = Check(effects, "CBFlou", TextId::TrFixBlurText);
-  RBFlouLeger = new QRadioButton(Fixed(TextId::TrFixBlurLight), effects);
+  CBFlou = Check(effects, "CBFlou", MenuText(TextId::GetTrMnuBlur, TextId::TrFixBlurText));
+  RBFlouLeger = new QRadioButton(effects);
+  SetTexts(RBFlouLeger, {TextId::GetTrLblLow, TextId::TrFixBlurLight});
   RBFlouLeger->setObjectName(QStringLiteral("RBFlouLeger"));
-  RBFlouFort = new QRadioButton(Fixed(TextId::TrFixRadiusHigh), effects);
+  RBFlouFort = new QRadioButton(effects);
+  SetTexts(RBFlouFort, {TextId::GetTrLblHigh, TextId::TrFixRadiusHigh});
   RBFlouFort->setObjectName(QStringLiteral("RBFlouFort"));
   RBFlouLeger->setChecked(true);
-  CBInverser = Check(effects, "CBInverser", TextId::TrFixNegativeMode);
-  CB3D = Check(effects, "CB3D", TextId::TrFixBevel);
-  CBMotif = Check(effects, "CBMotif", TextId::TrFixPatternFill);
+  CBInverser = Check(effects, "CBInverser", {TextId::GetTrLblNegativeMode, TextId::TrFixNegativeMode});
+  CB3D = Check(effects, "CB3D", {TextId::GetTrLblOuterBevel, TextId::TrFixBevel});
+  CBMotif = Check(effects, "CBMotif", {TextId::GetTrLblFillPattern, TextId::TrFixPatternFill});
   EdiMotif = new QLineEdit(effects);
   EdiMotif->setObjectName(QStringLiteral("EdiMotif"));
   EdiMotif->setReadOnly(true);
@@ -296,10 +324,14 @@ TTextForm::TTextForm() : TCommandDialog(kTraits) {
   eg->addWidget(EdiMotif, 9, 2, 1, 3);
   eg->addWidget(SBMotif, 9, 5);
   eg->setRowStretch(10, 1);
-  Pages->addTab(effects, Fixed(TextId::TrFixEffectsPage));
+  Pages->addTab(effects, QString());
+  SetTexts(effects, [this, effects, name = TTableText{TextId::GetTrLblEffects, TextId::TrFixEffectsPage}] {
+    Pages->setTabText(Pages->indexOf(effects), Q(name.Text()));
+  });
   Body().addWidget(Pages);
 
-  auto* sel = new QPushButton(Fixed(TextId::TrFixToSelection), this);
+  auto* sel = new QPushButton(this);
+  SetTexts(sel, {TextId::GetTrBtnTxtSel, TextId::TrFixToSelection});
   sel->setObjectName(QStringLiteral("BSel"));
   sel->setAutoDefault(false);
   auto* row = new QHBoxLayout;

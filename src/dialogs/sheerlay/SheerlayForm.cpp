@@ -165,12 +165,12 @@ TSLForm::TSLForm() : TParamDialogOf(kTraits), state_(std::make_shared<TSheerlayS
 
   color_ = AddColorEdit(&P::Color, {"ColorEdit", {TextId::GetTrLblColor, TextId::TrFixLblColor}});
   opacity_ = AddSpinEdit(&P::Opacity, {"EdiOpacite", {TextId::GetTrLblOpacity, TextId::TrFixLblOpacity}, 3});
-  AddCheckBox(&P::Soften, {"ChbFlou", {TextId::Count, TextId::TrFixEffectBlur}});
+  AddCheckBox(&P::Soften, {"ChbFlou", {TextId::GetTrMnuBlur, TextId::TrFixEffectBlur}});
   AddRadioGroup(&P::Fit, {"GBMasque",
                           {},
-                          {{"RdbAjuster", {TextId::Count, TextId::TrFixSlStretch}},
-                           {"RdbRepeter", {TextId::Count, TextId::TrFixSlTile}}}});
-  duotone_ = AddCheckBox(&P::Duotone, {"ChbBichromie", {TextId::Count, TextId::TrFixDlgDuotone}});
+                          {{"RdbAjuster", {TextId::GetTrLblStretchMask, TextId::TrFixSlStretch}},
+                           {"RdbRepeter", {TextId::GetTrLblTileMask, TextId::TrFixSlTile}}}});
+  duotone_ = AddCheckBox(&P::Duotone, {"ChbBichromie", {TextId::GetTrMnuDuotone, TextId::TrFixDlgDuotone}});
 
   auto* patternRow = new QWidget(this);
   auto* pr = new QHBoxLayout(patternRow);

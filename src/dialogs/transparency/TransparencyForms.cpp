@@ -80,8 +80,8 @@ TMaskCoulForm::TMaskCoulForm() : TParamDialogOf(kTraits) {
                              {TextId::GetTrLblEffect, TextId::TrFixEffectGroup},
                              {{"RBAucun", {TextId::GetTrLblNone, TextId::TrFixFilterNone}},
                               {"RBLissage", {TextId::GetTrLblSmooth, TextId::TrFixEffectSmooth}},
-                              {"RBFlou", {TextId::Count, TextId::TrFixEffectBlur}},
-                              {"RBProgressif", {TextId::Count, TextId::TrFixEffectProgressive}},
+                              {"RBFlou", {TextId::GetTrMnuBlur, TextId::TrFixEffectBlur}},
+                              {"RBProgressif", {TextId::GetTrMnuProgressiveContour, TextId::TrFixEffectProgressive}},
                               {"RBDiffusion", {TextId::GetTrLblDiffusion, TextId::TrFixDiffusion}}}});
 }
 

@@ -33,7 +33,7 @@ bool IsFullScreenShown() { return ShownForm() && ShownForm()->isVisible(); }
 
 TPeForm::TPeForm(TFullScreenHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("PeForm"));
-  setWindowTitle(QString::fromStdString(Tr(TextId::TrFixFullScreen)));
+  setWindowTitle(QString::fromStdString(CleanMenuCaption(CaptionOr(TextId::GetTrMnuFullScreen, Tr(TextId::TrFixFullScreen)))));
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);

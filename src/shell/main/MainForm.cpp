@@ -32,6 +32,7 @@
 #include <utility>
 
 #include "controls/HintNames.h"
+#include "controls/TableTexts.h"
 #include "document/DocumentServices.h"
 #include "document/LayerItem.h"
 #include "document/qt/Clipboard.h"
@@ -244,12 +245,17 @@ TMainForm::TMainForm(TStartOptions options) : options_(std::move(options)) {
   // 12-20: the settings, the translation, the locale's dates, the captions and hints,
   // the dialogs' titles, the message box.
   ReadSettings();
+  // Every text the windows made so far take from the table (the menus, the tool bars'
+  // hints, the file dialogs' titles among them) set again once a module filled it.
+  SetTexts(this, [this] {
+    commands_->UpdateCaptions();
+    SetMainToolButtonHints(*commands_);
+    services_->FileSettings.OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
+    services_->FileSettings.SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
+  });
   if (options_.LoadTranslation) SetTranslationLoaded(options_.LoadTranslation());
   ApplyLocale();
-  commands_->UpdateCaptions();
-  SetMainToolButtonHints(*commands_);
-  services_->FileSettings.OpenDialogTitle = CleanRowCaption("MenuFichierOuvrir");
-  services_->FileSettings.SaveDialogTitle = CleanRowCaption("MenuFichierEnregistrerSous");
+  ApplyTextsToEveryWindow();
   MsgDlgOptions().MinClientWidth = kMessageBoxWidth;
   // The forms made once (the dialogs, the Preferences) see-through when asked.
   if (settings_.AlphaBlendForm)

@@ -28,6 +28,7 @@
 #include "controls/ColorPicker.h"
 #include "controls/PrevNextButton.h"
 #include "controls/SpinEdit.h"
+#include "controls/TableTexts.h"
 #include "document/LayerOps.h"
 #include "document/TextData.h"
 #include "pixel/Composite.h"
@@ -395,7 +396,8 @@ TOutilsForm::TOutilsForm(QMainWindow& mainWindow, TShellServices& services, TCom
       strokes_(std::make_unique<TStrokeEngine>(services)),
       imageTool_(std::make_unique<TTool_>(*this)) {
   setObjectName(QStringLiteral("OutilsForm"));
-  setWindowTitle(Q(Tr(TrFixToolPalette)));
+  // named as the menu of the tools, once a translation names it
+  SetTitle(this, [] { return CleanMenuCaption(CaptionOr(GetTrMnuTools, Tr(TrFixToolPalette))); });
   setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
   Build();
@@ -869,7 +871,10 @@ QWidget* TOutilsForm::LayerPage() {
 QWidget* TOutilsForm::RetouchPage() {
   QWidget* page = RadiusPage("RBRetouche", RBRetouche, TBRetouche, "TBRetouche");
   const std::string color = CaptionOr(GetTrLblColor, "Couleur");
-  CBRetouche->addItems({Q(Tr(TrFixRetouchGammaDown)), Q(Tr(TrFixRetouchGammaUp)), Q(color + " (-)"),
+  // the gamma steps named as the gamma command, once a translation names it
+  const std::string gamma = IsTextFilled(GetTrMnuGamma) ? CleanMenuCaption(Tr(GetTrMnuGamma)) : std::string();
+  CBRetouche->addItems({Q(gamma.empty() ? Tr(TrFixRetouchGammaDown) : gamma + " (-)"),
+                        Q(gamma.empty() ? Tr(TrFixRetouchGammaUp) : gamma + " (+)"), Q(color + " (-)"),
                         Q(color + " (+)"), Caption(GetTrLblRedEye, "Oeil rouge")});
   CBRetouche->setCurrentIndex(int(TRetouchMode::RedEye));
   return page;

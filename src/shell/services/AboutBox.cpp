@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "platform/texts/Format.h"
+#include "platform/texts/TextUtils.h"
 #include "platform/texts/UiTexts.h"
 #include "shell/services/ShellOps.h"
 
@@ -45,7 +46,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
 
 TAProposForm::TAProposForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AProposForm"));
-  setWindowTitle(Q(Tr(TextId::TrFixAbout)));
+  setWindowTitle(Q(CleanMenuCaption(CaptionOr(TextId::GetTrMnuAboutQuillomatic, Tr(TextId::TrFixAbout)))));
   setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   setAttribute(Qt::WA_DeleteOnClose, false);
 

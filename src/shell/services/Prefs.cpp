@@ -21,6 +21,7 @@
 
 #include "controls/ColorEditor.h"
 #include "controls/SpinEdit.h"
+#include "controls/TableTexts.h"
 #include "platform/texts/Format.h"
 #include "platform/texts/IniFile.h"
 #include "platform/texts/TextUtils.h"
@@ -37,9 +38,80 @@ constexpr int kJpegMin = 10, kJpegMax = 100, kJpegDefault = 90, kJpegPage = 10;
 // The sentinel a missing key reads as.
 constexpr const char* kMissing = "ERR!";
 
-QString T(TextId id) { return QString::fromStdString(Tr(id)); }
+// The entries that replace the design texts once a translation fills them; a list's
+// items, one entry each (none: the item stays as designed).
+struct TPrefText {
+  TextId Design;
+  std::vector<TextId> Entries;
+};
+const std::vector<TPrefText>& PrefTexts() {
+  using enum TextId;
+  static const std::vector<TPrefText> texts = {
+      {TrFixPrefCaption, {GetTrMnuPreferences}},
+      {TrFixPrefPages,
+       {GetTrLblFolders, GetTrLblSaving, GetTrLblHistory, GetTrLblToolsGrid, GetTrLblDefaultValues, GetTrPlgBar, Count,
+        GetTrLblJpegTitle, GetTrLblStartup}},
+      {TrFixPrefOpenDir, {GetTrMnuExpOpeningDir}},
+      {TrFixPrefSaveDir, {GetTrMnuExpSavingDir}},
+      {TrFixPrefLockDir, {GetTrLblLockDir}},
+      {TrFixPrefUniqueDir, {GetTrLblUniqueDir}},
+      {TrFixPrefFileDate, {GetTrLblPreserveFileDate}},
+      {TrFixPrefExif, {GetTrLblPreserveExif}},
+      {TrFixPrefDefaultFormat, {GetTrLblDefaultFormat}},
+      {TrFixPrefHistory, {GetTrLblHistory}},
+      {TrFixPrefHistoryNote, {GetTrLblUsedByNextImage}},
+      {TrFixPrefMemory, {GetTrLblRequiredMemory}},
+      {TrFixPrefPalette, {GetTrLblToolsAlign}},
+      {TrFixPrefPaletteItems, {GetTrLblFloating, GetTrLblLeft, GetTrLblRight}},
+      {TrFixPrefGridSize, {GetTrLblCellSize}},
+      {TrFixPrefGridColor, {GetTrLblColor}},
+      {TrFixPrefWidth, {GetTrLblWidth}},
+      {TrFixPrefHeight, {GetTrLblHeight}},
+      {TrFixPrefDeform, {GetTrLblAcceptDeform}},
+      {TrFixPrefImageUnit, {GetTrLblPicture}},
+      {TrFixPrefImageUnits, {GetTrLblPixels, GetTrLblCm, GetTrLblInches}},
+      {TrFixPrefPrintUnit, {GetTrBtnPrint}},
+      {TrFixPrefPrintUnits, {GetTrLblCm, GetTrLblInches}},
+      {TrFixPrefPluginButtons, {GetTrPlgButton}},
+      {TrFixPref8bfDir, {GetTrLbl8bfDir}},
+      {TrFixPref8bfRGB, {GetTrMnuModeRVB}},
+      {TrFixPref8bfRGBA, {GetTrMnuModeRGBA}},
+      {TrFixPrefJpegAsk, {GetTrLblAskToUser}},
+      {TrFixPrefJpegForce, {GetTrLblForceCompression}},
+      {TrFixPrefAdvancedDisplay, {GetTrLblDisableDisplay}},
+      {TrFixPrefBkgTexture, {GetTrLblDisableBkgTexture}},
+      {TrFixPrefLoadPlugins, {GetTrLblLoadPlugins}},
+      {TrFixPrefClearFiles, {GetTrLblClearRecent}},
+      {TrFixPrefWheelZoom, {GetTrLblDisableZoom}},
+      {TrFixPrefXPMenu, {GetTrLblMenuXP}},
+      {TrFixPrefRunMulti, {GetTrLblRunMulti}},
+      {TrFixPrefAlphaBlend, {GetTrLblAlphaBlendForm}},
+      {TrFixPrefRestart, {GetTrLblNeedRestart}},
+  };
+  return texts;
+}
 
-QStringList Items(TextId id) { return T(id).split('|'); }
+std::vector<TextId> EntriesOf(TextId design) {
+  for (const TPrefText& t : PrefTexts())
+    if (t.Design == design) return t.Entries;
+  return {};
+}
+
+// A caption: the entry's text once a translation fills it, dressed as the design is.
+QString T(TextId id) {
+  const std::vector<TextId> entries = EntriesOf(id);
+  const int kind = id == TextId::TrFixPrefCaption ? kPlainCaption : -1;
+  return QString::fromStdString(entries.empty() ? Tr(id) : CaptionLike(entries.front(), Tr(id), kind));
+}
+
+QStringList Items(TextId id) {
+  QStringList items = QString::fromStdString(Tr(id)).split('|');
+  const std::vector<TextId> entries = EntriesOf(id);
+  for (int i = 0; i < items.size() && i < int(entries.size()); ++i)
+    if (entries[size_t(i)] != TextId::Count)
+      items[i] = QString::fromStdString(CaptionOr(entries[size_t(i)], items[i].toStdString()));
+  return items;
+}
 
 QCheckBox* Check(TextId id, QWidget* page, QLayout* layout) {
   auto* box = new QCheckBox(T(id), page);
@@ -303,8 +375,10 @@ void TPrefForm::UpdateDependents() {
   LblTaux->setEnabled(RBForcer->isChecked());
   TBCompress->setEnabled(RBForcer->isChecked());
   LstFormatDefaut->setEnabled(CBFormatDefaut->isChecked());
-  LblHisto->setText(QString::fromStdString(Format(TextId::TrFixPrefFmtHistory, {TBHisto->value()})));
-  LblTaux->setText(QString::fromStdString(Format(TextId::TrFixPrefFmtJpeg, {TBCompress->value()})));
+  LblHisto->setText(QString::fromStdString(Format(IsTextFilled(TextId::GetTrFmtHistory) ? TextId::GetTrFmtHistory : TextId::TrFixPrefFmtHistory,
+                                                   {TBHisto->value()})));
+  LblTaux->setText(QString::fromStdString(Format(IsTextFilled(TextId::GetTrFmtCompress) ? TextId::GetTrFmtCompress : TextId::TrFixPrefFmtJpeg,
+                                                  {TBCompress->value()})));
 }
 
 void TPrefForm::LoadControls() {
