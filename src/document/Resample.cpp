@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -15,9 +16,34 @@
 
 namespace qm {
 
+namespace {
+
+// The library's memory: the system's own, with huge pages asked for over the large
+// blocks (its pixel caches of tens to hundreds of megabytes, made for every picture it
+// takes and every pass of a resize). Each 4 KB page of a fresh block otherwise costs a
+// fault at its first touch, and those faults were most of a whole-picture resize.
+constexpr size_t kLargeBlock = size_t(8) << 20;
+
+void* LibraryMalloc(size_t bytes) {
+  void* p = std::malloc(bytes);
+  if (p && bytes >= kLargeBlock) AdviseHugePages(p, bytes);
+  return p;
+}
+
+void* LibraryRealloc(void* p, size_t bytes) {
+  void* q = std::realloc(p, bytes);
+  if (q && bytes >= kLargeBlock) AdviseHugePages(q, bytes);
+  return q;
+}
+
+void LibraryFree(void* p) { std::free(p); }
+
+}  // namespace
+
 void EnsureGraphicsMagick() {
   static std::once_flag once;
   std::call_once(once, [] {
+    MagickAllocFunctions(LibraryFree, LibraryMalloc, LibraryRealloc);
     // The library's own signal handlers would end the program on SIGTERM without its
     // settings: the program's are kept.
     ExceptionInfo ex;
