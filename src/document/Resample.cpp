@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -15,9 +16,34 @@
 
 namespace qm {
 
+namespace {
+
+// The library's memory: the system's own, with huge pages asked for over the large
+// blocks (its pixel caches of tens to hundreds of megabytes, made for every picture it
+// takes and every pass of a resize). Each 4 KB page of a fresh block otherwise costs a
+// fault at its first touch, and those faults were most of a whole-picture resize.
+constexpr size_t kLargeBlock = size_t(8) << 20;
+
+void* LibraryMalloc(size_t bytes) {
+  void* p = std::malloc(bytes);
+  if (p && bytes >= kLargeBlock) AdviseHugePages(p, bytes);
+  return p;
+}
+
+void* LibraryRealloc(void* p, size_t bytes) {
+  void* q = std::realloc(p, bytes);
+  if (q && bytes >= kLargeBlock) AdviseHugePages(q, bytes);
+  return q;
+}
+
+void LibraryFree(void* p) { std::free(p); }
+
+}  // namespace
+
 void EnsureGraphicsMagick() {
   static std::once_flag once;
   std::call_once(once, [] {
+    MagickAllocFunctions(LibraryFree, LibraryMalloc, LibraryRealloc);
     // The library's own signal handlers would end the program on SIGTERM without its
     // settings: the program's are kept.
     ExceptionInfo ex;
@@ -34,43 +60,76 @@ constexpr FilterTypes kKinds[kResampleFilterCount] = {BoxFilter,       TriangleF
 // The library's supports of those filters, in source pixels at a ratio of 1.
 constexpr double kSupports[kResampleFilterCount] = {0.5, 1.0, 1.0, 1.5, 2.0, 3.0, 2.0};
 
-// Rows [y0, y0 + rows) of src (24-bit, packed or not) resized by the library to w x
-// outRows; the output rows [keep0, keep0 + keepRows) written to out from its row
-// outY. False when the library fails.
+// The library's picture of rows [y0, y0 + rows) of src (24-bit, packed or not): its
+// pixels written straight into the picture's pixel cache, the rows shared out over the
+// engine's threads (the library's own import of packed bytes runs on one thread and
+// was a third of a whole-picture resize), with the values the import gives: each byte
+// scaled to the library's quantum, opaque. Null when the library fails.
+Image* ImportRows(const TBitmap& src, int y0, int rows, ExceptionInfo* ex) {
+  Image* image = AllocateImage(nullptr);
+  if (!image) return nullptr;
+  const int w = src.Width();
+  image->columns = unsigned(w);
+  image->rows = unsigned(rows);
+  PixelPacket* pixels = SetImagePixels(image, 0, 0, unsigned(w), unsigned(rows));
+  if (!pixels) {
+    DestroyImage(image);
+    return nullptr;
+  }
+  ParallelRows(0, rows, int64_t(w) * rows, [&](int r0, int r1) {
+    for (int y = r0; y < r1; ++y) {
+      const uint8_t* s = src.ScanLine(y0 + y);
+      PixelPacket* q = pixels + size_t(y) * size_t(w);
+      for (int x = 0; x < w; ++x, s += 3, ++q) {
+        q->blue = ScaleCharToQuantum(s[0]);
+        q->green = ScaleCharToQuantum(s[1]);
+        q->red = ScaleCharToQuantum(s[2]);
+        q->opacity = OpaqueOpacity;
+      }
+    }
+  });
+  if (SyncImagePixels(image) != MagickPass) {
+    CopyException(ex, &image->exception);
+    DestroyImage(image);
+    return nullptr;
+  }
+  return image;
+}
+
+// Rows [keep0, keep0 + keepRows) of the library's picture written to out from its row
+// outY, each quantum scaled back to a byte as the library's export does, the rows
+// shared out over the engine's threads. False when the library fails.
+bool ExportRows(Image* image, int keep0, int keepRows, TBitmap& out, int outY, ExceptionInfo* ex) {
+  const int w = int(image->columns);
+  const PixelPacket* pixels = AcquireImagePixels(image, 0, keep0, unsigned(w), unsigned(keepRows), ex);
+  if (!pixels) return false;
+  ParallelRows(0, keepRows, int64_t(w) * keepRows, [&](int r0, int r1) {
+    for (int y = r0; y < r1; ++y) {
+      const PixelPacket* p = pixels + size_t(y) * size_t(w);
+      uint8_t* d = out.ScanLine(outY + y);
+      for (int x = 0; x < w; ++x, d += 3, ++p) {
+        d[0] = ScaleQuantumToChar(p->blue);
+        d[1] = ScaleQuantumToChar(p->green);
+        d[2] = ScaleQuantumToChar(p->red);
+      }
+    }
+  });
+  return true;
+}
+
+// Rows [y0, y0 + rows) of src resized by the library to w x outRows; the output rows
+// [keep0, keep0 + keepRows) written to out from its row outY. False when the library
+// fails.
 bool ResizeRows(const TBitmap& src, int y0, int rows, int w, int outRows, FilterTypes kind, int keep0, int keepRows,
                 TBitmap& out, int outY) {
-  const size_t srcRow = size_t(src.Width()) * 3, dstRow = size_t(w) * 3;
-  // The library takes and gives packed rows; ours are padded to 4 bytes unless the
-  // width is a multiple of 4.
-  std::unique_ptr<uint8_t[]> packed;
-  const uint8_t* pixels = src.ScanLine(y0);
-  if (ptrdiff_t(srcRow) != src.Stride()) {
-    packed.reset(new uint8_t[srcRow * size_t(rows)]);
-    for (int y = 0; y < rows; ++y) std::memcpy(packed.get() + srcRow * size_t(y), src.ScanLine(y0 + y), srcRow);
-    pixels = packed.get();
-  }
   ExceptionInfo ex;
   GetExceptionInfo(&ex);
   bool ok = false;
-  Image* image = ConstituteImage(unsigned(src.Width()), unsigned(rows), "BGR", CharPixel, pixels, &ex);
-  packed.reset();
-  if (image) {
+  if (Image* image = ImportRows(src, y0, rows, &ex)) {
     Image* sized = ResizeImage(image, unsigned(w), unsigned(outRows), kind, 1.0, &ex);
     DestroyImage(image);
     if (sized) {
-      std::unique_ptr<uint8_t[]> buffer;
-      uint8_t* target = out.ScanLine(outY);
-      if (ptrdiff_t(dstRow) != out.Stride()) {
-        buffer.reset(new uint8_t[dstRow * size_t(keepRows)]);
-        target = buffer.get();
-      }
-      if (DispatchImage(sized, 0, keep0, unsigned(w), unsigned(keepRows), "BGR", CharPixel, target, &ex) ==
-          MagickPass) {
-        if (buffer)
-          for (int y = 0; y < keepRows; ++y)
-            std::memcpy(out.ScanLine(outY + y), buffer.get() + dstRow * size_t(y), dstRow);
-        ok = true;
-      }
+      ok = ExportRows(sized, keep0, keepRows, out, outY, &ex);
       DestroyImage(sized);
     }
   }

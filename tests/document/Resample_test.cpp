@@ -11,6 +11,9 @@
 #include "platform/core/Parallel.h"
 #include "support/TestImages.h"
 
+// GraphicsMagick's headers after ours: they define macros of their own.
+#include <magick/api.h>
+
 using namespace qm;
 using namespace qm::test;
 
@@ -102,7 +105,54 @@ std::vector<double> Channel(const TBitmap& b, int c) {
   return v;
 }
 
+// The library's own road from packed bytes to packed bytes: its import, its resize,
+// its export.
+TBitmap ThroughTheLibrary(const TBitmap& src, int w, int h, FilterTypes kind) {
+  std::vector<uint8_t> in(size_t(src.Width()) * size_t(src.Height()) * 3), out(size_t(w) * size_t(h) * 3);
+  for (int y = 0; y < src.Height(); ++y)
+    std::copy_n(src.ScanLine(y), size_t(src.Width()) * 3, in.begin() + ptrdiff_t(y) * src.Width() * 3);
+  ExceptionInfo ex;
+  GetExceptionInfo(&ex);
+  Image* image = ConstituteImage(unsigned(src.Width()), unsigned(src.Height()), "BGR", CharPixel, in.data(), &ex);
+  Image* sized = ResizeImage(image, unsigned(w), unsigned(h), kind, 1.0, &ex);
+  DispatchImage(sized, 0, 0, unsigned(w), unsigned(h), "BGR", CharPixel, out.data(), &ex);
+  DestroyImage(sized);
+  DestroyImage(image);
+  DestroyExceptionInfo(&ex);
+  TBitmap b(w, h);
+  for (int y = 0; y < h; ++y) std::copy_n(out.begin() + ptrdiff_t(y) * w * 3, size_t(w) * 3, b.ScanLine(y));
+  return b;
+}
+
 }  // namespace
+
+// The pixels handed to the library and taken back from it directly, on several
+// threads, are the ones its own import and export of packed bytes give, whether the
+// picture goes in one call or in bands.
+TEST(Resample, GivesTheLibrarysOwnBytes) {
+  const struct {
+    int W, H, W2, H2;
+    TResampleFilter Filter;
+    FilterTypes Kind;
+  } cases[] = {{501, 400, 250, 200, TResampleFilter::Lanczos, LanczosFilter},
+               {403, 300, 302, 225, TResampleFilter::Triangle, TriangleFilter},
+               {200, 130, 401, 260, TResampleFilter::Mitchell, MitchellFilter}};
+  const TBitmap photo = RandomBitmap(501, 400, 12);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.W << "x" << c.H << " -> " << c.W2 << "x" << c.H2);
+    TBitmap src;
+    CopyBitmapRegion(photo, src, TRect{0, 0, c.W, c.H});
+    EnsureGraphicsMagick();
+    const TBitmap want = ThroughTheLibrary(src, c.W2, c.H2, c.Kind);
+    for (int threads : {1, 8}) {
+      SetEngineThreads(threads);
+      TBitmap got;
+      ASSERT_TRUE(Resample(src, c.W2, c.H2, c.Filter, got));
+      EXPECT_TRUE(SameBitmaps(got, want)) << threads << " threads";
+    }
+  }
+  SetEngineThreads(0);
+}
 
 // Every filter code the dialogs pass, reducing and enlarging along each axis, against
 // the textbook filter (the library works in 16 bits between passes: one level apart

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QPainter>
 
 #include "platform/qt/QtBitmap.h"
@@ -56,13 +58,21 @@ TEST(QtBitmap, CanvasOverAPainterFillsClipsAndDrawsWithAKey) {
 }
 
 // The screen copy against the pixel-by-pixel rule, over rectangles of every width
-// modulo four and at odd offsets; what lies outside the rectangle stays as it was.
+// modulo four and at odd offsets, rows repeated whole or within the rectangle only (a
+// magnified view), into an image shared with a copy that keeps its pixels; what lies
+// outside the rectangle stays as it was.
 TEST(QtBitmap, CopyToRGB32MatchesEachPixel) {
-  const TBitmap b = RandomBitmap(37, 9, 3);
-  for (const TRect r : {TRect{0, 0, 37, 9}, TRect{1, 2, 6, 5}, TRect{3, 0, 10, 9}, TRect{5, 1, 36, 2}, TRect{-4, -1, 50, 20}}) {
+  TBitmap b = RandomBitmap(37, 9, 3);
+  std::memcpy(b.ScanLine(3), b.ScanLine(2), 37 * 3);
+  std::memcpy(b.ScanLine(4), b.ScanLine(2), 37 * 3);
+  std::memcpy(b.ScanLine(7) + 5 * 3, b.ScanLine(6) + 5 * 3, 20 * 3);
+  for (const TRect r : {TRect{0, 0, 37, 9}, TRect{1, 2, 6, 5}, TRect{3, 0, 10, 9}, TRect{5, 1, 36, 2}, TRect{-4, -1, 50, 20},
+                        TRect{5, 5, 25, 9}}) {
     QImage img(37, 9, QImage::Format_RGB32);
     img.fill(0xFF345678u);
+    const QImage kept = img;
     CopyBitmapToRGB32(b, img, r);
+    ASSERT_EQ(kept.pixel(4, 4), 0xFF345678u);
     for (int y = 0; y < 9; ++y)
       for (int x = 0; x < 37; ++x) {
         const bool in = x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
