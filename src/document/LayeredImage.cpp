@@ -66,7 +66,7 @@ class TVisibleColumns {
     open_.assign(1, {band.Left, band.Right});
     for (size_t s = spans_.size(); s-- > 0;) {
       spans_[s] = open_;
-      if (open_.empty()) continue;
+      if (open_.empty() || s == 0) continue;  // (nothing under the lowest step to leave out)
       const TRect& c = covers_[s].rect;
       const int left = std::max(c.Left, open_.front().first), right = std::min(c.Right, open_.back().second);
       if (left >= right || c.Top > band.Top || c.Bottom < band.Bottom) continue;
