@@ -30,6 +30,72 @@ void Force24(TBitmap& b) {
   if (!b.Empty() && b.PixelFormat() != pf24bit) b.SetPixelFormat(pf24bit);
 }
 
+bool Covers(const TRect& outer, const TRect& inner) {
+  return !outer.IsEmpty() && outer.Left <= inner.Left && outer.Top <= inner.Top && outer.Right >= inner.Right &&
+         outer.Bottom >= inner.Bottom;
+}
+
+// Where a step of a composition writes pixels that do not depend on what lies below:
+// its rectangle, less where its mask (read from the rectangle's corner) is not 0.
+struct TCover {
+  TRect rect{};
+  const TBitmap* mask = nullptr;
+};
+
+bool ZeroBytes(const uint8_t* p, size_t n) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, p + i, 8);
+    any |= v;
+  }
+  for (; i < n; ++i) any |= p[i];
+  return any == 0;
+}
+
+// The columns of a band where each of a run of steps shows: from the top step down, the
+// band's columns less the covers of the steps above that span the band's rows (a masked
+// cover only where its mask shows every pixel of the band's columns still open). A step
+// left without columns is not drawn in that band.
+class TVisibleColumns {
+ public:
+  using TSpans = std::vector<std::pair<int, int>>;
+  TVisibleColumns(const TCover* covers, size_t n) : covers_(covers), spans_(n) {}
+  void Find(const TRect& band) {
+    open_.assign(1, {band.Left, band.Right});
+    for (size_t s = spans_.size(); s-- > 0;) {
+      spans_[s] = open_;
+      if (open_.empty() || s == 0) continue;  // (nothing under the lowest step to leave out)
+      const TRect& c = covers_[s].rect;
+      const int left = std::max(c.Left, open_.front().first), right = std::min(c.Right, open_.back().second);
+      if (left >= right || c.Top > band.Top || c.Bottom < band.Bottom) continue;
+      if (const TBitmap* m = covers_[s].mask) {
+        bool shown = true;
+        for (int y = band.Top; y < band.Bottom && shown; ++y)
+          shown = ZeroBytes(m->ScanLine(y - c.Top) + ptrdiff_t(left - c.Left) * 3, size_t(right - left) * 3);
+        if (!shown) continue;
+      }
+      rest_.clear();
+      for (const auto& [x0, x1] : open_) {
+        if (x1 <= left || x0 >= right) {
+          rest_.emplace_back(x0, x1);
+          continue;
+        }
+        if (x0 < left) rest_.emplace_back(x0, left);
+        if (x1 > right) rest_.emplace_back(right, x1);
+      }
+      open_.swap(rest_);
+    }
+  }
+  const TSpans& Spans(size_t s) const { return spans_[s]; }
+
+ private:
+  const TCover* covers_;
+  std::vector<TSpans> spans_;
+  TSpans open_, rest_;
+};
+
 // A layer transparent through its colour key as the same layer with a mask: hidden (255)
 // exactly where the key colour is, shown elsewhere.
 void KeyToMask(TLayerItem& l) {
@@ -81,12 +147,15 @@ void EnsureRendered(TLayerItem& l) {
 
 }  // namespace
 
-// One drawing step of a composition. Banded steps only touch the rows they are given
-// and may run band by band, interleaved with the other banded steps; the others run
-// over the whole rectangle at once.
+// One drawing step of a composition. Banded steps only touch the pixels of the
+// rectangle they are given and may run band by band, interleaved with the other banded
+// steps; the others run over the whole rectangle at once. Inside its cover a step
+// writes pixels that do not depend on what lies below (an opaque layer without a mask),
+// so the steps before it need not draw there.
 struct TLayeredImage::TComposeStep {
   bool banded = true;
   std::function<void(TBitmap& target, TRect r)> draw;
+  TCover cover{};
 };
 
 TLayeredImage::TLayeredImage() : Layers(this) {}
@@ -233,9 +302,17 @@ void TLayeredImage::PrepareSteps(TRect r, int index, std::vector<TComposeStep>& 
         steps.push_back({false, [lp](TBitmap& t, TRect b) { DrawTransformedLayer(*lp, t, b); }});
         return;
       }
-      steps.push_back({true, [lp](TBitmap& t, TRect b) {
+      // An opaque 24-bit layer is copied as it is where its mask (if it has one) shows it.
+      TCover cover;
+      if (l.Opacity >= 100 && !l.Image.Transparent && l.Image.PixelFormat() == pf24bit &&
+          (l.Mask.Empty() || (l.Mask.PixelFormat() == pf24bit && l.Mask.Width() >= l.Image.Width() &&
+                              l.Mask.Height() >= l.Image.Height())))
+        cover = {LayerBounds(l), l.Mask.Empty() ? nullptr : &l.Mask};
+      steps.push_back({true,
+                       [lp](TBitmap& t, TRect b) {
                          DrawLayerBitmap(lp->Image, t, lp->Left, lp->Mask, lp->Opacity, b, lp->Top);
-                       }});
+                       },
+                       cover});
       // A layer being dragged is drawn without its shadow until the drag ends.
       if (l.Shadow.Enabled && !(activeDragging_ && index == activeIndex_)) {
         auto shadow = std::make_shared<TShadowMask>(PrepareShadowMask(
@@ -268,25 +345,42 @@ void TLayeredImage::Compose(TBitmap& target, TRect r, TColor fill, const std::ve
   ClipRectToBitmap(r, target);
   if (r.IsEmpty()) return;
   std::vector<TComposeStep> steps;
-  if (fill != clNone) steps.push_back({true, [fill](TBitmap& t, TRect b) { t.FillRect(b, fill); }});
+  if (fill != clNone) steps.push_back({true, [fill](TBitmap& t, TRect b) { t.FillRect(b, fill); }, {r}});
   for (int i : layers) PrepareSteps(r, i, steps);
+  // Nothing under the last step without a mask that covers the whole rectangle shows.
+  size_t k = 0;
+  for (size_t s = steps.size(); s-- > 0;)
+    if (!steps[s].cover.mask && Covers(steps[s].cover.rect, r)) {
+      k = s;
+      break;
+    }
+
+  std::vector<TCover> covers(steps.size());
+  for (size_t s = 0; s < steps.size(); ++s) covers[s] = steps[s].cover;
 
   const int64_t area = int64_t(r.Width()) * r.Height();
   const int bandRows = int(std::max<int64_t>(1, kBandPixels / r.Width()));
-  size_t k = 0;
   while (k < steps.size()) {
     size_t e = k;
     while (e < steps.size() && steps[e].banded) ++e;
-    if (e - k >= 2 && WorthThreading(area)) {
-      ParallelRows(r.Top, r.Bottom, area, [&](int y0, int y1) {
-        for (int y = y0; y < y1; y += bandRows) {
-          const TRect band{r.Left, y, r.Right, std::min(y + bandRows, y1)};
-          for (size_t s = k; s < e; ++s) steps[s].draw(target, band);
-        }
-      });
+    if (e - k >= 2) {
+      const auto draw = [&, k, e](TVisibleColumns& visible, const TRect& band) {
+        visible.Find(band);
+        for (size_t s = k; s < e; ++s)
+          for (const auto& [x0, x1] : visible.Spans(s - k)) steps[s].draw(target, TRect{x0, band.Top, x1, band.Bottom});
+      };
+      if (WorthThreading(area)) {
+        ParallelRows(r.Top, r.Bottom, area, [&](int y0, int y1) {
+          TVisibleColumns visible(covers.data() + k, e - k);
+          for (int y = y0; y < y1; y += bandRows) draw(visible, TRect{r.Left, y, r.Right, std::min(y + bandRows, y1)});
+        });
+      } else {
+        TVisibleColumns visible(covers.data() + k, e - k);
+        draw(visible, r);  // a small area: one band
+      }
       k = e;
     } else {
-      // a lone step (or a small area): the kernel splits its rows itself
+      // a lone step: the kernel splits its rows itself
       steps[k].draw(target, r);
       ++k;
     }

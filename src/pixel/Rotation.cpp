@@ -45,6 +45,8 @@ void PrepareDest(TBitmap& dst, int w, int h, TColor brush) {
 // pixels. On one core of the development machine (Zen 4, 1 MB L2) a 24 MP turn took
 // 59 ms one pixel at a time in 64-pixel tiles; with the blocks, 38 ms in 32-pixel
 // tiles, 33 ms in 64, 28 ms in 128 (48 KB read and written per tile), 33 ms in 256.
+// Where AVX2 is there the blocks are 8 x 8, half the instructions a pixel: on a shared
+// AMD EPYC server, one core, 26-29 ms with 4 x 4 blocks, 18-19 ms with 8 x 8.
 constexpr int kTile = 128;
 
 // The source pixel of destination (dx, dy), as the row it lies in and the column.
@@ -91,6 +93,58 @@ inline void Block4(const TurnMap& m, TBitmap& dst, int dx, int dy) {
   Store12(dst.ScanLine(dy + 2) + x, _mm_shuffle_epi8(_mm_unpacklo_epi64(ab1, cd1), pack));
   Store12(dst.ScanLine(dy + 3) + x, _mm_shuffle_epi8(_mm_unpackhi_epi64(ab1, cd1), pack));
 }
+#endif
+
+#if defined(__AVX2__)
+// 24 bytes (eight pixels) into the low three quarters of a register, each half's four
+// pixels spread to its 32-bit lanes (reversed when the columns run backwards); and a
+// row of eight pixels in 32-bit lanes packed back and stored as 24 bytes.
+inline __m256i Load24Spread(const uint8_t* p, bool forward) {
+  const __m256i v = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)), 1);
+  // dwords 0-2 hold pixels 0-3, dwords 3-5 pixels 4-7
+  const __m256i halves = forward ? _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0) : _mm256_setr_epi32(3, 4, 5, 0, 0, 1, 2, 0);
+  const __m256i spread =
+      forward ? _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7,
+                                 8, -1, 9, 10, 11, -1)
+              : _mm256_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1, 9, 10, 11, -1, 6, 7, 8, -1, 3,
+                                 4, 5, -1, 0, 1, 2, -1);
+  return _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, halves), spread);
+}
+inline void Store24Packed(uint8_t* p, __m256i v) {
+  const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
+                                        9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i w = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, pack), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(w));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(w, 1));
+}
+
+// The 8 x 8 block of destination rows dy..dy+7 and columns dx..dx+7: eight source rows
+// of eight pixels, transposed as 32-bit lanes, one destination row per store.
+inline void Block8(const TurnMap& m, TBitmap& dst, int dx, int dy) {
+  const ptrdiff_t at = m.clockwise ? m.Column(dy) : m.Column(dy + 7);
+  __m256i r[8];
+  for (int i = 0; i < 8; ++i) r[i] = Load24Spread(m.Row(dx + i) + at, m.clockwise);
+  __m256i t[8], u[8];
+  for (int i = 0; i < 8; i += 2) {
+    t[i] = _mm256_unpacklo_epi32(r[i], r[i + 1]);
+    t[i + 1] = _mm256_unpackhi_epi32(r[i], r[i + 1]);
+  }
+  for (int i = 0; i < 8; i += 4) {
+    u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+    u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+    u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+    u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+  }
+  const ptrdiff_t x = ptrdiff_t(dx) * 3;
+  for (int j = 0; j < 4; ++j) {
+    Store24Packed(dst.ScanLine(dy + j) + x, _mm256_permute2x128_si256(u[j], u[j + 4], 0x20));
+    Store24Packed(dst.ScanLine(dy + j + 4) + x, _mm256_permute2x128_si256(u[j], u[j + 4], 0x31));
+  }
+}
+constexpr int kBlock = 8;
+#elif defined(__SSE4_1__)
 constexpr int kBlock = 4;
 #else
 constexpr int kBlock = 0;  // no blocks: every pixel on its own
@@ -119,7 +173,10 @@ void QuarterTurn(const TBitmap& src, TBitmap& dst, bool clockwise) {
       for (int tx = 0; tx < H; tx += kTile) {
         const int tx1 = std::min(tx + kTile, H);
         const int bx1 = kBlock ? tx + (tx1 - tx) / kBlock * kBlock : tx;
-#if defined(__SSE4_1__)
+#if defined(__AVX2__)
+        for (int dy = ty; dy < by1; dy += kBlock)
+          for (int dx = tx; dx < bx1; dx += kBlock) Block8(m, dst, dx, dy);
+#elif defined(__SSE4_1__)
         for (int dy = ty; dy < by1; dy += kBlock)
           for (int dx = tx; dx < bx1; dx += kBlock) Block4(m, dst, dx, dy);
 #endif

@@ -7,6 +7,7 @@
 #include "document/LayeredImage.h"
 #include "document/Layers.h"
 #include "document/Undo.h"
+#include "pixel/Blend.h"
 #include "pixel/ColorAdjust.h"
 #include "pixel/ImgUtils.h"
 #include "pixel/Transform.h"
@@ -26,6 +27,7 @@ struct DocShape {
   bool colourLayers = true;
   bool hidden = true;
   bool oddBackground = true;  // masked, keyed, translucent or hidden backgrounds
+  int opaque = 0;              // percent of bitmap layers made opaque, unmasked, often large
 };
 
 void RandomShadow(Rng& rng, TLayerItem& l) {
@@ -62,6 +64,23 @@ void RandomDoc(TLayeredImage& doc, Rng& rng, uint32_t seed, const DocShape& shap
                          rng.Int(-100, 100) * rng.Int(0, 1), 0, rng.Chance(50) ? 1.0 : rng.Int(20, 300) / 100.0};
       doc.AddAdjustmentLayer(a, rng.Int(0, 100), "#");
     } else {
+      if (shape.opaque > 0 && rng.Chance(shape.opaque)) {
+        // from a small patch to one that overlaps the image on every side
+        // without a mask, or with one that shows it whole but for a patch or nowhere
+        const int w = rng.Int(1, shape.w + 20), h = rng.Int(1, shape.h + 20);
+        TBitmap mask;
+        if (rng.Chance(50)) {
+          mask = TBitmap(w, h, pf24bit, clBlack);
+          const TRect patch = RandomRect(rng, w, h);
+          if (rng.Chance(60))
+            CopyBitmapRect(RandomMask(w, h, seed * 19 + i), patch, mask, patch.Left, patch.Top, patch);
+        }
+        doc.AddLayer(RandomBitmap(w, h, seed * 13 + i), std::move(mask), "#", 100,
+                     TPoint{rng.Int(-20, shape.w - w / 2), rng.Int(-20, shape.h - h / 2)});
+        if (shape.shadows && rng.Chance(30)) RandomShadow(rng, doc.Layers[doc.GetLayerCount() - 1]);
+        if (shape.hidden && rng.Chance(15)) doc.Layers[doc.GetLayerCount() - 1].Visible = false;
+        continue;
+      }
       TBitmap img = RandomBitmap(rng.Int(1, shape.w), rng.Int(1, shape.h), seed * 13 + i);
       TBitmap mask = rng.Chance(70) ? RandomMask(img.Width(), img.Height(), seed * 17 + i) : TBitmap();
       if (mask.Empty() && rng.Chance(20)) {
@@ -104,6 +123,16 @@ TBitmap ReferenceComposition(const TLayeredImage& doc) {
   return out;
 }
 
+// The document of a round of the random tests: large ones go through the banded,
+// threaded path.
+DocShape RoundShape(Rng& rng, uint32_t round) {
+  DocShape shape;
+  if (round % 6 == 0) shape.w = rng.Int(300, 700), shape.h = rng.Int(200, 300);
+  else shape.w = rng.Int(1, 50), shape.h = rng.Int(1, 40);
+  shape.layers = rng.Int(0, 7);
+  return shape;
+}
+
 // The composed image as it stands after recomposing everything.
 TBitmap Composed(TLayeredImage& doc) {
   doc.InvalidateImage();
@@ -124,11 +153,7 @@ int MaxDifference(const TBitmap& a, const TBitmap& b) {
 TEST(Composition, MatchesTheLayersDrawnOneByOne) {
   Rng rng(1);
   for (uint32_t round = 0; round < 60; ++round) {
-    DocShape shape;
-    // large ones go through the banded, threaded path
-    if (round % 6 == 0) shape.w = rng.Int(300, 700), shape.h = rng.Int(200, 300);
-    else shape.w = rng.Int(1, 50), shape.h = rng.Int(1, 40);
-    shape.layers = rng.Int(0, 7);
+    const DocShape shape = RoundShape(rng, round);
     TLayeredImage doc;
     RandomDoc(doc, rng, 1000 + round, shape);
     SetEngineThreads(round % 2 ? 8 : 1);
@@ -137,6 +162,28 @@ TEST(Composition, MatchesTheLayersDrawnOneByOne) {
     c = RandomBitmap(c.Width(), c.Height(), round);
     doc.RenderLayers();
     ASSERT_TRUE(SameBitmaps(doc.ComposedBitmap(), ReferenceComposition(doc))) << "round " << round;
+  }
+  SetEngineThreads(0);
+}
+
+// What opaque layers hide is left undrawn: the pixels are still those of every layer
+// drawn one by one, for the whole image and for parts of it, at any thread count.
+TEST(Composition, OpaqueLayersOverOthersGiveTheLayersDrawnOneByOne) {
+  Rng rng(31);
+  for (uint32_t round = 0; round < 48; ++round) {
+    DocShape shape = RoundShape(rng, round);
+    shape.opaque = 60;
+    TLayeredImage doc;
+    RandomDoc(doc, rng, 31000 + round, shape);
+    SetEngineThreads(round % 2 ? 8 : 1);
+    const TBitmap whole = Composed(doc);
+    ASSERT_TRUE(SameBitmaps(whole, ReferenceComposition(doc))) << "round " << round;
+    for (int k = 0; k < 3; ++k) {
+      const TRect r = RandomRect(rng, shape.w, shape.h);
+      doc.ComposedBitmap().FillRect(r, RGB(rng.Int(0, 255), 0, 0));
+      doc.RenderRect(r);
+    }
+    ASSERT_TRUE(SameBitmaps(doc.ComposedBitmap(), whole)) << "round " << round;
   }
   SetEngineThreads(0);
 }
