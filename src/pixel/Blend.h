@@ -59,6 +59,11 @@ void StretchBitmapRectTransparent(const TBitmap& src, TRect srcRect, TBitmap& ds
                                   TRect clipRect, int opacity, TColor key, int tolerance);
 void StretchBitmapRectMasked(const TBitmap& src, TRect srcRect, TBitmap& dst, TRect dstRect, TRect clipRect,
                              int opacity, const TBitmap& mask);
+// StretchBitmapRect into 32-bit words 0xFFRRGGBB (the screen's format): dst holds
+// dstHeight rows of dstWidth words, stride bytes apart. The same pixels land where
+// StretchBitmapRect into a 24-bit bitmap of that size would put them.
+void StretchBitmapRectToXrgb(const TBitmap& src, TRect srcRect, uint32_t* dst, ptrdiff_t stride, int dstWidth,
+                             int dstHeight, TRect dstRect, TRect clipRect);
 
 // --- Patterns, colours and masks ------------------------------------------------
 // Pattern tiling: destination (x, y) takes pattern ((x - originX) mod W, (y - originY)

@@ -182,37 +182,62 @@ void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, 
   });
 }
 
-void DrawBitmapZoomed(const TBitmap* bmp, TCanvas* canvas, const TRect& viewRect, int32_t left, int32_t top,
-                      double zoom, bool fillBackground, bool halftone, bool snap, bool raw, TRect& drawn) {
-  drawn = TRect{};
-  if (!bmp || !canvas) return;
+namespace {
+
+// Where a zoomed bitmap lands in the view rect (V) and the source rect that maps onto
+// it (S); false when none of it is visible. With snapping, V covers whole source
+// pixels and may reach past the view rect: clipped is then set, and the drawing must
+// be limited to the view rect.
+bool PlaceZoomed(const TBitmap& bmp, const TRect& viewRect, int32_t left, int32_t top, double zoom, bool snap,
+                 bool raw, TRect& V, TRect& S, bool& clipped) {
+  clipped = false;
   // 1. the image rect and its visible part
   auto clamp32 = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-  const TRect D{left, top, clamp32(int64_t(left) + RoundHalfEven(bmp->Width() * zoom)),
-                clamp32(int64_t(top) + RoundHalfEven(bmp->Height() * zoom))};
-  TRect V = IntersectRect(D, viewRect);
-  if (V.IsEmpty() || !(zoom > 0)) {
-    if (fillBackground) canvas->FillRect(viewRect);
-    return;
-  }
+  const TRect D{left, top, clamp32(int64_t(left) + RoundHalfEven(bmp.Width() * zoom)),
+                clamp32(int64_t(top) + RoundHalfEven(bmp.Height() * zoom))};
+  V = IntersectRect(D, viewRect);
+  if (V.IsEmpty() || !(zoom > 0)) return false;
   // 2. the source rect that maps onto it
-  TRect S{Trunc((V.Left - double(left)) / zoom), Trunc((V.Top - double(top)) / zoom),
-          Ceil((V.Right - double(left)) / zoom), Ceil((V.Bottom - double(top)) / zoom)};
-  S = IntersectRect(S, GetBitmapRect(*bmp));
-  if (S.IsEmpty()) {
-    if (fillBackground) canvas->FillRect(viewRect);
-    return;
-  }
+  S = TRect{Trunc((V.Left - double(left)) / zoom), Trunc((V.Top - double(top)) / zoom),
+            Ceil((V.Right - double(left)) / zoom), Ceil((V.Bottom - double(top)) / zoom)};
+  S = IntersectRect(S, GetBitmapRect(bmp));
+  if (S.IsEmpty()) return false;
   // 3. snapping: whole source pixels, partly visible ones cut by the clip
-  bool clipped = false;
   if (snap && !raw && zoom > 1.0) {
     V.Left = Trunc(S.Left * zoom + left);
     V.Top = Trunc(S.Top * zoom + top);
     V.Right = Trunc((S.Right - S.Left) * zoom + V.Left);
     V.Bottom = Trunc((S.Bottom - S.Top) * zoom + V.Top);
-    canvas->IntersectClip(viewRect);
     clipped = true;
   }
+  return true;
+}
+
+}  // namespace
+
+TRect DrawBitmapZoomedToXrgb(const TBitmap& bmp, uint32_t* dst, ptrdiff_t stride, int width, int height,
+                             int32_t left, int32_t top, double zoom, bool snap, TRect clip) {
+  const TRect viewRect{0, 0, width, height};
+  TRect V, S;
+  bool clipped;
+  if (bmp.PixelFormat() != pf24bit || !PlaceZoomed(bmp, viewRect, left, top, zoom, snap, false, V, S, clipped))
+    return TRect{};
+  clip = IntersectRect(clip, viewRect);
+  StretchBitmapRectToXrgb(bmp, S, dst, stride, width, height, V, clip);
+  return IntersectRect(V, clip);
+}
+
+void DrawBitmapZoomed(const TBitmap* bmp, TCanvas* canvas, const TRect& viewRect, int32_t left, int32_t top,
+                      double zoom, bool fillBackground, bool halftone, bool snap, bool raw, TRect& drawn) {
+  drawn = TRect{};
+  if (!bmp || !canvas) return;
+  TRect V, S;
+  bool clipped;
+  if (!PlaceZoomed(*bmp, viewRect, left, top, zoom, snap, raw, V, S, clipped)) {
+    if (fillBackground) canvas->FillRect(viewRect);
+    return;
+  }
+  if (clipped) canvas->IntersectClip(viewRect);
   // 4-5. the stretch itself
   const bool transparent = bmp->Transparent && !raw;
   const bool smooth = !raw && halftone && !transparent;

@@ -75,6 +75,13 @@ class TImageZoom {
 void DrawBitmapZoomed(const TBitmap* bmp, TCanvas* canvas, const TRect& viewRect, int32_t left, int32_t top,
                       double zoom, bool fillBackground, bool halftone, bool snap, bool raw, TRect& drawn);
 
+// DrawBitmapZoomed of an opaque 24-bit bitmap, nearest pixel, into 32-bit words
+// 0xFFRRGGBB: dst holds height rows of width words, stride bytes apart, and is the
+// view rect. Writes only inside clip; returns the rect it wrote (the same pixels as
+// DrawBitmapZoomed onto a 24-bit canvas of that size clipped the same way).
+TRect DrawBitmapZoomedToXrgb(const TBitmap& bmp, uint32_t* dst, ptrdiff_t stride, int width, int height,
+                             int32_t left, int32_t top, double zoom, bool snap, TRect clip);
+
 // Box-filtered (area-averaging) resampling of srcRect of a 24-bit bitmap onto dstRect,
 // writing only inside clipRect: each destination pixel is the average of the source
 // area it covers. Used for smooth reductions.

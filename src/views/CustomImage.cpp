@@ -413,6 +413,11 @@ void TMyCustomImage::PaintImage(TBitmap& buffer, const TRect& clip) {
   DrawZoomed(*bmp, reduction_, buffer, clip);
 }
 
+bool TMyCustomImage::ImagePaintedPlain() {
+  const TBitmap* bmp = DisplayBitmap();
+  return bmp && !bmp->Empty() && !bmp->Transparent && bmp->PixelFormat() == pf24bit && !viewport_.Halftone;
+}
+
 void TMyCustomImage::DrawGrid(QPainter& painter, const QRect& bounds) {
   const int gw = grid_.Width;
   if (!grid_.Show || gw < 1 || viewport_.Zoom() * gw < 2) return;
@@ -457,6 +462,9 @@ void TMyCustomImage::RenderViewport(QPainter& painter, const QRegion& region) {
     std::vector<QRect> parts(dirty.begin(), dirty.end());
     if (parts.size() > 8) parts = {dirty.boundingRect()};
     const TBitmap* bmp = DisplayBitmap();
+    // An opaque image shown by nearest pixel goes straight into the screen's format;
+    // the frame and the background around it are drawn, then converted.
+    const bool straight = bmp && !bmp->Empty() && ImagePaintedPlain();
     for (const QRect& q : parts) {
       const TRect r = FromQRect(q);
       if (!bmp || bmp->Empty()) {
@@ -464,12 +472,23 @@ void TMyCustomImage::RenderViewport(QPainter& painter, const QRegion& region) {
         continue;
       }
       DrawBackground(back_, r);
-      PaintImage(back_, IntersectRect(r, GetImageScreenRect()));
+      if (!straight) PaintImage(back_, IntersectRect(r, GetImageScreenRect()));
     }
     // The screen's own format: the painter blits it without converting.
     if (shown_.size() != vr.size()) shown_ = QImage(vr.size(), QImage::Format_RGB32);
     for (const QRect& q : parts) {
-      CopyBitmapToRGB32(back_, shown_, FromQRect(q));
+      if (straight) {
+        const TRect onImage = IntersectRect(FromQRect(q), GetImageScreenRect());
+        TRect drawn{};
+        if (!onImage.IsEmpty())
+          drawn = DrawBitmapZoomedToXrgb(*bmp, reinterpret_cast<uint32_t*>(shown_.bits()), shown_.bytesPerLine(),
+                                         shown_.width(), shown_.height(), viewport_.ImageLeft(),
+                                         viewport_.ImageTop(), viewport_.Zoom(), viewport_.SnapToPixels, onImage);
+        for (const QRect& around : QRegion(q) - QRegion(ToQRect(drawn)))
+          CopyBitmapToRGB32(back_, shown_, FromQRect(around));
+      } else {
+        CopyBitmapToRGB32(back_, shown_, FromQRect(q));
+      }
       painter.drawImage(q.topLeft(), shown_, q);
     }
     DrawGrid(painter, dirty.boundingRect());

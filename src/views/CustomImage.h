@@ -142,6 +142,9 @@ class TMyCustomImage : public QAbstractScrollArea {
   // Draws the image part of the back buffer inside clip (the frame and the background
   // are drawn): the checkerboard under a transparent image, then the zoomed image.
   virtual void PaintImage(TBitmap& buffer, const TRect& clip);
+  // Whether PaintImage draws the display bitmap alone, opaque and by nearest pixel:
+  // the viewport then stretches it straight into the screen's format.
+  virtual bool ImagePaintedPlain();
   // Draws over the image and the grid, under the overlays (the shape being drawn).
   virtual void PaintOver(QPainter&, const QRegion&) {}
   // The pointer and the keys, when no overlay took them.

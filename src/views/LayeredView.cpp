@@ -51,6 +51,11 @@ const TBitmap* TMyImageLayered::DisplayBitmap() {
   return &image_.UpdatedComposition();
 }
 
+bool TMyImageLayered::ImagePaintedPlain() {
+  // a transparent background is drawn over the checkerboard
+  return (image_.SuspendComposition || !image_.BackgroundHasTransparency()) && TMyImage::ImagePaintedPlain();
+}
+
 void TMyImageLayered::PaintImage(TBitmap& buffer, const TRect& clip) {
   TMyImage::PaintImage(buffer, clip);
   if (image_.SuspendComposition || !image_.BackgroundHasTransparency() || clip.IsEmpty()) return;

@@ -37,6 +37,7 @@ class TMyImageLayered : public TMyImage {
   bool IsMovingLayer() const override { return move_.State() != TMoveState::Idle; }
   bool ImageBusy() const override { return IsMovingLayer() || TMyImage::ImageBusy(); }
   void PaintImage(TBitmap& buffer, const TRect& clip) override;
+  bool ImagePaintedPlain() override;
   QCursor ImageCursorAt(TPoint p) const override;
   void ImageMousePress(QMouseEvent* e) override;
   void ImageMouseMove(QMouseEvent* e) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "pixel/Blend.h"
 #include "platform/core/Numeric.h"
@@ -278,6 +279,22 @@ TEST(StretchCopies, MatchTheReferenceAtEveryScaleIncludingOneToOne) {
         break;
     }
     ASSERT_TRUE(SameBitmaps(got, want)) << "case " << i << " op " << op;
+    if (op != 0) continue;
+    // the same copy into the screen's 32-bit words, over a canary where it writes nothing
+    const int W = c.dst.Width(), H = c.dst.Height(), stride = W + 3;
+    std::vector<uint32_t> words(size_t(stride) * size_t(H), 0x12345678u);
+    StretchBitmapRectToXrgb(c.src, c.srcRect, words.data(), ptrdiff_t(stride) * 4, W, H, dr, clip);
+    TBitmap touched(W, H, pf24bit, clBlack);
+    RefStretch(c.src, c.srcRect, touched, dr, clip, [](uint8_t* d, const uint8_t*, int, int) { d[0] = 1; });
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < stride; ++x) {
+        uint32_t expect = 0x12345678u;
+        if (x < W && Px(touched, x, y)[0]) {
+          const uint8_t* p = Px(want, x, y);
+          expect = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+        }
+        ASSERT_EQ(words[size_t(y) * size_t(stride) + size_t(x)], expect) << "case " << i << " at " << x << ", " << y;
+      }
   }
   SetEngineThreads(0);
 }

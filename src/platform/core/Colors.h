@@ -1,4 +1,7 @@
 #pragma once
+#include <bit>
+#include <cstring>
+
 #include "platform/core/Types.h"
 
 namespace qm {
@@ -54,6 +57,25 @@ static_assert(sizeof(TPixel24) == 3);
 void ColorToPixel24(TColor c, uint8_t* dst);
 TPixel24 ColorToPixel24(TColor c);
 inline TColor Pixel24ToColor(const uint8_t* p) { return RGB(p[2], p[1], p[0]); }
+
+// n pixels of a 24-bit row (B, G, R bytes) as the screen's 32-bit words 0xFFRRGGBB.
+// Four pixels are three little-endian words, each output word two of them shifted
+// together: the loop vectorises.
+inline void Row24ToXrgb(const uint8_t* __restrict s, uint32_t* __restrict d, int n) {
+  static_assert(std::endian::native == std::endian::little, "the pixels are read as little-endian words");
+  int x = 0;
+  for (; x + 4 <= n; x += 4) {
+    uint32_t a, b, c;
+    std::memcpy(&a, s + 3 * x, 4);
+    std::memcpy(&b, s + 3 * x + 4, 4);
+    std::memcpy(&c, s + 3 * x + 8, 4);
+    d[x] = 0xFF000000u | (a & 0xFFFFFFu);
+    d[x + 1] = 0xFF000000u | a >> 24 | (b & 0xFFFFu) << 8;
+    d[x + 2] = 0xFF000000u | b >> 16 | (c & 0xFFu) << 16;
+    d[x + 3] = 0xFF000000u | c >> 8;
+  }
+  for (; x < n; ++x) d[x] = 0xFF000000u | uint32_t(s[3 * x + 2]) << 16 | uint32_t(s[3 * x + 1]) << 8 | s[3 * x];
+}
 
 // The shared luminance of a B, G, R pixel. The weights sum to 256 so that a grey
 // pixel keeps its value; vector kernels that compute it many lanes at a time take
