@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
@@ -440,6 +441,38 @@ void TMyCustomImage::DrawGrid(QPainter& painter, const QRect& bounds) {
   painter.restore();
 }
 
+namespace {
+
+// The image a raster painter writes into, when its pixels are 32-bit words that take
+// 0xFFRRGGBB as it is, it maps the viewport onto them by a whole-pixel shift alone
+// (returned in at) and the whole viewport lies inside it; null otherwise.
+QImage* PlainDeviceImage(QPainter& painter, const QRect& viewport, QPoint& at) {
+  QPaintEngine* engine = painter.paintEngine();
+  if (!engine || engine->type() != QPaintEngine::Raster) return nullptr;
+  QPaintDevice* device = engine->paintDevice();
+  if (!device || device->devType() != QInternal::Image) return nullptr;
+  auto* image = static_cast<QImage*>(device);
+  const QImage::Format f = image->format();
+  // a shared image would be copied by bits(), away from the painter
+  if (!image->isDetached() || image->devicePixelRatio() != 1.0 ||
+      (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied))
+    return nullptr;
+  const QTransform m = painter.deviceTransform();
+  if (m.type() > QTransform::TxTranslate || m.dx() != std::trunc(m.dx()) || m.dy() != std::trunc(m.dy()))
+    return nullptr;
+  at = QPoint(int(m.dx()), int(m.dy()));
+  if (!image->rect().contains(viewport.translated(at))) return nullptr;
+  return image;
+}
+
+// Whether a rectangle of the device lies inside what the painter may paint there.
+bool ReachesOnly(QPainter& painter, const QRect& deviceRect) {
+  const QRegion system = painter.paintEngine()->systemClip();
+  return system.isEmpty() || (QRegion(deviceRect) - system).isEmpty();
+}
+
+}  // namespace
+
 void TMyCustomImage::RenderViewport(QPainter& painter, const QRegion& region) {
   if (updateLock_ > 0) return;
   SyncViewport();
@@ -476,14 +509,32 @@ void TMyCustomImage::RenderViewport(QPainter& painter, const QRegion& region) {
     }
     // The screen's own format: the painter blits it without converting.
     if (shown_.size() != vr.size()) shown_ = QImage(vr.size(), QImage::Format_RGB32);
+    // Where the painter writes straight into 32-bit memory (a window's backing store,
+    // an image), the image lands there without a copy of the viewport in between.
+    QImage* device = nullptr;
+    QPoint at;
+    if (straight) device = PlainDeviceImage(painter, vr, at);
     for (const QRect& q : parts) {
       if (straight) {
         const TRect onImage = IntersectRect(FromQRect(q), GetImageScreenRect());
         TRect drawn{};
-        if (!onImage.IsEmpty())
-          drawn = DrawBitmapZoomedToXrgb(*bmp, reinterpret_cast<uint32_t*>(shown_.bits()), shown_.bytesPerLine(),
-                                         shown_.width(), shown_.height(), viewport_.ImageLeft(),
-                                         viewport_.ImageTop(), viewport_.Zoom(), viewport_.SnapToPixels, onImage);
+        if (!onImage.IsEmpty()) {
+          // a bounding rectangle of several parts reaches past them: drawn through the clip
+          const bool direct = device && (QRegion(q) - dirty).isEmpty() && ReachesOnly(painter, q.translated(at));
+          QImage& into = direct ? *device : shown_;
+          const QPoint o = direct ? at : QPoint();
+          uchar* origin = into.bits() + into.bytesPerLine() * o.y() + qsizetype(o.x()) * 4;
+          drawn = DrawBitmapZoomedToXrgb(*bmp, reinterpret_cast<uint32_t*>(origin), into.bytesPerLine(), vr.width(),
+                                         vr.height(), viewport_.ImageLeft(), viewport_.ImageTop(), viewport_.Zoom(),
+                                         viewport_.SnapToPixels, onImage);
+          if (direct) {
+            for (const QRect& around : QRegion(q) - QRegion(ToQRect(drawn))) {
+              CopyBitmapToRGB32(back_, shown_, FromQRect(around));
+              painter.drawImage(around.topLeft(), shown_, around);
+            }
+            continue;
+          }
+        }
         for (const QRect& around : QRegion(q) - QRegion(ToQRect(drawn)))
           CopyBitmapToRGB32(back_, shown_, FromQRect(around));
       } else {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QScreen>
 #include <QScrollBar>
+#include <QTest>
+#include <QVBoxLayout>
 #include <cmath>
 
 #include "support/ViewTestSupport.h"
@@ -128,6 +131,52 @@ TEST(ImageView, PaintsWhatTheEngineDraws) {
     }
     EXPECT_EQ(again, shown);
     view.ScrollImageBy(-23, -17);
+  }
+}
+
+// Painted by the window system into its window, away from the window's corner, the
+// view shows in that window what the engine draws: the image written straight into
+// the window's pixels lands at the viewport's place, and a partial repaint changes
+// nothing else.
+TEST(ImageView, PaintsIntoItsWindowWhatTheEngineDraws) {
+  App();
+  QWidget window;
+  window.setContentsMargins(13, 9, 0, 0);
+  auto* layout = new QVBoxLayout(&window);
+  layout->setContentsMargins(13, 9, 5, 5);
+  auto* view = new TMyCustomImage;
+  layout->addWidget(view);
+  view->setFrameStyle(QFrame::NoFrame);
+  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  window.resize(260, 200);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  view->SetOptimizeMode(omNone);
+  view->SetColor(RGB(10, 20, 30));
+  view->Picture() = RandomBitmap(150, 100, 7);
+  view->PictureChanged();
+  for (double z : {1.0, 3.0, 0.6}) {
+    SCOPED_TRACE(testing::Message() << "zoom " << z);
+    view->SetZoom(z);
+    view->ScrollImageBy(11, 7);
+    view->viewport()->repaint();
+    const QSize vs = view->viewport()->size();
+    const QPoint corner = view->viewport()->mapTo(&window, QPoint(0, 0));
+    ASSERT_NE(corner, QPoint(0, 0));
+    const QImage shot = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = shot.copy(QRect(corner, vs));
+    TBitmap expect(vs.width(), vs.height(), pf24bit, RGB(10, 20, 30));
+    TBitmapCanvas canvas(expect);
+    TRect drawn;
+    const TPoint o = view->Origin();
+    DrawBitmapZoomed(&view->Picture(), &canvas, TRect{0, 0, vs.width(), vs.height()}, o.X, o.Y, z, false, false, true,
+                     false, drawn);
+    const TBitmap got = BitmapFromQImage(shown);
+    EXPECT_TRUE(SameBitmaps(got, expect));
+    // the margin of the window around the viewport is the window's own
+    EXPECT_EQ(shot.pixel(corner.x() - 1, corner.y() + 5), shot.pixel(2, 2));
+    view->ScrollImageBy(-11, -7);
   }
 }
 
