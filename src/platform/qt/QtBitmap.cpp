@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/core/Parallel.h"
 
 namespace qm {
 namespace {
@@ -72,22 +71,22 @@ void CopyBitmapToRGB32(const TBitmap& src, QImage& dst, TRect r) {
             std::min({r.Bottom, src.Height(), dst.height()})};
   if (r.IsEmpty()) return;
   const int w = r.Width();
-  // the image's own buffer, made unshared once before the threads write its rows
   uchar* bits = dst.bits();
   const qsizetype line = dst.bytesPerLine();
-  ParallelRows(r.Top, r.Bottom, int64_t(w) * r.Height(), [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      const uint8_t* s = src.ScanLine(y) + ptrdiff_t(r.Left) * 3;
-      auto* d = reinterpret_cast<uint32_t*>(bits + line * y) + r.Left;
-      // A row that repeats the one above (a magnified view repeats every image row) is
-      // the row already converted, copied.
-      if (y > y0 && std::memcmp(s, src.ScanLine(y - 1) + ptrdiff_t(r.Left) * 3, size_t(w) * 3) == 0) {
-        std::memcpy(d, reinterpret_cast<const uint32_t*>(bits + line * (y - 1)) + r.Left, size_t(w) * 4);
-        continue;
-      }
-      Row24ToXrgb(s, d, w);
+  // One pass over at most a viewport, on the calling thread: waking the engine's
+  // sleeping threads for it cost more than they saved (a full-HD view of a 24 MP photo
+  // at 25 % repainted in 0.75 ms alone, 1.3 ms on eight threads).
+  for (int y = r.Top; y < r.Bottom; ++y) {
+    const uint8_t* s = src.ScanLine(y) + ptrdiff_t(r.Left) * 3;
+    auto* d = reinterpret_cast<uint32_t*>(bits + line * y) + r.Left;
+    // A row that repeats the one above (a magnified view repeats every image row) is
+    // the row already converted, copied.
+    if (y > r.Top && std::memcmp(s, src.ScanLine(y - 1) + ptrdiff_t(r.Left) * 3, size_t(w) * 3) == 0) {
+      std::memcpy(d, reinterpret_cast<const uint32_t*>(bits + line * (y - 1)) + r.Left, size_t(w) * 4);
+      continue;
     }
-  });
+    Row24ToXrgb(s, d, w);
+  }
 }
 
 TQtCanvas::TQtCanvas(QPainter& painter) : painter_(painter) {}
