@@ -515,32 +515,27 @@ void TMyCustomImage::RenderViewport(QPainter& painter, const QRegion& region) {
     QPoint at;
     if (straight) device = PlainDeviceImage(painter, vr, at);
     for (const QRect& q : parts) {
-      if (straight) {
-        const TRect onImage = IntersectRect(FromQRect(q), GetImageScreenRect());
-        TRect drawn{};
-        if (!onImage.IsEmpty()) {
-          // a bounding rectangle of several parts reaches past them: drawn through the clip
-          const bool direct = device && (QRegion(q) - dirty).isEmpty() && ReachesOnly(painter, q.translated(at));
-          QImage& into = direct ? *device : shown_;
-          const QPoint o = direct ? at : QPoint();
-          uchar* origin = into.bits() + into.bytesPerLine() * o.y() + qsizetype(o.x()) * 4;
-          drawn = DrawBitmapZoomedToXrgb(*bmp, reinterpret_cast<uint32_t*>(origin), into.bytesPerLine(), vr.width(),
-                                         vr.height(), viewport_.ImageLeft(), viewport_.ImageTop(), viewport_.Zoom(),
-                                         viewport_.SnapToPixels, onImage);
-          if (direct) {
-            for (const QRect& around : QRegion(q) - QRegion(ToQRect(drawn))) {
-              CopyBitmapToRGB32(back_, shown_, FromQRect(around));
-              painter.drawImage(around.topLeft(), shown_, around);
-            }
-            continue;
-          }
-        }
-        for (const QRect& around : QRegion(q) - QRegion(ToQRect(drawn)))
-          CopyBitmapToRGB32(back_, shown_, FromQRect(around));
-      } else {
-        CopyBitmapToRGB32(back_, shown_, FromQRect(q));
+      TRect drawn{};
+      bool direct = false;
+      const TRect onImage = straight ? IntersectRect(FromQRect(q), GetImageScreenRect()) : TRect{};
+      if (!onImage.IsEmpty()) {
+        // a bounding rectangle of several parts reaches past them: drawn through the clip
+        direct = device && (QRegion(q) - dirty).isEmpty() && ReachesOnly(painter, q.translated(at));
+        QImage& into = direct ? *device : shown_;
+        const QPoint o = direct ? at : QPoint();
+        uchar* origin = into.bits() + into.bytesPerLine() * o.y() + qsizetype(o.x()) * 4;
+        drawn = DrawBitmapZoomedToXrgb(*bmp, reinterpret_cast<uint32_t*>(origin), into.bytesPerLine(), vr.width(),
+                                       vr.height(), viewport_.ImageLeft(), viewport_.ImageTop(), viewport_.Zoom(),
+                                       viewport_.SnapToPixels, onImage);
       }
-      painter.drawImage(q.topLeft(), shown_, q);
+      // what the image did not cover comes from the buffer
+      const QRegion rest = QRegion(q) - QRegion(ToQRect(drawn));
+      for (const QRect& around : rest) CopyBitmapToRGB32(back_, shown_, FromQRect(around));
+      if (!direct) {
+        painter.drawImage(q.topLeft(), shown_, q);
+        continue;
+      }
+      for (const QRect& around : rest) painter.drawImage(around.topLeft(), shown_, around);
     }
     DrawGrid(painter, dirty.boundingRect());
     PaintOver(painter, dirty);
