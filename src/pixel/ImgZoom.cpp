@@ -19,10 +19,6 @@ namespace {
 // so a uniform area stays uniform. 11 bits per axis keep both passes within 32 bits.
 constexpr int kWeightBits = 11;
 
-// The source rows are read ahead of the sums in pieces: the processor's own streams
-// stop at each 4 KB page of a row, and the reduction then waits on memory.
-constexpr size_t kPrefetchSpan = 256, kPrefetchAhead = 2048;
-
 struct AxisTaps {
   std::vector<int> start, count, offset;
   std::vector<uint32_t> weight;
@@ -52,6 +48,77 @@ AxisTaps MakeTaps(int srcStart, int srcLen, int dstLen, int first, int n) {
     }
   }
   return t;
+}
+
+// The source columns a block of destination pixels reads, about: their sums (3 KB)
+// and the rows' bytes they come from stay in the processor's first cache.
+constexpr double kBlockColumns = 256;
+
+// The most source rows summed in one pass over their columns: more would be more
+// streams from memory at once than the processor follows ahead, and a strong reduction
+// (a thumbnail, a print preview) then waits on memory. A destination row of more rows
+// is made whole, its rows summed in groups of that many.
+constexpr int kPassRows = 8;
+
+// How far ahead a source row summed whole is read: the processor's own streams stop at
+// each 4 KB page of a row, and the sums would then wait on memory.
+constexpr size_t kPrefetchAhead = 2048;
+
+// c[j] = sum of w[i] * rows[i][j] over the n rows, for the bytes j0 <= j < j1 (their
+// columns' channels); a row's bytes up to `span` may be read ahead.
+void SumRows(const uint8_t* const* rows, const uint32_t* w, int n, size_t j0, size_t j1, size_t span, uint32_t* c) {
+  // A few rows summed block by block ask for the next block's bytes first; rows summed
+  // whole ask for theirs as they go.
+  const bool blocked = n <= kPassRows;
+  if (blocked) {
+    const size_t ahead = std::min(span, j1 + (j1 - j0));
+    for (int i = 0; i < n; ++i)
+      for (size_t b = j1; b < ahead; b += 64) __builtin_prefetch(rows[i] + b);
+  }
+  for (int g0 = 0; g0 < n; g0 += kPassRows) {
+    const int g1 = std::min(n, g0 + kPassRows);
+    size_t j = j0;
+#if QM_PLANES_VBMI
+    // 32 bytes of two rows at a time: their levels and weights interleaved as 16-bit
+    // pairs, each pair's two products summed into 32 bits by one multiply-add (a
+    // weight is at most 2048, a level 255). The interleaving works within 128-bit
+    // lanes: the low half holds bytes 0-3, 8-11, 16-19, 24-27, the high half the
+    // others, put back in order once the rows are summed.
+    static const __m512i first = _mm512_setr_epi32(0, 1, 2, 3, 16, 17, 18, 19, 4, 5, 6, 7, 20, 21, 22, 23);
+    static const __m512i second = _mm512_setr_epi32(8, 9, 10, 11, 24, 25, 26, 27, 12, 13, 14, 15, 28, 29, 30, 31);
+    for (; j + 32 <= j1; j += 32) {
+      if (!blocked && (j & 63) == 0 && j + kPrefetchAhead < span)
+        for (int i = g0; i < g1; ++i) __builtin_prefetch(rows[i] + j + kPrefetchAhead);
+      __m512i lo = _mm512_setzero_si512(), hi = _mm512_setzero_si512();
+      for (int i = g0; i < g1; i += 2) {
+        const __m512i a = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[i] + j)));
+        const bool pair = i + 1 < g1;
+        const __m512i b =
+            pair ? _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[i + 1] + j)))
+                 : _mm512_setzero_si512();
+        const __m512i wp = _mm512_set1_epi32(int(w[i] | (pair ? w[i + 1] << 16 : 0u)));
+        lo = _mm512_add_epi32(lo, _mm512_madd_epi16(_mm512_unpacklo_epi16(a, b), wp));
+        hi = _mm512_add_epi32(hi, _mm512_madd_epi16(_mm512_unpackhi_epi16(a, b), wp));
+      }
+      __m512i v0 = _mm512_permutex2var_epi32(lo, first, hi), v1 = _mm512_permutex2var_epi32(lo, second, hi);
+      if (g0 > 0) {
+        v0 = _mm512_add_epi32(v0, _mm512_loadu_si512(c + j));
+        v1 = _mm512_add_epi32(v1, _mm512_loadu_si512(c + j + 16));
+      }
+      _mm512_storeu_si512(c + j, v0);
+      _mm512_storeu_si512(c + j + 16, v1);
+    }
+#endif
+    for (int i = g0; i < g1; ++i) {
+      const uint8_t* s = rows[i];
+      const uint32_t wv = w[i];
+      if (i == 0) {
+        for (size_t q = j; q < j1; ++q) c[q] = wv * s[q];
+      } else {
+        for (size_t q = j; q < j1; ++q) c[q] += wv * s[q];
+      }
+    }
+  }
 }
 
 #if QM_PLANES_VBMI
@@ -133,50 +200,52 @@ void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, 
 #if QM_PLANES_VBMI
   const LaneTaps lanes = MakeLaneTaps(tx, sx0, w);
 #endif
+  // The destination row is made in blocks of pixels whose source columns' sums stay
+  // in the first cache between their vertical sums and the horizontal ones that read
+  // them back; a block is a whole number of sixteen-pixel groups.
+  const double columnsPerPixel = double(srcRect.Width()) / double(dstRect.Width());
+  const int block = std::clamp(int(kBlockColumns / std::max(columnsPerPixel, 1.0)) / 16 * 16, 16, 1024);
   ParallelRows(area.Top, area.Bottom, int64_t(srcRect.Width()) * srcRect.Height(), [&](int y0, int y1) {
-    // The covered source rows are first summed by their vertical weights over every
-    // column (contiguous bytes: the loop vectorises), then each destination pixel
-    // sums its columns by their horizontal weights. The products are exact integers,
-    // so the order of the two sums changes nothing in the result; rows on the border
-    // of two destination rows are read twice, which costs less than filtering every
-    // source row horizontally.
+    // Within a block the covered source rows are first summed by their vertical
+    // weights over every column (contiguous bytes), then each destination pixel sums
+    // its columns by their horizontal weights. The products are exact integers, so the
+    // order of the sums changes nothing in the result; rows on the border of two
+    // destination rows, and columns on the border of two blocks, are read twice, which
+    // costs less than filtering every source row horizontally.
     std::vector<uint32_t> col(span);
+    std::vector<const uint8_t*> rows;
     for (int y = y0; y < y1; ++y) {
       const size_t k = size_t(y - area.Top);
       const uint32_t* wy = ty.weight.data() + ty.offset[k];
-      for (int i = 0; i < ty.count[k]; ++i) {
-        const uint8_t* s = src.ScanLine(ty.start[k] + i) + ptrdiff_t(sx0) * 3;
-        const uint32_t wv = wy[i];
-        uint32_t* c = col.data();
-        for (size_t j0 = 0; j0 < span; j0 += kPrefetchSpan) {
-          const size_t j1 = std::min(span, j0 + kPrefetchSpan);
-          for (size_t b = j0 + kPrefetchAhead; b < j1 + kPrefetchAhead && b < span; b += 64) __builtin_prefetch(s + b);
-          if (i == 0) {
-            for (size_t j = j0; j < j1; ++j) c[j] = wv * s[j];
-          } else {
-            for (size_t j = j0; j < j1; ++j) c[j] += wv * s[j];
-          }
-        }
-      }
+      const int n = ty.count[k];
+      rows.resize(size_t(n));
+      for (int i = 0; i < n; ++i) rows[size_t(i)] = src.ScanLine(ty.start[k] + i) + ptrdiff_t(sx0) * 3;
       uint8_t* d = dst.ScanLine(y) + ptrdiff_t(area.Left) * 3;
-      constexpr uint32_t half = 1u << (2 * kWeightBits - 1);
-      int kx = 0;
+      const int step = n > kPassRows ? w : block;
+      for (int bx0 = 0; bx0 < w; bx0 += step) {
+        const int bx1 = std::min(w, bx0 + step);
+        const size_t j0 = size_t(tx.start[size_t(bx0)] - sx0) * 3;
+        const size_t j1 = size_t(tx.start[size_t(bx1) - 1] + tx.count[size_t(bx1) - 1] - sx0) * 3;
+        SumRows(rows.data(), wy, n, j0, j1, span, col.data());
+        constexpr uint32_t half = 1u << (2 * kWeightBits - 1);
+        int kx = bx0;
 #if QM_PLANES_VBMI
-      for (; kx + 16 <= w; kx += 16) SixteenPixels(lanes, col.data(), kx, d + 3 * kx);
+        for (; kx + 16 <= bx1; kx += 16) SixteenPixels(lanes, col.data(), kx, d + 3 * kx);
 #endif
-      for (; kx < w; ++kx) {
-        const uint32_t* p = col.data() + size_t(tx.start[size_t(kx)] - sx0) * 3;
-        const uint32_t* wx = tx.weight.data() + tx.offset[size_t(kx)];
-        const int n = tx.count[size_t(kx)];
-        uint32_t b = 0, g = 0, r = 0;
-        for (int i = 0; i < n; ++i) {
-          b += wx[i] * p[3 * i];
-          g += wx[i] * p[3 * i + 1];
-          r += wx[i] * p[3 * i + 2];
+        for (; kx < bx1; ++kx) {
+          const uint32_t* p = col.data() + size_t(tx.start[size_t(kx)] - sx0) * 3;
+          const uint32_t* wx = tx.weight.data() + tx.offset[size_t(kx)];
+          const int taps = tx.count[size_t(kx)];
+          uint32_t b = 0, g = 0, r = 0;
+          for (int i = 0; i < taps; ++i) {
+            b += wx[i] * p[3 * i];
+            g += wx[i] * p[3 * i + 1];
+            r += wx[i] * p[3 * i + 2];
+          }
+          d[3 * kx] = uint8_t((b + half) >> (2 * kWeightBits));
+          d[3 * kx + 1] = uint8_t((g + half) >> (2 * kWeightBits));
+          d[3 * kx + 2] = uint8_t((r + half) >> (2 * kWeightBits));
         }
-        d[3 * kx] = uint8_t((b + half) >> (2 * kWeightBits));
-        d[3 * kx + 1] = uint8_t((g + half) >> (2 * kWeightBits));
-        d[3 * kx + 2] = uint8_t((r + half) >> (2 * kWeightBits));
       }
     }
   });

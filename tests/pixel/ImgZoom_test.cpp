@@ -180,12 +180,12 @@ std::vector<std::pair<int, int64_t>> RefAxisWeights(int64_t S, int64_t D, int k)
 }
 
 TEST(StretchBitmapRectHalftone, EqualsTheIntegerAreaWeightsExactly) {
-  // Wide enough for the sixteen-pixel blocks and their remainders, at reductions of a
-  // little above 1 to above 5, over a source rect that does not start at 0.
+  // Wide enough for the sixteen-pixel groups, the blocks of a row and their
+  // remainders, at reductions of a little above 1 to above 11, over a source rect that
+  // does not start at 0; the last two sum about 19 source rows into each row.
   const TBitmap src = RandomBitmap(420, 60, 6);
   const TRect sr{3, 2, 417, 59};
-  for (const int dw : {37, 80, 100, 343}) {
-    const int dh = 17;
+  for (const auto& [dw, dh] : {std::pair{37, 17}, {80, 17}, {100, 17}, {343, 17}, {37, 3}, {343, 3}}) {
     TBitmap want(dw, dh, pf24bit, clBlack);
     for (int y = 0; y < dh; ++y) {
       const auto wy = RefAxisWeights(sr.Height(), dh, y);
