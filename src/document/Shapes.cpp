@@ -384,25 +384,51 @@ void TShapeManager::ShapeFromMask(const TBitmap* mask, int threshold, TRect& r) 
     y1 = int(int64_t(h) * (b + 1) / bands);
   };
 
-  // Two passes: count each band's points, then write them straight to their place.
-  // Growing lists on several threads at once costs more than tracing twice.
   struct Extent {
     size_t count = 0;
     int32_t minX = INT32_MAX, maxX = INT32_MIN, minY = INT32_MAX, maxY = INT32_MIN;
+    void Add(int x, int y) {
+      ++count;
+      minX = std::min(minX, x);
+      maxX = std::max(maxX, x);
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
   };
+  auto finish = [&](const Extent& all) {
+    Bounds = TRect{0, 0, all.maxX - all.minX, all.maxY - all.minY};
+    r = TRect{all.minX, all.minY, all.maxX + 1, all.maxY + 1};
+  };
+
+  // On one thread, one pass: the points are kept as found (the lists keep their room
+  // from the last trace), then moved to the shape's origin.
+  if (bands == 1) {
+    Extent all;
+    try {
+      scanBand(0, h, [&](int x, int y, uint8_t f) {
+        Points.push_back(TPoint{x, y});
+        PointFlags.push_back(f);
+        all.Add(x, y);
+      });
+    } catch (...) {
+      Clear();  // no part of a shape is left behind
+      throw;
+    }
+    if (all.count == 0) return;
+    for (TPoint& p : Points) p = TPoint{p.X - all.minX, p.Y - all.minY};
+    finish(all);
+    return;
+  }
+
+  // Two passes: count each band's points, then write them straight to their place.
+  // Growing lists on several threads at once costs more than tracing twice.
   std::vector<Extent> ext(static_cast<size_t>(bands));
-#pragma omp parallel for schedule(static) num_threads(bands) if (bands > 1)
+#pragma omp parallel for schedule(static) num_threads(bands)
   for (int b = 0; b < bands; ++b) {
     int y0, y1;
     bandRows(b, y0, y1);
     Extent e;
-    scanBand(y0, y1, [&e](int x, int y, uint8_t) {
-      ++e.count;
-      e.minX = std::min(e.minX, x);
-      e.maxX = std::max(e.maxX, x);
-      e.minY = std::min(e.minY, y);
-      e.maxY = std::max(e.maxY, y);
-    });
+    scanBand(y0, y1, [&e](int x, int y, uint8_t) { e.Add(x, y); });
     ext[size_t(b)] = e;
   }
   size_t total = 0;
@@ -419,7 +445,7 @@ void TShapeManager::ShapeFromMask(const TBitmap* mask, int threshold, TRect& r) 
   if (total == 0) return;
   Points.resize(total);
   PointFlags.resize(total);
-#pragma omp parallel for schedule(static) num_threads(bands) if (bands > 1)
+#pragma omp parallel for schedule(static) num_threads(bands)
   for (int b = 0; b < bands; ++b) {
     int y0, y1;
     bandRows(b, y0, y1);
@@ -430,8 +456,7 @@ void TShapeManager::ShapeFromMask(const TBitmap* mask, int threshold, TRect& r) 
       *fl++ = f;
     });
   }
-  Bounds = TRect{0, 0, all.maxX - all.minX, all.maxY - all.minY};
-  r = TRect{all.minX, all.minY, all.maxX + 1, all.maxY + 1};
+  finish(all);
 }
 
 TBitmap TShapeManager::RenderMask(int pad) const {
