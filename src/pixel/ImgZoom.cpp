@@ -130,7 +130,13 @@ struct LaneTaps {
   int taps = 0, n = 0;
   std::vector<int32_t> at;
   std::vector<uint32_t> weight;
+  // the same taps as columns (at / 3); per group of sixteen pixels its first column,
+  // or -1 when its columns reach further than kPlaneReach from it, and how many
+  // pairs of 16-value registers its columns take
+  std::vector<int32_t> column, base, pairs;
 };
+
+constexpr int kPlaneReach = 128;
 
 LaneTaps MakeLaneTaps(const AxisTaps& tx, int sx0, int n) {
   LaneTaps l;
@@ -144,17 +150,102 @@ LaneTaps MakeLaneTaps(const AxisTaps& tx, int sx0, int n) {
       l.at[size_t(t) * size_t(n) + size_t(k)] = (tx.start[size_t(k)] + (own ? t : 0) - sx0) * 3;
       if (own) l.weight[size_t(t) * size_t(n) + size_t(k)] = tx.weight[size_t(tx.offset[size_t(k)] + t)];
     }
+  l.column.resize(l.at.size());
+  for (size_t i = 0; i < l.at.size(); ++i) l.column[i] = l.at[i] / 3;
+  for (int k0 = 0; k0 + 16 <= n; k0 += 16) {
+    const int first = tx.start[size_t(k0)] - sx0, last = tx.start[size_t(k0) + 15] + tx.count[size_t(k0) + 15] - sx0;
+    l.base.push_back(last - first <= kPlaneReach ? first : -1);
+    l.pairs.push_back(std::max(1, (last - first + 31) / 32));
+  }
   return l;
 }
 
-// Pixels k0 .. k0 + 15 of a destination row from the vertical sums col.
-inline void SixteenPixels(const LaneTaps& l, const uint32_t* col, int k0, uint8_t* out) {
+// The vertical sums of columns [c0, c1) taken apart by channel: planes[c * stride + m]
+// is channel c of column m. Whole groups of sixteen columns are written (col is read
+// up to 48 values past column c1's, the planes written up to 15 columns past c1).
+void SumsToPlanes(const uint32_t* col, int c0, int c1, uint32_t* planes, size_t stride) {
+  static const struct TTables {
+    __m512i pair[3], third[3];
+    __mmask16 fromThird[3];
+    TTables() {
+      for (int c = 0; c < 3; ++c) {
+        alignas(64) int32_t a[16], b[16];
+        unsigned m = 0;
+        for (int i = 0; i < 16; ++i) {
+          const int q = 3 * i + c;
+          a[i] = q & 31;
+          b[i] = q & 15;
+          if (q >= 32) m |= 1u << i;
+        }
+        pair[c] = _mm512_load_si512(a);
+        third[c] = _mm512_load_si512(b);
+        fromThird[c] = __mmask16(m);
+      }
+    }
+  } t;
+  for (int m = c0; m < c1; m += 16) {
+    const uint32_t* q = col + size_t(m) * 3;
+    const __m512i a = _mm512_loadu_si512(q), b = _mm512_loadu_si512(q + 16), c = _mm512_loadu_si512(q + 32);
+    for (int ch = 0; ch < 3; ++ch) {
+      const __m512i v = _mm512_mask_permutexvar_epi32(_mm512_permutex2var_epi32(a, t.pair[ch], b), t.fromThird[ch],
+                                                      t.third[ch], c);
+      _mm512_storeu_si512(planes + size_t(ch) * stride + size_t(m), v);
+    }
+  }
+}
+
+// The three channels' sums of sixteen pixels rounded back to levels and written as
+// their 48 bytes.
+inline void StoreSixteen(const __m512i (&sums)[3], uint8_t* out) {
   static const __m512i join = [] {
     alignas(64) uint8_t idx[64] = {};
     for (int q = 0; q < 48; ++q) idx[q] = uint8_t((q % 3) * 16 + q / 3);
     return _mm512_load_si512(idx);
   }();
-  __m128i bytes[3];
+  const __m512i half = _mm512_set1_epi32(1 << (2 * kWeightBits - 1));
+  __m128i b[3];
+  for (int c = 0; c < 3; ++c)
+    b[c] = _mm512_cvtepi32_epi8(_mm512_srli_epi32(_mm512_add_epi32(sums[c], half), 2 * kWeightBits));
+  __m512i bytes = _mm512_castsi128_si512(b[0]);
+  bytes = _mm512_inserti32x4(bytes, b[1], 1);
+  bytes = _mm512_inserti32x4(bytes, b[2], 2);
+  _mm512_mask_storeu_epi8(out, 0xFFFFFFFFFFFFull, _mm512_permutexvar_epi8(join, bytes));
+}
+
+// Pixels k0 .. k0 + 15 of a destination row from the planes of the vertical sums, when
+// their columns lie within kPlaneReach of the group's first: each tap's sums picked
+// from up to eight registers of each plane by permutes, where a gather from memory
+// waited on each of its sixteen values. The same integer products and sums as one
+// pixel at a time.
+template <int kPairs>
+void SixteenPixelsFromPlanes(const LaneTaps& l, const uint32_t* planes, size_t stride, int k0, int base,
+                             uint8_t* out) {
+  const __m512i from = _mm512_set1_epi32(base);
+  __m512i sums[3];
+  for (int c = 0; c < 3; ++c) {
+    const uint32_t* p = planes + size_t(c) * stride + size_t(base);
+    __m512i r[2 * kPairs];
+    for (int q = 0; q < 2 * kPairs; ++q) r[q] = _mm512_loadu_si512(p + 16 * q);
+    __m512i acc = _mm512_setzero_si512();
+    for (int t = 0; t < l.taps; ++t) {
+      const size_t at = size_t(t) * size_t(l.n) + size_t(k0);
+      const __m512i idx = _mm512_sub_epi32(_mm512_loadu_si512(&l.column[at]), from);
+      // a permute picks from two registers (32 values) by the index's low five bits;
+      // the pair an index falls in is its value divided by 32
+      __m512i v = _mm512_permutex2var_epi32(r[0], idx, r[1]);
+      for (int q = 1; q < kPairs; ++q)
+        v = _mm512_mask_mov_epi32(v, _mm512_cmpge_epi32_mask(idx, _mm512_set1_epi32(32 * q)),
+                                  _mm512_permutex2var_epi32(r[2 * q], idx, r[2 * q + 1]));
+      acc = _mm512_add_epi32(acc, _mm512_mullo_epi32(v, _mm512_loadu_si512(&l.weight[at])));
+    }
+    sums[c] = acc;
+  }
+  StoreSixteen(sums, out);
+}
+
+// Pixels k0 .. k0 + 15 of a destination row from the vertical sums col.
+inline void SixteenPixels(const LaneTaps& l, const uint32_t* col, int k0, uint8_t* out) {
+  __m512i sums[3];
   for (int c = 0; c < 3; ++c) {
     __m512i acc = _mm512_setzero_si512();
     for (int t = 0; t < l.taps; ++t) {
@@ -163,13 +254,9 @@ inline void SixteenPixels(const LaneTaps& l, const uint32_t* col, int k0, uint8_
       const __m512i v = _mm512_i32gather_epi32(idx, col, 4);
       acc = _mm512_add_epi32(acc, _mm512_mullo_epi32(v, _mm512_loadu_si512(&l.weight[at])));
     }
-    acc = _mm512_srli_epi32(_mm512_add_epi32(acc, _mm512_set1_epi32(1 << (2 * kWeightBits - 1))), 2 * kWeightBits);
-    bytes[c] = _mm512_cvtepi32_epi8(acc);
+    sums[c] = acc;
   }
-  __m512i planes = _mm512_castsi128_si512(bytes[0]);
-  planes = _mm512_inserti32x4(planes, bytes[1], 1);
-  planes = _mm512_inserti32x4(planes, bytes[2], 2);
-  _mm512_mask_storeu_epi8(out, 0xFFFFFFFFFFFFull, _mm512_permutexvar_epi8(join, planes));
+  StoreSixteen(sums, out);
 }
 #endif
 
@@ -212,7 +299,12 @@ void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, 
     // order of the sums changes nothing in the result; rows on the border of two
     // destination rows, and columns on the border of two blocks, are read twice, which
     // costs less than filtering every source row horizontally.
-    std::vector<uint32_t> col(span);
+    // (room past the end for the whole groups of columns taken apart by channel)
+    std::vector<uint32_t> col(span + 48);
+#if QM_PLANES_VBMI
+    const size_t stride = span / 3 + kPlaneReach + 16;
+    std::vector<uint32_t> planes(stride * 3);
+#endif
     std::vector<const uint8_t*> rows;
     for (int y = y0; y < y1; ++y) {
       const size_t k = size_t(y - area.Top);
@@ -230,7 +322,20 @@ void StretchBitmapRectHalftone(const TBitmap& src, TRect srcRect, TBitmap& dst, 
         constexpr uint32_t half = 1u << (2 * kWeightBits - 1);
         int kx = bx0;
 #if QM_PLANES_VBMI
-        for (; kx + 16 <= bx1; kx += 16) SixteenPixels(lanes, col.data(), kx, d + 3 * kx);
+        bool picked = false;  // some group of the block picks its sums from the planes
+        for (int g = bx0 / 16; g < bx1 / 16 && !picked; ++g) picked = lanes.base[size_t(g)] >= 0;
+        if (picked) SumsToPlanes(col.data(), int(j0 / 3), int(j1 / 3), planes.data(), stride);
+        for (; kx + 16 <= bx1; kx += 16) {
+          const int base = lanes.base[size_t(kx / 16)];
+          uint8_t* at = d + 3 * kx;
+          switch (base < 0 ? 0 : lanes.pairs[size_t(kx / 16)]) {
+            case 1: SixteenPixelsFromPlanes<1>(lanes, planes.data(), stride, kx, base, at); break;
+            case 2: SixteenPixelsFromPlanes<2>(lanes, planes.data(), stride, kx, base, at); break;
+            case 3: SixteenPixelsFromPlanes<3>(lanes, planes.data(), stride, kx, base, at); break;
+            case 4: SixteenPixelsFromPlanes<4>(lanes, planes.data(), stride, kx, base, at); break;
+            default: SixteenPixels(lanes, col.data(), kx, at); break;
+          }
+        }
 #endif
         for (; kx < bx1; ++kx) {
           const uint32_t* p = col.data() + size_t(tx.start[size_t(kx)] - sx0) * 3;

@@ -181,11 +181,13 @@ std::vector<std::pair<int, int64_t>> RefAxisWeights(int64_t S, int64_t D, int k)
 
 TEST(StretchBitmapRectHalftone, EqualsTheIntegerAreaWeightsExactly) {
   // Wide enough for the sixteen-pixel groups, the blocks of a row and their
-  // remainders, at reductions of a little above 1 to above 11, over a source rect that
-  // does not start at 0; the last two sum about 19 source rows into each row.
+  // remainders, at reductions of a little above 1 to above 11 (sixteen pixels whose
+  // columns span from 20 to past 128), over a source rect that does not start at 0; the
+  // pairs with a height of 3 sum about 19 source rows into each row.
   const TBitmap src = RandomBitmap(420, 60, 6);
   const TRect sr{3, 2, 417, 59};
-  for (const auto& [dw, dh] : {std::pair{37, 17}, {80, 17}, {100, 17}, {343, 17}, {37, 3}, {343, 3}}) {
+  for (const auto& [dw, dh] : {std::pair{37, 17}, {53, 17}, {80, 17}, {100, 17}, {112, 17}, {166, 17}, {343, 17},
+                               {37, 3}, {112, 3}, {343, 3}}) {
     TBitmap want(dw, dh, pf24bit, clBlack);
     for (int y = 0; y < dh; ++y) {
       const auto wy = RefAxisWeights(sr.Height(), dh, y);
