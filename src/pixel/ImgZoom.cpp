@@ -62,7 +62,7 @@ constexpr int kPassRows = 8;
 
 // How far ahead a source row summed whole is read: the processor's own streams stop at
 // each 4 KB page of a row, and the sums would then wait on memory.
-constexpr size_t kPrefetchAhead = 2048;
+constexpr size_t kPrefetchAhead = 2048, kPrefetchPiece = 256;
 
 // c[j] = sum of w[i] * rows[i][j] over the n rows, for the bytes j0 <= j < j1 (their
 // columns' channels); a row's bytes up to `span` may be read ahead.
@@ -109,13 +109,19 @@ void SumRows(const uint8_t* const* rows, const uint32_t* w, int n, size_t j0, si
       _mm512_storeu_si512(c + j + 16, v1);
     }
 #endif
+    // what is left, a row at a time, in pieces read ahead as above
     for (int i = g0; i < g1; ++i) {
       const uint8_t* s = rows[i];
       const uint32_t wv = w[i];
-      if (i == 0) {
-        for (size_t q = j; q < j1; ++q) c[q] = wv * s[q];
-      } else {
-        for (size_t q = j; q < j1; ++q) c[q] += wv * s[q];
+      for (size_t q0 = j; q0 < j1; q0 += kPrefetchPiece) {
+        const size_t q1 = std::min(j1, q0 + kPrefetchPiece);
+        if (!blocked)
+          for (size_t b = q0 + kPrefetchAhead; b < q1 + kPrefetchAhead && b < span; b += 64) __builtin_prefetch(s + b);
+        if (i == 0) {
+          for (size_t q = q0; q < q1; ++q) c[q] = wv * s[q];
+        } else {
+          for (size_t q = q0; q < q1; ++q) c[q] += wv * s[q];
+        }
       }
     }
   }
